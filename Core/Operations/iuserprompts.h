@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace Core::Operations {
+
+// The few modal questions operations ask themselves. The presenter answers with real dialogs;
+// tests answer with scripted values.
+class IUserPrompts {
+public:
+    enum class Icon { Information, Warning, Critical };
+
+    virtual ~IUserPrompts() = default;
+    virtual void showMessage(Icon icon, const QString& title, const QString& text) = 0;
+    // True when the user chose OK.
+    virtual bool confirm(const QString& title, const QString& text) = 0;
+    // Empty when the user cancelled.
+    virtual QString chooseSaveFile(const QString& caption, const QString& filter) = 0;
+    virtual QString chooseOpenFile(const QString& caption, const QString& filter) = 0;
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Core/Operations/operation.h"
+
+namespace Core::Operations {
+
+// An operation that can be undone and redone from the stacks.
+class ObjectOperation : public Operation {
+public:
+    using Operation::Operation;
+
+    // 1 when undone (the operation moves to the redo stack), 0 when it cannot be.
+    virtual int undo() = 0;
+    virtual void redo() = 0;
+};
+
+using ObjectOperationPtr = std::shared_ptr<ObjectOperation>;
+
+} // namespace Core::Operations

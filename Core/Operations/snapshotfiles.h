@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace Core::Operations {
+
+// The pair of per-run files that snapshot-based operations undo and redo from. They live in
+// the working directory from the presenter's construction to its destruction.
+class SnapshotFiles {
+public:
+    SnapshotFiles();
+    ~SnapshotFiles();
+
+    SnapshotFiles(const SnapshotFiles&) = delete;
+    SnapshotFiles& operator=(const SnapshotFiles&) = delete;
+
+    QString getUndoFile() const { return undoFile; }
+    QString getRedoFile() const { return redoFile; }
+    // False when the files could not be created (a read-only working directory, say); the
+    // names are still set, and undo of snapshot operations then leaves cells unchanged.
+    bool isUsable() const { return usable; }
+
+private:
+    QString undoFile;
+    QString redoFile;
+    bool usable = false;
+};
+
+} // namespace Core::Operations

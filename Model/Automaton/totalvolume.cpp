@@ -1,0 +1,84 @@
+#include "Model/Automaton/totalvolume.h"
+
+#include <algorithm>
+
+namespace Model::Automaton {
+
+TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
+                         float cellSizeY, float cellSizeZ, Util::Vector3D position,
+                         const std::vector<int>& materials)
+    : voxels(new Voxel[CellIndex(sizeX) * sizeY * sizeZ]),
+      nextVoxels(new Voxel[CellIndex(sizeX) * sizeY * sizeZ]), sizeX(sizeX), sizeY(sizeY),
+      sizeZ(sizeZ), cellSizeX(cellSizeX), cellSizeY(cellSizeY), cellSizeZ(cellSizeZ),
+      position(position), painter(std::make_unique<TotalVolumePainter>(*this)) {
+    // A short list leaves the remaining cells empty rather than reading past its end.
+    const CellIndex count = std::min<CellIndex>(getCellCount(), materials.size());
+    for (CellIndex i = 0; i < count; ++i) {
+        voxels[i] = Voxel(static_cast<uint32_t>(materials[i]));
+        nextVoxels[i] = Voxel(static_cast<uint32_t>(materials[i]));
+    }
+}
+
+TotalVolume::~TotalVolume() = default;
+
+void TotalVolume::draw(bool renderObjects, bool renderEdges) {
+    painter->draw(renderObjects, renderEdges);
+}
+
+void TotalVolume::drawForPicking() { painter->drawForPicking(); }
+
+Model::Object* TotalVolume::clone() {
+    std::vector<int> materials(getCellCount());
+    const Voxel* cells = getVoxels();
+    for (CellIndex i = 0; i < materials.size(); ++i)
+        materials[i] = static_cast<int>(cells[i].material);
+    releaseVoxels();
+    return new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position,
+                           materials);
+}
+
+void TotalVolume::translate(Util::Vector4D delta) { position += delta; }
+
+Voxel* TotalVolume::getVoxels() {
+    voxelsLock.lock();
+    return voxels.get();
+}
+
+void TotalVolume::releaseVoxels() { voxelsLock.unlock(); }
+
+Voxel* TotalVolume::getNextVoxels() {
+    nextVoxelsLock.lock();
+    return nextVoxels.get();
+}
+
+void TotalVolume::releaseNextVoxels() { nextVoxelsLock.unlock(); }
+
+void TotalVolume::swapVoxelBuffers() { voxels.swap(nextVoxels); }
+
+void TotalVolume::setTopMask(const std::vector<bool>& bits, int width, int height) {
+    topMask = bits;
+    topMaskWidth = width;
+    topMaskHeight = height;
+}
+
+void TotalVolume::setBottomMask(const std::vector<bool>& bits, int width, int height) {
+    bottomMask = bits;
+    bottomMaskWidth = width;
+    bottomMaskHeight = height;
+}
+
+void TotalVolume::getTopMaskSize(int& width, int& height) const {
+    width = topMaskWidth;
+    height = topMaskHeight;
+}
+
+void TotalVolume::getBottomMaskSize(int& width, int& height) const {
+    width = bottomMaskWidth;
+    height = bottomMaskHeight;
+}
+
+void TotalVolume::clearTopMask() { std::fill(topMask.begin(), topMask.end(), false); }
+
+void TotalVolume::clearBottomMask() { std::fill(bottomMask.begin(), bottomMask.end(), false); }
+
+} // namespace Model::Automaton

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "Model/Automaton/cellindex.h"
+#include "Model/Automaton/totalvolumepainter.h"
+#include "Model/Automaton/voxel.h"
+#include "Model/object.h"
+#include "Util/spinlock.h"
+#include "Util/vector3d.h"
+
+#include <memory>
+#include <vector>
+
+namespace Model::Automaton {
+
+class SiLattice;
+
+// The cell volume every process works on: two equally sized cell arrays (current and next
+// state), the photolithography masks and the silicon lattice laid over it.
+//
+// Sizes are fixed for the life of a volume. Callers that create volumes from user input check
+// VolumeBudget::fits() first; the constructor itself assumes the sizes are affordable.
+class TotalVolume : public Model::Object {
+public:
+    TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX, float cellSizeY,
+                float cellSizeZ, Util::Vector3D position, const std::vector<int>& materials);
+    ~TotalVolume() override;
+
+    int getType() const override { return 1; }
+    void draw(bool renderObjects, bool renderEdges) override;
+    void drawForPicking() override;
+    Object* clone() override;
+    void translate(Util::Vector4D delta) override;
+
+    // Every reader and writer brackets its work with get/release of both arrays. The locks
+    // are not recursive: never call these twice from the same code path.
+    Voxel* getVoxels();
+    void releaseVoxels();
+    Voxel* getNextVoxels();
+    void releaseNextVoxels();
+    // Exchanges current and next state; the caller already holds both locks.
+    void swapVoxelBuffers();
+
+    unsigned getSizeX() const { return sizeX; }
+    unsigned getSizeY() const { return sizeY; }
+    unsigned getSizeZ() const { return sizeZ; }
+    CellIndex getCellCount() const { return CellIndex(sizeX) * sizeY * sizeZ; }
+    CellIndex index(unsigned x, unsigned y, unsigned z) const {
+        return cellIndex(x, y, z, sizeY, sizeZ);
+    }
+    float getCellSizeX() const { return cellSizeX; }
+    float getCellSizeY() const { return cellSizeY; }
+    float getCellSizeZ() const { return cellSizeZ; }
+    Util::Vector3D getPosition() const { return position; }
+
+    void setTopMask(const std::vector<bool>& bits, int width, int height);
+    void setBottomMask(const std::vector<bool>& bits, int width, int height);
+    std::vector<bool> getTopMask() const { return topMask; }
+    std::vector<bool> getBottomMask() const { return bottomMask; }
+    void getTopMaskSize(int& width, int& height) const;
+    void getBottomMaskSize(int& width, int& height) const;
+    void clearTopMask();
+    void clearBottomMask();
+
+    std::shared_ptr<SiLattice> getSiLattice() const { return siLattice; }
+    void setSiLattice(std::shared_ptr<SiLattice> lattice) { siLattice = std::move(lattice); }
+
+    TotalVolumePainter& getPainter() { return *painter; }
+
+private:
+    std::unique_ptr<Voxel[]> voxels;
+    std::unique_ptr<Voxel[]> nextVoxels;
+    Util::SpinLock voxelsLock;
+    Util::SpinLock nextVoxelsLock;
+    unsigned sizeX;
+    unsigned sizeY;
+    unsigned sizeZ;
+    float cellSizeX;
+    float cellSizeY;
+    float cellSizeZ;
+    Util::Vector3D position;
+    std::vector<bool> topMask;
+    std::vector<bool> bottomMask;
+    int bottomMaskHeight = 0;
+    int bottomMaskWidth = 0;
+    int topMaskHeight = 0;
+    int topMaskWidth = 0;
+    std::shared_ptr<SiLattice> siLattice;
+    std::unique_ptr<TotalVolumePainter> painter;
+};
+
+} // namespace Model::Automaton

@@ -1,0 +1,85 @@
+#include "Model/document.h"
+
+#include <qopengl.h>
+
+namespace Model {
+
+Document::Document() { resetLayers(); }
+
+void Document::resetLayers() {
+    layers.clear();
+    currentLayer = std::make_shared<Layer>();
+    layers.push_back(currentLayer);
+}
+
+void Document::addObject(const ObjectPtr& object) {
+    std::lock_guard<std::mutex> lock(objectsLock);
+    currentLayer->append(object);
+}
+
+void Document::removeObject(const ObjectPtr& object) {
+    std::lock_guard<std::mutex> lock(objectsLock);
+    currentLayer->remove(object);
+}
+
+ObjectList Document::getObjects() const {
+    std::lock_guard<std::mutex> lock(objectsLock);
+    ObjectList all;
+    for (const auto& layer : layers)
+        all.insert(all.end(), layer->getObjects().begin(), layer->getObjects().end());
+    return all;
+}
+
+ObjectPtr Document::findObject(int id) const {
+    std::lock_guard<std::mutex> lock(objectsLock);
+    for (const auto& layer : layers) {
+        for (const auto& object : layer->getObjects()) {
+            if (object->getId() == id)
+                return object;
+        }
+    }
+    return nullptr;
+}
+
+void Document::clear() {
+    {
+        std::lock_guard<std::mutex> lock(objectsLock);
+        resetLayers();
+    }
+    setFileName(QString());
+}
+
+void Document::draw(bool renderObjects, bool renderEdges) {
+    GLint mode = GL_RENDER;
+    glGetIntegerv(GL_RENDER_MODE, &mode);
+    if (mode == GL_RENDER) {
+        const ObjectList objects = getObjects();
+        for (const auto& object : objects)
+            object->draw(renderObjects, renderEdges);
+    } else if (mode == GL_SELECT) {
+        drawForPicking();
+    }
+}
+
+void Document::drawForPicking() {
+    // Drawing takes the volumes' own locks, so work on a copy of the list rather than under
+    // objectsLock.
+    const ObjectList objects = getObjects();
+    for (const auto& object : objects) {
+        glPushName(static_cast<GLuint>(object->getId()));
+        object->drawForPicking();
+        glPopName();
+    }
+}
+
+QString Document::getFileName() const {
+    std::lock_guard<std::mutex> lock(fileNameLock);
+    return fileName;
+}
+
+void Document::setFileName(const QString& name) {
+    std::lock_guard<std::mutex> lock(fileNameLock);
+    fileName = name;
+}
+
+} // namespace Model

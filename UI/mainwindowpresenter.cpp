@@ -1,0 +1,152 @@
+#include "UI/mainwindowpresenter.h"
+
+#include "UI/Console/commandconsole.h"
+#include "UI/Observers/undoredoobserver.h"
+#include "UI/operationfactory.h"
+#include "UI/widgetuserprompts.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace Ui {
+
+using namespace Core::Operations;
+
+MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserPrompts> userPrompts)
+    : QObject(parent), parentWidget(parent),
+      prompts(userPrompts ? std::move(userPrompts) : std::make_unique<WidgetUserPrompts>(parent)),
+      context(std::make_unique<OperationContext>(*this, *prompts)) {
+    console = new Console::CommandConsole(context->consoleInput, parent);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        const QSize frame = console->frameGeometry().size();
+        console->move(available.topLeft() +
+                      QPoint(int(0.9 * (available.width() - frame.width())),
+                             int(0.9 * (available.height() - frame.height()))));
+    }
+    console->show();
+
+    undoObserver = std::make_shared<Observers::UndoRedoObserver>();
+    redoObserver = std::make_shared<Observers::UndoRedoObserver>();
+    connect(undoObserver.get(), &Observers::UndoRedoObserver::stackChanged, this,
+            &MainWindowPresenter::undoStackChanged);
+    connect(redoObserver.get(), &Observers::UndoRedoObserver::stackChanged, this,
+            &MainWindowPresenter::redoStackChanged);
+    context->undoRedoStack.getUndoObservers().push_back(undoObserver);
+    context->undoRedoStack.getRedoObservers().push_back(redoObserver);
+
+    context->operationFactory = std::make_shared<OperationFactory>(*this);
+}
+
+MainWindowPresenter::~MainWindowPresenter() {
+    // Operations may still reference the context; let them go before it does.
+    context->currentOperation.reset();
+    context->consoleInput.reset();
+    delete console.data();
+}
+
+void MainWindowPresenter::setOperationFactory(std::shared_ptr<IOperationFactory> factory) {
+    context->operationFactory = std::move(factory);
+}
+
+void MainWindowPresenter::cancelRunningOperation() {
+    // Hold a reference: cancel() normally drops the operation as current from inside.
+    if (const OperationPtr current = context->currentOperation)
+        current->cancel();
+}
+
+void MainWindowPresenter::operationActivated(const QString& operationId) {
+    bool ok = false;
+    unsigned number = operationId.toUInt(&ok, 10);
+    if (!ok)
+        number = 0;
+    cancelRunningOperation();
+    context->currentOperation =
+        context->operationFactory ? context->operationFactory->create(number) : nullptr;
+    if (const OperationPtr created = context->currentOperation)
+        created->step();
+}
+
+void MainWindowPresenter::enterPressed() {
+    if (console)
+        console->enterPressed();
+}
+
+void MainWindowPresenter::cancelPressed() {
+    cancelRunningOperation();
+    context->selection.clearSelection();
+    context->notifyUpdateObservers();
+}
+
+void MainWindowPresenter::undoStackChanged() { emit undoNameChanged(context->undoRedoStack.undoName()); }
+
+void MainWindowPresenter::redoStackChanged() { emit redoNameChanged(context->undoRedoStack.redoName()); }
+
+bool MainWindowPresenter::undo() {
+    UndoRedoStack& stacks = context->undoRedoStack;
+    const ObjectOperationPtr operation = stacks.takeUndo();
+    if (operation) {
+        cancelRunningOperation();
+        if (operation->undo() == 1) {
+            stacks.pushRedo(operation);
+            stacks.notifyRedoObservers();
+        } else {
+            stacks.pushUndo(operation);
+        }
+    }
+    stacks.notifyUndoObservers();
+    return bool(operation);
+}
+
+void MainWindowPresenter::redo() {
+    UndoRedoStack& stacks = context->undoRedoStack;
+    if (const ObjectOperationPtr operation = stacks.takeRedo()) {
+        cancelRunningOperation();
+        operation->redo();
+        stacks.pushUndo(operation);
+        stacks.notifyUndoObservers();
+    }
+    stacks.notifyRedoObservers();
+}
+
+void MainWindowPresenter::dropCurrentOperation() {
+    context->currentOperation.reset();
+    context->selection.clearSelection();
+    context->notifyUpdateObservers();
+}
+
+void MainWindowPresenter::finishCurrentOperation() {
+    const OperationPtr current = context->currentOperation;
+    if (const auto undoable = std::dynamic_pointer_cast<ObjectOperation>(current))
+        context->undoRedoStack.pushFinished(undoable);
+    dropCurrentOperation();
+}
+
+void MainWindowPresenter::cancelCurrentOperation() { dropCurrentOperation(); }
+
+void MainWindowPresenter::newDocument() {
+    if (!prompts->confirm(QStringLiteral("Create new document"),
+                          QStringLiteral("This will erase all data. Continue?")))
+        return;
+    cancelRunningOperation();
+    context->currentOperation.reset();
+    context->selection.clearSelection();
+    context->undoRedoStack.clear();
+    context->consoleInput.reset();
+    context->viewInteraction.reset();
+    context->document->clear();
+    context->processHistory.clear();
+    context->notifyUpdateObservers();
+}
+
+void MainWindowPresenter::showConsole(bool visible) {
+    if (console)
+        console->setVisible(visible);
+}
+
+void MainWindowPresenter::setSelectionMode(bool mode) {
+    if (context->selection.isSelectionMode() != mode)
+        context->selection.setSelectionMode(mode);
+}
+
+} // namespace Ui

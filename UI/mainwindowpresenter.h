@@ -1,0 +1,79 @@
+#pragma once
+
+#include "Core/Operations/ioperationhost.h"
+#include "Core/Operations/iuserprompts.h"
+#include "Core/Operations/operationcontext.h"
+#include "UI/Console/commandconsole.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class QWidget;
+
+namespace Ui {
+
+namespace Observers {
+class UndoRedoObserver;
+}
+
+// Drives operations for one main window: activates them by number, feeds them Enter and
+// Escape, keeps the undo and redo stacks, and owns the context every operation shares.
+class MainWindowPresenter : public QObject, public Core::Operations::IOperationHost {
+    Q_OBJECT
+public:
+    // `prompts` replaces the real dialogs (tests); by default they open over `parent`.
+    explicit MainWindowPresenter(QWidget* parent,
+                                 std::unique_ptr<Core::Operations::IUserPrompts> prompts = {});
+    ~MainWindowPresenter() override;
+
+    void finishCurrentOperation() override;
+    void cancelCurrentOperation() override;
+
+    bool undo();
+    void redo();
+    void newDocument();
+    void showConsole(bool visible);
+    void setSelectionMode(bool mode);
+
+    Core::Operations::OperationContext& getContext() { return *context; }
+    std::shared_ptr<Model::Document> getDocument() const { return context->document; }
+    Core::Operations::Selection& getSelection() { return context->selection; }
+    Core::Operations::ViewInteraction& getViewInteraction() { return context->viewInteraction; }
+    Util::ObserverList& getUpdateObservers() { return context->updateObservers; }
+    Core::Operations::ConsoleInput& getConsoleInput() { return context->consoleInput; }
+    Core::Operations::UndoRedoStack& getUndoRedoStack() { return context->undoRedoStack; }
+    Core::Operations::SnapshotFiles& getSnapshotFiles() { return context->snapshotFiles; }
+    Core::Operations::ProcessHistory& getProcessHistory() { return context->processHistory; }
+    Core::Operations::IUserPrompts& getPrompts() { return *prompts; }
+    QWidget* getParentWidget() const { return parentWidget; }
+    Console::CommandConsole* getConsole() const { return console; }
+
+    void setOperationFactory(std::shared_ptr<Core::Operations::IOperationFactory> factory);
+
+public slots:
+    void undoStackChanged();
+    void redoStackChanged();
+    void operationActivated(const QString& operationId);
+    void enterPressed();
+    void cancelPressed();
+
+signals:
+    // The name of the operation Undo (Redo) would act on; empty when there is none.
+    void undoNameChanged(const QString& name);
+    void redoNameChanged(const QString& name);
+
+private:
+    void cancelRunningOperation();
+    void dropCurrentOperation();
+
+    QPointer<QWidget> parentWidget;
+    std::unique_ptr<Core::Operations::IUserPrompts> prompts;
+    std::unique_ptr<Core::Operations::OperationContext> context;
+    QPointer<Console::CommandConsole> console;
+    std::shared_ptr<Observers::UndoRedoObserver> undoObserver;
+    std::shared_ptr<Observers::UndoRedoObserver> redoObserver;
+};
+
+} // namespace Ui

@@ -1,0 +1,29 @@
+#include "UI/widgetuserprompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace Ui {
+
+void WidgetUserPrompts::showMessage(Icon icon, const QString& title, const QString& text) {
+    switch (icon) {
+    case Icon::Information: QMessageBox::information(parent, title, text); break;
+    case Icon::Warning: QMessageBox::warning(parent, title, text); break;
+    case Icon::Critical: QMessageBox::critical(parent, title, text); break;
+    }
+}
+
+bool WidgetUserPrompts::confirm(const QString& title, const QString& text) {
+    return QMessageBox::information(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel) ==
+           QMessageBox::Ok;
+}
+
+QString WidgetUserPrompts::chooseSaveFile(const QString& caption, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+}
+
+QString WidgetUserPrompts::chooseOpenFile(const QString& caption, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+} // namespace Ui

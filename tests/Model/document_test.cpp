@@ -1,0 +1,72 @@
+#include "Model/Automaton/totalvolume.h"
+#include "Model/document.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+using Model::Automaton::TotalVolume;
+
+namespace {
+
+std::shared_ptr<TotalVolume> smallVolume() {
+    return std::make_shared<TotalVolume>(2, 2, 2, 1.f, 1.f, 1.f, Util::Vector3D(),
+                                         std::vector<int>(8, 1));
+}
+
+} // namespace
+
+TEST(Document, ObjectsComeBackInInsertionOrderAndAreFoundById) {
+    Model::Document document;
+    auto a = smallVolume();
+    auto b = smallVolume();
+    document.addObject(a);
+    document.addObject(b);
+    const auto objects = document.getObjects();
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[0], a);
+    EXPECT_EQ(objects[1], b);
+    EXPECT_EQ(document.findObject(b->getId()), b);
+    EXPECT_EQ(document.findObject(b->getId() + 1000), nullptr);
+}
+
+TEST(Document, RemoveTakesEveryEntryOfThatObjectAndIgnoresStrangers) {
+    Model::Document document;
+    auto a = smallVolume();
+    auto stranger = smallVolume();
+    document.addObject(a);
+    document.addObject(a);
+    document.removeObject(stranger);
+    EXPECT_EQ(document.getObjects().size(), 2u);
+    document.removeObject(a);
+    EXPECT_TRUE(document.getObjects().empty());
+}
+
+TEST(Document, ClearEmptiesObjectsAndFileNameButIdsKeepIncreasing) {
+    Model::Document document;
+    auto before = smallVolume();
+    document.addObject(before);
+    document.setFileName(QStringLiteral("wafer.cvx"));
+    document.clear();
+    EXPECT_TRUE(document.getObjects().empty());
+    EXPECT_TRUE(document.getFileName().isEmpty());
+    auto after = smallVolume();
+    EXPECT_GT(after->getId(), before->getId());
+    document.addObject(after);
+    EXPECT_EQ(document.findObject(after->getId()), after);
+}
+
+TEST(ObjectIdDeathTest, FirstObjectOfARunHasIdZero) {
+    // The thread-safe style re-executes this binary for just this test, so the child starts
+    // with the counter untouched, as a freshly started program does.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TotalVolume first(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), {1});
+            TotalVolume second(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), {1});
+            std::_Exit(first.getId() == 0 && second.getId() == 1 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
