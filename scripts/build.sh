@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds one CMake preset (default: debug).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${1:-debug}
+export CCACHE_NOHASHDIR=1
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)"
