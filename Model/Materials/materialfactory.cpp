@@ -1,0 +1,183 @@
+#include "Model/Materials/materialfactory.h"
+
+#include "Model/Persistence/materialarchiver.h"
+#include "Model/Persistence/settingsfolder.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+#include <QtGlobal>
+
+#include <map>
+#include <mutex>
+
+Q_LOGGING_CATEGORY(lcMaterialFactory, "Model/Materials/materialfactory")
+
+namespace Model::Materials {
+
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    std::map<uint32_t, Material> materials;
+};
+
+// Deliberately never destroyed: worker threads and late static destructors may still look
+// materials up while the program exits.
+Registry& registry() {
+    static Registry* instance = new Registry;
+    return *instance;
+}
+
+void fillDefaults(std::map<uint32_t, Material>& materials) {
+    using V = Util::Vector4D;
+    materials.clear();
+    const Material table[] = {
+        {1, QStringLiteral("Si"), 2329.f, 1.88e11f, 0.28f, V(0.5, 0.5, 0.5, 1)},
+        {3, QStringLiteral("Thermal Si02"), 2200.f, 7e10f, 0.17f, V(0.5, 0.5, 1, 1)},
+        {4, QStringLiteral("Al (bulk)"), 2700.f, 7e10f, 0.14f, V(0.7, 0.7, 0.7, 1)},
+        {5, QStringLiteral("Cu (bulk)"), 8960.f, 1.28e11f, 0.36f, V(1, 0.8, 0.3, 1)},
+        {6, QStringLiteral("Cr (bulk)"), 7190.f, 2.79e11f, 0.21f, V(0.8, 0.8, 0.8, 1)},
+        {7, QStringLiteral("Ni (bulk)"), 8908.f, 2e11f, 0.31f, V(0.8, 0.9, 0.8, 1)},
+        {8, QStringLiteral("Pt (bulk)"), 21450.f, 1.68e11f, 0.38f, V(0.9, 0.9, 0.8, 1)},
+        {9, QStringLiteral("Au (bulk)"), 19300.f, 7.9e10f, 0.44f, V(0.5, 1, 0.5, 1)},
+        {10, QStringLiteral("Ti (bulk)"), 4506.f, 1.16e11f, 0.32f, V(0.3, 0.3, 0.3, 1)},
+        {11, QStringLiteral("Photoresist +"), 1000.f, 1e9f, 0.4f, V(1, 0.5, 0.5, 1)},
+        {12, QStringLiteral("Photoresist -"), 1000.f, 1e9f, 0.4f, V(1, 0.3, 1, 1)},
+        {13, QStringLiteral("PDMS"), 1000.f, 1e9f, 0.4f, V(1, 1, 1, 1)},
+        {14, QStringLiteral("N-doped Si (100)"), 2329.f, 1.88e11f, 0.28f, V(1, 1, 0.67, 1)},
+        {15, QStringLiteral("P-doped Si (100)"), 2329.f, 1.88e11f, 0.28f, V(0.67, 0.67, 1, 1)},
+        {16, QStringLiteral("Poly-Si"), 2329.f, 1.88e11f, 0.28f, V(0.3, 0.5, 0.4, 1)},
+    };
+    for (const Material& material : table)
+        materials.emplace(material.getId(), material);
+}
+
+// Runs before main(): the process registry's start-up reaches this one first as well, so the
+// order does not depend on the order the linker lays out static initialisers in.
+const bool materialsStarted = (MaterialFactory::getInstance(), true);
+
+} // namespace
+
+std::shared_ptr<MaterialFactory> MaterialFactory::getInstance() {
+    static const auto* instance = new std::shared_ptr<MaterialFactory>([] {
+        std::shared_ptr<MaterialFactory> factory(new MaterialFactory);
+        if (!factory->loadMaterials()) {
+            Persistence::keepUnreadableSettingsFile(fileName());
+            factory->createDefaultMaterials();
+            factory->saveMaterials();
+        }
+        return factory;
+    }());
+    return *instance;
+}
+
+bool MaterialFactory::loadMaterials() {
+    Registry& reg = registry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+
+    const QString path = Persistence::settingsFilePath(fileName());
+    if (!Persistence::registryFileReadable(path))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+
+    QXmlStreamReader reader(&file);
+    reader.readNextStartElement();
+    if (reader.name() != QLatin1String("Materials")) {
+        qCDebug(lcMaterialFactory) << "Not a materials file:" << path;
+        return false;
+    }
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (!reader.isStartElement())
+            continue;
+        qCDebug(lcMaterialFactory) << "Element:" << reader.name();
+        bool ok = false;
+        const Material material = Persistence::MaterialArchiver::loadMaterial(&reader, &ok);
+        if (ok)
+            reg.materials[material.getId()] = material;
+    }
+    if (reader.hasError()) {
+        qCDebug(lcMaterialFactory) << reader.errorString();
+        return false;
+    }
+    return true;
+}
+
+void MaterialFactory::createDefaultMaterials() {
+    Registry& reg = registry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    fillDefaults(reg.materials);
+}
+
+void MaterialFactory::saveMaterials() {
+    QByteArray contents;
+    {
+        Registry& reg = registry();
+        std::lock_guard<std::mutex> lock(reg.mutex);
+        QXmlStreamWriter writer(&contents);
+        writer.setAutoFormatting(true);
+        writer.setAutoFormattingIndent(4);
+        writer.writeStartDocument();
+        writer.writeStartElement(QStringLiteral("Materials"));
+        for (const auto& entry : reg.materials)
+            Persistence::MaterialArchiver::saveMaterial(&writer, entry.second);
+        writer.writeEndElement();
+        writer.writeEndDocument();
+        if (writer.hasError())
+            return;
+    }
+    // The file is written outside the lock: a slow disk must not stall lookups.
+    if (!Persistence::writeSettingsFile(fileName(), contents))
+        qCDebug(lcMaterialFactory) << "Could not write" << fileName();
+}
+
+Material MaterialFactory::getMaterial(uint32_t id) {
+    Registry& reg = registry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    const auto found = reg.materials.find(id);
+    return found != reg.materials.end() ? found->second : Material();
+}
+
+std::vector<Material> MaterialFactory::getMaterials() {
+    Registry& reg = registry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    std::vector<Material> result;
+    result.reserve(reg.materials.size());
+    for (const auto& entry : reg.materials)
+        result.push_back(entry.second);
+    return result;
+}
+
+bool MaterialFactory::updateMaterial(const Material& material) {
+    if (material.getId() == 0)
+        return false;
+    Registry& reg = registry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    reg.materials[material.getId()] = material;
+    return true;
+}
+
+unsigned MaterialFactory::generateMaterialId() {
+    constexpr unsigned first = 2000;
+    Registry& reg = registry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    // Random draws find a free id at once unless the range is nearly full; a hostile registry
+    // could fill it completely, so the draws are bounded and a scan takes over.
+    for (int attempt = 0; attempt < 100000; ++attempt) {
+        const int draw = qrand() & 0x7FFF;
+        const float scaled = float(draw * 30767) * (1.f / 32768.f);
+        const unsigned id = first + static_cast<unsigned>(scaled);
+        if (reg.materials.find(id) == reg.materials.end())
+            return id;
+    }
+    unsigned id = first;
+    while (reg.materials.find(id) != reg.materials.end())
+        ++id;
+    return id;
+}
+
+} // namespace Model::Materials

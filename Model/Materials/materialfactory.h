@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Model/Materials/material.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace Model::Materials {
+
+// The process-wide material registry: material id -> Material. It is filled during static
+// initialisation from "materials.xml" in the settings folder, or from the built-in table, which
+// is then written there. Every call locks the registry for its whole duration and hands out
+// copies, so callers on any thread never see a record change under them.
+class MaterialFactory {
+public:
+    static std::shared_ptr<MaterialFactory> getInstance();
+
+    // Reads "materials.xml" into the registry without clearing it first; records of the file
+    // replace registered ones with the same id. False when the file is missing, unreadable or
+    // malformed (records read before the fault stay registered).
+    bool loadMaterials();
+    // Replaces every record by the built-in table.
+    void createDefaultMaterials();
+    // Writes the registry to "materials.xml"; an unwritable settings folder is tolerated.
+    void saveMaterials();
+
+    // The registered record, or the empty material (id 0, "Empty").
+    Material getMaterial(uint32_t id);
+    // All records in ascending id order.
+    std::vector<Material> getMaterials();
+    // Inserts or replaces by id; id 0 is refused. Nothing is written to disk.
+    bool updateMaterial(const Material& material);
+    // A random unregistered id from 2000 up, for a material that clashes with a registered one.
+    unsigned generateMaterialId();
+
+    static QString fileName() { return QStringLiteral("materials.xml"); }
+
+    MaterialFactory(const MaterialFactory&) = delete;
+    MaterialFactory& operator=(const MaterialFactory&) = delete;
+
+private:
+    MaterialFactory() = default;
+};
+
+} // namespace Model::Materials

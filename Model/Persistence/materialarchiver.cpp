@@ -1,0 +1,107 @@
+#include "Model/Persistence/materialarchiver.h"
+
+#include <QColor>
+#include <QLoggingCategory>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcMaterialArchiver, "Model/Persistence/materialarchiver")
+
+namespace Model::Persistence {
+
+using Materials::Material;
+
+namespace {
+
+// A constant that does not parse, or parses to infinity or NaN, reads as 0: such a value would
+// otherwise poison every computation that uses the material.
+float readNumber(QStringView text) {
+    bool parsed = false;
+    const float value = text.toFloat(&parsed);
+    return parsed && std::isfinite(value) ? value : 0.f;
+}
+
+// Channel byte of a 0..1 component; out-of-range values are clamped so the text keeps its
+// fixed width and reads back as a colour.
+int channel(float component) {
+    if (!(component > 0.f))
+        return 0;
+    if (component >= 1.f)
+        return 255;
+    return static_cast<int>(component * 255.f);
+}
+
+QString hexByte(int value) {
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+Material MaterialArchiver::loadMaterial(QXmlStreamReader* reader, bool* ok) {
+    Material material;
+    if (ok)
+        *ok = false;
+    if (!reader || reader->name() != QLatin1String("Material"))
+        return Material();
+
+    const QXmlStreamAttributes attributes = reader->attributes();
+    for (const QXmlStreamAttribute& attribute : attributes) {
+        const QStringRef name = attribute.name();
+        const QStringRef value = attribute.value();
+        qCDebug(lcMaterialArchiver) << "attribute: " << name;
+        if (name == QLatin1String("name")) {
+            material.setName(value.toString());
+        } else if (name == QLatin1String("material-id")) {
+            bool parsed = false;
+            const uint id = value.toUInt(&parsed, 10);
+            material.setId(parsed ? id : 0);
+        } else if (name == QLatin1String("density")) {
+            material.setDensity(readNumber(value));
+        } else if (name == QLatin1String("poisson-ratio")) {
+            material.setPoissonRatio(readNumber(value));
+        } else if (name == QLatin1String("young-modulus")) {
+            material.setYoungModulus(readNumber(value));
+        } else if (name == QLatin1String("color")) {
+            // A colour that is no colour name reads as opaque black, as an invalid QColor would.
+            const QColor color(value.toString());
+            if (color.isValid())
+                material.setColor(float(color.redF()), float(color.greenF()), float(color.blueF()),
+                                  float(color.alphaF()));
+            else
+                material.setColor(0.f, 0.f, 0.f, 1.f);
+        }
+    }
+    if (ok)
+        *ok = material.getId() != 0 && !material.getName().isEmpty();
+    return material;
+}
+
+bool MaterialArchiver::saveMaterial(QXmlStreamWriter* writer, const Material& material) {
+    if (!writer)
+        return false;
+    writer->writeEmptyElement(QStringLiteral("Material"));
+    writer->writeAttribute(QStringLiteral("version"), QStringLiteral("1"));
+    writer->writeAttribute(QStringLiteral("name"), material.getName());
+    writer->writeAttribute(QStringLiteral("material-id"), QString::number(material.getId()));
+    writer->writeAttribute(QStringLiteral("density"), numberToText(material.getDensity()));
+    writer->writeAttribute(QStringLiteral("poisson-ratio"),
+                           numberToText(material.getPoissonRatio()));
+    writer->writeAttribute(QStringLiteral("young-modulus"),
+                           numberToText(material.getYoungModulus()));
+    writer->writeAttribute(QStringLiteral("color"), colorToText(material));
+    return !writer->hasError();
+}
+
+QString MaterialArchiver::colorToText(const Material& material) {
+    return QLatin1Char('#') + hexByte(channel(material.getAlpha())) +
+           hexByte(channel(material.getRed())) + hexByte(channel(material.getGreen())) +
+           hexByte(channel(material.getBlue()));
+}
+
+QString MaterialArchiver::numberToText(float value) {
+    return QString::number(double(value), 'g', 6);
+}
+
+} // namespace Model::Persistence
