@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Core/Operations/frontpropagation.h"
+
+#include <cstdint>
+
+namespace Core::Operations {
+
+// Front rule of the isotropic processes: each cell carries the vector to the nearest seed it
+// knows of, built face step by face step, and changes once that vector fits the distance.
+//
+// Deposition fills empty cells near any solid, etching empties cells of one material near
+// empty space (other materials keep a far vector and so mask it), and electroplating fills
+// empty cells near the conducting material while every other material blocks.
+class VectorDistanceRule {
+public:
+    enum class Process { Deposition, Etching, Electroplating };
+    using CellIndex = Model::Automaton::CellIndex;
+    using Voxel = Model::Automaton::Voxel;
+
+    VectorDistanceRule(Process process, const Model::Automaton::TotalVolume& volume,
+                       std::uint32_t material, std::uint32_t conductor, float distance);
+
+    // N = trunc(ceil(distance / smallest cell edge) * (1 + 1/sqrt 2)): enough face steps for a
+    // vector to reach any cell within the distance along a diagonal.
+    static int stepCount(float distance, float cellSizeX, float cellSizeY, float cellSizeZ);
+
+    bool initialize(const FrontGrid& grid, CellIndex i, int x, int y, int z) const;
+    bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const;
+    bool queues(const Voxel& neighbour) const {
+        return process == Process::Etching ? neighbour.material != 0 : neighbour.material == 0;
+    }
+    void copyBack(Voxel& current, const Voxel& next) const { current = next; }
+
+private:
+    static void setVector(Voxel& v, float value) { v.vectorX = v.vectorY = v.vectorZ = value; }
+
+    Process process;
+    std::uint32_t material;
+    std::uint32_t conductor;
+    float distance;
+    double distanceSquared;
+    // Face neighbours (0,0,-1) (0,0,+1) (0,-1,0) (0,+1,0) (-1,0,0) (+1,0,0) and the vector a
+    // step across each face adds.
+    int faceOffset[6][3];
+    float stepVector[6][3];
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,17 @@
+#include "Core/Operations/MooreNeighborhood/mooreneighborhoodetching.h"
+
+#include "Core/Operations/MooreNeighborhood/moorerule.h"
+
+namespace Core::Operations {
+
+MooreNeighborhoodEtching::MooreNeighborhoodEtching(Model::Automaton::TotalVolume& volume,
+                                                   int materialId, int steps)
+    : volume(volume), materialId(materialId), steps(steps) {}
+
+void MooreNeighborhoodEtching::runEtching() {
+    MooreRule rule(MooreRule::Process::Etching, std::uint32_t(materialId));
+    FrontPropagation<MooreRule> front(volume, rule);
+    front.run(steps);
+}
+
+} // namespace Core::Operations
