@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Model/Automaton/totalvolume.h"
+
+#include <QThreadPool>
+
+#include <memory>
+#include <sys/resource.h>
+#include <vector>
+
+namespace bench {
+
+constexpr int Silicon = 1;
+constexpr int Oxide = 2;
+
+// The reference scene: 200 x 200 x 100 cells, silicon below z = 60 with a 40-cell-wide trench
+// 30 cells deep along y, and a 5-cell oxide film on top of everything solid.
+inline std::vector<int> trenchMaterials(int sx = 200, int sy = 200, int sz = 100) {
+    std::vector<int> m(std::size_t(sx) * sy * sz, 0);
+    const int trenchBegin = sx / 2 - 20, trenchEnd = sx / 2 + 20;
+    for (int x = 0; x < sx; ++x) {
+        const bool inTrench = x >= trenchBegin && x < trenchEnd;
+        const int siliconTop = inTrench ? 30 : 60;
+        for (int y = 0; y < sy; ++y)
+            for (int z = 0; z < sz; ++z) {
+                int material = 0;
+                if (z < siliconTop)
+                    material = Silicon;
+                else if (z < siliconTop + 5)
+                    material = Oxide;
+                m[std::size_t(x) * sy * sz + std::size_t(y) * sz + z] = material;
+            }
+    }
+    return m;
+}
+
+inline std::unique_ptr<Model::Automaton::TotalVolume> trenchScene() {
+    return std::make_unique<Model::Automaton::TotalVolume>(200, 200, 100, 1.f, 1.f, 1.f,
+                                                           Util::Vector3D(), trenchMaterials());
+}
+
+// Puts the volume's cells back to the given materials (both arrays) between iterations.
+inline void restore(Model::Automaton::TotalVolume& volume, const std::vector<int>& materials) {
+    auto* cells = volume.getVoxels();
+    auto* next = volume.getNextVoxels();
+    for (std::size_t i = 0; i < materials.size(); ++i)
+        cells[i] = next[i] = Model::Automaton::Voxel(std::uint32_t(materials[i]));
+    volume.releaseNextVoxels();
+    volume.releaseVoxels();
+}
+
+inline double peakMemoryMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+inline void setPoolThreads(int threads) { QThreadPool::globalInstance()->setMaxThreadCount(threads); }
+
+} // namespace bench
