@@ -14,8 +14,8 @@ void Electrodeposition::runDeposition() {
                             std::uint32_t(materialId), std::uint32_t(conductingMaterialId),
                             thickness);
     FrontPropagation<VectorDistanceRule> front(volume, rule);
-    front.run(VectorDistanceRule::stepCount(thickness, volume.getCellSizeX(),
-                                            volume.getCellSizeY(), volume.getCellSizeZ()));
+    front.run(VectorDistanceRule::stepCount(thickness, volume.getCellSizeX(), volume.getCellSizeY(),
+                                            volume.getCellSizeZ()));
 }
 
 } // namespace Core::Operations

@@ -4,12 +4,13 @@
 
 namespace Core::Operations {
 
-IsotropicFilmDeposition::IsotropicFilmDeposition(Model::Automaton::TotalVolume& volume, int materialId, float thickness)
+IsotropicFilmDeposition::IsotropicFilmDeposition(Model::Automaton::TotalVolume& volume,
+                                                 int materialId, float thickness)
     : volume(volume), materialId(materialId), thickness(thickness) {}
 
 void IsotropicFilmDeposition::runDeposition() {
-    VectorDistanceRule rule(VectorDistanceRule::Process::Deposition, volume, std::uint32_t(materialId),
-                            0, thickness);
+    VectorDistanceRule rule(VectorDistanceRule::Process::Deposition, volume,
+                            std::uint32_t(materialId), 0, thickness);
     FrontPropagation<VectorDistanceRule> front(volume, rule);
     front.run(VectorDistanceRule::stepCount(thickness, volume.getCellSizeX(), volume.getCellSizeY(),
                                             volume.getCellSizeZ()));

@@ -4,7 +4,8 @@
 
 namespace Core::Operations {
 
-IsotropicFilmEtching::IsotropicFilmEtching(Model::Automaton::TotalVolume& volume, int materialId, float depth)
+IsotropicFilmEtching::IsotropicFilmEtching(Model::Automaton::TotalVolume& volume, int materialId,
+                                           float depth)
     : volume(volume), materialId(materialId), depth(depth) {}
 
 void IsotropicFilmEtching::runEtching() {

@@ -9,8 +9,7 @@ namespace {
 constexpr int faces[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
 } // namespace
 
-VectorDistanceRule::VectorDistanceRule(Process process,
-                                       const Model::Automaton::TotalVolume& volume,
+VectorDistanceRule::VectorDistanceRule(Process process, const Model::Automaton::TotalVolume& volume,
                                        std::uint32_t material, std::uint32_t conductor,
                                        float distance)
     : process(process), material(material), conductor(conductor), distance(distance),
@@ -20,8 +19,8 @@ VectorDistanceRule::VectorDistanceRule(Process process,
         for (int axis = 0; axis < 3; ++axis) {
             faceOffset[f][axis] = faces[f][axis];
             // Electroplating counts steps without sign along each axis.
-            const int sign = process == Process::Electroplating ? std::abs(faces[f][axis])
-                                                                : faces[f][axis];
+            const int sign =
+                process == Process::Electroplating ? std::abs(faces[f][axis]) : faces[f][axis];
             stepVector[f][axis] = float(sign) * size[axis];
         }
     }
@@ -38,51 +37,26 @@ int VectorDistanceRule::stepCount(float distance, float cellSizeX, float cellSiz
     return steps >= 2.0e9 ? 2000000000 : int(steps);
 }
 
-bool VectorDistanceRule::initialize(const FrontGrid& grid, CellIndex i, int x, int y,
-                                    int z) const {
-    Voxel& cell = grid.current[i];
-    bool joinsFront = false;
+bool VectorDistanceRule::isSource(const Voxel& cell) const {
     switch (process) {
     case Process::Deposition:
-        if (cell.material != 0) {
-            cell.mark = 1;
-            setVector(cell, 0.0f);
-        } else {
-            cell.mark = 0;
-            setVector(cell, distance);
-            joinsFront = grid.anyNeighbour26(
-                x, y, z, [&](CellIndex n, int) { return grid.current[n].material != 0; });
-        }
-        break;
+        return cell.material != 0;
     case Process::Etching:
-        if (cell.material == 0) {
-            cell.mark = 1;
-            setVector(cell, 0.0f);
-        } else {
-            cell.mark = 0;
-            setVector(cell, distance);
-            joinsFront = grid.anyNeighbour26(
-                x, y, z, [&](CellIndex n, int) { return grid.current[n].material == 0; });
-        }
-        break;
+        return cell.material == 0;
     case Process::Electroplating:
-        if (cell.material == conductor && cell.material != 0) {
-            cell.mark = 1;
-            setVector(cell, 0.0f);
-        } else if (cell.material != 0) {
-            cell.mark = 1;
-            setVector(cell, distance);
-        } else {
-            cell.mark = 0;
-            setVector(cell, distance);
-            joinsFront = conductor != 0 && grid.anyNeighbour26(x, y, z, [&](CellIndex n, int) {
-                return grid.current[n].material == conductor;
-            });
-        }
-        break;
+        return conductor != 0 && cell.material == conductor;
     }
-    grid.next[i] = cell;
-    return joinsFront;
+    return false;
+}
+
+// Sources start at distance zero; everything else starts with the far vector (d, d, d), which
+// can never pass the distance test. Electroplating blocks every solid but the conductor.
+void VectorDistanceRule::initialize(Voxel& cell, Voxel& next) const {
+    const bool source = isSource(cell);
+    const bool blocked = process == Process::Electroplating && !source && cell.material != 0;
+    cell.mark = source || blocked ? 1 : 0;
+    setVector(cell, source ? 0.0f : distance);
+    next = cell;
 }
 
 bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {

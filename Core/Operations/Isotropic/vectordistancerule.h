@@ -25,7 +25,11 @@ public:
     // vector to reach any cell within the distance along a diagonal.
     static int stepCount(float distance, float cellSizeX, float cellSizeY, float cellSizeZ);
 
-    bool initialize(const FrontGrid& grid, CellIndex i, int x, int y, int z) const;
+    bool isSource(const Voxel& cell) const;
+    bool mayJoin(const Voxel& cell) const {
+        return process == Process::Etching ? cell.material != 0 : cell.material == 0;
+    }
+    void initialize(Voxel& current, Voxel& next) const;
     bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const;
     bool queues(const Voxel& neighbour) const {
         return process == Process::Etching ? neighbour.material != 0 : neighbour.material == 0;

@@ -6,7 +6,8 @@
 
 namespace Core::Operations {
 
-Q_LOGGING_CATEGORY(lcMooreDeposition, "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition")
+Q_LOGGING_CATEGORY(lcMooreDeposition,
+                   "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition")
 
 MooreNeighborhoodDeposition::MooreNeighborhoodDeposition(Model::Automaton::TotalVolume& volume,
                                                          int materialId, int steps)

@@ -16,18 +16,13 @@ public:
 
     MooreRule(Process process, std::uint32_t material) : process(process), material(material) {}
 
-    bool initialize(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
-        const Voxel& cell = grid.current[i];
-        grid.next[i].material = cell.material;
-        if (process == Process::Deposition)
-            return cell.material == 0 &&
-                   grid.anyNeighbour26(x, y, z, [&](CellIndex n, int) {
-                       return grid.current[n].material != 0;
-                   });
-        return cell.material == material && grid.anyNeighbour26(x, y, z, [&](CellIndex n, int) {
-                   return grid.current[n].material == 0;
-               });
+    bool isSource(const Voxel& cell) const {
+        return process == Process::Deposition ? cell.material != 0 : cell.material == 0;
     }
+    bool mayJoin(const Voxel& cell) const {
+        return process == Process::Deposition ? cell.material == 0 : cell.material == material;
+    }
+    void initialize(const Voxel& current, Voxel& next) const { next.material = current.material; }
 
     bool visit(const FrontGrid& grid, CellIndex i, int, int, int) const {
         const std::uint32_t now = grid.current[i].material;
