@@ -63,14 +63,19 @@ const bool materialsStarted = (MaterialFactory::getInstance(), true);
 std::shared_ptr<MaterialFactory> MaterialFactory::getInstance() {
     static const auto* instance = new std::shared_ptr<MaterialFactory>([] {
         std::shared_ptr<MaterialFactory> factory(new MaterialFactory);
-        if (!factory->loadMaterials()) {
-            Persistence::keepUnreadableSettingsFile(fileName());
-            factory->createDefaultMaterials();
-            factory->saveMaterials();
-        }
+        factory->loadOrCreateDefaults();
         return factory;
     }());
     return *instance;
+}
+
+bool MaterialFactory::loadOrCreateDefaults() {
+    if (loadMaterials())
+        return true;
+    Persistence::keepUnreadableSettingsFile(fileName());
+    createDefaultMaterials();
+    saveMaterials();
+    return false;
 }
 
 bool MaterialFactory::loadMaterials() {

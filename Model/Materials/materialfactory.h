@@ -18,6 +18,11 @@ class MaterialFactory {
 public:
     static std::shared_ptr<MaterialFactory> getInstance();
 
+    // What start-up does: load the file or, when that fails, keep the unreadable file as
+    // "<name>.bak", fill the registry from the built-in table and write it. Returns whether
+    // the file loaded.
+    bool loadOrCreateDefaults();
+
     // Reads "materials.xml" into the registry without clearing it first; records of the file
     // replace registered ones with the same id. False when the file is missing, unreadable or
     // malformed (records read before the fault stay registered).

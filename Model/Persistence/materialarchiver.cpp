@@ -46,6 +46,8 @@ Material MaterialArchiver::loadMaterial(QXmlStreamReader* reader, bool* ok) {
     if (!reader || reader->name() != QLatin1String("Material"))
         return Material();
 
+    // The empty material is called "Empty"; a record must bring its own name to be accepted.
+    material.setName(QString());
     const QXmlStreamAttributes attributes = reader->attributes();
     for (const QXmlStreamAttribute& attribute : attributes) {
         const QStringRef name = attribute.name();

@@ -61,14 +61,19 @@ std::shared_ptr<ProcessFactory> ProcessFactory::getInstance() {
     static const auto* instance = new std::shared_ptr<ProcessFactory>([] {
         Materials::MaterialFactory::getInstance();
         std::shared_ptr<ProcessFactory> factory(new ProcessFactory);
-        if (!factory->loadProcesses()) {
-            Persistence::keepUnreadableSettingsFile(fileName());
-            factory->createDefaultProcesses();
-            factory->saveProcesses();
-        }
+        factory->loadOrCreateDefaults();
         return factory;
     }());
     return *instance;
+}
+
+bool ProcessFactory::loadOrCreateDefaults() {
+    if (loadProcesses())
+        return true;
+    Persistence::keepUnreadableSettingsFile(fileName());
+    createDefaultProcesses();
+    saveProcesses();
+    return false;
 }
 
 bool ProcessFactory::loadProcesses() {

@@ -18,6 +18,11 @@ class ProcessFactory {
 public:
     static std::shared_ptr<ProcessFactory> getInstance();
 
+    // What start-up does: load the file or, when that fails, keep the unreadable file as
+    // "<name>.bak", fill the registry from the built-in table and write it. Returns whether
+    // the file loaded.
+    bool loadOrCreateDefaults();
+
     // Reads "processes.xml" into the registry without clearing it; later records win.
     // False when the file is missing, unreadable or malformed.
     bool loadProcesses();
