@@ -37,28 +37,6 @@ int VectorDistanceRule::stepCount(float distance, float cellSizeX, float cellSiz
     return steps >= 2.0e9 ? 2000000000 : int(steps);
 }
 
-bool VectorDistanceRule::isSource(const Voxel& cell) const {
-    switch (process) {
-    case Process::Deposition:
-        return cell.material != 0;
-    case Process::Etching:
-        return cell.material == 0;
-    case Process::Electroplating:
-        return conductor != 0 && cell.material == conductor;
-    }
-    return false;
-}
-
-// Sources start at distance zero; everything else starts with the far vector (d, d, d), which
-// can never pass the distance test. Electroplating blocks every solid but the conductor.
-void VectorDistanceRule::initialize(Voxel& cell, Voxel& next) const {
-    const bool source = isSource(cell);
-    const bool blocked = process == Process::Electroplating && !source && cell.material != 0;
-    cell.mark = source || blocked ? 1 : 0;
-    setVector(cell, source ? 0.0f : distance);
-    next = cell;
-}
-
 bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
     const Voxel& now = grid.current[i];
     if (now.mark != 0)

@@ -25,11 +25,30 @@ public:
     // vector to reach any cell within the distance along a diagonal.
     static int stepCount(float distance, float cellSizeX, float cellSizeY, float cellSizeZ);
 
-    bool isSource(const Voxel& cell) const;
+    bool isSource(const Voxel& cell) const {
+        switch (process) {
+        case Process::Deposition:
+            return cell.material != 0;
+        case Process::Etching:
+            return cell.material == 0;
+        case Process::Electroplating:
+            return conductor != 0 && cell.material == conductor;
+        }
+        return false;
+    }
     bool mayJoin(const Voxel& cell) const {
         return process == Process::Etching ? cell.material != 0 : cell.material == 0;
     }
-    void initialize(Voxel& current, Voxel& next) const;
+    // Sources start at distance zero; everything else starts with the far vector (d, d, d),
+    // which never passes the distance test. Electroplating blocks every solid but the
+    // conductor.
+    void initialize(Voxel& cell, Voxel& next) const {
+        const bool source = isSource(cell);
+        const bool blocked = process == Process::Electroplating && !source && cell.material != 0;
+        cell.mark = source || blocked ? 1 : 0;
+        setVector(cell, source ? 0.0f : distance);
+        next = cell;
+    }
     bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const;
     bool queues(const Voxel& neighbour) const {
         return process == Process::Etching ? neighbour.material != 0 : neighbour.material == 0;
