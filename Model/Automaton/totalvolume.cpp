@@ -1,8 +1,16 @@
 #include "Model/Automaton/totalvolume.h"
 
+#include "Model/Automaton/silattice.h"
+
+#include <QLoggingCategory>
+
 #include <algorithm>
 
 namespace Model::Automaton {
+
+namespace {
+Q_LOGGING_CATEGORY(lcTotalVolume, "Model/Automaton/totalvolume")
+} // namespace
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
                          float cellSizeY, float cellSizeZ, Util::Vector3D position,
@@ -54,6 +62,17 @@ Voxel* TotalVolume::getNextVoxels() {
 void TotalVolume::releaseNextVoxels() { nextVoxelsLock.unlock(); }
 
 void TotalVolume::swapVoxelBuffers() { voxels.swap(nextVoxels); }
+
+bool TotalVolume::rebuildSiLattice(QString* reason) {
+    // Let the old lattice go first: the new one may need its memory.
+    siLattice.reset();
+    auto lattice = std::make_shared<SiLattice>(*this);
+    if (!lattice->build(reason))
+        return false;
+    siLattice = std::move(lattice);
+    qCDebug(lcTotalVolume) << "Done initializing";
+    return true;
+}
 
 void TotalVolume::setTopMask(const std::vector<bool>& bits, int width, int height) {
     topMask = bits;

@@ -7,6 +7,8 @@
 #include "Util/spinlock.h"
 #include "Util/vector3d.h"
 
+#include <QString>
+
 #include <memory>
 #include <vector>
 
@@ -63,6 +65,10 @@ public:
 
     std::shared_ptr<SiLattice> getSiLattice() const { return siLattice; }
     void setSiLattice(std::shared_ptr<SiLattice> lattice) { siLattice = std::move(lattice); }
+    // Replaces the silicon lattice with a new one built over the current cells (and recounts
+    // every cell's atoms). False, with a reason for the user, when it would not fit in memory;
+    // the volume then has no lattice.
+    bool rebuildSiLattice(QString* reason = nullptr);
 
     TotalVolumePainter& getPainter() { return *painter; }
 
