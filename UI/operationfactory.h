@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Operations/ioperationfactory.h"
+#include "Core/Operations/operationcontext.h"
 
 #include <functional>
 #include <map>
@@ -31,7 +32,19 @@ public:
     bool knows(unsigned int operationNumber) const { return creators.count(operationNumber) > 0; }
 
     MainWindowPresenter& getPresenter() { return presenter; }
+    Core::Operations::OperationContext& getContext();
     QWidget* getParentWidget() const;
+
+    // Registers an operation whose dialog observer is created with it and attached through
+    // the operation's setObserver().
+    template <class Op, class Observer> void registerWithObserver(unsigned number) {
+        creators[number] = [](OperationFactory& factory) -> Core::Operations::OperationPtr {
+            auto operation = std::make_shared<Op>(factory.getContext());
+            operation->setObserver(std::make_shared<Observer>(factory.getContext().currentOperation,
+                                                              factory.getParentWidget()));
+            return operation;
+        };
+    }
 
 private:
     MainWindowPresenter& presenter;

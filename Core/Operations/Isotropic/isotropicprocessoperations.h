@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Core/Operations/snapshotprocessoperation.h"
+
+namespace Core::Operations {
+
+// Film thickness (or etch depth) and material: what the three isotropic processes share.
+class IsotropicProcessOperation : public SnapshotProcessOperation {
+public:
+    using SnapshotProcessOperation::SnapshotProcessOperation;
+
+    void setDistance(float value) {
+        distance = value;
+        distanceSet = true;
+    }
+    void setMaterialId(int value) {
+        materialId = value;
+        materialSet = true;
+    }
+    float getDistance() const { return distance; }
+    int getMaterialId() const { return materialId; }
+
+protected:
+    bool isReady() const override { return distanceSet && materialSet; }
+
+    float distance = 0.f;
+    int materialId = 0;
+
+private:
+    bool distanceSet = false;
+    bool materialSet = false;
+};
+
+class IsotropicFilmDepositionOperation : public IsotropicProcessOperation {
+public:
+    explicit IsotropicFilmDepositionOperation(OperationContext& context);
+
+protected:
+    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    bool changesSilicon() const override { return materialId == 1; }
+};
+
+class IsotropicFilmEtchingOperation : public IsotropicProcessOperation {
+public:
+    explicit IsotropicFilmEtchingOperation(OperationContext& context);
+
+protected:
+    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    bool changesSilicon() const override { return materialId == 1; }
+};
+
+class ElectrodepositionOperation : public IsotropicProcessOperation {
+public:
+    explicit ElectrodepositionOperation(OperationContext& context);
+
+    void setConductingMaterialId(int value) {
+        conductingMaterialId = value;
+        conductorSet = true;
+    }
+
+protected:
+    bool isReady() const override { return IsotropicProcessOperation::isReady() && conductorSet; }
+    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    bool changesSilicon() const override { return false; }
+
+private:
+    int conductingMaterialId = 0;
+    bool conductorSet = false;
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,26 @@
+#include "Core/Operations/MooreNeighborhood/mooreneighborhoodoperations.h"
+
+#include "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition.h"
+#include "Core/Operations/MooreNeighborhood/mooreneighborhoodetching.h"
+
+namespace Core::Operations {
+
+// Both processes carry the same name and state key.
+MooreNeighborhoodDepositionOperation::MooreNeighborhoodDepositionOperation(
+    OperationContext& context)
+    : MooreProcessOperation(context, QStringLiteral("Moore film deposition"), 18,
+                            QStringLiteral("MooreFilmDep")) {}
+
+void MooreNeighborhoodDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume) {
+    MooreNeighborhoodDeposition(volume, materialId, steps).runDeposition();
+}
+
+MooreNeighborhoodEtchingOperation::MooreNeighborhoodEtchingOperation(OperationContext& context)
+    : MooreProcessOperation(context, QStringLiteral("Moore film deposition"), 19,
+                            QStringLiteral("MooreFilmDep")) {}
+
+void MooreNeighborhoodEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
+    MooreNeighborhoodEtching(volume, materialId, steps).runEtching();
+}
+
+} // namespace Core::Operations

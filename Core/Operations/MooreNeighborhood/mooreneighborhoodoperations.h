@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Core/Operations/snapshotprocessoperation.h"
+
+namespace Core::Operations {
+
+// A material and a number of whole-cell steps.
+class MooreProcessOperation : public SnapshotProcessOperation {
+public:
+    using SnapshotProcessOperation::SnapshotProcessOperation;
+
+    void setMaterialId(int value) {
+        materialId = value;
+        materialSet = true;
+    }
+    void setSteps(int value) {
+        steps = value;
+        stepsSet = true;
+    }
+
+protected:
+    bool isReady() const override { return materialSet && stepsSet; }
+    bool changesSilicon() const override { return materialId == 1; }
+
+    int materialId = 0;
+    int steps = 0;
+
+private:
+    bool materialSet = false;
+    bool stepsSet = false;
+};
+
+class MooreNeighborhoodDepositionOperation : public MooreProcessOperation {
+public:
+    explicit MooreNeighborhoodDepositionOperation(OperationContext& context);
+
+protected:
+    void runEngine(Model::Automaton::TotalVolume& volume) override;
+};
+
+class MooreNeighborhoodEtchingOperation : public MooreProcessOperation {
+public:
+    explicit MooreNeighborhoodEtchingOperation(OperationContext& context);
+
+protected:
+    void runEngine(Model::Automaton::TotalVolume& volume) override;
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Core/Operations/totalvolumeundoredohelper.h"
+#include "Core/Operations/volumeprocessoperation.h"
+
+namespace Core::Operations {
+
+// A simulation that changes cells in place and undoes by reloading them from the snapshot
+// files: the cells before the run go to the undo file, the cells after it to the redo file.
+class SnapshotProcessOperation : public VolumeProcessOperation {
+public:
+    SnapshotProcessOperation(OperationContext& context, const QString& name, int id,
+                             const QString& stateKey);
+
+    // Instances are numbered per state key, not per class: processes that share a key (the
+    // two Moore processes, say) would otherwise write records under the same key and number,
+    // and an undo could load the other process's cells.
+    static int nextInstance(const QString& stateKey);
+
+    void end() override;
+    int undo() override;
+    void redo() override;
+
+protected:
+    virtual void runEngine(Model::Automaton::TotalVolume& volume) = 0;
+    // Whether the run changed silicon, so the lattice must be rebuilt before a wet etch.
+    virtual bool changesSilicon() const = 0;
+
+private:
+    void reportLostSnapshot() const;
+
+    TotalVolumeUndoRedoHelper snapshots;
+    bool recorded = false;
+};
+
+} // namespace Core::Operations

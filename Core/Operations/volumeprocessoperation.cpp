@@ -1,0 +1,53 @@
+#include "Core/Operations/volumeprocessoperation.h"
+
+namespace Core::Operations {
+
+VolumeProcessOperation::VolumeProcessOperation(OperationContext& context, const QString& name,
+                                               int id)
+    : ObjectOperation(name, id), context(context) {}
+
+void VolumeProcessOperation::message(const QString& text) const {
+    context.consoleInput.writeMessage(name + text);
+}
+
+void VolumeProcessOperation::step() {
+    if (target)
+        return;
+    for (const auto& object : context.selection.getSelectedObjects()) {
+        if (auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object)) {
+            target = volume;
+            break;
+        }
+    }
+    if (!target) {
+        message(QStringLiteral(": Select a cell volume and press Enter/Return."));
+        context.consoleInput.requestEnter(*this);
+        context.selection.setSelectionMode(true);
+        return;
+    }
+    context.selection.clearSelection();
+    context.selection.setSelectionMode(false);
+    context.notifyUpdateObservers();
+    message(QStringLiteral(": Cell volume selected."));
+    if (observer)
+        observer->update();
+}
+
+void VolumeProcessOperation::cancel() {
+    message(cancelText);
+    context.consoleInput.reset();
+    context.host.cancelCurrentOperation();
+}
+
+void VolumeProcessOperation::finishRun(bool latticeOutOfDate) {
+    target->getPainter().rebuild();
+    context.processHistory.recordOperation(target->getId(), unsigned(id));
+    if (latticeOutOfDate)
+        context.processHistory.setLatticeRebuildNeeded(target->getId(), true);
+    context.notifyUpdateObservers();
+    message(QStringLiteral(": Operation finished."));
+    context.consoleInput.reset();
+    context.host.finishCurrentOperation();
+}
+
+} // namespace Core::Operations

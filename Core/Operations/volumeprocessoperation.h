@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Core/Operations/objectoperation.h"
+#include "Core/Operations/operationcontext.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Util/iobserver.h"
+
+#include <memory>
+
+namespace Core::Operations {
+
+// The shape every simulation step shares: find the selected cell volume (or ask for one and
+// wait for Enter), let the dialog observer fill in the values, run in end(), and report.
+// Concrete processes add their values, run their engine in end() and undo their own way.
+class VolumeProcessOperation : public ObjectOperation {
+public:
+    VolumeProcessOperation(OperationContext& context, const QString& name, int id);
+
+    void step() override;
+    void cancel() override;
+
+    void setObserver(std::shared_ptr<Util::IObserver> value) { observer = std::move(value); }
+    std::shared_ptr<Model::Automaton::TotalVolume> getTarget() const { return target; }
+    // For the batch run and tests, which choose the volume without a pick.
+    void setTarget(std::shared_ptr<Model::Automaton::TotalVolume> volume) {
+        target = std::move(volume);
+    }
+
+protected:
+    // Whether every value the process needs has been set; end() cancels otherwise.
+    virtual bool isReady() const = 0;
+
+    void message(const QString& text) const;
+    // After the engine has run: redraw the volume, remember what was done to it, tell the
+    // user, and hand the operation to the undo stack.
+    void finishRun(bool latticeOutOfDate);
+
+    OperationContext& context;
+    std::shared_ptr<Model::Automaton::TotalVolume> target;
+    std::shared_ptr<Util::IObserver> observer;
+    QString cancelText = QStringLiteral(": Operation canceled.");
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,185 @@
+#include "Core/Operations/Isotropic/isotropicprocessoperations.h"
+#include "Core/Operations/MooreNeighborhood/mooreneighborhoodoperations.h"
+#include "support/fakeoperations.h"
+#include "support/scenes.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace Core::Operations;
+using namespace testing_support;
+
+namespace {
+
+constexpr int Silicon = 1, Oxide = 2, Film = 7;
+
+class MessageLog : public Util::IObserver {
+public:
+    explicit MessageLog(ConsoleInput& input) : input(input) {}
+    void update() override { lines << input.getLastMessage(); }
+    ConsoleInput& input;
+    QStringList lines;
+};
+
+struct ProcessOperationTest : ::testing::Test {
+    CountingHost host;
+    ScriptedPrompts prompts;
+    OperationContext context{host, prompts};
+    std::shared_ptr<MessageLog> log = std::make_shared<MessageLog>(context.consoleInput);
+    std::shared_ptr<Model::Automaton::TotalVolume> volume = makeVolume(
+        12, 6, 10, [](int x, int, int z) { return z < 4 || (x < 4 && z < 7) ? Silicon : 0; });
+
+    void SetUp() override {
+        context.consoleInput.getMessageObservers().push_back(log);
+        context.document->addObject(volume);
+    }
+    template <class Op> std::shared_ptr<Op> selected() {
+        auto op = std::make_shared<Op>(context);
+        context.currentOperation = op;
+        context.selection.toggle(volume);
+        op->step();
+        return op;
+    }
+};
+
+} // namespace
+
+TEST_F(ProcessOperationTest, AsksForAVolumeThenTakesItOnEnter) {
+    auto op = std::make_shared<IsotropicFilmDepositionOperation>(context);
+    op->step();
+    EXPECT_EQ(log->lines.last(),
+              QStringLiteral("Isotropic Deposition: Select a cell volume and press Enter/Return."));
+    EXPECT_TRUE(context.selection.isSelectionMode());
+
+    context.selection.toggle(volume);
+    context.consoleInput.processInput(QString());
+    EXPECT_EQ(log->lines.last(), QStringLiteral("Isotropic Deposition: Cell volume selected."));
+    EXPECT_EQ(op->getTarget(), volume);
+    EXPECT_FALSE(context.selection.isSelectionMode());
+    EXPECT_FALSE(volume->isSelected());
+}
+
+TEST_F(ProcessOperationTest, EndWithoutEveryValueCancels) {
+    auto op = selected<ElectrodepositionOperation>();
+    op->setDistance(2.f);
+    op->setMaterialId(Film);
+    const auto before = materialsOf(*volume);
+    op->end();
+    EXPECT_EQ(log->lines.last(), QStringLiteral("Electroplating: Operation canceled."));
+    EXPECT_EQ(host.cancelled, 1);
+    EXPECT_EQ(host.finished, 0);
+    EXPECT_EQ(materialsOf(*volume), before);
+}
+
+TEST_F(ProcessOperationTest, FinishedRunIsRecordedAndMarksTheLatticeOnlyForSilicon) {
+    auto deposit = selected<IsotropicFilmDepositionOperation>();
+    deposit->setDistance(1.f);
+    deposit->setMaterialId(Film);
+    context.processHistory.setLatticeRebuildNeeded(volume->getId(), false);
+    deposit->end();
+    EXPECT_EQ(log->lines.last(), QStringLiteral("Isotropic Deposition: Operation finished."));
+    EXPECT_EQ(host.finished, 1);
+    EXPECT_EQ(context.processHistory.lastOperation(volume->getId()), 13u);
+    EXPECT_FALSE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+    EXPECT_EQ(materialAt(*volume, 8, 2, 4), Film);
+
+    auto etch = selected<IsotropicFilmEtchingOperation>();
+    etch->setDistance(1.f);
+    etch->setMaterialId(Silicon);
+    etch->end();
+    EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+    EXPECT_EQ(context.processHistory.lastOperation(volume->getId()), 14u);
+}
+
+TEST_F(ProcessOperationTest, ZeroDistanceStillFinishes) {
+    auto op = selected<IsotropicFilmDepositionOperation>();
+    op->setDistance(0.f);
+    op->setMaterialId(Film);
+    const auto before = materialsOf(*volume);
+    op->end();
+    EXPECT_EQ(log->lines.last(), QStringLiteral("Isotropic Deposition: Operation finished."));
+    EXPECT_EQ(materialsOf(*volume), before);
+}
+
+TEST_F(ProcessOperationTest, UndoAndRedoRestoreEveryCell) {
+    const auto original = materialsOf(*volume);
+    auto deposit = selected<IsotropicFilmDepositionOperation>();
+    deposit->setDistance(2.f);
+    deposit->setMaterialId(Film);
+    deposit->end();
+    const auto deposited = materialsOf(*volume);
+    ASSERT_NE(deposited, original);
+
+    auto etch = selected<IsotropicFilmEtchingOperation>();
+    etch->setDistance(1.5f);
+    etch->setMaterialId(Film);
+    etch->end();
+    const auto etched = materialsOf(*volume);
+    ASSERT_NE(etched, deposited);
+
+    EXPECT_EQ(etch->undo(), 1);
+    EXPECT_EQ(materialsOf(*volume), deposited);
+    EXPECT_EQ(deposit->undo(), 1);
+    EXPECT_EQ(materialsOf(*volume), original);
+    deposit->redo();
+    EXPECT_EQ(materialsOf(*volume), deposited);
+    etch->redo();
+    EXPECT_EQ(materialsOf(*volume), etched);
+}
+
+// The two Moore processes share one state key; each must still undo to its own cells.
+TEST_F(ProcessOperationTest, MooreProcessesSharingAKeyUndoTheirOwnCells) {
+    const auto original = materialsOf(*volume);
+    auto deposit = selected<MooreNeighborhoodDepositionOperation>();
+    deposit->setMaterialId(Oxide);
+    deposit->setSteps(2);
+    deposit->end();
+    const auto deposited = materialsOf(*volume);
+
+    auto etch = selected<MooreNeighborhoodEtchingOperation>();
+    etch->setMaterialId(Oxide);
+    etch->setSteps(1);
+    etch->end();
+    ASSERT_NE(materialsOf(*volume), deposited);
+
+    etch->undo();
+    EXPECT_EQ(materialsOf(*volume), deposited);
+    deposit->undo();
+    EXPECT_EQ(materialsOf(*volume), original);
+}
+
+TEST_F(ProcessOperationTest, MooreWithZeroStepsFinishesWithoutChange) {
+    auto op = selected<MooreNeighborhoodDepositionOperation>();
+    op->setMaterialId(Oxide);
+    op->setSteps(0);
+    const auto before = materialsOf(*volume);
+    op->end();
+    EXPECT_EQ(log->lines.last(), QStringLiteral("Moore film deposition: Operation finished."));
+    EXPECT_EQ(materialsOf(*volume), before);
+}
+
+// Where the snapshot files cannot be created the program runs on; undo then says it cannot
+// restore the cells instead of pretending.
+TEST(ProcessOperationWithoutSnapshots, UndoLeavesCellsAndSaysSo) {
+    const QString home = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QStringLiteral("/proc")));
+    CountingHost host;
+    ScriptedPrompts prompts;
+    auto context = std::make_unique<OperationContext>(host, prompts);
+    QDir::setCurrent(home);
+    ASSERT_FALSE(context->snapshotFiles.isUsable());
+
+    auto log = std::make_shared<MessageLog>(context->consoleInput);
+    context->consoleInput.getMessageObservers().push_back(log);
+    auto volume = makeVolume(6, 4, 6, [](int, int, int z) { return z < 2 ? Silicon : 0; });
+    auto op = std::make_shared<IsotropicFilmDepositionOperation>(*context);
+    op->setTarget(volume);
+    op->setDistance(1.f);
+    op->setMaterialId(Film);
+    op->end();
+    const auto deposited = materialsOf(*volume);
+    EXPECT_EQ(op->undo(), 1);
+    EXPECT_EQ(materialsOf(*volume), deposited);
+    EXPECT_TRUE(log->lines.last().startsWith(
+        QStringLiteral("Isotropic Deposition: The cells could not be restored")));
+}
