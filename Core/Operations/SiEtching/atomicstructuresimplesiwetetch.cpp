@@ -1,0 +1,30 @@
+#include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
+
+namespace Core::Operations {
+
+namespace {
+Q_LOGGING_CATEGORY(lcAtomisticEtch, "Core/Operations/SiEtching/atomicstructuresimplesiwetetch")
+} // namespace
+
+AtomicStructureSimpleSiWetEtch::AtomicStructureSimpleSiWetEtch(
+    Model::Automaton::TotalVolume& volume, double depth)
+    : kernel(volume, depth, lcAtomisticEtch()) {}
+
+void AtomicStructureSimpleSiWetEtch::runEtching() {
+    Removal removal;
+    kernel.run(removal);
+}
+
+bool AtomicStructureSimpleSiWetEtch::Removal::removes(const Model::Automaton::SiLattice& lattice,
+                                                      Model::Automaton::AtomId id,
+                                                      Model::Automaton::SiAtom&) const {
+    const int bonded = lattice.countBondedNeighbors(id);
+    if (bonded >= 4)
+        return false;
+    // Three bonds hold when the partners are fully bonded themselves, as on a (111) plane.
+    if (bonded == 3)
+        return lattice.countSecondNeighbors(id) < 9;
+    return true;
+}
+
+} // namespace Core::Operations

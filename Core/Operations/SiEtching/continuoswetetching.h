@@ -1,0 +1,58 @@
+#pragma once
+
+#include "Core/Operations/SiEtching/wetetchkernel.h"
+#include "Model/Automaton/totalvolume.h"
+
+#include <cstdint>
+
+namespace Core::Operations {
+
+// Wet etching of crystalline silicon as a continuous cellular automaton: every surface atom
+// holds an occupancy that starts at 1 and loses, each step, a rate times the time step that
+// depends on its neighbourhood; the atom goes when nothing is left. Atoms with three bulk
+// neighbours ((111)-like) etch hundreds of times more slowly than the rest, which gives the
+// anisotropy. Same lattice, strips and bookkeeping as the atomistic etch.
+class ContinuosWetEtching {
+public:
+    // Neighbourhood classes 0..32 as listed in configurationTable; UnknownConfiguration for
+    // any other combination of counts.
+    enum AtomicConfiguration : int { FirstConfiguration = 0, UnknownConfiguration = 33 };
+
+    // First-neighbour surface and bulk counts, second-neighbour surface and bulk counts.
+    struct Counts {
+        unsigned ns1, nb1, ns2, nb2;
+    };
+    static constexpr int configurationCount = 33;
+    static const Counts configurationTable[configurationCount];
+    static const double rates[configurationCount];
+    static constexpr double timeStep = 0.1;
+
+    ContinuosWetEtching(Model::Automaton::TotalVolume& volume, double depth);
+
+    void runEtching();
+
+    // Logs and returns UnknownConfiguration for a combination the table does not know.
+    AtomicConfiguration getAtomicConfiguration(const unsigned ns1, const unsigned nb1,
+                                               const unsigned ns2, const unsigned nb2) const;
+
+    // Takes one step's loss for the configuration from an occupancy: true, with the
+    // occupancy at 0, when less than 1e-6 would be left. An unknown configuration has no rate
+    // and loses nothing.
+    static bool consumeStep(float& occupancy, AtomicConfiguration configuration);
+
+    std::uint64_t getStepsRun() const { return kernel.getStepsRun(); }
+    std::uint64_t getAtomsRemoved() const { return kernel.getAtomsRemoved(); }
+
+private:
+    struct Removal {
+        static constexpr bool settlesWhenIdle = false;
+        const ContinuosWetEtching& engine;
+        void take(Model::Automaton::SiAtom& atom) const { atom.occupancy = 1.0f; }
+        bool removes(const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id,
+                     Model::Automaton::SiAtom& atom) const;
+    };
+
+    WetEtchKernel kernel;
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,205 @@
+#include "Core/Operations/SiEtching/wetetchkernel.h"
+
+#include <cmath>
+#include <tuple>
+
+namespace Core::Operations {
+
+using Model::Automaton::noAtom;
+using Model::Automaton::SiAtom;
+using Model::Automaton::SiCell;
+using Model::Automaton::SiLattice;
+
+WetEtchKernel::WetEtchKernel(Model::Automaton::TotalVolume& volume, double depth,
+                             const QLoggingCategory& category)
+    : volume(volume), depth(depth), category(category) {}
+
+std::uint64_t WetEtchKernel::stepCount(double depth) {
+    // NaN and negative depths fail this test as well.
+    if (!(depth >= 0.0))
+        return 0;
+    const double steps = std::floor(4.0 * depth + 0.5);
+    if (steps >= 1.8e19)
+        return UINT64_MAX;
+    return std::uint64_t(steps);
+}
+
+bool WetEtchKernel::begin() {
+    lattice = volume.getSiLattice();
+    if (!lattice) {
+        // Callers normally build it first; without one there is nothing to etch on.
+        QString reason;
+        if (!volume.rebuildSiLattice(&reason)) {
+            qCWarning(category).noquote() << reason;
+            return false;
+        }
+        lattice = volume.getSiLattice();
+    }
+    voxels = volume.getVoxels();
+    nextVoxels = volume.getNextVoxels();
+
+    // The boundary atoms of the previous run go; this run makes its own.
+    lattice->clearExtraAtoms();
+
+    const unsigned sizeX = volume.getSizeX();
+    partition = std::make_unique<StripPartition>(sizeX);
+    strips.assign(std::size_t(partition->count()), StripWork());
+    stripOfColumn.assign(sizeX, 0);
+    const CellIndex slice = CellIndex(volume.getSizeY()) * volume.getSizeZ();
+    for (const Strip& strip : partition->getStrips()) {
+        StripWork& work = strips[std::size_t(strip.index)];
+        work.firstIndex = strip.begin * slice;
+        work.endIndex = strip.end * slice;
+        work.cellRanges = lattice->cellRangesForColumns(strip.begin, strip.end);
+        work.handOver.resize(strips.size());
+        for (unsigned x = strip.begin; x < strip.end; ++x)
+            stripOfColumn[x] = strip.index;
+    }
+    return true;
+}
+
+void WetEtchKernel::finish() {
+    strips.clear();
+    volume.releaseNextVoxels();
+    volume.releaseVoxels();
+    voxels = nullptr;
+    nextVoxels = nullptr;
+}
+
+void WetEtchKernel::findSurface(StripWork& work) {
+    forEachOwnAtom(work, [&](AtomId id, SiAtom& atom) {
+        if (atom.state == SiAtom::Silicon && lattice->countBondedNeighbors(id) < 4)
+            treatMissingNeighbors(id, work);
+    });
+    std::sort(work.surface.begin(), work.surface.end());
+    work.surface.erase(std::unique(work.surface.begin(), work.surface.end()), work.surface.end());
+}
+
+void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
+    const SiLattice& l = *lattice;
+    const SiAtom& atom = l.atom(id);
+    bool exposed = false;
+    bool havePosition = false;
+    Util::Vector3D position;
+    for (unsigned s = 0; s < 4; ++s) {
+        const AtomId n = atom.neighbors[s];
+        if (n != noAtom) {
+            // Linked neighbours already carry the state of their cell (takeAtoms).
+            const SiAtom& neighbour = l.atom(n);
+            if (neighbour.cellIndex < 0) {
+                // Outside the volume: Fixed by construction and never etchant.
+                if (neighbour.state != SiAtom::Fixed)
+                    qCDebug(category) << "This wasn't suppose to happen.";
+                continue;
+            }
+            if (voxels[neighbour.cellIndex].material == 0)
+                exposed = true;
+            continue;
+        }
+        if (!havePosition) {
+            position = l.atomPosition(id);
+            havePosition = true;
+        }
+        const double* bond = SiCell::rotatedBond[atom.sublattice()][s];
+        const Util::Vector3D partner(position.x + bond[0], position.y + bond[1],
+                                     position.z + bond[2]);
+        CellIndex c = 0;
+        if (l.locate(partner, c)) {
+            const std::uint32_t material = voxels[c].material;
+            if (material == 0) {
+                exposed = true;
+                continue;
+            }
+            if (material == 1)
+                continue;
+        }
+        // Outside the volume or inside a mask: a Fixed atom holds the bond.
+        work.boundaryRequests.push_back({id, s, partner});
+    }
+    if (exposed)
+        work.surface.push_back(id);
+}
+
+void WetEtchKernel::createBoundaryAtoms() {
+    // In atom order, so that the extra atoms do not depend on how x was cut into strips.
+    std::vector<BoundaryRequest> requests;
+    for (StripWork& work : strips) {
+        requests.insert(requests.end(), work.boundaryRequests.begin(), work.boundaryRequests.end());
+        work.boundaryRequests.clear();
+        work.boundaryRequests.shrink_to_fit();
+    }
+    std::sort(requests.begin(), requests.end(),
+              [](const BoundaryRequest& a, const BoundaryRequest& b) {
+                  return std::tie(a.atom, a.slot) < std::tie(b.atom, b.slot);
+              });
+    for (const BoundaryRequest& request : requests)
+        lattice->addBoundaryAtom(request.atom, request.slot, request.position);
+}
+
+void WetEtchKernel::removeAtom(int strip, AtomId id) {
+    StripWork& work = strips[std::size_t(strip)];
+    const SiLattice& l = *lattice;
+    const SiAtom& atom = l.atom(id);
+    work.removed.push_back(id);
+
+    // A silicon atom always lies in a cell of this strip (takeAtoms), so the count it
+    // changes is this strip's alone.
+    const CellIndex c = CellIndex(atom.cellIndex);
+    const std::int32_t count = nextVoxels[c].atomCount;
+    nextVoxels[c].atomCount = count - 1;
+    if (count <= 1)
+        nextVoxels[c].material = 0;
+    if (count < 1)
+        qCDebug(category) << "Negative atom count reached for index: " << c
+                          << " count is: " << count - 1;
+    work.touched.push_back(c);
+
+    // Its neighbours now touch the etchant; each goes to the strip that owns its cell, by
+    // the same rule that assigned atoms to strips at the start.
+    for (const AtomId n : atom.neighbors) {
+        if (n == noAtom)
+            continue;
+        const SiAtom& neighbour = l.atom(n);
+        if (neighbour.state == SiAtom::Empty || neighbour.cellIndex < 0)
+            continue;
+        const int owner = stripOfColumn[l.columnOf(CellIndex(neighbour.cellIndex))];
+        if (owner == strip)
+            work.kept.push_back(n);
+        else
+            work.handOver[std::size_t(owner)].push_back(n);
+    }
+}
+
+void WetEtchKernel::settle(int strip) {
+    StripWork& work = strips[std::size_t(strip)];
+    SiLattice& l = *lattice;
+    for (const AtomId id : work.removed)
+        l.atom(id).state = SiAtom::Empty;
+
+    std::sort(work.touched.begin(), work.touched.end());
+    work.touched.erase(std::unique(work.touched.begin(), work.touched.end()), work.touched.end());
+    for (const CellIndex c : work.touched) {
+        voxels[c].atomCount = nextVoxels[c].atomCount;
+        voxels[c].material = nextVoxels[c].material;
+    }
+
+    for (std::size_t other = 0; other < strips.size(); ++other) {
+        if (int(other) == strip)
+            continue;
+        const std::vector<AtomId>& incoming = strips[other].handOver[std::size_t(strip)];
+        work.kept.insert(work.kept.end(), incoming.begin(), incoming.end());
+    }
+    std::sort(work.kept.begin(), work.kept.end());
+    work.kept.erase(std::unique(work.kept.begin(), work.kept.end()), work.kept.end());
+    work.surface.swap(work.kept);
+}
+
+void WetEtchKernel::logSurfaceSizes() const {
+    if (!category.isDebugEnabled())
+        return;
+    for (std::size_t t = 0; t < strips.size(); ++t)
+        qCDebug(category) << "Surface list size for thread " << t << ": "
+                          << strips[t].surface.size();
+}
+
+} // namespace Core::Operations
