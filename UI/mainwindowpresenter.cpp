@@ -1,6 +1,10 @@
 #include "UI/mainwindowpresenter.h"
 
+#include "Model/Materials/materialfactory.h"
+#include "Model/Process/processfactory.h"
 #include "UI/Console/commandconsole.h"
+#include "UI/Input/editcompatiblematerialsdialog.h"
+#include "UI/Input/managematerialsdialog.h"
 #include "UI/Observers/undoredoobserver.h"
 #include "UI/operationfactory.h"
 #include "UI/widgetuserprompts.h"
@@ -137,6 +141,27 @@ void MainWindowPresenter::newDocument() {
     context->document->clear();
     context->processHistory.clear();
     context->notifyUpdateObservers();
+}
+
+void MainWindowPresenter::manageMaterials() {
+    Input::ManageMaterialsDialog dialog(parentWidget);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const auto materials = Model::Materials::MaterialFactory::getInstance();
+    for (const Model::Materials::Material& material : dialog.getMaterials())
+        materials->updateMaterial(material);
+    context->selection.clearSelection();
+    context->notifyUpdateObservers();
+}
+
+void MainWindowPresenter::manageCompatibleMaterials() {
+    Input::EditCompatibleMaterialsDialog dialog(parentWidget);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const auto processes = Model::Process::ProcessFactory::getInstance();
+    for (const Model::Process::Process& process : dialog.getProcesses())
+        processes->updateProcess(process);
+    processes->saveProcesses();
 }
 
 void MainWindowPresenter::showConsole(bool visible) {

@@ -58,6 +58,11 @@ public slots:
     void operationActivated(const QString& operationId);
     void enterPressed();
     void cancelPressed();
+    // "Manage Materials": on acceptance the edited and added materials replace the registered
+    // ones for this run (materials.xml is not rewritten) and the view redraws in their colours.
+    void manageMaterials();
+    // "Edit Compatible Materials": on acceptance the edited lists are registered and saved.
+    void manageCompatibleMaterials();
 
 signals:
     // The name of the operation Undo (Redo) would act on; empty when there is none.

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Model/Materials/material.h"
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+namespace Ui::Input {
+
+// The material table of "Manage Materials": its own copies of the registered materials, edited
+// in place (name and colour) and extended by added rows. The registry is untouched until the
+// dialog's owner hands the rows back.
+class MaterialTableViewItem : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column {
+        IdColumn = 0,
+        NameColumn,
+        ColorColumn,
+        DensityColumn,
+        YoungModulusColumn,
+        PoissonRatioColumn
+    };
+
+    explicit MaterialTableViewItem(std::vector<Model::Materials::Material> materials,
+                                   QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The table shows id, name and colour; the constants are known to data() and headerData()
+    // but not shown.
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Appends `count` new materials whatever `row` says, each with the smallest free id from 3.
+    bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+
+    const std::vector<Model::Materials::Material>& getMaterials() const { return materials; }
+
+private:
+    bool inside(const QModelIndex& index) const;
+    uint32_t nextFreeId() const;
+
+    std::vector<Model::Materials::Material> materials;
+};
+
+} // namespace Ui::Input

@@ -1,0 +1,123 @@
+#include "UI/Input/editcompatiblematerialsdialog.h"
+#include "UI/Input/managematerialsdialog.h"
+#include "UI/Input/materialtableviewitem.h"
+#include "UI/mainwindowpresenter.h"
+#include "support/fakeoperations.h"
+#include "support/qtprinters.h"
+#include "support/registryfiles.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using Model::Materials::Material;
+
+namespace {
+
+class CountingObserver : public Util::IObserver {
+public:
+    void update() override { ++count; }
+    int count = 0;
+};
+
+// Runs `act` on the modal dialog of type D as soon as the presenter has opened it.
+template <typename D> void whenOpen(std::function<void(D&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        act(*dialog);
+    });
+}
+
+struct MaterialDialogsPresenterTest : TestSupport::RegistryTest {
+    void SetUp() override {
+        TestSupport::RegistryTest::SetUp();
+        presenter = std::make_unique<Ui::MainWindowPresenter>(
+            nullptr, std::make_unique<testing_support::ScriptedPrompts>());
+        presenter->getUpdateObservers().push_back(updates);
+    }
+    void TearDown() override {
+        presenter.reset();
+        TestSupport::RegistryTest::TearDown();
+    }
+
+    std::unique_ptr<Ui::MainWindowPresenter> presenter;
+    std::shared_ptr<CountingObserver> updates = std::make_shared<CountingObserver>();
+};
+
+} // namespace
+
+TEST_F(MaterialDialogsPresenterTest, AcceptedMaterialEditsAreRegisteredButNotWritten) {
+    const QByteArray fileBefore = TestSupport::readSettingsFile(QStringLiteral("materials.xml"));
+    whenOpen<Ui::Input::ManageMaterialsDialog>([](Ui::Input::ManageMaterialsDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("btnAddMaterial"))->click();
+        auto* model = dialog.getModel();
+        model->setData(model->index(0, 1), QStringLiteral("Silicon"));
+        model->setData(model->index(0, 2), QColor(255, 0, 0, 255));
+        dialog.accept();
+    });
+    presenter->manageMaterials();
+
+    EXPECT_EQ(materials->getMaterial(1).getName(), QStringLiteral("Silicon"));
+    EXPECT_FLOAT_EQ(materials->getMaterial(1).getRed(), 1.f);
+    EXPECT_FLOAT_EQ(materials->getMaterial(1).getGreen(), 0.f);
+    EXPECT_EQ(materials->getMaterial(17).getName(), QStringLiteral("New Material"));
+    EXPECT_EQ(updates->count, 1);
+    EXPECT_EQ(TestSupport::readSettingsFile(QStringLiteral("materials.xml")), fileBefore);
+}
+
+TEST_F(MaterialDialogsPresenterTest, CancelledMaterialEditsAreDiscarded) {
+    whenOpen<Ui::Input::ManageMaterialsDialog>([](Ui::Input::ManageMaterialsDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("btnAddMaterial"))->click();
+        dialog.getModel()->setData(dialog.getModel()->index(0, 1), QStringLiteral("Silicon"));
+        dialog.reject();
+    });
+    presenter->manageMaterials();
+    EXPECT_EQ(materials->getMaterial(1).getName(), QStringLiteral("Si"));
+    EXPECT_EQ(materials->getMaterial(17).getId(), 0u);
+    EXPECT_EQ(updates->count, 0);
+}
+
+TEST_F(MaterialDialogsPresenterTest, AcceptedCompatibleListsAreRegisteredAndSaved) {
+    using Ui::Input::EditCompatibleMaterialsDialog;
+    whenOpen<EditCompatibleMaterialsDialog>([](EditCompatibleMaterialsDialog& dialog) {
+        auto* box = dialog.findChild<QComboBox*>(QStringLiteral("cbxProcess"));
+        box->setCurrentIndex(box->findText(QStringLiteral("Planarization")));
+        auto* left = dialog.findChild<QListWidget*>(QStringLiteral("listAvailableMaterials"));
+        left->findItems(QStringLiteral("PDMS"), Qt::MatchExactly).front()->setSelected(true);
+        dialog.findChild<QPushButton*>(QStringLiteral("btnInsert"))->click();
+        dialog.accept();
+    });
+    presenter->manageCompatibleMaterials();
+
+    EXPECT_EQ(processes->getProcess(QStringLiteral("Planarization")).getCompatibleMaterialIds(),
+              std::list<uint32_t>{13});
+    EXPECT_TRUE(TestSupport::readSettingsFile(QStringLiteral("processes.xml"))
+                    .contains("name=\"Planarization\" process-id=\"7\">\n"
+                              "        <CompatibleMaterials>13</CompatibleMaterials>"));
+    // What was saved is what the next start reads.
+    processes->createDefaultProcesses();
+    ASSERT_TRUE(processes->loadProcesses());
+    EXPECT_EQ(processes->getProcess(7u).getCompatibleMaterialIds(), std::list<uint32_t>{13});
+}
+
+TEST_F(MaterialDialogsPresenterTest, CancelledCompatibleListsAreDiscarded) {
+    using Ui::Input::EditCompatibleMaterialsDialog;
+    const QByteArray fileBefore = TestSupport::readSettingsFile(QStringLiteral("processes.xml"));
+    whenOpen<EditCompatibleMaterialsDialog>([](EditCompatibleMaterialsDialog& dialog) {
+        auto* right = dialog.findChild<QListWidget*>(QStringLiteral("listCompatibleMaterials"));
+        right->item(0)->setSelected(true);
+        dialog.findChild<QPushButton*>(QStringLiteral("btnRemove"))->click();
+        dialog.reject();
+    });
+    presenter->manageCompatibleMaterials();
+    EXPECT_EQ(processes->getProcess(1u).getCompatibleMaterialIds(), std::list<uint32_t>{1});
+    EXPECT_EQ(TestSupport::readSettingsFile(QStringLiteral("processes.xml")), fileBefore);
+}

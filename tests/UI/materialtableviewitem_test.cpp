@@ -1,0 +1,129 @@
+#include "UI/Input/materialtableviewitem.h"
+#include "support/qtprinters.h"
+#include "support/registryfiles.h"
+
+#include <QColor>
+#include <QPoint>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using Model::Materials::Material;
+using Ui::Input::MaterialTableViewItem;
+
+namespace {
+
+std::vector<Material> threeMaterials() {
+    return {Material(1, QStringLiteral("Si"), 2329.f, 1.88e11f, 0.28f),
+            Material(3, QStringLiteral("Oxide"), 2200.f, 7e10f, 0.17f,
+                     Util::Vector4D(0.05, 0.0, 1.0, 1.0)),
+            Material(5, QStringLiteral("Cu"), 8960.f, 1.28e11f, 0.36f)};
+}
+
+} // namespace
+
+TEST(MaterialTableViewItem, HeadersNameTheColumnsAndNumberRowsFromOne) {
+    MaterialTableViewItem model(threeMaterials());
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.columnCount(), 3);
+    const char* const names[] = {"Material Id", "Material Name", "Color",
+                                 "Density",     "Young Modulus", "Poisson Ratio"};
+    for (int section = 0; section < 6; ++section)
+        EXPECT_EQ(model.headerData(section, Qt::Horizontal).toString(),
+                  QString::fromLatin1(names[section]));
+    EXPECT_EQ(model.headerData(6, Qt::Horizontal).toString(), QStringLiteral("Column 6"));
+    EXPECT_EQ(model.headerData(0, Qt::Vertical).toString(), QStringLiteral("1"));
+    EXPECT_EQ(model.headerData(2, Qt::Vertical).toString(), QStringLiteral("3"));
+    EXPECT_FALSE(model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
+}
+
+TEST(MaterialTableViewItem, DataGivesIdNameAndTruncatedColour) {
+    MaterialTableViewItem model(threeMaterials());
+    EXPECT_EQ(model.data(model.index(1, 0)).toUInt(), 3u);
+    EXPECT_EQ(model.data(model.index(1, 1)).toString(), QStringLiteral("Oxide"));
+    EXPECT_EQ(model.data(model.index(1, 2)).value<QColor>(), QColor(12, 0, 255, 255));
+    EXPECT_EQ(model.data(model.index(0, 2)).value<QColor>(), QColor(127, 127, 127, 255));
+    // An editor starts from the current name rather than an empty line.
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::EditRole).toString(), QStringLiteral("Si"));
+
+    EXPECT_FALSE(model.data(model.index(0, 1), Qt::DecorationRole).isValid());
+    EXPECT_FALSE(model.data(model.index(3, 0)).isValid());
+    EXPECT_FALSE(model.data(QModelIndex()).isValid());
+}
+
+TEST(MaterialTableViewItem, OnlyNameAndColourAreEditable) {
+    MaterialTableViewItem model(threeMaterials());
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(model.flags(model.index(0, 1)) & Qt::ItemIsSelectable);
+}
+
+TEST(MaterialTableViewItem, SetDataChangesNameOrColourAndAnnouncesTheCell) {
+    MaterialTableViewItem model(threeMaterials());
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    EXPECT_FALSE(model.setData(model.index(0, 0), 99u));
+    EXPECT_EQ(model.getMaterials()[0].getId(), 1u);
+    EXPECT_FALSE(model.setData(model.index(0, 1), QStringLiteral("X"), Qt::DisplayRole));
+    EXPECT_EQ(changed.count(), 0);
+
+    EXPECT_TRUE(model.setData(model.index(2, 1), QStringLiteral("Copper")));
+    EXPECT_EQ(model.getMaterials()[2].getName(), QStringLiteral("Copper"));
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex(), model.index(2, 1));
+    EXPECT_EQ(changed[0][1].toModelIndex(), model.index(2, 1));
+    EXPECT_EQ(changed[0][2].value<QVector<int>>(), QVector<int>{Qt::EditRole});
+
+    EXPECT_TRUE(model.setData(model.index(2, 2), QColor(255, 0, 51, 128)));
+    const Material& copper = model.getMaterials()[2];
+    EXPECT_FLOAT_EQ(copper.getRed(), 1.f);
+    EXPECT_FLOAT_EQ(copper.getGreen(), 0.f);
+    EXPECT_FLOAT_EQ(copper.getBlue(), 0.2f);
+    EXPECT_FLOAT_EQ(copper.getAlpha(), 128.f / 255.f);
+
+    // Colour names convert; values that are no colour become an invalid colour (opaque black).
+    EXPECT_TRUE(model.setData(model.index(2, 2), QStringLiteral("#FF00FF00")));
+    EXPECT_FLOAT_EQ(model.getMaterials()[2].getGreen(), 1.f);
+    EXPECT_TRUE(model.setData(model.index(2, 2), QPoint(1, 2)));
+    EXPECT_FLOAT_EQ(model.getMaterials()[2].getGreen(), 0.f);
+    EXPECT_FLOAT_EQ(model.getMaterials()[2].getAlpha(), 1.f);
+}
+
+TEST(MaterialTableViewItem, AnEmptyNameIsRefused) {
+    MaterialTableViewItem model(threeMaterials());
+    EXPECT_FALSE(model.setData(model.index(0, 1), QString()));
+    EXPECT_FALSE(model.setData(model.index(0, 1), QStringLiteral("   ")));
+    EXPECT_EQ(model.getMaterials()[0].getName(), QStringLiteral("Si"));
+}
+
+TEST(MaterialTableViewItem, AddedRowsTakeTheSmallestFreeIdFromThree) {
+    MaterialTableViewItem model(threeMaterials());
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    // The row argument does not matter: rows are always appended.
+    EXPECT_TRUE(model.insertRows(0, 2));
+    ASSERT_EQ(model.rowCount(), 5);
+    EXPECT_EQ(model.getMaterials()[3].getId(), 4u);
+    EXPECT_EQ(model.getMaterials()[4].getId(), 6u);
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 3);
+    EXPECT_EQ(inserted[0][2].toInt(), 4);
+
+    const Material& added = model.getMaterials()[3];
+    EXPECT_EQ(added.getName(), QStringLiteral("New Material"));
+    EXPECT_FLOAT_EQ(added.getDensity(), 1.f);
+    EXPECT_FLOAT_EQ(added.getYoungModulus(), 1.f);
+    EXPECT_FLOAT_EQ(added.getPoissonRatio(), 1.f);
+    EXPECT_FLOAT_EQ(added.getRed(), 0.5f);
+    EXPECT_FLOAT_EQ(added.getAlpha(), 1.f);
+
+    EXPECT_FALSE(model.insertRows(0, 0));
+    EXPECT_EQ(model.rowCount(), 5);
+}
+
+TEST(MaterialTableViewItem, AnEmptyTableStartsAddingAtThree) {
+    MaterialTableViewItem model({});
+    EXPECT_EQ(model.rowCount(), 0);
+    model.insertRows(7, 1);
+    EXPECT_EQ(model.getMaterials().at(0).getId(), 3u);
+}
