@@ -110,7 +110,7 @@ bool SiLattice::build(QString* reason) {
     const std::uint64_t candidates = std::uint64_t(cellsX) * cellsY * cellsZ;
     const std::uint64_t available = VolumeBudget::availableBytes();
     auto refuse = [&](const QString& text) {
-        qCWarning(lcSiLattice) << text;
+        qCWarning(lcSiLattice).noquote() << text;
         if (reason)
             *reason = text;
         return false;

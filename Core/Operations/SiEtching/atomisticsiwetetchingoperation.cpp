@@ -1,0 +1,16 @@
+#include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
+
+#include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
+
+namespace Core::Operations {
+
+AtomisticSiWetEtchingOperation::AtomisticSiWetEtchingOperation(OperationContext& context)
+    : SiWetEtchOperation(context, QStringLiteral("BCA Wet Etch"), number) {}
+
+void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                                               double depth) {
+    AtomicStructureSimpleSiWetEtch engine(volume, depth);
+    engine.runEtching();
+}
+
+} // namespace Core::Operations

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Core/Operations/SiEtching/siwetetchoperation.h"
+
+namespace Core::Operations {
+
+// Menu action "Si Wet Etching": the atomistic etch, one atomic layer per step.
+class AtomisticSiWetEtchingOperation : public SiWetEtchOperation {
+public:
+    static constexpr int number = 28;
+
+    explicit AtomisticSiWetEtchingOperation(OperationContext& context);
+
+protected:
+    void runEngine(Model::Automaton::TotalVolume& volume, double depth) override;
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,132 @@
+#include "Core/Operations/SiEtching/siwetetchoperation.h"
+
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+
+#include <new>
+
+namespace Core::Operations {
+
+namespace {
+Q_LOGGING_CATEGORY(lcWetEtchOperation, "Core/Operations/SiEtching/siwetetchoperation")
+} // namespace
+
+using Model::Automaton::TotalVolume;
+
+SiWetEtchOperation::SiWetEtchOperation(OperationContext& context, const QString& name, int id)
+    : Operation(name, id), context(context) {}
+
+void SiWetEtchOperation::message(const QString& text) const {
+    context.consoleInput.writeMessage(name + text);
+}
+
+void SiWetEtchOperation::setTarget(std::shared_ptr<TotalVolume> volume) {
+    target = std::move(volume);
+    volumeSelected = bool(target);
+}
+
+bool SiWetEtchOperation::takeSelectedVolume() {
+    // The last selected cell volume, when several are selected.
+    std::shared_ptr<TotalVolume> chosen;
+    for (const auto& object : context.selection.getSelectedObjects()) {
+        if (auto volume = std::dynamic_pointer_cast<TotalVolume>(object))
+            chosen = volume;
+    }
+    if (!chosen) {
+        // Otherwise a single cell volume the user has just picked.
+        int volumes = 0;
+        for (const auto& object : context.viewInteraction.getPickedObjects()) {
+            if (auto volume = std::dynamic_pointer_cast<TotalVolume>(object)) {
+                chosen = volume;
+                ++volumes;
+            }
+        }
+        if (volumes != 1)
+            chosen.reset();
+    }
+    if (!chosen)
+        return false;
+    selectVolume(std::move(chosen));
+    return true;
+}
+
+void SiWetEtchOperation::selectVolume(std::shared_ptr<TotalVolume> volume) {
+    setTarget(std::move(volume));
+    context.selection.setSelectionMode(false);
+    context.selection.clearSelection();
+    context.notifyUpdateObservers();
+    message(QStringLiteral(": Cell volume selected."));
+}
+
+void SiWetEtchOperation::step() {
+    if (!volumeSelected && !takeSelectedVolume()) {
+        message(QStringLiteral(": Select a cell volume and press Enter/Return."));
+        context.consoleInput.requestEnter(*this);
+        context.selection.setSelectionMode(true);
+        return;
+    }
+    // The dialog may finish or cancel this operation, which lets the presenter drop it.
+    const OperationPtr keepAlive = weak_from_this().lock();
+    if (observer)
+        observer->update();
+}
+
+void SiWetEtchOperation::cancel() {
+    message(QStringLiteral(": Operation canceled."));
+    context.consoleInput.reset();
+    context.host.cancelCurrentOperation();
+}
+
+bool SiWetEtchOperation::prepareLattice(TotalVolume& volume, const ProcessHistory& history,
+                                        bool& rebuilt, QString* reason) {
+    rebuilt = false;
+    if (!history.isLatticeRebuildNeeded(volume.getId()) && volume.getSiLattice())
+        return true;
+    rebuilt = true;
+    return volume.rebuildSiLattice(reason);
+}
+
+void SiWetEtchOperation::end() {
+    if (!volumeSelected || !optionsAccepted || !target) {
+        cancel();
+        return;
+    }
+    const OperationPtr keepAlive = weak_from_this().lock();
+    const int volumeId = target->getId();
+
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        bool rebuilt = false;
+        QString reason;
+        if (!prepareLattice(*target, context.processHistory, rebuilt, &reason)) {
+            message(QStringLiteral(": ") + reason);
+            context.processHistory.setLatticeRebuildNeeded(volumeId, true);
+            cancel();
+            return;
+        }
+        if (rebuilt)
+            qCDebug(lcWetEtchOperation) << "Time to allocate Si structure " << timer.elapsed();
+        runEngine(*target, depth);
+    } catch (const std::bad_alloc&) {
+        // Whatever the run left in the lattice cannot be trusted for the next etch.
+        context.processHistory.setLatticeRebuildNeeded(volumeId, true);
+        message(QStringLiteral(": Not enough memory to etch this cell volume."));
+        cancel();
+        return;
+    }
+    qCDebug(lcWetEtchOperation) << "Total time to allocate and run " << timer.elapsed();
+
+    timer.restart();
+    target->getPainter().rebuild();
+    qCDebug(lcWetEtchOperation) << "Time to build rendered structrure " << timer.elapsed();
+
+    context.processHistory.recordOperation(volumeId, unsigned(id));
+    context.processHistory.setLatticeRebuildNeeded(volumeId, false);
+    context.notifyUpdateObservers();
+    message(QStringLiteral(": Operation finished."));
+    context.consoleInput.reset();
+    context.host.finishCurrentOperation();
+}
+
+} // namespace Core::Operations

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "Core/Operations/operation.h"
+#include "Core/Operations/operationcontext.h"
+#include "Core/Operations/processhistory.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Util/iobserver.h"
+
+#include <memory>
+
+namespace Core::Operations {
+
+// What both silicon wet etches do around their engine: find the cell volume, ask for the
+// depth through the dialog observer, bring the volume's silicon lattice up to date, run, and
+// report. Not undoable.
+class SiWetEtchOperation : public Operation {
+public:
+    SiWetEtchOperation(OperationContext& context, const QString& name, int id);
+
+    void step() override;
+    void cancel() override;
+    void end() override;
+
+    void setDepth(double value) {
+        depth = value;
+        optionsAccepted = true;
+    }
+    double getDepth() const { return depth; }
+    void setObserver(std::shared_ptr<Util::IObserver> value) { observer = std::move(value); }
+    // For the batch run and tests, which choose the volume without a pick.
+    void setTarget(std::shared_ptr<Model::Automaton::TotalVolume> volume);
+    std::shared_ptr<Model::Automaton::TotalVolume> getTarget() const { return target; }
+    bool isVolumeSelected() const { return volumeSelected; }
+    bool areOptionsAccepted() const { return optionsAccepted; }
+
+    // Builds the volume's lattice when the history says it is out of date (or the volume has
+    // none yet). False, with the reason, when it cannot be built; `rebuilt` tells whether it
+    // was. The batch run shares this rule.
+    static bool prepareLattice(Model::Automaton::TotalVolume& volume, const ProcessHistory& history,
+                               bool& rebuilt, QString* reason = nullptr);
+
+protected:
+    virtual void runEngine(Model::Automaton::TotalVolume& volume, double depth) = 0;
+
+private:
+    void message(const QString& text) const;
+    bool takeSelectedVolume();
+    void selectVolume(std::shared_ptr<Model::Automaton::TotalVolume> volume);
+
+    OperationContext& context;
+    std::shared_ptr<Model::Automaton::TotalVolume> target;
+    std::shared_ptr<Util::IObserver> observer;
+    double depth = 0.0;
+    bool volumeSelected = false;
+    bool optionsAccepted = false;
+};
+
+} // namespace Core::Operations
