@@ -1,28 +1,130 @@
 #pragma once
 
+#include "Model/Automaton/cutplaneset.h"
+#include "Model/Automaton/cutwindow.h"
+#include "Model/Automaton/marchingcubesurface.h"
+#include "Model/Automaton/materialpalette.h"
+#include "Model/Automaton/surfaceoctree.h"
+#include "Model/Geometry/quadface.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <vector>
+
 namespace Model::Automaton {
 
 class TotalVolume;
 
-// Turns a volume's cells into drawable geometry and draws it. Building geometry needs no GL
-// context; only draw() and drawForPicking() issue GL calls.
+// Turns a volume's cells into drawable geometry and draws it.
+//
+// rebuild() reads the cells under the volume's voxel lock and replaces all geometry; it needs
+// no GL context, so it can run (and be tested) anywhere. Only draw() and drawForPicking()
+// issue GL calls. Geometry is stale after cells change until the next rebuild(): whoever
+// changes cells rebuilds.
 class TotalVolumePainter {
 public:
+    enum SurfaceAlgorithm { DirectCubic = 0, MarchingCubes = 1, Octree = 2 };
+    using Corner = std::array<int, 3>;
+
     explicit TotalVolumePainter(TotalVolume& volume);
+    ~TotalVolumePainter();
     TotalVolumePainter(const TotalVolumePainter&) = delete;
     TotalVolumePainter& operator=(const TotalVolumePainter&) = delete;
 
+    // Replaces everything shown: the direct cubic faces always, the surface of the chosen
+    // algorithm, the empty-cell outlines when they are switched on. Takes the material colours
+    // from the registry as they are now. A surface too large for memory is dropped (the volume
+    // then shows nothing) rather than taking the program down.
     void rebuild();
     void draw(bool renderObjects, bool renderEdges);
     // The volume's bounding box, so a click anywhere on it picks the volume.
     void drawForPicking();
 
+    // Takes new material colours from the registry and recolours the faces without rebuilding.
+    void updateMaterialColors();
+
+    int getAlgorithm() const { return algorithm; }
+    // A different algorithm rebuilds the direct cubic faces at once; the surface of the new
+    // algorithm appears with the next rebuild(). Values other than the three are ignored.
+    void setAlgorithm(int value);
+
     bool isHidden() const { return hidden; }
     void setHidden(bool value) { hidden = value; }
+    bool getRenderEmptyVoxelOutlines() const { return renderEmptyVoxelOutlines; }
+    void setRenderEmptyVoxelOutlines(bool value) { renderEmptyVoxelOutlines = value; }
+
+    // Switches of the silicon-lattice drawing; they take effect at the next rebuild or draw.
+    bool getRenderUnitCells() const { return renderUnitCells; }
+    void setRenderUnitCells(bool value) { renderUnitCells = value; }
+    bool getRenderUnitCellOutlines() const { return renderUnitCellOutlines; }
+    void setRenderUnitCellOutlines(bool value) { renderUnitCellOutlines = value; }
+    bool getRenderAtoms() const { return renderAtoms; }
+    void setRenderAtoms(bool value) { renderAtoms = value; }
+    bool getSurfaceAtomsOnly() const { return surfaceAtomsOnly; }
+    void setSurfaceAtomsOnly(bool value) { surfaceAtomsOnly = value; }
+    bool getRenderAtomLinks() const { return renderAtomLinks; }
+    void setRenderAtomLinks(bool value) { renderAtomLinks = value; }
+
+    // The window of cells shown, lower <= coordinate < upper. Setting it also replaces the
+    // cut planes; it does not rebuild.
+    void setCutLimits(const Corner& lower, const Corner& upper);
+    void getCutLimits(Corner& lower, Corner& upper) const;
+    CutWindow getCutWindow() const;
+    CutPlaneSet& getCutPlanes() { return cutPlanes; }
+
+    // Number of tasks the builders split x into; 0 (the default) means the thread count of a
+    // fresh pool.
+    void setBuildThreads(int threads) { buildThreads = threads; }
+    int getBuildThreads() const;
+
+    const std::vector<Geometry::QuadFace>& getOpaqueFaces() const { return opaqueFaces; }
+    const std::vector<Geometry::QuadFace>& getTransparentFaces() const { return transparentFaces; }
+    const std::vector<Geometry::QuadFace>& getEmptyVoxelFaces() const { return emptyVoxelFaces; }
+    const MarchingCubeSurface& getMarchingCubes() const { return marchingCubes; }
+    const SurfaceOctree& getOctree() const { return octree; }
+    const std::map<std::uint32_t, Geometry::Rgba>& getMaterialColors() const {
+        return palette.getColors();
+    }
 
 private:
+    void buildDirectCubicFaces(const CellGrid& grid, const CutWindow& window);
+    void buildEmptyVoxelFaces(const CellGrid& grid, const CutWindow& window);
+    void dropGeometry();
+    void recolorCubicFaces(bool selected);
+    void drawMasks();
+    void drawMask(const std::vector<bool>& bits, int width, int height, float z);
+
+    // Hooks of the silicon-lattice renderer.
+    void rebuildAtomicRenderer() {}
+    void drawAtomsOpaque() {}
+    void drawAtomsTransparent() {}
+
     TotalVolume& volume;
+    bool renderEmptyVoxelOutlines = false;
     bool hidden = false;
+    bool selectionShown;
+    int algorithm = DirectCubic;
+    float cellSize[3];
+
+    mutable std::mutex cutLock;
+    CutWindow cut;
+    CutPlaneSet cutPlanes;
+
+    bool renderUnitCells = false;
+    bool renderUnitCellOutlines = false;
+    bool renderAtoms = false;
+    bool surfaceAtomsOnly = true;
+    bool renderAtomLinks = false;
+
+    int buildThreads = 0;
+    MaterialPalette palette;
+    MarchingCubeSurface marchingCubes;
+    SurfaceOctree octree;
+    std::vector<Geometry::QuadFace> opaqueFaces;
+    std::vector<Geometry::QuadFace> transparentFaces;
+    std::vector<Geometry::QuadFace> emptyVoxelFaces;
 };
 
 } // namespace Model::Automaton

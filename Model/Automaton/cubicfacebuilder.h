@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Model/Automaton/cellgrid.h"
+#include "Model/Automaton/cutwindow.h"
+#include "Model/Automaton/materialpalette.h"
+#include "Model/Geometry/quadface.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Model::Automaton {
+
+// Builds the direct cubic surface of a range of x columns: one square per visible side of
+// every filled cell, and on request the outlines of every empty cell. Only reads cells, so
+// any number of ranges can be built at once.
+class CubicFaceBuilder {
+public:
+    // Cells with alpha below this are see-through.
+    static constexpr float transparentBelow = 0.997f;
+    // A neighbour hides an opaque cell's side only when it is at least this opaque.
+    static constexpr float hidingAlpha = 0.999f;
+    // Two cells of one see-through material merge when it is at least this opaque.
+    static constexpr float mergingAlpha = 0.1f;
+
+    // `window` must lie inside the grid (CutWindow::clampedTo).
+    CubicFaceBuilder(const CellGrid& grid, const CutWindow& window, const MaterialPalette& palette);
+
+    void buildFaces(int xBegin, int xEnd, std::vector<Geometry::QuadFace>& opaque,
+                    std::vector<Geometry::QuadFace>& transparent) const;
+    void buildEmptyCellFaces(int xBegin, int xEnd, std::vector<Geometry::QuadFace>& faces) const;
+
+    // Empty cells in the window, so a caller can refuse outlines it cannot hold.
+    std::uint64_t countEmptyCells() const;
+
+    static const Geometry::Rgba& emptyCellColor();
+
+private:
+    enum Flag : std::uint8_t { SeeThrough = 1, HidesOpaque = 2, Merges = 4 };
+    std::uint8_t flagsOf(std::uint32_t material) const {
+        return material < flags.size() ? flags[material] : computeFlags(material);
+    }
+    std::uint8_t computeFlags(std::uint32_t material) const;
+
+    const CellGrid& grid;
+    CutWindow window;
+    const MaterialPalette& palette;
+    std::vector<std::uint8_t> flags;
+};
+
+} // namespace Model::Automaton

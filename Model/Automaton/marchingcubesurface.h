@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Model/Automaton/cellgrid.h"
+#include "Model/Automaton/cutwindow.h"
+#include "Model/Automaton/materialpalette.h"
+#include "Model/Automaton/triangle.h"
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace Model::Automaton {
+
+// A smooth-looking surface through the midpoints of the cell edges that separate filled from
+// empty grid points.
+//
+// The grid points are the cells themselves. A point samples its cell's material when
+// window.min < coordinate <= window.max (and inside the volume), so the lowest layer of the
+// window counts as empty and the layer just above the window's top is included: the surface
+// is closed on every side.
+class MarchingCubeSurface {
+public:
+    MarchingCubeSurface() = default;
+    MarchingCubeSurface(const MarchingCubeSurface&) = delete;
+    MarchingCubeSurface& operator=(const MarchingCubeSurface&) = delete;
+
+    // Replaces the triangles. The caller holds the grid's voxel lock for the whole call; x is
+    // split over `threads` tasks of a pool of its own.
+    void build(const CellGrid& grid, const CutWindow& window, int threads);
+    void clear();
+
+    // Immediate-mode GL triangles, coloured from `palette` (highlighted when `selected`).
+    void draw(const MaterialPalette& palette, bool selected);
+
+    std::vector<Triangle> getTriangles() const;
+    std::size_t getTriangleCount() const;
+
+private:
+    // Triangles of the cubes with lower corner x in [xBegin, xEnd), with one smoothing key per
+    // vertex.
+    static void buildRange(const CellGrid& grid, const CutWindow& window, int xBegin, int xEnd,
+                           std::vector<Triangle>& triangles, std::vector<std::uint64_t>& keys);
+    // Gives all vertices that share a key the normalised sum of their normals.
+    static void smooth(std::vector<Triangle>& triangles, const std::vector<std::uint64_t>& keys);
+
+    std::vector<Triangle> triangles;
+    MaterialPalette colors;
+    mutable std::mutex mutex;
+};
+
+} // namespace Model::Automaton

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+
+namespace Model::Automaton {
+struct Voxel;
+}
+
+namespace Model::Geometry {
+
+// Red, green, blue, alpha, each 0 to 1.
+using Rgba = std::array<float, 4>;
+
+// The six sides of a cell (or of an octree node), in the order the direct cubic surface
+// visits them.
+enum Side { MinusZ = 0, PlusZ, MinusY, PlusY, MinusX, PlusX };
+inline constexpr int sideCount = 6;
+
+// Unit outward normal of each side.
+extern const float sideNormals[sideCount][3];
+// The four corners of each side as offsets in cells, in drawing order (counter-clockwise
+// seen from outside, so back-face culling keeps the outer side).
+extern const int sideCorners[sideCount][4][3];
+
+// One drawable square. Vertices are held by value: a face is one flat record, and a list of
+// faces is one allocation however many faces it holds.
+struct QuadFace {
+    float vertices[4][3] = {};
+    // Points into sideNormals.
+    const float* normal = nullptr;
+    Rgba fillColor{};
+    Rgba edgeColor{};
+    // The cell this face was made from (direct cubic and empty-cell faces); identifies the
+    // cell only until its arrays change.
+    const Automaton::Voxel* voxel = nullptr;
+    // Material of octree faces; 0 for the others.
+    int material = 0;
+};
+
+// Places `face` on the given side of the box of `extent` cells starting at cell `origin`.
+// Corners are computed from whole cell coordinates, so faces of neighbouring boxes meet
+// exactly whatever the cell sizes.
+void setSideCorners(QuadFace& face, Side side, const int origin[3], int extent,
+                    const float cellSize[3]);
+
+} // namespace Model::Geometry

@@ -1,0 +1,174 @@
+#include "Model/Automaton/marchingcubesurface.h"
+#include "Model/Automaton/totalvolume.h"
+#include "support/scenes.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <map>
+#include <tuple>
+
+using Model::Automaton::CellGrid;
+using Model::Automaton::CutWindow;
+using Model::Automaton::MarchingCubeSurface;
+using Model::Automaton::TotalVolume;
+using Model::Automaton::Triangle;
+
+namespace {
+
+CutWindow wholeVolume(const TotalVolume& volume) {
+    CutWindow window;
+    window.max = {int(volume.getSizeX()), int(volume.getSizeY()), int(volume.getSizeZ())};
+    return window;
+}
+
+std::vector<Triangle> build(TotalVolume& volume, const CutWindow& window, int threads = 1) {
+    CellGrid grid;
+    grid.cells = volume.getVoxels();
+    grid.sizeX = int(volume.getSizeX());
+    grid.sizeY = int(volume.getSizeY());
+    grid.sizeZ = int(volume.getSizeZ());
+    grid.cellSize[0] = volume.getCellSizeX();
+    grid.cellSize[1] = volume.getCellSizeY();
+    grid.cellSize[2] = volume.getCellSizeZ();
+    MarchingCubeSurface surface;
+    surface.build(grid, window, threads);
+    volume.releaseVoxels();
+    return surface.getTriangles();
+}
+
+std::shared_ptr<TotalVolume> ball(int size, float radius, int material = 1) {
+    const float c = (size - 1) / 2.f;
+    return testing_support::makeVolume(size, size, size, [=](int x, int y, int z) {
+        const float dx = x - c, dy = y - c, dz = z - c;
+        return dx * dx + dy * dy + dz * dz <= radius * radius ? material : 0;
+    });
+}
+
+using Point = std::array<float, 3>;
+Point pointOf(const float* p) {
+    return {p[0], p[1], p[2]};
+}
+
+} // namespace
+
+TEST(MarchingCubeSurface, BallInsideTheVolumeIsClosedAndFacesOutwards) {
+    auto volume = ball(16, 5.f);
+    const std::vector<Triangle> triangles = build(*volume, wholeVolume(*volume));
+    ASSERT_GT(triangles.size(), 100u);
+
+    // Every edge must be shared by exactly two triangles, walked once each way.
+    std::map<std::pair<Point, Point>, int> directed;
+    for (const Triangle& t : triangles) {
+        for (int i = 0; i < 3; ++i) {
+            const Point a = pointOf(t.vertices[i].position);
+            const Point b = pointOf(t.vertices[(i + 1) % 3].position);
+            ASSERT_NE(a, b) << "degenerate triangle";
+            ++directed[{a, b}];
+        }
+    }
+    for (const auto& [edge, count] : directed) {
+        EXPECT_EQ(count, 1) << "edge walked twice the same way";
+        const auto reverse = directed.find({edge.second, edge.first});
+        EXPECT_TRUE(reverse != directed.end()) << "open edge";
+    }
+
+    // Flat normals point away from the ball's centre.
+    const float c = 7.5f;
+    int inward = 0;
+    for (const Triangle& t : triangles) {
+        const float* p = t.vertices[0].position;
+        float n[3];
+        const float* a = t.vertices[0].position;
+        const float* b = t.vertices[1].position;
+        const float* d = t.vertices[2].position;
+        const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+        const float v[3] = {d[0] - a[0], d[1] - a[1], d[2] - a[2]};
+        n[0] = u[1] * v[2] - u[2] * v[1];
+        n[1] = u[2] * v[0] - u[0] * v[2];
+        n[2] = u[0] * v[1] - u[1] * v[0];
+        if (n[0] * (p[0] - c) + n[1] * (p[1] - c) + n[2] * (p[2] - c) < 0)
+            ++inward;
+    }
+    EXPECT_EQ(inward, 0);
+}
+
+TEST(MarchingCubeSurface, LowestLayerOfTheWindowDoesNotContributeButTheLayerAboveItDoes) {
+    // Only the bottom layer filled: it is the window's lowest layer, so nothing is drawn.
+    auto bottom = testing_support::makeVolume(4, 4, 4, [](int, int, int z) { return z == 0; });
+    EXPECT_TRUE(build(*bottom, wholeVolume(*bottom)).empty());
+
+    // A cell just above a window that ends at z = 2 is sampled; one two layers above is not.
+    auto layer2 = testing_support::makeVolume(
+        4, 4, 6, [](int x, int y, int z) { return x == 1 && y == 1 && z == 2 ? 1 : 0; });
+    CutWindow window = wholeVolume(*layer2);
+    window.max[2] = 2;
+    EXPECT_FALSE(build(*layer2, window).empty());
+    window.max[2] = 1;
+    EXPECT_TRUE(build(*layer2, window).empty());
+}
+
+TEST(MarchingCubeSurface, VerticesLieOnEdgeMidpointsAndCarryTheFilledCornersMaterial) {
+    auto volume = testing_support::makeVolume(
+        3, 3, 3, [](int x, int y, int z) { return x == 1 && y == 1 && z == 1 ? 9 : 0; }, 2.f, 1.f,
+        1.f);
+    const std::vector<Triangle> triangles = build(*volume, wholeVolume(*volume));
+    // One filled grid point: the eight cubes around it each cut off one corner.
+    ASSERT_EQ(triangles.size(), 8u);
+    for (const Triangle& t : triangles) {
+        for (const auto& v : t.vertices) {
+            EXPECT_EQ(v.material, 9);
+            // Exactly one coordinate is half way between grid points (x in units of 2).
+            const float gx = v.position[0] / 2.f, gy = v.position[1], gz = v.position[2];
+            int halves = 0;
+            for (float g : {gx, gy, gz})
+                halves += std::fabs(g - std::round(g)) > 0.25f;
+            EXPECT_EQ(halves, 1);
+            EXPECT_NEAR(std::fabs(gx - 1) + std::fabs(gy - 1) + std::fabs(gz - 1), 0.5f, 1e-5f);
+        }
+    }
+}
+
+TEST(MarchingCubeSurface, SmoothedNormalsAreUnitAndAgreeWhereVerticesMeet) {
+    auto volume = ball(14, 4.5f);
+    const std::vector<Triangle> triangles = build(*volume, wholeVolume(*volume));
+    std::map<Point, Point> normalAt;
+    for (const Triangle& t : triangles) {
+        for (const auto& v : t.vertices) {
+            const float length = std::sqrt(v.normal[0] * v.normal[0] + v.normal[1] * v.normal[1] +
+                                           v.normal[2] * v.normal[2]);
+            EXPECT_NEAR(length, 1.f, 1e-4f);
+            const auto [it, inserted] = normalAt.emplace(pointOf(v.position), pointOf(v.normal));
+            if (!inserted) {
+                for (int a = 0; a < 3; ++a)
+                    EXPECT_FLOAT_EQ(it->second[a], v.normal[a]);
+            }
+        }
+    }
+}
+
+TEST(MarchingCubeSurface, ThreadCountDoesNotChangeTheSurface) {
+    auto volume = testing_support::makeVolume(23, 9, 11, [](int x, int y, int z) {
+        return (x * 7 + y * 3 + z * 5) % 11 < 4 ? 1 + (x + z) % 3 : 0;
+    });
+    CutWindow window = wholeVolume(*volume);
+    window.min = {2, 1, 0};
+    window.max = {20, 9, 8};
+    const std::vector<Triangle> reference = build(*volume, window, 1);
+    ASSERT_FALSE(reference.empty());
+    for (int threads : {2, 3, 8, 40}) {
+        const std::vector<Triangle> other = build(*volume, window, threads);
+        ASSERT_EQ(other.size(), reference.size()) << threads << " threads";
+        for (std::size_t i = 0; i < other.size(); ++i) {
+            for (int v = 0; v < 3; ++v) {
+                for (int a = 0; a < 3; ++a) {
+                    EXPECT_EQ(other[i].vertices[v].position[a],
+                              reference[i].vertices[v].position[a]);
+                    EXPECT_EQ(other[i].vertices[v].normal[a], reference[i].vertices[v].normal[a]);
+                }
+                EXPECT_EQ(other[i].vertices[v].material, reference[i].vertices[v].material);
+            }
+        }
+    }
+}
