@@ -1,5 +1,7 @@
 #include "UI/operationfactory.h"
 
+#include "UI/Observers/atomicsibcaetchobserver.h"
+#include "UI/Observers/ccawetetchingobserver.h"
 #include "UI/Observers/isotropicprocessobservers.h"
 #include "UI/mainwindowpresenter.h"
 
@@ -14,6 +16,8 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerWithObserver<ElectrodepositionOperation, ElectrodepositionObserver>(15);
     registerWithObserver<MooreNeighborhoodDepositionOperation, MooreDepositionObserver>(18);
     registerWithObserver<MooreNeighborhoodEtchingOperation, MooreEtchingObserver>(19);
+    registerWithObserver<AtomisticSiWetEtchingOperation, AtomicSiBCAEtchObserver>(28);
+    registerWithObserver<ContinousWetEtchOperation, CCAWetEtchingObserver>(29);
 }
 
 OperationContext& OperationFactory::getContext() {

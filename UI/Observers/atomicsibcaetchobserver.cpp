@@ -1,0 +1,11 @@
+#include "UI/Observers/atomicsibcaetchobserver.h"
+
+#include "UI/Operations/bcaetchingdialog.h"
+
+namespace Ui::Observers {
+
+void AtomicSiBCAEtchObserver::update() {
+    Ui::Operations::BCAEtchingDialog::runFor(operation(), parentWidget());
+}
+
+} // namespace Ui::Observers

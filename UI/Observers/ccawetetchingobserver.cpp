@@ -1,0 +1,11 @@
+#include "UI/Observers/ccawetetchingobserver.h"
+
+#include "UI/Operations/bcaetchingdialog.h"
+
+namespace Ui::Observers {
+
+void CCAWetEtchingObserver::update() {
+    Ui::Operations::BCAEtchingDialog::runFor(operation(), parentWidget());
+}
+
+} // namespace Ui::Observers
