@@ -1,0 +1,124 @@
+#include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
+#include "Core/Operations/SiEtching/continouswetetchoperation.h"
+#include "UI/Operations/bcaetchingdialog.h"
+#include "UI/mainwindowpresenter.h"
+#include "support/fakeoperations.h"
+#include "support/scenes.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace Core::Operations;
+using Ui::Operations::BCAEtchingDialog;
+
+namespace {
+
+const QString helpText = QStringLiteral("Set the depth of the etching. This is how far down the "
+                                        "(100) plane on the surface will be etched.");
+
+// Answers the next modal dialog: sets the depth and presses OK, or presses Cancel.
+void answerNextDialog(bool accept, double depth) {
+    QTimer::singleShot(0, [accept, depth] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        if (accept) {
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxEtchDepth"))->setValue(depth);
+            dialog->accept();
+        } else {
+            dialog->reject();
+        }
+    });
+}
+
+struct WetEtchMenuTest : ::testing::Test {
+    void SetUp() override {
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+        presenter = std::make_unique<Ui::MainWindowPresenter>(
+            nullptr, std::make_unique<testing_support::ScriptedPrompts>());
+        presenter->getDocument()->addObject(volume);
+        presenter->getSelection().toggle(volume);
+    }
+    void TearDown() override { QLoggingCategory::setFilterRules(QString()); }
+
+    std::unique_ptr<Ui::MainWindowPresenter> presenter;
+    std::shared_ptr<Model::Automaton::TotalVolume> volume =
+        testing_support::makeVolume(6, 6, 6, [](int, int, int z) { return z < 4 ? 1 : 0; });
+};
+
+} // namespace
+
+TEST(BCAEtchingDialog, FormAsUsersSeeIt) {
+    BCAEtchingDialog dialog;
+    EXPECT_EQ(dialog.objectName(), QStringLiteral("BCAEtchingBaseDialog"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Wet Etching Options"));
+    auto* depth = dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dbxEtchDepth"));
+    ASSERT_TRUE(depth);
+    EXPECT_EQ(depth->decimals(), 4);
+    EXPECT_DOUBLE_EQ(depth->minimum(), 0.0);
+    EXPECT_DOUBLE_EQ(depth->maximum(), 1e9);
+    EXPECT_DOUBLE_EQ(depth->singleStep(), 0.353552);
+    EXPECT_DOUBLE_EQ(depth->value(), 10.0);
+    EXPECT_DOUBLE_EQ(dialog.depth(), 10.0);
+    EXPECT_EQ(depth->suffix(), QStringLiteral(" units"));
+    EXPECT_EQ(depth->toolTip(), helpText);
+    EXPECT_EQ(depth->statusTip(), helpText);
+    EXPECT_EQ(depth->whatsThis(), helpText);
+
+    QLabel* label = nullptr;
+    for (auto* candidate : dialog.findChildren<QLabel*>()) {
+        if (candidate->text() == QStringLiteral("Etch Depth"))
+            label = candidate;
+    }
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->toolTip(), helpText);
+
+    dialog.setDepth(-4.0);
+    EXPECT_DOUBLE_EQ(dialog.depth(), 0.0); // no negative depths from the dialog
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_TRUE(buttons);
+    EXPECT_TRUE(buttons->button(QDialogButtonBox::Ok));
+    EXPECT_TRUE(buttons->button(QDialogButtonBox::Cancel));
+}
+
+TEST_F(WetEtchMenuTest, SiWetEtchingRunsFromActivationThroughTheDialog) {
+    answerNextDialog(true, 1.0);
+    presenter->operationActivated(QStringLiteral("28"));
+    EXPECT_FALSE(presenter->getContext().currentOperation);
+    EXPECT_EQ(presenter->getProcessHistory().lastOperation(volume->getId()), 28u);
+    EXPECT_FALSE(presenter->getProcessHistory().isLatticeRebuildNeeded(volume->getId()));
+    EXPECT_EQ(testing_support::materialAt(*volume, 3, 3, 3), 0);
+    EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
+              QStringLiteral("BCA Wet Etch: Operation finished."));
+    // Not undoable.
+    EXPECT_TRUE(presenter->getUndoRedoStack().undoName().isEmpty());
+}
+
+TEST_F(WetEtchMenuTest, CancellingTheDialogCancelsTheContinuousEtch) {
+    const auto before = testing_support::materialsOf(*volume);
+    answerNextDialog(false, 0.0);
+    presenter->operationActivated(QStringLiteral("29"));
+    EXPECT_FALSE(presenter->getContext().currentOperation);
+    EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
+              QStringLiteral("Continuous Wet Etch: Operation canceled."));
+    EXPECT_EQ(testing_support::materialsOf(*volume), before);
+    EXPECT_EQ(presenter->getProcessHistory().lastOperation(volume->getId()), 0u);
+}
+
+TEST_F(WetEtchMenuTest, FactoryMakesBothEtchesWithTheirNames) {
+    auto& factory = *presenter->getContext().operationFactory;
+    const auto atomistic = factory.create(28);
+    const auto continuous = factory.create(29);
+    ASSERT_TRUE(std::dynamic_pointer_cast<AtomisticSiWetEtchingOperation>(atomistic));
+    ASSERT_TRUE(std::dynamic_pointer_cast<ContinousWetEtchOperation>(continuous));
+    EXPECT_EQ(atomistic->getName(), QStringLiteral("BCA Wet Etch"));
+    EXPECT_EQ(continuous->getName(), QStringLiteral("Continuous Wet Etch"));
+    EXPECT_EQ(atomistic->getId(), 28);
+    EXPECT_EQ(continuous->getId(), 29);
+}
