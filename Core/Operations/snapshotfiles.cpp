@@ -1,5 +1,7 @@
 #include "Core/Operations/snapshotfiles.h"
 
+#include "Model/Persistence/totalvolumearchiver.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QLoggingCategory>
@@ -24,6 +26,8 @@ bool createEmpty(const QString& name) {
 } // namespace
 
 SnapshotFiles::SnapshotFiles() {
+    archivers[Model::Persistence::TotalVolumeArchiver::objectType] =
+        std::make_shared<Model::Persistence::TotalVolumeArchiver>();
     QRandomGenerator random(quint32(QDateTime::currentSecsSinceEpoch()));
     for (int attempt = 0; attempt < maxAttempts; ++attempt) {
         const QString number = QString::number(random.bounded(RAND_MAX));

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "Model/Persistence/objectarchiver.h"
+
 #include <QString>
 
 namespace Core::Operations {
 
 // The pair of per-run files that snapshot-based operations undo and redo from. They live in
 // the working directory from the presenter's construction to its destruction.
+//
+// It also carries the archiver table the save and open operations write and read document
+// objects with (cell volumes only); the snapshots themselves use a plain text format.
 class SnapshotFiles {
 public:
     SnapshotFiles();
@@ -20,7 +25,10 @@ public:
     // names are still set, and undo of snapshot operations then leaves cells unchanged.
     bool isUsable() const { return usable; }
 
+    Model::Persistence::ArchiverTable& getArchivers() { return archivers; }
+
 private:
+    Model::Persistence::ArchiverTable archivers;
     QString undoFile;
     QString redoFile;
     bool usable = false;

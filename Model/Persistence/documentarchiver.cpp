@@ -1,0 +1,172 @@
+#include "Model/Persistence/documentarchiver.h"
+
+#include "Model/Materials/materialfactory.h"
+#include "Model/Persistence/materialarchiver.h"
+#include "Model/document.h"
+
+#include <QIODevice>
+#include <QLoggingCategory>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <climits>
+#include <mutex>
+
+Q_LOGGING_CATEGORY(lcDocumentArchiver, "Model/Persistence/documentarchiver")
+
+namespace Model::Persistence {
+
+using Materials::Material;
+using Materials::MaterialFactory;
+
+namespace {
+
+std::mutex globalMapLock;
+MaterialIdMap globalMap;
+
+// Moves the reader to the next start element anywhere in the file; false at the end of the
+// file or at an error.
+bool advanceToStartElement(QXmlStreamReader& reader) {
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+MaterialIdMap DocumentArchiver::materialIdMap() {
+    std::lock_guard<std::mutex> lock(globalMapLock);
+    return globalMap;
+}
+
+bool DocumentArchiver::write(QIODevice* device, const Model::Document& document) {
+    QXmlStreamWriter writer(device);
+    writer.setAutoFormatting(false);
+    writer.writeStartDocument();
+    writer.writeStartElement(QStringLiteral("Document"));
+    writer.writeEmptyElement(QStringLiteral("Header"));
+    writer.writeAttribute(QStringLiteral("version"), QStringLiteral("1"));
+
+    // Every registered material goes along, used or not, so that the reader can tell which of
+    // its ids mean the same material here.
+    for (const Material& material : MaterialFactory::getInstance()->getMaterials())
+        MaterialArchiver::saveMaterial(&writer, material);
+
+    bool saved = true;
+    for (const Model::ObjectPtr& object : document.getObjects()) {
+        const auto found = archivers.find(object->getType());
+        if (found == archivers.end() || !found->second)
+            continue;
+        found->second->setWriter(&writer);
+        saved = found->second->save(object) && saved;
+        found->second->setWriter(nullptr);
+    }
+
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    return saved && !writer.hasError();
+}
+
+DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
+    ReadResult result;
+    MaterialIdMap idMap;
+    QXmlStreamReader reader(device);
+
+    if (!advanceToStartElement(reader) || reader.name() != QLatin1String("Document") ||
+        !advanceToStartElement(reader) || reader.name() != QLatin1String("Header")) {
+        result.status = ReadStatus::NotADocument;
+        return result;
+    }
+
+    result.status = ReadStatus::Complete;
+    while (!reader.atEnd()) {
+        if (!advanceToStartElement(reader))
+            break;
+        if (reader.name() == QLatin1String("Object")) {
+            if (!readObject(reader, idMap, result))
+                break;
+        } else if (reader.name() == QLatin1String("Material")) {
+            readMaterial(reader, idMap, result);
+        }
+    }
+
+    if (result.status == ReadStatus::Complete && reader.hasError()) {
+        result.status = ReadStatus::Damaged;
+        result.error =
+            QStringLiteral("line %1: %2").arg(reader.lineNumber()).arg(reader.errorString());
+        qCDebug(lcDocumentArchiver) << "Document damaged at" << result.error;
+    }
+
+    std::lock_guard<std::mutex> lock(globalMapLock);
+    for (const auto& [from, to] : idMap)
+        globalMap[from] = to;
+    return result;
+}
+
+void DocumentArchiver::readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap,
+                                    ReadResult& result) {
+    bool ok = false;
+    Material material = MaterialArchiver::loadMaterial(&reader, &ok);
+    if (!ok) {
+        result.warnings << materialWarning();
+        return;
+    }
+
+    const auto registry = MaterialFactory::getInstance();
+    const std::uint32_t id = material.getId();
+    const Material registered = registry->getMaterial(id);
+    if (registered.getId() == 0) {
+        registry->updateMaterial(material);
+        idMap[id] = id;
+    } else if (registered == material) {
+        // The registry keeps its own record, constants included.
+        idMap[id] = id;
+    } else {
+        const std::uint32_t fresh = registry->generateMaterialId();
+        material.setId(fresh);
+        registry->updateMaterial(material);
+        idMap[id] = fresh;
+        qCDebug(lcDocumentArchiver)
+            << "Material" << id << material.getName() << "renumbered to" << fresh;
+    }
+}
+
+bool DocumentArchiver::readObject(QXmlStreamReader& reader, MaterialIdMap& idMap,
+                                  ReadResult& result) {
+    bool parsed = false;
+    const uint type = reader.attributes().value(QStringLiteral("object-type")).toUInt(&parsed, 10);
+    if (!parsed || type > uint(INT_MAX))
+        return true;
+    const auto found = archivers.find(int(type));
+    if (found == archivers.end() || !found->second)
+        return true;
+
+    if (int(result.objects.size()) >= maximumObjects) {
+        result.status = ReadStatus::Refused;
+        result.error =
+            QStringLiteral("The document holds more than %1 objects.").arg(maximumObjects);
+        return false;
+    }
+
+    ObjectArchiver& archiver = *found->second;
+    archiver.setReader(&reader);
+    archiver.setMaterialIdMap(&idMap);
+    const Model::ObjectPtr object = archiver.load();
+    const QString error = archiver.errorString();
+    archiver.setReader(nullptr);
+    archiver.setMaterialIdMap(nullptr);
+
+    if (object) {
+        result.objects.push_back(object);
+        return true;
+    }
+    if (error.isEmpty())
+        return true;
+    result.status = ReadStatus::Refused;
+    result.error = error;
+    return false;
+}
+
+} // namespace Model::Persistence

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Model/Persistence/objectarchiver.h"
+#include "Model/layer.h"
+
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+class QXmlStreamReader;
+
+namespace Model {
+class Document;
+}
+
+namespace Model::Persistence {
+
+// The document file: a "Document" root with a "Header", every registered material, then one
+// element per object written by the archiver of its kind.
+//
+// Reading matches the file's materials against the registry (new ones are registered, equal
+// ones reused, clashing ones registered under fresh ids) and renumbers the cells to suit. It
+// only collects what it read; putting the objects into a document is the caller's decision.
+class DocumentArchiver {
+public:
+    enum class ReadStatus {
+        Complete,     // the whole file was read
+        Damaged,      // the XML broke off after the header; `objects` holds what came before
+        NotADocument, // no "Document" root with a "Header" first
+        Refused,      // an object could not be read (too large, no size, too many objects)
+    };
+
+    struct ReadResult {
+        ReadStatus status = ReadStatus::NotADocument;
+        Model::ObjectList objects;
+        // Console warnings, in the order they arose.
+        QStringList warnings;
+        // What went wrong, in words for the user (Damaged and Refused).
+        QString error;
+    };
+
+    // No real document comes near this many objects; a file that claims more is refused
+    // before it can exhaust memory with small volumes.
+    static constexpr int maximumObjects = 10000;
+
+    explicit DocumentArchiver(const ArchiverTable& archivers) : archivers(archivers) {}
+
+    // Writes the document to an open device. Objects of a kind without archiver are left out.
+    // False when the device or an archiver failed.
+    bool write(QIODevice* device, const Model::Document& document);
+
+    // Reads a document from an open device. Every "Material" element sets the translation of
+    // its id; cells are renumbered through the translations of this file only, so an id that
+    // an earlier document renumbered is not changed in a file that does not renumber it.
+    ReadResult read(QIODevice* device);
+
+    // Every translation made by the documents read in this run (later entries win).
+    static MaterialIdMap materialIdMap();
+
+    static QString materialWarning() {
+        return QStringLiteral("WARNING: There was an error loading a material. This may alter "
+                              "the loaded cell volume.");
+    }
+
+private:
+    void readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap, ReadResult& result);
+    // False when reading has to stop.
+    bool readObject(QXmlStreamReader& reader, MaterialIdMap& idMap, ReadResult& result);
+
+    const ArchiverTable& archivers;
+};
+
+} // namespace Model::Persistence

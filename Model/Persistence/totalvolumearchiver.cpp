@@ -1,0 +1,275 @@
+#include "Model/Persistence/totalvolumearchiver.h"
+
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Automaton/volumebudget.h"
+#include "Model/Persistence/materialarchiver.h"
+
+#include <QLoggingCategory>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcTotalVolumeArchiver, "Model/Persistence/totalvolumearchiver")
+
+namespace Model::Persistence {
+
+using Model::Automaton::CellIndex;
+using Model::Automaton::TotalVolume;
+using Model::Automaton::VolumeBudget;
+using Model::Automaton::Voxel;
+
+namespace {
+
+const QString objectElement = QStringLiteral("Object");
+const QString stateElement = QStringLiteral("State");
+const QString positionElement = QStringLiteral("Position");
+
+// The State text goes out in pieces of about this many characters, so that writing a large
+// volume never needs the whole text in memory at once.
+constexpr std::size_t stateChunk = 1 << 16;
+
+void appendDecimal(std::string& out, std::uint32_t value) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0)
+        out.push_back(digits[--count]);
+}
+
+// A cell count: a whole number of at least 1. Anything else makes the volume unreadable.
+bool readSize(const QXmlStreamAttributes& attributes, const QString& name, unsigned& size) {
+    bool parsed = false;
+    size = attributes.value(name).toUInt(&parsed, 10);
+    return parsed && size > 0;
+}
+
+// A cell edge length; missing, unparsable, infinite or non-positive lengths would give a volume
+// that cannot be drawn or measured, so they read as the unit length.
+float readCellSize(const QXmlStreamAttributes& attributes, const QString& name) {
+    bool parsed = false;
+    const float value = attributes.value(name).toFloat(&parsed);
+    return parsed && std::isfinite(value) && value > 0.f ? value : 1.f;
+}
+
+// A position component; missing or unusable values stay 0.
+double readCoordinate(const QXmlStreamAttributes& attributes, const QString& name) {
+    bool parsed = false;
+    const float value = attributes.value(name).toFloat(&parsed);
+    return parsed && std::isfinite(value) ? double(value) : 0.0;
+}
+
+// Turns the State text into cell ids as it streams past: parts are separated by spaces (empty
+// parts dropped), each is a decimal id (0 when it is none), renumbered through the table.
+// Only as many ids as the volume has cells are kept; the rest of the text is skipped unread.
+class StateParser {
+public:
+    StateParser(std::vector<int>& ids, const MaterialIdMap* map) : ids(ids), map(map) {}
+
+    void feed(const QStringRef& text) {
+        for (const QChar c : text) {
+            if (next >= ids.size())
+                return;
+            if (c == QLatin1Char(' '))
+                endPart();
+            else if (part.size() < maximumPart)
+                part.append(c);
+            else
+                overlong = true;
+        }
+    }
+
+    void finish() { endPart(); }
+
+private:
+    // Longer than any number could reasonably be written; such a part is no id.
+    static constexpr int maximumPart = 256;
+
+    void endPart() {
+        if (part.isEmpty() && !overlong)
+            return;
+        if (next < ids.size())
+            ids[next++] = static_cast<int>(translate(overlong ? 0u : parse(part)));
+        part.clear();
+        overlong = false;
+    }
+
+    static std::uint32_t parse(const QString& text) {
+        // Plain digits are by far the common case; everything else gets Qt's own rules
+        // (surrounding white space, a leading '+').
+        if (text.size() <= 9) {
+            std::uint32_t value = 0;
+            bool digitsOnly = true;
+            for (const QChar c : text) {
+                if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                    digitsOnly = false;
+                    break;
+                }
+                value = value * 10 + std::uint32_t(c.unicode() - '0');
+            }
+            if (digitsOnly)
+                return value;
+        }
+        bool parsed = false;
+        const uint value = text.toUInt(&parsed, 10);
+        return parsed ? value : 0u;
+    }
+
+    std::uint32_t translate(std::uint32_t id) {
+        if (!map)
+            return id;
+        if (!cached || id != lastId) {
+            const auto found = map->find(id);
+            lastId = id;
+            lastTranslated = found == map->end() ? id : found->second;
+            cached = true;
+        }
+        return lastTranslated;
+    }
+
+    std::vector<int>& ids;
+    const MaterialIdMap* map;
+    std::size_t next = 0;
+    QString part;
+    bool overlong = false;
+    bool cached = false;
+    std::uint32_t lastId = 0;
+    std::uint32_t lastTranslated = 0;
+};
+
+} // namespace
+
+bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
+    const auto volume = std::dynamic_pointer_cast<TotalVolume>(object);
+    if (!writer || !volume)
+        return false;
+
+    writer->writeStartElement(objectElement);
+    writer->writeAttribute(QStringLiteral("object-type"), QString::number(objectType));
+    writer->writeAttribute(QStringLiteral("size-x"), QString::number(volume->getSizeX()));
+    writer->writeAttribute(QStringLiteral("size-y"), QString::number(volume->getSizeY()));
+    writer->writeAttribute(QStringLiteral("size-z"), QString::number(volume->getSizeZ()));
+    writer->writeAttribute(QStringLiteral("cellsize-x"),
+                           MaterialArchiver::numberToText(volume->getCellSizeX()));
+    writer->writeAttribute(QStringLiteral("cellsize-y"),
+                           MaterialArchiver::numberToText(volume->getCellSizeY()));
+    writer->writeAttribute(QStringLiteral("cellsize-z"),
+                           MaterialArchiver::numberToText(volume->getCellSizeZ()));
+
+    // The ids are written as the cells hold them. Renumbering them through the table of a
+    // document read earlier would turn cells of a registered material into the document's.
+    writer->writeStartElement(stateElement);
+    const CellIndex count = volume->getCellCount();
+    std::string chunk;
+    chunk.reserve(stateChunk + 16);
+    const Voxel* cells = volume->getVoxels();
+    for (CellIndex i = 0; i < count; ++i) {
+        appendDecimal(chunk, cells[i].material);
+        chunk.push_back(' ');
+        if (chunk.size() >= stateChunk) {
+            writer->writeCharacters(QString::fromLatin1(chunk.data(), int(chunk.size())));
+            chunk.clear();
+        }
+    }
+    volume->releaseVoxels();
+    if (!chunk.empty())
+        writer->writeCharacters(QString::fromLatin1(chunk.data(), int(chunk.size())));
+    writer->writeEndElement();
+
+    const Util::Vector3D position = volume->getPosition();
+    writer->writeEmptyElement(positionElement);
+    writer->writeAttribute(QStringLiteral("pos-x"), QString::number(position.x, 'g', 6));
+    writer->writeAttribute(QStringLiteral("pos-y"), QString::number(position.y, 'g', 6));
+    writer->writeAttribute(QStringLiteral("pos-z"), QString::number(position.z, 'g', 6));
+    writer->writeEndElement();
+    return !writer->hasError();
+}
+
+std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
+    error.clear();
+    if (!reader || !reader->isStartElement() || reader->name() != objectElement) {
+        error = QStringLiteral("No cell volume to read here.");
+        return nullptr;
+    }
+    const qint64 line = reader->lineNumber();
+    const QXmlStreamAttributes attributes = reader->attributes();
+    unsigned sizeX = 0;
+    unsigned sizeY = 0;
+    unsigned sizeZ = 0;
+    if (!readSize(attributes, QStringLiteral("size-x"), sizeX) ||
+        !readSize(attributes, QStringLiteral("size-y"), sizeY) ||
+        !readSize(attributes, QStringLiteral("size-z"), sizeZ)) {
+        error = QStringLiteral("The cell volume in line %1 has no valid size.").arg(line);
+        return nullptr;
+    }
+    QString reason;
+    if (!VolumeBudget::fits(sizeX, sizeY, sizeZ, &reason)) {
+        error = reason;
+        return nullptr;
+    }
+    const float cellSizeX = readCellSize(attributes, QStringLiteral("cellsize-x"));
+    const float cellSizeY = readCellSize(attributes, QStringLiteral("cellsize-y"));
+    const float cellSizeZ = readCellSize(attributes, QStringLiteral("cellsize-z"));
+
+    std::vector<int> ids(CellIndex(sizeX) * sizeY * sizeZ, 0);
+    Util::Vector3D position;
+    bool stateRead = false;
+    bool positionRead = false;
+
+    // Walk the children of this "Object" only, so that a volume without them never swallows
+    // the objects that follow it. The first State and the first Position count.
+    int depth = 0;
+    while (!reader->atEnd()) {
+        const QXmlStreamReader::TokenType token = reader->readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (depth == 0 && !stateRead && reader->name() == stateElement) {
+                readState(ids);
+                stateRead = true;
+                continue; // readState stops on the State's end element
+            }
+            if (depth == 0 && !positionRead && reader->name() == positionElement) {
+                const QXmlStreamAttributes place = reader->attributes();
+                position = Util::Vector3D(readCoordinate(place, QStringLiteral("pos-x")),
+                                          readCoordinate(place, QStringLiteral("pos-y")),
+                                          readCoordinate(place, QStringLiteral("pos-z")));
+                positionRead = true;
+            }
+            ++depth;
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (depth == 0)
+                break;
+            --depth;
+        }
+    }
+
+    auto volume = std::make_shared<TotalVolume>(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY,
+                                                cellSizeZ, position, ids);
+    std::vector<int>().swap(ids); // the volume holds the cells now; let the list go first
+    volume->getPainter().rebuild();
+    qCDebug(lcTotalVolumeArchiver) << "Read cell volume" << sizeX << sizeY << sizeZ;
+    return volume;
+}
+
+void TotalVolumeArchiver::readState(std::vector<int>& ids) {
+    StateParser parser(ids, materialIdMap);
+    while (!reader->atEnd()) {
+        const QXmlStreamReader::TokenType token = reader->readNext();
+        if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
+            parser.feed(reader->text());
+        } else if (token == QXmlStreamReader::EndElement) {
+            break;
+        } else if (token == QXmlStreamReader::StartElement) {
+            // The State holds text only; an element inside it means the file is damaged.
+            reader->raiseError(QStringLiteral("Expected character data."));
+            break;
+        }
+    }
+    parser.finish();
+}
+
+} // namespace Model::Persistence

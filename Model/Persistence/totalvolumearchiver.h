@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Model/Persistence/objectarchiver.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace Model::Persistence {
+
+// Writes a cell volume as an "Object" element (sizes, cell sizes, the material id of every
+// cell in cell order as the "State" text, the "Position") and builds one back from it.
+//
+// Reading never trusts the file: the volume's size is checked against the memory budget
+// before anything is allocated, the State text is parsed as it streams past (surplus ids are
+// dropped, missing ones leave cells empty), and numbers that do not parse fall back to
+// harmless values.
+class TotalVolumeArchiver : public ObjectArchiver {
+public:
+    static constexpr int objectType = 1;
+
+    void setWriter(QXmlStreamWriter* value) override { writer = value; }
+    void setReader(QXmlStreamReader* value) override { reader = value; }
+    void setMaterialIdMap(MaterialIdMap* map) override { materialIdMap = map; }
+    bool save(std::shared_ptr<Model::Object> object) override;
+    std::shared_ptr<Model::Object> load() override;
+    QString errorString() const override { return error; }
+
+private:
+    // Reads the ids of the State element the reader stands on, up to its end element.
+    void readState(std::vector<int>& ids);
+
+    QXmlStreamWriter* writer = nullptr;
+    QXmlStreamReader* reader = nullptr;
+    MaterialIdMap* materialIdMap = nullptr;
+    QString error;
+};
+
+} // namespace Model::Persistence
