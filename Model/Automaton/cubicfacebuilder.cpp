@@ -24,6 +24,8 @@ CubicFaceBuilder::CubicFaceBuilder(const CellGrid& grid, const CutWindow& window
 std::uint8_t CubicFaceBuilder::computeFlags(std::uint32_t material) const {
     const float alpha = palette.alpha(material);
     std::uint8_t result = 0;
+    if (material != 0)
+        result |= Filled;
     if (alpha < transparentBelow)
         result |= SeeThrough;
     if (alpha > hidingAlpha)
@@ -38,55 +40,90 @@ const Geometry::Rgba& CubicFaceBuilder::emptyCellColor() {
     return grey;
 }
 
+void CubicFaceBuilder::fillPlane(int x, std::vector<std::uint8_t>& plane) const {
+    const int rowLength = window.extent(2) + 2;
+    std::fill(plane.begin(), plane.end(), std::uint8_t(0));
+    if (x < window.min[0] || x >= window.max[0])
+        return;
+    for (int y = window.min[1]; y < window.max[1]; ++y) {
+        const Voxel* row = grid.cells + grid.index(x, y, window.min[2]);
+        std::uint8_t* out = plane.data() + std::size_t(y - window.min[1] + 1) * rowLength + 1;
+        for (int z = 0; z < window.extent(2); ++z)
+            out[z] = flagsOf(row[z].material);
+    }
+}
+
+void CubicFaceBuilder::emit(std::vector<QuadFace>& out, const int cell[3], int side,
+                            const Voxel& voxel) const {
+    QuadFace& face = out.emplace_back();
+    Geometry::setSideCorners(face, Side(side), cell, 1, grid.cellSize);
+    face.fillColor = palette.color(voxel.material);
+    face.edgeColor = face.fillColor;
+    face.voxel = &voxel;
+    face.material = int(voxel.material);
+}
+
 void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& opaque,
                                   std::vector<QuadFace>& transparent) const {
+    if (window.isEmpty() || xBegin >= xEnd)
+        return;
+    // Flags of three x planes of the window (x - 1, x, x + 1), framed by a ring of empty
+    // flags where the window ends: most cells are decided from these few bytes.
+    const int rowLength = window.extent(2) + 2;
+    const std::size_t planeSize = std::size_t(window.extent(1) + 2) * std::size_t(rowLength);
+    std::vector<std::uint8_t> previous(planeSize), current(planeSize), next(planeSize);
+    fillPlane(xBegin - 1, previous);
+    fillPlane(xBegin, current);
+
     const Voxel* cells = grid.cells;
     const std::ptrdiff_t strideX = std::ptrdiff_t(grid.sizeY) * grid.sizeZ;
     const std::ptrdiff_t strideY = grid.sizeZ;
-    const std::ptrdiff_t neighbourOffset[Geometry::sideCount] = {-1,      1,        -strideY,
-                                                                 strideY, -strideX, strideX};
-    const int zMin = window.min[2];
-    const int zMax = window.max[2];
+    const std::ptrdiff_t cellOffset[Geometry::sideCount] = {-1,      1,        -strideY,
+                                                            strideY, -strideX, strideX};
+    const std::ptrdiff_t flagOffset[Geometry::sideCount] = {-1, 1, -rowLength, rowLength, 0, 0};
 
     for (int x = xBegin; x < xEnd; ++x) {
+        fillPlane(x + 1, next);
         for (int y = window.min[1]; y < window.max[1]; ++y) {
-            // Which neighbours exist does not depend on z except for the two z sides.
-            bool exists[Geometry::sideCount];
-            exists[Geometry::MinusY] = y > window.min[1];
-            exists[Geometry::PlusY] = y < window.max[1] - 1;
-            exists[Geometry::MinusX] = x > window.min[0];
-            exists[Geometry::PlusX] = x < window.max[0] - 1;
-            const CellIndex rowStart = grid.index(x, y, 0);
-            for (int z = zMin; z < zMax; ++z) {
-                const CellIndex i = rowStart + CellIndex(z);
-                const std::uint32_t material = cells[i].material;
-                if (material == 0)
+            const std::size_t rowFlags = std::size_t(y - window.min[1] + 1) * rowLength + 1;
+            const Voxel* row = cells + grid.index(x, y, window.min[2]);
+            for (int z = 0; z < window.extent(2); ++z) {
+                const std::size_t k = rowFlags + std::size_t(z);
+                const std::uint8_t flags = current[k];
+                if (!(flags & Filled))
                     continue;
-                exists[Geometry::MinusZ] = z > zMin;
-                exists[Geometry::PlusZ] = z < zMax - 1;
-                const bool seeThrough = flagsOf(material) & SeeThrough;
-                const bool merges = flagsOf(material) & Merges;
+                const Voxel& voxel = row[z];
+                int cell[3] = {x, y, window.min[2] + z};
 
-                int cell[3] = {x, y, z};
-                for (int side = 0; side < Geometry::sideCount; ++side) {
-                    if (exists[side]) {
-                        const std::uint32_t neighbour =
-                            cells[std::ptrdiff_t(i) + neighbourOffset[side]].material;
-                        const bool hidden = seeThrough ? neighbour == material && merges
-                                                       : (flagsOf(neighbour) & HidesOpaque) != 0;
-                        if (hidden)
-                            continue;
+                if (!(flags & SeeThrough)) {
+                    std::uint8_t neighbour[Geometry::sideCount];
+                    for (int side = 0; side < 4; ++side)
+                        neighbour[side] = current[std::ptrdiff_t(k) + flagOffset[side]];
+                    neighbour[Geometry::MinusX] = previous[k];
+                    neighbour[Geometry::PlusX] = next[k];
+                    for (int side = 0; side < Geometry::sideCount; ++side) {
+                        if (!(neighbour[side] & HidesOpaque))
+                            emit(opaque, cell, side, voxel);
                     }
-                    std::vector<QuadFace>& out = seeThrough ? transparent : opaque;
-                    QuadFace& face = out.emplace_back();
-                    Geometry::setSideCorners(face, Side(side), cell, 1, grid.cellSize);
-                    face.fillColor = palette.color(material);
-                    face.edgeColor = face.fillColor;
-                    face.voxel = &cells[i];
-                    face.material = int(material);
+                    continue;
+                }
+
+                // See-through: merges only with the same material, inside the window.
+                const bool merges = flags & Merges;
+                for (int side = 0; side < Geometry::sideCount; ++side) {
+                    const std::uint8_t neighbourFlags =
+                        side == Geometry::MinusX  ? previous[k]
+                        : side == Geometry::PlusX ? next[k]
+                                                  : current[std::ptrdiff_t(k) + flagOffset[side]];
+                    const bool hidden = merges && (neighbourFlags & Filled) &&
+                                        (&voxel)[cellOffset[side]].material == voxel.material;
+                    if (!hidden)
+                        emit(transparent, cell, side, voxel);
                 }
             }
         }
+        previous.swap(current);
+        current.swap(next);
     }
 }
 

@@ -35,11 +35,16 @@ public:
     static const Geometry::Rgba& emptyCellColor();
 
 private:
-    enum Flag : std::uint8_t { SeeThrough = 1, HidesOpaque = 2, Merges = 4 };
+    enum Flag : std::uint8_t { Filled = 1, SeeThrough = 2, HidesOpaque = 4, Merges = 8 };
     std::uint8_t flagsOf(std::uint32_t material) const {
         return material < flags.size() ? flags[material] : computeFlags(material);
     }
     std::uint8_t computeFlags(std::uint32_t material) const;
+    // Flags of the cells of plane x inside the window, framed by empty flags; all empty when
+    // x lies outside the window.
+    void fillPlane(int x, std::vector<std::uint8_t>& plane) const;
+    void emit(std::vector<Geometry::QuadFace>& out, const int cell[3], int side,
+              const Voxel& voxel) const;
 
     const CellGrid& grid;
     CutWindow window;

@@ -44,18 +44,17 @@ private:
     const Voxel* cells;
 };
 
-// Appends per-task lists in task order. The first list is moved rather than copied.
+// Appends per-task lists in task order. The lists keep their capacity for the next build.
 void splice(std::vector<std::vector<QuadFace>>& parts, std::vector<QuadFace>& out) {
     std::size_t total = 0;
     for (const auto& part : parts)
         total += part.size();
-    std::vector<QuadFace> result = std::move(parts.front());
-    result.reserve(total);
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        result.insert(result.end(), parts[i].begin(), parts[i].end());
-        std::vector<QuadFace>().swap(parts[i]);
+    out.clear();
+    out.reserve(total);
+    for (auto& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+        part.clear();
     }
-    out.swap(result);
 }
 
 void rethrowFirst(const std::vector<std::exception_ptr>& failures) {
@@ -157,13 +156,15 @@ void TotalVolumePainter::dropGeometry() {
     std::vector<QuadFace>().swap(opaqueFaces);
     std::vector<QuadFace>().swap(transparentFaces);
     std::vector<QuadFace>().swap(emptyVoxelFaces);
+    std::vector<std::vector<QuadFace>>().swap(opaqueParts);
+    std::vector<std::vector<QuadFace>>().swap(transparentParts);
     octree.clear();
     marchingCubes.clear();
 }
 
 void TotalVolumePainter::buildDirectCubicFaces(const CellGrid& grid, const CutWindow& window) {
-    std::vector<QuadFace>().swap(opaqueFaces);
-    std::vector<QuadFace>().swap(transparentFaces);
+    opaqueFaces.clear();
+    transparentFaces.clear();
     const CubicFaceBuilder builder(grid, window, palette);
     const int threads = getBuildThreads();
     const std::vector<ColumnRange> ranges =
@@ -172,8 +173,8 @@ void TotalVolumePainter::buildDirectCubicFaces(const CellGrid& grid, const CutWi
         builder.buildFaces(window.min[0], window.max[0], opaqueFaces, transparentFaces);
         return;
     }
-    std::vector<std::vector<QuadFace>> opaqueParts(ranges.size());
-    std::vector<std::vector<QuadFace>> transparentParts(ranges.size());
+    opaqueParts.resize(ranges.size());
+    transparentParts.resize(ranges.size());
     std::vector<std::exception_ptr> failures(ranges.size());
     runOnOwnPool(int(ranges.size()), threads, [&](int task) {
         const std::size_t i = std::size_t(task);

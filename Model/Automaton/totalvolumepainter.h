@@ -125,6 +125,9 @@ private:
     std::vector<Geometry::QuadFace> opaqueFaces;
     std::vector<Geometry::QuadFace> transparentFaces;
     std::vector<Geometry::QuadFace> emptyVoxelFaces;
+    // Per-task output of the direct cubic build, kept between builds only for its capacity.
+    std::vector<std::vector<Geometry::QuadFace>> opaqueParts;
+    std::vector<std::vector<Geometry::QuadFace>> transparentParts;
 };
 
 } // namespace Model::Automaton
