@@ -26,4 +26,14 @@ QString WidgetUserPrompts::chooseOpenFile(const QString& caption, const QString&
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
+QString WidgetUserPrompts::chooseSaveFileIn(const QString& caption, const QString& location,
+                                            const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, caption, location, filter);
+}
+
+QString WidgetUserPrompts::chooseOpenFileIn(const QString& caption, const QString& location,
+                                            const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, caption, location, filter);
+}
+
 } // namespace Ui

@@ -16,6 +16,10 @@ public:
     bool confirm(const QString& title, const QString& text) override;
     QString chooseSaveFile(const QString& caption, const QString& filter) override;
     QString chooseOpenFile(const QString& caption, const QString& filter) override;
+    QString chooseSaveFileIn(const QString& caption, const QString& location,
+                             const QString& filter) override;
+    QString chooseOpenFileIn(const QString& caption, const QString& location,
+                             const QString& filter) override;
 
 private:
     QPointer<QWidget> parent;

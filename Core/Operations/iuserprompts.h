@@ -17,6 +17,18 @@ public:
     // Empty when the user cancelled.
     virtual QString chooseSaveFile(const QString& caption, const QString& filter) = 0;
     virtual QString chooseOpenFile(const QString& caption, const QString& filter) = 0;
+    // The same, with the dialog opening at `location` (a folder, or a file in the folder
+    // meant). Answerers that cannot place a dialog ask the plain question.
+    virtual QString chooseSaveFileIn(const QString& caption, const QString& location,
+                                     const QString& filter) {
+        (void)location;
+        return chooseSaveFile(caption, filter);
+    }
+    virtual QString chooseOpenFileIn(const QString& caption, const QString& location,
+                                     const QString& filter) {
+        (void)location;
+        return chooseOpenFile(caption, filter);
+    }
 };
 
 } // namespace Core::Operations

@@ -1,0 +1,80 @@
+#include "Core/Operations/opendocumentoperation.h"
+
+#include "Core/Operations/documentfile.h"
+#include "Core/Operations/operationcontext.h"
+
+#include <QDir>
+
+#include <mutex>
+
+namespace Core::Operations {
+
+namespace {
+
+struct SharedState {
+    std::mutex lock;
+    std::shared_ptr<Util::IObserver> observer;
+    QString rememberedPath;
+    QDir location = QDir::home();
+};
+
+SharedState& shared() {
+    static SharedState state;
+    return state;
+}
+
+} // namespace
+
+OpenDocumentOperation::OpenDocumentOperation(OperationContext& context)
+    : Operation(QStringLiteral("Open document"), 11), context(context) {}
+
+void OpenDocumentOperation::setObserver(std::shared_ptr<Util::IObserver> value) {
+    std::lock_guard<std::mutex> guard(shared().lock);
+    shared().observer = std::move(value);
+}
+
+std::shared_ptr<Util::IObserver> OpenDocumentOperation::getObserver() {
+    std::lock_guard<std::mutex> guard(shared().lock);
+    return shared().observer;
+}
+
+QString OpenDocumentOperation::getRememberedPath() {
+    std::lock_guard<std::mutex> guard(shared().lock);
+    return shared().rememberedPath;
+}
+
+void OpenDocumentOperation::rememberPath(const QString& path) {
+    std::lock_guard<std::mutex> guard(shared().lock);
+    shared().rememberedPath = path;
+    shared().location = QDir(path);
+}
+
+QString OpenDocumentOperation::getStartLocation() {
+    std::lock_guard<std::mutex> guard(shared().lock);
+    return shared().location.absolutePath();
+}
+
+void OpenDocumentOperation::step() {
+    const QString chosen = context.prompts.chooseOpenFileIn(chooserCaption(), getStartLocation(),
+                                                            DocumentFile::filter());
+    // A cancelled dialog keeps the last location, so the next one opens where the user was.
+    if (chosen.isEmpty()) {
+        cancel();
+        return;
+    }
+    rememberPath(chosen);
+    end();
+}
+
+void OpenDocumentOperation::cancel() {
+    context.host.cancelCurrentOperation();
+}
+
+void OpenDocumentOperation::end() {
+    // Hold the observer: opening a window may replace the slot's occupant.
+    if (const std::shared_ptr<Util::IObserver> observer = getObserver())
+        observer->update();
+    context.host.finishCurrentOperation();
+}
+
+} // namespace Core::Operations

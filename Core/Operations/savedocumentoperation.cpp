@@ -1,0 +1,47 @@
+#include "Core/Operations/savedocumentoperation.h"
+
+#include "Core/Operations/documentfile.h"
+#include "Core/Operations/operationcontext.h"
+
+#include <QDir>
+
+namespace Core::Operations {
+
+SaveDocumentOperation::SaveDocumentOperation(OperationContext& context)
+    : SaveDocumentOperation(context, QStringLiteral("Save document"), 9) {}
+
+SaveDocumentOperation::SaveDocumentOperation(OperationContext& context, const QString& name, int id)
+    : Operation(name, id), context(context) {}
+
+QString SaveDocumentOperation::askForFileName() const {
+    return context.prompts.chooseSaveFileIn(chooserCaption(), QDir::homePath(),
+                                            DocumentFile::filter());
+}
+
+void SaveDocumentOperation::save() {
+    DocumentFile::write(context, fileName);
+    if (observer)
+        observer->update();
+}
+
+void SaveDocumentOperation::step() {
+    fileName = context.document->getFileName();
+    if (fileName.isEmpty())
+        fileName = askForFileName();
+    end();
+}
+
+void SaveDocumentOperation::cancel() {
+    context.host.cancelCurrentOperation();
+}
+
+void SaveDocumentOperation::end() {
+    if (fileName.isEmpty()) {
+        cancel();
+        return;
+    }
+    save();
+    context.host.finishCurrentOperation();
+}
+
+} // namespace Core::Operations
