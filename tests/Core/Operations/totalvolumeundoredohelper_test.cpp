@@ -56,11 +56,22 @@ TEST_F(SnapshotTest, FirstMatchingRecordWinsAndOtherInstancesAreSkipped) {
     volume->releaseNextVoxels();
 }
 
-TEST_F(SnapshotTest, ShortRecordEmptiesTheCellsItDoesNotCover) {
-    writeUndoFile("MooreFilmDep 0 1 2\n");
+TEST_F(SnapshotTest, ShortOrDamagedRecordLeavesTheCellsUnchanged) {
+    // Emptying the cells a short record does not cover would lose them; a damaged record is
+    // refused whole instead.
+    writeUndoFile("MooreFilmDep 0 1 2\n"
+                  "MooreFilmDep 0 1 2 3 4\n");
     TotalVolumeUndoRedoHelper helper(QStringLiteral("MooreFilmDep"), 0, context);
-    EXPECT_TRUE(helper.undo(*volume));
-    EXPECT_EQ(materialsOf(*volume), (std::vector<int>{1, 2, 0, 0}));
+    EXPECT_FALSE(helper.undo(*volume));
+    EXPECT_EQ(materialsOf(*volume), std::vector<int>(4, 9));
+
+    writeUndoFile("MooreFilmDep 0 1 2 x3 4\n");
+    EXPECT_FALSE(helper.undo(*volume));
+    writeUndoFile("MooreFilmDep 0 1 2\n3 4\n");
+    EXPECT_FALSE(helper.undo(*volume)) << "a record ends with its line";
+    writeUndoFile("MooreFilmDep 0 1 2 4294967296 4\n");
+    EXPECT_FALSE(helper.undo(*volume)) << "ids are 32-bit";
+    EXPECT_EQ(materialsOf(*volume), std::vector<int>(4, 9));
 }
 
 TEST_F(SnapshotTest, NoMatchingRecordLeavesTheVolumeAlone) {
