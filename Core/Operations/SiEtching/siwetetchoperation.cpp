@@ -106,7 +106,8 @@ void SiWetEtchOperation::end() {
             return;
         }
         if (rebuilt)
-            qCDebug(lcWetEtchOperation) << "Time to allocate Si structure " << timer.elapsed();
+            qCDebug(lcWetEtchOperation).nospace()
+                << "Time to allocate Si structure " << timer.elapsed();
         runEngine(*target, depth);
     } catch (const std::bad_alloc&) {
         // Whatever the run left in the lattice cannot be trusted for the next etch.
@@ -115,11 +116,12 @@ void SiWetEtchOperation::end() {
         cancel();
         return;
     }
-    qCDebug(lcWetEtchOperation) << "Total time to allocate and run " << timer.elapsed();
+    qCDebug(lcWetEtchOperation).nospace() << "Total time to allocate and run " << timer.elapsed();
 
     timer.restart();
     target->getPainter().rebuild();
-    qCDebug(lcWetEtchOperation) << "Time to build rendered structrure " << timer.elapsed();
+    qCDebug(lcWetEtchOperation).nospace()
+        << "Time to build rendered structrure " << timer.elapsed();
 
     context.processHistory.recordOperation(volumeId, unsigned(id));
     context.processHistory.setLatticeRebuildNeeded(volumeId, false);

@@ -150,8 +150,8 @@ void WetEtchKernel::removeAtom(int strip, AtomId id) {
     if (count <= 1)
         nextVoxels[c].material = 0;
     if (count < 1)
-        qCDebug(category) << "Negative atom count reached for index: " << c
-                          << " count is: " << count - 1;
+        qCDebug(category).nospace()
+            << "Negative atom count reached for index: " << c << " count is: " << count - 1;
     work.touched.push_back(c);
 
     // Its neighbours now touch the etchant; each goes to the strip that owns its cell, by
@@ -198,8 +198,8 @@ void WetEtchKernel::logSurfaceSizes() const {
     if (!category.isDebugEnabled())
         return;
     for (std::size_t t = 0; t < strips.size(); ++t)
-        qCDebug(category) << "Surface list size for thread " << t << ": "
-                          << strips[t].surface.size();
+        qCDebug(category).nospace()
+            << "Surface list size for thread " << t << ": " << strips[t].surface.size();
 }
 
 } // namespace Core::Operations
