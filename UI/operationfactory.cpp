@@ -1,7 +1,11 @@
 #include "UI/operationfactory.h"
 
+#include "Core/Operations/opendocumentoperation.h"
+#include "Core/Operations/savedocumentasoperation.h"
 #include "UI/Observers/atomicsibcaetchobserver.h"
 #include "UI/Observers/ccawetetchingobserver.h"
+#include "UI/Observers/documentopenedobserver.h"
+#include "UI/Observers/documentsavedobserver.h"
 #include "UI/Observers/isotropicprocessobservers.h"
 #include "UI/mainwindowpresenter.h"
 
@@ -18,6 +22,25 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerWithObserver<MooreNeighborhoodEtchingOperation, MooreEtchingObserver>(19);
     registerWithObserver<AtomisticSiWetEtchingOperation, AtomicSiBCAEtchObserver>(28);
     registerWithObserver<ContinousWetEtchOperation, CCAWetEtchingObserver>(29);
+
+    // The save operations retitle their own window; Open keeps its observer in a slot shared
+    // by all windows, refilled by each activation, and opens the document in a new window.
+    const auto save = [](auto operation, OperationFactory& factory) -> OperationPtr {
+        operation->setObserver(std::make_shared<DocumentSavedObserver>(
+            factory.getParentWidget(), factory.getContext().document));
+        return operation;
+    };
+    creators[9] = [save](OperationFactory& factory) {
+        return save(std::make_shared<SaveDocumentOperation>(factory.getContext()), factory);
+    };
+    creators[10] = [save](OperationFactory& factory) {
+        return save(std::make_shared<SaveDocumentAsOperation>(factory.getContext()), factory);
+    };
+    creators[11] = [](OperationFactory& factory) -> OperationPtr {
+        OpenDocumentOperation::setObserver(
+            std::make_shared<DocumentOpenedObserver>(factory.getPresenter()));
+        return std::make_shared<OpenDocumentOperation>(factory.getContext());
+    };
 }
 
 OperationContext& OperationFactory::getContext() {

@@ -1,0 +1,39 @@
+#include "UI/Observers/documentopenedobserver.h"
+
+#include "Core/Operations/documentfile.h"
+#include "Core/Operations/opendocumentoperation.h"
+#include "UI/Observers/documentsavedobserver.h"
+#include "UI/mainwindow.h"
+#include "UI/mainwindowpresenter.h"
+
+namespace Ui::Observers {
+
+using Core::Operations::DocumentFile;
+using Core::Operations::OpenDocumentOperation;
+
+DocumentOpenedObserver::DocumentOpenedObserver(MainWindowPresenter& origin,
+                                               WindowFactory createWindow)
+    : origin(&origin), createWindow(std::move(createWindow)) {}
+
+MainWindow* DocumentOpenedObserver::getOpenedWindow() const { return opened; }
+
+void DocumentOpenedObserver::update() {
+    const QString fileName = OpenDocumentOperation::getRememberedPath();
+    if (!origin || fileName.isEmpty())
+        return;
+    Core::Operations::OperationContext& asking = origin->getContext();
+    const auto contents =
+        DocumentFile::load(fileName, asking.snapshotFiles.getArchivers(), asking.prompts);
+    if (!contents)
+        return;
+
+    MainWindow* window = createWindow ? createWindow() : new MainWindow();
+    Core::Operations::OperationContext& target = window->getPresenter()->getContext();
+    DocumentFile::apply(target, fileName, *contents);
+    window->setWindowTitle(DocumentSavedObserver::titleFor(target.document->getFileName()));
+    window->showMaximized();
+    DocumentFile::reportDamage(target.prompts, fileName, *contents);
+    opened = window;
+}
+
+} // namespace Ui::Observers

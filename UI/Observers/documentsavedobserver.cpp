@@ -1,0 +1,20 @@
+#include "UI/Observers/documentsavedobserver.h"
+
+#include "Model/document.h"
+
+namespace Ui::Observers {
+
+DocumentSavedObserver::DocumentSavedObserver(QWidget* window,
+                                             std::shared_ptr<Model::Document> document)
+    : window(window), document(std::move(document)) {}
+
+void DocumentSavedObserver::update() {
+    if (window && document)
+        window->setWindowTitle(titleFor(document->getFileName()));
+}
+
+QString DocumentSavedObserver::titleFor(const QString& fileName) {
+    return QStringLiteral("Cellvane  ") + fileName;
+}
+
+} // namespace Ui::Observers
