@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Util/vector3d.h"
+
+#include <vector>
+
+namespace Core::Operations {
+
+// What a new cell volume holds: its size and, inside it, a cuboid or a ball of one material.
+// Parts of the substrate outside the volume are cut off.
+struct SubstrateDescription {
+    int material = 0;
+    int totalSizeX = 0;
+    int totalSizeY = 0;
+    int totalSizeZ = 0;
+    int substrateSizeX = 0;
+    int substrateSizeY = 0;
+    int substrateSizeZ = 0;
+    int substrateCornerX = 0;
+    int substrateCornerY = 0;
+    int substrateCornerZ = 0;
+    int radius = 0;
+    int centerX = 0;
+    int centerY = 0;
+    int centerZ = 0;
+    bool spherical = false;
+    float cellSizeX = 1.f;
+    float cellSizeY = 1.f;
+    float cellSizeZ = 1.f;
+    Util::Vector3D position;
+    std::vector<int> materials;
+
+    // Fills `materials` in cell order: `material` inside the substrate, 0 elsewhere. The
+    // total sizes must be positive.
+    void buildMaterials();
+};
+
+} // namespace Core::Operations
