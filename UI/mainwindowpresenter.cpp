@@ -1,5 +1,6 @@
 #include "UI/mainwindowpresenter.h"
 
+#include "Model/Automaton/totalvolume.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Process/processfactory.h"
 #include "UI/Console/commandconsole.h"
@@ -151,6 +152,11 @@ void MainWindowPresenter::manageMaterials() {
     for (const Model::Materials::Material& material : dialog.getMaterials())
         materials->updateMaterial(material);
     context->selection.clearSelection();
+    // Surfaces carry the colours they were built with; recolour them so the edit shows at once.
+    for (const Model::ObjectPtr& object : context->document->getObjects()) {
+        if (auto* volume = dynamic_cast<Model::Automaton::TotalVolume*>(object.get()))
+            volume->getPainter().updateMaterialColors();
+    }
     context->notifyUpdateObservers();
 }
 

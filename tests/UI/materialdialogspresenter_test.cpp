@@ -1,3 +1,5 @@
+#include "Model/Automaton/totalvolume.h"
+#include "Model/document.h"
 #include "UI/Input/editcompatiblematerialsdialog.h"
 #include "UI/Input/managematerialsdialog.h"
 #include "UI/Input/materialtableviewitem.h"
@@ -71,6 +73,27 @@ TEST_F(MaterialDialogsPresenterTest, AcceptedMaterialEditsAreRegisteredButNotWri
     EXPECT_EQ(materials->getMaterial(17).getName(), QStringLiteral("New Material"));
     EXPECT_EQ(updates->count, 1);
     EXPECT_EQ(TestSupport::readSettingsFile(QStringLiteral("materials.xml")), fileBefore);
+}
+
+TEST_F(MaterialDialogsPresenterTest, AcceptedColoursReachShownVolumesAndClearTheSelection) {
+    auto volume = std::make_shared<Model::Automaton::TotalVolume>(
+        2, 2, 2, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>(8, 1));
+    volume->getPainter().rebuild();
+    presenter->getDocument()->addObject(volume);
+    presenter->getSelection().toggle(volume);
+
+    whenOpen<Ui::Input::ManageMaterialsDialog>([](Ui::Input::ManageMaterialsDialog& dialog) {
+        auto* model = dialog.getModel();
+        model->setData(model->index(0, 2), QColor(0, 0, 255, 255));
+        dialog.accept();
+    });
+    presenter->manageMaterials();
+
+    EXPECT_FALSE(volume->isSelected());
+    const auto& colors = volume->getPainter().getMaterialColors();
+    ASSERT_EQ(colors.count(1u), 1u);
+    EXPECT_FLOAT_EQ(colors.at(1u)[0], 0.f);
+    EXPECT_FLOAT_EQ(colors.at(1u)[2], 1.f);
 }
 
 TEST_F(MaterialDialogsPresenterTest, CancelledMaterialEditsAreDiscarded) {
