@@ -1,0 +1,46 @@
+#include "UI/BatchRun/processdata.h"
+
+namespace Ui {
+
+std::atomic<int> ProcessData::nextId{0};
+
+ProcessData::ProcessData(int processType) : id(nextId++), processType(processType) {}
+
+void ProcessData::setParameter(const QString& name, const QVariant& value, bool visible) {
+    parameters.insert(name, value);
+    visibility.insert(name, visible);
+}
+
+QVariant ProcessData::getParameter(const QString& name) {
+    return parameters[name];
+}
+
+bool ProcessData::isVisible(const QString& name) {
+    return visibility[name];
+}
+
+QString ProcessData::displayName(int processType) {
+    static const char* const names[] = {
+        "Photolithography",
+        "Si wet etching",
+        "Moore deposition",
+        "Moore etching",
+        "CVD",
+        "Isotropic etching",
+        "Planarization",
+        "Electroplating",
+        "Doping",
+        "Spin Coating",
+        "Save Image",
+        "Create Substrate",
+        "PVD",
+        "Simple RIE",
+        "Ion Implantation",
+        "Si Oxidation",
+    };
+    if (processType < 0 || processType >= int(sizeof(names) / sizeof(names[0])))
+        return QStringLiteral("Unknown process");
+    return QString::fromLatin1(names[processType]);
+}
+
+} // namespace Ui
