@@ -1,81 +1,411 @@
 #include "UI/mainwindow.h"
 
+#include "Core/Operations/iuserprompts.h"
+#include "UI/Input/changecolorsdialog.h"
+#include "UI/Input/changegridspacingdialog.h"
+#include "UI/Observers/selectionmodeobserver.h"
+#include "UI/Observers/updateobserver.h"
+#include "UI/aboutwindow.h"
+#include "UI/glwidget.h"
 #include "UI/mainwindowpresenter.h"
 #include "UI/operationmapper.h"
+#include "UI/viewproperties.h"
+#include "ui_mainwindow.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QLabel>
-#include <QMenuBar>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
 #include <QShortcut>
+#include <QSignalBlocker>
 
 namespace Ui {
 
-MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), presenter(new MainWindowPresenter(this)),
-      operationMapper(new OperationMapper(this)) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Cellvane"));
-    resize(800, 600);
-    auto* placeholder = new QLabel(this);
-    placeholder->setAlignment(Qt::AlignCenter);
-    setCentralWidget(placeholder);
+namespace {
 
-    createActions();
-    createShortcuts();
-    connect(operationMapper, &OperationMapper::activated, presenter,
-            &MainWindowPresenter::operationActivated);
-    connect(presenter, &MainWindowPresenter::undoNameChanged, this, &MainWindow::setUndoText);
-    connect(presenter, &MainWindowPresenter::redoNameChanged, this, &MainWindow::setRedoText);
-    setUndoText(QString());
-    setRedoText(QString());
+constexpr int statusTimeout = 5000;
+
+QString number(float value) {
+    return QString::number(double(value), 'g', 6);
 }
 
-void MainWindow::createActions() {
-    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("File"));
-    QAction* actionNew = fileMenu->addAction(QStringLiteral("New"));
-    actionNew->setObjectName(QStringLiteral("actionNew"));
-    connect(actionNew, &QAction::triggered, presenter, &MainWindowPresenter::newDocument);
-    fileMenu->addSeparator();
-    QAction* actionExit = fileMenu->addAction(QStringLiteral("Exit"));
-    actionExit->setObjectName(QStringLiteral("actionExit"));
-    connect(actionExit, &QAction::triggered, this, &QWidget::close);
+float component(const std::vector<float>& values, std::size_t index) {
+    return index < values.size() ? values[index] : 0.0f;
+}
 
-    QMenu* editMenu = menuBar()->addMenu(QStringLiteral("Edit"));
-    actionUndo = editMenu->addAction(QStringLiteral("Undo"));
-    actionUndo->setObjectName(QStringLiteral("actionUndo"));
-    actionUndo->setShortcut(QKeySequence::Undo);
-    connect(actionUndo, &QAction::triggered, presenter, [this] { presenter->undo(); });
-    actionRedo = editMenu->addAction(QStringLiteral("Redo"));
-    actionRedo->setObjectName(QStringLiteral("actionRedo"));
-    actionRedo->setShortcut(QKeySequence::Redo);
-    connect(actionRedo, &QAction::triggered, presenter, &MainWindowPresenter::redo);
+} // namespace
 
-    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("View"));
-    QAction* actionConsole = viewMenu->addAction(QStringLiteral("Show Console"));
-    actionConsole->setObjectName(QStringLiteral("actionShowConsole"));
-    actionConsole->setCheckable(true);
-    actionConsole->setChecked(true);
-    connect(actionConsole, &QAction::toggled, presenter, &MainWindowPresenter::showConsole);
+MainWindow::MainWindow(QWidget* parent, std::unique_ptr<Core::Operations::IUserPrompts> prompts)
+    : QMainWindow(parent), form(std::make_unique<Ui::MainWindowForm>()),
+      imageDirectory(QDir::homePath()),
+      chooseImageFile([](QWidget* owner, const QString& caption, const QString& directory,
+                         const QString& filter) {
+          return QFileDialog::getSaveFileName(owner, caption, directory, filter);
+      }) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    form->setupUi(this);
+    presenter = new MainWindowPresenter(this, std::move(prompts));
+    operationMapper = new OperationMapper(this);
+    viewMapper = new OperationMapper(this);
+    createShortcuts();
+
+    glWidget = new GLWidget(this, presenter);
+    setCentralWidget(glWidget);
+    updateObserver = std::make_shared<Observers::UpdateObserver>();
+    presenter->getUpdateObservers().push_back(updateObserver);
+    connect(updateObserver.get(), &Observers::UpdateObserver::updateGL, glWidget,
+            &GLWidget::updateGL);
+
+    mapOperations();
+    connectActions();
+
+    selectionModeObserver = std::make_shared<Observers::SelectionModeObserver>(
+        form->actionSelect, presenter->getSelection());
+    presenter->getSelection().getSelectionModeObservers().push_back(selectionModeObserver);
+
+    connect(glWidget, &GLWidget::rotationChanged, this, &MainWindow::changeRotationValue_statusBar);
+    connect(glWidget, &GLWidget::axisPositionChanged, this,
+            &MainWindow::changeAxisPositionValue_staturBar);
+    connect(glWidget, &GLWidget::viewPositionChanged, this,
+            &MainWindow::changeViewPostionValue_statusBar);
+    connect(glWidget, &GLWidget::zoomChanged, this, &MainWindow::changeZoomValue_statusBar);
+    connect(glWidget, &GLWidget::lampPositionChanged, this,
+            &MainWindow::changeLampPosition_statusBar);
+}
+
+MainWindow::~MainWindow() {
+    // The presenter's context outlives nothing of ours, but the observers we put in its lists
+    // point at widgets that are about to go.
+    if (presenter) {
+        auto& updates = presenter->getUpdateObservers();
+        updates.erase(std::remove(updates.begin(), updates.end(),
+                                  std::static_pointer_cast<Util::IObserver>(updateObserver)),
+                      updates.end());
+        auto& modes = presenter->getSelection().getSelectionModeObservers();
+        modes.erase(std::remove(modes.begin(), modes.end(),
+                                std::static_pointer_cast<Util::IObserver>(selectionModeObserver)),
+                    modes.end());
+    }
+}
+
+QAction* MainWindow::getUndoAction() const {
+    return form->actionUndo;
+}
+
+QAction* MainWindow::getRedoAction() const {
+    return form->actionRedo;
 }
 
 void MainWindow::createShortcuts() {
-    auto* enter = new QShortcut(QKeySequence(Qt::Key_Enter), this);
-    auto* ret = new QShortcut(QKeySequence(Qt::Key_Return), this);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(enter, &QShortcut::activated, presenter, &MainWindowPresenter::enterPressed);
-    connect(ret, &QShortcut::activated, presenter, &MainWindowPresenter::enterPressed);
-    connect(escape, &QShortcut::activated, presenter, &MainWindowPresenter::cancelPressed);
+    enterShortcut = new QShortcut(QKeySequence(Qt::Key_Enter), this);
+    returnShortcut = new QShortcut(QKeySequence(Qt::Key_Return), this);
+    escapeShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(enterShortcut, &QShortcut::activated, presenter, &MainWindowPresenter::enterPressed);
+    connect(returnShortcut, &QShortcut::activated, presenter, &MainWindowPresenter::enterPressed);
+    connect(escapeShortcut, &QShortcut::activated, presenter, &MainWindowPresenter::cancelPressed);
+}
+
+void MainWindow::mapOperations() {
+    const std::pair<QAction*, unsigned> operations[] = {
+        {form->actionCopy, 1},
+        {form->actionCreate_Substrate, 2},
+        {form->actionIon_Implantation, 3},
+        {form->actionDelete, 4},
+        {form->actionChange_Viewing_Options, 6},
+        {form->actionMove, 7},
+        {form->actionExtract_Film, 8},
+        {form->actionSave, 9},
+        {form->actionSave_as, 10},
+        {form->actionOpen, 11},
+        {form->actionGlue_Substrate, 12},
+        {form->actionCVD, 13},
+        {form->actionIsotropic_Film_Etching, 14},
+        {form->actionElectrodeposition, 15},
+        {form->actionCut_Cell_Volume, 16},
+        {form->actionDoping, 17},
+        {form->actionMoore_Deposition, 18},
+        {form->actionMoore_Etching, 19},
+        {form->actionPhotolithography, 20},
+        {form->actionPlanarization, 22},
+        {form->actionSpin_Coating, 23},
+        {form->actionBatch_Run, 24},
+        {form->actionSi_Oxidation, 26},
+        {form->actionPVD, 27},
+        {form->actionBCA_Wet_Etching, 28},
+        {form->actionContinuous_Wet_Etching, 29},
+        {form->actionSimple_RIE, 30},
+        {form->actionModel_Extraction, 1000},
+    };
+    for (const auto& [action, number] : operations)
+        operationMapper->map(action, number);
+    connect(operationMapper, &OperationMapper::activated, presenter,
+            &MainWindowPresenter::operationActivated);
+
+    const std::pair<QAction*, const char*> views[] = {
+        {form->actionFront_View, "front"}, {form->actionBack_view, "back"},
+        {form->actionTop_View, "top"},     {form->actionBottom_View, "bottom"},
+        {form->actionLeft_View, "left"},   {form->actionRight_View, "right"},
+    };
+    for (const auto& [action, name] : views)
+        viewMapper->map(action, QString::fromLatin1(name));
+    connect(viewMapper, &OperationMapper::activated, this, &MainWindow::setView);
+}
+
+void MainWindow::connectActions() {
+    connect(form->actionExit, &QAction::triggered, this, &QWidget::close);
+    connect(form->actionConsole, &QAction::toggled, this, &MainWindow::showConsole);
+    connect(form->actionUndo, &QAction::triggered, this, &MainWindow::undoOperation);
+    connect(form->actionRedo, &QAction::triggered, this, &MainWindow::redoOperation);
+    connect(form->actionSelect, &QAction::toggled, this, &MainWindow::selectionToggled);
+    connect(form->actionRender_Objects, &QAction::toggled, this, &MainWindow::renderObjectsToggled);
+    connect(form->actionLighting, &QAction::toggled, this, &MainWindow::lightingToggled);
+    connect(form->actionRender_Object_Edges, &QAction::toggled, this,
+            &MainWindow::renderObjectEdgesToggled);
+    connect(form->actionGrid, &QAction::toggled, this, &MainWindow::renderGridToggled);
+    connect(form->actionSnap_to_Grid, &QAction::toggled, this, &MainWindow::snapToGridToggled);
+    connect(form->actionGrid_Spacing, &QAction::triggered, this, &MainWindow::changeGridSpacing);
+    connect(form->actionAbout_Cellvane, &QAction::triggered, this, &MainWindow::showAboutInfo);
+    connect(form->actionConfigure_Window_Colors, &QAction::triggered, this,
+            &MainWindow::changeWindowColors);
+    connect(form->actionSave_Image, &QAction::triggered, this, [this] { saveImage(); });
+
+    connect(presenter, &MainWindowPresenter::undoNameChanged, this, &MainWindow::setUndoText);
+    connect(presenter, &MainWindowPresenter::redoNameChanged, this, &MainWindow::setRedoText);
+
+    // Closing the console with its own title-bar button must clear the menu check too.
+    if (QWidget* console = presenter->getConsole())
+        console->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const bool shown = event->type() == QEvent::Show;
+    const bool hidden = event->type() == QEvent::Hide;
+    // Spontaneous hides come from minimising the main window, not from the user's choice.
+    if ((shown || hidden) && !event->spontaneous() && watched == presenter->getConsole()) {
+        const QSignalBlocker blocker(form->actionConsole);
+        form->actionConsole->setChecked(shown);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The console was shown before this window; keep it in front where no window manager
+    // stacks tool windows above their owner.
+    if (QWidget* console = presenter->getConsole(); console && console->isVisible())
+        console->raise();
 }
 
 void MainWindow::setUndoText(const QString& name) {
-    actionUndo->setText(QStringLiteral("Undo ") + name);
-    actionUndo->setEnabled(!name.isEmpty());
+    form->actionUndo->setText(QStringLiteral("Undo ") + name);
+    form->actionUndo->setEnabled(!name.isEmpty());
 }
 
 void MainWindow::setRedoText(const QString& name) {
-    actionRedo->setText(QStringLiteral("Redo ") + name);
-    actionRedo->setEnabled(!name.isEmpty());
+    form->actionRedo->setText(QStringLiteral("Redo ") + name);
+    form->actionRedo->setEnabled(!name.isEmpty());
+}
+
+// --- slots ------------------------------------------------------------------------------
+
+void MainWindow::showConsole(bool show) {
+    presenter->showConsole(show);
+}
+
+void MainWindow::undoOperation() {
+    presenter->undo();
+    glWidget->update();
+}
+
+void MainWindow::redoOperation() {
+    presenter->redo();
+    glWidget->update();
+}
+
+void MainWindow::selectionToggled(bool checked) {
+    presenter->setSelectionMode(checked);
+}
+
+void MainWindow::lightingToggled(bool on) {
+    glWidget->setLighting(on);
+}
+
+void MainWindow::renderObjectsToggled(bool on) {
+    glWidget->setRenderObjects(on);
+}
+
+void MainWindow::renderObjectEdgesToggled(bool on) {
+    glWidget->setRenderEdges(on);
+}
+
+void MainWindow::setView(const QString& viewAngle) {
+    glWidget->setNamedView(viewAngle);
+}
+
+void MainWindow::renderGridToggled(bool on) {
+    glWidget->setShowGrid(on);
+}
+
+void MainWindow::snapToGridToggled(bool on) {
+    glWidget->setSnapToGrid(on);
+}
+
+void MainWindow::changeGridSpacing() {
+    Input::ChangeGridSpacingDialog dialog(glWidget->getGridSpacing(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        glWidget->setGridSpacing(dialog.spacing());
+}
+
+void MainWindow::changeWindowColors() {
+    Input::ChangeColorsDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted) {
+        dialog.applyToColorScheme();
+        glWidget->update();
+    }
+}
+
+bool MainWindow::saveImage(QString filename) {
+    if (filename.isEmpty()) {
+        filename = chooseImageFile
+                       ? chooseImageFile(this, QStringLiteral("Save Screen Image"), imageDirectory,
+                                         QStringLiteral("Images (*.png *.xpm *.jpg)"))
+                       : QString();
+        if (filename.isEmpty())
+            return false;
+    }
+    imageDirectory = filename;
+    return writeImage(filename);
+}
+
+bool MainWindow::writeImage(const QString& filename) {
+    auto& prompts = presenter->getPrompts();
+    const QString title = QStringLiteral("Error writing to file");
+    const QImage image = glWidget->grabScene();
+    if (image.isNull()) {
+        prompts.showMessage(Core::Operations::IUserPrompts::Icon::Critical, title,
+                            QStringLiteral("The 3D view could not be captured."));
+        return false;
+    }
+    // A name without a suffix still gets a picture rather than nothing.
+    QByteArray format = QFileInfo(filename).suffix().toLower().toLatin1();
+    if (format.isEmpty())
+        format = "png";
+    // Write beside the target and swap in at the end, so a failure keeps an older file whole.
+    QSaveFile file(filename);
+    QString problem;
+    if (!file.open(QIODevice::WriteOnly)) {
+        problem = file.errorString();
+    } else {
+        QImageWriter writer(&file, format);
+        if (!writer.write(image)) {
+            problem = writer.errorString();
+            file.cancelWriting();
+        } else if (!file.commit()) {
+            problem = file.errorString();
+        }
+    }
+    if (problem.isEmpty())
+        return true;
+    prompts.showMessage(Core::Operations::IUserPrompts::Icon::Critical, title,
+                        QStringLiteral("Could not write ") + QDir::toNativeSeparators(filename) +
+                            QStringLiteral(": ") + problem);
+    return false;
+}
+
+void MainWindow::showAboutInfo() {
+    AboutWindow about(this);
+    about.exec();
+}
+
+void MainWindow::on_actionManage_Materials_triggered() {
+    presenter->manageMaterials();
+}
+
+void MainWindow::on_actionManage_Compatible_Materials_triggered() {
+    presenter->manageCompatibleMaterials();
+}
+
+void MainWindow::on_actionNew_triggered() {
+    presenter->newDocument();
+}
+
+void MainWindow::on_actionSet_View_triggered() {
+    openViewProperties(0);
+}
+
+void MainWindow::on_actionSet_Lighting_triggered() {
+    openViewProperties(1);
+}
+
+void MainWindow::openViewProperties(int page) {
+    ViewProperties dialog(this);
+    ViewSettings current;
+    const Camera& camera = glWidget->getCamera();
+    current.translation = camera.translation;
+    current.angles = camera.angles;
+    current.viewOffset = camera.viewOffset;
+    current.zoomPercent = glWidget->getZoom() * 100.0f;
+    current.lamps = glWidget->getLamps();
+    dialog.setSettings(current);
+    dialog.setCurrentPage(page);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const ViewSettings chosen = dialog.settings();
+    glWidget->setViewOffset(chosen.viewOffset[0], chosen.viewOffset[1]);
+    glWidget->setTranslation(chosen.translation[0], chosen.translation[1], chosen.translation[2]);
+    glWidget->setRotationAngles(chosen.angles[0], chosen.angles[1], chosen.angles[2]);
+    if (chosen.zoomPercent > 0.0f)
+        glWidget->setZoom(100.0f / chosen.zoomPercent);
+    glWidget->setLamps(chosen.lamps);
+}
+
+void MainWindow::on_actionShow_Axis_toggled(bool show) {
+    glWidget->setShowAxis(show);
+}
+
+// --- status bar -------------------------------------------------------------------------
+
+void MainWindow::changeRotationValue_statusBar(std::vector<float> vector3d) {
+    statusBar()->showMessage(QStringLiteral("Rotation angles: X Axis = ") +
+                                 number(component(vector3d, 0)) + QStringLiteral(" Y Axis = ") +
+                                 number(component(vector3d, 1)) + QStringLiteral(" Z axis = ") +
+                                 number(component(vector3d, 2)),
+                             statusTimeout);
+}
+
+void MainWindow::changeAxisPositionValue_staturBar(std::vector<float> vector3d) {
+    statusBar()->showMessage(QStringLiteral("Volume position in relation to the axes: X = ") +
+                                 number(component(vector3d, 0)) + QStringLiteral(" Y = ") +
+                                 number(component(vector3d, 1)) + QStringLiteral(" Z = ") +
+                                 number(component(vector3d, 2)),
+                             statusTimeout);
+}
+
+void MainWindow::changeViewPostionValue_statusBar(std::vector<float> vector2d) {
+    statusBar()->showMessage(QStringLiteral("Volume position in relation to the screen: X = ") +
+                                 number(component(vector2d, 0)) + QStringLiteral(" Y = ") +
+                                 number(component(vector2d, 1)),
+                             statusTimeout);
+}
+
+void MainWindow::changeZoomValue_statusBar(float value) {
+    statusBar()->showMessage(QStringLiteral("Zoom = ") + number(value) + QStringLiteral("%"),
+                             statusTimeout);
+}
+
+void MainWindow::changeLampPosition_statusBar(std::vector<float> vector4d) {
+    statusBar()->showMessage(
+        QStringLiteral("Lamp ") + QString::number(int(component(vector4d, 0))) +
+            QStringLiteral(" Position : Radius = ") + number(component(vector4d, 1)) +
+            QStringLiteral(" Angle θ = ") + number(component(vector4d, 2)) +
+            QStringLiteral(" Angle φ = ") + number(component(vector4d, 3)),
+        statusTimeout);
+}
+
+void MainWindow::repaintCentralWidget() {
+    glWidget->repaint();
 }
 
 } // namespace Ui

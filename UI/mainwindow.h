@@ -1,37 +1,107 @@
 #pragma once
 
+#include "Core/Operations/iuserprompts.h"
+
 #include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 class QAction;
+class QShortcut;
 
 namespace Ui {
 
+class GLWidget;
+class MainWindowForm;
 class MainWindowPresenter;
 class OperationMapper;
 
-// The program's window: menus whose actions start operations by number, the console beside
-// it, and the Enter/Return/Escape keys that drive the running operation.
+namespace Observers {
+class SelectionModeObserver;
+class UpdateObserver;
+} // namespace Observers
+
+// The program's window: menus whose actions start operations by number or switch what the 3D
+// view shows, the view itself as central widget, and a status bar that reports its camera.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Asks for the file a screen image goes to, starting in `directory`; empty on cancel.
+    using ImageFileChooser = std::function<QString(
+        QWidget* parent, const QString& caption, const QString& directory, const QString& filter)>;
+
+    // `prompts` replaces the real message boxes and file choosers (tests).
+    explicit MainWindow(QWidget* parent = nullptr,
+                        std::unique_ptr<Core::Operations::IUserPrompts> prompts = {});
+    ~MainWindow() override;
 
     MainWindowPresenter* getPresenter() const { return presenter; }
-    QAction* getUndoAction() const { return actionUndo; }
-    QAction* getRedoAction() const { return actionRedo; }
+    GLWidget* getGLWidget() const { return glWidget; }
+    QAction* getUndoAction() const;
+    QAction* getRedoAction() const;
+    QString getImageDirectory() const { return imageDirectory; }
+    void setImageFileChooser(ImageFileChooser chooser) { chooseImageFile = std::move(chooser); }
 
 public slots:
+    void showConsole(bool show);
+    void undoOperation();
+    void redoOperation();
+    void selectionToggled(bool checked);
+    void lightingToggled(bool on);
+    void renderObjectsToggled(bool on);
+    void renderObjectEdgesToggled(bool on);
+    void setView(const QString& viewAngle);
+    void renderGridToggled(bool on);
+    void snapToGridToggled(bool on);
+    void changeGridSpacing();
+    void changeWindowColors();
+    // Writes the view's picture to `filename`, or asks for a file when it is empty. Returns
+    // whether a file was written.
+    bool saveImage(QString filename);
+    bool saveImage() { return saveImage(QString()); }
+    void showAboutInfo();
+    void on_actionManage_Materials_triggered();
+    void on_actionManage_Compatible_Materials_triggered();
+    void on_actionNew_triggered();
+    void on_actionSet_View_triggered();
+    void on_actionSet_Lighting_triggered();
+    void on_actionShow_Axis_toggled(bool show);
+    void changeRotationValue_statusBar(std::vector<float> vector3d);
+    void changeAxisPositionValue_staturBar(std::vector<float> vector3d);
+    void changeViewPostionValue_statusBar(std::vector<float> vector2d);
+    void changeZoomValue_statusBar(float value);
+    void changeLampPosition_statusBar(std::vector<float> vector4d);
+    void repaintCentralWidget();
+
     void setUndoText(const QString& name);
     void setRedoText(const QString& name);
 
-private:
-    void createActions();
-    void createShortcuts();
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
+private:
+    void createShortcuts();
+    void mapOperations();
+    void connectActions();
+    void openViewProperties(int page);
+    bool writeImage(const QString& filename);
+
+    std::unique_ptr<Ui::MainWindowForm> form;
     MainWindowPresenter* presenter;
     OperationMapper* operationMapper;
-    QAction* actionUndo = nullptr;
-    QAction* actionRedo = nullptr;
+    OperationMapper* viewMapper;
+    QShortcut* enterShortcut;
+    QShortcut* returnShortcut;
+    QShortcut* escapeShortcut;
+    GLWidget* glWidget;
+    std::shared_ptr<Observers::UpdateObserver> updateObserver;
+    std::shared_ptr<Observers::SelectionModeObserver> selectionModeObserver;
+    QString imageDirectory;
+    ImageFileChooser chooseImageFile;
 };
 
 } // namespace Ui

@@ -1,20 +1,21 @@
 #include "UI/mainwindow.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QColor>
 #include <QIcon>
-#include <QStyle>
+#include <QPixmap>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cellvane"));
 
-    // The icon file is optional; without it the window keeps the platform's default icon.
-    const QString iconFile = QStringLiteral("icon.ico");
-    if (QFile::exists(iconFile))
-        QApplication::setWindowIcon(QIcon(iconFile));
+    // The icon file is optional; without it the window still gets a recognisable red square.
+    QPixmap icon(32, 32);
+    if (icon.load(QStringLiteral("icon.ico")))
+        icon = icon.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     else
-        QApplication::setWindowIcon(app.style()->standardIcon(QStyle::SP_ComputerIcon));
+        icon.fill(QColor(207, 8, 12, 255));
+    QApplication::setWindowIcon(QIcon(icon));
 
     auto* window = new Ui::MainWindow();
     window->showMaximized();
