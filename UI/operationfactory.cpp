@@ -4,6 +4,7 @@
 #include "Core/Operations/savedocumentasoperation.h"
 #include "UI/Observers/atomicsibcaetchobserver.h"
 #include "UI/Observers/ccawetetchingobserver.h"
+#include "UI/Observers/createsubstrateobserver.h"
 #include "UI/Observers/documentopenedobserver.h"
 #include "UI/Observers/documentsavedobserver.h"
 #include "UI/Observers/isotropicprocessobservers.h"
@@ -15,6 +16,7 @@ using namespace Core::Operations;
 using namespace Ui::Observers;
 
 OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(presenter) {
+    registerWithObserver<CreateSubstrateOperation, CreateSubstrateObserver>(2);
     registerWithObserver<IsotropicFilmDepositionOperation, IsotropicFilmDepositionObserver>(13);
     registerWithObserver<IsotropicFilmEtchingOperation, IsotropicFilmEtchingObserver>(14);
     registerWithObserver<ElectrodepositionOperation, ElectrodepositionObserver>(15);
