@@ -57,11 +57,28 @@ SurfaceOctree::Subtree SurfaceOctree::buildNode(const int origin[3], int size) {
     const int half = size / 2;
     Subtree children[8];
     bool uniform = true;
-    for (int i = 0; i < 8; ++i) {
-        const int childOrigin[3] = {origin[0] + (i & 4 ? half : 0), origin[1] + (i & 2 ? half : 0),
-                                    origin[2] + (i & 1 ? half : 0)};
-        children[i] = buildNode(childOrigin, half);
-        uniform = uniform && children[i].block < 0 && children[i].key == children[0].key;
+    bool inside = size == 2;
+    for (std::size_t axis = 0; axis < 3 && inside; ++axis)
+        inside = origin[axis] >= window.min[axis] && origin[axis] + 2 <= window.max[axis];
+    if (inside) {
+        // Most of the tree's work is at its bottom: read the eight cells at once.
+        const Voxel* corner = grid->cells + grid->index(origin[0], origin[1], origin[2]);
+        const std::ptrdiff_t strideX = std::ptrdiff_t(grid->sizeY) * grid->sizeZ;
+        const std::ptrdiff_t strideY = grid->sizeZ;
+        for (int i = 0; i < 8; ++i) {
+            const std::ptrdiff_t offset =
+                (i & 4 ? strideX : 0) + (i & 2 ? strideY : 0) + (i & 1 ? 1 : 0);
+            children[i] = {int(corner[offset].material), -1};
+            uniform = uniform && children[i].key == children[0].key;
+        }
+    } else {
+        for (int i = 0; i < 8; ++i) {
+            const int childOrigin[3] = {origin[0] + (i & 4 ? half : 0),
+                                        origin[1] + (i & 2 ? half : 0),
+                                        origin[2] + (i & 1 ? half : 0)};
+            children[i] = buildNode(childOrigin, half);
+            uniform = uniform && children[i].block < 0 && children[i].key == children[0].key;
+        }
     }
     if (uniform)
         return {children[0].key, -1};
