@@ -1,0 +1,109 @@
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Materials/materialfactory.h"
+#include "support/scenes.h"
+
+#include <QColor>
+#include <QImage>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using Model::Automaton::TotalVolume;
+using Model::Automaton::TotalVolumePainter;
+
+namespace {
+
+constexpr int Red = 100;
+constexpr int Size = 64;
+
+// An offscreen legacy-GL context drawing into a small framebuffer, looking down -z at the
+// square [-1, 3] x [-1, 3].
+class PainterCanvas : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSurfaceFormat format;
+        format.setProfile(QSurfaceFormat::CompatibilityProfile);
+        format.setDepthBufferSize(24);
+        surface.setFormat(format);
+        surface.create();
+        context.setFormat(format);
+        ASSERT_TRUE(context.create());
+        ASSERT_TRUE(context.makeCurrent(&surface));
+        frame = std::make_unique<QOpenGLFramebufferObject>(
+            Size, Size, QOpenGLFramebufferObject::CombinedDepthStencil);
+        ASSERT_TRUE(frame->bind());
+        Model::Materials::MaterialFactory::getInstance()->updateMaterial(Model::Materials::Material(
+            Red, QStringLiteral("Red"), 1, 1, 0.3f, Util::Vector4D(1, 0, 0, 1)));
+    }
+    void TearDown() override {
+        frame.reset();
+        context.doneCurrent();
+    }
+
+    QImage draw(TotalVolume& volume) {
+        glViewport(0, 0, Size, Size);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-1, 3, -1, 3, -10, 10);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_LIGHTING);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        volume.draw(true, false);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        return frame->toImage();
+    }
+
+    static QColor centre(const QImage& image) { return image.pixelColor(Size / 2, Size / 2); }
+
+    QOffscreenSurface surface;
+    QOpenGLContext context;
+    std::unique_ptr<QOpenGLFramebufferObject> frame;
+};
+
+} // namespace
+
+TEST_F(PainterCanvas, SelectedRedVolumeDrawsInHighlightGreyWithEveryAlgorithm) {
+    auto volume = testing_support::makeVolume(2, 2, 2, [](int, int, int) { return Red; });
+    for (int algorithm : {TotalVolumePainter::DirectCubic, TotalVolumePainter::MarchingCubes,
+                          TotalVolumePainter::Octree}) {
+        volume->setSelected(false);
+        volume->getPainter().setAlgorithm(algorithm);
+        volume->getPainter().rebuild();
+        const QColor plain = centre(draw(*volume));
+        EXPECT_EQ(plain.red(), 255) << algorithm;
+        EXPECT_EQ(plain.green(), 0) << algorithm;
+
+        volume->setSelected(true);
+        const QColor highlighted = centre(draw(*volume));
+        EXPECT_NEAR(highlighted.red(), 77, 1) << algorithm;
+        EXPECT_NEAR(highlighted.green(), 77, 1) << algorithm;
+        EXPECT_NEAR(highlighted.blue(), 77, 1) << algorithm;
+    }
+}
+
+TEST_F(PainterCanvas, HiddenOrObjectsOffDrawsNothingAndTheTopMaskShowsGreen) {
+    auto volume =
+        testing_support::makeVolume(2, 2, 1, [](int x, int, int) { return x == 0 ? Red : 0; });
+    volume->getPainter().rebuild();
+    volume->getPainter().setHidden(true);
+    EXPECT_EQ(centre(draw(*volume)), QColor(0, 0, 0));
+    volume->getPainter().setHidden(false);
+
+    // A mask over the empty half: drawn above the volume, translucent green.
+    volume->setTopMask({false, false, true, true}, 2, 2);
+    const QImage image = draw(*volume);
+    const QColor overEmpty = image.pixelColor(Size * 5 / 8, Size / 2);
+    EXPECT_GT(overEmpty.green(), 50);
+    EXPECT_LT(overEmpty.red(), overEmpty.green() / 2);
+    EXPECT_LT(overEmpty.blue(), overEmpty.green() / 2);
+    const QColor overRed = image.pixelColor(Size * 3 / 8, Size / 2);
+    EXPECT_EQ(overRed, QColor(255, 0, 0));
+}
