@@ -1,12 +1,17 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Materials/materialfactory.h"
+#include "UI/mainwindowpresenter.h"
+#include "guitestsupport.h"
 #include "support/scenes.h"
 
+#include <QAction>
 #include <QColor>
+#include <QDialog>
 #include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -106,4 +111,26 @@ TEST_F(PainterCanvas, HiddenOrObjectsOffDrawsNothingAndTheTopMaskShowsGreen) {
     EXPECT_LT(overEmpty.blue(), overEmpty.green() / 2);
     const QColor overRed = image.pixelColor(Size * 3 / 8, Size / 2);
     EXPECT_EQ(overRed, QColor(255, 0, 0));
+}
+
+TEST(CreateSubstrateInTheWindow, TheMenuActionShowsANewVolumeAndUndoTakesItAway) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    shown.view->setShowAxis(false);
+    const QImage empty = shown.view->grabScene();
+    auto* action = shown.window->findChild<QAction*>(QStringLiteral("actionCreate_Substrate"));
+    ASSERT_NE(action, nullptr);
+
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    action->trigger();
+    auto document = shown.window->getPresenter()->getDocument();
+    ASSERT_EQ(document->getObjects().size(), 1u);
+    EXPECT_GT(gui_support::countDifferent(empty, shown.view->grabScene()), 5000);
+
+    ASSERT_TRUE(shown.window->getPresenter()->undo());
+    EXPECT_TRUE(document->getObjects().empty());
+    EXPECT_EQ(gui_support::countDifferent(empty, shown.view->grabScene()), 0);
 }
