@@ -1,7 +1,7 @@
 #include "Core/Operations/selection.h"
 
-#include <qopengl.h>
 #include <GL/glu.h>
+#include <qopengl.h>
 
 #include <algorithm>
 #include <vector>

@@ -25,9 +25,13 @@ void UndoRedoStack::pushFinished(const ObjectOperationPtr& operation) {
     notifyRedoObservers();
 }
 
-ObjectOperationPtr UndoRedoStack::takeUndo() { return takeBack(undoStack); }
+ObjectOperationPtr UndoRedoStack::takeUndo() {
+    return takeBack(undoStack);
+}
 
-ObjectOperationPtr UndoRedoStack::takeRedo() { return takeBack(redoStack); }
+ObjectOperationPtr UndoRedoStack::takeRedo() {
+    return takeBack(redoStack);
+}
 
 void UndoRedoStack::clear() {
     redoStack.clear();
@@ -36,8 +40,12 @@ void UndoRedoStack::clear() {
     notifyUndoObservers();
 }
 
-QString UndoRedoStack::undoName() const { return backName(undoStack); }
+QString UndoRedoStack::undoName() const {
+    return backName(undoStack);
+}
 
-QString UndoRedoStack::redoName() const { return backName(redoStack); }
+QString UndoRedoStack::redoName() const {
+    return backName(redoStack);
+}
 
 } // namespace Core::Operations

@@ -72,7 +72,8 @@ TEST_F(ConsoleInputTest, UnreadableVectorKeepsTheRequestAndWhatWasRead) {
     EXPECT_EQ(asker->vector.x, 1);
     EXPECT_EQ(asker->vector.y, -1);
     ASSERT_FALSE(observer->seen.isEmpty());
-    EXPECT_EQ(observer->seen.last(), QStringLiteral("Invalid entry. Enter the x, y, z coordinates."));
+    EXPECT_EQ(observer->seen.last(),
+              QStringLiteral("Invalid entry. Enter the x, y, z coordinates."));
     EXPECT_EQ(input.getWaitingOperation(), asker);
 
     input.processInput(QStringLiteral("7,8,9"));

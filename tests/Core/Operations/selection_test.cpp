@@ -16,8 +16,8 @@ public:
 };
 
 std::shared_ptr<Model::Automaton::TotalVolume> volume() {
-    return std::make_shared<Model::Automaton::TotalVolume>(1, 1, 1, 1.f, 1.f, 1.f,
-                                                           Util::Vector3D(), std::vector<int>{1});
+    return std::make_shared<Model::Automaton::TotalVolume>(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(),
+                                                           std::vector<int>{1});
 }
 
 } // namespace

@@ -27,8 +27,8 @@ TEST(StripPartition, SlabsOfEqualWidthWithTheRemainderInTheLast) {
 }
 
 TEST(StripPartition, ThinSlabsFallBackToOneSerialRange) {
-    for (const auto& [sizeX, threads] : std::vector<std::pair<unsigned, int>>{
-             {3, 2}, {1, 1}, {0, 4}, {15, 8}}) {
+    for (const auto& [sizeX, threads] :
+         std::vector<std::pair<unsigned, int>>{{3, 2}, {1, 1}, {0, 4}, {15, 8}}) {
         const StripPartition partition(sizeX, threads);
         EXPECT_TRUE(partition.isSerial()) << sizeX << " cells, " << threads << " threads";
         ASSERT_EQ(partition.count(), 1);

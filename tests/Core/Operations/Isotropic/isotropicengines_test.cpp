@@ -44,8 +44,8 @@ TEST(IsotropicStepCount, CoversTheDiagonalAndRoundsUpPerCell) {
 
 TEST(IsotropicDeposition, ThicknessBelowACellEdgeNeverCrossesThatFace) {
     // Cells twice as tall as wide: a 1.5 film reaches one cell sideways but none upwards.
-    auto v = makeVolume(8, 8, 6, [](int x, int, int z) { return z < 2 || x < 2 ? Silicon : 0; },
-                        1.f, 1.f, 2.f);
+    auto v = makeVolume(
+        8, 8, 6, [](int x, int, int z) { return z < 2 || x < 2 ? Silicon : 0; }, 1.f, 1.f, 2.f);
     deposit(*v, Film, 1.5f);
     EXPECT_EQ(materialAt(*v, 5, 4, 2), 0) << "flat top must stay bare";
     EXPECT_EQ(materialAt(*v, 2, 4, 4), Film) << "wall facing x gets one cell";
@@ -121,7 +121,8 @@ TEST(Electroplating, GrowsOnlyFromTheConductorAndStopsAtOtherMaterials) {
 TEST(IsotropicDeposition, FilmMatchesTheEuclideanDistanceOnRandomVolumes) {
     std::mt19937 random(1234);
     for (int trial = 0; trial < 12; ++trial) {
-        const int sx = 6 + int(random() % 8), sy = 6 + int(random() % 8), sz = 6 + int(random() % 8);
+        const int sx = 6 + int(random() % 8), sy = 6 + int(random() % 8),
+                  sz = 6 + int(random() % 8);
         std::bernoulli_distribution solid(0.08);
         std::vector<int> cells(std::size_t(sx) * sy * sz);
         for (auto& c : cells)
@@ -172,7 +173,7 @@ TEST(IsotropicEngines, EveryThreadCountGivesTheSingleStripResult) {
     for (int process = 0; process < 3; ++process) {
         const auto serial = run(1, process);
         for (int threads : {2, 3, 8})
-            EXPECT_EQ(run(threads, process), serial) << "process " << process << ", " << threads
-                                                     << " threads";
+            EXPECT_EQ(run(threads, process), serial)
+                << "process " << process << ", " << threads << " threads";
     }
 }
