@@ -274,6 +274,9 @@ bool MainWindow::saveImage(QString filename) {
                        : QString();
         if (filename.isEmpty())
             return false;
+        // The file dialog does not add the suffix of its filter; a bare name becomes a PNG.
+        if (QFileInfo(filename).suffix().isEmpty())
+            filename += QStringLiteral(".png");
     }
     imageDirectory = filename;
     return writeImage(filename);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QtMath>
 #include <gtest/gtest.h>
 #include <qopengl.h>
@@ -126,6 +127,14 @@ TEST(SaveImage, TheDialogStartsAtHomeAndCancellingWritesNothing) {
     EXPECT_TRUE(QFileInfo(answer).size() > 0);
     shown.window->saveImage();
     EXPECT_EQ(askedDirectory, answer);
+
+    answer = QDir::current().absoluteFilePath("bare");
+    EXPECT_TRUE(shown.window->saveImage());
+    EXPECT_FALSE(QFile::exists("bare"));
+    EXPECT_FALSE(QImage("bare.png").isNull()) << "a chosen name without suffix becomes a PNG";
+    // A name given by the program itself is kept as it is.
+    EXPECT_TRUE(shown.window->saveImage(QDir::current().absoluteFilePath("exact")));
+    EXPECT_EQ(QImageReader("exact").format(), QByteArray("png"));
 }
 
 TEST(SaveImage, AFailedWriteSaysSoAndKeepsTheOldFile) {
