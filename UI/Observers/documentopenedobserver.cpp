@@ -28,6 +28,8 @@ void DocumentOpenedObserver::update() {
         return;
 
     MainWindow* window = createWindow ? createWindow() : new MainWindow();
+    if (!window)
+        return;
     Core::Operations::OperationContext& target = window->getPresenter()->getContext();
     DocumentFile::apply(target, fileName, *contents);
     window->setWindowTitle(DocumentSavedObserver::titleFor(target.document->getFileName()));

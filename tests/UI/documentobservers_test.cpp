@@ -1,0 +1,182 @@
+#include "Core/Operations/opendocumentoperation.h"
+#include "Model/document.h"
+#include "UI/Observers/documentopenedobserver.h"
+#include "UI/Observers/documentsavedobserver.h"
+#include "UI/mainwindow.h"
+#include "UI/mainwindowpresenter.h"
+#include "support/fakeoperations.h"
+#include "support/qtprinters.h"
+#include "support/scenes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using Core::Operations::OpenDocumentOperation;
+using Model::Automaton::TotalVolume;
+using testing_support::makeVolume;
+using testing_support::materialsOf;
+using testing_support::ScriptedPrompts;
+using Ui::MainWindow;
+
+namespace {
+
+struct Window {
+    std::unique_ptr<MainWindow> window;
+    ScriptedPrompts* prompts = nullptr;
+};
+
+MainWindow* scriptedWindow(ScriptedPrompts** prompts = nullptr) {
+    auto scripted = std::make_unique<ScriptedPrompts>();
+    if (prompts)
+        *prompts = scripted.get();
+    auto* window = new MainWindow(nullptr, std::move(scripted));
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    return window;
+}
+
+Window makeWindow() {
+    Window made;
+    made.window.reset(scriptedWindow(&made.prompts));
+    return made;
+}
+
+std::vector<MainWindow*> mainWindows() {
+    std::vector<MainWindow*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<MainWindow*>(widget))
+            found.push_back(window);
+    }
+    return found;
+}
+
+std::shared_ptr<TotalVolume> onlyVolume(MainWindow& window) {
+    const auto objects = window.getPresenter()->getDocument()->getObjects();
+    return objects.size() == 1 ? std::dynamic_pointer_cast<TotalVolume>(objects[0]) : nullptr;
+}
+
+class DocumentWindows : public ::testing::Test {
+protected:
+    void TearDown() override { OpenDocumentOperation::setObserver(nullptr); }
+
+    const QString fileName = QDir::home().filePath(QStringLiteral("wafer.cvx"));
+};
+
+} // namespace
+
+TEST_F(DocumentWindows, SaveAndSaveAsPutTheFileNameIntoTheWindowTitle) {
+    Window asking = makeWindow();
+    auto document = asking.window->getPresenter()->getDocument();
+    document->addObject(makeVolume(4, 3, 2, [](int x, int, int) { return x < 2 ? 1 : 3; }));
+
+    asking.prompts->fileAnswer = fileName;
+    asking.window->getPresenter()->operationActivated(QStringLiteral("9"));
+    EXPECT_TRUE(QFile::exists(fileName));
+    EXPECT_EQ(asking.window->windowTitle(), QStringLiteral("Cellvane  ") + fileName);
+    EXPECT_FALSE(asking.window->getPresenter()->getContext().currentOperation);
+
+    const QString copy = QDir::home().filePath(QStringLiteral("copy.cvx"));
+    asking.prompts->fileAnswer = copy;
+    asking.window->getPresenter()->operationActivated(QStringLiteral("10"));
+    EXPECT_EQ(asking.window->windowTitle(), QStringLiteral("Cellvane  ") + copy);
+    EXPECT_TRUE(asking.window->getPresenter()->getUndoRedoStack().undoName().isEmpty())
+        << "saving is nothing to undo";
+}
+
+TEST_F(DocumentWindows, OpenShowsTheDocumentInANewWindowAndLeavesTheOldOneAlone) {
+    Window asking = makeWindow();
+    auto original = makeVolume(
+        3, 2, 4, [](int x, int y, int z) { return (x + y * z) % 4; }, 2.f);
+    original->translate(Util::Vector4D(1.0, 2.0, 3.0, 0.0));
+    asking.window->getPresenter()->getDocument()->addObject(original);
+    asking.prompts->fileAnswer = fileName;
+    asking.window->getPresenter()->operationActivated(QStringLiteral("9"));
+    asking.window->getPresenter()->getDocument()->clear();
+    asking.window->setWindowTitle(QStringLiteral("Cellvane"));
+
+    const std::size_t windowsBefore = mainWindows().size();
+    asking.window->getPresenter()->operationActivated(QStringLiteral("11"));
+    auto observer = std::dynamic_pointer_cast<Ui::Observers::DocumentOpenedObserver>(
+        OpenDocumentOperation::getObserver());
+    ASSERT_TRUE(observer);
+    std::unique_ptr<MainWindow> opened(observer->getOpenedWindow());
+    ASSERT_TRUE(opened);
+    opened->setAttribute(Qt::WA_DeleteOnClose, false);
+    EXPECT_EQ(mainWindows().size(), windowsBefore + 1);
+
+    EXPECT_TRUE(opened->isVisible());
+    EXPECT_EQ(opened->windowTitle(), QStringLiteral("Cellvane  ") + fileName);
+    EXPECT_EQ(opened->getPresenter()->getDocument()->getFileName(), fileName);
+    const auto back = onlyVolume(*opened);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(materialsOf(*back), materialsOf(*original));
+    EXPECT_FLOAT_EQ(back->getCellSizeX(), 2.f);
+    EXPECT_DOUBLE_EQ(back->getPosition().z, 3.0);
+
+    EXPECT_TRUE(asking.window->getPresenter()->getDocument()->getObjects().empty());
+    EXPECT_EQ(asking.window->windowTitle(), QStringLiteral("Cellvane"));
+    EXPECT_TRUE(asking.prompts->messages.isEmpty());
+}
+
+TEST_F(DocumentWindows, AnUnreadableFileIsReportedOverTheAskingWindowAndOpensNothing) {
+    {
+        QFile junk(fileName);
+        ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+        junk.write("\x00\x01garbage<Document", 18);
+    }
+    Window asking = makeWindow();
+    const std::size_t windowsBefore = mainWindows().size();
+    asking.prompts->fileAnswer = fileName;
+    asking.window->getPresenter()->operationActivated(QStringLiteral("11"));
+
+    EXPECT_EQ(mainWindows().size(), windowsBefore);
+    ASSERT_EQ(asking.prompts->messages.size(), 1);
+    EXPECT_TRUE(
+        asking.prompts->messages[0].startsWith(QStringLiteral("Error reading from file: ")));
+    EXPECT_TRUE(QFile::exists(fileName));
+    EXPECT_FALSE(asking.window->getPresenter()->getContext().currentOperation);
+}
+
+TEST_F(DocumentWindows, ADamagedFileOpensWhatItHoldsUnnamedAndSaysSo) {
+    Window asking = makeWindow();
+    asking.window->getPresenter()->getDocument()->addObject(
+        makeVolume(2, 2, 2, [](int, int, int) { return 1; }));
+    asking.prompts->fileAnswer = fileName;
+    asking.window->getPresenter()->operationActivated(QStringLiteral("9"));
+    QByteArray bytes;
+    {
+        QFile file(fileName);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        bytes = file.readAll();
+    }
+    {
+        QFile file(fileName);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes.left(bytes.size() - 12));
+    }
+
+    ScriptedPrompts* openedPrompts = nullptr;
+    Ui::Observers::DocumentOpenedObserver observer(
+        *asking.window->getPresenter(),
+        [&openedPrompts] { return scriptedWindow(&openedPrompts); });
+    OpenDocumentOperation::rememberPath(fileName);
+    observer.update();
+    std::unique_ptr<MainWindow> opened(observer.getOpenedWindow());
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(onlyVolume(*opened));
+    EXPECT_TRUE(opened->getPresenter()->getDocument()->getFileName().isEmpty());
+    EXPECT_EQ(opened->windowTitle(), QStringLiteral("Cellvane  "));
+    ASSERT_EQ(openedPrompts->messages.size(), 1);
+    EXPECT_TRUE(openedPrompts->messages[0].contains(QStringLiteral("damaged")));
+}
+
+TEST_F(DocumentWindows, TheSavedObserverFollowsTheDocumentsName) {
+    QWidget window;
+    auto document = std::make_shared<Model::Document>();
+    Ui::Observers::DocumentSavedObserver observer(&window, document);
+    document->setFileName(QStringLiteral("/tmp/a.cvx"));
+    observer.update();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane  /tmp/a.cvx"));
+}
