@@ -22,7 +22,10 @@ class TotalVolume;
 // rebuild() reads the cells under the volume's voxel lock and replaces all geometry; it needs
 // no GL context, so it can run (and be tested) anywhere. Only draw() and drawForPicking()
 // issue GL calls. Geometry is stale after cells change until the next rebuild(): whoever
-// changes cells rebuilds.
+// changes cells rebuilds, after releasing the voxel lock (it is not recursive).
+//
+// rebuild() and draw() belong to the user-interface thread; only the builders' own tasks run
+// elsewhere, and they only read cells.
 class TotalVolumePainter {
 public:
     enum SurfaceAlgorithm { DirectCubic = 0, MarchingCubes = 1, Octree = 2 };
