@@ -117,6 +117,8 @@ void TotalVolumePainter::setAlgorithm(int value) {
         dropGeometry();
         qCWarning(lcPainter) << "Surface dropped, it does not fit in memory:" << error.what();
     }
+    // Every face shows its plain colour again, including an octree kept from earlier.
+    octree.updateColors(palette, false);
     selectionShown = false;
 }
 
