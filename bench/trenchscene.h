@@ -11,7 +11,7 @@
 namespace bench {
 
 constexpr int Silicon = 1;
-constexpr int Oxide = 2;
+constexpr int Oxide = 3; // "Thermal Si02" in the built-in material table
 
 // The reference scene: 200 x 200 x 100 cells, silicon below z = 60 with a 40-cell-wide trench
 // 30 cells deep along y, and a 5-cell oxide film on top of everything solid.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Core::Operations {
@@ -115,11 +116,13 @@ public:
         grid.next = volume.getNextVoxels();
         // Which step last queued each cell: keeps every front free of repeats without sorting
         // lists that hold each cell up to 26 times.
-        queuedInStep.assign(volume.getCellCount(), 0);
-        nearSource.assign(volume.getCellCount(), 0);
+        // Both arrays are cleared strip by strip in the first pass rather than here, so that
+        // touching every cell once more is shared between the threads.
+        queuedInStep.reset(new unsigned[volume.getCellCount()]);
+        nearSource.reset(new std::uint8_t[volume.getCellCount()]);
         partition.runPass([this](const Strip& s) { markNearSourceInLayers(s); });
         partition.runPass([this](const Strip& s) { initializeStrip(s); });
-        std::vector<std::uint8_t>().swap(nearSource);
+        nearSource.reset();
         for (step = 1; step <= steps && !frontIsEmpty(); ++step) {
             partition.runPass([this](const Strip& s) { frontPass(s); });
             partition.runPass([this](const Strip& s) { exchangePass(s); });
@@ -158,6 +161,9 @@ private:
     void markNearSourceInLayers(const Strip& strip) {
         const int sy = grid.sizeY, sz = grid.sizeZ;
         std::vector<std::uint8_t> column(std::size_t(sy) * std::size_t(sz));
+        const CellIndex first = grid.index(int(strip.begin), 0, 0);
+        const CellIndex last = grid.index(int(strip.end), 0, 0);
+        std::fill(queuedInStep.get() + first, queuedInStep.get() + last, 0u);
         for (int x = int(strip.begin); x < int(strip.end); ++x) {
             const CellIndex layer = grid.index(x, 0, 0);
             for (int y = 0; y < sy; ++y) {
@@ -255,8 +261,8 @@ private:
     StripPartition partition;
     FrontGrid grid;
     std::vector<StripState> strips;
-    std::vector<unsigned> queuedInStep;
-    std::vector<std::uint8_t> nearSource;
+    std::unique_ptr<unsigned[]> queuedInStep;
+    std::unique_ptr<std::uint8_t[]> nearSource;
     int step = 0;
 };
 
