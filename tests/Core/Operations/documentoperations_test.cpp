@@ -85,6 +85,9 @@ protected:
 
     void SetUp() override {
         TestSupport::RegistryTest::SetUp();
+        // Every test starts without documents, also when the whole binary shares one home.
+        for (const QString& name : QDir::home().entryList({QStringLiteral("*.cvx")}, QDir::Files))
+            QFile::remove(QDir::home().filePath(name));
         context.document->addObject(volume);
     }
 
