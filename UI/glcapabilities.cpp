@@ -8,7 +8,7 @@
 // Xlib macros clash with Qt names, so GLX comes last and stays in this file.
 #include <GL/glx.h>
 
-Q_LOGGING_CATEGORY(lcGLCapabilities, "UI/glwidget")
+Q_LOGGING_CATEGORY(lcGLCapabilities, "UI/glwidget", QtInfoMsg)
 
 namespace Ui {
 

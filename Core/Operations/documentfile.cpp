@@ -13,7 +13,7 @@
 
 #include <new>
 
-Q_LOGGING_CATEGORY(lcDocumentFile, "Core/Operations/documentfile")
+Q_LOGGING_CATEGORY(lcDocumentFile, "Core/Operations/documentfile", QtInfoMsg)
 
 namespace Core::Operations {
 

@@ -9,7 +9,7 @@
 
 namespace Core::Operations {
 
-Q_LOGGING_CATEGORY(lcSnapshotFiles, "Core/Operations/snapshotfiles")
+Q_LOGGING_CATEGORY(lcSnapshotFiles, "Core/Operations/snapshotfiles", QtInfoMsg)
 
 namespace {
 

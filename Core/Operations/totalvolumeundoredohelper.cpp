@@ -15,7 +15,7 @@
 
 namespace Core::Operations {
 
-Q_LOGGING_CATEGORY(lcUndoRedo, "Core/Operations/totalvolumeundoredohelper")
+Q_LOGGING_CATEGORY(lcUndoRedo, "Core/Operations/totalvolumeundoredohelper", QtInfoMsg)
 
 using Model::Automaton::TotalVolume;
 using Model::Automaton::Voxel;

@@ -14,7 +14,7 @@ namespace Model::Automaton {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSiLattice, "Model/Automaton/silattice")
+Q_LOGGING_CATEGORY(lcSiLattice, "Model/Automaton/silattice", QtInfoMsg)
 
 enum CellFlag : std::uint8_t {
     HoldsSilicon = 1,

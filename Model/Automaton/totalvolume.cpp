@@ -9,7 +9,7 @@
 namespace Model::Automaton {
 
 namespace {
-Q_LOGGING_CATEGORY(lcTotalVolume, "Model/Automaton/totalvolume")
+Q_LOGGING_CATEGORY(lcTotalVolume, "Model/Automaton/totalvolume", QtInfoMsg)
 } // namespace
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,

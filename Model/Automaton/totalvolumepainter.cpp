@@ -15,7 +15,7 @@
 
 namespace Model::Automaton {
 
-Q_LOGGING_CATEGORY(lcPainter, "Model/Automaton/totalvolumepainter")
+Q_LOGGING_CATEGORY(lcPainter, "Model/Automaton/totalvolumepainter", QtInfoMsg)
 
 using Geometry::QuadFace;
 

@@ -12,7 +12,7 @@
 #include <map>
 #include <mutex>
 
-Q_LOGGING_CATEGORY(lcMaterialFactory, "Model/Materials/materialfactory")
+Q_LOGGING_CATEGORY(lcMaterialFactory, "Model/Materials/materialfactory", QtInfoMsg)
 
 namespace Model::Materials {
 

@@ -12,7 +12,7 @@
 #include <climits>
 #include <mutex>
 
-Q_LOGGING_CATEGORY(lcDocumentArchiver, "Model/Persistence/documentarchiver")
+Q_LOGGING_CATEGORY(lcDocumentArchiver, "Model/Persistence/documentarchiver", QtInfoMsg)
 
 namespace Model::Persistence {
 

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-Q_LOGGING_CATEGORY(lcMaterialArchiver, "Model/Persistence/materialarchiver")
+Q_LOGGING_CATEGORY(lcMaterialArchiver, "Model/Persistence/materialarchiver", QtInfoMsg)
 
 namespace Model::Persistence {
 

@@ -5,7 +5,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
-Q_LOGGING_CATEGORY(lcProcessArchiver, "Model/Persistence/processarchiver")
+Q_LOGGING_CATEGORY(lcProcessArchiver, "Model/Persistence/processarchiver", QtInfoMsg)
 
 namespace Model::Persistence {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-Q_LOGGING_CATEGORY(lcTotalVolumeArchiver, "Model/Persistence/totalvolumearchiver")
+Q_LOGGING_CATEGORY(lcTotalVolumeArchiver, "Model/Persistence/totalvolumearchiver", QtInfoMsg)
 
 namespace Model::Persistence {
 

@@ -12,7 +12,7 @@
 #include <map>
 #include <mutex>
 
-Q_LOGGING_CATEGORY(lcProcessFactory, "Model/Process/processfactory")
+Q_LOGGING_CATEGORY(lcProcessFactory, "Model/Process/processfactory", QtInfoMsg)
 
 namespace Model::Process {
 

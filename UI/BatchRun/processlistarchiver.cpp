@@ -9,7 +9,7 @@
 #include <QLoggingCategory>
 #include <QSaveFile>
 
-Q_LOGGING_CATEGORY(lcProcessListArchiver, "UI/BatchRun/processlistarchiver")
+Q_LOGGING_CATEGORY(lcProcessListArchiver, "UI/BatchRun/processlistarchiver", QtInfoMsg)
 
 namespace Ui {
 

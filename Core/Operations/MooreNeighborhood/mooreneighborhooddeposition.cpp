@@ -6,8 +6,7 @@
 
 namespace Core::Operations {
 
-Q_LOGGING_CATEGORY(lcMooreDeposition,
-                   "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition")
+Q_LOGGING_CATEGORY(lcMooreDeposition, "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition", QtInfoMsg)
 
 MooreNeighborhoodDeposition::MooreNeighborhoodDeposition(Model::Automaton::TotalVolume& volume,
                                                          int materialId, int steps)

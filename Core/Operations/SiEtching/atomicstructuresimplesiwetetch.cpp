@@ -3,7 +3,7 @@
 namespace Core::Operations {
 
 namespace {
-Q_LOGGING_CATEGORY(lcAtomisticEtch, "Core/Operations/SiEtching/atomicstructuresimplesiwetetch")
+Q_LOGGING_CATEGORY(lcAtomisticEtch, "Core/Operations/SiEtching/atomicstructuresimplesiwetetch", QtInfoMsg)
 } // namespace
 
 AtomicStructureSimpleSiWetEtch::AtomicStructureSimpleSiWetEtch(

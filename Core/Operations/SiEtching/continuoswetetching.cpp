@@ -11,7 +11,7 @@ using Model::Automaton::SiLattice;
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcContinuousEtch, "Core/Operations/SiEtching/continuoswetetching")
+Q_LOGGING_CATEGORY(lcContinuousEtch, "Core/Operations/SiEtching/continuoswetetching", QtInfoMsg)
 
 // Counts never exceed 4 first and 12 second neighbours.
 constexpr unsigned maxFirst = 4;

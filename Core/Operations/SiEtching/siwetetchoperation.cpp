@@ -8,7 +8,7 @@
 namespace Core::Operations {
 
 namespace {
-Q_LOGGING_CATEGORY(lcWetEtchOperation, "Core/Operations/SiEtching/siwetetchoperation")
+Q_LOGGING_CATEGORY(lcWetEtchOperation, "Core/Operations/SiEtching/siwetetchoperation", QtInfoMsg)
 } // namespace
 
 using Model::Automaton::TotalVolume;

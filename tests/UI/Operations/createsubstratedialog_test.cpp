@@ -148,10 +148,12 @@ TEST(CreateSubstrateDialog, SubstrateLimitsFollowTheVolumeSize) {
     EXPECT_TRUE(spin(dialog, "sbxSubsRadius")->isEnabled());
     EXPECT_FALSE(spin(dialog, "sbxSubsZ")->isEnabled());
     for (auto* label : dialog.findChildren<QLabel*>()) {
-        if (label->text() == QStringLiteral("Center Y"))
+        if (label->text() == QStringLiteral("Center Y")) {
             EXPECT_TRUE(label->isEnabled());
-        if (label->text() == QStringLiteral("Lower Left Front Corner"))
+        }
+        if (label->text() == QStringLiteral("Lower Left Front Corner")) {
             EXPECT_FALSE(label->isEnabled());
+        }
     }
 }
 
