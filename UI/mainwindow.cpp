@@ -332,6 +332,9 @@ void MainWindow::on_actionManage_Compatible_Materials_triggered() {
 
 void MainWindow::on_actionNew_triggered() {
     presenter->newDocument();
+    // A cleared document has no file any more; a cancelled "New" keeps its name and title.
+    if (presenter->getDocument()->getFileName().isEmpty())
+        setWindowTitle(QStringLiteral("Cellvane"));
 }
 
 void MainWindow::on_actionSet_View_triggered() {

@@ -218,3 +218,20 @@ TEST(MainWindowUndoActions, TextsAndEnabledStatesFollowTheStacks) {
     EXPECT_EQ(redo->text(), QStringLiteral("Redo "));
     EXPECT_FALSE(redo->isEnabled());
 }
+
+TEST(MainWindowNew, ClearedDocumentDropsItsFileNameFromTheTitle) {
+    auto scripted = std::make_unique<ScriptedPrompts>();
+    ScriptedPrompts* prompts = scripted.get();
+    Ui::MainWindow window(nullptr, std::move(scripted));
+    window.getPresenter()->getDocument()->setFileName(QStringLiteral("wafer.cvx"));
+    window.setWindowTitle(QStringLiteral("Cellvane  wafer.cvx"));
+    QAction* actionNew = window.findChild<QAction*>(QStringLiteral("actionNew"));
+    ASSERT_NE(actionNew, nullptr);
+
+    prompts->confirmAnswer = false;
+    actionNew->trigger();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane  wafer.cvx"));
+    prompts->confirmAnswer = true;
+    actionNew->trigger();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane"));
+}
