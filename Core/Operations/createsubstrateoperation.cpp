@@ -13,16 +13,16 @@ CreateSubstrateOperation::CreateSubstrateOperation(OperationContext& context)
 void CreateSubstrateOperation::setSphericalSubstrate(int materialId, int sizeX, int sizeY,
                                                      int sizeZ, const Util::Vector3D& where, int x,
                                                      int y, int z, int r) {
-    material = materialId;
-    totalSizeX = sizeX;
-    totalSizeY = sizeY;
-    totalSizeZ = sizeZ;
-    position = where;
-    centerX = x;
-    centerY = y;
-    centerZ = z;
-    radius = r;
-    spherical = true;
+    substrate.material = materialId;
+    substrate.totalSizeX = sizeX;
+    substrate.totalSizeY = sizeY;
+    substrate.totalSizeZ = sizeZ;
+    substrate.position = where;
+    substrate.centerX = x;
+    substrate.centerY = y;
+    substrate.centerZ = z;
+    substrate.radius = r;
+    substrate.spherical = true;
     state = ParametersGiven;
 }
 
@@ -30,18 +30,18 @@ void CreateSubstrateOperation::setCuboidSubstrate(int materialId, int sizeX, int
                                                   const Util::Vector3D& where, int cornerX,
                                                   int cornerY, int cornerZ, int width, int length,
                                                   int height) {
-    material = materialId;
-    totalSizeX = sizeX;
-    totalSizeY = sizeY;
-    totalSizeZ = sizeZ;
-    position = where;
-    substrateCornerX = cornerX;
-    substrateCornerY = cornerY;
-    substrateCornerZ = cornerZ;
-    substrateSizeX = width;
-    substrateSizeY = length;
-    substrateSizeZ = height;
-    spherical = false;
+    substrate.material = materialId;
+    substrate.totalSizeX = sizeX;
+    substrate.totalSizeY = sizeY;
+    substrate.totalSizeZ = sizeZ;
+    substrate.position = where;
+    substrate.substrateCornerX = cornerX;
+    substrate.substrateCornerY = cornerY;
+    substrate.substrateCornerZ = cornerZ;
+    substrate.substrateSizeX = width;
+    substrate.substrateSizeY = length;
+    substrate.substrateSizeZ = height;
+    substrate.spherical = false;
     state = ParametersGiven;
 }
 
@@ -69,6 +69,9 @@ void CreateSubstrateOperation::refuse(const QString& reason) {
 void CreateSubstrateOperation::end() {
     if (state != ReadyToBuild)
         return;
+    const int totalSizeX = substrate.totalSizeX;
+    const int totalSizeY = substrate.totalSizeY;
+    const int totalSizeZ = substrate.totalSizeZ;
     if (totalSizeX < 1 || totalSizeY < 1 || totalSizeZ < 1) {
         refuse(QStringLiteral("A cell volume needs at least one cell along each axis."));
         return;
@@ -81,27 +84,12 @@ void CreateSubstrateOperation::end() {
     }
 
     try {
-        SubstrateDescription description;
-        description.material = material;
-        description.totalSizeX = totalSizeX;
-        description.totalSizeY = totalSizeY;
-        description.totalSizeZ = totalSizeZ;
-        description.substrateSizeX = substrateSizeX;
-        description.substrateSizeY = substrateSizeY;
-        description.substrateSizeZ = substrateSizeZ;
-        description.substrateCornerX = substrateCornerX;
-        description.substrateCornerY = substrateCornerY;
-        description.substrateCornerZ = substrateCornerZ;
-        description.radius = radius;
-        description.centerX = centerX;
-        description.centerY = centerY;
-        description.centerZ = centerZ;
-        description.spherical = spherical;
-        description.position = position;
-        description.buildMaterials();
+        substrate.buildMaterials();
         volume = std::make_shared<Model::Automaton::TotalVolume>(
-            unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), description.cellSizeX,
-            description.cellSizeY, description.cellSizeZ, position, description.materials);
+            unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), substrate.cellSizeX,
+            substrate.cellSizeY, substrate.cellSizeZ, substrate.position, substrate.materials);
+        // The volume holds the cells now; the list would only double the memory kept.
+        std::vector<int>().swap(substrate.materials);
     } catch (const std::bad_alloc&) {
         // The budget is an estimate; memory can still run out while building.
         volume.reset();

@@ -2,6 +2,7 @@
 
 #include "Core/Operations/objectoperation.h"
 #include "Core/Operations/operationcontext.h"
+#include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Util/iobserver.h"
 #include "Util/vector3d.h"
@@ -48,22 +49,7 @@ private:
 
     OperationContext& context;
     std::shared_ptr<Model::Automaton::TotalVolume> volume;
-    int material = 0;
-    int totalSizeX = 0;
-    int totalSizeY = 0;
-    int totalSizeZ = 0;
-    int substrateSizeX = 0;
-    int substrateSizeY = 0;
-    int substrateSizeZ = 0;
-    int substrateCornerX = 0;
-    int substrateCornerY = 0;
-    int substrateCornerZ = 0;
-    int radius = 0;
-    int centerX = 0;
-    int centerY = 0;
-    int centerZ = 0;
-    Util::Vector3D position;
-    bool spherical = false;
+    SubstrateDescription substrate;
     int state = WaitingForDialog;
     std::shared_ptr<Util::IObserver> observer;
 };
