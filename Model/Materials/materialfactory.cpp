@@ -1,6 +1,7 @@
 #include "Model/Materials/materialfactory.h"
 
 #include "Model/Persistence/materialarchiver.h"
+#include "Model/Persistence/registryfile.h"
 #include "Model/Persistence/settingsfolder.h"
 
 #include <QFile>
@@ -82,34 +83,13 @@ bool MaterialFactory::loadMaterials() {
     Registry& reg = registry();
     std::lock_guard<std::mutex> lock(reg.mutex);
 
-    const QString path = Persistence::settingsFilePath(fileName());
-    if (!Persistence::registryFileReadable(path))
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-
-    QXmlStreamReader reader(&file);
-    reader.readNextStartElement();
-    if (reader.name() != QLatin1String("Materials")) {
-        qCDebug(lcMaterialFactory) << "Not a materials file:" << path;
-        return false;
-    }
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
-            continue;
-        qCDebug(lcMaterialFactory) << "Element:" << reader.name();
-        bool ok = false;
-        const Material material = Persistence::MaterialArchiver::loadMaterial(&reader, &ok);
-        if (ok)
-            reg.materials[material.getId()] = material;
-    }
-    if (reader.hasError()) {
-        qCDebug(lcMaterialFactory) << reader.errorString();
-        return false;
-    }
-    return true;
+    return Persistence::readRegistryFile(
+        fileName(), QLatin1String("Materials"), lcMaterialFactory(), [&](QXmlStreamReader& reader) {
+            bool ok = false;
+            const Material material = Persistence::MaterialArchiver::loadMaterial(&reader, &ok);
+            if (ok)
+                reg.materials[material.getId()] = material;
+        });
 }
 
 void MaterialFactory::createDefaultMaterials() {
@@ -123,18 +103,14 @@ void MaterialFactory::saveMaterials() {
     {
         Registry& reg = registry();
         std::lock_guard<std::mutex> lock(reg.mutex);
-        QXmlStreamWriter writer(&contents);
-        writer.setAutoFormatting(true);
-        writer.setAutoFormattingIndent(4);
-        writer.writeStartDocument();
-        writer.writeStartElement(QStringLiteral("Materials"));
-        for (const auto& entry : reg.materials)
-            Persistence::MaterialArchiver::saveMaterial(&writer, entry.second);
-        writer.writeEndElement();
-        writer.writeEndDocument();
-        if (writer.hasError())
-            return;
+        contents = Persistence::registryFileContents(
+            QStringLiteral("Materials"), [&](QXmlStreamWriter& writer) {
+                for (const auto& entry : reg.materials)
+                    Persistence::MaterialArchiver::saveMaterial(&writer, entry.second);
+            });
     }
+    if (contents.isEmpty())
+        return;
     // The file is written outside the lock: a slow disk must not stall lookups.
     if (!Persistence::writeSettingsFile(fileName(), contents))
         qCDebug(lcMaterialFactory) << "Could not write" << fileName();

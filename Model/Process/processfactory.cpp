@@ -2,6 +2,7 @@
 
 #include "Model/Materials/materialfactory.h"
 #include "Model/Persistence/processarchiver.h"
+#include "Model/Persistence/registryfile.h"
 #include "Model/Persistence/settingsfolder.h"
 
 #include <QFile>
@@ -80,34 +81,13 @@ bool ProcessFactory::loadProcesses() {
     Registry& reg = registry();
     std::lock_guard<std::mutex> lock(reg.mutex);
 
-    const QString path = Persistence::settingsFilePath(fileName());
-    if (!Persistence::registryFileReadable(path))
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-
-    QXmlStreamReader reader(&file);
-    reader.readNextStartElement();
-    if (reader.name() != QLatin1String("Processes")) {
-        qCDebug(lcProcessFactory) << "Not a processes file:" << path;
-        return false;
-    }
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
-            continue;
-        qCDebug(lcProcessFactory) << "Element:" << reader.name();
-        bool ok = false;
-        const Process process = Persistence::ProcessArchiver::loadProcess(reader, &ok);
-        if (ok)
-            reg.processes[process.getId()] = process;
-    }
-    if (reader.hasError()) {
-        qCDebug(lcProcessFactory) << reader.errorString();
-        return false;
-    }
-    return true;
+    return Persistence::readRegistryFile(
+        fileName(), QLatin1String("Processes"), lcProcessFactory(), [&](QXmlStreamReader& reader) {
+            bool ok = false;
+            const Process process = Persistence::ProcessArchiver::loadProcess(reader, &ok);
+            if (ok)
+                reg.processes[process.getId()] = process;
+        });
 }
 
 void ProcessFactory::createDefaultProcesses() {
@@ -121,18 +101,14 @@ void ProcessFactory::saveProcesses() {
     {
         Registry& reg = registry();
         std::lock_guard<std::mutex> lock(reg.mutex);
-        QXmlStreamWriter writer(&contents);
-        writer.setAutoFormatting(true);
-        writer.setAutoFormattingIndent(4);
-        writer.writeStartDocument();
-        writer.writeStartElement(QStringLiteral("Processes"));
-        for (const auto& entry : reg.processes)
-            Persistence::ProcessArchiver::saveProcess(entry.second, writer);
-        writer.writeEndElement();
-        writer.writeEndDocument();
-        if (writer.hasError())
-            return;
+        contents = Persistence::registryFileContents(
+            QStringLiteral("Processes"), [&](QXmlStreamWriter& writer) {
+                for (const auto& entry : reg.processes)
+                    Persistence::ProcessArchiver::saveProcess(entry.second, writer);
+            });
     }
+    if (contents.isEmpty())
+        return;
     // Written outside the lock so a slow disk does not stall lookups from worker threads.
     if (!Persistence::writeSettingsFile(fileName(), contents))
         qCDebug(lcProcessFactory) << "Could not write" << fileName();
