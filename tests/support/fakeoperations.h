@@ -81,6 +81,15 @@ public:
     QStringList messages;
 };
 
+// Every message an operation writes to the console, in order.
+class MessageLog : public Util::IObserver {
+public:
+    explicit MessageLog(Core::Operations::ConsoleInput& input) : input(input) {}
+    void update() override { lines << input.getLastMessage(); }
+    Core::Operations::ConsoleInput& input;
+    QStringList lines;
+};
+
 // A host that only counts, for operations driven without a presenter.
 class CountingHost : public Core::Operations::IOperationHost {
 public:

@@ -13,14 +13,6 @@ namespace {
 
 constexpr int Silicon = 1, Oxide = 2, Film = 7;
 
-class MessageLog : public Util::IObserver {
-public:
-    explicit MessageLog(ConsoleInput& input) : input(input) {}
-    void update() override { lines << input.getLastMessage(); }
-    ConsoleInput& input;
-    QStringList lines;
-};
-
 struct ProcessOperationTest : ::testing::Test {
     CountingHost host;
     ScriptedPrompts prompts;

@@ -13,14 +13,6 @@ using namespace testing_support;
 
 namespace {
 
-class MessageLog : public Util::IObserver {
-public:
-    explicit MessageLog(ConsoleInput& input) : input(input) {}
-    void update() override { lines << input.getLastMessage(); }
-    ConsoleInput& input;
-    QStringList lines;
-};
-
 class CountingObserver : public Util::IObserver {
 public:
     void update() override { ++updates; }
