@@ -29,6 +29,8 @@ void VolumeProcessOperation::step() {
     context.selection.setSelectionMode(false);
     context.notifyUpdateObservers();
     message(QStringLiteral(": Cell volume selected."));
+    // The dialog may finish or cancel this operation, after which the presenter lets go of it.
+    const OperationPtr keepAlive = weak_from_this().lock();
     if (observer)
         observer->update();
 }
