@@ -1,6 +1,7 @@
 #include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 #include "Core/Operations/MooreNeighborhood/mooreneighborhoodoperations.h"
 #include "support/fakeoperations.h"
+#include "support/operationfixture.h"
 #include "support/scenes.h"
 
 #include <QDir>
@@ -13,24 +14,10 @@ namespace {
 
 constexpr int Silicon = 1, Oxide = 2, Film = 7;
 
-struct ProcessOperationTest : ::testing::Test {
-    CountingHost host;
-    ScriptedPrompts prompts;
-    OperationContext context{host, prompts};
-    std::shared_ptr<MessageLog> log = std::make_shared<MessageLog>(context.consoleInput);
-    std::shared_ptr<Model::Automaton::TotalVolume> volume = makeVolume(
-        12, 6, 10, [](int x, int, int z) { return z < 4 || (x < 4 && z < 7) ? Silicon : 0; });
-
+struct ProcessOperationTest : VolumeOperationTest {
     void SetUp() override {
-        context.consoleInput.getMessageObservers().push_back(log);
-        context.document->addObject(volume);
-    }
-    template <class Op> std::shared_ptr<Op> selected() {
-        auto op = std::make_shared<Op>(context);
-        context.currentOperation = op;
-        context.selection.toggle(volume);
-        op->step();
-        return op;
+        useVolume(makeVolume(
+            12, 6, 10, [](int x, int, int z) { return z < 4 || (x < 4 && z < 7) ? Silicon : 0; }));
     }
 };
 

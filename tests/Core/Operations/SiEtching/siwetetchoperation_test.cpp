@@ -3,6 +3,7 @@
 #include "Core/Operations/SiEtching/siwetetchscenes.h"
 #include "Model/Automaton/volumebudget.h"
 #include "support/fakeoperations.h"
+#include "support/operationfixture.h"
 
 #include <QStringList>
 
@@ -24,25 +25,10 @@ void captureDebug(QtMsgType, const QMessageLogContext&, const QString& message) 
     debugLines << message;
 }
 
-struct WetEtchOperationTest : ::testing::Test {
+struct WetEtchOperationTest : VolumeOperationTest {
     QuietEtching quiet;
-    CountingHost host;
-    ScriptedPrompts prompts;
-    OperationContext context{host, prompts};
-    std::shared_ptr<MessageLog> log = std::make_shared<MessageLog>(context.consoleInput);
-    std::shared_ptr<Model::Automaton::TotalVolume> volume = flatSilicon(6, 6, 6, 4);
 
-    void SetUp() override {
-        context.consoleInput.getMessageObservers().push_back(log);
-        context.document->addObject(volume);
-    }
-    template <class Op> std::shared_ptr<Op> selected() {
-        auto op = std::make_shared<Op>(context);
-        context.currentOperation = op;
-        context.selection.toggle(volume);
-        op->step();
-        return op;
-    }
+    void SetUp() override { useVolume(flatSilicon(6, 6, 6, 4)); }
     std::shared_ptr<AtomisticSiWetEtchingOperation> etch(double depth) {
         auto op = selected<AtomisticSiWetEtchingOperation>();
         op->setDepth(depth);
