@@ -4,5 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
 export CCACHE_NOHASHDIR=1
+# Paths below the checkout hash as relative ones, so worktrees and fresh clones share the cache.
+export CCACHE_BASEDIR="$PWD"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)"

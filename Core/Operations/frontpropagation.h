@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Operations/strips.h"
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
 
 #include <algorithm>
@@ -112,8 +113,9 @@ public:
 
     // Holds both cell arrays for the whole run.
     void run(int steps) {
-        grid.current = volume.getVoxels();
-        grid.next = volume.getNextVoxels();
+        const Model::Automaton::CellArraysLock locked(volume);
+        grid.current = locked.current();
+        grid.next = locked.next();
         // Which step last queued each cell: keeps every front free of repeats without sorting
         // lists that hold each cell up to 26 times.
         // Both arrays are cleared strip by strip in the first pass rather than here, so that
@@ -127,8 +129,6 @@ public:
             partition.runPass([this](const Strip& s) { frontPass(s); });
             partition.runPass([this](const Strip& s) { exchangePass(s); });
         }
-        volume.releaseNextVoxels();
-        volume.releaseVoxels();
     }
 
     int threadCount() const { return StripPartition::poolThreadCount(); }

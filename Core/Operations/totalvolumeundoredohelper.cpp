@@ -1,5 +1,6 @@
 #include "Core/Operations/totalvolumeundoredohelper.h"
 
+#include "Model/Automaton/cellarrayslock.h"
 #include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/totalvolume.h"
 
@@ -21,23 +22,6 @@ using Model::Automaton::TotalVolume;
 using Model::Automaton::Voxel;
 
 namespace {
-
-// Both cell arrays of a volume, held for one load or write.
-class BothArraysLocked {
-public:
-    explicit BothArraysLocked(TotalVolume& volume)
-        : volume(volume), cells(volume.getVoxels()), next(volume.getNextVoxels()) {}
-    ~BothArraysLocked() {
-        volume.releaseNextVoxels();
-        volume.releaseVoxels();
-    }
-    BothArraysLocked(const BothArraysLocked&) = delete;
-    BothArraysLocked& operator=(const BothArraysLocked&) = delete;
-
-    TotalVolume& volume;
-    Voxel* cells;
-    Voxel* next;
-};
 
 // Reads a snapshot file a buffer at a time; records hold millions of numbers.
 class SnapshotReader {
@@ -152,12 +136,12 @@ bool TotalVolumeUndoRedoHelper::appendState(const QString& fileName, TotalVolume
     text += std::to_string(instance);
     bool ok = true;
     {
-        const BothArraysLocked locked(volume);
+        const Model::Automaton::CellArraysLock locked(volume);
         const Model::Automaton::CellIndex count = volume.getCellCount();
         char digits[16];
         for (Model::Automaton::CellIndex i = 0; i < count && ok; ++i) {
             const auto end =
-                std::to_chars(digits, digits + sizeof digits, locked.cells[i].material).ptr;
+                std::to_chars(digits, digits + sizeof digits, locked.current()[i].material).ptr;
             text += ' ';
             text.append(digits, end);
             if (text.size() >= chunk) {
@@ -219,10 +203,10 @@ bool TotalVolumeUndoRedoHelper::loadState(const QString& fileName, TotalVolume& 
                                       << "is incomplete; the cells were left unchanged";
                 break;
             }
-            const BothArraysLocked locked(volume);
+            const Model::Automaton::CellArraysLock locked(volume);
             for (Model::Automaton::CellIndex i = 0; i < count; ++i) {
-                locked.cells[i].material = materials[i];
-                locked.next[i].material = materials[i];
+                locked.current()[i].material = materials[i];
+                locked.next()[i].material = materials[i];
             }
             loaded = true;
             break;

@@ -1,5 +1,6 @@
 #include "Model/Automaton/silattice.h"
 
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Automaton/voxel.h"
@@ -126,15 +127,14 @@ bool SiLattice::build(QString* reason) {
                           .arg(memoryText(candidates), memoryText(available)));
 
     std::vector<std::uint8_t> flags(candidates, 0);
-    Voxel* voxels = volume->getVoxels();
-    Voxel* nextVoxels = volume->getNextVoxels();
+    const CellArraysLock locked(*volume);
+    Voxel* voxels = locked.current();
+    Voxel* nextVoxels = locked.next();
 
     markSiliconCells(flags, voxels);
     const std::size_t stored = markNeighbourCells(flags);
     const std::uint64_t needed = std::uint64_t(stored) * (sizeof(SiCell) + 8 * sizeof(SiAtom));
     if (std::uint64_t(stored) * 8 >= noAtom || needed + candidates > available) {
-        volume->releaseNextVoxels();
-        volume->releaseVoxels();
         return refuse(QStringLiteral("The silicon lattice of this cell volume needs %1 of "
                                      "memory, but only %2 are available.")
                           .arg(memoryText(needed + candidates), memoryText(available)));
@@ -153,9 +153,6 @@ bool SiLattice::build(QString* reason) {
     flags.clear();
     flags.shrink_to_fit();
     linkCells();
-
-    volume->releaseNextVoxels();
-    volume->releaseVoxels();
     return true;
 }
 

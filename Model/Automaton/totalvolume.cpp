@@ -1,5 +1,6 @@
 #include "Model/Automaton/totalvolume.h"
 
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/silattice.h"
 
 #include <QLoggingCategory>
@@ -37,10 +38,11 @@ void TotalVolume::drawForPicking() { painter->drawForPicking(); }
 
 Model::Object* TotalVolume::clone() {
     std::vector<int> materials(getCellCount());
-    const Voxel* cells = getVoxels();
-    for (CellIndex i = 0; i < materials.size(); ++i)
-        materials[i] = static_cast<int>(cells[i].material);
-    releaseVoxels();
+    {
+        const CellArraysLock locked(*this, CellArraysLock::Arrays::Current);
+        for (CellIndex i = 0; i < materials.size(); ++i)
+            materials[i] = static_cast<int>(locked.current()[i].material);
+    }
     return new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position,
                            materials);
 }

@@ -33,8 +33,8 @@ public:
     Object* clone() override;
     void translate(Util::Vector4D delta) override;
 
-    // Every reader and writer brackets its work with get/release of both arrays. The locks
-    // are not recursive: never call these twice from the same code path.
+    // The locks behind CellArraysLock, which every reader and writer of cells takes instead of
+    // calling these directly. They are not recursive: never take them twice on one code path.
     Voxel* getVoxels();
     void releaseVoxels();
     Voxel* getNextVoxels();

@@ -1,5 +1,6 @@
 #include "Model/Automaton/totalvolumepainter.h"
 
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/columnranges.h"
 #include "Model/Automaton/cubicfacebuilder.h"
 #include "Model/Automaton/quaddrawing.h"
@@ -24,14 +25,14 @@ namespace {
 // Holds the volume's current cell array for the length of a build.
 class CellsLocked {
 public:
-    explicit CellsLocked(TotalVolume& volume) : volume(volume), cells(volume.getVoxels()) {}
-    ~CellsLocked() { volume.releaseVoxels(); }
+    explicit CellsLocked(TotalVolume& volume)
+        : volume(volume), locked(volume, CellArraysLock::Arrays::Current) {}
     CellsLocked(const CellsLocked&) = delete;
     CellsLocked& operator=(const CellsLocked&) = delete;
 
     CellGrid grid(const float cellSize[3]) const {
         CellGrid result;
-        result.cells = cells;
+        result.cells = locked.current();
         result.sizeX = int(volume.getSizeX());
         result.sizeY = int(volume.getSizeY());
         result.sizeZ = int(volume.getSizeZ());
@@ -41,7 +42,7 @@ public:
 
 private:
     TotalVolume& volume;
-    const Voxel* cells;
+    CellArraysLock locked;
 };
 
 // Appends per-task lists in task order. The lists keep their capacity for the next build.

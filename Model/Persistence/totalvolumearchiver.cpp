@@ -1,5 +1,6 @@
 #include "Model/Persistence/totalvolumearchiver.h"
 
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Persistence/materialarchiver.h"
@@ -167,16 +168,19 @@ bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
     const CellIndex count = volume->getCellCount();
     std::string chunk;
     chunk.reserve(stateChunk + 16);
-    const Voxel* cells = volume->getVoxels();
-    for (CellIndex i = 0; i < count; ++i) {
-        appendDecimal(chunk, cells[i].material);
-        chunk.push_back(' ');
-        if (chunk.size() >= stateChunk) {
-            writer->writeCharacters(QString::fromLatin1(chunk.data(), int(chunk.size())));
-            chunk.clear();
+    {
+        const Model::Automaton::CellArraysLock locked(
+            *volume, Model::Automaton::CellArraysLock::Arrays::Current);
+        const Voxel* cells = locked.current();
+        for (CellIndex i = 0; i < count; ++i) {
+            appendDecimal(chunk, cells[i].material);
+            chunk.push_back(' ');
+            if (chunk.size() >= stateChunk) {
+                writer->writeCharacters(QString::fromLatin1(chunk.data(), int(chunk.size())));
+                chunk.clear();
+            }
         }
     }
-    volume->releaseVoxels();
     if (!chunk.empty())
         writer->writeCharacters(QString::fromLatin1(chunk.data(), int(chunk.size())));
     writer->writeEndElement();

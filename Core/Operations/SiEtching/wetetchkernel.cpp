@@ -35,8 +35,9 @@ bool WetEtchKernel::begin() {
         }
         lattice = volume.getSiLattice();
     }
-    voxels = volume.getVoxels();
-    nextVoxels = volume.getNextVoxels();
+    locked.emplace(volume);
+    voxels = locked->current();
+    nextVoxels = locked->next();
 
     // The boundary atoms of the previous run go; this run makes its own.
     lattice->clearExtraAtoms();
@@ -60,8 +61,7 @@ bool WetEtchKernel::begin() {
 
 void WetEtchKernel::finish() {
     strips.clear();
-    volume.releaseNextVoxels();
-    volume.releaseVoxels();
+    locked.reset();
     voxels = nullptr;
     nextVoxels = nullptr;
 }

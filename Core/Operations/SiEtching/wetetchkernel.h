@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Operations/strips.h"
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/voxel.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Core::Operations {
@@ -88,6 +90,8 @@ private:
     double depth;
     const QLoggingCategory& category;
     std::shared_ptr<Model::Automaton::SiLattice> lattice;
+    // Held from begin() to finish(); released with the kernel on any other way out.
+    std::optional<Model::Automaton::CellArraysLock> locked;
     Model::Automaton::Voxel* voxels = nullptr;
     Model::Automaton::Voxel* nextVoxels = nullptr;
     std::unique_ptr<StripPartition> partition;

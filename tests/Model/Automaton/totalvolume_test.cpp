@@ -1,3 +1,4 @@
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Util/colorscheme.h"
@@ -6,6 +7,7 @@
 
 #include <climits>
 #include <memory>
+#include <stdexcept>
 
 using Model::Automaton::TotalVolume;
 using Model::Automaton::VolumeBudget;
@@ -124,6 +126,28 @@ TEST(TotalVolume, TranslateMovesPosition) {
     EXPECT_EQ(volume.getPosition().y, 0);
     EXPECT_EQ(volume.getPosition().z, 1.5);
     EXPECT_EQ(volume.getType(), 1);
+}
+
+// A lock left held would hang the second taker, so each case ends by taking both arrays again.
+TEST(CellArraysLock, ReleasesOnEveryWayOutOfAScope) {
+    using Model::Automaton::CellArraysLock;
+    TotalVolume volume(2, 2, 2, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>(8, 1));
+    try {
+        const CellArraysLock locked(volume);
+        locked.current()[0].material = 7;
+        throw std::runtime_error("engine failed");
+    } catch (const std::runtime_error&) {
+    }
+    {
+        CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
+        EXPECT_EQ(locked.current()[0].material, 7u);
+        EXPECT_EQ(locked.next(), nullptr);
+        locked.release();
+        EXPECT_EQ(locked.current(), nullptr);
+    }
+    const CellArraysLock again(volume);
+    EXPECT_NE(again.current(), nullptr);
+    EXPECT_NE(again.next(), nullptr);
 }
 
 TEST(VolumeBudget, RefusesWhatTheMachineCannotHoldBeforeAllocating) {
