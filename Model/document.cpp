@@ -47,6 +47,7 @@ void Document::clear() {
         resetLayers();
     }
     setFileName(QString());
+    setModified(false);
 }
 
 void Document::draw(bool renderObjects, bool renderEdges) {
@@ -80,6 +81,16 @@ QString Document::getFileName() const {
 void Document::setFileName(const QString& name) {
     std::lock_guard<std::mutex> lock(fileNameLock);
     fileName = name;
+}
+
+bool Document::isModified() const {
+    std::lock_guard<std::mutex> lock(fileNameLock);
+    return modified;
+}
+
+void Document::setModified(bool value) {
+    std::lock_guard<std::mutex> lock(fileNameLock);
+    modified = value;
 }
 
 } // namespace Model

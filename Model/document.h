@@ -28,6 +28,10 @@ public:
     QString getFileName() const;
     void setFileName(const QString& name);
 
+    // Whether the objects changed since the document was created, opened or saved.
+    bool isModified() const;
+    void setModified(bool value);
+
 private:
     void resetLayers();
 
@@ -36,6 +40,7 @@ private:
     std::vector<std::shared_ptr<Layer>> layers;
     std::shared_ptr<Layer> currentLayer;
     QString fileName;
+    bool modified = false;
 };
 
 } // namespace Model

@@ -12,6 +12,7 @@
 #include "UI/viewproperties.h"
 #include "ui_mainwindow.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -171,6 +172,8 @@ void MainWindow::connectActions() {
             &MainWindow::changeWindowColors);
     connect(form->actionSave_Image, &QAction::triggered, this, [this] { saveImage(); });
 
+    connect(presenter, &MainWindowPresenter::documentModifiedChanged, this,
+            &QWidget::setWindowModified);
     connect(presenter, &MainWindowPresenter::undoNameChanged, this, &MainWindow::setUndoText);
     connect(presenter, &MainWindowPresenter::redoNameChanged, this, &MainWindow::setRedoText);
 
@@ -188,6 +191,21 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         form->actionConsole->setChecked(shown);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!presenter->getDocument()->isModified()) {
+        event->accept();
+        return;
+    }
+    using Choice = Core::Operations::IUserPrompts::SaveChoice;
+    const Choice choice = presenter->getPrompts().askToSave(
+        windowTitle().remove(QStringLiteral("[*]")).trimmed(), QStringLiteral("Save changes?"));
+    // A save that was cancelled or failed keeps the window: closing now would lose the work.
+    if (choice == Choice::Discard || (choice == Choice::Save && presenter->saveDocument()))
+        event->accept();
+    else
+        event->ignore();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -334,7 +352,7 @@ void MainWindow::on_actionNew_triggered() {
     presenter->newDocument();
     // A cleared document has no file any more; a cancelled "New" keeps its name and title.
     if (presenter->getDocument()->getFileName().isEmpty())
-        setWindowTitle(QStringLiteral("Cellvane"));
+        setWindowTitle(QStringLiteral("Cellvane[*]"));
 }
 
 void MainWindow::on_actionSet_View_triggered() {

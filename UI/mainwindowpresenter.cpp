@@ -95,6 +95,7 @@ bool MainWindowPresenter::undo() {
         if (operation->undo() == 1) {
             stacks.pushRedo(operation);
             stacks.notifyRedoObservers();
+            setDocumentModified(true);
         } else {
             stacks.pushUndo(operation);
         }
@@ -108,6 +109,7 @@ void MainWindowPresenter::redo() {
     if (const ObjectOperationPtr operation = stacks.takeRedo()) {
         cancelRunningOperation();
         operation->redo();
+        setDocumentModified(true);
         stacks.pushUndo(operation);
         stacks.notifyUndoObservers();
     }
@@ -122,8 +124,10 @@ void MainWindowPresenter::dropCurrentOperation() {
 
 void MainWindowPresenter::finishCurrentOperation() {
     const OperationPtr current = context->currentOperation;
-    if (const auto undoable = std::dynamic_pointer_cast<ObjectOperation>(current))
+    if (const auto undoable = std::dynamic_pointer_cast<ObjectOperation>(current)) {
         context->undoRedoStack.pushFinished(undoable);
+        setDocumentModified(true);
+    }
     dropCurrentOperation();
 }
 
@@ -142,6 +146,17 @@ void MainWindowPresenter::newDocument() {
     context->document->clear();
     context->processHistory.clear();
     context->notifyUpdateObservers();
+    emit documentModifiedChanged(false);
+}
+
+bool MainWindowPresenter::saveDocument() {
+    operationActivated(QStringLiteral("9"));
+    return !context->document->isModified();
+}
+
+void MainWindowPresenter::setDocumentModified(bool modified) {
+    context->document->setModified(modified);
+    emit documentModifiedChanged(modified);
 }
 
 void MainWindowPresenter::manageMaterials() {

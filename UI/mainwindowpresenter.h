@@ -34,6 +34,9 @@ public:
     bool undo();
     void redo();
     void newDocument();
+    // Saves the document as Save does (asking for a name when it has none). True when it is
+    // saved afterwards.
+    bool saveDocument();
     void showConsole(bool visible);
     void setSelectionMode(bool mode);
 
@@ -65,6 +68,8 @@ public slots:
     void manageCompatibleMaterials();
 
 signals:
+    // The document gained or lost unsaved changes.
+    void documentModifiedChanged(bool modified);
     // The name of the operation Undo (Redo) would act on; empty when there is none.
     void undoNameChanged(const QString& name);
     void redoNameChanged(const QString& name);
@@ -72,6 +77,7 @@ signals:
 private:
     void cancelRunningOperation();
     void dropCurrentOperation();
+    void setDocumentModified(bool modified);
 
     QPointer<QWidget> parentWidget;
     std::unique_ptr<Core::Operations::IUserPrompts> prompts;

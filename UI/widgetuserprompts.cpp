@@ -18,6 +18,20 @@ bool WidgetUserPrompts::confirm(const QString& title, const QString& text) {
            QMessageBox::Ok;
 }
 
+Core::Operations::IUserPrompts::SaveChoice WidgetUserPrompts::askToSave(const QString& title,
+                                                                        const QString& text) {
+    switch (QMessageBox::question(parent, title, text,
+                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                  QMessageBox::Save)) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}
+
 QString WidgetUserPrompts::chooseSaveFile(const QString& caption, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
 }

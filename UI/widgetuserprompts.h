@@ -14,6 +14,7 @@ public:
 
     void showMessage(Icon icon, const QString& title, const QString& text) override;
     bool confirm(const QString& title, const QString& text) override;
+    SaveChoice askToSave(const QString& title, const QString& text) override;
     QString chooseSaveFile(const QString& caption, const QString& filter) override;
     QString chooseOpenFile(const QString& caption, const QString& filter) override;
     QString chooseSaveFileIn(const QString& caption, const QString& location,

@@ -54,6 +54,7 @@ bool DocumentFile::write(OperationContext& context, const QString& fileName) {
         return false;
     }
     context.document->setFileName(fileName);
+    context.document->setModified(false);
     return true;
 }
 

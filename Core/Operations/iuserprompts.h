@@ -9,11 +9,14 @@ namespace Core::Operations {
 class IUserPrompts {
 public:
     enum class Icon { Information, Warning, Critical };
+    enum class SaveChoice { Save, Discard, Cancel };
 
     virtual ~IUserPrompts() = default;
     virtual void showMessage(Icon icon, const QString& title, const QString& text) = 0;
     // True when the user chose OK.
     virtual bool confirm(const QString& title, const QString& text) = 0;
+    // Save, Discard or Cancel, for work that would otherwise be lost.
+    virtual SaveChoice askToSave(const QString& title, const QString& text) = 0;
     // Empty when the user cancelled.
     virtual QString chooseSaveFile(const QString& caption, const QString& filter) = 0;
     virtual QString chooseOpenFile(const QString& caption, const QString& filter) = 0;

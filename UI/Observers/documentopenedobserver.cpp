@@ -32,7 +32,13 @@ void DocumentOpenedObserver::update() {
         return;
     Core::Operations::OperationContext& target = window->getPresenter()->getContext();
     DocumentFile::apply(target, fileName, *contents);
-    window->setWindowTitle(DocumentSavedObserver::titleFor(target.document->getFileName()));
+    // A damaged file is opened without its name, so that Save cannot overwrite the intact
+    // original; the title still says what is shown.
+    const bool complete = !target.document->getFileName().isEmpty();
+    window->setWindowTitle(DocumentSavedObserver::titleFor(fileName, !complete));
+    // Where nothing maximizes windows, a new one would hide the first exactly.
+    if (QWidget* originWindow = origin->getParentWidget())
+        window->setGeometry(originWindow->normalGeometry().translated(40, 40));
     window->showMaximized();
     DocumentFile::reportDamage(target.prompts, fileName, *contents);
     opened = window;

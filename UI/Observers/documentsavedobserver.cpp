@@ -9,12 +9,15 @@ DocumentSavedObserver::DocumentSavedObserver(QWidget* window,
     : window(window), document(std::move(document)) {}
 
 void DocumentSavedObserver::update() {
-    if (window && document)
+    if (window && document) {
         window->setWindowTitle(titleFor(document->getFileName()));
+        window->setWindowModified(document->isModified());
+    }
 }
 
-QString DocumentSavedObserver::titleFor(const QString& fileName) {
-    return QStringLiteral("Cellvane  ") + fileName;
+QString DocumentSavedObserver::titleFor(const QString& fileName, bool incomplete) {
+    return QStringLiteral("Cellvane  ") + fileName +
+           (incomplete ? QStringLiteral(" (incomplete)") : QString()) + QStringLiteral("[*]");
 }
 
 } // namespace Ui::Observers

@@ -20,8 +20,9 @@ public:
     DocumentSavedObserver(QWidget* window, std::shared_ptr<Model::Document> document);
     void update() override;
 
-    // "Cellvane", two spaces and the file name.
-    static QString titleFor(const QString& fileName);
+    // "Cellvane", two spaces and the file name (marked when only part of it could be read),
+    // with the place where the window shows that the document has unsaved changes.
+    static QString titleFor(const QString& fileName, bool incomplete = false);
 
 private:
     QPointer<QWidget> window;

@@ -74,13 +74,15 @@ TEST_F(DocumentWindows, SaveAndSaveAsPutTheFileNameIntoTheWindowTitle) {
     asking.prompts->fileAnswer = fileName;
     asking.window->getPresenter()->operationActivated(QStringLiteral("9"));
     EXPECT_TRUE(QFile::exists(fileName));
-    EXPECT_EQ(asking.window->windowTitle(), QStringLiteral("Cellvane  ") + fileName);
+    EXPECT_EQ(asking.window->windowTitle(),
+              QStringLiteral("Cellvane  ") + fileName + QStringLiteral("[*]"));
     EXPECT_FALSE(asking.window->getPresenter()->getContext().currentOperation);
 
     const QString copy = QDir::home().filePath(QStringLiteral("copy.cvx"));
     asking.prompts->fileAnswer = copy;
     asking.window->getPresenter()->operationActivated(QStringLiteral("10"));
-    EXPECT_EQ(asking.window->windowTitle(), QStringLiteral("Cellvane  ") + copy);
+    EXPECT_EQ(asking.window->windowTitle(),
+              QStringLiteral("Cellvane  ") + copy + QStringLiteral("[*]"));
     EXPECT_TRUE(asking.window->getPresenter()->getUndoRedoStack().undoName().isEmpty())
         << "saving is nothing to undo";
 }
@@ -107,7 +109,10 @@ TEST_F(DocumentWindows, OpenShowsTheDocumentInANewWindowAndLeavesTheOldOneAlone)
     EXPECT_EQ(mainWindows().size(), windowsBefore + 1);
 
     EXPECT_TRUE(opened->isVisible());
-    EXPECT_EQ(opened->windowTitle(), QStringLiteral("Cellvane  ") + fileName);
+    EXPECT_NE(opened->normalGeometry().topLeft(), asking.window->normalGeometry().topLeft())
+        << "the new window must not hide the first";
+    EXPECT_EQ(opened->windowTitle(),
+              QStringLiteral("Cellvane  ") + fileName + QStringLiteral("[*]"));
     EXPECT_EQ(opened->getPresenter()->getDocument()->getFileName(), fileName);
     const auto back = onlyVolume(*opened);
     ASSERT_TRUE(back);
@@ -167,7 +172,8 @@ TEST_F(DocumentWindows, ADamagedFileOpensWhatItHoldsUnnamedAndSaysSo) {
     ASSERT_TRUE(opened);
     ASSERT_TRUE(onlyVolume(*opened));
     EXPECT_TRUE(opened->getPresenter()->getDocument()->getFileName().isEmpty());
-    EXPECT_EQ(opened->windowTitle(), QStringLiteral("Cellvane  "));
+    EXPECT_EQ(opened->windowTitle(),
+              QStringLiteral("Cellvane  ") + fileName + QStringLiteral(" (incomplete)[*]"));
     ASSERT_EQ(openedPrompts->messages.size(), 1);
     EXPECT_TRUE(openedPrompts->messages[0].contains(QStringLiteral("damaged")));
 }
@@ -178,5 +184,49 @@ TEST_F(DocumentWindows, TheSavedObserverFollowsTheDocumentsName) {
     Ui::Observers::DocumentSavedObserver observer(&window, document);
     document->setFileName(QStringLiteral("/tmp/a.cvx"));
     observer.update();
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane  /tmp/a.cvx"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane  /tmp/a.cvx[*]"));
+}
+
+// A finished step, an undo and a redo each leave work that only a save keeps; closing the
+// window then asks, and only Discard or a save that succeeded lets it go.
+TEST_F(DocumentWindows, ClosingAModifiedDocumentAsksToSaveIt) {
+    using Choice = Core::Operations::IUserPrompts::SaveChoice;
+    Window asking = makeWindow();
+    auto* presenter = asking.window->getPresenter();
+    auto& context = presenter->getContext();
+    context.document->addObject(makeVolume(2, 2, 2, [](int, int, int) { return 1; }));
+    const auto finishStep = [&] {
+        context.currentOperation =
+            std::make_shared<testing_support::FakeObjectOperation>(context, "Step", 13);
+        presenter->finishCurrentOperation();
+    };
+    EXPECT_FALSE(asking.window->isWindowModified());
+    EXPECT_TRUE(asking.window->close()) << "nothing to lose, nothing asked";
+    EXPECT_TRUE(asking.prompts->messages.isEmpty());
+
+    finishStep();
+    EXPECT_TRUE(asking.window->isWindowModified());
+    asking.prompts->saveAnswer = Choice::Cancel;
+    EXPECT_FALSE(asking.window->close());
+    EXPECT_EQ(asking.prompts->messages.value(0), QStringLiteral("Cellvane: Save changes?"));
+
+    asking.prompts->saveAnswer = Choice::Save;
+    asking.prompts->fileAnswer.clear();
+    EXPECT_FALSE(asking.window->close()) << "the file chooser was cancelled";
+    EXPECT_TRUE(context.document->isModified());
+
+    asking.prompts->fileAnswer = fileName;
+    EXPECT_TRUE(asking.window->close());
+    EXPECT_TRUE(QFile::exists(fileName));
+    EXPECT_FALSE(asking.window->isWindowModified());
+    EXPECT_EQ(asking.window->windowTitle(), QStringLiteral("Cellvane  ") + fileName + "[*]");
+
+    presenter->undo();
+    EXPECT_TRUE(asking.window->isWindowModified());
+    presenter->operationActivated(QStringLiteral("9"));
+    EXPECT_FALSE(asking.window->isWindowModified()) << "a named document saves without asking";
+    presenter->redo();
+    EXPECT_TRUE(context.document->isModified());
+    asking.prompts->saveAnswer = Choice::Discard;
+    EXPECT_TRUE(asking.window->close());
 }

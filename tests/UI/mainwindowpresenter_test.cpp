@@ -224,14 +224,14 @@ TEST(MainWindowNew, ClearedDocumentDropsItsFileNameFromTheTitle) {
     ScriptedPrompts* prompts = scripted.get();
     Ui::MainWindow window(nullptr, std::move(scripted));
     window.getPresenter()->getDocument()->setFileName(QStringLiteral("wafer.cvx"));
-    window.setWindowTitle(QStringLiteral("Cellvane  wafer.cvx"));
+    window.setWindowTitle(QStringLiteral("Cellvane  wafer.cvx[*]"));
     QAction* actionNew = window.findChild<QAction*>(QStringLiteral("actionNew"));
     ASSERT_NE(actionNew, nullptr);
 
     prompts->confirmAnswer = false;
     actionNew->trigger();
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane  wafer.cvx"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane  wafer.cvx[*]"));
     prompts->confirmAnswer = true;
     actionNew->trigger();
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane[*]"));
 }

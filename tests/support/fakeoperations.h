@@ -73,10 +73,15 @@ public:
         messages << title + QStringLiteral(": ") + text;
         return confirmAnswer;
     }
+    SaveChoice askToSave(const QString& title, const QString& text) override {
+        messages << title + QStringLiteral(": ") + text;
+        return saveAnswer;
+    }
     QString chooseSaveFile(const QString&, const QString&) override { return fileAnswer; }
     QString chooseOpenFile(const QString&, const QString&) override { return fileAnswer; }
 
     bool confirmAnswer = true;
+    SaveChoice saveAnswer = SaveChoice::Discard;
     QString fileAnswer;
     QStringList messages;
 };

@@ -123,7 +123,7 @@ TEST(MainWindowMenus, ActionsCarryTheirShortcutsTipsAndCheckStates) {
     EXPECT_FALSE(action(w, "actionCopy")->isCheckable());
     EXPECT_FALSE(action(w, "actionUndo")->isEnabled());
     EXPECT_FALSE(action(w, "actionRedo")->isEnabled());
-    EXPECT_EQ(w->windowTitle(), "Cellvane");
+    EXPECT_EQ(w->windowTitle(), "Cellvane[*]");
 }
 
 TEST(MainWindowMenus, MenuActionsStartTheirOperationNumbers) {
