@@ -3,6 +3,7 @@
 #include "Model/document.h"
 #include "UI/glcapabilities.h"
 #include "UI/mainwindowpresenter.h"
+#include "UI/pointerplane.h"
 #include "Util/colorscheme.h"
 
 #include <QMouseEvent>
@@ -306,6 +307,9 @@ void GLWidget::paintGL() {
     if (presenter) {
         if (const auto document = presenter->getDocument())
             document->draw(renderObjects, renderEdges);
+        // Copies being placed are not part of the document yet.
+        for (const auto& object : presenter->getViewInteraction().getPreviewObjects())
+            object->draw(renderObjects, renderEdges);
     }
 
     if (showAxis) {
@@ -433,8 +437,13 @@ void GLWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void GLWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (!dragging)
+    if (!dragging) {
+        // A pick that follows the pointer (a destination being chosen) tracks every move.
+        if (presenter && !presenter->getSelection().isSelectionMode() &&
+            deliverPickedPoint(event->pos(), pointerMoving))
+            update();
         return;
+    }
     if (event->pos() != pressPosition)
         clickPending = false;
     const QVector3D delta = trackball.moveTo(event->pos());
@@ -526,7 +535,7 @@ void GLWidget::pickAt(const QPoint& position) {
         return;
     Core::Operations::Selection& selection = presenter->getSelection();
     if (!selection.isSelectionMode()) {
-        if (deliverPickedPoint(position))
+        if (deliverPickedPoint(position, pickComplete))
             update();
         return;
     }
@@ -540,12 +549,28 @@ void GLWidget::pickAt(const QPoint& position) {
         update();
 }
 
-bool GLWidget::deliverPickedPoint(const QPoint& position) {
+bool GLWidget::deliverPickedPoint(const QPoint& position, int state) {
     Core::Operations::ViewInteraction& interaction = presenter->getViewInteraction();
     const Core::Operations::OperationPtr waiting = interaction.getPickingOperation();
-    if (!waiting)
+    if (!waiting || !context() || !isValid())
+        return false;
+    Util::Vector4D anchor;
+    const bool tracking = interaction.isTracking(&anchor);
+    if (state != pickComplete && !tracking)
         return false;
 
+    Point3 point = pointUnder(position, tracking ? &anchor : nullptr);
+    if (snapToGrid && grid.spacing > 0.0) {
+        point[0] = std::round(point[0] / grid.spacing) * grid.spacing;
+        point[1] = std::round(point[1] / grid.spacing) * grid.spacing;
+    }
+    if (!interaction.deliverPick(Util::Vector4D(point[0], point[1], point[2], 0.0), state))
+        return false;
+    waiting->step();
+    return true;
+}
+
+Point3 GLWidget::pointUnder(const QPoint& position, const Util::Vector4D* anchor) {
     const qreal ratio = devicePixelRatioF();
     makeCurrent();
     loadProjection();
@@ -559,32 +584,27 @@ bool GLWidget::deliverPickedPoint(const QPoint& position) {
     const double winX = position.x() * ratio;
     const double winY = viewport[3] - position.y() * ratio - 1.0;
     GLfloat depth = 1.0f;
-    glReadPixels(GLint(winX), GLint(winY), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    if (!anchor)
+        glReadPixels(GLint(winX), GLint(winY), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
 
-    GLdouble x = 0, y = 0, z = 0;
+    Point3 point{0.0, 0.0, 0.0};
     if (depth < 1.0f) {
-        gluUnProject(winX, winY, depth, modelview, projection, viewport, &x, &y, &z);
+        gluUnProject(winX, winY, depth, modelview, projection, viewport, &point[0], &point[1],
+                     &point[2]);
     } else {
-        // Nothing under the pointer: take the point where the view ray meets the ground plane.
-        GLdouble nx, ny, nz, fx, fy, fz;
-        gluUnProject(winX, winY, 0.0, modelview, projection, viewport, &nx, &ny, &nz);
-        gluUnProject(winX, winY, 1.0, modelview, projection, viewport, &fx, &fy, &fz);
-        const double t = std::fabs(fz - nz) > 1e-9 ? -nz / (fz - nz) : 0.5;
-        x = nx + t * (fx - nx);
-        y = ny + t * (fy - ny);
-        z = nz + t * (fz - nz);
+        Point3 nearPoint;
+        Point3 farPoint;
+        gluUnProject(winX, winY, 0.0, modelview, projection, viewport, &nearPoint[0],
+                     &nearPoint[1], &nearPoint[2]);
+        gluUnProject(winX, winY, 1.0, modelview, projection, viewport, &farPoint[0], &farPoint[1],
+                     &farPoint[2]);
+        // Following the pointer, or nothing under it: the point on the plane through the
+        // anchor, or through the origin (the ground).
+        const Point3 through = anchor ? Point3{anchor->x, anchor->y, anchor->z} : Point3{0, 0, 0};
+        point = pointOnPointerPlane(nearPoint, farPoint, through);
     }
     doneCurrent();
-
-    if (snapToGrid && grid.spacing > 0.0) {
-        x = std::round(x / grid.spacing) * grid.spacing;
-        y = std::round(y / grid.spacing) * grid.spacing;
-    }
-    // State 0 tells the operation that this pick is complete.
-    if (!interaction.deliverPick(Util::Vector4D(x, y, z, 0.0), 0))
-        return false;
-    waiting->step();
-    return true;
+    return point;
 }
 
 } // namespace Ui

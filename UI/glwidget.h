@@ -3,7 +3,9 @@
 #include "UI/camera.h"
 #include "UI/grid.h"
 #include "UI/lampset.h"
+#include "UI/pointerplane.h"
 #include "UI/trackball.h"
+#include "Util/vector4d.h"
 
 #include <QImage>
 #include <QOpenGLWidget>
@@ -88,6 +90,9 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    static constexpr int pickComplete = 0;
+    static constexpr int pointerMoving = 1;
+
     void createShortcuts(QWidget* owner);
     void translateDocument(int axis, float amount);
     void loadProjection() const;
@@ -96,7 +101,12 @@ private:
     void drawLampSymbols() const;
     void aimActiveLamp(const QVector3D& centredPoint);
     void pickAt(const QPoint& position);
-    bool deliverPickedPoint(const QPoint& position);
+    // Hands the point under the pointer to the operation waiting for a pick. `state` 0
+    // completes the pick (a click); pointerMoving only feeds picks that follow the pointer.
+    bool deliverPickedPoint(const QPoint& position, int state);
+    // The scene point under the pointer: on the drawn surface, or, with an anchor (or over
+    // empty background), on the plane the pick slides on.
+    Point3 pointUnder(const QPoint& position, const Util::Vector4D* anchor);
     void emitLampPosition();
 
     Camera camera;

@@ -1,12 +1,19 @@
 #include "UI/operationfactory.h"
 
+#include "Core/Operations/copyobject.h"
+#include "Core/Operations/deleteobject.h"
+#include "Core/Operations/moveobject.h"
 #include "Core/Operations/opendocumentoperation.h"
 #include "Core/Operations/savedocumentasoperation.h"
 #include "UI/Observers/atomicsibcaetchobserver.h"
 #include "UI/Observers/ccawetetchingobserver.h"
+#include "UI/Observers/changetotalvolumeviewoptionsobserver.h"
 #include "UI/Observers/createsubstrateobserver.h"
+#include "UI/Observers/cutcellvolumeobserver.h"
 #include "UI/Observers/documentopenedobserver.h"
 #include "UI/Observers/documentsavedobserver.h"
+#include "UI/Observers/extractfilmobserver.h"
+#include "UI/Observers/gluesubstrateobserver.h"
 #include "UI/Observers/isotropicprocessobservers.h"
 #include "UI/mainwindowpresenter.h"
 
@@ -17,6 +24,10 @@ using namespace Ui::Observers;
 
 OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(presenter) {
     registerWithObserver<CreateSubstrateOperation, CreateSubstrateObserver>(2);
+    registerWithObserver<ExtractFilm, ExtractFilmObserver>(8);
+    registerWithObserver<GlueSubstrateOperation, GlueSubstrateObserver>(12);
+    registerWithObserver<CutCellVolumeOperation, CutCellVolumeObserver>(16);
+    registerObjectOperations();
     registerWithObserver<IsotropicFilmDepositionOperation, IsotropicFilmDepositionObserver>(13);
     registerWithObserver<IsotropicFilmEtchingOperation, IsotropicFilmEtchingObserver>(14);
     registerWithObserver<ElectrodepositionOperation, ElectrodepositionObserver>(15);
@@ -42,6 +53,25 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
         OpenDocumentOperation::setObserver(
             std::make_shared<DocumentOpenedObserver>(factory.getPresenter()));
         return std::make_shared<OpenDocumentOperation>(factory.getContext());
+    };
+}
+
+void OperationFactory::registerObjectOperations() {
+    creators[1] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<CopyObject>(factory.getContext());
+    };
+    creators[4] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<DeleteObject>(factory.getContext());
+    };
+    creators[7] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<MoveObject>(factory.getContext());
+    };
+    // One observer slot for every window: each activation refills it with its own window's.
+    creators[6] = [](OperationFactory& factory) -> OperationPtr {
+        ChangeTotalVolumeVisualizationOptions::setObserver(
+            std::make_shared<ChangeTotalVolumeViewOptionsObserver>(
+                factory.getContext().currentOperation, factory.getParentWidget()));
+        return std::make_shared<ChangeTotalVolumeVisualizationOptions>(factory.getContext());
     };
 }
 

@@ -47,6 +47,9 @@ public:
     }
 
 private:
+    // Move, copy, delete and the change of a volume's display options.
+    void registerObjectOperations();
+
     MainWindowPresenter& presenter;
     std::map<unsigned, Creator> creators;
 };

@@ -17,6 +17,26 @@ void ViewInteraction::requestPick(Operation& operation, Util::Vector4D& target, 
     pickingOperation = operation.weak_from_this();
     pickTarget = &target;
     pickState = &state;
+    tracking = false;
+}
+
+void ViewInteraction::requestTrackingPick(Operation& operation, Util::Vector4D& target, int& state,
+                                          const Util::Vector4D& anchor) {
+    std::lock_guard<std::mutex> guard(lock);
+    pickingOperation = operation.weak_from_this();
+    pickTarget = &target;
+    pickState = &state;
+    tracking = true;
+    trackingAnchor = anchor;
+}
+
+bool ViewInteraction::isTracking(Util::Vector4D* anchor) const {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!tracking || !pickingOperation.lock())
+        return false;
+    if (anchor)
+        *anchor = trackingAnchor;
+    return true;
 }
 
 OperationPtr ViewInteraction::getPickingOperation() const {
@@ -35,12 +55,24 @@ bool ViewInteraction::deliverPick(const Util::Vector4D& point, int newState) {
     return true;
 }
 
+void ViewInteraction::setPreviewObjects(const Model::ObjectList& objects) {
+    std::lock_guard<std::mutex> guard(lock);
+    previewObjects = objects;
+}
+
+Model::ObjectList ViewInteraction::getPreviewObjects() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return previewObjects;
+}
+
 void ViewInteraction::reset() {
     std::lock_guard<std::mutex> guard(lock);
     pickedObjects.clear();
+    previewObjects.clear();
     pickingOperation.reset();
     pickTarget = nullptr;
     pickState = nullptr;
+    tracking = false;
 }
 
 } // namespace Core::Operations

@@ -19,18 +19,32 @@ public:
 
     // `state` is exchanged with the view while the pick proceeds (the operation sets 3).
     void requestPick(Operation& operation, Util::Vector4D& target, int& state);
+    // A pick that follows the pointer: while the pointer moves the view delivers points on a
+    // plane through `anchor` with state 1; a click delivers the last one with state 0.
+    void requestTrackingPick(Operation& operation, Util::Vector4D& target, int& state,
+                             const Util::Vector4D& anchor);
+    // Whether the waiting pick follows the pointer, and the point its plane passes through.
+    bool isTracking(Util::Vector4D* anchor = nullptr) const;
     OperationPtr getPickingOperation() const;
     // Stores a picked point for the waiting operation; false when none waits.
     bool deliverPick(const Util::Vector4D& point, int newState);
+
+    // Objects the view draws besides the document's while an operation places them (copies
+    // that join the document only when placed).
+    void setPreviewObjects(const Model::ObjectList& objects);
+    Model::ObjectList getPreviewObjects() const;
 
     void reset();
 
 private:
     mutable std::mutex lock;
     Model::ObjectList pickedObjects;
+    Model::ObjectList previewObjects;
     std::weak_ptr<Operation> pickingOperation;
     Util::Vector4D* pickTarget = nullptr;
     int* pickState = nullptr;
+    bool tracking = false;
+    Util::Vector4D trackingAnchor;
 };
 
 } // namespace Core::Operations

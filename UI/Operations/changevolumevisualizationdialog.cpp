@@ -6,16 +6,6 @@
 
 namespace Ui::Operations {
 
-bool VolumeVisualizationOptions::operator==(const VolumeVisualizationOptions& other) const {
-    return renderSiAtoms == other.renderSiAtoms &&
-           renderSurfaceAtomsOnly == other.renderSurfaceAtomsOnly &&
-           renderSiAtomLinks == other.renderSiAtomLinks &&
-           renderUnitCellOutlines == other.renderUnitCellOutlines &&
-           renderUnitCells == other.renderUnitCells &&
-           renderEmptyVoxelOutlines == other.renderEmptyVoxelOutlines &&
-           surfaceAlgorithm == other.surfaceAlgorithm;
-}
-
 ChangeVolumeVisualizationDialog::ChangeVolumeVisualizationDialog(QWidget* parent)
     : QDialog(parent), form(std::make_unique<Ui::ChangeVolumeVisualizationDialogForm>()),
       chooseColor([](QWidget* owner, const QColor& initial) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Core/Operations/volumevisualizationoptions.h"
+
 #include <QColor>
 #include <QDialog>
 #include <QString>
@@ -15,19 +17,7 @@ class ChangeVolumeVisualizationDialogForm;
 
 namespace Ui::Operations {
 
-// How one cell volume is drawn: the atomistic switches, the outlines of empty cells and the
-// surface algorithm (0 direct cubic, 1 marching cubes, 2 octree).
-struct VolumeVisualizationOptions {
-    bool renderSiAtoms = false;
-    bool renderSurfaceAtomsOnly = false;
-    bool renderSiAtomLinks = false;
-    bool renderUnitCellOutlines = false;
-    bool renderUnitCells = false;
-    bool renderEmptyVoxelOutlines = false;
-    int surfaceAlgorithm = 0;
-
-    bool operator==(const VolumeVisualizationOptions& other) const;
-};
+using Core::Operations::VolumeVisualizationOptions;
 
 // A film the dialog can recolour.
 struct FilmColor {

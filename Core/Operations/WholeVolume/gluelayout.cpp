@@ -1,0 +1,100 @@
+#include "Core/Operations/WholeVolume/gluelayout.h"
+
+#include "Core/Operations/strips.h"
+#include "Model/Automaton/cellarrayslock.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace Core::Operations {
+
+namespace {
+
+// Lowest and one past the highest occupied layer, or an empty range (begin = sizeZ, end = 0).
+struct OccupiedLayers {
+    unsigned begin;
+    unsigned end;
+};
+
+OccupiedLayers occupiedLayers(Model::Automaton::TotalVolume& volume) {
+    const unsigned sizeY = volume.getSizeY();
+    const unsigned sizeZ = volume.getSizeZ();
+    const StripPartition partition(volume.getSizeX());
+    std::vector<OccupiedLayers> perStrip(std::size_t(partition.count()), {sizeZ, 0});
+    const Model::Automaton::CellArraysLock locked(volume, Model::Automaton::CellArraysLock::Arrays::Current);
+    const Model::Automaton::Voxel* cells = locked.current();
+    partition.runPass([&](const Strip& strip) {
+        OccupiedLayers found{sizeZ, 0};
+        for (unsigned x = strip.begin; x < strip.end; ++x) {
+            for (unsigned y = 0; y < sizeY; ++y) {
+                const Model::Automaton::Voxel* column = cells + volume.index(x, y, 0);
+                for (unsigned z = 0; z < sizeZ; ++z) {
+                    if (column[z].material != 0) {
+                        found.begin = std::min(found.begin, z);
+                        found.end = std::max(found.end, z + 1);
+                    }
+                }
+            }
+        }
+        perStrip[std::size_t(strip.index)] = found;
+    });
+    OccupiedLayers all{sizeZ, 0};
+    for (const OccupiedLayers& part : perStrip) {
+        all.begin = std::min(all.begin, part.begin);
+        all.end = std::max(all.end, part.end);
+    }
+    return all;
+}
+
+} // namespace
+
+GlueLayout GlueLayout::of(Model::Automaton::TotalVolume& base, Model::Automaton::TotalVolume& top) {
+    GlueLayout layout;
+    const OccupiedLayers below = occupiedLayers(base);
+    layout.baseHeight = below.end > 0 ? below.end : 1;
+    const OccupiedLayers above = occupiedLayers(top);
+    if (above.end > 0) {
+        layout.bandBegin = above.begin;
+        layout.bandEnd = above.end;
+    }
+    layout.minimumX = std::max(base.getSizeX(), top.getSizeX());
+    layout.minimumY = std::max(base.getSizeY(), top.getSizeY());
+    layout.minimumZ = layout.baseHeight + layout.bandHeight();
+    layout.maximumDisplacementX = int(layout.minimumX - top.getSizeX());
+    layout.maximumDisplacementY = int(layout.minimumY - top.getSizeY());
+    layout.cellSizeX = std::max(base.getCellSizeX(), top.getCellSizeX());
+    layout.cellSizeY = std::max(base.getCellSizeY(), top.getCellSizeY());
+    layout.cellSizeZ = std::max(base.getCellSizeZ(), top.getCellSizeZ());
+    return layout;
+}
+
+QString GluePlacement::problemWith(const Model::Automaton::TotalVolume& base,
+                                   const Model::Automaton::TotalVolume& top,
+                                   const GlueLayout& layout) const {
+    if (displacementX < 0 || displacementY < 0)
+        return QStringLiteral("The top substrate displacement cannot be negative.");
+    const auto reaches = [](unsigned size, int displacement, unsigned available) {
+        return std::uint64_t(size) + std::uint64_t(displacement) <= available;
+    };
+    if (!reaches(base.getSizeX(), 0, sizeX) || !reaches(top.getSizeX(), displacementX, sizeX))
+        return QStringLiteral("The final X size of %1 cannot hold the base (%2) or the displaced "
+                              "top substrate (%3 + %4).")
+            .arg(sizeX)
+            .arg(base.getSizeX())
+            .arg(top.getSizeX())
+            .arg(displacementX);
+    if (!reaches(base.getSizeY(), 0, sizeY) || !reaches(top.getSizeY(), displacementY, sizeY))
+        return QStringLiteral("The final Y size of %1 cannot hold the base (%2) or the displaced "
+                              "top substrate (%3 + %4).")
+            .arg(sizeY)
+            .arg(base.getSizeY())
+            .arg(top.getSizeY())
+            .arg(displacementY);
+    if (sizeZ < layout.minimumZ)
+        return QStringLiteral("The final Z size of %1 is below the %2 layers of the stack.")
+            .arg(sizeZ)
+            .arg(layout.minimumZ);
+    return QString();
+}
+
+} // namespace Core::Operations
