@@ -16,6 +16,12 @@ void DeleteObject::step() {
         return;
     const Model::ObjectList selected = context.selection.getSelectedObjects();
     if (selected.empty()) {
+        // Asked once already: Enter with still nothing selected gives up.
+        if (asked) {
+            end();
+            return;
+        }
+        asked = true;
         message(QStringLiteral("Select the objects to be deleted and press Return/Enter"));
         context.consoleInput.requestEnter(*this);
         context.selection.setSelectionMode(true);

@@ -25,6 +25,7 @@ private:
 
     OperationContext& context;
     bool done = false;
+    bool asked = false;
     bool closed = false;
     Model::ObjectList objects;
 };
