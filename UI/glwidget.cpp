@@ -594,8 +594,8 @@ Point3 GLWidget::pointUnder(const QPoint& position, const Util::Vector4D* anchor
     } else {
         Point3 nearPoint;
         Point3 farPoint;
-        gluUnProject(winX, winY, 0.0, modelview, projection, viewport, &nearPoint[0],
-                     &nearPoint[1], &nearPoint[2]);
+        gluUnProject(winX, winY, 0.0, modelview, projection, viewport, &nearPoint[0], &nearPoint[1],
+                     &nearPoint[2]);
         gluUnProject(winX, winY, 1.0, modelview, projection, viewport, &farPoint[0], &farPoint[1],
                      &farPoint[2]);
         // Following the pointer, or nothing under it: the point on the plane through the

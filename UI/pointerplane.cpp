@@ -10,7 +10,9 @@ namespace {
 // edge-on: a small pointer move would throw the point far away.
 constexpr double edgeOnLimit = 0.2;
 
-double dot(const Point3& a, const Point3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double dot(const Point3& a, const Point3& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 } // namespace
 

@@ -51,15 +51,12 @@ void ChangeTotalVolumeVisualizationOptions::step() {
     if (counter != 0)
         return;
     volume = DocumentEdits::takeSelectedVolume(
-        context, *this, name + QStringLiteral(": Select a cell volume and press Enter/Return."));
+        context, *this, name + QStringLiteral(": Select a cell volume and press Enter/Return."),
+        name + QStringLiteral(": Cell volume selected."));
     if (!volume)
         return;
-    message(QStringLiteral(": Cell volume selected."));
     counter = 1;
-    // The dialog may end this operation, after which the presenter lets go of it.
-    const OperationPtr keepAlive = weak_from_this().lock();
-    if (const auto observer = getObserver())
-        observer->update();
+    DocumentEdits::openDialog(*this, getObserver());
 }
 
 void ChangeTotalVolumeVisualizationOptions::setOptions(const Options& values) {

@@ -24,8 +24,10 @@ firstSelectedVolume(const OperationContext& context, const Model::Automaton::Tot
     return nullptr;
 }
 
-std::shared_ptr<Model::Automaton::TotalVolume>
-takeSelectedVolume(OperationContext& context, Operation& operation, const QString& prompt) {
+std::shared_ptr<Model::Automaton::TotalVolume> takeSelectedVolume(OperationContext& context,
+                                                                  Operation& operation,
+                                                                  const QString& prompt,
+                                                                  const QString& taken) {
     auto volume = firstSelectedVolume(context);
     if (!volume) {
         context.consoleInput.writeMessage(prompt);
@@ -36,7 +38,14 @@ takeSelectedVolume(OperationContext& context, Operation& operation, const QStrin
     context.selection.clearSelection();
     context.selection.setSelectionMode(false);
     context.notifyUpdateObservers();
+    context.consoleInput.writeMessage(taken);
     return volume;
+}
+
+void openDialog(Operation& operation, const std::shared_ptr<Util::IObserver>& observer) {
+    const OperationPtr keepAlive = operation.weak_from_this().lock();
+    if (observer)
+        observer->update();
 }
 
 void dropIfCurrent(OperationContext& context, const Operation& operation) {

@@ -2,6 +2,7 @@
 
 #include "Model/Automaton/totalvolume.h"
 #include "Model/layer.h"
+#include "Util/iobserver.h"
 
 #include <QString>
 
@@ -27,10 +28,16 @@ firstSelectedVolume(const OperationContext& context,
                     const Model::Automaton::TotalVolume* other = nullptr);
 
 // Takes the first selected cell volume for `operation`: the selection is cleared, selection
-// mode goes off and the views redraw. Without one, `prompt` is printed and the operation
-// waits for Enter with selection mode on; the result is then empty.
-std::shared_ptr<Model::Automaton::TotalVolume>
-takeSelectedVolume(OperationContext& context, Operation& operation, const QString& prompt);
+// mode goes off, the views redraw and `taken` is printed. Without one, `prompt` is printed and
+// the operation waits for Enter with selection mode on; the result is then empty.
+std::shared_ptr<Model::Automaton::TotalVolume> takeSelectedVolume(OperationContext& context,
+                                                                  Operation& operation,
+                                                                  const QString& prompt,
+                                                                  const QString& taken);
+
+// Lets the operation's dialog observer open its dialog. The dialog may finish or cancel the
+// operation, after which the presenter lets go of it; it is kept alive until the dialog closes.
+void openDialog(Operation& operation, const std::shared_ptr<Util::IObserver>& observer);
 
 // Drops `operation` as the presenter's current operation, but only if it still is: an
 // operation ended from elsewhere (a newer request superseding it) must not drop its successor.

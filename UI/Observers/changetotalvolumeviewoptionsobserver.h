@@ -7,7 +7,8 @@ namespace Ui::Observers {
 
 // Opens the visualization dialog at the volume's current options. On OK the edited film
 // colours go to the material registry first, then the options to the operation.
-class ChangeTotalVolumeViewOptionsObserver : public OperationObserver<Core::Operations::ChangeTotalVolumeVisualizationOptions> {
+class ChangeTotalVolumeViewOptionsObserver
+    : public OperationObserver<Core::Operations::ChangeTotalVolumeVisualizationOptions> {
 public:
     using OperationObserver::OperationObserver;
     void update() override;

@@ -65,12 +65,24 @@ void CutCellVolumeDialog::upperChanged(int axis, int newValue) {
     preview();
 }
 
-void CutCellVolumeDialog::on_sbxXLowerLimit_valueChanged(int newValue) { lowerChanged(0, newValue); }
-void CutCellVolumeDialog::on_sbxYLowerLimit_valueChanged(int newValue) { lowerChanged(1, newValue); }
-void CutCellVolumeDialog::on_sbxZLowerLimit_valueChanged(int newValue) { lowerChanged(2, newValue); }
-void CutCellVolumeDialog::on_sbxXUpperLimit_valueChanged(int newValue) { upperChanged(0, newValue); }
-void CutCellVolumeDialog::on_sbxYUpperLimit_valueChanged(int newValue) { upperChanged(1, newValue); }
-void CutCellVolumeDialog::on_sbxZUpperLimit_valueChanged(int newValue) { upperChanged(2, newValue); }
+void CutCellVolumeDialog::on_sbxXLowerLimit_valueChanged(int newValue) {
+    lowerChanged(0, newValue);
+}
+void CutCellVolumeDialog::on_sbxYLowerLimit_valueChanged(int newValue) {
+    lowerChanged(1, newValue);
+}
+void CutCellVolumeDialog::on_sbxZLowerLimit_valueChanged(int newValue) {
+    lowerChanged(2, newValue);
+}
+void CutCellVolumeDialog::on_sbxXUpperLimit_valueChanged(int newValue) {
+    upperChanged(0, newValue);
+}
+void CutCellVolumeDialog::on_sbxYUpperLimit_valueChanged(int newValue) {
+    upperChanged(1, newValue);
+}
+void CutCellVolumeDialog::on_sbxZUpperLimit_valueChanged(int newValue) {
+    upperChanged(2, newValue);
+}
 
 void CutCellVolumeDialog::on_btnReset_clicked() {
     ++changesUnderway;

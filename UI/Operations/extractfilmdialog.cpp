@@ -16,8 +16,12 @@ void ExtractFilmDialog::setFilms(const std::vector<Model::Materials::Material>& 
     fillMaterialCombo(form->cbxMaterial, materials);
 }
 
-int ExtractFilmDialog::materialId() const { return selectedMaterialId(form->cbxMaterial); }
+int ExtractFilmDialog::materialId() const {
+    return selectedMaterialId(form->cbxMaterial);
+}
 
-bool ExtractFilmDialog::invert() const { return form->chkInvert->isChecked(); }
+bool ExtractFilmDialog::invert() const {
+    return form->chkInvert->isChecked();
+}
 
 } // namespace Ui::Operations

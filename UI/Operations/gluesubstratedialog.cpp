@@ -30,11 +30,23 @@ void GlueSubstrateDialog::setMaximumDisplacement(int x, int y) {
     form->sbxDisplacementY->setMaximum(y);
 }
 
-int GlueSubstrateDialog::finalX() const { return form->sbxFinalX->value(); }
-int GlueSubstrateDialog::finalY() const { return form->sbxFinalY->value(); }
-int GlueSubstrateDialog::finalZ() const { return form->sbxFinalZ->value(); }
-int GlueSubstrateDialog::displacementX() const { return form->sbxDisplacementX->value(); }
-int GlueSubstrateDialog::displacementY() const { return form->sbxDisplacementY->value(); }
-bool GlueSubstrateDialog::invert() const { return form->chkInvert->isChecked(); }
+int GlueSubstrateDialog::finalX() const {
+    return form->sbxFinalX->value();
+}
+int GlueSubstrateDialog::finalY() const {
+    return form->sbxFinalY->value();
+}
+int GlueSubstrateDialog::finalZ() const {
+    return form->sbxFinalZ->value();
+}
+int GlueSubstrateDialog::displacementX() const {
+    return form->sbxDisplacementX->value();
+}
+int GlueSubstrateDialog::displacementY() const {
+    return form->sbxDisplacementY->value();
+}
+bool GlueSubstrateDialog::invert() const {
+    return form->chkInvert->isChecked();
+}
 
 } // namespace Ui::Operations

@@ -66,7 +66,7 @@ TEST(CutCellVolumeDialog, LimitsPushEachOtherAndPreviewOnlyWhenAsked) {
     child<QCheckBox>(dialog, "chkPreview")->setChecked(true);
     ASSERT_EQ(previews.size(), 1u);
     EXPECT_EQ(previews.back(), std::make_pair(Corner{1, 1, 0}, Corner{2, 8, 6}));
-    yLowerSlider->setValue(7); // within range, no push
+    yLowerSlider->setValue(7);                              // within range, no push
     child<QSpinBox>(dialog, "sbxYUpperLimit")->setValue(7); // pushes the lower one to 6
     ASSERT_EQ(previews.size(), 3u) << "one preview per change, pushes included";
     EXPECT_EQ(previews.back(), std::make_pair(Corner{1, 6, 0}, Corner{2, 7, 6}));
@@ -208,9 +208,8 @@ TEST_F(WholeVolumeObserverTest, EditedFilmColoursReachTheRegistryBeforeTheOption
         [](Ui::Operations::ChangeVolumeVisualizationDialog& dialog) {
             auto* films = child<QComboBox>(dialog, "cbxMaterial");
             for (int i = 0; i < films->count(); ++i) {
-                if (films->itemText(i) == Model::Materials::MaterialFactory::getInstance()
-                                               ->getMaterial(3)
-                                               .getName())
+                if (films->itemText(i) ==
+                    Model::Materials::MaterialFactory::getInstance()->getMaterial(3).getName())
                     films->setCurrentIndex(i);
             }
             dialog.setColorChooser([](QWidget*, const QColor&) { return QColor(0, 0, 255); });

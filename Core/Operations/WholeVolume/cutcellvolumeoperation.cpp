@@ -22,15 +22,12 @@ void CutCellVolumeOperation::step() {
     if (counter != WaitingForVolume)
         return;
     target = DocumentEdits::takeSelectedVolume(
-        context, *this, name + QStringLiteral(": Select a cell volume and press Enter/Return."));
+        context, *this, name + QStringLiteral(": Select a cell volume and press Enter/Return."),
+        name + QStringLiteral(": Cell volume selected."));
     if (!target)
         return;
-    message(QStringLiteral(": Cell volume selected."));
     counter = WaitingForDialog;
-    // The dialog may end this operation, after which the presenter lets go of it.
-    const OperationPtr keepAlive = weak_from_this().lock();
-    if (observer)
-        observer->update();
+    DocumentEdits::openDialog(*this, observer);
 }
 
 void CutCellVolumeOperation::getCutLimits(Corner& lower, Corner& upper) const {

@@ -35,15 +35,12 @@ void ExtractFilm::step() {
     if (counter != WaitingForVolume)
         return;
     source = DocumentEdits::takeSelectedVolume(
-        context, *this, name + QStringLiteral(": select a cell volume and press Enter/Return."));
+        context, *this, name + QStringLiteral(": select a cell volume and press Enter/Return."),
+        name + QStringLiteral(": cell volume selected."));
     if (!source)
         return;
-    message(QStringLiteral("cell volume selected."));
     counter = WaitingForDialog;
-    // The dialog may end this operation, after which the presenter lets go of it.
-    const OperationPtr keepAlive = weak_from_this().lock();
-    if (observer)
-        observer->update();
+    DocumentEdits::openDialog(*this, observer);
 }
 
 void ExtractFilm::cancel() {
@@ -76,8 +73,8 @@ void ExtractFilm::end() {
         return;
     }
     counter = Closed;
-    const float largestCell = std::max(
-        {source->getCellSizeX(), source->getCellSizeY(), source->getCellSizeZ()});
+    const float largestCell =
+        std::max({source->getCellSizeX(), source->getCellSizeY(), source->getCellSizeZ()});
     result->translate(
         Util::Vector3D((double(source->getSizeX()) + 10.0) * double(largestCell), 0.0, 0.0));
     result->getPainter().rebuild();

@@ -21,19 +21,26 @@ OccupiedLayers occupiedLayers(Model::Automaton::TotalVolume& volume) {
     const unsigned sizeZ = volume.getSizeZ();
     const StripPartition partition(volume.getSizeX());
     std::vector<OccupiedLayers> perStrip(std::size_t(partition.count()), {sizeZ, 0});
-    const Model::Automaton::CellArraysLock locked(volume, Model::Automaton::CellArraysLock::Arrays::Current);
+    const Model::Automaton::CellArraysLock locked(
+        volume, Model::Automaton::CellArraysLock::Arrays::Current);
     const Model::Automaton::Voxel* cells = locked.current();
     partition.runPass([&](const Strip& strip) {
         OccupiedLayers found{sizeZ, 0};
         for (unsigned x = strip.begin; x < strip.end; ++x) {
             for (unsigned y = 0; y < sizeY; ++y) {
+                // From both ends of the column: only the layers outside its band are read
+                // twice, the band itself not at all.
                 const Model::Automaton::Voxel* column = cells + volume.index(x, y, 0);
-                for (unsigned z = 0; z < sizeZ; ++z) {
-                    if (column[z].material != 0) {
-                        found.begin = std::min(found.begin, z);
-                        found.end = std::max(found.end, z + 1);
-                    }
-                }
+                unsigned top = sizeZ;
+                while (top > 0 && column[top - 1].material == 0)
+                    --top;
+                if (top == 0)
+                    continue;
+                unsigned bottom = 0;
+                while (column[bottom].material == 0)
+                    ++bottom;
+                found.begin = std::min(found.begin, bottom);
+                found.end = std::max(found.end, top);
             }
         }
         perStrip[std::size_t(strip.index)] = found;
@@ -73,23 +80,24 @@ QString GluePlacement::problemWith(const Model::Automaton::TotalVolume& base,
                                    const GlueLayout& layout) const {
     if (displacementX < 0 || displacementY < 0)
         return QStringLiteral("The top substrate displacement cannot be negative.");
-    const auto reaches = [](unsigned size, int displacement, unsigned available) {
-        return std::uint64_t(size) + std::uint64_t(displacement) <= available;
+    // Both volumes must fit across one axis of the result, the top with its displacement.
+    const auto across = [](const char* axis, unsigned size, unsigned baseSize, unsigned topSize,
+                           int displacement) {
+        if (baseSize <= size && std::uint64_t(topSize) + std::uint64_t(displacement) <= size)
+            return QString();
+        return QStringLiteral("The final %1 size of %2 cannot hold the base (%3) or the displaced "
+                              "top substrate (%4 + %5).")
+            .arg(QLatin1String(axis))
+            .arg(size)
+            .arg(baseSize)
+            .arg(topSize)
+            .arg(displacement);
     };
-    if (!reaches(base.getSizeX(), 0, sizeX) || !reaches(top.getSizeX(), displacementX, sizeX))
-        return QStringLiteral("The final X size of %1 cannot hold the base (%2) or the displaced "
-                              "top substrate (%3 + %4).")
-            .arg(sizeX)
-            .arg(base.getSizeX())
-            .arg(top.getSizeX())
-            .arg(displacementX);
-    if (!reaches(base.getSizeY(), 0, sizeY) || !reaches(top.getSizeY(), displacementY, sizeY))
-        return QStringLiteral("The final Y size of %1 cannot hold the base (%2) or the displaced "
-                              "top substrate (%3 + %4).")
-            .arg(sizeY)
-            .arg(base.getSizeY())
-            .arg(top.getSizeY())
-            .arg(displacementY);
+    QString problem = across("X", sizeX, base.getSizeX(), top.getSizeX(), displacementX);
+    if (problem.isEmpty())
+        problem = across("Y", sizeY, base.getSizeY(), top.getSizeY(), displacementY);
+    if (!problem.isEmpty())
+        return problem;
     if (sizeZ < layout.minimumZ)
         return QStringLiteral("The final Z size of %1 is below the %2 layers of the stack.")
             .arg(sizeZ)

@@ -42,10 +42,7 @@ void GlueSubstrateOperation::step() {
         context.selection.setSelectionMode(false);
         context.notifyUpdateObservers();
         topChosen();
-        // The dialog may end this operation, after which the presenter lets go of it.
-        const OperationPtr keepAlive = weak_from_this().lock();
-        if (observer)
-            observer->update();
+        DocumentEdits::openDialog(*this, observer);
     }
 }
 
@@ -134,9 +131,8 @@ void GlueSubstrateOperation::end() {
 
 bool GlueSubstrateOperation::glue() {
     try {
-        std::vector<int> materials(Model::Automaton::CellIndex(placement.sizeX) * placement.sizeY *
-                                       placement.sizeZ,
-                                   0);
+        std::vector<int> materials(
+            Model::Automaton::CellIndex(placement.sizeX) * placement.sizeY * placement.sizeZ, 0);
         GlueSubstrate(*base, *top, layout, placement).run(materials);
         result = std::make_shared<Model::Automaton::TotalVolume>(
             placement.sizeX, placement.sizeY, placement.sizeZ, layout.cellSizeX, layout.cellSizeY,

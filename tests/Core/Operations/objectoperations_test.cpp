@@ -4,7 +4,7 @@
 #include "Core/Operations/moveobject.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Materials/materialfactory.h"
-#include "support/fakeoperations.h"
+#include "support/operationfixture.h"
 #include "support/scenes.h"
 
 #include <gtest/gtest.h>
@@ -18,21 +18,18 @@ using testing_support::makeVolume;
 namespace {
 
 // Three small volumes side by side in the document, and every console message.
-struct ObjectOperationTest : ::testing::Test {
-    testing_support::CountingHost host;
-    testing_support::ScriptedPrompts prompts;
-    OperationContext context{host, prompts};
-    std::shared_ptr<testing_support::MessageLog> log =
-        std::make_shared<testing_support::MessageLog>(context.consoleInput);
+struct ObjectOperationTest : testing_support::VolumeOperationTest {
     std::vector<std::shared_ptr<TotalVolume>> volumes;
 
     void SetUp() override {
-        context.consoleInput.getMessageObservers().push_back(log);
         for (int i = 0; i < 3; ++i) {
-            auto volume = makeVolume(4, 3, 2, [](int, int, int z) { return z == 0 ? 1 : 0; });
-            volume->translate(Util::Vector3D(10.0 * i, 0, 0));
-            context.document->addObject(volume);
-            volumes.push_back(volume);
+            auto made = makeVolume(4, 3, 2, [](int, int, int z) { return z == 0 ? 1 : 0; });
+            made->translate(Util::Vector3D(10.0 * i, 0, 0));
+            if (i == 0)
+                useVolume(made);
+            else
+                context.document->addObject(made);
+            volumes.push_back(made);
         }
     }
 
@@ -186,7 +183,8 @@ TEST_F(ObjectOperationTest, CopyTooLargeForMemoryIsRefusedBeforeCopying) {
     start<CopyObject>({0});
     Model::Automaton::VolumeBudget::setAvailableBytesForTesting(0);
     ASSERT_GE(log->lines.size(), 2);
-    EXPECT_TRUE(log->lines[log->lines.size() - 2].startsWith(QStringLiteral("Copy: A cell volume")));
+    EXPECT_TRUE(
+        log->lines[log->lines.size() - 2].startsWith(QStringLiteral("Copy: A cell volume")));
     EXPECT_EQ(log->lines.last(), QStringLiteral("Copy: Operation canceled"));
     EXPECT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(host.cancelled, 1);
@@ -211,7 +209,8 @@ TEST_F(ObjectOperationTest, DeleteWithNothingSelectedAsksOnceThenGivesUp) {
               QStringLiteral("Delete: Select the objects to be deleted and press Return/Enter"));
     EXPECT_TRUE(context.selection.isSelectionMode());
     context.consoleInput.processInput(QString());
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Delete: Operation canceled, no selected objects."));
+    EXPECT_EQ(log->lines.last(),
+              QStringLiteral("Delete: Operation canceled, no selected objects."));
     EXPECT_EQ(host.cancelled, 1);
     EXPECT_EQ(context.document->getObjects().size(), 3u);
 }
@@ -252,8 +251,9 @@ TEST_F(ObjectOperationTest, VisualizationOptionsGoToThePainterAndEveryVolumeReco
     materials->updateMaterial(silicon);
     ChangeTotalVolumeVisualizationOptions::setObserver(nullptr);
 
-    EXPECT_EQ(log->lines, (QStringList{QStringLiteral("Change Visualization: Cell volume selected."),
-                                       QStringLiteral("Change Visualization: Options changed.")}));
+    EXPECT_EQ(log->lines,
+              (QStringList{QStringLiteral("Change Visualization: Cell volume selected."),
+                           QStringLiteral("Change Visualization: Options changed.")}));
     EXPECT_EQ(volumes[1]->getPainter().getAlgorithm(), 2);
     EXPECT_TRUE(volumes[1]->getPainter().getRenderEmptyVoxelOutlines());
     EXPECT_FALSE(volumes[0]->getPainter().getRenderEmptyVoxelOutlines());

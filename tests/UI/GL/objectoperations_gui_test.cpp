@@ -61,7 +61,8 @@ TEST(ObjectOperationsInTheView, MovePicksFollowThePointerAndAClickPlaces) {
     EXPECT_FALSE(scene.block->isMoving());
     EXPECT_EQ(scene.block->getPosition().x, 6.0);
     EXPECT_EQ(scene.block->getPosition().y, 2.0);
-    EXPECT_EQ(action(scene.shown.window, "actionUndo")->text(), QStringLiteral("Undo Move Objects"));
+    EXPECT_EQ(action(scene.shown.window, "actionUndo")->text(),
+              QStringLiteral("Undo Move Objects"));
     action(scene.shown.window, "actionUndo")->trigger();
     EXPECT_EQ(scene.block->getPosition().x, 0.0);
 }
@@ -88,5 +89,6 @@ TEST(ObjectOperationsInTheView, EscapeDuringACopyLeavesNoPreviewBehind) {
     const QImage after = scene.shown.view->grabScene();
     EXPECT_EQ(after.pixel(scene.onBlock(-150, 0)) & 0xffffff, background & 0xffffff);
     hover(scene.shown.view, scene.onBlock(-100, 0));
-    EXPECT_EQ(scene.presenter->getDocument()->getObjects().size(), 1u) << "nothing follows any more";
+    EXPECT_EQ(scene.presenter->getDocument()->getObjects().size(), 1u)
+        << "nothing follows any more";
 }

@@ -18,8 +18,8 @@ std::shared_ptr<TotalVolume> asVolume(const Model::ObjectPtr& object) {
     return std::dynamic_pointer_cast<TotalVolume>(object);
 }
 
-template <class Op> void runOn(OperationContext& context, const Model::ObjectList& picked,
-                               const QString& distance) {
+template <class Op>
+void runOn(OperationContext& context, const Model::ObjectList& picked, const QString& distance) {
     for (const auto& object : picked)
         context.selection.toggle(object);
     auto op = std::make_shared<Op>(context);
@@ -37,7 +37,8 @@ TEST(WholeVolumeDocument, MovedCopiedGluedAndExtractedVolumesReopenWhereTheyWere
     testing_support::ScriptedPrompts prompts;
     OperationContext context{host, prompts};
     auto base = testing_support::makeVolume(5, 4, 4, [](int, int, int z) { return z < 2 ? 1 : 0; });
-    auto top = testing_support::makeVolume(5, 4, 3, [](int x, int, int z) { return z == 0 && x > 0 ? 3 : 0; });
+    auto top = testing_support::makeVolume(
+        5, 4, 3, [](int x, int, int z) { return z == 0 && x > 0 ? 3 : 0; });
     context.document->addObject(base);
     context.document->addObject(top);
 

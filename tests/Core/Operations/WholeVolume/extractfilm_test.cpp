@@ -1,6 +1,6 @@
 #include "Core/Operations/WholeVolume/cutcellvolumeoperation.h"
 #include "Core/Operations/WholeVolume/extractfilm.h"
-#include "support/fakeoperations.h"
+#include "support/operationfixture.h"
 #include "support/scenes.h"
 
 #include <gtest/gtest.h>
@@ -22,24 +22,11 @@ int twoPieces(int x, int, int z) {
     return x == 4 && z == 4 ? 3 : 0;
 }
 
-struct ExtractTest : ::testing::Test {
-    testing_support::CountingHost host;
-    testing_support::ScriptedPrompts prompts;
-    OperationContext context{host, prompts};
-    std::shared_ptr<testing_support::MessageLog> log =
-        std::make_shared<testing_support::MessageLog>(context.consoleInput);
-    std::shared_ptr<TotalVolume> source = makeVolume(6, 3, 6, twoPieces, 1.f, 2.f, 0.5f);
-
-    void SetUp() override {
-        context.consoleInput.getMessageObservers().push_back(log);
-        context.document->addObject(source);
-    }
+struct ExtractTest : testing_support::VolumeOperationTest {
+    void SetUp() override { useVolume(makeVolume(6, 3, 6, twoPieces, 1.f, 2.f, 0.5f)); }
 
     std::shared_ptr<ExtractFilm> extracted(int material, bool invert) {
-        auto extract = std::make_shared<ExtractFilm>(context);
-        context.currentOperation = extract;
-        context.selection.toggle(source);
-        extract->step();
+        auto extract = selected<ExtractFilm>();
         extract->setFilmMaterialId(material);
         extract->setInvert(invert);
         extract->end();
@@ -50,7 +37,7 @@ struct ExtractTest : ::testing::Test {
 } // namespace
 
 TEST_F(ExtractTest, CopiesOnlyThePieceOfTheFirstFilmCellAndLowersItToTheBottom) {
-    const auto before = testing_support::materialsOf(*source);
+    const auto before = testing_support::materialsOf(*volume);
     auto extract = extracted(3, false);
     EXPECT_EQ(log->lines, (QStringList{"Extract Film: cell volume selected.",
                                        "Extract Film: film extracted."}));
@@ -65,24 +52,24 @@ TEST_F(ExtractTest, CopiesOnlyThePieceOfTheFirstFilmCellAndLowersItToTheBottom) 
                 cells += expected != 0;
             }
     EXPECT_EQ(cells, 12) << "the single cell at x 4 is another piece and stays behind";
-    EXPECT_EQ(testing_support::materialsOf(*source), before) << "the source is not changed";
-    EXPECT_EQ(film->getPosition().x, (6 + 10) * 2.0) << "beside the source, by the largest cell";
+    EXPECT_EQ(testing_support::materialsOf(*volume), before) << "the source is not changed";
+    EXPECT_EQ(film->getPosition().x, (6 + 10) * 2.0) << "beside the volume, by the largest cell";
     EXPECT_EQ(film->getCellSizeZ(), 0.5f);
-    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{source, film}));
+    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{volume, film}));
     EXPECT_EQ(host.finished, 1);
 
     EXPECT_EQ(extract->undo(), 1);
-    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{source}));
+    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{volume}));
     extract->redo();
-    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{source, film}));
+    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{volume, film}));
 }
 
 TEST_F(ExtractTest, InversionTurnsTheFilmOverBeforeLoweringIt) {
     // A step in the film: one more layer at y 0, so that turning over shows in y and z.
-    source = makeVolume(3, 3, 6, [](int x, int y, int z) {
+    volume = makeVolume(3, 3, 6, [](int x, int y, int z) {
         return z == 1 || (y == 0 && z == 2 && x == 1) ? 3 : 0;
     });
-    context.document->addObject(source);
+    context.document->addObject(volume);
     const auto film = extracted(3, true)->getResult();
     ASSERT_TRUE(film);
     for (int x = 0; x < 3; ++x)
@@ -97,20 +84,18 @@ TEST_F(ExtractTest, InversionTurnsTheFilmOverBeforeLoweringIt) {
 TEST_F(ExtractTest, AMaterialTheSourceDoesNotHoldCancelsWithAMessage) {
     auto extract = extracted(5, false);
     EXPECT_FALSE(extract->getResult());
-    EXPECT_TRUE(log->lines.last().startsWith(QStringLiteral("Extract Film: The cell volume holds no ")));
+    EXPECT_TRUE(
+        log->lines.last().startsWith(QStringLiteral("Extract Film: The cell volume holds no ")));
     EXPECT_TRUE(log->lines.last().endsWith(QStringLiteral("; nothing was extracted.")));
-    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{source}));
+    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{volume}));
     EXPECT_EQ(host.cancelled, 1);
     EXPECT_EQ(extract->undo(), 0);
 }
 
 TEST_F(ExtractTest, CutLimitsSetWithoutRebuildAreDrawnWhenTheCutEnds) {
-    source->getPainter().rebuild();
-    const auto fullFaces = source->getPainter().getOpaqueFaces().size();
-    auto cut = std::make_shared<CutCellVolumeOperation>(context);
-    context.currentOperation = cut;
-    context.selection.toggle(source);
-    cut->step();
+    volume->getPainter().rebuild();
+    const auto fullFaces = volume->getPainter().getOpaqueFaces().size();
+    auto cut = selected<CutCellVolumeOperation>();
     EXPECT_EQ(log->lines.last(), QStringLiteral("Change Cut Planes: Cell volume selected."));
     cut->setCutLimits({0, 0, -4}, {3, 9, 1}, false);
     CutCellVolumeOperation::Corner lower;
@@ -118,10 +103,10 @@ TEST_F(ExtractTest, CutLimitsSetWithoutRebuildAreDrawnWhenTheCutEnds) {
     cut->getCutLimits(lower, upper);
     EXPECT_EQ(lower, (CutCellVolumeOperation::Corner{0, 0, 0})) << "limits stay inside";
     EXPECT_EQ(upper, (CutCellVolumeOperation::Corner{3, 3, 1}));
-    EXPECT_EQ(source->getPainter().getOpaqueFaces().size(), fullFaces) << "not drawn yet";
+    EXPECT_EQ(volume->getPainter().getOpaqueFaces().size(), fullFaces) << "not drawn yet";
     cut->end();
     EXPECT_EQ(log->lines.last(), QStringLiteral("Change Cut Planes: Cut planes changed."));
-    EXPECT_LT(source->getPainter().getOpaqueFaces().size(), fullFaces);
+    EXPECT_LT(volume->getPainter().getOpaqueFaces().size(), fullFaces);
     EXPECT_EQ(host.finished, 1);
     cut->cancel();
     EXPECT_EQ(log->lines.filter(QStringLiteral("Canceled")).size(), 0);

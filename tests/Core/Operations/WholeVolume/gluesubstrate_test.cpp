@@ -1,6 +1,6 @@
 #include "Core/Operations/WholeVolume/gluesubstrateoperation.h"
 #include "Model/Automaton/volumebudget.h"
-#include "support/fakeoperations.h"
+#include "support/operationfixture.h"
 #include "support/scenes.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +14,10 @@ namespace {
 
 // A base whose silicon fills the two lowest layers, with one oxide marker on top, and a
 // smaller top whose film occupies layers 3 and 4 only, marked at one corner.
-struct GlueTest : ::testing::Test {
-    testing_support::CountingHost host;
-    testing_support::ScriptedPrompts prompts;
-    OperationContext context{host, prompts};
-    std::shared_ptr<testing_support::MessageLog> log =
-        std::make_shared<testing_support::MessageLog>(context.consoleInput);
-    std::shared_ptr<TotalVolume> base =
-        makeVolume(6, 4, 7, [](int x, int y, int z) { return z < 2 ? 1 : (x == 1 && y == 2 && z == 2 ? 4 : 0); });
+struct GlueTest : testing_support::VolumeOperationTest {
+    std::shared_ptr<TotalVolume> base = makeVolume(6, 4, 7, [](int x, int y, int z) {
+        return z < 2 ? 1 : (x == 1 && y == 2 && z == 2 ? 4 : 0);
+    });
     std::shared_ptr<TotalVolume> top = makeVolume(
         5, 4, 9,
         [](int x, int y, int z) {
@@ -32,9 +28,8 @@ struct GlueTest : ::testing::Test {
         0.5f, 2.f, 1.f);
 
     void SetUp() override {
-        context.consoleInput.getMessageObservers().push_back(log);
         base->translate(Util::Vector3D(3, 4, 5));
-        context.document->addObject(base);
+        useVolume(base);
         context.document->addObject(top);
     }
 
@@ -125,8 +120,10 @@ TEST_F(GlueTest, UndoPutsBaseAndTopBackAndRedoTheResult) {
 }
 
 TEST_F(GlueTest, SameResultForEveryThreadCount) {
-    base = makeVolume(40, 5, 6, [](int x, int y, int z) { return z <= (x + y) % 4 ? 1 + x % 3 : 0; });
-    top = makeVolume(33, 5, 6, [](int x, int y, int z) { return z >= 2 && (x * y + z) % 5 ? 3 : 0; });
+    base =
+        makeVolume(40, 5, 6, [](int x, int y, int z) { return z <= (x + y) % 4 ? 1 + x % 3 : 0; });
+    top =
+        makeVolume(33, 5, 6, [](int x, int y, int z) { return z >= 2 && (x * y + z) % 5 ? 3 : 0; });
     for (const bool invert : {false, true}) {
         std::vector<int> reference;
         for (const int threads : {1, 2, 3, 8}) {
@@ -172,10 +169,8 @@ TEST_F(GlueTest, PlacementsOutsideTheResultAreRefusedBeforeWriting) {
         int x, y, z, dx, dy;
     };
     const Case cases[] = {
-        {"narrower than the base", 5, 4, 6, 0, 0},
-        {"displaced past the edge", 6, 4, 6, 2, 0},
-        {"negative displacement", 6, 4, 6, 0, -1},
-        {"lower than the stack", 6, 4, 4, 0, 0},
+        {"narrower than the base", 5, 4, 6, 0, 0}, {"displaced past the edge", 6, 4, 6, 2, 0},
+        {"negative displacement", 6, 4, 6, 0, -1}, {"lower than the stack", 6, 4, 4, 0, 0},
         {"no cells at all", 0, 4, 6, 0, 0},
     };
     for (const Case& c : cases) {
