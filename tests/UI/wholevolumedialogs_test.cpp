@@ -226,3 +226,36 @@ TEST_F(WholeVolumeObserverTest, EditedFilmColoursReachTheRegistryBeforeTheOption
     EXPECT_EQ(base->getPainter().getAlgorithm(), 0);
     EXPECT_EQ(lastMessage(), QStringLiteral("Change Visualization: Options changed."));
 }
+
+TEST_F(WholeVolumeObserverTest, AnotherOperationStartedWhileADialogIsOpenEndsTheFirstCleanly) {
+    // Move takes over while the glue dialog is open; OK in that dialog then glues nothing.
+    activate(12, base);
+    presenter->getSelection().toggle(top);
+    whenOpen<Ui::Operations::GlueSubstrateDialog>([&](Ui::Operations::GlueSubstrateDialog& dialog) {
+        presenter->operationActivated(QStringLiteral("7"));
+        EXPECT_EQ(lastMessage(), QStringLiteral("Move: Select the object(s) to be copied and "
+                                                "press Enter/Return."));
+        presenter->getSelection().toggle(top);
+        presenter->enterPressed();
+        dialog.accept();
+    });
+    presenter->enterPressed();
+    EXPECT_EQ(objects(), (Model::ObjectList{base, top}));
+    EXPECT_TRUE(top->isMoving()) << "the move goes on";
+
+    // Delete takes over from the move: every preview goes back to its place.
+    auto& interaction = presenter->getViewInteraction();
+    interaction.deliverPick(Util::Vector4D(1, 1, 0, 0), 0);
+    presenter->getContext().currentOperation->step();
+    interaction.deliverPick(Util::Vector4D(4, 1, 0, 0), 1);
+    presenter->getContext().currentOperation->step();
+    EXPECT_EQ(top->getPreviewOffset().x, 3.0);
+    presenter->operationActivated(QStringLiteral("4"));
+    EXPECT_FALSE(top->isMoving());
+    EXPECT_EQ(top->getPreviewOffset().x, 0.0);
+    EXPECT_EQ(top->getPosition().x, 0.0);
+    EXPECT_FALSE(interaction.getPickingOperation());
+    EXPECT_EQ(lastMessage(),
+              QStringLiteral("Delete: Select the objects to be deleted and press Return/Enter"));
+    EXPECT_TRUE(presenter->getContext().undoRedoStack.getUndoStack().empty());
+}
