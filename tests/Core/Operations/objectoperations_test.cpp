@@ -264,17 +264,3 @@ TEST_F(ObjectOperationTest, VisualizationOptionsGoToThePainterAndEveryVolumeReco
     change->cancel();
     EXPECT_EQ(log->lines.size(), 2) << "nothing to cancel once finished";
 }
-
-TEST_F(ObjectOperationTest, VisualizationCancelledFromTheDialogSaysSoOnce) {
-    context.selection.toggle(volumes[0]);
-    auto change = std::make_shared<ChangeTotalVolumeVisualizationOptions>(context);
-    context.currentOperation = change;
-    change->step();
-    VolumeVisualizationOptions options;
-    change->end(); // options never given
-    change->setOptions(options);
-    change->end();
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Change Visualization: Operation Canceled!"));
-    EXPECT_EQ(log->lines.filter(QStringLiteral("Canceled")).size(), 1);
-    EXPECT_EQ(host.cancelled, 1);
-}

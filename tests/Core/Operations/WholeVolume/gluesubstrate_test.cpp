@@ -140,29 +140,6 @@ TEST_F(GlueTest, SameResultForEveryThreadCount) {
     }
 }
 
-TEST_F(GlueTest, BaseOnItselfOrWithoutATopCancelsQuietly) {
-    auto glue = std::make_shared<GlueSubstrateOperation>(context);
-    context.currentOperation = glue;
-    glue->setVolumes(base, base);
-    glue->end();
-    EXPECT_FALSE(glue->getResult());
-    EXPECT_EQ(host.cancelled, 1);
-
-    context.selection.toggle(base);
-    auto waiting = std::make_shared<GlueSubstrateOperation>(context);
-    context.currentOperation = waiting;
-    waiting->step();
-    waiting->step(); // Enter with only the base selected
-    waiting->end();
-    EXPECT_EQ(log->lines,
-              (QStringList{
-                  "Glue Volumes: base cell volume selected. Select top cell volume and press enter",
-                  "Glue Volumes: select the top cell volume and press Enter/Return.",
-                  "Glue Volumes: select the top cell volume and press Enter/Return."}));
-    EXPECT_EQ(host.cancelled, 2);
-    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{base, top}));
-}
-
 TEST_F(GlueTest, PlacementsOutsideTheResultAreRefusedBeforeWriting) {
     struct Case {
         const char* what;
@@ -199,7 +176,7 @@ TEST_F(GlueTest, ResultTooLargeForMemoryIsRefusedWithAMessage) {
     EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{base, top}));
 }
 
-TEST_F(GlueTest, PicksTheBaseThenTheTopAndOpensTheDialog) {
+TEST_F(GlueTest, PicksTheBaseThenADifferentTopAndOpensTheDialog) {
     struct Dialog : Util::IObserver {
         int opened = 0;
         void update() override { ++opened; }
@@ -214,6 +191,12 @@ TEST_F(GlueTest, PicksTheBaseThenTheTopAndOpensTheDialog) {
     EXPECT_TRUE(context.selection.isSelectionMode());
     context.selection.toggle(base);
     context.consoleInput.processInput(QString());
+    context.consoleInput.processInput(QString()); // Enter with only the base selected
+    EXPECT_EQ(log->lines.mid(1),
+              (QStringList{
+                  "Glue Volumes: base cell volume selected. Select top cell volume and press enter",
+                  "Glue Volumes: select the top cell volume and press Enter/Return.",
+                  "Glue Volumes: select the top cell volume and press Enter/Return."}));
     context.selection.toggle(top);
     context.consoleInput.processInput(QString());
     EXPECT_EQ(log->lines.last(), QStringLiteral("Glue Volumes: top cell volume selected."));
@@ -222,4 +205,11 @@ TEST_F(GlueTest, PicksTheBaseThenTheTopAndOpensTheDialog) {
     EXPECT_FALSE(context.selection.isSelectionMode());
     EXPECT_EQ(dialog->opened, 1);
     EXPECT_EQ(glue->getCounter(), GlueSubstrateOperation::WaitingForDialog);
+
+    auto ontoItself = chosen();
+    ontoItself->setVolumes(base, base);
+    ontoItself->end();
+    EXPECT_FALSE(ontoItself->getResult());
+    EXPECT_EQ(host.cancelled, 1) << "a volume glued onto itself cancels quietly";
+    EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{base, top}));
 }
