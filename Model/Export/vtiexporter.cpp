@@ -1,0 +1,223 @@
+#include "Model/Export/vtiexporter.h"
+
+#include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Export/exportnames.h"
+#include "Model/Export/exportspace.h"
+
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <charconv>
+#include <set>
+#include <vector>
+
+namespace Model::Export {
+
+using Automaton::CellArraysLock;
+using Automaton::TotalVolume;
+using Automaton::Voxel;
+
+namespace {
+
+// Cells gathered before each write: whole planes of constant z, about 4 MiB of ids.
+constexpr std::uint64_t chunkBytes = 4u << 20;
+
+QByteArray number(double value) {
+    char digits[32];
+    return QByteArray(digits, int(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+}
+
+QByteArray number(float value) {
+    char digits[32];
+    return QByteArray(digits, int(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+}
+
+std::set<std::uint32_t> materialsIn(const Voxel* cells, std::uint64_t count) {
+    std::vector<bool> small(1u << 16);
+    std::set<std::uint32_t> large;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint32_t material = cells[i].material;
+        if (material < small.size())
+            small[material] = true;
+        else
+            large.insert(material);
+    }
+    for (std::uint32_t id = 0; id < small.size(); ++id)
+        if (small[id])
+            large.insert(id);
+    return large;
+}
+
+QByteArray header(const TotalVolume& volume, const std::set<std::uint32_t>& materials,
+                  bool compress) {
+    const QByteArray extent = "0 " + QByteArray::number(volume.getSizeX()) + " 0 " +
+                              QByteArray::number(volume.getSizeY()) + " 0 " +
+                              QByteArray::number(volume.getSizeZ());
+    const Util::Vector3D position = volume.getPosition();
+    QByteArray ids, names;
+    for (const std::uint32_t material : materials) {
+        ids += QByteArray::number(material) + ' ';
+        // String arrays in text form are the bytes of each name as numbers, each name ended
+        // by a zero.
+        for (const char byte : ExportNames::displayName(material).toUtf8())
+            names += QByteArray::number(int(static_cast<unsigned char>(byte))) + ' ';
+        names += "0 ";
+    }
+    const QByteArray tuples = QByteArray::number(qulonglong(materials.size()));
+
+    QByteArray text;
+    text += "<?xml version=\"1.0\"?>\n";
+    text += "<VTKFile type=\"ImageData\" version=\"1.0\" byte_order=\"LittleEndian\" "
+            "header_type=\"UInt64\"";
+    if (compress)
+        text += " compressor=\"vtkZLibDataCompressor\"";
+    text += ">\n";
+    text += "  <ImageData WholeExtent=\"" + extent + "\" Origin=\"" + number(position.x) + ' ' +
+            number(position.y) + ' ' + number(position.z) + "\" Spacing=\"" +
+            number(volume.getCellSizeX()) + ' ' + number(volume.getCellSizeY()) + ' ' +
+            number(volume.getCellSizeZ()) + "\" Direction=\"1 0 0 0 1 0 0 0 1\">\n";
+    text += "    <FieldData>\n";
+    text += "      <Array type=\"UInt32\" Name=\"MaterialIds\" NumberOfTuples=\"" + tuples +
+            "\" format=\"ascii\">\n        " + ids.trimmed() + "\n      </Array>\n";
+    text += "      <Array type=\"String\" Name=\"MaterialNames\" NumberOfTuples=\"" + tuples +
+            "\" format=\"ascii\">\n        " + names.trimmed() + "\n      </Array>\n";
+    text += "    </FieldData>\n";
+    text += "    <Piece Extent=\"" + extent + "\">\n";
+    text += "      <PointData>\n      </PointData>\n";
+    text += "      <CellData Scalars=\"material\">\n";
+    text += "        <DataArray type=\"UInt32\" Name=\"material\" format=\"appended\" "
+            "offset=\"0\">\n        </DataArray>\n";
+    text += "      </CellData>\n    </Piece>\n  </ImageData>\n";
+    text += "  <AppendedData encoding=\"raw\">\n   _";
+    return text;
+}
+
+const QByteArray footer = "\n  </AppendedData>\n</VTKFile>\n";
+
+QByteArray littleEndian(std::uint64_t value) {
+    char bytes[8];
+    qToLittleEndian(quint64(value), bytes);
+    return QByteArray(bytes, 8);
+}
+
+// The material ids in the order image data keeps its cells (x fastest, z slowest), a few
+// planes of constant z at a time. Cells are stored z fastest, so each plane gathers one cell
+// from every column; taking several planes per pass reads each column's cells in one run.
+class IdPlanes {
+public:
+    IdPlanes(const TotalVolume& volume, const Voxel* cells)
+        : cells(cells), sizeX(volume.getSizeX()), sizeY(volume.getSizeY()),
+          sizeZ(volume.getSizeZ()) {
+        const std::uint64_t planeBytes = std::uint64_t(sizeX) * sizeY * 4;
+        planesPerChunk = unsigned(std::max<std::uint64_t>(1, chunkBytes / std::max<std::uint64_t>(planeBytes, 1)));
+        buffer.resize(std::size_t(std::uint64_t(sizeX) * sizeY * std::min(planesPerChunk, sizeZ)));
+    }
+
+    std::uint64_t bufferBytes() const { return buffer.size() * 4; }
+
+    // The next planes; empty after the last.
+    QByteArray next() {
+        if (z >= sizeZ)
+            return QByteArray();
+        const unsigned planes = std::min(planesPerChunk, sizeZ - z);
+        const std::size_t plane = std::size_t(sizeX) * sizeY;
+        for (unsigned x = 0; x < sizeX; ++x) {
+            for (unsigned y = 0; y < sizeY; ++y) {
+                const Voxel* column = cells + Automaton::cellIndex(x, y, z, sizeY, sizeZ);
+                quint32* out = buffer.data() + std::size_t(y) * sizeX + x;
+                for (unsigned k = 0; k < planes; ++k)
+                    out[k * plane] = qToLittleEndian(quint32(column[k].material));
+            }
+        }
+        z += planes;
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(buffer.data()),
+                                       int(plane * planes * 4));
+    }
+
+private:
+    const Voxel* cells;
+    unsigned sizeX, sizeY, sizeZ;
+    unsigned planesPerChunk = 1;
+    unsigned z = 0;
+    std::vector<quint32> buffer;
+};
+
+bool writeRaw(SaveFileSet& set, QSaveFile* file, IdPlanes& planes, std::uint64_t bytes) {
+    if (!set.write(file, littleEndian(bytes)))
+        return false;
+    for (QByteArray chunk = planes.next(); !chunk.isEmpty(); chunk = planes.next())
+        if (!set.write(file, chunk))
+            return false;
+    return true;
+}
+
+// Image data's compressed layout: the block count, the block size, the size of a shorter
+// last block (0 when it is full), the compressed size of every block, then the blocks as
+// zlib streams.
+bool writeCompressed(SaveFileSet& set, QSaveFile* file, IdPlanes& planes, std::uint64_t bytes) {
+    const std::uint64_t blockBytes = VtiExporter::compressionBlockBytes;
+    const std::uint64_t blocks = (bytes + blockBytes - 1) / blockBytes;
+    const qint64 headerAt = file->pos();
+    std::vector<std::uint64_t> compressedSizes;
+    compressedSizes.reserve(blocks);
+    // Sizes are known only once the blocks are written; their places are kept free until then.
+    if (!set.write(file, QByteArray(int((3 + blocks) * 8), '\0')))
+        return false;
+
+    QByteArray pending;
+    const auto emitBlock = [&](const char* data, int size) {
+        // zlib's own stream, without the length Qt puts in front of it.
+        const QByteArray compressed = qCompress(reinterpret_cast<const uchar*>(data), size).mid(4);
+        compressedSizes.push_back(std::uint64_t(compressed.size()));
+        return set.write(file, compressed);
+    };
+    for (QByteArray chunk = planes.next(); !chunk.isEmpty(); chunk = planes.next()) {
+        pending.append(chunk);
+        int used = 0;
+        while (pending.size() - used >= int(blockBytes)) {
+            if (!emitBlock(pending.constData() + used, int(blockBytes)))
+                return false;
+            used += int(blockBytes);
+        }
+        pending.remove(0, used);
+    }
+    if (!pending.isEmpty() && !emitBlock(pending.constData(), pending.size()))
+        return false;
+
+    QByteArray sizes = littleEndian(blocks) + littleEndian(blockBytes) +
+                       littleEndian(bytes % blockBytes);
+    for (const std::uint64_t size : compressedSizes)
+        sizes += littleEndian(size);
+    return set.overwrite(file, headerAt, sizes);
+}
+
+} // namespace
+
+ExportResult VtiExporter::write(TotalVolume& volume, const QString& fileName, bool compress) {
+    const CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
+    const std::uint64_t cellCount = volume.getCellCount();
+    const QByteArray head = header(volume, materialsIn(locked.current(), cellCount), compress);
+    const std::uint64_t idBytes = cellCount * 4;
+
+    QString reason;
+    IdPlanes planes(volume, locked.current());
+    // A compressed file is smaller by an amount only known once written; a full disk then
+    // shows as a failed write, which leaves nothing behind either.
+    if (!ExportSpace::fitsInMemory(planes.bufferBytes() * (compress ? 3 : 1), &reason) ||
+        (!compress &&
+         !ExportSpace::fitsOnDisk(fileName, std::uint64_t(head.size()) + 8 + idBytes + footer.size(),
+                                  &reason)))
+        return ExportResult::failure(reason);
+
+    SaveFileSet set;
+    QSaveFile* file = set.open(fileName);
+    if (file && set.write(file, head) &&
+        (compress ? writeCompressed(set, file, planes, idBytes)
+                  : writeRaw(set, file, planes, idBytes)) &&
+        set.write(file, footer) && set.commit())
+        return {true, set.fileNames(), QString()};
+    return ExportResult::failure(set.error());
+}
+
+} // namespace Model::Export

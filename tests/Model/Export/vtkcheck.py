@@ -1,0 +1,73 @@
+"""Reads an exported file with the VTK module and prints what VTK makes of it as JSON.
+
+vtkcheck.py vti FILE   dimensions, spacing, origin, a digest of the "material" cell ids (as
+                       little-endian 32-bit numbers in VTK's order) and the material names
+vtkcheck.py obj FILE   points, triangles, open and non-manifold edges, enclosed volume
+"""
+import array
+import hashlib
+import json
+import sys
+
+import vtk
+
+
+def digest(ids):
+    values = array.array("I", (ids.GetValue(i) for i in range(ids.GetNumberOfValues())))
+    if sys.byteorder != "little":
+        values.byteswap()
+    return hashlib.sha256(values.tobytes()).hexdigest()
+
+
+def read_vti(path):
+    reader = vtk.vtkXMLImageDataReader()
+    reader.SetFileName(path)
+    reader.Update()
+    image = reader.GetOutput()
+    materials = image.GetCellData().GetArray("material")
+    fields = image.GetFieldData()
+    names = fields.GetAbstractArray("MaterialNames")
+    ids = fields.GetArray("MaterialIds")
+    return {
+        "dimensions": list(image.GetDimensions()),
+        "spacing": list(image.GetSpacing()),
+        "origin": list(image.GetOrigin()),
+        "type": materials.GetDataTypeAsString() if materials else None,
+        "sha256": digest(materials) if materials else None,
+        "ids": [int(ids.GetValue(i)) for i in range(ids.GetNumberOfTuples())] if ids else [],
+        "names": [names.GetValue(i) for i in range(names.GetNumberOfValues())] if names else [],
+    }
+
+
+def read_obj(path):
+    reader = vtk.vtkOBJReader()
+    reader.SetFileName(path)
+    reader.Update()
+    mesh = reader.GetOutput()
+    edges = vtk.vtkFeatureEdges()
+    edges.SetInputData(mesh)
+    edges.BoundaryEdgesOn()
+    edges.NonManifoldEdgesOff()
+    edges.FeatureEdgesOff()
+    edges.ManifoldEdgesOff()
+    edges.Update()
+    open_edges = edges.GetOutput().GetNumberOfCells()
+    edges.BoundaryEdgesOff()
+    edges.NonManifoldEdgesOn()
+    edges.Update()
+    non_manifold = edges.GetOutput().GetNumberOfCells()
+    mass = vtk.vtkMassProperties()
+    mass.SetInputData(mesh)
+    mass.Update()
+    return {
+        "points": mesh.GetNumberOfPoints(),
+        "triangles": mesh.GetNumberOfPolys(),
+        "open_edges": open_edges,
+        "non_manifold_edges": non_manifold,
+        "volume": mass.GetVolume(),
+    }
+
+
+if __name__ == "__main__":
+    kind, path = sys.argv[1], sys.argv[2]
+    print(json.dumps(read_vti(path) if kind == "vti" else read_obj(path)))
