@@ -137,6 +137,8 @@ void MainWindow::mapOperations() {
         {form->actionBCA_Wet_Etching, 28},
         {form->actionContinuous_Wet_Etching, 29},
         {form->actionSimple_RIE, 30},
+        {form->actionExport_Mesh, 40},
+        {form->actionExport_Volume, 41},
         {form->actionModel_Extraction, 1000},
     };
     for (const auto& [action, number] : operations)

@@ -2,6 +2,7 @@
 
 #include "Core/Operations/copyobject.h"
 #include "Core/Operations/deleteobject.h"
+#include "Core/Operations/exportoperations.h"
 #include "Core/Operations/moveobject.h"
 #include "Core/Operations/opendocumentoperation.h"
 #include "Core/Operations/savedocumentasoperation.h"
@@ -53,6 +54,12 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
         OpenDocumentOperation::setObserver(
             std::make_shared<DocumentOpenedObserver>(factory.getPresenter()));
         return std::make_shared<OpenDocumentOperation>(factory.getContext());
+    };
+    creators[40] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<ExportMeshOperation>(factory.getContext());
+    };
+    creators[41] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<ExportVolumeOperation>(factory.getContext());
     };
 }
 

@@ -9,6 +9,8 @@ packages=(
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
     xvfb xauth xdotool imagemagick
     libgtest-dev libgmock-dev libbenchmark-dev
+    # Tests read the exported meshes and volumes back with the tools users open them in.
+    admesh python3-vtk9
 )
 
 missing=()

@@ -29,6 +29,12 @@ MeshExport::Format MeshExport::formatOf(const QString& target) {
     return Format::Unknown;
 }
 
+QString MeshExport::unknownFormat(const QString& target) {
+    return QStringLiteral("%1 is no mesh file: choose a name ending in .stl or .obj, or a "
+                          "folder for one STL file per material.")
+        .arg(QDir::toNativeSeparators(target));
+}
+
 QStringList MeshExport::stlFileNames(const QString& target,
                                      const std::vector<std::uint32_t>& materials) {
     const auto tokens = ExportNames::uniqueTokens(materials);
@@ -47,10 +53,7 @@ QStringList MeshExport::stlFileNames(const QString& target,
 ExportResult MeshExport::write(Automaton::TotalVolume& volume, const QString& target) {
     const Format format = formatOf(target);
     if (format == Format::Unknown)
-        return ExportResult::failure(
-            QStringLiteral("%1 is no mesh file: choose a name ending in .stl or .obj, or a "
-                           "folder for one STL file per material.")
-                .arg(QDir::toNativeSeparators(target)));
+        return ExportResult::failure(unknownFormat(target));
 
     QElapsedTimer timer;
     timer.start();

@@ -24,6 +24,8 @@ public:
     enum class Format { Obj, StlBeside, StlFolder, Unknown };
 
     static Format formatOf(const QString& target);
+    // What the user is told about a target of unknown format.
+    static QString unknownFormat(const QString& target);
     // The STL files an export of these materials to `target` writes, in the same order.
     static QStringList stlFileNames(const QString& target,
                                     const std::vector<std::uint32_t>& materials);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+class QTextStream;
+
+namespace Model::Automaton {
+class TotalVolume;
+}
+
+namespace Core::Operations {
+
+// Exports one cell volume of a document file without a window: what the command line asks
+// for, and what a runner of process lists asks for after its last step.
+class DocumentExport {
+public:
+    struct Request {
+        QString document;
+        // Which cell volume, counted from 1 in document order; 0 for the document's only one.
+        int volume = 0;
+        // A mesh target as the mesh export takes it; empty for none.
+        QString mesh;
+        // A ".vti" file; empty for none.
+        QString vti;
+        bool compressVolume = false;
+    };
+
+    // Exit codes of the command-line tools.
+    enum Status { Done = 0, ExportFailed = 1, BadInput = 2 };
+
+    // Reads the document and exports the chosen volume. Progress and errors go to `log`, one
+    // line each, naming the file concerned.
+    static Status run(const Request& request, QTextStream& log);
+
+    // The exports of a volume already at hand.
+    static Status exportVolume(Model::Automaton::TotalVolume& volume, const Request& request,
+                               QTextStream& log);
+};
+
+} // namespace Core::Operations

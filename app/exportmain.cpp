@@ -1,0 +1,78 @@
+// cellvane-export: writes a cell volume of a document as meshes or VTK image data, without a
+// window or a display.
+#include "Core/Operations/documentexport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+using Core::Operations::DocumentExport;
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("cellvane-export"));
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Exports a cell volume of a Cellvane document for meshing, CAD and visualisation\n"
+        "tools. Each mesh surface is the closed boundary of the cells of one material.\n"
+        "\n"
+        "--mesh takes\n"
+        "  NAME.obj  one OBJ file with a group per material, and NAME.mtl with colours;\n"
+        "  NAME.stl  one binary STL file per material beside it, NAME_<material>.stl;\n"
+        "  a folder  one binary STL file per material in it, <material>.stl.\n"
+        "\n"
+        "Exit status: 0 when everything asked for was written, 1 when an export failed,\n"
+        "2 for bad usage or a document that cannot be read."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption volume(QStringLiteral("volume"),
+                                    QStringLiteral("Export the N-th cell volume of the document "
+                                                   "(from 1; needed when it holds several)."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption mesh(QStringLiteral("mesh"),
+                                  QStringLiteral("Write the material surfaces to DIR_OR_FILE."),
+                                  QStringLiteral("DIR_OR_FILE"));
+    const QCommandLineOption vti(QStringLiteral("vti"),
+                                 QStringLiteral("Write the cells as VTK image data to FILE."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption compress(QStringLiteral("compress"),
+                                      QStringLiteral("Compress the cells of the .vti file with "
+                                                     "zlib."));
+    parser.addOptions({volume, mesh, vti, compress});
+    parser.addPositionalArgument(QStringLiteral("DOC.cvx"), QStringLiteral("The document."));
+
+    const auto usageError = [&](const QString& text) {
+        err << "cellvane-export: " << text << Qt::endl
+            << "Try 'cellvane-export --help' for more information." << Qt::endl;
+        return int(DocumentExport::BadInput);
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        QTextStream(stdout) << parser.helpText();
+        return int(DocumentExport::Done);
+    }
+    const QStringList documents = parser.positionalArguments();
+    if (documents.size() != 1)
+        return usageError(documents.isEmpty() ? QStringLiteral("no document given")
+                                              : QStringLiteral("give one document only"));
+
+    DocumentExport::Request request;
+    request.document = documents.first();
+    request.mesh = parser.value(mesh);
+    request.vti = parser.value(vti);
+    request.compressVolume = parser.isSet(compress);
+    if (request.mesh.isEmpty() && request.vti.isEmpty())
+        return usageError(QStringLiteral("nothing to export: give --mesh, --vti or both"));
+    if (request.compressVolume && request.vti.isEmpty())
+        return usageError(QStringLiteral("--compress applies to --vti only"));
+    if (parser.isSet(volume)) {
+        bool number = false;
+        request.volume = parser.value(volume).toInt(&number);
+        if (!number || request.volume < 1)
+            return usageError(QStringLiteral("--volume takes a number from 1, not '%1'")
+                                  .arg(parser.value(volume)));
+    }
+    return int(DocumentExport::run(request, err));
+}
