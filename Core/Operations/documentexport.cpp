@@ -44,8 +44,8 @@ DocumentExport::Status report(const Model::Export::ExportResult& result, QTextSt
 } // namespace
 
 DocumentExport::Status DocumentExport::run(const Request& request, QTextStream& log) {
-    if (!request.mesh.isEmpty() &&
-        Model::Export::MeshExport::formatOf(request.mesh) == Model::Export::MeshExport::Format::Unknown) {
+    if (!request.mesh.isEmpty() && Model::Export::MeshExport::formatOf(request.mesh) ==
+                                       Model::Export::MeshExport::Format::Unknown) {
         log << Model::Export::MeshExport::unknownFormat(request.mesh) << Qt::endl;
         return BadInput;
     }
@@ -75,8 +75,8 @@ DocumentExport::Status DocumentExport::run(const Request& request, QTextStream& 
         return BadInput;
     }
     if (request.volume == 0 && count > 1) {
-        log << shown << " holds " << count << " cell volumes; choose one of 1 to " << count
-            << "." << Qt::endl;
+        log << shown << " holds " << count << " cell volumes; choose one of 1 to " << count << "."
+            << Qt::endl;
         return BadInput;
     }
     if (request.volume < 0 || request.volume > count) {

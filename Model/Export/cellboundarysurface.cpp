@@ -161,7 +161,9 @@ const SheetTable& sheetTable() {
 }
 
 // The axis a cell side is normal to.
-int sideAxis(int side) { return 2 - side / 2; }
+int sideAxis(int side) {
+    return 2 - side / 2;
+}
 
 struct SurfaceSide {
     std::int32_t cell[3];
@@ -367,9 +369,8 @@ private:
         int low[3];
         for (int a = 0; a < 3; ++a)
             low[a] = std::min(from[a], to[a]) - face.cell[a];
-        const std::uint64_t edgeOfCell =
-            std::uint64_t(4 * edgeAxis + 2 * low[otherAxis(edgeAxis, 0)] +
-                          low[otherAxis(edgeAxis, 1)]);
+        const std::uint64_t edgeOfCell = std::uint64_t(
+            4 * edgeAxis + 2 * low[otherAxis(edgeAxis, 0)] + low[otherAxis(edgeAxis, 1)]);
         const std::uint64_t key =
             std::uint64_t(grid.index(face.cell[0], face.cell[1], face.cell[2])) * 12 + edgeOfCell;
         const auto found = midpoints.find(key);
@@ -458,9 +459,8 @@ std::vector<MaterialSurface> CellBoundarySurface::build(const CellGrid& grid,
     return assemble(grid, origin, count(grid));
 }
 
-std::vector<MaterialSurface> CellBoundarySurface::assemble(const CellGrid& grid,
-                                                           const double origin[3],
-                                                           const Census& census) {
+std::vector<MaterialSurface>
+CellBoundarySurface::assemble(const CellGrid& grid, const double origin[3], const Census& census) {
     const MaterialSlots slotOf(census.cells);
     std::vector<std::vector<SurfaceSide>> sides(census.cells.size());
     {
@@ -515,8 +515,8 @@ bool CellBoundarySurface::build(Automaton::TotalVolume& volume,
             *reason = QStringLiteral("There is not enough memory to build the surfaces.");
         return false;
     }
-    qCDebug(lcCellBoundarySurface) << "Surfaces of" << surfaces.size() << "materials,"
-                                   << census.totalFaces() << "cell sides";
+    qCDebug(lcCellBoundarySurface)
+        << "Surfaces of" << surfaces.size() << "materials," << census.totalFaces() << "cell sides";
     return true;
 }
 

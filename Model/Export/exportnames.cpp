@@ -9,7 +9,8 @@ namespace Model::Export {
 QString ExportNames::displayName(std::uint32_t material) {
     if (material == 0)
         return QStringLiteral("Empty");
-    const Materials::Material record = Materials::MaterialFactory::getInstance()->getMaterial(material);
+    const Materials::Material record =
+        Materials::MaterialFactory::getInstance()->getMaterial(material);
     if (record.getId() != material || record.getName().isEmpty())
         return QStringLiteral("Material %1").arg(material);
     return record.getName();

@@ -18,7 +18,8 @@ public:
     static QString token(std::uint32_t material);
     // Tokens of several materials, made unique (regardless of case, as some file systems
     // compare names) by appending the id to the later ones that clash.
-    static std::map<std::uint32_t, QString> uniqueTokens(const std::vector<std::uint32_t>& materials);
+    static std::map<std::uint32_t, QString>
+    uniqueTokens(const std::vector<std::uint32_t>& materials);
 };
 
 } // namespace Model::Export

@@ -54,7 +54,9 @@ std::uint64_t ExportSpace::freeDiskBytes(const QString& fileName) {
     return std::uint64_t(std::max<qint64>(storage.bytesAvailable(), 0));
 }
 
-void ExportSpace::setFreeDiskBytesForTesting(std::uint64_t bytes) { freeDiskOverride.store(bytes); }
+void ExportSpace::setFreeDiskBytesForTesting(std::uint64_t bytes) {
+    freeDiskOverride.store(bytes);
+}
 
 bool ExportSpace::fitsOnDisk(const QString& fileName, std::uint64_t bytes, QString* reason) {
     const std::uint64_t available = freeDiskBytes(fileName);
@@ -62,8 +64,7 @@ bool ExportSpace::fitsOnDisk(const QString& fileName, std::uint64_t bytes, QStri
         return true;
     if (reason)
         *reason = QStringLiteral("%1 needs %2 on disk, but only %3 are free in %4.")
-                      .arg(QDir::toNativeSeparators(fileName), sizeText(bytes),
-                           sizeText(available),
+                      .arg(QDir::toNativeSeparators(fileName), sizeText(bytes), sizeText(available),
                            QDir::toNativeSeparators(existingFolderOf(fileName)));
     return false;
 }

@@ -83,8 +83,8 @@ ExportResult MeshExport::write(Automaton::TotalVolume& volume, const QString& ta
             return ExportResult::failure(reason);
         result = StlExporter::write(surfaces, files);
     }
-    qCDebug(lcMeshExport) << "Time to build surfaces:" << built << "ms, to write them:"
-                          << timer.elapsed() - built << "ms";
+    qCDebug(lcMeshExport) << "Time to build surfaces:" << built
+                          << "ms, to write them:" << timer.elapsed() - built << "ms";
     return result;
 }
 

@@ -98,6 +98,8 @@ bool SaveFileSet::commit() {
     return true;
 }
 
-QStringList SaveFileSet::fileNames() const { return names; }
+QStringList SaveFileSet::fileNames() const {
+    return names;
+}
 
 } // namespace Model::Export

@@ -25,28 +25,30 @@ constexpr std::uint64_t chunkBytes = 4u << 20;
 
 QByteArray number(double value) {
     char digits[32];
-    return QByteArray(digits, int(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+    return QByteArray(digits,
+                      int(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
 }
 
 QByteArray number(float value) {
     char digits[32];
-    return QByteArray(digits, int(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+    return QByteArray(digits,
+                      int(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
 }
 
 std::set<std::uint32_t> materialsIn(const Voxel* cells, std::uint64_t count) {
-    std::vector<bool> small(1u << 16);
-    std::set<std::uint32_t> large;
+    std::set<std::uint32_t> materials;
+    // Cells come in long runs of one material; only a change needs a look at the set.
+    std::uint32_t last = 0;
+    bool any = false;
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint32_t material = cells[i].material;
-        if (material < small.size())
-            small[material] = true;
-        else
-            large.insert(material);
+        if (any && material == last)
+            continue;
+        materials.insert(material);
+        last = material;
+        any = true;
     }
-    for (std::uint32_t id = 0; id < small.size(); ++id)
-        if (small[id])
-            large.insert(id);
-    return large;
+    return materials;
 }
 
 QByteArray header(const TotalVolume& volume, const std::set<std::uint32_t>& materials,
@@ -110,7 +112,8 @@ public:
         : cells(cells), sizeX(volume.getSizeX()), sizeY(volume.getSizeY()),
           sizeZ(volume.getSizeZ()) {
         const std::uint64_t planeBytes = std::uint64_t(sizeX) * sizeY * 4;
-        planesPerChunk = unsigned(std::max<std::uint64_t>(1, chunkBytes / std::max<std::uint64_t>(planeBytes, 1)));
+        planesPerChunk = unsigned(
+            std::max<std::uint64_t>(1, chunkBytes / std::max<std::uint64_t>(planeBytes, 1)));
         buffer.resize(std::size_t(std::uint64_t(sizeX) * sizeY * std::min(planesPerChunk, sizeZ)));
     }
 
@@ -122,12 +125,17 @@ public:
             return QByteArray();
         const unsigned planes = std::min(planesPerChunk, sizeZ - z);
         const std::size_t plane = std::size_t(sizeX) * sizeY;
-        for (unsigned x = 0; x < sizeX; ++x) {
+        // Sixteen columns side by side fill whole cache lines of each output row at once.
+        constexpr unsigned tile = 16;
+        for (unsigned x0 = 0; x0 < sizeX; x0 += tile) {
+            const unsigned x1 = std::min(sizeX, x0 + tile);
             for (unsigned y = 0; y < sizeY; ++y) {
-                const Voxel* column = cells + Automaton::cellIndex(x, y, z, sizeY, sizeZ);
-                quint32* out = buffer.data() + std::size_t(y) * sizeX + x;
-                for (unsigned k = 0; k < planes; ++k)
-                    out[k * plane] = qToLittleEndian(quint32(column[k].material));
+                quint32* row = buffer.data() + std::size_t(y) * sizeX;
+                for (unsigned x = x0; x < x1; ++x) {
+                    const Voxel* column = cells + Automaton::cellIndex(x, y, z, sizeY, sizeZ);
+                    for (unsigned k = 0; k < planes; ++k)
+                        row[k * plane + x] = qToLittleEndian(quint32(column[k].material));
+                }
             }
         }
         z += planes;
@@ -185,8 +193,8 @@ bool writeCompressed(SaveFileSet& set, QSaveFile* file, IdPlanes& planes, std::u
     if (!pending.isEmpty() && !emitBlock(pending.constData(), pending.size()))
         return false;
 
-    QByteArray sizes = littleEndian(blocks) + littleEndian(blockBytes) +
-                       littleEndian(bytes % blockBytes);
+    QByteArray sizes =
+        littleEndian(blocks) + littleEndian(blockBytes) + littleEndian(bytes % blockBytes);
     for (const std::uint64_t size : compressedSizes)
         sizes += littleEndian(size);
     return set.overwrite(file, headerAt, sizes);
@@ -206,8 +214,8 @@ ExportResult VtiExporter::write(TotalVolume& volume, const QString& fileName, bo
     // shows as a failed write, which leaves nothing behind either.
     if (!ExportSpace::fitsInMemory(planes.bufferBytes() * (compress ? 3 : 1), &reason) ||
         (!compress &&
-         !ExportSpace::fitsOnDisk(fileName, std::uint64_t(head.size()) + 8 + idBytes + footer.size(),
-                                  &reason)))
+         !ExportSpace::fitsOnDisk(
+             fileName, std::uint64_t(head.size()) + 8 + idBytes + footer.size(), &reason)))
         return ExportResult::failure(reason);
 
     SaveFileSet set;

@@ -45,10 +45,10 @@ inline std::shared_ptr<Model::Automaton::TotalVolume> exportScene(float cx = 1.f
             // Edge contact, corner contact, and an edge contact whose cells also meet around
             // both of its ends.
             static const std::set<std::array<int, 3>> aluminium = {
-                {1, 1, 10}, {2, 2, 10},                           // along an edge
-                {4, 1, 10}, {5, 2, 11},                           // at a corner
-                {9, 5, 10}, {10, 6, 10}, {9, 5, 9}, {10, 5, 9},   // pinched edge, joined below
-                {10, 6, 9}, {9, 5, 11}, {10, 5, 11}, {10, 6, 11}, // ... and above
+                {1, 1, 10}, {2, 2, 10},                            // along an edge
+                {4, 1, 10}, {5, 2, 11},                            // at a corner
+                {9, 5, 10}, {10, 6, 10}, {9, 5, 9},   {10, 5, 9},  // pinched edge, joined below
+                {10, 6, 9}, {9, 5, 11},  {10, 5, 11}, {10, 6, 11}, // ... and above
             };
             return aluminium.count({x, y, z}) ? exportAluminium : 0;
         },
@@ -131,7 +131,8 @@ inline MeshFacts examine(const Model::Export::MaterialSurface& surface) {
 }
 
 // Runs a checking tool and returns what it printed; fails the test when it cannot run.
-inline QString runTool(const QString& program, const QStringList& arguments, int* exitCode = nullptr) {
+inline QString runTool(const QString& program, const QStringList& arguments,
+                       int* exitCode = nullptr) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
@@ -144,7 +145,8 @@ inline QString runTool(const QString& program, const QStringList& arguments, int
 
 // The Debian interpreter, which has the VTK module (a user's own python3 may come first).
 inline QString systemPython() {
-    const QString debian = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+    const QString debian =
+        QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
     return debian.isEmpty() ? QStringLiteral("python3") : debian;
 }
 

@@ -76,8 +76,8 @@ TEST_F(ExportOperationTest, TheOnlyVolumeIsExportedWithoutAPick) {
 
 TEST_F(ExportOperationTest, SeveralVolumesAskForAPickAndNoneIsReported) {
     start<ExportMeshOperation>();
-    EXPECT_EQ(prompts.messages,
-              QStringList{QStringLiteral("Missing Cell Volume: There is no cell volume to export.")});
+    EXPECT_EQ(prompts.messages, QStringList{QStringLiteral(
+                                    "Missing Cell Volume: There is no cell volume to export.")});
     EXPECT_EQ(host.cancelled, 1);
 
     auto first = exportScene();
@@ -86,7 +86,8 @@ TEST_F(ExportOperationTest, SeveralVolumesAskForAPickAndNoneIsReported) {
     context.document->addObject(second);
     prompts.fileAnswer = dir.filePath(QStringLiteral("oxide"));
     auto op = start<ExportMeshOperation>();
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Export Mesh: Select a cell volume and press Enter/Return."));
+    EXPECT_EQ(log->lines.last(),
+              QStringLiteral("Export Mesh: Select a cell volume and press Enter/Return."));
     EXPECT_TRUE(context.selection.isSelectionMode());
     context.selection.toggle(second);
     op->step();
@@ -133,14 +134,35 @@ TEST(ExportProgram, ExportsTheChosenVolumeAndExitsWithUsageAndFailureCodes) {
         {{one}, 2, QStringLiteral("nothing to export")},
         {{one, QStringLiteral("--vti")}, 2, QStringLiteral("Missing value after '--vti'")},
         {{one, QStringLiteral("--bogus")}, 2, QStringLiteral("Unknown option 'bogus'")},
-        {{one, QStringLiteral("--volume"), QStringLiteral("0"), QStringLiteral("--vti"), out + QStringLiteral(".vti")}, 2, QStringLiteral("--volume takes a number")},
-        {{one, QStringLiteral("--mesh"), out + QStringLiteral(".ply")}, 2, QStringLiteral("out.ply is no mesh file")},
-        {{dir.filePath(QStringLiteral("missing.cvx")), QStringLiteral("--vti"), out + QStringLiteral(".vti")}, 2, QStringLiteral("Unable to open")},
-        {{garbage.fileName(), QStringLiteral("--vti"), out + QStringLiteral(".vti")}, 2, QStringLiteral("is not a Cellvane document")},
-        {{two, QStringLiteral("--vti"), out + QStringLiteral(".vti")}, 2, QStringLiteral("two.cvx holds 2 cell volumes; choose one of 1 to 2.")},
-        {{two, QStringLiteral("--volume"), QStringLiteral("3"), QStringLiteral("--vti"), out + QStringLiteral(".vti")}, 2, QStringLiteral("there is no cell volume 3")},
-        {{one, QStringLiteral("--vti"), dir.filePath(QStringLiteral("one.cvx/x.vti"))}, 1, QStringLiteral("Could not create the folder")},
-        {{two, QStringLiteral("--volume"), QStringLiteral("2"), QStringLiteral("--mesh"), out, QStringLiteral("--vti"), out + QStringLiteral(".vti"), QStringLiteral("--compress")}, 0, QStringLiteral("Wrote ") + QDir::toNativeSeparators(out + QStringLiteral("/Thermal_Si02.stl"))},
+        {{one, QStringLiteral("--volume"), QStringLiteral("0"), QStringLiteral("--vti"),
+          out + QStringLiteral(".vti")},
+         2,
+         QStringLiteral("--volume takes a number")},
+        {{one, QStringLiteral("--mesh"), out + QStringLiteral(".ply")},
+         2,
+         QStringLiteral("out.ply is no mesh file")},
+        {{dir.filePath(QStringLiteral("missing.cvx")), QStringLiteral("--vti"),
+          out + QStringLiteral(".vti")},
+         2,
+         QStringLiteral("Unable to open")},
+        {{garbage.fileName(), QStringLiteral("--vti"), out + QStringLiteral(".vti")},
+         2,
+         QStringLiteral("is not a Cellvane document")},
+        {{two, QStringLiteral("--vti"), out + QStringLiteral(".vti")},
+         2,
+         QStringLiteral("two.cvx holds 2 cell volumes; choose one of 1 to 2.")},
+        {{two, QStringLiteral("--volume"), QStringLiteral("3"), QStringLiteral("--vti"),
+          out + QStringLiteral(".vti")},
+         2,
+         QStringLiteral("there is no cell volume 3")},
+        {{one, QStringLiteral("--vti"), dir.filePath(QStringLiteral("one.cvx/x.vti"))},
+         1,
+         QStringLiteral("Could not create the folder")},
+        {{two, QStringLiteral("--volume"), QStringLiteral("2"), QStringLiteral("--mesh"), out,
+          QStringLiteral("--vti"), out + QStringLiteral(".vti"), QStringLiteral("--compress")},
+         0,
+         QStringLiteral("Wrote ") +
+             QDir::toNativeSeparators(out + QStringLiteral("/Thermal_Si02.stl"))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
@@ -150,8 +172,9 @@ TEST(ExportProgram, ExportsTheChosenVolumeAndExitsWithUsageAndFailureCodes) {
         EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
     }
     // Only the last case wrote, and only what it was asked for.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
-              (QStringList{QStringLiteral("garbage.cvx"), QStringLiteral("one.cvx"), QStringLiteral("out"),
-                           QStringLiteral("out.vti"), QStringLiteral("two.cvx")}));
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+        (QStringList{QStringLiteral("garbage.cvx"), QStringLiteral("one.cvx"),
+                     QStringLiteral("out"), QStringLiteral("out.vti"), QStringLiteral("two.cvx")}));
     EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("Thermal_Si02.stl")});
 }

@@ -21,8 +21,8 @@ std::vector<MaterialSurface> surfacesOf(TotalVolume& volume) {
 }
 
 void expectClosedManifolds(TotalVolume& volume, const std::string& scene) {
-    const double cellVolume = double(volume.getCellSizeX()) * volume.getCellSizeY() *
-                              volume.getCellSizeZ();
+    const double cellVolume =
+        double(volume.getCellSizeX()) * volume.getCellSizeY() * volume.getCellSizeZ();
     const auto counts = cellCounts(volume);
     const auto surfaces = surfacesOf(volume);
     ASSERT_EQ(surfaces.size(), counts.size()) << scene;
@@ -75,8 +75,9 @@ TEST(CellBoundarySurface, RandomVolumesOfSeveralMaterialsGiveClosedTwoManifolds)
 
 TEST(CellBoundarySurface, ScaledAndPlacedBoxWithInterfacesInBothMaterials) {
     // Silicon below, oxide above: the interface appears in both surfaces, facing opposite ways.
-    auto volume = makeVolume(3, 2, 4, [](int, int, int z) { return z < 2 ? exportSilicon : exportOxide; },
-                             0.5f, 2.f, 0.25f);
+    auto volume = makeVolume(
+        3, 2, 4, [](int, int, int z) { return z < 2 ? exportSilicon : exportOxide; }, 0.5f, 2.f,
+        0.25f);
     volume->translate(Util::Vector3D(10, -5, 3));
     const auto surfaces = surfacesOf(*volume);
     ASSERT_EQ(surfaces.size(), 2u);
@@ -105,7 +106,9 @@ TEST(CellBoundarySurface, ScaledAndPlacedBoxWithInterfacesInBothMaterials) {
             std::array<float, 4> key{0, 0, 0, side == Model::Geometry::PlusZ ? 1.f : -1.f};
             for (int k = 0; k < 3; ++k)
                 for (int a = 0; a < 3; ++a)
-                    key[std::size_t(a)] += surface.vertices[3 * surface.triangles[3 * t + std::size_t(k)] + std::size_t(a)];
+                    key[std::size_t(a)] +=
+                        surface.vertices[3 * surface.triangles[3 * t + std::size_t(k)] +
+                                         std::size_t(a)];
             if (key[2] == 3 * 3.5f)
                 facing[s].insert(key);
         }

@@ -33,7 +33,9 @@ namespace {
 const QString vtkCheck = QStringLiteral(CELLVANE_TEST_SOURCE_DIR "/Model/Export/vtkcheck.py");
 
 // Cell sizes whose products are exact in binary, so volumes compare exactly.
-std::shared_ptr<TotalVolume> scaledScene() { return exportScene(0.5f, 0.25f, 2.f); }
+std::shared_ptr<TotalVolume> scaledScene() {
+    return exportScene(0.5f, 0.25f, 2.f);
+}
 
 // admesh's figures by name ("Backwards edges" -> 0), the last number on each line.
 std::map<QString, double> admeshFigures(const QString& file) {
@@ -41,7 +43,8 @@ std::map<QString, double> admeshFigures(const QString& file) {
     EXPECT_FALSE(admesh.isEmpty()) << "admesh is missing: run scripts/install-deps.sh";
     std::map<QString, double> figures;
     const QString output = runTool(admesh, {file});
-    static const QRegularExpression line(QStringLiteral("^([A-Z][A-Za-z0-9 ]+?)\\s*:\\s+.*?(-?[0-9.]+)\\s*$"));
+    static const QRegularExpression line(
+        QStringLiteral("^([A-Z][A-Za-z0-9 ]+?)\\s*:\\s+.*?(-?[0-9.]+)\\s*$"));
     for (const QString& text : output.split(QLatin1Char('\n'))) {
         const auto match = line.match(text);
         if (match.hasMatch())
@@ -78,8 +81,9 @@ TEST(MeshExport, StlFilesPassAdmeshAndEncloseTheirCells) {
     const QString folder = dir.filePath(QStringLiteral("mesh"));
     const ExportResult result = MeshExport::write(*volume, folder);
     ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_EQ(filesIn(folder), (QStringList{QStringLiteral("Al_(bulk).stl"), QStringLiteral("Si.stl"),
-                                            QStringLiteral("Thermal_Si02.stl")}));
+    EXPECT_EQ(filesIn(folder),
+              (QStringList{QStringLiteral("Al_(bulk).stl"), QStringLiteral("Si.stl"),
+                           QStringLiteral("Thermal_Si02.stl")}));
     const std::map<QString, int> materialOf = {{QStringLiteral("Si.stl"), exportSilicon},
                                                {QStringLiteral("Thermal_Si02.stl"), exportOxide},
                                                {QStringLiteral("Al_(bulk).stl"), exportAluminium}};
@@ -107,9 +111,9 @@ TEST(MeshExport, StlFilesPassAdmeshAndEncloseTheirCells) {
 
         auto figures = admeshFigures(file.fileName());
         EXPECT_EQ(figures[QStringLiteral("Number of facets")], triangles);
-        for (const char* zero : {"Total disconnected facets", "Degenerate facets", "Edges fixed",
-                                 "Facets removed", "Facets added", "Facets reversed",
-                                 "Backwards edges", "Normals fixed"})
+        for (const char* zero :
+             {"Total disconnected facets", "Degenerate facets", "Edges fixed", "Facets removed",
+              "Facets added", "Facets reversed", "Backwards edges", "Normals fixed"})
             EXPECT_EQ(figures[QString::fromLatin1(zero)], 0) << zero;
         // admesh works in single precision.
         EXPECT_NEAR(figures[QStringLiteral("Volume")], cellsVolume, 1e-5 * cellsVolume);
@@ -138,12 +142,14 @@ TEST(MeshExport, ObjReadByVtkIsClosedWithOneGroupAndColourPerMaterial) {
     const QString content = QString::fromUtf8(text.readAll());
     EXPECT_TRUE(content.contains(QStringLiteral("mtllib etched_part.mtl\n")));
     for (const char* group : {"Si", "Thermal_Si02", "Al_(bulk)"})
-        EXPECT_TRUE(content.contains(QStringLiteral("\ng %1\nusemtl %1\n").arg(QLatin1String(group))))
+        EXPECT_TRUE(
+            content.contains(QStringLiteral("\ng %1\nusemtl %1\n").arg(QLatin1String(group))))
             << group;
     QFile library(result.files.at(1));
     ASSERT_TRUE(library.open(QIODevice::ReadOnly | QIODevice::Text));
-    EXPECT_TRUE(QString::fromUtf8(library.readAll())
-                    .contains(QStringLiteral("newmtl Thermal_Si02\nKa 0.5 0.5 1\nKd 0.5 0.5 1\nd 1\n")));
+    EXPECT_TRUE(
+        QString::fromUtf8(library.readAll())
+            .contains(QStringLiteral("newmtl Thermal_Si02\nKa 0.5 0.5 1\nKd 0.5 0.5 1\nd 1\n")));
 }
 
 TEST(MeshExport, TargetsNameTheirFilesAndFailuresLeaveNothingBehind) {
@@ -157,7 +163,8 @@ TEST(MeshExport, TargetsNameTheirFilesAndFailuresLeaveNothingBehind) {
     // An unknown suffix, a full disk, and a library that cannot be written.
     ExportResult result = MeshExport::write(*volume, dir.filePath(QStringLiteral("part.ply")));
     EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(result.error.contains(QStringLiteral(".stl or .obj"))) << result.error.toStdString();
+    EXPECT_TRUE(result.error.contains(QStringLiteral(".stl or .obj")))
+        << result.error.toStdString();
 
     ExportSpace::setFreeDiskBytesForTesting(100);
     result = MeshExport::write(*volume, dir.filePath(QStringLiteral("new/folder")));
@@ -181,8 +188,10 @@ TEST(MeshExport, TargetsNameTheirFilesAndFailuresLeaveNothingBehind) {
 
 TEST(ExportNames, TokensAreSafeFileNamesAndUnique) {
     auto registry = Model::Materials::MaterialFactory::getInstance();
-    registry->updateMaterial(Model::Materials::Material(900, QStringLiteral("al_(BULK)"), 1, 1, 0.3f));
-    registry->updateMaterial(Model::Materials::Material(901, QStringLiteral("../x y/z"), 1, 1, 0.3f));
+    registry->updateMaterial(
+        Model::Materials::Material(900, QStringLiteral("al_(BULK)"), 1, 1, 0.3f));
+    registry->updateMaterial(
+        Model::Materials::Material(901, QStringLiteral("../x y/z"), 1, 1, 0.3f));
     EXPECT_EQ(ExportNames::token(901), QStringLiteral("material_901"));
     EXPECT_EQ(ExportNames::token(12), QStringLiteral("Photoresist_-"));
     EXPECT_EQ(ExportNames::displayName(777), QStringLiteral("Material 777"));
@@ -194,11 +203,14 @@ TEST(ExportNames, TokensAreSafeFileNamesAndUnique) {
 
 TEST(VtiExport, VtkReadsBackSizesPlacementIdsAndNamesRawAndCompressed) {
     // Large enough for the compressed ids to span two blocks, the second one partial.
-    auto volume = makeVolume(80, 60, 70, [](int x, int y, int z) {
-        if (z < 20 + (x * y) % 7)
-            return exportSilicon;
-        return z < 40 && (x + y) % 5 == 0 ? exportAluminium : 0;
-    }, 0.5f, 0.25f, 2.f);
+    auto volume = makeVolume(
+        80, 60, 70,
+        [](int x, int y, int z) {
+            if (z < 20 + (x * y) % 7)
+                return exportSilicon;
+            return z < 40 && (x + y) % 5 == 0 ? exportAluminium : 0;
+        },
+        0.5f, 0.25f, 2.f);
     volume->translate(Util::Vector3D(-3, 7.5, 100));
     ASSERT_GT(volume->getCellCount() * 4, std::uint64_t(VtiExporter::compressionBlockBytes));
     // The ids in image-data order, x fastest.
@@ -208,15 +220,18 @@ TEST(VtiExport, VtkReadsBackSizesPlacementIdsAndNamesRawAndCompressed) {
         for (unsigned y = 0; y < 60; ++y)
             for (unsigned x = 0; x < 80; ++x) {
                 char bytes[4];
-                qToLittleEndian(quint32(cells[Model::Automaton::cellIndex(x, y, z, 60, 70)]), bytes);
+                qToLittleEndian(quint32(cells[Model::Automaton::cellIndex(x, y, z, 60, 70)]),
+                                bytes);
                 expected.append(bytes, 4);
             }
-    const QString digest = QString::fromLatin1(QCryptographicHash::hash(expected, QCryptographicHash::Sha256).toHex());
+    const QString digest =
+        QString::fromLatin1(QCryptographicHash::hash(expected, QCryptographicHash::Sha256).toHex());
 
     QTemporaryDir dir;
     for (const bool compress : {false, true}) {
         SCOPED_TRACE(compress ? "compressed" : "raw");
-        const QString file = dir.filePath(compress ? QStringLiteral("z.vti") : QStringLiteral("raw.vti"));
+        const QString file =
+            dir.filePath(compress ? QStringLiteral("z.vti") : QStringLiteral("raw.vti"));
         const ExportResult result = VtiExporter::write(*volume, file, compress);
         ASSERT_TRUE(result.ok) << result.error.toStdString();
         const QJsonObject image = vtkReads(QStringLiteral("vti"), file);
@@ -227,9 +242,11 @@ TEST(VtiExport, VtkReadsBackSizesPlacementIdsAndNamesRawAndCompressed) {
         EXPECT_EQ(image[QStringLiteral("sha256")].toString(), digest);
         EXPECT_EQ(image[QStringLiteral("ids")].toArray(), (QJsonArray{0, 1, 4}));
         EXPECT_EQ(image[QStringLiteral("names")].toArray(),
-                  (QJsonArray{QStringLiteral("Empty"), QStringLiteral("Si"), QStringLiteral("Al (bulk)")}));
+                  (QJsonArray{QStringLiteral("Empty"), QStringLiteral("Si"),
+                              QStringLiteral("Al (bulk)")}));
         if (compress) {
-            EXPECT_LT(QFileInfo(file).size(), QFileInfo(dir.filePath(QStringLiteral("raw.vti"))).size() / 4);
+            EXPECT_LT(QFileInfo(file).size(),
+                      QFileInfo(dir.filePath(QStringLiteral("raw.vti"))).size() / 4);
         }
     }
 
@@ -238,5 +255,6 @@ TEST(VtiExport, VtkReadsBackSizesPlacementIdsAndNamesRawAndCompressed) {
     ExportSpace::setFreeDiskBytesForTesting(0);
     EXPECT_FALSE(full.ok);
     EXPECT_TRUE(full.error.contains(QStringLiteral("full.vti"))) << full.error.toStdString();
-    EXPECT_EQ(filesIn(dir.path()), (QStringList{QStringLiteral("raw.vti"), QStringLiteral("z.vti")}));
+    EXPECT_EQ(filesIn(dir.path()),
+              (QStringList{QStringLiteral("raw.vti"), QStringLiteral("z.vti")}));
 }

@@ -41,7 +41,8 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
     const QList<QAction*> menus = bar->actions();
     ASSERT_EQ(menus.size(), 8);
     const QStringList expected[] = {
-        {"New", "Open", "Save", "Save As ...", "-", "Save Image", "-", "Exit"},
+        {"New", "Open", "Save", "Save As ...", "-", "Save Image", "Export Mesh...",
+         "Export Volume...", "-", "Exit"},
         {"Undo", "Redo", "-", "Select", "Copy", "Move", "Delete", "-", "Grid", "Snap to Grid",
          "Grid Spacing"},
         {"Create Substrate",
@@ -164,7 +165,9 @@ TEST(MainWindowMenus, MenuActionsStartTheirOperationNumbers) {
                                                        {"actionPVD", 27},
                                                        {"actionBCA_Wet_Etching", 28},
                                                        {"actionContinuous_Wet_Etching", 29},
-                                                       {"actionSimple_RIE", 30}};
+                                                       {"actionSimple_RIE", 30},
+                                                       {"actionExport_Mesh", 40},
+                                                       {"actionExport_Volume", 41}};
     for (const auto& [name, number] : mapped) {
         recorder->asked.clear();
         action(shown.window, name)->trigger();
