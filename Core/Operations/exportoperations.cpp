@@ -14,7 +14,8 @@ using Model::Automaton::TotalVolume;
 
 namespace {
 
-// Where the last export went, so the next one starts there (shared by all windows).
+// The folder the last export went to, so the next one starts there (shared by all windows).
+// Only the folder: a name of one format offered to the other would overwrite that file.
 std::mutex locationLock;
 QString& lastLocation() {
     static QString location = QDir::homePath();
@@ -99,7 +100,7 @@ void ExportOperation::end() {
     }
     {
         std::lock_guard<std::mutex> guard(locationLock);
-        lastLocation() = fileName;
+        lastLocation() = QFileInfo(fileName).absolutePath();
     }
     const Model::Export::ExportResult result = write(*target);
     if (result.ok) {

@@ -16,9 +16,20 @@ using namespace testing_support;
 
 namespace {
 
+// Remembers where each file chooser was to open.
+class LocatingPrompts : public ScriptedPrompts {
+public:
+    QString chooseSaveFileIn(const QString& caption, const QString& location,
+                             const QString& filter) override {
+        locations << location;
+        return chooseSaveFile(caption, filter);
+    }
+    QStringList locations;
+};
+
 struct ExportOperationTest : ::testing::Test {
     CountingHost host;
-    ScriptedPrompts prompts;
+    LocatingPrompts prompts;
     OperationContext context{host, prompts};
     std::shared_ptr<MessageLog> log = std::make_shared<MessageLog>(context.consoleInput);
     QTemporaryDir dir;
@@ -62,9 +73,11 @@ TEST_F(ExportOperationTest, TheOnlyVolumeIsExportedWithoutAPick) {
                   .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("part.obj"))),
                        QDir::toNativeSeparators(dir.filePath(QStringLiteral("part.mtl")))));
 
-    // A volume file chosen without suffix gets one; a cancelled chooser writes nothing.
+    // A volume file chosen without suffix gets one; a cancelled chooser writes nothing. The
+    // chooser opens in the folder of the last export, never on a file of the other format.
     prompts.fileAnswer = dir.filePath(QStringLiteral("cells"));
     start<ExportVolumeOperation>();
+    EXPECT_EQ(prompts.locations.last(), QFileInfo(dir.path()).absoluteFilePath());
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("cells.vti"))));
     prompts.fileAnswer.clear();
     start<ExportVolumeOperation>();
