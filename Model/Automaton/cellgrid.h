@@ -21,6 +21,9 @@ struct CellGrid {
                          CellIndex(sizeZ));
     }
     std::uint32_t material(int x, int y, int z) const { return cells[index(x, y, z)].material; }
+
+    // The grid of a volume whose current cells the caller holds (CellArraysLock::current()).
+    static CellGrid of(const TotalVolume& volume, const Voxel* cells);
 };
 
 } // namespace Model::Automaton

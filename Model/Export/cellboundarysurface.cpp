@@ -493,14 +493,7 @@ CellBoundarySurface::assemble(const CellGrid& grid, const double origin[3], cons
 bool CellBoundarySurface::build(Automaton::TotalVolume& volume,
                                 std::vector<MaterialSurface>& surfaces, QString* reason) {
     const Automaton::CellArraysLock locked(volume, Automaton::CellArraysLock::Arrays::Current);
-    CellGrid grid;
-    grid.cells = locked.current();
-    grid.sizeX = int(volume.getSizeX());
-    grid.sizeY = int(volume.getSizeY());
-    grid.sizeZ = int(volume.getSizeZ());
-    grid.cellSize[0] = volume.getCellSizeX();
-    grid.cellSize[1] = volume.getCellSizeY();
-    grid.cellSize[2] = volume.getCellSizeZ();
+    const CellGrid grid = CellGrid::of(volume, locked.current());
     const Util::Vector3D position = volume.getPosition();
     const double origin[3] = {position.x, position.y, position.z};
 

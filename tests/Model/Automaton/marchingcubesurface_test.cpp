@@ -24,14 +24,7 @@ CutWindow wholeVolume(const TotalVolume& volume) {
 }
 
 std::vector<Triangle> build(TotalVolume& volume, const CutWindow& window, int threads = 1) {
-    CellGrid grid;
-    grid.cells = volume.getVoxels();
-    grid.sizeX = int(volume.getSizeX());
-    grid.sizeY = int(volume.getSizeY());
-    grid.sizeZ = int(volume.getSizeZ());
-    grid.cellSize[0] = volume.getCellSizeX();
-    grid.cellSize[1] = volume.getCellSizeY();
-    grid.cellSize[2] = volume.getCellSizeZ();
+    const CellGrid grid = CellGrid::of(volume, volume.getVoxels());
     MarchingCubeSurface surface;
     surface.build(grid, window, threads);
     volume.releaseVoxels();
