@@ -24,6 +24,7 @@ public:
         log << text << Qt::endl;
     }
     bool confirm(const QString&, const QString&) override { return false; }
+    SaveChoice askToSave(const QString&, const QString&) override { return SaveChoice::Cancel; }
     QString chooseSaveFile(const QString&, const QString&) override { return QString(); }
     QString chooseOpenFile(const QString&, const QString&) override { return QString(); }
 
