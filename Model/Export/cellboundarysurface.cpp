@@ -175,24 +175,33 @@ struct SurfaceSide {
 template <class Visitor> void visitSurface(const CellGrid& grid, Visitor& visitor) {
     const std::ptrdiff_t strideX = std::ptrdiff_t(grid.sizeY) * grid.sizeZ;
     const std::ptrdiff_t strideY = grid.sizeZ;
-    const std::ptrdiff_t step[Geometry::sideCount] = {-1, 1, -strideY, strideY, -strideX, strideX};
-    const int size[3] = {grid.sizeX, grid.sizeY, grid.sizeZ};
     for (int x = 0; x < grid.sizeX; ++x) {
+        const bool firstX = x == 0, lastX = x + 1 == grid.sizeX;
         for (int y = 0; y < grid.sizeY; ++y) {
+            const bool firstY = y == 0, lastY = y + 1 == grid.sizeY;
             const Automaton::Voxel* row = grid.cells + grid.index(x, y, 0);
             for (int z = 0; z < grid.sizeZ; ++z) {
-                const std::uint32_t material = row[z].material;
+                const Automaton::Voxel* cell = row + z;
+                const std::uint32_t material = cell->material;
                 if (material == 0)
                     continue;
                 visitor.cell(material);
+                const auto differs = [cell, material](std::ptrdiff_t step) {
+                    return cell[step].material != material;
+                };
                 const int at[3] = {x, y, z};
-                for (int side = 0; side < Geometry::sideCount; ++side) {
-                    const int axis = sideAxis(side);
-                    const bool upwards = side & 1;
-                    const bool atBorder = upwards ? at[axis] + 1 == size[axis] : at[axis] == 0;
-                    if (atBorder || row[std::ptrdiff_t(z) + step[side]].material != material)
-                        visitor.side(material, at, side);
-                }
+                if (z == 0 || differs(-1))
+                    visitor.side(material, at, Geometry::MinusZ);
+                if (z + 1 == grid.sizeZ || differs(1))
+                    visitor.side(material, at, Geometry::PlusZ);
+                if (firstY || differs(-strideY))
+                    visitor.side(material, at, Geometry::MinusY);
+                if (lastY || differs(strideY))
+                    visitor.side(material, at, Geometry::PlusY);
+                if (firstX || differs(-strideX))
+                    visitor.side(material, at, Geometry::MinusX);
+                if (lastX || differs(strideX))
+                    visitor.side(material, at, Geometry::PlusX);
             }
         }
     }
