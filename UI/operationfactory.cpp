@@ -11,11 +11,14 @@
 #include "UI/Observers/changetotalvolumeviewoptionsobserver.h"
 #include "UI/Observers/createsubstrateobserver.h"
 #include "UI/Observers/cutcellvolumeobserver.h"
+#include "UI/Observers/cvdobserver.h"
 #include "UI/Observers/documentopenedobserver.h"
 #include "UI/Observers/documentsavedobserver.h"
+#include "UI/Observers/dopingobservers.h"
 #include "UI/Observers/extractfilmobserver.h"
 #include "UI/Observers/gluesubstrateobserver.h"
 #include "UI/Observers/isotropicprocessobservers.h"
+#include "UI/Observers/sioxidationobserver.h"
 #include "UI/mainwindowpresenter.h"
 
 namespace Ui {
@@ -25,6 +28,7 @@ using namespace Ui::Observers;
 
 OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(presenter) {
     registerWithObserver<CreateSubstrateOperation, CreateSubstrateObserver>(2);
+    registerWithObserver<IonImplantationOperation, IonImplantationOptionsObserver>(3);
     registerWithObserver<ExtractFilm, ExtractFilmObserver>(8);
     registerWithObserver<GlueSubstrateOperation, GlueSubstrateObserver>(12);
     registerWithObserver<CutCellVolumeOperation, CutCellVolumeObserver>(16);
@@ -32,8 +36,11 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerWithObserver<IsotropicFilmDepositionOperation, IsotropicFilmDepositionObserver>(13);
     registerWithObserver<IsotropicFilmEtchingOperation, IsotropicFilmEtchingObserver>(14);
     registerWithObserver<ElectrodepositionOperation, ElectrodepositionObserver>(15);
+    registerWithObserver<DopingOperation, DopingOptionsObserver>(17);
     registerWithObserver<MooreNeighborhoodDepositionOperation, MooreDepositionObserver>(18);
     registerWithObserver<MooreNeighborhoodEtchingOperation, MooreEtchingObserver>(19);
+    registerWithObserver<SimpleSiOxidationOperation, SiOxidationObserver>(26);
+    registerWithObserver<AnisotropicFilmDepositionOperation, CVDObserver>(27);
     registerWithObserver<AtomisticSiWetEtchingOperation, AtomicSiBCAEtchObserver>(28);
     registerWithObserver<ContinousWetEtchOperation, CCAWetEtchingObserver>(29);
 

@@ -10,19 +10,7 @@ namespace {
 
 constexpr int Film = 7;
 
-template <class Run>
-void runOnTrench(benchmark::State& state, Run&& run) {
-    bench::setPoolThreads(int(state.range(0)));
-    static const std::vector<int> materials = bench::trenchMaterials();
-    auto volume = bench::trenchScene();
-    for (auto _ : state) {
-        state.PauseTiming();
-        bench::restore(*volume, materials);
-        state.ResumeTiming();
-        run(*volume);
-    }
-    state.counters["peak_MiB"] = bench::peakMemoryMiB();
-}
+using bench::runOnTrench;
 
 void IsotropicDeposition10(benchmark::State& state) {
     runOnTrench(state, [](auto& v) {

@@ -3,6 +3,7 @@
 #include "Model/Automaton/totalvolume.h"
 
 #include <QThreadPool>
+#include <benchmark/benchmark.h>
 
 #include <memory>
 #include <sys/resource.h>
@@ -56,5 +57,20 @@ inline double peakMemoryMiB() {
 }
 
 inline void setPoolThreads(int threads) { QThreadPool::globalInstance()->setMaxThreadCount(threads); }
+
+// Times `run` on a fresh trench scene per iteration, with the pool thread count given as the
+// benchmark's argument; the scene is rebuilt outside the timing.
+template <class Run> void runOnTrench(benchmark::State& state, Run&& run) {
+    setPoolThreads(int(state.range(0)));
+    static const std::vector<int> materials = trenchMaterials();
+    auto volume = trenchScene();
+    for (auto _ : state) {
+        state.PauseTiming();
+        restore(*volume, materials);
+        state.ResumeTiming();
+        run(*volume);
+    }
+    state.counters["peak_MiB"] = peakMemoryMiB();
+}
 
 } // namespace bench

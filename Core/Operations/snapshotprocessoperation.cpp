@@ -22,6 +22,12 @@ void SnapshotProcessOperation::end() {
         cancel();
         return;
     }
+    const QString problem = refusal();
+    if (!problem.isEmpty()) {
+        message(problem);
+        cancel();
+        return;
+    }
     recorded = snapshots.recordBefore(*target);
     runEngine(*target);
     recorded = snapshots.recordAfter(*target) && recorded;

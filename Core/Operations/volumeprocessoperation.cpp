@@ -19,6 +19,8 @@ void VolumeProcessOperation::step() {
             break;
         }
     }
+    if (!target)
+        target = unselectedVolume();
     if (!target) {
         message(QStringLiteral(": Select a cell volume and press Enter/Return."));
         context.consoleInput.requestEnter(*this);

@@ -29,6 +29,10 @@ public:
 protected:
     // Whether every value the process needs has been set; end() cancels otherwise.
     virtual bool isReady() const = 0;
+    // The volume to take when none is selected; none by default, so the user is asked to pick.
+    virtual std::shared_ptr<Model::Automaton::TotalVolume> unselectedVolume() const {
+        return nullptr;
+    }
 
     void message(const QString& text) const;
     // After the engine has run: redraw the volume, remember what was done to it, tell the
@@ -40,5 +44,10 @@ protected:
     std::shared_ptr<Util::IObserver> observer;
     QString cancelText = QStringLiteral(": Operation canceled.");
 };
+
+// Whether a value from outside the dialogs is a number within [lowest, highest].
+inline bool isWithin(double value, double lowest, double highest) {
+    return value >= lowest && value <= highest;
+}
 
 } // namespace Core::Operations

@@ -12,7 +12,7 @@ namespace Core::Operations {
 // Deposition fills empty cells near any solid, etching empties cells of one material near
 // empty space (other materials keep a far vector and so mask it), and electroplating fills
 // empty cells near the conducting material while every other material blocks.
-class VectorDistanceRule {
+class VectorDistanceRule : public FrontRuleDefaults {
 public:
     enum class Process { Deposition, Etching, Electroplating };
     using CellIndex = Model::Automaton::CellIndex;
@@ -21,9 +21,9 @@ public:
     VectorDistanceRule(Process process, const Model::Automaton::TotalVolume& volume,
                        std::uint32_t material, std::uint32_t conductor, float distance);
 
-    // N = trunc(ceil(distance / smallest cell edge) * (1 + 1/sqrt 2)): enough face steps for a
-    // vector to reach any cell within the distance along a diagonal.
-    static int stepCount(float distance, float cellSizeX, float cellSizeY, float cellSizeZ);
+    static int stepCount(float distance, float cellSizeX, float cellSizeY, float cellSizeZ) {
+        return FaceSteps::stepCount(distance, cellSizeX, cellSizeY, cellSizeZ);
+    }
 
     bool isSource(const Voxel& cell) const {
         switch (process) {
@@ -42,12 +42,13 @@ public:
     // Sources start at distance zero; everything else starts with the far vector (d, d, d),
     // which never passes the distance test. Electroplating blocks every solid but the
     // conductor.
-    void initialize(Voxel& cell, Voxel& next) const {
+    void initialize(const FrontGrid& grid, CellIndex i, int, int, int) const {
+        Voxel& cell = grid.current[i];
         const bool source = isSource(cell);
         const bool blocked = process == Process::Electroplating && !source && cell.material != 0;
         cell.mark = source || blocked ? 1 : 0;
-        setVector(cell, source ? 0.0f : distance);
-        next = cell;
+        FaceSteps::setVector(cell, source ? 0.0f : distance);
+        grid.next[i] = cell;
     }
     bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const;
     bool queues(const Voxel& neighbour) const {
@@ -56,17 +57,12 @@ public:
     void copyBack(Voxel& current, const Voxel& next) const { current = next; }
 
 private:
-    static void setVector(Voxel& v, float value) { v.vectorX = v.vectorY = v.vectorZ = value; }
-
     Process process;
     std::uint32_t material;
     std::uint32_t conductor;
     float distance;
     double distanceSquared;
-    // Face neighbours (0,0,-1) (0,0,+1) (0,-1,0) (0,+1,0) (-1,0,0) (+1,0,0) and the vector a
-    // step across each face adds.
-    int faceOffset[6][3];
-    float stepVector[6][3];
+    FaceSteps steps;
 };
 
 } // namespace Core::Operations

@@ -8,7 +8,7 @@ namespace Core::Operations {
 
 // Front rule of the Moore-neighbourhood processes: every step adds (or removes) each cell that
 // touches the surface through a face, an edge or a corner. Only materials change.
-class MooreRule {
+class MooreRule : public FrontRuleDefaults {
 public:
     enum class Process { Deposition, Etching };
     using CellIndex = Model::Automaton::CellIndex;
@@ -22,7 +22,9 @@ public:
     bool mayJoin(const Voxel& cell) const {
         return process == Process::Deposition ? cell.material == 0 : cell.material == material;
     }
-    void initialize(const Voxel& current, Voxel& next) const { next.material = current.material; }
+    void initialize(const FrontGrid& grid, CellIndex i, int, int, int) const {
+        grid.next[i].material = grid.current[i].material;
+    }
 
     bool visit(const FrontGrid& grid, CellIndex i, int, int, int) const {
         const std::uint32_t now = grid.current[i].material;

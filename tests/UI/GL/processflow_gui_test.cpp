@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QRadioButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -88,4 +89,67 @@ TEST(ProcessFlow, DepositEtchUndoRedoFromTheMenus) {
     action(shown.window, "actionRedo")->trigger();
     EXPECT_EQ(testing_support::materialsOf(*volume), etched);
     EXPECT_FALSE(action(shown.window, "actionRedo")->isEnabled());
+}
+
+// Doping, implantation, oxidation and PVD from their menu actions on a substrate, each
+// undoable, then undone and redone through the Edit menu.
+TEST(ProcessFlow, DopeImplantOxidizeDepositAndUndoFromTheMenus) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    acceptNextDialog();
+    action(shown.window, "actionCreate_Substrate")->trigger();
+    auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(
+        presenter->getDocument()->getObjects().at(0));
+    ASSERT_TRUE(volume);
+    std::vector<std::vector<int>> states{testing_support::materialsOf(*volume)};
+
+    // Each step asks for the volume, takes the pick on Enter and opens its dialog.
+    auto runPicked = [&](const char* name, std::function<void(QDialog&)> adjust) {
+        action(shown.window, name)->trigger();
+        presenter->getSelection().toggle(volume);
+        acceptNextDialog(std::move(adjust));
+        presenter->enterPressed();
+        states.push_back(testing_support::materialsOf(*volume));
+    };
+    auto dopant = [](int id) {
+        return [id](QDialog& d) {
+            auto* combo = d.findChild<QComboBox*>(QStringLiteral("cbxDopedMaterial"));
+            combo->setCurrentIndex(combo->findData(id));
+        };
+    };
+    runPicked("actionDoping", dopant(14));
+    EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 29), 14) << "doped surface";
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Doping"));
+    runPicked("actionIon_Implantation", dopant(15));
+    EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 19), 15) << "implanted layer";
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Ion Implantation"));
+
+    // Two hours at 1373 K grow about 0.19 microns, 19 cell units at 100 per micron. The only
+    // volume of the document is taken without a pick.
+    acceptNextDialog([](QDialog& dialog) {
+        dialog.findChild<QRadioButton*>(QStringLiteral("radOxidationTime"))->setChecked(true);
+        setDistance(dialog, "sbxOxidationTemperature", 1373.0);
+    });
+    action(shown.window, "actionSi_Oxidation")->trigger();
+    states.push_back(testing_support::materialsOf(*volume));
+    EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 24), 3) << "oxide in the silicon";
+    EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 39), 3) << "oxide above it";
+    EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 40), 0);
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(),
+              QStringLiteral("Undo Simple Si Oxidation"));
+
+    runPicked("actionPVD", [](QDialog& d) { chooseMaterial(d, 4); });
+    EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 40), 4) << "aluminium film";
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(),
+              QStringLiteral("Undo Isotropic Deposition"));
+
+    for (std::size_t i = states.size() - 1; i > 0; --i) {
+        action(shown.window, "actionUndo")->trigger();
+        EXPECT_EQ(testing_support::materialsOf(*volume), states[i - 1]) << "undo to " << i - 1;
+    }
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        action(shown.window, "actionRedo")->trigger();
+        EXPECT_EQ(testing_support::materialsOf(*volume), states[i]) << "redo to " << i;
+    }
 }
