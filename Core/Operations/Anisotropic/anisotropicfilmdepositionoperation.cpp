@@ -14,20 +14,20 @@ AnisotropicFilmDepositionOperation::AnisotropicFilmDepositionOperation(Operation
                                QStringLiteral("IsotropicDeposition")) {}
 
 QString AnisotropicFilmDepositionOperation::refusal() const {
-    if (!isWithin(thickness, 0.0, largest))
+    if (!isWithin(*thickness, 0.0, largest))
         return QStringLiteral(": The film thickness must be a number from 0 to 1000000000 units.");
-    if (!(horizontalRatio > 0.0f) || !isWithin(horizontalRatio, 0.0, largest))
+    if (!(*horizontalRatio > 0.0f) || !isWithin(*horizontalRatio, 0.0, largest))
         return QStringLiteral(": The horizontal ratio must be a number above 0 and at most "
                               "1000000000.");
-    if (depositOnMode < AnisotropicFilmDeposition::OnTop ||
-        depositOnMode > AnisotropicFilmDeposition::OnTopAndBottom)
+    if (*depositOnMode < AnisotropicFilmDeposition::OnTop ||
+        *depositOnMode > AnisotropicFilmDeposition::OnTopAndBottom)
         return QStringLiteral(": The deposit-on mode must be 1 (on top), 2 (on bottom) or 3 (on "
                               "top and bottom).");
     return QString();
 }
 
 void AnisotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    AnisotropicFilmDeposition(volume, materialId, thickness, horizontalRatio, depositOnMode)
+    AnisotropicFilmDeposition(volume, *materialId, *thickness, *horizontalRatio, *depositOnMode)
         .runDeposition();
 }
 

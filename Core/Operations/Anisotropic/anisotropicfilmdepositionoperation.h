@@ -2,6 +2,8 @@
 
 #include "Core/Operations/snapshotprocessoperation.h"
 
+#include <optional>
+
 namespace Core::Operations {
 
 // Menu action "PVD". It carries the name and the undo key of isotropic deposition; the undo
@@ -11,38 +13,24 @@ public:
     explicit AnisotropicFilmDepositionOperation(OperationContext& context);
 
     // In the order the dialog observer calls them.
-    void setThickness(float value) {
-        thickness = value;
-        thicknessSet = true;
-    }
-    void setMaterialId(int value) {
-        materialId = value;
-        materialSet = true;
-    }
-    void setHorizontalRatio(float value) {
-        horizontalRatio = value;
-        ratioSet = true;
-    }
-    void setDepositOnMode(int value) {
-        depositOnMode = value;
-        modeSet = true;
-    }
+    void setThickness(float value) { thickness = value; }
+    void setMaterialId(int value) { materialId = value; }
+    void setHorizontalRatio(float value) { horizontalRatio = value; }
+    void setDepositOnMode(int value) { depositOnMode = value; }
 
 protected:
-    bool isReady() const override { return thicknessSet && materialSet && ratioSet && modeSet; }
+    bool isReady() const override {
+        return thickness && materialId && horizontalRatio && depositOnMode;
+    }
     QString refusal() const override;
     void runEngine(Model::Automaton::TotalVolume& volume) override;
     bool changesSilicon() const override { return materialId == 1; }
 
 private:
-    float thickness = 0.f;
-    int materialId = 0;
-    float horizontalRatio = 0.f;
-    int depositOnMode = 0;
-    bool thicknessSet = false;
-    bool materialSet = false;
-    bool ratioSet = false;
-    bool modeSet = false;
+    std::optional<float> thickness;
+    std::optional<int> materialId;
+    std::optional<float> horizontalRatio;
+    std::optional<int> depositOnMode;
 };
 
 } // namespace Core::Operations

@@ -18,7 +18,7 @@ QString distanceRefusal(const QString& what, float value, double longest) {
 } // namespace
 
 QString DopingProcessOperation::refusal() const {
-    if (dopedMaterialId <= 0)
+    if (*dopedMaterialId <= 0)
         return QStringLiteral(": No doped material was chosen.");
     if (SimpleDoping::readDopableMaterials().empty())
         return QStringLiteral(": The process \"Simple Doping\" lists no dopable materials, so "
@@ -30,12 +30,13 @@ DopingOperation::DopingOperation(OperationContext& context)
     : DopingProcessOperation(context, QStringLiteral("Doping"), 17, QStringLiteral("Doping")) {}
 
 QString DopingOperation::refusal() const {
-    const QString problem = distanceRefusal(QStringLiteral("doping depth"), depth, longestDistance);
+    const QString problem =
+        distanceRefusal(QStringLiteral("doping depth"), *depth, longestDistance);
     return problem.isEmpty() ? DopingProcessOperation::refusal() : problem;
 }
 
 void DopingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    SimpleDoping(volume, dopedMaterialId, depth).runDoping();
+    SimpleDoping(volume, *dopedMaterialId, *depth).runDoping();
 }
 
 IonImplantationOperation::IonImplantationOperation(OperationContext& context)
@@ -46,15 +47,15 @@ IonImplantationOperation::IonImplantationOperation(OperationContext& context)
 
 QString IonImplantationOperation::refusal() const {
     QString problem =
-        distanceRefusal(QStringLiteral("implantation depth"), implantationDepth, longestDistance);
+        distanceRefusal(QStringLiteral("implantation depth"), *implantationDepth, longestDistance);
     if (problem.isEmpty())
-        problem = distanceRefusal(QStringLiteral("annealing distance"), annealingDistance,
+        problem = distanceRefusal(QStringLiteral("annealing distance"), *annealingDistance,
                                   longestDistance);
     return problem.isEmpty() ? DopingProcessOperation::refusal() : problem;
 }
 
 void IonImplantationOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    IonImplantation(volume, dopedMaterialId, implantationDepth, annealingDistance)
+    IonImplantation(volume, *dopedMaterialId, *implantationDepth, *annealingDistance)
         .runImplantation();
 }
 

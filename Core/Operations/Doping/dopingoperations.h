@@ -2,6 +2,8 @@
 
 #include "Core/Operations/snapshotprocessoperation.h"
 
+#include <optional>
+
 namespace Core::Operations {
 
 // What diffusion and implantation share: the doped material, chosen from the process
@@ -10,10 +12,7 @@ class DopingProcessOperation : public SnapshotProcessOperation {
 public:
     using SnapshotProcessOperation::SnapshotProcessOperation;
 
-    void setDopedMaterialId(int value) {
-        dopedMaterialId = value;
-        materialSet = true;
-    }
+    void setDopedMaterialId(int value) { dopedMaterialId = value; }
 
 protected:
     // Doping changes silicon wherever it acts.
@@ -22,8 +21,7 @@ protected:
     // Longest distance accepted from outside the dialogs, which offer no more.
     static constexpr double longestDistance = 1.0e9;
 
-    int dopedMaterialId = 0;
-    bool materialSet = false;
+    std::optional<int> dopedMaterialId;
 };
 
 // Menu action "Doping": diffusion from the surface into dopable material.
@@ -31,19 +29,15 @@ class DopingOperation : public DopingProcessOperation {
 public:
     explicit DopingOperation(OperationContext& context);
 
-    void setDepth(float value) {
-        depth = value;
-        depthSet = true;
-    }
+    void setDepth(float value) { depth = value; }
 
 protected:
-    bool isReady() const override { return materialSet && depthSet; }
+    bool isReady() const override { return dopedMaterialId && depth; }
     QString refusal() const override;
     void runEngine(Model::Automaton::TotalVolume& volume) override;
 
 private:
-    float depth = 0.f;
-    bool depthSet = false;
+    std::optional<float> depth;
 };
 
 // Menu action "Ion Implantation": a doped layer at a depth below the top, annealed.
@@ -51,25 +45,19 @@ class IonImplantationOperation : public DopingProcessOperation {
 public:
     explicit IonImplantationOperation(OperationContext& context);
 
-    void setAnnealingDistance(float value) {
-        annealingDistance = value;
-        annealingSet = true;
-    }
-    void setImplantationDepth(float value) {
-        implantationDepth = value;
-        depthSet = true;
-    }
+    void setAnnealingDistance(float value) { annealingDistance = value; }
+    void setImplantationDepth(float value) { implantationDepth = value; }
 
 protected:
-    bool isReady() const override { return materialSet && depthSet && annealingSet; }
+    bool isReady() const override {
+        return dopedMaterialId && implantationDepth && annealingDistance;
+    }
     QString refusal() const override;
     void runEngine(Model::Automaton::TotalVolume& volume) override;
 
 private:
-    float implantationDepth = 0.f;
-    float annealingDistance = 0.f;
-    bool depthSet = false;
-    bool annealingSet = false;
+    std::optional<float> implantationDepth;
+    std::optional<float> annealingDistance;
 };
 
 } // namespace Core::Operations

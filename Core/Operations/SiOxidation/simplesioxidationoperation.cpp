@@ -24,19 +24,19 @@ QString SimpleSiOxidationOperation::refusal() const {
     if (!isWithin(cellUnitsPerMicron(), 0.01, 1.0e9))
         return QStringLiteral(": The cell units per micron must be a number from 0.01 to "
                               "1000000000.");
-    if (timeGiven) {
-        if (!isWithin(time, 0.0, 1000.0))
+    if (time) {
+        if (!isWithin(*time, 0.0, 1000.0))
             return QStringLiteral(": The oxidation time must be a number from 0 to 1000 hours.");
         if (!isWithin(temperature, 0.0, 2000.0))
             return QStringLiteral(": The temperature must be a number from 0 to 2000 K.");
         if (!isWithin(pressure, 0.0, 1.0))
             return QStringLiteral(": The pressure must be a number from 0 to 1 atm.");
-        const double microns = DealGroveThickness::compute(time, temperature, pressure).microns;
+        const double microns = DealGroveThickness::compute(*time, temperature, pressure).microns;
         if (!std::isfinite(microns))
             return QStringLiteral(": No oxide grows at %1 K and %2 atm.")
                 .arg(temperature)
                 .arg(pressure);
-    } else if (!isWithin(thickness, 0.0, 100000.0)) {
+    } else if (!isWithin(*thickness, 0.0, 100000.0)) {
         return QStringLiteral(": The oxide thickness must be a number from 0 to 100000 microns.");
     }
     if (SimpleSiOxidation::readOxidizableMaterials().empty())
@@ -47,10 +47,10 @@ QString SimpleSiOxidationOperation::refusal() const {
 
 void SimpleSiOxidationOperation::runEngine(Model::Automaton::TotalVolume& volume) {
     SimpleSiOxidation engine(volume, cellUnitsPerMicron());
-    if (timeGiven)
-        engine.oxidateFor(time, temperature, pressure);
+    if (time)
+        engine.oxidateFor(*time, temperature, pressure);
     else
-        engine.oxidateTo(thickness * cellUnitsPerMicron());
+        engine.oxidateTo(*thickness * cellUnitsPerMicron());
 }
 
 } // namespace Core::Operations

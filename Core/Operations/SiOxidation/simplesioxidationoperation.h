@@ -2,6 +2,8 @@
 
 #include "Core/Operations/snapshotprocessoperation.h"
 
+#include <optional>
+
 namespace Core::Operations {
 
 // Menu action "Si Oxidation": oxide of a given thickness in microns, or grown for a time at a
@@ -11,23 +13,15 @@ public:
     explicit SimpleSiOxidationOperation(OperationContext& context);
 
     // In the order the dialog observer calls them.
-    void setMicronConversion(double value) {
-        conversion = value;
-        conversionGiven = true;
-    }
-    void setOxidationTime(double hours) {
-        time = hours;
-        timeGiven = true;
-    }
+    void setMicronConversion(double value) { conversion = value; }
+    void setOxidationTime(double hours) { time = hours; }
     void setOxidationPressure(double atm) { pressure = atm; }
     void setOxidationTemperature(double kelvin) { temperature = kelvin; }
-    void setOxideThickness(double microns) {
-        thickness = microns;
-        thicknessGiven = true;
-    }
+    void setOxideThickness(double microns) { thickness = microns; }
 
 protected:
-    bool isReady() const override { return timeGiven || thicknessGiven; }
+    // A time, when given, takes precedence over a thickness.
+    bool isReady() const override { return time || thickness; }
     // With no volume selected, the only object of the document when it is a cell volume.
     std::shared_ptr<Model::Automaton::TotalVolume> unselectedVolume() const override;
     QString refusal() const override;
@@ -35,16 +29,13 @@ protected:
     bool changesSilicon() const override { return true; }
 
 private:
-    double cellUnitsPerMicron() const { return conversionGiven ? conversion : 1.0; }
+    double cellUnitsPerMicron() const { return conversion.value_or(1.0); }
 
-    double thickness = 0;
-    double time = 0;
+    std::optional<double> thickness;
+    std::optional<double> time;
     double temperature = 0;
     double pressure = 0;
-    double conversion = 1;
-    bool timeGiven = false;
-    bool thicknessGiven = false;
-    bool conversionGiven = false;
+    std::optional<double> conversion;
 };
 
 } // namespace Core::Operations
