@@ -1,6 +1,5 @@
 #include "Core/Operations/Doping/ionimplantation.h"
 #include "Core/Operations/Doping/simpledoping.h"
-#include "support/emptiedprocess.h"
 #include "support/scenes.h"
 
 #include <gtest/gtest.h>
@@ -81,17 +80,6 @@ TEST(IonImplantation, HalfwayDepthSeedsTwoLayersAndTopAndEmptyColumnsAreOrdinary
     IonImplantation(*top, Doped, 0.f, 0.f).runImplantation();
     EXPECT_EQ(materialAt(*top, 1, 2, 7), Doped) << "the top cell at the volume's top face";
     EXPECT_EQ(materialAt(*top, 1, 2, 6), Silicon);
-}
-
-TEST(DopingEngines, AnEmptyDopableSetChangesNothing) {
-    const EmptiedProcess noDopableMaterials(QStringLiteral("Simple Doping"));
-    auto v = makeVolume(12, 4, 9, cappedSilicon());
-    const auto before = materialsOf(*v);
-    SimpleDoping doping(*v, Doped, 3.f);
-    EXPECT_TRUE(doping.getDopableMaterials().empty());
-    doping.runDoping();
-    IonImplantation(*v, Doped, 2.f, 2.f).runImplantation();
-    EXPECT_EQ(materialsOf(*v), before);
 }
 
 TEST(DopingEngines, EveryThreadCountGivesTheSingleStripResult) {
