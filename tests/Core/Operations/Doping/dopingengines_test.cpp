@@ -37,6 +37,11 @@ TEST(SimpleDoping, DopesOnlyThroughDopableMaterialWithinTheDepth) {
     EXPECT_EQ(materialAt(*v, 10, 1, 4), Silicon) << "not doped from above through the oxide";
     EXPECT_EQ(materialAt(*v, 10, 1, 5), Oxide);
     EXPECT_EQ(materialAt(*v, 2, 1, 5), 0);
+
+    // A depth beyond the volume stops once the front has nowhere left to go.
+    SimpleDoping(*v, Doped, 1.0e9f).runDoping();
+    EXPECT_EQ(materialAt(*v, 10, 1, 0), Doped) << "every silicon cell is reachable";
+    EXPECT_EQ(materialAt(*v, 10, 1, 5), Oxide);
 }
 
 TEST(IonImplantation, WithoutAnnealingOnlyTheLayerAtTheDepthIsDoped) {
