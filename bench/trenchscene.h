@@ -58,19 +58,34 @@ inline double peakMemoryMiB() {
 
 inline void setPoolThreads(int threads) { QThreadPool::globalInstance()->setMaxThreadCount(threads); }
 
+// User and system time of every thread of this process.
+inline double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
 // Times `run` on a fresh trench scene per iteration, with the pool thread count given as the
-// benchmark's argument; the scene is rebuilt outside the timing.
+// benchmark's argument; the scene is rebuilt outside the timing. The CPU time of all threads
+// per run is reported too: on a machine shared with other work, it shows how much a second
+// thread costs when the wall clock cannot.
 template <class Run> void runOnTrench(benchmark::State& state, Run&& run) {
     setPoolThreads(int(state.range(0)));
     static const std::vector<int> materials = trenchMaterials();
     auto volume = trenchScene();
+    double cpuSeconds = 0;
     for (auto _ : state) {
         state.PauseTiming();
         restore(*volume, materials);
         state.ResumeTiming();
+        const double before = processCpuSeconds();
         run(*volume);
+        cpuSeconds += processCpuSeconds() - before;
     }
     state.counters["peak_MiB"] = peakMemoryMiB();
+    state.counters["all_threads_cpu_ms"] =
+        benchmark::Counter(cpuSeconds * 1e3, benchmark::Counter::kAvgIterations);
 }
 
 } // namespace bench
