@@ -18,7 +18,11 @@
 #include "UI/Observers/extractfilmobserver.h"
 #include "UI/Observers/gluesubstrateobserver.h"
 #include "UI/Observers/isotropicprocessobservers.h"
+#include "UI/Observers/photolithographyobserver.h"
+#include "UI/Observers/planarizationobserver.h"
+#include "UI/Observers/simplerieobserver.h"
 #include "UI/Observers/sioxidationobserver.h"
+#include "UI/Observers/spincoatingobserver.h"
 #include "UI/mainwindowpresenter.h"
 
 namespace Ui {
@@ -39,10 +43,14 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerWithObserver<DopingOperation, DopingOptionsObserver>(17);
     registerWithObserver<MooreNeighborhoodDepositionOperation, MooreDepositionObserver>(18);
     registerWithObserver<MooreNeighborhoodEtchingOperation, MooreEtchingObserver>(19);
+    registerWithObserver<PhotolithographyOperation, PhotolithographyObserver>(20);
+    registerWithObserver<PlanarizationOperation, PlanarizationObserver>(22);
+    registerWithObserver<SpinCoatingOperation, SpinCoatingObserver>(23);
     registerWithObserver<SimpleSiOxidationOperation, SiOxidationObserver>(26);
     registerWithObserver<AnisotropicFilmDepositionOperation, CVDObserver>(27);
     registerWithObserver<AtomisticSiWetEtchingOperation, AtomicSiBCAEtchObserver>(28);
     registerWithObserver<ContinousWetEtchOperation, CCAWetEtchingObserver>(29);
+    registerWithObserver<SimpleReactiveIonEtchingOperation, SimpleRIEObserver>(30);
 
     // The save operations retitle their own window; Open keeps its observer in a slot shared
     // by all windows, refilled by each activation, and opens the document in a new window.

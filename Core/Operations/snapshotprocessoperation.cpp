@@ -1,21 +1,10 @@
 #include "Core/Operations/snapshotprocessoperation.h"
 
-#include <map>
-#include <mutex>
-
 namespace Core::Operations {
-
-int SnapshotProcessOperation::nextInstance(const QString& stateKey) {
-    static std::mutex lock;
-    static std::map<QString, int> counters;
-    std::lock_guard<std::mutex> guard(lock);
-    return counters[stateKey]++;
-}
 
 SnapshotProcessOperation::SnapshotProcessOperation(OperationContext& context, const QString& name,
                                                    int id, const QString& stateKey)
-    : VolumeProcessOperation(context, name, id),
-      snapshots(stateKey, nextInstance(stateKey), context) {}
+    : VolumeProcessOperation(context, name, id), snapshots(stateKey, context) {}
 
 void SnapshotProcessOperation::end() {
     if (!target || !isReady()) {
@@ -28,26 +17,19 @@ void SnapshotProcessOperation::end() {
         cancel();
         return;
     }
-    recorded = snapshots.recordBefore(*target);
-    runEngine(*target);
-    recorded = snapshots.recordAfter(*target) && recorded;
+    snapshots.record(*target, [this] { runEngine(*target); });
     finishRun(changesSilicon());
 }
 
 int SnapshotProcessOperation::undo() {
-    if (target && !(recorded && snapshots.undo(*target)))
-        reportLostSnapshot();
+    if (target && !snapshots.undo(*target))
+        message(RunSnapshots::lostMessage());
     return 1;
 }
 
 void SnapshotProcessOperation::redo() {
-    if (target && !(recorded && snapshots.redo(*target)))
-        reportLostSnapshot();
-}
-
-void SnapshotProcessOperation::reportLostSnapshot() const {
-    message(QStringLiteral(": The cells could not be restored because the undo snapshot files "
-                           "could not be written."));
+    if (target && !snapshots.redo(*target))
+        message(RunSnapshots::lostMessage());
 }
 
 } // namespace Core::Operations

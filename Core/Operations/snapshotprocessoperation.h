@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Operations/totalvolumeundoredohelper.h"
+#include "Core/Operations/runsnapshots.h"
 #include "Core/Operations/volumeprocessoperation.h"
 
 namespace Core::Operations {
@@ -12,10 +12,9 @@ public:
     SnapshotProcessOperation(OperationContext& context, const QString& name, int id,
                              const QString& stateKey);
 
-    // Instances are numbered per state key, not per class: processes that share a key (the
-    // two Moore processes, say) would otherwise write records under the same key and number,
-    // and an undo could load the other process's cells.
-    static int nextInstance(const QString& stateKey);
+    static int nextInstance(const QString& stateKey) {
+        return RunSnapshots::nextInstance(stateKey);
+    }
 
     void end() override;
     int undo() override;
@@ -30,10 +29,7 @@ protected:
     virtual bool changesSilicon() const = 0;
 
 private:
-    void reportLostSnapshot() const;
-
-    TotalVolumeUndoRedoHelper snapshots;
-    bool recorded = false;
+    RunSnapshots snapshots;
 };
 
 } // namespace Core::Operations

@@ -5,7 +5,8 @@
 namespace Core::Operations {
 
 AtomisticSiWetEtchingOperation::AtomisticSiWetEtchingOperation(OperationContext& context)
-    : SiWetEtchOperation(context, QStringLiteral("BCA Wet Etch"), number) {}
+    : SiWetEtchOperation(context, QStringLiteral("BCA Wet Etch"), number,
+                         QStringLiteral("BCAWetEtch")) {}
 
 void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                                double depth) {

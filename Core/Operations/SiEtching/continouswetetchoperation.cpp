@@ -5,7 +5,8 @@
 namespace Core::Operations {
 
 ContinousWetEtchOperation::ContinousWetEtchOperation(OperationContext& context)
-    : SiWetEtchOperation(context, QStringLiteral("Continuous Wet Etch"), number) {}
+    : SiWetEtchOperation(context, QStringLiteral("Continuous Wet Etch"), number,
+                         QStringLiteral("ContinuousWetEtch")) {}
 
 void ContinousWetEtchOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth) {
     ContinuosWetEtching engine(volume, depth);

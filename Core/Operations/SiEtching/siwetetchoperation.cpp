@@ -13,8 +13,9 @@ Q_LOGGING_CATEGORY(lcWetEtchOperation, "Core/Operations/SiEtching/siwetetchopera
 
 using Model::Automaton::TotalVolume;
 
-SiWetEtchOperation::SiWetEtchOperation(OperationContext& context, const QString& name, int id)
-    : Operation(name, id), context(context) {}
+SiWetEtchOperation::SiWetEtchOperation(OperationContext& context, const QString& name, int id,
+                                       const QString& stateKey)
+    : ObjectOperation(name, id), context(context), snapshots(stateKey, context) {}
 
 void SiWetEtchOperation::message(const QString& text) const {
     context.consoleInput.writeMessage(name + text);
@@ -108,10 +109,12 @@ void SiWetEtchOperation::end() {
         if (rebuilt)
             qCDebug(lcWetEtchOperation).nospace()
                 << "Time to allocate Si structure " << timer.elapsed();
-        runEngine(*target, depth);
+        snapshots.record(*target, [this] { runEngine(*target, depth); });
     } catch (const std::bad_alloc&) {
-        // Whatever the run left in the lattice cannot be trusted for the next etch.
+        // Whatever the run left in the lattice cannot be trusted for the next etch, and the
+        // cells it half etched go back to how they were.
         context.processHistory.setLatticeRebuildNeeded(volumeId, true);
+        snapshots.rollBack(*target);
         message(QStringLiteral(": Not enough memory to etch this cell volume."));
         cancel();
         return;
@@ -129,6 +132,17 @@ void SiWetEtchOperation::end() {
     message(QStringLiteral(": Operation finished."));
     context.consoleInput.reset();
     context.host.finishCurrentOperation();
+}
+
+int SiWetEtchOperation::undo() {
+    if (target && !snapshots.undo(*target))
+        message(RunSnapshots::lostMessage());
+    return 1;
+}
+
+void SiWetEtchOperation::redo() {
+    if (target && !snapshots.redo(*target))
+        message(RunSnapshots::lostMessage());
 }
 
 } // namespace Core::Operations

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "Core/Operations/operation.h"
+#include "Core/Operations/objectoperation.h"
 #include "Core/Operations/operationcontext.h"
 #include "Core/Operations/processhistory.h"
+#include "Core/Operations/runsnapshots.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Util/iobserver.h"
 
@@ -12,14 +13,18 @@ namespace Core::Operations {
 
 // What both silicon wet etches do around their engine: find the cell volume, ask for the
 // depth through the dialog observer, bring the volume's silicon lattice up to date, run, and
-// report. Not undoable.
-class SiWetEtchOperation : public Operation {
+// report. Undone and redone through the snapshot files; either marks the lattice out of date,
+// so the next etch rebuilds it over the cells it finds.
+class SiWetEtchOperation : public ObjectOperation {
 public:
-    SiWetEtchOperation(OperationContext& context, const QString& name, int id);
+    SiWetEtchOperation(OperationContext& context, const QString& name, int id,
+                       const QString& stateKey);
 
     void step() override;
     void cancel() override;
     void end() override;
+    int undo() override;
+    void redo() override;
 
     void setDepth(double value) {
         depth = value;
@@ -50,6 +55,7 @@ private:
     OperationContext& context;
     std::shared_ptr<Model::Automaton::TotalVolume> target;
     std::shared_ptr<Util::IObserver> observer;
+    RunSnapshots snapshots;
     double depth = 0.0;
     bool volumeSelected = false;
     bool optionsAccepted = false;

@@ -87,7 +87,8 @@ TEST(BCAEtchingDialog, FormAsUsersSeeIt) {
     EXPECT_TRUE(buttons->button(QDialogButtonBox::Cancel));
 }
 
-TEST_F(WetEtchMenuTest, SiWetEtchingRunsFromActivationThroughTheDialog) {
+TEST_F(WetEtchMenuTest, SiWetEtchingRunsFromActivationThroughTheDialogAndUndoes) {
+    const auto before = testing_support::materialsOf(*volume);
     answerNextDialog(true, 1.0);
     presenter->operationActivated(QStringLiteral("28"));
     EXPECT_FALSE(presenter->getContext().currentOperation);
@@ -96,8 +97,15 @@ TEST_F(WetEtchMenuTest, SiWetEtchingRunsFromActivationThroughTheDialog) {
     EXPECT_EQ(testing_support::materialAt(*volume, 3, 3, 3), 0);
     EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
               QStringLiteral("BCA Wet Etch: Operation finished."));
-    // Not undoable.
-    EXPECT_TRUE(presenter->getUndoRedoStack().undoName().isEmpty());
+    EXPECT_EQ(presenter->getUndoRedoStack().undoName(), QStringLiteral("BCA Wet Etch"));
+
+    const auto etched = testing_support::materialsOf(*volume);
+    ASSERT_TRUE(presenter->undo());
+    EXPECT_EQ(testing_support::materialsOf(*volume), before);
+    // The lattice still holds the etched atoms: the next etch must rebuild it.
+    EXPECT_TRUE(presenter->getProcessHistory().isLatticeRebuildNeeded(volume->getId()));
+    presenter->redo();
+    EXPECT_EQ(testing_support::materialsOf(*volume), etched);
 }
 
 TEST_F(WetEtchMenuTest, CancellingTheDialogCancelsTheContinuousEtch) {

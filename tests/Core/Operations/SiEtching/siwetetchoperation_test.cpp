@@ -163,3 +163,32 @@ TEST_F(WetEtchOperationTest, LogsTheTimesOfBuildRunAndRedraw) {
     EXPECT_EQ(all.count(QStringLiteral("Total time to allocate and run ")), 2);
     EXPECT_EQ(all.count(QStringLiteral("Time to build rendered structrure ")), 2);
 }
+
+// Undo and redo replace the cells under the lattice, so the next etch must rebuild it: an etch
+// after an undo gives exactly what the same etch gives on the untouched volume.
+TEST_F(WetEtchOperationTest, UndoAndRedoRestoreTheCellsAndTheNextEtchRebuildsTheLattice) {
+    const auto original = materialsOf(*volume);
+    auto first = etch(1.0);
+    const auto etched = materialsOf(*volume);
+    ASSERT_NE(etched, original);
+
+    EXPECT_EQ(first->undo(), 1);
+    EXPECT_EQ(materialsOf(*volume), original);
+    EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+    first->redo();
+    EXPECT_EQ(materialsOf(*volume), etched);
+    EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+    first->undo();
+
+    auto again = etch(1.0);
+    EXPECT_EQ(materialsOf(*volume), etched);
+    EXPECT_EQ(countMismatches(*volume), 0);
+    etch(1.0);
+    ASSERT_NE(materialsOf(*volume), etched);
+    again->undo();
+    EXPECT_EQ(materialsOf(*volume), original);
+    auto continuous = selected<ContinousWetEtchOperation>();
+    continuous->setDepth(0.25);
+    continuous->end();
+    EXPECT_EQ(countMismatches(*volume), 0) << "the lattice was rebuilt over the restored cells";
+}

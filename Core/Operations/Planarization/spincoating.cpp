@@ -1,0 +1,37 @@
+#include "Core/Operations/Planarization/spincoating.h"
+
+#include "Model/Automaton/cellarrayslock.h"
+
+#include <algorithm>
+
+namespace Core::Operations {
+
+SpinCoating::SpinCoating(Model::Automaton::TotalVolume& volume, int materialId, unsigned height)
+    : volume(volume), materialId(std::uint32_t(materialId)),
+      height(std::min(height, volume.getSizeZ())) {}
+
+void SpinCoating::runSpinCoating() {
+    const Model::Automaton::CellArraysLock cells(volume);
+    current = cells.current();
+    next = cells.next();
+    StripPartition(volume.getSizeX()).runPass([this](const Strip& strip) {
+        runPartialSpinCoating(strip);
+    });
+}
+
+void SpinCoating::runPartialSpinCoating(const Strip& strip) {
+    const unsigned sizeY = volume.getSizeY();
+    for (unsigned x = strip.begin; x < strip.end; ++x) {
+        for (unsigned y = 0; y < sizeY; ++y) {
+            const Model::Automaton::CellIndex column = volume.index(x, y, 0);
+            for (Model::Automaton::CellIndex i = column; i < column + height; ++i) {
+                if (current[i].material == 0) {
+                    current[i].material = materialId;
+                    next[i].material = materialId;
+                }
+            }
+        }
+    }
+}
+
+} // namespace Core::Operations

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Core/Operations/strips.h"
+#include "Model/Automaton/totalvolume.h"
+
+namespace Core::Operations {
+
+// Pours a material in like a liquid that levels out: every empty cell below the height is
+// filled, enclosed voids and cavities under overhangs included; no material is replaced.
+class SpinCoating {
+public:
+    // A height above sizeZ means sizeZ.
+    SpinCoating(Model::Automaton::TotalVolume& volume, int materialId, unsigned height);
+
+    void runSpinCoating();
+
+private:
+    void runPartialSpinCoating(const Strip& strip);
+
+    Model::Automaton::TotalVolume& volume;
+    std::uint32_t materialId;
+    unsigned height;
+    Model::Automaton::Voxel* current = nullptr;
+    Model::Automaton::Voxel* next = nullptr;
+};
+
+} // namespace Core::Operations

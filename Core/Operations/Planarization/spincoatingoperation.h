@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Core/Operations/snapshotprocessoperation.h"
+
+namespace Core::Operations {
+
+// Menu action "Pour Material": fills every empty cell below a height with a material.
+class SpinCoatingOperation : public SnapshotProcessOperation {
+public:
+    static constexpr int number = 23;
+
+    explicit SpinCoatingOperation(OperationContext& context);
+
+    void setMaterialId(int value) {
+        materialId = value;
+        materialSet = true;
+    }
+    void setDepositionHeight(int value) {
+        height = value;
+        heightSet = true;
+    }
+
+protected:
+    bool isReady() const override { return heightSet && materialSet; }
+    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    // It only fills empty cells.
+    bool changesSilicon() const override { return false; }
+
+private:
+    int materialId = 0;
+    int height = 0;
+    bool materialSet = false;
+    bool heightSet = false;
+};
+
+} // namespace Core::Operations

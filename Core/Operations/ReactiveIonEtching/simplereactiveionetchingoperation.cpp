@@ -1,0 +1,13 @@
+#include "Core/Operations/ReactiveIonEtching/simplereactiveionetchingoperation.h"
+
+namespace Core::Operations {
+
+SimpleReactiveIonEtchingOperation::SimpleReactiveIonEtchingOperation(OperationContext& context)
+    : SnapshotProcessOperation(context, QStringLiteral("Simple RIE"), number,
+                               QStringLiteral("SimpleRIE")) {}
+
+void SimpleReactiveIonEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
+    SimpleReactiveIonEtching(volume, material, int(depth), directions).runEtching();
+}
+
+} // namespace Core::Operations

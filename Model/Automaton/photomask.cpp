@@ -1,0 +1,59 @@
+#include "Model/Automaton/photomask.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QLoggingCategory>
+
+namespace Model::Automaton {
+
+namespace {
+Q_LOGGING_CATEGORY(lcPhotoMask, "Model/Automaton/photomask", QtInfoMsg)
+
+bool isAffordable(const QSize& size) {
+    return size.width() > 0 && size.height() > 0 &&
+           std::uint64_t(size.width()) * std::uint64_t(size.height()) <= PhotoMask::maximumPixels;
+}
+} // namespace
+
+PhotoMask PhotoMask::fromImage(const QImage& image) {
+    PhotoMask mask;
+    if (image.isNull())
+        return mask;
+    // Compare colours as stored, not premultiplied and not through a palette.
+    const QImage pixels =
+        image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+            ? image
+            : image.convertToFormat(QImage::Format_ARGB32);
+    mask.width = unsigned(pixels.width());
+    mask.height = unsigned(pixels.height());
+    mask.bits.assign(std::size_t(mask.width) * mask.height, false);
+    for (unsigned row = 0; row < mask.height; ++row) {
+        const auto* line = reinterpret_cast<const QRgb*>(pixels.constScanLine(int(row)));
+        const unsigned y = mask.height - 1 - row;
+        for (unsigned x = 0; x < mask.width; ++x) {
+            const QRgb rgb = line[x] & 0xffffffu;
+            if (rgb == 0x000000u || rgb == 0xff0000u)
+                mask.bits[std::size_t(x) * mask.height + y] = true;
+        }
+    }
+    return mask;
+}
+
+bool PhotoMask::load(const QString& path, PhotoMask& mask) {
+    QImageReader reader(path);
+    // The size comes from the file's header, so a huge image is refused before it is decoded.
+    if (!reader.canRead() || (reader.size().isValid() && !isAffordable(reader.size()))) {
+        qCDebug(lcPhotoMask) << "Cannot use" << path << "as a mask:" << reader.errorString()
+                             << reader.size();
+        return false;
+    }
+    const QImage image = reader.read();
+    if (image.isNull() || !isAffordable(image.size())) {
+        qCDebug(lcPhotoMask) << "Cannot read" << path << "as a mask:" << reader.errorString();
+        return false;
+    }
+    mask = fromImage(image);
+    return true;
+}
+
+} // namespace Model::Automaton

@@ -1,0 +1,23 @@
+#include "UI/Observers/planarizationobserver.h"
+
+#include "UI/Operations/planarizationoptionsdialog.h"
+
+namespace Ui::Observers {
+
+void PlanarizationObserver::update() {
+    const auto op = operation();
+    if (!op)
+        return;
+    Ui::Operations::PlanarizationOptionsDialog dialog(parentWidget());
+    const auto target = op->getTarget();
+    dialog.limitToVolumeHeight(target ? int(target->getSizeZ()) : 0);
+    if (dialog.exec() != QDialog::Accepted) {
+        op->cancel();
+        return;
+    }
+    op->setMaximumHeight(dialog.maximumHeight());
+    op->setMinimumHeight(dialog.minimumHeight());
+    op->end();
+}
+
+} // namespace Ui::Observers

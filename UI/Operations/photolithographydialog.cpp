@@ -1,0 +1,99 @@
+#include "UI/Operations/photolithographydialog.h"
+
+#include "Core/Operations/iuserprompts.h"
+#include "Model/Materials/materialfactory.h"
+#include "UI/Operations/materialcombobox.h"
+#include "ui_photolithographydialog.h"
+
+#include <QDir>
+
+namespace Ui::Operations {
+
+namespace {
+QString& sharedStartingPath() {
+    static QString path = QDir::homePath();
+    return path;
+}
+} // namespace
+
+PhotolithographyDialog::PhotolithographyDialog(Core::Operations::IUserPrompts& prompts,
+                                               QWidget* parent)
+    : QDialog(parent), form(std::make_unique<Ui::PhotolithographyBaseDialog>()), prompts(prompts) {
+    form->setupUi(this);
+    fillMaterialCombo(form->cbxFilm,
+                      Model::Materials::MaterialFactory::getInstance()->getMaterials());
+    top.edit = form->lieTopMask;
+    top.loadFailure = QStringLiteral("Top Mask file not found!<br/>Please verify the filename is "
+                                     "correct and you have the correct permissions.");
+    top.changed = &PhotolithographyDialog::topMaskChanged;
+    bottom.edit = form->lieBottomMask;
+    bottom.loadFailure =
+        QStringLiteral("Bottom mask not found error!<br/>Please verify if the "
+                       "filename is correct and you have the correct permissions.");
+    bottom.changed = &PhotolithographyDialog::bottomMaskChanged;
+}
+
+PhotolithographyDialog::~PhotolithographyDialog() = default;
+
+QString PhotolithographyDialog::startingPath() {
+    return sharedStartingPath();
+}
+
+int PhotolithographyDialog::materialId() const {
+    return selectedMaterialId(form->cbxFilm);
+}
+
+void PhotolithographyDialog::browse(Side& side) {
+    const QString chosen =
+        prompts.chooseOpenFileIn(QStringLiteral("Choose Mask File"), sharedStartingPath(),
+                                 QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
+    if (chosen.isEmpty())
+        return;
+    side.edit->setText(chosen);
+    sharedStartingPath() = chosen;
+}
+
+void PhotolithographyDialog::apply(Side& side) {
+    const QString path = side.edit->text();
+    Model::Automaton::PhotoMask loaded;
+    if (!Model::Automaton::PhotoMask::load(path, loaded)) {
+        prompts.showMessage(Core::Operations::IUserPrompts::Icon::Warning,
+                            QStringLiteral("File Error"), side.loadFailure);
+        return;
+    }
+    side.mask = std::move(loaded);
+    side.file = path;
+    emit(this->*side.changed)(side.mask);
+}
+
+void PhotolithographyDialog::remove(Side& side) {
+    side.mask = Model::Automaton::PhotoMask();
+    side.file.clear();
+    emit(this->*side.changed)(side.mask);
+}
+
+void PhotolithographyDialog::on_tbtTopMask_clicked() {
+    browse(top);
+}
+
+void PhotolithographyDialog::on_btnApplyTopMask_clicked() {
+    apply(top);
+}
+
+void PhotolithographyDialog::on_btnRemoveTopMask_clicked() {
+    remove(top);
+}
+
+void PhotolithographyDialog::on_tbtBottomMask_clicked() {
+    browse(bottom);
+}
+
+void PhotolithographyDialog::on_btnApplyBottomMask_clicked() {
+    apply(bottom);
+}
+
+void PhotolithographyDialog::on_btnRemoveBottomMask_clicked() {
+    remove(bottom);
+}
+
+} // namespace Ui::Operations

@@ -1,0 +1,148 @@
+#include "Model/Automaton/photomask.h"
+#include "support/mutations.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using Model::Automaton::PhotoMask;
+
+namespace {
+
+bool bit(const PhotoMask& mask, unsigned x, unsigned y) {
+    return mask.bits[std::size_t(x) * mask.height + y];
+}
+
+// A 3 x 2 image, pixel (column, image row): the bottom row is black, red, dark grey; the top
+// row white, translucent black, almost red.
+QImage sampleImage(QImage::Format format) {
+    QImage image(3, 2, QImage::Format_ARGB32);
+    image.setPixel(0, 1, qRgb(0, 0, 0));
+    image.setPixel(1, 1, qRgb(255, 0, 0));
+    image.setPixel(2, 1, qRgb(1, 1, 1));
+    image.setPixel(0, 0, qRgb(255, 255, 255));
+    image.setPixel(1, 0, qRgba(0, 0, 0, 40));
+    image.setPixel(2, 0, qRgb(254, 0, 0));
+    if (format == QImage::Format_Indexed8) {
+        // A palette of exactly these colours, so that nothing is dithered.
+        QVector<QRgb> palette;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                palette << image.pixel(x, y);
+        return image.convertToFormat(format, palette);
+    }
+    return image.convertToFormat(format);
+}
+
+// A bitmap header that claims a huge image and holds no pixels.
+QByteArray hugeBitmapHeader(qint32 width, qint32 height) {
+    QByteArray bytes(54, '\0');
+    auto put32 = [&bytes](int at, qint32 value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = char((value >> (8 * i)) & 0xff);
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, 54);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, height);
+    bytes[26] = 1;  // planes
+    bytes[28] = 24; // bits per pixel
+    return bytes;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+TEST(PhotoMask, OnlyPureBlackAndPureRedAreOpaqueAndImageRowsRunFromTheBottom) {
+    for (const QImage::Format format :
+         {QImage::Format_ARGB32, QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied,
+          QImage::Format_RGB888, QImage::Format_Indexed8}) {
+        const PhotoMask mask = PhotoMask::fromImage(sampleImage(format));
+        ASSERT_EQ(mask.width, 3u) << format;
+        ASSERT_EQ(mask.height, 2u);
+        ASSERT_EQ(mask.bits.size(), 6u);
+        EXPECT_TRUE(mask.isConsistent());
+        // Mask row 0 is the image's bottom row; bit index x * height + y.
+        EXPECT_TRUE(bit(mask, 0, 0)) << "black, bottom-left pixel covers column (0, 0)";
+        EXPECT_TRUE(bit(mask, 1, 0)) << "red";
+        EXPECT_FALSE(bit(mask, 2, 0)) << "dark grey";
+        EXPECT_FALSE(bit(mask, 0, 1)) << "white";
+        EXPECT_FALSE(bit(mask, 2, 1)) << "almost red";
+        EXPECT_EQ(mask.bits[2], bit(mask, 1, 0));
+        EXPECT_TRUE(bit(mask, 1, 1)) << "alpha is ignored";
+    }
+    EXPECT_EQ(PhotoMask::fromImage(QImage()), PhotoMask());
+}
+
+TEST(PhotoMask, LoadReadsImageFilesAndRefusesEverythingElse) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString png = dir.filePath(QStringLiteral("mask.png"));
+    ASSERT_TRUE(sampleImage(QImage::Format_RGB32).save(png));
+    const QString bmp = dir.filePath(QStringLiteral("mask.bmp"));
+    ASSERT_TRUE(sampleImage(QImage::Format_RGB32).save(bmp));
+
+    PhotoMask mask;
+    ASSERT_TRUE(PhotoMask::load(png, mask));
+    EXPECT_EQ(mask, PhotoMask::fromImage(sampleImage(QImage::Format_RGB32)));
+    PhotoMask fromBitmap;
+    ASSERT_TRUE(PhotoMask::load(bmp, fromBitmap));
+    EXPECT_EQ(fromBitmap, mask);
+
+    const QString text = dir.filePath(QStringLiteral("notes.png"));
+    ASSERT_TRUE(writeFile(text, "not an image at all"));
+    const QString empty = dir.filePath(QStringLiteral("empty.png"));
+    ASSERT_TRUE(writeFile(empty, QByteArray()));
+    const QString huge = dir.filePath(QStringLiteral("huge.bmp"));
+    ASSERT_TRUE(writeFile(huge, hugeBitmapHeader(100000, 100000)));
+    const QString unreadable = dir.filePath(QStringLiteral("locked.png"));
+    ASSERT_TRUE(QFile::copy(png, unreadable));
+    QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
+
+    const PhotoMask kept = mask;
+    for (const QString& path :
+         {dir.filePath(QStringLiteral("missing.png")), text, empty, huge, dir.path(), QString()}) {
+        EXPECT_FALSE(PhotoMask::load(path, mask)) << path.toStdString();
+        EXPECT_EQ(mask, kept) << "a refused file leaves the mask as it was";
+    }
+    // Root reads every file whatever its permissions; everyone else is refused.
+    QFile probe(unreadable);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        EXPECT_FALSE(PhotoMask::load(unreadable, mask));
+    }
+}
+
+TEST(PhotoMask, DamagedImageFilesNeverCrashAndLoadOnlyConsistentMasks) {
+    QByteArray original;
+    QBuffer buffer(&original);
+    buffer.open(QIODevice::WriteOnly);
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int x = 0; x < 40; x += 3)
+        image.setPixel(x, x % 30, qRgb(0, 0, 0));
+    ASSERT_TRUE(image.save(&buffer, "PNG"));
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("damaged.png"));
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.warning=false"));
+    testing_support::FileMutator mutator(original);
+    for (int copy = 0; copy < testing_support::FileMutator::copies(200); ++copy) {
+        ASSERT_TRUE(writeFile(path, mutator.next()));
+        PhotoMask mask;
+        if (PhotoMask::load(path, mask)) {
+            EXPECT_TRUE(mask.isConsistent()) << "copy " << copy;
+            EXPECT_LE(std::uint64_t(mask.width) * mask.height, PhotoMask::maximumPixels);
+        }
+    }
+    QLoggingCategory::setFilterRules(QString());
+}
