@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 
 #include <cstdint>
@@ -40,3 +41,6 @@ struct PhotoMask {
 };
 
 } // namespace Model::Automaton
+
+// Masks travel in signals from the dialogs that choose them.
+Q_DECLARE_METATYPE(Model::Automaton::PhotoMask)

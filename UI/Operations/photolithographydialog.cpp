@@ -19,6 +19,7 @@ QString& sharedStartingPath() {
 PhotolithographyDialog::PhotolithographyDialog(Core::Operations::IUserPrompts& prompts,
                                                QWidget* parent)
     : QDialog(parent), form(std::make_unique<Ui::PhotolithographyBaseDialog>()), prompts(prompts) {
+    qRegisterMetaType<Model::Automaton::PhotoMask>();
     form->setupUi(this);
     fillMaterialCombo(form->cbxFilm,
                       Model::Materials::MaterialFactory::getInstance()->getMaterials());

@@ -7,8 +7,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -152,4 +156,98 @@ TEST(ProcessFlow, DopeImplantOxidizeDepositAndUndoFromTheMenus) {
         action(shown.window, "actionRedo")->trigger();
         EXPECT_EQ(testing_support::materialsOf(*volume), states[i]) << "redo to " << i;
     }
+}
+
+// Patterning a substrate from the menus: pour resist, develop it through a checkerboard top
+// mask, etch the silicon through the openings, planarize; each state differs in the view, and
+// undo walks back to the bare substrate and redo forward to the end, cell for cell.
+TEST(ProcessFlow, LithographyRieAndPlanarizationUndoAndRedoFromTheMenus) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    shown.view->setShowAxis(false);
+
+    acceptNextDialog([](QDialog& dialog) {
+        dialog.findChild<QSpinBox*>(QStringLiteral("sbxTotalWidth"))->setValue(24);
+        dialog.findChild<QSpinBox*>(QStringLiteral("sbxTotalLength"))->setValue(24);
+        dialog.findChild<QSpinBox*>(QStringLiteral("sbxTotalHeight"))->setValue(16);
+        dialog.findChild<QSpinBox*>(QStringLiteral("sbxSubsHeight"))->setValue(8);
+    });
+    action(shown.window, "actionCreate_Substrate")->trigger();
+    auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(
+        presenter->getDocument()->getObjects().at(0));
+    ASSERT_TRUE(volume);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage mask(24, 24, QImage::Format_RGB32);
+    for (int x = 0; x < 24; ++x)
+        for (int y = 0; y < 24; ++y)
+            mask.setPixel(x, y, (x / 6 + y / 6) % 2 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    shown.prompts->fileAnswer = dir.filePath(QStringLiteral("checkerboard.png"));
+    ASSERT_TRUE(mask.save(shown.prompts->fileAnswer));
+
+    constexpr int Resist = 5;
+    const auto run = [&](const char* actionName, std::function<void(QDialog&)> adjust) {
+        action(shown.window, actionName)->trigger();
+        presenter->getSelection().toggle(volume);
+        acceptNextDialog(std::move(adjust));
+        presenter->enterPressed();
+    };
+    std::vector<std::vector<int>> states{testing_support::materialsOf(*volume)};
+    std::vector<QImage> views{shown.view->grabScene()};
+    const auto remember = [&] {
+        states.push_back(testing_support::materialsOf(*volume));
+        views.push_back(shown.view->grabScene());
+    };
+
+    run("actionSpin_Coating", [](QDialog& dialog) {
+        chooseMaterial(dialog, Resist);
+        dialog.findChild<QSpinBox*>(QStringLiteral("sbxDepositionHeight"))->setValue(11);
+    });
+    remember();
+    QImage withMask;
+    run("actionPhotolithography", [&](QDialog& dialog) {
+        auto* films = dialog.findChild<QComboBox*>(QStringLiteral("cbxFilm"));
+        films->setCurrentIndex(films->findData(Resist));
+        dialog.findChild<QToolButton*>(QStringLiteral("tbtTopMask"))->click();
+        dialog.findChild<QPushButton*>(QStringLiteral("btnApplyTopMask"))->click();
+        withMask = shown.view->grabScene();
+    });
+    remember();
+    EXPECT_GT(gui_support::countDifferent(views[1], withMask), 50) << "the mask shows at once";
+    run("actionSimple_RIE", [](QDialog& dialog) {
+        chooseMaterial(dialog, 1);
+        dialog.findChild<QSpinBox*>(QStringLiteral("sbxEtchDepth"))->setValue(3);
+    });
+    remember();
+    run("actionPlanarization", [](QDialog& dialog) {
+        dialog.findChild<QSpinBox*>(QStringLiteral("sbxMaximumHeight"))->setValue(10);
+        dialog.findChild<QSpinBox*>(QStringLiteral("sbxMinimumHeight"))->setValue(2);
+    });
+    remember();
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Planarization"));
+
+    // Image rows run from the top, cell rows from the bottom: column (2, 2) lies under image
+    // row 21, a black square, where the resist stays and shields the silicon; column (8, 2)
+    // under a white one, where both go.
+    EXPECT_EQ(testing_support::materialAt(*volume, 2, 2, 9), Resist);
+    EXPECT_EQ(testing_support::materialAt(*volume, 2, 2, 7), 1);
+    EXPECT_EQ(testing_support::materialAt(*volume, 8, 2, 9), 0);
+    EXPECT_EQ(testing_support::materialAt(*volume, 8, 2, 5), 0);
+    EXPECT_EQ(testing_support::materialAt(*volume, 8, 2, 4), 1);
+    for (std::size_t i = 1; i < views.size(); ++i)
+        EXPECT_GT(gui_support::countDifferent(views[i - 1], views[i]), 0) << "step " << i;
+
+    for (std::size_t i = states.size() - 1; i-- > 0;) {
+        action(shown.window, "actionUndo")->trigger();
+        EXPECT_EQ(testing_support::materialsOf(*volume), states[i]) << "undo to state " << i;
+        EXPECT_EQ(gui_support::countDifferent(shown.view->grabScene(), views[i]), 0) << i;
+    }
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Create Substrate"));
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        action(shown.window, "actionRedo")->trigger();
+        EXPECT_EQ(testing_support::materialsOf(*volume), states[i]) << "redo to state " << i;
+    }
+    EXPECT_FALSE(action(shown.window, "actionRedo")->isEnabled());
 }
