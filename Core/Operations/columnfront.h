@@ -22,10 +22,9 @@ namespace Core::Operations {
 //   bool openFromBelow(CellIndex column)    whether it is etched upwards from one below.
 // The volume's own top and bottom faces are never openings.
 //
-// Nothing moves sideways, so every cell a strip queues lies in a column of the same strip:
-// a step is one pass with no hand-over between strips, and within a strip it reads the
-// current array before it copies anything back. Any thread count gives the single-strip
-// result.
+// Nothing moves sideways, so every cell a strip reads, writes or queues lies in a column of
+// the same strip: a step is one pass with no hand-over between strips, and any thread count
+// gives the single-strip result. Emptied cells are written to both arrays at once.
 template <class Rule> class ColumnFront {
 public:
     using CellIndex = Model::Automaton::CellIndex;
@@ -83,9 +82,14 @@ private:
         std::vector<CellIndex>& nextFront = queued[k];
         nextFront.clear();
         const std::uint32_t material = rule.material();
+        // The front is in ascending order, so when a cell is emptied here the cell above it
+        // is still read as it was when the step began. The cell below may already be empty,
+        // but then it was on this front too and queuing it again would change nothing: a step
+        // removes exactly the cells of its front, as if every read came before every write.
         for (const CellIndex c : front) {
             if (current[c].material != material)
                 continue;
+            current[c].material = 0;
             next[c].material = 0;
             const CellIndex column = c / sizeZ;
             const unsigned z = unsigned(c % sizeZ);
@@ -98,8 +102,6 @@ private:
         // Two front cells with one cell of the material between them both queue it.
         std::sort(nextFront.begin(), nextFront.end());
         nextFront.erase(std::unique(nextFront.begin(), nextFront.end()), nextFront.end());
-        for (const CellIndex c : front)
-            current[c].material = next[c].material;
         front.swap(nextFront);
     }
 
