@@ -3,6 +3,7 @@
 #include "Core/Operations/operation.h"
 #include "Util/iobserver.h"
 
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -22,6 +23,18 @@ protected:
         return std::dynamic_pointer_cast<Op>(currentOperation);
     }
     QWidget* parentWidget() const { return parent; }
+
+    // Shows `dialog` modally. OK passes its values on through `accept` and ends the operation;
+    // Cancel cancels it.
+    template <class Dialog, class Accept>
+    static void acceptOrCancel(Dialog& dialog, const std::shared_ptr<Op>& op, Accept&& accept) {
+        if (dialog.exec() != QDialog::Accepted) {
+            op->cancel();
+            return;
+        }
+        accept();
+        op->end();
+    }
 
 private:
     Core::Operations::OperationPtr& currentOperation;

@@ -11,23 +11,18 @@ void PhotolithographyObserver::update() {
     const auto op = operation();
     if (!op)
         return;
+    const auto showTop = [&op](const PhotoMask& m) { op->setTopMask(m.bits, m.width, m.height); };
+    const auto showBottom = [&op](const PhotoMask& m) {
+        op->setBottomMask(m.bits, m.width, m.height);
+    };
     PhotolithographyDialog dialog(op->getPrompts(), parentWidget());
-    QObject::connect(
-        &dialog, &PhotolithographyDialog::topMaskChanged,
-        [&op](const PhotoMask& mask) { op->setTopMask(mask.bits, mask.width, mask.height); });
-    QObject::connect(
-        &dialog, &PhotolithographyDialog::bottomMaskChanged,
-        [&op](const PhotoMask& mask) { op->setBottomMask(mask.bits, mask.width, mask.height); });
-    if (dialog.exec() != QDialog::Accepted) {
-        op->cancel();
-        return;
-    }
-    op->setResistMaterialId(dialog.materialId());
-    const PhotoMask& bottom = dialog.bottomMask();
-    op->setBottomMask(bottom.bits, bottom.width, bottom.height);
-    const PhotoMask& top = dialog.topMask();
-    op->setTopMask(top.bits, top.width, top.height);
-    op->end();
+    QObject::connect(&dialog, &PhotolithographyDialog::topMaskChanged, showTop);
+    QObject::connect(&dialog, &PhotolithographyDialog::bottomMaskChanged, showBottom);
+    acceptOrCancel(dialog, op, [&] {
+        op->setResistMaterialId(dialog.materialId());
+        showBottom(dialog.bottomMask());
+        showTop(dialog.topMask());
+    });
 }
 
 } // namespace Ui::Observers

@@ -11,13 +11,10 @@ void PlanarizationObserver::update() {
     Ui::Operations::PlanarizationOptionsDialog dialog(parentWidget());
     const auto target = op->getTarget();
     dialog.limitToVolumeHeight(target ? int(target->getSizeZ()) : 0);
-    if (dialog.exec() != QDialog::Accepted) {
-        op->cancel();
-        return;
-    }
-    op->setMaximumHeight(dialog.maximumHeight());
-    op->setMinimumHeight(dialog.minimumHeight());
-    op->end();
+    acceptOrCancel(dialog, op, [&] {
+        op->setMaximumHeight(dialog.maximumHeight());
+        op->setMinimumHeight(dialog.minimumHeight());
+    });
 }
 
 } // namespace Ui::Observers

@@ -9,15 +9,12 @@ void SimpleRIEObserver::update() {
     if (!op)
         return;
     Ui::Operations::SimpleRIEDialog dialog(parentWidget());
-    if (dialog.exec() != QDialog::Accepted) {
-        op->cancel();
-        return;
-    }
-    op->setDepth(dialog.depth());
-    op->setMaterial(dialog.materialId());
-    op->setEtchFromBelow(dialog.etchFromBelow());
-    op->setEtchFromTop(dialog.etchFromTop());
-    op->end();
+    acceptOrCancel(dialog, op, [&] {
+        op->setDepth(dialog.depth());
+        op->setMaterial(dialog.materialId());
+        op->setEtchFromBelow(dialog.etchFromBelow());
+        op->setEtchFromTop(dialog.etchFromTop());
+    });
 }
 
 } // namespace Ui::Observers

@@ -11,13 +11,10 @@ void SpinCoatingObserver::update() {
     Ui::Operations::SpinCoatingOptionsDialog dialog(parentWidget());
     const auto target = op->getTarget();
     dialog.limitToVolumeHeight(target ? int(target->getSizeZ()) : 0);
-    if (dialog.exec() != QDialog::Accepted) {
-        op->cancel();
-        return;
-    }
-    op->setMaterialId(dialog.materialId());
-    op->setDepositionHeight(dialog.depositionHeight());
-    op->end();
+    acceptOrCancel(dialog, op, [&] {
+        op->setMaterialId(dialog.materialId());
+        op->setDepositionHeight(dialog.depositionHeight());
+    });
 }
 
 } // namespace Ui::Observers
