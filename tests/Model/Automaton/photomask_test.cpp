@@ -36,20 +36,15 @@ QImage sampleImage(QImage::Format format) {
     return image.convertToFormat(format);
 }
 
-// A bitmap header that claims a huge image and holds no pixels.
-QByteArray hugeBitmapHeader(qint32 width, qint32 height) {
+// A bitmap header that claims a width x height image and holds no pixels.
+QByteArray bitmapHeader(qint32 width, qint32 height) {
     QByteArray bytes(54, '\0');
-    auto put32 = [&bytes](int at, qint32 value) {
+    const qint32 fields[][2] = {{2, 54}, {10, 54}, {14, 40}, {18, width}, {22, height}};
+    for (const auto& [at, value] : fields)
         for (int i = 0; i < 4; ++i)
             bytes[at + i] = char((value >> (8 * i)) & 0xff);
-    };
     bytes[0] = 'B';
     bytes[1] = 'M';
-    put32(2, 54);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, width);
-    put32(22, height);
     bytes[26] = 1;  // planes
     bytes[28] = 24; // bits per pixel
     return bytes;
@@ -69,15 +64,13 @@ TEST(PhotoMask, OnlyPureBlackAndPureRedAreOpaqueAndImageRowsRunFromTheBottom) {
         const PhotoMask mask = PhotoMask::fromImage(sampleImage(format));
         ASSERT_EQ(mask.width, 3u) << format;
         ASSERT_EQ(mask.height, 2u);
-        ASSERT_EQ(mask.bits.size(), 6u);
-        EXPECT_TRUE(mask.isConsistent());
+        ASSERT_TRUE(mask.isConsistent());
         // Mask row 0 is the image's bottom row; bit index x * height + y.
         EXPECT_TRUE(bit(mask, 0, 0)) << "black, bottom-left pixel covers column (0, 0)";
         EXPECT_TRUE(bit(mask, 1, 0)) << "red";
         EXPECT_FALSE(bit(mask, 2, 0)) << "dark grey";
         EXPECT_FALSE(bit(mask, 0, 1)) << "white";
         EXPECT_FALSE(bit(mask, 2, 1)) << "almost red";
-        EXPECT_EQ(mask.bits[2], bit(mask, 1, 0));
         EXPECT_TRUE(bit(mask, 1, 1)) << "alpha is ignored";
     }
     EXPECT_EQ(PhotoMask::fromImage(QImage()), PhotoMask());
@@ -103,21 +96,12 @@ TEST(PhotoMask, LoadReadsImageFilesAndRefusesEverythingElse) {
     const QString empty = dir.filePath(QStringLiteral("empty.png"));
     ASSERT_TRUE(writeFile(empty, QByteArray()));
     const QString huge = dir.filePath(QStringLiteral("huge.bmp"));
-    ASSERT_TRUE(writeFile(huge, hugeBitmapHeader(100000, 100000)));
-    const QString unreadable = dir.filePath(QStringLiteral("locked.png"));
-    ASSERT_TRUE(QFile::copy(png, unreadable));
-    QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
-
+    ASSERT_TRUE(writeFile(huge, bitmapHeader(100000, 100000)));
     const PhotoMask kept = mask;
     for (const QString& path :
          {dir.filePath(QStringLiteral("missing.png")), text, empty, huge, dir.path(), QString()}) {
         EXPECT_FALSE(PhotoMask::load(path, mask)) << path.toStdString();
         EXPECT_EQ(mask, kept) << "a refused file leaves the mask as it was";
-    }
-    // Root reads every file whatever its permissions; everyone else is refused.
-    QFile probe(unreadable);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        EXPECT_FALSE(PhotoMask::load(unreadable, mask));
     }
 }
 

@@ -216,6 +216,9 @@ TEST(ProcessFlow, LithographyRieAndPlanarizationUndoAndRedoFromTheMenus) {
     });
     remember();
     EXPECT_GT(gui_support::countDifferent(views[1], withMask), 50) << "the mask shows at once";
+    int maskWidth = -1, maskHeight = -1;
+    volume->getTopMaskSize(maskWidth, maskHeight);
+    EXPECT_EQ(maskWidth, 0) << "and is taken off with the finished step";
     run("actionSimple_RIE", [](QDialog& dialog) {
         chooseMaterial(dialog, 1);
         dialog.findChild<QSpinBox*>(QStringLiteral("sbxEtchDepth"))->setValue(3);
@@ -239,8 +242,11 @@ TEST(ProcessFlow, LithographyRieAndPlanarizationUndoAndRedoFromTheMenus) {
     for (std::size_t i = 1; i < views.size(); ++i)
         EXPECT_GT(gui_support::countDifferent(views[i - 1], views[i]), 0) << "step " << i;
 
+    auto& history = presenter->getProcessHistory();
     for (std::size_t i = states.size() - 1; i-- > 0;) {
+        history.setLatticeRebuildNeeded(volume->getId(), false);
         action(shown.window, "actionUndo")->trigger();
+        EXPECT_TRUE(history.isLatticeRebuildNeeded(volume->getId())) << "cells under it replaced";
         EXPECT_EQ(testing_support::materialsOf(*volume), states[i]) << "undo to state " << i;
         EXPECT_EQ(gui_support::countDifferent(shown.view->grabScene(), views[i]), 0) << i;
     }

@@ -1,5 +1,5 @@
 #include "Core/Operations/Photolithography/photolithography.h"
-#include "support/scenes.h"
+#include "support/columnscenes.h"
 
 #include <gtest/gtest.h>
 
@@ -8,20 +8,13 @@ using namespace testing_support;
 
 namespace {
 
-constexpr int Silicon = 1, Oxide = 2, Resist = 5, Negative = Photolithography::negativeResist;
+constexpr int Resist = 5, Negative = Photolithography::negativeResist;
 
 struct Mask {
     std::vector<bool> bits;
     unsigned width = 0;
     unsigned height = 0;
 };
-
-void develop(Model::Automaton::TotalVolume& volume, int resist, const Mask& top = {},
-             const Mask& bottom = {}) {
-    Photolithography(volume, resist, bottom.bits, bottom.width, bottom.height, top.bits, top.width,
-                     top.height)
-        .runDevelopment();
-}
 
 // Opaque where `opaque(x, y)`, in the mask bit order x * height + y.
 Mask maskOf(unsigned width, unsigned height,
@@ -33,125 +26,94 @@ Mask maskOf(unsigned width, unsigned height,
     return mask;
 }
 
-// One column per case, along x, each 8 cells high ('.' empty, 'S' silicon, 'O' oxide, 'R'
-// the resist), written from z = 0 upwards.
-const char* const columns[] = {
-    "SSRR....", // 0: open above: dissolved
-    "SSRRO...", // 1: covered by oxide: stays
-    "RRSS....", // 2: on the bottom face, silicon above: stays
-    "SSSSRRRR", // 3: up to the top face, which is no opening: stays
-    ".RRORRS.", // 4: interrupted: only the run touching the empty cell below goes
-    "SR.R.RR.", // 5: three runs, each touching empty space
-};
-
-std::shared_ptr<Model::Automaton::TotalVolume> columnScene(int resist) {
-    return makeVolume(6, 2, 8, [resist](int x, int, int z) {
-        switch (columns[x][z]) {
-        case 'S':
-            return Silicon;
-        case 'O':
-            return Oxide;
-        case 'R':
-            return resist;
-        default:
-            return 0;
-        }
-    });
+void develop(Model::Automaton::TotalVolume& volume, int resist, const Mask& top = {},
+             const Mask& bottom = {}) {
+    Photolithography(volume, resist, bottom.bits, bottom.width, bottom.height, top.bits, top.width,
+                     top.height)
+        .runDevelopment();
 }
 
-// What each column holds after development from both sides.
-const char* const developed[] = {"SS......", "SSRRO...", "RRSS....",
-                                 "SSSSRRRR", "...ORRS.", "S......."};
+// Which columns (x, y) still hold resist at height z.
+std::vector<bool> resistLeft(Model::Automaton::TotalVolume& volume, int z) {
+    std::vector<bool> left;
+    for (int x = 0; x < int(volume.getSizeX()); ++x)
+        for (int y = 0; y < int(volume.getSizeY()); ++y)
+            left.push_back(materialAt(volume, x, y, z) != 0);
+    return left;
+}
 
 } // namespace
 
-TEST(Photolithography, WithoutMasksAPositiveResistDissolvesWhereverItTouchesEmptySpace) {
-    auto volume = columnScene(Resist);
+TEST(Photolithography, WithoutMasksOnlyResistTouchingEmptySpaceInsideTheVolumeDissolves) {
+    const std::vector<std::string> before = {
+        "SSRR....", // open above: dissolved
+        "SSRRO...", // covered by oxide: stays
+        "RRSS....", // on the bottom face, silicon above: stays
+        "SSSSRRRR", // up to the top face, which is no opening: stays
+        ".RRORRS.", // interrupted: only the run touching the empty cell below goes
+        "SR.R.RR.", // three runs, each touching empty space
+    };
+    const std::vector<std::string> after = {"SS......", "SSRRO...", "RRSS....",
+                                            "SSSSRRRR", "...ORRS.", "S......."};
+    auto volume = columnScene(before, 6, 2);
     develop(*volume, Resist);
     for (int x = 0; x < 6; ++x)
-        for (int y = 0; y < 2; ++y)
-            for (int z = 0; z < 8; ++z) {
-                const char expected = developed[x][z];
-                const int material = expected == 'S'   ? Silicon
-                                     : expected == 'O' ? Oxide
-                                     : expected == 'R' ? Resist
-                                                       : 0;
-                EXPECT_EQ(materialAt(*volume, x, y, z), material)
-                    << "column " << x << " (" << columns[x] << ") z " << z;
-            }
+        EXPECT_EQ(columnAt(*volume, x, 1), after[std::size_t(x)]) << before[std::size_t(x)];
+
+    // The negative resist is protected wherever there is no image.
+    std::vector<std::string> negative = before;
+    for (auto& column : negative)
+        std::replace(column.begin(), column.end(), 'R', 'N');
+    auto volumeNegative = columnScene(negative, 6, 2);
+    const auto untouched = materialsOf(*volumeNegative);
+    develop(*volumeNegative, Negative);
+    EXPECT_EQ(materialsOf(*volumeNegative), untouched);
 }
 
-TEST(Photolithography, WithoutMasksTheNegativeResistStaysWhole) {
-    auto volume = columnScene(Negative);
-    const auto before = materialsOf(*volume);
-    develop(*volume, Negative);
-    EXPECT_EQ(materialsOf(*volume), before);
-}
-
-TEST(Photolithography, OutsideASmallImageLightPassesAndTheNegativeResistInvertsEverything) {
-    // Silicon, one layer of resist, empty above; the top mask is opaque only over (0, 0).
-    const auto scene = [](int resist) {
-        return makeVolume(4, 4, 3, [resist](int, int, int z) {
-            return z == 0 ? Silicon : z == 1 ? resist : 0;
-        });
+TEST(Photolithography, ImagesMapToColumnsByHeightAndInvertForTheNegativeResist) {
+    struct Case {
+        Mask top;
+        int resist;
+        std::function<bool(unsigned, unsigned)> left;
     };
-    const Mask top = maskOf(2, 2, [](unsigned x, unsigned y) { return x == 0 && y == 0; });
-
-    auto positive = scene(Resist);
-    develop(*positive, Resist, top);
-    auto negative = scene(Negative);
-    develop(*negative, Negative, top);
-    for (int x = 0; x < 4; ++x)
-        for (int y = 0; y < 4; ++y) {
-            const bool underOpaque = x == 0 && y == 0;
-            EXPECT_EQ(materialAt(*positive, x, y, 1), underOpaque ? Resist : 0) << x << "," << y;
-            EXPECT_EQ(materialAt(*negative, x, y, 1), underOpaque ? 0 : Negative) << x << "," << y;
-            EXPECT_EQ(materialAt(*positive, x, y, 0), Silicon);
-        }
-}
-
-TEST(Photolithography, PixelsBeyondTheVolumeAreIgnoredAndBitsAreIndexedByImageHeight) {
-    auto volume = makeVolume(4, 3, 3, [](int, int, int z) {
-        return z == 0 ? Silicon : z == 1 ? Resist : 0;
-    });
-    // 6 x 5 pixels over 4 x 3 columns: bit x * 5 + y, not x * 3 + y.
-    const Mask top = maskOf(6, 5, [](unsigned x, unsigned y) { return (x + 2 * y) % 3 == 0; });
-    develop(*volume, Resist, top);
-    for (int x = 0; x < 4; ++x)
-        for (int y = 0; y < 3; ++y)
-            EXPECT_EQ(materialAt(*volume, x, y, 1), (x + 2 * y) % 3 == 0 ? Resist : 0)
-                << x << "," << y;
-
-    const auto grid = Photolithography::protectedColumns(top.bits, 6, 5, 4, 3, false);
-    EXPECT_EQ(grid.size(), 12u) << "one entry per column of the volume, none per pixel";
-}
-
-TEST(Photolithography, AMaskWhoseBitCountDoesNotMatchItsSizeLeavesThatSideOpen) {
-    auto volume = makeVolume(3, 3, 3, [](int, int, int z) {
-        return z == 0 ? Silicon : z == 1 ? Negative : 0;
-    });
+    const auto corner = [](unsigned x, unsigned y) { return x == 0 && y == 0; };
+    const auto pattern = [](unsigned x, unsigned y) { return (x + 2 * y) % 3 == 0; };
     Mask broken = maskOf(3, 3, [](unsigned, unsigned) { return true; });
     broken.bits.pop_back();
-    develop(*volume, Negative, broken);
-    for (int x = 0; x < 3; ++x)
-        for (int y = 0; y < 3; ++y)
-            EXPECT_EQ(materialAt(*volume, x, y, 1), 0) << "open even for the negative resist";
+    const Case cases[] = {
+        // Smaller than the volume: light passes outside the image...
+        {maskOf(2, 2, corner), Resist, corner},
+        // ...and the negative resist inverts inside and outside alike.
+        {maskOf(2, 2, corner), Negative, [&](unsigned x, unsigned y) { return !corner(x, y); }},
+        // Larger: pixels beyond the volume are ignored; bit x * 5 + y, not x * 3 + y.
+        {maskOf(6, 5, pattern), Resist, pattern},
+        // A bit count that does not match the size leaves the side open, even when negative.
+        {broken, Negative, [](unsigned, unsigned) { return false; }},
+    };
+    for (const Case& c : cases) {
+        auto volume = columnScene({c.resist == Negative ? "SN." : "SR."}, 4, 3);
+        develop(*volume, c.resist, c.top);
+        std::vector<bool> expected;
+        for (unsigned x = 0; x < 4; ++x)
+            for (unsigned y = 0; y < 3; ++y)
+                expected.push_back(c.left(x, y));
+        EXPECT_EQ(resistLeft(*volume, 1), expected)
+            << c.top.width << "x" << c.top.height << " resist " << c.resist;
+    }
+    EXPECT_EQ(
+        Photolithography::protectedColumns(maskOf(6, 5, pattern).bits, 6, 5, 4, 3, false).size(),
+        12u)
+        << "one entry per column of the volume, none per pixel";
 }
 
 TEST(Photolithography, TheBottomMaskDevelopsUpwardsAndNeverSideways) {
-    // A resist film hanging under an oxide lid, empty below; the top is shut by the oxide.
-    auto volume = makeVolume(3, 3, 5, [](int, int, int z) {
-        return z == 0 ? 0 : z <= 2 ? Resist : z == 3 ? Oxide : 0;
-    });
-    const Mask bottom = maskOf(3, 3, [](unsigned x, unsigned y) { return x == 1 && y == 1; });
-    develop(*volume, Resist, {}, bottom);
+    // Resist hanging under an oxide lid with empty space below.
+    auto volume = columnScene({".RRO."}, 3, 3);
+    develop(*volume, Resist, {},
+            maskOf(3, 3, [](unsigned x, unsigned y) { return x == 1 && y == 1; }));
     for (int x = 0; x < 3; ++x)
-        for (int y = 0; y < 3; ++y) {
-            const int expected = x == 1 && y == 1 ? Resist : 0;
-            EXPECT_EQ(materialAt(*volume, x, y, 1), expected) << x << "," << y;
-            EXPECT_EQ(materialAt(*volume, x, y, 2), expected) << x << "," << y;
-            EXPECT_EQ(materialAt(*volume, x, y, 3), Oxide);
-        }
+        for (int y = 0; y < 3; ++y)
+            EXPECT_EQ(columnAt(*volume, x, y), x == 1 && y == 1 ? ".RRO." : "...O.") << x << y;
 }
 
 TEST(Photolithography, EveryThreadCountGivesTheSingleStripResult) {
@@ -162,7 +124,7 @@ TEST(Photolithography, EveryThreadCountGivesTheSingleStripResult) {
         auto volume = makeVolume(sizeX, 7, 12, [resist](int x, int y, int z) {
             if ((x * 5 + y * 3 + z) % 7 == 0)
                 return 0;
-            return (x + y) % 5 == 0 && z == 6 ? Oxide : z % 4 == 0 ? Silicon : resist;
+            return (x + y) % 5 == 0 && z == 6 ? 2 : z % 4 == 0 ? 1 : resist;
         });
         develop(*volume, resist, top, bottom);
         return materialsOf(*volume);
