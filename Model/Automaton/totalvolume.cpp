@@ -2,6 +2,7 @@
 
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/silattice.h"
+#include "Model/Automaton/strips.h"
 
 #include <QLoggingCategory>
 
@@ -14,18 +15,44 @@ Q_LOGGING_CATEGORY(lcTotalVolume, "Model/Automaton/totalvolume", QtInfoMsg)
 } // namespace
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
+                         float cellSizeY, float cellSizeZ, Util::Vector3D position, UnwrittenCells)
+    : voxels(allocateLargeArray<Voxel>(CellIndex(sizeX) * sizeY * sizeZ)),
+      nextVoxels(allocateLargeArray<Voxel>(CellIndex(sizeX) * sizeY * sizeZ)), sizeX(sizeX),
+      sizeY(sizeY), sizeZ(sizeZ), cellSizeX(cellSizeX), cellSizeY(cellSizeY), cellSizeZ(cellSizeZ),
+      position(position), painter(std::make_unique<TotalVolumePainter>(*this)) {}
+
+TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
                          float cellSizeY, float cellSizeZ, Util::Vector3D position,
                          const std::vector<int>& materials)
-    : voxels(new Voxel[CellIndex(sizeX) * sizeY * sizeZ]),
-      nextVoxels(new Voxel[CellIndex(sizeX) * sizeY * sizeZ]), sizeX(sizeX), sizeY(sizeY),
-      sizeZ(sizeZ), cellSizeX(cellSizeX), cellSizeY(cellSizeY), cellSizeZ(cellSizeZ),
-      position(position), painter(std::make_unique<TotalVolumePainter>(*this)) {
+    : TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position,
+                  UnwrittenCells()) {
     // A short list leaves the remaining cells empty rather than reading past its end.
-    const CellIndex count = std::min<CellIndex>(getCellCount(), materials.size());
-    for (CellIndex i = 0; i < count; ++i) {
-        voxels[i] = Voxel(static_cast<uint32_t>(materials[i]));
-        nextVoxels[i] = Voxel(static_cast<uint32_t>(materials[i]));
-    }
+    const CellIndex given = std::min<CellIndex>(getCellCount(), materials.size());
+    const int* ids = materials.data();
+    writeCells(0, given, [ids](CellIndex i) { return static_cast<uint32_t>(ids[i]); });
+    writeEmptyCells(given);
+}
+
+template <class MaterialOf>
+void TotalVolume::writeCells(CellIndex first, CellIndex end, MaterialOf material) {
+    if (first >= end)
+        return;
+    const CellIndex slice = CellIndex(sizeY) * sizeZ;
+    Voxel* current = voxels.get();
+    Voxel* next = nextVoxels.get();
+    StripPartition(sizeX).runPass([&](const Strip& strip) {
+        const CellIndex begin = std::max(first, strip.begin * slice);
+        const CellIndex stop = std::min(end, strip.end * slice);
+        for (CellIndex i = begin; i < stop; ++i) {
+            const uint32_t id = material(i);
+            new (current + i) Voxel(id);
+            new (next + i) Voxel(id);
+        }
+    });
+}
+
+void TotalVolume::writeEmptyCells(CellIndex first) {
+    writeCells(first, getCellCount(), [](CellIndex) { return 0u; });
 }
 
 TotalVolume::~TotalVolume() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/cellindex.h"
+#include "Model/Automaton/largearray.h"
 #include "Model/Automaton/totalvolumepainter.h"
 #include "Model/Automaton/voxel.h"
 #include "Model/object.h"
@@ -21,10 +22,22 @@ class SiLattice;
 //
 // Sizes are fixed for the life of a volume. Callers that create volumes from user input check
 // VolumeBudget::fits() first; the constructor itself assumes the sizes are affordable.
+//
+// Both arrays are written once, in x strips on the global pool (the strips the engines work
+// on), so a large volume is built at the speed of memory and each strip's pages are first
+// touched by a pool thread.
 class TotalVolume : public Model::Object {
 public:
+    // Cell i of both arrays gets materials[i]; cells beyond a short list are empty.
     TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX, float cellSizeY,
                 float cellSizeZ, Util::Vector3D position, const std::vector<int>& materials);
+
+    // For loaders that write the cells themselves: both arrays are allocated but hold nothing
+    // yet. The loader writes every cell of both arrays (writeEmptyCells for what its source
+    // does not cover) before the volume is drawn, etched or handed to anyone.
+    struct UnwrittenCells {};
+    TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX, float cellSizeY,
+                float cellSizeZ, Util::Vector3D position, UnwrittenCells);
     ~TotalVolume() override;
 
     int getType() const override { return 1; }
@@ -41,6 +54,9 @@ public:
     void releaseNextVoxels();
     // Exchanges current and next state; the caller already holds both locks.
     void swapVoxelBuffers();
+    // Makes cells [first, cell count) of both arrays empty, split over the pool; the caller
+    // holds both locks.
+    void writeEmptyCells(CellIndex first);
 
     unsigned getSizeX() const { return sizeX; }
     unsigned getSizeY() const { return sizeY; }
@@ -73,8 +89,12 @@ public:
     TotalVolumePainter& getPainter() { return *painter; }
 
 private:
-    std::unique_ptr<Voxel[]> voxels;
-    std::unique_ptr<Voxel[]> nextVoxels;
+    // Writes a fresh cell of material(i) at every index i in [first, end) of both arrays.
+    template <class MaterialOf>
+    void writeCells(CellIndex first, CellIndex end, MaterialOf material);
+
+    LargeArray<Voxel> voxels;
+    LargeArray<Voxel> nextVoxels;
     Util::SpinLock voxelsLock;
     Util::SpinLock nextVoxelsLock;
     unsigned sizeX;

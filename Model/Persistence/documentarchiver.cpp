@@ -1,6 +1,7 @@
 #include "Model/Persistence/documentarchiver.h"
 
 #include "Model/Materials/materialfactory.h"
+#include "Model/Persistence/documentreaddevice.h"
 #include "Model/Persistence/materialarchiver.h"
 #include "Model/document.h"
 
@@ -72,7 +73,8 @@ bool DocumentArchiver::write(QIODevice* device, const Model::Document& document)
 DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
     ReadResult result;
     MaterialIdMap idMap;
-    QXmlStreamReader reader(device);
+    DocumentReadDevice input(*device);
+    QXmlStreamReader reader(&input);
 
     if (!advanceToStartElement(reader) || reader.name() != QLatin1String("Document") ||
         !advanceToStartElement(reader) || reader.name() != QLatin1String("Header")) {

@@ -3,6 +3,7 @@
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/volumebudget.h"
+#include "Model/Persistence/documentreaddevice.h"
 #include "Model/Persistence/materialarchiver.h"
 
 #include <QLoggingCategory>
@@ -10,8 +11,8 @@
 #include <QXmlStreamWriter>
 
 #include <cmath>
+#include <new>
 #include <string>
-#include <vector>
 
 Q_LOGGING_CATEGORY(lcTotalVolumeArchiver, "Model/Persistence/totalvolumearchiver", QtInfoMsg)
 
@@ -65,60 +66,72 @@ double readCoordinate(const QXmlStreamAttributes& attributes, const QString& nam
     return parsed && std::isfinite(value) ? double(value) : 0.0;
 }
 
-// Turns the State text into cell ids as it streams past: parts are separated by spaces (empty
-// parts dropped), each is a decimal id (0 when it is none), renumbered through the table.
-// Only as many ids as the volume has cells are kept; the rest of the text is skipped unread.
-class StateParser {
-public:
-    StateParser(std::vector<int>& ids, const MaterialIdMap* map) : ids(ids), map(map) {}
+} // namespace
 
-    void feed(const QStringRef& text) {
-        for (const QChar c : text) {
-            if (next >= ids.size())
+// Writes the ids of a State text into the volume's cells as the text streams past, with no
+// list of ids in between: parts are separated by spaces (empty parts dropped), each is a
+// decimal id (0 when it is none), renumbered through the table. Ids beyond the volume's cells
+// are dropped; finish() makes the cells the text did not reach empty.
+class StateCells {
+public:
+    StateCells(TotalVolume& volume, Voxel* current, Voxel* next, const MaterialIdMap* map)
+        : volume(volume), current(current), next(next), count(volume.getCellCount()), map(map) {}
+
+    // One piece of the text: UTF-16 units from the reader, or bytes taken from the document.
+    template <class Char> void feed(const Char* text, std::size_t length) {
+        for (std::size_t i = 0; i < length; ++i) {
+            if (written == count)
                 return;
-            if (c == QLatin1Char(' '))
-                endPart();
-            else if (part.size() < maximumPart)
-                part.append(c);
-            else
+            const unsigned c = unit(text[i]);
+            if (c == ' ') {
+                if (partLength > 0 || overlong)
+                    endPart();
+            } else if (partLength < maximumPart) {
+                const unsigned digit = c - '0';
+                digitsOnly = digitsOnly && digit <= 9;
+                value = value * 10 + digit;
+                part[partLength++] = QChar(ushort(c));
+            } else {
                 overlong = true;
+            }
         }
     }
 
-    void finish() { endPart(); }
+    void finish() {
+        if (partLength > 0 || overlong)
+            endPart();
+        volume.writeEmptyCells(written);
+    }
 
 private:
     // Longer than any number could reasonably be written; such a part is no id.
     static constexpr int maximumPart = 256;
 
+    static unsigned unit(char c) { return static_cast<unsigned char>(c); }
+    static unsigned unit(QChar c) { return c.unicode(); }
+
     void endPart() {
-        if (part.isEmpty() && !overlong)
-            return;
-        if (next < ids.size())
-            ids[next++] = static_cast<int>(translate(overlong ? 0u : parse(part)));
-        part.clear();
+        const std::uint32_t id = overlong ? 0u : parse();
+        if (written < count) {
+            const std::uint32_t material = translate(id);
+            new (current + written) Voxel(material);
+            new (next + written) Voxel(material);
+            ++written;
+        }
+        partLength = 0;
         overlong = false;
+        digitsOnly = true;
+        value = 0;
     }
 
-    static std::uint32_t parse(const QString& text) {
+    std::uint32_t parse() const {
         // Plain digits are by far the common case; everything else gets Qt's own rules
         // (surrounding white space, a leading '+').
-        if (text.size() <= 9) {
-            std::uint32_t value = 0;
-            bool digitsOnly = true;
-            for (const QChar c : text) {
-                if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-                    digitsOnly = false;
-                    break;
-                }
-                value = value * 10 + std::uint32_t(c.unicode() - '0');
-            }
-            if (digitsOnly)
-                return value;
-        }
+        if (digitsOnly && partLength <= 9)
+            return value;
         bool parsed = false;
-        const uint value = text.toUInt(&parsed, 10);
-        return parsed ? value : 0u;
+        const uint number = QString(part, partLength).toUInt(&parsed, 10);
+        return parsed ? number : 0u;
     }
 
     std::uint32_t translate(std::uint32_t id) {
@@ -133,17 +146,21 @@ private:
         return lastTranslated;
     }
 
-    std::vector<int>& ids;
+    TotalVolume& volume;
+    Voxel* current;
+    Voxel* next;
+    const CellIndex count;
     const MaterialIdMap* map;
-    std::size_t next = 0;
-    QString part;
+    CellIndex written = 0;
+    QChar part[maximumPart];
+    int partLength = 0;
     bool overlong = false;
+    bool digitsOnly = true;
+    std::uint32_t value = 0;
     bool cached = false;
     std::uint32_t lastId = 0;
     std::uint32_t lastTranslated = 0;
 };
-
-} // namespace
 
 bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
     const auto volume = std::dynamic_pointer_cast<TotalVolume>(object);
@@ -211,6 +228,22 @@ std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
         error = QStringLiteral("The cell volume in line %1 has no valid size.").arg(line);
         return nullptr;
     }
+    auto* document = dynamic_cast<DocumentReadDevice*>(reader->device());
+    CellIndex cells = 0;
+    if (document && document->documentSize() >= 0 &&
+        (!VolumeBudget::cellCount(sizeX, sizeY, sizeZ, cells) ||
+         cells > CellIndex(document->documentSize()) / 2)) {
+        // Every cell takes at least a digit and a space of the State text; a document that
+        // cannot even hold the text of its volume gets no memory for it.
+        error = QStringLiteral("The cell volume in line %1 claims %2 x %3 x %4 cells, more than a "
+                               "document of %5 bytes can describe.")
+                    .arg(line)
+                    .arg(sizeX)
+                    .arg(sizeY)
+                    .arg(sizeZ)
+                    .arg(document->documentSize());
+        return nullptr;
+    }
     QString reason;
     if (!VolumeBudget::fits(sizeX, sizeY, sizeZ, &reason)) {
         error = reason;
@@ -220,51 +253,62 @@ std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
     const float cellSizeY = readCellSize(attributes, QStringLiteral("cellsize-y"));
     const float cellSizeZ = readCellSize(attributes, QStringLiteral("cellsize-z"));
 
-    std::vector<int> ids(CellIndex(sizeX) * sizeY * sizeZ, 0);
+    auto volume =
+        std::make_shared<TotalVolume>(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ,
+                                      Util::Vector3D(), TotalVolume::UnwrittenCells());
     Util::Vector3D position;
-    bool stateRead = false;
-    bool positionRead = false;
+    {
+        const Model::Automaton::CellArraysLock locked(*volume);
+        StateCells state(*volume, locked.current(), locked.next(), materialIdMap);
+        bool stateRead = false;
+        bool positionRead = false;
 
-    // Walk the children of this "Object" only, so that a volume without them never swallows
-    // the objects that follow it. The first State and the first Position count.
-    int depth = 0;
-    while (!reader->atEnd()) {
-        const QXmlStreamReader::TokenType token = reader->readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            if (depth == 0 && !stateRead && reader->name() == stateElement) {
-                readState(ids);
-                stateRead = true;
-                continue; // readState stops on the State's end element
+        // Walk the children of this "Object" only, so that a volume without them never
+        // swallows the objects that follow it. The first State and the first Position count.
+        int depth = 0;
+        while (!reader->atEnd()) {
+            const QXmlStreamReader::TokenType token = reader->readNext();
+            if (token == QXmlStreamReader::StartElement) {
+                if (depth == 0 && !stateRead && reader->name() == stateElement) {
+                    readState(state);
+                    stateRead = true;
+                    continue; // readState stops on the State's end element
+                }
+                if (depth == 0 && !positionRead && reader->name() == positionElement) {
+                    const QXmlStreamAttributes place = reader->attributes();
+                    position = Util::Vector3D(readCoordinate(place, QStringLiteral("pos-x")),
+                                              readCoordinate(place, QStringLiteral("pos-y")),
+                                              readCoordinate(place, QStringLiteral("pos-z")));
+                    positionRead = true;
+                }
+                ++depth;
+            } else if (token == QXmlStreamReader::EndElement) {
+                if (depth == 0)
+                    break;
+                --depth;
             }
-            if (depth == 0 && !positionRead && reader->name() == positionElement) {
-                const QXmlStreamAttributes place = reader->attributes();
-                position = Util::Vector3D(readCoordinate(place, QStringLiteral("pos-x")),
-                                          readCoordinate(place, QStringLiteral("pos-y")),
-                                          readCoordinate(place, QStringLiteral("pos-z")));
-                positionRead = true;
-            }
-            ++depth;
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (depth == 0)
-                break;
-            --depth;
         }
+        state.finish();
     }
-
-    auto volume = std::make_shared<TotalVolume>(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY,
-                                                cellSizeZ, position, ids);
-    std::vector<int>().swap(ids); // the volume holds the cells now; let the list go first
+    volume->translate(position);
     volume->getPainter().rebuild();
     qCDebug(lcTotalVolumeArchiver) << "Read cell volume" << sizeX << sizeY << sizeZ;
     return volume;
 }
 
-void TotalVolumeArchiver::readState(std::vector<int>& ids) {
-    StateParser parser(ids, materialIdMap);
+void TotalVolumeArchiver::readState(StateCells& state) {
+    // The digits and spaces right after the start tag come straight from the document's bytes
+    // when the reader reads through a DocumentReadDevice; the reader then goes on with
+    // whatever the text holds after them.
+    auto* document = dynamic_cast<DocumentReadDevice*>(reader->device());
+    if (document && document->standsAfterStateTag(reader->characterOffset()))
+        document->takeDigitsAndSpaces(
+            [&state](const char* bytes, std::size_t length) { state.feed(bytes, length); });
     while (!reader->atEnd()) {
         const QXmlStreamReader::TokenType token = reader->readNext();
         if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
-            parser.feed(reader->text());
+            const QStringRef text = reader->text();
+            state.feed(text.unicode(), std::size_t(text.size()));
         } else if (token == QXmlStreamReader::EndElement) {
             break;
         } else if (token == QXmlStreamReader::StartElement) {
@@ -273,7 +317,6 @@ void TotalVolumeArchiver::readState(std::vector<int>& ids) {
             break;
         }
     }
-    parser.finish();
 }
 
 } // namespace Model::Persistence

@@ -4,9 +4,9 @@
 
 #include <QString>
 
-#include <vector>
-
 namespace Model::Persistence {
+
+class StateCells;
 
 // Writes a cell volume as an "Object" element (sizes, cell sizes, the material id of every
 // cell in cell order as the "State" text, the "Position") and builds one back from it.
@@ -28,7 +28,7 @@ public:
 
 private:
     // Reads the ids of the State element the reader stands on, up to its end element.
-    void readState(std::vector<int>& ids);
+    void readState(StateCells& state);
 
     QXmlStreamWriter* writer = nullptr;
     QXmlStreamReader* reader = nullptr;

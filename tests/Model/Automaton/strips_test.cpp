@@ -1,4 +1,4 @@
-#include "Core/Operations/strips.h"
+#include "Model/Automaton/strips.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-using Core::Operations::Strip;
-using Core::Operations::StripPartition;
+using Model::Automaton::Strip;
+using Model::Automaton::StripPartition;
 
 TEST(StripPartition, SlabsOfEqualWidthWithTheRemainderInTheLast) {
     const StripPartition partition(10, 3);

@@ -1,4 +1,4 @@
-#include "Core/Operations/strips.h"
+#include "Model/Automaton/strips.h"
 
 #include <QFuture>
 #include <QThreadPool>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace Core::Operations {
+namespace Model::Automaton {
 
 int StripPartition::poolThreadCount() {
     return std::max(1, QThreadPool::globalInstance()->maxThreadCount());
@@ -53,4 +53,4 @@ void StripPartition::runPass(const std::function<void(const Strip&)>& task) cons
         future.waitForFinished();
 }
 
-} // namespace Core::Operations
+} // namespace Model::Automaton

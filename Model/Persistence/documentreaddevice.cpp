@@ -1,0 +1,141 @@
+#include "Model/Persistence/documentreaddevice.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace Model::Persistence {
+
+namespace {
+
+constexpr char stateTag[] = "<State>";
+constexpr std::size_t stateTagLength = sizeof(stateTag) - 1;
+constexpr std::size_t bufferBytes = std::size_t(1) << 20;
+
+inline bool isDigitOrSpace(char c) { return c == ' ' || (c >= '0' && c <= '9'); }
+
+} // namespace
+
+DocumentReadDevice::DocumentReadDevice(QIODevice& source)
+    : source(source), size(source.isSequential() ? -1 : source.size()), buffer(bufferBytes) {
+    // Unbuffered, so that every read of the XML reader reaches readData() and the cut after
+    // "<State>" is where the reader stops.
+    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+bool DocumentReadDevice::atEnd() const { return begin == end && (sourceDone || source.atEnd()); }
+
+qint64 DocumentReadDevice::bytesAvailable() const {
+    return qint64(end - begin) + source.bytesAvailable();
+}
+
+bool DocumentReadDevice::refill() {
+    if (sourceDone)
+        return false;
+    if (begin > 0) {
+        std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+        end -= begin;
+        begin = 0;
+    }
+    const qint64 read = source.read(buffer.data() + end, qint64(buffer.size() - end));
+    if (read <= 0) {
+        sourceDone = true;
+        return false;
+    }
+    end += std::size_t(read);
+    return true;
+}
+
+qint64 DocumentReadDevice::readData(char* data, qint64 maxSize) {
+    if (maxSize <= 0)
+        return 0;
+    // Enough bytes to see a whole "<State>" beyond what may be delivered.
+    const std::size_t wanted = std::size_t(maxSize) + stateTagLength;
+    if (end - begin < wanted && end - begin < buffer.size() / 2)
+        refill();
+    std::size_t length = std::min<std::size_t>(std::size_t(maxSize), end - begin);
+    if (length == 0)
+        return sourceDone ? -1 : 0;
+
+    // Stop just after the first "<State>" that starts within this piece.
+    const char* first = buffer.data() + begin;
+    const char* last = buffer.data() + end;
+    const char* found = std::search(first, std::min(last, first + length + stateTagLength - 1),
+                                    stateTag, stateTag + stateTagLength);
+    bool cutAtTag = false;
+    if (found != std::min(last, first + length + stateTagLength - 1)) {
+        const std::size_t tagEnd = std::size_t(found - first) + stateTagLength;
+        if (tagEnd <= std::size_t(maxSize)) {
+            length = tagEnd;
+            cutAtTag = true;
+        } else if (found > first) {
+            length = std::size_t(found - first);
+        }
+    }
+
+    std::memcpy(data, first, length);
+    countCharacters(first, length);
+    begin += length;
+    deliveredUpToStateTag = cutAtTag;
+    return qint64(length);
+}
+
+void DocumentReadDevice::countCharacters(const char* bytes, std::size_t length) {
+    // Strict UTF-8: the reader's decoder gives one character per sequence (two for the four
+    // byte ones, a surrogate pair). Anything else and the counts may disagree.
+    for (std::size_t i = 0; i < length && strictUtf8; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (continuationBytes > 0) {
+            if (b < secondByteLow || b > secondByteHigh) {
+                strictUtf8 = false;
+                break;
+            }
+            secondByteLow = 0x80;
+            secondByteHigh = 0xBF;
+            --continuationBytes;
+            continue;
+        }
+        if (b < 0x80) {
+            ++charactersDelivered;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            ++charactersDelivered;
+            continuationBytes = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            ++charactersDelivered;
+            continuationBytes = 2;
+            secondByteLow = b == 0xE0 ? 0xA0 : 0x80;
+            secondByteHigh = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            charactersDelivered += 2;
+            continuationBytes = 3;
+            secondByteLow = b == 0xF0 ? 0x90 : 0x80;
+            secondByteHigh = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            strictUtf8 = false;
+        }
+    }
+}
+
+bool DocumentReadDevice::standsAfterStateTag(qint64 readerCharacterOffset) const {
+    return strictUtf8 && deliveredUpToStateTag && continuationBytes == 0 &&
+           readerCharacterOffset == charactersDelivered;
+}
+
+void DocumentReadDevice::takeDigitsAndSpaces(const RunConsumer& take) {
+    deliveredUpToStateTag = false;
+    for (;;) {
+        if (begin == end && !refill())
+            return;
+        const char* first = buffer.data() + begin;
+        const std::size_t available = end - begin;
+        std::size_t run = 0;
+        while (run < available && isDigitOrSpace(first[run]))
+            ++run;
+        if (run > 0)
+            take(first, run);
+        begin += run;
+        if (run < available)
+            return;
+    }
+}
+
+} // namespace Model::Persistence
