@@ -4,13 +4,14 @@
 
 namespace Model::Automaton {
 
-// Atoms are addressed by their position in the lattice's pools rather than by pointer: a
-// 32-bit id halves the size of every bond, and ids stay valid when a pool grows.
+// Atoms are addressed by number: sites of the lattice first, then the boundary atoms the
+// engines add.
 using AtomId = std::uint32_t;
 constexpr AtomId noAtom = 0xFFFFFFFFu;
 
-// One site of the silicon crystal. Plain data: the lattice owns every atom in contiguous
-// pools, and everything that needs the other atoms (bond counts, positions) asks the lattice.
+// One site of the silicon crystal as SiLattice::atom() reports it. The lattice itself stores
+// only what changes per site (its state, in one byte); bonds, cell and position follow from
+// the site's number, so this record is a snapshot for callers that want everything at once.
 struct SiAtom {
     enum AtomState : std::int8_t {
         // No atom here any more: etched away, or its cell is empty.
@@ -29,7 +30,7 @@ struct SiAtom {
     AtomId neighbors[4] = {noAtom, noAtom, noAtom, noAtom};
     // Index of the cell of the volume that contains the atom; -1 outside the volume.
     std::int32_t cellIndex = -1;
-    // Only the continuous etch uses this; it sets it when it takes the atom.
+    // Only the continuous etch uses this: 1 for the atoms it took, less while they dissolve.
     float occupancy = 0.0f;
     AtomState state = Silicon;
     // Position 0..7 within its unit cell, or boundarySite + sublattice.

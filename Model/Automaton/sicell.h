@@ -4,9 +4,9 @@
 
 namespace Model::Automaton {
 
-// One unit cell of the diamond lattice. Its eight atoms are the eight consecutive atoms of the
-// lattice's pool that follow 8 * (its position in the lattice's cell list); the tables below
-// say where they sit and how they bond.
+// One unit cell of the diamond lattice as SiLattice::cell() reports it. Its eight atoms are
+// the atoms numbered 8 * (its position in the lattice's cell list) to that + 7; the tables
+// below say where they sit and how they bond.
 struct SiCell {
     // Bond from atom `from` to atom `to` of the same or a neighbouring cell, in `from`'s slot.
     struct Bond {
@@ -47,6 +47,14 @@ struct SiCell {
     static constexpr double rotatedBond[2][4][3] = {
         {{b, 0.0, -0.25}, {-b, 0.0, -0.25}, {0.0, -b, 0.25}, {0.0, b, 0.25}},
         {{0.0, -b, -0.25}, {0.0, b, -0.25}, {b, 0.0, 0.25}, {-b, 0.0, 0.25}}};
+
+    // Where every bond of every site leads: the partner's site and the partner's unit cell
+    // relative to this one (-1, 0 or +1 on each axis); indexed by site and slot.
+    struct Partner {
+        std::uint8_t site;
+        std::int8_t di, dj, dk;
+    };
+    static const Partner (&partners())[8][4];
 
     std::uint32_t key = 0;
     // True when at least one atom lay in a silicon cell when the lattice was built. The other

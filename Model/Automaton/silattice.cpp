@@ -1,6 +1,7 @@
 #include "Model/Automaton/silattice.h"
 
 #include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/strips.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Automaton/voxel.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace Model::Automaton {
@@ -17,13 +19,8 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcSiLattice, "Model/Automaton/silattice", QtInfoMsg)
 
-enum CellFlag : std::uint8_t {
-    HoldsSilicon = 1,
-    Stored = 2,
-    // Scratch bits of the neighbourhood dilation.
-    NearAlongZ = 4,
-    NearAlongYZ = 8,
-};
+// Atom ids above this are kept free for the boundary atoms of the engines.
+constexpr std::uint64_t maximumSites = 0xE0000000ull;
 
 // The cell of one axis that a coordinate falls in, in single precision as every engine
 // computes it; false outside [0, size).
@@ -35,6 +32,10 @@ inline bool axisCell(double offset, float cellSize, unsigned size, unsigned& cel
     return true;
 }
 
+inline SiAtom::AtomState stateOfMaterial(std::uint32_t material) {
+    return material == 1 ? SiAtom::Silicon : (material == 0 ? SiAtom::Empty : SiAtom::Fixed);
+}
+
 QString memoryText(std::uint64_t bytes) {
     const double mebibytes = double(bytes) / (1024.0 * 1024.0);
     if (mebibytes < 1024.0)
@@ -42,7 +43,41 @@ QString memoryText(std::uint64_t bytes) {
     return QStringLiteral("%1 GiB").arg(QString::number(mebibytes / 1024.0, 'f', 1));
 }
 
+// Unit cells [low, high] of one lattice axis whose sites may lie in [from, to] along it (in
+// lattice constants), widened by `margin` cells and kept inside [0, count).
+bool axisRange(double from, double to, int margin, unsigned count, unsigned& low, unsigned& high) {
+    const double lowest = std::floor(from) - 1.0 - margin;
+    const double highest = std::floor(to) + margin;
+    if (count == 0 || highest < 0.0 || lowest > double(count) - 1.0)
+        return false;
+    low = unsigned(std::max(0.0, lowest));
+    high = unsigned(std::min(double(count) - 1.0, highest));
+    return low <= high;
+}
+
 } // namespace
+
+// The silicon cells' bounding box in cell coordinates.
+struct SiLattice::SiliconExtent {
+    bool any = false;
+    unsigned low[3] = {0, 0, 0};
+    unsigned high[3] = {0, 0, 0};
+
+    void add(unsigned x, unsigned y, unsigned z) {
+        const unsigned at[3] = {x, y, z};
+        for (int a = 0; a < 3; ++a) {
+            low[a] = any ? std::min(low[a], at[a]) : at[a];
+            high[a] = any ? std::max(high[a], at[a]) : at[a];
+        }
+        any = true;
+    }
+    void add(const SiliconExtent& other) {
+        if (!other.any)
+            return;
+        add(other.low[0], other.low[1], other.low[2]);
+        add(other.high[0], other.high[1], other.high[2]);
+    }
+};
 
 SiLattice::SiLattice(TotalVolume& volume)
     : volume(&volume), sizeX(volume.getSizeX()), sizeY(volume.getSizeY()), sizeZ(volume.getSizeZ()),
@@ -67,7 +102,8 @@ SiLattice::SiLattice(TotalVolume& volume)
                             volumePosition.z, 0.0);
 }
 
-Util::Vector3D SiLattice::siteCoordinates(unsigned i, unsigned j, unsigned k, unsigned site) const {
+Util::Vector3D SiLattice::siteCoordinates(long long i, long long j, long long k,
+                                          unsigned site) const {
     const double ux = double(i) + SiCell::siteOffset[site][0];
     const double uy = double(j) + SiCell::siteOffset[site][1];
     const double uz = double(k) + SiCell::siteOffset[site][2];
@@ -85,239 +121,323 @@ bool SiLattice::locate(double x, double y, double z, CellIndex& index) const {
     return true;
 }
 
-SiLattice::Placement SiLattice::place(double x, double y, double z, const Voxel* voxels) const {
-    CellIndex index = 0;
-    if (!locate(x, y, z, index))
-        return {-1, SiAtom::Fixed};
-    const std::uint32_t material = voxels[index].material;
-    const SiAtom::AtomState state =
-        material == 1 ? SiAtom::Silicon : (material == 0 ? SiAtom::Empty : SiAtom::Fixed);
-    return {std::int32_t(index), state};
+void SiLattice::boxCellOf(std::size_t ordinal, unsigned& i, unsigned& j, unsigned& k) const {
+    const std::size_t column = ordinal / boxZ;
+    k = unsigned(ordinal - column * boxZ);
+    j = unsigned(column % boxY);
+    i = unsigned(column / boxY);
 }
 
-void SiLattice::keyToCell(std::uint32_t key, unsigned& i, unsigned& j, unsigned& k) const {
-    k = key % cellsZ;
-    const std::uint32_t ij = key / cellsZ;
-    j = ij % cellsY;
-    i = ij / cellsY;
+// --- building
+
+void SiLattice::clear() {
+    boxI = boxJ = boxK = boxX = boxY = boxZ = 0;
+    boxCells = siteCount = 0;
+    sites.reset();
+    columnCells.clear();
+    layerCells.clear();
+    extraAtoms.clear();
+    extraPositions.clear();
+    explicitBonds.clear();
+    occupancies.clear();
 }
 
 bool SiLattice::build(QString* reason) {
-    cells.clear();
-    atoms.clear();
-    extraAtoms.clear();
-    extraPositions.clear();
-
-    const std::uint64_t candidates = std::uint64_t(cellsX) * cellsY * cellsZ;
-    const std::uint64_t available = VolumeBudget::availableBytes();
+    clear();
     auto refuse = [&](const QString& text) {
+        clear();
         qCWarning(lcSiLattice).noquote() << text;
         if (reason)
             *reason = text;
         return false;
     };
+    const std::uint64_t candidates = std::uint64_t(cellsX) * cellsY * cellsZ;
     if (candidates == 0)
         return true;
     if (candidates > std::numeric_limits<std::uint32_t>::max() ||
         CellIndex(sizeX) * sliceSize > CellIndex(std::numeric_limits<std::int32_t>::max()))
         return refuse(QStringLiteral("The cell volume is too large for a silicon lattice."));
-    if (candidates > available)
-        return refuse(QStringLiteral("Building the silicon lattice needs %1 of memory, but only "
-                                     "%2 are available.")
-                          .arg(memoryText(candidates), memoryText(available)));
 
-    std::vector<std::uint8_t> flags(candidates, 0);
     const CellArraysLock locked(*volume);
     Voxel* voxels = locked.current();
     Voxel* nextVoxels = locked.next();
 
-    markSiliconCells(flags, voxels);
-    const std::size_t stored = markNeighbourCells(flags);
-    const std::uint64_t needed = std::uint64_t(stored) * (sizeof(SiCell) + 8 * sizeof(SiAtom));
-    if (std::uint64_t(stored) * 8 >= noAtom || needed + candidates > available) {
-        return refuse(QStringLiteral("The silicon lattice of this cell volume needs %1 of "
-                                     "memory, but only %2 are available.")
-                          .arg(memoryText(needed + candidates), memoryText(available)));
-    }
+    // Where the silicon is decides the box; nothing is written before the memory is known
+    // to suffice.
+    const StripPartition strips(sizeX);
+    std::vector<SiliconExtent> extents(std::size_t(strips.count()));
+    strips.runPass([&](const Strip& strip) {
+        SiliconExtent& extent = extents[std::size_t(strip.index)];
+        for (unsigned x = strip.begin; x < strip.end; ++x)
+            for (unsigned y = 0; y < sizeY; ++y) {
+                const Voxel* column = voxels + (CellIndex(x) * sizeY + y) * sizeZ;
+                unsigned lowest = sizeZ, highest = 0;
+                for (unsigned z = 0; z < sizeZ; ++z) {
+                    if (column[z].material == 1) {
+                        lowest = std::min(lowest, z);
+                        highest = z;
+                    }
+                }
+                if (lowest < sizeZ) {
+                    extent.add(x, y, lowest);
+                    extent.add(x, y, highest);
+                }
+            }
+    });
+    SiliconExtent silicon;
+    for (const SiliconExtent& extent : extents)
+        silicon.add(extent);
 
+    if (silicon.any && findBox(silicon)) {
+        if (std::uint64_t(boxCells) * 8 > maximumSites)
+            return refuse(QStringLiteral("The cell volume is too large for a silicon lattice."));
+        const std::uint64_t needed = std::uint64_t(boxCells) * 9 +
+                                     std::uint64_t(boxX) * boxY * 8 * 8 +
+                                     std::uint64_t(sizeX) * sizeY * 4;
+        const std::uint64_t available = VolumeBudget::availableBytes();
+        if (needed > available) {
+            return refuse(QStringLiteral("The silicon lattice of this cell volume needs %1 of "
+                                         "memory, but only %2 are available.")
+                              .arg(memoryText(needed), memoryText(available)));
+        }
+        siteCount = boxCells * 8;
+        sites = allocateLargeArray<std::uint8_t>(siteCount);
+        placeColumns();
+        LargeArray<std::uint8_t> flags = allocateLargeArray<std::uint8_t>(boxCells);
+        const StripPartition boxStrips(boxX);
+        boxStrips.runPass(
+            [&](const Strip& strip) { placeSites(voxels, flags.get(), strip.begin, strip.end); });
+        markCrystal(flags.get());
+    } else {
+        clear();
+    }
     // The etching engines rely on each silicon cell counting exactly its silicon atoms.
-    const CellIndex cellTotal = volume->getCellCount();
-    for (CellIndex c = 0; c < cellTotal; ++c) {
-        voxels[c].atomCount = 0;
-        nextVoxels[c].atomCount = 0;
-    }
+    countAtoms(voxels, nextVoxels);
 
-    cells.reserve(stored);
-    atoms.reserve(stored * 8);
-    fillCells(flags, voxels, nextVoxels);
-    flags.clear();
-    flags.shrink_to_fit();
-    linkCells();
+    for (unsigned s = 0; s < 8; ++s)
+        for (unsigned slot = 0; slot < 4; ++slot) {
+            const SiCell::Partner& p = SiCell::partners()[s][slot];
+            step[s][slot] =
+                (std::int64_t(p.di) * boxY * boxZ + std::int64_t(p.dj) * boxZ + p.dk) * 8 +
+                (std::int64_t(p.site) - std::int64_t(s));
+        }
     return true;
 }
 
-void SiLattice::markSiliconCells(std::vector<std::uint8_t>& flags, const Voxel* voxels) const {
-    struct SiteColumn {
-        bool inside;
-        CellIndex base;
-        double z;
-    };
-    for (unsigned i = 0; i < cellsX; ++i) {
-        for (unsigned j = 0; j < cellsY; ++j) {
-            // x and y of a site do not change along k, so place them once per column.
-            SiteColumn columns[8];
-            bool anyInside = false;
+bool SiLattice::findBox(const SiliconExtent& extent) {
+    // The silicon's footprint, turned into lattice coordinates: a site of cell (i, j) lies at
+    // u in [i, i + 0.75] and v in [j, j + 0.75].
+    const double x0 = volumePosition.x + double(extent.low[0]) * cellSizeX - origin.x;
+    const double x1 = volumePosition.x + double(extent.high[0] + 1) * cellSizeX - origin.x;
+    const double y0 = volumePosition.y + double(extent.low[1]) * cellSizeY - origin.y;
+    const double y1 = volumePosition.y + double(extent.high[1] + 1) * cellSizeY - origin.y;
+    double uLow = std::numeric_limits<double>::max(), uHigh = -uLow;
+    double vLow = uLow, vHigh = -uLow;
+    for (const double x : {x0, x1})
+        for (const double y : {y0, y1}) {
+            const double u = x * cosTurn + y * sinTurn;
+            const double v = -x * sinTurn + y * cosTurn;
+            uLow = std::min(uLow, u);
+            uHigh = std::max(uHigh, u);
+            vLow = std::min(vLow, v);
+            vHigh = std::max(vHigh, v);
+        }
+    const double zLow = volumePosition.z + double(extent.low[2]) * cellSizeZ - origin.z;
+    const double zHigh = volumePosition.z + double(extent.high[2] + 1) * cellSizeZ - origin.z;
+
+    // One cell for the neighbours around the silicon cells and one for rounding.
+    constexpr int margin = 2;
+    unsigned iLow = 0, iHigh = 0, jLow = 0, jHigh = 0, kLow = 0, kHigh = 0;
+    if (!axisRange(uLow, uHigh, margin, cellsX, iLow, iHigh) ||
+        !axisRange(vLow, vHigh, margin, cellsY, jLow, jHigh) ||
+        !axisRange(zLow, zHigh, margin, cellsZ, kLow, kHigh))
+        return false;
+    boxI = iLow;
+    boxJ = jLow;
+    boxK = kLow;
+    boxX = iHigh - iLow + 1;
+    boxY = jHigh - jLow + 1;
+    boxZ = kHigh - kLow + 1;
+    boxCells = std::size_t(boxX) * boxY * boxZ;
+    return true;
+}
+
+void SiLattice::placeColumns() {
+    // x and y of a site do not change along k, nor z across (i, j): place them once.
+    columnCells.assign(std::size_t(boxX) * boxY * 8, -1);
+    for (unsigned ci = 0; ci < boxX; ++ci)
+        for (unsigned cj = 0; cj < boxY; ++cj)
             for (unsigned s = 0; s < 8; ++s) {
-                const Util::Vector3D p = siteCoordinates(i, j, 0, s);
+                const Util::Vector3D p = siteCoordinates(boxI + ci, boxJ + cj, 0, s);
                 unsigned cx = 0, cy = 0;
-                columns[s].inside = axisCell(p.x - volumePosition.x, cellSizeX, sizeX, cx) &&
-                                    axisCell(p.y - volumePosition.y, cellSizeY, sizeY, cy);
-                columns[s].base = (CellIndex(sizeY) * cx + cy) * sizeZ;
-                columns[s].z = SiCell::siteOffset[s][2];
-                anyInside = anyInside || columns[s].inside;
+                if (axisCell(p.x - volumePosition.x, cellSizeX, sizeX, cx) &&
+                    axisCell(p.y - volumePosition.y, cellSizeY, sizeY, cy))
+                    columnCells[(std::size_t(ci) * boxY + cj) * 8 + s] =
+                        std::int32_t((CellIndex(sizeY) * cx + cy) * sizeZ);
             }
-            if (!anyInside)
-                continue;
-            std::uint8_t* row = flags.data() + std::size_t(j + std::size_t(i) * cellsY) * cellsZ;
-            for (unsigned k = 0; k < cellsZ; ++k) {
+    layerCells.assign(std::size_t(4) * boxZ, -1);
+    for (unsigned height = 0; height < 4; ++height)
+        for (unsigned ck = 0; ck < boxZ; ++ck) {
+            const double z = (double(boxK + ck) + SiCell::siteOffset[height * 2][2]) + origin.z;
+            unsigned cz = 0;
+            if (axisCell(z - volumePosition.z, cellSizeZ, sizeZ, cz))
+                layerCells[std::size_t(height) * boxZ + ck] = std::int32_t(cz);
+        }
+}
+
+void SiLattice::placeSites(const Voxel* voxels, std::uint8_t* holds, unsigned firstI,
+                           unsigned endI) {
+    for (unsigned ci = firstI; ci < endI; ++ci)
+        for (unsigned cj = 0; cj < boxY; ++cj) {
+            const std::size_t column = std::size_t(ci) * boxY + cj;
+            const std::int32_t* xy = columnCells.data() + column * 8;
+            const bool sideFace = ci == 0 || ci + 1 == boxX || cj == 0 || cj + 1 == boxY;
+            for (unsigned ck = 0; ck < boxZ; ++ck) {
+                std::uint8_t bytes[8];
+                bool silicon = false;
                 for (unsigned s = 0; s < 8; ++s) {
-                    if (!columns[s].inside)
+                    const std::int32_t z = layerCells[std::size_t(s >> 1) * boxZ + ck];
+                    const SiAtom::AtomState state =
+                        xy[s] < 0 || z < 0 ? SiAtom::Fixed
+                                           : stateOfMaterial(voxels[xy[s] + z].material);
+                    silicon = silicon || state == SiAtom::Silicon;
+                    bytes[s] = std::uint8_t(state);
+                }
+                std::uint8_t extra = silicon ? HoldsSilicon : 0;
+                if (sideFace || ck == 0 || ck + 1 == boxZ)
+                    extra |= BoxFace;
+                for (std::uint8_t& b : bytes)
+                    b |= extra;
+                const std::size_t ordinal = column * boxZ + ck;
+                std::memcpy(sites.get() + ordinal * 8, bytes, 8);
+                holds[ordinal] = silicon ? 1 : 0;
+            }
+        }
+}
+
+void SiLattice::markCrystal(std::uint8_t* flags) {
+    // The crystal proper is a 3 x 3 x 3 dilation of the silicon cells, done one axis at a
+    // time, each pass reading the bit the one before wrote.
+    enum : std::uint8_t { Holds = 1, NearAlongZ = 2, NearAlongYZ = 4 };
+    const std::size_t strideJ = boxZ;
+    const std::size_t strideI = std::size_t(boxY) * boxZ;
+    const StripPartition strips(boxX);
+    strips.runPass([&](const Strip& strip) {
+        for (unsigned ci = strip.begin; ci < strip.end; ++ci)
+            for (unsigned cj = 0; cj < boxY; ++cj) {
+                std::uint8_t* row = flags + ci * strideI + cj * strideJ;
+                for (unsigned ck = 0; ck < boxZ; ++ck) {
+                    if ((row[ck] & Holds) || (ck > 0 && (row[ck - 1] & Holds)) ||
+                        (ck + 1 < boxZ && (row[ck + 1] & Holds)))
+                        row[ck] |= NearAlongZ;
+                }
+            }
+    });
+    strips.runPass([&](const Strip& strip) {
+        for (unsigned ci = strip.begin; ci < strip.end; ++ci)
+            for (unsigned cj = 0; cj < boxY; ++cj) {
+                std::uint8_t* row = flags + ci * strideI + cj * strideJ;
+                for (unsigned ck = 0; ck < boxZ; ++ck) {
+                    if ((row[ck] & NearAlongZ) || (cj > 0 && (row[ck - strideJ] & NearAlongZ)) ||
+                        (cj + 1 < boxY && (row[ck + strideJ] & NearAlongZ)))
+                        row[ck] |= NearAlongYZ;
+                }
+            }
+    });
+    strips.runPass([&](const Strip& strip) {
+        constexpr std::uint64_t outside = 0x0101010101010101ull * OutsideCrystal;
+        for (unsigned ci = strip.begin; ci < strip.end; ++ci)
+            for (unsigned cj = 0; cj < boxY; ++cj) {
+                const std::size_t first = ci * strideI + cj * strideJ;
+                const std::uint8_t* row = flags + first;
+                for (unsigned ck = 0; ck < boxZ; ++ck) {
+                    if ((row[ck] & NearAlongYZ) || (ci > 0 && (row[ck - strideI] & NearAlongYZ)) ||
+                        (ci + 1 < boxX && (row[ck + strideI] & NearAlongYZ)))
                         continue;
-                    unsigned cz = 0;
-                    const double z = (double(k) + columns[s].z) + origin.z;
-                    if (axisCell(z - volumePosition.z, cellSizeZ, sizeZ, cz) &&
-                        voxels[columns[s].base + cz].material == 1) {
-                        row[k] |= HoldsSilicon;
-                        break;
-                    }
+                    std::uint8_t* cellSites = sites.get() + (first + ck) * 8;
+                    std::uint64_t bytes = 0;
+                    std::memcpy(&bytes, cellSites, 8);
+                    bytes |= outside;
+                    std::memcpy(cellSites, &bytes, 8);
                 }
             }
-        }
-    }
+    });
 }
 
-std::size_t SiLattice::markNeighbourCells(std::vector<std::uint8_t>& flags) const {
-    // A 3 x 3 x 3 dilation of the silicon cells, done one axis at a time.
-    const std::size_t strideJ = cellsZ;
-    const std::size_t strideI = std::size_t(cellsY) * cellsZ;
-    for (unsigned i = 0; i < cellsX; ++i) {
-        for (unsigned j = 0; j < cellsY; ++j) {
-            std::uint8_t* row = flags.data() + i * strideI + j * strideJ;
-            for (unsigned k = 0; k < cellsZ; ++k) {
-                const bool near = (row[k] & HoldsSilicon) ||
-                                  (k > 0 && (row[k - 1] & HoldsSilicon)) ||
-                                  (k + 1 < cellsZ && (row[k + 1] & HoldsSilicon));
-                if (near)
-                    row[k] |= NearAlongZ;
-            }
+void SiLattice::countAtoms(Voxel* voxels, Voxel* nextVoxels) {
+    // Every site column (box column and site) lies over one column of volume cells. Listing
+    // the site columns of each volume column lets each x strip count its own cells alone,
+    // column by column, writing every count once.
+    const std::size_t volumeColumns = std::size_t(sizeX) * sizeY;
+    std::vector<std::uint32_t> firstEntry(volumeColumns + 1, 0);
+    for (const std::int32_t xy : columnCells) {
+        if (xy >= 0)
+            ++firstEntry[std::size_t(xy) / sizeZ + 1];
+    }
+    for (std::size_t c = 0; c < volumeColumns; ++c)
+        firstEntry[c + 1] += firstEntry[c];
+    std::vector<std::uint32_t> entries(firstEntry[volumeColumns]);
+    {
+        std::vector<std::uint32_t> fill(firstEntry.begin(), firstEntry.end() - 1);
+        for (std::size_t e = 0; e < columnCells.size(); ++e) {
+            const std::int32_t xy = columnCells[e];
+            if (xy >= 0)
+                entries[fill[std::size_t(xy) / sizeZ]++] = std::uint32_t(e);
         }
     }
-    for (unsigned i = 0; i < cellsX; ++i) {
-        for (unsigned j = 0; j < cellsY; ++j) {
-            std::uint8_t* row = flags.data() + i * strideI + j * strideJ;
-            for (unsigned k = 0; k < cellsZ; ++k) {
-                const bool near = (row[k] & NearAlongZ) ||
-                                  (j > 0 && (row[k - strideJ] & NearAlongZ)) ||
-                                  (j + 1 < cellsY && (row[k + strideJ] & NearAlongZ));
-                if (near)
-                    row[k] |= NearAlongYZ;
-            }
-        }
-    }
-    std::size_t stored = 0;
-    for (unsigned i = 0; i < cellsX; ++i) {
-        for (unsigned j = 0; j < cellsY; ++j) {
-            std::uint8_t* row = flags.data() + i * strideI + j * strideJ;
-            for (unsigned k = 0; k < cellsZ; ++k) {
-                const bool near = (row[k] & NearAlongYZ) ||
-                                  (i > 0 && (row[k - strideI] & NearAlongYZ)) ||
-                                  (i + 1 < cellsX && (row[k + strideI] & NearAlongYZ));
-                if (near) {
-                    row[k] |= Stored;
-                    ++stored;
+
+    StripPartition(sizeX).runPass([&](const Strip& strip) {
+        for (std::size_t c = std::size_t(strip.begin) * sizeY; c < std::size_t(strip.end) * sizeY;
+             ++c) {
+            Voxel* cells = voxels + c * sizeZ;
+            for (unsigned z = 0; z < sizeZ; ++z)
+                cells[z].atomCount = 0;
+            for (std::uint32_t e = firstEntry[c]; e < firstEntry[c + 1]; ++e) {
+                const std::size_t boxColumn = entries[e] / 8;
+                const unsigned s = entries[e] % 8;
+                const std::int32_t* layers = layerCells.data() + std::size_t(s >> 1) * boxZ;
+                const std::uint8_t* column = sites.get() + boxColumn * boxZ * 8 + s;
+                for (unsigned ck = 0; ck < boxZ; ++ck) {
+                    if (layers[ck] >= 0 && (column[ck * 8] & StateBits) == SiAtom::Silicon)
+                        ++cells[layers[ck]].atomCount;
                 }
             }
+            Voxel* next = nextVoxels + c * sizeZ;
+            for (unsigned z = 0; z < sizeZ; ++z)
+                next[z].atomCount = cells[z].atomCount;
         }
-    }
-    return stored;
+    });
 }
 
-void SiLattice::fillCells(const std::vector<std::uint8_t>& flags, Voxel* voxels,
-                          Voxel* nextVoxels) {
-    std::uint32_t key = 0;
-    for (unsigned i = 0; i < cellsX; ++i) {
-        for (unsigned j = 0; j < cellsY; ++j) {
-            for (unsigned k = 0; k < cellsZ; ++k, ++key) {
-                const std::uint8_t flag = flags[key];
-                if (!(flag & Stored))
-                    continue;
-                const AtomId first = AtomId(atoms.size());
-                cells.push_back(SiCell{key, bool(flag & HoldsSilicon)});
-                for (unsigned s = 0; s < 8; ++s) {
-                    const Util::Vector3D p = siteCoordinates(i, j, k, s);
-                    const Placement placed = place(p.x, p.y, p.z, voxels);
-                    SiAtom atom;
-                    atom.site = std::uint8_t(s);
-                    atom.cellIndex = placed.cellIndex;
-                    atom.state = placed.state;
-                    if (placed.state == SiAtom::Silicon) {
-                        const std::int32_t count = voxels[placed.cellIndex].atomCount + 1;
-                        voxels[placed.cellIndex].atomCount = count;
-                        nextVoxels[placed.cellIndex].atomCount = count;
-                    }
-                    atoms.push_back(atom);
-                }
-                for (const SiCell::Bond& bond : SiCell::internalBonds)
-                    link(first + bond.from, first + bond.to, bond.slot);
-            }
-        }
-    }
-}
+// --- cells
 
-void SiLattice::linkCells() {
-    // Forward neighbours have larger keys, and as the cells are walked in key order so are
-    // their keys: one cursor per direction finds them all in a single sweep.
-    std::size_t cursor[SiCell::DirectionCount] = {};
-    std::uint32_t keyStep[SiCell::DirectionCount];
-    for (int d = 0; d < SiCell::DirectionCount; ++d) {
-        const SiCell::ForwardBonds& f = SiCell::forwardBonds[d];
-        keyStep[d] = std::uint32_t(f.dz + (f.dy + std::uint64_t(f.dx) * cellsY) * cellsZ);
-    }
-    const std::size_t count = cells.size();
-    for (std::size_t ordinal = 0; ordinal < count; ++ordinal) {
-        const std::uint32_t key = cells[ordinal].key;
-        unsigned i = 0, j = 0, k = 0;
-        keyToCell(key, i, j, k);
-        for (int d = 0; d < SiCell::DirectionCount; ++d) {
-            const SiCell::ForwardBonds& f = SiCell::forwardBonds[d];
-            if ((f.dx && i + 1 >= cellsX) || (f.dy && j + 1 >= cellsY) || (f.dz && k + 1 >= cellsZ))
-                continue;
-            const std::uint32_t target = key + keyStep[d];
-            std::size_t& c = cursor[d];
-            while (c < count && cells[c].key < target)
-                ++c;
-            if (c == count || cells[c].key != target)
-                continue;
-            for (int b = 0; b < f.count; ++b) {
-                const SiCell::Bond& bond = f.bonds[b];
-                link(atomOfCell(ordinal, bond.from), atomOfCell(c, bond.to), bond.slot);
-            }
-        }
-    }
+SiCell SiLattice::cell(std::size_t ordinal) const {
+    unsigned ci = 0, cj = 0, ck = 0;
+    boxCellOf(ordinal, ci, cj, ck);
+    SiCell result;
+    result.key = std::uint32_t(
+        (boxK + ck) + (std::uint64_t(boxJ + cj) + std::uint64_t(boxI + ci) * cellsY) * cellsZ);
+    result.holdsSilicon = (sites[ordinal * 8] & HoldsSilicon) != 0;
+    return result;
 }
 
 std::size_t SiLattice::findCell(std::uint32_t key) const {
-    const auto found = std::lower_bound(cells.begin(), cells.end(), key,
-                                        [](const SiCell& c, std::uint32_t k) { return c.key < k; });
-    if (found == cells.end() || found->key != key)
-        return cells.size();
-    return std::size_t(found - cells.begin());
+    if (boxCells == 0)
+        return boxCells;
+    const unsigned k = key % cellsZ;
+    const std::uint32_t ij = key / cellsZ;
+    const unsigned j = ij % cellsY;
+    const unsigned i = ij / cellsY;
+    if (i < boxI || i >= boxI + boxX || j < boxJ || j >= boxJ + boxY || k < boxK ||
+        k >= boxK + boxZ)
+        return boxCells;
+    return (std::size_t(i - boxI) * boxY + (j - boxJ)) * boxZ + (k - boxK);
 }
 
 Util::Vector3D SiLattice::cellPosition(std::size_t ordinal) const {
-    unsigned i = 0, j = 0, k = 0;
-    keyToCell(cells[ordinal].key, i, j, k);
-    const double x = double(i), y = double(j), z = double(k);
+    unsigned ci = 0, cj = 0, ck = 0;
+    boxCellOf(ordinal, ci, cj, ck);
+    const double x = double(boxI + ci), y = double(boxJ + cj), z = double(boxK + ck);
     return Util::Vector3D(x * cosTurn - y * sinTurn + origin.x,
                           x * sinTurn + y * cosTurn + origin.y, z + origin.z);
 }
@@ -325,10 +445,10 @@ Util::Vector3D SiLattice::cellPosition(std::size_t ordinal) const {
 std::vector<std::pair<std::size_t, std::size_t>>
 SiLattice::cellRangesForColumns(unsigned firstColumn, unsigned endColumn) const {
     std::vector<std::pair<std::size_t, std::size_t>> ranges;
-    if (cells.empty() || firstColumn >= endColumn)
+    if (boxCells == 0 || firstColumn >= endColumn)
         return ranges;
     if (firstColumn == 0 && endColumn >= sizeX) {
-        ranges.emplace_back(0, cells.size());
+        ranges.emplace_back(0, boxCells);
         return ranges;
     }
     // The atoms of cell (i, j) lie within half a lattice constant of x = (i - j) * cos45 +
@@ -338,23 +458,14 @@ SiLattice::cellRangesForColumns(unsigned firstColumn, unsigned endColumn) const 
     const double high = double(endColumn) * cellSizeX + margin - sizeX * 0.5;
     const long long uMin = (long long)std::floor(low / cosTurn - 0.5);
     const long long uMax = (long long)std::ceil(high / cosTurn + 0.5);
-    auto keyLowerBound = [this](std::uint64_t key) {
-        return std::size_t(
-            std::lower_bound(cells.begin(), cells.end(), key,
-                             [](const SiCell& c, std::uint64_t k) { return c.key < k; }) -
-            cells.begin());
-    };
-    for (long long i = 0; i < (long long)cellsX; ++i) {
-        const long long jFirst = std::max<long long>(0, i - uMax);
-        const long long jLast = std::min<long long>((long long)cellsY - 1, i - uMin);
+    for (long long i = boxI; i < (long long)(boxI + boxX); ++i) {
+        const long long jFirst = std::max<long long>(boxJ, i - uMax);
+        const long long jLast = std::min<long long>((long long)(boxJ + boxY) - 1, i - uMin);
         if (jFirst > jLast)
             continue;
-        const std::uint64_t keyBegin = std::uint64_t(jFirst + i * cellsY) * cellsZ;
-        const std::uint64_t keyEnd = std::uint64_t(jLast + 1 + i * cellsY) * cellsZ;
-        const std::size_t begin = keyLowerBound(keyBegin);
-        const std::size_t end = keyLowerBound(keyEnd);
-        if (begin == end)
-            continue;
+        const std::size_t row = std::size_t(i - boxI) * boxY;
+        const std::size_t begin = (row + std::size_t(jFirst - boxJ)) * boxZ;
+        const std::size_t end = (row + std::size_t(jLast - boxJ) + 1) * boxZ;
         if (!ranges.empty() && ranges.back().second == begin)
             ranges.back().second = end;
         else
@@ -363,61 +474,98 @@ SiLattice::cellRangesForColumns(unsigned firstColumn, unsigned endColumn) const 
     return ranges;
 }
 
+// --- atoms
+
 int SiLattice::indexOfAtom(std::size_t ordinal, AtomId id) const {
-    if (ordinal >= cells.size() || id < ordinal * 8 || id >= ordinal * 8 + 8)
+    if (ordinal >= boxCells || id < ordinal * 8 || id >= ordinal * 8 + 8)
         return -1;
     return int(id - ordinal * 8);
 }
 
+SiAtom SiLattice::atom(AtomId id) const {
+    if (id >= siteCount)
+        return extraAtoms[id - siteCount];
+    SiAtom result;
+    for (unsigned s = 0; s < 4; ++s)
+        result.neighbors[s] = neighbor(id, s);
+    result.cellIndex = cellIndexOf(id);
+    result.occupancy = occupancy(id);
+    result.state = state(id);
+    result.site = std::uint8_t(id & 7);
+    return result;
+}
+
+AtomId SiLattice::partnerInBox(AtomId id, unsigned slot) const {
+    unsigned ci = 0, cj = 0, ck = 0;
+    boxCellOf(id / 8, ci, cj, ck);
+    const SiCell::Partner& p = SiCell::partners()[id & 7][slot];
+    const long long i = (long long)ci + p.di;
+    const long long j = (long long)cj + p.dj;
+    const long long k = (long long)ck + p.dk;
+    if (i < 0 || j < 0 || k < 0 || i >= boxX || j >= boxY || k >= boxZ)
+        return noAtom;
+    return AtomId(((std::size_t(i) * boxY + std::size_t(j)) * boxZ + std::size_t(k)) * 8 + p.site);
+}
+
 Util::Vector3D SiLattice::atomPosition(AtomId id) const {
-    if (id >= atoms.size()) {
-        const std::array<double, 3>& p = extraPositions[id - atoms.size()];
+    if (id >= siteCount) {
+        const std::array<double, 3>& p = extraPositions[id - siteCount];
         return Util::Vector3D(p[0], p[1], p[2]);
     }
-    unsigned i = 0, j = 0, k = 0;
-    keyToCell(cells[id / 8].key, i, j, k);
-    return siteCoordinates(i, j, k, id % 8);
+    unsigned ci = 0, cj = 0, ck = 0;
+    boxCellOf(id / 8, ci, cj, ck);
+    return siteCoordinates(boxI + ci, boxJ + cj, boxK + ck, id % 8);
+}
+
+bool SiLattice::isSurfaceAtom(AtomId id) const {
+    for (unsigned s = 0; s < 4; ++s) {
+        const AtomId n = neighbor(id, s);
+        if (n == noAtom || state(n) == SiAtom::Empty)
+            return true;
+    }
+    return false;
+}
+
+AtomId SiLattice::explicitNeighbor(AtomId id, unsigned slot) const {
+    const std::uint64_t key = std::uint64_t(id) * 4 + slot;
+    const auto found = std::lower_bound(
+        explicitBonds.begin(), explicitBonds.end(), key,
+        [](const std::pair<std::uint64_t, AtomId>& e, std::uint64_t k) { return e.first < k; });
+    return found != explicitBonds.end() && found->first == key ? found->second : noAtom;
+}
+
+void SiLattice::setExplicitNeighbor(AtomId id, unsigned slot, AtomId partner) {
+    if (id >= siteCount) {
+        extraAtoms[id - siteCount].neighbors[slot] = partner;
+        return;
+    }
+    const std::uint64_t key = std::uint64_t(id) * 4 + slot;
+    // The engines add their boundary atoms in atom order, so this is nearly always an append.
+    auto at = explicitBonds.end();
+    if (!explicitBonds.empty() && explicitBonds.back().first >= key)
+        at = std::lower_bound(
+            explicitBonds.begin(), explicitBonds.end(), key,
+            [](const std::pair<std::uint64_t, AtomId>& e, std::uint64_t k) { return e.first < k; });
+    if (at != explicitBonds.end() && at->first == key)
+        at->second = partner;
+    else
+        explicitBonds.insert(at, {key, partner});
+    sites[id] |= ExplicitBond;
 }
 
 void SiLattice::link(AtomId p, AtomId q, unsigned slot) {
     if (slot >= 4)
         return;
-    atom(p).neighbors[slot] = q;
-    atom(q).neighbors[3 - slot] = p;
-}
-
-int SiLattice::countBondedNeighbors(AtomId id) const {
-    const SiAtom& a = atom(id);
-    if (a.state == SiAtom::Fixed)
-        return 4;
-    int bonded = 0;
-    for (const AtomId n : a.neighbors) {
-        if (n != noAtom && atom(n).state != SiAtom::Empty)
-            ++bonded;
-    }
-    return bonded;
-}
-
-int SiLattice::countSecondNeighbors(AtomId id) const {
-    int sum = 0;
-    for (const AtomId n : atom(id).neighbors) {
-        if (n == noAtom)
-            continue;
-        const SiAtom& neighbour = atom(n);
-        if (neighbour.state == SiAtom::Silicon)
-            sum += countBondedNeighbors(n) - 1;
-        else if (neighbour.state == SiAtom::Fixed)
-            sum += 3;
-    }
-    return sum;
+    setExplicitNeighbor(p, slot, q);
+    setExplicitNeighbor(q, 3 - slot, p);
 }
 
 AtomId SiLattice::addBoundaryAtom(AtomId partner, unsigned slot, const Util::Vector3D& position) {
     SiAtom boundary;
     boundary.state = SiAtom::Fixed;
     boundary.cellIndex = -1;
-    boundary.site = std::uint8_t(SiAtom::boundarySite + (1 - atom(partner).sublattice()));
-    const AtomId id = AtomId(atoms.size() + extraAtoms.size());
+    boundary.site = std::uint8_t(SiAtom::boundarySite + (1 - sublatticeOf(partner)));
+    const AtomId id = AtomId(siteCount + extraAtoms.size());
     extraAtoms.push_back(boundary);
     extraPositions.push_back({position.x, position.y, position.z});
     link(partner, id, slot);
@@ -425,23 +573,63 @@ AtomId SiLattice::addBoundaryAtom(AtomId partner, unsigned slot, const Util::Vec
 }
 
 void SiLattice::clearExtraAtoms() {
+    if (extraAtoms.empty())
+        return;
     const AtomId first = firstExtraAtom();
-    for (std::size_t e = 0; e < extraAtoms.size(); ++e) {
-        const AtomId id = first + AtomId(e);
-        for (unsigned s = 0; s < 4; ++s) {
-            const AtomId n = extraAtoms[e].neighbors[s];
-            if (n != noAtom && n < first && atoms[n].neighbors[3 - s] == id)
-                atoms[n].neighbors[3 - s] = noAtom;
-        }
+    std::vector<AtomId> partners;
+    for (const auto& bond : explicitBonds) {
+        if (bond.second >= first)
+            partners.push_back(AtomId(bond.first / 4));
+    }
+    explicitBonds.erase(std::remove_if(explicitBonds.begin(), explicitBonds.end(),
+                                       [first](const std::pair<std::uint64_t, AtomId>& bond) {
+                                           return bond.second >= first;
+                                       }),
+                        explicitBonds.end());
+    for (const AtomId id : partners) {
+        bool stillLinked = false;
+        for (unsigned s = 0; s < 4 && !stillLinked; ++s)
+            stillLinked = explicitNeighbor(id, s) != noAtom;
+        if (!stillLinked)
+            sites[id] &= std::uint8_t(~ExplicitBond);
     }
     extraAtoms.clear();
     extraPositions.clear();
 }
 
+// --- occupancy
+
+float SiLattice::occupancy(AtomId id) const {
+    if (id >= siteCount)
+        return extraAtoms[id - siteCount].occupancy;
+    const auto found = occupancies.find(id);
+    if (found != occupancies.end())
+        return found->second;
+    return (sites[id] & Taken) ? 1.0f : 0.0f;
+}
+
+void SiLattice::restartOccupancyOfSilicon() {
+    for (auto it = occupancies.begin(); it != occupancies.end();) {
+        if (state(it->first) == SiAtom::Silicon)
+            it = occupancies.erase(it);
+        else
+            ++it;
+    }
+}
+
+void SiLattice::setOccupancy(AtomId id, float value) {
+    if (id >= siteCount)
+        extraAtoms[id - siteCount].occupancy = value;
+    else
+        occupancies[id] = value;
+}
+
 std::size_t SiLattice::memoryBytes() const {
-    return cells.capacity() * sizeof(SiCell) + atoms.capacity() * sizeof(SiAtom) +
+    return siteCount + (columnCells.capacity() + layerCells.capacity()) * sizeof(std::int32_t) +
            extraAtoms.capacity() * sizeof(SiAtom) +
-           extraPositions.capacity() * sizeof(std::array<double, 3>);
+           extraPositions.capacity() * sizeof(std::array<double, 3>) +
+           explicitBonds.capacity() * sizeof(std::pair<std::uint64_t, AtomId>) +
+           occupancies.size() * (sizeof(std::pair<AtomId, float>) + 2 * sizeof(void*));
 }
 
 } // namespace Model::Automaton

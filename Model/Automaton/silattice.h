@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/cellindex.h"
+#include "Model/Automaton/largearray.h"
 #include "Model/Automaton/siatom.h"
 #include "Model/Automaton/sicell.h"
 #include "Util/vector3d.h"
@@ -10,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,16 +25,21 @@ struct Voxel;
 //
 // The crystal is a (100) wafer turned 45 degrees about z: the volume's z is [001], its x and
 // y run along the in-plane face diagonals, and one lattice constant is one length unit. Unit
-// cell (i, j, k) has key k + (j + i * cellsY) * cellsZ; only cells that matter are stored, in
-// key order, each with its eight atoms at ids 8 * ordinal .. 8 * ordinal + 7. Atoms that
-// engines create in place of missing neighbours ("extra atoms") follow at ids from
-// 8 * cellCount() on.
+// cell (i, j, k) has key k + (j + i * cellsY) * cellsZ.
 //
-// Stored cells are those holding an atom inside a silicon cell of the volume (holdsSilicon)
-// plus every cell next to one of them (26-neighbourhood), so that each silicon atom has all
-// its first and second neighbours as real atoms: Empty ones towards the etchant, Fixed ones in
-// masks and outside the volume. Drawing code that wants only the crystal itself skips the
-// cells without silicon.
+// The lattice is regular, so it stores per site only what changes: one byte with the atom's
+// state. The sites of a dense box of unit cells around the silicon are numbered box cell by
+// box cell in key order, eight per cell (atom 8 * ordinal + site); an atom's bond partners,
+// cell of the volume and position follow from its number. Atoms that engines create in place
+// of missing neighbours ("extra atoms") follow the sites.
+//
+// The crystal proper is every cell holding an atom inside a silicon cell of the volume
+// (holdsSilicon) plus every cell next to one of them (26-neighbourhood), so that each silicon
+// atom has all its first and second neighbours as real atoms: Empty ones towards the etchant,
+// Fixed ones in masks and outside the volume. Bonds join atoms of the crystal only; the other
+// cells of the box are there to keep the numbering regular, their atoms have no bonds and the
+// engines never take them. Drawing code that wants only the crystal itself skips the cells
+// without silicon.
 class SiLattice {
 public:
     // Copies the volume's sizes, position and cell sizes; build() fills the lattice.
@@ -41,10 +48,10 @@ public:
     SiLattice(const SiLattice&) = delete;
     SiLattice& operator=(const SiLattice&) = delete;
 
-    // Places every candidate atom in the volume's cells and counts the silicon ones into each
-    // cell's atomCount (from zero). Takes both voxel locks while it works. Returns false,
-    // with a reason for the user, when the lattice would not fit in memory; the lattice is
-    // then empty and the volume's counts untouched.
+    // Places every atom of the box in the volume's cells and counts the silicon ones into each
+    // cell's atomCount (from zero), split over the pool's x strips. Takes both voxel locks
+    // while it works. Returns false, with a reason for the user, when the lattice would not fit
+    // in memory; the lattice is then empty and the volume's counts untouched.
     bool build(QString* reason = nullptr);
 
     // --- geometry
@@ -63,67 +70,175 @@ public:
     // The x column of a cell index.
     unsigned columnOf(CellIndex index) const { return unsigned(index / sliceSize); }
 
-    // --- cells
-    std::size_t cellCount() const { return cells.size(); }
-    const SiCell& cell(std::size_t ordinal) const { return cells[ordinal]; }
-    // Ordinal of the stored cell with this key, or cellCount() when there is none.
+    // --- cells (the box, in key order)
+    std::size_t cellCount() const { return boxCells; }
+    SiCell cell(std::size_t ordinal) const;
+    // True for cells of the crystal proper (silicon cells and their neighbours).
+    bool isCrystalCell(std::size_t ordinal) const { return !(sites[ordinal * 8] & OutsideCrystal); }
+    // Ordinal of the cell with this key, or cellCount() when the box does not hold it.
     std::size_t findCell(std::uint32_t key) const;
     Util::Vector3D cellPosition(std::size_t ordinal) const;
-    // Stored cells with x columns possibly in [firstColumn, endColumn), as ordinal ranges in
+    // Cells with x columns possibly in [firstColumn, endColumn), as ordinal ranges in
     // increasing order. A superset: callers check each atom's own column.
     std::vector<std::pair<std::size_t, std::size_t>> cellRangesForColumns(unsigned firstColumn,
                                                                           unsigned endColumn) const;
 
     // --- atoms
-    std::size_t latticeAtomCount() const { return atoms.size(); }
+    std::size_t latticeAtomCount() const { return siteCount; }
     std::size_t extraAtomCount() const { return extraAtoms.size(); }
-    AtomId firstExtraAtom() const { return AtomId(atoms.size()); }
+    AtomId firstExtraAtom() const { return AtomId(siteCount); }
     AtomId atomOfCell(std::size_t ordinal, unsigned index) const {
         return AtomId(ordinal * 8 + index);
     }
-    SiAtom& atom(AtomId id) {
-        return id < atoms.size() ? atoms[id] : extraAtoms[id - atoms.size()];
-    }
-    const SiAtom& atom(AtomId id) const {
-        return id < atoms.size() ? atoms[id] : extraAtoms[id - atoms.size()];
-    }
     // Ordinal of the cell an atom belongs to, or cellCount() for extra atoms.
-    std::size_t cellOf(AtomId id) const { return id < atoms.size() ? id / 8 : cells.size(); }
+    std::size_t cellOf(AtomId id) const { return id < siteCount ? id / 8 : boxCells; }
     // Position 0..7 of the atom in the cell, -1 when it is not one of the cell's atoms.
     int indexOfAtom(std::size_t ordinal, AtomId id) const;
+
+    // Everything about one atom at once (a snapshot; the lattice does not keep it).
+    SiAtom atom(AtomId id) const;
+
+    SiAtom::AtomState state(AtomId id) const {
+        return id < siteCount ? SiAtom::AtomState(sites[id] & StateBits)
+                              : extraAtoms[id - siteCount].state;
+    }
+    // Engines change the states of the atoms of their own strip only, so that concurrent
+    // strips write distinct bytes.
+    void setState(AtomId id, SiAtom::AtomState value) {
+        if (id < siteCount)
+            sites[id] = std::uint8_t((sites[id] & ~StateBits) | std::uint8_t(value));
+        else
+            extraAtoms[id - siteCount].state = value;
+    }
+    // The partner in a bond slot, or noAtom.
+    AtomId neighbor(AtomId id, unsigned slot) const {
+        if (id >= siteCount)
+            return extraAtoms[id - siteCount].neighbors[slot];
+        const std::uint8_t bits = sites[id];
+        if (bits & ExplicitBond) {
+            const AtomId linked = explicitNeighbor(id, slot);
+            if (linked != noAtom)
+                return linked;
+        }
+        if (bits & OutsideCrystal)
+            return noAtom;
+        const AtomId partner = (bits & BoxFace) ? partnerInBox(id, slot)
+                                                : AtomId(std::int64_t(id) + step[id & 7][slot]);
+        return partner == noAtom || (sites[partner] & OutsideCrystal) ? noAtom : partner;
+    }
+    // The volume's cell that holds the atom, -1 outside the volume.
+    std::int32_t cellIndexOf(AtomId id) const {
+        if (id >= siteCount)
+            return extraAtoms[id - siteCount].cellIndex;
+        const std::size_t column = (id >> 3) / boxZ;
+        const std::size_t k = (id >> 3) - column * boxZ;
+        const unsigned s = id & 7;
+        const std::int32_t xy = columnCells[column * 8 + s];
+        const std::int32_t z = layerCells[(s >> 1) * boxZ + k];
+        return xy < 0 || z < 0 ? -1 : xy + z;
+    }
+    int sublatticeOf(AtomId id) const {
+        return id < siteCount ? int((id >> 1) & 1u) : extraAtoms[id - siteCount].sublattice();
+    }
     Util::Vector3D atomPosition(AtomId id) const;
+    // An atom with a free bond slot or an Empty partner: what the renderer shows as surface.
+    bool isSurfaceAtom(AtomId id) const;
 
     // Links p to q in p's slot and q to p in the opposite slot; slots of 4 or more do nothing.
     void link(AtomId p, AtomId q, unsigned slot);
 
     // Present neighbours (4 for a Fixed atom: it never etches and holds its neighbours).
-    int countBondedNeighbors(AtomId id) const;
+    int countBondedNeighbors(AtomId id) const {
+        if (state(id) == SiAtom::Fixed)
+            return 4;
+        int bonded = 0;
+        for (unsigned s = 0; s < 4; ++s) {
+            const AtomId n = neighbor(id, s);
+            if (n != noAtom && state(n) != SiAtom::Empty)
+                ++bonded;
+        }
+        return bonded;
+    }
     // Over the present neighbours: bonded count - 1 for silicon, 3 for a Fixed one. 12 in the
     // bulk, 9 for a (111) surface atom.
-    int countSecondNeighbors(AtomId id) const;
+    int countSecondNeighbors(AtomId id) const {
+        int sum = 0;
+        for (unsigned s = 0; s < 4; ++s) {
+            const AtomId n = neighbor(id, s);
+            if (n == noAtom)
+                continue;
+            const SiAtom::AtomState partner = state(n);
+            if (partner == SiAtom::Silicon)
+                sum += countBondedNeighbors(n) - 1;
+            else if (partner == SiAtom::Fixed)
+                sum += 3;
+        }
+        return sum;
+    }
 
     // Adds a Fixed boundary atom at `position`, linked to `partner` in `slot`; returns its id.
-    // Only between etching passes: it may move the extra-atom pool.
+    // Only between etching passes.
     AtomId addBoundaryAtom(AtomId partner, unsigned slot, const Util::Vector3D& position);
     // Removes every boundary atom and unlinks it from its partner.
     void clearExtraAtoms();
 
-    // Bytes held by the lattice's pools.
+    // --- occupancy, the continuous etch's per-atom remainder. An atom that etch took reads 1
+    // until the etch records less; one it never took, or removed, reads 0.
+    float occupancy(AtomId id) const;
+    // Marks an atom as taken by a continuous etch (from its own strip).
+    void takeForOccupancy(AtomId id) {
+        if (id < siteCount)
+            sites[id] |= Taken;
+    }
+    // The atom went: its occupancy reads 0 (from its own strip).
+    void dropOccupancy(AtomId id) {
+        if (id < siteCount)
+            sites[id] &= std::uint8_t(~Taken);
+    }
+    // Forgets what earlier etches recorded for the atoms that are silicon now (the next run
+    // takes them afresh); only between passes.
+    void restartOccupancyOfSilicon();
+    // Records a remainder; only between passes.
+    void setOccupancy(AtomId id, float value);
+
+    // Visits every atom of the crystal proper that lies in a volume cell of x columns
+    // [firstColumn, endColumn), as f(atom, cell index). Cells are visited in no fixed order.
+    template <class Function>
+    void forEachCrystalAtom(unsigned firstColumn, unsigned endColumn, Function&& f) const;
+
+    // Bytes held by the lattice.
     std::size_t memoryBytes() const;
 
 private:
-    struct Placement {
-        std::int32_t cellIndex;
-        SiAtom::AtomState state;
+    // What a site's byte holds besides its state.
+    enum SiteBits : std::uint8_t {
+        StateBits = 0x03,
+        // The site's cell is not part of the crystal proper: no bonds, never taken.
+        OutsideCrystal = 0x04,
+        // The site's cell holds silicon (set on all eight sites of the cell).
+        HoldsSilicon = 0x08,
+        // A slot of this atom was linked explicitly (a boundary atom): look it up first.
+        ExplicitBond = 0x10,
+        // The cell lies on a face of the box: partners may lie outside it.
+        BoxFace = 0x20,
+        // Taken by the last continuous etch that reached it.
+        Taken = 0x40,
     };
 
-    Util::Vector3D siteCoordinates(unsigned i, unsigned j, unsigned k, unsigned site) const;
-    Placement place(double x, double y, double z, const Voxel* voxels) const;
-    void keyToCell(std::uint32_t key, unsigned& i, unsigned& j, unsigned& k) const;
-    void markSiliconCells(std::vector<std::uint8_t>& flags, const Voxel* voxels) const;
-    std::size_t markNeighbourCells(std::vector<std::uint8_t>& flags) const;
-    void fillCells(const std::vector<std::uint8_t>& flags, Voxel* voxels, Voxel* nextVoxels);
-    void linkCells();
+    Util::Vector3D siteCoordinates(long long i, long long j, long long k, unsigned site) const;
+    void boxCellOf(std::size_t ordinal, unsigned& i, unsigned& j, unsigned& k) const;
+    AtomId partnerInBox(AtomId id, unsigned slot) const;
+    AtomId explicitNeighbor(AtomId id, unsigned slot) const;
+    void setExplicitNeighbor(AtomId id, unsigned slot, AtomId partner);
+
+    // Build steps.
+    struct SiliconExtent;
+    void clear();
+    bool findBox(const SiliconExtent& extent);
+    void placeColumns();
+    void placeSites(const Voxel* voxels, std::uint8_t* holds, unsigned firstI, unsigned endI);
+    void markCrystal(std::uint8_t* flags);
+    void countAtoms(Voxel* voxels, Voxel* nextVoxels);
 
     TotalVolume* volume;
     unsigned sizeX;
@@ -142,10 +257,48 @@ private:
     double sinTurn;
     std::vector<Util::Vector3D> unitCellCorners;
 
-    std::vector<SiCell> cells;
-    std::vector<SiAtom> atoms;
+    // The box: unit cells [boxI, boxI + boxX) x [boxJ, boxJ + boxY) x [boxK, boxK + boxZ).
+    unsigned boxI = 0, boxJ = 0, boxK = 0;
+    unsigned boxX = 0, boxY = 0, boxZ = 0;
+    std::size_t boxCells = 0;
+    std::size_t siteCount = 0;
+    // Atom id step from a site to its partner in each slot, for cells inside the box.
+    std::int64_t step[8][4] = {};
+
+    LargeArray<std::uint8_t> sites;
+    // Per box column (i, j) and site: the volume cell index of the site's x and y, or -1 when
+    // they lie outside; per z layer of the box and site height (site / 2): the z cell, or -1.
+    std::vector<std::int32_t> columnCells;
+    std::vector<std::int32_t> layerCells;
+
     std::vector<SiAtom> extraAtoms;
     std::vector<std::array<double, 3>> extraPositions;
+    // (atom * 4 + slot) -> partner, for the sites marked ExplicitBond; sorted by key.
+    std::vector<std::pair<std::uint64_t, AtomId>> explicitBonds;
+    std::unordered_map<AtomId, float> occupancies;
 };
+
+template <class Function>
+void SiLattice::forEachCrystalAtom(unsigned firstColumn, unsigned endColumn, Function&& f) const {
+    const std::size_t columns = std::size_t(boxX) * boxY;
+    for (std::size_t column = 0; column < columns; ++column) {
+        for (unsigned s = 0; s < 8; ++s) {
+            const std::int32_t xy = columnCells[column * 8 + s];
+            if (xy < 0)
+                continue;
+            const unsigned x = columnOf(CellIndex(xy));
+            if (x < firstColumn || x >= endColumn)
+                continue;
+            const std::int32_t* layers = layerCells.data() + (s >> 1) * boxZ;
+            const AtomId first = AtomId(column * boxZ * 8 + s);
+            for (unsigned k = 0; k < boxZ; ++k) {
+                const AtomId id = first + AtomId(k) * 8;
+                if (layers[k] < 0 || (sites[id] & OutsideCrystal))
+                    continue;
+                f(id, CellIndex(xy + layers[k]));
+            }
+        }
+    }
+}
 
 } // namespace Model::Automaton

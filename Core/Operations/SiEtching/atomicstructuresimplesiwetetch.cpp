@@ -16,8 +16,7 @@ void AtomicStructureSimpleSiWetEtch::runEtching() {
 }
 
 bool AtomicStructureSimpleSiWetEtch::Removal::removes(const Model::Automaton::SiLattice& lattice,
-                                                      Model::Automaton::AtomId id,
-                                                      Model::Automaton::SiAtom&) const {
+                                                      Model::Automaton::AtomId id, int) const {
     const int bonded = lattice.countBondedNeighbors(id);
     if (bonded >= 4)
         return false;

@@ -22,11 +22,10 @@ public:
     std::uint64_t getAtomsRemoved() const { return kernel.getAtomsRemoved(); }
 
 private:
-    struct Removal {
+    struct Removal : WetEtchRule {
         static constexpr bool settlesWhenIdle = true;
-        void take(Model::Automaton::SiAtom&) const {}
         bool removes(const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id,
-                     Model::Automaton::SiAtom& atom) const;
+                     int strip) const;
     };
 
     WetEtchKernel kernel;

@@ -61,7 +61,7 @@ ContinuosWetEtching::ContinuosWetEtching(Model::Automaton::TotalVolume& volume, 
     : kernel(volume, depth, lcContinuousEtch()) {}
 
 void ContinuosWetEtching::runEtching() {
-    Removal removal{*this};
+    Removal removal(*this);
     kernel.run(removal);
 }
 
@@ -79,11 +79,16 @@ ContinuosWetEtching::getAtomicConfiguration(const unsigned ns1, const unsigned n
     return UnknownConfiguration;
 }
 
-bool ContinuosWetEtching::Removal::removes(const SiLattice& lattice, AtomId, SiAtom& atom) const {
+void ContinuosWetEtching::Removal::start(SiLattice& lattice, int strips) {
+    lattice.restartOccupancyOfSilicon();
+    remainders.assign(std::size_t(strips), {});
+}
+
+bool ContinuosWetEtching::Removal::removes(const SiLattice& lattice, AtomId id, int strip) {
     // A present neighbour counts as bulk when it is fully bonded itself (Fixed ones always
     // are), as surface otherwise.
     auto classify = [&lattice](AtomId n, unsigned& surface, unsigned& bulk) {
-        if (n == noAtom || lattice.atom(n).state == SiAtom::Empty)
+        if (n == noAtom || lattice.state(n) == SiAtom::Empty)
             return;
         if (lattice.countBondedNeighbors(n) == 4)
             ++bulk;
@@ -92,25 +97,43 @@ bool ContinuosWetEtching::Removal::removes(const SiLattice& lattice, AtomId, SiA
     };
 
     unsigned ns1 = 0, nb1 = 0;
-    for (const AtomId n : atom.neighbors)
-        classify(n, ns1, nb1);
+    for (unsigned j = 0; j < 4; ++j)
+        classify(lattice.neighbor(id, j), ns1, nb1);
     if (ns1 + nb1 >= 4)
         return false;
 
     unsigned ns2 = 0, nb2 = 0;
     for (unsigned j = 0; j < 4; ++j) {
-        const AtomId r = atom.neighbors[j];
+        const AtomId r = lattice.neighbor(id, j);
         if (r == noAtom)
             continue;
         // Through every linked neighbour, present or not, to its other three partners.
-        const SiAtom& neighbour = lattice.atom(r);
         for (unsigned k = 0; k < 4; ++k) {
             if (k != 3 - j)
-                classify(neighbour.neighbors[k], ns2, nb2);
+                classify(lattice.neighbor(r, k), ns2, nb2);
         }
     }
 
-    return consumeStep(atom.occupancy, engine.getAtomicConfiguration(ns1, nb1, ns2, nb2));
+    auto& remainder = remainders[std::size_t(strip)];
+    const auto found = remainder.find(id);
+    float occupancy = found == remainder.end() ? 1.0f : found->second;
+    if (consumeStep(occupancy, engine.getAtomicConfiguration(ns1, nb1, ns2, nb2))) {
+        if (found != remainder.end())
+            remainder.erase(found);
+        return true;
+    }
+    if (found != remainder.end())
+        found->second = occupancy;
+    else if (occupancy != 1.0f)
+        remainder.emplace(id, occupancy);
+    return false;
+}
+
+void ContinuosWetEtching::Removal::finish(SiLattice& lattice) {
+    for (const auto& strip : remainders)
+        for (const auto& [id, occupancy] : strip)
+            lattice.setOccupancy(id, occupancy);
+    remainders.clear();
 }
 
 bool ContinuosWetEtching::consumeStep(float& occupancy, AtomicConfiguration configuration) {

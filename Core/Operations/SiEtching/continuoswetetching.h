@@ -4,6 +4,8 @@
 #include "Model/Automaton/totalvolume.h"
 
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 namespace Core::Operations {
 
@@ -44,12 +46,26 @@ public:
     std::uint64_t getAtomsRemoved() const { return kernel.getAtomsRemoved(); }
 
 private:
-    struct Removal {
+    // Every atom the run takes starts at occupancy 1; the remainders below 1 are kept per
+    // strip while the run lasts (a strip evaluates its own atoms only) and handed to the
+    // lattice at its end.
+    struct Removal : WetEtchRule {
         static constexpr bool settlesWhenIdle = false;
-        const ContinuosWetEtching& engine;
-        void take(Model::Automaton::SiAtom& atom) const { atom.occupancy = 1.0f; }
+        explicit Removal(const ContinuosWetEtching& engine) : engine(engine) {}
+
+        void take(Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id) {
+            lattice.takeForOccupancy(id);
+        }
+        void start(Model::Automaton::SiLattice& lattice, int strips);
         bool removes(const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id,
-                     Model::Automaton::SiAtom& atom) const;
+                     int strip);
+        void removed(Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id, int) {
+            lattice.dropOccupancy(id);
+        }
+        void finish(Model::Automaton::SiLattice& lattice);
+
+        const ContinuosWetEtching& engine;
+        std::vector<std::unordered_map<Model::Automaton::AtomId, float>> remainders;
     };
 
     WetEtchKernel kernel;

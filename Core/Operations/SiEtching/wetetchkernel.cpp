@@ -46,12 +46,10 @@ bool WetEtchKernel::begin() {
     partition = std::make_unique<StripPartition>(sizeX);
     strips.assign(std::size_t(partition->count()), StripWork());
     stripOfColumn.assign(sizeX, 0);
-    const CellIndex slice = CellIndex(volume.getSizeY()) * volume.getSizeZ();
     for (const Strip& strip : partition->getStrips()) {
         StripWork& work = strips[std::size_t(strip.index)];
-        work.firstIndex = strip.begin * slice;
-        work.endIndex = strip.end * slice;
-        work.cellRanges = lattice->cellRangesForColumns(strip.begin, strip.end);
+        work.firstColumn = strip.begin;
+        work.endColumn = strip.end;
         work.handOver.resize(strips.size());
         for (unsigned x = strip.begin; x < strip.end; ++x)
             stripOfColumn[x] = strip.index;
@@ -67,8 +65,9 @@ void WetEtchKernel::finish() {
 }
 
 void WetEtchKernel::findSurface(StripWork& work) {
-    forEachOwnAtom(work, [&](AtomId id, SiAtom& atom) {
-        if (atom.state == SiAtom::Silicon && lattice->countBondedNeighbors(id) < 4)
+    const SiLattice& l = *lattice;
+    l.forEachCrystalAtom(work.firstColumn, work.endColumn, [&](AtomId id, CellIndex) {
+        if (l.state(id) == SiAtom::Silicon && l.countBondedNeighbors(id) < 4)
             treatMissingNeighbors(id, work);
     });
     std::sort(work.surface.begin(), work.surface.end());
@@ -77,22 +76,21 @@ void WetEtchKernel::findSurface(StripWork& work) {
 
 void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
     const SiLattice& l = *lattice;
-    const SiAtom& atom = l.atom(id);
     bool exposed = false;
     bool havePosition = false;
     Util::Vector3D position;
     for (unsigned s = 0; s < 4; ++s) {
-        const AtomId n = atom.neighbors[s];
+        const AtomId n = l.neighbor(id, s);
         if (n != noAtom) {
             // Linked neighbours already carry the state of their cell (takeAtoms).
-            const SiAtom& neighbour = l.atom(n);
-            if (neighbour.cellIndex < 0) {
+            const std::int32_t cell = l.cellIndexOf(n);
+            if (cell < 0) {
                 // Outside the volume: Fixed by construction and never etchant.
-                if (neighbour.state != SiAtom::Fixed)
+                if (l.state(n) != SiAtom::Fixed)
                     qCDebug(category) << "This wasn't suppose to happen.";
                 continue;
             }
-            if (voxels[neighbour.cellIndex].material == 0)
+            if (voxels[cell].material == 0)
                 exposed = true;
             continue;
         }
@@ -100,7 +98,7 @@ void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
             position = l.atomPosition(id);
             havePosition = true;
         }
-        const double* bond = SiCell::rotatedBond[atom.sublattice()][s];
+        const double* bond = SiCell::rotatedBond[l.sublatticeOf(id)][s];
         const Util::Vector3D partner(position.x + bond[0], position.y + bond[1],
                                      position.z + bond[2]);
         CellIndex c = 0;
@@ -139,12 +137,11 @@ void WetEtchKernel::createBoundaryAtoms() {
 void WetEtchKernel::removeAtom(int strip, AtomId id) {
     StripWork& work = strips[std::size_t(strip)];
     const SiLattice& l = *lattice;
-    const SiAtom& atom = l.atom(id);
     work.removed.push_back(id);
 
     // A silicon atom always lies in a cell of this strip (takeAtoms), so the count it
     // changes is this strip's alone.
-    const CellIndex c = CellIndex(atom.cellIndex);
+    const CellIndex c = CellIndex(l.cellIndexOf(id));
     const std::int32_t count = nextVoxels[c].atomCount;
     nextVoxels[c].atomCount = count - 1;
     if (count <= 1)
@@ -156,13 +153,14 @@ void WetEtchKernel::removeAtom(int strip, AtomId id) {
 
     // Its neighbours now touch the etchant; each goes to the strip that owns its cell, by
     // the same rule that assigned atoms to strips at the start.
-    for (const AtomId n : atom.neighbors) {
-        if (n == noAtom)
+    for (unsigned s = 0; s < 4; ++s) {
+        const AtomId n = l.neighbor(id, s);
+        if (n == noAtom || l.state(n) == SiAtom::Empty)
             continue;
-        const SiAtom& neighbour = l.atom(n);
-        if (neighbour.state == SiAtom::Empty || neighbour.cellIndex < 0)
+        const std::int32_t cell = l.cellIndexOf(n);
+        if (cell < 0)
             continue;
-        const int owner = stripOfColumn[l.columnOf(CellIndex(neighbour.cellIndex))];
+        const int owner = stripOfColumn[l.columnOf(CellIndex(cell))];
         if (owner == strip)
             work.kept.push_back(n);
         else
@@ -174,7 +172,7 @@ void WetEtchKernel::settle(int strip) {
     StripWork& work = strips[std::size_t(strip)];
     SiLattice& l = *lattice;
     for (const AtomId id : work.removed)
-        l.atom(id).state = SiAtom::Empty;
+        l.setState(id, SiAtom::Empty);
 
     std::sort(work.touched.begin(), work.touched.end());
     work.touched.erase(std::unique(work.touched.begin(), work.touched.end()), work.touched.end());

@@ -26,10 +26,20 @@ namespace Core::Operations {
 // and merges the atoms handed over. No strip ever sees another strip's removals early, so any
 // thread count gives the single-strip result.
 //
-// A Rule provides
+// A Rule provides (WetEtchRule has empty defaults for all but the decision)
 //   static constexpr bool settlesWhenIdle;  // a step that removes nothing would repeat forever
-//   void take(SiAtom&);                     // for every silicon atom at the start of a run
-//   bool removes(const SiLattice&, AtomId, SiAtom&);  // in a step; may change the occupancy
+//   void take(SiLattice&, AtomId);          // take pass: every silicon atom, by its own strip
+//   void start(SiLattice&, int strips);     // after the take pass, on the calling thread
+//   bool removes(const SiLattice&, AtomId, int strip);  // evaluation pass: does the atom go?
+//   void removed(SiLattice&, AtomId, int strip);        // settling pass: each atom that went
+//   void finish(SiLattice&);                // after the last step, on the calling thread
+struct WetEtchRule {
+    void take(Model::Automaton::SiLattice&, Model::Automaton::AtomId) {}
+    void start(Model::Automaton::SiLattice&, int) {}
+    void removed(Model::Automaton::SiLattice&, Model::Automaton::AtomId, int) {}
+    void finish(Model::Automaton::SiLattice&) {}
+};
+
 class WetEtchKernel {
 public:
     WetEtchKernel(Model::Automaton::TotalVolume& volume, double depth,
@@ -58,9 +68,8 @@ private:
     // What one strip owns and exchanges. Only its own task writes it during a pass; the
     // neighbours read its hand-over lists after the barrier.
     struct StripWork {
-        CellIndex firstIndex = 0;
-        CellIndex endIndex = 0;
-        std::vector<std::pair<std::size_t, std::size_t>> cellRanges;
+        unsigned firstColumn = 0;
+        unsigned endColumn = 0;
         std::vector<AtomId> surface;
         std::vector<AtomId> kept;
         std::vector<AtomId> removed;
@@ -72,11 +81,6 @@ private:
 
     bool begin();
     void finish();
-    bool owns(const StripWork& work, std::int32_t cellIndex) const {
-        return cellIndex >= 0 && CellIndex(cellIndex) >= work.firstIndex &&
-               CellIndex(cellIndex) < work.endIndex;
-    }
-    template <class Function> void forEachOwnAtom(const StripWork& work, Function&& function);
     template <class Rule> void takeAtoms(StripWork& work, Rule& rule);
     void findSurface(StripWork& work);
     void treatMissingNeighbors(AtomId id, StripWork& work);
@@ -101,39 +105,24 @@ private:
     std::uint64_t atomsRemoved = 0;
 };
 
-template <class Function>
-void WetEtchKernel::forEachOwnAtom(const StripWork& work, Function&& function) {
-    Model::Automaton::SiLattice& l = *lattice;
-    for (const auto& range : work.cellRanges) {
-        for (std::size_t ordinal = range.first; ordinal < range.second; ++ordinal) {
-            for (unsigned i = 0; i < 8; ++i) {
-                const AtomId id = l.atomOfCell(ordinal, i);
-                Model::Automaton::SiAtom& atom = l.atom(id);
-                if (owns(work, atom.cellIndex))
-                    function(id, atom);
-            }
-        }
-    }
-}
-
 template <class Rule> void WetEtchKernel::takeAtoms(StripWork& work, Rule& rule) {
     using Model::Automaton::SiAtom;
+    Model::Automaton::SiLattice& l = *lattice;
     // Every atom of the strip takes the state of its cell: atoms removed by an earlier etch
     // come back while their cell is still silicon, and cells changed since the lattice was
     // built are seen as they are now.
-    forEachOwnAtom(work, [&](AtomId, SiAtom& atom) {
-        const CellIndex c = CellIndex(atom.cellIndex);
+    l.forEachCrystalAtom(work.firstColumn, work.endColumn, [&](AtomId id, CellIndex c) {
         const std::uint32_t material = voxels[c].material;
         if (material == 1) {
-            if (atom.state != SiAtom::Silicon) {
-                atom.state = SiAtom::Silicon;
+            if (l.state(id) != SiAtom::Silicon) {
+                l.setState(id, SiAtom::Silicon);
                 const std::int32_t count = voxels[c].atomCount + 1;
                 voxels[c].atomCount = count;
                 nextVoxels[c].atomCount = count;
             }
-            rule.take(atom);
+            rule.take(l, id);
         } else {
-            atom.state = material == 0 ? SiAtom::Empty : SiAtom::Fixed;
+            l.setState(id, material == 0 ? SiAtom::Empty : SiAtom::Fixed);
         }
     });
 }
@@ -146,12 +135,11 @@ template <class Rule> void WetEtchKernel::evaluate(int strip, Rule& rule) {
     work.touched.clear();
     for (auto& list : work.handOver)
         list.clear();
-    Model::Automaton::SiLattice& l = *lattice;
+    const Model::Automaton::SiLattice& l = *lattice;
     for (const AtomId id : work.surface) {
-        SiAtom& atom = l.atom(id);
-        if (atom.state != SiAtom::Silicon)
+        if (l.state(id) != SiAtom::Silicon)
             continue;
-        if (rule.removes(l, id, atom))
+        if (rule.removes(l, id, strip))
             removeAtom(strip, id);
         else
             work.kept.push_back(id);
@@ -164,6 +152,7 @@ template <class Rule> void WetEtchKernel::run(Rule& rule) {
         return;
 
     partition->runPass([&](const Strip& s) { takeAtoms(strips[std::size_t(s.index)], rule); });
+    rule.start(*lattice, partition->count());
     partition->runPass([&](const Strip& s) { findSurface(strips[std::size_t(s.index)]); });
     createBoundaryAtoms();
     logSurfaceSizes();
@@ -174,7 +163,11 @@ template <class Rule> void WetEtchKernel::run(Rule& rule) {
         partition->runPass([&](const Strip& s) { evaluate(s.index, rule); });
         for (const StripWork& work : strips)
             atomsRemoved += work.removed.size();
-        partition->runPass([&](const Strip& s) { settle(s.index); });
+        partition->runPass([&](const Strip& s) {
+            settle(s.index);
+            for (const AtomId id : strips[std::size_t(s.index)].removed)
+                rule.removed(*lattice, id, s.index);
+        });
         ++stepsRun;
         logSurfaceSizes();
 
@@ -187,6 +180,7 @@ template <class Rule> void WetEtchKernel::run(Rule& rule) {
             break;
         }
     }
+    rule.finish(*lattice);
     finish();
 }
 

@@ -20,12 +20,12 @@ void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message
 }
 
 // Occupancies and states of the atoms whose positions satisfy `where`.
-template <class Where> std::vector<const SiAtom*> atomsWhere(TotalVolume& volume, Where where) {
+template <class Where> std::vector<SiAtom> atomsWhere(TotalVolume& volume, Where where) {
     const auto lattice = volume.getSiLattice();
-    std::vector<const SiAtom*> found;
+    std::vector<SiAtom> found;
     for (AtomId id = 0; id < lattice->latticeAtomCount(); ++id) {
         if (lattice->atom(id).cellIndex >= 0 && where(lattice->atomPosition(id)))
-            found.push_back(&lattice->atom(id));
+            found.push_back(lattice->atom(id));
     }
     return found;
 }
@@ -119,21 +119,21 @@ TEST(ContinuousWetEtch, FlatHundredSurfaceLosesOneLayerEveryFourSteps) {
     EXPECT_EQ(threeSteps.getStepsRun(), 3u);
     const auto top = atomsWhere(*volume, topLayer);
     ASSERT_FALSE(top.empty());
-    for (const SiAtom* atom : top) {
-        EXPECT_EQ(atom->state, SiAtom::Silicon);
-        EXPECT_NEAR(atom->occupancy, 1.0 - 3 * 0.3188, 1e-5);
+    for (const SiAtom& atom : top) {
+        EXPECT_EQ(atom.state, SiAtom::Silicon);
+        EXPECT_NEAR(atom.occupancy, 1.0 - 3 * 0.3188, 1e-5);
     }
     // Bulk atoms below keep their full occupancy.
-    for (const SiAtom* atom : atomsWhere(*volume, secondLayer))
-        EXPECT_FLOAT_EQ(atom->occupancy, 1.0f);
+    for (const SiAtom& atom : atomsWhere(*volume, secondLayer))
+        EXPECT_FLOAT_EQ(atom.occupancy, 1.0f);
 
     volume = flatSilicon(20, 20, 8, 6);
     ASSERT_TRUE(volume->rebuildSiLattice());
     ContinuosWetEtching(*volume, 1.0).runEtching();
-    for (const SiAtom* atom : atomsWhere(*volume, topLayer))
-        EXPECT_EQ(atom->state, SiAtom::Empty);
-    for (const SiAtom* atom : atomsWhere(*volume, secondLayer))
-        EXPECT_EQ(atom->state, SiAtom::Silicon);
+    for (const SiAtom& atom : atomsWhere(*volume, topLayer))
+        EXPECT_EQ(atom.state, SiAtom::Empty);
+    for (const SiAtom& atom : atomsWhere(*volume, secondLayer))
+        EXPECT_EQ(atom.state, SiAtom::Silicon);
 
     // Sixteen steps take four layers: one cell.
     volume = flatSilicon(20, 20, 8, 6);
