@@ -352,3 +352,92 @@ TEST(SiLattice, StaysWellBelowTheMemoryOfOneObjectPerAtom) {
     EXPECT_LE(sizeof(SiAtom), 28u);
     EXPECT_LE(sizeof(SiCell), 8u);
 }
+
+TEST(SiLattice, BuildsTheSameLatticeOnAnyThreadCount) {
+    // Islands of silicon under a partial mask: strips of any width cut through them.
+    struct Built {
+        std::vector<int> states, cells, counts;
+        bool operator==(const Built& o) const {
+            return states == o.states && cells == o.cells && counts == o.counts;
+        }
+    };
+    auto build = [](int threads) {
+        const testing_support::PoolThreads pool(threads);
+        auto volume = makeVolume(23, 15, 9, [](int x, int y, int z) {
+            if (z == 6)
+                return x < 9 ? 4 : 0;
+            return z < 6 && (x * 7 + y * 3 + z) % 5 != 0 ? 1 : 0;
+        });
+        const auto lattice = buildLattice(*volume);
+        Built built;
+        for (AtomId id = 0; id < lattice->latticeAtomCount(); ++id)
+            built.states.push_back(lattice->atom(id).state);
+        for (std::size_t c = 0; c < lattice->cellCount(); ++c)
+            built.cells.push_back(int(lattice->cell(c).key) * 4 +
+                                  lattice->cell(c).holdsSilicon * 2 + lattice->isCrystalCell(c));
+        const auto* cells = volume->getVoxels();
+        const auto* next = volume->getNextVoxels();
+        for (CellIndex c = 0; c < volume->getCellCount(); ++c)
+            built.counts.push_back(cells[c].atomCount * 1000 + next[c].atomCount);
+        volume->releaseNextVoxels();
+        volume->releaseVoxels();
+        return built;
+    };
+    const Built single = build(1);
+    EXPECT_FALSE(single.states.empty());
+    for (int threads : {2, 3, 8})
+        EXPECT_TRUE(build(threads) == single) << threads << " threads";
+}
+
+TEST(SiLattice, OneBytePerSiteOverABoxAroundTheSilicon) {
+    // A silicon block in the lower middle of a tall volume: the box hugs the block, and its
+    // cells away from the block keep the numbering regular without joining the crystal.
+    auto volume = makeVolume(40, 40, 60, [](int x, int y, int z) {
+        return z < 30 && x >= 10 && x < 30 && y >= 12 && y < 28 ? 1 : 0;
+    });
+    const auto lattice = buildLattice(*volume);
+    const double candidates =
+        8.0 * lattice->getCellsX() * lattice->getCellsY() * double(lattice->getCellsZ());
+    EXPECT_LT(double(lattice->latticeAtomCount()), 0.5 * candidates);
+    EXPECT_LT(double(lattice->memoryBytes()), 1.2 * double(lattice->latticeAtomCount()));
+
+    int outside = 0;
+    for (std::size_t c = 0; c < lattice->cellCount(); ++c) {
+        if (lattice->isCrystalCell(c))
+            continue;
+        ++outside;
+        EXPECT_FALSE(lattice->cell(c).holdsSilicon);
+        for (unsigned i = 0; i < 8; ++i) {
+            const SiAtom atom = lattice->atom(lattice->atomOfCell(c, i));
+            for (const AtomId n : atom.neighbors)
+                ASSERT_EQ(n, noAtom) << "cell " << c;
+        }
+    }
+    EXPECT_GT(outside, 0);
+}
+
+TEST(SiLattice, SurfaceAtomsHaveAFreeSlotOrAnEmptyPartner) {
+    auto volume = makeVolume(10, 10, 8, [](int, int, int z) { return z < 4 ? 1 : 0; });
+    const auto lattice = buildLattice(*volume);
+    int top = 0, bulk = 0;
+    for (AtomId id = 0; id < lattice->latticeAtomCount(); ++id) {
+        const Util::Vector3D p = lattice->atomPosition(id);
+        if (lattice->state(id) != SiAtom::Silicon || p.x < 3 || p.x > 7 || p.y < 3 || p.y > 7)
+            continue;
+        if (p.z == 3.75) {
+            EXPECT_TRUE(lattice->isSurfaceAtom(id));
+            ++top;
+        } else if (p.z >= 1.0 && p.z <= 3.0) {
+            EXPECT_FALSE(lattice->isSurfaceAtom(id)) << "atom at z " << p.z;
+            ++bulk;
+        }
+        // The snapshot and the per-field accessors agree.
+        const SiAtom atom = lattice->atom(id);
+        EXPECT_EQ(atom.cellIndex, lattice->cellIndexOf(id));
+        EXPECT_EQ(atom.sublattice(), lattice->sublatticeOf(id));
+        for (unsigned s = 0; s < 4; ++s)
+            EXPECT_EQ(atom.neighbors[s], lattice->neighbor(id, s));
+    }
+    EXPECT_GT(top, 0);
+    EXPECT_GT(bulk, 0);
+}

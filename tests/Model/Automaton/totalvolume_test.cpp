@@ -2,6 +2,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Util/colorscheme.h"
+#include "support/scenes.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,42 @@ TEST(TotalVolume, ShortMaterialListLeavesTheRestEmpty) {
     EXPECT_EQ(cells[2].material, 0u);
     EXPECT_EQ(cells[3].material, 0u);
     volume.releaseVoxels();
+}
+
+TEST(TotalVolume, EveryCellOfBothArraysIsWrittenOnceForAnyThreadCount) {
+    // Strips of 1, 2, 3 and 8 threads, with a list one cell short: the last strip ends in an
+    // empty cell. Cells are allocated untouched, so a cell no strip wrote would show garbage.
+    const std::vector<int> materials = countingMaterials(17 * 5 * 3 - 1);
+    for (int threads : {1, 2, 3, 8}) {
+        const testing_support::PoolThreads pool(threads);
+        TotalVolume volume(17, 5, 3, 1.f, 1.f, 1.f, Util::Vector3D(), materials);
+        const Model::Automaton::CellArraysLock locked(volume);
+        for (std::size_t i = 0; i < volume.getCellCount(); ++i) {
+            const std::uint32_t expected = i < materials.size() ? std::uint32_t(materials[i]) : 0u;
+            for (const Voxel* cell : {locked.current() + i, locked.next() + i}) {
+                ASSERT_EQ(cell->material, expected) << threads << " threads, cell " << i;
+                ASSERT_EQ(cell->atomCount, 0);
+                ASSERT_EQ(cell->mark, 0);
+                ASSERT_EQ(cell->vectorX + cell->vectorY + cell->vectorZ, 0.f);
+            }
+        }
+    }
+}
+
+TEST(TotalVolume, LoadersFillUnwrittenCellsWithEmptyOnes) {
+    TotalVolume volume(4, 3, 2, 1.f, 1.f, 1.f, Util::Vector3D(), TotalVolume::UnwrittenCells());
+    const Model::Automaton::CellArraysLock locked(volume);
+    for (std::size_t i = 0; i < 5; ++i) {
+        new (locked.current() + i) Voxel(9);
+        new (locked.next() + i) Voxel(9);
+    }
+    volume.writeEmptyCells(5);
+    EXPECT_EQ(locked.current()[4].material, 9u);
+    EXPECT_EQ(locked.next()[4].material, 9u);
+    for (std::size_t i = 5; i < volume.getCellCount(); ++i) {
+        EXPECT_EQ(locked.current()[i].material, 0u);
+        EXPECT_EQ(locked.next()[i].material, 0u);
+    }
 }
 
 TEST(TotalVolume, CloneCopiesCurrentCellsIntoBothArraysWithNewIdAndDefaults) {
