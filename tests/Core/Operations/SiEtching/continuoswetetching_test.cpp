@@ -1,3 +1,4 @@
+#include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
 #include "Core/Operations/SiEtching/continuoswetetching.h"
 #include "Core/Operations/SiEtching/siwetetchscenes.h"
 
@@ -146,6 +147,34 @@ TEST(ContinuousWetEtch, FlatHundredSurfaceLosesOneLayerEveryFourSteps) {
         }
     }
     EXPECT_EQ(countMismatches(*volume), 0);
+}
+
+TEST(ContinuousWetEtch, AtomsKeepTheirRemainderUntilTheNextContinuousRunTakesThem) {
+    QuietEtching quiet;
+    auto topLayer = [](const Util::Vector3D& p) { return inMiddle(p) && p.z == 5.75; };
+    auto volume = flatSilicon(20, 20, 8, 6);
+    ASSERT_TRUE(volume->rebuildSiLattice());
+    for (const SiAtom& atom : atomsWhere(*volume, topLayer))
+        EXPECT_EQ(atom.occupancy, 0.0f) << "no continuous run took it yet";
+
+    ContinuosWetEtching(*volume, 0.75).runEtching();
+    // One atomistic step takes the top layer away; its atoms keep what the continuous run
+    // left them.
+    Core::Operations::AtomicStructureSimpleSiWetEtch(*volume, 0.25).runEtching();
+    const auto removed = atomsWhere(*volume, topLayer);
+    ASSERT_FALSE(removed.empty());
+    for (const SiAtom& atom : removed) {
+        EXPECT_EQ(atom.state, SiAtom::Empty);
+        EXPECT_NEAR(atom.occupancy, 1.0 - 3 * 0.3188, 1e-5);
+    }
+
+    // Their cells are still silicon, so the next run takes them afresh at 1 and dissolves
+    // them in four steps: gone, they read 0.
+    ContinuosWetEtching(*volume, 1.0).runEtching();
+    for (const SiAtom& atom : atomsWhere(*volume, topLayer)) {
+        EXPECT_EQ(atom.state, SiAtom::Empty);
+        EXPECT_EQ(atom.occupancy, 0.0f);
+    }
 }
 
 TEST(ContinuousWetEtch, MaskEdgesHardlyMove) {
