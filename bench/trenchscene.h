@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/totalvolume.h"
+#include "processusage.h"
 
 #include <QThreadPool>
 #include <benchmark/benchmark.h>
@@ -57,14 +58,6 @@ inline double peakMemoryMiB() {
 }
 
 inline void setPoolThreads(int threads) { QThreadPool::globalInstance()->setMaxThreadCount(threads); }
-
-// User and system time of every thread of this process.
-inline double processCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
 
 // Times `run` on a fresh trench scene per iteration, with the pool thread count given as the
 // benchmark's argument; the scene is rebuilt outside the timing. The CPU time of all threads

@@ -24,6 +24,7 @@
 #include "Model/Automaton/surfaceoctree.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/totalvolumepainter.h"
+#include "processusage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,8 +40,6 @@
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include <sys/resource.h>
 
 namespace {
 
@@ -101,15 +100,6 @@ void resetPeak() {
 
 double gib(std::uint64_t kib) {
     return double(kib) / (1024.0 * 1024.0);
-}
-
-// Processor time of all threads of this process, user and system: on a machine shared with
-// other work it says what a stage costs even when the wall clock waits for a processor.
-double processorSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
 // --- the stages
@@ -321,10 +311,10 @@ int main(int argc, char** argv) {
         resetPeak();
         QElapsedTimer timer;
         timer.start();
-        const double processorBefore = processorSeconds();
+        const double processorBefore = bench::processCpuSeconds();
         stage.run(flow);
         const double seconds = double(timer.nsecsElapsed()) * 1e-9;
-        const double processor = processorSeconds() - processorBefore;
+        const double processor = bench::processCpuSeconds() - processorBefore;
         const std::uint64_t peak = statusKiB("VmHWM:");
         flowPeak = std::max(flowPeak, peak);
         std::printf("%-32s %9.2f %11.2f %11.2f %10.2f %8.2f  %s\n", stage.name, seconds, gib(peak),
