@@ -287,6 +287,10 @@ void SiLattice::placeColumns() {
 
 void SiLattice::placeSites(const Voxel* voxels, std::uint8_t* holds, unsigned firstI,
                            unsigned endI) {
+    const std::size_t firstCell = std::size_t(firstI) * boxY * boxZ;
+    const std::size_t cells = std::size_t(endI - firstI) * boxY * boxZ;
+    prefaultLarge(sites.get() + firstCell * 8, cells * 8);
+    prefaultLarge(holds + firstCell, cells);
     for (unsigned ci = firstI; ci < endI; ++ci)
         for (unsigned cj = 0; cj < boxY; ++cj) {
             const std::size_t column = std::size_t(ci) * boxY + cj;

@@ -12,6 +12,9 @@ namespace Model::Automaton {
 
 namespace {
 Q_LOGGING_CATEGORY(lcTotalVolume, "Model/Automaton/totalvolume", QtInfoMsg)
+
+// Below this the pages are few and faulting them as they are written costs nothing to speak of.
+constexpr std::size_t prefaultThreshold = std::size_t(4) << 20;
 } // namespace
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
@@ -19,7 +22,17 @@ TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float c
     : voxels(allocateLargeArray<Voxel>(CellIndex(sizeX) * sizeY * sizeZ)),
       nextVoxels(allocateLargeArray<Voxel>(CellIndex(sizeX) * sizeY * sizeZ)), sizeX(sizeX),
       sizeY(sizeY), sizeZ(sizeZ), cellSizeX(cellSizeX), cellSizeY(cellSizeY), cellSizeZ(cellSizeZ),
-      position(position), painter(std::make_unique<TotalVolumePainter>(*this)) {}
+      position(position), painter(std::make_unique<TotalVolumePainter>(*this)) {
+    if (getCellCount() * sizeof(Voxel) < prefaultThreshold)
+        return;
+    // Each strip's pages are mapped by the pool thread that will fill and work on the strip.
+    const CellIndex slice = CellIndex(sizeY) * sizeZ;
+    StripPartition(sizeX).runPass([&](const Strip& strip) {
+        const std::size_t bytes = (strip.end - strip.begin) * slice * sizeof(Voxel);
+        prefaultLarge(voxels.get() + strip.begin * slice, bytes);
+        prefaultLarge(nextVoxels.get() + strip.begin * slice, bytes);
+    });
+}
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
                          float cellSizeY, float cellSizeZ, Util::Vector3D position,
