@@ -1,5 +1,6 @@
 #include "UI/glwidget.h"
 
+#include "Model/Automaton/scenestyle.h"
 #include "Model/document.h"
 #include "UI/glcapabilities.h"
 #include "UI/mainwindowpresenter.h"
@@ -61,7 +62,8 @@ GLWidget::GLWidget(QWidget* parent, MainWindowPresenter* presenter)
     lamps.activeLamp = 0;
     // Set here rather than in initializeGL(): the context is created again when the widget
     // changes windows, and that must not throw away the user's view.
-    camera.setAngles(-60.0f, 0.0f, 30.0f);
+    const auto& angles = Model::Automaton::SceneStyle::startAngles;
+    camera.setAngles(angles[0], angles[1], angles[2]);
     trackball.resize(width(), height());
 }
 
@@ -232,28 +234,10 @@ void GLWidget::emitLampPosition() {
 void GLWidget::initializeGL() {
     checkGLCapabilities(context());
 
-    glShadeModel(GL_SMOOTH);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_DEPTH_TEST);
-    glCullFace(GL_BACK);
-    glEnable(GL_CULL_FACE);
-
-    const GLfloat grey[] = {0.5f, 0.5f, 0.5f, 1.0f};
-    const GLfloat white[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glLightfv(GL_LIGHT0, GL_AMBIENT, grey);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, grey);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, white);
-    for (GLenum light = GL_LIGHT1; light <= GL_LIGHT7; ++light)
-        glLightfv(light, GL_DIFFUSE, grey);
+    Model::Automaton::SceneStyle::applyFixedState();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     lamps.applyToGL();
-
-    const GLfloat specular[] = {0.5f, 0.5f, 0.5f, 1.0f};
-    glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
-    glMaterialf(GL_FRONT, GL_SHININESS, 64.0f);
-    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
-    glEnable(GL_COLOR_MATERIAL);
 }
 
 void GLWidget::resizeGL(int w, int h) {

@@ -1,5 +1,7 @@
 #include "UI/lampset.h"
 
+#include "Model/Automaton/scenestyle.h"
+
 #include <QtMath>
 #include <qopengl.h>
 
@@ -8,9 +10,9 @@
 namespace Ui {
 
 LampSet::LampSet() {
-    radius[0] = 300.0f;
-    azimuth[0] = float(M_PI / 3.0);
-    elevation[0] = float(M_PI / 4.0);
+    radius[0] = Model::Automaton::SceneStyle::lampRadius;
+    azimuth[0] = Model::Automaton::SceneStyle::lampAzimuth;
+    elevation[0] = Model::Automaton::SceneStyle::lampElevation;
     visible.set(0);
     for (int lamp = 1; lamp <= maxLamps; ++lamp)
         position[lamp - 1] = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -81,11 +83,7 @@ void LampSet::updatePosition(int lamp) {
     if (lamp < 1 || lamp > maxLamps)
         return;
     const int i = lamp - 1;
-    const double r = radius[i];
-    const double az = azimuth[i];
-    const double el = elevation[i];
-    position[i] = {float(r * std::cos(az) * std::cos(el)), float(r * std::sin(az) * std::cos(el)),
-                   float(r * std::sin(el)), 1.0f};
+    position[i] = Model::Automaton::SceneStyle::lampPosition(radius[i], azimuth[i], elevation[i]);
 }
 
 void LampSet::applyToGL() const {

@@ -1,6 +1,7 @@
 #include "UI/mainwindow.h"
 
 #include "Core/Operations/iuserprompts.h"
+#include "Model/Export/imageexporter.h"
 #include "UI/Input/changecolorsdialog.h"
 #include "UI/Input/changegridspacingdialog.h"
 #include "UI/Observers/selectionmodeobserver.h"
@@ -17,8 +18,6 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImageWriter>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QSignalBlocker>
 
@@ -311,29 +310,11 @@ bool MainWindow::writeImage(const QString& filename) {
                             QStringLiteral("The 3D view could not be captured."));
         return false;
     }
-    // A name without a suffix still gets a picture rather than nothing.
-    QByteArray format = QFileInfo(filename).suffix().toLower().toLatin1();
-    if (format.isEmpty())
-        format = "png";
-    // Write beside the target and swap in at the end, so a failure keeps an older file whole.
-    QSaveFile file(filename);
-    QString problem;
-    if (!file.open(QIODevice::WriteOnly)) {
-        problem = file.errorString();
-    } else {
-        QImageWriter writer(&file, format);
-        if (!writer.write(image)) {
-            problem = writer.errorString();
-            file.cancelWriting();
-        } else if (!file.commit()) {
-            problem = file.errorString();
-        }
-    }
-    if (problem.isEmpty())
+    // A name without a suffix still gets a PNG rather than nothing.
+    const Model::Export::ExportResult written = Model::Export::ImageExporter::write(image, filename);
+    if (written.ok)
         return true;
-    prompts.showMessage(Core::Operations::IUserPrompts::Icon::Critical, title,
-                        QStringLiteral("Could not write ") + QDir::toNativeSeparators(filename) +
-                            QStringLiteral(": ") + problem);
+    prompts.showMessage(Core::Operations::IUserPrompts::Icon::Critical, title, written.error);
     return false;
 }
 

@@ -1,9 +1,6 @@
 #include "Core/Operations/createsubstrateoperation.h"
 
 #include "Core/Operations/substratedescription.h"
-#include "Model/Automaton/volumebudget.h"
-
-#include <new>
 
 namespace Core::Operations {
 
@@ -69,35 +66,10 @@ void CreateSubstrateOperation::refuse(const QString& reason) {
 void CreateSubstrateOperation::end() {
     if (state != ReadyToBuild)
         return;
-    const int totalSizeX = substrate.totalSizeX;
-    const int totalSizeY = substrate.totalSizeY;
-    const int totalSizeZ = substrate.totalSizeZ;
-    if (totalSizeX < 1 || totalSizeY < 1 || totalSizeZ < 1) {
-        refuse(QStringLiteral("A cell volume needs at least one cell along each axis."));
-        return;
-    }
     QString reason;
-    if (!Model::Automaton::VolumeBudget::fits(unsigned(totalSizeX), unsigned(totalSizeY),
-                                              unsigned(totalSizeZ), &reason)) {
+    volume = substrate.createVolume(reason);
+    if (!volume) {
         refuse(reason);
-        return;
-    }
-
-    try {
-        substrate.buildMaterials();
-        volume = std::make_shared<Model::Automaton::TotalVolume>(
-            unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), substrate.cellSizeX,
-            substrate.cellSizeY, substrate.cellSizeZ, substrate.position, substrate.materials);
-        // The volume holds the cells now; the list would only double the memory kept.
-        std::vector<int>().swap(substrate.materials);
-    } catch (const std::bad_alloc&) {
-        // The budget is an estimate; memory can still run out while building.
-        volume.reset();
-        refuse(QStringLiteral("There is not enough memory for a cell volume of %1 x %2 x %3 "
-                              "cells.")
-                   .arg(totalSizeX)
-                   .arg(totalSizeY)
-                   .arg(totalSizeZ));
         return;
     }
 

@@ -5,7 +5,6 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/meshexport.h"
 #include "Model/Export/vtiexporter.h"
-#include "Model/Persistence/totalvolumearchiver.h"
 
 #include <QDir>
 #include <QTextStream>
@@ -44,51 +43,56 @@ DocumentExport::Status report(const Model::Export::ExportResult& result, QTextSt
 
 } // namespace
 
+std::optional<DocumentExport::OpenDocument> DocumentExport::open(const QString& fileName,
+                                                                 int volume, QTextStream& log) {
+    const QString shown = QDir::toNativeSeparators(fileName);
+    LogPrompts prompts(log);
+    log << "Reading " << shown << Qt::endl;
+    const auto contents = DocumentFile::load(fileName, DocumentFile::archivers(), prompts);
+    if (!contents)
+        return std::nullopt;
+    // Working on part of a structure as if it were the whole would mislead whoever uses it.
+    if (contents->status != Model::Persistence::DocumentArchiver::ReadStatus::Complete) {
+        log << shown << " is damaged (" << contents->error << "); a damaged document is not used."
+            << Qt::endl;
+        return std::nullopt;
+    }
+
+    std::vector<std::shared_ptr<TotalVolume>> volumes;
+    for (const auto& object : contents->objects)
+        if (auto cells = std::dynamic_pointer_cast<TotalVolume>(object))
+            volumes.push_back(std::move(cells));
+    const int count = int(volumes.size());
+    if (count == 0) {
+        log << shown << " holds no cell volume." << Qt::endl;
+        return std::nullopt;
+    }
+    if (volume == 0 && count > 1) {
+        log << shown << " holds " << count << " cell volumes; choose one of 1 to " << count << "."
+            << Qt::endl;
+        return std::nullopt;
+    }
+    if (volume < 0 || volume > count) {
+        log << shown << " holds " << count << (count == 1 ? " cell volume" : " cell volumes")
+            << "; there is no cell volume " << volume << "." << Qt::endl;
+        return std::nullopt;
+    }
+    OpenDocument opened{contents->objects, volumes[std::size_t(volume == 0 ? 0 : volume - 1)]};
+    log << "Cell volume of " << opened.volume->getSizeX() << " x " << opened.volume->getSizeY()
+        << " x " << opened.volume->getSizeZ() << " cells" << Qt::endl;
+    return opened;
+}
+
 DocumentExport::Status DocumentExport::run(const Request& request, QTextStream& log) {
     if (!request.mesh.isEmpty() && Model::Export::MeshExport::formatOf(request.mesh) ==
                                        Model::Export::MeshExport::Format::Unknown) {
         log << Model::Export::MeshExport::unknownFormat(request.mesh) << Qt::endl;
         return BadInput;
     }
-    const QString shown = QDir::toNativeSeparators(request.document);
-    Model::Persistence::ArchiverTable archivers;
-    archivers[Model::Persistence::TotalVolumeArchiver::objectType] =
-        std::make_shared<Model::Persistence::TotalVolumeArchiver>();
-    LogPrompts prompts(log);
-    log << "Reading " << shown << Qt::endl;
-    const auto contents = DocumentFile::load(request.document, archivers, prompts);
-    if (!contents)
+    const auto opened = open(request.document, request.volume, log);
+    if (!opened)
         return BadInput;
-    // Exporting part of a structure as if it were the whole would mislead whoever meshes it.
-    if (contents->status != Model::Persistence::DocumentArchiver::ReadStatus::Complete) {
-        log << shown << " is damaged (" << contents->error << "); nothing was exported."
-            << Qt::endl;
-        return BadInput;
-    }
-
-    std::vector<std::shared_ptr<TotalVolume>> volumes;
-    for (const auto& object : contents->objects)
-        if (auto volume = std::dynamic_pointer_cast<TotalVolume>(object))
-            volumes.push_back(std::move(volume));
-    const int count = int(volumes.size());
-    if (count == 0) {
-        log << shown << " holds no cell volume." << Qt::endl;
-        return BadInput;
-    }
-    if (request.volume == 0 && count > 1) {
-        log << shown << " holds " << count << " cell volumes; choose one of 1 to " << count << "."
-            << Qt::endl;
-        return BadInput;
-    }
-    if (request.volume < 0 || request.volume > count) {
-        log << shown << " holds " << count << (count == 1 ? " cell volume" : " cell volumes")
-            << "; there is no cell volume " << request.volume << "." << Qt::endl;
-        return BadInput;
-    }
-    TotalVolume& volume = *volumes[std::size_t(request.volume == 0 ? 0 : request.volume - 1)];
-    log << "Cell volume of " << volume.getSizeX() << " x " << volume.getSizeY() << " x "
-        << volume.getSizeZ() << " cells" << Qt::endl;
-    return exportVolume(volume, request, log);
+    return exportVolume(*opened->volume, request, log);
 }
 
 DocumentExport::Status DocumentExport::exportVolume(TotalVolume& volume, const Request& request,

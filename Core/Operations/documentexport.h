@@ -1,6 +1,11 @@
 #pragma once
 
+#include "Model/layer.h"
+
 #include <QString>
+
+#include <memory>
+#include <optional>
 
 class QTextStream;
 
@@ -27,6 +32,16 @@ public:
 
     // Exit codes of the command-line tools.
     enum Status { Done = 0, ExportFailed = 1, BadInput = 2 };
+
+    // A document read whole for work without a window, and the cell volume chosen in it.
+    struct OpenDocument {
+        Model::ObjectList objects;
+        std::shared_ptr<Model::Automaton::TotalVolume> volume;
+    };
+    // Reads `fileName` and picks cell volume `volume` (from 1; 0 for the only one). Nothing,
+    // with the reason on `log` naming the file, when the file cannot be read, is damaged or
+    // holds no such volume.
+    static std::optional<OpenDocument> open(const QString& fileName, int volume, QTextStream& log);
 
     // Reads the document and exports the chosen volume. Progress and errors go to `log`, one
     // line each, naming the file concerned.

@@ -4,6 +4,7 @@
 #include "Core/Operations/opendocumentoperation.h"
 #include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/volumebudget.h"
+#include "Model/Persistence/totalvolumearchiver.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,18 +37,35 @@ void refuse(IUserPrompts& prompts, const QString& text) {
 
 } // namespace
 
-bool DocumentFile::write(OperationContext& context, const QString& fileName) {
+bool DocumentFile::writeDocument(const Model::Document& document,
+                                 const Model::Persistence::ArchiverTable& archivers,
+                                 const QString& fileName, QString* problem) {
     QSaveFile file(fileName);
     bool written = false;
     if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        DocumentArchiver archiver(context.snapshotFiles.getArchivers());
-        if (archiver.write(&file, *context.document))
+        DocumentArchiver archiver(archivers);
+        if (archiver.write(&file, document))
             written = file.commit();
         else
             file.cancelWriting();
     }
     if (!written) {
         qCDebug(lcDocumentFile) << "Could not write" << fileName << file.errorString();
+        if (problem)
+            *problem = file.errorString();
+    }
+    return written;
+}
+
+Model::Persistence::ArchiverTable DocumentFile::archivers() {
+    Model::Persistence::ArchiverTable table;
+    table[Model::Persistence::TotalVolumeArchiver::objectType] =
+        std::make_shared<Model::Persistence::TotalVolumeArchiver>();
+    return table;
+}
+
+bool DocumentFile::write(OperationContext& context, const QString& fileName) {
+    if (!writeDocument(*context.document, context.snapshotFiles.getArchivers(), fileName)) {
         context.prompts.showMessage(IUserPrompts::Icon::Information, writeErrorTitle,
                                     QStringLiteral("Unable to save document to the specified "
                                                    "file."));

@@ -23,6 +23,13 @@ public:
     // the new one is complete, so a failed save never costs the user the last good copy. On
     // success the document takes the name; on failure the user is told and nothing changes.
     static bool write(OperationContext& context, const QString& fileName);
+    // The same write of any document, without telling anyone: false, with the reason, when
+    // the file could not be written (any older file is then left whole).
+    static bool writeDocument(const Model::Document& document,
+                              const Model::Persistence::ArchiverTable& archivers,
+                              const QString& fileName, QString* problem = nullptr);
+    // The archivers of every kind of object a document file holds.
+    static Model::Persistence::ArchiverTable archivers();
 
     // Reads `fileName` (and remembers it as the open location). Files that cannot be read at
     // all are reported through `prompts` and give nothing; a file damaged after its header

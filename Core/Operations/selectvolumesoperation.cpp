@@ -1,5 +1,7 @@
 #include "Core/Operations/selectvolumesoperation.h"
 
+#include "Core/Operations/BatchRun/batchrunchanges.h"
+
 #include <mutex>
 
 namespace Core::Operations {
@@ -70,9 +72,14 @@ void SelectVolumesOperation::end() {
     ended = true;
     // Keep this operation alive through the observer, which may run a long dialog.
     const OperationPtr self = shared_from_this();
+    changes = std::make_shared<BatchRunChanges>(context, volume);
     if (const auto observer = getObserver())
         observer->update();
     context.consoleInput.reset();
+    // What the runs changed goes on the undo stack in this operation's place; a dialog
+    // closed without a run leaves nothing to undo.
+    if (changes->finish())
+        context.currentOperation = changes;
     context.host.finishCurrentOperation();
 }
 

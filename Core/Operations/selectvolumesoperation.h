@@ -11,10 +11,12 @@
 
 namespace Core::Operations {
 
+class BatchRunChanges;
+
 // Chooses the cell volume a batch of processes will run on, or none: the selected volume, or
 // the one the user then picks and confirms with Enter, or none when the user answers with a
 // word beginning with N. The batch-run observer (one slot shared by all activations) then
-// takes over.
+// takes over; what its runs change becomes one step on the undo stack.
 class SelectVolumesOperation : public Operation {
 public:
     explicit SelectVolumesOperation(OperationContext& context);
@@ -31,6 +33,8 @@ public:
     bool isDone() const { return done; }
     // Empty when the batch runs without a volume.
     std::shared_ptr<Model::Automaton::TotalVolume> getVolume() const { return volume; }
+    // While the batch-run observer works: the record of what its runs change.
+    std::shared_ptr<BatchRunChanges> getChanges() const { return changes; }
 
 private:
     OperationContext& context;
@@ -38,6 +42,7 @@ private:
     bool ended = false;
     std::shared_ptr<Model::Automaton::TotalVolume> volume;
     QString answer;
+    std::shared_ptr<BatchRunChanges> changes;
 };
 
 } // namespace Core::Operations

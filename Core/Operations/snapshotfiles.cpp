@@ -1,6 +1,6 @@
 #include "Core/Operations/snapshotfiles.h"
 
-#include "Model/Persistence/totalvolumearchiver.h"
+#include "Core/Operations/documentfile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -25,9 +25,7 @@ bool createEmpty(const QString& name) {
 
 } // namespace
 
-SnapshotFiles::SnapshotFiles() {
-    archivers[Model::Persistence::TotalVolumeArchiver::objectType] =
-        std::make_shared<Model::Persistence::TotalVolumeArchiver>();
+SnapshotFiles::SnapshotFiles() : archivers(DocumentFile::archivers()) {
     QRandomGenerator random(quint32(QDateTime::currentSecsSinceEpoch()));
     for (int attempt = 0; attempt < maxAttempts; ++attempt) {
         const QString number = QString::number(random.bounded(RAND_MAX));

@@ -13,7 +13,7 @@ void SnapshotProcessOperation::end() {
     }
     const QString problem = refusal();
     if (!problem.isEmpty()) {
-        message(problem);
+        message(QStringLiteral(": ") + problem);
         cancel();
         return;
     }

@@ -21,8 +21,8 @@ public:
     void redo() override;
 
 protected:
-    // Why the values cannot run, as a console message to follow the name; empty when they can.
-    // end() then says so and cancels without touching the cells.
+    // Why the values cannot run, as a sentence; empty when they can. end() then says so after
+    // the operation's name and cancels without touching the cells.
     virtual QString refusal() const { return QString(); }
     virtual void runEngine(Model::Automaton::TotalVolume& volume) = 0;
     // Whether the run changed silicon, so the lattice must be rebuilt before a wet etch.

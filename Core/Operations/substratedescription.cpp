@@ -1,9 +1,12 @@
 #include "Core/Operations/substratedescription.h"
 
 #include "Model/Automaton/cellindex.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Automaton/volumebudget.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 
 namespace Core::Operations {
 
@@ -58,6 +61,34 @@ void SubstrateDescription::buildMaterials() {
             std::fill(materials.begin() + std::ptrdiff_t(row + CellIndex(z0)),
                       materials.begin() + std::ptrdiff_t(row + CellIndex(z1)), material);
         }
+    }
+}
+
+std::shared_ptr<Model::Automaton::TotalVolume> SubstrateDescription::createVolume(QString& reason) {
+    if (totalSizeX < 1 || totalSizeY < 1 || totalSizeZ < 1) {
+        reason = QStringLiteral("A cell volume needs at least one cell along each axis.");
+        return nullptr;
+    }
+    if (!Model::Automaton::VolumeBudget::fits(unsigned(totalSizeX), unsigned(totalSizeY),
+                                              unsigned(totalSizeZ), &reason))
+        return nullptr;
+    try {
+        buildMaterials();
+        auto volume = std::make_shared<Model::Automaton::TotalVolume>(
+            unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), cellSizeX,
+            cellSizeY, cellSizeZ, position, materials);
+        // The volume holds the cells now; the list would only double the memory kept.
+        std::vector<int>().swap(materials);
+        return volume;
+    } catch (const std::bad_alloc&) {
+        // The budget is an estimate; memory can still run out while building.
+        std::vector<int>().swap(materials);
+        reason = QStringLiteral("There is not enough memory for a cell volume of %1 x %2 x %3 "
+                                "cells.")
+                     .arg(totalSizeX)
+                     .arg(totalSizeY)
+                     .arg(totalSizeZ);
+        return nullptr;
     }
 }
 

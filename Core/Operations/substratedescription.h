@@ -2,7 +2,14 @@
 
 #include "Util/vector3d.h"
 
+#include <QString>
+
+#include <memory>
 #include <vector>
+
+namespace Model::Automaton {
+class TotalVolume;
+}
 
 namespace Core::Operations {
 
@@ -33,6 +40,11 @@ struct SubstrateDescription {
     // Fills `materials` in cell order: `material` inside the substrate, 0 elsewhere. The
     // total sizes must be positive.
     void buildMaterials();
+
+    // The cell volume described, its surface not built yet. Null, with the reason in words,
+    // when the volume has no cell along an axis or would not fit in memory; nothing large is
+    // allocated before that is known.
+    std::shared_ptr<Model::Automaton::TotalVolume> createVolume(QString& reason);
 };
 
 } // namespace Core::Operations

@@ -3,7 +3,9 @@
 #include <QColor>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Ui {
 
@@ -82,6 +84,56 @@ QVariant ParameterCodec::decode(const QString& typeName, const QString& data) {
     if (typeName == QLatin1String("QColor"))
         return QVariant(QColor(data));
     return QVariant();
+}
+
+bool ParameterCodec::parse(const QString& typeName, const QString& text, QVariant& value,
+                           QString& expected) {
+    const QString trimmed = text.trimmed();
+    const auto finite = [](const QString& number, double largest) {
+        bool read = false;
+        const double value = number.trimmed().toDouble(&read);
+        return read && std::isfinite(value) && std::fabs(value) <= largest;
+    };
+    bool ok = false;
+    if (typeName == QLatin1String("float") || typeName == QLatin1String("double")) {
+        expected = QStringLiteral("a number");
+        ok = finite(trimmed, typeName == QLatin1String("float")
+                                 ? double(std::numeric_limits<float>::max())
+                                 : std::numeric_limits<double>::max());
+    } else if (typeName == QLatin1String("int")) {
+        expected = QStringLiteral("a whole number");
+        trimmed.toInt(&ok);
+    } else if (typeName == QLatin1String("uint")) {
+        expected = QStringLiteral("a whole number of at least 0");
+        ok = !trimmed.startsWith(QLatin1Char('-'));
+        if (ok)
+            trimmed.toUInt(&ok);
+    } else if (typeName == QLatin1String("bool")) {
+        expected = QStringLiteral("true or false");
+        ok = trimmed == QLatin1String("true") || trimmed == QLatin1String("false");
+    } else if (typeName == vector3DName) {
+        expected = QStringLiteral("three numbers x;y;z");
+        const QStringList parts = trimmed.split(QLatin1Char(';'));
+        ok = parts.size() == 3 && std::all_of(parts.begin(), parts.end(), [&](const QString& part) {
+                 return finite(part, std::numeric_limits<double>::max());
+             });
+    } else if (typeName == vectorName) {
+        expected = QStringLiteral("a row of 0 and 1");
+        ok = std::all_of(trimmed.begin(), trimmed.end(), [](QChar c) {
+            return c == QLatin1Char('0') || c == QLatin1Char('1');
+        });
+    } else if (typeName == QLatin1String("QColor")) {
+        expected = QStringLiteral("a colour such as #ff8000");
+        ok = QColor(trimmed).isValid();
+    } else if (typeName == QLatin1String("QString")) {
+        value = QVariant(text);
+        return true;
+    } else {
+        expected = QStringLiteral("a value of a kind process lists hold");
+    }
+    if (ok)
+        value = decode(typeName, trimmed);
+    return ok;
 }
 
 } // namespace Ui

@@ -1,16 +1,9 @@
 #pragma once
 
-#include "Util/vector3d.h"
+#include "Util/metatypes.h"
 
-#include <QMetaType>
 #include <QString>
 #include <QVariant>
-
-#include <vector>
-
-// Mask rows and similar on/off lists travel as vectors of 0/1 bytes.
-Q_DECLARE_METATYPE(std::vector<unsigned char>)
-Q_DECLARE_METATYPE(Util::Vector3D)
 
 namespace Ui {
 
@@ -25,6 +18,11 @@ public:
     static QString typeName(const QVariant& value);
     static QString encode(const QVariant& value);
     static QVariant decode(const QString& typeName, const QString& data);
+    // A value typed by a person (the runner's --set) as the kind `typeName` names. Unlike
+    // decode(), text that is no value of that kind is refused rather than read as 0: false,
+    // with what was expected in `expected`.
+    static bool parse(const QString& typeName, const QString& text, QVariant& value,
+                      QString& expected);
 };
 
 } // namespace Ui

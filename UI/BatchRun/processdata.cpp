@@ -11,6 +11,14 @@ void ProcessData::setParameter(const QString& name, const QVariant& value, bool 
     visibility.insert(name, visible);
 }
 
+bool ProcessData::replaceParameter(const QString& name, const QVariant& value) {
+    const auto found = parameters.find(name);
+    if (found == parameters.end())
+        return false;
+    *found = value;
+    return true;
+}
+
 QVariant ProcessData::getParameter(const QString& name) {
     return parameters[name];
 }

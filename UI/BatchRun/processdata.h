@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Core/Operations/BatchRun/processrecord.h"
+
 #include <QMap>
 #include <QString>
 #include <QVariant>
@@ -9,31 +11,10 @@
 namespace Ui {
 
 // One step of a process list: which process, and its parameters by name, each with whether
-// the batch dialog shows it. A plain value; copies keep the id.
-class ProcessData {
+// the batch dialog shows it. A plain value; copies keep the id. Its type codes
+// (ProcessData::CVD, ...) are the ones the executor of records knows.
+class ProcessData : public Core::Operations::ProcessTypes {
 public:
-    // Type codes of the processes a list can hold; `Invalid` marks a record read from an
-    // element that was no process.
-    enum ProcessType {
-        Photolithography = 0,
-        SiWetEtching = 1,
-        MooreDeposition = 2,
-        MooreEtching = 3,
-        CVD = 4,
-        IsotropicEtching = 5,
-        Planarization = 6,
-        Electroplating = 7,
-        Doping = 8,
-        SpinCoating = 9,
-        SaveImage = 10,
-        CreateSubstrate = 11,
-        PVD = 12,
-        SimpleRIE = 13,
-        IonImplantation = 14,
-        SiOxidation = 15,
-        Invalid = 16,
-    };
-
     // Takes the next serial number of the run.
     explicit ProcessData(int processType);
 
@@ -47,6 +28,9 @@ public:
     QMap<QString, QVariant> getParameters() const { return parameters; }
     // Visibility by name; names asked for with getParameter only are missing.
     QMap<QString, bool> getVisibility() const { return visibility; }
+    // Replaces a value without touching its visibility; false (and no change) when the record
+    // has no parameter of that name.
+    bool replaceParameter(const QString& name, const QVariant& value);
 
     // The name the batch dialog lists the process under ("Unknown process" for other codes).
     static QString displayName(int processType);

@@ -13,22 +13,33 @@ AnisotropicFilmDepositionOperation::AnisotropicFilmDepositionOperation(Operation
     : SnapshotProcessOperation(context, QStringLiteral("Isotropic Deposition"), 27,
                                QStringLiteral("IsotropicDeposition")) {}
 
-QString AnisotropicFilmDepositionOperation::refusal() const {
-    if (!isWithin(*thickness, 0.0, largest))
-        return QStringLiteral(": The film thickness must be a number from 0 to 1000000000 units.");
-    if (!(*horizontalRatio > 0.0f) || !isWithin(*horizontalRatio, 0.0, largest))
-        return QStringLiteral(": The horizontal ratio must be a number above 0 and at most "
+QString AnisotropicFilmDepositionOperation::refusalFor(float thickness, float horizontalRatio,
+                                                       int depositOnMode) {
+    if (!isWithin(thickness, 0.0, largest))
+        return QStringLiteral("The film thickness must be a number from 0 to 1000000000 units.");
+    if (!(horizontalRatio > 0.0f) || !isWithin(horizontalRatio, 0.0, largest))
+        return QStringLiteral("The horizontal ratio must be a number above 0 and at most "
                               "1000000000.");
-    if (*depositOnMode < AnisotropicFilmDeposition::OnTop ||
-        *depositOnMode > AnisotropicFilmDeposition::OnTopAndBottom)
-        return QStringLiteral(": The deposit-on mode must be 1 (on top), 2 (on bottom) or 3 (on "
+    if (depositOnMode < AnisotropicFilmDeposition::OnTop ||
+        depositOnMode > AnisotropicFilmDeposition::OnTopAndBottom)
+        return QStringLiteral("The deposit-on mode must be 1 (on top), 2 (on bottom) or 3 (on "
                               "top and bottom).");
     return QString();
 }
 
-void AnisotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    AnisotropicFilmDeposition(volume, *materialId, *thickness, *horizontalRatio, *depositOnMode)
+void AnisotropicFilmDepositionOperation::run(Model::Automaton::TotalVolume& volume, int materialId,
+                                             float thickness, float horizontalRatio,
+                                             int depositOnMode) {
+    AnisotropicFilmDeposition(volume, materialId, thickness, horizontalRatio, depositOnMode)
         .runDeposition();
+}
+
+QString AnisotropicFilmDepositionOperation::refusal() const {
+    return refusalFor(*thickness, *horizontalRatio, *depositOnMode);
+}
+
+void AnisotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume) {
+    run(volume, *materialId, *thickness, *horizontalRatio, *depositOnMode);
 }
 
 } // namespace Core::Operations

@@ -18,6 +18,11 @@ public:
     void setHorizontalRatio(float value) { horizontalRatio = value; }
     void setDepositOnMode(int value) { depositOnMode = value; }
 
+    // The checks and the run, for this operation and for a process-list step alike.
+    static QString refusalFor(float thickness, float horizontalRatio, int depositOnMode);
+    static void run(Model::Automaton::TotalVolume& volume, int materialId, float thickness,
+                    float horizontalRatio, int depositOnMode);
+
 protected:
     bool isReady() const override {
         return thickness && materialId && horizontalRatio && depositOnMode;

@@ -7,36 +7,51 @@ namespace Core::Operations {
 
 namespace {
 
-QString distanceRefusal(const QString& what, float value, double longest) {
-    if (isWithin(value, 0.0, longest))
+// Longest distance accepted from outside the dialogs, which offer no more.
+constexpr double longestDistance = 1.0e9;
+
+QString distanceRefusal(const QString& what, float value) {
+    if (isWithin(value, 0.0, longestDistance))
         return QString();
-    return QStringLiteral(": The %1 must be a number from 0 to %2 units.")
+    return QStringLiteral("The %1 must be a number from 0 to %2 units.")
         .arg(what)
-        .arg(longest, 0, 'f', 0);
+        .arg(longestDistance, 0, 'f', 0);
 }
 
 } // namespace
 
-QString DopingProcessOperation::refusal() const {
-    if (*dopedMaterialId <= 0)
-        return QStringLiteral(": No doped material was chosen.");
+QString DopingProcessOperation::dopedMaterialRefusal(int dopedMaterialId) {
+    if (dopedMaterialId <= 0)
+        return QStringLiteral("No doped material was chosen.");
     if (SimpleDoping::readDopableMaterials().empty())
-        return QStringLiteral(": The process \"Simple Doping\" lists no dopable materials, so "
+        return QStringLiteral("The process \"Simple Doping\" lists no dopable materials, so "
                               "nothing can be doped.");
     return QString();
+}
+
+QString DopingProcessOperation::refusal() const {
+    return dopedMaterialRefusal(*dopedMaterialId);
 }
 
 DopingOperation::DopingOperation(OperationContext& context)
     : DopingProcessOperation(context, QStringLiteral("Doping"), 17, QStringLiteral("Doping")) {}
 
+QString DopingOperation::refusalFor(int dopedMaterialId, float depth) {
+    const QString problem = distanceRefusal(QStringLiteral("doping depth"), depth);
+    return problem.isEmpty() ? dopedMaterialRefusal(dopedMaterialId) : problem;
+}
+
+void DopingOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId,
+                          float depth) {
+    SimpleDoping(volume, dopedMaterialId, depth).runDoping();
+}
+
 QString DopingOperation::refusal() const {
-    const QString problem =
-        distanceRefusal(QStringLiteral("doping depth"), *depth, longestDistance);
-    return problem.isEmpty() ? DopingProcessOperation::refusal() : problem;
+    return refusalFor(*dopedMaterialId, *depth);
 }
 
 void DopingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    SimpleDoping(volume, *dopedMaterialId, *depth).runDoping();
+    run(volume, *dopedMaterialId, *depth);
 }
 
 IonImplantationOperation::IonImplantationOperation(OperationContext& context)
@@ -45,18 +60,26 @@ IonImplantationOperation::IonImplantationOperation(OperationContext& context)
     cancelText = QStringLiteral(": Operation Canceled!");
 }
 
-QString IonImplantationOperation::refusal() const {
-    QString problem =
-        distanceRefusal(QStringLiteral("implantation depth"), *implantationDepth, longestDistance);
+QString IonImplantationOperation::refusalFor(int dopedMaterialId, float implantationDepth,
+                                             float annealingDistance) {
+    QString problem = distanceRefusal(QStringLiteral("implantation depth"), implantationDepth);
     if (problem.isEmpty())
-        problem = distanceRefusal(QStringLiteral("annealing distance"), *annealingDistance,
-                                  longestDistance);
-    return problem.isEmpty() ? DopingProcessOperation::refusal() : problem;
+        problem = distanceRefusal(QStringLiteral("annealing distance"), annealingDistance);
+    return problem.isEmpty() ? dopedMaterialRefusal(dopedMaterialId) : problem;
+}
+
+void IonImplantationOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId,
+                                   float implantationDepth, float annealingDistance) {
+    IonImplantation(volume, dopedMaterialId, implantationDepth, annealingDistance)
+        .runImplantation();
+}
+
+QString IonImplantationOperation::refusal() const {
+    return refusalFor(*dopedMaterialId, *implantationDepth, *annealingDistance);
 }
 
 void IonImplantationOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    IonImplantation(volume, *dopedMaterialId, *implantationDepth, *annealingDistance)
-        .runImplantation();
+    run(volume, *dopedMaterialId, *implantationDepth, *annealingDistance);
 }
 
 } // namespace Core::Operations

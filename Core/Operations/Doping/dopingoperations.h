@@ -14,12 +14,13 @@ public:
 
     void setDopedMaterialId(int value) { dopedMaterialId = value; }
 
+    // Why doping into `dopedMaterialId` cannot run; empty when it can.
+    static QString dopedMaterialRefusal(int dopedMaterialId);
+
 protected:
     // Doping changes silicon wherever it acts.
     bool changesSilicon() const override { return true; }
     QString refusal() const override;
-    // Longest distance accepted from outside the dialogs, which offer no more.
-    static constexpr double longestDistance = 1.0e9;
 
     std::optional<int> dopedMaterialId;
 };
@@ -30,6 +31,10 @@ public:
     explicit DopingOperation(OperationContext& context);
 
     void setDepth(float value) { depth = value; }
+
+    // The checks and the run, for this operation and for a process-list step alike.
+    static QString refusalFor(int dopedMaterialId, float depth);
+    static void run(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth);
 
 protected:
     bool isReady() const override { return dopedMaterialId && depth; }
@@ -47,6 +52,11 @@ public:
 
     void setAnnealingDistance(float value) { annealingDistance = value; }
     void setImplantationDepth(float value) { implantationDepth = value; }
+
+    static QString refusalFor(int dopedMaterialId, float implantationDepth,
+                              float annealingDistance);
+    static void run(Model::Automaton::TotalVolume& volume, int dopedMaterialId,
+                    float implantationDepth, float annealingDistance);
 
 protected:
     bool isReady() const override {

@@ -20,37 +20,46 @@ SimpleSiOxidationOperation::unselectedVolume() const {
 
 // The ranges are the dialog's; values from a process list or the console that the dialog
 // could not give are refused rather than run for hours or overflow.
-QString SimpleSiOxidationOperation::refusal() const {
-    if (!isWithin(cellUnitsPerMicron(), 0.01, 1.0e9))
-        return QStringLiteral(": The cell units per micron must be a number from 0.01 to "
+QString SimpleSiOxidationOperation::refusalFor(const Recipe& recipe) {
+    if (!isWithin(recipe.cellUnitsPerMicron, 0.01, 1.0e9))
+        return QStringLiteral("The cell units per micron must be a number from 0.01 to "
                               "1000000000.");
-    if (time) {
-        if (!isWithin(*time, 0.0, 1000.0))
-            return QStringLiteral(": The oxidation time must be a number from 0 to 1000 hours.");
-        if (!isWithin(temperature, 0.0, 2000.0))
-            return QStringLiteral(": The temperature must be a number from 0 to 2000 K.");
-        if (!isWithin(pressure, 0.0, 1.0))
-            return QStringLiteral(": The pressure must be a number from 0 to 1 atm.");
-        const double microns = DealGroveThickness::compute(*time, temperature, pressure).microns;
+    if (recipe.time) {
+        if (!isWithin(*recipe.time, 0.0, 1000.0))
+            return QStringLiteral("The oxidation time must be a number from 0 to 1000 hours.");
+        if (!isWithin(recipe.temperature, 0.0, 2000.0))
+            return QStringLiteral("The temperature must be a number from 0 to 2000 K.");
+        if (!isWithin(recipe.pressure, 0.0, 1.0))
+            return QStringLiteral("The pressure must be a number from 0 to 1 atm.");
+        const double microns =
+            DealGroveThickness::compute(*recipe.time, recipe.temperature, recipe.pressure).microns;
         if (!std::isfinite(microns))
-            return QStringLiteral(": No oxide grows at %1 K and %2 atm.")
-                .arg(temperature)
-                .arg(pressure);
-    } else if (!isWithin(*thickness, 0.0, 100000.0)) {
-        return QStringLiteral(": The oxide thickness must be a number from 0 to 100000 microns.");
+            return QStringLiteral("No oxide grows at %1 K and %2 atm.")
+                .arg(recipe.temperature)
+                .arg(recipe.pressure);
+    } else if (!recipe.thickness || !isWithin(*recipe.thickness, 0.0, 100000.0)) {
+        return QStringLiteral("The oxide thickness must be a number from 0 to 100000 microns.");
     }
     if (SimpleSiOxidation::readOxidizableMaterials().empty())
-        return QStringLiteral(": The process \"Simple Si Oxidation\" lists no oxidizable "
+        return QStringLiteral("The process \"Simple Si Oxidation\" lists no oxidizable "
                               "materials, so nothing can be oxidized.");
     return QString();
 }
 
-void SimpleSiOxidationOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    SimpleSiOxidation engine(volume, cellUnitsPerMicron());
-    if (time)
-        engine.oxidateFor(*time, temperature, pressure);
+void SimpleSiOxidationOperation::run(Model::Automaton::TotalVolume& volume, const Recipe& recipe) {
+    SimpleSiOxidation engine(volume, recipe.cellUnitsPerMicron);
+    if (recipe.time)
+        engine.oxidateFor(*recipe.time, recipe.temperature, recipe.pressure);
     else
-        engine.oxidateTo(*thickness * cellUnitsPerMicron());
+        engine.oxidateTo(*recipe.thickness * recipe.cellUnitsPerMicron);
+}
+
+QString SimpleSiOxidationOperation::refusal() const {
+    return refusalFor(recipe());
+}
+
+void SimpleSiOxidationOperation::runEngine(Model::Automaton::TotalVolume& volume) {
+    run(volume, recipe());
 }
 
 } // namespace Core::Operations

@@ -19,6 +19,19 @@ public:
     void setOxidationTemperature(double kelvin) { temperature = kelvin; }
     void setOxideThickness(double microns) { thickness = microns; }
 
+    // What an oxidation is asked to do: grow for a time at a temperature and pressure when a
+    // time is given, otherwise to a thickness in microns.
+    struct Recipe {
+        double cellUnitsPerMicron = 1.0;
+        std::optional<double> time;
+        double temperature = 0;
+        double pressure = 0;
+        std::optional<double> thickness;
+    };
+    // The checks and the run, for this operation and for a process-list step alike.
+    static QString refusalFor(const Recipe& recipe);
+    static void run(Model::Automaton::TotalVolume& volume, const Recipe& recipe);
+
 protected:
     // A time, when given, takes precedence over a thickness.
     bool isReady() const override { return time || thickness; }
@@ -29,7 +42,7 @@ protected:
     bool changesSilicon() const override { return true; }
 
 private:
-    double cellUnitsPerMicron() const { return conversion.value_or(1.0); }
+    Recipe recipe() const { return {conversion.value_or(1.0), time, temperature, pressure, thickness}; }
 
     std::optional<double> thickness;
     std::optional<double> time;

@@ -1,0 +1,62 @@
+#include "Core/Operations/BatchRun/batchrunchanges.h"
+
+#include "Core/Operations/operationcontext.h"
+#include "Core/Operations/runsnapshots.h"
+#include "Model/Automaton/totalvolume.h"
+
+#include <algorithm>
+
+namespace Core::Operations {
+
+namespace {
+const QString stateKey = QStringLiteral("BatchRun");
+} // namespace
+
+BatchRunChanges::BatchRunChanges(OperationContext& context,
+                                 std::shared_ptr<Model::Automaton::TotalVolume> volume)
+    : ObjectOperation(QStringLiteral("Batch Run"), 24), context(context), volume(std::move(volume)),
+      snapshots(stateKey, RunSnapshots::nextInstance(stateKey), context),
+      objectsBefore(context.document->getObjects()) {}
+
+void BatchRunChanges::aboutToRun() {
+    if (ran)
+        return;
+    ran = true;
+    if (volume)
+        recordedBefore = snapshots.recordBefore(*volume);
+}
+
+bool BatchRunChanges::finish() {
+    if (!ran)
+        return false;
+    for (const Model::ObjectPtr& object : context.document->getObjects())
+        if (std::find(objectsBefore.begin(), objectsBefore.end(), object) == objectsBefore.end())
+            created.push_back(object);
+    objectsBefore.clear();
+    if (volume && recordedBefore)
+        recordedBoth = snapshots.recordAfter(*volume);
+    return true;
+}
+
+int BatchRunChanges::undo() {
+    if (volume && !(recordedBoth && snapshots.undo(*volume)))
+        context.consoleInput.writeMessage(name + RunSnapshots::lostMessage());
+    for (const Model::ObjectPtr& object : created) {
+        // A volume that leaves the document must not stay selected.
+        if (object->isSelected())
+            context.selection.toggle(object);
+        context.document->removeObject(object);
+    }
+    context.notifyUpdateObservers();
+    return 1;
+}
+
+void BatchRunChanges::redo() {
+    if (volume && !(recordedBoth && snapshots.redo(*volume)))
+        context.consoleInput.writeMessage(name + RunSnapshots::lostMessage());
+    for (const Model::ObjectPtr& object : created)
+        context.document->addObject(object);
+    context.notifyUpdateObservers();
+}
+
+} // namespace Core::Operations

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QString>
+
+namespace Core::Operations {
+
+// Type codes of the steps a process list holds. They are written to process-list files, so
+// they never change.
+struct ProcessTypes {
+    enum ProcessType {
+        Photolithography = 0,
+        SiWetEtching = 1,
+        MooreDeposition = 2,
+        MooreEtching = 3,
+        CVD = 4,
+        IsotropicEtching = 5,
+        Planarization = 6,
+        Electroplating = 7,
+        Doping = 8,
+        SpinCoating = 9,
+        SaveImage = 10,
+        CreateSubstrate = 11,
+        PVD = 12,
+        SimpleRIE = 13,
+        IonImplantation = 14,
+        SiOxidation = 15,
+        // A record read from an element that was no process.
+        Invalid = 16,
+    };
+};
+
+// The names under which a process record keeps its values: the batch dialog writes them, the
+// executor reads them and process-list files carry them.
+namespace RecordParameters {
+
+inline const QString thickness = QStringLiteral("Thickness");
+inline const QString depth = QStringLiteral("Depth");
+inline const QString depositOn = QStringLiteral("DepositOn");
+inline const QString depositOnText = QStringLiteral("Deposit On");
+inline const QString horizontalRatio = QStringLiteral("Horizontal to Vertical Ratio");
+inline const QString maximumHeight = QStringLiteral("Maximum Height");
+inline const QString minimumHeight = QStringLiteral("Minimum Height");
+inline const QString filmThickness = QStringLiteral("Film Thickness");
+inline const QString dopingDepth = QStringLiteral("Doping Depth");
+inline const QString annealingDistance = QStringLiteral("Annealing Distance");
+inline const QString implantationDepth = QStringLiteral("Implantation Depth");
+inline const QString etchDepth = QStringLiteral("Etch Depth");
+inline const QString etchDirectionValue = QStringLiteral("EtchDirectionValue");
+inline const QString etchDirection = QStringLiteral("Etch Direction");
+inline const QString micronConversion = QStringLiteral("Micron Conversion");
+inline const QString oxidationPressure = QStringLiteral("Oxidation Pressure");
+inline const QString oxidationTemperature = QStringLiteral("Oxidation Temperature");
+inline const QString oxidationTime = QStringLiteral("Oxidation Time");
+inline const QString oxidationTimeSet = QStringLiteral("OxidationTimeSet");
+inline const QString oxidationThickness = QStringLiteral("Oxidation Thickness");
+inline const QString oxidationThicknessSet = QStringLiteral("OxidationThicknessSet");
+inline const QString corner = QStringLiteral("Lower Left Front Corner");
+inline const QString sphericalSubstrate = QStringLiteral("SphericalSubstrate");
+inline const QString substrateRadius = QStringLiteral("Substrate Radius");
+inline const QString fileName = QStringLiteral("Filename");
+
+// "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
+inline QString axis(const char* name, char axisLetter) {
+    return QString::fromLatin1(name) + QLatin1Char(' ') + QLatin1Char(axisLetter);
+}
+inline const char volumeSize[] = "Volume Size";
+inline const char substrateSize[] = "Substrate Size";
+inline const char substrateDelta[] = "Substrate Delta";
+inline const char substrateCenter[] = "Substrate Center";
+
+// A chosen material is kept three times: its id, which runs, and its name and colour, which
+// are only shown. `role` is empty or a word such as "Doped": "DopedMaterialId",
+// "Doped Material", "Doped Material_Color".
+struct MaterialNames {
+    QString id;
+    QString name;
+    QString color;
+};
+inline MaterialNames material(const QString& role = QString()) {
+    const QString name = role.isEmpty() ? QStringLiteral("Material") : role + QStringLiteral(" Material");
+    return {role + QStringLiteral("MaterialId"), name, name + QStringLiteral("_Color")};
+}
+
+// The mask of one side of a photolithography step: its bits, the image it came from (shown
+// only) and its size.
+struct MaskNames {
+    QString bits;
+    QString file;
+    QString height;
+    QString width;
+};
+inline MaskNames mask(const QString& side) {
+    const QString prefix = side + QStringLiteral(" Mask");
+    return {prefix, prefix + QStringLiteral(" File"), prefix + QStringLiteral(" Height"),
+            prefix + QStringLiteral(" Width")};
+}
+
+} // namespace RecordParameters
+
+} // namespace Core::Operations

@@ -1,0 +1,154 @@
+#include "Core/Operations/BatchRun/recordvalues.h"
+
+#include "Util/metatypes.h"
+
+#include <cmath>
+#include <limits>
+
+namespace Core::Operations {
+
+namespace {
+
+using ByteVector = std::vector<unsigned char>;
+
+// How a value that did not convert is shown: short, and readable for the plain kinds.
+QString shown(const QVariant& value) {
+    if (value.userType() == qMetaTypeId<ByteVector>())
+        return QStringLiteral("a vector of %1 bytes").arg(value.value<ByteVector>().size());
+    if (value.userType() == qMetaTypeId<Util::Vector3D>())
+        return QStringLiteral("a vector");
+    const QString text = value.toString();
+    if (text.isEmpty())
+        return QStringLiteral("a value of type %1").arg(QString::fromLatin1(value.typeName()));
+    return QLatin1Char('"') + (text.size() > 40 ? text.left(40) + QStringLiteral("...") : text) +
+           QLatin1Char('"');
+}
+
+} // namespace
+
+const QVariant* RecordValues::find(const QString& name) {
+    const auto found = parameters.constFind(name);
+    if (found == parameters.constEnd() || !found->isValid()) {
+        if (problem.isEmpty())
+            problem = QStringLiteral("the parameter \"%1\" is missing").arg(name);
+        return nullptr;
+    }
+    return &*found;
+}
+
+void RecordValues::fail(const QString& name, const QString& what, const QVariant& value) {
+    if (problem.isEmpty())
+        problem = QStringLiteral("the parameter \"%1\" holds %2, not %3")
+                      .arg(name, shown(value), what);
+}
+
+bool RecordValues::number(const QString& name, double lowest, double highest, const char* kind,
+                          double& value) {
+    const QVariant* found = find(name);
+    if (!found)
+        return false;
+    bool converted = false;
+    // Texts and numbers convert; a bool, a colour or a vector is no number.
+    if (found->userType() != QMetaType::Bool)
+        value = found->toDouble(&converted);
+    if (!converted || !std::isfinite(value) || value < lowest || value > highest) {
+        fail(name, QString::fromLatin1(kind), *found);
+        return false;
+    }
+    return true;
+}
+
+double RecordValues::real(const QString& name) {
+    double value = 0.0;
+    const double largest = std::numeric_limits<double>::max();
+    return number(name, -largest, largest, "a number", value) ? value : 0.0;
+}
+
+float RecordValues::single(const QString& name) {
+    double value = 0.0;
+    const double largest = std::numeric_limits<float>::max();
+    return number(name, -largest, largest, "a number", value) ? float(value) : 0.0f;
+}
+
+int RecordValues::integer(const QString& name) {
+    double value = 0.0;
+    // The bounds are whole numbers a double holds exactly; one below the next whole number
+    // still truncates into range.
+    const bool ok = number(name, double(std::numeric_limits<int>::min()),
+                           double(std::numeric_limits<int>::max()), "a whole number", value);
+    return ok ? int(value) : 0;
+}
+
+unsigned RecordValues::whole(const QString& name) {
+    double value = 0.0;
+    const bool ok = number(name, 0.0, double(std::numeric_limits<unsigned>::max()),
+                           "a whole number of at least 0", value);
+    return ok ? unsigned(value) : 0u;
+}
+
+int RecordValues::clampedCount(const QString& name) {
+    const double value = real(name);
+    const double top = double(std::numeric_limits<int>::max());
+    if (value >= top)
+        return std::numeric_limits<int>::max();
+    if (value <= -top)
+        return -std::numeric_limits<int>::max();
+    return int(value);
+}
+
+bool RecordValues::flag(const QString& name) {
+    const QVariant* found = find(name);
+    if (!found)
+        return false;
+    if (found->userType() == QMetaType::Bool)
+        return found->toBool();
+    const QString text = found->toString();
+    if (text == QLatin1String("true") || text == QLatin1String("false"))
+        return text == QLatin1String("true");
+    fail(name, QStringLiteral("true or false"), *found);
+    return false;
+}
+
+QString RecordValues::text(const QString& name) {
+    const QVariant* found = find(name);
+    if (!found)
+        return QString();
+    if (found->userType() != QMetaType::QString) {
+        fail(name, QStringLiteral("a text"), *found);
+        return QString();
+    }
+    return found->toString();
+}
+
+Util::Vector3D RecordValues::vector(const QString& name) {
+    const QVariant* found = find(name);
+    if (!found)
+        return {};
+    if (found->userType() != qMetaTypeId<Util::Vector3D>()) {
+        fail(name, QStringLiteral("a vector x;y;z"), *found);
+        return {};
+    }
+    const auto vector = found->value<Util::Vector3D>();
+    if (!std::isfinite(vector.x) || !std::isfinite(vector.y) || !std::isfinite(vector.z)) {
+        fail(name, QStringLiteral("a vector of finite numbers"), *found);
+        return {};
+    }
+    return vector;
+}
+
+std::vector<bool> RecordValues::bits(const QString& name) {
+    const QVariant* found = find(name);
+    if (!found)
+        return {};
+    if (found->userType() != qMetaTypeId<ByteVector>()) {
+        fail(name, QStringLiteral("a vector of 0/1 bytes"), *found);
+        return {};
+    }
+    const ByteVector bytes = found->value<ByteVector>();
+    std::vector<bool> bits(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bits[i] = bytes[i] != 0;
+    return bits;
+}
+
+} // namespace Core::Operations

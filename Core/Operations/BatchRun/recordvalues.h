@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Util/vector3d.h"
+
+#include <QString>
+#include <QVariantMap>
+
+#include <vector>
+
+namespace Core::Operations {
+
+// Reads the values of a process record by name, each as the number type its step needs. The
+// first value that is missing or does not convert is remembered, and the step must then not
+// run: a record is used whole or not at all. Values that cannot be represented in the type
+// asked for (not finite, out of its range) do not convert either.
+class RecordValues {
+public:
+    explicit RecordValues(const QVariantMap& parameters) : parameters(parameters) {}
+
+    double real(const QString& name);
+    float single(const QString& name);
+    // Whole numbers; a fraction is cut off, as a C++ conversion would.
+    int integer(const QString& name);
+    unsigned whole(const QString& name);
+    // A count of steps or cells given as any number: cut to a whole number and held within
+    // what an int can count (a step count beyond it means "until nothing changes").
+    int clampedCount(const QString& name);
+    bool flag(const QString& name);
+    QString text(const QString& name);
+    Util::Vector3D vector(const QString& name);
+    // A byte vector as bits: a non-zero byte gives a set bit.
+    std::vector<bool> bits(const QString& name);
+
+    bool isComplete() const { return problem.isEmpty(); }
+    // Which value stopped the record, in words; empty while complete.
+    const QString& getProblem() const { return problem; }
+
+private:
+    // The value, or null (with the problem noted) when it is missing.
+    const QVariant* find(const QString& name);
+    // A finite number within [lowest, highest]; false, with the problem noted as "not `kind`",
+    // otherwise.
+    bool number(const QString& name, double lowest, double highest, const char* kind,
+                double& value);
+    void fail(const QString& name, const QString& what, const QVariant& value);
+
+    const QVariantMap& parameters;
+    QString problem;
+};
+
+} // namespace Core::Operations

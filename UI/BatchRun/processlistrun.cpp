@@ -1,0 +1,246 @@
+#include "UI/BatchRun/processlistrun.h"
+
+#include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/Operations/documentexport.h"
+#include "Core/Operations/documentfile.h"
+#include "Core/Operations/processhistory.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Export/imageexporter.h"
+#include "Model/Export/meshexport.h"
+#include "Model/Export/scenepicture.h"
+#include "Model/document.h"
+#include "UI/BatchRun/parametercodec.h"
+#include "UI/BatchRun/processlistarchiver.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <set>
+
+namespace Ui {
+
+using Core::Operations::DocumentExport;
+using Core::Operations::ProcessRecordExecutor;
+using Model::Automaton::TotalVolume;
+
+namespace {
+
+QString shown(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
+
+// Whether a file can be made at `fileName`: its folder exists and takes new files. Checked
+// before a long run rather than found out at its end.
+bool folderTakesFiles(const QString& fileName, QTextStream& log, const char* what) {
+    const QFileInfo folder(QFileInfo(fileName).absolutePath());
+    if (folder.isDir() && folder.isWritable())
+        return true;
+    log << "cellvane-run: cannot write the " << what << ' ' << shown(fileName) << ": "
+        << (folder.isDir() ? "its folder is not writable" : "its folder does not exist")
+        << Qt::endl;
+    return false;
+}
+
+// Draws the document for "Save Image" steps. Volumes read from a file have no surface yet;
+// after that only the volume the steps work on changes.
+class HeadlessPictures {
+public:
+    HeadlessPictures(Model::Document& document, QSize size, QTextStream& log)
+        : document(document), size(size), log(log) {}
+
+    QString save(TotalVolume& current, const QString& fileName) {
+        if (fileName.isEmpty())
+            return QString();
+        for (const Model::ObjectPtr& object : document.getObjects()) {
+            auto* volume = dynamic_cast<TotalVolume*>(object.get());
+            if (!volume)
+                continue;
+            const bool unseen = built.insert(volume).second;
+            if (unseen || volume == &current)
+                volume->getPainter().rebuild();
+        }
+        QString problem;
+        const QImage image =
+            Model::Export::ScenePicture::render(document.getObjects(), size, &problem);
+        if (image.isNull())
+            return QStringLiteral("no picture could be drawn for %1: %2")
+                .arg(shown(fileName), problem);
+        const auto written = Model::Export::ImageExporter::write(image, fileName);
+        if (!written.ok)
+            return written.error;
+        log << "Wrote " << shown(fileName) << Qt::endl;
+        return QString();
+    }
+
+private:
+    Model::Document& document;
+    QSize size;
+    QTextStream& log;
+    std::set<const TotalVolume*> built;
+};
+
+} // namespace
+
+QString ProcessListRun::describe(const ProcessData& process) {
+    QStringList shownValues;
+    const QMap<QString, QVariant> parameters = process.getParameters();
+    const QMap<QString, bool> visibility = process.getVisibility();
+    for (auto entry = parameters.cbegin(); entry != parameters.cend(); ++entry)
+        if (visibility.value(entry.key(), false))
+            shownValues << entry.key() + QStringLiteral(": ") + ParameterCodec::encode(entry.value());
+    QString text = ProcessData::displayName(process.getProcessType());
+    if (!shownValues.isEmpty())
+        text += QStringLiteral(" (") + shownValues.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return text;
+}
+
+bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setting,
+                                  QString& problem) {
+    const int dot = setting.indexOf(QLatin1Char('.'));
+    const int equals = setting.indexOf(QLatin1Char('='), dot + 1);
+    if (dot < 1 || equals < dot + 2) {
+        problem = QStringLiteral("--set takes STEP.NAME=VALUE, not '%1'").arg(setting);
+        return false;
+    }
+    bool number = false;
+    const int step = setting.left(dot).toInt(&number);
+    if (!number || step < 1 || step > list.size()) {
+        problem = QStringLiteral("--set %1: the list has no step %2 (it has steps 1 to %3)")
+                      .arg(setting, setting.left(dot))
+                      .arg(list.size());
+        return false;
+    }
+    ProcessData& process = list[step - 1];
+    const QString name = setting.mid(dot + 1, equals - dot - 1);
+    const QMap<QString, QVariant> parameters = process.getParameters();
+    if (!parameters.contains(name)) {
+        problem = QStringLiteral("--set %1: step %2 (%3) has no parameter \"%4\"; it has %5")
+                      .arg(setting)
+                      .arg(step)
+                      .arg(ProcessData::displayName(process.getProcessType()), name,
+                           QStringList(parameters.keys()).join(QStringLiteral(", ")));
+        return false;
+    }
+    QVariant value;
+    QString expected;
+    if (!ParameterCodec::parse(ParameterCodec::typeName(parameters.value(name)),
+                               setting.mid(equals + 1), value, expected)) {
+        problem = QStringLiteral("--set %1: \"%2\" of step %3 takes %4")
+                      .arg(setting, name)
+                      .arg(step)
+                      .arg(expected);
+        return false;
+    }
+    process.replaceParameter(name, value);
+    return true;
+}
+
+ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& log) {
+    QList<ProcessData> list;
+    ProcessListArchiver archiver;
+    if (!archiver.loadProcessList(options.list, list)) {
+        log << "cellvane-run: " << archiver.errorString() << Qt::endl;
+        return BadInput;
+    }
+    for (const QString& setting : options.settings) {
+        QString problem;
+        if (!applySetting(list, setting, problem)) {
+            log << "cellvane-run: " << shown(options.list) << ": " << problem << Qt::endl;
+            return BadInput;
+        }
+    }
+    if (!options.mesh.isEmpty() && Model::Export::MeshExport::formatOf(options.mesh) ==
+                                       Model::Export::MeshExport::Format::Unknown) {
+        log << "cellvane-run: " << Model::Export::MeshExport::unknownFormat(options.mesh)
+            << Qt::endl;
+        return BadInput;
+    }
+    if (!options.output.isEmpty() && !folderTakesFiles(options.output, log, "document"))
+        return BadInput;
+
+    Model::Document document;
+    std::shared_ptr<TotalVolume> start;
+    if (!options.input.isEmpty()) {
+        const auto opened = DocumentExport::open(options.input, options.volume, log);
+        if (!opened)
+            return BadInput;
+        for (const Model::ObjectPtr& object : opened->objects)
+            document.addObject(object);
+        start = opened->volume;
+    }
+
+    Core::Operations::ProcessHistory history;
+    const QSize imageSize = options.imageSize.isValid()
+                                ? options.imageSize
+                                : QSize(Model::Export::ScenePicture::defaultWidth,
+                                        Model::Export::ScenePicture::defaultHeight);
+    HeadlessPictures pictures(document, imageSize, log);
+    ProcessRecordExecutor executor(
+        history, {[&document](const std::shared_ptr<TotalVolume>& created) {
+                      document.addObject(created);
+                  },
+                  [&pictures](TotalVolume& volume, const QString& fileName) {
+                      return pictures.save(volume, fileName);
+                  }});
+    executor.setVolume(start);
+
+    Status status = Done;
+    const QString listName = shown(options.list);
+    for (int position = 0; position < list.size(); ++position) {
+        const ProcessData& process = list[position];
+        const QString step = QStringLiteral("step %1 of %2, %3")
+                                 .arg(position + 1)
+                                 .arg(list.size())
+                                 .arg(describe(process));
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = executor.execute(process.getProcessType(), process.getParameters());
+        if (result.isDone()) {
+            log << "[" << position + 1 << "/" << list.size() << "] " << describe(process) << ": "
+                << timer.elapsed() << " ms" << Qt::endl;
+            continue;
+        }
+        status = StepFailed;
+        log << "cellvane-run: " << listName << ": " << step << ": " << result.problem
+            << Qt::endl;
+        if (result.outcome == ProcessRecordExecutor::Outcome::NoVolume) {
+            log << "cellvane-run: start from a document with --input, or begin the list with a "
+                   "\"Create Substrate\" step"
+                << Qt::endl;
+            break;
+        }
+    }
+    if (status != Done) {
+        if (!options.output.isEmpty() || !options.mesh.isEmpty() || !options.vti.isEmpty())
+            log << "cellvane-run: the list did not run whole; no result was written" << Qt::endl;
+        return status;
+    }
+
+    if (!options.output.isEmpty()) {
+        QString problem;
+        if (!Core::Operations::DocumentFile::writeDocument(
+                document, Core::Operations::DocumentFile::archivers(), options.output, &problem)) {
+            log << "cellvane-run: could not write " << shown(options.output) << ": " << problem
+                << Qt::endl;
+            return StepFailed;
+        }
+        log << "Wrote " << shown(options.output) << Qt::endl;
+    }
+    if (!options.mesh.isEmpty() || !options.vti.isEmpty()) {
+        const auto volume = executor.getVolume();
+        if (!volume) {
+            log << "cellvane-run: there is no cell volume to export" << Qt::endl;
+            return StepFailed;
+        }
+        DocumentExport::Request request;
+        request.mesh = options.mesh;
+        request.vti = options.vti;
+        if (DocumentExport::exportVolume(*volume, request, log) != DocumentExport::Done)
+            return StepFailed;
+    }
+    return Done;
+}
+
+} // namespace Ui

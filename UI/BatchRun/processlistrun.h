@@ -1,0 +1,48 @@
+#pragma once
+
+#include "UI/BatchRun/processdata.h"
+
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+namespace Ui {
+
+// Runs a process list without a window, as the command-line runner does: from a cell volume of
+// a document or from the list's own "Create Substrate" step, every record in order through the
+// executor the batch dialog uses, one progress line per step, then the resulting document and
+// exports. "Save Image" steps draw the document as the 3D view would, without a display.
+class ProcessListRun {
+public:
+    struct Options {
+        QString list;
+        // A document to start from, and which of its cell volumes (from 1).
+        QString input;
+        int volume = 1;
+        QString output;
+        // "STEP.NAME=VALUE": replaces parameter NAME of step STEP (from 1) before the run.
+        QStringList settings;
+        QString mesh;
+        QString vti;
+        QSize imageSize;
+    };
+
+    // Exit codes: every step ran and everything asked for was written; a step could not run
+    // or an output could not be written; bad usage or input that cannot be read.
+    enum Status { Done = 0, StepFailed = 1, BadInput = 2 };
+
+    // Progress and problems go to `log`, one line each, naming the file concerned.
+    static Status run(const Options& options, QTextStream& log);
+
+    // Applies one "STEP.NAME=VALUE" to the list. False, with the reason, for a step or
+    // parameter the list does not have or a value that is no value of the parameter's kind.
+    static bool applySetting(QList<ProcessData>& list, const QString& setting, QString& problem);
+
+    // "CVD (Material: Thermal Si02, Thickness: 2)": the kind and the shown parameters.
+    static QString describe(const ProcessData& process);
+};
+
+} // namespace Ui

@@ -1,0 +1,105 @@
+// cellvane-run: runs a process list on a cell volume without a window or a display.
+#include "UI/BatchRun/processlistrun.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+#include <QThreadPool>
+
+using Ui::ProcessListRun;
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("cellvane-run"));
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Runs the steps of a Cellvane process list (*.plst, as the Batch Run dialog saves it)\n"
+        "in order on one cell volume: the N-th cell volume of --input, or the volume the\n"
+        "list's \"Create Substrate\" step creates. Each step prints one line to standard error\n"
+        "with its position, kind, shown parameters and time. \"Save Image\" steps draw the\n"
+        "document as the 3D view would, without a display. Relative file names in the list\n"
+        "are taken from the current folder.\n"
+        "\n"
+        "--set 3.Thickness=7.5 replaces parameter Thickness of step 3 before the run; give it\n"
+        "once per value. A parameter sweep is a shell loop over --set and --output.\n"
+        "\n"
+        "Exit status: 0 when every step ran and everything asked for was written; 1 when a\n"
+        "step could not run (no cell volume, a bad record) or an output could not be written,\n"
+        "and then no document or export is written; 2 for bad usage or a list or document that\n"
+        "cannot be read."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption input(QStringLiteral("input"),
+                                   QStringLiteral("Start from a cell volume of DOC.cvx."),
+                                   QStringLiteral("DOC.cvx"));
+    const QCommandLineOption volume(QStringLiteral("volume"),
+                                    QStringLiteral("Start from the N-th cell volume of the input "
+                                                   "document (from 1; default 1)."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("Write the resulting document to OUT.cvx."),
+                                    QStringLiteral("OUT.cvx"));
+    const QCommandLineOption threads(QStringLiteral("threads"),
+                                     QStringLiteral("Run the simulations on N threads (default: "
+                                                    "one per processor)."),
+                                     QStringLiteral("N"));
+    const QCommandLineOption set(QStringLiteral("set"),
+                                 QStringLiteral("Replace parameter NAME of step STEP (from 1)."),
+                                 QStringLiteral("STEP.NAME=VALUE"));
+    const QCommandLineOption mesh(QStringLiteral("mesh"),
+                                  QStringLiteral("Export the resulting cell volume's material "
+                                                 "surfaces to DIR_OR_FILE, as cellvane-export "
+                                                 "--mesh does."),
+                                  QStringLiteral("DIR_OR_FILE"));
+    const QCommandLineOption vti(QStringLiteral("vti"),
+                                 QStringLiteral("Export the resulting cells as VTK image data to "
+                                                "FILE."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({input, volume, output, threads, set, mesh, vti});
+    parser.addPositionalArgument(QStringLiteral("LIST.plst"), QStringLiteral("The process list."));
+
+    const auto usageError = [&](const QString& text) {
+        err << "cellvane-run: " << text << Qt::endl
+            << "Try 'cellvane-run --help' for more information." << Qt::endl;
+        return int(ProcessListRun::BadInput);
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        QTextStream(stdout) << parser.helpText();
+        return int(ProcessListRun::Done);
+    }
+    const QStringList lists = parser.positionalArguments();
+    if (lists.size() != 1)
+        return usageError(lists.isEmpty() ? QStringLiteral("no process list given")
+                                          : QStringLiteral("give one process list only"));
+    const auto positive = [&](const QCommandLineOption& option, int& value) {
+        bool number = false;
+        value = parser.value(option).toInt(&number);
+        return number && value >= 1;
+    };
+
+    ProcessListRun::Options options;
+    options.list = lists.first();
+    options.input = parser.value(input);
+    options.output = parser.value(output);
+    options.settings = parser.values(set);
+    options.mesh = parser.value(mesh);
+    options.vti = parser.value(vti);
+    if (parser.isSet(volume)) {
+        if (options.input.isEmpty())
+            return usageError(QStringLiteral("--volume applies to --input only"));
+        if (!positive(volume, options.volume))
+            return usageError(QStringLiteral("--volume takes a number from 1, not '%1'")
+                                  .arg(parser.value(volume)));
+    }
+    if (parser.isSet(threads)) {
+        int count = 0;
+        if (!positive(threads, count))
+            return usageError(QStringLiteral("--threads takes a number from 1, not '%1'")
+                                  .arg(parser.value(threads)));
+        QThreadPool::globalInstance()->setMaxThreadCount(count);
+    }
+    return int(ProcessListRun::run(options, err));
+}
