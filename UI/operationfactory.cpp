@@ -7,6 +7,7 @@
 #include "Core/Operations/opendocumentoperation.h"
 #include "Core/Operations/savedocumentasoperation.h"
 #include "UI/Observers/atomicsibcaetchobserver.h"
+#include "UI/Observers/batchrunobserver.h"
 #include "UI/Observers/ccawetetchingobserver.h"
 #include "UI/Observers/changetotalvolumeviewoptionsobserver.h"
 #include "UI/Observers/createsubstrateobserver.h"
@@ -69,6 +70,12 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
         OpenDocumentOperation::setObserver(
             std::make_shared<DocumentOpenedObserver>(factory.getPresenter()));
         return std::make_shared<OpenDocumentOperation>(factory.getContext());
+    };
+    // Like Open, the batch run keeps its observer in a slot every window refills.
+    creators[24] = [](OperationFactory& factory) -> OperationPtr {
+        SelectVolumesOperation::setObserver(std::make_shared<BatchRunObserver>(
+            factory.getContext().currentOperation, factory.getPresenter()));
+        return std::make_shared<SelectVolumesOperation>(factory.getContext());
     };
     creators[40] = [](OperationFactory& factory) -> OperationPtr {
         return std::make_shared<ExportMeshOperation>(factory.getContext());

@@ -1,0 +1,341 @@
+#include "UI/BatchRun/batchstepdialogs.h"
+
+#include "Core/Operations/iuserprompts.h"
+#include "Model/Automaton/photomask.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Materials/materialfactory.h"
+#include "Model/Process/processfactory.h"
+#include "UI/Operations/anisotropicdepositiondialog.h"
+#include "UI/Operations/bcaetchingdialog.h"
+#include "UI/Operations/createsubstratedialog.h"
+#include "UI/Operations/dopingoptionsdialog.h"
+#include "UI/Operations/electrodepositiondialog.h"
+#include "UI/Operations/ionimplantationoptionsdialog.h"
+#include "UI/Operations/isotropicdepositiondialog.h"
+#include "UI/Operations/isotropicetchingdialog.h"
+#include "UI/Operations/mooreoptionsdialog.h"
+#include "UI/Operations/photolithographydialog.h"
+#include "UI/Operations/planarizationoptionsdialog.h"
+#include "UI/Operations/simpleoxidationoptionsdialog.h"
+#include "UI/Operations/simpleriedialog.h"
+#include "UI/Operations/spincoatingoptionsdialog.h"
+#include "Util/metatypes.h"
+
+#include <QColor>
+#include <QDir>
+
+namespace Ui {
+
+using namespace Ui::Operations;
+namespace names = Core::Operations::RecordParameters;
+using Record = std::optional<ProcessData>;
+
+namespace {
+
+// A material choice: the id runs, the name and the colour are shown. `role` as in
+// RecordParameters::material.
+void setMaterial(ProcessData& process, int id, const QString& role = QString(),
+                 bool idShown = false) {
+    const auto material = Model::Materials::MaterialFactory::getInstance()->getMaterial(
+        std::uint32_t(id));
+    const auto channel = [](float value) { return int(value * 255.0f); };
+    const auto parameter = names::material(role);
+    process.setParameter(parameter.id, QVariant(uint(id)), idShown);
+    process.setParameter(parameter.name, material.getName(), true);
+    process.setParameter(parameter.color,
+                         QColor(channel(material.getRed()), channel(material.getGreen()),
+                                channel(material.getBlue()), 255),
+                         false);
+}
+
+// Lengths kept as double that the dialogs hand over as float: stored as the shortest decimal
+// that reads back as the same float, so the list shows 2.1 rather than 2.0999999046, and the
+// executor runs with exactly the float the menu step would.
+double asDouble(float value) {
+    for (int digits = 6; digits < 9; ++digits) {
+        const double shortened = QString::number(double(value), 'g', digits).toDouble();
+        if (float(shortened) == value)
+            return shortened;
+    }
+    return double(value);
+}
+
+int volumeHeight(const BatchStepDialogs::Context& context) {
+    return context.volume ? int(context.volume->getSizeZ()) : 0;
+}
+
+Record cvd(const BatchStepDialogs::Context& context) {
+    IsotropicDepositionDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::CVD);
+    process.setParameter(names::thickness, asDouble(dialog.thickness()), true);
+    setMaterial(process, dialog.materialId());
+    return process;
+}
+
+Record pvd(const BatchStepDialogs::Context& context) {
+    const QString processName = Model::Process::ProcessFactory::getInstance()
+                                    ->getProcess(QStringLiteral("PVD"))
+                                    .getName();
+    AnisotropicDepositionDialog dialog(processName, context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    static const char* const modes[] = {"On Top", "On Bottom", "On Top and Bottom"};
+    const int mode = dialog.depositOnMode();
+    ProcessData process(ProcessData::PVD);
+    process.setParameter(names::thickness, asDouble(dialog.thickness()), true);
+    setMaterial(process, dialog.materialId());
+    process.setParameter(names::depositOn, mode, false);
+    process.setParameter(names::depositOnText,
+                         mode >= 1 && mode <= 3 ? QString::fromLatin1(modes[mode - 1]) : QString(),
+                         true);
+    process.setParameter(names::horizontalRatio, asDouble(dialog.horizontalRatio()), true);
+    return process;
+}
+
+Record isotropicEtching(const BatchStepDialogs::Context& context) {
+    IsotropicEtchingDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::IsotropicEtching);
+    process.setParameter(names::depth, asDouble(dialog.depth()), true);
+    setMaterial(process, dialog.materialId());
+    return process;
+}
+
+Record moore(const BatchStepDialogs::Context& context, int type, const QString& label,
+             const QString& valueName) {
+    MooreOptionsDialog dialog(context.parent);
+    dialog.setFilms(Model::Materials::MaterialFactory::getInstance()->getMaterials());
+    dialog.setValueLabel(label);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(type);
+    process.setParameter(valueName, QVariant(uint(std::max(dialog.steps(), 0))), true);
+    setMaterial(process, dialog.materialId());
+    return process;
+}
+
+Record mooreDeposition(const BatchStepDialogs::Context& context) {
+    return moore(context, ProcessData::MooreDeposition, QStringLiteral("Film Thickness"),
+                 names::thickness);
+}
+
+Record mooreEtching(const BatchStepDialogs::Context& context) {
+    return moore(context, ProcessData::MooreEtching, QStringLiteral("Etch Depth"), names::depth);
+}
+
+void setMask(ProcessData& process, const QString& side, const Model::Automaton::PhotoMask& mask,
+             const QString& file) {
+    const auto parameter = names::mask(side);
+    std::vector<unsigned char> bytes(mask.bits.begin(), mask.bits.end());
+    process.setParameter(parameter.bits, QVariant::fromValue(bytes), false);
+    process.setParameter(parameter.file, file, true);
+    process.setParameter(parameter.height, QVariant(mask.height), true);
+    process.setParameter(parameter.width, QVariant(mask.width), true);
+}
+
+Record photolithography(const BatchStepDialogs::Context& context) {
+    PhotolithographyDialog dialog(*context.prompts, context.parent);
+    if (context.previewTopMask)
+        QObject::connect(&dialog, &PhotolithographyDialog::topMaskChanged, context.previewTopMask);
+    if (context.previewBottomMask)
+        QObject::connect(&dialog, &PhotolithographyDialog::bottomMaskChanged,
+                         context.previewBottomMask);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::Photolithography);
+    setMaterial(process, dialog.materialId());
+    setMask(process, QStringLiteral("Top"), dialog.topMask(), dialog.topMaskFile());
+    setMask(process, QStringLiteral("Bottom"), dialog.bottomMask(), dialog.bottomMaskFile());
+    return process;
+}
+
+Record planarization(const BatchStepDialogs::Context& context) {
+    PlanarizationOptionsDialog dialog(context.parent);
+    if (context.volume)
+        dialog.limitToVolumeHeight(volumeHeight(context));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::Planarization);
+    process.setParameter(names::maximumHeight, QVariant(uint(dialog.maximumHeight())), true);
+    process.setParameter(names::minimumHeight, QVariant(uint(dialog.minimumHeight())), true);
+    return process;
+}
+
+Record siWetEtching(const BatchStepDialogs::Context& context) {
+    BCAEtchingDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::SiWetEtching);
+    process.setParameter(names::depth, dialog.depth(), true);
+    return process;
+}
+
+Record electroplating(const BatchStepDialogs::Context& context) {
+    ElectrodepositionDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::Electroplating);
+    process.setParameter(names::filmThickness, asDouble(dialog.thickness()), true);
+    setMaterial(process, dialog.conductingMaterialId(), QStringLiteral("Conducting"));
+    setMaterial(process, dialog.materialId(), QStringLiteral("Deposited"));
+    return process;
+}
+
+Record doping(const BatchStepDialogs::Context& context) {
+    DopingOptionsDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::Doping);
+    process.setParameter(names::dopingDepth, dialog.depth(), true);
+    setMaterial(process, dialog.dopedMaterialId(), QStringLiteral("Doped"), true);
+    return process;
+}
+
+Record ionImplantation(const BatchStepDialogs::Context& context) {
+    IonImplantationOptionsDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::IonImplantation);
+    process.setParameter(names::annealingDistance, dialog.annealingDistance(), true);
+    process.setParameter(names::implantationDepth, dialog.implantationDepth(), true);
+    setMaterial(process, dialog.dopedMaterialId(), QStringLiteral("Doped"), true);
+    return process;
+}
+
+Record spinCoating(const BatchStepDialogs::Context& context) {
+    SpinCoatingOptionsDialog dialog(context.parent);
+    if (context.volume)
+        dialog.limitToVolumeHeight(volumeHeight(context));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::SpinCoating);
+    setMaterial(process, dialog.materialId());
+    process.setParameter(names::maximumHeight, QVariant(uint(dialog.depositionHeight())), true);
+    return process;
+}
+
+Record simpleRie(const BatchStepDialogs::Context& context) {
+    SimpleRIEDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const bool below = dialog.etchFromBelow();
+    const bool top = dialog.etchFromTop();
+    QStringList sides;
+    if (below)
+        sides << QStringLiteral("Bottom");
+    if (top)
+        sides << QStringLiteral("Top");
+    ProcessData process(ProcessData::SimpleRIE);
+    setMaterial(process, dialog.materialId());
+    process.setParameter(names::etchDepth, QVariant(uint(std::max(dialog.depth(), 0))), true);
+    process.setParameter(names::etchDirectionValue, (below ? 2 : 0) | (top ? 1 : 0), false);
+    process.setParameter(names::etchDirection, sides.join(QStringLiteral(" and ")), true);
+    return process;
+}
+
+Record siOxidation(const BatchStepDialogs::Context& context) {
+    SimpleOxidationOptionsDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const bool byTime = dialog.isTimeMode();
+    ProcessData process(ProcessData::SiOxidation);
+    process.setParameter(names::micronConversion, dialog.micronConversion(), true);
+    process.setParameter(names::oxidationPressure, dialog.pressure(), byTime);
+    process.setParameter(names::oxidationTemperature, dialog.temperature(), byTime);
+    process.setParameter(names::oxidationTime, dialog.oxidationTime(), byTime);
+    process.setParameter(names::oxidationTimeSet, byTime, false);
+    process.setParameter(names::oxidationThickness, dialog.oxideThickness(), !byTime);
+    process.setParameter(names::oxidationThicknessSet, !byTime, false);
+    return process;
+}
+
+Record createSubstrate(const BatchStepDialogs::Context& context) {
+    CreateSubstrateDialog dialog(context.parent);
+    dialog.setMaterials(Model::Materials::MaterialFactory::getInstance()->getMaterials());
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const bool sphere = dialog.isSpherical();
+    const auto whole = [](int value) { return QVariant(uint(std::max(value, 0))); };
+    ProcessData process(ProcessData::CreateSubstrate);
+    setMaterial(process, dialog.materialId());
+    process.setParameter(names::corner, QVariant::fromValue(dialog.position()), true);
+    const int volumeSizes[] = {dialog.totalSizeX(), dialog.totalSizeY(), dialog.totalSizeZ()};
+    const int sizes[] = {dialog.substrateSizeX(), dialog.substrateSizeY(),
+                         dialog.substrateSizeZ()};
+    const int corners[] = {dialog.substrateCornerX(), dialog.substrateCornerY(),
+                           dialog.substrateCornerZ()};
+    const int centre[] = {dialog.centerX(), dialog.centerY(), dialog.centerZ()};
+    for (int axis = 0; axis < 3; ++axis) {
+        const char letter = char('X' + axis);
+        process.setParameter(names::axis(names::volumeSize, letter), whole(volumeSizes[axis]),
+                             true);
+        process.setParameter(names::axis(names::substrateSize, letter), whole(sizes[axis]),
+                             !sphere);
+        process.setParameter(names::axis(names::substrateDelta, letter), whole(corners[axis]),
+                             !sphere);
+        process.setParameter(names::axis(names::substrateCenter, letter), whole(centre[axis]),
+                             sphere);
+    }
+    process.setParameter(names::sphericalSubstrate, sphere, false);
+    process.setParameter(names::substrateRadius, whole(dialog.radius()), sphere);
+    return process;
+}
+
+Record saveImage(const BatchStepDialogs::Context& context) {
+    const QString file = context.prompts->chooseSaveFileIn(
+        QStringLiteral("Save Image"), QDir::homePath(),
+        QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
+    if (file.isEmpty())
+        return {};
+    ProcessData process(ProcessData::SaveImage);
+    process.setParameter(names::fileName, file, true);
+    return process;
+}
+
+struct Entry {
+    BatchStepDialogs::Kind kind;
+    Record (*ask)(const BatchStepDialogs::Context&);
+};
+
+const Entry entries[] = {
+    {{"CVD", ProcessData::CVD}, cvd},
+    {{"PVD", ProcessData::PVD}, pvd},
+    {{"Isotropic Etching", ProcessData::IsotropicEtching}, isotropicEtching},
+    {{"Moore Deposition", ProcessData::MooreDeposition}, mooreDeposition},
+    {{"Moore Etching", ProcessData::MooreEtching}, mooreEtching},
+    {{"Photolithography", ProcessData::Photolithography}, photolithography},
+    {{"Planarization", ProcessData::Planarization}, planarization},
+    {{"Si Wet Etching", ProcessData::SiWetEtching}, siWetEtching},
+    {{"Electroplating", ProcessData::Electroplating}, electroplating},
+    {{"Doping", ProcessData::Doping}, doping},
+    {{"Ion Implantation", ProcessData::IonImplantation}, ionImplantation},
+    {{"Spin Coating", ProcessData::SpinCoating}, spinCoating},
+    {{"Simple RIE", ProcessData::SimpleRIE}, simpleRie},
+    {{"Thermal Oxidation", ProcessData::SiOxidation}, siOxidation},
+    {{"Create Substrate", ProcessData::CreateSubstrate}, createSubstrate},
+    {{"Save Image", ProcessData::SaveImage}, saveImage},
+};
+
+} // namespace
+
+const std::vector<BatchStepDialogs::Kind>& BatchStepDialogs::kinds() {
+    static const std::vector<Kind> all = [] {
+        std::vector<Kind> list;
+        for (const Entry& entry : entries)
+            list.push_back(entry.kind);
+        return list;
+    }();
+    return all;
+}
+
+std::optional<ProcessData> BatchStepDialogs::ask(int type, const Context& context) {
+    for (const Entry& entry : entries)
+        if (entry.kind.type == type)
+            return entry.ask(context);
+    return std::nullopt;
+}
+
+} // namespace Ui

@@ -1,0 +1,335 @@
+#include "UI/BatchRun/runprocessesdialog.h"
+
+#include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/Operations/iuserprompts.h"
+#include "Model/Automaton/photomask.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Model/document.h"
+#include "UI/BatchRun/batchstepdialogs.h"
+#include "UI/BatchRun/parametercodec.h"
+#include "UI/BatchRun/processlistarchiver.h"
+#include "UI/mainwindow.h"
+#include "UI/mainwindowpresenter.h"
+#include "ui_runprocessesdialog.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+#include <QtConcurrent>
+
+namespace Ui {
+
+using Core::Operations::IUserPrompts;
+using Core::Operations::ProcessRecordExecutor;
+using Model::Automaton::TotalVolume;
+
+namespace {
+
+const QString listCaption = QStringLiteral("Process List File");
+
+QIcon swatch(const QColor& color) {
+    QPixmap square(25, 25);
+    square.fill(color);
+    return QIcon(square);
+}
+
+} // namespace
+
+RunProcessesDialog::RunProcessesDialog(MainWindow* mainWindow, MainWindowPresenter* presenter,
+                                       std::shared_ptr<TotalVolume> volume)
+    : QDialog(mainWindow), form(std::make_unique<Ui::RunProcessesBaseDialog>()),
+      mainWindow(mainWindow), presenter(presenter), volume(std::move(volume)),
+      progressTimer(new QTimer(this)) {
+    form->setupUi(this);
+    for (const BatchStepDialogs::Kind& kind : BatchStepDialogs::kinds())
+        form->cbxProcess->addItem(QString::fromLatin1(kind.text), kind.type);
+    progressTimer->setInterval(500);
+    connect(progressTimer, &QTimer::timeout, this, &RunProcessesDialog::updateProgress);
+    connect(form->treeWidget->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &RunProcessesDialog::selectionChanged);
+}
+
+RunProcessesDialog::~RunProcessesDialog() {
+    // Closing is refused while a run is in progress; should the dialog still go (its window
+    // torn down), let the run finish first, answering its requests to this thread meanwhile.
+    while (worker.isRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+std::shared_ptr<TotalVolume> RunProcessesDialog::getVolume() const {
+    std::lock_guard<std::mutex> guard(volumeLock);
+    return volume;
+}
+
+void RunProcessesDialog::setVolume(std::shared_ptr<TotalVolume> value) {
+    std::lock_guard<std::mutex> guard(volumeLock);
+    volume = std::move(value);
+}
+
+void RunProcessesDialog::setProcessList(const QList<ProcessData>& list) {
+    processList = list;
+    refreshTree();
+}
+
+bool RunProcessesDialog::tryTakeBusy() {
+    bool idle = false;
+    return busy.compare_exchange_strong(idle, true);
+}
+
+// --- composing the list -----------------------------------------------------------------
+
+void RunProcessesDialog::on_btnAddProcess_clicked() {
+    const int type = form->cbxProcess->currentData().toInt();
+    BatchStepDialogs::Context context;
+    context.parent = this;
+    context.prompts = &presenter->getPrompts();
+    context.volume = getVolume();
+    context.previewTopMask = [this](const Model::Automaton::PhotoMask& mask) {
+        previewTopMask(mask.bits, mask.width, mask.height);
+    };
+    context.previewBottomMask = [this](const Model::Automaton::PhotoMask& mask) {
+        previewBottomMask(mask.bits, mask.width, mask.height);
+    };
+    if (auto process = BatchStepDialogs::ask(type, context)) {
+        processList.append(*process);
+        refreshTree();
+    }
+}
+
+void RunProcessesDialog::refreshTree() {
+    QTreeWidget* tree = form->treeWidget;
+    tree->clear();
+    for (int position = 0; position < processList.size(); ++position) {
+        ProcessData& process = processList[position];
+        auto* row = new QTreeWidgetItem(tree);
+        row->setText(0, QString::number(position + 1));
+        row->setText(1, ProcessData::displayName(process.getProcessType()));
+        row->setData(1, Qt::UserRole, process.getId());
+        const QMap<QString, QVariant> parameters = process.getParameters();
+        const QMap<QString, bool> visibility = process.getVisibility();
+        for (auto entry = parameters.cbegin(); entry != parameters.cend(); ++entry) {
+            if (!visibility.value(entry.key(), false))
+                continue;
+            auto* child = new QTreeWidgetItem(row);
+            child->setText(2, entry.key());
+            child->setText(3, ParameterCodec::encode(entry.value()));
+            const QString colorName = entry.key() + QStringLiteral("_Color");
+            if (parameters.contains(colorName))
+                child->setIcon(3, swatch(parameters.value(colorName).value<QColor>()));
+        }
+    }
+    tree->expandAll();
+    tree->resizeColumnToContents(0);
+    tree->resizeColumnToContents(1);
+}
+
+void RunProcessesDialog::selectionChanged() {
+    const QList<QTreeWidgetItem*> selected = form->treeWidget->selectedItems();
+    if (!selected.isEmpty() && selected.first()->parent())
+        form->treeWidget->clearSelection();
+}
+
+int RunProcessesDialog::selectedStep() const {
+    const QList<QTreeWidgetItem*> selected = form->treeWidget->selectedItems();
+    if (selected.isEmpty() || selected.first()->parent())
+        return -1;
+    return form->treeWidget->indexOfTopLevelItem(selected.first());
+}
+
+void RunProcessesDialog::on_btnRemoveProcess_clicked() {
+    QList<int> ids;
+    for (const QTreeWidgetItem* item : form->treeWidget->selectedItems())
+        if (!item->parent())
+            ids << item->data(1, Qt::UserRole).toInt();
+    if (ids.isEmpty())
+        return;
+    for (int i = processList.size() - 1; i >= 0; --i)
+        if (ids.contains(processList[i].getId()))
+            processList.removeAt(i);
+    refreshTree();
+}
+
+void RunProcessesDialog::moveSelected(int offset) {
+    const int from = selectedStep();
+    const int to = from + offset;
+    if (from < 0 || to < 0 || to >= processList.size())
+        return;
+    processList.swapItemsAt(from, to);
+    refreshTree();
+    QTreeWidgetItem* moved = form->treeWidget->topLevelItem(to);
+    form->treeWidget->setCurrentItem(moved);
+}
+
+void RunProcessesDialog::on_btnMoveUp_clicked() {
+    moveSelected(-1);
+}
+
+void RunProcessesDialog::on_btnMoveDown_clicked() {
+    moveSelected(1);
+}
+
+void RunProcessesDialog::on_btnSaveList_clicked() {
+    IUserPrompts& prompts = presenter->getPrompts();
+    const QString file =
+        prompts.chooseSaveFileIn(listCaption, QDir::homePath(), ProcessListArchiver::filter());
+    if (file.isEmpty())
+        return;
+    ProcessListArchiver archiver(processList);
+    // A list that was not written is work the user would otherwise believe safe.
+    if (!archiver.saveProcessList(file))
+        prompts.showMessage(IUserPrompts::Icon::Critical, QStringLiteral("Error writing to file"),
+                            QStringLiteral("The process list could not be written to %1: %2")
+                                .arg(QDir::toNativeSeparators(file), archiver.errorString()));
+}
+
+void RunProcessesDialog::on_btnLoadList_clicked() {
+    IUserPrompts& prompts = presenter->getPrompts();
+    const QString file =
+        prompts.chooseOpenFileIn(listCaption, QDir::homePath(), ProcessListArchiver::filter());
+    if (file.isEmpty())
+        return;
+    QList<ProcessData> loaded;
+    ProcessListArchiver archiver;
+    if (!archiver.loadProcessList(file, loaded)) {
+        prompts.showMessage(IUserPrompts::Icon::Critical,
+                            QStringLiteral("Error reading from file"), archiver.errorString());
+        return;
+    }
+    setProcessList(loaded);
+}
+
+// --- the mask previews ------------------------------------------------------------------
+
+void RunProcessesDialog::previewBottomMask(const std::vector<bool>& bits, unsigned width,
+                                           unsigned height) {
+    if (const auto target = getVolume()) {
+        target->setBottomMask(bits, int(width), int(height));
+        repaintView();
+    }
+}
+
+void RunProcessesDialog::previewTopMask(const std::vector<bool>& bits, unsigned width,
+                                        unsigned height) {
+    if (const auto target = getVolume()) {
+        target->setTopMask(bits, int(width), int(height));
+        repaintView();
+    }
+}
+
+void RunProcessesDialog::repaintView() {
+    if (mainWindow)
+        mainWindow->repaintCentralWidget();
+}
+
+// --- running ----------------------------------------------------------------------------
+
+void RunProcessesDialog::on_btnRun_clicked() {
+    form->progressBar->setValue(0);
+    form->progressBar->setEnabled(true);
+    form->progressBar->setRange(0, processList.size());
+    if (!tryTakeBusy())
+        return;
+    completed = 0;
+    {
+        std::lock_guard<std::mutex> guard(problemsLock);
+        problems.clear();
+    }
+    if (beforeRun)
+        beforeRun();
+    progressTimer->start();
+    // The worker runs a copy: the list may be edited while it runs.
+    worker = QtConcurrent::run([this, list = processList] { runList(list); });
+}
+
+void RunProcessesDialog::runList(QList<ProcessData> list) {
+    Model::Document& document = *presenter->getDocument();
+    ProcessRecordExecutor executor(
+        presenter->getProcessHistory(),
+        {[this, &document](const std::shared_ptr<TotalVolume>& created) {
+             // The document guards its objects with its own lock.
+             document.addObject(created);
+             setVolume(created);
+         },
+         [this](TotalVolume&, const QString& fileName) {
+             bool saved = false;
+             QMetaObject::invokeMethod(this, "updateGeometry", Qt::BlockingQueuedConnection,
+                                       Q_RETURN_ARG(bool, saved), Q_ARG(QString, fileName));
+             return saved || fileName.isEmpty()
+                        ? QString()
+                        : QStringLiteral("the image was not saved to %1")
+                              .arg(QDir::toNativeSeparators(fileName));
+         }});
+    executor.setVolume(getVolume());
+    completed = 0;
+    for (int position = 0; position < list.size(); ++position) {
+        const ProcessData& process = list[position];
+        if (!executor.getVolume() &&
+            !ProcessRecordExecutor::createsVolume(process.getProcessType()))
+            break;
+        const auto result = executor.execute(process.getProcessType(), process.getParameters());
+        if (!result.isDone()) {
+            std::lock_guard<std::mutex> guard(problemsLock);
+            problems << QStringLiteral("Step %1 (%2): %3.")
+                            .arg(position + 1)
+                            .arg(ProcessData::displayName(process.getProcessType()),
+                                 result.problem);
+        }
+        ++completed;
+    }
+    releaseBusy();
+}
+
+bool RunProcessesDialog::updateGeometry(const QString& fileName) {
+    if (const auto target = getVolume())
+        target->getPainter().rebuild();
+    repaintView();
+    return fileName.isEmpty() || (mainWindow && mainWindow->saveImage(fileName));
+}
+
+void RunProcessesDialog::updateProgress() {
+    form->progressBar->setValue(completed);
+    if (!tryTakeBusy())
+        return;
+    progressTimer->stop();
+    if (const auto target = getVolume()) {
+        target->getPainter().rebuild();
+        repaintView();
+    } else {
+        presenter->getPrompts().showMessage(
+            IUserPrompts::Icon::Critical, QStringLiteral("Missing Cell Volume"),
+            QStringLiteral("No cell volume was selected and a cell volume was not created. The "
+                           "cell volume must be created before any other process."));
+        completed = 0;
+    }
+    form->progressBar->setValue(completed);
+    QStringList notRun;
+    {
+        std::lock_guard<std::mutex> guard(problemsLock);
+        notRun.swap(problems);
+    }
+    if (!notRun.isEmpty())
+        presenter->getPrompts().showMessage(
+            IUserPrompts::Icon::Warning, QStringLiteral("Batch Run"),
+            QStringLiteral("These steps did not run:\n") + notRun.join(QLatin1Char('\n')));
+    releaseBusy();
+}
+
+// --- closing ----------------------------------------------------------------------------
+
+void RunProcessesDialog::on_btnClose_clicked() {
+    if (!tryTakeBusy())
+        return;
+    releaseBusy();
+    accept();
+}
+
+void RunProcessesDialog::reject() {
+    if (!tryTakeBusy())
+        return;
+    releaseBusy();
+    QDialog::reject();
+}
+
+} // namespace Ui

@@ -1,0 +1,442 @@
+#include "Core/Operations/Anisotropic/anisotropicfilmdepositionoperation.h"
+#include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/Operations/BatchRun/recordvalues.h"
+#include "Core/Operations/Doping/dopingoperations.h"
+#include "Core/Operations/Isotropic/isotropicprocessoperations.h"
+#include "Core/Operations/MooreNeighborhood/mooreneighborhoodoperations.h"
+#include "Core/Operations/Photolithography/photolithographyoperation.h"
+#include "Core/Operations/Planarization/planarizationoperation.h"
+#include "Core/Operations/Planarization/spincoatingoperation.h"
+#include "Core/Operations/ReactiveIonEtching/simplereactiveionetchingoperation.h"
+#include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
+#include "Core/Operations/SiOxidation/simplesioxidationoperation.h"
+#include "Core/Operations/createsubstrateoperation.h"
+#include "Util/metatypes.h"
+#include "support/emptiedprocess.h"
+#include "support/operationfixture.h"
+#include "support/scenes.h"
+
+#include <QColor>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+using namespace Core::Operations;
+using namespace testing_support;
+namespace names = Core::Operations::RecordParameters;
+using Outcome = ProcessRecordExecutor::Outcome;
+
+namespace {
+
+constexpr int Silicon = 1, Oxide = 3, Aluminium = 4, Copper = 5, Resist = 11, NDoped = 14,
+              PDoped = 15;
+
+// Silicon below z = 6 with oxide on half of it.
+MaterialAt waferScene() {
+    return [](int x, int, int z) { return z < 6 ? Silicon : (z < 8 && x < 6 ? Oxide : 0); };
+}
+
+QVariantMap withMaterial(QVariantMap values, int id, const QString& role = QString()) {
+    values.insert(names::material(role).id, uint(id));
+    return values;
+}
+
+std::vector<unsigned char> stripeMask(unsigned width, unsigned height) {
+    std::vector<unsigned char> bytes(std::size_t(width) * height, 1);
+    for (unsigned x = 2; x < 10; ++x)
+        for (unsigned y = 0; y < height; ++y)
+            bytes[x * height + y] = 0;
+    return bytes;
+}
+
+// One step of the flow: its record, and the same values given to the menu operation.
+struct FlowStep {
+    int type;
+    QVariantMap values;
+    std::function<void(VolumeOperationTest&)> fromMenu;
+};
+
+template <class Op> std::shared_ptr<Op> startOn(VolumeOperationTest& test) {
+    return test.selected<Op>();
+}
+
+std::vector<FlowStep> everyEngineStep() {
+    const auto mask = stripeMask(12, 5);
+    return {
+        {ProcessTypes::CVD, withMaterial({{names::thickness, 2.0}}, Oxide),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<IsotropicFilmDepositionOperation>(t);
+             op->setDistance(2.f);
+             op->setMaterialId(Oxide);
+             op->end();
+         }},
+        {ProcessTypes::Photolithography,
+         withMaterial({{names::mask(QStringLiteral("Top")).bits, QVariant::fromValue(mask)},
+                       {names::mask(QStringLiteral("Top")).width, 12u},
+                       {names::mask(QStringLiteral("Top")).height, 5u},
+                       {names::mask(QStringLiteral("Bottom")).bits,
+                        QVariant::fromValue(std::vector<unsigned char>())},
+                       {names::mask(QStringLiteral("Bottom")).width, 0u},
+                       {names::mask(QStringLiteral("Bottom")).height, 0u}},
+                      Oxide),
+         [mask](VolumeOperationTest& t) {
+             auto op = startOn<PhotolithographyOperation>(t);
+             op->setResistMaterialId(Oxide);
+             op->setTopMask(std::vector<bool>(mask.begin(), mask.end()), 12, 5);
+             op->setBottomMask({}, 0, 0);
+             op->end();
+         }},
+        {ProcessTypes::SimpleRIE,
+         withMaterial({{names::etchDepth, 2u}, {names::etchDirectionValue, 1}}, Silicon),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<SimpleReactiveIonEtchingOperation>(t);
+             op->setDepth(2);
+             op->setMaterial(Silicon);
+             op->end();
+         }},
+        {ProcessTypes::SiWetEtching, {{names::depth, 1.0}},
+         [](VolumeOperationTest& t) {
+             auto op = startOn<AtomisticSiWetEtchingOperation>(t);
+             op->setDepth(1.0);
+             op->end();
+         }},
+        {ProcessTypes::Doping,
+         withMaterial({{names::dopingDepth, 1.0f}}, NDoped, QStringLiteral("Doped")),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<DopingOperation>(t);
+             op->setDepth(1.f);
+             op->setDopedMaterialId(NDoped);
+             op->end();
+         }},
+        {ProcessTypes::IonImplantation,
+         withMaterial({{names::implantationDepth, 3.0f}, {names::annealingDistance, 1.0f}}, PDoped,
+                      QStringLiteral("Doped")),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<IonImplantationOperation>(t);
+             op->setAnnealingDistance(1.f);
+             op->setImplantationDepth(3.f);
+             op->setDopedMaterialId(PDoped);
+             op->end();
+         }},
+        {ProcessTypes::SiOxidation,
+         {{names::oxidationTimeSet, false},
+          {names::micronConversion, 10.0},
+          {names::oxidationThickness, 0.2},
+          {names::oxidationThicknessSet, true}},
+         [](VolumeOperationTest& t) {
+             auto op = startOn<SimpleSiOxidationOperation>(t);
+             op->setMicronConversion(10.0);
+             op->setOxideThickness(0.2);
+             op->end();
+         }},
+        {ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 1.0}}, Oxide),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<IsotropicFilmEtchingOperation>(t);
+             op->setDistance(1.f);
+             op->setMaterialId(Oxide);
+             op->end();
+         }},
+        {ProcessTypes::MooreDeposition, withMaterial({{names::thickness, 2u}}, Aluminium),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<MooreNeighborhoodDepositionOperation>(t);
+             op->setMaterialId(Aluminium);
+             op->setSteps(2);
+             op->end();
+         }},
+        {ProcessTypes::MooreEtching, withMaterial({{names::depth, 1u}}, Aluminium),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<MooreNeighborhoodEtchingOperation>(t);
+             op->setMaterialId(Aluminium);
+             op->setSteps(1);
+             op->end();
+         }},
+        {ProcessTypes::PVD,
+         withMaterial({{names::thickness, 1.5}, {names::horizontalRatio, 0.5}, {names::depositOn, 1}},
+                      Aluminium),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<AnisotropicFilmDepositionOperation>(t);
+             op->setThickness(1.5f);
+             op->setMaterialId(Aluminium);
+             op->setHorizontalRatio(0.5f);
+             op->setDepositOnMode(1);
+             op->end();
+         }},
+        {ProcessTypes::Electroplating,
+         withMaterial(withMaterial({{names::filmThickness, 1.0}}, Aluminium,
+                                   QStringLiteral("Conducting")),
+                      Copper, QStringLiteral("Deposited")),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<ElectrodepositionOperation>(t);
+             op->setDistance(1.f);
+             op->setMaterialId(Copper);
+             op->setConductingMaterialId(Aluminium);
+             op->end();
+         }},
+        {ProcessTypes::SpinCoating, withMaterial({{names::maximumHeight, 11u}}, Resist),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<SpinCoatingOperation>(t);
+             op->setMaterialId(Resist);
+             op->setDepositionHeight(11);
+             op->end();
+         }},
+        {ProcessTypes::Planarization, {{names::maximumHeight, 10u}, {names::minimumHeight, 0u}},
+         [](VolumeOperationTest& t) {
+             auto op = startOn<PlanarizationOperation>(t);
+             op->setMaximumHeight(10);
+             op->setMinimumHeight(0);
+             op->end();
+         }},
+    };
+}
+
+// Runs the records through an executor of its own on its own copy of the scene.
+struct BatchSide {
+    ProcessHistory history;
+    std::vector<QString> savedImages;
+    ProcessRecordExecutor executor{
+        history,
+        {nullptr, [this](Model::Automaton::TotalVolume&, const QString& file) {
+             savedImages.push_back(file);
+             return QString();
+         }}};
+};
+
+struct ExecutorTest : VolumeOperationTest {
+    void SetUp() override { useVolume(makeVolume(12, 5, 14, waferScene())); }
+};
+
+} // namespace
+
+// Every step a list can hold, in one flow that gives each something to do: after each step the
+// cells, the recorded operation and the lattice flag equal those of the same step started from
+// its menu. The flow runs again on 1, 2, 3 and 8 pool threads with the same cells.
+TEST_F(ExecutorTest, EveryStepEqualsItsMenuStepOnAnyThreadCount) {
+    const std::vector<FlowStep> flow = everyEngineStep();
+    BatchSide batch;
+    batch.executor.setVolume(makeVolume(12, 5, 14, waferScene()));
+    const int batchId = batch.executor.getVolume()->getId();
+    std::vector<std::vector<int>> states;
+    for (const FlowStep& step : flow) {
+        SCOPED_TRACE(step.type);
+        step.fromMenu(*this);
+        const auto result = batch.executor.execute(step.type, step.values);
+        ASSERT_TRUE(result.isDone()) << result.problem.toStdString();
+        states.push_back(materialsOf(*batch.executor.getVolume()));
+        ASSERT_NE(states.size() > 1 ? states[states.size() - 2] : materialsOf(*makeVolume(
+                                                                      12, 5, 14, waferScene())),
+                  states.back())
+            << "each step of the flow changes cells";
+        EXPECT_EQ(states.back(), materialsOf(*volume));
+        EXPECT_EQ(batch.history.lastOperation(batchId),
+                  context.processHistory.lastOperation(volume->getId()));
+        EXPECT_EQ(batch.history.isLatticeRebuildNeeded(batchId),
+                  context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+    }
+    EXPECT_EQ(batch.history.lastOperation(batchId), 22u);
+    EXPECT_TRUE(batch.history.isLatticeRebuildNeeded(batchId)) << "planarization was last";
+
+    for (int threads : {1, 2, 3, 8}) {
+        const PoolThreads pool(threads);
+        BatchSide again;
+        again.executor.setVolume(makeVolume(12, 5, 14, waferScene()));
+        for (const FlowStep& step : flow)
+            again.executor.execute(step.type, step.values);
+        EXPECT_EQ(materialsOf(*again.executor.getVolume()), states.back()) << threads;
+    }
+}
+
+// A record runs whole or not at all, says why, and leaves cells and history alone.
+TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        int type;
+        QVariantMap values;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {ProcessTypes::CVD, {{names::thickness, 2.0}},
+         "the parameter \"MaterialId\" is missing"},
+        {ProcessTypes::CVD, withMaterial({{names::thickness, QStringLiteral("thick")}}, Oxide),
+         "the parameter \"Thickness\" holds \"thick\", not a number"},
+        {ProcessTypes::CVD, withMaterial({{names::thickness, nan}}, Oxide),
+         "the parameter \"Thickness\" holds \"nan\", not a number"},
+        {ProcessTypes::CVD, withMaterial({{names::thickness, true}}, Oxide),
+         "the parameter \"Thickness\" holds \"true\", not a number"},
+        {ProcessTypes::CVD, withMaterial({{names::thickness, 1e300}}, Oxide),
+         "the parameter \"Thickness\" holds \"1e+300\", not a number"},
+        {ProcessTypes::SimpleRIE,
+         withMaterial({{names::etchDepth, -3}, {names::etchDirectionValue, 1}}, Silicon),
+         "the parameter \"Etch Depth\" holds \"-3\", not a whole number of at least 0"},
+        {ProcessTypes::SiOxidation, {{names::oxidationTimeSet, QStringLiteral("maybe")}},
+         "the parameter \"OxidationTimeSet\" holds \"maybe\", not true or false"},
+        {ProcessTypes::SiOxidation,
+         {{names::oxidationTimeSet, true}, {names::micronConversion, 1.0}},
+         "the parameter \"Oxidation Time\" is missing"},
+        {ProcessTypes::SaveImage, {{names::fileName, QVariant::fromValue(Util::Vector3D())}},
+         "the parameter \"Filename\" holds a vector, not a text"},
+        {ProcessTypes::Photolithography,
+         withMaterial({{names::mask(QStringLiteral("Top")).bits, QStringLiteral("1010")},
+                       {names::mask(QStringLiteral("Top")).width, 2u},
+                       {names::mask(QStringLiteral("Top")).height, 2u}},
+                      Oxide),
+         "the parameter \"Top Mask\" holds \"1010\", not a vector of 0/1 bytes"},
+        {ProcessTypes::Photolithography,
+         withMaterial({{names::mask(QStringLiteral("Top")).bits,
+                        QVariant::fromValue(std::vector<unsigned char>{1, 0, 1})},
+                       {names::mask(QStringLiteral("Top")).width, 2u},
+                       {names::mask(QStringLiteral("Top")).height, 2u},
+                       {names::mask(QStringLiteral("Bottom")).bits,
+                        QVariant::fromValue(std::vector<unsigned char>())},
+                       {names::mask(QStringLiteral("Bottom")).width, 0u},
+                       {names::mask(QStringLiteral("Bottom")).height, 0u}},
+                      Oxide),
+         "the top mask holds 3 bits, not 2 x 2"},
+        {ProcessTypes::PVD,
+         withMaterial({{names::thickness, 1.0}, {names::horizontalRatio, 1.0}, {names::depositOn, 7}},
+                      Aluminium),
+         "the deposit-on mode must be 1 (on top), 2 (on bottom) or 3 (on top and bottom)"},
+        {ProcessTypes::Doping, withMaterial({{names::dopingDepth, -1.0f}}, NDoped, "Doped"),
+         "the doping depth must be a number from 0 to 1000000000 units"},
+        {42, {}, "there is no process of type 42"},
+    };
+    ProcessRecordExecutor executor(context.processHistory, {});
+    executor.setVolume(volume);
+    const auto before = materialsOf(*volume);
+    for (const Case& c : cases) {
+        const auto result = executor.execute(c.type, c.values);
+        EXPECT_EQ(result.outcome, Outcome::NotRun) << c.problem;
+        EXPECT_EQ(result.problem, QString::fromLatin1(c.problem));
+    }
+    EXPECT_EQ(materialsOf(*volume), before);
+    EXPECT_EQ(context.processHistory.lastOperation(volume->getId()), 0u);
+
+    const EmptiedProcess noDopableMaterials(QStringLiteral("Simple Doping"));
+    const auto refused =
+        executor.execute(ProcessTypes::Doping,
+                         withMaterial({{names::dopingDepth, 1.0f}}, NDoped, "Doped"));
+    EXPECT_EQ(refused.problem, QStringLiteral("the process \"Simple Doping\" lists no dopable "
+                                              "materials, so nothing can be doped"));
+}
+
+TEST(ProcessRecordExecutor, CreateSubstrateMakesTheVolumeTheMenuWouldAndOthersNeedOne) {
+    QVariantMap box{{names::corner, QVariant::fromValue(Util::Vector3D(5, 0, -2))},
+                    {names::sphericalSubstrate, false},
+                    {names::substrateRadius, 50u}};
+    const unsigned volumeSize[] = {20, 10, 8}, size[] = {20, 10, 3}, delta[] = {0, 0, 2};
+    for (int axis = 0; axis < 3; ++axis) {
+        const char letter = char('X' + axis);
+        box.insert(names::axis(names::volumeSize, letter), volumeSize[axis]);
+        box.insert(names::axis(names::substrateSize, letter), size[axis]);
+        box.insert(names::axis(names::substrateDelta, letter), delta[axis]);
+        box.insert(names::axis(names::substrateCenter, letter), 0u);
+    }
+    box = withMaterial(box, Silicon);
+
+    ProcessHistory history;
+    std::vector<std::shared_ptr<Model::Automaton::TotalVolume>> created;
+    ProcessRecordExecutor executor(
+        history, {[&created](const auto& volume) { created.push_back(volume); }, nullptr});
+    const auto cvd = withMaterial({{names::thickness, 1.0}}, Oxide);
+    EXPECT_EQ(executor.execute(ProcessTypes::CVD, cvd).outcome, Outcome::NoVolume);
+    EXPECT_EQ(executor.execute(ProcessTypes::SaveImage, {{names::fileName, QString()}}).outcome,
+              Outcome::NoVolume);
+
+    ASSERT_TRUE(executor.execute(ProcessTypes::CreateSubstrate, box).isDone());
+    ASSERT_EQ(created.size(), 1u);
+    ASSERT_EQ(executor.getVolume(), created[0]);
+    CountingHost host;
+    ScriptedPrompts prompts;
+    OperationContext context(host, prompts);
+    CreateSubstrateOperation menu(context);
+    menu.setCuboidSubstrate(Silicon, 20, 10, 8, Util::Vector3D(5, 0, -2), 0, 0, 2, 20, 10, 3);
+    menu.step();
+    ASSERT_TRUE(menu.getVolume());
+    EXPECT_EQ(materialsOf(*created[0]), materialsOf(*menu.getVolume()));
+    EXPECT_EQ(created[0]->getPosition().x, 5.0);
+
+    QVariantMap ball = box;
+    ball.insert(names::sphericalSubstrate, true);
+    ball.insert(names::substrateRadius, 4u);
+    ASSERT_TRUE(executor.execute(ProcessTypes::CreateSubstrate, ball).isDone());
+    EXPECT_EQ(materialAt(*executor.getVolume(), 4, 0, 0), Silicon);
+    EXPECT_EQ(materialAt(*executor.getVolume(), 4, 1, 0), 0);
+
+    QVariantMap empty = box;
+    empty.insert(names::axis(names::volumeSize, 'Y'), 0u);
+    const auto refused = executor.execute(ProcessTypes::CreateSubstrate, empty);
+    EXPECT_EQ(refused.outcome, Outcome::NotRun);
+    EXPECT_EQ(refused.problem,
+              QStringLiteral("A cell volume needs at least one cell along each axis."));
+    EXPECT_EQ(created.size(), 2u);
+}
+
+// Of two wet etches in a row only the first builds the lattice; an etch of silicon between
+// them makes the second build it again.
+TEST_F(ExecutorTest, OnlyAWetEtchAfterSiliconChangedRebuildsTheLattice) {
+    ProcessRecordExecutor executor(context.processHistory, {});
+    executor.setVolume(volume);
+    const QVariantMap wetEtch{{names::depth, 0.5}};
+    ASSERT_TRUE(executor.execute(ProcessTypes::SiWetEtching, wetEtch).isDone());
+    const auto first = volume->getSiLattice();
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(executor.execute(ProcessTypes::SiWetEtching, wetEtch).isDone());
+    EXPECT_EQ(volume->getSiLattice(), first);
+
+    ASSERT_TRUE(
+        executor.execute(ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 1.0}}, Oxide))
+            .isDone());
+    EXPECT_FALSE(context.processHistory.isLatticeRebuildNeeded(volume->getId()))
+        << "etching oxide leaves the silicon";
+    ASSERT_TRUE(executor
+                    .execute(ProcessTypes::IsotropicEtching,
+                             withMaterial({{names::depth, 1.0}}, Silicon))
+                    .isDone());
+    EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+    ASSERT_TRUE(executor.execute(ProcessTypes::SiWetEtching, wetEtch).isDone());
+    EXPECT_NE(volume->getSiLattice(), first);
+    EXPECT_FALSE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+}
+
+// Values as a list or a person gives them: numbers as text convert, a fraction is cut off
+// where a whole number is wanted, and counts are held within what an int can count.
+TEST(RecordValues, ConvertNumbersAndRejectWhatIsNoNumberOfTheKind) {
+    const QVariantMap values{{"text", QStringLiteral(" 7.5")},
+                             {"fraction", 7.9},
+                             {"negative", -2},
+                             {"huge", 1e12},
+                             {"colour", QColor(Qt::red)},
+                             {"bits", QVariant::fromValue(std::vector<unsigned char>{0, 2, 1})}};
+    {
+        RecordValues read(values);
+        EXPECT_EQ(read.real("text"), 7.5);
+        EXPECT_EQ(read.integer("fraction"), 7);
+        EXPECT_EQ(read.whole("fraction"), 7u);
+        EXPECT_EQ(read.integer("negative"), -2);
+        EXPECT_EQ(read.clampedCount("huge"), std::numeric_limits<int>::max());
+        EXPECT_EQ(read.bits("bits"), (std::vector<bool>{false, true, true}));
+        EXPECT_TRUE(read.isComplete());
+    }
+    const char* refused[][2] = {{"negative", "whole"},
+                                {"huge", "integer"},
+                                {"colour", "real"},
+                                {"bits", "real"},
+                                {"text", "vector"}};
+    for (const auto& [name, kind] : refused) {
+        RecordValues read(values);
+        const QString key = QString::fromLatin1(name);
+        const QString how = QString::fromLatin1(kind);
+        if (how == "whole")
+            read.whole(key);
+        else if (how == "integer")
+            read.integer(key);
+        else if (how == "real")
+            read.real(key);
+        else
+            read.vector(key);
+        EXPECT_FALSE(read.isComplete()) << name << " as " << kind;
+        EXPECT_TRUE(read.getProblem().contains(key));
+        read.real("text");
+        EXPECT_TRUE(read.getProblem().contains(key)) << "the first problem is kept";
+    }
+}

@@ -1,0 +1,225 @@
+#include "Core/Operations/documentexport.h"
+#include "Core/Operations/documentfile.h"
+#include "Model/document.h"
+#include "UI/BatchRun/processlistarchiver.h"
+#include "UI/BatchRun/processlistrun.h"
+#include "Util/metatypes.h"
+#include "support/scenes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <gtest/gtest.h>
+
+using namespace Ui;
+namespace names = Core::Operations::RecordParameters;
+
+namespace {
+
+constexpr int Silicon = 1, Oxide = 3;
+
+ProcessData substrate(unsigned size, unsigned height) {
+    ProcessData process(ProcessData::CreateSubstrate);
+    process.setParameter(names::material().id, uint(Silicon), false);
+    process.setParameter(names::corner, QVariant::fromValue(Util::Vector3D()), true);
+    process.setParameter(names::sphericalSubstrate, false, false);
+    for (char axis : {'X', 'Y', 'Z'}) {
+        process.setParameter(names::axis(names::volumeSize, axis), axis == 'Z' ? 2 * height : size,
+                             true);
+        process.setParameter(names::axis(names::substrateSize, axis), axis == 'Z' ? height : size,
+                             true);
+        process.setParameter(names::axis(names::substrateDelta, axis), 0u, true);
+    }
+    return process;
+}
+
+ProcessData cvd(double thickness) {
+    ProcessData process(ProcessData::CVD);
+    process.setParameter(names::material().id, uint(Oxide), false);
+    process.setParameter(names::material().name, QStringLiteral("Thermal Si02"), true);
+    process.setParameter(names::thickness, thickness, true);
+    return process;
+}
+
+QString writeList(const QString& fileName, const QList<ProcessData>& list) {
+    EXPECT_TRUE(ProcessListArchiver(list).saveProcessList(fileName));
+    return fileName;
+}
+
+struct Ran {
+    int exitCode = -1;
+    QString said;
+};
+
+// As a user runs it from a shell with no display at all.
+Ran runProgram(const QStringList& arguments, const QString& folder) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral(CELLVANE_RUN_PROGRAM), arguments);
+    if (!process.waitForFinished(120000))
+        return {-1, process.errorString()};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAll())};
+}
+
+int oxideCells(const QString& document) {
+    QString log;
+    QTextStream stream(&log);
+    const auto opened = Core::Operations::DocumentExport::open(document, 1, stream);
+    if (!opened)
+        return -1;
+    const auto materials = testing_support::materialsOf(*opened->volume);
+    return int(std::count(materials.begin(), materials.end(), Oxide));
+}
+
+} // namespace
+
+// The example of the README, run as the README says, with no display: every step reports,
+// the document is well-formed XML and the picture shows the structure.
+TEST(ProcessListProgram, TheReadmeExampleRunsWithoutADisplay) {
+    QTemporaryDir dir;
+    const QString examples = QStringLiteral(CELLVANE_TEST_SOURCE_DIR "/../examples");
+    const Ran ran = runProgram({examples + QStringLiteral("/trench.plst"), QStringLiteral("--output"),
+                                QStringLiteral("trench.cvx")},
+                               dir.path());
+    ASSERT_EQ(ran.exitCode, 0) << ran.said.toStdString();
+    for (const char* line : {"[1/5] Create Substrate", "[2/5] CVD", "[3/5] Photolithography",
+                             "[4/5] Simple RIE", "[5/5] Save Image", "Wrote trench.cvx"})
+        EXPECT_TRUE(ran.said.contains(QString::fromLatin1(line))) << line;
+
+    QProcess xmllint;
+    xmllint.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), dir.filePath("trench.cvx")});
+    ASSERT_TRUE(xmllint.waitForFinished(60000)) << "xmllint (libxml2-utils) is needed";
+    EXPECT_EQ(xmllint.exitCode(), 0) << xmllint.readAllStandardError().toStdString();
+
+    const QImage picture(dir.filePath(QStringLiteral("trench.png")));
+    ASSERT_FALSE(picture.isNull());
+    QSet<QRgb> colours;
+    int background = 0;
+    const QRgb corner = picture.pixel(0, 0);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            colours.insert(picture.pixel(x, y));
+            background += picture.pixel(x, y) == corner;
+        }
+    EXPECT_GT(colours.size(), 3) << "silicon, oxide and their shading";
+    EXPECT_LT(background, picture.width() * picture.height() * 3 / 4)
+        << "the structure fills the picture";
+}
+
+TEST(ProcessListProgram, ExitCodesNameTheFileAndAFailedListWritesNothing) {
+    QTemporaryDir dir;
+    const QString good =
+        writeList(dir.filePath(QStringLiteral("good.plst")), {substrate(6, 3), cvd(1.0)});
+    const QString noVolume = writeList(dir.filePath(QStringLiteral("novolume.plst")), {cvd(1.0)});
+    QFile damaged(dir.filePath(QStringLiteral("damaged.plst")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("<?xml version=\"1.0\"?>\n<Process-List>\n<Process-Data process-type=\"4\">\n<Par");
+    damaged.close();
+    const QString previous = dir.filePath(QStringLiteral("previous.cvx"));
+    QFile kept(previous);
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.write("an earlier result");
+    kept.close();
+
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QString says;
+    };
+    const std::vector<Case> cases = {
+        {{QStringLiteral("--help")}, 0, QStringLiteral("--set <STEP.NAME=VALUE>")},
+        {{}, 2, QStringLiteral("no process list given")},
+        {{QStringLiteral("missing.plst")}, 2, QStringLiteral("Unable to open missing.plst")},
+        {{damaged.fileName()}, 2, QStringLiteral("damaged.plst is damaged")},
+        {{good, QStringLiteral("--set"), QStringLiteral("2.Thickness=thick")},
+         2,
+         QStringLiteral("\"Thickness\" of step 2 takes a number")},
+        {{good, QStringLiteral("--set"), QStringLiteral("3.Thickness=1")},
+         2,
+         QStringLiteral("the list has no step 3")},
+        {{good, QStringLiteral("--input"), QStringLiteral("missing.cvx")},
+         2,
+         QStringLiteral("Unable to open missing.cvx")},
+        {{good, QStringLiteral("--threads"), QStringLiteral("none")},
+         2,
+         QStringLiteral("--threads takes a number from 1")},
+        {{good, QStringLiteral("--output"), QStringLiteral("nowhere/out.cvx")},
+         2,
+         QStringLiteral("cannot write the document nowhere/out.cvx")},
+        {{noVolume, QStringLiteral("--output"), previous},
+         1,
+         QStringLiteral("step 1 of 1, CVD (Material: Thermal Si02, Thickness: 1): there is no "
+                        "cell volume to work on")},
+        {{good, QStringLiteral("--threads"), QStringLiteral("2"), QStringLiteral("--output"),
+          QStringLiteral("good.cvx")},
+         0,
+         QStringLiteral("[2/2] CVD (Material: Thermal Si02, Thickness: 1): ")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const Ran ran = runProgram(c.arguments, dir.path());
+        EXPECT_EQ(ran.exitCode, c.exitCode) << ran.said.toStdString();
+        EXPECT_TRUE(ran.said.contains(c.says)) << ran.said.toStdString();
+    }
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("an earlier result"));
+    EXPECT_EQ(oxideCells(dir.filePath(QStringLiteral("good.cvx"))), 6 * 6);
+}
+
+// A sweep is a loop over --set: each value reaches the step, and a start volume from a
+// document gets the same film as one the list creates.
+TEST(ProcessListRun, SetReplacesAValueOfOneStepBeforeTheRun) {
+    QTemporaryDir dir;
+    const QString list =
+        writeList(dir.filePath(QStringLiteral("sweep.plst")), {substrate(5, 3), cvd(1.0)});
+    QString log;
+    QTextStream stream(&log);
+    for (int thickness : {1, 2, 3}) {
+        ProcessListRun::Options options;
+        options.list = list;
+        options.settings = QStringList{QStringLiteral("2.Thickness=%1").arg(thickness)};
+        options.output = dir.filePath(QStringLiteral("film%1.cvx").arg(thickness));
+        ASSERT_EQ(ProcessListRun::run(options, stream), ProcessListRun::Done) << log.toStdString();
+        EXPECT_EQ(oxideCells(options.output), 5 * 5 * thickness) << thickness;
+    }
+
+    Model::Document start;
+    start.addObject(testing_support::makeVolume(5, 5, 6, [](int, int, int z) { return z < 3; }));
+    const QString startFile = dir.filePath(QStringLiteral("start.cvx"));
+    ASSERT_TRUE(Core::Operations::DocumentFile::writeDocument(
+        start, Core::Operations::DocumentFile::archivers(), startFile));
+    ProcessListRun::Options fromDocument;
+    fromDocument.list = writeList(dir.filePath(QStringLiteral("film.plst")), {cvd(2.0)});
+    fromDocument.input = startFile;
+    fromDocument.output = dir.filePath(QStringLiteral("fromdocument.cvx"));
+    ASSERT_EQ(ProcessListRun::run(fromDocument, stream), ProcessListRun::Done);
+    EXPECT_EQ(oxideCells(fromDocument.output), oxideCells(dir.filePath("film2.cvx")));
+
+    QList<ProcessData> steps{cvd(1.0)};
+    const char* refused[][2] = {
+        {"Thickness=2", "--set takes STEP.NAME=VALUE, not 'Thickness=2'"},
+        {"0.Thickness=2", "the list has no step 0 (it has steps 1 to 1)"},
+        {"1.Depth=2", "step 1 (CVD) has no parameter \"Depth\"; it has Material, MaterialId, "
+                      "Thickness"},
+        {"1.MaterialId=-4", "\"MaterialId\" of step 1 takes a whole number of at least 0"},
+    };
+    for (const auto& [setting, problem] : refused) {
+        QString why;
+        EXPECT_FALSE(ProcessListRun::applySetting(steps, QString::fromLatin1(setting), why));
+        EXPECT_TRUE(why.contains(QString::fromLatin1(problem))) << why.toStdString();
+    }
+    QString why;
+    ASSERT_TRUE(ProcessListRun::applySetting(steps, QStringLiteral("1.Material=Oxide 2"), why));
+    EXPECT_EQ(steps[0].getParameter(names::material().name).toString(), QStringLiteral("Oxide 2"));
+}
