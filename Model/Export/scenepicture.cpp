@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <vector>
 
 namespace Model::Export {
@@ -177,21 +178,12 @@ void loadView(const Box& box, const QSize& size) {
     glTranslatef(-centre.x(), -centre.y(), -centre.z());
 }
 
-} // namespace
-
-QImage ScenePicture::render(const ObjectList& objects, QSize size, QString* problem) {
-    const auto fail = [problem](const QString& why) {
-        if (problem)
-            *problem = why;
-        return QImage();
-    };
-    if (size.width() < 1 || size.height() < 1 || size.width() > maximumSide ||
-        size.height() > maximumSide)
-        return fail(QStringLiteral("A picture must be 1 to %1 pixels wide and high.")
-                        .arg(maximumSide));
+QImage drawOffscreen(const ObjectList& objects, QSize size, QString& problem) {
     const OffscreenContext context(size.width(), size.height());
-    if (!context.isCurrent())
-        return fail(context.getProblem());
+    if (!context.isCurrent()) {
+        problem = context.getProblem();
+        return QImage();
+    }
 
     Automaton::SceneStyle::applyFixedState();
     const Util::Vector4D background =
@@ -209,10 +201,32 @@ QImage ScenePicture::render(const ObjectList& objects, QSize size, QString* prob
     QImage image(size, QImage::Format_RGBA8888);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
-    if (glGetError() != GL_NO_ERROR)
-        return fail(QStringLiteral("The picture could not be read back from OpenGL."));
+    if (glGetError() != GL_NO_ERROR) {
+        problem = QStringLiteral("The picture could not be read back from OpenGL.");
+        return QImage();
+    }
     // GL counts rows from the bottom; the picture is opaque like the view's.
     return image.mirrored().convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+QImage ScenePicture::render(const ObjectList& objects, QSize size, QString* problem) {
+    const auto fail = [problem](const QString& why) {
+        if (problem)
+            *problem = why;
+        return QImage();
+    };
+    if (size.width() < 1 || size.height() < 1 || size.width() > maximumSide ||
+        size.height() > maximumSide)
+        return fail(
+            QStringLiteral("A picture must be 1 to %1 pixels wide and high.").arg(maximumSide));
+    // On a thread of its own: a thread may hold one kind of GL context only, and the caller's
+    // thread may have the window's current.
+    QImage picture;
+    QString why;
+    std::thread([&] { picture = drawOffscreen(objects, size, why); }).join();
+    return picture.isNull() ? fail(why) : picture;
 }
 
 } // namespace Model::Export

@@ -73,6 +73,10 @@ void RunProcessesDialog::setProcessList(const QList<ProcessData>& list) {
     refreshTree();
 }
 
+bool RunProcessesDialog::isRunning() const {
+    return busy.load() || progressTimer->isActive();
+}
+
 bool RunProcessesDialog::tryTakeBusy() {
     bool idle = false;
     return busy.compare_exchange_strong(idle, true);

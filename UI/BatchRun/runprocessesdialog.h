@@ -41,7 +41,8 @@ public:
     const QList<ProcessData>& getProcessList() const { return processList; }
     void setProcessList(const QList<ProcessData>& list);
     std::shared_ptr<Model::Automaton::TotalVolume> getVolume() const;
-    bool isRunning() const { return busy.load(); }
+    // From Run until the progress timer has shown the end of the run.
+    bool isRunning() const;
     // Called on the user-interface thread just before every run starts.
     void setBeforeRun(std::function<void()> hook) { beforeRun = std::move(hook); }
 

@@ -1,0 +1,246 @@
+#include "Core/Operations/documentexport.h"
+#include "Model/Automaton/totalvolume.h"
+#include "UI/BatchRun/processlistrun.h"
+#include "UI/BatchRun/runprocessesdialog.h"
+#include "UI/mainwindowpresenter.h"
+#include "guitestsupport.h"
+#include "support/scenes.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThreadPool>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using Ui::ProcessData;
+using Ui::RunProcessesDialog;
+
+// Answers the next modal dialog: lets the test adjust it, then presses OK.
+void acceptNextDialog(std::function<void(QDialog&)> adjust = {}) {
+    QTimer::singleShot(0, [adjust] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (adjust)
+                adjust(*dialog);
+            dialog->accept();
+        }
+    });
+}
+
+template <class Widget> Widget* child(QWidget& parent, const char* name) {
+    return parent.findChild<Widget*>(QString::fromLatin1(name));
+}
+
+struct BatchDialog {
+    RunProcessesDialog& dialog;
+    QTreeWidget* tree() { return child<QTreeWidget>(dialog, "treeWidget"); }
+    QProgressBar* progress() { return child<QProgressBar>(dialog, "progressBar"); }
+    void press(const char* button) { child<QPushButton>(dialog, button)->click(); }
+
+    // Picks the kind in the combo box and presses Add; `answer` fills the step's own dialog.
+    void add(const QString& kind, std::function<void(QDialog&)> answer = {}) {
+        auto* kinds = child<QComboBox>(dialog, "cbxProcess");
+        kinds->setCurrentIndex(kinds->findText(kind));
+        if (kind != QStringLiteral("Save Image"))
+            acceptNextDialog(std::move(answer));
+        press("btnAddProcess");
+    }
+    QStringList steps() {
+        QStringList names;
+        for (int i = 0; i < tree()->topLevelItemCount(); ++i)
+            names << tree()->topLevelItem(i)->text(0) + QLatin1Char(' ') +
+                         tree()->topLevelItem(i)->text(1);
+        return names;
+    }
+    // "Name=Value" of the parameter rows under step `row`.
+    QStringList shown(int row) {
+        QStringList rows;
+        const QTreeWidgetItem* step = tree()->topLevelItem(row);
+        for (int i = 0; i < step->childCount(); ++i)
+            rows << step->child(i)->text(2) + QLatin1Char('=') + step->child(i)->text(3);
+        return rows;
+    }
+    void select(std::initializer_list<int> rows) {
+        tree()->clearSelection();
+        for (int row : rows)
+            tree()->topLevelItem(row)->setSelected(true);
+    }
+    std::vector<int> ids() {
+        std::vector<int> all;
+        for (const ProcessData& process : dialog.getProcessList())
+            all.push_back(process.getId());
+        return all;
+    }
+    bool runToEnd() {
+        press("btnRun");
+        return QTest::qWaitFor([this] { return !dialog.isRunning(); }, 60000);
+    }
+};
+
+void substrate(QDialog& dialog) {
+    child<QSpinBox>(dialog, "sbxTotalWidth")->setValue(20);
+    child<QSpinBox>(dialog, "sbxTotalLength")->setValue(16);
+    child<QSpinBox>(dialog, "sbxTotalHeight")->setValue(14);
+    child<QSpinBox>(dialog, "sbxSubsHeight")->setValue(6);
+}
+
+void oxideFilm(QDialog& dialog) {
+    auto* materials = child<QComboBox>(dialog, "cbxMaterial");
+    materials->setCurrentIndex(materials->findData(3));
+    child<QDoubleSpinBox>(dialog, "dblFilmThickness")->setValue(2.0);
+}
+
+std::function<void(QDialog&)> oxidation(bool byTime) {
+    return [byTime](QDialog& dialog) {
+        child<QRadioButton>(dialog, byTime ? "radOxidationTime" : "radOxideThickness")
+            ->setChecked(true);
+    };
+}
+
+std::vector<int> runnerCells(const QString& list, const QString& output, int threads) {
+    QThreadPool::globalInstance()->setMaxThreadCount(threads);
+    QString said;
+    QTextStream log(&said);
+    Ui::ProcessListRun::Options options;
+    options.list = list;
+    options.output = output;
+    EXPECT_EQ(Ui::ProcessListRun::run(options, log), Ui::ProcessListRun::Done)
+        << said.toStdString();
+    const auto opened = Core::Operations::DocumentExport::open(output, 1, log);
+    return opened ? testing_support::materialsOf(*opened->volume) : std::vector<int>();
+}
+
+} // namespace
+
+// A user opens Batch Run without a volume, composes a list in the dialog from the steps' own
+// dialogs, edits it, saves and reloads it and runs it: the run creates the volume, deposits,
+// saves the picture and gives the same cells as the command-line runner on the saved list.
+TEST(BatchRunDialog, ComposeEditSaveLoadAndRunAList) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString listFile = dir.filePath(QStringLiteral("flow.plst"));
+    const QString picture = dir.filePath(QStringLiteral("flow.png"));
+    const int threadsBefore = QThreadPool::globalInstance()->maxThreadCount();
+    std::vector<int> dialogCells;
+
+    shown.window->findChild<QAction*>(QStringLiteral("actionBatch_Run"))->trigger();
+    // Nothing selected: the console asks, and N opens the dialog without a volume.
+    QTimer::singleShot(0, [&] {
+        auto* found = qobject_cast<RunProcessesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(found);
+        BatchDialog batch{*found};
+        EXPECT_EQ(found->windowTitle(), QStringLiteral("Batch Run"));
+        EXPECT_EQ(found->size(), QSize(750, 470));
+        auto* kinds = child<QComboBox>(*found, "cbxProcess");
+        ASSERT_EQ(kinds->count(), 16);
+        EXPECT_EQ(kinds->itemText(0), QStringLiteral("CVD"));
+        EXPECT_EQ(kinds->itemData(13).toInt(), 15) << "Thermal Oxidation";
+        EXPECT_FALSE(batch.progress()->isEnabled());
+
+        // Without a volume, a list that does not create one runs nothing.
+        batch.add(QStringLiteral("CVD"), oxideFilm);
+        ASSERT_TRUE(batch.runToEnd());
+        EXPECT_TRUE(shown.prompts->messages.contains(
+            QStringLiteral("Missing Cell Volume: No cell volume was selected and a cell volume "
+                           "was not created. The cell volume must be created before any other "
+                           "process.")))
+            << shown.prompts->messages.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(batch.progress()->value(), 0);
+        EXPECT_TRUE(presenter->getDocument()->getObjects().empty());
+
+        batch.add(QStringLiteral("Create Substrate"), substrate);
+        batch.add(QStringLiteral("Thermal Oxidation"), oxidation(true));
+        batch.add(QStringLiteral("Thermal Oxidation"), oxidation(false));
+        shown.prompts->fileAnswer = picture;
+        batch.add(QStringLiteral("Save Image"));
+        EXPECT_EQ(batch.steps(), QStringList({"1 CVD", "2 Create Substrate", "3 Si Oxidation",
+                                              "4 Si Oxidation", "5 Save Image"}));
+        // Shown parameters in name order, the material with its colour.
+        EXPECT_EQ(batch.shown(0), QStringList({"Material=Thermal Si02", "Thickness=2"}));
+        EXPECT_EQ(batch.tree()->topLevelItem(0)->child(0)->icon(3).availableSizes(),
+                  QList<QSize>{QSize(25, 25)});
+        for (int row : {2, 3}) {
+            QStringList names;
+            for (const QString& shownRow : batch.shown(row))
+                names << shownRow.section(QLatin1Char('='), 0, 0);
+            EXPECT_EQ(names, row == 2 ? QStringList({"Micron Conversion", "Oxidation Pressure",
+                                                     "Oxidation Temperature", "Oxidation Time"})
+                                      : QStringList({"Micron Conversion", "Oxidation Thickness"}))
+                << "oxidation by " << (row == 2 ? "time" : "thickness");
+        }
+        EXPECT_EQ(batch.shown(4), QStringList({"Filename=" + picture}));
+
+        // Only step rows can be selected; the first step does not move up.
+        batch.tree()->topLevelItem(1)->child(0)->setSelected(true);
+        EXPECT_TRUE(batch.tree()->selectedItems().isEmpty());
+        const std::vector<int> ids = batch.ids();
+        batch.select({1});
+        batch.press("btnMoveUp");
+        EXPECT_EQ(batch.steps().mid(0, 2), QStringList({"1 Create Substrate", "2 CVD"}));
+        EXPECT_EQ(batch.tree()->currentItem(), batch.tree()->topLevelItem(0));
+        batch.press("btnMoveUp");
+        EXPECT_EQ(batch.ids(), std::vector<int>({ids[1], ids[0], ids[2], ids[3], ids[4]}));
+        batch.select({1});
+        batch.press("btnMoveDown");
+        batch.press("btnMoveDown");
+        batch.press("btnMoveDown");
+        batch.press("btnMoveDown");
+        EXPECT_EQ(batch.ids(), std::vector<int>({ids[1], ids[2], ids[3], ids[4], ids[0]}))
+            << "the CVD moved to the end and stays there";
+        batch.select({4});
+        batch.press("btnMoveUp");
+        batch.press("btnMoveUp");
+        batch.press("btnMoveUp");
+        ASSERT_EQ(batch.ids(), std::vector<int>({ids[1], ids[0], ids[2], ids[3], ids[4]}));
+
+        // Two steps of one kind go, exactly those two.
+        batch.select({2, 3});
+        batch.press("btnRemoveProcess");
+        EXPECT_EQ(batch.steps(), QStringList({"1 Create Substrate", "2 CVD", "3 Save Image"}));
+        EXPECT_EQ(batch.ids(), std::vector<int>({ids[1], ids[0], ids[4]}));
+
+        // Saved, then a loaded list replaces whatever the dialog holds, with new ids.
+        shown.prompts->fileAnswer = listFile;
+        batch.press("btnSaveList");
+        batch.add(QStringLiteral("Thermal Oxidation"), oxidation(true));
+        batch.press("btnLoadList");
+        EXPECT_EQ(batch.steps(), QStringList({"1 Create Substrate", "2 CVD", "3 Save Image"}));
+        for (int id : batch.ids())
+            EXPECT_GT(id, ids[4]);
+
+        QThreadPool::globalInstance()->setMaxThreadCount(2);
+        ASSERT_TRUE(batch.runToEnd());
+        EXPECT_EQ(batch.progress()->maximum(), 3);
+        EXPECT_EQ(batch.progress()->value(), 3);
+        if (const auto volume = found->getVolume())
+            dialogCells = testing_support::materialsOf(*volume);
+        batch.press("btnClose");
+    });
+    presenter->getConsoleInput().processInput(QStringLiteral("N"));
+
+    ASSERT_EQ(presenter->getDocument()->getObjects().size(), 1u) << "the created volume";
+    ASSERT_FALSE(dialogCells.empty());
+    EXPECT_EQ(std::count(dialogCells.begin(), dialogCells.end(), 3), 20 * 16 * 2) << "the film";
+    EXPECT_FALSE(QImage(picture).isNull());
+    EXPECT_EQ(shown.window->findChild<QAction*>(QStringLiteral("actionUndo"))->isEnabled(), true);
+    for (int threads : {1, 2})
+        EXPECT_EQ(
+            runnerCells(listFile, dir.filePath(QStringLiteral("run%1.cvx").arg(threads)), threads),
+            dialogCells)
+            << threads << " threads";
+    QThreadPool::globalInstance()->setMaxThreadCount(threadsBefore);
+}
