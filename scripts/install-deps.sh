@@ -7,10 +7,14 @@ packages=(
     cmake g++ make ccache pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5opengl5-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
+    # Pictures drawn without a display: EGL on Mesa's surfaceless platform.
+    libegl-dev libegl-mesa0
     xvfb xauth xdotool imagemagick
     libgtest-dev libgmock-dev libbenchmark-dev
     # Tests read the exported meshes and volumes back with the tools users open them in.
     admesh python3-vtk9
+    # Tests check that the documents the runner writes are well-formed XML.
+    libxml2-utils
 )
 
 missing=()
