@@ -15,9 +15,13 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QPixmap>
 #include <QTimer>
 #include <QtConcurrent>
+
+Q_LOGGING_CATEGORY(lcBatchRun, "UI/BatchRun/runprocessesdialog", QtInfoMsg)
 
 namespace Ui {
 
@@ -127,6 +131,8 @@ void RunProcessesDialog::refreshTree() {
     tree->expandAll();
     tree->resizeColumnToContents(0);
     tree->resizeColumnToContents(1);
+    // Names such as "Horizontal to Vertical Ratio" are cut to "Horizont..." otherwise.
+    tree->resizeColumnToContents(2);
 }
 
 void RunProcessesDialog::selectionChanged() {
@@ -267,12 +273,19 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
          }});
     executor.setVolume(getVolume());
     completed = 0;
+    QElapsedTimer run;
+    run.start();
     for (int position = 0; position < list.size(); ++position) {
         const ProcessData& process = list[position];
         if (!executor.getVolume() &&
             !ProcessRecordExecutor::createsVolume(process.getProcessType()))
             break;
+        QElapsedTimer step;
+        step.start();
         const auto result = executor.execute(process.getProcessType(), process.getParameters());
+        qCDebug(lcBatchRun) << "step" << position + 1 << "of" << list.size()
+                            << ProcessData::displayName(process.getProcessType()) << step.elapsed()
+                            << "ms";
         if (!result.isDone()) {
             std::lock_guard<std::mutex> guard(problemsLock);
             problems << QStringLiteral("Step %1 (%2): %3.")
@@ -282,6 +295,7 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
         }
         ++completed;
     }
+    qCDebug(lcBatchRun) << "the run took" << run.elapsed() << "ms";
     releaseBusy();
 }
 
