@@ -24,19 +24,10 @@
 
 namespace {
 
+using gui_support::acceptNextDialog;
+
 using Ui::ProcessData;
 using Ui::RunProcessesDialog;
-
-// Answers the next modal dialog: lets the test adjust it, then presses OK.
-void acceptNextDialog(std::function<void(QDialog&)> adjust = {}) {
-    QTimer::singleShot(0, [adjust] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            if (adjust)
-                adjust(*dialog);
-            dialog->accept();
-        }
-    });
-}
 
 template <class Widget> Widget* child(QWidget& parent, const char* name) {
     return parent.findChild<Widget*>(QString::fromLatin1(name));

@@ -5,11 +5,15 @@
 #include "support/fakeoperations.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTest>
 #include <QWheelEvent>
 
+#include <QTimer>
+
+#include <functional>
 #include <memory>
 
 namespace gui_support {
@@ -37,6 +41,17 @@ struct ShownWindow {
     testing_support::ScriptedPrompts* prompts = nullptr;
     bool ready = false;
 };
+
+// Answers the next modal dialog: lets the test adjust it, then presses OK.
+inline void acceptNextDialog(std::function<void(QDialog&)> adjust = {}) {
+    QTimer::singleShot(0, [adjust] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (adjust)
+                adjust(*dialog);
+            dialog->accept();
+        }
+    });
+}
 
 inline void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseButton button,
                       Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = {}) {

@@ -19,19 +19,10 @@
 
 namespace {
 
+using gui_support::acceptNextDialog;
+
 QAction* action(QWidget* window, const char* name) {
     return window->findChild<QAction*>(QString::fromLatin1(name));
-}
-
-// Answers the next modal dialog: lets the test adjust it, then presses OK.
-void acceptNextDialog(std::function<void(QDialog&)> adjust = {}) {
-    QTimer::singleShot(0, [adjust] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            if (adjust)
-                adjust(*dialog);
-            dialog->accept();
-        }
-    });
 }
 
 void chooseMaterial(QDialog& dialog, int id) {
