@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -234,4 +235,56 @@ TEST(BatchRunDialog, ComposeEditSaveLoadAndRunAList) {
             dialogCells)
             << threads << " threads";
     QThreadPool::globalInstance()->setMaxThreadCount(threadsBefore);
+}
+
+// Started on a selected volume: a photolithography step shows its mask on the volume while it
+// is composed, the list runs on that volume, and closing the dialog takes the mask off again.
+TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    acceptNextDialog(substrate);
+    shown.window->findChild<QAction*>(QStringLiteral("actionCreate_Substrate"))->trigger();
+    auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(
+        presenter->getDocument()->getObjects().at(0));
+    ASSERT_TRUE(volume);
+    QTemporaryDir dir;
+    const QString maskFile = dir.filePath(QStringLiteral("mask.png"));
+    QImage mask(20, 16, QImage::Format_RGB32);
+    mask.fill(Qt::white);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 8; x < 12; ++x)
+            mask.setPixel(x, y, qRgb(0, 0, 0));
+    ASSERT_TRUE(mask.save(maskFile));
+
+    std::vector<bool> previewed;
+    int runsOn = -1;
+    presenter->getSelection().toggle(volume);
+    QTimer::singleShot(0, [&] {
+        auto* found = qobject_cast<RunProcessesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(found);
+        BatchDialog batch{*found};
+        ASSERT_EQ(found->getVolume(), volume);
+        batch.add(QStringLiteral("CVD"), oxideFilm);
+        batch.add(QStringLiteral("Photolithography"), [&](QDialog& dialog) {
+            auto* materials = child<QComboBox>(dialog, "cbxFilm");
+            materials->setCurrentIndex(materials->findData(3));
+            child<QLineEdit>(dialog, "lieTopMask")->setText(maskFile);
+            child<QPushButton>(dialog, "btnApplyTopMask")->click();
+            previewed = volume->getTopMask();
+        });
+        EXPECT_EQ(batch.shown(1).filter(QStringLiteral("Top Mask File=")),
+                  QStringList{"Top Mask File=" + maskFile});
+        ASSERT_TRUE(batch.runToEnd());
+        runsOn = int(presenter->getDocument()->getObjects().size());
+        batch.press("btnClose");
+    });
+    shown.window->findChild<QAction*>(QStringLiteral("actionBatch_Run"))->trigger();
+
+    EXPECT_EQ(previewed.size(), std::size_t(20 * 16)) << "the mask shown while composing";
+    EXPECT_EQ(runsOn, 1) << "no volume of its own";
+    EXPECT_TRUE(volume->getTopMask().empty()) << "the preview went with the dialog";
+    // The oxide went where the mask is white and stays under its dark stripe.
+    EXPECT_EQ(testing_support::materialAt(*volume, 2, 5, 6), 0);
+    EXPECT_EQ(testing_support::materialAt(*volume, 10, 5, 6), 3);
 }
