@@ -311,7 +311,8 @@ bool MainWindow::writeImage(const QString& filename) {
         return false;
     }
     // A name without a suffix still gets a PNG rather than nothing.
-    const Model::Export::ExportResult written = Model::Export::ImageExporter::write(image, filename);
+    const Model::Export::ExportResult written =
+        Model::Export::ImageExporter::write(image, filename);
     if (written.ok)
         return true;
     prompts.showMessage(Core::Operations::IUserPrompts::Icon::Critical, title, written.error);

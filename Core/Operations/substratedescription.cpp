@@ -75,8 +75,8 @@ std::shared_ptr<Model::Automaton::TotalVolume> SubstrateDescription::createVolum
     try {
         buildMaterials();
         auto volume = std::make_shared<Model::Automaton::TotalVolume>(
-            unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), cellSizeX,
-            cellSizeY, cellSizeZ, position, materials);
+            unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), cellSizeX, cellSizeY,
+            cellSizeZ, position, materials);
         // The volume holds the cells now; the list would only double the memory kept.
         std::vector<int>().swap(materials);
         return volume;

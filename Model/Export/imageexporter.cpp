@@ -11,7 +11,8 @@ namespace Model::Export {
 ExportResult ImageExporter::write(const QImage& image, const QString& fileName) {
     const QString shown = QDir::toNativeSeparators(fileName);
     if (image.isNull())
-        return ExportResult::failure(QStringLiteral("There is no picture to write to %1.").arg(shown));
+        return ExportResult::failure(
+            QStringLiteral("There is no picture to write to %1.").arg(shown));
     QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
     if (format.isEmpty())
         format = "png";

@@ -37,10 +37,21 @@ public:
             problem = QStringLiteral("EGL offers no desktop OpenGL here.");
             return;
         }
-        const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-                                           EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                           EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                           EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_NONE};
+        const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                           EGL_PBUFFER_BIT,
+                                           EGL_RENDERABLE_TYPE,
+                                           EGL_OPENGL_BIT,
+                                           EGL_RED_SIZE,
+                                           8,
+                                           EGL_GREEN_SIZE,
+                                           8,
+                                           EGL_BLUE_SIZE,
+                                           8,
+                                           EGL_ALPHA_SIZE,
+                                           8,
+                                           EGL_DEPTH_SIZE,
+                                           24,
+                                           EGL_NONE};
         EGLConfig config = nullptr;
         EGLint configs = 0;
         if (!eglChooseConfig(display, configAttributes, &config, 1, &configs) || configs < 1) {
@@ -48,8 +59,7 @@ public:
             return;
         }
         const EGLint contextAttributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                            EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
-                                            EGL_NONE};
+                                            EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
         context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
         const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
         if (context != EGL_NO_CONTEXT)

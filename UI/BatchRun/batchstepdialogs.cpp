@@ -36,8 +36,8 @@ namespace {
 // RecordParameters::material.
 void setMaterial(ProcessData& process, int id, const QString& role = QString(),
                  bool idShown = false) {
-    const auto material = Model::Materials::MaterialFactory::getInstance()->getMaterial(
-        std::uint32_t(id));
+    const auto material =
+        Model::Materials::MaterialFactory::getInstance()->getMaterial(std::uint32_t(id));
     const auto channel = [](float value) { return int(value * 255.0f); };
     const auto parameter = names::material(role);
     process.setParameter(parameter.id, QVariant(uint(id)), idShown);
@@ -75,9 +75,8 @@ Record cvd(const BatchStepDialogs::Context& context) {
 }
 
 Record pvd(const BatchStepDialogs::Context& context) {
-    const QString processName = Model::Process::ProcessFactory::getInstance()
-                                    ->getProcess(QStringLiteral("PVD"))
-                                    .getName();
+    const QString processName =
+        Model::Process::ProcessFactory::getInstance()->getProcess(QStringLiteral("PVD")).getName();
     AnisotropicDepositionDialog dialog(processName, context.parent);
     if (dialog.exec() != QDialog::Accepted)
         return {};
@@ -263,8 +262,7 @@ Record createSubstrate(const BatchStepDialogs::Context& context) {
     setMaterial(process, dialog.materialId());
     process.setParameter(names::corner, QVariant::fromValue(dialog.position()), true);
     const int volumeSizes[] = {dialog.totalSizeX(), dialog.totalSizeY(), dialog.totalSizeZ()};
-    const int sizes[] = {dialog.substrateSizeX(), dialog.substrateSizeY(),
-                         dialog.substrateSizeZ()};
+    const int sizes[] = {dialog.substrateSizeX(), dialog.substrateSizeY(), dialog.substrateSizeZ()};
     const int corners[] = {dialog.substrateCornerX(), dialog.substrateCornerY(),
                            dialog.substrateCornerZ()};
     const int centre[] = {dialog.centerX(), dialog.centerY(), dialog.centerZ()};
@@ -285,9 +283,9 @@ Record createSubstrate(const BatchStepDialogs::Context& context) {
 }
 
 Record saveImage(const BatchStepDialogs::Context& context) {
-    const QString file = context.prompts->chooseSaveFileIn(
-        QStringLiteral("Save Image"), QDir::homePath(),
-        QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
+    const QString file =
+        context.prompts->chooseSaveFileIn(QStringLiteral("Save Image"), QDir::homePath(),
+                                          QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
     if (file.isEmpty())
         return {};
     ProcessData process(ProcessData::SaveImage);

@@ -119,9 +119,8 @@ bool ParameterCodec::parse(const QString& typeName, const QString& text, QVarian
              });
     } else if (typeName == vectorName) {
         expected = QStringLiteral("a row of 0 and 1");
-        ok = std::all_of(trimmed.begin(), trimmed.end(), [](QChar c) {
-            return c == QLatin1Char('0') || c == QLatin1Char('1');
-        });
+        ok = std::all_of(trimmed.begin(), trimmed.end(),
+                         [](QChar c) { return c == QLatin1Char('0') || c == QLatin1Char('1'); });
     } else if (typeName == QLatin1String("QColor")) {
         expected = QStringLiteral("a colour such as #ff8000");
         ok = QColor(trimmed).isValid();

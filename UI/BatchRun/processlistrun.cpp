@@ -89,7 +89,8 @@ QString ProcessListRun::describe(const ProcessData& process) {
     const QMap<QString, bool> visibility = process.getVisibility();
     for (auto entry = parameters.cbegin(); entry != parameters.cend(); ++entry)
         if (visibility.value(entry.key(), false))
-            shownValues << entry.key() + QStringLiteral(": ") + ParameterCodec::encode(entry.value());
+            shownValues << entry.key() + QStringLiteral(": ") +
+                               ParameterCodec::encode(entry.value());
     QString text = ProcessData::displayName(process.getProcessType());
     if (!shownValues.isEmpty())
         text += QStringLiteral(" (") + shownValues.join(QStringLiteral(", ")) + QLatin1Char(')');
@@ -178,12 +179,11 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
                                         Model::Export::ScenePicture::defaultHeight);
     HeadlessPictures pictures(document, imageSize, log);
     ProcessRecordExecutor executor(
-        history, {[&document](const std::shared_ptr<TotalVolume>& created) {
-                      document.addObject(created);
-                  },
-                  [&pictures](TotalVolume& volume, const QString& fileName) {
-                      return pictures.save(volume, fileName);
-                  }});
+        history,
+        {[&document](const std::shared_ptr<TotalVolume>& created) { document.addObject(created); },
+         [&pictures](TotalVolume& volume, const QString& fileName) {
+             return pictures.save(volume, fileName);
+         }});
     executor.setVolume(start);
 
     Status status = Done;
@@ -203,8 +203,7 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
             continue;
         }
         status = StepFailed;
-        log << "cellvane-run: " << listName << ": " << step << ": " << result.problem
-            << Qt::endl;
+        log << "cellvane-run: " << listName << ": " << step << ": " << result.problem << Qt::endl;
         if (result.outcome == ProcessRecordExecutor::Outcome::NoVolume) {
             log << "cellvane-run: start from a document with --input, or begin the list with a "
                    "\"Create Substrate\" step"

@@ -203,8 +203,8 @@ void RunProcessesDialog::on_btnLoadList_clicked() {
     QList<ProcessData> loaded;
     ProcessListArchiver archiver;
     if (!archiver.loadProcessList(file, loaded)) {
-        prompts.showMessage(IUserPrompts::Icon::Critical,
-                            QStringLiteral("Error reading from file"), archiver.errorString());
+        prompts.showMessage(IUserPrompts::Icon::Critical, QStringLiteral("Error reading from file"),
+                            archiver.errorString());
         return;
     }
     setProcessList(loaded);
@@ -266,10 +266,9 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
              bool saved = false;
              QMetaObject::invokeMethod(this, "updateGeometry", Qt::BlockingQueuedConnection,
                                        Q_RETURN_ARG(bool, saved), Q_ARG(QString, fileName));
-             return saved || fileName.isEmpty()
-                        ? QString()
-                        : QStringLiteral("the image was not saved to %1")
-                              .arg(QDir::toNativeSeparators(fileName));
+             return saved || fileName.isEmpty() ? QString()
+                                                : QStringLiteral("the image was not saved to %1")
+                                                      .arg(QDir::toNativeSeparators(fileName));
          }});
     executor.setVolume(getVolume());
     completed = 0;

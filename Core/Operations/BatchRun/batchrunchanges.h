@@ -20,7 +20,8 @@ class OperationContext;
 class BatchRunChanges : public ObjectOperation {
 public:
     // `volume` is the volume chosen for the runs; empty when they start without one.
-    BatchRunChanges(OperationContext& context, std::shared_ptr<Model::Automaton::TotalVolume> volume);
+    BatchRunChanges(OperationContext& context,
+                    std::shared_ptr<Model::Automaton::TotalVolume> volume);
 
     // Before every run, on the user-interface thread; the first one records the cells.
     void aboutToRun();

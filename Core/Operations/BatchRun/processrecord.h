@@ -77,7 +77,8 @@ struct MaterialNames {
     QString color;
 };
 inline MaterialNames material(const QString& role = QString()) {
-    const QString name = role.isEmpty() ? QStringLiteral("Material") : role + QStringLiteral(" Material");
+    const QString name =
+        role.isEmpty() ? QStringLiteral("Material") : role + QStringLiteral(" Material");
     return {role + QStringLiteral("MaterialId"), name, name + QStringLiteral("_Color")};
 }
 

@@ -94,7 +94,8 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     QString reason;
     if (!SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)) {
         history.setLatticeRebuildNeeded(volume.getId(), true);
-        return {reason.isEmpty() ? QStringLiteral("The silicon lattice could not be built.") : reason};
+        return {reason.isEmpty() ? QStringLiteral("The silicon lattice could not be built.")
+                                 : reason};
     }
     AtomicStructureSimpleSiWetEtch(volume, depth).runEtching();
     return {{}, Silicon::LatticeCurrent};
@@ -304,7 +305,7 @@ ProcessRecordExecutor::ProcessRecordExecutor(ProcessHistory& history, Hooks hook
     : history(history), hooks(std::move(hooks)) {}
 
 ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
-                                                            const QVariantMap& parameters) {
+                                                             const QVariantMap& parameters) {
     RecordValues values(parameters);
     if (processType == ProcessTypes::CreateSubstrate) {
         SubstrateDescription substrate = readSubstrate(values);

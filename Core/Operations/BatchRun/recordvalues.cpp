@@ -38,8 +38,8 @@ const QVariant* RecordValues::find(const QString& name) {
 
 void RecordValues::fail(const QString& name, const QString& what, const QVariant& value) {
     if (problem.isEmpty())
-        problem = QStringLiteral("the parameter \"%1\" holds %2, not %3")
-                      .arg(name, shown(value), what);
+        problem =
+            QStringLiteral("the parameter \"%1\" holds %2, not %3").arg(name, shown(value), what);
 }
 
 bool RecordValues::number(const QString& name, double lowest, double highest, const char* kind,

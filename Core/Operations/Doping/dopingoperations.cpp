@@ -41,8 +41,7 @@ QString DopingOperation::refusalFor(int dopedMaterialId, float depth) {
     return problem.isEmpty() ? dopedMaterialRefusal(dopedMaterialId) : problem;
 }
 
-void DopingOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId,
-                          float depth) {
+void DopingOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth) {
     SimpleDoping(volume, dopedMaterialId, depth).runDoping();
 }
 

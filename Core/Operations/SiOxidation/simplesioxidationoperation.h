@@ -42,7 +42,9 @@ protected:
     bool changesSilicon() const override { return true; }
 
 private:
-    Recipe recipe() const { return {conversion.value_or(1.0), time, temperature, pressure, thickness}; }
+    Recipe recipe() const {
+        return {conversion.value_or(1.0), time, temperature, pressure, thickness};
+    }
 
     std::optional<double> thickness;
     std::optional<double> time;

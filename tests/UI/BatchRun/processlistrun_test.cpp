@@ -89,8 +89,8 @@ int oxideCells(const QString& document) {
 TEST(ProcessListProgram, TheReadmeExampleRunsWithoutADisplay) {
     QTemporaryDir dir;
     const QString examples = QStringLiteral(CELLVANE_TEST_SOURCE_DIR "/../examples");
-    const Ran ran = runProgram({examples + QStringLiteral("/trench.plst"), QStringLiteral("--output"),
-                                QStringLiteral("trench.cvx")},
+    const Ran ran = runProgram({examples + QStringLiteral("/trench.plst"),
+                                QStringLiteral("--output"), QStringLiteral("trench.cvx")},
                                dir.path());
     ASSERT_EQ(ran.exitCode, 0) << ran.said.toStdString();
     for (const char* line : {"[1/5] Create Substrate", "[2/5] CVD", "[3/5] Photolithography",
@@ -98,7 +98,8 @@ TEST(ProcessListProgram, TheReadmeExampleRunsWithoutADisplay) {
         EXPECT_TRUE(ran.said.contains(QString::fromLatin1(line))) << line;
 
     QProcess xmllint;
-    xmllint.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), dir.filePath("trench.cvx")});
+    xmllint.start(QStringLiteral("xmllint"),
+                  {QStringLiteral("--noout"), dir.filePath("trench.cvx")});
     ASSERT_TRUE(xmllint.waitForFinished(60000)) << "xmllint (libxml2-utils) is needed";
     EXPECT_EQ(xmllint.exitCode(), 0) << xmllint.readAllStandardError().toStdString();
 
@@ -124,7 +125,8 @@ TEST(ProcessListProgram, ExitCodesNameTheFileAndAFailedListWritesNothing) {
     const QString noVolume = writeList(dir.filePath(QStringLiteral("novolume.plst")), {cvd(1.0)});
     QFile damaged(dir.filePath(QStringLiteral("damaged.plst")));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("<?xml version=\"1.0\"?>\n<Process-List>\n<Process-Data process-type=\"4\">\n<Par");
+    damaged.write(
+        "<?xml version=\"1.0\"?>\n<Process-List>\n<Process-Data process-type=\"4\">\n<Par");
     damaged.close();
     const QString previous = dir.filePath(QStringLiteral("previous.cvx"));
     QFile kept(previous);

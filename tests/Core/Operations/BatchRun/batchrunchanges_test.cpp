@@ -34,7 +34,9 @@ public:
 };
 
 struct BatchRunChangesTest : VolumeOperationTest {
-    void SetUp() override { useVolume(makeVolume(6, 6, 8, [](int, int, int z) { return z < 3; })); }
+    void SetUp() override {
+        useVolume(makeVolume(6, 6, 8, [](int, int, int z) { return z < 3; }));
+    }
     void TearDown() override { SelectVolumesOperation::setObserver(nullptr); }
 
     std::shared_ptr<FakeBatchDialog> runBatch(bool runs) {

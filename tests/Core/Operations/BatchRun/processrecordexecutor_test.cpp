@@ -95,7 +95,8 @@ std::vector<FlowStep> everyEngineStep() {
              op->setMaterial(Silicon);
              op->end();
          }},
-        {ProcessTypes::SiWetEtching, {{names::depth, 1.0}},
+        {ProcessTypes::SiWetEtching,
+         {{names::depth, 1.0}},
          [](VolumeOperationTest& t) {
              auto op = startOn<AtomisticSiWetEtchingOperation>(t);
              op->setDepth(1.0);
@@ -152,8 +153,9 @@ std::vector<FlowStep> everyEngineStep() {
              op->end();
          }},
         {ProcessTypes::PVD,
-         withMaterial({{names::thickness, 1.5}, {names::horizontalRatio, 0.5}, {names::depositOn, 1}},
-                      Aluminium),
+         withMaterial(
+             {{names::thickness, 1.5}, {names::horizontalRatio, 0.5}, {names::depositOn, 1}},
+             Aluminium),
          [](VolumeOperationTest& t) {
              auto op = startOn<AnisotropicFilmDepositionOperation>(t);
              op->setThickness(1.5f);
@@ -163,9 +165,9 @@ std::vector<FlowStep> everyEngineStep() {
              op->end();
          }},
         {ProcessTypes::Electroplating,
-         withMaterial(withMaterial({{names::filmThickness, 1.0}}, Aluminium,
-                                   QStringLiteral("Conducting")),
-                      Copper, QStringLiteral("Deposited")),
+         withMaterial(
+             withMaterial({{names::filmThickness, 1.0}}, Aluminium, QStringLiteral("Conducting")),
+             Copper, QStringLiteral("Deposited")),
          [](VolumeOperationTest& t) {
              auto op = startOn<ElectrodepositionOperation>(t);
              op->setDistance(1.f);
@@ -180,7 +182,8 @@ std::vector<FlowStep> everyEngineStep() {
              op->setDepositionHeight(11);
              op->end();
          }},
-        {ProcessTypes::Planarization, {{names::maximumHeight, 10u}, {names::minimumHeight, 0u}},
+        {ProcessTypes::Planarization,
+         {{names::maximumHeight, 10u}, {names::minimumHeight, 0u}},
          [](VolumeOperationTest& t) {
              auto op = startOn<PlanarizationOperation>(t);
              op->setMaximumHeight(10);
@@ -195,11 +198,10 @@ struct BatchSide {
     ProcessHistory history;
     std::vector<QString> savedImages;
     ProcessRecordExecutor executor{
-        history,
-        {nullptr, [this](Model::Automaton::TotalVolume&, const QString& file) {
-             savedImages.push_back(file);
-             return QString();
-         }}};
+        history, {nullptr, [this](Model::Automaton::TotalVolume&, const QString& file) {
+                      savedImages.push_back(file);
+                      return QString();
+                  }}};
 };
 
 struct ExecutorTest : VolumeOperationTest {
@@ -223,8 +225,8 @@ TEST_F(ExecutorTest, EveryStepEqualsItsMenuStepOnAnyThreadCount) {
         const auto result = batch.executor.execute(step.type, step.values);
         ASSERT_TRUE(result.isDone()) << result.problem.toStdString();
         states.push_back(materialsOf(*batch.executor.getVolume()));
-        ASSERT_NE(states.size() > 1 ? states[states.size() - 2] : materialsOf(*makeVolume(
-                                                                      12, 5, 14, waferScene())),
+        ASSERT_NE(states.size() > 1 ? states[states.size() - 2]
+                                    : materialsOf(*makeVolume(12, 5, 14, waferScene())),
                   states.back())
             << "each step of the flow changes cells";
         EXPECT_EQ(states.back(), materialsOf(*volume));
@@ -255,8 +257,7 @@ TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
         const char* problem;
     };
     const Case cases[] = {
-        {ProcessTypes::CVD, {{names::thickness, 2.0}},
-         "the parameter \"MaterialId\" is missing"},
+        {ProcessTypes::CVD, {{names::thickness, 2.0}}, "the parameter \"MaterialId\" is missing"},
         {ProcessTypes::CVD, withMaterial({{names::thickness, QStringLiteral("thick")}}, Oxide),
          "the parameter \"Thickness\" holds \"thick\", not a number"},
         {ProcessTypes::CVD, withMaterial({{names::thickness, nan}}, Oxide),
@@ -268,12 +269,14 @@ TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
         {ProcessTypes::SimpleRIE,
          withMaterial({{names::etchDepth, -3}, {names::etchDirectionValue, 1}}, Silicon),
          "the parameter \"Etch Depth\" holds \"-3\", not a whole number of at least 0"},
-        {ProcessTypes::SiOxidation, {{names::oxidationTimeSet, QStringLiteral("maybe")}},
+        {ProcessTypes::SiOxidation,
+         {{names::oxidationTimeSet, QStringLiteral("maybe")}},
          "the parameter \"OxidationTimeSet\" holds \"maybe\", not true or false"},
         {ProcessTypes::SiOxidation,
          {{names::oxidationTimeSet, true}, {names::micronConversion, 1.0}},
          "the parameter \"Oxidation Time\" is missing"},
-        {ProcessTypes::SaveImage, {{names::fileName, QVariant::fromValue(Util::Vector3D())}},
+        {ProcessTypes::SaveImage,
+         {{names::fileName, QVariant::fromValue(Util::Vector3D())}},
          "the parameter \"Filename\" holds a vector, not a text"},
         {ProcessTypes::Photolithography,
          withMaterial({{names::mask(QStringLiteral("Top")).bits, QStringLiteral("1010")},
@@ -293,8 +296,9 @@ TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
                       Oxide),
          "the top mask holds 3 bits, not 2 x 2"},
         {ProcessTypes::PVD,
-         withMaterial({{names::thickness, 1.0}, {names::horizontalRatio, 1.0}, {names::depositOn, 7}},
-                      Aluminium),
+         withMaterial(
+             {{names::thickness, 1.0}, {names::horizontalRatio, 1.0}, {names::depositOn, 7}},
+             Aluminium),
          "the deposit-on mode must be 1 (on top), 2 (on bottom) or 3 (on top and bottom)"},
         {ProcessTypes::Doping, withMaterial({{names::dopingDepth, -1.0f}}, NDoped, "Doped"),
          "the doping depth must be a number from 0 to 1000000000 units"},
@@ -312,9 +316,8 @@ TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
     EXPECT_EQ(context.processHistory.lastOperation(volume->getId()), 0u);
 
     const EmptiedProcess noDopableMaterials(QStringLiteral("Simple Doping"));
-    const auto refused =
-        executor.execute(ProcessTypes::Doping,
-                         withMaterial({{names::dopingDepth, 1.0f}}, NDoped, "Doped"));
+    const auto refused = executor.execute(
+        ProcessTypes::Doping, withMaterial({{names::dopingDepth, 1.0f}}, NDoped, "Doped"));
     EXPECT_EQ(refused.problem, QStringLiteral("the process \"Simple Doping\" lists no dopable "
                                               "materials, so nothing can be doped"));
 }
@@ -388,10 +391,10 @@ TEST_F(ExecutorTest, OnlyAWetEtchAfterSiliconChangedRebuildsTheLattice) {
             .isDone());
     EXPECT_FALSE(context.processHistory.isLatticeRebuildNeeded(volume->getId()))
         << "etching oxide leaves the silicon";
-    ASSERT_TRUE(executor
-                    .execute(ProcessTypes::IsotropicEtching,
-                             withMaterial({{names::depth, 1.0}}, Silicon))
-                    .isDone());
+    ASSERT_TRUE(
+        executor
+            .execute(ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 1.0}}, Silicon))
+            .isDone());
     EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
     ASSERT_TRUE(executor.execute(ProcessTypes::SiWetEtching, wetEtch).isDone());
     EXPECT_NE(volume->getSiLattice(), first);
