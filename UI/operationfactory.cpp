@@ -13,6 +13,7 @@
 #include "UI/Observers/createsubstrateobserver.h"
 #include "UI/Observers/cutcellvolumeobserver.h"
 #include "UI/Observers/cvdobserver.h"
+#include "UI/Observers/destroymodelextractiondialogobserver.h"
 #include "UI/Observers/documentopenedobserver.h"
 #include "UI/Observers/documentsavedobserver.h"
 #include "UI/Observers/dopingobservers.h"
@@ -21,6 +22,7 @@
 #include "UI/Observers/isotropicprocessobservers.h"
 #include "UI/Observers/photolithographyobserver.h"
 #include "UI/Observers/planarizationobserver.h"
+#include "UI/Observers/runmodelextractionobserver.h"
 #include "UI/Observers/simplerieobserver.h"
 #include "UI/Observers/sioxidationobserver.h"
 #include "UI/Observers/spincoatingobserver.h"
@@ -76,6 +78,16 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
         SelectVolumesOperation::setObserver(std::make_shared<BatchRunObserver>(
             factory.getContext().currentOperation, factory.getPresenter()));
         return std::make_shared<SelectVolumesOperation>(factory.getContext());
+    };
+    // One observer opens the extraction's dialog, the other closes it on cancel; they share it.
+    creators[1000] = [](OperationFactory& factory) -> OperationPtr {
+        auto operation = std::make_shared<RunModelExtraction>(factory.getContext());
+        const auto dialog = std::make_shared<QPointer<Ui::Operations::ExtractModelDialog>>();
+        operation->setDialogObserver(std::make_shared<RunModelExtractionObserver>(
+            factory.getContext().currentOperation, factory.getParentWidget(), dialog));
+        operation->setDestroyDialogObserver(
+            std::make_shared<DestroyModelExtractionDialogObserver>(dialog));
+        return operation;
     };
     creators[40] = [](OperationFactory& factory) -> OperationPtr {
         return std::make_shared<ExportMeshOperation>(factory.getContext());

@@ -15,6 +15,8 @@ packages=(
     admesh python3-vtk9
     # Tests check that the documents the runner writes are well-formed XML.
     libxml2-utils
+    # The extracted netlists are simulated with a circuit simulator.
+    ngspice
 )
 
 missing=()

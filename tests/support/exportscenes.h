@@ -2,13 +2,18 @@
 
 #include "Model/Export/cellboundarysurface.h"
 #include "Model/Geometry/quadface.h"
+#include "Model/Persistence/documentarchiver.h"
+#include "Model/Persistence/totalvolumearchiver.h"
+#include "Model/document.h"
 #include "support/scenes.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
@@ -141,6 +146,22 @@ inline QString runTool(const QString& program, const QStringList& arguments,
     if (exitCode)
         *exitCode = process.exitCode();
     return QString::fromUtf8(process.readAll());
+}
+
+// Writes a document holding the given volumes; returns its file name.
+inline QString
+writeDocument(const QString& fileName,
+              const std::vector<std::shared_ptr<Model::Automaton::TotalVolume>>& volumes) {
+    Model::Document document;
+    for (const auto& volume : volumes)
+        document.addObject(volume);
+    Model::Persistence::ArchiverTable archivers;
+    archivers[Model::Persistence::TotalVolumeArchiver::objectType] =
+        std::make_shared<Model::Persistence::TotalVolumeArchiver>();
+    QFile file(fileName);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Text));
+    EXPECT_TRUE(Model::Persistence::DocumentArchiver(archivers).write(&file, document));
+    return fileName;
 }
 
 // The Debian interpreter, which has the VTK module (a user's own python3 may come first).

@@ -1,6 +1,4 @@
 #include "Core/Operations/exportoperations.h"
-#include "Model/Persistence/documentarchiver.h"
-#include "Model/Persistence/totalvolumearchiver.h"
 #include "support/exportscenes.h"
 #include "support/fakeoperations.h"
 #include "support/qtprinters.h"
@@ -43,21 +41,6 @@ struct ExportOperationTest : ::testing::Test {
         return op;
     }
 };
-
-// Writes a document holding the given volumes; returns its file name.
-QString writeDocument(const QString& fileName,
-                      const std::vector<std::shared_ptr<Model::Automaton::TotalVolume>>& volumes) {
-    Model::Document document;
-    for (const auto& volume : volumes)
-        document.addObject(volume);
-    Model::Persistence::ArchiverTable archivers;
-    archivers[Model::Persistence::TotalVolumeArchiver::objectType] =
-        std::make_shared<Model::Persistence::TotalVolumeArchiver>();
-    QFile file(fileName);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Text));
-    EXPECT_TRUE(Model::Persistence::DocumentArchiver(archivers).write(&file, document));
-    return fileName;
-}
 
 } // namespace
 

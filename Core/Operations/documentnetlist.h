@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+class QTextStream;
+
+namespace Model::Automaton {
+class TotalVolume;
+}
+
+namespace Core::Operations {
+
+// Extracts the cantilever netlist of a cell volume of a document file without a window: what
+// the command line asks for, and what a runner of process lists asks for after its last step.
+class DocumentNetlist {
+public:
+    struct Request {
+        QString document;
+        // Which cell volume, counted from 1 in document order; 0 for the document's only one.
+        int volume = 0;
+        QString netlist;
+    };
+
+    // Exit codes of the command-line tools.
+    enum Status { Done = 0, NoModel = 1, BadInput = 2 };
+
+    // Reads the document and writes the netlist of the chosen volume. Progress and errors go
+    // to `log`, one line each, naming the file concerned.
+    static Status run(const Request& request, QTextStream& log);
+
+    // The netlist of a volume already at hand. NoModel when it holds no beam (nothing is
+    // written then) or the file could not be written.
+    static Status extract(Model::Automaton::TotalVolume& volume, const QString& netlist,
+                          QTextStream& log);
+};
+
+} // namespace Core::Operations

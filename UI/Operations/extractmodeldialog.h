@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class ExtractModelForm;
+}
+
+namespace Core::Operations {
+class RunModelExtraction;
+}
+
+namespace Ui::Operations {
+
+// "Extract Model": the three steps of model extraction, each run once and in turn, while the
+// view stays usable. Closing the dialog ends the extraction.
+class ExtractModelDialog : public QDialog {
+    Q_OBJECT
+public:
+    ExtractModelDialog(QWidget* parent,
+                       std::shared_ptr<Core::Operations::RunModelExtraction> operation);
+    ~ExtractModelDialog() override;
+
+public slots:
+    void runStepOneClicked();
+    void runStepTwoClicked();
+    void runStepThreeClicked();
+
+private:
+    std::unique_ptr<Ui::ExtractModelForm> form;
+    std::shared_ptr<Core::Operations::RunModelExtraction> operation;
+};
+
+} // namespace Ui::Operations
