@@ -24,6 +24,10 @@ void CutPlaneSet::clear() {
 
 bool CutPlaneSet::shows(float x, float y, float z) const {
     std::lock_guard<std::mutex> guard(mutex);
+    return shows(planes, x, y, z);
+}
+
+bool CutPlaneSet::shows(const std::vector<Plane>& planes, float x, float y, float z) {
     for (const Plane& p : planes) {
         if (!(p[0] * x + p[1] * y + p[2] * z + p[3] < 1e-6f))
             return false;

@@ -21,6 +21,8 @@ public:
 
     bool shows(float x, float y, float z) const;
     std::vector<Plane> getPlanes() const;
+    // The same test against a copy of the planes, for loops that should not lock per point.
+    static bool shows(const std::vector<Plane>& planes, float x, float y, float z);
 
 private:
     mutable std::mutex mutex;

@@ -4,26 +4,30 @@
 
 namespace Model::Automaton::QuadDrawing {
 
-void drawFilled(const std::vector<Geometry::QuadFace>& faces) {
+namespace {
+
+void drawQuads(const std::vector<Geometry::QuadFace>& faces, int skippedMaterial,
+               std::array<float, 4> Geometry::QuadFace::*color) {
     glBegin(GL_QUADS);
     for (const Geometry::QuadFace& face : faces) {
+        if (face.material == skippedMaterial)
+            continue;
         glNormal3fv(face.normal);
-        glColor4fv(face.fillColor.data());
+        glColor4fv((face.*color).data());
         for (const auto& vertex : face.vertices)
             glVertex3fv(vertex);
     }
     glEnd();
 }
 
-void drawEdges(const std::vector<Geometry::QuadFace>& faces) {
-    glBegin(GL_QUADS);
-    for (const Geometry::QuadFace& face : faces) {
-        glNormal3fv(face.normal);
-        glColor4fv(face.edgeColor.data());
-        for (const auto& vertex : face.vertices)
-            glVertex3fv(vertex);
-    }
-    glEnd();
+} // namespace
+
+void drawFilled(const std::vector<Geometry::QuadFace>& faces, int skippedMaterial) {
+    drawQuads(faces, skippedMaterial, &Geometry::QuadFace::fillColor);
+}
+
+void drawEdges(const std::vector<Geometry::QuadFace>& faces, int skippedMaterial) {
+    drawQuads(faces, skippedMaterial, &Geometry::QuadFace::edgeColor);
 }
 
 void beginOutlines() {

@@ -22,6 +22,8 @@ using Geometry::QuadFace;
 
 namespace {
 
+constexpr std::uint32_t siliconId = 1;
+
 // Holds the volume's current cell array for the length of a build.
 class CellsLocked {
 public:
@@ -70,7 +72,8 @@ void rethrowFirst(const std::vector<std::exception_ptr>& failures) {
 TotalVolumePainter::TotalVolumePainter(TotalVolume& volume)
     : volume(volume),
       selectionShown(!volume.isSelected()), cellSize{volume.getCellSizeX(), volume.getCellSizeY(),
-                                                     volume.getCellSizeZ()} {
+                                                     volume.getCellSizeZ()},
+      atomicRenderer(volume, cutPlanes) {
     cut.max = {int(volume.getSizeX()), int(volume.getSizeY()), int(volume.getSizeZ())};
 }
 
@@ -152,7 +155,9 @@ void TotalVolumePainter::rebuild() {
     }
     // The faces now carry plain material colours; the next draw highlights them if needed.
     selectionShown = false;
-    rebuildAtomicRenderer();
+    atomicRenderer.setBuildThreads(getBuildThreads());
+    atomicRenderer.buildUnitCells();
+    atomicRenderer.buildAtoms();
 }
 
 void TotalVolumePainter::dropGeometry() {
@@ -263,12 +268,14 @@ void TotalVolumePainter::draw(bool renderObjects, bool renderEdges) {
     case Octree:
         octree.draw(renderEdges, true);
         break;
-    default:
-        drawAtomsOpaque();
-        QuadDrawing::drawFilled(opaqueFaces);
+    default: {
+        atomicRenderer.drawOpaque();
+        // Shown atoms stand in for the cells of silicon, whose faces would hide them.
+        const int standIn = atomicRenderer.showsAtomsOrBonds() ? int(siliconId) : -1;
+        QuadDrawing::drawFilled(opaqueFaces, standIn);
         if (renderEdges) {
             QuadDrawing::beginOutlines();
-            QuadDrawing::drawEdges(opaqueFaces);
+            QuadDrawing::drawEdges(opaqueFaces, standIn);
             QuadDrawing::drawEdges(transparentFaces);
             if (renderEmptyVoxelOutlines)
                 QuadDrawing::drawEdges(emptyVoxelFaces);
@@ -276,12 +283,13 @@ void TotalVolumePainter::draw(bool renderObjects, bool renderEdges) {
         }
         break;
     }
+    }
 
     // See-through geometry last, blended over what is already drawn and not hiding it.
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
-    drawAtomsTransparent();
+    atomicRenderer.drawTransparent();
     if (algorithm == DirectCubic)
         QuadDrawing::drawFilled(transparentFaces);
     else if (algorithm == Octree)

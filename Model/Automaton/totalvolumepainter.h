@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Automaton/atomicrenderer.h"
 #include "Model/Automaton/cutplaneset.h"
 #include "Model/Automaton/cutwindow.h"
 #include "Model/Automaton/marchingcubesurface.h"
@@ -58,17 +59,18 @@ public:
     bool getRenderEmptyVoxelOutlines() const { return renderEmptyVoxelOutlines; }
     void setRenderEmptyVoxelOutlines(bool value) { renderEmptyVoxelOutlines = value; }
 
-    // Switches of the silicon-lattice drawing; they take effect at the next rebuild or draw.
-    bool getRenderUnitCells() const { return renderUnitCells; }
-    void setRenderUnitCells(bool value) { renderUnitCells = value; }
-    bool getRenderUnitCellOutlines() const { return renderUnitCellOutlines; }
-    void setRenderUnitCellOutlines(bool value) { renderUnitCellOutlines = value; }
-    bool getRenderAtoms() const { return renderAtoms; }
-    void setRenderAtoms(bool value) { renderAtoms = value; }
-    bool getSurfaceAtomsOnly() const { return surfaceAtomsOnly; }
-    void setSurfaceAtomsOnly(bool value) { surfaceAtomsOnly = value; }
-    bool getRenderAtomLinks() const { return renderAtomLinks; }
-    void setRenderAtomLinks(bool value) { renderAtomLinks = value; }
+    // Switches of the silicon-lattice drawing; they take effect at the next rebuild.
+    bool getRenderUnitCells() const { return atomicRenderer.getRenderUnitCells(); }
+    void setRenderUnitCells(bool value) { atomicRenderer.setRenderUnitCells(value); }
+    bool getRenderUnitCellOutlines() const { return atomicRenderer.getRenderUnitCellOutlines(); }
+    void setRenderUnitCellOutlines(bool value) { atomicRenderer.setRenderUnitCellOutlines(value); }
+    bool getRenderAtoms() const { return atomicRenderer.getRenderAtoms(); }
+    void setRenderAtoms(bool value) { atomicRenderer.setRenderAtoms(value); }
+    bool getSurfaceAtomsOnly() const { return atomicRenderer.getSurfaceAtomsOnly(); }
+    void setSurfaceAtomsOnly(bool value) { atomicRenderer.setSurfaceAtomsOnly(value); }
+    bool getRenderAtomLinks() const { return atomicRenderer.getRenderAtomLinks(); }
+    void setRenderAtomLinks(bool value) { atomicRenderer.setRenderAtomLinks(value); }
+    AtomicRenderer& getAtomicRenderer() { return atomicRenderer; }
 
     // The window of cells shown, lower <= coordinate < upper. Setting it also replaces the
     // cut planes; it does not rebuild.
@@ -99,11 +101,6 @@ private:
     void drawMasks();
     void drawMask(const std::vector<bool>& bits, int width, int height, float z);
 
-    // Hooks of the silicon-lattice renderer.
-    void rebuildAtomicRenderer() {}
-    void drawAtomsOpaque() {}
-    void drawAtomsTransparent() {}
-
     TotalVolume& volume;
     bool renderEmptyVoxelOutlines = false;
     bool hidden = false;
@@ -115,11 +112,7 @@ private:
     CutWindow cut;
     CutPlaneSet cutPlanes;
 
-    bool renderUnitCells = false;
-    bool renderUnitCellOutlines = false;
-    bool renderAtoms = false;
-    bool surfaceAtomsOnly = true;
-    bool renderAtomLinks = false;
+    AtomicRenderer atomicRenderer;
 
     int buildThreads = 0;
     MaterialPalette palette;

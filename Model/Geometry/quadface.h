@@ -33,7 +33,7 @@ struct QuadFace {
     // The cell this face was made from (direct cubic and empty-cell faces); identifies the
     // cell only until its arrays change.
     const Automaton::Voxel* voxel = nullptr;
-    // Material of octree faces; 0 for the others.
+    // Material of the cell or octree node the face shows; 0 for empty-cell outlines.
     int material = 0;
 };
 

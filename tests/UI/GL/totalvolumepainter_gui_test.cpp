@@ -134,3 +134,61 @@ TEST(CreateSubstrateInTheWindow, TheMenuActionShowsANewVolumeAndUndoTakesItAway)
     EXPECT_TRUE(document->getObjects().empty());
     EXPECT_EQ(gui_support::countDifferent(empty, shown.view->grabScene()), 0);
 }
+
+namespace {
+
+int countAtomPixels(const QImage& image) {
+    int count = 0;
+    for (QRgb color : {qRgb(127, 255, 127), qRgb(0, 0, 255), qRgb(255, 127, 0), qRgb(255, 255, 0)})
+        count += gui_support::countPixels(image, color);
+    return count;
+}
+
+} // namespace
+
+TEST_F(PainterCanvas, AtomsStandInForTheSiliconCellsDrawnInstancedOrOneByOneInAnyContext) {
+    // Silicon under empty space, looked at from above.
+    auto volume = testing_support::makeVolume(4, 4, 3, [](int, int, int z) { return z < 2; });
+    ASSERT_TRUE(volume->rebuildSiLattice());
+    TotalVolumePainter& painter = volume->getPainter();
+    painter.rebuild();
+    EXPECT_EQ(countAtomPixels(draw(*volume)), 0);
+
+    painter.setRenderAtoms(true);
+    painter.setRenderAtomLinks(true);
+    painter.rebuild();
+    const QImage instanced = draw(*volume);
+    EXPECT_TRUE(painter.getAtomicRenderer().drewInstanced());
+    const int atomPixels = countAtomPixels(instanced);
+    EXPECT_GT(atomPixels, 100);
+    EXPECT_GT(gui_support::countPixels(instanced, qRgb(255, 255, 127)), 20) << "bonds";
+    EXPECT_GT(gui_support::countPixels(instanced, qRgb(0, 0, 0)), 200)
+        << "the silicon cells no longer hide what lies between the atoms";
+
+    painter.getAtomicRenderer().setInstancing(false);
+    const QImage oneByOne = draw(*volume);
+    EXPECT_FALSE(painter.getAtomicRenderer().drewInstanced());
+    EXPECT_LT(gui_support::countDifferent(instanced, oneByOne), Size * Size / 50);
+    painter.getAtomicRenderer().setInstancing(true);
+
+    painter.setRenderUnitCellOutlines(true);
+    painter.setRenderUnitCells(true);
+    painter.rebuild();
+    EXPECT_GT(gui_support::countPixels(draw(*volume), qRgb(127, 127, 255)), 20) << "outlines";
+
+    // A second context (the view moved to another window) gets buffers of its own.
+    QOpenGLContext other;
+    other.setFormat(context.format());
+    ASSERT_TRUE(other.create());
+    ASSERT_TRUE(other.makeCurrent(&surface));
+    auto first = std::move(frame);
+    frame = std::make_unique<QOpenGLFramebufferObject>(
+        Size, Size, QOpenGLFramebufferObject::CombinedDepthStencil);
+    ASSERT_TRUE(frame->bind());
+    painter.setRenderUnitCellOutlines(false);
+    painter.setRenderUnitCells(false);
+    EXPECT_EQ(countAtomPixels(draw(*volume)), atomPixels);
+    frame.reset();
+    ASSERT_TRUE(context.makeCurrent(&surface));
+    frame = std::move(first);
+}
