@@ -268,6 +268,10 @@ void AtomicRenderer::drawOpaque() {
     if (switches.atoms)
         drawGlyphs(Gpu::Sphere, scene.getAtoms(), Gpu::Atoms, nullptr);
     if (switches.links && gpu->linkVertices > 0) {
+        // Lines have no normal of their own: lit, they would take the shade of whatever
+        // normal was set last instead of their colour.
+        glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+        glDisable(GL_LIGHTING);
         glColor3ub(255, 255, 127);
         gpu->buffers[Gpu::Links].bind();
         glEnableClientState(GL_VERTEX_ARRAY);
@@ -275,6 +279,7 @@ void AtomicRenderer::drawOpaque() {
         glDrawArrays(GL_LINES, 0, gpu->linkVertices);
         glDisableClientState(GL_VERTEX_ARRAY);
         gpu->buffers[Gpu::Links].release();
+        glPopAttrib();
     }
     if (switches.unitCellOutlines) {
         QuadDrawing::beginOutlines();

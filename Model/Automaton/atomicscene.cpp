@@ -12,14 +12,6 @@ namespace Model::Automaton {
 
 namespace {
 
-// The two questions whose answer depends on how the lattice stores its atoms.
-SiAtom::AtomState stateOf(const SiLattice& lattice, AtomId id) {
-    return lattice.atom(id).state;
-}
-AtomId neighbourOf(const SiLattice& lattice, AtomId id, unsigned slot) {
-    return lattice.atom(id).neighbors[slot];
-}
-
 // Decides, atom by atom, what one walk over part of the lattice shows.
 class Walk {
 public:
@@ -46,20 +38,12 @@ public:
         return CutPlaneSet::shows(planes, float(p.x) / cellSize[0], float(p.y) / cellSize[1],
                                   float(p.z) / cellSize[2]);
     }
-    bool isSurface(AtomId id) const {
-        for (unsigned s = 0; s < 4; ++s) {
-            const AtomId n = neighbourOf(lattice, id, s);
-            if (n == noAtom || stateOf(lattice, n) == SiAtom::Empty)
-                return true;
-        }
-        return false;
-    }
     bool passes(AtomId id) const {
-        return (!wanted.surfaceAtomsOnly || isSurface(id)) &&
+        return (!wanted.surfaceAtomsOnly || lattice.isSurfaceAtom(id)) &&
                visible(local(lattice.atomPosition(id)));
     }
     bool bondsDrawnFrom(AtomId id) const {
-        return stateOf(lattice, id) == SiAtom::Silicon && passes(id);
+        return lattice.state(id) == SiAtom::Silicon && passes(id);
     }
 
     void gather(std::size_t firstCell, std::size_t endCell,
@@ -81,11 +65,11 @@ private:
 
 void Walk::addBonds(AtomId id, const Util::Vector3D& from, std::vector<float>& links) const {
     for (unsigned s = 0; s < 4; ++s) {
-        const AtomId n = neighbourOf(lattice, id, s);
+        const AtomId n = lattice.neighbor(id, s);
         if (n == noAtom)
             continue;
         const Util::Vector3D to = local(lattice.atomPosition(n));
-        if (stateOf(lattice, n) != SiAtom::Silicon) {
+        if (lattice.state(n) != SiAtom::Silicon) {
             // Half a bond: the partner is gone or belongs to something else.
             push(links, from);
             push(links,
@@ -102,7 +86,7 @@ void Walk::gather(std::size_t firstCell, std::size_t endCell,
                   std::vector<AtomicScene::Instance>& atoms, std::vector<float>& links,
                   std::vector<AtomicScene::Instance>& cells) const {
     for (std::size_t c = firstCell; c < endCell; ++c) {
-        if (!lattice.cell(c).holdsSilicon)
+        if (!lattice.holdsSilicon(c))
             continue;
         if (wanted.cells) {
             const Util::Vector3D p = local(lattice.cellPosition(c));
@@ -113,7 +97,7 @@ void Walk::gather(std::size_t firstCell, std::size_t endCell,
             continue;
         for (unsigned i = 0; i < 8; ++i) {
             const AtomId id = lattice.atomOfCell(c, i);
-            const SiAtom::AtomState state = stateOf(lattice, id);
+            const SiAtom::AtomState state = lattice.state(id);
             if (state == SiAtom::Empty || !passes(id))
                 continue;
             const Util::Vector3D p = local(lattice.atomPosition(id));

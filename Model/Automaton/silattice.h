@@ -75,6 +75,10 @@ public:
     SiCell cell(std::size_t ordinal) const;
     // True for cells of the crystal proper (silicon cells and their neighbours).
     bool isCrystalCell(std::size_t ordinal) const { return !(sites[ordinal * 8] & OutsideCrystal); }
+    // cell(ordinal).holdsSilicon without working out the cell's key.
+    bool holdsSilicon(std::size_t ordinal) const {
+        return (sites[ordinal * 8] & HoldsSilicon) != 0;
+    }
     // Ordinal of the cell with this key, or cellCount() when the box does not hold it.
     std::size_t findCell(std::uint32_t key) const;
     Util::Vector3D cellPosition(std::size_t ordinal) const;

@@ -19,13 +19,13 @@ namespace {
 
 // How the tests read and change atoms, in one place.
 SiAtom::AtomState stateOf(const SiLattice& lattice, AtomId id) {
-    return lattice.atom(id).state;
+    return lattice.state(id);
 }
 void setState(SiLattice& lattice, AtomId id, SiAtom::AtomState state) {
-    lattice.atom(id).state = state;
+    lattice.setState(id, state);
 }
 AtomId neighbourOf(const SiLattice& lattice, AtomId id, unsigned slot) {
-    return lattice.atom(id).neighbors[slot];
+    return lattice.neighbor(id, slot);
 }
 
 using Point = std::tuple<long, long, long>;
@@ -37,10 +37,10 @@ Point key(double x, double y, double z) {
 const Color blue{0, 0, 255, 255}, orange{255, 127, 0, 255}, lightGreen{127, 255, 127, 255},
     yellow{255, 255, 0, 255};
 
-// A silicon slab (z < 4) under empty space, with one atom taken out deep inside it.
+// A silicon slab (z < 7) under empty space, with one atom taken out deep inside it.
 struct SlabScene {
     std::shared_ptr<TotalVolume> volume =
-        makeVolume(8, 8, 6, [](int, int, int z) { return z < 4 ? 1 : 0; });
+        makeVolume(8, 8, 9, [](int, int, int z) { return z < 7 ? 1 : 0; });
     std::shared_ptr<SiLattice> lattice;
     AtomId vacancy = noAtom;
     CutPlaneSet planes;
@@ -52,7 +52,7 @@ struct SlabScene {
         double best = 1e9;
         for (AtomId id = 0; id < lattice->latticeAtomCount(); ++id) {
             const Util::Vector3D p = lattice->atomPosition(id);
-            const double d = std::abs(p.x - 4) + std::abs(p.y - 4) + std::abs(p.z - 2);
+            const double d = std::abs(p.x - 4) + std::abs(p.y - 4) + std::abs(p.z - 3.5);
             if (stateOf(*lattice, id) == SiAtom::Silicon && d < best) {
                 best = d;
                 vacancy = id;
@@ -128,7 +128,7 @@ TEST(AtomicScene, SurfaceAtomsAreColouredByTheirBondsAndBulkAtomsLeftOut) {
         // Atoms of the flat top keep two bonds (at the volume's sides their partners outside
         // it are Fixed and count).
         const bool inside = a.x > 1 && a.x < 7 && a.y > 1 && a.y < 7;
-        if (inside && std::abs(a.z - 3.75) < 1e-3) {
+        if (inside && std::abs(a.z - 6.75) < 1e-3) {
             ++top;
             EXPECT_EQ(a.rgba, lightGreen);
         }
@@ -197,8 +197,8 @@ TEST(AtomicScene, CutPlanesHideWhatLiesBeyondThemWhereverTheVolumeWasMoved) {
     ASSERT_EQ(moved.getAtoms().size(), whole.getAtoms().size());
     EXPECT_EQ(moved.getAtoms().front().x, whole.getAtoms().front().x);
 
-    ASSERT_TRUE(slab.planes.add(0, 0, 1, -2));
-    EXPECT_FALSE(slab.planes.add(0, 0, 2, -4)) << "the same plane once";
+    ASSERT_TRUE(slab.planes.add(0, 0, 1, -5));
+    EXPECT_FALSE(slab.planes.add(0, 0, 2, -10)) << "the same plane once";
     EXPECT_FALSE(slab.planes.add(0, 0, 0, 1)) << "a plane needs a direction";
     const AtomicScene cut = slab.build(false);
     ASSERT_FALSE(cut.getAtoms().empty());
@@ -206,10 +206,10 @@ TEST(AtomicScene, CutPlanesHideWhatLiesBeyondThemWhereverTheVolumeWasMoved) {
     float highest = -1;
     for (const AtomicScene::Instance& a : cut.getAtoms())
         highest = std::max(highest, a.z);
-    EXPECT_LE(highest, 2.f + 1e-5f);
-    EXPECT_GE(highest, 1.75f);
+    EXPECT_LE(highest, 5.f + 1e-5f);
+    EXPECT_GE(highest, 4.75f);
     for (const AtomicScene::Instance& c : cut.getUnitCells())
-        EXPECT_LE(c.z, 2.f + 1e-5f);
+        EXPECT_LE(c.z, 5.f + 1e-5f);
     EXPECT_LT(cut.getUnitCells().size(), whole.getUnitCells().size());
 }
 

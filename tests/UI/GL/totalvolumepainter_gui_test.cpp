@@ -5,12 +5,14 @@
 #include "support/scenes.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QColor>
 #include <QDialog>
 #include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QSpinBox>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -191,4 +193,94 @@ TEST_F(PainterCanvas, AtomsStandInForTheSiliconCellsDrawnInstancedOrOneByOneInAn
     frame.reset();
     ASSERT_TRUE(context.makeCurrent(&surface));
     frame = std::move(first);
+}
+
+namespace {
+
+// Sets the five atom switches in the viewing-options dialog the next time it opens, then OK.
+void answerViewingOptions(bool atoms, bool surfaceOnly, bool links, bool outlines, bool cells) {
+    QTimer::singleShot(0, [=] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        const auto check = [dialog](const char* name, bool value) {
+            auto* box = dialog->findChild<QCheckBox*>(QString::fromLatin1(name));
+            ASSERT_NE(box, nullptr) << name;
+            box->setChecked(value);
+        };
+        check("chkRenderSiAtoms", atoms);
+        check("chkSurfaceAtomsOnly", surfaceOnly);
+        check("chkAtomLinks", links);
+        check("chkUnitCellOutlines", outlines);
+        check("chkUnitCells", cells);
+        dialog->accept();
+    });
+}
+
+} // namespace
+
+// The user's way to the atoms: a silicon substrate with its lattice, then the viewing options
+// from the menu, turned on and off again.
+TEST(AtomSwitchesInTheWindow, TheViewingOptionsDialogTurnsAtomsBondsAndCellsOnAndOff) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    shown.view->setShowAxis(false);
+    auto* presenter = shown.window->getPresenter();
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        for (const char* name : {"sbxTotalWidth", "sbxTotalLength", "sbxTotalHeight"})
+            dialog->findChild<QSpinBox*>(QString::fromLatin1(name))->setValue(6);
+        // Silicon below, room for the etchant above: the top atoms form a surface.
+        dialog->findChild<QSpinBox*>(QStringLiteral("sbxSubsHeight"))->setValue(3);
+        dialog->accept();
+    });
+    shown.window->findChild<QAction*>(QStringLiteral("actionCreate_Substrate"))->trigger();
+    const auto objects = presenter->getDocument()->getObjects();
+    ASSERT_EQ(objects.size(), 1u);
+    auto volume = std::dynamic_pointer_cast<TotalVolume>(objects[0]);
+    ASSERT_TRUE(volume);
+    ASSERT_TRUE(volume->rebuildSiLattice());
+    TotalVolumePainter& painter = volume->getPainter();
+    painter.rebuild();
+    shown.view->setZoom(1 / 25.f);
+    const QImage cellsOnly = shown.view->grabScene();
+    EXPECT_EQ(countAtomPixels(cellsOnly), 0);
+
+    auto* viewing =
+        shown.window->findChild<QAction*>(QStringLiteral("actionChange_Viewing_Options"));
+    ASSERT_NE(viewing, nullptr);
+    const auto setSwitches = [&](bool atoms, bool surfaceOnly, bool links, bool outlines,
+                                 bool cells) {
+        viewing->trigger();
+        presenter->getSelection().toggle(volume);
+        answerViewingOptions(atoms, surfaceOnly, links, outlines, cells);
+        presenter->enterPressed();
+        return shown.view->grabScene();
+    };
+
+    const QImage atoms = setSwitches(true, true, true, false, false);
+    EXPECT_TRUE(painter.getRenderAtoms());
+    EXPECT_TRUE(painter.getSurfaceAtomsOnly());
+    EXPECT_TRUE(painter.getRenderAtomLinks());
+    EXPECT_GT(countAtomPixels(atoms), 200);
+    EXPECT_GT(gui_support::countPixels(atoms, qRgb(255, 255, 127)), 0) << "bonds";
+    const std::size_t surfaceAtoms = painter.getAtomicRenderer().getScene().getAtoms().size();
+
+    setSwitches(true, false, false, false, false);
+    EXPECT_GT(painter.getAtomicRenderer().getScene().getAtoms().size(), surfaceAtoms)
+        << "every atom, not only those of the surface";
+    EXPECT_TRUE(painter.getAtomicRenderer().getScene().getLinks().empty());
+
+    const QImage cells = setSwitches(false, true, false, true, true);
+    EXPECT_FALSE(painter.getRenderAtoms());
+    EXPECT_TRUE(painter.getRenderUnitCellOutlines());
+    EXPECT_TRUE(painter.getRenderUnitCells());
+    EXPECT_EQ(countAtomPixels(cells), 0);
+    EXPECT_GT(gui_support::countDifferent(cellsOnly, cells), 200) << "unit cells over the cells";
+
+    EXPECT_EQ(gui_support::countDifferent(cellsOnly, setSwitches(false, true, false, false, false)),
+              0)
+        << "all switches off draws the cells as before";
 }
