@@ -56,7 +56,12 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("Export the resulting cells as VTK image data to "
                                                 "FILE."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({input, volume, output, threads, set, mesh, vti});
+    const QCommandLineOption netlist(QStringLiteral("netlist"),
+                                     QStringLiteral("Write the cantilever netlist of the resulting "
+                                                    "cell volume to OUT.cir, as cellvane-extract "
+                                                    "does; a volume without beams fails."),
+                                     QStringLiteral("OUT.cir"));
+    parser.addOptions({input, volume, output, threads, set, mesh, vti, netlist});
     parser.addPositionalArgument(QStringLiteral("LIST.plst"), QStringLiteral("The process list."));
 
     const auto usageError = [&](const QString& text) {
@@ -87,6 +92,7 @@ int main(int argc, char* argv[]) {
     options.settings = parser.values(set);
     options.mesh = parser.value(mesh);
     options.vti = parser.value(vti);
+    options.netlist = parser.value(netlist);
     if (parser.isSet(volume)) {
         if (options.input.isEmpty())
             return usageError(QStringLiteral("--volume applies to --input only"));

@@ -3,6 +3,7 @@
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
 #include "Core/Operations/documentexport.h"
 #include "Core/Operations/documentfile.h"
+#include "Core/Operations/documentnetlist.h"
 #include "Core/Operations/processhistory.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/imageexporter.h"
@@ -212,7 +213,8 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
         }
     }
     if (status != Done) {
-        if (!options.output.isEmpty() || !options.mesh.isEmpty() || !options.vti.isEmpty())
+        if (!options.output.isEmpty() || !options.mesh.isEmpty() || !options.vti.isEmpty() ||
+            !options.netlist.isEmpty())
             log << "cellvane-run: the list did not run whole; no result was written" << Qt::endl;
         return status;
     }
@@ -227,18 +229,24 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
         }
         log << "Wrote " << shown(options.output) << Qt::endl;
     }
+    if (options.mesh.isEmpty() && options.vti.isEmpty() && options.netlist.isEmpty())
+        return Done;
+    const auto volume = executor.getVolume();
+    if (!volume) {
+        log << "cellvane-run: there is no cell volume to export" << Qt::endl;
+        return StepFailed;
+    }
     if (!options.mesh.isEmpty() || !options.vti.isEmpty()) {
-        const auto volume = executor.getVolume();
-        if (!volume) {
-            log << "cellvane-run: there is no cell volume to export" << Qt::endl;
-            return StepFailed;
-        }
         DocumentExport::Request request;
         request.mesh = options.mesh;
         request.vti = options.vti;
         if (DocumentExport::exportVolume(*volume, request, log) != DocumentExport::Done)
             return StepFailed;
     }
+    if (!options.netlist.isEmpty() &&
+        Core::Operations::DocumentNetlist::extract(*volume, options.netlist, log) !=
+            Core::Operations::DocumentNetlist::Done)
+        return StepFailed;
     return Done;
 }
 

@@ -27,6 +27,8 @@ public:
         QStringList settings;
         QString mesh;
         QString vti;
+        // The cantilever netlist of the resulting cell volume, as cellvane-extract writes it.
+        QString netlist;
         QSize imageSize;
     };
 

@@ -4,6 +4,7 @@
 #include "UI/BatchRun/processlistarchiver.h"
 #include "UI/BatchRun/processlistrun.h"
 #include "Util/metatypes.h"
+#include "support/cantileverscenes.h"
 #include "support/scenes.h"
 
 #include <QDir>
@@ -224,4 +225,35 @@ TEST(ProcessListRun, SetReplacesAValueOfOneStepBeforeTheRun) {
     QString why;
     ASSERT_TRUE(ProcessListRun::applySetting(steps, QStringLiteral("1.Material=Oxide 2"), why));
     EXPECT_EQ(steps[0].getParameter(names::material().name).toString(), QStringLiteral("Oxide 2"));
+}
+
+// The netlist of what the list leaves: a beam gives its two element lines, a volume without
+// beams fails the run and writes nothing.
+TEST(ProcessListRun, NetlistOfTheResultingVolumeOrAFailureWithoutBeams) {
+    QTemporaryDir dir;
+    Model::Document start;
+    start.addObject(testing_support::anchoredPlate());
+    const QString startFile = dir.filePath(QStringLiteral("plate.cvx"));
+    ASSERT_TRUE(Core::Operations::DocumentFile::writeDocument(
+        start, Core::Operations::DocumentFile::archivers(), startFile));
+    QString log;
+    QTextStream stream(&log);
+
+    ProcessListRun::Options options;
+    options.list = writeList(dir.filePath(QStringLiteral("none.plst")), {});
+    options.input = startFile;
+    options.netlist = dir.filePath(QStringLiteral("plate.cir"));
+    ASSERT_EQ(ProcessListRun::run(options, stream), ProcessListRun::Done) << log.toStdString();
+    QFile written(options.netlist);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QString netlist = QString::fromUtf8(written.readAll());
+    EXPECT_TRUE(netlist.contains(QStringLiteral("\nc1 1 0 "))) << netlist.toStdString();
+    EXPECT_TRUE(netlist.contains(QStringLiteral("\nl1 1 0 "))) << netlist.toStdString();
+
+    options.list = writeList(dir.filePath(QStringLiteral("film.plst")), {substrate(5, 3)});
+    options.input.clear();
+    options.netlist = dir.filePath(QStringLiteral("substrate.cir"));
+    EXPECT_EQ(ProcessListRun::run(options, stream), ProcessListRun::StepFailed);
+    EXPECT_FALSE(QFile::exists(options.netlist));
+    EXPECT_TRUE(log.contains(QStringLiteral("0 beams"))) << log.toStdString();
 }
