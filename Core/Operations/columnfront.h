@@ -3,6 +3,7 @@
 #include "Core/Operations/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Util/progressreporter.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -36,6 +37,9 @@ public:
         : rule(rule), partition(volume.getSizeX()), current(cells.current()), next(cells.next()),
           sizeY(volume.getSizeY()), sizeZ(volume.getSizeZ()),
           fronts(std::size_t(partition.count())), queued(std::size_t(partition.count())) {}
+
+    // The run whose cancel stops the front at its next pass (see StripPartition::watch).
+    void watch(const Util::ProgressReporter& progress) { partition.watch(progress); }
 
     // Reads every cell of every open column once.
     void seed() {

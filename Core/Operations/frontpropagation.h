@@ -3,6 +3,8 @@
 #include "Core/Operations/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Automaton/volumebudget.h"
+#include "Util/progressreporter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -246,7 +248,15 @@ public:
     // Holds both cell arrays for the whole run. A rule that writes in place still keeps the
     // next array equal to the current one for the cells it changes, because later processes
     // copy whole records back from it.
-    void run(int steps) {
+    //
+    // Reports one step of `progress` per front step and stops with Util::RunCancelled at the
+    // next pass once it is cancelled; the cells are then half-way and the caller restores them.
+    void run(int steps, Util::ProgressReporter& progress = Util::ProgressReporter::none()) {
+        partition.watch(progress);
+        progress.start(std::uint64_t(std::max(steps, 0)));
+        const std::uint64_t cellCount = volume.getCellCount();
+        Model::Automaton::VolumeBudget::reserveForRun(
+            cellCount * (sizeof(unsigned) + (Rule::seedsByColumn ? 0 : sizeof(std::uint8_t))));
         const Model::Automaton::CellArraysLock locked(volume);
         grid.current = locked.current();
         grid.next = locked.next();
@@ -264,6 +274,7 @@ public:
             ++round;
             partition.runPass([this](const Strip& s) { frontPass(s); });
             partition.runPass([this](const Strip& s) { exchangePass(s); });
+            progress.advance();
         }
         if constexpr (Rule::hasFinalPass)
             partition.runPass([this](const Strip& s) { finishStrip(s); });

@@ -1,9 +1,23 @@
 #include "Core/Operations/runsnapshots.h"
 
+#include "Core/Operations/operationcontext.h"
+#include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Automaton/volumebudget.h"
+
+#include <QLoggingCategory>
+
 #include <map>
 #include <mutex>
+#include <new>
 
 namespace Core::Operations {
+
+namespace {
+Q_LOGGING_CATEGORY(lcRunSnapshots, "Core/Operations/runsnapshots", QtInfoMsg)
+} // namespace
+
+using Model::Automaton::TotalVolume;
 
 int RunSnapshots::nextInstance(const QString& stateKey) {
     static std::mutex lock;
@@ -13,26 +27,118 @@ int RunSnapshots::nextInstance(const QString& stateKey) {
 }
 
 RunSnapshots::RunSnapshots(const QString& stateKey, OperationContext& context)
-    : helper(stateKey, nextInstance(stateKey), context) {}
+    : helper(stateKey, nextInstance(stateKey), context), context(context) {}
 
-void RunSnapshots::record(Model::Automaton::TotalVolume& volume,
-                          const std::function<void()>& engine) {
+RunSnapshots::Outcome RunSnapshots::run(TotalVolume& volume, const QString& name,
+                                        const Engine& engine, QString* failure) {
+    Outcome outcome = Outcome::Finished;
+    try {
+        context.host.runMonitored(name, [&](Util::ProgressReporter& progress) {
+            record(volume, [&] { engine(volume, progress); });
+            volume.getPainter().rebuild(progress);
+        });
+    } catch (const Util::RunCancelled&) {
+        outcome = Outcome::Cancelled;
+    } catch (const std::bad_alloc&) {
+        outcome = Outcome::OutOfMemory;
+    } catch (const std::exception& error) {
+        outcome = Outcome::Failed;
+        if (failure)
+            *failure = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        outcome = Outcome::Failed;
+        if (failure)
+            *failure = QStringLiteral("unknown error");
+    }
+    if (outcome != Outcome::Finished)
+        outcome = restoreAfter(volume, name, outcome);
+    std::vector<std::uint32_t>().swap(materialsBefore);
+    return outcome;
+}
+
+RunSnapshots::Outcome RunSnapshots::restoreAfter(TotalVolume& volume, const QString& name,
+                                                 Outcome outcome) {
+    qCDebug(lcRunSnapshots) << name << "stopped half-way; putting the cells back";
+    bool restored = false;
+    try {
+        context.host.runMonitored(
+            name,
+            [&](Util::ProgressReporter& progress) {
+                progress.start(0, QStringLiteral("Restoring the cells"));
+                restored = putBackCells(volume);
+                volume.getPainter().rebuild();
+            },
+            false);
+    } catch (...) {
+        // Only the surface can have failed here: the cells were put back before it was built.
+        qCWarning(lcRunSnapshots) << "The surface of" << name << "could not be rebuilt";
+    }
+    recordedBoth = false;
+    // Whatever the run did to the silicon lattice cannot be trusted by the next etch.
+    context.processHistory.setLatticeRebuildNeeded(volume.getId(), true);
+    context.notifyUpdateObservers();
+    return restored ? outcome : Outcome::NotRestored;
+}
+
+void RunSnapshots::record(TotalVolume& volume, const std::function<void()>& engine) {
     recordedBefore = helper.recordBefore(volume);
     recordedBoth = false;
+    if (!recordedBefore)
+        keepMaterials(volume);
     engine();
     recordedBoth = helper.recordAfter(volume) && recordedBefore;
 }
 
-bool RunSnapshots::rollBack(Model::Automaton::TotalVolume& volume) {
-    return recordedBefore && helper.undo(volume);
+void RunSnapshots::keepMaterials(TotalVolume& volume) {
+    const Model::Automaton::CellIndex count = volume.getCellCount();
+    try {
+        Model::Automaton::VolumeBudget::reserveForRun(count * sizeof(std::uint32_t));
+        materialsBefore.resize(count);
+    } catch (const std::bad_alloc&) {
+        // The run goes ahead; it only cannot be taken back half-way.
+        qCWarning(lcRunSnapshots) << "No memory to keep the cells for a cancel";
+        std::vector<std::uint32_t>().swap(materialsBefore);
+        return;
+    }
+    const Model::Automaton::CellArraysLock locked(volume, Model::Automaton::CellArraysLock::Arrays::Current);
+    for (Model::Automaton::CellIndex i = 0; i < count; ++i)
+        materialsBefore[i] = locked.current()[i].material;
 }
 
-bool RunSnapshots::undo(Model::Automaton::TotalVolume& volume) {
+bool RunSnapshots::putBackCells(TotalVolume& volume) {
+    if (recordedBefore)
+        return helper.loadState(context.snapshotFiles.getUndoFile(), volume);
+    const Model::Automaton::CellIndex count = volume.getCellCount();
+    if (materialsBefore.size() != count)
+        return false;
+    const Model::Automaton::CellArraysLock locked(volume);
+    for (Model::Automaton::CellIndex i = 0; i < count; ++i) {
+        locked.current()[i].material = materialsBefore[i];
+        locked.next()[i].material = materialsBefore[i];
+    }
+    return true;
+}
+
+bool RunSnapshots::undo(TotalVolume& volume) {
     return recordedBoth && helper.undo(volume);
 }
 
-bool RunSnapshots::redo(Model::Automaton::TotalVolume& volume) {
+bool RunSnapshots::redo(TotalVolume& volume) {
     return recordedBoth && helper.redo(volume);
+}
+
+QString RunSnapshots::stopMessage(Outcome outcome, const QString& failure) {
+    switch (outcome) {
+    case Outcome::OutOfMemory:
+        return QStringLiteral(": Not enough memory for this step; the cell volume is as it was.");
+    case Outcome::Failed:
+        return QStringLiteral(": The step failed (%1); the cell volume is as it was.").arg(failure);
+    case Outcome::NotRestored:
+        return QStringLiteral(": The step stopped half-way and the cells could not be restored "
+                              "because the undo snapshot files could not be written.");
+    default:
+        return QString();
+    }
 }
 
 QString RunSnapshots::lostMessage() {

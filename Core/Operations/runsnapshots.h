@@ -1,10 +1,13 @@
 #pragma once
 
 #include "Core/Operations/totalvolumeundoredohelper.h"
+#include "Util/progressreporter.h"
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace Core::Operations {
 
@@ -13,6 +16,14 @@ namespace Core::Operations {
 // place holds one, under a state key of its own kind.
 class RunSnapshots {
 public:
+    using Engine = std::function<void(Model::Automaton::TotalVolume&, Util::ProgressReporter&)>;
+
+    // How a run ended. Whatever the way, the cells are either the run's result or, after a
+    // cancel or a failure, exactly the cells from before it.
+    // NotRestored: the run stopped half-way and neither the undo record nor a copy of the cells
+    // was there to put them back (snapshot files unusable and no memory for a copy).
+    enum class Outcome { Finished, Cancelled, OutOfMemory, Failed, NotRestored };
+
     RunSnapshots(const QString& stateKey, OperationContext& context);
 
     // Instances are numbered per state key, not per class: processes that share a key would
@@ -20,12 +31,18 @@ public:
     // process's cells.
     static int nextInstance(const QString& stateKey);
 
+    // The whole run of the step called `name`, as one long piece of work of the host (which
+    // shows its progress and may cancel it): records the cells, runs `engine`, records them
+    // again and rebuilds the volume's surface. After a cancel or an exception (memory running
+    // out in a pool task included) every cell is put back from before the run, the surface is
+    // rebuilt over it and the silicon lattice is marked out of date; `failure` then holds the
+    // exception's text for Failed. No lock is left held either way.
+    Outcome run(Model::Automaton::TotalVolume& volume, const QString& name, const Engine& engine,
+                QString* failure = nullptr);
+
     // Records the cells, runs `engine`, records them again. When the engine throws, the cells
-    // from before stay recorded for rollBack().
+    // from before stay recorded, so that they can be put back.
     void record(Model::Automaton::TotalVolume& volume, const std::function<void()>& engine);
-    // After a run that failed half-way: puts back the cells from before it. False when they
-    // were not recorded.
-    bool rollBack(Model::Automaton::TotalVolume& volume);
 
     // Reload the cells from before (after) the run, redraw and mark the silicon lattice out of
     // date. False, with the cells unchanged, when they were not recorded or cannot be read back;
@@ -34,13 +51,27 @@ public:
     bool redo(Model::Automaton::TotalVolume& volume);
 
     static QString lostMessage();
+    // Why a run stopped half-way, as a console message to follow the operation's name; empty
+    // for a cancel, which the operation's cancel text reports.
+    static QString stopMessage(Outcome outcome, const QString& failure);
 
 private:
+    void keepMaterials(Model::Automaton::TotalVolume& volume);
+    // The cells from before the run, from the undo record or the copy kept when that could not
+    // be written. False when neither exists.
+    bool putBackCells(Model::Automaton::TotalVolume& volume);
+    Outcome restoreAfter(Model::Automaton::TotalVolume& volume, const QString& name,
+                         Outcome outcome);
+
     TotalVolumeUndoRedoHelper helper;
+    OperationContext& context;
     bool recordedBefore = false;
     // Only both records together make the run undoable: undoing without a way to redo would
     // throw the newest cells away.
     bool recordedBoth = false;
+    // The materials before the run, kept in memory only when the undo record could not be
+    // written, so that a cancel can still put every cell back.
+    std::vector<std::uint32_t> materialsBefore;
 };
 
 } // namespace Core::Operations

@@ -17,7 +17,23 @@ void SnapshotProcessOperation::end() {
         cancel();
         return;
     }
-    snapshots.record(*target, [this] { runEngine(*target); });
+    // The run may take long enough for the user to go elsewhere; the presenter lets go of a
+    // finished or cancelled operation.
+    const OperationPtr keepAlive = weak_from_this().lock();
+    QString failure;
+    const RunSnapshots::Outcome outcome = snapshots.run(
+        *target, name,
+        [this](Model::Automaton::TotalVolume& volume, Util::ProgressReporter& progress) {
+            runEngine(volume, progress);
+        },
+        &failure);
+    if (outcome != RunSnapshots::Outcome::Finished) {
+        if (const QString why = RunSnapshots::stopMessage(outcome, failure); !why.isEmpty())
+            message(why);
+        cancel();
+        return;
+    }
+    afterRun();
     finishRun(changesSilicon());
 }
 

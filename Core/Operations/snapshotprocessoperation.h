@@ -24,7 +24,12 @@ protected:
     // Why the values cannot run, as a sentence; empty when they can. end() then says so after
     // the operation's name and cancels without touching the cells.
     virtual QString refusal() const { return QString(); }
-    virtual void runEngine(Model::Automaton::TotalVolume& volume) = 0;
+    // Runs off the user-interface thread while the window waits (see IOperationHost); it may
+    // read the operation's values but must leave the document and the console alone.
+    virtual void runEngine(Model::Automaton::TotalVolume& volume,
+                           Util::ProgressReporter& progress) = 0;
+    // On the user-interface thread once the run has finished, before the step is reported.
+    virtual void afterRun() {}
     // Whether the run changed silicon, so the lattice must be rebuilt before a wet etch.
     virtual bool changesSilicon() const = 0;
 

@@ -44,7 +44,6 @@ void VolumeProcessOperation::cancel() {
 }
 
 void VolumeProcessOperation::finishRun(bool latticeOutOfDate) {
-    target->getPainter().rebuild();
     context.processHistory.recordOperation(target->getId(), unsigned(id));
     if (latticeOutOfDate)
         context.processHistory.setLatticeRebuildNeeded(target->getId(), true);

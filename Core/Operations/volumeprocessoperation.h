@@ -35,8 +35,8 @@ protected:
     }
 
     void message(const QString& text) const;
-    // After the engine has run: redraw the volume, remember what was done to it, tell the
-    // user, and hand the operation to the undo stack.
+    // After the engine has run and the surface is rebuilt: remember what was done to the
+    // volume, tell the user, and hand the operation to the undo stack.
     void finishRun(bool latticeOutOfDate);
 
     OperationContext& context;

@@ -39,6 +39,7 @@ int StripPartition::stripOf(unsigned x) const {
 }
 
 void StripPartition::runPass(const std::function<void(const Strip&)>& task) const {
+    progress->stopIfCancelled();
     // A single slab gains nothing from a pool hop, and running it here cannot wait on a pool
     // that is busy with the caller itself (a batch run drives engines from a pool thread).
     if (strips.size() == 1) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Util/progressreporter.h"
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -32,8 +34,13 @@ public:
     // The strip that owns column x.
     int stripOf(unsigned x) const;
 
-    // Runs `task` once per strip and waits for all of them.
+    // Runs `task` once per strip and waits for all of them. A pass begins only while the
+    // watched run is not cancelled (see watch); otherwise it throws Util::RunCancelled.
     void runPass(const std::function<void(const Strip&)>& task) const;
+
+    // The run whose cancel stops this partition's passes; none by default. Checked once per
+    // pass, before its tasks start, so a cancelled run leaves no task behind.
+    void watch(const Util::ProgressReporter& reporter) { progress = &reporter; }
 
     // One mutex per strip, for tasks that hand data across a border: a task holds its own
     // while it works and takes its neighbour's while it writes into that neighbour.
@@ -45,6 +52,7 @@ private:
     std::vector<Strip> strips;
     bool serial = false;
     std::unique_ptr<std::mutex[]> mutexes;
+    const Util::ProgressReporter* progress = &Util::ProgressReporter::none();
 };
 
 } // namespace Model::Automaton

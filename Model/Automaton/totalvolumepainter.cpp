@@ -110,6 +110,7 @@ void TotalVolumePainter::setCutLimits(const Corner& lower, const Corner& upper) 
 void TotalVolumePainter::setAlgorithm(int value) {
     if (value < DirectCubic || value > Octree || value == algorithm)
         return;
+    const std::lock_guard<std::mutex> building(geometryLock);
     algorithm = value;
     palette = MaterialPalette::fromRegistry();
     const CutWindow window =
@@ -126,15 +127,21 @@ void TotalVolumePainter::setAlgorithm(int value) {
     selectionShown = false;
 }
 
-void TotalVolumePainter::rebuild() {
+void TotalVolumePainter::rebuild(Util::ProgressReporter& progress) {
+    const std::lock_guard<std::mutex> building(geometryLock);
     palette = MaterialPalette::fromRegistry();
     const CutWindow window =
         getCutWindow().clampedTo(volume.getSizeX(), volume.getSizeY(), volume.getSizeZ());
+    const bool surface = algorithm != DirectCubic;
+    progress.start(1 + (surface ? 1 : 0) + (renderEmptyVoxelOutlines ? 1 : 0),
+                   QStringLiteral("Building the surface"));
     {
         const CellsLocked locked(volume);
         const CellGrid grid = locked.grid(cellSize);
         try {
             buildDirectCubicFaces(grid, window);
+            progress.advance();
+            progress.stopIfCancelled();
             // Only the chosen algorithm's surface is kept; another one would be out of date.
             if (algorithm == Octree)
                 octree.build(grid, window, palette);
@@ -144,10 +151,16 @@ void TotalVolumePainter::rebuild() {
                 marchingCubes.build(grid, window, getBuildThreads());
             else
                 marchingCubes.clear();
-            if (renderEmptyVoxelOutlines)
+            if (surface) {
+                progress.advance();
+                progress.stopIfCancelled();
+            }
+            if (renderEmptyVoxelOutlines) {
                 buildEmptyVoxelFaces(grid, window);
-            else
+                progress.advance();
+            } else {
                 std::vector<QuadFace>().swap(emptyVoxelFaces);
+            }
         } catch (const std::exception& error) {
             dropGeometry();
             qCWarning(lcPainter) << "Surface dropped, it does not fit in memory:" << error.what();
@@ -236,6 +249,7 @@ void TotalVolumePainter::recolorCubicFaces(bool selected) {
 }
 
 void TotalVolumePainter::updateMaterialColors() {
+    const std::lock_guard<std::mutex> building(geometryLock);
     palette = MaterialPalette::fromRegistry();
     const bool selected = volume.isSelected();
     recolorCubicFaces(selected);
@@ -245,6 +259,9 @@ void TotalVolumePainter::updateMaterialColors() {
 
 void TotalVolumePainter::draw(bool renderObjects, bool renderEdges) {
     if (hidden)
+        return;
+    const std::unique_lock<std::mutex> built(geometryLock, std::try_to_lock);
+    if (!built.owns_lock())
         return;
     const bool selected = volume.isSelected();
     if (selected != selectionShown) {

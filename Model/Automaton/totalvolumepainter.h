@@ -7,6 +7,7 @@
 #include "Model/Automaton/materialpalette.h"
 #include "Model/Automaton/surfaceoctree.h"
 #include "Model/Geometry/quadface.h"
+#include "Util/progressreporter.h"
 
 #include <array>
 #include <cstdint>
@@ -25,8 +26,9 @@ class TotalVolume;
 // issue GL calls. Geometry is stale after cells change until the next rebuild(): whoever
 // changes cells rebuilds, after releasing the voxel lock (it is not recursive).
 //
-// rebuild() and draw() belong to the user-interface thread; only the builders' own tasks run
-// elsewhere, and they only read cells.
+// draw() belongs to the user-interface thread. rebuild() may run on another thread while the
+// window waits for a long step: the geometry is held for the length of a rebuild, and a draw
+// that finds it held skips the volume for that frame instead of reading half-built faces.
 class TotalVolumePainter {
 public:
     enum SurfaceAlgorithm { DirectCubic = 0, MarchingCubes = 1, Octree = 2 };
@@ -41,7 +43,10 @@ public:
     // algorithm, the empty-cell outlines when they are switched on. Takes the material colours
     // from the registry as they are now. A surface too large for memory is dropped (the volume
     // then shows nothing) rather than taking the program down.
-    void rebuild();
+    //
+    // Each part of the build is one step of `progress`; a cancel stops the build between parts
+    // with Util::RunCancelled and leaves the geometry incomplete until the next rebuild.
+    void rebuild(Util::ProgressReporter& progress = Util::ProgressReporter::none());
     void draw(bool renderObjects, bool renderEdges);
     // The volume's bounding box, so a click anywhere on it picks the volume.
     void drawForPicking();
@@ -109,6 +114,7 @@ private:
     float cellSize[3];
 
     mutable std::mutex cutLock;
+    std::mutex geometryLock;
     CutWindow cut;
     CutPlaneSet cutPlanes;
 

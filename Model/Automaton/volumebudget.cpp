@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <limits>
+#include <new>
 #include <unistd.h>
 
 namespace Model::Automaton {
@@ -56,6 +57,11 @@ std::uint64_t VolumeBudget::availableBytes() {
     if (pages > 0 && pageSize > 0)
         return std::uint64_t(pages) * std::uint64_t(pageSize);
     return std::numeric_limits<std::uint64_t>::max();
+}
+
+void VolumeBudget::reserveForRun(std::uint64_t bytes) {
+    if (bytes > availableBytes())
+        throw std::bad_alloc();
 }
 
 void VolumeBudget::setAvailableBytesForTesting(std::uint64_t bytes) { testOverride.store(bytes); }

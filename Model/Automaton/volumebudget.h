@@ -22,6 +22,11 @@ public:
     // True when the volume fits; otherwise `reason` says why in words for the user.
     static bool fits(unsigned sizeX, unsigned sizeY, unsigned sizeZ, QString* reason = nullptr);
 
+    // For an array a run needs besides the cells (a front's stamps, a copy of the materials):
+    // throws std::bad_alloc, before anything is allocated, when `bytes` would not fit. The run
+    // then fails the way a failed allocation would, and its caller restores the cells.
+    static void reserveForRun(std::uint64_t bytes);
+
     // Memory the process may still use; overridable so tests can pose as a small machine.
     static std::uint64_t availableBytes();
     static void setAvailableBytesForTesting(std::uint64_t bytes);

@@ -80,7 +80,7 @@ AnisotropicFilmDeposition::AnisotropicFilmDeposition(Model::Automaton::TotalVolu
     : volume(volume), materialId(materialId), thickness(thickness),
       horizontalRatio(horizontalRatio), depositOnMode(depositOnMode) {}
 
-void AnisotropicFilmDeposition::runDeposition() {
+void AnisotropicFilmDeposition::runDeposition(Util::ProgressReporter& progress) {
     if (!std::isfinite(thickness) || !(horizontalRatio > 0.0f) || !std::isfinite(horizontalRatio))
         return;
     const float edgeX = volume.getCellSizeX() / horizontalRatio;
@@ -89,7 +89,7 @@ void AnisotropicFilmDeposition::runDeposition() {
     AnisotropicDepositionRule rule(std::uint32_t(materialId), thickness, edgeX, edgeY, edgeZ,
                                    depositOnMode);
     FrontPropagation<AnisotropicDepositionRule> front(volume, rule);
-    front.run(FaceSteps::stepCount(thickness, edgeX, edgeY, edgeZ));
+    front.run(FaceSteps::stepCount(thickness, edgeX, edgeY, edgeZ), progress);
 }
 
 } // namespace Core::Operations

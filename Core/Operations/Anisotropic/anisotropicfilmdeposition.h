@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/totalvolume.h"
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -14,7 +15,7 @@ public:
 
     AnisotropicFilmDeposition(Model::Automaton::TotalVolume& volume, int materialId,
                               float thickness, float horizontalRatio, int depositOnMode);
-    void runDeposition();
+    void runDeposition(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 private:
     Model::Automaton::TotalVolume& volume;

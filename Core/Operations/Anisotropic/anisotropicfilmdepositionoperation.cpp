@@ -29,17 +29,18 @@ QString AnisotropicFilmDepositionOperation::refusalFor(float thickness, float ho
 
 void AnisotropicFilmDepositionOperation::run(Model::Automaton::TotalVolume& volume, int materialId,
                                              float thickness, float horizontalRatio,
-                                             int depositOnMode) {
+                                             int depositOnMode, Util::ProgressReporter& progress) {
     AnisotropicFilmDeposition(volume, materialId, thickness, horizontalRatio, depositOnMode)
-        .runDeposition();
+        .runDeposition(progress);
 }
 
 QString AnisotropicFilmDepositionOperation::refusal() const {
     return refusalFor(*thickness, *horizontalRatio, *depositOnMode);
 }
 
-void AnisotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    run(volume, *materialId, *thickness, *horizontalRatio, *depositOnMode);
+void AnisotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                                                   Util::ProgressReporter& progress) {
+    run(volume, *materialId, *thickness, *horizontalRatio, *depositOnMode, progress);
 }
 
 } // namespace Core::Operations

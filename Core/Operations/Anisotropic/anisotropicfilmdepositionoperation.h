@@ -21,14 +21,16 @@ public:
     // The checks and the run, for this operation and for a process-list step alike.
     static QString refusalFor(float thickness, float horizontalRatio, int depositOnMode);
     static void run(Model::Automaton::TotalVolume& volume, int materialId, float thickness,
-                    float horizontalRatio, int depositOnMode);
+                    float horizontalRatio, int depositOnMode,
+                    Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 protected:
     bool isReady() const override {
         return thickness && materialId && horizontalRatio && depositOnMode;
     }
     QString refusal() const override;
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
     bool changesSilicon() const override { return materialId == 1; }
 
 private:

@@ -41,16 +41,18 @@ QString DopingOperation::refusalFor(int dopedMaterialId, float depth) {
     return problem.isEmpty() ? dopedMaterialRefusal(dopedMaterialId) : problem;
 }
 
-void DopingOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth) {
-    SimpleDoping(volume, dopedMaterialId, depth).runDoping();
+void DopingOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth,
+                          Util::ProgressReporter& progress) {
+    SimpleDoping(volume, dopedMaterialId, depth).runDoping(progress);
 }
 
 QString DopingOperation::refusal() const {
     return refusalFor(*dopedMaterialId, *depth);
 }
 
-void DopingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    run(volume, *dopedMaterialId, *depth);
+void DopingOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                                Util::ProgressReporter& progress) {
+    run(volume, *dopedMaterialId, *depth, progress);
 }
 
 IonImplantationOperation::IonImplantationOperation(OperationContext& context)
@@ -68,17 +70,19 @@ QString IonImplantationOperation::refusalFor(int dopedMaterialId, float implanta
 }
 
 void IonImplantationOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId,
-                                   float implantationDepth, float annealingDistance) {
+                                   float implantationDepth, float annealingDistance,
+                                   Util::ProgressReporter& progress) {
     IonImplantation(volume, dopedMaterialId, implantationDepth, annealingDistance)
-        .runImplantation();
+        .runImplantation(progress);
 }
 
 QString IonImplantationOperation::refusal() const {
     return refusalFor(*dopedMaterialId, *implantationDepth, *annealingDistance);
 }
 
-void IonImplantationOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    run(volume, *dopedMaterialId, *implantationDepth, *annealingDistance);
+void IonImplantationOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                                         Util::ProgressReporter& progress) {
+    run(volume, *dopedMaterialId, *implantationDepth, *annealingDistance, progress);
 }
 
 } // namespace Core::Operations

@@ -34,12 +34,14 @@ public:
 
     // The checks and the run, for this operation and for a process-list step alike.
     static QString refusalFor(int dopedMaterialId, float depth);
-    static void run(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth);
+    static void run(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth,
+                    Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 protected:
     bool isReady() const override { return dopedMaterialId && depth; }
     QString refusal() const override;
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
 
 private:
     std::optional<float> depth;
@@ -56,14 +58,16 @@ public:
     static QString refusalFor(int dopedMaterialId, float implantationDepth,
                               float annealingDistance);
     static void run(Model::Automaton::TotalVolume& volume, int dopedMaterialId,
-                    float implantationDepth, float annealingDistance);
+                    float implantationDepth, float annealingDistance,
+                    Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 protected:
     bool isReady() const override {
         return dopedMaterialId && implantationDepth && annealingDistance;
     }
     QString refusal() const override;
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
 
 private:
     std::optional<float> implantationDepth;

@@ -10,14 +10,14 @@ IonImplantation::IonImplantation(Model::Automaton::TotalVolume& volume, int dope
     : volume(volume), dopedMaterialId(dopedMaterialId), implantationDepth(implantationDepth),
       annealingDistance(annealingDistance), dopable(SimpleDoping::readDopableMaterials()) {}
 
-void IonImplantation::runImplantation() {
+void IonImplantation::runImplantation(Util::ProgressReporter& progress) {
     if (dopable.empty() || !std::isfinite(implantationDepth) || !std::isfinite(annealingDistance))
         return;
     ImplantationRule rule(volume, std::uint32_t(dopedMaterialId), implantationDepth,
                           annealingDistance, dopable);
     FrontPropagation<ImplantationRule> front(volume, rule);
     front.run(FaceSteps::stepCount(annealingDistance, volume.getCellSizeX(), volume.getCellSizeY(),
-                                   volume.getCellSizeZ()));
+                                   volume.getCellSizeZ()), progress);
 }
 
 } // namespace Core::Operations

@@ -2,6 +2,7 @@
 
 #include "Core/Operations/materialset.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -13,7 +14,7 @@ class IonImplantation {
 public:
     IonImplantation(Model::Automaton::TotalVolume& volume, int dopedMaterialId,
                     float implantationDepth, float annealingDistance);
-    void runImplantation();
+    void runImplantation(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     const MaterialSet& getDopableMaterials() const { return dopable; }
 

@@ -12,13 +12,13 @@ MaterialSet SimpleDoping::readDopableMaterials() {
     return MaterialSet::compatibleWith(QStringLiteral("Simple Doping"));
 }
 
-void SimpleDoping::runDoping() {
+void SimpleDoping::runDoping(Util::ProgressReporter& progress) {
     if (dopable.empty() || !std::isfinite(depth))
         return;
     DopingRule rule(volume, std::uint32_t(dopedMaterialId), depth, dopable);
     FrontPropagation<DopingRule> front(volume, rule);
     front.run(FaceSteps::stepCount(depth, volume.getCellSizeX(), volume.getCellSizeY(),
-                                   volume.getCellSizeZ()));
+                                   volume.getCellSizeZ()), progress);
 }
 
 } // namespace Core::Operations

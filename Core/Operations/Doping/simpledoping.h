@@ -2,6 +2,7 @@
 
 #include "Core/Operations/materialset.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -11,7 +12,7 @@ namespace Core::Operations {
 class SimpleDoping {
 public:
     SimpleDoping(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth);
-    void runDoping();
+    void runDoping(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     const MaterialSet& getDopableMaterials() const { return dopable; }
     static MaterialSet readDopableMaterials();

@@ -9,13 +9,13 @@ Electrodeposition::Electrodeposition(Model::Automaton::TotalVolume& volume, int 
     : volume(volume), materialId(materialId), conductingMaterialId(conductingMaterialId),
       thickness(thickness) {}
 
-void Electrodeposition::runDeposition() {
+void Electrodeposition::runDeposition(Util::ProgressReporter& progress) {
     VectorDistanceRule rule(VectorDistanceRule::Process::Electroplating, volume,
                             std::uint32_t(materialId), std::uint32_t(conductingMaterialId),
                             thickness);
     FrontPropagation<VectorDistanceRule> front(volume, rule);
     front.run(VectorDistanceRule::stepCount(thickness, volume.getCellSizeX(), volume.getCellSizeY(),
-                                            volume.getCellSizeZ()));
+                                            volume.getCellSizeZ()), progress);
 }
 
 } // namespace Core::Operations

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/totalvolume.h"
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -8,7 +9,7 @@ class Electrodeposition {
 public:
     Electrodeposition(Model::Automaton::TotalVolume& volume, int materialId,
                       int conductingMaterialId, float thickness);
-    void runDeposition();
+    void runDeposition(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 private:
     Model::Automaton::TotalVolume& volume;

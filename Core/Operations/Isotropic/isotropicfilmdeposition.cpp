@@ -8,12 +8,12 @@ IsotropicFilmDeposition::IsotropicFilmDeposition(Model::Automaton::TotalVolume& 
                                                  int materialId, float thickness)
     : volume(volume), materialId(materialId), thickness(thickness) {}
 
-void IsotropicFilmDeposition::runDeposition() {
+void IsotropicFilmDeposition::runDeposition(Util::ProgressReporter& progress) {
     VectorDistanceRule rule(VectorDistanceRule::Process::Deposition, volume,
                             std::uint32_t(materialId), 0, thickness);
     FrontPropagation<VectorDistanceRule> front(volume, rule);
     front.run(VectorDistanceRule::stepCount(thickness, volume.getCellSizeX(), volume.getCellSizeY(),
-                                            volume.getCellSizeZ()));
+                                            volume.getCellSizeZ()), progress);
 }
 
 } // namespace Core::Operations

@@ -8,12 +8,12 @@ IsotropicFilmEtching::IsotropicFilmEtching(Model::Automaton::TotalVolume& volume
                                            float depth)
     : volume(volume), materialId(materialId), depth(depth) {}
 
-void IsotropicFilmEtching::runEtching() {
+void IsotropicFilmEtching::runEtching(Util::ProgressReporter& progress) {
     VectorDistanceRule rule(VectorDistanceRule::Process::Etching, volume, std::uint32_t(materialId),
                             0, depth);
     FrontPropagation<VectorDistanceRule> front(volume, rule);
     front.run(VectorDistanceRule::stepCount(depth, volume.getCellSizeX(), volume.getCellSizeY(),
-                                            volume.getCellSizeZ()));
+                                            volume.getCellSizeZ()), progress);
 }
 
 } // namespace Core::Operations

@@ -10,24 +10,27 @@ IsotropicFilmDepositionOperation::IsotropicFilmDepositionOperation(OperationCont
     : IsotropicProcessOperation(context, QStringLiteral("Isotropic Deposition"), 13,
                                 QStringLiteral("IsotropicDeposition")) {}
 
-void IsotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    IsotropicFilmDeposition(volume, materialId, distance).runDeposition();
+void IsotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
+    IsotropicFilmDeposition(volume, materialId, distance).runDeposition(progress);
 }
 
 IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& context)
     : IsotropicProcessOperation(context, QStringLiteral("Isotropic Etching"), 14,
                                 QStringLiteral("IsotropicEtching")) {}
 
-void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    IsotropicFilmEtching(volume, materialId, distance).runEtching();
+void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
+    IsotropicFilmEtching(volume, materialId, distance).runEtching(progress);
 }
 
 ElectrodepositionOperation::ElectrodepositionOperation(OperationContext& context)
     : IsotropicProcessOperation(context, QStringLiteral("Electroplating"), 15,
                                 QStringLiteral("Electroplating")) {}
 
-void ElectrodepositionOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    Electrodeposition(volume, materialId, conductingMaterialId, distance).runDeposition();
+void ElectrodepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
+    Electrodeposition(volume, materialId, conductingMaterialId, distance).runDeposition(progress);
 }
 
 } // namespace Core::Operations

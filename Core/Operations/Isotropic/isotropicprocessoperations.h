@@ -36,7 +36,8 @@ public:
     explicit IsotropicFilmDepositionOperation(OperationContext& context);
 
 protected:
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
     bool changesSilicon() const override { return materialId == 1; }
 };
 
@@ -45,7 +46,8 @@ public:
     explicit IsotropicFilmEtchingOperation(OperationContext& context);
 
 protected:
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
     bool changesSilicon() const override { return materialId == 1; }
 };
 
@@ -60,7 +62,8 @@ public:
 
 protected:
     bool isReady() const override { return IsotropicProcessOperation::isReady() && conductorSet; }
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
     bool changesSilicon() const override { return false; }
 
 private:

@@ -8,10 +8,10 @@ MooreNeighborhoodEtching::MooreNeighborhoodEtching(Model::Automaton::TotalVolume
                                                    int materialId, int steps)
     : volume(volume), materialId(materialId), steps(steps) {}
 
-void MooreNeighborhoodEtching::runEtching() {
+void MooreNeighborhoodEtching::runEtching(Util::ProgressReporter& progress) {
     MooreRule rule(MooreRule::Process::Etching, std::uint32_t(materialId));
     FrontPropagation<MooreRule> front(volume, rule);
-    front.run(steps);
+    front.run(steps, progress);
 }
 
 } // namespace Core::Operations

@@ -11,16 +11,18 @@ MooreNeighborhoodDepositionOperation::MooreNeighborhoodDepositionOperation(
     : MooreProcessOperation(context, QStringLiteral("Moore film deposition"), 18,
                             QStringLiteral("MooreFilmDep")) {}
 
-void MooreNeighborhoodDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    MooreNeighborhoodDeposition(volume, materialId, steps).runDeposition();
+void MooreNeighborhoodDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
+    MooreNeighborhoodDeposition(volume, materialId, steps).runDeposition(progress);
 }
 
 MooreNeighborhoodEtchingOperation::MooreNeighborhoodEtchingOperation(OperationContext& context)
     : MooreProcessOperation(context, QStringLiteral("Moore film deposition"), 19,
                             QStringLiteral("MooreFilmDep")) {}
 
-void MooreNeighborhoodEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    MooreNeighborhoodEtching(volume, materialId, steps).runEtching();
+void MooreNeighborhoodEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
+    MooreNeighborhoodEtching(volume, materialId, steps).runEtching(progress);
 }
 
 } // namespace Core::Operations

@@ -35,7 +35,8 @@ public:
     explicit MooreNeighborhoodDepositionOperation(OperationContext& context);
 
 protected:
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
 };
 
 class MooreNeighborhoodEtchingOperation : public MooreProcessOperation {
@@ -43,7 +44,8 @@ public:
     explicit MooreNeighborhoodEtchingOperation(OperationContext& context);
 
 protected:
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
 };
 
 } // namespace Core::Operations

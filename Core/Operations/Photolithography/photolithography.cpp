@@ -54,14 +54,18 @@ std::vector<std::uint8_t> Photolithography::protectedColumns(const std::vector<b
     return grid;
 }
 
-void Photolithography::runDevelopment() {
+void Photolithography::runDevelopment(Util::ProgressReporter& progress) {
     const Model::Automaton::CellArraysLock cells(volume);
     const DevelopmentRule rule(resistMaterialId, topGrid, bottomGrid);
     ColumnFront<DevelopmentRule> front(volume, cells, rule);
-    front.seed();
+    front.watch(progress);
     // No column holds more than sizeZ cells of resist.
-    for (unsigned step = 0; step < volume.getSizeZ() && !front.isEmpty(); ++step)
+    progress.start(volume.getSizeZ());
+    front.seed();
+    for (unsigned step = 0; step < volume.getSizeZ() && !front.isEmpty(); ++step) {
         front.advance();
+        progress.advance();
+    }
 }
 
 } // namespace Core::Operations

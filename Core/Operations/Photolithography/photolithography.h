@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <vector>
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -21,7 +22,7 @@ public:
                      unsigned bottomHeight, const std::vector<bool>& topMask, unsigned topWidth,
                      unsigned topHeight);
 
-    void runDevelopment();
+    void runDevelopment(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     // Per column (x * sizeY + y): 1 where that side is protected. A mask whose bit count does
     // not match its size leaves the side open everywhere, whatever the resist.

@@ -37,10 +37,15 @@ void PhotolithographyOperation::takeMasksOff() {
     target->setTopMask({}, 0, 0);
 }
 
-void PhotolithographyOperation::runEngine(Model::Automaton::TotalVolume& volume) {
+void PhotolithographyOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
     Photolithography(volume, resistMaterialId, bottomMask.bits, bottomMask.width, bottomMask.height,
                      topMask.bits, topMask.width, topMask.height)
-        .runDevelopment();
+        .runDevelopment(progress);
+}
+
+void PhotolithographyOperation::afterRun() {
+    // The view draws the masks, so they come off here on its thread rather than in the run.
     takeMasksOff();
 }
 

@@ -31,7 +31,9 @@ public:
 
 protected:
     bool isReady() const override { return resistSet; }
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
+    void afterRun() override;
     bool changesSilicon() const override { return resistMaterialId == 1; }
 
 private:

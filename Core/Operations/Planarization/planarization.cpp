@@ -18,11 +18,13 @@ Planarization::Planarization(Model::Automaton::TotalVolume& volume, unsigned max
     : volume(volume), maximumHeight(std::min(maximumHeight, volume.getSizeZ())),
       minimumHeight(unsigned(std::clamp<long long>(minimumHeight, 0, volume.getSizeZ()))) {}
 
-void Planarization::runPlanarization() {
+void Planarization::runPlanarization(Util::ProgressReporter& progress) {
     const Model::Automaton::CellArraysLock cells(volume);
     current = cells.current();
     next = cells.next();
-    const StripPartition partition(volume.getSizeX());
+    StripPartition partition(volume.getSizeX());
+    partition.watch(progress);
+    progress.start(1);
     const int threads = StripPartition::poolThreadCount();
     const unsigned width = volume.getSizeX() / unsigned(threads);
     qCDebug(lcPlanarization) << Q_FUNC_INFO << "Threads " << threads;
@@ -32,6 +34,7 @@ void Planarization::runPlanarization() {
     QElapsedTimer timer;
     timer.start();
     partition.runPass([this](const Strip& strip) { runPartialPlanarization(strip); });
+    progress.advance();
     qCDebug(lcPlanarization) << Q_FUNC_INFO << "Elapsed time " << timer.elapsed();
 }
 

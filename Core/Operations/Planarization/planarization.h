@@ -2,6 +2,7 @@
 
 #include "Core/Operations/strips.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -12,7 +13,7 @@ public:
     // A maximum above sizeZ means sizeZ; a negative minimum removes nothing from below.
     Planarization(Model::Automaton::TotalVolume& volume, unsigned maximumHeight, int minimumHeight);
 
-    void runPlanarization();
+    void runPlanarization(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 private:
     void runPartialPlanarization(const Strip& strip);

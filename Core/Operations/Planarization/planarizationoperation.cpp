@@ -10,8 +10,9 @@ PlanarizationOperation::PlanarizationOperation(OperationContext& context)
     cancelText = QStringLiteral(": Operation canceled!");
 }
 
-void PlanarizationOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    Planarization(volume, unsigned(maximumHeight), minimumHeight).runPlanarization();
+void PlanarizationOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
+    Planarization(volume, unsigned(maximumHeight), minimumHeight).runPlanarization(progress);
 }
 
 } // namespace Core::Operations

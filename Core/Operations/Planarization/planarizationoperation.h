@@ -22,7 +22,8 @@ public:
 
 protected:
     bool isReady() const override { return maximumSet && minimumSet; }
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
     // It may have cut silicon.
     bool changesSilicon() const override { return true; }
 

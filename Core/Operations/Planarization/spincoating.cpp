@@ -10,13 +10,15 @@ SpinCoating::SpinCoating(Model::Automaton::TotalVolume& volume, int materialId, 
     : volume(volume), materialId(std::uint32_t(materialId)),
       height(std::min(height, volume.getSizeZ())) {}
 
-void SpinCoating::runSpinCoating() {
+void SpinCoating::runSpinCoating(Util::ProgressReporter& progress) {
     const Model::Automaton::CellArraysLock cells(volume);
     current = cells.current();
     next = cells.next();
-    StripPartition(volume.getSizeX()).runPass([this](const Strip& strip) {
-        runPartialSpinCoating(strip);
-    });
+    StripPartition partition(volume.getSizeX());
+    partition.watch(progress);
+    progress.start(1);
+    partition.runPass([this](const Strip& strip) { runPartialSpinCoating(strip); });
+    progress.advance();
 }
 
 void SpinCoating::runPartialSpinCoating(const Strip& strip) {

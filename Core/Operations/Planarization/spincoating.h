@@ -2,6 +2,7 @@
 
 #include "Core/Operations/strips.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -12,7 +13,7 @@ public:
     // A height above sizeZ means sizeZ.
     SpinCoating(Model::Automaton::TotalVolume& volume, int materialId, unsigned height);
 
-    void runSpinCoating();
+    void runSpinCoating(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 private:
     void runPartialSpinCoating(const Strip& strip);

@@ -8,8 +8,9 @@ SpinCoatingOperation::SpinCoatingOperation(OperationContext& context)
     : SnapshotProcessOperation(context, QStringLiteral("Spin Coating"), number,
                                QStringLiteral("SpinCoating")) {}
 
-void SpinCoatingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    SpinCoating(volume, materialId, unsigned(height)).runSpinCoating();
+void SpinCoatingOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
+    SpinCoating(volume, materialId, unsigned(height)).runSpinCoating(progress);
 }
 
 } // namespace Core::Operations

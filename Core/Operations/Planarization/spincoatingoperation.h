@@ -22,7 +22,8 @@ public:
 
 protected:
     bool isReady() const override { return heightSet && materialSet; }
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
     // It only fills empty cells.
     bool changesSilicon() const override { return false; }
 

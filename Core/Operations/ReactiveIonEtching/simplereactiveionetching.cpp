@@ -35,13 +35,16 @@ SimpleReactiveIonEtching::SimpleReactiveIonEtching(Model::Automaton::TotalVolume
                                                    int material, int steps, int directions)
     : volume(volume), material(material), steps(steps), directions(directions) {}
 
-void SimpleReactiveIonEtching::runEtching() {
+void SimpleReactiveIonEtching::runEtching(Util::ProgressReporter& progress) {
     const Model::Automaton::CellArraysLock cells(volume);
     const EtchRule rule(material, directions);
     ColumnFront<EtchRule> front(volume, cells, rule);
+    front.watch(progress);
+    progress.start(std::uint64_t(std::max(steps, 0)));
     front.seed();
     for (int step = 0; step < steps && !front.isEmpty(); ++step) {
         front.advance();
+        progress.advance();
         if (lcSimpleRie().isDebugEnabled()) {
             for (int strip = 0; strip < front.stripCount(); ++strip)
                 qCDebug(lcSimpleRie).nospace()

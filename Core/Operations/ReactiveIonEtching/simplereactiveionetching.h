@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/totalvolume.h"
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -16,7 +17,7 @@ public:
     SimpleReactiveIonEtching(Model::Automaton::TotalVolume& volume, int material, int steps,
                              int directions);
 
-    void runEtching();
+    void runEtching(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 private:
     Model::Automaton::TotalVolume& volume;

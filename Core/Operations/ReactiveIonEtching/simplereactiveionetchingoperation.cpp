@@ -6,8 +6,9 @@ SimpleReactiveIonEtchingOperation::SimpleReactiveIonEtchingOperation(OperationCo
     : SnapshotProcessOperation(context, QStringLiteral("Simple RIE"), number,
                                QStringLiteral("SimpleRIE")) {}
 
-void SimpleReactiveIonEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    SimpleReactiveIonEtching(volume, material, int(depth), directions).runEtching();
+void SimpleReactiveIonEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                      Util::ProgressReporter& progress) {
+    SimpleReactiveIonEtching(volume, material, int(depth), directions).runEtching(progress);
 }
 
 } // namespace Core::Operations

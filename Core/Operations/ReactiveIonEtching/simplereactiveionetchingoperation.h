@@ -26,7 +26,8 @@ public:
 
 protected:
     bool isReady() const override { return materialSet && depthSet; }
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
     bool changesSilicon() const override { return material == 1; }
 
 private:

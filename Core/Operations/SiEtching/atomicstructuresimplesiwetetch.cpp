@@ -10,9 +10,9 @@ AtomicStructureSimpleSiWetEtch::AtomicStructureSimpleSiWetEtch(
     Model::Automaton::TotalVolume& volume, double depth)
     : kernel(volume, depth, lcAtomisticEtch()) {}
 
-void AtomicStructureSimpleSiWetEtch::runEtching() {
+void AtomicStructureSimpleSiWetEtch::runEtching(Util::ProgressReporter& progress) {
     Removal removal;
-    kernel.run(removal);
+    kernel.run(removal, progress);
 }
 
 bool AtomicStructureSimpleSiWetEtch::Removal::removes(const Model::Automaton::SiLattice& lattice,

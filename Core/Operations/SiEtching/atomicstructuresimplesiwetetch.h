@@ -4,6 +4,7 @@
 #include "Model/Automaton/totalvolume.h"
 
 #include <cstdint>
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -16,7 +17,7 @@ public:
     AtomicStructureSimpleSiWetEtch(Model::Automaton::TotalVolume& volume, double depth);
 
     // Runs the whole etch on the calling thread, fanning out to the global pool.
-    void runEtching();
+    void runEtching(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     std::uint64_t getStepsRun() const { return kernel.getStepsRun(); }
     std::uint64_t getAtomsRemoved() const { return kernel.getAtomsRemoved(); }

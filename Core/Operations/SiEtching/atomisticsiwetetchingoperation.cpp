@@ -8,10 +8,10 @@ AtomisticSiWetEtchingOperation::AtomisticSiWetEtchingOperation(OperationContext&
     : SiWetEtchOperation(context, QStringLiteral("BCA Wet Etch"), number,
                          QStringLiteral("BCAWetEtch")) {}
 
-void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                                               double depth) {
+void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
+                                           Util::ProgressReporter& progress) {
     AtomicStructureSimpleSiWetEtch engine(volume, depth);
-    engine.runEtching();
+    engine.runEtching(progress);
 }
 
 } // namespace Core::Operations

@@ -8,9 +8,10 @@ ContinousWetEtchOperation::ContinousWetEtchOperation(OperationContext& context)
     : SiWetEtchOperation(context, QStringLiteral("Continuous Wet Etch"), number,
                          QStringLiteral("ContinuousWetEtch")) {}
 
-void ContinousWetEtchOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth) {
+void ContinousWetEtchOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
+                                      Util::ProgressReporter& progress) {
     ContinuosWetEtching engine(volume, depth);
-    engine.runEtching();
+    engine.runEtching(progress);
 }
 
 } // namespace Core::Operations

@@ -12,7 +12,8 @@ public:
     explicit ContinousWetEtchOperation(OperationContext& context);
 
 protected:
-    void runEngine(Model::Automaton::TotalVolume& volume, double depth) override;
+    void runEngine(Model::Automaton::TotalVolume& volume, double depth,
+                   Util::ProgressReporter& progress) override;
 };
 
 } // namespace Core::Operations

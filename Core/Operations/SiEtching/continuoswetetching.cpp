@@ -60,9 +60,9 @@ const double ContinuosWetEtching::rates[ContinuosWetEtching::configurationCount]
 ContinuosWetEtching::ContinuosWetEtching(Model::Automaton::TotalVolume& volume, double depth)
     : kernel(volume, depth, lcContinuousEtch()) {}
 
-void ContinuosWetEtching::runEtching() {
+void ContinuosWetEtching::runEtching(Util::ProgressReporter& progress) {
     Removal removal(*this);
-    kernel.run(removal);
+    kernel.run(removal, progress);
 }
 
 ContinuosWetEtching::AtomicConfiguration

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -31,7 +32,7 @@ public:
 
     ContinuosWetEtching(Model::Automaton::TotalVolume& volume, double depth);
 
-    void runEtching();
+    void runEtching(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     // Logs and returns UnknownConfiguration for a combination the table does not know.
     AtomicConfiguration getAtomicConfiguration(const unsigned ns1, const unsigned nb1,

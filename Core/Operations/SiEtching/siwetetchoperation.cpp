@@ -97,34 +97,48 @@ void SiWetEtchOperation::end() {
 
     QElapsedTimer timer;
     timer.start();
+    bool latticeReady = false;
+    QString reason;
     try {
-        bool rebuilt = false;
-        QString reason;
-        if (!prepareLattice(*target, context.processHistory, rebuilt, &reason)) {
-            message(QStringLiteral(": ") + reason);
-            context.processHistory.setLatticeRebuildNeeded(volumeId, true);
-            cancel();
-            return;
-        }
-        if (rebuilt)
-            qCDebug(lcWetEtchOperation).nospace()
-                << "Time to allocate Si structure " << timer.elapsed();
-        snapshots.record(*target, [this] { runEngine(*target, depth); });
+        // Building the lattice changes no material, so it needs no record, only patience.
+        context.host.runMonitored(
+            name,
+            [&](Util::ProgressReporter& progress) {
+                progress.start(0, QStringLiteral("Building the silicon lattice"));
+                bool rebuilt = false;
+                latticeReady = prepareLattice(*target, context.processHistory, rebuilt, &reason);
+                if (rebuilt)
+                    qCDebug(lcWetEtchOperation).nospace()
+                        << "Time to allocate Si structure " << timer.elapsed();
+            },
+            false);
     } catch (const std::bad_alloc&) {
-        // Whatever the run left in the lattice cannot be trusted for the next etch, and the
-        // cells it half etched go back to how they were.
+        reason = QStringLiteral("Not enough memory to etch this cell volume.");
+    }
+    if (!latticeReady) {
+        message(QStringLiteral(": ") + reason);
         context.processHistory.setLatticeRebuildNeeded(volumeId, true);
-        snapshots.rollBack(*target);
-        message(QStringLiteral(": Not enough memory to etch this cell volume."));
         cancel();
         return;
     }
-    qCDebug(lcWetEtchOperation).nospace() << "Total time to allocate and run " << timer.elapsed();
-
-    timer.restart();
-    target->getPainter().rebuild();
+    QString failure;
+    const RunSnapshots::Outcome outcome = snapshots.run(
+        *target, name,
+        [this](TotalVolume& volume, Util::ProgressReporter& progress) {
+            runEngine(volume, depth, progress);
+        },
+        &failure);
+    if (outcome != RunSnapshots::Outcome::Finished) {
+        // The lattice is marked out of date, and the cells are as they were before the etch.
+        if (outcome == RunSnapshots::Outcome::OutOfMemory)
+            message(QStringLiteral(": Not enough memory to etch this cell volume."));
+        else if (const QString why = RunSnapshots::stopMessage(outcome, failure); !why.isEmpty())
+            message(why);
+        cancel();
+        return;
+    }
     qCDebug(lcWetEtchOperation).nospace()
-        << "Time to build rendered structrure " << timer.elapsed();
+        << "Total time to allocate, run and build rendered structure " << timer.elapsed();
 
     context.processHistory.recordOperation(volumeId, unsigned(id));
     context.processHistory.setLatticeRebuildNeeded(volumeId, false);

@@ -45,7 +45,9 @@ public:
                                bool& rebuilt, QString* reason = nullptr);
 
 protected:
-    virtual void runEngine(Model::Automaton::TotalVolume& volume, double depth) = 0;
+    // Runs off the user-interface thread while the window waits (see IOperationHost).
+    virtual void runEngine(Model::Automaton::TotalVolume& volume, double depth,
+                           Util::ProgressReporter& progress) = 0;
 
 private:
     void message(const QString& text) const;

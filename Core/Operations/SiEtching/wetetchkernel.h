@@ -5,6 +5,7 @@
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/voxel.h"
+#include "Util/progressreporter.h"
 
 #include <QLoggingCategory>
 
@@ -50,7 +51,10 @@ public:
     // Four atomic layers per lattice constant along [001]; no step for a negative depth.
     static std::uint64_t stepCount(double depth);
 
-    template <class Rule> void run(Rule& rule);
+    // One step of `progress` per etch step; a cancel stops the etch at its next pass with
+    // Util::RunCancelled, leaving cells and lattice half-way for the caller to restore.
+    template <class Rule>
+    void run(Rule& rule, Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     std::uint64_t getStepsRun() const { return stepsRun; }
     std::uint64_t getAtomsRemoved() const { return atomsRemoved; }
@@ -146,10 +150,13 @@ template <class Rule> void WetEtchKernel::evaluate(int strip, Rule& rule) {
     }
 }
 
-template <class Rule> void WetEtchKernel::run(Rule& rule) {
+template <class Rule> void WetEtchKernel::run(Rule& rule, Util::ProgressReporter& progress) {
     qCDebug(category) << "Running etching";
     if (!begin())
         return;
+    partition->watch(progress);
+    const std::uint64_t steps = stepCount(depth);
+    progress.start(steps);
 
     partition->runPass([&](const Strip& s) { takeAtoms(strips[std::size_t(s.index)], rule); });
     rule.start(*lattice, partition->count());
@@ -157,7 +164,6 @@ template <class Rule> void WetEtchKernel::run(Rule& rule) {
     createBoundaryAtoms();
     logSurfaceSizes();
 
-    const std::uint64_t steps = stepCount(depth);
     for (std::uint64_t step = 0; step < steps; ++step) {
         const std::uint64_t removedBefore = atomsRemoved;
         partition->runPass([&](const Strip& s) { evaluate(s.index, rule); });
@@ -169,6 +175,7 @@ template <class Rule> void WetEtchKernel::run(Rule& rule) {
                 rule.removed(*lattice, id, s.index);
         });
         ++stepsRun;
+        progress.advance();
         logSurfaceSizes();
 
         const bool noSurface = std::all_of(strips.begin(), strips.end(),

@@ -118,7 +118,8 @@ int SimpleSiOxidation::passCount(double thickness, float smallestEdge) {
                                       1.7071067811865472);
 }
 
-void SimpleSiOxidation::oxidateFor(double hours, double kelvin, double atm) {
+void SimpleSiOxidation::oxidateFor(double hours, double kelvin, double atm,
+                                   Util::ProgressReporter& progress) {
     const DealGroveThickness g = DealGroveThickness::compute(hours, kelvin, atm);
     const double cellUnits = g.microns * micronConversion;
     qCDebug(lcOxidation) << "Time:" << hours;
@@ -131,17 +132,17 @@ void SimpleSiOxidation::oxidateFor(double hours, double kelvin, double atm) {
     qCDebug(lcOxidation) << "tau" << g.tau;
     qCDebug(lcOxidation) << "Oxide thickness in microns" << g.microns;
     qCDebug(lcOxidation) << "Oxide thickness in cell units" << cellUnits;
-    oxidateTo(cellUnits);
+    oxidateTo(cellUnits, progress);
 }
 
-void SimpleSiOxidation::oxidateTo(double thickness) {
+void SimpleSiOxidation::oxidateTo(double thickness, Util::ProgressReporter& progress) {
     const float smallest =
         std::min({volume.getCellSizeX(), volume.getCellSizeY(), volume.getCellSizeZ()});
     if (!(thickness > double(smallest)) || !std::isfinite(thickness) || oxidizable.empty())
         return;
     OxidationRule rule(volume, thickness, oxidizable);
     FrontPropagation<OxidationRule> front(volume, rule);
-    front.run(passCount(thickness, smallest));
+    front.run(passCount(thickness, smallest), progress);
 }
 
 } // namespace Core::Operations

@@ -4,6 +4,7 @@
 #include "Model/Automaton/totalvolume.h"
 
 #include <cstdint>
+#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 
@@ -33,10 +34,11 @@ public:
     SimpleSiOxidation(Model::Automaton::TotalVolume& volume, double micronConversion);
 
     // Oxidizes for a time at a temperature and pressure, the thickness following the law.
-    void oxidateFor(double hours, double kelvin, double atm);
+    void oxidateFor(double hours, double kelvin, double atm,
+                    Util::ProgressReporter& progress = Util::ProgressReporter::none());
     // Grows a thickness given in cell units; one not above the smallest cell edge changes
     // nothing.
-    void oxidateTo(double thickness);
+    void oxidateTo(double thickness, Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     const MaterialSet& getOxidizableMaterials() const { return oxidizable; }
     static MaterialSet readOxidizableMaterials();

@@ -46,20 +46,22 @@ QString SimpleSiOxidationOperation::refusalFor(const Recipe& recipe) {
     return QString();
 }
 
-void SimpleSiOxidationOperation::run(Model::Automaton::TotalVolume& volume, const Recipe& recipe) {
+void SimpleSiOxidationOperation::run(Model::Automaton::TotalVolume& volume, const Recipe& recipe,
+                                     Util::ProgressReporter& progress) {
     SimpleSiOxidation engine(volume, recipe.cellUnitsPerMicron);
     if (recipe.time)
-        engine.oxidateFor(*recipe.time, recipe.temperature, recipe.pressure);
+        engine.oxidateFor(*recipe.time, recipe.temperature, recipe.pressure, progress);
     else
-        engine.oxidateTo(*recipe.thickness * recipe.cellUnitsPerMicron);
+        engine.oxidateTo(*recipe.thickness * recipe.cellUnitsPerMicron, progress);
 }
 
 QString SimpleSiOxidationOperation::refusal() const {
     return refusalFor(recipe());
 }
 
-void SimpleSiOxidationOperation::runEngine(Model::Automaton::TotalVolume& volume) {
-    run(volume, recipe());
+void SimpleSiOxidationOperation::runEngine(Model::Automaton::TotalVolume& volume,
+                                           Util::ProgressReporter& progress) {
+    run(volume, recipe(), progress);
 }
 
 } // namespace Core::Operations

@@ -30,7 +30,8 @@ public:
     };
     // The checks and the run, for this operation and for a process-list step alike.
     static QString refusalFor(const Recipe& recipe);
-    static void run(Model::Automaton::TotalVolume& volume, const Recipe& recipe);
+    static void run(Model::Automaton::TotalVolume& volume, const Recipe& recipe,
+                    Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
 protected:
     // A time, when given, takes precedence over a thickness.
@@ -38,7 +39,8 @@ protected:
     // With no volume selected, the only object of the document when it is a cell volume.
     std::shared_ptr<Model::Automaton::TotalVolume> unselectedVolume() const override;
     QString refusal() const override;
-    void runEngine(Model::Automaton::TotalVolume& volume) override;
+    void runEngine(Model::Automaton::TotalVolume& volume,
+                   Util::ProgressReporter& progress) override;
     bool changesSilicon() const override { return true; }
 
 private:
