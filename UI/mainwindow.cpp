@@ -18,6 +18,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QShortcut>
 #include <QSignalBlocker>
 
@@ -57,6 +58,11 @@ MainWindow::MainWindow(QWidget* parent, std::unique_ptr<Core::Operations::IUserP
     presenter->getUpdateObservers().push_back(updateObserver);
     connect(updateObserver.get(), &Observers::UpdateObserver::updateGL, glWidget,
             &GLWidget::updateGL);
+
+    // How long the last step took stays in view while the camera messages come and go.
+    stepTime = new QLabel(this);
+    stepTime->setObjectName(QStringLiteral("lblStepTime"));
+    statusBar()->addPermanentWidget(stepTime);
 
     mapOperations();
     connectActions();
@@ -175,6 +181,7 @@ void MainWindow::connectActions() {
 
     connect(presenter, &MainWindowPresenter::documentModifiedChanged, this,
             &QWidget::setWindowModified);
+    connect(presenter, &MainWindowPresenter::stepTimed, stepTime, &QLabel::setText);
     connect(presenter, &MainWindowPresenter::undoNameChanged, this, &MainWindow::setUndoText);
     connect(presenter, &MainWindowPresenter::redoNameChanged, this, &MainWindow::setRedoText);
 

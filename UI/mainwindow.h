@@ -10,6 +10,7 @@
 #include <vector>
 
 class QAction;
+class QLabel;
 class QShortcut;
 
 namespace Ui {
@@ -102,6 +103,7 @@ private:
     GLWidget* glWidget;
     std::shared_ptr<Observers::UpdateObserver> updateObserver;
     std::shared_ptr<Observers::SelectionModeObserver> selectionModeObserver;
+    QLabel* stepTime;
     QString imageDirectory;
     ImageFileChooser chooseImageFile;
 };

@@ -10,6 +10,7 @@
 #include "UI/operationfactory.h"
 #include "UI/widgetuserprompts.h"
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -20,7 +21,7 @@ using namespace Core::Operations;
 MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserPrompts> userPrompts)
     : QObject(parent), parentWidget(parent),
       prompts(userPrompts ? std::move(userPrompts) : std::make_unique<WidgetUserPrompts>(parent)),
-      context(std::make_unique<OperationContext>(*this, *prompts)) {
+      context(std::make_unique<OperationContext>(*this, *prompts)), longSteps(parent) {
     console = new Console::CommandConsole(context->consoleInput, parent);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
@@ -132,6 +133,30 @@ void MainWindowPresenter::finishCurrentOperation() {
 }
 
 void MainWindowPresenter::cancelCurrentOperation() { dropCurrentOperation(); }
+
+void MainWindowPresenter::runMonitored(const QString& name,
+                                       const std::function<void(Util::ProgressReporter&)>& work,
+                                       bool cancellable) {
+    QElapsedTimer clock;
+    clock.start();
+    const auto report = [&](const char* how) {
+        // Only the step itself is timed; restoring after it or preparing it is not a step.
+        if (cancellable)
+            emit stepTimed(QStringLiteral("%1 %2 %3 s")
+                               .arg(name, QLatin1String(how))
+                               .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 2));
+    };
+    try {
+        longSteps.run(name, work, cancellable);
+    } catch (const Util::RunCancelled&) {
+        report("cancelled after");
+        throw;
+    } catch (...) {
+        report("failed after");
+        throw;
+    }
+    report("took");
+}
 
 void MainWindowPresenter::newDocument() {
     if (!prompts->confirm(QStringLiteral("Create new document"),

@@ -4,6 +4,7 @@
 #include "Core/Operations/iuserprompts.h"
 #include "Core/Operations/operationcontext.h"
 #include "UI/Console/commandconsole.h"
+#include "UI/longsteprunner.h"
 
 #include <QObject>
 #include <QPointer>
@@ -30,6 +31,11 @@ public:
 
     void finishCurrentOperation() override;
     void cancelCurrentOperation() override;
+    // Off the user-interface thread, behind a progress window when it takes long.
+    void runMonitored(const QString& name,
+                      const std::function<void(Util::ProgressReporter&)>& work,
+                      bool cancellable = true) override;
+    LongStepRunner& getLongStepRunner() { return longSteps; }
 
     bool undo();
     void redo();
@@ -73,6 +79,8 @@ signals:
     // The name of the operation Undo (Redo) would act on; empty when there is none.
     void undoNameChanged(const QString& name);
     void redoNameChanged(const QString& name);
+    // A step has run: how it ended and how long it took, in words for the status bar.
+    void stepTimed(const QString& text);
 
 private:
     void cancelRunningOperation();
@@ -85,6 +93,7 @@ private:
     QPointer<Console::CommandConsole> console;
     std::shared_ptr<Observers::UndoRedoObserver> undoObserver;
     std::shared_ptr<Observers::UndoRedoObserver> redoObserver;
+    LongStepRunner longSteps;
 };
 
 } // namespace Ui

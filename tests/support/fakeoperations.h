@@ -95,13 +95,21 @@ public:
     QStringList lines;
 };
 
-// A host that only counts, for operations driven without a presenter.
+// A host that only counts, for operations driven without a presenter. Long steps run here;
+// cancellable ones report to `progress` when a test sets one.
 class CountingHost : public Core::Operations::IOperationHost {
 public:
     void finishCurrentOperation() override { ++finished; }
     void cancelCurrentOperation() override { ++cancelled; }
+    void runMonitored(const QString&, const std::function<void(Util::ProgressReporter&)>& work,
+                      bool cancellable) override {
+        ++monitored;
+        work(progress && cancellable ? *progress : Util::ProgressReporter::none());
+    }
     int finished = 0;
     int cancelled = 0;
+    int monitored = 0;
+    Util::ProgressReporter* progress = nullptr;
 };
 
 } // namespace testing_support
