@@ -124,8 +124,11 @@ void SiWetEtchOperation::end() {
     QString failure;
     const RunSnapshots::Outcome outcome = snapshots.run(
         *target, name,
-        [this](TotalVolume& volume, Util::ProgressReporter& progress) {
+        [&](TotalVolume& volume, Util::ProgressReporter& progress) {
             runEngine(volume, depth, progress);
+            qCDebug(lcWetEtchOperation).nospace()
+                << "Total time to allocate and run " << timer.elapsed();
+            timer.restart();
         },
         &failure);
     if (outcome != RunSnapshots::Outcome::Finished) {
@@ -137,8 +140,9 @@ void SiWetEtchOperation::end() {
         cancel();
         return;
     }
+    // The run rebuilt the surface after the engine, on the run's thread.
     qCDebug(lcWetEtchOperation).nospace()
-        << "Total time to allocate, run and build rendered structure " << timer.elapsed();
+        << "Time to build rendered structrure " << timer.elapsed();
 
     context.processHistory.recordOperation(volumeId, unsigned(id));
     context.processHistory.setLatticeRebuildNeeded(volumeId, false);
