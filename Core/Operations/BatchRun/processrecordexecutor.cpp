@@ -101,14 +101,14 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     return {{}, Silicon::LatticeCurrent};
 }
 
-template <class Engine, void (Engine::*runIt)()>
+template <class Engine, void (Engine::*runIt)(Util::ProgressReporter&)>
 StepRun mooreStep(RecordValues& values, TotalVolume& volume, const QString& stepsName) {
     const int material = materialId(values, names::material().id);
     // Kept as a whole number, read as any number and passed on as a count of layers.
     const int steps = values.clampedCount(stepsName);
     if (!values.isComplete())
         return {};
-    (Engine(volume, material, steps).*runIt)();
+    (Engine(volume, material, steps).*runIt)(Util::ProgressReporter::none());
     return {{}, changedIf(material == 1)};
 }
 
