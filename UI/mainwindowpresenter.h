@@ -32,8 +32,7 @@ public:
     void finishCurrentOperation() override;
     void cancelCurrentOperation() override;
     // Off the user-interface thread, behind a progress window when it takes long.
-    void runMonitored(const QString& name,
-                      const std::function<void(Util::ProgressReporter&)>& work,
+    void runMonitored(const QString& name, const std::function<void(Util::ProgressReporter&)>& work,
                       bool cancellable = true) override;
     LongStepRunner& getLongStepRunner() { return longSteps; }
 

@@ -100,7 +100,8 @@ void RunSnapshots::keepMaterials(TotalVolume& volume) {
         std::vector<std::uint32_t>().swap(materialsBefore);
         return;
     }
-    const Model::Automaton::CellArraysLock locked(volume, Model::Automaton::CellArraysLock::Arrays::Current);
+    const Model::Automaton::CellArraysLock locked(
+        volume, Model::Automaton::CellArraysLock::Arrays::Current);
     for (Model::Automaton::CellIndex i = 0; i < count; ++i)
         materialsBefore[i] = locked.current()[i].material;
 }

@@ -17,7 +17,8 @@ void IonImplantation::runImplantation(Util::ProgressReporter& progress) {
                           annealingDistance, dopable);
     FrontPropagation<ImplantationRule> front(volume, rule);
     front.run(FaceSteps::stepCount(annealingDistance, volume.getCellSizeX(), volume.getCellSizeY(),
-                                   volume.getCellSizeZ()), progress);
+                                   volume.getCellSizeZ()),
+              progress);
 }
 
 } // namespace Core::Operations

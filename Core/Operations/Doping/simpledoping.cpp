@@ -18,7 +18,8 @@ void SimpleDoping::runDoping(Util::ProgressReporter& progress) {
     DopingRule rule(volume, std::uint32_t(dopedMaterialId), depth, dopable);
     FrontPropagation<DopingRule> front(volume, rule);
     front.run(FaceSteps::stepCount(depth, volume.getCellSizeX(), volume.getCellSizeY(),
-                                   volume.getCellSizeZ()), progress);
+                                   volume.getCellSizeZ()),
+              progress);
 }
 
 } // namespace Core::Operations

@@ -15,7 +15,8 @@ void Electrodeposition::runDeposition(Util::ProgressReporter& progress) {
                             thickness);
     FrontPropagation<VectorDistanceRule> front(volume, rule);
     front.run(VectorDistanceRule::stepCount(thickness, volume.getCellSizeX(), volume.getCellSizeY(),
-                                            volume.getCellSizeZ()), progress);
+                                            volume.getCellSizeZ()),
+              progress);
 }
 
 } // namespace Core::Operations

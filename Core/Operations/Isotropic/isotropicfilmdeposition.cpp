@@ -13,7 +13,8 @@ void IsotropicFilmDeposition::runDeposition(Util::ProgressReporter& progress) {
                             std::uint32_t(materialId), 0, thickness);
     FrontPropagation<VectorDistanceRule> front(volume, rule);
     front.run(VectorDistanceRule::stepCount(thickness, volume.getCellSizeX(), volume.getCellSizeY(),
-                                            volume.getCellSizeZ()), progress);
+                                            volume.getCellSizeZ()),
+              progress);
 }
 
 } // namespace Core::Operations

@@ -13,7 +13,8 @@ void IsotropicFilmEtching::runEtching(Util::ProgressReporter& progress) {
                             0, depth);
     FrontPropagation<VectorDistanceRule> front(volume, rule);
     front.run(VectorDistanceRule::stepCount(depth, volume.getCellSizeX(), volume.getCellSizeY(),
-                                            volume.getCellSizeZ()), progress);
+                                            volume.getCellSizeZ()),
+              progress);
 }
 
 } // namespace Core::Operations

@@ -11,7 +11,7 @@ IsotropicFilmDepositionOperation::IsotropicFilmDepositionOperation(OperationCont
                                 QStringLiteral("IsotropicDeposition")) {}
 
 void IsotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                                 Util::ProgressReporter& progress) {
     IsotropicFilmDeposition(volume, materialId, distance).runDeposition(progress);
 }
 
@@ -20,7 +20,7 @@ IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& c
                                 QStringLiteral("IsotropicEtching")) {}
 
 void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                              Util::ProgressReporter& progress) {
     IsotropicFilmEtching(volume, materialId, distance).runEtching(progress);
 }
 
@@ -29,7 +29,7 @@ ElectrodepositionOperation::ElectrodepositionOperation(OperationContext& context
                                 QStringLiteral("Electroplating")) {}
 
 void ElectrodepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                           Util::ProgressReporter& progress) {
     Electrodeposition(volume, materialId, conductingMaterialId, distance).runDeposition(progress);
 }
 

@@ -12,7 +12,7 @@ MooreNeighborhoodDepositionOperation::MooreNeighborhoodDepositionOperation(
                             QStringLiteral("MooreFilmDep")) {}
 
 void MooreNeighborhoodDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                                     Util::ProgressReporter& progress) {
     MooreNeighborhoodDeposition(volume, materialId, steps).runDeposition(progress);
 }
 
@@ -21,7 +21,7 @@ MooreNeighborhoodEtchingOperation::MooreNeighborhoodEtchingOperation(OperationCo
                             QStringLiteral("MooreFilmDep")) {}
 
 void MooreNeighborhoodEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                                  Util::ProgressReporter& progress) {
     MooreNeighborhoodEtching(volume, materialId, steps).runEtching(progress);
 }
 

@@ -2,9 +2,9 @@
 
 #include "Model/Automaton/totalvolume.h"
 
+#include "Util/progressreporter.h"
 #include <cstdint>
 #include <vector>
-#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 

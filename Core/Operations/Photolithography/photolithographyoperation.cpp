@@ -38,7 +38,7 @@ void PhotolithographyOperation::takeMasksOff() {
 }
 
 void PhotolithographyOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                          Util::ProgressReporter& progress) {
     Photolithography(volume, resistMaterialId, bottomMask.bits, bottomMask.width, bottomMask.height,
                      topMask.bits, topMask.width, topMask.height)
         .runDevelopment(progress);

@@ -11,7 +11,7 @@ PlanarizationOperation::PlanarizationOperation(OperationContext& context)
 }
 
 void PlanarizationOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                       Util::ProgressReporter& progress) {
     Planarization(volume, unsigned(maximumHeight), minimumHeight).runPlanarization(progress);
 }
 

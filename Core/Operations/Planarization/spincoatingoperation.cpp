@@ -9,7 +9,7 @@ SpinCoatingOperation::SpinCoatingOperation(OperationContext& context)
                                QStringLiteral("SpinCoating")) {}
 
 void SpinCoatingOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                     Util::ProgressReporter& progress) {
     SpinCoating(volume, materialId, unsigned(height)).runSpinCoating(progress);
 }
 

@@ -7,7 +7,7 @@ SimpleReactiveIonEtchingOperation::SimpleReactiveIonEtchingOperation(OperationCo
                                QStringLiteral("SimpleRIE")) {}
 
 void SimpleReactiveIonEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
-                      Util::ProgressReporter& progress) {
+                                                  Util::ProgressReporter& progress) {
     SimpleReactiveIonEtching(volume, material, int(depth), directions).runEtching(progress);
 }
 

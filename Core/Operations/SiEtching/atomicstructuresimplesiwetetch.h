@@ -3,8 +3,8 @@
 #include "Core/Operations/SiEtching/wetetchkernel.h"
 #include "Model/Automaton/totalvolume.h"
 
-#include <cstdint>
 #include "Util/progressreporter.h"
+#include <cstdint>
 
 namespace Core::Operations {
 

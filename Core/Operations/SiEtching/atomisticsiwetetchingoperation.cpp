@@ -9,7 +9,7 @@ AtomisticSiWetEtchingOperation::AtomisticSiWetEtchingOperation(OperationContext&
                          QStringLiteral("BCAWetEtch")) {}
 
 void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
-                                           Util::ProgressReporter& progress) {
+                                               Util::ProgressReporter& progress) {
     AtomicStructureSimpleSiWetEtch engine(volume, depth);
     engine.runEtching(progress);
 }

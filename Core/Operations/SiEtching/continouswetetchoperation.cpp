@@ -9,7 +9,7 @@ ContinousWetEtchOperation::ContinousWetEtchOperation(OperationContext& context)
                          QStringLiteral("ContinuousWetEtch")) {}
 
 void ContinousWetEtchOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
-                                      Util::ProgressReporter& progress) {
+                                          Util::ProgressReporter& progress) {
     ContinuosWetEtching engine(volume, depth);
     engine.runEtching(progress);
 }

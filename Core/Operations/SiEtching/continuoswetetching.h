@@ -3,10 +3,10 @@
 #include "Core/Operations/SiEtching/wetetchkernel.h"
 #include "Model/Automaton/totalvolume.h"
 
+#include "Util/progressreporter.h"
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
-#include "Util/progressreporter.h"
 
 namespace Core::Operations {
 

@@ -3,8 +3,8 @@
 #include "Core/Operations/materialset.h"
 #include "Model/Automaton/totalvolume.h"
 
-#include <cstdint>
 #include "Util/progressreporter.h"
+#include <cstdint>
 
 namespace Core::Operations {
 
@@ -38,7 +38,8 @@ public:
                     Util::ProgressReporter& progress = Util::ProgressReporter::none());
     // Grows a thickness given in cell units; one not above the smallest cell edge changes
     // nothing.
-    void oxidateTo(double thickness, Util::ProgressReporter& progress = Util::ProgressReporter::none());
+    void oxidateTo(double thickness,
+                   Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     const MaterialSet& getOxidizableMaterials() const { return oxidizable; }
     static MaterialSet readOxidizableMaterials();

@@ -73,8 +73,8 @@ Cells cellsOf(TotalVolume& volume) {
     return cells;
 }
 
-using MakeOperation =
-    std::function<std::shared_ptr<ObjectOperation>(OperationContext&, std::shared_ptr<TotalVolume>)>;
+using MakeOperation = std::function<std::shared_ptr<ObjectOperation>(OperationContext&,
+                                                                     std::shared_ptr<TotalVolume>)>;
 
 // One kind of engine, driven through its operation as the window drives it.
 struct EngineKind {
@@ -197,8 +197,7 @@ TEST(LongSteps, CancelAtAnyStepLeavesTheVolumeAsItWas) {
             CancelAt cancel(at);
             const auto op = session.run(kind.make, &cancel);
             EXPECT_TRUE(cellsOf(*session.volume) == before) << kind.name << " cancelled at " << at;
-            EXPECT_EQ(session.log->lines.last(), op->getName() + kind.cancelText)
-                << kind.name;
+            EXPECT_EQ(session.log->lines.last(), op->getName() + kind.cancelText) << kind.name;
             EXPECT_EQ(session.host.cancelled, 1) << kind.name;
             EXPECT_EQ(session.host.finished, 0) << kind.name;
             EXPECT_TRUE(
@@ -221,7 +220,8 @@ TEST(LongSteps, CancelWhileTheSurfaceIsBuiltLeavesTheVolumeAsItWas) {
     session.run(deposition.make, &cancel);
     EXPECT_TRUE(cellsOf(*session.volume) == before);
     EXPECT_EQ(session.host.cancelled, 1);
-    EXPECT_EQ(session.log->lines.last(), QStringLiteral("Isotropic Deposition: Operation canceled."));
+    EXPECT_EQ(session.log->lines.last(),
+              QStringLiteral("Isotropic Deposition: Operation canceled."));
     // The surface shown is that of the restored cells.
     EXPECT_FALSE(session.volume->getPainter().getOpaqueFaces().empty());
 }
@@ -293,8 +293,8 @@ TEST(LongSteps, MemoryExhaustedInARunRestoresAndReleasesTheVolume) {
          }},
         {"front arrays beyond the memory budget",
          [&](Session& s) {
-             Model::Automaton::VolumeBudget::setAvailableBytesForTesting(
-                 s.volume->getCellCount() * 2);
+             Model::Automaton::VolumeBudget::setAvailableBytesForTesting(s.volume->getCellCount() *
+                                                                         2);
              s.run(deposition.make, nullptr);
              Model::Automaton::VolumeBudget::setAvailableBytesForTesting(0);
          }},
