@@ -34,7 +34,11 @@ RunSnapshots::Outcome RunSnapshots::run(TotalVolume& volume, const QString& name
     Outcome outcome = Outcome::Finished;
     try {
         context.host.runMonitored(name, [&](Util::ProgressReporter& progress) {
-            record(volume, [&] { engine(volume, progress); });
+            progress.start(0, QStringLiteral("Recording the cells for undo"));
+            record(volume, [&] {
+                engine(volume, progress);
+                progress.start(0, QStringLiteral("Recording the cells for redo"));
+            });
             volume.getPainter().rebuild(progress);
         });
     } catch (const Util::RunCancelled&) {
