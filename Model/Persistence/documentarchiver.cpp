@@ -3,6 +3,7 @@
 #include "Model/Materials/materialfactory.h"
 #include "Model/Persistence/documentreaddevice.h"
 #include "Model/Persistence/materialarchiver.h"
+#include "Model/Persistence/totalvolumearchiver.h"
 #include "Model/document.h"
 
 #include <QIODevice>
@@ -36,6 +37,10 @@ bool advanceToStartElement(QXmlStreamReader& reader) {
 }
 
 } // namespace
+
+ArchiverTable DocumentArchiver::standardArchivers() {
+    return {{TotalVolumeArchiver::objectType, std::make_shared<TotalVolumeArchiver>()}};
+}
 
 MaterialIdMap DocumentArchiver::materialIdMap() {
     std::lock_guard<std::mutex> lock(globalMapLock);

@@ -45,6 +45,9 @@ public:
 
     explicit DocumentArchiver(const ArchiverTable& archivers) : archivers(archivers) {}
 
+    // The archivers of every kind of object a document can hold.
+    static ArchiverTable standardArchivers();
+
     // Writes the document to an open device. Objects of a kind without archiver are left out.
     // False when the device or an archiver failed.
     bool write(QIODevice* device, const Model::Document& document);
