@@ -26,14 +26,14 @@ mkdir -p "$work" "$findings" "$logs"
 targets=("$@")
 if ((${#targets[@]} == 0)); then
     for program in "$bin"/cellvane_fuzz_*; do
-        targets+=("${program##*/cellvane_fuzz_}")
+        [[ -f "$program" && -x "$program" ]] && targets+=("${program##*/cellvane_fuzz_}")
     done
 fi
 
 status=0
 for name in "${targets[@]}"; do
     program=$bin/cellvane_fuzz_$name
-    [[ -x "$program" ]] || { echo "$name: no such fuzz target" >&2; status=1; continue; }
+    [[ -f "$program" && -x "$program" ]] || { echo "$name: no such fuzz target" >&2; status=1; continue; }
     mkdir -p "$work/$name"
     log=$logs/$name.log
     before=$(ls "$findings" | wc -l)
@@ -56,7 +56,7 @@ for name in "${targets[@]}"; do
         status=1
         echo "$name: FINDING (exit $result); log: $log"
         grep -E '^==[0-9]+==ERROR|^SUMMARY|==cellvane-fuzz==|ERROR: libFuzzer|runtime error' \
-            "$log" | head -5 | sed 's/^/    /'
+            "$log" | head -5 | sed 's/^/    /' || true
         grep -o "Test unit written to .*" "$log" | sed 's/^/    /' || true
     fi
 done

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <vector>
+
 class QIODevice;
 class QXmlStreamReader;
 
@@ -55,6 +58,7 @@ public:
     // Reads a document from an open device. Every "Material" element sets the translation of
     // its id; cells are renumbered through the translations of this file only, so an id that
     // an earlier document renumbered is not changed in a file that does not renumber it.
+    // A refused document hands out no objects, and the materials it registered are taken back.
     ReadResult read(QIODevice* device);
 
     // Every translation made by the documents read in this run (later entries win).
@@ -66,7 +70,9 @@ public:
     }
 
 private:
-    void readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap, ReadResult& result);
+    // Adds the ids it registers to `registered`.
+    void readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap,
+                      std::vector<std::uint32_t>& registered, ReadResult& result);
     // False when reading has to stop.
     bool readObject(QXmlStreamReader& reader, MaterialIdMap& idMap, ReadResult& result);
 

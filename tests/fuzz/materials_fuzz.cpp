@@ -48,6 +48,7 @@ QString registryFile() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto registry = MaterialFactory::getInstance();
     registry->createDefaultMaterials();
+    const Fuzz::AtExit restore([&] { registry->createDefaultMaterials(); });
     const std::vector<Material> before = registry->getMaterials();
     QDir().mkpath(Model::Persistence::settingsFolderPath());
     Fuzz::writeFile(registryFile(), Fuzz::bytesOf(data, size));

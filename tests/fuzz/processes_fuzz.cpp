@@ -35,6 +35,7 @@ QString registryFile() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto registry = ProcessFactory::getInstance();
     registry->createDefaultProcesses();
+    const Fuzz::AtExit restore([&] { registry->createDefaultProcesses(); });
     const std::vector<Process> before = registry->getProcesses();
     QDir().mkpath(Model::Persistence::settingsFolderPath());
     Fuzz::writeFile(registryFile(), Fuzz::bytesOf(data, size));
