@@ -17,6 +17,8 @@ packages=(
     libxml2-utils
     # The extracted netlists are simulated with a circuit simulator.
     ngspice
+    # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
+    clang libclang-rt-14-dev
 )
 
 exec "$(dirname "$0")/install-packages.sh" "${packages[@]}"
