@@ -36,14 +36,13 @@ public:
     std::size_t getTriangleCount() const;
 
 private:
-    // Triangles of the cubes with lower corner x in [xBegin, xEnd), with one smoothing key per
-    // vertex.
-    static void buildRange(const CellGrid& grid, const CutWindow& window, int xBegin, int xEnd,
-                           std::vector<Triangle>& triangles, std::vector<std::uint64_t>& keys);
-    // Gives all vertices that share a key the normalised sum of their normals.
-    static void smooth(std::vector<Triangle>& triangles, const std::vector<std::uint64_t>& keys);
+    // The cubes with lower corner x in one run of columns, their triangles and the normal sums
+    // of their vertices (defined with the builder).
+    struct Range;
+    std::size_t countTriangles() const;
 
-    std::vector<Triangle> triangles;
+    // The surface in runs of x, as the tasks built them; together, in order, the triangles.
+    std::vector<std::vector<Triangle>> parts;
     MaterialPalette colors;
     mutable std::mutex mutex;
 };

@@ -49,7 +49,7 @@ public:
             add(f.normal ? f.normal - &Model::Geometry::sideNormals[0][0] : -1);
             add(f.fillColor);
             add(f.edgeColor);
-            add(f.voxel ? f.voxel - cells : -1);
+            add(f.voxel && cells ? f.voxel - cells : -1);
             add(f.material);
         }
     }

@@ -21,7 +21,7 @@ bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y,
 
     double best = FaceSteps::squaredLength<double>(now);
     float kept[3] = {0, 0, 0};
-    if (!steps.shortest(grid, x, y, z, best, distanceSquared, kept))
+    if (!steps.shortest(grid, i, x, y, z, best, distanceSquared, kept))
         return false;
 
     Voxel& out = grid.next[i];
