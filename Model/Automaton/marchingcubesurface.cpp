@@ -70,8 +70,14 @@ public:
         for (int y = box.lo[1]; y <= box.hi[1]; ++y) {
             const Voxel* column = grid.cells + grid.index(x, y, 0);
             std::uint64_t* out = column_(y);
-            for (int z = box.lo[2]; z <= box.hi[2]; ++z)
-                out[z >> 6] |= std::uint64_t(column[z].material != 0) << (z & 63);
+            // Each word is gathered in a register: every cell is read once, in memory order.
+            for (int z = box.lo[2]; z <= box.hi[2];) {
+                const int wordEnd = std::min(box.hi[2], z | 63);
+                std::uint64_t word = 0;
+                for (; z <= wordEnd; ++z)
+                    word |= std::uint64_t(column[z].material != 0) << (z & 63);
+                out[(z - 1) >> 6] = word;
+            }
         }
     }
     const std::uint64_t* column(int y) const { return bits.data() + std::size_t(y) * words; }
@@ -86,9 +92,36 @@ private:
     std::vector<std::uint64_t> bits;
 };
 
-bool bitAt(const std::uint64_t* column, int z) {
-    return (column[z >> 6] >> (z & 63)) & 1u;
+int bitAt(const std::uint64_t* column, int z) {
+    return int((column[z >> 6] >> (z & 63)) & 1u);
 }
+
+// What a cube's edge needs from its corners: twice its midpoint relative to twice the cube's
+// lower corner, which grid point it rounds to (halves upwards), and its corners in edge order.
+struct EdgeGeometry {
+    int doubled[3];
+    int up[3];
+    int first;
+    int second;
+};
+
+constexpr std::array<EdgeGeometry, 12> makeEdgeGeometry() {
+    std::array<EdgeGeometry, 12> edges{};
+    for (int e = 0; e < 12; ++e) {
+        const int a = Tables::edgeCorners[e][0];
+        const int b = Tables::edgeCorners[e][1];
+        for (int axis = 0; axis < 3; ++axis) {
+            const int d = Tables::cornerOffsets[a][axis] + Tables::cornerOffsets[b][axis];
+            edges[std::size_t(e)].doubled[axis] = d;
+            edges[std::size_t(e)].up[axis] = (d + 1) / 2;
+        }
+        edges[std::size_t(e)].first = a;
+        edges[std::size_t(e)].second = b;
+    }
+    return edges;
+}
+
+constexpr std::array<EdgeGeometry, 12> edgeGeometry = makeEdgeGeometry();
 
 } // namespace
 
@@ -105,6 +138,13 @@ struct MarchingCubeSurface::Range {
     std::vector<Triangle> triangles;
     std::vector<std::uint32_t> vertexSlot;
     std::vector<Sum> sums;
+    // Whether a slot's sum is complete yet, and then whether its vertices take it or, for
+    // opposite normals that cancel out (a sheet one cell thin), keep their own.
+    enum SlotState : std::uint8_t { Open, Smooth, OwnNormal };
+    std::vector<SlotState> slotState;
+    // Vertices before this one already carry their smooth normals, except those of a shared
+    // first slice.
+    std::size_t written = 0;
     // Slot of each grid point (y * (sizeZ + 1) + z) of the key slices x and x + 1, by parity
     // of x; -1 for none. After the sweep, the slice xEnd is still there.
     std::vector<std::int32_t> slotAt[2];
@@ -120,7 +160,7 @@ struct MarchingCubeSurface::Range {
     void build(const CellGrid& grid, const CutWindow& window);
     std::int32_t slotOf(int kx, std::uint32_t point) const { return slotAt[kx & 1][point]; }
     void sumAgainAfter(Range& previous);
-    void writeSmoothNormals();
+    void writeLastNormals();
 
 private:
     std::uint32_t slotFor(int kx, std::uint32_t point) {
@@ -128,9 +168,34 @@ private:
         if (slot < 0) {
             slot = std::int32_t(sums.size());
             sums.push_back({0.f, 0.f, 0.f});
+            slotState.push_back(Open);
             touched[kx & 1].push_back(point);
         }
         return std::uint32_t(slot);
+    }
+    void settle(std::uint32_t slot) {
+        Sum& sum = sums[slot];
+        if (sum[0] == 0.f && sum[1] == 0.f && sum[2] == 0.f) {
+            slotState[slot] = OwnNormal;
+        } else {
+            normalise(sum.data());
+            slotState[slot] = Smooth;
+        }
+    }
+    void settleSlice(int kx) {
+        for (const std::uint32_t point : touched[kx & 1])
+            settle(std::uint32_t(slotAt[kx & 1][point]));
+    }
+    void writeNormal(std::size_t v) { writeNormal(triangles[v / 3].vertices[v % 3], vertexSlot[v]); }
+    void writeNormal(TriangleVertex& vertex, std::uint32_t slot) {
+        if (slotState[slot] == Smooth)
+            std::copy(sums[slot].begin(), sums[slot].end(), vertex.normal);
+    }
+    // Vertices come in threes, so a run of whole triangles.
+    void writeNormals(std::size_t fromVertex, std::size_t toVertex) {
+        for (std::size_t t = fromVertex / 3; t < toVertex / 3; ++t)
+            for (std::size_t k = 0; k < 3; ++k)
+                writeNormal(triangles[t].vertices[k], vertexSlot[3 * t + k]);
     }
     void forgetSlice(int kx) {
         for (const std::uint32_t point : touched[kx & 1])
@@ -144,6 +209,18 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
     const std::uint32_t pointsPerRow = std::uint32_t(grid.sizeZ) + 1;
     for (auto& slots : slotAt)
         slots.assign(std::size_t(grid.sizeY + 1) * pointsPerRow, -1);
+    // The buffers of the previous build keep their capacity: a rebuild of a similar surface
+    // neither grows them again nor maps fresh pages.
+    triangles.clear();
+    vertexSlot.clear();
+    sums.clear();
+    slotState.clear();
+    firstSlice.clear();
+    for (auto& points : touched)
+        points.clear();
+    // Vertices of the layer of cubes before the current one, and of the current one.
+    std::size_t previousLayer = 0;
+    std::size_t currentLayer = 0;
 
     SliceBits slices[2] = {SliceBits(grid, box), SliceBits(grid, box)};
     SliceBits* lowerSlice = &slices[0];
@@ -154,6 +231,22 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
     const int yEnd = std::min(window.max[1], grid.sizeY - 1);
     const int zBegin = window.min[2];
     const int zEnd = std::min(window.max[2], grid.sizeZ - 1);
+
+    // Vertex coordinates by twice the grid coordinate, as float(2c) * 0.5 * edge.
+    const auto halves = [&](int from, int to, int axis) {
+        std::vector<float> half(std::size_t(to - from) + 1);
+        for (int d = from; d <= to; ++d)
+            half[std::size_t(d - from)] = float(d) * 0.5f * grid.cellSize[axis];
+        return half;
+    };
+    const std::vector<float> halfX = halves(2 * xBegin, 2 * xEnd + 2, 0);
+    const std::vector<float> halfY = halves(0, 2 * grid.sizeY + 2, 1);
+    const std::vector<float> halfZ = halves(0, 2 * grid.sizeZ + 2, 2);
+    std::uint32_t samples[8] = {};
+    TriangleVertex edgeVertex[12];
+    int edgeKx[12] = {};
+    std::uint32_t edgePoint[12] = {};
+    std::uint32_t edgeSlot[12] = {};
 
     for (int x = xBegin; x < xEnd; ++x) {
         std::swap(lowerSlice, upperSlice);
@@ -183,48 +276,53 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
             }
             if (!any)
                 continue;
+            // Cells of the corner columns 0-3, and their materials where the bits say filled.
+            const CellIndex columnStart[4] = {
+                grid.index(x, y + 1, 0), grid.index(x + 1, y + 1, 0), grid.index(x + 1, y, 0),
+                grid.index(x, y, 0)};
+            const auto sampleAt = [&](int c, int cz) {
+                const int filled = bitAt(column[c & 3], cz);
+                samples[c] = filled ? grid.cells[columnStart[c & 3] + CellIndex(cz)].material : 0;
+                return filled;
+            };
+            int previousZ = -2;
+            int previousCube = 0;
 
             for (std::size_t w = 0; w + 1 < words; ++w) {
                 for (std::uint64_t m = mixed[w]; m; m &= m - 1) {
                     const int z = int(w * 64) + __builtin_ctzll(m);
                     if (z < zBegin || z > zEnd)
                         continue;
-                    std::uint32_t samples[8];
+                    // The top corners of the cube below are this cube's bottom corners.
                     int cube = 0;
-                    for (int c = 0; c < 8; ++c) {
-                        const int cz = z + Tables::cornerOffsets[c][2];
-                        if (!bitAt(column[c & 3], cz)) {
-                            samples[c] = 0;
-                            continue;
-                        }
-                        samples[c] = grid.material(x + Tables::cornerOffsets[c][0],
-                                                   y + Tables::cornerOffsets[c][1], cz);
-                        cube |= 1 << c;
+                    if (z == previousZ + 1) {
+                        cube = previousCube >> 4;
+                        std::copy(samples + 4, samples + 8, samples);
+                    } else {
+                        for (int c = 0; c < 4; ++c)
+                            cube |= sampleAt(c, z) << c;
                     }
+                    for (int c = 4; c < 8; ++c)
+                        cube |= sampleAt(c, z + 1) << c;
+                    previousZ = z;
+                    previousCube = cube;
 
-                    TriangleVertex edgeVertex[12];
-                    int edgeKx[12] = {};
-                    std::uint32_t edgePoint[12] = {};
                     const int edges = Tables::edgeTable[cube];
-                    for (int e = 0; e < 12; ++e) {
-                        if (!(edges & (1 << e)))
-                            continue;
-                        const int a = Tables::edgeCorners[e][0];
-                        const int b = Tables::edgeCorners[e][1];
-                        // Twice the midpoint, in whole grid units.
-                        const int doubled[3] = {
-                            2 * x + Tables::cornerOffsets[a][0] + Tables::cornerOffsets[b][0],
-                            2 * y + Tables::cornerOffsets[a][1] + Tables::cornerOffsets[b][1],
-                            2 * z + Tables::cornerOffsets[a][2] + Tables::cornerOffsets[b][2]};
+                    for (int crossed = edges; crossed; crossed &= crossed - 1) {
+                        const int e = __builtin_ctz(unsigned(crossed));
+                        const EdgeGeometry& g = edgeGeometry[e];
                         TriangleVertex& vertex = edgeVertex[e];
-                        for (int axis = 0; axis < 3; ++axis)
-                            vertex.position[axis] =
-                                float(doubled[axis]) * 0.5f * grid.cellSize[axis];
-                        vertex.material = int(samples[a] != 0 ? samples[a] : samples[b]);
+                        vertex.position[0] = halfX[std::size_t(2 * (x - xBegin) + g.doubled[0])];
+                        vertex.position[1] = halfY[std::size_t(2 * y + g.doubled[1])];
+                        vertex.position[2] = halfZ[std::size_t(2 * z + g.doubled[2])];
+                        const std::uint32_t first = samples[g.first];
+                        vertex.material = int(first != 0 ? first : samples[g.second]);
                         // The nearest grid point, halves rounded upwards.
-                        edgeKx[e] = (doubled[0] + 1) / 2;
-                        edgePoint[e] = std::uint32_t((doubled[1] + 1) / 2) * pointsPerRow +
-                                       std::uint32_t((doubled[2] + 1) / 2);
+                        const int kx = x + g.up[0];
+                        edgeKx[e] = kx;
+                        edgePoint[e] = std::uint32_t(y + g.up[1]) * pointsPerRow +
+                                       std::uint32_t(z + g.up[2]);
+                        edgeSlot[e] = slotFor(kx, edgePoint[e]);
                     }
                     const std::int8_t* list = Tables::triangleTable[cube];
                     for (int t = 0; list[t] >= 0; t += 3) {
@@ -234,7 +332,7 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
                         flatNormal(triangle);
                         for (int corner = 0; corner < 3; ++corner) {
                             const int e = list[t + corner];
-                            const std::uint32_t slot = slotFor(edgeKx[e], edgePoint[e]);
+                            const std::uint32_t slot = edgeSlot[e];
                             const std::uint32_t vertex = std::uint32_t(vertexSlot.size());
                             vertexSlot.push_back(slot);
                             const float* n = triangle.vertices[corner].normal;
@@ -249,7 +347,16 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
                 }
             }
         }
+        // No later cube adds to slice x, so the layer before, whose vertices round to slices
+        // x - 1 and x, takes its smooth normals while it is still in the cache. A first slice
+        // shared with the range before waits for that range's sums.
+        if (!(sharesFirstSlice && x == xBegin))
+            settleSlice(x);
+        writeNormals(previousLayer, currentLayer);
+        previousLayer = currentLayer;
+        currentLayer = vertexSlot.size();
     }
+    written = previousLayer;
 }
 
 // The grid slice xBegin is shared with the range before: its sums start from that range's
@@ -276,28 +383,23 @@ void MarchingCubeSurface::Range::sumAgainAfter(Range& previous) {
     }
 }
 
-void MarchingCubeSurface::Range::writeSmoothNormals() {
-    // Opposite normals that cancel out (a sheet one cell thin) keep their own.
-    std::vector<char> keepsOwn(sums.size());
+// The slices left open by the sweep (its last one and a shared first one) are complete once
+// the ranges have been summed again in order.
+void MarchingCubeSurface::Range::writeLastNormals() {
     for (std::size_t slot = 0; slot < sums.size(); ++slot) {
-        Sum& sum = sums[slot];
-        keepsOwn[slot] = sum[0] == 0.f && sum[1] == 0.f && sum[2] == 0.f;
-        if (!keepsOwn[slot])
-            normalise(sum.data());
+        if (slotState[slot] == Open)
+            settle(std::uint32_t(slot));
     }
-    for (std::size_t v = 0; v < vertexSlot.size(); ++v) {
-        const std::uint32_t slot = vertexSlot[v];
-        if (!keepsOwn[slot])
-            std::copy(sums[slot].begin(), sums[slot].end(),
-                      triangles[v / 3].vertices[v % 3].normal);
-    }
-    std::vector<std::uint32_t>().swap(vertexSlot);
-    std::vector<Sum>().swap(sums);
+    writeNormals(written, vertexSlot.size());
+    for (const SharedVertex& shared : firstSlice)
+        writeNormal(shared.vertex);
 }
+
+MarchingCubeSurface::MarchingCubeSurface() = default;
+MarchingCubeSurface::~MarchingCubeSurface() = default;
 
 void MarchingCubeSurface::build(const CellGrid& grid, const CutWindow& requested, int threads) {
     std::lock_guard<std::mutex> guard(mutex);
-    parts.clear();
     const CutWindow window =
         requested.clampedTo(unsigned(grid.sizeX), unsigned(grid.sizeY), unsigned(grid.sizeZ));
 
@@ -305,7 +407,7 @@ void MarchingCubeSurface::build(const CellGrid& grid, const CutWindow& requested
         splitColumns(window.min[0], window.max[0], grid.sizeX, threads);
     if (columns.empty())
         columns.push_back({0, grid.sizeX});
-    std::vector<Range> ranges(columns.size());
+    ranges.resize(columns.size());
     for (std::size_t i = 0; i < ranges.size(); ++i) {
         ranges[i].xBegin = columns[i].begin;
         ranges[i].xEnd = columns[i].end;
@@ -321,33 +423,33 @@ void MarchingCubeSurface::build(const CellGrid& grid, const CutWindow& requested
             }
         });
         for (const std::exception_ptr& failure : failures) {
-            if (failure)
+            if (failure) {
+                // No half-built surface is ever drawn.
+                ranges.clear();
                 std::rethrow_exception(failure);
+            }
         }
     };
 
-    // Sweep, then the shared slices in range order, then every vertex its smooth normal.
+    // Sweep, then the shared slices in range order, then the vertices still open their smooth
+    // normals.
     eachRange([&](Range& range) { range.build(grid, window); });
     for (std::size_t i = 1; i < ranges.size(); ++i)
         ranges[i].sumAgainAfter(ranges[i - 1]);
-    eachRange([](Range& range) { range.writeSmoothNormals(); });
-
-    parts.reserve(ranges.size());
-    for (Range& range : ranges)
-        parts.push_back(std::move(range.triangles));
+    eachRange([](Range& range) { range.writeLastNormals(); });
 }
 
 void MarchingCubeSurface::clear() {
     std::lock_guard<std::mutex> guard(mutex);
-    std::vector<std::vector<Triangle>>().swap(parts);
+    std::vector<Range>().swap(ranges);
 }
 
 void MarchingCubeSurface::draw(const MaterialPalette& palette, bool selected) {
     std::lock_guard<std::mutex> guard(mutex);
     colors = selected ? palette.highlighted() : palette;
     glBegin(GL_TRIANGLES);
-    for (const std::vector<Triangle>& part : parts) {
-        for (const Triangle& triangle : part) {
+    for (const Range& range : ranges) {
+        for (const Triangle& triangle : range.triangles) {
             for (const TriangleVertex& vertex : triangle.vertices) {
                 glNormal3fv(vertex.normal);
                 glColor3fv(colors.color(std::uint32_t(vertex.material)).data());
@@ -362,8 +464,8 @@ std::vector<Triangle> MarchingCubeSurface::getTriangles() const {
     std::lock_guard<std::mutex> guard(mutex);
     std::vector<Triangle> all;
     all.reserve(countTriangles());
-    for (const std::vector<Triangle>& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
+    for (const Range& range : ranges)
+        all.insert(all.end(), range.triangles.begin(), range.triangles.end());
     return all;
 }
 
@@ -374,8 +476,8 @@ std::size_t MarchingCubeSurface::getTriangleCount() const {
 
 std::size_t MarchingCubeSurface::countTriangles() const {
     std::size_t total = 0;
-    for (const std::vector<Triangle>& part : parts)
-        total += part.size();
+    for (const Range& range : ranges)
+        total += range.triangles.size();
     return total;
 }
 

@@ -20,7 +20,8 @@ namespace Model::Automaton {
 // is closed on every side.
 class MarchingCubeSurface {
 public:
-    MarchingCubeSurface() = default;
+    MarchingCubeSurface();
+    ~MarchingCubeSurface();
     MarchingCubeSurface(const MarchingCubeSurface&) = delete;
     MarchingCubeSurface& operator=(const MarchingCubeSurface&) = delete;
 
@@ -42,7 +43,8 @@ private:
     std::size_t countTriangles() const;
 
     // The surface in runs of x, as the tasks built them; together, in order, the triangles.
-    std::vector<std::vector<Triangle>> parts;
+    // A rebuild reuses their buffers.
+    std::vector<Range> ranges;
     MaterialPalette colors;
     mutable std::mutex mutex;
 };
