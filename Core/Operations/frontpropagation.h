@@ -190,11 +190,36 @@ public:
     template <class Length, class Reach>
     bool shortest(const FrontGrid& grid, CellIndex i, int x, int y, int z, Length& best,
                   Reach reach, float kept[3]) const {
+        if (grid.awayFromFaces(x, y, z)) {
+            // All six faces exist: their candidates side by side, then the same scan in face
+            // order without a branch per face.
+            float v[3][6];
+            for (int f = 0; f < 6; ++f) {
+                const Voxel& n = grid.current[CellIndex(std::ptrdiff_t(i) + grid.faceOffset(f))];
+                v[0][f] = n.vectorX + step[f][0];
+                v[1][f] = n.vectorY + step[f][1];
+                v[2][f] = n.vectorZ + step[f][2];
+            }
+            Length lengthSquared[6];
+            for (int f = 0; f < 6; ++f)
+                lengthSquared[f] = Length(v[0][f]) * v[0][f] + Length(v[1][f]) * v[1][f] +
+                                   Length(v[2][f]) * v[2][f];
+            int taken = -1;
+            for (int f = 0; f < 6; ++f) {
+                const bool shorter = lengthSquared[f] < best && lengthSquared[f] <= reach;
+                best = shorter ? lengthSquared[f] : best;
+                taken = shorter ? f : taken;
+            }
+            if (taken < 0)
+                return false;
+            for (int axis = 0; axis < 3; ++axis)
+                kept[axis] = v[axis][taken];
+            return true;
+        }
         bool taken = false;
-        const bool away = grid.awayFromFaces(x, y, z);
         for (int f = 0; f < 6; ++f) {
-            if (!away && !grid.inside(x + faceDirection[f][0], y + faceDirection[f][1],
-                                      z + faceDirection[f][2]))
+            if (!grid.inside(x + faceDirection[f][0], y + faceDirection[f][1],
+                             z + faceDirection[f][2]))
                 continue;
             const Voxel& n = grid.current[CellIndex(std::ptrdiff_t(i) + grid.faceOffset(f))];
             const float v[3] = {n.vectorX + step[f][0], n.vectorY + step[f][1],

@@ -10,7 +10,11 @@ VectorDistanceRule::VectorDistanceRule(Process process, const Model::Automaton::
       // Electroplating counts steps without sign along each axis.
       steps(volume.getCellSizeX(), volume.getCellSizeY(), volume.getCellSizeZ(),
             process == Process::Electroplating ? FaceSteps::Sign::Unsigned
-                                               : FaceSteps::Sign::Towards) {}
+                                               : FaceSteps::Sign::Towards),
+      etching(process == Process::Etching),
+      hasSources(process != Process::Electroplating || conductor != 0),
+      sourceMaterial(process == Process::Electroplating ? conductor : 0),
+      sourceIsEqual(process != Process::Deposition) {}
 
 bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
     const Voxel& now = grid.current[i];
