@@ -3,7 +3,8 @@
 bench/trenchscene.h, and, given our benchmark binary, puts both side by side as ratios from
 one run.
 
-    /usr/bin/python3 bench/peers.py [--bench build/bench/bench/cellvane_bench] [--repetitions 5]
+    /usr/bin/python3 bench/peers.py [--bench build/bench/bench/cellvane_bench]
+        [--before OLDER_BUILD/bench/cellvane_bench] [--repetitions 5]
 
 Peers (one thread each): scipy's exact Euclidean distance transform plus a threshold for a
 10-unit isotropic film, and VTK's discrete marching cubes and flying edges for the surface.
@@ -119,7 +120,9 @@ def ours(bench, repetitions):
     for name in names:
         got = runs[name]
         wall = statistics.median(b["real_time"] for b in got)  # milliseconds
-        cpu = statistics.median(b["all_threads_cpu_ms"] for b in got)
+        # Older builds do not report the CPU time of every benchmark.
+        cpus = [b["all_threads_cpu_ms"] for b in got if "all_threads_cpu_ms" in b]
+        cpu = statistics.median(cpus) if cpus else float("nan")
         extra = got[-1].get("triangles")
         result[name] = (wall, cpu, extra)
     return result
@@ -132,6 +135,8 @@ def load():
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--bench", help="our benchmark binary (cellvane_bench)")
+    parser.add_argument("--before", help="an older build's benchmark binary, timed in the same "
+                        "run for a table before the change")
     parser.add_argument("--repetitions", type=int, default=5)
     args = parser.parse_args()
     reps = max(1, args.repetitions)
@@ -144,8 +149,17 @@ def main():
         "fe": vtk_surface(materials, reps, flying_edges=True),
     }
     mine = ours(args.bench, reps) if args.bench else None
+    older = ours(args.before, reps) if args.before else None
     print("load average at end: %.2f" % load(), file=sys.stderr)
+    if older:
+        print("Before (%s):" % args.before)
+        print_table(peers, older, reps)
+        print()
+        print("After (%s):" % args.bench)
+    print_table(peers, mine, reps)
 
+
+def print_table(peers, mine, reps):
     rows = [
         ("10-unit isotropic film", "IsotropicDeposition10/%d" % THREADS, "film",
          "scipy distance_transform_edt + threshold", 0.25),
@@ -168,6 +182,7 @@ def main():
                                      "film cells" if peer_key == "film" else "triangles")
         if mine:
             wall, cpu, count = mine[our_name]
+            count = count or 0
             label = work + (" (%d triangles)" % count if count else "")
             print("| %s | %.1f ms | %s | %.1f ms | %.2f | %.1f ms | %.1f ms | %.2f | <= %g |"
                   % (label, wall, peer_label, peer_wall, wall / peer_wall, cpu, peer_cpu,
