@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every package needed to build, test and run Cellvane on Debian 12.
+# Installs every package needed to build, test and run Cellvane on Debian 12, and any packages
+# named as arguments.
 # Idempotent: when everything is present it only runs dpkg-query and exits.
 set -euo pipefail
 
@@ -18,6 +19,8 @@ packages=(
     # The extracted netlists are simulated with a circuit simulator.
     ngspice
 )
+# Callers with needs beyond these (the benchmarks' peer comparison) name further packages.
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
