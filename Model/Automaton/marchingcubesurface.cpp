@@ -186,7 +186,9 @@ private:
         for (const std::uint32_t point : touched[kx & 1])
             settle(std::uint32_t(slotAt[kx & 1][point]));
     }
-    void writeNormal(std::size_t v) { writeNormal(triangles[v / 3].vertices[v % 3], vertexSlot[v]); }
+    void writeNormal(std::size_t v) {
+        writeNormal(triangles[v / 3].vertices[v % 3], vertexSlot[v]);
+    }
     void writeNormal(TriangleVertex& vertex, std::uint32_t slot) {
         if (slotState[slot] == Smooth)
             std::copy(sums[slot].begin(), sums[slot].end(), vertex.normal);
@@ -277,9 +279,8 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
             if (!any)
                 continue;
             // Cells of the corner columns 0-3, and their materials where the bits say filled.
-            const CellIndex columnStart[4] = {
-                grid.index(x, y + 1, 0), grid.index(x + 1, y + 1, 0), grid.index(x + 1, y, 0),
-                grid.index(x, y, 0)};
+            const CellIndex columnStart[4] = {grid.index(x, y + 1, 0), grid.index(x + 1, y + 1, 0),
+                                              grid.index(x + 1, y, 0), grid.index(x, y, 0)};
             const auto sampleAt = [&](int c, int cz) {
                 const int filled = bitAt(column[c & 3], cz);
                 samples[c] = filled ? grid.cells[columnStart[c & 3] + CellIndex(cz)].material : 0;
@@ -320,8 +321,8 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
                         // The nearest grid point, halves rounded upwards.
                         const int kx = x + g.up[0];
                         edgeKx[e] = kx;
-                        edgePoint[e] = std::uint32_t(y + g.up[1]) * pointsPerRow +
-                                       std::uint32_t(z + g.up[2]);
+                        edgePoint[e] =
+                            std::uint32_t(y + g.up[1]) * pointsPerRow + std::uint32_t(z + g.up[2]);
                         edgeSlot[e] = slotFor(kx, edgePoint[e]);
                     }
                     const std::int8_t* list = Tables::triangleTable[cube];

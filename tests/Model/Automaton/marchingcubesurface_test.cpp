@@ -174,9 +174,11 @@ TEST(MarchingCubeSurface, RebuildingOneSurfaceGivesWhatAFreshSurfaceGives) {
     const auto stretched = testing_support::makeVolume(
         12, 8, 6, [](int x, int y, int z) { return x * x + y + z < 40 ? 2 : 0; }, 0.7f, 1.f, 1.6f);
     const auto small = ball(8, 2.5f, 3);
-    const std::pair<TotalVolume*, int> builds[] = {
-        {stripes.get(), 3}, {stretched.get(), 1}, {small.get(), 2}, {stripes.get(), 8},
-        {stretched.get(), 2}};
+    const std::pair<TotalVolume*, int> builds[] = {{stripes.get(), 3},
+                                                   {stretched.get(), 1},
+                                                   {small.get(), 2},
+                                                   {stripes.get(), 8},
+                                                   {stretched.get(), 2}};
     MarchingCubeSurface surface;
     for (const auto& [volume, threads] : builds) {
         const CellGrid grid = CellGrid::of(*volume, volume->getVoxels());
