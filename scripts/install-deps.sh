@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every package needed to build, test and run Cellvane on Debian 12.
+# Installs every package needed to build, test and run Cellvane on Debian 12, and any packages
+# named as arguments.
 # Idempotent: when everything is present it only runs dpkg-query and exits.
 set -euo pipefail
 
@@ -20,5 +21,7 @@ packages=(
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
 )
+# Callers with needs beyond these (the benchmarks' peer comparison) name further packages.
+packages+=("$@")
 
 exec "$(dirname "$0")/install-packages.sh" "${packages[@]}"
