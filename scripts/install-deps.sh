@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every package needed to build, test and run Cellvane on Debian 12.
+# Installs every package needed to build, test and run Cellvane on Debian 12, and any packages
+# named as arguments.
 # Idempotent: when everything is present it only runs dpkg-query and exits.
 set -euo pipefail
 
@@ -17,21 +18,10 @@ packages=(
     libxml2-utils
     # The extracted netlists are simulated with a circuit simulator.
     ngspice
+    # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
+    clang libclang-rt-14-dev
 )
+# Callers with needs beyond these (the benchmarks' peer comparison) name further packages.
+packages+=("$@")
 
-missing=()
-for p in "${packages[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [[ "$status" == "install ok installed" ]] || missing+=("$p")
-done
-
-if ((${#missing[@]} == 0)); then
-    exit 0
-fi
-
-echo "Installing: ${missing[*]}"
-SUDO=""
-if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+exec "$(dirname "$0")/install-packages.sh" "${packages[@]}"

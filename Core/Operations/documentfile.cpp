@@ -4,7 +4,6 @@
 #include "Core/Operations/opendocumentoperation.h"
 #include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/volumebudget.h"
-#include "Model/Persistence/totalvolumearchiver.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,10 +57,7 @@ bool DocumentFile::writeDocument(const Model::Document& document,
 }
 
 Model::Persistence::ArchiverTable DocumentFile::archivers() {
-    Model::Persistence::ArchiverTable table;
-    table[Model::Persistence::TotalVolumeArchiver::objectType] =
-        std::make_shared<Model::Persistence::TotalVolumeArchiver>();
-    return table;
+    return DocumentArchiver::standardArchivers();
 }
 
 bool DocumentFile::write(OperationContext& context, const QString& fileName) {

@@ -1,8 +1,8 @@
 #include "Model/Automaton/columnranges.h"
 
-#include <QFuture>
+#include "Util/pooltasks.h"
+
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -35,12 +35,7 @@ void runOnOwnPool(int count, int threads, const std::function<void(int)>& task) 
     }
     QThreadPool pool;
     pool.setMaxThreadCount(std::max(1, threads));
-    std::vector<QFuture<void>> futures;
-    futures.reserve(std::size_t(count));
-    for (int i = 0; i < count; ++i)
-        futures.push_back(QtConcurrent::run(&pool, [&task, i] { task(i); }));
-    for (QFuture<void>& future : futures)
-        future.waitForFinished();
+    Util::runTasksAndWait(pool, count, task);
 }
 
 } // namespace Model::Automaton

@@ -6,6 +6,7 @@
 #include <qopengl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <exception>
 #include <utility>
@@ -15,6 +16,8 @@ namespace Model::Automaton {
 namespace Tables = MarchingCubeTables;
 
 namespace {
+
+using Sum = std::array<float, 3>;
 
 void normalise(float v[3]) {
     const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
@@ -37,177 +40,422 @@ void flatNormal(Triangle& triangle) {
         std::copy(n, n + 3, vertex.normal);
 }
 
-} // namespace
-
-void MarchingCubeSurface::buildRange(const CellGrid& grid, const CutWindow& window, int xBegin,
-                                     int xEnd, std::vector<Triangle>& out,
-                                     std::vector<std::uint64_t>& keys) {
-    const int size[3] = {grid.sizeX, grid.sizeY, grid.sizeZ};
-    // A grid point samples its cell when lo <= coordinate <= hi on every axis.
+// Which grid points count: those with lo <= coordinate <= hi on every axis sample their cell.
+struct SampleBox {
     int lo[3];
     int hi[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        lo[axis] = window.min[std::size_t(axis)] + 1;
-        hi[axis] = std::min(window.max[std::size_t(axis)], size[axis] - 1);
+
+    SampleBox(const CellGrid& grid, const CutWindow& window) {
+        const int size[3] = {grid.sizeX, grid.sizeY, grid.sizeZ};
+        for (int axis = 0; axis < 3; ++axis) {
+            lo[axis] = window.min[std::size_t(axis)] + 1;
+            hi[axis] = std::min(window.max[std::size_t(axis)], size[axis] - 1);
+        }
     }
-    const std::uint64_t keyStrideZ = std::uint64_t(grid.sizeZ) + 1;
-    const std::uint64_t keyStrideY = std::uint64_t(grid.sizeY) + 1;
+};
+
+// The filled grid points of one x-slice: per y (0 to sizeY), a column of bits over z (0 to
+// sizeZ). Built once per slice and shared by the two layers of cubes that touch it, so most
+// cubes are classified as all empty or all filled 64 at a time without looking at a cell.
+class SliceBits {
+public:
+    SliceBits(const CellGrid& grid, const SampleBox& box)
+        : grid(grid), box(box), words(std::size_t(grid.sizeZ + 1) / 64 + 2),
+          bits(std::size_t(grid.sizeY + 1) * words) {}
+
+    void fill(int x) {
+        std::fill(bits.begin(), bits.end(), 0);
+        if (x < box.lo[0] || x > box.hi[0])
+            return;
+        for (int y = box.lo[1]; y <= box.hi[1]; ++y) {
+            const Voxel* column = grid.cells + grid.index(x, y, 0);
+            std::uint64_t* out = column_(y);
+            // Each word is gathered in a register: every cell is read once, in memory order.
+            for (int z = box.lo[2]; z <= box.hi[2];) {
+                const int wordEnd = std::min(box.hi[2], z | 63);
+                std::uint64_t word = 0;
+                for (; z <= wordEnd; ++z)
+                    word |= std::uint64_t(column[z].material != 0) << (z & 63);
+                out[(z - 1) >> 6] = word;
+            }
+        }
+    }
+    const std::uint64_t* column(int y) const { return bits.data() + std::size_t(y) * words; }
+    std::size_t wordCount() const { return words; }
+
+private:
+    std::uint64_t* column_(int y) { return bits.data() + std::size_t(y) * words; }
+
+    const CellGrid& grid;
+    const SampleBox& box;
+    std::size_t words;
+    std::vector<std::uint64_t> bits;
+};
+
+int bitAt(const std::uint64_t* column, int z) {
+    return int((column[z >> 6] >> (z & 63)) & 1u);
+}
+
+// What a cube's edge needs from its corners: twice its midpoint relative to twice the cube's
+// lower corner, which grid point it rounds to (halves upwards), and its corners in edge order.
+struct EdgeGeometry {
+    int doubled[3];
+    int up[3];
+    int first;
+    int second;
+};
+
+constexpr std::array<EdgeGeometry, 12> makeEdgeGeometry() {
+    std::array<EdgeGeometry, 12> edges{};
+    for (int e = 0; e < 12; ++e) {
+        const int a = Tables::edgeCorners[e][0];
+        const int b = Tables::edgeCorners[e][1];
+        for (int axis = 0; axis < 3; ++axis) {
+            const int d = Tables::cornerOffsets[a][axis] + Tables::cornerOffsets[b][axis];
+            edges[std::size_t(e)].doubled[axis] = d;
+            edges[std::size_t(e)].up[axis] = (d + 1) / 2;
+        }
+        edges[std::size_t(e)].first = a;
+        edges[std::size_t(e)].second = b;
+    }
+    return edges;
+}
+
+constexpr std::array<EdgeGeometry, 12> edgeGeometry = makeEdgeGeometry();
+
+} // namespace
+
+// Smoothing gives every vertex the normalised sum of the flat normals of all vertices that
+// round to the same grid point, summed in vertex order. Every vertex lies on a cell edge and
+// rounds to that edge's upper end, so the keys of the cubes at x lie in the grid slices x and
+// x + 1: a range keeps two slices of slot numbers instead of a map of every key, and the first
+// slice, which it shares with the range before it, is summed again in order once both ranges
+// are built.
+struct MarchingCubeSurface::Range {
+    int xBegin = 0;
+    int xEnd = 0;
+    bool sharesFirstSlice = false;
+    std::vector<Triangle> triangles;
+    std::vector<std::uint32_t> vertexSlot;
+    std::vector<Sum> sums;
+    // Whether a slot's sum is complete yet, and then whether its vertices take it or, for
+    // opposite normals that cancel out (a sheet one cell thin), keep their own.
+    enum SlotState : std::uint8_t { Open, Smooth, OwnNormal };
+    std::vector<SlotState> slotState;
+    // Vertices before this one already carry their smooth normals, except those of a shared
+    // first slice.
+    std::size_t written = 0;
+    // Slot of each grid point (y * (sizeZ + 1) + z) of the key slices x and x + 1, by parity
+    // of x; -1 for none. After the sweep, the slice xEnd is still there.
+    std::vector<std::int32_t> slotAt[2];
+    std::vector<std::uint32_t> touched[2];
+
+    struct SharedVertex {
+        std::uint32_t slot;
+        std::uint32_t point;
+        std::uint32_t vertex;
+    };
+    std::vector<SharedVertex> firstSlice;
+
+    void build(const CellGrid& grid, const CutWindow& window);
+    std::int32_t slotOf(int kx, std::uint32_t point) const { return slotAt[kx & 1][point]; }
+    void sumAgainAfter(Range& previous);
+    void writeLastNormals();
+
+private:
+    std::uint32_t slotFor(int kx, std::uint32_t point) {
+        std::int32_t& slot = slotAt[kx & 1][point];
+        if (slot < 0) {
+            slot = std::int32_t(sums.size());
+            sums.push_back({0.f, 0.f, 0.f});
+            slotState.push_back(Open);
+            touched[kx & 1].push_back(point);
+        }
+        return std::uint32_t(slot);
+    }
+    void settle(std::uint32_t slot) {
+        Sum& sum = sums[slot];
+        if (sum[0] == 0.f && sum[1] == 0.f && sum[2] == 0.f) {
+            slotState[slot] = OwnNormal;
+        } else {
+            normalise(sum.data());
+            slotState[slot] = Smooth;
+        }
+    }
+    void settleSlice(int kx) {
+        for (const std::uint32_t point : touched[kx & 1])
+            settle(std::uint32_t(slotAt[kx & 1][point]));
+    }
+    void writeNormal(std::size_t v) {
+        writeNormal(triangles[v / 3].vertices[v % 3], vertexSlot[v]);
+    }
+    void writeNormal(TriangleVertex& vertex, std::uint32_t slot) {
+        if (slotState[slot] == Smooth)
+            std::copy(sums[slot].begin(), sums[slot].end(), vertex.normal);
+    }
+    // Vertices come in threes, so a run of whole triangles.
+    void writeNormals(std::size_t fromVertex, std::size_t toVertex) {
+        for (std::size_t t = fromVertex / 3; t < toVertex / 3; ++t)
+            for (std::size_t k = 0; k < 3; ++k)
+                writeNormal(triangles[t].vertices[k], vertexSlot[3 * t + k]);
+    }
+    void forgetSlice(int kx) {
+        for (const std::uint32_t point : touched[kx & 1])
+            slotAt[kx & 1][point] = -1;
+        touched[kx & 1].clear();
+    }
+};
+
+void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& window) {
+    const SampleBox box(grid, window);
+    const std::uint32_t pointsPerRow = std::uint32_t(grid.sizeZ) + 1;
+    for (auto& slots : slotAt)
+        slots.assign(std::size_t(grid.sizeY + 1) * pointsPerRow, -1);
+    // The buffers of the previous build keep their capacity: a rebuild of a similar surface
+    // neither grows them again nor maps fresh pages.
+    triangles.clear();
+    vertexSlot.clear();
+    sums.clear();
+    slotState.clear();
+    firstSlice.clear();
+    for (auto& points : touched)
+        points.clear();
+    // Vertices of the layer of cubes before the current one, and of the current one.
+    std::size_t previousLayer = 0;
+    std::size_t currentLayer = 0;
+
+    SliceBits slices[2] = {SliceBits(grid, box), SliceBits(grid, box)};
+    SliceBits* lowerSlice = &slices[0];
+    SliceBits* upperSlice = &slices[1];
+    upperSlice->fill(xBegin);
+    const std::size_t words = lowerSlice->wordCount();
+    std::vector<std::uint64_t> mixed(words);
+    const int yEnd = std::min(window.max[1], grid.sizeY - 1);
+    const int zBegin = window.min[2];
+    const int zEnd = std::min(window.max[2], grid.sizeZ - 1);
+
+    // Vertex coordinates by twice the grid coordinate, as float(2c) * 0.5 * edge.
+    const auto halves = [&](int from, int to, int axis) {
+        std::vector<float> half(std::size_t(to - from) + 1);
+        for (int d = from; d <= to; ++d)
+            half[std::size_t(d - from)] = float(d) * 0.5f * grid.cellSize[axis];
+        return half;
+    };
+    const std::vector<float> halfX = halves(2 * xBegin, 2 * xEnd + 2, 0);
+    const std::vector<float> halfY = halves(0, 2 * grid.sizeY + 2, 1);
+    const std::vector<float> halfZ = halves(0, 2 * grid.sizeZ + 2, 2);
+    std::uint32_t samples[8] = {};
+    TriangleVertex edgeVertex[12];
+    int edgeKx[12] = {};
+    std::uint32_t edgePoint[12] = {};
+    std::uint32_t edgeSlot[12] = {};
 
     for (int x = xBegin; x < xEnd; ++x) {
-        for (int y = window.min[1]; y <= window.max[1] && y < grid.sizeY; ++y) {
-            // The four z columns that corners 0-3 (and, one step up, 4-7) lie on.
-            const Voxel* column[4];
-            bool anyColumn = false;
-            for (int c = 0; c < 4; ++c) {
-                const int cx = x + Tables::cornerOffsets[c][0];
-                const int cy = y + Tables::cornerOffsets[c][1];
-                const bool valid = cx >= lo[0] && cx <= hi[0] && cy >= lo[1] && cy <= hi[1];
-                column[c] = valid ? grid.cells + grid.index(cx, cy, 0) : nullptr;
-                anyColumn = anyColumn || valid;
+        std::swap(lowerSlice, upperSlice);
+        upperSlice->fill(x + 1);
+        const SliceBits& lower = *lowerSlice;
+        const SliceBits& upper = *upperSlice;
+        if (x > xBegin)
+            forgetSlice(x - 1);
+        for (int y = window.min[1]; y <= yEnd; ++y) {
+            // Corner columns 0-3 (and, one step up in z, 4-7).
+            const std::uint64_t* column[4] = {lower.column(y + 1), upper.column(y + 1),
+                                              upper.column(y), lower.column(y)};
+            // A cube needs triangles unless its eight corners are all filled or all empty.
+            bool any = false;
+            for (std::size_t w = 0; w + 1 < words; ++w) {
+                const auto at = [&](std::size_t k, auto op) {
+                    return op(op(column[0][k], column[1][k]), op(column[2][k], column[3][k]));
+                };
+                const auto orOp = [](std::uint64_t a, std::uint64_t b) { return a | b; };
+                const auto andOp = [](std::uint64_t a, std::uint64_t b) { return a & b; };
+                const std::uint64_t filled = at(w, orOp), filledAbove = at(w + 1, orOp);
+                const std::uint64_t full = at(w, andOp), fullAbove = at(w + 1, andOp);
+                const std::uint64_t anyFilled = filled | (filled >> 1) | (filledAbove << 63);
+                const std::uint64_t allFull = full & ((full >> 1) | (fullAbove << 63));
+                mixed[w] = anyFilled & ~allFull;
+                any = any || mixed[w] != 0;
             }
-            if (!anyColumn)
+            if (!any)
                 continue;
-            const auto sample = [&](int c, int z) -> std::uint32_t {
-                return column[c] && z >= lo[2] && z <= hi[2] ? column[c][z].material : 0u;
+            // Cells of the corner columns 0-3, and their materials where the bits say filled.
+            const CellIndex columnStart[4] = {grid.index(x, y + 1, 0), grid.index(x + 1, y + 1, 0),
+                                              grid.index(x + 1, y, 0), grid.index(x, y, 0)};
+            const auto sampleAt = [&](int c, int cz) {
+                const int filled = bitAt(column[c & 3], cz);
+                samples[c] = filled ? grid.cells[columnStart[c & 3] + CellIndex(cz)].material : 0;
+                return filled;
             };
+            int previousZ = -2;
+            int previousCube = 0;
 
-            std::uint32_t samples[8];
-            for (int c = 0; c < 4; ++c)
-                samples[c] = sample(c, window.min[2]);
-            for (int z = window.min[2]; z <= window.max[2] && z < grid.sizeZ; ++z) {
-                for (int c = 0; c < 4; ++c)
-                    samples[c + 4] = sample(c, z + 1);
-                int cube = 0;
-                for (int c = 0; c < 8; ++c)
-                    cube |= samples[c] != 0 ? 1 << c : 0;
+            for (std::size_t w = 0; w + 1 < words; ++w) {
+                for (std::uint64_t m = mixed[w]; m; m &= m - 1) {
+                    const int z = int(w * 64) + __builtin_ctzll(m);
+                    if (z < zBegin || z > zEnd)
+                        continue;
+                    // The top corners of the cube below are this cube's bottom corners.
+                    int cube = 0;
+                    if (z == previousZ + 1) {
+                        cube = previousCube >> 4;
+                        std::copy(samples + 4, samples + 8, samples);
+                    } else {
+                        for (int c = 0; c < 4; ++c)
+                            cube |= sampleAt(c, z) << c;
+                    }
+                    for (int c = 4; c < 8; ++c)
+                        cube |= sampleAt(c, z + 1) << c;
+                    previousZ = z;
+                    previousCube = cube;
 
-                if (cube != 0 && cube != 255) {
-                    TriangleVertex edgeVertex[12];
-                    std::uint64_t edgeKey[12] = {};
                     const int edges = Tables::edgeTable[cube];
-                    for (int e = 0; e < 12; ++e) {
-                        if (!(edges & (1 << e)))
-                            continue;
-                        const int a = Tables::edgeCorners[e][0];
-                        const int b = Tables::edgeCorners[e][1];
-                        // Twice the midpoint, in whole grid units.
-                        const int doubled[3] = {
-                            2 * x + Tables::cornerOffsets[a][0] + Tables::cornerOffsets[b][0],
-                            2 * y + Tables::cornerOffsets[a][1] + Tables::cornerOffsets[b][1],
-                            2 * z + Tables::cornerOffsets[a][2] + Tables::cornerOffsets[b][2]};
+                    for (int crossed = edges; crossed; crossed &= crossed - 1) {
+                        const int e = __builtin_ctz(unsigned(crossed));
+                        const EdgeGeometry& g = edgeGeometry[e];
                         TriangleVertex& vertex = edgeVertex[e];
-                        for (int axis = 0; axis < 3; ++axis)
-                            vertex.position[axis] =
-                                float(doubled[axis]) * 0.5f * grid.cellSize[axis];
-                        vertex.material = int(samples[a] != 0 ? samples[a] : samples[b]);
+                        vertex.position[0] = halfX[std::size_t(2 * (x - xBegin) + g.doubled[0])];
+                        vertex.position[1] = halfY[std::size_t(2 * y + g.doubled[1])];
+                        vertex.position[2] = halfZ[std::size_t(2 * z + g.doubled[2])];
+                        const std::uint32_t first = samples[g.first];
+                        vertex.material = int(first != 0 ? first : samples[g.second]);
                         // The nearest grid point, halves rounded upwards.
-                        const std::uint64_t kx = std::uint64_t((doubled[0] + 1) / 2);
-                        const std::uint64_t ky = std::uint64_t((doubled[1] + 1) / 2);
-                        const std::uint64_t kz = std::uint64_t((doubled[2] + 1) / 2);
-                        edgeKey[e] = kz + (ky + kx * keyStrideY) * keyStrideZ;
+                        const int kx = x + g.up[0];
+                        edgeKx[e] = kx;
+                        edgePoint[e] =
+                            std::uint32_t(y + g.up[1]) * pointsPerRow + std::uint32_t(z + g.up[2]);
+                        edgeSlot[e] = slotFor(kx, edgePoint[e]);
                     }
                     const std::int8_t* list = Tables::triangleTable[cube];
                     for (int t = 0; list[t] >= 0; t += 3) {
-                        Triangle& triangle = out.emplace_back();
-                        for (int corner = 0; corner < 3; ++corner) {
+                        Triangle& triangle = triangles.emplace_back();
+                        for (int corner = 0; corner < 3; ++corner)
                             triangle.vertices[corner] = edgeVertex[list[t + corner]];
-                            keys.push_back(edgeKey[list[t + corner]]);
-                        }
                         flatNormal(triangle);
+                        for (int corner = 0; corner < 3; ++corner) {
+                            const int e = list[t + corner];
+                            const std::uint32_t slot = edgeSlot[e];
+                            const std::uint32_t vertex = std::uint32_t(vertexSlot.size());
+                            vertexSlot.push_back(slot);
+                            const float* n = triangle.vertices[corner].normal;
+                            Sum& sum = sums[slot];
+                            sum[0] += n[0];
+                            sum[1] += n[1];
+                            sum[2] += n[2];
+                            if (sharesFirstSlice && edgeKx[e] == xBegin)
+                                firstSlice.push_back({slot, edgePoint[e], vertex});
+                        }
                     }
                 }
-                for (int c = 0; c < 4; ++c)
-                    samples[c] = samples[c + 4];
             }
         }
+        // No later cube adds to slice x, so the layer before, whose vertices round to slices
+        // x - 1 and x, takes its smooth normals while it is still in the cache. A first slice
+        // shared with the range before waits for that range's sums.
+        if (!(sharesFirstSlice && x == xBegin))
+            settleSlice(x);
+        writeNormals(previousLayer, currentLayer);
+        previousLayer = currentLayer;
+        currentLayer = vertexSlot.size();
+    }
+    written = previousLayer;
+}
+
+// The grid slice xBegin is shared with the range before: its sums start from that range's
+// and go on over this range's vertices in order, as one sweep would have added them.
+void MarchingCubeSurface::Range::sumAgainAfter(Range& previous) {
+    std::vector<char> restarted(sums.size(), 0);
+    for (const SharedVertex& shared : firstSlice) {
+        if (!restarted[shared.slot]) {
+            restarted[shared.slot] = 1;
+            const std::int32_t before = previous.slotOf(xBegin, shared.point);
+            sums[shared.slot] =
+                before >= 0 ? previous.sums[std::size_t(before)] : Sum{0.f, 0.f, 0.f};
+        }
+        const float* n = triangles[shared.vertex / 3].vertices[shared.vertex % 3].normal;
+        Sum& sum = sums[shared.slot];
+        sum[0] += n[0];
+        sum[1] += n[1];
+        sum[2] += n[2];
+    }
+    for (const SharedVertex& shared : firstSlice) {
+        const std::int32_t before = previous.slotOf(xBegin, shared.point);
+        if (before >= 0)
+            previous.sums[std::size_t(before)] = sums[shared.slot];
     }
 }
 
-void MarchingCubeSurface::smooth(std::vector<Triangle>& triangles,
-                                 const std::vector<std::uint64_t>& keys) {
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> order(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        order[i] = {keys[i], std::uint32_t(i)};
-    std::sort(order.begin(), order.end());
-
-    const auto vertexAt = [&](std::uint32_t i) -> TriangleVertex& {
-        return triangles[i / 3].vertices[i % 3];
-    };
-    for (std::size_t first = 0; first < order.size();) {
-        std::size_t last = first + 1;
-        while (last < order.size() && order[last].first == order[first].first)
-            ++last;
-        float sum[3] = {0.f, 0.f, 0.f};
-        for (std::size_t k = first; k < last; ++k) {
-            const float* n = vertexAt(order[k].second).normal;
-            sum[0] += n[0];
-            sum[1] += n[1];
-            sum[2] += n[2];
-        }
-        // Opposite normals that cancel out (a sheet one cell thin) keep their own.
-        if (sum[0] != 0.f || sum[1] != 0.f || sum[2] != 0.f) {
-            normalise(sum);
-            for (std::size_t k = first; k < last; ++k)
-                std::copy(sum, sum + 3, vertexAt(order[k].second).normal);
-        }
-        first = last;
+// The slices left open by the sweep (its last one and a shared first one) are complete once
+// the ranges have been summed again in order.
+void MarchingCubeSurface::Range::writeLastNormals() {
+    for (std::size_t slot = 0; slot < sums.size(); ++slot) {
+        if (slotState[slot] == Open)
+            settle(std::uint32_t(slot));
     }
+    writeNormals(written, vertexSlot.size());
+    for (const SharedVertex& shared : firstSlice)
+        writeNormal(shared.vertex);
 }
+
+MarchingCubeSurface::MarchingCubeSurface() = default;
+MarchingCubeSurface::~MarchingCubeSurface() = default;
 
 void MarchingCubeSurface::build(const CellGrid& grid, const CutWindow& requested, int threads) {
     std::lock_guard<std::mutex> guard(mutex);
-    triangles.clear();
     const CutWindow window =
         requested.clampedTo(unsigned(grid.sizeX), unsigned(grid.sizeY), unsigned(grid.sizeZ));
 
-    std::vector<ColumnRange> ranges =
+    std::vector<ColumnRange> columns =
         splitColumns(window.min[0], window.max[0], grid.sizeX, threads);
-    if (ranges.empty())
-        ranges.push_back({0, grid.sizeX});
-    std::vector<std::vector<Triangle>> parts(ranges.size());
-    std::vector<std::vector<std::uint64_t>> partKeys(ranges.size());
+    if (columns.empty())
+        columns.push_back({0, grid.sizeX});
+    ranges.resize(columns.size());
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        ranges[i].xBegin = columns[i].begin;
+        ranges[i].xEnd = columns[i].end;
+        ranges[i].sharesFirstSlice = i > 0;
+    }
     std::vector<std::exception_ptr> failures(ranges.size());
-    runOnOwnPool(int(ranges.size()), threads, [&](int i) {
-        try {
-            buildRange(grid, window, ranges[std::size_t(i)].begin, ranges[std::size_t(i)].end,
-                       parts[std::size_t(i)], partKeys[std::size_t(i)]);
-        } catch (...) {
-            failures[std::size_t(i)] = std::current_exception();
+    const auto eachRange = [&](auto&& work) {
+        runOnOwnPool(int(ranges.size()), threads, [&](int i) {
+            try {
+                work(ranges[std::size_t(i)]);
+            } catch (...) {
+                failures[std::size_t(i)] = std::current_exception();
+            }
+        });
+        for (const std::exception_ptr& failure : failures) {
+            if (failure) {
+                // No half-built surface is ever drawn.
+                ranges.clear();
+                std::rethrow_exception(failure);
+            }
         }
-    });
-    for (const std::exception_ptr& failure : failures) {
-        if (failure)
-            std::rethrow_exception(failure);
-    }
+    };
 
-    std::size_t total = 0;
-    for (const auto& part : parts)
-        total += part.size();
-    triangles.reserve(total);
-    std::vector<std::uint64_t> keys;
-    keys.reserve(total * 3);
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        triangles.insert(triangles.end(), parts[i].begin(), parts[i].end());
-        keys.insert(keys.end(), partKeys[i].begin(), partKeys[i].end());
-        std::vector<Triangle>().swap(parts[i]);
-    }
-    smooth(triangles, keys);
+    // Sweep, then the shared slices in range order, then the vertices still open their smooth
+    // normals.
+    eachRange([&](Range& range) { range.build(grid, window); });
+    for (std::size_t i = 1; i < ranges.size(); ++i)
+        ranges[i].sumAgainAfter(ranges[i - 1]);
+    eachRange([](Range& range) { range.writeLastNormals(); });
 }
 
 void MarchingCubeSurface::clear() {
     std::lock_guard<std::mutex> guard(mutex);
-    std::vector<Triangle>().swap(triangles);
+    std::vector<Range>().swap(ranges);
 }
 
 void MarchingCubeSurface::draw(const MaterialPalette& palette, bool selected) {
     std::lock_guard<std::mutex> guard(mutex);
     colors = selected ? palette.highlighted() : palette;
     glBegin(GL_TRIANGLES);
-    for (const Triangle& triangle : triangles) {
-        for (const TriangleVertex& vertex : triangle.vertices) {
-            glNormal3fv(vertex.normal);
-            glColor3fv(colors.color(std::uint32_t(vertex.material)).data());
-            glVertex3fv(vertex.position);
+    for (const Range& range : ranges) {
+        for (const Triangle& triangle : range.triangles) {
+            for (const TriangleVertex& vertex : triangle.vertices) {
+                glNormal3fv(vertex.normal);
+                glColor3fv(colors.color(std::uint32_t(vertex.material)).data());
+                glVertex3fv(vertex.position);
+            }
         }
     }
     glEnd();
@@ -215,12 +463,23 @@ void MarchingCubeSurface::draw(const MaterialPalette& palette, bool selected) {
 
 std::vector<Triangle> MarchingCubeSurface::getTriangles() const {
     std::lock_guard<std::mutex> guard(mutex);
-    return triangles;
+    std::vector<Triangle> all;
+    all.reserve(countTriangles());
+    for (const Range& range : ranges)
+        all.insert(all.end(), range.triangles.begin(), range.triangles.end());
+    return all;
 }
 
 std::size_t MarchingCubeSurface::getTriangleCount() const {
     std::lock_guard<std::mutex> guard(mutex);
-    return triangles.size();
+    return countTriangles();
+}
+
+std::size_t MarchingCubeSurface::countTriangles() const {
+    std::size_t total = 0;
+    for (const Range& range : ranges)
+        total += range.triangles.size();
+    return total;
 }
 
 } // namespace Model::Automaton

@@ -20,7 +20,8 @@ namespace Model::Automaton {
 // is closed on every side.
 class MarchingCubeSurface {
 public:
-    MarchingCubeSurface() = default;
+    MarchingCubeSurface();
+    ~MarchingCubeSurface();
     MarchingCubeSurface(const MarchingCubeSurface&) = delete;
     MarchingCubeSurface& operator=(const MarchingCubeSurface&) = delete;
 
@@ -36,14 +37,14 @@ public:
     std::size_t getTriangleCount() const;
 
 private:
-    // Triangles of the cubes with lower corner x in [xBegin, xEnd), with one smoothing key per
-    // vertex.
-    static void buildRange(const CellGrid& grid, const CutWindow& window, int xBegin, int xEnd,
-                           std::vector<Triangle>& triangles, std::vector<std::uint64_t>& keys);
-    // Gives all vertices that share a key the normalised sum of their normals.
-    static void smooth(std::vector<Triangle>& triangles, const std::vector<std::uint64_t>& keys);
+    // The cubes with lower corner x in one run of columns, their triangles and the normal sums
+    // of their vertices (defined with the builder).
+    struct Range;
+    std::size_t countTriangles() const;
 
-    std::vector<Triangle> triangles;
+    // The surface in runs of x, as the tasks built them; together, in order, the triangles.
+    // A rebuild reuses their buffers.
+    std::vector<Range> ranges;
     MaterialPalette colors;
     mutable std::mutex mutex;
 };

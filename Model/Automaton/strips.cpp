@@ -1,8 +1,8 @@
 #include "Model/Automaton/strips.h"
 
-#include <QFuture>
+#include "Util/pooltasks.h"
+
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -46,12 +46,8 @@ void StripPartition::runPass(const std::function<void(const Strip&)>& task) cons
         task(strips.front());
         return;
     }
-    std::vector<QFuture<void>> futures;
-    futures.reserve(strips.size());
-    for (const Strip& strip : strips)
-        futures.push_back(QtConcurrent::run([&task, strip] { task(strip); }));
-    for (QFuture<void>& future : futures)
-        future.waitForFinished();
+    Util::runTasksAndWait(*QThreadPool::globalInstance(), count(),
+                          [&](int i) { task(strips[std::size_t(i)]); });
 }
 
 } // namespace Model::Automaton

@@ -17,7 +17,7 @@ struct Strip {
 };
 
 // The partition every engine runs on: x cut into slabs of sizeX / threads cells, one
-// QtConcurrent task per slab on the global pool. A pass returns only when every slab is done,
+// task per slab on the global pool. A pass returns only when every slab is done,
 // so two passes in a row are a barrier: a front phase followed by an exchange phase gives the
 // same cells for any thread count.
 class StripPartition {

@@ -80,7 +80,13 @@ TotalVolumePainter::TotalVolumePainter(TotalVolume& volume)
 TotalVolumePainter::~TotalVolumePainter() = default;
 
 int TotalVolumePainter::getBuildThreads() const {
-    return buildThreads > 0 ? buildThreads : defaultBuildThreads();
+    if (buildThreads > 0)
+        return buildThreads;
+    // Starting a pool's threads costs more than building a small volume's faces; such a volume
+    // is built on the calling thread.
+    constexpr CellIndex cellsPerTask = CellIndex(1) << 15;
+    const CellIndex worth = volume.getCellCount() / cellsPerTask;
+    return int(std::clamp<CellIndex>(worth, 1, CellIndex(defaultBuildThreads())));
 }
 
 CutWindow TotalVolumePainter::getCutWindow() const {

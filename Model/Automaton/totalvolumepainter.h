@@ -85,7 +85,7 @@ public:
     CutPlaneSet& getCutPlanes() { return cutPlanes; }
 
     // Number of tasks the builders split x into; 0 (the default) means the thread count of a
-    // fresh pool.
+    // fresh pool, or fewer for a volume too small to be worth them.
     void setBuildThreads(int threads) { buildThreads = threads; }
     int getBuildThreads() const;
 

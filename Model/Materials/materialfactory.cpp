@@ -83,13 +83,21 @@ bool MaterialFactory::loadMaterials() {
     Registry& reg = registry();
     std::lock_guard<std::mutex> lock(reg.mutex);
 
-    return Persistence::readRegistryFile(
+    // Records join the registry only once the whole file has been read: a damaged file leaves
+    // the registry as it was.
+    std::map<uint32_t, Material> read;
+    const bool loaded = Persistence::readRegistryFile(
         fileName(), QLatin1String("Materials"), lcMaterialFactory(), [&](QXmlStreamReader& reader) {
             bool ok = false;
             const Material material = Persistence::MaterialArchiver::loadMaterial(&reader, &ok);
             if (ok)
-                reg.materials[material.getId()] = material;
+                read[material.getId()] = material;
         });
+    if (loaded) {
+        for (const auto& entry : read)
+            reg.materials[entry.first] = entry.second;
+    }
+    return loaded;
 }
 
 void MaterialFactory::createDefaultMaterials() {
@@ -140,6 +148,12 @@ bool MaterialFactory::updateMaterial(const Material& material) {
     std::lock_guard<std::mutex> lock(reg.mutex);
     reg.materials[material.getId()] = material;
     return true;
+}
+
+void MaterialFactory::removeMaterial(uint32_t id) {
+    Registry& reg = registry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    reg.materials.erase(id);
 }
 
 unsigned MaterialFactory::generateMaterialId() {

@@ -24,8 +24,8 @@ public:
     bool loadOrCreateDefaults();
 
     // Reads "materials.xml" into the registry without clearing it first; records of the file
-    // replace registered ones with the same id. False when the file is missing, unreadable or
-    // malformed (records read before the fault stay registered).
+    // replace registered ones with the same id. False, with the registry unchanged, when the
+    // file is missing, unreadable or malformed.
     bool loadMaterials();
     // Replaces every record by the built-in table.
     void createDefaultMaterials();
@@ -38,6 +38,9 @@ public:
     std::vector<Material> getMaterials();
     // Inserts or replaces by id; id 0 is refused. Nothing is written to disk.
     bool updateMaterial(const Material& material);
+    // Takes a record back out, for a reader that registered materials of a file it then
+    // refused. Nothing is written to disk.
+    void removeMaterial(uint32_t id);
     // A random unregistered id from 2000 up, for a material that clashes with a registered one.
     unsigned generateMaterialId();
 

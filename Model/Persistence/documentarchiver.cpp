@@ -3,6 +3,7 @@
 #include "Model/Materials/materialfactory.h"
 #include "Model/Persistence/documentreaddevice.h"
 #include "Model/Persistence/materialarchiver.h"
+#include "Model/Persistence/totalvolumearchiver.h"
 #include "Model/document.h"
 
 #include <QIODevice>
@@ -36,6 +37,10 @@ bool advanceToStartElement(QXmlStreamReader& reader) {
 }
 
 } // namespace
+
+ArchiverTable DocumentArchiver::standardArchivers() {
+    return {{TotalVolumeArchiver::objectType, std::make_shared<TotalVolumeArchiver>()}};
+}
 
 MaterialIdMap DocumentArchiver::materialIdMap() {
     std::lock_guard<std::mutex> lock(globalMapLock);
@@ -83,6 +88,17 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
     }
 
     result.status = ReadStatus::Complete;
+    // Materials this read registered; a refused document (or one that runs out of memory) takes
+    // them back, so it leaves the registry as it found it.
+    std::vector<std::uint32_t> registered;
+    struct TakeBack {
+        std::vector<std::uint32_t>& ids;
+        ~TakeBack() {
+            for (const std::uint32_t id : ids)
+                MaterialFactory::getInstance()->removeMaterial(id);
+        }
+    } takeBack{registered};
+
     while (!reader.atEnd()) {
         if (!advanceToStartElement(reader))
             break;
@@ -90,9 +106,15 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
             if (!readObject(reader, idMap, result))
                 break;
         } else if (reader.name() == QLatin1String("Material")) {
-            readMaterial(reader, idMap, result);
+            readMaterial(reader, idMap, registered, result);
         }
     }
+
+    if (result.status == ReadStatus::Refused) {
+        result.objects.clear();
+        return result;
+    }
+    registered.clear();
 
     if (result.status == ReadStatus::Complete && reader.hasError()) {
         result.status = ReadStatus::Damaged;
@@ -108,7 +130,7 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
 }
 
 void DocumentArchiver::readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap,
-                                    ReadResult& result) {
+                                    std::vector<std::uint32_t>& registered, ReadResult& result) {
     bool ok = false;
     Material material = MaterialArchiver::loadMaterial(&reader, &ok);
     if (!ok) {
@@ -118,17 +140,19 @@ void DocumentArchiver::readMaterial(QXmlStreamReader& reader, MaterialIdMap& idM
 
     const auto registry = MaterialFactory::getInstance();
     const std::uint32_t id = material.getId();
-    const Material registered = registry->getMaterial(id);
-    if (registered.getId() == 0) {
+    const Material known = registry->getMaterial(id);
+    if (known.getId() == 0) {
         registry->updateMaterial(material);
+        registered.push_back(id);
         idMap[id] = id;
-    } else if (registered == material) {
+    } else if (known == material) {
         // The registry keeps its own record, constants included.
         idMap[id] = id;
     } else {
         const std::uint32_t fresh = registry->generateMaterialId();
         material.setId(fresh);
         registry->updateMaterial(material);
+        registered.push_back(fresh);
         idMap[id] = fresh;
         qCDebug(lcDocumentArchiver)
             << "Material" << id << material.getName() << "renumbered to" << fresh;

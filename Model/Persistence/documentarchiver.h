@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <vector>
+
 class QIODevice;
 class QXmlStreamReader;
 
@@ -45,6 +48,9 @@ public:
 
     explicit DocumentArchiver(const ArchiverTable& archivers) : archivers(archivers) {}
 
+    // The archivers of every kind of object a document can hold.
+    static ArchiverTable standardArchivers();
+
     // Writes the document to an open device. Objects of a kind without archiver are left out.
     // False when the device or an archiver failed.
     bool write(QIODevice* device, const Model::Document& document);
@@ -52,6 +58,7 @@ public:
     // Reads a document from an open device. Every "Material" element sets the translation of
     // its id; cells are renumbered through the translations of this file only, so an id that
     // an earlier document renumbered is not changed in a file that does not renumber it.
+    // A refused document hands out no objects, and the materials it registered are taken back.
     ReadResult read(QIODevice* device);
 
     // Every translation made by the documents read in this run (later entries win).
@@ -63,7 +70,9 @@ public:
     }
 
 private:
-    void readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap, ReadResult& result);
+    // Adds the ids it registers to `registered`.
+    void readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap,
+                      std::vector<std::uint32_t>& registered, ReadResult& result);
     // False when reading has to stop.
     bool readObject(QXmlStreamReader& reader, MaterialIdMap& idMap, ReadResult& result);
 

@@ -12,7 +12,7 @@ namespace Model::Persistence {
 // Reads the registry file `fileName` from the settings folder: a root element `root` whose
 // child elements are records, each handed to `loadRecord(reader)`. False when the file is
 // missing, unreadable, of another kind or broken; records read before the damage have already
-// been handed over, as the registries expect.
+// been handed over, so the caller keeps them apart until it knows the whole file was read.
 template <class LoadRecord>
 bool readRegistryFile(const QString& fileName, QLatin1String root, const QLoggingCategory& log,
                       LoadRecord&& loadRecord) {

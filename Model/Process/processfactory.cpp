@@ -81,13 +81,20 @@ bool ProcessFactory::loadProcesses() {
     Registry& reg = registry();
     std::lock_guard<std::mutex> lock(reg.mutex);
 
-    return Persistence::readRegistryFile(
+    // As for the materials: nothing of a damaged file joins the registry.
+    std::map<uint32_t, Process> read;
+    const bool loaded = Persistence::readRegistryFile(
         fileName(), QLatin1String("Processes"), lcProcessFactory(), [&](QXmlStreamReader& reader) {
             bool ok = false;
             const Process process = Persistence::ProcessArchiver::loadProcess(reader, &ok);
             if (ok)
-                reg.processes[process.getId()] = process;
+                read[process.getId()] = process;
         });
+    if (loaded) {
+        for (const auto& entry : read)
+            reg.processes[entry.first] = entry.second;
+    }
+    return loaded;
 }
 
 void ProcessFactory::createDefaultProcesses() {

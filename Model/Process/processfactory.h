@@ -24,7 +24,7 @@ public:
     bool loadOrCreateDefaults();
 
     // Reads "processes.xml" into the registry without clearing it; later records win.
-    // False when the file is missing, unreadable or malformed.
+    // False, with the registry unchanged, when the file is missing, unreadable or malformed.
     bool loadProcesses();
     // Replaces every record by the built-in table.
     void createDefaultProcesses();

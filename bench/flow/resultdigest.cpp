@@ -9,13 +9,27 @@
 // cells' materials and atom counts, of every atom of the lattice's silicon cells (state,
 // occupancy while silicon, cell, bonded and second-neighbour counts, the four neighbour
 // classes the continuous etch reads and the partner in every bond slot) and of the boundary
-// atoms. Documents: round trips and State texts with every oddity the format allows.
+// atoms. Documents: round trips and State texts with every oddity the format allows. Front
+// engines: every field of both cell arrays after each distance-like process on the 200 x 200 x
+// 100 trench scene of the benchmarks; surfaces: the painter's faces and triangles of every
+// algorithm on the same scene.
 
+#include "../../tests/support/fingerprint.h"
+#include "../trenchscene.h"
+#include "Core/Operations/Anisotropic/anisotropicfilmdeposition.h"
+#include "Core/Operations/Doping/ionimplantation.h"
+#include "Core/Operations/Doping/simpledoping.h"
+#include "Core/Operations/Isotropic/electrodeposition.h"
+#include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
+#include "Core/Operations/Isotropic/isotropicfilmetching.h"
+#include "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition.h"
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
 #include "Core/Operations/SiEtching/continuoswetetching.h"
+#include "Core/Operations/SiOxidation/simplesioxidation.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Automaton/totalvolumepainter.h"
 #include "Model/Persistence/documentarchiver.h"
 #include "Model/Persistence/totalvolumearchiver.h"
 #include "Model/document.h"
@@ -415,6 +429,58 @@ void roundTrips(bool quick) {
     }
 }
 
+// Front engines and surfaces hash every field with the tests' fingerprint, so a line here can
+// be checked against the fingerprints the tests keep.
+void frontEngines(bool quick) {
+    using namespace Core::Operations;
+    using Run = std::function<void(TotalVolume&)>;
+    const std::pair<const char*, Run> runs[] = {
+        {"iso", [](TotalVolume& v) { IsotropicFilmDeposition(v, 7, 10.f).runDeposition(); }},
+        {"etch", [](TotalVolume& v) { IsotropicFilmEtching(v, bench::Oxide, 10.f).runEtching(); }},
+        {"plate",
+         [](TotalVolume& v) { Electrodeposition(v, 7, bench::Oxide, 10.f).runDeposition(); }},
+        {"moore", [](TotalVolume& v) { MooreNeighborhoodDeposition(v, 7, 10).runDeposition(); }},
+        {"dope", [](TotalVolume& v) { SimpleDoping(v, 14, 5.f).runDoping(); }},
+        {"implant", [](TotalVolume& v) { IonImplantation(v, 14, 5.f, 3.f).runImplantation(); }},
+        {"pvd",
+         [](TotalVolume& v) { AnisotropicFilmDeposition(v, 7, 6.f, 0.5f, 3).runDeposition(); }},
+        {"ox", [](TotalVolume& v) { SimpleSiOxidation(v, 1.0).oxidateTo(4.0); }},
+    };
+    for (const auto& [name, run] : runs) {
+        for (const int threads : {1, 2, 3, 8}) {
+            if (quick && threads > 2)
+                continue;
+            QThreadPool::globalInstance()->setMaxThreadCount(threads);
+            const auto volume = bench::trenchScene();
+            run(*volume);
+            std::printf("trench %-8s t=%d cells=%016llx\n", name, threads,
+                        (unsigned long long)testing_support::cellsFingerprint(*volume));
+            std::fflush(stdout);
+        }
+    }
+}
+
+void surfaces(bool quick) {
+    const auto volume = bench::trenchScene();
+    for (const int algorithm : {0, 1, 2}) {
+        for (const int threads : {1, 2, 3, 8}) {
+            if (quick && threads > 2)
+                continue;
+            Model::Automaton::TotalVolumePainter& painter = volume->getPainter();
+            painter.setBuildThreads(threads);
+            painter.setAlgorithm(algorithm);
+            painter.rebuild();
+            testing_support::Fingerprint f;
+            f.addFaces(painter.getOpaqueFaces(), nullptr);
+            f.addTriangles(painter.getMarchingCubes().getTriangles());
+            f.addFaces(painter.getOctree().getOpaqueFaces(), nullptr);
+            std::printf("trench surface%d t=%d lists=%016llx\n", algorithm, threads,
+                        (unsigned long long)f.value);
+            std::fflush(stdout);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -424,5 +490,7 @@ int main(int argc, char** argv) {
     readStates();
     roundTrips(quick);
     wetEtches(quick);
+    frontEngines(quick);
+    surfaces(quick);
     return 0;
 }

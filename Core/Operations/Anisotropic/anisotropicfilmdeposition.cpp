@@ -47,8 +47,8 @@ public:
         if (now.mark != 0)
             return false;
         float best = FaceSteps::squaredLength<float>(now);
-        float kept[3];
-        if (!steps.shortest(grid, x, y, z, best, reach, kept))
+        float kept[3] = {0, 0, 0};
+        if (!steps.shortest(grid, i, x, y, z, best, reach, kept))
             return false;
         if (now.material == 0)
             pending.material = material;

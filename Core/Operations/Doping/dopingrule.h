@@ -40,8 +40,8 @@ public:
         if (now.mark != 0 || !dopable.contains(now.material))
             return false;
         float best = FaceSteps::squaredLength<float>(now);
-        float kept[3];
-        if (!steps.shortest(grid, x, y, z, best, reach, kept))
+        float kept[3] = {0, 0, 0};
+        if (!steps.shortest(grid, i, x, y, z, best, reach, kept))
             return false;
         Voxel& out = grid.next[i];
         out.material = dopedMaterial;

@@ -10,7 +10,11 @@ VectorDistanceRule::VectorDistanceRule(Process process, const Model::Automaton::
       // Electroplating counts steps without sign along each axis.
       steps(volume.getCellSizeX(), volume.getCellSizeY(), volume.getCellSizeZ(),
             process == Process::Electroplating ? FaceSteps::Sign::Unsigned
-                                               : FaceSteps::Sign::Towards) {}
+                                               : FaceSteps::Sign::Towards),
+      etching(process == Process::Etching),
+      hasSources(process != Process::Electroplating || conductor != 0),
+      sourceMaterial(process == Process::Electroplating ? conductor : 0),
+      sourceIsEqual(process != Process::Deposition) {}
 
 bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
     const Voxel& now = grid.current[i];
@@ -21,7 +25,7 @@ bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y,
 
     double best = FaceSteps::squaredLength<double>(now);
     float kept[3] = {0, 0, 0};
-    if (!steps.shortest(grid, x, y, z, best, distanceSquared, kept))
+    if (!steps.shortest(grid, i, x, y, z, best, distanceSquared, kept))
         return false;
 
     Voxel& out = grid.next[i];

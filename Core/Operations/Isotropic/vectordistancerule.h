@@ -25,20 +25,13 @@ public:
         return FaceSteps::stepCount(distance, cellSizeX, cellSizeY, cellSizeZ);
     }
 
+    // Every cell is judged several times while the run starts, so the process's choices are
+    // made once, at construction, into comparisons without branches.
     bool isSource(const Voxel& cell) const {
-        switch (process) {
-        case Process::Deposition:
-            return cell.material != 0;
-        case Process::Etching:
-            return cell.material == 0;
-        case Process::Electroplating:
-            return conductor != 0 && cell.material == conductor;
-        }
-        return false;
+        return hasSources && ((cell.material == sourceMaterial) == sourceIsEqual);
     }
-    bool mayJoin(const Voxel& cell) const {
-        return process == Process::Etching ? cell.material != 0 : cell.material == 0;
-    }
+    // Empty cells join and are queued, or, for etching, occupied ones.
+    bool mayJoin(const Voxel& cell) const { return (cell.material == 0) != etching; }
     // Sources start at distance zero; everything else starts with the far vector (d, d, d),
     // which never passes the distance test. Electroplating blocks every solid but the
     // conductor.
@@ -51,9 +44,7 @@ public:
         grid.next[i] = cell;
     }
     bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const;
-    bool queues(const Voxel& neighbour) const {
-        return process == Process::Etching ? neighbour.material != 0 : neighbour.material == 0;
-    }
+    bool queues(const Voxel& neighbour) const { return mayJoin(neighbour); }
     void copyBack(Voxel& current, const Voxel& next) const { current = next; }
 
 private:
@@ -63,6 +54,12 @@ private:
     float distance;
     double distanceSquared;
     FaceSteps steps;
+    bool etching;
+    // A source is a cell whose material equals (or, for deposition, differs from)
+    // sourceMaterial; electroplating without a conductor has none.
+    bool hasSources;
+    std::uint32_t sourceMaterial;
+    bool sourceIsEqual;
 };
 
 } // namespace Core::Operations

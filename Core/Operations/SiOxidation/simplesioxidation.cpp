@@ -60,8 +60,9 @@ public:
         if (now.mark != 0)
             return false;
         float best = FaceSteps::squaredLength<float>(now);
-        float kept[3];
-        if (!steps.shortest(grid, x, y, z, best, now.material == 0 ? emptyReach : solidReach, kept))
+        float kept[3] = {0, 0, 0};
+        if (!steps.shortest(grid, i, x, y, z, best, now.material == 0 ? emptyReach : solidReach,
+                            kept))
             return false;
         FaceSteps::setVector(grid.next[i], kept);
         return true;

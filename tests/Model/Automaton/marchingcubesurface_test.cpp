@@ -165,3 +165,39 @@ TEST(MarchingCubeSurface, ThreadCountDoesNotChangeTheSurface) {
         }
     }
 }
+
+TEST(MarchingCubeSurface, RebuildingOneSurfaceGivesWhatAFreshSurfaceGives) {
+    // A rebuild reuses the previous build's buffers: nothing of a larger surface, of another
+    // split into tasks or of another cell size may be left over.
+    const auto stripes = testing_support::makeVolume(
+        19, 7, 9, [](int x, int y, int z) { return (x + 2 * y + 3 * z) % 5 < 2 ? 1 : 0; });
+    const auto stretched = testing_support::makeVolume(
+        12, 8, 6, [](int x, int y, int z) { return x * x + y + z < 40 ? 2 : 0; }, 0.7f, 1.f, 1.6f);
+    const auto small = ball(8, 2.5f, 3);
+    const std::pair<TotalVolume*, int> builds[] = {{stripes.get(), 3},
+                                                   {stretched.get(), 1},
+                                                   {small.get(), 2},
+                                                   {stripes.get(), 8},
+                                                   {stretched.get(), 2}};
+    MarchingCubeSurface surface;
+    for (const auto& [volume, threads] : builds) {
+        const CellGrid grid = CellGrid::of(*volume, volume->getVoxels());
+        surface.build(grid, wholeVolume(*volume), threads);
+        volume->releaseVoxels();
+        const std::vector<Triangle> rebuilt = surface.getTriangles();
+        const std::vector<Triangle> fresh = build(*volume, wholeVolume(*volume), threads);
+        ASSERT_EQ(rebuilt.size(), fresh.size()) << threads << " threads";
+        ASSERT_EQ(surface.getTriangleCount(), fresh.size());
+        for (std::size_t i = 0; i < fresh.size(); ++i) {
+            for (int v = 0; v < 3; ++v) {
+                const auto& a = rebuilt[i].vertices[v];
+                const auto& b = fresh[i].vertices[v];
+                EXPECT_EQ(pointOf(a.position), pointOf(b.position));
+                EXPECT_EQ(pointOf(a.normal), pointOf(b.normal));
+                EXPECT_EQ(a.material, b.material);
+            }
+        }
+    }
+    surface.clear();
+    EXPECT_EQ(surface.getTriangleCount(), 0u);
+}

@@ -164,6 +164,18 @@ TEST_F(MaterialRegistry, BadFilesFailToLoadAndStartUpReplacesThemKeepingACopy) {
     }
 }
 
+// Found by fuzzing: records before the damage used to stay registered.
+TEST_F(MaterialRegistry, DamagedFileLeavesTheRegistryAsItWas) {
+    materials->updateMaterial(Material(60, QStringLiteral("Own"), 1.f, 1.f, 0.3f));
+    const std::vector<Material> before = materials->getMaterials();
+    writeSettingsFile(QStringLiteral("materials.xml"),
+                      R"(<Materials><Material name="A" material-id="50"/>)"
+                      R"(<Material name="B" material-id="1"/><Material)");
+    EXPECT_FALSE(materials->loadMaterials());
+    EXPECT_EQ(materials->getMaterials(), before);
+    EXPECT_EQ(materials->getMaterial(1).getName(), QStringLiteral("Si"));
+}
+
 TEST_F(MaterialRegistry, MissingFileFailsToLoadAndIsWritten) {
     QFile::remove(TestSupport::settingsFile(QStringLiteral("materials.xml")));
     EXPECT_FALSE(materials->loadMaterials());

@@ -272,13 +272,21 @@ TEST_F(DocumentArchiverTest, MalformedXmlAfterTheHeaderKeepsWhatCameBeforeAndSay
     EXPECT_EQ(missingEnd.objects.size(), 2u);
 }
 
-TEST_F(DocumentArchiverTest, AnUnreadableVolumeRefusesTheWholeDocument) {
+// Found by fuzzing: the refused document's new and renumbered materials stayed registered.
+TEST_F(DocumentArchiverTest, AnUnreadableVolumeRefusesTheWholeDocumentAndTakesItsMaterialsBack) {
+    const std::vector<Material> before = materials->getMaterials();
+    const auto translationsBefore = DocumentArchiver::materialIdMap();
     const QByteArray bytes =
-        documentWith(QString(), QStringLiteral("1 1 1 1 "))
+        documentWith(material(20, QStringLiteral("Gold"), QStringLiteral("#FFFFD700")) +
+                         material(1, QStringLiteral("Not silicon"), QStringLiteral("#FF000000")),
+                     QStringLiteral("1 1 20 1 "))
             .replace("</Document>", "<Object object-type=\"1\" size-x=\"-1\"/></Document>");
     const auto result = read(bytes);
     EXPECT_EQ(result.status, ReadStatus::Refused);
     EXPECT_TRUE(result.error.contains(QLatin1String("no valid size")));
+    EXPECT_TRUE(result.objects.empty());
+    EXPECT_EQ(materials->getMaterials(), before);
+    EXPECT_EQ(DocumentArchiver::materialIdMap(), translationsBefore);
 }
 
 TEST_F(DocumentArchiverTest, UnknownElementsAndObjectTypesAreSkipped) {

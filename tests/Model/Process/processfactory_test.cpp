@@ -181,6 +181,17 @@ TEST_F(ProcessRegistry, BadFilesAreReplacedByTheBuiltInTable) {
     }
 }
 
+// Found by fuzzing: records before the damage used to stay registered.
+TEST_F(ProcessRegistry, DamagedFileLeavesTheRegistryAsItWas) {
+    writeSettingsFile(QStringLiteral("processes.xml"),
+                      R"(<Processes><Process name="A" process-id="30"/>)"
+                      R"(<Process name="CVD" process-id="3"><CompatibleMaterials>1)");
+    EXPECT_FALSE(processes->loadProcesses());
+    EXPECT_EQ(processes->getProcess(30u).getId(), 0u);
+    const std::list<uint32_t> builtIn{3, 16};
+    EXPECT_EQ(processes->getProcess(3u).getCompatibleMaterialIds(), builtIn);
+}
+
 TEST_F(ProcessRegistry, CompatibleMaterialsFollowTheListAndSkipUnknownIds) {
     Process process(QStringLiteral("Mixed"), 40, {16, 2, 3, 70000, 16});
     const std::vector<Material> compatible = process.getCompatibleMaterials();

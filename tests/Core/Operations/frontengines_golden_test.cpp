@@ -1,0 +1,120 @@
+// Every front engine against fingerprints of its cells (every field of both arrays) saved from
+// a reference build, for several thread counts: a faster kernel must give the same bits.
+#include "Core/Operations/Anisotropic/anisotropicfilmdeposition.h"
+#include "Core/Operations/Doping/ionimplantation.h"
+#include "Core/Operations/Doping/simpledoping.h"
+#include "Core/Operations/Isotropic/electrodeposition.h"
+#include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
+#include "Core/Operations/Isotropic/isotropicfilmetching.h"
+#include "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition.h"
+#include "Core/Operations/MooreNeighborhood/mooreneighborhoodetching.h"
+#include "Core/Operations/SiOxidation/simplesioxidation.h"
+#include "support/fingerprint.h"
+#include "support/scenes.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <functional>
+
+using namespace Core::Operations;
+using namespace testing_support;
+using Model::Automaton::TotalVolume;
+
+namespace {
+
+constexpr int Silicon = 1, Nitride = 2, Oxide = 3, Film = 7, Doped = 14;
+
+// A trench in silicon under an oxide film, a nitride bridge across the trench (an overhang),
+// a buried cavity and a nitride pillar: tops, walls, undersides, masks and enclosed space.
+int trenchWithBridge(int x, int y, int z) {
+    const bool inTrench = x >= 9 && x < 17;
+    const int siliconTop = inTrench ? 5 : 10;
+    if (x >= 3 && x < 6 && y >= 3 && y < 6 && z >= 3 && z < 6)
+        return 0; // cavity
+    if (z < siliconTop)
+        return Silicon;
+    if (z < siliconTop + 2)
+        return Oxide;
+    if (y >= 4 && y < 10 && x >= 7 && x < 19 && z >= 14 && z < 16)
+        return Nitride; // bridge
+    if (x >= 20 && x < 23 && y >= 12 && y < 15 && z < 17)
+        return Nitride; // pillar
+    return 0;
+}
+
+struct Scene {
+    const char* name;
+    float cellSize[3];
+};
+const Scene scenes[] = {{"unit cells", {1.f, 1.f, 1.f}}, {"stretched cells", {0.7f, 1.f, 1.6f}}};
+
+struct EngineCase {
+    const char* name;
+    std::function<void(TotalVolume&)> run;
+    std::uint64_t expected[2]; // per scene
+};
+
+const EngineCase engines[] = {
+    {"isotropic deposition",
+     [](TotalVolume& v) { IsotropicFilmDeposition(v, Film, 3.5f).runDeposition(); },
+     {0xaab6c7c0ccebff57ull, 0x6a74bd3da3cd35a3ull}},
+    {"isotropic etching of silicon",
+     [](TotalVolume& v) { IsotropicFilmEtching(v, Silicon, 2.5f).runEtching(); },
+     {0x70f96a4f1d9d3d8full, 0x23585ec020983859ull}},
+    {"isotropic etching of oxide",
+     [](TotalVolume& v) { IsotropicFilmEtching(v, Oxide, 1.5f).runEtching(); },
+     {0x62184e1b6f7b953dull, 0x7bb6292912d1ce03ull}},
+    {"electroplating on oxide",
+     [](TotalVolume& v) { Electrodeposition(v, Film, Oxide, 3.f).runDeposition(); },
+     {0xf447a50388f9a42full, 0xaa3ed573f9a52f2dull}},
+    {"Moore deposition",
+     [](TotalVolume& v) { MooreNeighborhoodDeposition(v, Film, 3).runDeposition(); },
+     {0x13dbdb6afc55d391ull, 0x13dbdb6afc55d391ull}},
+    {"Moore etching",
+     [](TotalVolume& v) { MooreNeighborhoodEtching(v, Silicon, 2).runEtching(); },
+     {0x827558e82b8ed2d9ull, 0x827558e82b8ed2d9ull}},
+    {"doping",
+     [](TotalVolume& v) { SimpleDoping(v, Doped, 2.5f).runDoping(); },
+     {0xc672b473addcfee1ull, 0xc0b72b70928b65adull}},
+    {"ion implantation",
+     [](TotalVolume& v) { IonImplantation(v, Doped, 3.f, 1.5f).runImplantation(); },
+     {0x59b7695cf83c2b1bull, 0xec27fb0e0597432bull}},
+    {"anisotropic deposition on tops and bottoms",
+     [](TotalVolume& v) {
+         AnisotropicFilmDeposition(v, Film, 4.f, 0.5f, AnisotropicFilmDeposition::OnTopAndBottom)
+             .runDeposition();
+     },
+     {0xb9fe2abdc8fe3023ull, 0xf4db82103a4a393full}},
+    {"anisotropic deposition on tops",
+     [](TotalVolume& v) {
+         AnisotropicFilmDeposition(v, Film, 3.f, 1.f, AnisotropicFilmDeposition::OnTop)
+             .runDeposition();
+     },
+     {0x0d1d2551672790a3ull, 0x6ed56074b7e99315ull}},
+    {"thermal oxidation",
+     [](TotalVolume& v) { SimpleSiOxidation(v, 1.0).oxidateTo(3.0); },
+     {0xaffcee44554d7dbdull, 0x38a80cbe9f904b6bull}},
+};
+
+} // namespace
+
+TEST(FrontEnginesGolden, EveryCellOfBothArraysMatchesTheSavedResultForAnyThreadCount) {
+    for (const EngineCase& engine : engines) {
+        for (std::size_t s = 0; s < std::size(scenes); ++s) {
+            for (const int threads : {1, 2, 3, 8}) {
+                const PoolThreads pool(threads);
+                const float* c = scenes[s].cellSize;
+                auto volume = makeVolume(26, 18, 20, trenchWithBridge, c[0], c[1], c[2]);
+                engine.run(*volume);
+                const std::uint64_t actual = cellsFingerprint(*volume);
+                EXPECT_EQ(actual, engine.expected[s])
+                    << engine.name << ", " << scenes[s].name << ", " << threads << " threads";
+                if (actual != engine.expected[s])
+                    std::printf("golden %s / %s: 0x%016" PRIx64 "ull\n", engine.name,
+                                scenes[s].name, actual);
+            }
+        }
+    }
+}

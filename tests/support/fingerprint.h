@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Automaton/triangle.h"
+#include "Model/Geometry/quadface.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace testing_support {
+
+// A 64-bit FNV-1a hash over explicit fields (never over padding), so that results saved once
+// can be compared bit for bit after the code that produced them has been rewritten.
+class Fingerprint {
+public:
+    void add(const void* data, std::size_t bytes) {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (std::size_t i = 0; i < bytes; ++i) {
+            value ^= p[i];
+            value *= 0x100000001b3ull;
+        }
+    }
+    template <class T> void add(const T& v) { add(&v, sizeof v); }
+
+    void addCell(const Model::Automaton::Voxel& c) {
+        add(c.material);
+        add(c.mark);
+        add(c.vectorX);
+        add(c.vectorY);
+        add(c.vectorZ);
+        add(c.atomCount);
+    }
+    void addTriangles(const std::vector<Model::Automaton::Triangle>& triangles) {
+        add(triangles.size());
+        for (const auto& t : triangles)
+            for (const auto& v : t.vertices) {
+                add(v.position);
+                add(v.normal);
+                add(v.material);
+            }
+    }
+    void addFaces(const std::vector<Model::Geometry::QuadFace>& faces,
+                  const Model::Automaton::Voxel* cells) {
+        add(faces.size());
+        for (const auto& f : faces) {
+            add(f.vertices);
+            add(f.normal ? f.normal - &Model::Geometry::sideNormals[0][0] : -1);
+            add(f.fillColor);
+            add(f.edgeColor);
+            add(f.voxel && cells ? f.voxel - cells : -1);
+            add(f.material);
+        }
+    }
+
+    std::uint64_t value = 0xcbf29ce484222325ull;
+};
+
+// Every field of every cell of both arrays.
+inline std::uint64_t cellsFingerprint(Model::Automaton::TotalVolume& volume) {
+    Fingerprint f;
+    const Model::Automaton::CellArraysLock cells(volume);
+    for (std::size_t i = 0; i < volume.getCellCount(); ++i) {
+        f.addCell(cells.current()[i]);
+        f.addCell(cells.next()[i]);
+    }
+    return f.value;
+}
+
+} // namespace testing_support
