@@ -2,6 +2,8 @@
 // window or a display.
 #include "Core/Operations/documentexport.h"
 
+#include "app/commandline.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
@@ -43,16 +45,10 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("DOC.cvx"), QStringLiteral("The document."));
 
     const auto usageError = [&](const QString& text) {
-        err << "cellvane-export: " << text << Qt::endl
-            << "Try 'cellvane-export --help' for more information." << Qt::endl;
-        return int(DocumentExport::BadInput);
+        return App::usageError(err, QStringLiteral("cellvane-export"), text);
     };
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        QTextStream(stdout) << parser.helpText();
-        return int(DocumentExport::Done);
-    }
+    if (const auto stop = App::parseArguments(parser, help, err, QStringLiteral("cellvane-export")))
+        return *stop;
     const QStringList documents = parser.positionalArguments();
     if (documents.size() != 1)
         return usageError(documents.isEmpty() ? QStringLiteral("no document given")

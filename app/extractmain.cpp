@@ -2,6 +2,8 @@
 // window or a display.
 #include "Core/Operations/documentnetlist.h"
 
+#include "app/commandline.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
@@ -32,16 +34,11 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("OUT.cir"), QStringLiteral("The netlist."));
 
     const auto usageError = [&](const QString& text) {
-        err << "cellvane-extract: " << text << Qt::endl
-            << "Try 'cellvane-extract --help' for more information." << Qt::endl;
-        return int(DocumentNetlist::BadInput);
+        return App::usageError(err, QStringLiteral("cellvane-extract"), text);
     };
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        QTextStream(stdout) << parser.helpText();
-        return int(DocumentNetlist::Done);
-    }
+    if (const auto stop =
+            App::parseArguments(parser, help, err, QStringLiteral("cellvane-extract")))
+        return *stop;
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
         return usageError(QStringLiteral("give a document and a netlist file"));

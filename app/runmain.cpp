@@ -1,6 +1,8 @@
 // cellvane-run: runs a process list on a cell volume without a window or a display.
 #include "UI/BatchRun/processlistrun.h"
 
+#include "app/commandline.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
@@ -65,16 +67,10 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("LIST.plst"), QStringLiteral("The process list."));
 
     const auto usageError = [&](const QString& text) {
-        err << "cellvane-run: " << text << Qt::endl
-            << "Try 'cellvane-run --help' for more information." << Qt::endl;
-        return int(ProcessListRun::BadInput);
+        return App::usageError(err, QStringLiteral("cellvane-run"), text);
     };
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        QTextStream(stdout) << parser.helpText();
-        return int(ProcessListRun::Done);
-    }
+    if (const auto stop = App::parseArguments(parser, help, err, QStringLiteral("cellvane-run")))
+        return *stop;
     const QStringList lists = parser.positionalArguments();
     if (lists.size() != 1)
         return usageError(lists.isEmpty() ? QStringLiteral("no process list given")
