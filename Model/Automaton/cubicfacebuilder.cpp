@@ -1,5 +1,7 @@
 #include "Model/Automaton/cubicfacebuilder.h"
 
+#include <algorithm>
+
 namespace Model::Automaton {
 
 using Geometry::QuadFace;
@@ -15,8 +17,11 @@ constexpr std::uint32_t flagTableSize = 1u << 12;
 CubicFaceBuilder::CubicFaceBuilder(const CellGrid& grid, const CutWindow& window,
                                    const MaterialPalette& palette)
     : grid(grid), window(window), palette(palette), flags(flagTableSize) {
-    for (std::uint32_t id = 1; id < flagTableSize; ++id)
+    const std::uint32_t known = std::clamp(palette.denseEnd(), 1u, flagTableSize);
+    for (std::uint32_t id = 1; id < known; ++id)
         flags[id] = computeFlags(id);
+    // The rest of the table are ids the registry does not know: they share the fallback's flags.
+    std::fill(flags.begin() + known, flags.end(), computeFlags(known));
     // An empty neighbour hides nothing and merges with nothing.
     flags[0] = 0;
 }

@@ -29,6 +29,8 @@ public:
     }
     float alpha(std::uint32_t id) const { return color(id)[3]; }
     bool knows(std::uint32_t id) const;
+    // Every id from here up to 2^16 is unknown and shows the fallback colour.
+    std::uint32_t denseEnd() const { return std::uint32_t(dense.size()); }
 
     const std::map<std::uint32_t, Rgba>& getColors() const { return colors; }
 

@@ -47,6 +47,11 @@ MaterialIdMap DocumentArchiver::materialIdMap() {
     return globalMap;
 }
 
+void DocumentArchiver::forgetMaterialIdMap() {
+    std::lock_guard<std::mutex> lock(globalMapLock);
+    globalMap.clear();
+}
+
 bool DocumentArchiver::write(QIODevice* device, const Model::Document& document) {
     QXmlStreamWriter writer(device);
     writer.setAutoFormatting(false);

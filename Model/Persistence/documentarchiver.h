@@ -63,6 +63,9 @@ public:
 
     // Every translation made by the documents read in this run (later entries win).
     static MaterialIdMap materialIdMap();
+    // Forgets every translation. The program keeps them until it exits; a harness that treats
+    // each input as a fresh start of the program calls this between inputs.
+    static void forgetMaterialIdMap();
 
     static QString materialWarning() {
         return QStringLiteral("WARNING: There was an error loading a material. This may alter "

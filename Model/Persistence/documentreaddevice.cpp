@@ -10,13 +10,23 @@ namespace {
 constexpr char stateTag[] = "<State>";
 constexpr std::size_t stateTagLength = sizeof(stateTag) - 1;
 constexpr std::size_t bufferBytes = std::size_t(1) << 20;
+constexpr std::size_t smallestBuffer = std::size_t(1) << 12;
+
+// A document smaller than the usual buffer fits whole into one of its own size: reading a small
+// file must not cost a megabyte of fresh pages.
+std::size_t bufferFor(qint64 documentSize) {
+    if (documentSize < 0)
+        return bufferBytes;
+    return std::clamp(std::size_t(documentSize) + 1, smallestBuffer, bufferBytes);
+}
 
 inline bool isDigitOrSpace(char c) { return c == ' ' || (c >= '0' && c <= '9'); }
 
 } // namespace
 
 DocumentReadDevice::DocumentReadDevice(QIODevice& source)
-    : source(source), size(source.isSequential() ? -1 : source.size()), buffer(bufferBytes) {
+    : source(source), size(source.isSequential() ? -1 : source.size()),
+      buffer(bufferFor(size)) {
     // Unbuffered, so that every read of the XML reader reaches readData() and the cut after
     // "<State>" is where the reader stops.
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);

@@ -102,7 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every input meets the registry as a fresh start of the program would.
     const auto registry = MaterialFactory::getInstance();
     registry->createDefaultMaterials();
-    const Fuzz::AtExit restore([&] { registry->createDefaultMaterials(); });
+    const Fuzz::AtExit restore([&] {
+        registry->createDefaultMaterials();
+        DocumentArchiver::forgetMaterialIdMap();
+    });
     const std::vector<Material> before = registry->getMaterials();
 
     const DocumentArchiver::ReadResult first = read(Fuzz::bytesOf(data, size));

@@ -59,7 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const QByteArray bytes = document(data[0], Fuzz::bytesOf(data + 1, size - 1));
     const auto registry = MaterialFactory::getInstance();
-    const Fuzz::AtExit restore([&] { registry->createDefaultMaterials(); });
+    const Fuzz::AtExit restore([&] {
+        registry->createDefaultMaterials();
+        DocumentArchiver::forgetMaterialIdMap();
+    });
 
     // Through the document reader, shortcut and all. The document names no materials, so ids
     // stay as written.
