@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the tsan preset (ThreadSanitizer; the model, engine and surface-builder tests) and runs
-# those tests. Any report in our code fails the test that shows it: the sanitizer makes the
+# Builds the tsan preset (ThreadSanitizer; the model, engine and surface-builder tests, and the
+# user interface's worker threads: the batch run and long steps) and runs those tests. Any report in our code fails the test that shows it: the sanitizer makes the
 # process exit with an error. Reports from inside Qt are suppressed by
 # tests/sanitizers/tsan.supp, and nothing else is. The readers' random-damage tests are left
 # out: they run thousands of reads, take minutes under the sanitizer, and the fuzz targets

@@ -19,7 +19,6 @@
 #include <QLoggingCategory>
 #include <QPixmap>
 #include <QTimer>
-#include <QtConcurrent>
 
 Q_LOGGING_CATEGORY(lcBatchRun, "UI/BatchRun/runprocessesdialog", QtInfoMsg)
 
@@ -58,8 +57,10 @@ RunProcessesDialog::RunProcessesDialog(MainWindow* mainWindow, MainWindowPresent
 RunProcessesDialog::~RunProcessesDialog() {
     // Closing is refused while a run is in progress; should the dialog still go (its window
     // torn down), let the run finish first, answering its requests to this thread meanwhile.
-    while (worker.isRunning())
+    while (busy.load())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (worker.joinable())
+        worker.join();
 }
 
 std::shared_ptr<TotalVolume> RunProcessesDialog::getVolume() const {
@@ -249,8 +250,11 @@ void RunProcessesDialog::on_btnRun_clicked() {
     if (beforeRun)
         beforeRun();
     progressTimer->start();
+    // The last run's worker has released the dialog and has nothing left to do.
+    if (worker.joinable())
+        worker.join();
     // The worker runs a copy: the list may be edited while it runs.
-    worker = QtConcurrent::run([this, list = processList] { runList(list); });
+    worker = std::thread([this, list = processList] { runList(list); });
 }
 
 void RunProcessesDialog::runList(QList<ProcessData> list) {
@@ -263,10 +267,9 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
              setVolume(created);
          },
          [this](TotalVolume&, const QString& fileName) {
-             bool saved = false;
              QMetaObject::invokeMethod(this, "updateGeometry", Qt::BlockingQueuedConnection,
-                                       Q_RETURN_ARG(bool, saved), Q_ARG(QString, fileName));
-             return saved || fileName.isEmpty() ? QString()
+                                       Q_ARG(QString, fileName));
+             return imageSaved.load() || fileName.isEmpty() ? QString()
                                                 : QStringLiteral("the image was not saved to %1")
                                                       .arg(QDir::toNativeSeparators(fileName));
          }});
@@ -298,11 +301,11 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
     releaseBusy();
 }
 
-bool RunProcessesDialog::updateGeometry(const QString& fileName) {
+void RunProcessesDialog::updateGeometry(const QString& fileName) {
     if (const auto target = getVolume())
         target->getPainter().rebuild();
     repaintView();
-    return fileName.isEmpty() || (mainWindow && mainWindow->saveImage(fileName));
+    imageSaved.store(fileName.isEmpty() || (mainWindow && mainWindow->saveImage(fileName)));
 }
 
 void RunProcessesDialog::updateProgress() {
