@@ -1,5 +1,6 @@
 #include "Model/Automaton/photomask.h"
 
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QLoggingCategory>
@@ -13,6 +14,20 @@ bool isAffordable(const QSize& size) {
     return size.width() > 0 && size.height() > 0 &&
            std::uint64_t(size.width()) * std::uint64_t(size.height()) <= PhotoMask::maximumPixels;
 }
+// A GIF's frames are drawn on a "logical screen" that the decoder allocates whole, while the
+// reader reports only the first frame's size: thirty bytes can claim a screen of 727 MB.
+// Invalid when the file is no GIF.
+QSize gifScreenSize(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray head = file.read(10);
+    if (head.size() < 10 || !(head.startsWith("GIF87a") || head.startsWith("GIF89a")))
+        return {};
+    const auto byte = [&head](int i) { return int(static_cast<unsigned char>(head[i])); };
+    return QSize(byte(6) | byte(7) << 8, byte(8) | byte(9) << 8);
+}
+
 } // namespace
 
 PhotoMask PhotoMask::fromImage(const QImage& image) {
@@ -42,7 +57,9 @@ PhotoMask PhotoMask::fromImage(const QImage& image) {
 bool PhotoMask::load(const QString& path, PhotoMask& mask) {
     QImageReader reader(path);
     // The size comes from the file's header, so a huge image is refused before it is decoded.
-    if (!reader.canRead() || (reader.size().isValid() && !isAffordable(reader.size()))) {
+    const QSize screen = gifScreenSize(path);
+    if (!reader.canRead() || (reader.size().isValid() && !isAffordable(reader.size())) ||
+        (screen.isValid() && !screen.isEmpty() && !isAffordable(screen))) {
         qCDebug(lcPhotoMask) << "Cannot use" << path << "as a mask:" << reader.errorString()
                              << reader.size();
         return false;
