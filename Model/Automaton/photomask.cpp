@@ -57,11 +57,14 @@ PhotoMask PhotoMask::fromImage(const QImage& image) {
 bool PhotoMask::load(const QString& path, PhotoMask& mask) {
     QImageReader reader(path);
     // The size comes from the file's header, so a huge image is refused before it is decoded.
+    // A GIF's screen grows to hold its first frame.
+    QSize size = reader.size();
     const QSize screen = gifScreenSize(path);
-    if (!reader.canRead() || (reader.size().isValid() && !isAffordable(reader.size())) ||
-        (screen.isValid() && !screen.isEmpty() && !isAffordable(screen))) {
+    if (screen.isValid())
+        size = size.isValid() ? size.expandedTo(screen) : screen;
+    if (!reader.canRead() || (size.isValid() && !isAffordable(size))) {
         qCDebug(lcPhotoMask) << "Cannot use" << path << "as a mask:" << reader.errorString()
-                             << reader.size();
+                             << size;
         return false;
     }
     const QImage image = reader.read();

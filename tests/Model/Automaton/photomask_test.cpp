@@ -97,14 +97,18 @@ TEST(PhotoMask, LoadReadsImageFilesAndRefusesEverythingElse) {
     ASSERT_TRUE(writeFile(empty, QByteArray()));
     const QString huge = dir.filePath(QStringLiteral("huge.bmp"));
     ASSERT_TRUE(writeFile(huge, bitmapHeader(100000, 100000)));
-    // Thirty bytes of GIF whose first frame is small but whose logical screen, which the
-    // decoder allocates whole, is 13400 x 13578 pixels (found by the fuzzer: 727 MB, 1 s).
+    // GIFs whose first frame is small but whose logical screen, which the decoder allocates
+    // whole, is 13400 x 13578 pixels, or 13400 wide and grown to the frame's 8484 rows (both
+    // found by the fuzzer: 727 and 454 MB, a second each).
     const QString screen = dir.filePath(QStringLiteral("screen.gif"));
     ASSERT_TRUE(writeFile(
         screen, QByteArray::fromHex("47494638396158340a352033d12c3800000122002400634e6f3765002634")));
+    const QString grown = dir.filePath(QStringLiteral("grown.gif"));
+    ASSERT_TRUE(writeFile(
+        grown, QByteArray::fromHex("474946383961583400000122d12c3800000122002420634e6f6e650034")));
     const PhotoMask kept = mask;
     for (const QString& path : {dir.filePath(QStringLiteral("missing.png")), text, empty, huge,
-                                screen, dir.path(), QString()}) {
+                                screen, grown, dir.path(), QString()}) {
         EXPECT_FALSE(PhotoMask::load(path, mask)) << path.toStdString();
         EXPECT_EQ(mask, kept) << "a refused file leaves the mask as it was";
     }
