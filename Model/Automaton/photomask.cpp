@@ -54,14 +54,19 @@ PhotoMask PhotoMask::fromImage(const QImage& image) {
     return mask;
 }
 
+QSize PhotoMask::decodedSize(const QString& path) {
+    const QSize size = QImageReader(path).size();
+    // A GIF's screen grows to hold its first frame.
+    const QSize screen = gifScreenSize(path);
+    if (screen.isValid())
+        return size.isValid() ? size.expandedTo(screen) : screen;
+    return size;
+}
+
 bool PhotoMask::load(const QString& path, PhotoMask& mask) {
     QImageReader reader(path);
     // The size comes from the file's header, so a huge image is refused before it is decoded.
-    // A GIF's screen grows to hold its first frame.
-    QSize size = reader.size();
-    const QSize screen = gifScreenSize(path);
-    if (screen.isValid())
-        size = size.isValid() ? size.expandedTo(screen) : screen;
+    const QSize size = decodedSize(path);
     if (!reader.canRead() || (size.isValid() && !isAffordable(size))) {
         qCDebug(lcPhotoMask) << "Cannot use" << path << "as a mask:" << reader.errorString()
                              << size;

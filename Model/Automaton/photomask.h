@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMetaType>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -38,6 +39,9 @@ struct PhotoMask {
     // Reads and converts an image file. False, with `mask` untouched, when the file is
     // missing, unreadable, not an image, empty or larger than maximumPixels.
     static bool load(const QString& path, PhotoMask& mask);
+    // The picture the decoder will allocate for the image in the file, as its header tells;
+    // invalid when the header does not tell.
+    static QSize decodedSize(const QString& path);
 };
 
 } // namespace Model::Automaton

@@ -7,7 +7,6 @@
 #include "Model/Automaton/photomask.h"
 
 #include <QImage>
-#include <QImageReader>
 
 using Model::Automaton::PhotoMask;
 
@@ -38,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const QString path = Fuzz::scratchPath(QStringLiteral("mask"));
     Fuzz::writeFile(path, Fuzz::bytesOf(data, size));
     {
-        const QSize claimed = QImageReader(path).size();
+        const QSize claimed = PhotoMask::decodedSize(path);
         const std::uint64_t pixels =
             claimed.isValid() ? std::uint64_t(claimed.width()) * std::uint64_t(claimed.height())
                               : 0;
