@@ -2,6 +2,7 @@
 
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Materials/materialfactory.h"
+#include "UI/Operations/layoutmaskdialog.h"
 #include "UI/Operations/materialcombobox.h"
 #include "ui_photolithographydialog.h"
 
@@ -64,13 +65,36 @@ void PhotolithographyDialog::apply(Side& side) {
     }
     side.mask = std::move(loaded);
     side.file = path;
+    side.layout.reset();
     emit(this->*side.changed)(side.mask);
 }
 
 void PhotolithographyDialog::remove(Side& side) {
     side.mask = Model::Automaton::PhotoMask();
     side.file.clear();
+    side.layout.reset();
     emit(this->*side.changed)(side.mask);
+}
+
+void PhotolithographyDialog::chooseLayout(Side& side) {
+    LayoutMaskDialog dialog(prompts, columns, this);
+    if (side.layout)
+        dialog.setSource(*side.layout);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    side.layout = dialog.source();
+    side.mask = dialog.mask();
+    side.file = side.layout->file;
+    side.edit->setText(side.layout->file);
+    emit(this->*side.changed)(side.mask);
+}
+
+void PhotolithographyDialog::on_btnTopLayout_clicked() {
+    chooseLayout(top);
+}
+
+void PhotolithographyDialog::on_btnBottomLayout_clicked() {
+    chooseLayout(bottom);
 }
 
 void PhotolithographyDialog::on_tbtTopMask_clicked() {
