@@ -3,6 +3,7 @@
 #include "Model/Layout/gdsrecords.h"
 
 #include <QDataStream>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -35,8 +36,6 @@ namespace Model::Layout {
 namespace {
 Q_LOGGING_CATEGORY(lcLayout, "Model/Layout/layoutlibrary", QtInfoMsg)
 
-// What the child may spend on one file before it counts as hostile.
-constexpr int readerSeconds = 30;
 constexpr rlim_t readerBytes = rlim_t(2) << 30;
 constexpr quint32 exchangeVersion = 1;
 
@@ -119,14 +118,15 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 // Runs in the child: reads with the library and sends back 'L' and the cells, or 'E' and why
 // not. Never returns.
-[[noreturn]] void readInChild(const QString& file, const GdsRecords& records, int fd) {
+[[noreturn]] void readInChild(const QString& file, const GdsRecords& records, int fd,
+                              int seconds) {
     const int silent = ::open("/dev/null", O_WRONLY);
     if (silent >= 0) {
         // The library prints its progress and its fatal errors.
         ::dup2(silent, STDOUT_FILENO);
         ::dup2(silent, STDERR_FILENO);
     }
-    rlimit cpu{rlim_t(readerSeconds), rlim_t(readerSeconds)};
+    rlimit cpu{rlim_t(seconds), rlim_t(seconds)};
     ::setrlimit(RLIMIT_CPU, &cpu);
 #ifndef CELLVANE_SANITIZED
     rlimit memory{readerBytes, readerBytes};
@@ -317,7 +317,9 @@ bool LayoutLibrary::deserialise(const QByteArray& bytes) {
     return true;
 }
 
-bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& problem) {
+bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& problem,
+                         ReadLimits limits) {
+    const int seconds = std::max(1, (limits.milliseconds + 999) / 1000);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         problem = QStringLiteral("it cannot be opened: %1").arg(file.errorString());
@@ -328,7 +330,7 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
         return false;
     }
     GdsRecords records;
-    if (!records.check(file.readAll(), problem) || !records.checkHierarchy(problem))
+    if (!records.check(file.readAll(), problem) || !records.checkHierarchy(problem, limits.placements))
         return false;
     QTemporaryFile stream;
     if (!stream.open() || stream.write(records.libraryStream()) != records.libraryStream().size() ||
@@ -350,7 +352,7 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
     }
     if (child == 0) {
         ::close(channel[0]);
-        readInChild(stream.fileName(), records, channel[1]);
+        readInChild(stream.fileName(), records, channel[1], seconds);
     }
     ::close(channel[1]);
 
@@ -361,9 +363,12 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
     bool overrun = false;
     bool late = false;
     char buffer[65536];
+    QElapsedTimer clock;
+    clock.start();
     while (true) {
         pollfd wait{channel[0], POLLIN, 0};
-        const int ready = ::poll(&wait, 1, readerSeconds * 1000);
+        const qint64 left = limits.milliseconds - clock.elapsed();
+        const int ready = left > 0 ? ::poll(&wait, 1, int(left)) : 0;
         if (ready == 0) {
             late = true;
             break;
@@ -390,7 +395,7 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
     qCDebug(lcLayout) << "Read" << path << "in a child:" << answer.size() << "bytes, status"
                       << status;
     if (late) {
-        problem = QStringLiteral("reading it took longer than %1 s").arg(readerSeconds);
+        problem = QStringLiteral("reading it took longer than %1 s").arg(seconds);
         return false;
     }
     if (answer.startsWith('E')) {
@@ -400,7 +405,7 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
     if (overrun || !answer.startsWith('L') || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         problem =
             WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL)
-                ? QStringLiteral("reading it took longer than %1 s").arg(readerSeconds)
+                ? QStringLiteral("reading it took longer than %1 s").arg(seconds)
                 : QStringLiteral("the layout reader failed on it (it is damaged or holds "
                                  "more than can be read)");
         return false;

@@ -48,8 +48,17 @@ public:
     // Files larger than this are refused before they are read.
     static constexpr std::int64_t maximumFileBytes = std::int64_t(256) << 20;
 
+    // What reading one file may cost before the file counts as hostile: the reader's time,
+    // and the placements of cells the library would flatten.
+    struct ReadLimits {
+        int milliseconds;
+        std::uint64_t placements;
+    };
+    static constexpr ReadLimits defaultLimits{30'000, 20'000'000};
+
     // False, with the reason in words in `problem`, when the file cannot be read as a layout.
-    static bool read(const QString& path, LayoutLibrary& library, QString& problem);
+    static bool read(const QString& path, LayoutLibrary& library, QString& problem,
+                     ReadLimits limits = defaultLimits);
 
     // The size of a database unit, in micrometres, as the file's header gives it.
     double databaseUnit() const { return unitMicrometres; }
