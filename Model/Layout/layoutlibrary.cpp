@@ -118,8 +118,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 // Runs in the child: reads with the library and sends back 'L' and the cells, or 'E' and why
 // not. Never returns.
-[[noreturn]] void readInChild(const QString& file, const GdsRecords& records, int fd,
-                              int seconds) {
+[[noreturn]] void readInChild(const QString& file, const GdsRecords& records, int fd, int seconds) {
     const int silent = ::open("/dev/null", O_WRONLY);
     if (silent >= 0) {
         // The library prints its progress and its fatal errors.
@@ -330,7 +329,8 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
         return false;
     }
     GdsRecords records;
-    if (!records.check(file.readAll(), problem) || !records.checkHierarchy(problem, limits.placements))
+    if (!records.check(file.readAll(), problem) ||
+        !records.checkHierarchy(problem, limits.placements))
         return false;
     QTemporaryFile stream;
     if (!stream.open() || stream.write(records.libraryStream()) != records.libraryStream().size() ||

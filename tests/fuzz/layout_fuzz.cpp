@@ -42,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 FUZZ_CHECK(!problem.isEmpty(), "a layer was refused without a reason");
                 continue;
             }
-            FUZZ_CHECK(mask.width == grid.sizeX && mask.height == grid.sizeY &&
-                           mask.isConsistent(),
+            FUZZ_CHECK(mask.width == grid.sizeX && mask.height == grid.sizeY && mask.isConsistent(),
                        "a layout mask does not fit the grid");
             source.inverted = true;
             Model::Automaton::PhotoMask inverse;
