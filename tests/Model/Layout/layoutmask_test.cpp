@@ -243,6 +243,31 @@ TEST(LayoutMask, RefusesDamagedAndHostileLayoutsWithAReason) {
     EXPECT_EQ(std::count(mask.bits.begin(), mask.bits.end(), true), 9);
 }
 
+// The fuzz target's seeds: the damaged ones are refused with a reason, the others give masks.
+TEST(LayoutMask, TheFuzzSeedsAreReadOrRefusedWithAReason) {
+    const QDir corpus(QStringLiteral(CELLVANE_TEST_SOURCE_DIR "/fuzz/corpus/layout"));
+    const QStringList files = corpus.entryList(QDir::Files);
+    ASSERT_GE(files.size(), 4);
+    for (const QString& name : files) {
+        LayoutLibrary library;
+        QString problem;
+        const bool read = LayoutLibrary::read(corpus.filePath(name), library, problem);
+        const bool damaged = name.startsWith(QStringLiteral("cycle")) ||
+                             name.startsWith(QStringLiteral("truncated"));
+        EXPECT_EQ(read, !damaged) << name.toStdString() << ": " << problem.toStdString();
+        EXPECT_EQ(problem.isEmpty(), read) << name.toStdString();
+        if (!read)
+            continue;
+        LayoutMaskSource source;
+        source.cell = QStringLiteral("TOP");
+        source.layer = 1;
+        PhotoMask mask;
+        EXPECT_TRUE(LayoutMask::rasterise(library, source, {30, 30, 1.0, 1.0}, mask, problem))
+            << name.toStdString() << ": " << problem.toStdString();
+        EXPECT_GT(std::count(mask.bits.begin(), mask.bits.end(), true), 0) << name.toStdString();
+    }
+}
+
 TEST(LayoutMaskSource, ReadsTheRunnersFileAndLayerForm) {
     LayoutMaskSource source;
     ASSERT_TRUE(LayoutMaskSource::parseFileAndLayer(QStringLiteral("dir/chip.gds:5/2"), source));
