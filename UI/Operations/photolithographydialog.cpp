@@ -57,6 +57,11 @@ void PhotolithographyDialog::browse(Side& side) {
 
 void PhotolithographyDialog::apply(Side& side) {
     const QString path = side.edit->text();
+    // The row shows the layout its mask came from; that file is no image to load again.
+    if (side.layout && path == side.layout->file) {
+        emit(this->*side.changed)(side.mask);
+        return;
+    }
     Model::Automaton::PhotoMask loaded;
     if (!Model::Automaton::PhotoMask::load(path, loaded)) {
         prompts.showMessage(Core::Operations::IUserPrompts::Icon::Warning,

@@ -98,6 +98,12 @@ TEST(LayoutMaskDialog, PatternsResistFromALayoutLayerChosenInTheDialog) {
         });
         dialog.findChild<QPushButton*>(QStringLiteral("btnTopLayout"))->click();
         withMask = shown.view->grabScene();
+        // For a look at the dialogs and the previewed mask.
+        const QString screenshots = qEnvironmentVariable("CELLVANE_LAYOUT_SCREENSHOT");
+        if (!screenshots.isEmpty()) {
+            dialog.grab().save(screenshots + QStringLiteral(".photolithography.png"));
+            withMask.save(screenshots + QStringLiteral(".view.png"));
+        }
     });
     EXPECT_EQ(layers, QStringList({QStringLiteral("5/0"), QStringLiteral("9/0")}));
     // Moved 4 um along x: the bar covers columns 4 to 9 and rows 0 to 17, the small square
