@@ -168,6 +168,17 @@ bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setti
         return false;
     }
     process.replaceParameter(name, value);
+    // Another value of a side's layout (its cell, offset, turn, polarity): the stored mask no
+    // longer matches it, so the step makes the mask again when it runs.
+    if (process.getProcessType() == ProcessData::Photolithography)
+        for (const QString& side : {QStringLiteral("Top"), QStringLiteral("Bottom")})
+            if (name.startsWith(side + QStringLiteral("Layout "))) {
+                const auto mask = Core::Operations::RecordParameters::mask(side);
+                process.replaceParameter(mask.bits,
+                                         QVariant::fromValue(std::vector<unsigned char>()));
+                process.replaceParameter(mask.width, QVariant(0u));
+                process.replaceParameter(mask.height, QVariant(0u));
+            }
     return true;
 }
 

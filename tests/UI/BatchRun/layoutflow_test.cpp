@@ -118,6 +118,23 @@ TEST(LayoutFlow, ASquareOpeningFromALayoutEtchesAsTheSamePictureMaskDoes) {
     fromLayout.setParameter(layout.offsetY, -0.5, false);
     EXPECT_EQ(run({substrate(), oxide(), fromLayout, koh()}), expected);
 
+    // The runner's --set of the placement of a step that holds its bits (here open everywhere)
+    // makes the mask again: moved 100 um away, the opening leaves the volume and nothing is
+    // etched.
+    ProcessData stored = fromLayout;
+    stored.setParameter(names::mask(QStringLiteral("Top")).bits,
+                        QVariant::fromValue(std::vector<unsigned char>(Columns * Columns, 0)),
+                        false);
+    stored.setParameter(names::mask(QStringLiteral("Top")).width, Columns, true);
+    stored.setParameter(names::mask(QStringLiteral("Top")).height, Columns, true);
+    QList<ProcessData> moved = {substrate(), oxide(), stored, koh()};
+    QString why;
+    ASSERT_TRUE(ProcessListRun::applySetting(moved, QStringLiteral("3.TopLayout OffsetX=100"), why))
+        << why.toStdString();
+    const std::vector<int> away = run(moved);
+    EXPECT_EQ(std::count(away.begin(), away.end(), Silicon), int(Columns * Columns * Thickness))
+        << "with the opening off the volume the oxide protects all of the silicon";
+
     // The runner's --set swaps a layout into the picture step; the placement is at the corner
     // with drawn shapes protecting, so layer 6 (the whole chip drawn) protects everything.
     QList<ProcessData> swapped = withPicture;
