@@ -18,6 +18,9 @@ packages=(
     libxml2-utils
     # The extracted netlists are simulated with a circuit simulator.
     ngspice
+    # Layout masks: the GDSII reading library; tests write layouts with an independent writer
+    # and check the rasterised masks against an independent point-in-polygon test.
+    libgdsii-dev python3-gdspy python3-shapely
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
 )

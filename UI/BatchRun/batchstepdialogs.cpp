@@ -126,17 +126,36 @@ Record mooreEtching(const BatchStepDialogs::Context& context) {
 }
 
 void setMask(ProcessData& process, const QString& side, const Model::Automaton::PhotoMask& mask,
-             const QString& file) {
+             const QString& file, const std::optional<Model::Layout::LayoutMaskSource>& layout) {
     const auto parameter = names::mask(side);
     std::vector<unsigned char> bytes(mask.bits.begin(), mask.bits.end());
     process.setParameter(parameter.bits, QVariant::fromValue(bytes), false);
     process.setParameter(parameter.file, file, true);
     process.setParameter(parameter.height, QVariant(mask.height), true);
     process.setParameter(parameter.width, QVariant(mask.width), true);
+    if (!layout)
+        return;
+    const auto names = names::layout(side);
+    process.setParameter(names.source, layout->fileAndLayer(), true);
+    process.setParameter(names.cell, layout->cell, true);
+    process.setParameter(names.placement, layout->placementText(), true);
+    process.setParameter(names.polarity,
+                         layout->inverted ? QStringLiteral("drawn shapes are openings")
+                                          : QStringLiteral("drawn shapes protect"),
+                         true);
+    process.setParameter(names.offsetX, layout->offsetX, false);
+    process.setParameter(names.offsetY, layout->offsetY, false);
+    process.setParameter(names.rotation, layout->rotation, false);
+    process.setParameter(names.mirrored, layout->mirrored, false);
+    process.setParameter(names.inverted, layout->inverted, false);
 }
 
 Record photolithography(const BatchStepDialogs::Context& context) {
     PhotolithographyDialog dialog(*context.prompts, context.parent);
+    if (context.volume)
+        dialog.setColumnGrid(Model::Layout::ColumnGrid{
+            context.volume->getSizeX(), context.volume->getSizeY(), context.volume->getCellSizeX(),
+            context.volume->getCellSizeY()});
     if (context.previewTopMask)
         QObject::connect(&dialog, &PhotolithographyDialog::topMaskChanged, context.previewTopMask);
     if (context.previewBottomMask)
@@ -146,8 +165,10 @@ Record photolithography(const BatchStepDialogs::Context& context) {
         return {};
     ProcessData process(ProcessData::Photolithography);
     setMaterial(process, dialog.materialId());
-    setMask(process, QStringLiteral("Top"), dialog.topMask(), dialog.topMaskFile());
-    setMask(process, QStringLiteral("Bottom"), dialog.bottomMask(), dialog.bottomMaskFile());
+    setMask(process, QStringLiteral("Top"), dialog.topMask(), dialog.topMaskFile(),
+            dialog.topLayout());
+    setMask(process, QStringLiteral("Bottom"), dialog.bottomMask(), dialog.bottomMaskFile(),
+            dialog.bottomLayout());
     return process;
 }
 

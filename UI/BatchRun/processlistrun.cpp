@@ -9,6 +9,7 @@
 #include "Model/Export/imageexporter.h"
 #include "Model/Export/meshexport.h"
 #include "Model/Export/scenepicture.h"
+#include "Model/Layout/layoutmask.h"
 #include "Model/document.h"
 #include "UI/BatchRun/parametercodec.h"
 #include "UI/BatchRun/processlistarchiver.h"
@@ -98,6 +99,34 @@ QString ProcessListRun::describe(const ProcessData& process) {
     return text;
 }
 
+bool ProcessListRun::applyLayout(ProcessData& process, const QString& name, const QString& setting,
+                                 const QString& value, QString& problem) {
+    Model::Layout::LayoutMaskSource source;
+    if (!Model::Layout::LayoutMaskSource::parseFileAndLayer(value, source)) {
+        problem = QStringLiteral("--set %1: \"%2\" takes FILE:LAYER/DATATYPE, such as chip.gds:5/0")
+                      .arg(setting, name);
+        return false;
+    }
+    // The side's mask is made again from the layout when the step runs, on the volume it runs
+    // on; placement and polarity stay as they were (none: at the corner, drawn protects).
+    const QString side = name.left(name.size() - int(qstrlen("Layout")));
+    const auto mask = Core::Operations::RecordParameters::mask(side);
+    const auto layout = Core::Operations::RecordParameters::layout(side);
+    const QMap<QString, QVariant> parameters = process.getParameters();
+    if (!parameters.contains(layout.source) ||
+        !parameters.value(layout.source).toString().startsWith(source.file + QLatin1Char(':')))
+        process.setParameter(layout.cell, QString(), true);
+    process.setParameter(layout.source, source.fileAndLayer(), true);
+    process.setParameter(mask.bits, QVariant::fromValue(std::vector<unsigned char>()), false);
+    process.setParameter(mask.file, source.file, true);
+    process.setParameter(mask.width, QVariant(0u), true);
+    process.setParameter(mask.height, QVariant(0u), true);
+    if (!parameters.contains(layout.placement))
+        process.setParameter(layout.placement, Model::Layout::LayoutMaskSource().placementText(),
+                             true);
+    return true;
+}
+
 bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setting,
                                   QString& problem) {
     const int dot = setting.indexOf(QLatin1Char('.'));
@@ -116,6 +145,9 @@ bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setti
     }
     ProcessData& process = list[step - 1];
     const QString name = setting.mid(dot + 1, equals - dot - 1);
+    if (process.getProcessType() == ProcessData::Photolithography &&
+        (name == QStringLiteral("TopLayout") || name == QStringLiteral("BottomLayout")))
+        return applyLayout(process, name, setting, setting.mid(equals + 1), problem);
     const QMap<QString, QVariant> parameters = process.getParameters();
     if (!parameters.contains(name)) {
         problem = QStringLiteral("--set %1: step %2 (%3) has no parameter \"%4\"; it has %5")
@@ -136,6 +168,17 @@ bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setti
         return false;
     }
     process.replaceParameter(name, value);
+    // Another value of a side's layout (its cell, offset, turn, polarity): the stored mask no
+    // longer matches it, so the step makes the mask again when it runs.
+    if (process.getProcessType() == ProcessData::Photolithography)
+        for (const QString& side : {QStringLiteral("Top"), QStringLiteral("Bottom")})
+            if (name.startsWith(side + QStringLiteral("Layout "))) {
+                const auto mask = Core::Operations::RecordParameters::mask(side);
+                process.replaceParameter(mask.bits,
+                                         QVariant::fromValue(std::vector<unsigned char>()));
+                process.replaceParameter(mask.width, QVariant(0u));
+                process.replaceParameter(mask.height, QVariant(0u));
+            }
     return true;
 }
 

@@ -43,6 +43,11 @@ public:
     // parameter the list does not have or a value that is no value of the parameter's kind.
     static bool applySetting(QList<ProcessData>& list, const QString& setting, QString& problem);
 
+    // "STEP.TopLayout=chip.gds:5/0" (or BottomLayout) on a photolithography step: that side's
+    // mask is made from the layout's layer when the step runs.
+    static bool applyLayout(ProcessData& process, const QString& name, const QString& setting,
+                            const QString& value, QString& problem);
+
     // "CVD (Material: Thermal Si02, Thickness: 2)": the kind and the shown parameters.
     static QString describe(const ProcessData& process);
 };

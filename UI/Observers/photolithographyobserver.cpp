@@ -1,5 +1,6 @@
 #include "UI/Observers/photolithographyobserver.h"
 
+#include "Model/Automaton/totalvolume.h"
 #include "UI/Operations/photolithographydialog.h"
 
 namespace Ui::Observers {
@@ -16,6 +17,10 @@ void PhotolithographyObserver::update() {
         op->setBottomMask(m.bits, m.width, m.height);
     };
     PhotolithographyDialog dialog(op->getPrompts(), parentWidget());
+    if (const auto volume = op->getTarget())
+        dialog.setColumnGrid(Model::Layout::ColumnGrid{volume->getSizeX(), volume->getSizeY(),
+                                                       volume->getCellSizeX(),
+                                                       volume->getCellSizeY()});
     QObject::connect(&dialog, &PhotolithographyDialog::topMaskChanged, showTop);
     QObject::connect(&dialog, &PhotolithographyDialog::bottomMaskChanged, showBottom);
     acceptOrCancel(dialog, op, [&] {

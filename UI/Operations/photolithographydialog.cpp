@@ -2,6 +2,7 @@
 
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Materials/materialfactory.h"
+#include "UI/Operations/layoutmaskdialog.h"
 #include "UI/Operations/materialcombobox.h"
 #include "ui_photolithographydialog.h"
 
@@ -56,6 +57,11 @@ void PhotolithographyDialog::browse(Side& side) {
 
 void PhotolithographyDialog::apply(Side& side) {
     const QString path = side.edit->text();
+    // The row shows the layout its mask came from; that file is no image to load again.
+    if (side.layout && path == side.layout->file) {
+        emit(this->*side.changed)(side.mask);
+        return;
+    }
     Model::Automaton::PhotoMask loaded;
     if (!Model::Automaton::PhotoMask::load(path, loaded)) {
         prompts.showMessage(Core::Operations::IUserPrompts::Icon::Warning,
@@ -64,13 +70,36 @@ void PhotolithographyDialog::apply(Side& side) {
     }
     side.mask = std::move(loaded);
     side.file = path;
+    side.layout.reset();
     emit(this->*side.changed)(side.mask);
 }
 
 void PhotolithographyDialog::remove(Side& side) {
     side.mask = Model::Automaton::PhotoMask();
     side.file.clear();
+    side.layout.reset();
     emit(this->*side.changed)(side.mask);
+}
+
+void PhotolithographyDialog::chooseLayout(Side& side) {
+    LayoutMaskDialog dialog(prompts, columns, this);
+    if (side.layout)
+        dialog.setSource(*side.layout);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    side.layout = dialog.source();
+    side.mask = dialog.mask();
+    side.file = side.layout->file;
+    side.edit->setText(side.layout->file);
+    emit(this->*side.changed)(side.mask);
+}
+
+void PhotolithographyDialog::on_btnTopLayout_clicked() {
+    chooseLayout(top);
+}
+
+void PhotolithographyDialog::on_btnBottomLayout_clicked() {
+    chooseLayout(bottom);
 }
 
 void PhotolithographyDialog::on_tbtTopMask_clicked() {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "Model/Automaton/photomask.h"
+#include "Model/Layout/layoutmask.h"
 #include "Model/Materials/material.h"
 
 #include <QDialog>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLineEdit;
@@ -40,6 +42,15 @@ public:
     const QString& topMaskFile() const { return top.file; }
     const QString& bottomMaskFile() const { return bottom.file; }
 
+    // The columns of the volume the masks are for; "Layout..." rasterises onto them. Without
+    // them a layout is only described, and made into a mask when the step runs.
+    void setColumnGrid(const std::optional<Model::Layout::ColumnGrid>& grid) { columns = grid; }
+    // The layout each side's mask was made from, when it was.
+    const std::optional<Model::Layout::LayoutMaskSource>& topLayout() const { return top.layout; }
+    const std::optional<Model::Layout::LayoutMaskSource>& bottomLayout() const {
+        return bottom.layout;
+    }
+
     // Where both browse buttons of every photolithography dialog start: the user's home
     // folder at first, then the last mask file chosen.
     static QString startingPath();
@@ -55,11 +66,14 @@ private slots:
     void on_tbtBottomMask_clicked();
     void on_btnApplyBottomMask_clicked();
     void on_btnRemoveBottomMask_clicked();
+    void on_btnTopLayout_clicked();
+    void on_btnBottomLayout_clicked();
 
 private:
     struct Side {
         Model::Automaton::PhotoMask mask;
         QString file;
+        std::optional<Model::Layout::LayoutMaskSource> layout;
         QLineEdit* edit = nullptr;
         QString loadFailure;
         void (PhotolithographyDialog::*changed)(const Model::Automaton::PhotoMask&) = nullptr;
@@ -68,9 +82,11 @@ private:
     void browse(Side& side);
     void apply(Side& side);
     void remove(Side& side);
+    void chooseLayout(Side& side);
 
     std::unique_ptr<Ui::PhotolithographyBaseDialog> form;
     Core::Operations::IUserPrompts& prompts;
+    std::optional<Model::Layout::ColumnGrid> columns;
     Side top;
     Side bottom;
 };

@@ -96,6 +96,30 @@ inline MaskNames mask(const QString& side) {
             prefix + QStringLiteral(" Width")};
 }
 
+// The layout a side's mask is made from, when it is: "TopLayout" holds the file and the
+// layer as "chip.gds:5/0"; the placement and polarity are kept as numbers (hidden) and as text
+// (shown). A photolithography record whose side has a layout but no mask bits makes the mask
+// when it runs, on the volume it runs on.
+struct LayoutNames {
+    QString source;
+    QString cell;
+    QString placement;
+    QString polarity;
+    QString offsetX;
+    QString offsetY;
+    QString rotation;
+    QString mirrored;
+    QString inverted;
+};
+inline LayoutNames layout(const QString& side) {
+    const QString prefix = side + QStringLiteral("Layout");
+    const auto name = [&prefix](const char* what) {
+        return prefix + QLatin1Char(' ') + QString::fromLatin1(what);
+    };
+    return {prefix,          name("Cell"),     name("Placement"), name("Polarity"), name("OffsetX"),
+            name("OffsetY"), name("Rotation"), name("Mirrored"),  name("Inverted")};
+}
+
 } // namespace RecordParameters
 
 } // namespace Core::Operations

@@ -18,6 +18,7 @@
 #include "Core/Operations/processhistory.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Layout/layoutmask.h"
 
 #include <algorithm>
 #include <climits>
@@ -56,6 +57,37 @@ int wholeAsInt(RecordValues& values, const QString& name) {
 // one changes nothing. The silicon rule of each step is that of its interactive operation, so
 // a wet etch after the list sees the same lattice as after the same steps from the menus.
 
+// A side's layout without mask bits: the mask is made now, on the columns of `volume`.
+QString maskFromLayout(RecordValues& values, const QString& side, const TotalVolume& volume,
+                       std::vector<bool>& bits, unsigned& width, unsigned& height) {
+    const auto names = names::layout(side);
+    Model::Layout::LayoutMaskSource source;
+    const QString fileAndLayer = values.text(names.source);
+    if (values.has(names.cell))
+        source.cell = values.text(names.cell);
+    source.offsetX = values.has(names.offsetX) ? values.real(names.offsetX) : 0.0;
+    source.offsetY = values.has(names.offsetY) ? values.real(names.offsetY) : 0.0;
+    source.rotation = values.has(names.rotation) ? values.integer(names.rotation) : 0;
+    source.mirrored = values.has(names.mirrored) && values.flag(names.mirrored);
+    source.inverted = values.has(names.inverted) && values.flag(names.inverted);
+    if (!values.isComplete())
+        return QString();
+    const QString which = side.toLower() + QStringLiteral(" layout ") + fileAndLayer;
+    if (!Model::Layout::LayoutMaskSource::parseFileAndLayer(fileAndLayer, source))
+        return QStringLiteral("the %1 is no FILE:LAYER/DATATYPE").arg(which);
+    Model::Automaton::PhotoMask mask;
+    QString problem;
+    if (!Model::Layout::LayoutMask::rasterise(
+            source,
+            {volume.getSizeX(), volume.getSizeY(), volume.getCellSizeX(), volume.getCellSizeY()},
+            mask, problem))
+        return QStringLiteral("the %1 cannot be used: %2").arg(which, problem);
+    bits = std::move(mask.bits);
+    width = mask.width;
+    height = mask.height;
+    return QString();
+}
+
 StepRun photolithography(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
     const int resist = materialId(values, names::material().id);
     struct Side {
@@ -67,10 +99,20 @@ StepRun photolithography(RecordValues& values, TotalVolume& volume, ProcessHisto
         const auto side = names::mask(name);
         return Side{values.bits(side.bits), values.whole(side.height), values.whole(side.width)};
     };
-    const Side top = read(QStringLiteral("Top"));
-    const Side bottom = read(QStringLiteral("Bottom"));
+    Side top = read(QStringLiteral("Top"));
+    Side bottom = read(QStringLiteral("Bottom"));
     if (!values.isComplete())
         return {};
+    for (Side* side : {&top, &bottom}) {
+        const QString name = side == &top ? QStringLiteral("Top") : QStringLiteral("Bottom");
+        const QString layout = names::layout(name).source;
+        if (side->bits.empty() && values.has(layout) && !values.text(layout).isEmpty()) {
+            const QString refusal =
+                maskFromLayout(values, name, volume, side->bits, side->width, side->height);
+            if (!refusal.isEmpty() || !values.isComplete())
+                return {refusal};
+        }
+    }
     for (const Side* side : {&top, &bottom}) {
         // The engine would take a mask of the wrong size as open everywhere.
         if (side->bits.size() != std::uint64_t(side->width) * side->height)

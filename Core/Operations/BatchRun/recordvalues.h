@@ -31,6 +31,9 @@ public:
     // A byte vector as bits: a non-zero byte gives a set bit.
     std::vector<bool> bits(const QString& name);
 
+    // Whether the record holds a value of this name at all (for values a record may lack).
+    bool has(const QString& name) const { return parameters.contains(name); }
+
     bool isComplete() const { return problem.isEmpty(); }
     // Which value stopped the record, in words; empty while complete.
     const QString& getProblem() const { return problem; }

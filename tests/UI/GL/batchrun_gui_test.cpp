@@ -6,6 +6,7 @@
 #include "guitestsupport.h"
 #include "support/scenes.h"
 
+#include "Model/Layout/gdswriter.h"
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -18,6 +19,7 @@
 #include <QTextStream>
 #include <QThreadPool>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -257,7 +259,13 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
             mask.setPixel(x, y, qRgb(0, 0, 0));
     ASSERT_TRUE(mask.save(maskFile));
 
+    // A layout whose layer 5 covers x from 0 to 4 um; turned by 90 degrees it lies left of the
+    // volume, so the mask it gives is all open.
+    const QString chip = dir.filePath(QStringLiteral("chip.gds"));
+    ASSERT_TRUE(
+        GdsWriter().begin().cell("CHIP").square(5, 0, 0, 0, 4000).endCell().end().save(chip));
     std::vector<bool> previewed;
+    std::vector<bool> layoutPreview;
     int runsOn = -1;
     presenter->getSelection().toggle(volume);
     QTimer::singleShot(0, [&] {
@@ -275,6 +283,30 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
         });
         EXPECT_EQ(batch.shown(1).filter(QStringLiteral("Top Mask File=")),
                   QStringList{"Top Mask File=" + maskFile});
+
+        // The same step from a layout: its bits stored, the layout shown in the tree.
+        shown.prompts->fileAnswer = chip;
+        batch.add(QStringLiteral("Photolithography"), [&](QDialog& dialog) {
+            acceptNextDialog([](QDialog& layout) {
+                child<QToolButton>(layout, "tbtFile")->click();
+                child<QDoubleSpinBox>(layout, "dbxOffsetY")->setValue(2.5);
+                child<QComboBox>(layout, "cbxRotation")->setCurrentIndex(1);
+            });
+            child<QPushButton>(dialog, "btnTopLayout")->click();
+            layoutPreview = volume->getTopMask();
+        });
+        const QStringList rows = batch.shown(2);
+        for (const QString& row :
+             {"TopLayout=" + chip + ":5/0", QStringLiteral("TopLayout Cell=CHIP"),
+              QStringLiteral("TopLayout Placement=offset 0;2.5 \u00b5m, 90\u00b0"),
+              QStringLiteral("Top Mask Width=20"), "Top Mask File=" + chip})
+            EXPECT_TRUE(rows.contains(row))
+                << row.toStdString() << " in " << rows.join(QStringLiteral(" | ")).toStdString();
+        const auto stored =
+            found->getProcessList().at(2).getParameters().value(QStringLiteral("Top Mask"));
+        EXPECT_EQ(stored.value<std::vector<unsigned char>>().size(), std::size_t(20 * 16));
+        batch.select({2});
+        batch.press("btnRemoveProcess");
         ASSERT_TRUE(batch.runToEnd());
         runsOn = int(presenter->getDocument()->getObjects().size());
         batch.press("btnClose");
@@ -282,6 +314,7 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
     shown.window->findChild<QAction*>(QStringLiteral("actionBatch_Run"))->trigger();
 
     EXPECT_EQ(previewed.size(), std::size_t(20 * 16)) << "the mask shown while composing";
+    EXPECT_EQ(layoutPreview, std::vector<bool>(20 * 16, false)) << "the layout's mask shown";
     EXPECT_EQ(runsOn, 1) << "no volume of its own";
     EXPECT_TRUE(volume->getTopMask().empty()) << "the preview went with the dialog";
     // The oxide went where the mask is white and stays under its dark stripe.
