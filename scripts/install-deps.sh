@@ -18,6 +18,8 @@ packages=(
     libxml2-utils
     # The extracted netlists are simulated with a circuit simulator.
     ngspice
+    # The Python module and its tests; matplotlib draws the example's cross-section.
+    pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
 )

@@ -1,15 +1,43 @@
 #pragma once
 
 #include "UI/BatchRun/processdata.h"
+#include "Util/progressreporter.h"
 
 #include <QList>
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
+#include <set>
+
 class QTextStream;
 
+namespace Model {
+class Document;
+}
+namespace Model::Automaton {
+class TotalVolume;
+}
+
 namespace Ui {
+
+// Draws the document for "Save Image" steps. Volumes read from a file have no surface yet;
+// after that only the volume the steps work on changes.
+class HeadlessPictures {
+public:
+    HeadlessPictures(Model::Document& document, QSize size, QTextStream& log)
+        : document(document), size(size), log(log) {}
+
+    // The executor's "Save Image" hook: draws the document and writes the picture, naming the
+    // file on `log`. Why it could not, or an empty text; an empty file name draws nothing.
+    QString save(Model::Automaton::TotalVolume& current, const QString& fileName);
+
+private:
+    Model::Document& document;
+    QSize size;
+    QTextStream& log;
+    std::set<const Model::Automaton::TotalVolume*> built;
+};
 
 // Runs a process list without a window, as the command-line runner does: from a cell volume of
 // a document or from the list's own "Create Substrate" step, every record in order through the
@@ -30,14 +58,20 @@ public:
         // The cantilever netlist of the resulting cell volume, as cellvane-extract writes it.
         QString netlist;
         QSize imageSize;
+        // Hears how far each step is and may cancel it; none when null.
+        Util::ProgressReporter* progress = nullptr;
     };
 
     // Exit codes: every step ran and everything asked for was written; a step could not run
     // or an output could not be written; bad usage or input that cannot be read.
-    enum Status { Done = 0, StepFailed = 1, BadInput = 2 };
+    // Cancelled: the progress reporter stopped a step, whose cells are as before it.
+    enum Status { Done = 0, StepFailed = 1, BadInput = 2, Cancelled = 3 };
 
     // Progress and problems go to `log`, one line each, naming the file concerned.
     static Status run(const Options& options, QTextStream& log);
+    // The same run, whose objects are left in `document` (which should start empty) for a
+    // caller that works on with them.
+    static Status run(const Options& options, QTextStream& log, Model::Document& document);
 
     // Applies one "STEP.NAME=VALUE" to the list. False, with the reason, for a step or
     // parameter the list does not have or a value that is no value of the parameter's kind.
