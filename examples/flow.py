@@ -15,6 +15,7 @@ import matplotlib
 
 matplotlib.use("Agg")  # files only: no display needed
 import matplotlib.colors
+import matplotlib.patches
 import matplotlib.pyplot as plt
 import numpy as np
 
@@ -52,21 +53,29 @@ def depth_map(wafer):
     return np.where(filled.any(axis=2), size_z - top_from_above, 0)
 
 
-def draw_section(wafer, y, path):
-    """The cut at row y: x across, z upwards, each material in its registry colour."""
+def draw_section(wafer, heights, y, path):
+    """Left, the cut at row y: x across, z upwards, each material in its registry colour.
+    Right, the height map seen from above, with the row of the cut."""
     section = wafer.materials[:, y, :].T  # [z, x]
     ids = np.unique(section)
     index = np.searchsorted(ids, section)
     colors = [(1, 1, 1, 1) if i == 0 else cellvane.material(int(i)).color for i in ids]
-    figure, axes = plt.subplots(figsize=(7, 4.5))
-    axes.imshow(index, origin="lower", cmap=matplotlib.colors.ListedColormap(colors),
-                vmin=-0.5, vmax=len(ids) - 0.5, interpolation="nearest")
-    axes.set_xlabel("x (cells)")
-    axes.set_ylabel("z (cells)")
-    axes.set_title("Trench, cross-section at y = %d" % y)
+    figure, (cut, top) = plt.subplots(1, 2, figsize=(11, 4.5),
+                                      gridspec_kw={"width_ratios": [1.4, 1]})
+    cut.imshow(index, origin="lower", cmap=matplotlib.colors.ListedColormap(colors),
+               vmin=-0.5, vmax=len(ids) - 0.5, interpolation="nearest")
+    cut.set_xlabel("x (cells)")
+    cut.set_ylabel("z (cells)")
+    cut.set_title("Cross-section at y = %d" % y)
     handles = [matplotlib.patches.Patch(color=c, label=cellvane.material(int(i)).name)
                for i, c in zip(ids, colors) if i != 0]
-    axes.legend(handles=handles, loc="upper right", fontsize="small")
+    cut.legend(handles=handles, loc="upper right", fontsize="small")
+    shown = top.imshow(heights.T, origin="lower", cmap="viridis", interpolation="nearest")
+    top.axhline(y, color="red", linewidth=1)
+    top.set_xlabel("x (cells)")
+    top.set_ylabel("y (cells)")
+    top.set_title("Height of the top surface (cells)")
+    figure.colorbar(shown, ax=top, shrink=0.8)
     figure.tight_layout()
     figure.savefig(path, dpi=100)
     plt.close(figure)
@@ -90,8 +99,9 @@ def main():
     print("Trench columns: %d of %d (%.1f %% of the die)"
           % (etched.sum(), etched.size, 100.0 * etched.mean()))
 
-    row = int(np.argmax(etched.sum(axis=0)))  # the row cutting through most of the trench
-    draw_section(wafer, row, out / "trench-section.png")
+    # A row a quarter of the way in crosses the trench arm that runs along y.
+    row = wafer.size[1] // 4
+    draw_section(wafer, heights, row, out / "trench-section.png")
     print("Wrote %s, %s and %s" % (out / "trench.cvx", out / "trench.png",
                                    out / "trench-section.png"))
 

@@ -130,7 +130,7 @@ def test_file_errors(tmp_path):
     with pytest.raises(OSError):
         volume.document.save(tmp_path / "no-such-folder" / "a.cvx")
     with pytest.raises(OSError):
-        volume.export_vti(tmp_path / "no-such-folder" / "a.vti")
+        volume.export_vti(tmp_path / "broken.cvx" / "a.vti")  # a file is no folder
     with pytest.raises(ValueError):
         volume.export_mesh(tmp_path / "mesh.unknownformat")
 

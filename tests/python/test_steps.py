@@ -16,7 +16,7 @@ STRIPE[8:16, :] = True
 
 # For each step kind: the keywords of its method and the record the batch dialog would write
 # for the same step, by record name. The scene is a 24 x 20 x 16 volume with 8 cells of Si,
-# under 2 cells of oxide for the steps that need a second material.
+# half of it under 2 cells of oxide, for the steps that need a second material.
 STEPS = {
     "Photolithography": (
         dict(material=OXIDE, top_mask=STRIPE),
@@ -59,7 +59,9 @@ NOT_ON_CELLS = {"Create Substrate", "Save Image"}
 
 def scene():
     volume = wafer()
-    volume.deposit(material=OXIDE, thickness=2)
+    materials = cells(volume)
+    materials[:12, :, 8:10] = cellvane.material(OXIDE).id
+    volume.set_materials(materials)
     return volume
 
 
@@ -214,6 +216,33 @@ def test_interrupt_from_another_thread():
         volume.deposit(material="Cu (bulk)", thickness=60, progress=hold_until_interrupted)
     timer.join()
     np.testing.assert_array_equal(volume.materials, before)
+
+
+CHILD = """
+import sys, numpy as np, cellvane
+volume = cellvane.Document().create_substrate(size=(96, 96, 96), material="Si",
+                                              substrate_size=(96, 96, 4))
+before = volume.materials.copy()
+def started(done, total, stage):
+    if done == 1:
+        print("running", flush=True)
+try:
+    volume.deposit(material="Cu (bulk)", thickness=90, progress=started)
+    print("finished")
+except KeyboardInterrupt:
+    print("interrupted", bool((volume.materials == before).all()))
+"""
+
+
+def test_ctrl_c_at_the_terminal():
+    # SIGINT from outside, as the terminal sends it, while the engine runs in C++.
+    import subprocess
+    import sys
+    child = subprocess.Popen([sys.executable, "-c", CHILD], stdout=subprocess.PIPE, text=True)
+    assert child.stdout.readline().strip() == "running"
+    child.send_signal(signal.SIGINT)
+    output, _ = child.communicate(timeout=300)
+    assert output.split() == ["interrupted", "True"]
 
 
 def test_two_threads_give_the_sequential_cells():
