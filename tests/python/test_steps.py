@@ -220,14 +220,14 @@ def test_interrupt_from_another_thread():
 
 CHILD = """
 import sys, numpy as np, cellvane
-volume = cellvane.Document().create_substrate(size=(96, 96, 96), material="Si",
-                                              substrate_size=(96, 96, 4))
+volume = cellvane.Document().create_substrate(size=(128, 128, 128), material="Si",
+                                              substrate_size=(128, 128, 4))
 before = volume.materials.copy()
 def started(done, total, stage):
     if done == 1:
         print("running", flush=True)
 try:
-    volume.deposit(material="Cu (bulk)", thickness=90, progress=started)
+    volume.deposit(material="Cu (bulk)", thickness=120, progress=started)
     print("finished")
 except KeyboardInterrupt:
     print("interrupted", bool((volume.materials == before).all()))
@@ -235,7 +235,8 @@ except KeyboardInterrupt:
 
 
 def test_ctrl_c_at_the_terminal():
-    # SIGINT from outside, as the terminal sends it, while the engine runs in C++.
+    # SIGINT from outside, as the terminal sends it, while the engine runs in C++: the step
+    # has over a hundred passes left when the child says it is running.
     import subprocess
     import sys
     child = subprocess.Popen([sys.executable, "-c", CHILD], stdout=subprocess.PIPE, text=True)
