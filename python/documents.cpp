@@ -14,6 +14,7 @@
 
 #include <QStringList>
 
+#include <cstdint>
 #include <cstring>
 #include <set>
 
@@ -185,6 +186,11 @@ void setMaterials(const Volume& volume, const py::object& values) {
     if (kind != 'i' && kind != 'u')
         refuse(QStringLiteral("material ids are whole numbers, not an array of dtype %1")
                    .arg(toQString(py::str(given.dtype()))));
+    // Ids beyond what int64 holds would wrap in the conversion below; none is registered.
+    if (kind == 'u' && given.size() > 0 &&
+        py::cast<std::uint64_t>(given.attr("max")()) > std::uint64_t(INT64_MAX))
+        refuse(QStringLiteral("there is no material with id %1")
+                   .arg(toQString(py::str(given.attr("max")()))));
     const auto ids = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>(given);
     std::set<std::int64_t> known{0};
     for (const Material& material : MaterialFactory::getInstance()->getMaterials())

@@ -19,6 +19,10 @@
 #include <QTextStream>
 #include <QThreadPool>
 
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 namespace CellvanePython {
@@ -305,8 +309,13 @@ void putMask(const Keyword& keyword, const py::handle& value, QVariantMap& recor
             refuse(QStringLiteral("%1 must be a 2-D array mask[x, y], not one of %2 dimensions")
                        .arg(QString::fromStdString(keyword.name))
                        .arg(given.ndim()));
-        const auto opaque =
-            py::array_t<bool, py::array::c_style | py::array::forcecast>(given.attr("__ne__")(0));
+        const char kind = given.dtype().kind();
+        if (kind != 'b' && kind != 'i' && kind != 'u' && kind != 'f')
+            refuse(
+                QStringLiteral("%1 holds booleans or numbers, not an array of dtype %2")
+                    .arg(QString::fromStdString(keyword.name), toQString(py::str(given.dtype()))));
+        const auto opaque = py::array_t<bool, py::array::c_style | py::array::forcecast>(
+            numpy.attr("not_equal")(given, 0));
         mask.width = unsigned(opaque.shape(0));
         mask.height = unsigned(opaque.shape(1));
         // Row-major [x, y] is the mask's own order: bit x * height + y.
@@ -338,10 +347,22 @@ QVariantMap recordOf(const StepMethod& method, const std::string& callName, py::
         if (keyword.form == Keyword::Form::Switch && given.contains(keyword.name.c_str()))
             switches[keyword.fields[0].name] = given[keyword.name.c_str()].cast<bool>();
     }
-    for (const Keyword& keyword : method.keywords)
-        if (!keyword.whenFlag.isEmpty() && given.contains(keyword.name.c_str()) &&
+    // The first keyword that implies a way, for naming the pair that disagrees.
+    std::map<QString, const Keyword*> impliedBy;
+    for (const Keyword& keyword : method.keywords) {
+        if (keyword.whenFlag.isEmpty() || !given.contains(keyword.name.c_str()))
+            continue;
+        const auto first = impliedBy.find(keyword.whenFlag);
+        if (first != impliedBy.end() && first->second->whenFlagIs != keyword.whenFlagIs &&
             !switches.count(keyword.whenFlag))
-            switches[keyword.whenFlag] = keyword.whenFlagIs;
+            refuse(QStringLiteral("%1 and %2 do not go together")
+                       .arg(QString::fromStdString(first->second->name),
+                            QString::fromStdString(keyword.name)));
+        impliedBy.emplace(keyword.whenFlag, &keyword);
+    }
+    for (const auto& [flag, keyword] : impliedBy)
+        if (!switches.count(flag))
+            switches[flag] = keyword->whenFlagIs;
     for (const Keyword& keyword : method.keywords) {
         if (keyword.form == Keyword::Form::Switch) {
             record.insert(keyword.fields[0].name, QVariant(switches[keyword.fields[0].name]));
@@ -501,7 +522,7 @@ void runRawRecord(const Volume& volume, int type, const py::dict& values, py::ob
 }
 
 Document runList(const py::object& path, const py::object& input, int volumeNumber,
-                 const py::object& settings, const py::object& threads, py::object callback) {
+                 const py::object& settings, std::optional<int> threads, py::object callback) {
     Ui::ProcessListRun::Options options;
     options.list = pathOf(path);
     if (!input.is_none())
@@ -518,8 +539,8 @@ Document runList(const py::object& path, const py::object& input, int volumeNumb
             options.settings << toQString(py::str(entry.first)) + QLatin1Char('=') + value;
         }
     int threadCount = 0;
-    if (!threads.is_none()) {
-        threadCount = threads.cast<int>();
+    if (threads) {
+        threadCount = *threads;
         if (threadCount < 1)
             refuse(QStringLiteral("threads takes a number from 1, not %1").arg(threadCount));
     }

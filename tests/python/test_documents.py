@@ -92,6 +92,7 @@ def test_set_materials_validates_shape_and_ids():
             (np.zeros((5, 6, 4), np.uint32), "shape"),
             (np.full((6, 5, 4), 987654), "no material with id 987654"),
             (np.full((6, 5, 4), -1), "no material with id -1"),
+            (np.full((6, 5, 4), 2**64 - 1, np.uint64), "no material with id 18446744073709551615"),
             (np.zeros((6, 5, 4), float), "whole numbers")]:
         with pytest.raises(ValueError, match=message):
             volume.set_materials(bad)

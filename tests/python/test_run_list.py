@@ -66,6 +66,7 @@ def test_run_list_errors(trench_list, tmp_path):
             (dict(path=trench_list, set={"9.Thickness": 1}), ValueError, "no step 9"),
             (dict(path=trench_list, set={"2.Thickness": "thick"}), ValueError, "Thickness"),
             (dict(path=trench_list, threads=0), ValueError, "threads"),
+            (dict(path=trench_list, threads="2"), TypeError, ""),
     ]:
         with pytest.raises(error, match=message):
             cellvane.run_list(**bad)

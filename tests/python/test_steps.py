@@ -108,9 +108,15 @@ def test_aliases_and_switches():
     b.si_oxidation(micron_conversion=1, oxidation_time_set=True, oxidation_time=1,
                    oxidation_temperature=1000, oxidation_pressure=1)
     np.testing.assert_array_equal(a.materials, b.materials)
-    with pytest.raises(ValueError, match="does not go with"):
+    with pytest.raises(ValueError, match="oxidation_thickness and oxidation_time do not go"):
         a.oxidize(micron_conversion=1, oxidation_thickness=1, oxidation_time=1,
                   oxidation_temperature=1000, oxidation_pressure=1)
+    with pytest.raises(ValueError, match="oxidation_thickness does not go with "
+                                         "oxidation_time_set=True"):
+        a.oxidize(micron_conversion=1, oxidation_time_set=True, oxidation_thickness=1)
+    with pytest.raises(ValueError, match="substrate_size and radius do not go together"):
+        cellvane.Document().create_substrate(size=(9, 9, 9), material="Si", radius=3,
+                                             substrate_size=(9, 9, 9))
     ball = cellvane.Document().create_substrate(size=(9, 9, 9), material="Si", radius=3,
                                                 center=(4, 4, 4))
     assert ball.materials[4, 4, 4] == 1 and ball.materials[0, 0, 0] == 0
@@ -147,6 +153,8 @@ def test_refusals_change_nothing():
              "Doping"),
             (lambda: volume.photolithography(material=OXIDE, top_mask=np.zeros(5)), ValueError,
              "2-D"),
+            (lambda: volume.photolithography(material=OXIDE, top_mask=np.array([["a"]])),
+             ValueError, "dtype <U1"),
             (lambda: volume.photolithography(material=OXIDE, top_mask="/no/such/mask.png"),
              OSError, "mask image"),
             (lambda: volume.deposit(material=OXIDE), TypeError, "missing keyword argument "
