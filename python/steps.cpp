@@ -9,6 +9,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/scenepicture.h"
 #include "Model/Materials/materialfactory.h"
+#include "UI/BatchRun/headlesspictures.h"
 #include "UI/BatchRun/processdata.h"
 #include "UI/BatchRun/processlistrun.h"
 #include "Util/metatypes.h"

@@ -6,10 +6,10 @@
 #include "Core/Operations/documentnetlist.h"
 #include "Core/Operations/processhistory.h"
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Export/imageexporter.h"
 #include "Model/Export/meshexport.h"
 #include "Model/Export/scenepicture.h"
 #include "Model/document.h"
+#include "UI/BatchRun/headlesspictures.h"
 #include "UI/BatchRun/parametercodec.h"
 #include "UI/BatchRun/processlistarchiver.h"
 
@@ -43,28 +43,6 @@ bool folderTakesFiles(const QString& fileName, QTextStream& log, const char* wha
 }
 
 } // namespace
-
-QString HeadlessPictures::save(TotalVolume& current, const QString& fileName) {
-    if (fileName.isEmpty())
-        return QString();
-    for (const Model::ObjectPtr& object : document.getObjects()) {
-        auto* volume = dynamic_cast<TotalVolume*>(object.get());
-        if (!volume)
-            continue;
-        const bool unseen = built.insert(volume).second;
-        if (unseen || volume == &current)
-            volume->getPainter().rebuild();
-    }
-    QString problem;
-    const QImage image = Model::Export::ScenePicture::render(document.getObjects(), size, &problem);
-    if (image.isNull())
-        return QStringLiteral("no picture could be drawn for %1: %2").arg(shown(fileName), problem);
-    const auto written = Model::Export::ImageExporter::write(image, fileName);
-    if (!written.ok)
-        return written.error;
-    log << "Wrote " << shown(fileName) << Qt::endl;
-    return QString();
-}
 
 QString ProcessListRun::describe(const ProcessData& process) {
     QStringList shownValues;

@@ -10,9 +10,8 @@
 namespace Core::Operations {
 
 // One value a process record is read with: its name, the kind the reader asks for, and when
-// it is read at all. Gathered by reading a record of no values (see ProcessRecordExecutor::
-// fieldsOf), so that whoever fills records from elsewhere learns the names from the reads
-// themselves.
+// it is read at all. The executor gathers them by reading a record of no values (fieldsOf),
+// so that whoever fills records from elsewhere learns the names from the reads themselves.
 struct RecordField {
     enum class Kind { Real, Single, Integer, Whole, Count, Flag, Text, Vector, Bits };
     QString name;
