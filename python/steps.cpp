@@ -440,6 +440,8 @@ Volume runRecord(const Document& document, const Volume* volume, int type, const
                                       QSize(Model::Export::ScenePicture::defaultWidth,
                                             Model::Export::ScenePicture::defaultHeight),
                                       logStream);
+        // Every hook ProcessListRun gives the executor is given here too, so that a step runs
+        // from Python as it runs from a list.
         ProcessRecordExecutor executor(state->history,
                                        {[&](const std::shared_ptr<TotalVolume>& created) {
                                             shown.addObject(created);
