@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the peer comparison needs on top of scripts/install-deps.sh: the Python
-# libraries a user would script the same steps with. Only the benchmarks use them; the program
-# and its tests never do. Idempotent.
+# libraries a user would script the same steps with. Only the benchmarks use scipy; numpy and
+# VTK's module are in the base list already, for the Python module and the export tests.
+# Idempotent.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exec scripts/install-deps.sh python3-numpy python3-scipy python3-vtk9

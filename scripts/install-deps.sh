@@ -21,6 +21,8 @@ packages=(
     # Layout masks: the GDSII reading library; tests write layouts with an independent writer
     # and check the rasterised masks against an independent point-in-polygon test.
     libgdsii-dev python3-gdspy python3-shapely
+    # The Python module and its tests; matplotlib draws the example's cross-section.
+    pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
 )

@@ -1,9 +1,7 @@
 #include "Core/Operations/runsnapshots.h"
 
 #include "Core/Operations/operationcontext.h"
-#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Automaton/volumebudget.h"
 
 #include <QLoggingCategory>
 
@@ -56,7 +54,7 @@ RunSnapshots::Outcome RunSnapshots::run(TotalVolume& volume, const QString& name
     }
     if (outcome != Outcome::Finished)
         outcome = restoreAfter(volume, name, outcome);
-    std::vector<std::uint32_t>().swap(materialsBefore);
+    materialsBefore.clear();
     return outcome;
 }
 
@@ -94,34 +92,15 @@ void RunSnapshots::record(TotalVolume& volume, const std::function<void()>& engi
 }
 
 void RunSnapshots::keepMaterials(TotalVolume& volume) {
-    const Model::Automaton::CellIndex count = volume.getCellCount();
-    try {
-        Model::Automaton::VolumeBudget::reserveForRun(count * sizeof(std::uint32_t));
-        materialsBefore.resize(count);
-    } catch (const std::bad_alloc&) {
-        // The run goes ahead; it only cannot be taken back half-way.
+    // Without the copy the run goes ahead; it only cannot be taken back half-way.
+    if (!materialsBefore.keep(volume))
         qCWarning(lcRunSnapshots) << "No memory to keep the cells for a cancel";
-        std::vector<std::uint32_t>().swap(materialsBefore);
-        return;
-    }
-    const Model::Automaton::CellArraysLock locked(
-        volume, Model::Automaton::CellArraysLock::Arrays::Current);
-    for (Model::Automaton::CellIndex i = 0; i < count; ++i)
-        materialsBefore[i] = locked.current()[i].material;
 }
 
 bool RunSnapshots::putBackCells(TotalVolume& volume) {
     if (recordedBefore)
         return helper.loadState(context.snapshotFiles.getUndoFile(), volume);
-    const Model::Automaton::CellIndex count = volume.getCellCount();
-    if (materialsBefore.size() != count)
-        return false;
-    const Model::Automaton::CellArraysLock locked(volume);
-    for (Model::Automaton::CellIndex i = 0; i < count; ++i) {
-        locked.current()[i].material = materialsBefore[i];
-        locked.next()[i].material = materialsBefore[i];
-    }
-    return true;
+    return materialsBefore.putBack(volume);
 }
 
 bool RunSnapshots::undo(TotalVolume& volume) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Operations/totalvolumeundoredohelper.h"
+#include "Model/Automaton/keptmaterials.h"
 #include "Util/progressreporter.h"
 
 #include <QString>
@@ -71,7 +72,7 @@ private:
     bool recordedBoth = false;
     // The materials before the run, kept in memory only when the undo record could not be
     // written, so that a cancel can still put every cell back.
-    std::vector<std::uint32_t> materialsBefore;
+    Model::Automaton::KeptMaterials materialsBefore;
 };
 
 } // namespace Core::Operations

@@ -6,11 +6,11 @@
 #include "Core/Operations/documentnetlist.h"
 #include "Core/Operations/processhistory.h"
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Export/imageexporter.h"
 #include "Model/Export/meshexport.h"
 #include "Model/Export/scenepicture.h"
 #include "Model/Layout/layoutmask.h"
 #include "Model/document.h"
+#include "UI/BatchRun/headlesspictures.h"
 #include "UI/BatchRun/parametercodec.h"
 #include "UI/BatchRun/processlistarchiver.h"
 
@@ -18,8 +18,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
-
-#include <set>
 
 namespace Ui {
 
@@ -44,44 +42,6 @@ bool folderTakesFiles(const QString& fileName, QTextStream& log, const char* wha
         << Qt::endl;
     return false;
 }
-
-// Draws the document for "Save Image" steps. Volumes read from a file have no surface yet;
-// after that only the volume the steps work on changes.
-class HeadlessPictures {
-public:
-    HeadlessPictures(Model::Document& document, QSize size, QTextStream& log)
-        : document(document), size(size), log(log) {}
-
-    QString save(TotalVolume& current, const QString& fileName) {
-        if (fileName.isEmpty())
-            return QString();
-        for (const Model::ObjectPtr& object : document.getObjects()) {
-            auto* volume = dynamic_cast<TotalVolume*>(object.get());
-            if (!volume)
-                continue;
-            const bool unseen = built.insert(volume).second;
-            if (unseen || volume == &current)
-                volume->getPainter().rebuild();
-        }
-        QString problem;
-        const QImage image =
-            Model::Export::ScenePicture::render(document.getObjects(), size, &problem);
-        if (image.isNull())
-            return QStringLiteral("no picture could be drawn for %1: %2")
-                .arg(shown(fileName), problem);
-        const auto written = Model::Export::ImageExporter::write(image, fileName);
-        if (!written.ok)
-            return written.error;
-        log << "Wrote " << shown(fileName) << Qt::endl;
-        return QString();
-    }
-
-private:
-    Model::Document& document;
-    QSize size;
-    QTextStream& log;
-    std::set<const TotalVolume*> built;
-};
 
 } // namespace
 
@@ -183,6 +143,12 @@ bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setti
 }
 
 ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& log) {
+    Model::Document document;
+    return run(options, log, document);
+}
+
+ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& log,
+                                           Model::Document& document) {
     QList<ProcessData> list;
     ProcessListArchiver archiver;
     if (!archiver.loadProcessList(options.list, list)) {
@@ -205,7 +171,6 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
     if (!options.output.isEmpty() && !folderTakesFiles(options.output, log, "document"))
         return BadInput;
 
-    Model::Document document;
     std::shared_ptr<TotalVolume> start;
     if (!options.input.isEmpty()) {
         const auto opened = DocumentExport::open(options.input, options.volume, log);
@@ -240,14 +205,19 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
                                  .arg(describe(process));
         QElapsedTimer timer;
         timer.start();
-        const auto result = executor.execute(process.getProcessType(), process.getParameters());
+        const auto result =
+            executor.execute(process.getProcessType(), process.getParameters(),
+                             options.progress ? *options.progress : Util::ProgressReporter::none());
         if (result.isDone()) {
             log << "[" << position + 1 << "/" << list.size() << "] " << describe(process) << ": "
                 << timer.elapsed() << " ms" << Qt::endl;
             continue;
         }
-        status = StepFailed;
+        status =
+            result.outcome == ProcessRecordExecutor::Outcome::Cancelled ? Cancelled : StepFailed;
         log << "cellvane-run: " << listName << ": " << step << ": " << result.problem << Qt::endl;
+        if (status == Cancelled)
+            break;
         if (result.outcome == ProcessRecordExecutor::Outcome::NoVolume) {
             log << "cellvane-run: start from a document with --input, or begin the list with a "
                    "\"Create Substrate\" step"

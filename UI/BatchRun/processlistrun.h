@@ -1,6 +1,7 @@
 #pragma once
 
 #include "UI/BatchRun/processdata.h"
+#include "Util/progressreporter.h"
 
 #include <QList>
 #include <QSize>
@@ -8,6 +9,10 @@
 #include <QStringList>
 
 class QTextStream;
+
+namespace Model {
+class Document;
+}
 
 namespace Ui {
 
@@ -30,14 +35,20 @@ public:
         // The cantilever netlist of the resulting cell volume, as cellvane-extract writes it.
         QString netlist;
         QSize imageSize;
+        // Hears how far each step is and may cancel it; none when null.
+        Util::ProgressReporter* progress = nullptr;
     };
 
     // Exit codes: every step ran and everything asked for was written; a step could not run
     // or an output could not be written; bad usage or input that cannot be read.
-    enum Status { Done = 0, StepFailed = 1, BadInput = 2 };
+    // Cancelled: the progress reporter stopped a step, whose cells are as before it.
+    enum Status { Done = 0, StepFailed = 1, BadInput = 2, Cancelled = 3 };
 
     // Progress and problems go to `log`, one line each, naming the file concerned.
     static Status run(const Options& options, QTextStream& log);
+    // The same run, whose objects are left in `document` (which should start empty) for a
+    // caller that works on with them.
+    static Status run(const Options& options, QTextStream& log, Model::Document& document);
 
     // Applies one "STEP.NAME=VALUE" to the list. False, with the reason, for a step or
     // parameter the list does not have or a value that is no value of the parameter's kind.

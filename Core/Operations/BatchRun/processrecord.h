@@ -67,6 +67,8 @@ inline const char volumeSize[] = "Volume Size";
 inline const char substrateSize[] = "Substrate Size";
 inline const char substrateDelta[] = "Substrate Delta";
 inline const char substrateCenter[] = "Substrate Center";
+// Absent from lists written before cells could be other than unit cubes.
+inline const char cellSize[] = "Cell Size";
 
 // A chosen material is kept three times: its id, which runs, and its name and colour, which
 // are only shown. `role` is empty or a word such as "Doped": "DopedMaterialId",

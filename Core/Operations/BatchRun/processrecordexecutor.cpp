@@ -17,6 +17,7 @@
 #include "Core/Operations/SiOxidation/simplesioxidationoperation.h"
 #include "Core/Operations/processhistory.h"
 #include "Core/Operations/substratedescription.h"
+#include "Model/Automaton/keptmaterials.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Layout/layoutmask.h"
 
@@ -88,7 +89,8 @@ QString maskFromLayout(RecordValues& values, const QString& side, const TotalVol
     return QString();
 }
 
-StepRun photolithography(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun photolithography(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                         Util::ProgressReporter& progress) {
     const int resist = materialId(values, names::material().id);
     struct Side {
         std::vector<bool> bits;
@@ -124,11 +126,12 @@ StepRun photolithography(RecordValues& values, TotalVolume& volume, ProcessHisto
     }
     Photolithography(volume, resist, bottom.bits, bottom.width, bottom.height, top.bits, top.width,
                      top.height)
-        .runDevelopment();
+        .runDevelopment(progress);
     return {{}, changedIf(resist == 1)};
 }
 
-StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& history) {
+StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& history,
+                     Util::ProgressReporter& progress) {
     const double depth = values.real(names::depth);
     if (!values.isComplete())
         return {};
@@ -139,89 +142,99 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
         return {reason.isEmpty() ? QStringLiteral("The silicon lattice could not be built.")
                                  : reason};
     }
-    AtomicStructureSimpleSiWetEtch(volume, depth).runEtching();
+    AtomicStructureSimpleSiWetEtch(volume, depth).runEtching(progress);
     return {{}, Silicon::LatticeCurrent};
 }
 
 template <class Engine, void (Engine::*runIt)(Util::ProgressReporter&)>
-StepRun mooreStep(RecordValues& values, TotalVolume& volume, const QString& stepsName) {
+StepRun mooreStep(RecordValues& values, TotalVolume& volume, const QString& stepsName,
+                  Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
     // Kept as a whole number, read as any number and passed on as a count of layers.
     const int steps = values.clampedCount(stepsName);
     if (!values.isComplete())
         return {};
-    (Engine(volume, material, steps).*runIt)(Util::ProgressReporter::none());
+    (Engine(volume, material, steps).*runIt)(progress);
     return {{}, changedIf(material == 1)};
 }
 
-StepRun mooreDeposition(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun mooreDeposition(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                        Util::ProgressReporter& progress) {
     return mooreStep<MooreNeighborhoodDeposition, &MooreNeighborhoodDeposition::runDeposition>(
-        values, volume, names::thickness);
+        values, volume, names::thickness, progress);
 }
 
-StepRun mooreEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun mooreEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                     Util::ProgressReporter& progress) {
     return mooreStep<MooreNeighborhoodEtching, &MooreNeighborhoodEtching::runEtching>(
-        values, volume, names::depth);
+        values, volume, names::depth, progress);
 }
 
-StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+            Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
     const float thickness = values.single(names::thickness);
     if (!values.isComplete())
         return {};
-    IsotropicFilmDeposition(volume, material, thickness).runDeposition();
+    IsotropicFilmDeposition(volume, material, thickness).runDeposition(progress);
     return {{}, changedIf(material == 1)};
 }
 
-StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                         Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
     const float depth = values.single(names::depth);
     if (!values.isComplete())
         return {};
-    IsotropicFilmEtching(volume, material, depth).runEtching();
+    IsotropicFilmEtching(volume, material, depth).runEtching(progress);
     return {{}, changedIf(material == 1)};
 }
 
-StepRun planarization(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun planarization(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                      Util::ProgressReporter& progress) {
     const unsigned maximum = values.whole(names::maximumHeight);
     const int minimum = wholeAsInt(values, names::minimumHeight);
     if (!values.isComplete())
         return {};
-    Planarization(volume, maximum, minimum).runPlanarization();
+    Planarization(volume, maximum, minimum).runPlanarization(progress);
     return {{}, Silicon::Changed};
 }
 
-StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                       Util::ProgressReporter& progress) {
     const float thickness = values.single(names::filmThickness);
     const int conductor = materialId(values, names::material(QStringLiteral("Conducting")).id);
     const int deposited = materialId(values, names::material(QStringLiteral("Deposited")).id);
     if (!values.isComplete())
         return {};
-    Electrodeposition(volume, deposited, conductor, thickness).runDeposition();
+    Electrodeposition(volume, deposited, conductor, thickness).runDeposition(progress);
     return {};
 }
 
-StepRun doping(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun doping(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+               Util::ProgressReporter& progress) {
     const float depth = values.single(names::dopingDepth);
     const int doped = materialId(values, names::material(QStringLiteral("Doped")).id);
     if (!values.isComplete())
         return {};
     if (QString refusal = DopingOperation::refusalFor(doped, depth); !refusal.isEmpty())
         return {refusal};
-    DopingOperation::run(volume, doped, depth);
+    DopingOperation::run(volume, doped, depth, progress);
     return {{}, Silicon::Changed};
 }
 
-StepRun spinCoating(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun spinCoating(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                    Util::ProgressReporter& progress) {
     const unsigned height = values.whole(names::maximumHeight);
     const int material = materialId(values, names::material().id);
     if (!values.isComplete())
         return {};
-    SpinCoating(volume, material, height).runSpinCoating();
+    SpinCoating(volume, material, height).runSpinCoating(progress);
     return {};
 }
 
-StepRun pvd(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun pvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+            Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
     const float thickness = values.single(names::thickness);
     const float ratio = values.single(names::horizontalRatio);
@@ -231,21 +244,23 @@ StepRun pvd(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
     if (QString refusal = AnisotropicFilmDepositionOperation::refusalFor(thickness, ratio, mode);
         !refusal.isEmpty())
         return {refusal};
-    AnisotropicFilmDepositionOperation::run(volume, material, thickness, ratio, mode);
+    AnisotropicFilmDepositionOperation::run(volume, material, thickness, ratio, mode, progress);
     return {{}, changedIf(material == 1)};
 }
 
-StepRun simpleRie(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun simpleRie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                  Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
     const int depth = wholeAsInt(values, names::etchDepth);
     const int directions = values.integer(names::etchDirectionValue);
     if (!values.isComplete())
         return {};
-    SimpleReactiveIonEtching(volume, material, depth, directions).runEtching();
+    SimpleReactiveIonEtching(volume, material, depth, directions).runEtching(progress);
     return {{}, changedIf(material == 1)};
 }
 
-StepRun ionImplantation(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun ionImplantation(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                        Util::ProgressReporter& progress) {
     const float annealing = values.single(names::annealingDistance);
     const float depth = values.single(names::implantationDepth);
     const int doped = materialId(values, names::material(QStringLiteral("Doped")).id);
@@ -254,11 +269,12 @@ StepRun ionImplantation(RecordValues& values, TotalVolume& volume, ProcessHistor
     if (QString refusal = IonImplantationOperation::refusalFor(doped, depth, annealing);
         !refusal.isEmpty())
         return {refusal};
-    IonImplantationOperation::run(volume, doped, depth, annealing);
+    IonImplantationOperation::run(volume, doped, depth, annealing, progress);
     return {{}, Silicon::Changed};
 }
 
-StepRun siOxidation(RecordValues& values, TotalVolume& volume, ProcessHistory&) {
+StepRun siOxidation(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                    Util::ProgressReporter& progress) {
     SimpleSiOxidationOperation::Recipe recipe;
     const bool byTime = values.flag(names::oxidationTimeSet);
     recipe.cellUnitsPerMicron = values.real(names::micronConversion);
@@ -273,7 +289,7 @@ StepRun siOxidation(RecordValues& values, TotalVolume& volume, ProcessHistory&) 
         return {};
     if (QString refusal = SimpleSiOxidationOperation::refusalFor(recipe); !refusal.isEmpty())
         return {refusal};
-    SimpleSiOxidationOperation::run(volume, recipe);
+    SimpleSiOxidationOperation::run(volume, recipe, progress);
     return {{}, Silicon::Changed};
 }
 
@@ -282,7 +298,7 @@ StepRun siOxidation(RecordValues& values, TotalVolume& volume, ProcessHistory&) 
 struct EngineStep {
     int type;
     unsigned operationNumber;
-    StepRun (*run)(RecordValues&, TotalVolume&, ProcessHistory&);
+    StepRun (*run)(RecordValues&, TotalVolume&, ProcessHistory&, Util::ProgressReporter&);
 };
 
 const EngineStep engineSteps[] = {
@@ -316,6 +332,10 @@ Result notRun(const QString& why) {
     return {Outcome::NotRun, why};
 }
 
+QString unknownType(int processType) {
+    return QStringLiteral("there is no process of type %1").arg(processType);
+}
+
 // Sizes and positions are kept unsigned; the substrate builder counts in int.
 SubstrateDescription readSubstrate(RecordValues& values) {
     SubstrateDescription substrate;
@@ -324,6 +344,10 @@ SubstrateDescription readSubstrate(RecordValues& values) {
     substrate.totalSizeX = wholeAsInt(values, names::axis(names::volumeSize, 'X'));
     substrate.totalSizeY = wholeAsInt(values, names::axis(names::volumeSize, 'Y'));
     substrate.totalSizeZ = wholeAsInt(values, names::axis(names::volumeSize, 'Z'));
+    // Lists written by the batch dialog carry no cell size: their cells are unit cubes.
+    substrate.cellSizeX = values.optionalSingle(names::axis(names::cellSize, 'X'), 1.f);
+    substrate.cellSizeY = values.optionalSingle(names::axis(names::cellSize, 'Y'), 1.f);
+    substrate.cellSizeZ = values.optionalSingle(names::axis(names::cellSize, 'Z'), 1.f);
     substrate.spherical = values.flag(names::sphericalSubstrate);
     if (substrate.spherical) {
         substrate.centerX = wholeAsInt(values, names::axis(names::substrateCenter, 'X'));
@@ -341,18 +365,34 @@ SubstrateDescription readSubstrate(RecordValues& values) {
     return substrate;
 }
 
+bool hasField(const std::vector<RecordField>& fields, const QString& name) {
+    for (const RecordField& field : fields)
+        if (field.name == name)
+            return true;
+    return false;
+}
+
 } // namespace
 
 ProcessRecordExecutor::ProcessRecordExecutor(ProcessHistory& history, Hooks hooks)
     : history(history), hooks(std::move(hooks)) {}
 
 ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
-                                                             const QVariantMap& parameters) {
+                                                             const QVariantMap& parameters,
+                                                             Util::ProgressReporter& progress) {
     RecordValues values(parameters);
+    return execute(processType, values, progress);
+}
+
+ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, RecordValues& values,
+                                                             Util::ProgressReporter& progress) {
     if (processType == ProcessTypes::CreateSubstrate) {
         SubstrateDescription substrate = readSubstrate(values);
         if (!values.isComplete())
             return notRun(values.getProblem());
+        for (const float size : {substrate.cellSizeX, substrate.cellSizeY, substrate.cellSizeZ})
+            if (!(size > 0.f))
+                return notRun(QStringLiteral("the cell sizes must be greater than 0"));
         QString reason;
         auto created = substrate.createVolume(reason);
         if (!created)
@@ -376,14 +416,28 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
 
     const EngineStep* step = findEngineStep(processType);
     if (!step)
-        return notRun(QStringLiteral("there is no process of type %1").arg(processType));
+        return notRun(unknownType(processType));
     const int volumeId = volume->getId();
+    // Only a run that can be cancelled pays for the copy that takes it back.
+    Model::Automaton::KeptMaterials before;
+    const bool cancellable = &progress != &Util::ProgressReporter::none();
+    if (cancellable && !before.keep(*volume))
+        return {Outcome::Failed, QStringLiteral("there was not enough memory to keep the cells "
+                                                "for a cancel")};
     StepRun run;
     try {
-        run = step->run(values, *volume, history);
+        run = step->run(values, *volume, history, progress);
+    } catch (const Util::RunCancelled&) {
+        before.putBack(*volume);
+        history.setLatticeRebuildNeeded(volumeId, true);
+        return {Outcome::Cancelled, QStringLiteral("the step was cancelled")};
     } catch (const std::bad_alloc&) {
         // Whatever the engine left half done, the next wet etch must not trust the lattice.
         history.setLatticeRebuildNeeded(volumeId, true);
+        if (cancellable && before.putBack(*volume))
+            return {Outcome::Failed,
+                    QStringLiteral("there was not enough memory to finish the step; the cells "
+                                   "are as they were")};
         return {Outcome::Failed, QStringLiteral("there was not enough memory to finish the step")};
     }
     if (!values.isComplete())
@@ -400,6 +454,53 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
     if (run.silicon != Silicon::Unchanged)
         history.setLatticeRebuildNeeded(volumeId, run.silicon == Silicon::Changed);
     return {};
+}
+
+std::optional<std::vector<RecordField>> ProcessRecordExecutor::fieldsOf(int processType) {
+    // A record of no values makes the step ask for each of its values and then stop before it
+    // touches anything. A volume of one cell stands in for the one a real record works on.
+    ProcessHistory history;
+    ProcessRecordExecutor probe(history, {});
+    probe.setVolume(std::make_shared<Model::Automaton::TotalVolume>(
+        1u, 1u, 1u, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>{0}));
+    const auto read = [&](const QVariantMap& flags, std::vector<RecordField>& fields) {
+        RecordValues values(flags);
+        values.recordFieldsTo(&fields);
+        return probe.execute(processType, values, Util::ProgressReporter::none());
+    };
+    std::vector<RecordField> fields;
+    const Result plain = read({}, fields);
+    if (plain.outcome == Outcome::NotRun && plain.problem == unknownType(processType))
+        return std::nullopt;
+    // Values read only while a flag is set (or only while it is clear) belong to that flag.
+    const std::vector<RecordField> unset = fields;
+    for (const RecordField& flag : unset) {
+        if (flag.kind != RecordField::Kind::Flag)
+            continue;
+        std::vector<RecordField> set;
+        read({{flag.name, true}}, set);
+        for (RecordField& field : fields)
+            if (field.whenFlag.isEmpty() && !hasField(set, field.name)) {
+                field.whenFlag = flag.name;
+                field.whenFlagIs = false;
+            }
+        for (RecordField field : set)
+            if (!hasField(unset, field.name)) {
+                field.whenFlag = flag.name;
+                field.whenFlagIs = true;
+                fields.push_back(field);
+            }
+    }
+    return fields;
+}
+
+std::vector<int> ProcessRecordExecutor::processTypes() {
+    // Type codes are small numbers kept in files; new kinds are added above the old ones.
+    std::vector<int> types;
+    for (int type = 0; type < 64; ++type)
+        if (type != ProcessTypes::Invalid && fieldsOf(type))
+            types.push_back(type);
+    return types;
 }
 
 } // namespace Core::Operations

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "Core/Operations/BatchRun/processrecord.h"
+#include "Core/Operations/BatchRun/recordvalues.h"
+#include "Util/progressreporter.h"
 
 #include <QString>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace Model::Automaton {
 class TotalVolume;
@@ -34,6 +38,8 @@ public:
         NoVolume,
         // The step started but did not finish (memory ran out, the image was not written).
         Failed,
+        // The step's progress reporter asked it to stop; the cells are as they were.
+        Cancelled,
     };
     struct Result {
         Outcome outcome = Outcome::Done;
@@ -60,7 +66,17 @@ public:
         volume = std::move(value);
     }
 
-    Result execute(int processType, const QVariantMap& parameters);
+    // `progress` hears how far a long step is and may cancel it: the step then stops at its
+    // next check and every cell gets back its material from before (a copy kept for that,
+    // which the default reporter, never cancelling, does without).
+    Result execute(int processType, const QVariantMap& parameters,
+                   Util::ProgressReporter& progress = Util::ProgressReporter::none());
+
+    // The values a record of this type is read with, as the step reads them; nothing for a
+    // type the executor does not run.
+    static std::optional<std::vector<RecordField>> fieldsOf(int processType);
+    // Every type code the executor runs, in ascending order.
+    static std::vector<int> processTypes();
 
     // Whether a record of this type can run without a volume (it creates one).
     static bool createsVolume(int processType) {
@@ -68,6 +84,8 @@ public:
     }
 
 private:
+    Result execute(int processType, RecordValues& values, Util::ProgressReporter& progress);
+
     ProcessHistory& history;
     Hooks hooks;
     std::shared_ptr<Model::Automaton::TotalVolume> volume;

@@ -26,6 +26,20 @@ QString shown(const QVariant& value) {
 
 } // namespace
 
+void RecordValues::note(const QString& name, RecordField::Kind kind, bool optional) {
+    if (asked)
+        asked->push_back({name, kind, optional, {}, false});
+}
+
+float RecordValues::optionalSingle(const QString& name, float fallback) {
+    const auto found = parameters.constFind(name);
+    if (found == parameters.constEnd() || !found->isValid()) {
+        note(name, RecordField::Kind::Single, true);
+        return fallback;
+    }
+    return single(name);
+}
+
 const QVariant* RecordValues::find(const QString& name) {
     const auto found = parameters.constFind(name);
     if (found == parameters.constEnd() || !found->isValid()) {
@@ -59,18 +73,21 @@ bool RecordValues::number(const QString& name, double lowest, double highest, co
 }
 
 double RecordValues::real(const QString& name) {
+    note(name, RecordField::Kind::Real);
     double value = 0.0;
     const double largest = std::numeric_limits<double>::max();
     return number(name, -largest, largest, "a number", value) ? value : 0.0;
 }
 
 float RecordValues::single(const QString& name) {
+    note(name, RecordField::Kind::Single);
     double value = 0.0;
     const double largest = std::numeric_limits<float>::max();
     return number(name, -largest, largest, "a number", value) ? float(value) : 0.0f;
 }
 
 int RecordValues::integer(const QString& name) {
+    note(name, RecordField::Kind::Integer);
     double value = 0.0;
     // The bounds are whole numbers a double holds exactly; one below the next whole number
     // still truncates into range.
@@ -80,6 +97,7 @@ int RecordValues::integer(const QString& name) {
 }
 
 unsigned RecordValues::whole(const QString& name) {
+    note(name, RecordField::Kind::Whole);
     double value = 0.0;
     const bool ok = number(name, 0.0, double(std::numeric_limits<unsigned>::max()),
                            "a whole number of at least 0", value);
@@ -87,7 +105,11 @@ unsigned RecordValues::whole(const QString& name) {
 }
 
 int RecordValues::clampedCount(const QString& name) {
+    note(name, RecordField::Kind::Count);
+    std::vector<RecordField>* const recording = asked;
+    asked = nullptr;
     const double value = real(name);
+    asked = recording;
     const double top = double(std::numeric_limits<int>::max());
     if (value >= top)
         return std::numeric_limits<int>::max();
@@ -97,6 +119,7 @@ int RecordValues::clampedCount(const QString& name) {
 }
 
 bool RecordValues::flag(const QString& name) {
+    note(name, RecordField::Kind::Flag);
     const QVariant* found = find(name);
     if (!found)
         return false;
@@ -110,6 +133,7 @@ bool RecordValues::flag(const QString& name) {
 }
 
 QString RecordValues::text(const QString& name) {
+    note(name, RecordField::Kind::Text);
     const QVariant* found = find(name);
     if (!found)
         return QString();
@@ -121,6 +145,7 @@ QString RecordValues::text(const QString& name) {
 }
 
 Util::Vector3D RecordValues::vector(const QString& name) {
+    note(name, RecordField::Kind::Vector);
     const QVariant* found = find(name);
     if (!found)
         return {};
@@ -137,6 +162,7 @@ Util::Vector3D RecordValues::vector(const QString& name) {
 }
 
 std::vector<bool> RecordValues::bits(const QString& name) {
+    note(name, RecordField::Kind::Bits);
     const QVariant* found = find(name);
     if (!found)
         return {};

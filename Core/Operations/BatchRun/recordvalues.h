@@ -9,6 +9,20 @@
 
 namespace Core::Operations {
 
+// One value a process record is read with: its name, the kind the reader asks for, and when
+// it is read at all. The executor gathers them by reading a record of no values (fieldsOf),
+// so that whoever fills records from elsewhere learns the names from the reads themselves.
+struct RecordField {
+    enum class Kind { Real, Single, Integer, Whole, Count, Flag, Text, Vector, Bits };
+    QString name;
+    Kind kind = Kind::Real;
+    // May be left out; the step then uses its own default.
+    bool optional = false;
+    // Read only while the flag of this name holds `whenFlagIs`; empty when always read.
+    QString whenFlag;
+    bool whenFlagIs = false;
+};
+
 // Reads the values of a process record by name, each as the number type its step needs. The
 // first value that is missing or does not convert is remembered, and the step must then not
 // run: a record is used whole or not at all. Values that cannot be represented in the type
@@ -27,6 +41,9 @@ public:
     int clampedCount(const QString& name);
     bool flag(const QString& name);
     QString text(const QString& name);
+    // A value the record may leave out: `fallback` when it is absent; read as single() when
+    // it is there.
+    float optionalSingle(const QString& name, float fallback);
     Util::Vector3D vector(const QString& name);
     // A byte vector as bits: a non-zero byte gives a set bit.
     std::vector<bool> bits(const QString& name);
@@ -38,6 +55,9 @@ public:
     // Which value stopped the record, in words; empty while complete.
     const QString& getProblem() const { return problem; }
 
+    // Every value asked for from now on is appended to `fields`, in the order asked.
+    void recordFieldsTo(std::vector<RecordField>* fields) { asked = fields; }
+
 private:
     // The value, or null (with the problem noted) when it is missing.
     const QVariant* find(const QString& name);
@@ -47,8 +67,11 @@ private:
                 double& value);
     void fail(const QString& name, const QString& what, const QVariant& value);
 
+    void note(const QString& name, RecordField::Kind kind, bool optional = false);
+
     const QVariantMap& parameters;
     QString problem;
+    std::vector<RecordField>* asked = nullptr;
 };
 
 } // namespace Core::Operations

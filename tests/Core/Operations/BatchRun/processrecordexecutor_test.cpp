@@ -19,6 +19,8 @@
 #include <QColor>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <limits>
 
@@ -372,6 +374,122 @@ TEST(ProcessRecordExecutor, CreateSubstrateMakesTheVolumeTheMenuWouldAndOthersNe
     EXPECT_EQ(refused.problem,
               QStringLiteral("A cell volume needs at least one cell along each axis."));
     EXPECT_EQ(created.size(), 2u);
+}
+
+// What a step reports it reads is what it needs: a record of exactly those values runs, and
+// one without any of them is refused naming it. Values that only some recipes read belong to
+// the flag that chooses the recipe.
+TEST_F(ExecutorTest, FieldsOfAStepAreTheValuesItNeeds) {
+    std::vector<int> expectedTypes;
+    for (int type = 0; type < ProcessTypes::Invalid; ++type)
+        expectedTypes.push_back(type);
+    EXPECT_EQ(ProcessRecordExecutor::processTypes(), expectedTypes);
+    EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(ProcessTypes::Invalid));
+    EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(99));
+
+    for (const FlowStep& step : everyEngineStep()) {
+        SCOPED_TRACE(step.type);
+        const auto fields = ProcessRecordExecutor::fieldsOf(step.type);
+        ASSERT_TRUE(fields);
+        QVariantMap needed;
+        for (const RecordField& field : *fields) {
+            const bool read = field.whenFlag.isEmpty() ||
+                              step.values.value(field.whenFlag).toBool() == field.whenFlagIs;
+            if (read)
+                needed.insert(field.name, step.values.value(field.name));
+        }
+        BatchSide batch;
+        batch.executor.setVolume(makeVolume(12, 5, 14, waferScene()));
+        ASSERT_TRUE(batch.executor.execute(step.type, needed).isDone());
+        for (const QString& name : needed.keys()) {
+            QVariantMap without = needed;
+            without.remove(name);
+            const auto refused = batch.executor.execute(step.type, without);
+            EXPECT_EQ(refused.outcome, Outcome::NotRun) << name.toStdString();
+            EXPECT_TRUE(refused.problem.contains(name)) << refused.problem.toStdString();
+        }
+    }
+
+    const auto oxidation = *ProcessRecordExecutor::fieldsOf(ProcessTypes::SiOxidation);
+    const auto field = [&](const QString& name) {
+        return *std::find_if(oxidation.begin(), oxidation.end(),
+                             [&](const RecordField& f) { return f.name == name; });
+    };
+    EXPECT_EQ(field(names::oxidationTime).whenFlag, names::oxidationTimeSet);
+    EXPECT_TRUE(field(names::oxidationTime).whenFlagIs);
+    EXPECT_FALSE(field(names::oxidationThickness).whenFlagIs);
+    EXPECT_TRUE(field(names::micronConversion).whenFlag.isEmpty());
+    const auto substrate = *ProcessRecordExecutor::fieldsOf(ProcessTypes::CreateSubstrate);
+    const auto cellSize = std::find_if(substrate.begin(), substrate.end(), [](const auto& f) {
+        return f.name == names::axis(names::cellSize, 'Z');
+    });
+    ASSERT_NE(cellSize, substrate.end());
+    EXPECT_TRUE(cellSize->optional);
+    EXPECT_EQ(cellSize->kind, RecordField::Kind::Single);
+}
+
+namespace {
+
+// Asks a run to stop once it has advanced `steps` times, as a user's Cancel would.
+class CancelAfter : public Util::ProgressReporter {
+public:
+    explicit CancelAfter(int steps) : left(steps) {}
+    void advance(std::uint64_t) override { --left; }
+    bool wasCancelled() const override { return left <= 0; }
+
+private:
+    std::atomic<int> left;
+};
+
+} // namespace
+
+// A cancelled step leaves every cell as it was, records no operation and distrusts the
+// lattice; the same executor then runs the step whole. On any thread count.
+TEST_F(ExecutorTest, ACancelledStepPutsEveryCellBack) {
+    const auto thick = withMaterial({{names::thickness, 6.0}}, Copper);
+    for (int threads : {1, 3}) {
+        SCOPED_TRACE(threads);
+        const PoolThreads pool(threads);
+        BatchSide batch;
+        batch.executor.setVolume(makeVolume(12, 5, 14, waferScene()));
+        const auto before = materialsOf(*batch.executor.getVolume());
+        const int id = batch.executor.getVolume()->getId();
+        batch.history.setLatticeRebuildNeeded(id, false);
+        CancelAfter cancel(2);
+        const auto result = batch.executor.execute(ProcessTypes::CVD, thick, cancel);
+        EXPECT_EQ(result.outcome, Outcome::Cancelled);
+        EXPECT_EQ(materialsOf(*batch.executor.getVolume()), before);
+        EXPECT_EQ(batch.history.lastOperation(id), 0u);
+        EXPECT_TRUE(batch.history.isLatticeRebuildNeeded(id));
+
+        ASSERT_TRUE(batch.executor.execute(ProcessTypes::CVD, thick).isDone());
+        EXPECT_NE(materialsOf(*batch.executor.getVolume()), before);
+    }
+}
+
+TEST(ProcessRecordExecutor, CreateSubstrateTakesCellSizesWhenGiven) {
+    QVariantMap box{{names::corner, QVariant::fromValue(Util::Vector3D(0, 0, 0))},
+                    {names::sphericalSubstrate, false}};
+    for (const char letter : {'X', 'Y', 'Z'}) {
+        box.insert(names::axis(names::volumeSize, letter), 4u);
+        box.insert(names::axis(names::substrateSize, letter), 2u);
+        box.insert(names::axis(names::substrateDelta, letter), 0u);
+    }
+    box = withMaterial(box, Silicon);
+    ProcessHistory history;
+    ProcessRecordExecutor executor(history, {});
+    ASSERT_TRUE(executor.execute(ProcessTypes::CreateSubstrate, box).isDone());
+    EXPECT_EQ(executor.getVolume()->getCellSizeZ(), 1.f);
+    box.insert(names::axis(names::cellSize, 'X'), 2.5);
+    box.insert(names::axis(names::cellSize, 'Z'), 0.5);
+    ASSERT_TRUE(executor.execute(ProcessTypes::CreateSubstrate, box).isDone());
+    EXPECT_EQ(executor.getVolume()->getCellSizeX(), 2.5f);
+    EXPECT_EQ(executor.getVolume()->getCellSizeY(), 1.f);
+    EXPECT_EQ(executor.getVolume()->getCellSizeZ(), 0.5f);
+    for (const QVariant& bad : {QVariant(0.0), QVariant(-1.0), QVariant(QStringLiteral("wide"))}) {
+        box.insert(names::axis(names::cellSize, 'Y'), bad);
+        EXPECT_EQ(executor.execute(ProcessTypes::CreateSubstrate, box).outcome, Outcome::NotRun);
+    }
 }
 
 // Of two wet etches in a row only the first builds the lattice; an etch of silicon between
