@@ -29,6 +29,8 @@ public:
         QString vti;
         // The cantilever netlist of the resulting cell volume, as cellvane-extract writes it.
         QString netlist;
+        // Every "Measure" step's results, as JSON or (for a name ending in ".csv") CSV.
+        QString metrics;
         QSize imageSize;
     };
 

@@ -18,6 +18,7 @@
 #include "Core/Operations/processhistory.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Metrology/measurementspec.h"
 
 #include <algorithm>
 #include <climits>
@@ -332,6 +333,9 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
         return problem.isEmpty() ? Result{} : Result{Outcome::Failed, problem};
     }
 
+    if (processType == ProcessTypes::Measure)
+        return measure(parameters);
+
     const EngineStep* step = findEngineStep(processType);
     if (!step)
         return notRun(QStringLiteral("there is no process of type %1").arg(processType));
@@ -358,6 +362,28 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
     if (run.silicon != Silicon::Unchanged)
         history.setLatticeRebuildNeeded(volumeId, run.silicon == Silicon::Changed);
     return {};
+}
+
+ProcessRecordExecutor::Result ProcessRecordExecutor::measure(const QVariantMap& parameters) {
+    RecordValues values(parameters);
+    const QString text = values.text(names::measurement);
+    // Without a name of their own the results go by the measurement's text.
+    const QString resultName =
+        parameters.contains(names::resultName) ? values.text(names::resultName) : QString();
+    if (!values.isComplete())
+        return notRun(values.getProblem());
+    QString problem;
+    const auto spec = Model::Metrology::MeasurementSpec::parse(text, problem);
+    if (!spec)
+        return notRun(problem);
+    Result result;
+    result.resultName = resultName.trimmed().isEmpty() ? spec->text : resultName.trimmed();
+    result.measurement = Model::Metrology::measure(*volume, *spec);
+    if (!result.measurement->hasAnswer()) {
+        result.outcome = Outcome::NoAnswer;
+        result.problem = result.measurement->reason;
+    }
+    return result;
 }
 
 } // namespace Core::Operations

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "Core/Operations/BatchRun/processrecord.h"
+#include "Model/Metrology/measurement.h"
 
 #include <QString>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Model::Automaton {
 class TotalVolume;
@@ -22,6 +24,8 @@ class ProcessHistory;
 // step run from its menu would keep it. The batch dialog's worker and the command-line runner
 // both run their lists through this.
 //
+// A "Measure" step reads the volume only: it changes no cell and leaves the history as it was.
+//
 // A record runs whole or not at all: one that lacks a value, holds one that is no number of
 // the kind needed, or asks for what the step refuses changes nothing, and says why.
 class ProcessRecordExecutor {
@@ -34,11 +38,21 @@ public:
         NoVolume,
         // The step started but did not finish (memory ran out, the image was not written).
         Failed,
+        // A "Measure" step whose measurement has no answer (the probe lies outside the volume,
+        // the material is absent); `measurement` says why.
+        NoAnswer,
     };
     struct Result {
+        Result() = default;
+        Result(Outcome outcome, QString problem)
+            : outcome(outcome), problem(std::move(problem)) {}
+
         Outcome outcome = Outcome::Done;
         // Why it did not run, in words starting in lower case; empty when done.
         QString problem;
+        // What a "Measure" step measured, under the name its results are reported by.
+        std::optional<Model::Metrology::Measurement> measurement;
+        QString resultName;
         bool isDone() const { return outcome == Outcome::Done; }
     };
 
@@ -68,6 +82,8 @@ public:
     }
 
 private:
+    Result measure(const QVariantMap& parameters);
+
     ProcessHistory& history;
     Hooks hooks;
     std::shared_ptr<Model::Automaton::TotalVolume> volume;
