@@ -138,7 +138,7 @@ TEST(BatchRunDialog, ComposeEditSaveLoadAndRunAList) {
         EXPECT_EQ(found->windowTitle(), QStringLiteral("Batch Run"));
         EXPECT_EQ(found->size(), QSize(750, 470));
         auto* kinds = child<QComboBox>(*found, "cbxProcess");
-        ASSERT_EQ(kinds->count(), 16);
+        ASSERT_EQ(kinds->count(), 17);
         EXPECT_EQ(kinds->itemText(0), QStringLiteral("CVD"));
         EXPECT_EQ(kinds->itemData(13).toInt(), 15) << "Thermal Oxidation";
         EXPECT_FALSE(batch.progress()->isEnabled());
@@ -275,7 +275,19 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
         });
         EXPECT_EQ(batch.shown(1).filter(QStringLiteral("Top Mask File=")),
                   QStringList{"Top Mask File=" + maskFile});
+        // The oxide stripe left under the mask's dark columns, measured after the run.
+        batch.add(QStringLiteral("Measure"), [](QDialog& dialog) {
+            child<QLineEdit>(dialog, "lieMeasurement")
+                ->setText(QStringLiteral("width:SiO2@x,10,5,6.5"));
+            child<QLineEdit>(dialog, "lieResultName")->setText(QStringLiteral("stripe"));
+        });
+        EXPECT_EQ(batch.shown(2),
+                  QStringList({"Measurement=width:SiO2@x,10,5,6.5", "Result Name=stripe"}));
         ASSERT_TRUE(batch.runToEnd());
+        EXPECT_TRUE(batch.shown(2).contains(QStringLiteral("stripe=4 µm")))
+            << batch.shown(2).join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
+                  QStringLiteral("Measure: stripe.to = 12 µm"));
         runsOn = int(presenter->getDocument()->getObjects().size());
         batch.press("btnClose");
     });
