@@ -21,6 +21,8 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcBatchRun, "UI/BatchRun/runprocessesdialog", QtInfoMsg)
 
 namespace Ui {
@@ -263,7 +265,12 @@ void RunProcessesDialog::on_btnRun_clicked() {
         measured.clear();
     }
     refreshTree();
-    if (beforeRun)
+    // A list that only measures changes no cell: it leaves nothing to undo.
+    const bool onlyMeasures =
+        std::all_of(processList.cbegin(), processList.cend(), [](const ProcessData& process) {
+            return process.getProcessType() == ProcessData::Measure;
+        });
+    if (beforeRun && !onlyMeasures)
         beforeRun();
     progressTimer->start();
     // The last run's worker has released the dialog and has nothing left to do.

@@ -300,3 +300,40 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
     EXPECT_EQ(testing_support::materialAt(*volume, 2, 5, 6), 0);
     EXPECT_EQ(testing_support::materialAt(*volume, 10, 5, 6), 3);
 }
+
+// A list that only measures changes no cell: its run leaves nothing to undo, and a measurement
+// without an answer is reported with its reason.
+TEST(BatchRunDialog, AListOfMeasurementsLeavesNothingToUndo) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    acceptNextDialog(substrate);
+    shown.window->findChild<QAction*>(QStringLiteral("actionCreate_Substrate"))->trigger();
+    auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(
+        presenter->getDocument()->getObjects().at(0));
+    ASSERT_TRUE(volume);
+    presenter->getSelection().toggle(volume);
+    QStringList rows;
+    QTimer::singleShot(0, [&] {
+        auto* found = qobject_cast<RunProcessesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(found);
+        BatchDialog batch{*found};
+        for (const char* text : {"thickness:Si@3,3", "top@30,3"})
+            batch.add(QStringLiteral("Measure"), [text](QDialog& dialog) {
+                child<QLineEdit>(dialog, "lieMeasurement")->setText(QString::fromLatin1(text));
+            });
+        ASSERT_TRUE(batch.runToEnd());
+        rows = batch.shown(0) + batch.shown(1);
+        batch.press("btnClose");
+    });
+    shown.window->findChild<QAction*>(QStringLiteral("actionBatch_Run"))->trigger();
+    EXPECT_TRUE(rows.contains(QStringLiteral("thickness:Si@3,3=6 µm")))
+        << rows.join(' ').toStdString();
+    EXPECT_TRUE(rows.contains(QStringLiteral(
+        "top@30,3=no answer: x = 30 µm lies outside the volume, which spans 0 to 20 µm")))
+        << rows.join(' ').toStdString();
+    EXPECT_TRUE(shown.prompts->messages.join(QLatin1Char('\n'))
+                    .contains(QStringLiteral("Step 2 (Measure)")));
+    EXPECT_FALSE(shown.window->getUndoAction()->text().contains(QStringLiteral("Batch")))
+        << shown.window->getUndoAction()->text().toStdString();
+}
