@@ -16,8 +16,11 @@ namespace {
 
 const QString micrometres = QStringLiteral("µm");
 
+// Picked points come from the depth buffer, good to far less than a nanometre: rounded to one,
+// so that a distance within a plane does not show a z of -6.2e-05 µm.
 QString length(double sceneUnits) {
-    return formatValue(sceneUnits * micronsPerSceneUnit, micrometres);
+    const double nanometres = std::round(sceneUnits * micronsPerSceneUnit * 1000.0);
+    return QString::number(nanometres / 1000.0 + 0.0, 'g', 10) + QStringLiteral(" µm");
 }
 
 // The cell volume whose columns the point lies over: a selected one first, then the document's
@@ -159,9 +162,11 @@ void StackAtPointOperation::end() {
         context.host.finishCurrentOperation();
         return;
     }
-    message(QStringLiteral("Column at (%1, %2) µm of the cell volume, top at %3:")
-                .arg(QString::number(x, 'g', 6), QString::number(y, 'g', 6),
-                     formatValue(stack.quantities.front().value, micrometres)));
+    message(QStringLiteral("Column at (%1, %2) µm (cells %3, %4) of the cell volume, top at %5:")
+                .arg(QString::number(x, 'f', 3), QString::number(y, 'f', 3))
+                .arg(stack.cells.front().lo[0])
+                .arg(stack.cells.front().lo[1])
+                .arg(formatValue(stack.quantities.front().value, micrometres)));
     int position = 0;
     for (const Model::Metrology::StackLayer& layer : stack.layers)
         message(QStringLiteral("  %1. %2: %3 (from %4 to %5)")
