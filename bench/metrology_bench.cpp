@@ -7,8 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <map>
-#include <tuple>
 #include <memory>
+#include <tuple>
 
 namespace {
 

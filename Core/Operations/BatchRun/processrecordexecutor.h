@@ -44,8 +44,7 @@ public:
     };
     struct Result {
         Result() = default;
-        Result(Outcome outcome, QString problem)
-            : outcome(outcome), problem(std::move(problem)) {}
+        Result(Outcome outcome, QString problem) : outcome(outcome), problem(std::move(problem)) {}
 
         Outcome outcome = Outcome::Done;
         // Why it did not run, in words starting in lower case; empty when done.

@@ -20,8 +20,8 @@ std::shared_ptr<Model::Automaton::TotalVolume> filmOnSilicon() {
         for (int y = 0; y < 40; ++y)
             for (int z = 0; z < 6; ++z)
                 materials[std::size_t(x) * 240 + y * 6 + z] = z < 4 ? 1 : (x < 20 ? 3 : 0);
-    return std::make_shared<Model::Automaton::TotalVolume>(40, 40, 6, 2.f, 2.f, 1.f,
-                                                           Util::Vector3D(-40, -40, -10), materials);
+    return std::make_shared<Model::Automaton::TotalVolume>(
+        40, 40, 6, 2.f, 2.f, 1.f, Util::Vector3D(-40, -40, -10), materials);
 }
 
 } // namespace
