@@ -144,6 +144,8 @@ void MainWindow::mapOperations() {
         {form->actionSimple_RIE, 30},
         {form->actionExport_Mesh, 40},
         {form->actionExport_Volume, 41},
+        {form->actionMeasure_Distance, 50},
+        {form->actionStack_at_Point, 51},
         {form->actionModel_Extraction, 1000},
     };
     for (const auto& [action, number] : operations)

@@ -3,6 +3,7 @@
 #include "Core/Operations/copyobject.h"
 #include "Core/Operations/deleteobject.h"
 #include "Core/Operations/exportoperations.h"
+#include "Core/Operations/measureoperations.h"
 #include "Core/Operations/moveobject.h"
 #include "Core/Operations/opendocumentoperation.h"
 #include "Core/Operations/savedocumentasoperation.h"
@@ -94,6 +95,12 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     };
     creators[41] = [](OperationFactory& factory) -> OperationPtr {
         return std::make_shared<ExportVolumeOperation>(factory.getContext());
+    };
+    creators[50] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<MeasureDistanceOperation>(factory.getContext());
+    };
+    creators[51] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<StackAtPointOperation>(factory.getContext());
     };
 }
 

@@ -30,6 +30,10 @@ int main(int argc, char* argv[]) {
         "photolithography step 3 from layer 5, datatype 0 of the layout chip.gds, on the\n"
         "columns of the volume it runs on; the step's placement and polarity are kept.\n"
         "\n"
+        "\"Measure\" steps print their results to standard error and, with --metrics, to a\n"
+        "file. A measurement without an answer (a probe outside the volume, a material that\n"
+        "is not there) counts as a step that could not run.\n"
+        "\n"
         "Exit status: 0 when every step ran and everything asked for was written; 1 when a\n"
         "step could not run (no cell volume, a bad record) or an output could not be written,\n"
         "and then no document or export is written; 2 for bad usage or a list or document that\n"
@@ -66,7 +70,14 @@ int main(int argc, char* argv[]) {
                                                     "cell volume to OUT.cir, as cellvane-extract "
                                                     "does; a volume without beams fails."),
                                      QStringLiteral("OUT.cir"));
-    parser.addOptions({input, volume, output, threads, set, mesh, vti, netlist});
+    const QCommandLineOption metrics(QStringLiteral("metrics"),
+                                     QStringLiteral("Write the results of every \"Measure\" step "
+                                                    "(step, name, value, unit) to FILE: JSON, or "
+                                                    "CSV when FILE ends in .csv. Written even "
+                                                    "when a step failed; a measurement without "
+                                                    "an answer has no value and its reason."),
+                                     QStringLiteral("FILE"));
+    parser.addOptions({input, volume, output, threads, set, mesh, vti, netlist, metrics});
     parser.addPositionalArgument(QStringLiteral("LIST.plst"), QStringLiteral("The process list."));
 
     const auto usageError = [&](const QString& text) {
@@ -92,6 +103,7 @@ int main(int argc, char* argv[]) {
     options.mesh = parser.value(mesh);
     options.vti = parser.value(vti);
     options.netlist = parser.value(netlist);
+    options.metrics = parser.value(metrics);
     if (parser.isSet(volume)) {
         if (options.input.isEmpty())
             return usageError(QStringLiteral("--volume applies to --input only"));

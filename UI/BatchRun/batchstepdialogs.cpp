@@ -5,6 +5,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Process/processfactory.h"
+#include "UI/BatchRun/measurestepdialog.h"
 #include "UI/Operations/anisotropicdepositiondialog.h"
 #include "UI/Operations/bcaetchingdialog.h"
 #include "UI/Operations/createsubstratedialog.h"
@@ -314,6 +315,16 @@ Record saveImage(const BatchStepDialogs::Context& context) {
     return process;
 }
 
+Record measure(const BatchStepDialogs::Context& context) {
+    MeasureStepDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::Measure);
+    process.setParameter(names::measurement, dialog.measurement(), true);
+    process.setParameter(names::resultName, dialog.resultName(), true);
+    return process;
+}
+
 struct Entry {
     BatchStepDialogs::Kind kind;
     Record (*ask)(const BatchStepDialogs::Context&);
@@ -336,6 +347,7 @@ const Entry entries[] = {
     {{"Thermal Oxidation", ProcessData::SiOxidation}, siOxidation},
     {{"Create Substrate", ProcessData::CreateSubstrate}, createSubstrate},
     {{"Save Image", ProcessData::SaveImage}, saveImage},
+    {{"Measure", ProcessData::Measure}, measure},
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "Model/Export/meshexport.h"
 #include "Model/Export/scenepicture.h"
 #include "Model/Layout/layoutmask.h"
+#include "Model/Metrology/metricsreport.h"
 #include "Model/document.h"
 #include "UI/BatchRun/headlesspictures.h"
 #include "UI/BatchRun/parametercodec.h"
@@ -170,6 +171,8 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
     }
     if (!options.output.isEmpty() && !folderTakesFiles(options.output, log, "document"))
         return BadInput;
+    if (!options.metrics.isEmpty() && !folderTakesFiles(options.metrics, log, "metrics"))
+        return BadInput;
 
     std::shared_ptr<TotalVolume> start;
     if (!options.input.isEmpty()) {
@@ -197,6 +200,7 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
 
     Status status = Done;
     const QString listName = shown(options.list);
+    Model::Metrology::MetricsReport metrics;
     for (int position = 0; position < list.size(); ++position) {
         const ProcessData& process = list[position];
         const QString step = QStringLiteral("step %1 of %2, %3")
@@ -208,6 +212,17 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
         const auto result =
             executor.execute(process.getProcessType(), process.getParameters(),
                              options.progress ? *options.progress : Util::ProgressReporter::none());
+        if (result.measurement) {
+            metrics.add(position + 1,
+                        process.getParameters()
+                            .value(Core::Operations::RecordParameters::measurement)
+                            .toString(),
+                        result.resultName, *result.measurement);
+            for (const auto& value :
+                 Model::Metrology::namedValues(*result.measurement, result.resultName))
+                log << "[" << position + 1 << "/" << list.size() << "] " << value.name << " = "
+                    << Model::Metrology::formatValue(value.value, value.unit) << Qt::endl;
+        }
         if (result.isDone()) {
             log << "[" << position + 1 << "/" << list.size() << "] " << describe(process) << ": "
                 << timer.elapsed() << " ms" << Qt::endl;
@@ -223,6 +238,17 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
                    "\"Create Substrate\" step"
                 << Qt::endl;
             break;
+        }
+    }
+    // The metrics say what was measured and what has no answer, so they are written whatever
+    // became of the other steps.
+    if (!options.metrics.isEmpty()) {
+        QString problem;
+        if (!metrics.write(options.metrics, &problem)) {
+            log << "cellvane-run: " << problem << Qt::endl;
+            status = StepFailed;
+        } else {
+            log << "Wrote " << shown(options.metrics) << Qt::endl;
         }
     }
     if (status != Done) {

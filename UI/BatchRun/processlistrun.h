@@ -34,6 +34,8 @@ public:
         QString vti;
         // The cantilever netlist of the resulting cell volume, as cellvane-extract writes it.
         QString netlist;
+        // Every "Measure" step's results, as JSON or (for a name ending in ".csv") CSV.
+        QString metrics;
         QSize imageSize;
         // Hears how far each step is and may cancel it; none when null.
         Util::ProgressReporter* progress = nullptr;

@@ -4,6 +4,7 @@
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Metrology/measurement.h"
 #include "Model/document.h"
 #include "UI/BatchRun/batchstepdialogs.h"
 #include "UI/BatchRun/parametercodec.h"
@@ -19,6 +20,8 @@
 #include <QLoggingCategory>
 #include <QPixmap>
 #include <QTimer>
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcBatchRun, "UI/BatchRun/runprocessesdialog", QtInfoMsg)
 
@@ -127,6 +130,19 @@ void RunProcessesDialog::refreshTree() {
             const QString colorName = entry.key() + QStringLiteral("_Color");
             if (parameters.contains(colorName))
                 child->setIcon(3, swatch(parameters.value(colorName).value<QColor>()));
+        }
+        std::lock_guard<std::mutex> guard(problemsLock);
+        const auto results = measured.find(process.getId());
+        if (results == measured.end())
+            continue;
+        for (const auto& [name, value] : results->second) {
+            auto* child = new QTreeWidgetItem(row);
+            child->setText(2, name);
+            child->setText(3, value);
+            QFont bold = child->font(2);
+            bold.setBold(true);
+            child->setFont(2, bold);
+            child->setFont(3, bold);
         }
     }
     tree->expandAll();
@@ -246,8 +262,15 @@ void RunProcessesDialog::on_btnRun_clicked() {
     {
         std::lock_guard<std::mutex> guard(problemsLock);
         problems.clear();
+        measured.clear();
     }
-    if (beforeRun)
+    refreshTree();
+    // A list that only measures changes no cell: it leaves nothing to undo.
+    const bool onlyMeasures =
+        std::all_of(processList.cbegin(), processList.cend(), [](const ProcessData& process) {
+            return process.getProcessType() == ProcessData::Measure;
+        });
+    if (beforeRun && !onlyMeasures)
         beforeRun();
     progressTimer->start();
     // The last run's worker has released the dialog and has nothing left to do.
@@ -259,20 +282,21 @@ void RunProcessesDialog::on_btnRun_clicked() {
 
 void RunProcessesDialog::runList(QList<ProcessData> list) {
     Model::Document& document = *presenter->getDocument();
-    ProcessRecordExecutor executor(
-        presenter->getProcessHistory(),
-        {[this, &document](const std::shared_ptr<TotalVolume>& created) {
-             // The document guards its objects with its own lock.
-             document.addObject(created);
-             setVolume(created);
-         },
-         [this](TotalVolume&, const QString& fileName) {
-             QMetaObject::invokeMethod(this, "updateGeometry", Qt::BlockingQueuedConnection,
-                                       Q_ARG(QString, fileName));
-             return imageSaved.load() || fileName.isEmpty() ? QString()
-                                                : QStringLiteral("the image was not saved to %1")
-                                                      .arg(QDir::toNativeSeparators(fileName));
-         }});
+    ProcessRecordExecutor executor(presenter->getProcessHistory(),
+                                   {[this, &document](const std::shared_ptr<TotalVolume>& created) {
+                                        // The document guards its objects with its own lock.
+                                        document.addObject(created);
+                                        setVolume(created);
+                                    },
+                                    [this](TotalVolume&, const QString& fileName) {
+                                        QMetaObject::invokeMethod(this, "updateGeometry",
+                                                                  Qt::BlockingQueuedConnection,
+                                                                  Q_ARG(QString, fileName));
+                                        return imageSaved.load() || fileName.isEmpty()
+                                                   ? QString()
+                                                   : QStringLiteral("the image was not saved to %1")
+                                                         .arg(QDir::toNativeSeparators(fileName));
+                                    }});
     executor.setVolume(getVolume());
     completed = 0;
     QElapsedTimer run;
@@ -288,6 +312,19 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
         qCDebug(lcBatchRun) << "step" << position + 1 << "of" << list.size()
                             << ProcessData::displayName(process.getProcessType()) << step.elapsed()
                             << "ms";
+        if (result.measurement) {
+            std::vector<std::pair<QString, QString>> values;
+            if (result.measurement->hasAnswer())
+                for (const auto& value :
+                     Model::Metrology::namedValues(*result.measurement, result.resultName))
+                    values.emplace_back(value.name,
+                                        Model::Metrology::formatValue(value.value, value.unit));
+            else
+                values.emplace_back(result.resultName,
+                                    QStringLiteral("no answer: ") + result.measurement->reason);
+            std::lock_guard<std::mutex> guard(problemsLock);
+            measured[process.getId()] = std::move(values);
+        }
         if (!result.isDone()) {
             std::lock_guard<std::mutex> guard(problemsLock);
             problems << QStringLiteral("Step %1 (%2): %3.")
@@ -325,9 +362,21 @@ void RunProcessesDialog::updateProgress() {
     }
     form->progressBar->setValue(completed);
     QStringList notRun;
+    QStringList results;
     {
         std::lock_guard<std::mutex> guard(problemsLock);
         notRun.swap(problems);
+        for (const ProcessData& process : processList) {
+            const auto found = measured.find(process.getId());
+            if (found != measured.end())
+                for (const auto& [name, value] : found->second)
+                    results << QStringLiteral("Measure: %1 = %2").arg(name, value);
+        }
+    }
+    if (!results.isEmpty()) {
+        refreshTree();
+        for (const QString& line : results)
+            presenter->getConsoleInput().writeMessage(line);
     }
     if (!notRun.isEmpty())
         presenter->getPrompts().showMessage(

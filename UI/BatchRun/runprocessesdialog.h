@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -99,6 +100,10 @@ private:
     // What did not run in the last run, for the report at its end.
     std::mutex problemsLock;
     QStringList problems;
+    // What the "Measure" steps of the last run measured, by record id: the name of each value
+    // and its text ("12 µm", or why there is none). Shown under the step in the tree and
+    // printed to the console when the run ends.
+    std::map<int, std::vector<std::pair<QString, QString>>> measured;
     // A plain thread rather than a pool task: its start and join order the run against this
     // thread in a way the thread sanitizer sees, where a pool task's queue is Qt's own.
     std::thread worker;

@@ -26,6 +26,8 @@ struct ProcessTypes {
         SiOxidation = 15,
         // A record read from an element that was no process.
         Invalid = 16,
+        // Takes a measurement of the volume; changes no cell.
+        Measure = 17,
     };
 };
 
@@ -58,6 +60,10 @@ inline const QString corner = QStringLiteral("Lower Left Front Corner");
 inline const QString sphericalSubstrate = QStringLiteral("SphericalSubstrate");
 inline const QString substrateRadius = QStringLiteral("Substrate Radius");
 inline const QString fileName = QStringLiteral("Filename");
+// A "Measure" step: what to measure, in the measurement vocabulary, and the name its results
+// are reported under.
+inline const QString measurement = QStringLiteral("Measurement");
+inline const QString resultName = QStringLiteral("Result Name");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {

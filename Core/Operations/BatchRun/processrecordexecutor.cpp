@@ -20,6 +20,7 @@
 #include "Model/Automaton/keptmaterials.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Layout/layoutmask.h"
+#include "Model/Metrology/measurementspec.h"
 
 #include <algorithm>
 #include <climits>
@@ -414,6 +415,9 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
         return problem.isEmpty() ? Result{} : Result{Outcome::Failed, problem};
     }
 
+    if (processType == ProcessTypes::Measure)
+        return measure(values);
+
     const EngineStep* step = findEngineStep(processType);
     if (!step)
         return notRun(unknownType(processType));
@@ -501,6 +505,27 @@ std::vector<int> ProcessRecordExecutor::processTypes() {
         if (type != ProcessTypes::Invalid && fieldsOf(type))
             types.push_back(type);
     return types;
+}
+
+ProcessRecordExecutor::Result ProcessRecordExecutor::measure(RecordValues& values) {
+    const QString text = values.text(names::measurement);
+    // Without a name of their own the results go by the measurement's text.
+    const QString resultName =
+        values.has(names::resultName) ? values.text(names::resultName) : QString();
+    if (!values.isComplete())
+        return notRun(values.getProblem());
+    QString problem;
+    const auto spec = Model::Metrology::MeasurementSpec::parse(text, problem);
+    if (!spec)
+        return notRun(problem);
+    Result result;
+    result.resultName = resultName.trimmed().isEmpty() ? spec->text : resultName.trimmed();
+    result.measurement = Model::Metrology::measure(*volume, *spec);
+    if (!result.measurement->hasAnswer()) {
+        result.outcome = Outcome::NoAnswer;
+        result.problem = result.measurement->reason;
+    }
+    return result;
 }
 
 } // namespace Core::Operations

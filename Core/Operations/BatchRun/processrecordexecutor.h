@@ -3,6 +3,7 @@
 #include "Core/Operations/BatchRun/processrecord.h"
 #include "Core/Operations/BatchRun/recordvalues.h"
 #include "Util/progressreporter.h"
+#include "Model/Metrology/measurement.h"
 
 #include <QString>
 #include <QVariantMap>
@@ -26,6 +27,8 @@ class ProcessHistory;
 // step run from its menu would keep it. The batch dialog's worker and the command-line runner
 // both run their lists through this.
 //
+// A "Measure" step reads the volume only: it changes no cell and leaves the history as it was.
+//
 // A record runs whole or not at all: one that lacks a value, holds one that is no number of
 // the kind needed, or asks for what the step refuses changes nothing, and says why.
 class ProcessRecordExecutor {
@@ -40,11 +43,20 @@ public:
         Failed,
         // The step's progress reporter asked it to stop; the cells are as they were.
         Cancelled,
+        // A "Measure" step whose measurement has no answer (the probe lies outside the volume,
+        // the material is absent); `measurement` says why.
+        NoAnswer,
     };
     struct Result {
+        Result() = default;
+        Result(Outcome outcome, QString problem) : outcome(outcome), problem(std::move(problem)) {}
+
         Outcome outcome = Outcome::Done;
         // Why it did not run, in words starting in lower case; empty when done.
         QString problem;
+        // What a "Measure" step measured, under the name its results are reported by.
+        std::optional<Model::Metrology::Measurement> measurement;
+        QString resultName;
         bool isDone() const { return outcome == Outcome::Done; }
     };
 
@@ -85,6 +97,7 @@ public:
 
 private:
     Result execute(int processType, RecordValues& values, Util::ProgressReporter& progress);
+    Result measure(RecordValues& values);
 
     ProcessHistory& history;
     Hooks hooks;

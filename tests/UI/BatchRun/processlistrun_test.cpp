@@ -10,11 +10,16 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
+
+#include <map>
 
 using namespace Ui;
 namespace names = Core::Operations::RecordParameters;
@@ -256,4 +261,66 @@ TEST(ProcessListRun, NetlistOfTheResultingVolumeOrAFailureWithoutBeams) {
     EXPECT_EQ(ProcessListRun::run(options, stream), ProcessListRun::StepFailed);
     EXPECT_FALSE(QFile::exists(options.netlist));
     EXPECT_TRUE(log.contains(QStringLiteral("0 beams"))) << log.toStdString();
+}
+
+// The README's trench with its measurements: the runner's metrics give the 12-cell etch depth
+// and both arms of the cross exactly, each with the position of its step.
+TEST(ProcessListProgram, TheMeasuredTrenchWritesItsMetrics) {
+    QTemporaryDir dir;
+    const QString list =
+        QStringLiteral(CELLVANE_TEST_SOURCE_DIR "/../examples/trench-measure.plst");
+    const Ran ran =
+        runProgram({list, QStringLiteral("--metrics"), QStringLiteral("metrics.json")}, dir.path());
+    ASSERT_EQ(ran.exitCode, 0) << ran.said.toStdString();
+    EXPECT_TRUE(ran.said.contains(QStringLiteral("[5/8] etch depth = 12 µm")))
+        << ran.said.toStdString();
+
+    QFile file(dir.filePath(QStringLiteral("metrics.json")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(file.readAll(), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    std::map<QString, std::pair<int, double>> values;
+    for (const QJsonValue& entry : json.object().value(QStringLiteral("metrics")).toArray()) {
+        const QJsonObject metric = entry.toObject();
+        EXPECT_EQ(
+            metric.value(QStringLiteral("unit")).toString(),
+            metric.value(QStringLiteral("name")).toString().endsWith(QStringLiteral("columns"))
+                ? QString()
+                : QStringLiteral("µm"));
+        values[metric.value(QStringLiteral("name")).toString()] = {
+            metric.value(QStringLiteral("step")).toInt(),
+            metric.value(QStringLiteral("value")).toDouble()};
+    }
+    using Entry = std::pair<int, double>;
+    EXPECT_EQ(values[QStringLiteral("etch depth")], Entry(5, 12.0));
+    EXPECT_EQ(values[QStringLiteral("etch depth.mean")], Entry(5, 12.0));
+    EXPECT_EQ(values[QStringLiteral("opening width")], Entry(6, 12.0));
+    EXPECT_EQ(values[QStringLiteral("opening width.from")], Entry(6, 24.0));
+    EXPECT_EQ(values[QStringLiteral("trench width")], Entry(7, 6.0));
+
+    // CSV by the name; a measurement without an answer is reported as missing, with its reason,
+    // and the run fails.
+    QList<ProcessData> steps{substrate(6, 3)};
+    ProcessData outside(ProcessData::Measure);
+    outside.setParameter(names::measurement, QStringLiteral("top@9,1"), true);
+    outside.setParameter(names::resultName, QStringLiteral("far"), true);
+    ProcessData top(ProcessData::Measure);
+    top.setParameter(names::measurement, QStringLiteral("top:Si@1,1"), true);
+    steps << outside << top;
+    const QString missing = writeList(dir.filePath(QStringLiteral("missing.plst")), steps);
+    const Ran failed = runProgram({missing, QStringLiteral("--metrics"), QStringLiteral("m.csv"),
+                                   QStringLiteral("--output"), QStringLiteral("out.cvx")},
+                                  dir.path());
+    EXPECT_EQ(failed.exitCode, 1) << failed.said.toStdString();
+    EXPECT_TRUE(failed.said.contains(QStringLiteral("x = 9 µm lies outside the volume")))
+        << failed.said.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("out.cvx"))));
+    QFile csv(dir.filePath(QStringLiteral("m.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(csv.readAll()),
+              QStringLiteral("step,name,value,unit,measurement,reason\n"
+                             "2,far,,,\"top@9,1\",\"x = 9 µm lies outside the volume, which "
+                             "spans 0 to 6 µm\"\n"
+                             "3,\"top:Si@1,1\",3,µm,\"top:Si@1,1\",\n"));
 }

@@ -140,7 +140,7 @@ TEST(BatchRunDialog, ComposeEditSaveLoadAndRunAList) {
         EXPECT_EQ(found->windowTitle(), QStringLiteral("Batch Run"));
         EXPECT_EQ(found->size(), QSize(750, 470));
         auto* kinds = child<QComboBox>(*found, "cbxProcess");
-        ASSERT_EQ(kinds->count(), 16);
+        ASSERT_EQ(kinds->count(), 17);
         EXPECT_EQ(kinds->itemText(0), QStringLiteral("CVD"));
         EXPECT_EQ(kinds->itemData(13).toInt(), 15) << "Thermal Oxidation";
         EXPECT_FALSE(batch.progress()->isEnabled());
@@ -307,7 +307,19 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
         EXPECT_EQ(stored.value<std::vector<unsigned char>>().size(), std::size_t(20 * 16));
         batch.select({2});
         batch.press("btnRemoveProcess");
+        // The oxide stripe left under the mask's dark columns, measured after the run.
+        batch.add(QStringLiteral("Measure"), [](QDialog& dialog) {
+            child<QLineEdit>(dialog, "lieMeasurement")
+                ->setText(QStringLiteral("width:SiO2@x,10,5,6.5"));
+            child<QLineEdit>(dialog, "lieResultName")->setText(QStringLiteral("stripe"));
+        });
+        EXPECT_EQ(batch.shown(2),
+                  QStringList({"Measurement=width:SiO2@x,10,5,6.5", "Result Name=stripe"}));
         ASSERT_TRUE(batch.runToEnd());
+        EXPECT_TRUE(batch.shown(2).contains(QStringLiteral("stripe=4 µm")))
+            << batch.shown(2).join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
+                  QStringLiteral("Measure: stripe.to = 12 µm"));
         runsOn = int(presenter->getDocument()->getObjects().size());
         batch.press("btnClose");
     });
@@ -320,4 +332,41 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
     // The oxide went where the mask is white and stays under its dark stripe.
     EXPECT_EQ(testing_support::materialAt(*volume, 2, 5, 6), 0);
     EXPECT_EQ(testing_support::materialAt(*volume, 10, 5, 6), 3);
+}
+
+// A list that only measures changes no cell: its run leaves nothing to undo, and a measurement
+// without an answer is reported with its reason.
+TEST(BatchRunDialog, AListOfMeasurementsLeavesNothingToUndo) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    acceptNextDialog(substrate);
+    shown.window->findChild<QAction*>(QStringLiteral("actionCreate_Substrate"))->trigger();
+    auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(
+        presenter->getDocument()->getObjects().at(0));
+    ASSERT_TRUE(volume);
+    presenter->getSelection().toggle(volume);
+    QStringList rows;
+    QTimer::singleShot(0, [&] {
+        auto* found = qobject_cast<RunProcessesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(found);
+        BatchDialog batch{*found};
+        for (const char* text : {"thickness:Si@3,3", "top@30,3"})
+            batch.add(QStringLiteral("Measure"), [text](QDialog& dialog) {
+                child<QLineEdit>(dialog, "lieMeasurement")->setText(QString::fromLatin1(text));
+            });
+        ASSERT_TRUE(batch.runToEnd());
+        rows = batch.shown(0) + batch.shown(1);
+        batch.press("btnClose");
+    });
+    shown.window->findChild<QAction*>(QStringLiteral("actionBatch_Run"))->trigger();
+    EXPECT_TRUE(rows.contains(QStringLiteral("thickness:Si@3,3=6 µm")))
+        << rows.join(' ').toStdString();
+    EXPECT_TRUE(rows.contains(QStringLiteral(
+        "top@30,3=no answer: x = 30 µm lies outside the volume, which spans 0 to 20 µm")))
+        << rows.join(' ').toStdString();
+    EXPECT_TRUE(shown.prompts->messages.join(QLatin1Char('\n'))
+                    .contains(QStringLiteral("Step 2 (Measure)")));
+    EXPECT_FALSE(shown.window->getUndoAction()->text().contains(QStringLiteral("Batch")))
+        << shown.window->getUndoAction()->text().toStdString();
 }

@@ -35,11 +35,11 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
     QStringList titles;
     for (QAction* menu : bar->actions())
         titles << menu->text();
-    EXPECT_EQ(titles, QStringList({"File", "Edit", "Simulation", "Materials", "Rendering", "View",
-                                   "Windows", "About"}));
+    EXPECT_EQ(titles, QStringList({"File", "Edit", "Simulation", "Measure", "Materials",
+                                   "Rendering", "View", "Windows", "About"}));
 
     const QList<QAction*> menus = bar->actions();
-    ASSERT_EQ(menus.size(), 8);
+    ASSERT_EQ(menus.size(), 9);
     const QStringList expected[] = {
         {"New", "Open", "Save", "Save As ...", "-", "Save Image", "Export Mesh...",
          "Export Volume...", "-", "Exit"},
@@ -68,6 +68,7 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
          "-",
          "Batch Run",
          "-"},
+        {"Measure Distance", "Stack at Point"},
         {"Manage Materials", "Manage Compatible Materials"},
         {"Render Objects", "Lighting", "Render Object Edges", "-",
          "Change Cell Volume Viewing Options", "Cut Cell Volume", "-", "Configure Window Colors"},
@@ -76,7 +77,7 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
         {"Console"},
         {"About Cellvane"},
     };
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 9; ++i)
         EXPECT_EQ(itemTexts(menus[i]->menu()), expected[i]) << titles.value(i).toStdString();
 
     // Model extraction exists, disabled, outside every menu.

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Model/Materials/material.h"
+#include "Model/Metrology/measurement.h"
+#include "Model/Metrology/scale.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace Model::Automaton {
+class TotalVolume;
+struct CellGrid;
+} // namespace Model::Automaton
+
+namespace Model::Metrology {
+
+// One measurement as a process list or a command line writes it: KIND[:SET]@PLACE. Coordinates
+// are µm in volume coordinates.
+//
+//   stack@X,Y                      the layers of the column at (X, Y)
+//   thickness:SET@X,Y[,Z]          the highest run of SET there (or the run holding Z)
+//   top[:SET]@X,Y                  height of the highest cell of SET (default: any material)
+//   step[:SET]@X1,Y1,X2,Y2         top at the second point − top at the first
+//   width:SET@AXIS,C,Z             the one run of SET along AXIS (x or y) on the line at the
+//   width:SET@AXIS,X,Y,Z           other coordinate C and height Z, or the run holding (X,Y,Z)
+//   depth[:SET]@X1,Y1..X2,Y2[,REF] cavity depth in the window below REF (default: its highest
+//                                  surface), and its mean
+//   angle:SET@AXIS,C,Z1..Z2        sidewall angle of SET between heights Z1 and Z2: the one
+//   angle:SET@AXIS,X,Y,Z1..Z2      edge on the line, or the end of the run holding (X,Y)
+//                                  towards AXIS (x, y, -x or -y)
+//   undercut:MASK/UNDER@AXIS,X,Y   how far UNDER recedes below the edge of MASK, walking from
+//                                  (X,Y) towards AXIS (x, y, -x or -y)
+//   volumes                        volume and exposed area of every material
+//
+// SET is one or more materials joined by '+': a registered name (case ignored, '_' for a
+// space), a word of one ("Al" for "Al (bulk)", with 0 and O alike, so "SiO2" names
+// "Thermal Si02"), a material id, "empty" for empty space or "solid" for every material.
+struct MeasurementSpec {
+    enum class Kind { Stack, Thickness, Top, Step, Width, Depth, Angle, Undercut, Volumes };
+
+    Kind kind = Kind::Stack;
+    // The text it was read from.
+    QString text;
+    MaterialSelection set;
+    // The upper material of an undercut.
+    MaterialSelection mask;
+    // 0 x, 1 y; `direction` ±1 for angle and undercut.
+    int axis = 0;
+    int direction = 1;
+    // The coordinates in the order written, ranges flattened.
+    std::vector<double> numbers;
+    // Width and angle: whether a point along the axis was given (X,Y rather than C).
+    bool pointGiven = false;
+
+    // Reads one measurement, resolving material names against `materials`. Nothing, with the
+    // reason in `problem`, for a text outside the vocabulary.
+    static std::optional<MeasurementSpec>
+    parse(const QString& text, const std::vector<Materials::Material>& materials, QString& problem);
+    // The same against the material registry.
+    static std::optional<MeasurementSpec> parse(const QString& text, QString& problem);
+
+    // The vocabulary in a few lines, for help texts.
+    static QString vocabulary();
+};
+
+// Takes the measurement on cells the caller holds.
+Measurement measure(const Automaton::CellGrid& grid, CellEdges edges, const MeasurementSpec& spec);
+// Takes the measurement on a volume, holding its current cells meanwhile.
+Measurement measure(Automaton::TotalVolume& volume, const MeasurementSpec& spec);
+
+} // namespace Model::Metrology

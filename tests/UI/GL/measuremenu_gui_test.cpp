@@ -1,0 +1,76 @@
+#include "Model/Automaton/totalvolume.h"
+#include "UI/mainwindowpresenter.h"
+#include "guitestsupport.h"
+
+#include <QAction>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using gui_support::ShownWindow;
+
+// 80 × 80 µm seen from the top around the origin: 4 µm of silicon, and 2 µm of oxide on its
+// left half, whose top lies at z = -4.
+std::shared_ptr<Model::Automaton::TotalVolume> filmOnSilicon() {
+    std::vector<int> materials(40 * 40 * 6, 0);
+    for (int x = 0; x < 40; ++x)
+        for (int y = 0; y < 40; ++y)
+            for (int z = 0; z < 6; ++z)
+                materials[std::size_t(x) * 240 + y * 6 + z] = z < 4 ? 1 : (x < 20 ? 3 : 0);
+    return std::make_shared<Model::Automaton::TotalVolume>(
+        40, 40, 6, 2.f, 2.f, 1.f, Util::Vector3D(-40, -40, -10), materials);
+}
+
+} // namespace
+
+// The Measure menu, as a user works it: Stack at Point takes one click on the volume and lists
+// its layers, Measure Distance takes two and gives the distance and its components; neither is
+// something to undo.
+TEST(MeasureMenu, StackAtPointAndMeasureDistanceAnswerInTheConsole) {
+    ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    shown.view->setNamedView("top");
+    auto volume = filmOnSilicon();
+    volume->getPainter().rebuild();
+    Ui::MainWindowPresenter* presenter = shown.window->getPresenter();
+    presenter->getDocument()->addObject(volume);
+    auto log = std::make_shared<testing_support::MessageLog>(presenter->getConsoleInput());
+    presenter->getConsoleInput().getMessageObservers().push_back(log);
+    // Picks read the depth of what the view last drew.
+    shown.view->grabScene();
+    const QPoint centre(shown.view->width() / 2, shown.view->height() / 2);
+
+    shown.window->findChild<QAction*>(QStringLiteral("actionStack_at_Point"))->trigger();
+    EXPECT_EQ(log->lines.last(), QStringLiteral("Stack at Point: Left click on a cell volume."));
+    gui_support::click(shown.view, centre + QPoint(-20, -20));
+    const QString stack = log->lines.join(QLatin1Char('\n'));
+    EXPECT_TRUE(stack.contains(QStringLiteral("top at 6 µm"))) << stack.toStdString();
+    EXPECT_TRUE(stack.contains(QStringLiteral("1. Thermal Si02: 2 µm (from 4 to 6 µm)")))
+        << stack.toStdString();
+    EXPECT_TRUE(stack.contains(QStringLiteral("2. Si: 4 µm (from 0 to 4 µm)")))
+        << stack.toStdString();
+
+    log->lines.clear();
+    shown.window->findChild<QAction*>(QStringLiteral("actionMeasure_Distance"))->trigger();
+    gui_support::click(shown.view, centre + QPoint(-30, -10));
+    EXPECT_EQ(log->lines.last(),
+              QStringLiteral("Measure Distance: Left click on the second point."));
+    gui_support::click(shown.view, centre + QPoint(10, -10));
+    static const QRegularExpression answer(
+        QStringLiteral("^Measure Distance: ([-\\d.e]+) µm \\(x ([-\\d.e]+) µm, y ([-\\d.e]+) µm, z "
+                       "([-\\d.e]+) µm\\)\\.$"));
+    const auto match = answer.match(log->lines.last());
+    ASSERT_TRUE(match.hasMatch()) << log->lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_NEAR(match.captured(2).toDouble(), 40.0, 2.0);
+    EXPECT_NEAR(match.captured(3).toDouble(), 0.0, 1.0);
+    EXPECT_NEAR(match.captured(4).toDouble(), -2.0, 0.05)
+        << log->lines.last().toStdString() << "from the oxide's top to the silicon's";
+    EXPECT_NEAR(match.captured(1).toDouble(),
+                std::hypot(match.captured(2).toDouble(), match.captured(3).toDouble(),
+                           match.captured(4).toDouble()),
+                1e-3);
+    EXPECT_FALSE(shown.window->getUndoAction()->isEnabled());
+}
