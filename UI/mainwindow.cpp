@@ -144,6 +144,7 @@ void MainWindow::mapOperations() {
         {form->actionSimple_RIE, 30},
         {form->actionExport_Mesh, 40},
         {form->actionExport_Volume, 41},
+        {form->actionSave_Cross_Section, 42},
         {form->actionModel_Extraction, 1000},
     };
     for (const auto& [action, number] : operations)

@@ -95,6 +95,9 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     creators[41] = [](OperationFactory& factory) -> OperationPtr {
         return std::make_shared<ExportVolumeOperation>(factory.getContext());
     };
+    creators[42] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<SaveCrossSectionOperation>(factory.getContext());
+    };
 }
 
 void OperationFactory::registerObjectOperations() {

@@ -18,6 +18,9 @@ packages=(
     libxml2-utils
     # The extracted netlists are simulated with a circuit simulator.
     ngspice
+    # Cross-section pictures are written as SVG too; an independent renderer checks them, and
+    # their text needs a font.
+    libqt5svg5-dev librsvg2-bin fonts-dejavu-core
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
 )

@@ -46,6 +46,8 @@ QString ProcessData::displayName(int processType) {
         "Ion Implantation",
         "Si Oxidation",
     };
+    if (processType == SaveCrossSection)
+        return QStringLiteral("Save Cross-Section");
     if (processType < 0 || processType >= int(sizeof(names) / sizeof(names[0])))
         return QStringLiteral("Unknown process");
     return QString::fromLatin1(names[processType]);

@@ -26,6 +26,8 @@ struct ProcessTypes {
         SiOxidation = 15,
         // A record read from an element that was no process.
         Invalid = 16,
+        // Writes a picture of the cells on one plane; changes no cell.
+        SaveCrossSection = 18,
     };
 };
 
@@ -58,6 +60,9 @@ inline const QString corner = QStringLiteral("Lower Left Front Corner");
 inline const QString sphericalSubstrate = QStringLiteral("SphericalSubstrate");
 inline const QString substrateRadius = QStringLiteral("Substrate Radius");
 inline const QString fileName = QStringLiteral("Filename");
+// A cross-section's plane: "x", "y" or "z", and its position in micrometres.
+inline const QString planeAxis = QStringLiteral("Plane Axis");
+inline const QString planePosition = QStringLiteral("Plane Position");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {
