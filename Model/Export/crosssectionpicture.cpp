@@ -76,12 +76,21 @@ QString number(double value, double step) {
     return QString::number(value, 'f', decimals);
 }
 
+// A channel as the material registry stores it (truncated to a byte), so a picture shows the
+// colour the registry file and the process lists name, whether the registry was read from its
+// file or filled from its defaults.
+int channel(float component) {
+    if (!(component > 0.f))
+        return 0;
+    if (component >= 1.f)
+        return 255;
+    return static_cast<int>(component * 255.f);
+}
+
 QColor colorOf(const Automaton::MaterialPalette& palette, std::uint32_t material) {
     const auto& rgba = palette.color(material);
     // A report shows materials as solid, whatever transparency the 3D view gives them.
-    return QColor::fromRgbF(std::clamp(double(rgba[0]), 0.0, 1.0),
-                            std::clamp(double(rgba[1]), 0.0, 1.0),
-                            std::clamp(double(rgba[2]), 0.0, 1.0));
+    return QColor(channel(rgba[0]), channel(rgba[1]), channel(rgba[2]));
 }
 
 QString axisTitle(SectionPlane::Axis axis) {
@@ -102,6 +111,9 @@ bool CrossSectionPicture::canDraw(QString* problem) {
 CrossSectionPicture::CrossSectionPicture(CrossSection section, Options options)
     : section(std::move(section)), options(std::move(options)) {
     legendMaterials = this->section.presentMaterials();
+    // Without the graphics system there are no fonts to measure: nothing will be drawn.
+    if (!canDraw())
+        return;
     layOut();
     placeDimensions(this->options.dimensions);
 }

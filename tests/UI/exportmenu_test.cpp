@@ -58,7 +58,7 @@ TEST(MainWindowExport, FileMenuSavesTheCrossSectionTheCutPlanesExpose) {
     // Layer 5 holds five aluminium cells, its neighbours three or none; the picture of 14 cells
     // across draws each cell 57 pixels wide.
     int aluminium = 0;
-    const QRgb aluminiumColour = QColor::fromRgbF(0.7, 0.7, 0.7).rgb();
+    const QRgb aluminiumColour = QColor(QStringLiteral("#b2b2b2")).rgb();
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             aluminium += (picture.pixel(x, y) | 0xff000000u) == aluminiumColour;

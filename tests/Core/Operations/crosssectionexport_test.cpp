@@ -1,5 +1,4 @@
 #include "Core/Operations/crosssectionexport.h"
-#include "Model/Materials/materialfactory.h"
 #include "support/exportscenes.h"
 #include "support/qtprinters.h"
 
@@ -16,10 +15,11 @@ using Core::Operations::CrossSectionExport;
 
 namespace {
 
+// The registry's colours as its file stores them.
 QRgb registryColor(int material) {
-    const auto record =
-        Model::Materials::MaterialFactory::getInstance()->getMaterial(std::uint32_t(material));
-    return QColor::fromRgbF(record.getRed(), record.getGreen(), record.getBlue()).rgb();
+    const std::map<int, QRgb> colours = {
+        {exportSilicon, 0xff7f7f7f}, {exportOxide, 0xff7f7fff}, {exportAluminium, 0xffb2b2b2}};
+    return colours.at(material);
 }
 
 // Whether every pixel within `radius` of (x, y) has the colour of (x, y): a point well inside

@@ -285,8 +285,9 @@ TEST(ProcessListProgram, SaveCrossSectionStepWritesThePictureOfItsPlane) {
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             colours.insert(picture.pixel(x, y) | 0xff000000u);
-    EXPECT_TRUE(colours.contains(QColor::fromRgbF(0.5, 0.5, 0.5).rgb())) << "silicon";
-    EXPECT_TRUE(colours.contains(QColor::fromRgbF(0.5, 0.5, 1.0).rgb())) << "oxide";
+    // The colours the list's records name.
+    EXPECT_TRUE(colours.contains(QColor(QStringLiteral("#7f7f7f")).rgb())) << "silicon";
+    EXPECT_TRUE(colours.contains(QColor(QStringLiteral("#7f7fff")).rgb())) << "oxide";
 
     const QString outside =
         writeList(dir.filePath(QStringLiteral("outside.plst")),
