@@ -138,7 +138,7 @@ TEST(BatchRunDialog, ComposeEditSaveLoadAndRunAList) {
         EXPECT_EQ(found->windowTitle(), QStringLiteral("Batch Run"));
         EXPECT_EQ(found->size(), QSize(750, 470));
         auto* kinds = child<QComboBox>(*found, "cbxProcess");
-        ASSERT_EQ(kinds->count(), 16);
+        ASSERT_EQ(kinds->count(), 17);
         EXPECT_EQ(kinds->itemText(0), QStringLiteral("CVD"));
         EXPECT_EQ(kinds->itemData(13).toInt(), 15) << "Thermal Oxidation";
         EXPECT_FALSE(batch.progress()->isEnabled());
