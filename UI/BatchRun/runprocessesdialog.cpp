@@ -20,6 +20,8 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcBatchRun, "UI/BatchRun/runprocessesdialog", QtInfoMsg)
 
 namespace Ui {
@@ -247,7 +249,13 @@ void RunProcessesDialog::on_btnRun_clicked() {
         std::lock_guard<std::mutex> guard(problemsLock);
         problems.clear();
     }
-    if (beforeRun)
+    // A list that only writes pictures changes nothing that could be undone.
+    const bool changesCells =
+        std::any_of(processList.cbegin(), processList.cend(), [](const ProcessData& process) {
+            return !Core::Operations::ProcessRecordExecutor::changesNoCell(
+                process.getProcessType());
+        });
+    if (beforeRun && changesCells)
         beforeRun();
     progressTimer->start();
     // The last run's worker has released the dialog and has nothing left to do.

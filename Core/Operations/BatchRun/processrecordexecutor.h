@@ -67,6 +67,13 @@ public:
         return processType == ProcessTypes::CreateSubstrate;
     }
 
+    // Whether a record of this type only looks at the cells (pictures), so that a list of
+    // nothing else leaves nothing to undo.
+    static bool changesNoCell(int processType) {
+        return processType == ProcessTypes::SaveImage ||
+               processType == ProcessTypes::SaveCrossSection;
+    }
+
 private:
     ProcessHistory& history;
     Hooks hooks;
