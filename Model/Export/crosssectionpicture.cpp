@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace Model::Export {
 
@@ -93,6 +94,15 @@ QColor colorOf(const Automaton::MaterialPalette& palette, std::uint32_t material
     return QColor(channel(rgba[0]), channel(rgba[1]), channel(rgba[2]));
 }
 
+// Multiples of `step` from 0 to `extent`, counted rather than summed so that a long axis of
+// small steps neither drifts nor loses its last tick.
+std::vector<double> ticks(double extent, double step) {
+    std::vector<double> values;
+    for (long i = 0; i * step <= extent * (1 + 1e-9); ++i)
+        values.push_back(i * step);
+    return values;
+}
+
 QString axisTitle(SectionPlane::Axis axis) {
     return QStringLiteral("%1 (µm)").arg(QLatin1Char(SectionPlane::letter(axis)));
 }
@@ -139,7 +149,7 @@ void CrossSectionPicture::layOut() {
     const QFontMetricsF labels(labelFont());
     const QFontMetricsF title(titleFont());
     double widestTick = 0;
-    for (double value = 0; value <= section.height() * (1 + 1e-9); value += verticalStep)
+    for (const double value : ticks(section.height(), verticalStep))
         widestTick = std::max(widestTick, labels.horizontalAdvance(number(value, verticalStep)));
     const double left = margin + labels.height() + gap + widestTick + gap + tickLength;
     const double top = margin + title.height() + 2 * gap;
@@ -162,13 +172,14 @@ void CrossSectionPicture::layOut() {
     const double bottomOfPlot =
         plot.bottom() + tickLength + gap + labels.height() + gap + labels.height() + margin;
     const double bottom = std::max(bottomOfPlot, scaleBar.bottom() + margin);
-    const double titleRight =
-        plot.left() +
-        title.horizontalAdvance(QStringLiteral("Cross-section at %1 (cell layer %2)")
-                                    .arg(section.plane.text())
-                                    .arg(section.layer)) +
-        margin;
+    const double titleRight = plot.left() + title.horizontalAdvance(heading()) + margin;
     pictureSize = QSize(int(std::ceil(std::max(right, titleRight))), int(std::ceil(bottom)));
+}
+
+QString CrossSectionPicture::heading() const {
+    return QStringLiteral("Cross-section at %1 (cell layer %2)")
+        .arg(section.plane.text())
+        .arg(section.layer);
 }
 
 QPointF CrossSectionPicture::toPicture(double horizontal, double vertical) const {
@@ -219,10 +230,7 @@ void CrossSectionPicture::paint(QPainter& painter) const {
     painter.setFont(titleFont());
     painter.setPen(Qt::black);
     const QFontMetricsF title(titleFont());
-    painter.drawText(QPointF(plot.left(), margin + title.ascent()),
-                     QStringLiteral("Cross-section at %1 (cell layer %2)")
-                         .arg(section.plane.text())
-                         .arg(section.layer));
+    painter.drawText(QPointF(plot.left(), margin + title.ascent()), heading());
     painter.restore();
 }
 
@@ -335,7 +343,7 @@ void CrossSectionPicture::paintAxes(QPainter& painter) const {
     painter.setFont(labelFont());
     const QFontMetricsF labels(labelFont());
 
-    for (double value = 0; value <= section.width() * (1 + 1e-9); value += horizontalStep) {
+    for (const double value : ticks(section.width(), horizontalStep)) {
         const double x = std::round(toPicture(value, 0).x());
         painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + tickLength));
         const QString text = number(value, horizontalStep);
@@ -343,7 +351,7 @@ void CrossSectionPicture::paintAxes(QPainter& painter) const {
                                  plot.bottom() + tickLength + gap + labels.ascent()),
                          text);
     }
-    for (double value = 0; value <= section.height() * (1 + 1e-9); value += verticalStep) {
+    for (const double value : ticks(section.height(), verticalStep)) {
         const double y = std::round(toPicture(0, value).y());
         painter.drawLine(QPointF(plot.left() - tickLength, y), QPointF(plot.left(), y));
         const QString text = number(value, verticalStep);

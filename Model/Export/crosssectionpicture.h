@@ -74,6 +74,8 @@ public:
     static bool canDraw(QString* problem = nullptr);
 
 private:
+    // "Cross-section at y = 12.5 µm (cell layer 12)".
+    QString heading() const;
     void layOut();
     void placeDimensions(const std::vector<Metrology::Dimension>& dimensions);
     void paintCells(QPainter& painter) const;
