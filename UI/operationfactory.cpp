@@ -102,6 +102,9 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     creators[51] = [](OperationFactory& factory) -> OperationPtr {
         return std::make_shared<StackAtPointOperation>(factory.getContext());
     };
+    creators[42] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<SaveCrossSectionOperation>(factory.getContext());
+    };
 }
 
 void OperationFactory::registerObjectOperations() {

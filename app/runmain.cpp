@@ -4,14 +4,18 @@
 #include "app/commandline.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <QThreadPool>
 
 using Ui::ProcessListRun;
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // "Save Cross-Section" steps draw text, which needs Qt's graphics system; the offscreen
+    // platform gives it without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cellvane-run"));
     QTextStream err(stderr);
 

@@ -23,6 +23,9 @@ packages=(
     libgdsii-dev python3-gdspy python3-shapely
     # The Python module and its tests; matplotlib draws the example's cross-section.
     pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib
+    # Cross-section pictures are written as SVG too; an independent renderer checks them, and
+    # their text needs a font.
+    libqt5svg5-dev librsvg2-bin fonts-dejavu-core
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
 )

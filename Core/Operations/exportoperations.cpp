@@ -1,5 +1,6 @@
 #include "Core/Operations/exportoperations.h"
 
+#include "Model/Export/crosssectionpicture.h"
 #include "Model/Export/meshexport.h"
 #include "Model/Export/vtiexporter.h"
 
@@ -141,6 +142,28 @@ QString ExportVolumeOperation::completed(const QString& chosen) const {
 
 Model::Export::ExportResult ExportVolumeOperation::write(TotalVolume& volume) {
     return Model::Export::VtiExporter::write(volume, fileName);
+}
+
+SaveCrossSectionOperation::SaveCrossSectionOperation(OperationContext& context)
+    : ExportOperation(context, QStringLiteral("Save Cross-Section"), 42) {}
+
+QString SaveCrossSectionOperation::filter() const {
+    return QStringLiteral("Pictures (*.png *.svg)");
+}
+
+QString SaveCrossSectionOperation::completed(const QString& chosen) const {
+    return QFileInfo(chosen).suffix().isEmpty() ? chosen + QStringLiteral(".png") : chosen;
+}
+
+Model::Export::ExportResult SaveCrossSectionOperation::write(TotalVolume& volume) {
+    using Model::Export::CrossSection;
+    const Model::Export::SectionPlane plane = CrossSection::planeOfCut(volume);
+    message(QStringLiteral(": Cross-section at %1.").arg(plane.text()));
+    QString problem;
+    const auto section = CrossSection::take(volume, plane, &problem);
+    if (!section)
+        return Model::Export::ExportResult::failure(problem);
+    return Model::Export::CrossSectionPicture(*section, {}).write(fileName);
 }
 
 } // namespace Core::Operations

@@ -68,4 +68,15 @@ protected:
     Model::Export::ExportResult write(Model::Automaton::TotalVolume& volume) override;
 };
 
+// A picture of the cells on the plane the cut planes expose, as PNG or SVG.
+class SaveCrossSectionOperation : public ExportOperation {
+public:
+    explicit SaveCrossSectionOperation(OperationContext& context);
+
+protected:
+    QString filter() const override;
+    QString completed(const QString& chosen) const override;
+    Model::Export::ExportResult write(Model::Automaton::TotalVolume& volume) override;
+};
+
 } // namespace Core::Operations

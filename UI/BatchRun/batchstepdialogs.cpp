@@ -3,6 +3,7 @@
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Export/crosssection.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Process/processfactory.h"
 #include "UI/BatchRun/measurestepdialog.h"
@@ -17,6 +18,7 @@
 #include "UI/Operations/mooreoptionsdialog.h"
 #include "UI/Operations/photolithographydialog.h"
 #include "UI/Operations/planarizationoptionsdialog.h"
+#include "UI/Operations/savecrosssectiondialog.h"
 #include "UI/Operations/simpleoxidationoptionsdialog.h"
 #include "UI/Operations/simpleriedialog.h"
 #include "UI/Operations/spincoatingoptionsdialog.h"
@@ -325,6 +327,33 @@ Record measure(const BatchStepDialogs::Context& context) {
     return process;
 }
 
+Record saveCrossSection(const BatchStepDialogs::Context& context) {
+    SaveCrossSectionDialog dialog(context.parent);
+    if (context.volume) {
+        using Model::Export::CrossSection;
+        using Axis = Model::Export::SectionPlane::Axis;
+        const auto& volume = *context.volume;
+        dialog.setExtents({CrossSection::extent(volume, Axis::X),
+                           CrossSection::extent(volume, Axis::Y),
+                           CrossSection::extent(volume, Axis::Z)});
+        // Through the middle, as a first look at a structure usually goes.
+        dialog.setPosition(CrossSection::extent(volume, Axis::Y) / 2);
+    }
+    if (context.prompts)
+        dialog.setFileChooser([&context] {
+            return context.prompts->chooseSaveFileIn(QStringLiteral("Save Cross-Section"),
+                                                     QDir::homePath(),
+                                                     QStringLiteral("Pictures (*.png *.svg)"));
+        });
+    if (dialog.exec() != QDialog::Accepted || dialog.fileName().isEmpty())
+        return {};
+    ProcessData process(ProcessData::SaveCrossSection);
+    process.setParameter(names::planeAxis, QString(QLatin1Char(char('x' + dialog.axis()))), true);
+    process.setParameter(names::planePosition, dialog.position(), true);
+    process.setParameter(names::fileName, dialog.fileName(), true);
+    return process;
+}
+
 struct Entry {
     BatchStepDialogs::Kind kind;
     Record (*ask)(const BatchStepDialogs::Context&);
@@ -348,6 +377,7 @@ const Entry entries[] = {
     {{"Create Substrate", ProcessData::CreateSubstrate}, createSubstrate},
     {{"Save Image", ProcessData::SaveImage}, saveImage},
     {{"Measure", ProcessData::Measure}, measure},
+    {{"Save Cross-Section", ProcessData::SaveCrossSection}, saveCrossSection},
 };
 
 } // namespace

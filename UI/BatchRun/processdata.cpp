@@ -48,6 +48,8 @@ QString ProcessData::displayName(int processType) {
     };
     if (processType == Measure)
         return QStringLiteral("Measure");
+    if (processType == SaveCrossSection)
+        return QStringLiteral("Save Cross-Section");
     if (processType < 0 || processType >= int(sizeof(names) / sizeof(names[0])))
         return QStringLiteral("Unknown process");
     return QString::fromLatin1(names[processType]);

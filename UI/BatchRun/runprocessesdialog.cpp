@@ -265,12 +265,13 @@ void RunProcessesDialog::on_btnRun_clicked() {
         measured.clear();
     }
     refreshTree();
-    // A list that only measures changes no cell: it leaves nothing to undo.
-    const bool onlyMeasures =
-        std::all_of(processList.cbegin(), processList.cend(), [](const ProcessData& process) {
-            return process.getProcessType() == ProcessData::Measure;
+    // A list that only writes pictures or measures changes nothing that could be undone.
+    const bool changesCells =
+        std::any_of(processList.cbegin(), processList.cend(), [](const ProcessData& process) {
+            return !Core::Operations::ProcessRecordExecutor::changesNoCell(
+                process.getProcessType());
         });
-    if (beforeRun && !onlyMeasures)
+    if (beforeRun && changesCells)
         beforeRun();
     progressTimer->start();
     // The last run's worker has released the dialog and has nothing left to do.

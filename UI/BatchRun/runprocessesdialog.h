@@ -45,7 +45,8 @@ public:
     std::shared_ptr<Model::Automaton::TotalVolume> getVolume() const;
     // From Run until the progress timer has shown the end of the run.
     bool isRunning() const;
-    // Called on the user-interface thread just before every run starts.
+    // Called on the user-interface thread just before every run of a list that may change
+    // cells.
     void setBeforeRun(std::function<void()> hook) { beforeRun = std::move(hook); }
 
 public slots:

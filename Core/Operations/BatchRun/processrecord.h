@@ -28,6 +28,8 @@ struct ProcessTypes {
         Invalid = 16,
         // Takes a measurement of the volume; changes no cell.
         Measure = 17,
+        // Writes a picture of the cells on one plane; changes no cell.
+        SaveCrossSection = 18,
     };
 };
 
@@ -64,6 +66,9 @@ inline const QString fileName = QStringLiteral("Filename");
 // are reported under.
 inline const QString measurement = QStringLiteral("Measurement");
 inline const QString resultName = QStringLiteral("Result Name");
+// A cross-section's plane: "x", "y" or "z", and its position in micrometres.
+inline const QString planeAxis = QStringLiteral("Plane Axis");
+inline const QString planePosition = QStringLiteral("Plane Position");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {

@@ -21,6 +21,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Layout/layoutmask.h"
 #include "Model/Metrology/measurementspec.h"
+#include "Model/Export/crosssectionpicture.h"
 
 #include <algorithm>
 #include <climits>
@@ -373,6 +374,42 @@ bool hasField(const std::vector<RecordField>& fields, const QString& name) {
     return false;
 }
 
+// Sentences of the operations' own messages begin in capitals and end in a full stop; the
+// executor's reasons are parts of a sentence.
+QString asReason(QString sentence) {
+    if (sentence.endsWith(QLatin1Char('.')))
+        sentence.chop(1);
+    if (!sentence.isEmpty())
+        sentence[0] = sentence[0].toLower();
+    return sentence;
+}
+
+// Reads no cell but the plane's and changes none, so it is neither recorded in the history
+// nor undone.
+Result saveCrossSection(RecordValues& values, TotalVolume& volume) {
+    const QString fileName = values.text(names::fileName);
+    const QString axis = values.text(names::planeAxis).trimmed().toLower();
+    const double position = values.real(names::planePosition);
+    if (!values.isComplete())
+        return notRun(values.getProblem());
+    if (axis.size() != 1 || axis[0] < QLatin1Char('x') || axis[0] > QLatin1Char('z'))
+        return notRun(QStringLiteral("the plane axis is '%1', not x, y or z")
+                          .arg(values.text(names::planeAxis)));
+    if (fileName.isEmpty())
+        return notRun(QStringLiteral("no file is named for the picture"));
+    Model::Export::SectionPlane plane;
+    plane.axis = Model::Export::SectionPlane::Axis(axis[0].unicode() - 'x');
+    plane.position = position;
+    QString problem;
+    const auto section = Model::Export::CrossSection::take(volume, plane, &problem);
+    if (!section)
+        return notRun(asReason(problem));
+    const auto written = Model::Export::CrossSectionPicture(*section, {}).write(fileName);
+    if (!written.ok)
+        return {Outcome::Failed, written.error};
+    return {};
+}
+
 } // namespace
 
 ProcessRecordExecutor::ProcessRecordExecutor(ProcessHistory& history, Hooks hooks)
@@ -417,6 +454,8 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
 
     if (processType == ProcessTypes::Measure)
         return measure(values);
+    if (processType == ProcessTypes::SaveCrossSection)
+        return saveCrossSection(values, *volume);
 
     const EngineStep* step = findEngineStep(processType);
     if (!step)
@@ -447,12 +486,7 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
     if (!values.isComplete())
         return notRun(values.getProblem());
     if (!run.refusal.isEmpty()) {
-        // Sentences of the operations' own refusals begin in capitals.
-        QString why = run.refusal;
-        if (why.endsWith(QLatin1Char('.')))
-            why.chop(1);
-        why[0] = why[0].toLower();
-        return notRun(why);
+        return notRun(asReason(run.refusal));
     }
     history.recordOperation(volumeId, step->operationNumber);
     if (run.silicon != Silicon::Unchanged)

@@ -95,6 +95,13 @@ public:
         return processType == ProcessTypes::CreateSubstrate;
     }
 
+    // Whether a record of this type only looks at the cells (pictures, measurements), so that a
+    // list of nothing else leaves nothing to undo.
+    static bool changesNoCell(int processType) {
+        return processType == ProcessTypes::SaveImage ||
+               processType == ProcessTypes::SaveCrossSection || processType == ProcessTypes::Measure;
+    }
+
 private:
     Result execute(int processType, RecordValues& values, Util::ProgressReporter& progress);
     Result measure(RecordValues& values);

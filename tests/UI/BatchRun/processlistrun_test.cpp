@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -323,4 +324,45 @@ TEST(ProcessListProgram, TheMeasuredTrenchWritesItsMetrics) {
                              "2,far,,,\"top@9,1\",\"x = 9 µm lies outside the volume, which "
                              "spans 0 to 6 µm\"\n"
                              "3,\"top:Si@1,1\",3,µm,\"top:Si@1,1\",\n"));
+}
+
+// A "Save Cross-Section" step, stored in a list and run by the program with no display,
+// writes its picture and changes no cell; a plane outside the volume stops the list.
+TEST(ProcessListProgram, SaveCrossSectionStepWritesThePictureOfItsPlane) {
+    QTemporaryDir dir;
+    const auto section = [](const char* axis, double position, const char* file) {
+        ProcessData process(ProcessData::SaveCrossSection);
+        process.setParameter(names::planeAxis, QString::fromLatin1(axis), true);
+        process.setParameter(names::planePosition, position, true);
+        process.setParameter(names::fileName, QString::fromLatin1(file), true);
+        return process;
+    };
+    const QString good = writeList(dir.filePath(QStringLiteral("good.plst")),
+                                   {substrate(6, 3), cvd(1.0), section("y", 2.5, "cut.png")});
+    Ran ran =
+        runProgram({good, QStringLiteral("--output"), QStringLiteral("good.cvx")}, dir.path());
+    ASSERT_EQ(ran.exitCode, 0) << ran.said.toStdString();
+    EXPECT_TRUE(ran.said.contains(QStringLiteral(
+        "[3/3] Save Cross-Section (Filename: cut.png, Plane Axis: y, Plane Position: 2.5)")))
+        << ran.said.toStdString();
+    EXPECT_EQ(oxideCells(dir.filePath(QStringLiteral("good.cvx"))), 6 * 6);
+    const QImage picture(dir.filePath(QStringLiteral("cut.png")));
+    ASSERT_FALSE(picture.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            colours.insert(picture.pixel(x, y) | 0xff000000u);
+    // The colours the list's records name.
+    EXPECT_TRUE(colours.contains(QColor(QStringLiteral("#7f7f7f")).rgb())) << "silicon";
+    EXPECT_TRUE(colours.contains(QColor(QStringLiteral("#7f7fff")).rgb())) << "oxide";
+
+    const QString outside =
+        writeList(dir.filePath(QStringLiteral("outside.plst")),
+                  {substrate(6, 3), section("z", 6.0, "top.svg"), section("q", 1, "q.svg")});
+    ran = runProgram({outside}, dir.path());
+    EXPECT_EQ(ran.exitCode, 1) << ran.said.toStdString();
+    EXPECT_TRUE(ran.said.contains(QStringLiteral("the plane z = 6 µm lies outside the cell "
+                                                 "volume: z runs from 0 to 6 µm")))
+        << ran.said.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("top.svg"))));
 }

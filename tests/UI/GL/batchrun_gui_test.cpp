@@ -4,12 +4,14 @@
 #include "UI/BatchRun/runprocessesdialog.h"
 #include "UI/mainwindowpresenter.h"
 #include "guitestsupport.h"
+#include "support/qtprinters.h"
 #include "support/scenes.h"
 
 #include "Model/Layout/gdswriter.h"
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -369,4 +371,49 @@ TEST(BatchRunDialog, AListOfMeasurementsLeavesNothingToUndo) {
                     .contains(QStringLiteral("Step 2 (Measure)")));
     EXPECT_FALSE(shown.window->getUndoAction()->text().contains(QStringLiteral("Batch")))
         << shown.window->getUndoAction()->text().toStdString();
+}
+
+// A list that only writes a cross-section of the selected volume leaves the cells alone and
+// puts nothing on the undo stack.
+TEST(BatchRunDialog, CrossSectionStepWritesItsPictureAndNothingToUndo) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    acceptNextDialog(substrate);
+    shown.window->findChild<QAction*>(QStringLiteral("actionCreate_Substrate"))->trigger();
+    auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(
+        presenter->getDocument()->getObjects().at(0));
+    ASSERT_TRUE(volume);
+    const auto cells = testing_support::materialsOf(*volume);
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("section.svg"));
+    shown.prompts->fileAnswer = picture;
+    QAction* undo = shown.window->findChild<QAction*>(QStringLiteral("actionUndo"));
+    const QString undoBefore = undo->text();
+
+    presenter->getSelection().toggle(volume);
+    QTimer::singleShot(0, [&] {
+        auto* found = qobject_cast<RunProcessesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(found);
+        BatchDialog batch{*found};
+        batch.add(QStringLiteral("Save Cross-Section"), [](QDialog& dialog) {
+            child<QComboBox>(dialog, "cbxPlaneAxis")->setCurrentIndex(0);
+            child<QDoubleSpinBox>(dialog, "dbxPlanePosition")->setValue(3.5);
+            child<QPushButton>(dialog, "btnBrowse")->click();
+        });
+        EXPECT_EQ(batch.steps(), QStringList{"1 Save Cross-Section"});
+        EXPECT_EQ(batch.shown(0),
+                  QStringList({"Filename=" + picture, "Plane Axis=x", "Plane Position=3.5"}));
+        ASSERT_TRUE(batch.runToEnd());
+        batch.press("btnClose");
+    });
+    shown.window->findChild<QAction*>(QStringLiteral("actionBatch_Run"))->trigger();
+
+    QFile written(picture);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains("<svg"));
+    EXPECT_EQ(testing_support::materialsOf(*volume), cells);
+    EXPECT_EQ(undo->text(), undoBefore) << "the substrate is still the last step";
+    EXPECT_TRUE(shown.prompts->messages.isEmpty())
+        << shown.prompts->messages.join(QLatin1Char('\n')).toStdString();
 }

@@ -41,8 +41,8 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
     const QList<QAction*> menus = bar->actions();
     ASSERT_EQ(menus.size(), 9);
     const QStringList expected[] = {
-        {"New", "Open", "Save", "Save As ...", "-", "Save Image", "Export Mesh...",
-         "Export Volume...", "-", "Exit"},
+        {"New", "Open", "Save", "Save As ...", "-", "Save Image", "Save Cross-Section...",
+         "Export Mesh...", "Export Volume...", "-", "Exit"},
         {"Undo", "Redo", "-", "Select", "Copy", "Move", "Delete", "-", "Grid", "Snap to Grid",
          "Grid Spacing"},
         {"Create Substrate",

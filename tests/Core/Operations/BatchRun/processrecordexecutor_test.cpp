@@ -17,6 +17,7 @@
 #include "support/scenes.h"
 
 #include <QColor>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -304,6 +305,19 @@ TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
          "the deposit-on mode must be 1 (on top), 2 (on bottom) or 3 (on top and bottom)"},
         {ProcessTypes::Doping, withMaterial({{names::dopingDepth, -1.0f}}, NDoped, "Doped"),
          "the doping depth must be a number from 0 to 1000000000 units"},
+        {ProcessTypes::SaveCrossSection,
+         {{names::planeAxis, QStringLiteral("w")},
+          {names::planePosition, 1.0},
+          {names::fileName, QStringLiteral("cut.png")}},
+         "the plane axis is 'w', not x, y or z"},
+        {ProcessTypes::SaveCrossSection,
+         {{names::planeAxis, QStringLiteral("y")},
+          {names::planePosition, 1.0},
+          {names::fileName, QString()}},
+         "no file is named for the picture"},
+        {ProcessTypes::SaveCrossSection,
+         {{names::planeAxis, QStringLiteral("y")}, {names::fileName, QStringLiteral("cut.png")}},
+         "the parameter \"Plane Position\" is missing"},
         {42, {}, "there is no process of type 42"},
     };
     ProcessRecordExecutor executor(context.processHistory, {});
@@ -314,6 +328,25 @@ TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
         EXPECT_EQ(result.outcome, Outcome::NotRun) << c.problem;
         EXPECT_EQ(result.problem, QString::fromLatin1(c.problem));
     }
+    EXPECT_EQ(materialsOf(*volume), before);
+    EXPECT_EQ(context.processHistory.lastOperation(volume->getId()), 0u);
+
+    // A plane outside the volume is refused before anything is drawn; one inside is drawn only
+    // where the graphics system runs (not in this program), and says so elsewhere.
+    const auto outside = executor.execute(ProcessTypes::SaveCrossSection,
+                                          {{names::planeAxis, QStringLiteral("Z")},
+                                           {names::planePosition, 14.0},
+                                           {names::fileName, QStringLiteral("cut.png")}});
+    EXPECT_EQ(outside.outcome, Outcome::NotRun);
+    EXPECT_EQ(outside.problem, QStringLiteral("the plane z = 14 µm lies outside the cell volume: "
+                                              "z runs from 0 to 14 µm (not including 14)"));
+    const auto undrawn = executor.execute(ProcessTypes::SaveCrossSection,
+                                          {{names::planeAxis, QStringLiteral("x")},
+                                           {names::planePosition, 3.0},
+                                           {names::fileName, QStringLiteral("cut.png")}});
+    EXPECT_EQ(undrawn.outcome, Outcome::Failed);
+    EXPECT_TRUE(undrawn.problem.contains(QStringLiteral("need the graphics system")));
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("cut.png")));
     EXPECT_EQ(materialsOf(*volume), before);
     EXPECT_EQ(context.processHistory.lastOperation(volume->getId()), 0u);
 
