@@ -2,7 +2,7 @@
 // the executor of process records as a method.
 #include "bindings.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 namespace CellvanePython {
 
@@ -69,15 +69,19 @@ void PythonProgress::raiseStop() {
 namespace {
 
 // The registries, the thread pool and the headless pictures expect an application object, as
-// in the command-line programs. No widget is made, so no display is needed.
+// in the command-line programs; text in cross-section pictures needs the graphics system's
+// fonts. No widget is made, and the offscreen platform needs no display.
 void ensureApplication() {
     if (QCoreApplication::instance())
         return;
-    static int argc = 1;
     static char name[] = "cellvane";
-    static char* argv[] = {name, nullptr};
+    static char option[] = "-platform";
+    static char platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    // A platform the user chose stays theirs; the environment is left as it was.
+    static int argc = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ? 3 : 1;
     // Kept for the life of the process: Python unloads extension modules only at exit.
-    new QCoreApplication(argc, argv);
+    new QGuiApplication(argc, argv);
 }
 
 } // namespace
@@ -93,5 +97,5 @@ PYBIND11_MODULE(cellvane, module) {
     ensureApplication();
     bindDocuments(module);
     bindSteps(module);
-    // Measurements and cross-sections join here once their functions exist (measures.cpp).
+    // Measurements and cross-sections are the "Measure" and "Save Cross-Section" steps.
 }

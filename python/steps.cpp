@@ -424,7 +424,8 @@ py::object takeProgress(py::dict& given) {
 // Runs one record on `volume` (null for "Create Substrate", which adds the volume it makes to
 // the document) and turns what went wrong into a Python exception.
 Volume runRecord(const Document& document, const Volume* volume, int type, const QString& display,
-                 const QVariantMap& record, py::object callback) {
+                 const QVariantMap& record, py::object callback,
+                 ProcessRecordExecutor::Result* reported = nullptr) {
     PythonProgress progress(std::move(callback));
     const std::shared_ptr<VolumeState> state =
         volume ? volume->state : std::make_shared<VolumeState>();
@@ -470,6 +471,8 @@ Volume runRecord(const Document& document, const Volume* volume, int type, const
     default:
         refuse(display + QStringLiteral(": ") + outcome.problem);
     }
+    if (reported)
+        *reported = outcome;
     return document.volumeOf(result);
 }
 
@@ -498,12 +501,23 @@ Volume createSubstrateIn(const Document& document, py::kwargs arguments) {
     return runRecord(document, nullptr, method.type, method.display, record, callback);
 }
 
-void runStepOn(const StepMethod& method, const std::string& callName, const Volume& volume,
-               py::kwargs arguments) {
+// Steps that change cells return None; a measurement returns its values by name, in µm (or
+// degrees, µm², µm³ as the measurement says).
+py::object runStepOn(const StepMethod& method, const std::string& callName, const Volume& volume,
+                     py::kwargs arguments) {
     py::dict given(arguments);
     py::object callback = takeProgress(given);
     const QVariantMap record = recordOf(method, callName, given);
-    runRecord(Document{volume.document}, &volume, method.type, method.display, record, callback);
+    ProcessRecordExecutor::Result outcome;
+    runRecord(Document{volume.document}, &volume, method.type, method.display, record, callback,
+              &outcome);
+    if (!outcome.measurement)
+        return py::none();
+    py::dict values;
+    for (const auto& value :
+         Model::Metrology::namedValues(*outcome.measurement, outcome.resultName))
+        values[py::str(value.name.toStdString())] = value.value;
+    return std::move(values);
 }
 
 // A record as the batch dialog or a list file gives it, values by their record names.
@@ -637,7 +651,7 @@ void bindSteps(py::module_& module) {
             volumeClass.def(
                 name.c_str(),
                 [step, name](const Volume& volume, py::kwargs arguments) {
-                    runStepOn(*step, name, volume, std::move(arguments));
+                    return runStepOn(*step, name, volume, std::move(arguments));
                 },
                 docOf(method, "this cell volume").c_str());
         }

@@ -96,8 +96,8 @@ def signature(name, keywords, defaults=()):
         text = "%s: %s" % (keyword["name"], annotation(keyword))
         parameters.append(text + (" = ..." if optional else ""))
     parameters.append("progress: Progress = None")
-    return "    def %s(%s) -> %s: ..." % (name, ", ".join(parameters),
-                                            "Volume" if name == "create_substrate" else "None")
+    returned = {"create_substrate": "Volume", "measure": "dict[str, float]"}.get(name, "None")
+    return "    def %s(%s) -> %s: ..." % (name, ", ".join(parameters), returned)
 
 
 def stub():

@@ -54,7 +54,7 @@ STEPS = {
                       "Oxidation Thickness": 2.0}),
 }
 # Steps that run elsewhere or leave the cells alone.
-NOT_ON_CELLS = {"Create Substrate", "Save Image"}
+NOT_ON_CELLS = {"Create Substrate", "Save Image", "Measure", "Save Cross-Section"}
 
 
 def scene():
@@ -279,3 +279,25 @@ def test_progress_hears_the_engine():
     heard = []
     volume.deposit(material=OXIDE, thickness=4, progress=lambda *a: heard.append(a))
     assert heard and all(done >= 0 and isinstance(stage, str) for done, total, stage in heard)
+
+
+def test_measurements_and_cross_sections_read_the_cells_and_change_none(tmp_path):
+    volume = scene()
+    before = cells(volume)
+    # The oxide strip over x < 12 is 2 cells thick on 8 cells of silicon.
+    assert volume.measure(measurement="thickness:Thermal Si02@3,3") == pytest.approx(
+        {"thickness:Thermal Si02@3,3": 2.0, "thickness:Thermal Si02@3,3.top": 10.0,
+         "thickness:Thermal Si02@3,3.bottom": 8.0})
+    named = volume.measure(measurement="top@20,3", result_name="height")
+    assert named["height"] == 8.0
+    with pytest.raises(ValueError, match="lies outside the volume"):
+        volume.measure(measurement="top@30,3")
+    with pytest.raises(ValueError, match="Measure"):
+        volume.measure(measurement="no such measurement")
+    picture = tmp_path / "cut.png"
+    volume.save_cross_section(filename=str(picture), plane_axis="y", plane_position=3.5)
+    assert picture.stat().st_size > 0
+    with pytest.raises(ValueError, match="outside the cell volume"):
+        volume.save_cross_section(filename=str(tmp_path / "z.png"), plane_axis="z",
+                                  plane_position=99)
+    assert np.array_equal(cells(volume), before)

@@ -19,9 +19,9 @@
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/keptmaterials.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Export/crosssectionpicture.h"
 #include "Model/Layout/layoutmask.h"
 #include "Model/Metrology/measurementspec.h"
-#include "Model/Export/crosssectionpicture.h"
 
 #include <algorithm>
 #include <climits>
@@ -544,8 +544,7 @@ std::vector<int> ProcessRecordExecutor::processTypes() {
 ProcessRecordExecutor::Result ProcessRecordExecutor::measure(RecordValues& values) {
     const QString text = values.text(names::measurement);
     // Without a name of their own the results go by the measurement's text.
-    const QString resultName =
-        values.has(names::resultName) ? values.text(names::resultName) : QString();
+    const QString resultName = values.optionalText(names::resultName);
     if (!values.isComplete())
         return notRun(values.getProblem());
     QString problem;

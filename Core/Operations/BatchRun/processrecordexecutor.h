@@ -2,8 +2,8 @@
 
 #include "Core/Operations/BatchRun/processrecord.h"
 #include "Core/Operations/BatchRun/recordvalues.h"
-#include "Util/progressreporter.h"
 #include "Model/Metrology/measurement.h"
+#include "Util/progressreporter.h"
 
 #include <QString>
 #include <QVariantMap>
@@ -99,7 +99,8 @@ public:
     // list of nothing else leaves nothing to undo.
     static bool changesNoCell(int processType) {
         return processType == ProcessTypes::SaveImage ||
-               processType == ProcessTypes::SaveCrossSection || processType == ProcessTypes::Measure;
+               processType == ProcessTypes::SaveCrossSection ||
+               processType == ProcessTypes::Measure;
     }
 
 private:

@@ -40,6 +40,15 @@ float RecordValues::optionalSingle(const QString& name, float fallback) {
     return single(name);
 }
 
+QString RecordValues::optionalText(const QString& name, const QString& fallback) {
+    const auto found = parameters.constFind(name);
+    if (found == parameters.constEnd() || !found->isValid()) {
+        note(name, RecordField::Kind::Text, true);
+        return fallback;
+    }
+    return text(name);
+}
+
 const QVariant* RecordValues::find(const QString& name) {
     const auto found = parameters.constFind(name);
     if (found == parameters.constEnd() || !found->isValid()) {

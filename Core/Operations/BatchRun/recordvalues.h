@@ -44,6 +44,7 @@ public:
     // A value the record may leave out: `fallback` when it is absent; read as single() when
     // it is there.
     float optionalSingle(const QString& name, float fallback);
+    QString optionalText(const QString& name, const QString& fallback = QString());
     Util::Vector3D vector(const QString& name);
     // A byte vector as bits: a non-zero byte gives a set bit.
     std::vector<bool> bits(const QString& name);

@@ -416,6 +416,9 @@ TEST_F(ExecutorTest, FieldsOfAStepAreTheValuesItNeeds) {
     std::vector<int> expectedTypes;
     for (int type = 0; type < ProcessTypes::Invalid; ++type)
         expectedTypes.push_back(type);
+    // Kinds added later take codes above Invalid, so that older lists keep their meaning.
+    expectedTypes.push_back(ProcessTypes::Measure);
+    expectedTypes.push_back(ProcessTypes::SaveCrossSection);
     EXPECT_EQ(ProcessRecordExecutor::processTypes(), expectedTypes);
     EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(ProcessTypes::Invalid));
     EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(99));
