@@ -326,6 +326,16 @@ bool MainWindow::writeImage(const QString& filename) {
     return false;
 }
 
+void MainWindow::showWithDocuments(const QStringList& fileNames) {
+    bool opened = false;
+    for (const QString& fileName : fileNames)
+        opened = presenter->openDocument(fileName) != nullptr || opened;
+    if (opened)
+        close();
+    else
+        showMaximized();
+}
+
 void MainWindow::showAboutInfo() {
     AboutWindow about(this);
     about.exec();
