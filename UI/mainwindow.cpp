@@ -328,8 +328,14 @@ bool MainWindow::writeImage(const QString& filename) {
 
 void MainWindow::showWithDocuments(const QStringList& fileNames) {
     bool opened = false;
-    for (const QString& fileName : fileNames)
-        opened = presenter->openDocument(fileName) != nullptr || opened;
+    for (const QString& fileName : fileNames) {
+        if (MainWindow* window = presenter->openDocument(fileName)) {
+            opened = true;
+            // Each window opens offset from the asking one; following the last keeps them
+            // cascading where nothing maximizes them, instead of stacking exactly.
+            setGeometry(window->normalGeometry());
+        }
+    }
     if (opened)
         close();
     else
