@@ -96,6 +96,10 @@ for program in "${programs[@]}"; do
     echo "$said"
 done
 
+status=0
+run cellvane --no-such-option >/dev/null 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "cellvane takes a wrong option with status $status, not 2 (bad usage)"
+
 mkdir "$work/run"
 cd "$work/run"
 cp "$root/usr/share/doc/cellvane/examples/trench.plst" .
