@@ -96,8 +96,9 @@ for program in "${programs[@]}"; do
     echo "$said"
 done
 
+# Anything but the help and the version needs the window's platform, here the offscreen one.
 status=0
-run cellvane --no-such-option >/dev/null 2>&1 || status=$?
+run env QT_QPA_PLATFORM=offscreen cellvane --no-such-option >/dev/null 2>&1 || status=$?
 [ "$status" -eq 2 ] || fail "cellvane takes a wrong option with status $status, not 2 (bad usage)"
 
 mkdir "$work/run"
