@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package from this build tree and checks it as a user's machine meets it:
-# lintian finds no error, the desktop entry validates, the package holds what it promises and
-# nothing outside /usr, and the programs run from an unpacked root without the build tree:
+# lintian finds no error nor warning (a program without a manual page is one), the desktop
+# entry validates, the package holds what it promises and nothing outside /usr, the desktop
+# knows the file types, and the programs run from an unpacked root without the build tree:
 # --version, the example process list, an export, and each manual page through man.
 #
 # Usage: package_test.sh BUILD_DIR PROGRAM...   (CELLVANE_ICON_SIZES: the rendered icon sizes)
@@ -33,7 +34,7 @@ fi
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 
 echo "--- lintian"
-lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" || fail "lintian reports errors or warnings"
 
 echo "--- contents"
 dpkg-deb --contents "$deb" | awk '{ print $NF }' | sed 's|^\./|/|' >"$work/contents"
