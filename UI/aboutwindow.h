@@ -16,6 +16,7 @@ public:
     ~AboutWindow() override;
 
     QString text() const;
+    QString versionText() const;
 
 private:
     std::unique_ptr<Ui::AboutForm> form;

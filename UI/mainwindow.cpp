@@ -329,6 +329,22 @@ bool MainWindow::writeImage(const QString& filename) {
     return false;
 }
 
+void MainWindow::showWithDocuments(const QStringList& fileNames) {
+    bool opened = false;
+    for (const QString& fileName : fileNames) {
+        if (MainWindow* window = presenter->openDocument(fileName)) {
+            opened = true;
+            // Each window opens offset from the asking one; following the last keeps them
+            // cascading where nothing maximizes them, instead of stacking exactly.
+            setGeometry(window->normalGeometry());
+        }
+    }
+    if (opened)
+        close();
+    else
+        showMaximized();
+}
+
 void MainWindow::showAboutInfo() {
     AboutWindow about(this);
     about.exec();

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -40,6 +41,10 @@ public:
     ~MainWindow() override;
 
     MainWindowPresenter* getPresenter() const { return presenter; }
+    // How the program starts: shows this window with its empty document, or, given documents,
+    // opens each in a window of its own as File > Open does and closes this one, which stays
+    // only when none of them could be read (the user then has a window and was told why).
+    void showWithDocuments(const QStringList& fileNames);
     GLWidget* getGLWidget() const { return glWidget; }
     QAction* getUndoAction() const;
     QAction* getRedoAction() const;

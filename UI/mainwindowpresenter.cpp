@@ -1,16 +1,19 @@
 #include "UI/mainwindowpresenter.h"
 
+#include "Core/Operations/opendocumentoperation.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Process/processfactory.h"
 #include "UI/Console/commandconsole.h"
 #include "UI/Input/editcompatiblematerialsdialog.h"
 #include "UI/Input/managematerialsdialog.h"
+#include "UI/Observers/documentopenedobserver.h"
 #include "UI/Observers/undoredoobserver.h"
 #include "UI/operationfactory.h"
 #include "UI/widgetuserprompts.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -172,6 +175,25 @@ void MainWindowPresenter::newDocument() {
     context->processHistory.clear();
     context->notifyUpdateObservers();
     emit documentModifiedChanged(false);
+}
+
+MainWindow* MainWindowPresenter::openDocument(const QString& fileName) {
+    using Core::Operations::OpenDocumentOperation;
+    cancelRunningOperation();
+    // Operation 11 is "Open document"; creating it puts this window's opened-observer in place.
+    context->currentOperation =
+        context->operationFactory ? context->operationFactory->create(11) : nullptr;
+    const auto open = std::dynamic_pointer_cast<OpenDocumentOperation>(context->currentOperation);
+    if (!open) {
+        context->currentOperation.reset();
+        return nullptr;
+    }
+    // The dialog gives absolute names; so must a name typed relative to the working folder, or
+    // Save would write wherever that folder is later.
+    open->openFile(QFileInfo(fileName).absoluteFilePath());
+    const auto observer = std::dynamic_pointer_cast<Observers::DocumentOpenedObserver>(
+        OpenDocumentOperation::getObserver());
+    return observer ? observer->getOpenedWindow() : nullptr;
 }
 
 bool MainWindowPresenter::saveDocument() {

@@ -15,6 +15,8 @@ class QWidget;
 
 namespace Ui {
 
+class MainWindow;
+
 namespace Observers {
 class UndoRedoObserver;
 }
@@ -39,6 +41,9 @@ public:
     bool undo();
     void redo();
     void newDocument();
+    // Opens `fileName` in a window of its own as File > Open does once the file is chosen, with
+    // the same messages. Gives the new window; null when the file could not be read.
+    MainWindow* openDocument(const QString& fileName);
     // Saves the document as Save does (asking for a name when it has none). True when it is
     // saved afterwards.
     bool saveDocument();

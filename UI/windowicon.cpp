@@ -13,4 +13,13 @@ QPixmap loadWindowIcon(const QString& file) {
     return icon;
 }
 
+QIcon applicationIcon(const QString& file) {
+    if (QPixmap(file).isNull()) {
+        const QIcon installed = QIcon::fromTheme(QStringLiteral("cellvane"));
+        if (!installed.isNull())
+            return installed;
+    }
+    return QIcon(loadWindowIcon(file));
+}
+
 } // namespace Ui

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "Util/version.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <cstring>
 #include <optional>
 
-// The conventions every command-line program of ours keeps: exit 0 when done, 2 for bad usage
-// (with the program's name and a pointer to --help on standard error), help on standard output.
+// The conventions every program of ours keeps: exit 0 when done, 2 for bad usage (with the
+// program's name and a pointer to --help on standard error), help and version on standard
+// output.
 namespace App {
 
 constexpr int exitDone = 0;
@@ -20,16 +24,42 @@ inline int usageError(QTextStream& err, const QString& program, const QString& t
 }
 
 // Parses the process's arguments; gives the exit code when the program should stop here (bad
-// usage, or the help was printed), nothing when it should go on.
+// usage, or the help or the version was printed), nothing when it should go on. --version is
+// added here, so that every program answers it the same way: its name and the build's version
+// on one line, as manual-page generators and scripts read it.
 inline std::optional<int> parseArguments(QCommandLineParser& parser, const QCommandLineOption& help,
                                          QTextStream& err, const QString& program) {
-    if (!parser.parse(QCoreApplication::arguments()))
+    const QStringList arguments = QCoreApplication::arguments();
+    const QCommandLineOption version = parser.addVersionOption();
+    if (!parser.parse(arguments))
         return usageError(err, program, parser.errorText());
     if (parser.isSet(help)) {
         QTextStream(stdout) << parser.helpText();
         return exitDone;
     }
+    // Qt's parser offers --help-all beside --help; only its own processing prints Qt's options
+    // too, and it exits after printing them.
+    if (parser.isSet(QStringLiteral("help-all")))
+        parser.process(arguments);
+    if (parser.isSet(version)) {
+        QTextStream(stdout) << program << ' ' << Util::version() << Qt::endl;
+        return exitDone;
+    }
     return std::nullopt;
+}
+
+// Whether the command line asks only for the help or the version. The window's program answers
+// those before it connects to a display, so that they work over a plain terminal too.
+inline bool asksOnlyForText(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0)
+            return false;
+        for (const char* option : {"-h", "--help", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
 }
 
 } // namespace App

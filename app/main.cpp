@@ -1,15 +1,63 @@
+// cellvane: the window, with the documents given on the command line (or by the file manager)
+// opened in it.
 #include "UI/mainwindow.h"
 #include "UI/windowicon.h"
 
+#include "app/commandline.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
+#include <QTextStream>
+
+namespace {
+
+const QString program = QStringLiteral("cellvane");
+
+// Gives the exit code when the program should stop here, nothing when it should open its
+// windows; `documents` receives the files to open.
+std::optional<int> readArguments(QStringList& documents) {
+    QTextStream err(stderr);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulates MEMS micro-fabrication on a cell volume: create a substrate, apply\n"
+        "fabrication steps one after another, look at the result in a 3D view, cut it open,\n"
+        "undo and redo, save documents and run process lists in batch.\n"
+        "\n"
+        "Each document given opens in a window of its own, as File > Open opens it; one that\n"
+        "cannot be read is reported and opens nothing. Without documents, or when none could\n"
+        "be read, the window starts with an empty document.\n"
+        "\n"
+        "Qt's own options (-platform, -style, -geometry, ...) apply as well."));
+    const QCommandLineOption help = parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("DOC.cvx"),
+                                 QStringLiteral("Documents to open, each in a window of its own."),
+                                 QStringLiteral("[DOC.cvx...]"));
+    if (const auto stop = App::parseArguments(parser, help, err, program))
+        return stop;
+    documents = parser.positionalArguments();
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (App::asksOnlyForText(argc, argv)) {
+        QCoreApplication text(argc, argv);
+        QStringList ignored;
+        if (const auto stop = readArguments(ignored))
+            return *stop;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cellvane"));
-    QApplication::setWindowIcon(QIcon(Ui::loadWindowIcon(QStringLiteral("icon.ico"))));
+    QApplication::setApplicationVersion(Util::version());
+    QApplication::setWindowIcon(Ui::applicationIcon(QStringLiteral("icon.ico")));
 
+    QStringList documents;
+    if (const auto stop = readArguments(documents))
+        return *stop;
     auto* window = new Ui::MainWindow();
-    window->showMaximized();
+    window->showWithDocuments(documents);
     return app.exec();
 }

@@ -28,6 +28,11 @@ packages=(
     libqt5svg5-dev librsvg2-bin fonts-dejavu-core
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
+    # The Debian package: manual pages from --help, icons rendered from the SVG, the package's
+    # dependencies from dpkg-shlibdeps, and the checks of its test (lintian, the desktop entry,
+    # man, the file types as the desktop sees them).
+    help2man librsvg2-bin dpkg-dev lintian desktop-file-utils man-db
+    shared-mime-info xdg-utils libfile-mimeinfo-perl
 )
 # Callers with needs beyond these (the benchmarks' peer comparison) name further packages.
 packages+=("$@")

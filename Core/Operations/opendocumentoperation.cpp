@@ -62,7 +62,11 @@ void OpenDocumentOperation::step() {
         cancel();
         return;
     }
-    rememberPath(chosen);
+    openFile(chosen);
+}
+
+void OpenDocumentOperation::openFile(const QString& fileName) {
+    rememberPath(fileName);
     end();
 }
 

@@ -23,6 +23,8 @@ public:
     void step() override;
     void cancel() override;
     void end() override;
+    // Opens `fileName` as if it had been chosen in the dialog: the same window and messages.
+    void openFile(const QString& fileName);
 
     static void setObserver(std::shared_ptr<Util::IObserver> value);
     static std::shared_ptr<Util::IObserver> getObserver();

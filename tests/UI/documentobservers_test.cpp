@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using Core::Operations::OpenDocumentOperation;
 using Model::Automaton::TotalVolume;
 using testing_support::makeVolume;
@@ -229,4 +231,70 @@ TEST_F(DocumentWindows, ClosingAModifiedDocumentAsksToSaveIt) {
     EXPECT_TRUE(context.document->isModified());
     asking.prompts->saveAnswer = Choice::Discard;
     EXPECT_TRUE(asking.window->close());
+}
+
+// How the program starts with the documents of its command line (or of the file manager): each
+// opens as File > Open opens it, and the first window stays only when nothing else could.
+TEST_F(DocumentWindows, DocumentsGivenAtStartOpenEachInAWindowOfItsOwn) {
+    const QString other = QDir::home().filePath(QStringLiteral("other.cvx"));
+    const QString junk = QDir::home().filePath(QStringLiteral("junk.cvx"));
+    {
+        Window saving = makeWindow();
+        saving.window->getPresenter()->getDocument()->addObject(
+            makeVolume(2, 3, 2, [](int x, int, int) { return x + 1; }));
+        for (const QString& name : {fileName, other}) {
+            saving.prompts->fileAnswer = name;
+            saving.window->getPresenter()->operationActivated(QStringLiteral("10"));
+        }
+        QFile file(junk);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a document");
+    }
+
+    struct Case {
+        const char* what;
+        QStringList arguments;
+        QStringList titles; // of the windows opened, sorted
+        int messages;
+        bool firstShown;
+    };
+    const QString title = QStringLiteral("Cellvane  %1[*]");
+    const Case cases[] = {
+        {"nothing given", {}, {}, 0, true},
+        {"two documents", {fileName, other}, {title.arg(other), title.arg(fileName)}, 0, false},
+        {"no document", {junk}, {}, 1, true},
+        // The working folder is the test's home, so the relative name is this same file.
+        {"relative and junk", {QStringLiteral("wafer.cvx"), junk}, {title.arg(fileName)}, 1, false},
+    };
+    for (const Case& start : cases) {
+        SCOPED_TRACE(start.what);
+        const std::vector<MainWindow*> before = mainWindows();
+        Window first = makeWindow();
+        first.window->showWithDocuments(start.arguments);
+
+        std::vector<std::unique_ptr<MainWindow>> opened;
+        for (MainWindow* window : mainWindows()) {
+            if (window != first.window.get() &&
+                std::find(before.begin(), before.end(), window) == before.end())
+                opened.emplace_back(window);
+        }
+        QStringList titles;
+        for (const auto& window : opened) {
+            window->setAttribute(Qt::WA_DeleteOnClose, false);
+            titles << window->windowTitle();
+            EXPECT_TRUE(window->isVisible());
+            ASSERT_TRUE(onlyVolume(*window));
+            EXPECT_EQ(onlyVolume(*window)->getSizeY(), 3u);
+        }
+        titles.sort();
+        EXPECT_EQ(titles, start.titles);
+        EXPECT_EQ(first.window->isVisible(), start.firstShown);
+        ASSERT_EQ(first.prompts->messages.size(), start.messages);
+        if (start.messages) {
+            EXPECT_TRUE(
+                first.prompts->messages[0].startsWith(QStringLiteral("Error reading from file: ")));
+        }
+        EXPECT_TRUE(first.window->getPresenter()->getDocument()->getObjects().empty());
+        EXPECT_FALSE(first.window->getPresenter()->getContext().currentOperation);
+    }
 }
