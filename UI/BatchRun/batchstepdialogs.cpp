@@ -20,6 +20,7 @@
 #include "UI/Operations/simpleriedialog.h"
 #include "UI/Operations/spincoatingoptionsdialog.h"
 #include "Util/metatypes.h"
+#include "Util/recentfolder.h"
 
 #include <QColor>
 #include <QDir>
@@ -60,9 +61,14 @@ double asDouble(float value) {
     return double(value);
 }
 
+// The height of the volume the step will run on; 0 when it is not known yet.
 int volumeHeight(const BatchStepDialogs::Context& context) {
-    return context.volume ? int(context.volume->getSizeZ()) : 0;
+    return context.volume ? int(context.volume->getSizeZ()) : context.listVolumeHeight;
 }
+
+// The dialogs' largest height. Planarization stops at the top of whatever volume it runs on,
+// so this keeps every cell of a volume whose height is not known yet.
+constexpr int wholeHeight = 999999999;
 
 Record cvd(const BatchStepDialogs::Context& context) {
     IsotropicDepositionDialog dialog(context.parent);
@@ -153,8 +159,8 @@ Record photolithography(const BatchStepDialogs::Context& context) {
 
 Record planarization(const BatchStepDialogs::Context& context) {
     PlanarizationOptionsDialog dialog(context.parent);
-    if (context.volume)
-        dialog.limitToVolumeHeight(volumeHeight(context));
+    const int height = volumeHeight(context);
+    dialog.limitToVolumeHeight(height > 0 ? height : wholeHeight);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     ProcessData process(ProcessData::Planarization);
@@ -206,8 +212,8 @@ Record ionImplantation(const BatchStepDialogs::Context& context) {
 
 Record spinCoating(const BatchStepDialogs::Context& context) {
     SpinCoatingOptionsDialog dialog(context.parent);
-    if (context.volume)
-        dialog.limitToVolumeHeight(volumeHeight(context));
+    if (const int height = volumeHeight(context); height > 0)
+        dialog.limitToVolumeHeight(height);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     ProcessData process(ProcessData::SpinCoating);
@@ -284,10 +290,11 @@ Record createSubstrate(const BatchStepDialogs::Context& context) {
 
 Record saveImage(const BatchStepDialogs::Context& context) {
     const QString file =
-        context.prompts->chooseSaveFileIn(QStringLiteral("Save Image"), QDir::homePath(),
+        context.prompts->chooseSaveFileIn(QStringLiteral("Save Image"), Util::RecentFolder::get(),
                                           QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
     if (file.isEmpty())
         return {};
+    Util::RecentFolder::remember(file);
     ProcessData process(ProcessData::SaveImage);
     process.setParameter(names::fileName, file, true);
     return process;

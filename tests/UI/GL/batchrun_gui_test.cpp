@@ -288,3 +288,55 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
     EXPECT_EQ(testing_support::materialAt(*volume, 2, 5, 6), 0);
     EXPECT_EQ(testing_support::materialAt(*volume, 10, 5, 6), 3);
 }
+
+// Started with N beside an existing volume: an empty list leaves a plain bar, the list's
+// volume is placed beside the other and framed, its Save Image is the runner's picture, and
+// Close asks before an unsaved list is thrown away.
+TEST(BatchRunDialog, ANewVolumeGoesBesideTheOthersAndAnUnsavedListIsKept) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    acceptNextDialog(substrate);
+    shown.window->findChild<QAction*>(QStringLiteral("actionCreate_Substrate"))->trigger();
+    ASSERT_EQ(presenter->getDocument()->getObjects().size(), 1u);
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("beside.png"));
+    bool keptOpen = false;
+
+    shown.window->findChild<QAction*>(QStringLiteral("actionBatch_Run"))->trigger();
+    QTimer::singleShot(0, [&] {
+        auto* found = qobject_cast<RunProcessesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(found);
+        BatchDialog batch{*found};
+        ASSERT_TRUE(batch.runToEnd());
+        EXPECT_GT(batch.progress()->maximum(), 0) << "no endless busy animation";
+
+        batch.add(QStringLiteral("Create Substrate"), substrate);
+        shown.prompts->fileAnswer = picture;
+        batch.add(QStringLiteral("Save Image"));
+        ASSERT_TRUE(batch.runToEnd());
+        EXPECT_EQ(batch.progress()->value(), 2);
+
+        shown.prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Cancel;
+        batch.press("btnClose");
+        keptOpen = found->isVisible();
+        EXPECT_TRUE(shown.prompts->messages.contains(QStringLiteral(
+            "Batch Run: The process list has not been saved. Save it before closing?")));
+        shown.prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Discard;
+        batch.press("btnClose");
+    });
+    presenter->getConsoleInput().processInput(QStringLiteral("N"));
+
+    EXPECT_TRUE(keptOpen);
+    const auto objects = presenter->getDocument()->getObjects();
+    ASSERT_EQ(objects.size(), 2u);
+    const auto created = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(objects[1]);
+    ASSERT_TRUE(created);
+    EXPECT_DOUBLE_EQ(created->getPosition().x, 22.0) << "20 cells of the first and a gap of 2";
+    // Both volumes are in sight: the view is centred on them.
+    const auto& translation = shown.view->getCamera().translation;
+    EXPECT_FLOAT_EQ(translation[0], -21.0f);
+    EXPECT_FLOAT_EQ(translation[2], -7.0f);
+    const QImage saved(picture);
+    EXPECT_EQ(saved.size(), QSize(1024, 768)) << "the picture cellvane-run draws";
+}
