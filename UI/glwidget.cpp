@@ -98,12 +98,14 @@ void GLWidget::createShortcuts(QWidget* owner) {
 // --- settings used by the main window ---------------------------------------------------
 
 void GLWidget::setRotationAngles(float x, float y, float z) {
+    keepViewForShownVolumes();
     camera.setAngles(x, y, z);
     update();
     emit rotationChanged(toVector(camera.angles.data(), 3));
 }
 
 void GLWidget::setZoom(float value) {
+    keepViewForShownVolumes();
     if (!(value > 0.0f) || !std::isfinite(value))
         return;
     zoom = std::clamp(1.0f / value, minZoom, maxZoom);
@@ -112,12 +114,14 @@ void GLWidget::setZoom(float value) {
 }
 
 void GLWidget::setViewOffset(float x, float y) {
+    keepViewForShownVolumes();
     camera.setViewOffset(x, y);
     update();
     emit viewPositionChanged(toVector(camera.viewOffset.data(), 2));
 }
 
 void GLWidget::setTranslation(float x, float y, float z) {
+    keepViewForShownVolumes();
     camera.translation = {x, y, z};
     update();
     emit axisPositionChanged(toVector(camera.translation.data(), 3));
@@ -268,6 +272,13 @@ bool GLWidget::frameVolumes() {
     emit viewPositionChanged(toVector(camera.viewOffset.data(), 2));
     emit zoomChanged(zoom * 100.0f);
     return true;
+}
+
+void GLWidget::keepViewForShownVolumes() {
+    if (const auto document = presenter ? presenter->getDocument() : nullptr)
+        for (const Model::ObjectPtr& object : document->getObjects())
+            if (dynamic_cast<const Model::Automaton::TotalVolume*>(object.get()))
+                shownVolumes.insert(object->getId());
 }
 
 void GLWidget::emitLampPosition() {
@@ -552,8 +563,8 @@ void GLWidget::wheelEvent(QWheelEvent* event) {
         camera.setViewOffset(camera.viewOffset[0] + pointer.x() * shift,
                              camera.viewOffset[1] + pointer.y() * shift);
         update();
-        emit zoomChanged(zoom * 100.0f);
         emit viewPositionChanged(toVector(camera.viewOffset.data(), 2));
+        emit zoomChanged(zoom * 100.0f);
     }
     event->accept();
 }

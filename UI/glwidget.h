@@ -114,6 +114,8 @@ private:
     // Centres the document's cell volumes on the axes and zooms so that they fill the view
     // whatever its rotation; false when there are none.
     bool frameVolumes();
+    // A view the user (or a named view) sets is kept: the volumes there now count as shown.
+    void keepViewForShownVolumes();
 
     Camera camera;
     LampSet lamps;
