@@ -148,8 +148,13 @@ Record photolithography(const BatchStepDialogs::Context& context) {
     if (context.previewBottomMask)
         QObject::connect(&dialog, &PhotolithographyDialog::bottomMaskChanged,
                          context.previewBottomMask);
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted) {
+        // Masks shown for a step that was not added would stay in the view.
+        for (const auto& preview : {context.previewTopMask, context.previewBottomMask})
+            if (preview)
+                preview(Model::Automaton::PhotoMask());
         return {};
+    }
     ProcessData process(ProcessData::Photolithography);
     setMaterial(process, dialog.materialId());
     setMask(process, QStringLiteral("Top"), dialog.topMask(), dialog.topMaskFile());

@@ -275,6 +275,23 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
         });
         EXPECT_EQ(batch.shown(1).filter(QStringLiteral("Top Mask File=")),
                   QStringList{"Top Mask File=" + maskFile});
+
+        // A step whose dialog is cancelled takes the masks it showed off the view again.
+        auto* kinds = child<QComboBox>(*found, "cbxProcess");
+        kinds->setCurrentIndex(kinds->findText(QStringLiteral("Photolithography")));
+        bool shownWhileOpen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dialog);
+            child<QLineEdit>(*dialog, "lieTopMask")->setText(maskFile);
+            child<QPushButton>(*dialog, "btnApplyTopMask")->click();
+            shownWhileOpen = !volume->getTopMask().empty();
+            dialog->reject();
+        });
+        batch.press("btnAddProcess");
+        EXPECT_TRUE(shownWhileOpen);
+        EXPECT_TRUE(volume->getTopMask().empty());
+        EXPECT_EQ(batch.steps().size(), 2);
         ASSERT_TRUE(batch.runToEnd());
         runsOn = int(presenter->getDocument()->getObjects().size());
         batch.press("btnClose");
