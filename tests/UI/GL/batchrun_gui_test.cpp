@@ -328,11 +328,21 @@ TEST(BatchRunDialog, ANewVolumeGoesBesideTheOthersAndAnUnsavedListIsKept) {
         ASSERT_TRUE(batch.runToEnd());
         EXPECT_GT(batch.progress()->maximum(), 0) << "no endless busy animation";
 
+        // Planarization keeps every cell unless told otherwise: the whole height while the
+        // list's volume is unknown, that of its "Create Substrate" step once there is one.
+        batch.add(QStringLiteral("Planarization"));
+        EXPECT_TRUE(batch.shown(0).contains(QStringLiteral("Maximum Height=999999999")))
+            << batch.shown(0).join(QLatin1Char(' ')).toStdString();
+        batch.select({0});
+        batch.press("btnRemoveProcess");
         batch.add(QStringLiteral("Create Substrate"), substrate);
+        batch.add(QStringLiteral("Planarization"));
+        EXPECT_TRUE(batch.shown(1).contains(QStringLiteral("Maximum Height=14")))
+            << batch.shown(1).join(QLatin1Char(' ')).toStdString();
         shown.prompts->fileAnswer = picture;
         batch.add(QStringLiteral("Save Image"));
         ASSERT_TRUE(batch.runToEnd());
-        EXPECT_EQ(batch.progress()->value(), 2);
+        EXPECT_EQ(batch.progress()->value(), 3);
 
         shown.prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Cancel;
         batch.press("btnClose");
