@@ -192,6 +192,7 @@ bool GLWidget::setNamedView(const QString& name) {
 // --- keys -------------------------------------------------------------------------------
 
 void GLWidget::translateDocument(int axis, float amount) {
+    framedAutomatically = false;
     camera.translation[std::size_t(axis)] += amount;
     update();
     emit axisPositionChanged(toVector(camera.translation.data(), 3));
@@ -229,7 +230,7 @@ void GLWidget::updateGL() {
             if (dynamic_cast<const Model::Automaton::TotalVolume*>(object.get()))
                 unseen = shownVolumes.insert(object->getId()).second || unseen;
     if (unseen)
-        frameVolumes();
+        framedAutomatically = frameVolumes();
     update();
 }
 
@@ -275,6 +276,7 @@ bool GLWidget::frameVolumes() {
 }
 
 void GLWidget::keepViewForShownVolumes() {
+    framedAutomatically = false;
     if (const auto document = presenter ? presenter->getDocument() : nullptr)
         for (const Model::ObjectPtr& object : document->getObjects())
             if (dynamic_cast<const Model::Automaton::TotalVolume*>(object.get()))
@@ -305,6 +307,9 @@ void GLWidget::resizeGL(int w, int h) {
     depthRange = int(std::floor(std::sqrt(2.0) * std::max(w, h)));
     trackball.resize(w, h);
     grid.resetRectangle();
+    // A window opened on a document frames it before it has its final size.
+    if (framedAutomatically)
+        frameVolumes();
     loadProjection();
 }
 
@@ -474,6 +479,7 @@ void GLWidget::mousePressEvent(QMouseEvent* event) {
         mode = shift ? Trackball::Mode::MoveDocument : Trackball::Mode::Pan;
     }
     dragging = true;
+    framedAutomatically = false;
     pressPosition = event->pos();
     trackball.press(event->pos(), mode);
     if (mode == Trackball::Mode::AimLamp)
@@ -548,6 +554,7 @@ void GLWidget::wheelEvent(QWheelEvent* event) {
         return;
     }
     const double factor = delta > 0 ? 1.0 + delta / 1200.0 : 1.0 / (1.0 - delta / 1200.0);
+    framedAutomatically = false;
     if (event->modifiers() & Qt::ShiftModifier) {
         if (lamps.isValid(lamps.activeLamp)) {
             lamps.scaleRadius(lamps.activeLamp, float(factor), delta > 0);

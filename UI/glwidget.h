@@ -136,6 +136,8 @@ private:
     std::vector<QShortcut*> shortcuts;
     // The ids of the cell volumes drawn so far.
     std::set<int> shownVolumes;
+    // The view is as the last framing left it; a resize then frames again.
+    bool framedAutomatically = false;
 };
 
 } // namespace Ui
