@@ -1,6 +1,7 @@
 #include "UI/glwidget.h"
 
 #include "Model/Automaton/scenestyle.h"
+#include "Model/Automaton/totalvolume.h"
 #include "Model/document.h"
 #include "UI/glcapabilities.h"
 #include "UI/mainwindowpresenter.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Ui {
 
@@ -96,12 +98,14 @@ void GLWidget::createShortcuts(QWidget* owner) {
 // --- settings used by the main window ---------------------------------------------------
 
 void GLWidget::setRotationAngles(float x, float y, float z) {
+    keepViewForShownVolumes();
     camera.setAngles(x, y, z);
     update();
     emit rotationChanged(toVector(camera.angles.data(), 3));
 }
 
 void GLWidget::setZoom(float value) {
+    keepViewForShownVolumes();
     if (!(value > 0.0f) || !std::isfinite(value))
         return;
     zoom = std::clamp(1.0f / value, minZoom, maxZoom);
@@ -110,12 +114,14 @@ void GLWidget::setZoom(float value) {
 }
 
 void GLWidget::setViewOffset(float x, float y) {
+    keepViewForShownVolumes();
     camera.setViewOffset(x, y);
     update();
     emit viewPositionChanged(toVector(camera.viewOffset.data(), 2));
 }
 
 void GLWidget::setTranslation(float x, float y, float z) {
+    keepViewForShownVolumes();
     camera.translation = {x, y, z};
     update();
     emit axisPositionChanged(toVector(camera.translation.data(), 3));
@@ -186,6 +192,7 @@ bool GLWidget::setNamedView(const QString& name) {
 // --- keys -------------------------------------------------------------------------------
 
 void GLWidget::translateDocument(int axis, float amount) {
+    framedAutomatically = false;
     camera.translation[std::size_t(axis)] += amount;
     update();
     emit axisPositionChanged(toVector(camera.translation.data(), 3));
@@ -217,7 +224,63 @@ void GLWidget::swithActiveLamp() {
 }
 
 void GLWidget::updateGL() {
+    bool unseen = false;
+    if (const auto document = presenter ? presenter->getDocument() : nullptr)
+        for (const Model::ObjectPtr& object : document->getObjects())
+            if (dynamic_cast<const Model::Automaton::TotalVolume*>(object.get()))
+                unseen = shownVolumes.insert(object->getId()).second || unseen;
+    if (unseen)
+        framedAutomatically = frameVolumes();
     update();
+}
+
+bool GLWidget::frameVolumes() {
+    const auto document = presenter ? presenter->getDocument() : nullptr;
+    if (!document)
+        return false;
+    QVector3D lower(std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
+                    std::numeric_limits<float>::max());
+    QVector3D upper = -lower;
+    bool any = false;
+    for (const Model::ObjectPtr& object : document->getObjects()) {
+        const auto* volume = dynamic_cast<const Model::Automaton::TotalVolume*>(object.get());
+        if (!volume)
+            continue;
+        const Util::Vector3D p = volume->getPosition();
+        const QVector3D corner(float(p.x), float(p.y), float(p.z));
+        const QVector3D far =
+            corner + QVector3D(float(volume->getSizeX()) * volume->getCellSizeX(),
+                               float(volume->getSizeY()) * volume->getCellSizeY(),
+                               float(volume->getSizeZ()) * volume->getCellSizeZ());
+        for (int axis = 0; axis < 3; ++axis) {
+            lower[axis] = std::min({lower[axis], corner[axis], far[axis]});
+            upper[axis] = std::max({upper[axis], corner[axis], far[axis]});
+        }
+        any = true;
+    }
+    if (!any)
+        return false;
+    const QVector3D centre = (lower + upper) / 2.0f;
+    for (int axis = 0; axis < 3; ++axis)
+        camera.translation[std::size_t(axis)] = -centre[axis];
+    camera.setViewOffset(0.0f, 0.0f);
+    // The half diagonal bounds the box in every rotation; a tenth is left as margin.
+    const float radius = (upper - lower).length() / 2.0f;
+    const int side = std::min(width(), height());
+    if (radius > 0.0f && side > 0)
+        zoom = std::clamp(float(side) / (2.2f * radius), minZoom, maxZoom);
+    emit axisPositionChanged(toVector(camera.translation.data(), 3));
+    emit viewPositionChanged(toVector(camera.viewOffset.data(), 2));
+    emit zoomChanged(zoom * 100.0f);
+    return true;
+}
+
+void GLWidget::keepViewForShownVolumes() {
+    framedAutomatically = false;
+    if (const auto document = presenter ? presenter->getDocument() : nullptr)
+        for (const Model::ObjectPtr& object : document->getObjects())
+            if (dynamic_cast<const Model::Automaton::TotalVolume*>(object.get()))
+                shownVolumes.insert(object->getId());
 }
 
 void GLWidget::emitLampPosition() {
@@ -244,6 +307,9 @@ void GLWidget::resizeGL(int w, int h) {
     depthRange = int(std::floor(std::sqrt(2.0) * std::max(w, h)));
     trackball.resize(w, h);
     grid.resetRectangle();
+    // A window opened on a document frames it before it has its final size.
+    if (framedAutomatically)
+        frameVolumes();
     loadProjection();
 }
 
@@ -413,6 +479,7 @@ void GLWidget::mousePressEvent(QMouseEvent* event) {
         mode = shift ? Trackball::Mode::MoveDocument : Trackball::Mode::Pan;
     }
     dragging = true;
+    framedAutomatically = false;
     pressPosition = event->pos();
     trackball.press(event->pos(), mode);
     if (mode == Trackball::Mode::AimLamp)
@@ -487,6 +554,7 @@ void GLWidget::wheelEvent(QWheelEvent* event) {
         return;
     }
     const double factor = delta > 0 ? 1.0 + delta / 1200.0 : 1.0 / (1.0 - delta / 1200.0);
+    framedAutomatically = false;
     if (event->modifiers() & Qt::ShiftModifier) {
         if (lamps.isValid(lamps.activeLamp)) {
             lamps.scaleRadius(lamps.activeLamp, float(factor), delta > 0);
@@ -494,8 +562,15 @@ void GLWidget::wheelEvent(QWheelEvent* event) {
             emitLampPosition();
         }
     } else {
+        // The scene point under the pointer stays under it.
+        const float before = zoom;
         zoom = std::clamp(float(zoom * factor), minZoom, maxZoom);
+        const QVector3D pointer = trackball.centred(event->position().toPoint());
+        const float shift = 1.0f / zoom - 1.0f / before;
+        camera.setViewOffset(camera.viewOffset[0] + pointer.x() * shift,
+                             camera.viewOffset[1] + pointer.y() * shift);
         update();
+        emit viewPositionChanged(toVector(camera.viewOffset.data(), 2));
         emit zoomChanged(zoom * 100.0f);
     }
     event->accept();

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QOpenGLWidget>
 
+#include <set>
 #include <vector>
 
 class QShortcut;
@@ -77,7 +78,9 @@ public slots:
     void decreaseTranslateY();
     void decreaseTranslateZ();
     void swithActiveLamp();
-    // Redraw; the update observer calls this after every change of the document.
+    // Redraw; the update observer calls this after every change of the document. A cell volume
+    // the view has not shown before has the view framed on the document's volumes, so a new
+    // substrate or an opened document is in sight and fills it.
     void updateGL();
 
 protected:
@@ -108,6 +111,11 @@ private:
     // empty background), on the plane the pick slides on.
     Point3 pointUnder(const QPoint& position, const Util::Vector4D* anchor);
     void emitLampPosition();
+    // Centres the document's cell volumes on the axes and zooms so that they fill the view
+    // whatever its rotation; false when there are none.
+    bool frameVolumes();
+    // A view the user (or a named view) sets is kept: the volumes there now count as shown.
+    void keepViewForShownVolumes();
 
     Camera camera;
     LampSet lamps;
@@ -126,6 +134,10 @@ private:
     QPoint pressPosition;
     MainWindowPresenter* presenter;
     std::vector<QShortcut*> shortcuts;
+    // The ids of the cell volumes drawn so far.
+    std::set<int> shownVolumes;
+    // The view is as the last framing left it; a resize then frames again.
+    bool framedAutomatically = false;
 };
 
 } // namespace Ui

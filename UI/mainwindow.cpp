@@ -11,6 +11,7 @@
 #include "UI/mainwindowpresenter.h"
 #include "UI/operationmapper.h"
 #include "UI/viewproperties.h"
+#include "Util/recentfolder.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
@@ -210,8 +211,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     using Choice = Core::Operations::IUserPrompts::SaveChoice;
+    // With several windows open the question must say which document it means.
+    const QString fileName = presenter->getDocument()->getFileName();
     const Choice choice = presenter->getPrompts().askToSave(
-        windowTitle().remove(QStringLiteral("[*]")).trimmed(), QStringLiteral("Save changes?"));
+        windowTitle().remove(QStringLiteral("[*]")).trimmed(),
+        fileName.isEmpty()
+            ? QStringLiteral("Save changes to the new document?")
+            : QStringLiteral("Save changes to %1?").arg(QFileInfo(fileName).fileName()));
     // A save that was cancelled or failed keeps the window: closing now would lose the work.
     if (choice == Choice::Discard || (choice == Choice::Save && presenter->saveDocument()))
         event->accept();
@@ -297,10 +303,10 @@ void MainWindow::changeWindowColors() {
 
 bool MainWindow::saveImage(QString filename) {
     if (filename.isEmpty()) {
-        filename = chooseImageFile
-                       ? chooseImageFile(this, QStringLiteral("Save Screen Image"), imageDirectory,
-                                         QStringLiteral("Images (*.png *.xpm *.jpg)"))
-                       : QString();
+        filename = chooseImageFile ? chooseImageFile(this, QStringLiteral("Save Screen Image"),
+                                                     Util::RecentFolder::get(),
+                                                     QStringLiteral("Images (*.png *.xpm *.jpg)"))
+                                   : QString();
         if (filename.isEmpty())
             return false;
         // The file dialog does not add the suffix of its filter; a bare name becomes a PNG.
@@ -308,6 +314,7 @@ bool MainWindow::saveImage(QString filename) {
             filename += QStringLiteral(".png");
     }
     imageDirectory = filename;
+    Util::RecentFolder::remember(filename);
     return writeImage(filename);
 }
 
@@ -439,6 +446,8 @@ void MainWindow::changeLampPosition_statusBar(std::vector<float> vector4d) {
 }
 
 void MainWindow::repaintCentralWidget() {
+    // Through updateGL, so that a volume created meanwhile is framed.
+    glWidget->updateGL();
     glWidget->repaint();
 }
 

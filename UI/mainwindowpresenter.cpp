@@ -27,11 +27,14 @@ MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserP
       context(std::make_unique<OperationContext>(*this, *prompts)), longSteps(parent) {
     console = new Console::CommandConsole(context->consoleInput, parent);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Each further window's console steps up and left of the last, so none hides another.
+        static int consolesPlaced = 0;
+        const int step = 40 * (consolesPlaced++ % 8);
         const QRect available = screen->availableGeometry();
         const QSize frame = console->frameGeometry().size();
         console->move(available.topLeft() +
-                      QPoint(int(0.9 * (available.width() - frame.width())),
-                             int(0.9 * (available.height() - frame.height()))));
+                      QPoint(int(0.9 * (available.width() - frame.width())) - step,
+                             int(0.9 * (available.height() - frame.height())) - step));
     }
     console->show();
 
@@ -87,9 +90,13 @@ void MainWindowPresenter::cancelPressed() {
     context->notifyUpdateObservers();
 }
 
-void MainWindowPresenter::undoStackChanged() { emit undoNameChanged(context->undoRedoStack.undoName()); }
+void MainWindowPresenter::undoStackChanged() {
+    emit undoNameChanged(context->undoRedoStack.undoName());
+}
 
-void MainWindowPresenter::redoStackChanged() { emit redoNameChanged(context->undoRedoStack.redoName()); }
+void MainWindowPresenter::redoStackChanged() {
+    emit redoNameChanged(context->undoRedoStack.redoName());
+}
 
 bool MainWindowPresenter::undo() {
     UndoRedoStack& stacks = context->undoRedoStack;
@@ -112,10 +119,13 @@ void MainWindowPresenter::redo() {
     UndoRedoStack& stacks = context->undoRedoStack;
     if (const ObjectOperationPtr operation = stacks.takeRedo()) {
         cancelRunningOperation();
-        operation->redo();
-        setDocumentModified(true);
-        stacks.pushUndo(operation);
-        stacks.notifyUndoObservers();
+        if (operation->redo()) {
+            setDocumentModified(true);
+            stacks.pushUndo(operation);
+            stacks.notifyUndoObservers();
+        } else {
+            stacks.pushRedo(operation);
+        }
     }
     stacks.notifyRedoObservers();
 }
@@ -135,7 +145,11 @@ void MainWindowPresenter::finishCurrentOperation() {
     dropCurrentOperation();
 }
 
-void MainWindowPresenter::cancelCurrentOperation() { dropCurrentOperation(); }
+void MainWindowPresenter::cancelCurrentOperation() {
+    // An operation cancelled while it waited for a pick must not leave the view picking.
+    context->selection.setSelectionMode(false);
+    dropCurrentOperation();
+}
 
 void MainWindowPresenter::runMonitored(const QString& name,
                                        const std::function<void(Util::ProgressReporter&)>& work,
@@ -213,6 +227,8 @@ void MainWindowPresenter::manageMaterials() {
     const auto materials = Model::Materials::MaterialFactory::getInstance();
     for (const Model::Materials::Material& material : dialog.getMaterials())
         materials->updateMaterial(material);
+    // The next start and the command-line programs read the registry file.
+    materials->saveMaterials();
     context->selection.clearSelection();
     // Surfaces carry the colours they were built with; recolour them so the edit shows at once.
     for (const Model::ObjectPtr& object : context->document->getObjects()) {

@@ -8,3 +8,8 @@ export CCACHE_NOHASHDIR=1
 export CCACHE_BASEDIR="$PWD"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)"
+# build/bin names the programs of the last program build, so that the README's commands work
+# after scripts/run.sh (release) as after scripts/test.sh (debug).
+case "$preset" in
+debug | release) ln -sfn "$preset" build/bin ;;
+esac

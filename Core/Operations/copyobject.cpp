@@ -41,10 +41,11 @@ int CopyObject::undo() {
     return 1;
 }
 
-void CopyObject::redo() {
+bool CopyObject::redo() {
     for (const Model::ObjectPtr& object : objects)
         DocumentEdits::add(context, object);
     context.notifyUpdateObservers();
+    return true;
 }
 
 } // namespace Core::Operations

@@ -11,7 +11,7 @@ public:
     explicit CopyObject(OperationContext& context);
 
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
 protected:
     // A cell volume is copied only when the copy fits in memory.

@@ -2,6 +2,8 @@
 
 #include "Core/Operations/substratedescription.h"
 
+#include <new>
+
 namespace Core::Operations {
 
 CreateSubstrateOperation::CreateSubstrateOperation(OperationContext& context)
@@ -67,14 +69,36 @@ void CreateSubstrateOperation::end() {
     if (state != ReadyToBuild)
         return;
     QString reason;
-    volume = substrate.createVolume(reason);
-    if (!volume) {
+    std::shared_ptr<Model::Automaton::TotalVolume> built;
+    // A large volume takes seconds to fill and to draw: the window shows it as the other long
+    // steps do rather than freezing. It adds nothing to the document until it is complete.
+    try {
+        context.host.runMonitored(
+            name,
+            [&](Util::ProgressReporter& progress) {
+                progress.start(0, QStringLiteral("Filling the cells"));
+                built = substrate.createVolume(reason);
+                if (built) {
+                    progress.start(0, QStringLiteral("Building the surface"));
+                    built->getPainter().rebuild(progress);
+                }
+            },
+            false);
+    } catch (const std::bad_alloc&) {
+        built.reset();
+        reason = QStringLiteral("There is not enough memory to create the cell volume.");
+    } catch (const std::exception& error) {
+        built.reset();
+        reason = QStringLiteral("The cell volume could not be created (%1).")
+                     .arg(QString::fromLocal8Bit(error.what()));
+    }
+    if (!built) {
         refuse(reason);
         return;
     }
 
+    volume = built;
     state = Finished;
-    volume->getPainter().rebuild();
     context.document->addObject(volume);
     context.consoleInput.writeMessage(name + QStringLiteral(": substrate created successfully."));
     context.host.finishCurrentOperation();
@@ -92,11 +116,12 @@ int CreateSubstrateOperation::undo() {
     return 1;
 }
 
-void CreateSubstrateOperation::redo() {
+bool CreateSubstrateOperation::redo() {
     if (!volume)
-        return;
+        return false;
     context.document->addObject(volume);
     context.notifyUpdateObservers();
+    return true;
 }
 
 } // namespace Core::Operations

@@ -39,7 +39,7 @@ public:
     // with a message before anything is allocated, and the operation is dropped.
     void end() override;
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
     std::shared_ptr<Model::Automaton::TotalVolume> getVolume() const { return volume; }
     int getState() const { return state; }

@@ -71,10 +71,11 @@ int DeleteObject::undo() {
     return 1;
 }
 
-void DeleteObject::redo() {
+bool DeleteObject::redo() {
     for (const Model::ObjectPtr& object : objects)
         DocumentEdits::remove(context, object);
     context.notifyUpdateObservers();
+    return true;
 }
 
 } // namespace Core::Operations

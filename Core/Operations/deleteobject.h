@@ -16,7 +16,7 @@ public:
     void cancel() override;
     void end() override;
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
     const Model::ObjectList& getObjects() const { return objects; }
 

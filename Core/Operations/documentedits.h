@@ -22,6 +22,11 @@ void add(OperationContext& context, const Model::ObjectPtr& object);
 // selected, or the next operation would work on something the user can no longer see.
 void remove(OperationContext& context, const Model::ObjectPtr& object);
 
+// Moves `volume` along x to just past the cell volumes among `others` when it would overlap
+// one of them, so that a volume made away from the view (a process list's substrate at the
+// origin) is not hidden inside another. A gap of a tenth of its width is left.
+void placeBesideOthers(const Model::ObjectList& others, Model::Automaton::TotalVolume& volume);
+
 // The first selected cell volume other than `other`, or none.
 std::shared_ptr<Model::Automaton::TotalVolume>
 firstSelectedVolume(const OperationContext& context,

@@ -39,6 +39,13 @@ void refuse(IUserPrompts& prompts, const QString& text) {
 bool DocumentFile::writeDocument(const Model::Document& document,
                                  const Model::Persistence::ArchiverTable& archivers,
                                  const QString& fileName, QString* problem) {
+    // Saving replaces the file by a new one: a device or a pipe of that name (/dev/full, run
+    // as root) would become a plain file.
+    if (const QFileInfo existing(fileName); existing.exists() && !existing.isFile()) {
+        if (problem)
+            *problem = QStringLiteral("it exists and is not a regular file");
+        return false;
+    }
     QSaveFile file(fileName);
     bool written = false;
     if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {

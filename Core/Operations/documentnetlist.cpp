@@ -23,11 +23,17 @@ DocumentNetlist::Status DocumentNetlist::run(const Request& request, QTextStream
 
 DocumentNetlist::Status DocumentNetlist::extract(Model::Automaton::TotalVolume& volume,
                                                  const QString& netlist, QTextStream& log) {
+    const std::optional<QString> text = netlistOf(volume, netlist, log);
+    return text ? write(netlist, *text, log) : NoModel;
+}
+
+std::optional<QString> DocumentNetlist::netlistOf(Model::Automaton::TotalVolume& volume,
+                                                  const QString& netlist, QTextStream& log) {
     QString reason;
     const auto model = CutGridDecomposition::preprocess(volume, &reason);
     if (!model) {
         log << reason << Qt::endl;
-        return NoModel;
+        return std::nullopt;
     }
     log << "Preprocessing: " << model->getEnvelopes().size() << " boxes of one material"
         << Qt::endl;
@@ -38,10 +44,15 @@ DocumentNetlist::Status DocumentNetlist::extract(Model::Automaton::TotalVolume& 
     if (!structure) {
         log << "No model data was extracted; " << QDir::toNativeSeparators(netlist)
             << " was not written." << Qt::endl;
-        return NoModel;
+        return std::nullopt;
     }
+    return structure->netlist();
+}
+
+DocumentNetlist::Status DocumentNetlist::write(const QString& netlist, const QString& text,
+                                               QTextStream& log) {
     QString error;
-    if (!NetlistFile::write(netlist, structure->netlist(), &error)) {
+    if (!NetlistFile::write(netlist, text, &error)) {
         log << error << Qt::endl;
         return NoModel;
     }

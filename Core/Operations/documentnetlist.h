@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QTextStream;
 
 namespace Model::Automaton {
@@ -32,6 +34,12 @@ public:
     // written then) or the file could not be written.
     static Status extract(Model::Automaton::TotalVolume& volume, const QString& netlist,
                           QTextStream& log);
+    // The same in two halves, for a caller that must know the netlist can be had before it
+    // writes anything else: the text, or nothing (said why in `log`) when the volume holds no
+    // beam; then the file.
+    static std::optional<QString> netlistOf(Model::Automaton::TotalVolume& volume,
+                                            const QString& netlist, QTextStream& log);
+    static Status write(const QString& netlist, const QString& text, QTextStream& log);
 };
 
 } // namespace Core::Operations

@@ -3,25 +3,16 @@
 #include "Model/Export/crosssectionpicture.h"
 #include "Model/Export/meshexport.h"
 #include "Model/Export/vtiexporter.h"
+#include "Util/recentfolder.h"
 
 #include <QDir>
 #include <QFileInfo>
-
-#include <mutex>
 
 namespace Core::Operations {
 
 using Model::Automaton::TotalVolume;
 
 namespace {
-
-// The folder the last export went to, so the next one starts there (shared by all windows).
-// Only the folder: a name of one format offered to the other would overwrite that file.
-std::mutex locationLock;
-QString& lastLocation() {
-    static QString location = QDir::homePath();
-    return location;
-}
 
 std::vector<std::shared_ptr<TotalVolume>> volumesOf(const Model::ObjectList& objects) {
     std::vector<std::shared_ptr<TotalVolume>> volumes;
@@ -74,12 +65,9 @@ void ExportOperation::step() {
         return;
     }
     context.consoleInput.reset();
-    QString location;
-    {
-        std::lock_guard<std::mutex> guard(locationLock);
-        location = lastLocation();
-    }
-    const QString chosen = context.prompts.chooseSaveFileIn(name, location, filter());
+    // Only the folder: a name of one format offered to the other would overwrite that file.
+    const QString chosen =
+        context.prompts.chooseSaveFileIn(name, Util::RecentFolder::get(), filter());
     if (chosen.isEmpty()) {
         cancel();
         return;
@@ -99,10 +87,7 @@ void ExportOperation::end() {
         cancel();
         return;
     }
-    {
-        std::lock_guard<std::mutex> guard(locationLock);
-        lastLocation() = QFileInfo(fileName).absolutePath();
-    }
+    Util::RecentFolder::remember(fileName);
     const Model::Export::ExportResult result = write(*target);
     if (result.ok) {
         QStringList shown;

@@ -22,10 +22,11 @@ int MoveObject::undo() {
     return 1;
 }
 
-void MoveObject::redo() {
+bool MoveObject::redo() {
     for (const Model::ObjectPtr& object : objects)
         object->translate(distance);
     context.notifyUpdateObservers();
+    return true;
 }
 
 } // namespace Core::Operations

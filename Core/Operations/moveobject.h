@@ -11,7 +11,7 @@ public:
     explicit MoveObject(OperationContext& context);
 
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
 protected:
     Model::ObjectPtr placed(const Model::ObjectPtr& selected, QString& refusal) override;

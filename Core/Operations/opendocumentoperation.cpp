@@ -3,7 +3,7 @@
 #include "Core/Operations/documentfile.h"
 #include "Core/Operations/operationcontext.h"
 
-#include <QDir>
+#include "Util/recentfolder.h"
 
 #include <mutex>
 
@@ -15,7 +15,6 @@ struct SharedState {
     std::mutex lock;
     std::shared_ptr<Util::IObserver> observer;
     QString rememberedPath;
-    QDir location = QDir::home();
 };
 
 SharedState& shared() {
@@ -46,12 +45,11 @@ QString OpenDocumentOperation::getRememberedPath() {
 void OpenDocumentOperation::rememberPath(const QString& path) {
     std::lock_guard<std::mutex> guard(shared().lock);
     shared().rememberedPath = path;
-    shared().location = QDir(path);
+    Util::RecentFolder::remember(path);
 }
 
 QString OpenDocumentOperation::getStartLocation() {
-    std::lock_guard<std::mutex> guard(shared().lock);
-    return shared().location.absolutePath();
+    return Util::RecentFolder::get();
 }
 
 void OpenDocumentOperation::step() {

@@ -4,24 +4,15 @@
 #include "Model/ModelExtraction/cantilevermodelrule.h"
 #include "Model/ModelExtraction/cutgriddecomposition.h"
 #include "Model/ModelExtraction/netlistfile.h"
+#include "Util/recentfolder.h"
 
-#include <QDir>
 #include <QFileInfo>
-
-#include <mutex>
 
 namespace Core::Operations {
 
 using Model::ModelExtraction::ExtractedModel;
 
 namespace {
-
-// Where the last netlist went (shared by all windows), so the next save starts there.
-std::mutex netlistLocationLock;
-QString& netlistLocation() {
-    static QString location = QDir::homePath();
-    return location;
-}
 
 // The console speaks of the activity, not of the operation's name.
 const QString prefix = QStringLiteral("Model Extraction");
@@ -93,22 +84,14 @@ bool RunModelExtraction::saveNetlist(const QString& text) {
                                     QStringLiteral("No model data was extracted."));
         return false;
     }
-    QString location;
-    {
-        std::lock_guard<std::mutex> guard(netlistLocationLock);
-        location = netlistLocation();
-    }
-    QString chosen =
-        context.prompts.chooseSaveFileIn(QStringLiteral("Save netlist"), location, netlistFilter());
+    QString chosen = context.prompts.chooseSaveFileIn(QStringLiteral("Save netlist"),
+                                                      Util::RecentFolder::get(), netlistFilter());
     if (chosen.isEmpty())
         return false;
     // The file dialog does not add the suffix of its filter.
     if (QFileInfo(chosen).suffix().isEmpty())
         chosen += QStringLiteral(".cir");
-    {
-        std::lock_guard<std::mutex> guard(netlistLocationLock);
-        netlistLocation() = QFileInfo(chosen).absoluteFilePath();
-    }
+    Util::RecentFolder::remember(chosen);
     if (!Model::ModelExtraction::NetlistFile::write(chosen, text)) {
         context.prompts.showMessage(IUserPrompts::Icon::Warning, QStringLiteral("File Error"),
                                     QStringLiteral("Unable to save to selected file!"));

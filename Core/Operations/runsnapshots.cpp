@@ -30,6 +30,7 @@ RunSnapshots::RunSnapshots(const QString& stateKey, OperationContext& context)
 RunSnapshots::Outcome RunSnapshots::run(TotalVolume& volume, const QString& name,
                                         const Engine& engine, QString* failure) {
     Outcome outcome = Outcome::Finished;
+    lastBefore = context.processHistory.lastOperation(volume.getId());
     try {
         context.host.runMonitored(name, [&](Util::ProgressReporter& progress) {
             progress.start(0, QStringLiteral("Recording the cells for undo"));
@@ -104,11 +105,20 @@ bool RunSnapshots::putBackCells(TotalVolume& volume) {
 }
 
 bool RunSnapshots::undo(TotalVolume& volume) {
-    return recordedBoth && helper.undo(volume);
+    // The step recorded itself as the volume's last process once the run had finished.
+    const unsigned after = context.processHistory.lastOperation(volume.getId());
+    if (!recordedBoth || !helper.undo(volume))
+        return false;
+    lastAfter = after;
+    context.processHistory.recordOperation(volume.getId(), lastBefore);
+    return true;
 }
 
 bool RunSnapshots::redo(TotalVolume& volume) {
-    return recordedBoth && helper.redo(volume);
+    if (!recordedBoth || !helper.redo(volume))
+        return false;
+    context.processHistory.recordOperation(volume.getId(), lastAfter);
+    return true;
 }
 
 QString RunSnapshots::stopMessage(Outcome outcome, const QString& failure) {

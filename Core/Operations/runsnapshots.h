@@ -45,9 +45,10 @@ public:
     // from before stay recorded, so that they can be put back.
     void record(Model::Automaton::TotalVolume& volume, const std::function<void()>& engine);
 
-    // Reload the cells from before (after) the run, redraw and mark the silicon lattice out of
-    // date. False, with the cells unchanged, when they were not recorded or cannot be read back;
-    // the operation then tells the user lostMessage().
+    // Reload the cells from before (after) the run, redraw, mark the silicon lattice out of
+    // date and put the volume's last process back to what it was then. False, with the cells
+    // and the history unchanged, when they were not recorded or cannot be read back; the
+    // operation then tells the user lostMessage().
     bool undo(Model::Automaton::TotalVolume& volume);
     bool redo(Model::Automaton::TotalVolume& volume);
 
@@ -73,6 +74,9 @@ private:
     // The materials before the run, kept in memory only when the undo record could not be
     // written, so that a cancel can still put every cell back.
     Model::Automaton::KeptMaterials materialsBefore;
+    // The volume's last process before the run and after it.
+    unsigned lastBefore = 0;
+    unsigned lastAfter = 0;
 };
 
 } // namespace Core::Operations

@@ -3,7 +3,9 @@
 #include "Core/Operations/documentfile.h"
 #include "Core/Operations/operationcontext.h"
 
-#include <QDir>
+#include "Util/recentfolder.h"
+
+#include <QFileInfo>
 
 namespace Core::Operations {
 
@@ -14,8 +16,15 @@ SaveDocumentOperation::SaveDocumentOperation(OperationContext& context, const QS
     : Operation(name, id), context(context) {}
 
 QString SaveDocumentOperation::askForFileName() const {
-    return context.prompts.chooseSaveFileIn(chooserCaption(), QDir::homePath(),
-                                            DocumentFile::filter());
+    QString chosen = context.prompts.chooseSaveFileIn(chooserCaption(), Util::RecentFolder::get(),
+                                                      DocumentFile::filter());
+    if (chosen.isEmpty())
+        return chosen;
+    // The file dialog does not add the suffix of its filter, and File → Open shows *.cvx only.
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".cvx");
+    Util::RecentFolder::remember(chosen);
+    return chosen;
 }
 
 void SaveDocumentOperation::save() {

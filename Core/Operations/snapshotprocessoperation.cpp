@@ -38,14 +38,19 @@ void SnapshotProcessOperation::end() {
 }
 
 int SnapshotProcessOperation::undo() {
-    if (target && !snapshots.undo(*target))
+    if (target && !snapshots.undo(*target)) {
         message(RunSnapshots::lostMessage());
+        return 0;
+    }
     return 1;
 }
 
-void SnapshotProcessOperation::redo() {
-    if (target && !snapshots.redo(*target))
+bool SnapshotProcessOperation::redo() {
+    if (target && !snapshots.redo(*target)) {
         message(RunSnapshots::lostMessage());
+        return false;
+    }
+    return true;
 }
 
 } // namespace Core::Operations

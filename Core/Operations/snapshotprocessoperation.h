@@ -18,7 +18,7 @@ public:
 
     void end() override;
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
 protected:
     // Why the values cannot run, as a sentence; empty when they can. end() then says so after

@@ -13,11 +13,10 @@ void VolumeProcessOperation::message(const QString& text) const {
 void VolumeProcessOperation::step() {
     if (target)
         return;
+    // The last selected cell volume, when several are selected, as the wet etches take it.
     for (const auto& object : context.selection.getSelectedObjects()) {
-        if (auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object)) {
+        if (auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object))
             target = volume;
-            break;
-        }
     }
     if (!target)
         target = unselectedVolume();

@@ -30,8 +30,10 @@ QSize gifScreenSize(const QString& path) {
 
 } // namespace
 
-PhotoMask PhotoMask::fromImage(const QImage& image) {
+PhotoMask PhotoMask::fromImage(const QImage& image, std::uint64_t* otherPixels) {
     PhotoMask mask;
+    if (otherPixels)
+        *otherPixels = 0;
     if (image.isNull())
         return mask;
     // Compare colours as stored, not premultiplied and not through a palette.
@@ -49,6 +51,8 @@ PhotoMask PhotoMask::fromImage(const QImage& image) {
             const QRgb rgb = line[x] & 0xffffffu;
             if (rgb == 0x000000u || rgb == 0xff0000u)
                 mask.bits[std::size_t(x) * mask.height + y] = true;
+            else if (otherPixels && rgb != 0xffffffu)
+                ++*otherPixels;
         }
     }
     return mask;
@@ -63,7 +67,7 @@ QSize PhotoMask::decodedSize(const QString& path) {
     return size;
 }
 
-bool PhotoMask::load(const QString& path, PhotoMask& mask) {
+bool PhotoMask::load(const QString& path, PhotoMask& mask, std::uint64_t* otherPixels) {
     QImageReader reader(path);
     // The size comes from the file's header, so a huge image is refused before it is decoded.
     const QSize size = decodedSize(path);
@@ -77,7 +81,7 @@ bool PhotoMask::load(const QString& path, PhotoMask& mask) {
         qCDebug(lcPhotoMask) << "Cannot read" << path << "as a mask:" << reader.errorString();
         return false;
     }
-    mask = fromImage(image);
+    mask = fromImage(image, otherPixels);
     return true;
 }
 

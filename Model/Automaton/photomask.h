@@ -33,12 +33,14 @@ struct PhotoMask {
 
     // One pixel per column, no scaling: a pixel of pure black or pure red (alpha ignored) is
     // opaque, every other colour lets light through. Image rows count from the top, mask rows
-    // from the bottom, so the image's bottom-left pixel covers column (0, 0).
-    static PhotoMask fromImage(const QImage& image);
+    // from the bottom, so the image's bottom-left pixel covers column (0, 0). `otherPixels`,
+    // when given, counts the pixels that are neither black, red nor white: a grey meant as
+    // opaque would otherwise silently be taken as open.
+    static PhotoMask fromImage(const QImage& image, std::uint64_t* otherPixels = nullptr);
 
     // Reads and converts an image file. False, with `mask` untouched, when the file is
     // missing, unreadable, not an image, empty or larger than maximumPixels.
-    static bool load(const QString& path, PhotoMask& mask);
+    static bool load(const QString& path, PhotoMask& mask, std::uint64_t* otherPixels = nullptr);
     // The picture the decoder will allocate for the image in the file, as its header tells;
     // invalid when the header does not tell.
     static QSize decodedSize(const QString& path);

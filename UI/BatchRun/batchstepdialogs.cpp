@@ -23,6 +23,7 @@
 #include "UI/Operations/simpleriedialog.h"
 #include "UI/Operations/spincoatingoptionsdialog.h"
 #include "Util/metatypes.h"
+#include "Util/recentfolder.h"
 
 #include <QColor>
 #include <QDir>
@@ -63,9 +64,14 @@ double asDouble(float value) {
     return double(value);
 }
 
+// The height of the volume the step will run on; 0 when it is not known yet.
 int volumeHeight(const BatchStepDialogs::Context& context) {
-    return context.volume ? int(context.volume->getSizeZ()) : 0;
+    return context.volume ? int(context.volume->getSizeZ()) : context.listVolumeHeight;
 }
+
+// The dialogs' largest height. Planarization stops at the top of whatever volume it runs on,
+// so this keeps every cell of a volume whose height is not known yet.
+constexpr int wholeHeight = 999999999;
 
 Record cvd(const BatchStepDialogs::Context& context) {
     IsotropicDepositionDialog dialog(context.parent);
@@ -164,8 +170,13 @@ Record photolithography(const BatchStepDialogs::Context& context) {
     if (context.previewBottomMask)
         QObject::connect(&dialog, &PhotolithographyDialog::bottomMaskChanged,
                          context.previewBottomMask);
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted) {
+        // Masks shown for a step that was not added would stay in the view.
+        for (const auto& preview : {context.previewTopMask, context.previewBottomMask})
+            if (preview)
+                preview(Model::Automaton::PhotoMask());
         return {};
+    }
     ProcessData process(ProcessData::Photolithography);
     setMaterial(process, dialog.materialId());
     setMask(process, QStringLiteral("Top"), dialog.topMask(), dialog.topMaskFile(),
@@ -177,8 +188,8 @@ Record photolithography(const BatchStepDialogs::Context& context) {
 
 Record planarization(const BatchStepDialogs::Context& context) {
     PlanarizationOptionsDialog dialog(context.parent);
-    if (context.volume)
-        dialog.limitToVolumeHeight(volumeHeight(context));
+    const int height = volumeHeight(context);
+    dialog.limitToVolumeHeight(height > 0 ? height : wholeHeight);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     ProcessData process(ProcessData::Planarization);
@@ -230,8 +241,8 @@ Record ionImplantation(const BatchStepDialogs::Context& context) {
 
 Record spinCoating(const BatchStepDialogs::Context& context) {
     SpinCoatingOptionsDialog dialog(context.parent);
-    if (context.volume)
-        dialog.limitToVolumeHeight(volumeHeight(context));
+    if (const int height = volumeHeight(context); height > 0)
+        dialog.limitToVolumeHeight(height);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     ProcessData process(ProcessData::SpinCoating);
@@ -308,10 +319,11 @@ Record createSubstrate(const BatchStepDialogs::Context& context) {
 
 Record saveImage(const BatchStepDialogs::Context& context) {
     const QString file =
-        context.prompts->chooseSaveFileIn(QStringLiteral("Save Image"), QDir::homePath(),
+        context.prompts->chooseSaveFileIn(QStringLiteral("Save Image"), Util::RecentFolder::get(),
                                           QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
     if (file.isEmpty())
         return {};
+    Util::RecentFolder::remember(file);
     ProcessData process(ProcessData::SaveImage);
     process.setParameter(names::fileName, file, true);
     return process;

@@ -31,6 +31,9 @@ public:
         Core::Operations::IUserPrompts* prompts = nullptr;
         // The volume the list will run on, when there is one: heights are limited to it.
         std::shared_ptr<Model::Automaton::TotalVolume> volume;
+        // Without one, the height of the volume the list's last "Create Substrate" step makes;
+        // 0 when the list has none either.
+        int listVolumeHeight = 0;
         // Where the photolithography dialog shows the masks it applies.
         std::function<void(const Model::Automaton::PhotoMask&)> previewTopMask;
         std::function<void(const Model::Automaton::PhotoMask&)> previewBottomMask;

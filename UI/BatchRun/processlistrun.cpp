@@ -20,6 +20,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <optional>
+#include <set>
+
 namespace Ui {
 
 using Core::Operations::DocumentExport;
@@ -32,14 +35,24 @@ QString shown(const QString& fileName) {
     return QDir::toNativeSeparators(fileName);
 }
 
-// Whether a file can be made at `fileName`: its folder exists and takes new files. Checked
-// before a long run rather than found out at its end.
-bool folderTakesFiles(const QString& fileName, QTextStream& log, const char* what) {
-    const QFileInfo folder(QFileInfo(fileName).absolutePath());
-    if (folder.isDir() && folder.isWritable())
+// Whether a file can be made at `fileName`: its folder exists and takes new files, and
+// nothing but a plain file (or, where `folderToo`, a folder) has that name already; the
+// writers replace what is there, a device or a pipe included. Checked before a long run
+// rather than found out at its end, and before anything is written.
+bool takesFile(const QString& fileName, QTextStream& log, const char* what,
+               bool folderToo = false) {
+    const QFileInfo file(fileName);
+    const QFileInfo folder(file.absolutePath());
+    const char* problem = nullptr;
+    if (file.exists() && !file.isFile() && !(folderToo && file.isDir()))
+        problem = "it exists and is not a regular file";
+    else if (!folder.isDir())
+        problem = "its folder does not exist";
+    else if (!folder.isWritable())
+        problem = "its folder is not writable";
+    if (!problem)
         return true;
-    log << "cellvane-run: cannot write the " << what << ' ' << shown(fileName) << ": "
-        << (folder.isDir() ? "its folder is not writable" : "its folder does not exist")
+    log << "cellvane-run: cannot write the " << what << ' ' << shown(fileName) << ": " << problem
         << Qt::endl;
     return false;
 }
@@ -169,10 +182,13 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
             << Qt::endl;
         return BadInput;
     }
-    if (!options.output.isEmpty() && !folderTakesFiles(options.output, log, "document"))
-        return BadInput;
-    if (!options.metrics.isEmpty() && !folderTakesFiles(options.metrics, log, "metrics"))
-        return BadInput;
+    // An output that cannot be written is a failure (1), not bad usage.
+    if ((!options.output.isEmpty() && !takesFile(options.output, log, "document")) ||
+        (!options.mesh.isEmpty() && !takesFile(options.mesh, log, "mesh", true)) ||
+        (!options.vti.isEmpty() && !takesFile(options.vti, log, "cells")) ||
+        (!options.netlist.isEmpty() && !takesFile(options.netlist, log, "netlist")) ||
+        (!options.metrics.isEmpty() && !takesFile(options.metrics, log, "metrics")))
+        return StepFailed;
 
     std::shared_ptr<TotalVolume> start;
     if (!options.input.isEmpty()) {
@@ -258,6 +274,22 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
         return status;
     }
 
+    const auto volume = executor.getVolume();
+    if ((!options.mesh.isEmpty() || !options.vti.isEmpty() || !options.netlist.isEmpty()) &&
+        !volume) {
+        log << "cellvane-run: there is no cell volume to export" << Qt::endl;
+        return StepFailed;
+    }
+    // A volume without beams has no netlist; found out before anything else is written.
+    std::optional<QString> netlist;
+    if (!options.netlist.isEmpty()) {
+        netlist = Core::Operations::DocumentNetlist::netlistOf(*volume, options.netlist, log);
+        if (!netlist) {
+            log << "cellvane-run: no result was written" << Qt::endl;
+            return StepFailed;
+        }
+    }
+
     if (!options.output.isEmpty()) {
         QString problem;
         if (!Core::Operations::DocumentFile::writeDocument(
@@ -268,13 +300,6 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
         }
         log << "Wrote " << shown(options.output) << Qt::endl;
     }
-    if (options.mesh.isEmpty() && options.vti.isEmpty() && options.netlist.isEmpty())
-        return Done;
-    const auto volume = executor.getVolume();
-    if (!volume) {
-        log << "cellvane-run: there is no cell volume to export" << Qt::endl;
-        return StepFailed;
-    }
     if (!options.mesh.isEmpty() || !options.vti.isEmpty()) {
         DocumentExport::Request request;
         request.mesh = options.mesh;
@@ -282,9 +307,8 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
         if (DocumentExport::exportVolume(*volume, request, log) != DocumentExport::Done)
             return StepFailed;
     }
-    if (!options.netlist.isEmpty() &&
-        Core::Operations::DocumentNetlist::extract(*volume, options.netlist, log) !=
-            Core::Operations::DocumentNetlist::Done)
+    if (netlist && Core::Operations::DocumentNetlist::write(options.netlist, *netlist, log) !=
+                       Core::Operations::DocumentNetlist::Done)
         return StepFailed;
     return Done;
 }

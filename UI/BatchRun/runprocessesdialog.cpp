@@ -1,16 +1,20 @@
 #include "UI/BatchRun/runprocessesdialog.h"
 
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/Operations/documentedits.h"
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Metrology/measurement.h"
+#include "Model/Export/imageexporter.h"
+#include "Model/Export/scenepicture.h"
 #include "Model/document.h"
 #include "UI/BatchRun/batchstepdialogs.h"
 #include "UI/BatchRun/parametercodec.h"
 #include "UI/BatchRun/processlistarchiver.h"
 #include "UI/mainwindow.h"
 #include "UI/mainwindowpresenter.h"
+#include "Util/recentfolder.h"
 #include "ui_runprocessesdialog.h"
 
 #include <QColor>
@@ -30,6 +34,7 @@ namespace Ui {
 using Core::Operations::IUserPrompts;
 using Core::Operations::ProcessRecordExecutor;
 using Model::Automaton::TotalVolume;
+namespace names = Core::Operations::RecordParameters;
 
 namespace {
 
@@ -78,6 +83,7 @@ void RunProcessesDialog::setVolume(std::shared_ptr<TotalVolume> value) {
 
 void RunProcessesDialog::setProcessList(const QList<ProcessData>& list) {
     processList = list;
+    listChanged = false;
     refreshTree();
 }
 
@@ -98,6 +104,10 @@ void RunProcessesDialog::on_btnAddProcess_clicked() {
     context.parent = this;
     context.prompts = &presenter->getPrompts();
     context.volume = getVolume();
+    for (const ProcessData& step : processList)
+        if (step.getProcessType() == ProcessData::CreateSubstrate)
+            context.listVolumeHeight =
+                step.getParameters().value(names::axis(names::volumeSize, 'Z')).toInt();
     context.previewTopMask = [this](const Model::Automaton::PhotoMask& mask) {
         previewTopMask(mask.bits, mask.width, mask.height);
     };
@@ -106,6 +116,7 @@ void RunProcessesDialog::on_btnAddProcess_clicked() {
     };
     if (auto process = BatchStepDialogs::ask(type, context)) {
         processList.append(*process);
+        listChanged = true;
         refreshTree();
     }
 }
@@ -175,6 +186,7 @@ void RunProcessesDialog::on_btnRemoveProcess_clicked() {
     for (int i = processList.size() - 1; i >= 0; --i)
         if (ids.contains(processList[i].getId()))
             processList.removeAt(i);
+    listChanged = true;
     refreshTree();
 }
 
@@ -184,6 +196,7 @@ void RunProcessesDialog::moveSelected(int offset) {
     if (from < 0 || to < 0 || to >= processList.size())
         return;
     processList.swapItemsAt(from, to);
+    listChanged = true;
     refreshTree();
     QTreeWidgetItem* moved = form->treeWidget->topLevelItem(to);
     form->treeWidget->setCurrentItem(moved);
@@ -198,25 +211,53 @@ void RunProcessesDialog::on_btnMoveDown_clicked() {
 }
 
 void RunProcessesDialog::on_btnSaveList_clicked() {
+    saveList();
+}
+
+bool RunProcessesDialog::saveList() {
     IUserPrompts& prompts = presenter->getPrompts();
-    const QString file =
-        prompts.chooseSaveFileIn(listCaption, QDir::homePath(), ProcessListArchiver::filter());
+    const QString file = prompts.chooseSaveFileIn(listCaption, Util::RecentFolder::get(),
+                                                  ProcessListArchiver::filter());
     if (file.isEmpty())
-        return;
+        return false;
+    Util::RecentFolder::remember(file);
     ProcessListArchiver archiver(processList);
     // A list that was not written is work the user would otherwise believe safe.
-    if (!archiver.saveProcessList(file))
+    if (!archiver.saveProcessList(file)) {
         prompts.showMessage(IUserPrompts::Icon::Critical, QStringLiteral("Error writing to file"),
                             QStringLiteral("The process list could not be written to %1: %2")
                                 .arg(QDir::toNativeSeparators(file), archiver.errorString()));
+        return false;
+    }
+    listChanged = false;
+    return true;
+}
+
+bool RunProcessesDialog::mayClose() {
+    if (!tryTakeBusy())
+        return false;
+    releaseBusy();
+    if (!listChanged || processList.isEmpty())
+        return true;
+    switch (presenter->getPrompts().askToSave(QStringLiteral("Batch Run"),
+                                              QStringLiteral("The process list has not been "
+                                                             "saved. Save it before closing?"))) {
+    case IUserPrompts::SaveChoice::Save:
+        return saveList();
+    case IUserPrompts::SaveChoice::Discard:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void RunProcessesDialog::on_btnLoadList_clicked() {
     IUserPrompts& prompts = presenter->getPrompts();
-    const QString file =
-        prompts.chooseOpenFileIn(listCaption, QDir::homePath(), ProcessListArchiver::filter());
+    const QString file = prompts.chooseOpenFileIn(listCaption, Util::RecentFolder::get(),
+                                                  ProcessListArchiver::filter());
     if (file.isEmpty())
         return;
+    Util::RecentFolder::remember(file);
     QList<ProcessData> loaded;
     ProcessListArchiver archiver;
     if (!archiver.loadProcessList(file, loaded)) {
@@ -253,11 +294,15 @@ void RunProcessesDialog::repaintView() {
 // --- running ----------------------------------------------------------------------------
 
 void RunProcessesDialog::on_btnRun_clicked() {
-    form->progressBar->setValue(0);
-    form->progressBar->setEnabled(true);
-    form->progressBar->setRange(0, processList.size());
-    if (!tryTakeBusy())
+    // The end of the last run is shown first, its "did not run" list included.
+    if (progressTimer->isActive())
+        updateProgress();
+    if (progressTimer->isActive() || !tryTakeBusy())
         return;
+    form->progressBar->setEnabled(true);
+    // A range of 0 to 0 would make the bar an endless busy animation.
+    form->progressBar->setRange(0, std::max<int>(processList.size(), 1));
+    form->progressBar->setValue(0);
     completed = 0;
     {
         std::lock_guard<std::mutex> guard(problemsLock);
@@ -283,21 +328,22 @@ void RunProcessesDialog::on_btnRun_clicked() {
 
 void RunProcessesDialog::runList(QList<ProcessData> list) {
     Model::Document& document = *presenter->getDocument();
-    ProcessRecordExecutor executor(presenter->getProcessHistory(),
-                                   {[this, &document](const std::shared_ptr<TotalVolume>& created) {
-                                        // The document guards its objects with its own lock.
-                                        document.addObject(created);
-                                        setVolume(created);
-                                    },
-                                    [this](TotalVolume&, const QString& fileName) {
-                                        QMetaObject::invokeMethod(this, "updateGeometry",
-                                                                  Qt::BlockingQueuedConnection,
-                                                                  Q_ARG(QString, fileName));
-                                        return imageSaved.load() || fileName.isEmpty()
-                                                   ? QString()
-                                                   : QStringLiteral("the image was not saved to %1")
-                                                         .arg(QDir::toNativeSeparators(fileName));
-                                    }});
+    ProcessRecordExecutor executor(
+        presenter->getProcessHistory(),
+        {[this, &document](const std::shared_ptr<TotalVolume>& created) {
+             // The document guards its objects with its own lock.
+             Core::Operations::DocumentEdits::placeBesideOthers(document.getObjects(), *created);
+             document.addObject(created);
+             setVolume(created);
+         },
+         [this](TotalVolume&, const QString& fileName) {
+             QMetaObject::invokeMethod(this, "updateGeometry", Qt::BlockingQueuedConnection,
+                                       Q_ARG(QString, fileName));
+             return imageSaved.load() || fileName.isEmpty()
+                        ? QString()
+                        : QStringLiteral("the image was not saved to %1")
+                              .arg(QDir::toNativeSeparators(fileName));
+         }});
     executor.setVolume(getVolume());
     completed = 0;
     QElapsedTimer run;
@@ -343,7 +389,16 @@ void RunProcessesDialog::updateGeometry(const QString& fileName) {
     if (const auto target = getVolume())
         target->getPainter().rebuild();
     repaintView();
-    imageSaved.store(fileName.isEmpty() || (mainWindow && mainWindow->saveImage(fileName)));
+    if (fileName.isEmpty()) {
+        imageSaved.store(true);
+        return;
+    }
+    // The picture the command-line runner draws of the same list, whatever the view shows.
+    const QImage picture = Model::Export::ScenePicture::render(
+        presenter->getDocument()->getObjects(), QSize(Model::Export::ScenePicture::defaultWidth,
+                                                      Model::Export::ScenePicture::defaultHeight));
+    imageSaved.store(!picture.isNull() &&
+                     Model::Export::ImageExporter::write(picture, fileName).ok);
 }
 
 void RunProcessesDialog::updateProgress() {
@@ -389,17 +444,13 @@ void RunProcessesDialog::updateProgress() {
 // --- closing ----------------------------------------------------------------------------
 
 void RunProcessesDialog::on_btnClose_clicked() {
-    if (!tryTakeBusy())
-        return;
-    releaseBusy();
-    accept();
+    if (mayClose())
+        accept();
 }
 
 void RunProcessesDialog::reject() {
-    if (!tryTakeBusy())
-        return;
-    releaseBusy();
-    QDialog::reject();
+    if (mayClose())
+        QDialog::reject();
 }
 
 } // namespace Ui

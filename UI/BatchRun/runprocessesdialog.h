@@ -76,6 +76,12 @@ protected:
     void reject() override;
 
 private:
+    // False while a run is in progress, or when the user keeps a changed list that was not
+    // saved (or saving it failed).
+    bool mayClose();
+    bool saveList();
+
+private:
     bool tryTakeBusy();
     void releaseBusy() { busy.store(false); }
     void refreshTree();
@@ -109,6 +115,8 @@ private:
     // thread in a way the thread sanitizer sees, where a pool task's queue is Qt's own.
     std::thread worker;
     std::function<void()> beforeRun;
+    // Whether the list was composed or edited since it was last loaded or saved.
+    bool listChanged = false;
 };
 
 } // namespace Ui

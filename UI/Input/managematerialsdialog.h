@@ -16,8 +16,9 @@ namespace Ui::Input {
 class ColorItemDelegate;
 class MaterialTableViewItem;
 
-// "Manage Materials": renames and recolours the registered materials and adds new ones, on
-// copies; the caller applies getMaterials() to the registry when the dialog is accepted.
+// "Manage Materials": renames, recolours and edits the constants (density, Young modulus,
+// Poisson ratio) of the registered materials and adds new ones, on copies; the caller applies
+// getMaterials() to the registry, and saves it, when the dialog is accepted.
 class ManageMaterialsDialog : public QDialog {
     Q_OBJECT
 public:

@@ -3,6 +3,8 @@
 #include <QColor>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 
 namespace Ui::Input {
 
@@ -10,12 +12,30 @@ using Model::Materials::Material;
 
 namespace {
 
-constexpr int shownColumns = 3;
+constexpr int shownColumns = 6;
 // Ids below this are never handed out: 1 is silicon and 2 is deliberately left unused.
 constexpr uint32_t firstAddedId = 3;
 
 int channel(float component) {
     return std::clamp(static_cast<int>(component * 255.f), 0, 255);
+}
+
+// The constants as text: a spin box would round a Poisson ratio of 0.275 to two decimals and
+// could not hold a Young modulus of 1.69e11.
+QString constantText(float value) {
+    return QString::number(double(value), 'g', 7);
+}
+
+// A number the netlist can use: density and Young modulus above 0, the Poisson ratio of an
+// isotropic solid (above -1, at most 0.5). False for text that is no number.
+bool acceptedConstant(int column, const QVariant& value, double& number) {
+    bool ok = false;
+    number = value.toString().trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(number) || std::abs(number) > double(FLT_MAX))
+        return false;
+    if (column == MaterialTableViewItem::PoissonRatioColumn)
+        return number > -1.0 && number <= 0.5;
+    return number > 0.0;
 }
 
 QColor colorOf(const Material& material) {
@@ -79,11 +99,11 @@ QVariant MaterialTableViewItem::data(const QModelIndex& index, int role) const {
     case ColorColumn:
         return colorOf(material);
     case DensityColumn:
-        return double(material.getDensity());
+        return constantText(material.getDensity());
     case YoungModulusColumn:
-        return double(material.getYoungModulus());
+        return constantText(material.getYoungModulus());
     case PoissonRatioColumn:
-        return double(material.getPoissonRatio());
+        return constantText(material.getPoissonRatio());
     default:
         return QVariant();
     }
@@ -91,7 +111,7 @@ QVariant MaterialTableViewItem::data(const QModelIndex& index, int role) const {
 
 Qt::ItemFlags MaterialTableViewItem::flags(const QModelIndex& index) const {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
-    if (index.isValid() && (index.column() == NameColumn || index.column() == ColorColumn))
+    if (index.isValid() && index.column() != IdColumn)
         result |= Qt::ItemIsEditable;
     return result;
 }
@@ -117,14 +137,20 @@ bool MaterialTableViewItem::setData(const QModelIndex& index, const QVariant& va
         break;
     }
     case DensityColumn:
-        material.setDensity(float(value.toDouble()));
-        break;
     case YoungModulusColumn:
-        material.setYoungModulus(float(value.toDouble()));
+    case PoissonRatioColumn: {
+        // A value out of range keeps the old one, as an emptied name does.
+        double number = 0.0;
+        if (!acceptedConstant(index.column(), value, number))
+            return false;
+        if (index.column() == DensityColumn)
+            material.setDensity(float(number));
+        else if (index.column() == YoungModulusColumn)
+            material.setYoungModulus(float(number));
+        else
+            material.setPoissonRatio(float(number));
         break;
-    case PoissonRatioColumn:
-        material.setPoissonRatio(float(value.toDouble()));
-        break;
+    }
     default:
         return false;
     }

@@ -9,8 +9,8 @@
 namespace Ui::Input {
 
 // The material table of "Manage Materials": its own copies of the registered materials, edited
-// in place (name and colour) and extended by added rows. The registry is untouched until the
-// dialog's owner hands the rows back.
+// in place (name, colour and the constants the netlist uses) and extended by added rows. The
+// registry is untouched until the dialog's owner hands the rows back.
 class MaterialTableViewItem : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -27,8 +27,8 @@ public:
                                    QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    // The table shows id, name and colour; the constants are known to data() and headerData()
-    // but not shown.
+    // Id, name, colour, density, Young modulus and Poisson ratio; all but the id are editable.
+    // The constants are shown and edited as text; one out of range is refused.
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;

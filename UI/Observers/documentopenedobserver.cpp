@@ -15,7 +15,9 @@ DocumentOpenedObserver::DocumentOpenedObserver(MainWindowPresenter& origin,
                                                WindowFactory createWindow)
     : origin(&origin), createWindow(std::move(createWindow)) {}
 
-MainWindow* DocumentOpenedObserver::getOpenedWindow() const { return opened; }
+MainWindow* DocumentOpenedObserver::getOpenedWindow() const {
+    return opened;
+}
 
 void DocumentOpenedObserver::update() {
     const QString fileName = OpenDocumentOperation::getRememberedPath();
@@ -35,7 +37,7 @@ void DocumentOpenedObserver::update() {
     // A damaged file is opened without its name, so that Save cannot overwrite the intact
     // original; the title still says what is shown.
     const bool complete = !target.document->getFileName().isEmpty();
-    window->setWindowTitle(DocumentSavedObserver::titleFor(fileName, !complete));
+    window->setWindowTitle(DocumentSavedObserver::distinctTitleFor(window, fileName, !complete));
     // Where nothing maximizes windows, a new one would hide the first exactly.
     if (QWidget* originWindow = origin->getParentWidget())
         window->setGeometry(originWindow->normalGeometry().translated(40, 40));

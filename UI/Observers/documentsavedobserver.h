@@ -23,6 +23,10 @@ public:
     // "Cellvane", two spaces and the file name (marked when only part of it could be read),
     // with the place where the window shows that the document has unsaved changes.
     static QString titleFor(const QString& fileName, bool incomplete = false);
+    // The title for `window`, numbered " (2)", " (3)", ... when another window of the program
+    // already shows the same document, so that the two can be told apart.
+    static QString distinctTitleFor(const QWidget* window, const QString& fileName,
+                                    bool incomplete = false);
 
 private:
     QPointer<QWidget> window;

@@ -4,18 +4,12 @@
 #include "Model/Materials/materialfactory.h"
 #include "UI/Operations/layoutmaskdialog.h"
 #include "UI/Operations/materialcombobox.h"
+#include "Util/recentfolder.h"
 #include "ui_photolithographydialog.h"
 
 #include <QDir>
 
 namespace Ui::Operations {
-
-namespace {
-QString& sharedStartingPath() {
-    static QString path = QDir::homePath();
-    return path;
-}
-} // namespace
 
 PhotolithographyDialog::PhotolithographyDialog(Core::Operations::IUserPrompts& prompts,
                                                QWidget* parent)
@@ -38,7 +32,7 @@ PhotolithographyDialog::PhotolithographyDialog(Core::Operations::IUserPrompts& p
 PhotolithographyDialog::~PhotolithographyDialog() = default;
 
 QString PhotolithographyDialog::startingPath() {
-    return sharedStartingPath();
+    return Util::RecentFolder::get();
 }
 
 int PhotolithographyDialog::materialId() const {
@@ -47,12 +41,12 @@ int PhotolithographyDialog::materialId() const {
 
 void PhotolithographyDialog::browse(Side& side) {
     const QString chosen =
-        prompts.chooseOpenFileIn(QStringLiteral("Choose Mask File"), sharedStartingPath(),
+        prompts.chooseOpenFileIn(QStringLiteral("Choose Mask File"), startingPath(),
                                  QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
     if (chosen.isEmpty())
         return;
     side.edit->setText(chosen);
-    sharedStartingPath() = chosen;
+    Util::RecentFolder::remember(chosen);
 }
 
 void PhotolithographyDialog::apply(Side& side) {
@@ -63,11 +57,19 @@ void PhotolithographyDialog::apply(Side& side) {
         return;
     }
     Model::Automaton::PhotoMask loaded;
-    if (!Model::Automaton::PhotoMask::load(path, loaded)) {
+    std::uint64_t otherPixels = 0;
+    if (!Model::Automaton::PhotoMask::load(path, loaded, &otherPixels)) {
         prompts.showMessage(Core::Operations::IUserPrompts::Icon::Warning,
                             QStringLiteral("File Error"), side.loadFailure);
         return;
     }
+    if (otherPixels > 0)
+        prompts.showMessage(Core::Operations::IUserPrompts::Icon::Warning,
+                            QStringLiteral("Mask Colours"),
+                            QStringLiteral("%1 pixels of %2 are neither black, red nor white; "
+                                           "they are taken as open.")
+                                .arg(otherPixels)
+                                .arg(QDir::toNativeSeparators(path)));
     side.mask = std::move(loaded);
     side.file = path;
     side.layout.reset();

@@ -180,6 +180,41 @@ TEST_F(DocumentWindows, ADamagedFileOpensWhatItHoldsUnnamedAndSaysSo) {
     EXPECT_TRUE(openedPrompts->messages[0].contains(QStringLiteral("damaged")));
 }
 
+// A document open in two windows: the second one's title is numbered, and closing it asks
+// about the document by name.
+TEST_F(DocumentWindows, TwoWindowsOfOneDocumentCanBeToldApart) {
+    Window asking = makeWindow();
+    asking.window->show();
+    asking.window->getPresenter()->getDocument()->addObject(
+        makeVolume(2, 2, 2, [](int, int, int) { return 1; }));
+    asking.prompts->fileAnswer = fileName;
+    asking.window->getPresenter()->operationActivated(QStringLiteral("9"));
+    ASSERT_EQ(asking.window->windowTitle(), QStringLiteral("Cellvane  ") + fileName + "[*]");
+
+    ScriptedPrompts* openedPrompts = nullptr;
+    Ui::Observers::DocumentOpenedObserver observer(
+        *asking.window->getPresenter(),
+        [&openedPrompts] { return scriptedWindow(&openedPrompts); });
+    OpenDocumentOperation::rememberPath(fileName);
+    observer.update();
+    std::unique_ptr<MainWindow> opened(observer.getOpenedWindow());
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->windowTitle(), QStringLiteral("Cellvane  ") + fileName + " (2)[*]");
+    EXPECT_NE(opened->getPresenter()->getConsole()->pos(),
+              asking.window->getPresenter()->getConsole()->pos())
+        << "the second console does not hide the first";
+
+    auto* presenter = opened->getPresenter();
+    presenter->getContext().currentOperation =
+        std::make_shared<testing_support::FakeObjectOperation>(presenter->getContext(), "Step", 13);
+    presenter->finishCurrentOperation();
+    openedPrompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Cancel;
+    EXPECT_FALSE(opened->close());
+    EXPECT_EQ(openedPrompts->messages.value(0),
+              QStringLiteral("Cellvane  ") + fileName + " (2): Save changes to wafer.cvx?");
+    openedPrompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Discard;
+}
+
 TEST_F(DocumentWindows, TheSavedObserverFollowsTheDocumentsName) {
     QWidget window;
     auto document = std::make_shared<Model::Document>();
@@ -210,7 +245,8 @@ TEST_F(DocumentWindows, ClosingAModifiedDocumentAsksToSaveIt) {
     EXPECT_TRUE(asking.window->isWindowModified());
     asking.prompts->saveAnswer = Choice::Cancel;
     EXPECT_FALSE(asking.window->close());
-    EXPECT_EQ(asking.prompts->messages.value(0), QStringLiteral("Cellvane: Save changes?"));
+    EXPECT_EQ(asking.prompts->messages.value(0),
+              QStringLiteral("Cellvane: Save changes to the new document?"));
 
     asking.prompts->saveAnswer = Choice::Save;
     asking.prompts->fileAnswer.clear();

@@ -138,6 +138,25 @@ TEST_F(PresenterTest, UndoThatCannotUndoKeepsTheOperationOnTheUndoStack) {
     EXPECT_TRUE(presenter->getUndoRedoStack().getRedoStack().empty());
 }
 
+TEST_F(PresenterTest, RedoThatFailsKeepsTheOperationOnTheRedoStack) {
+    runToEnd(13);
+    presenter->undo();
+    presenter->getDocument()->setModified(false);
+    undoable(13).redoResult = false;
+    presenter->redo();
+    EXPECT_EQ(undoable(13).log.redos, 1);
+    EXPECT_TRUE(presenter->getUndoRedoStack().getUndoStack().empty());
+    EXPECT_EQ(presenter->getUndoRedoStack().redoName(), QStringLiteral("Op13"));
+    EXPECT_FALSE(presenter->getDocument()->isModified());
+}
+
+TEST_F(PresenterTest, CancellingAnOperationThatWaitsForAPickEndsSelectMode) {
+    presenter->operationActivated(QStringLiteral("13"));
+    presenter->getSelection().setSelectionMode(true);
+    presenter->cancelPressed();
+    EXPECT_FALSE(presenter->getSelection().isSelectionMode());
+}
+
 TEST_F(PresenterTest, UndoWithAnEmptyStackOnlyNotifiesTheUndoObservers) {
     auto undoSeen = std::make_shared<CountingObserver>();
     auto redoSeen = std::make_shared<CountingObserver>();

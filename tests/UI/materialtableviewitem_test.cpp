@@ -25,7 +25,7 @@ std::vector<Material> threeMaterials() {
 TEST(MaterialTableViewItem, HeadersNameTheColumnsAndNumberRowsFromOne) {
     MaterialTableViewItem model(threeMaterials());
     EXPECT_EQ(model.rowCount(), 3);
-    EXPECT_EQ(model.columnCount(), 3);
+    EXPECT_EQ(model.columnCount(), 6);
     const char* const names[] = {"Material Id", "Material Name", "Color",
                                  "Density",     "Young Modulus", "Poisson Ratio"};
     for (int section = 0; section < 6; ++section)
@@ -51,12 +51,42 @@ TEST(MaterialTableViewItem, DataGivesIdNameAndTruncatedColour) {
     EXPECT_FALSE(model.data(QModelIndex()).isValid());
 }
 
-TEST(MaterialTableViewItem, OnlyNameAndColourAreEditable) {
+TEST(MaterialTableViewItem, AllButTheIdAreEditable) {
     MaterialTableViewItem model(threeMaterials());
     EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
-    EXPECT_TRUE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
-    EXPECT_TRUE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
+    for (int column = 1; column < 6; ++column)
+        EXPECT_TRUE(model.flags(model.index(0, column)) & Qt::ItemIsEditable) << column;
     EXPECT_TRUE(model.flags(model.index(0, 1)) & Qt::ItemIsSelectable);
+}
+
+// The constants the netlist uses are shown as written and edited as text; values no solid
+// has, and text that is no number, keep the old value.
+TEST(MaterialTableViewItem, ConstantsAreShownEditedAndChecked) {
+    MaterialTableViewItem model(threeMaterials());
+    using Column = MaterialTableViewItem::Column;
+    EXPECT_EQ(model.data(model.index(0, Column::DensityColumn)).toString(), "2329");
+    EXPECT_EQ(model.data(model.index(0, Column::YoungModulusColumn)).toString(), "1.88e+11");
+    EXPECT_EQ(model.data(model.index(0, Column::PoissonRatioColumn), Qt::EditRole).toString(),
+              "0.28");
+
+    EXPECT_TRUE(model.setData(model.index(0, Column::PoissonRatioColumn), "0.275"));
+    EXPECT_TRUE(model.setData(model.index(0, Column::YoungModulusColumn), " 1.69e11"));
+    EXPECT_TRUE(model.setData(model.index(0, Column::DensityColumn), 2330.5));
+    const struct {
+        int column;
+        const char* value;
+    } refused[] = {{Column::DensityColumn, "0"},         {Column::DensityColumn, "-2"},
+                   {Column::DensityColumn, "heavy"},     {Column::DensityColumn, "nan"},
+                   {Column::YoungModulusColumn, "inf"},  {Column::YoungModulusColumn, "1e300"},
+                   {Column::PoissonRatioColumn, "0.51"}, {Column::PoissonRatioColumn, "-1"},
+                   {Column::PoissonRatioColumn, ""}};
+    for (const auto& r : refused)
+        EXPECT_FALSE(model.setData(model.index(0, r.column), QString::fromLatin1(r.value)))
+            << r.value;
+    const Material& silicon = model.getMaterials()[0];
+    EXPECT_FLOAT_EQ(silicon.getPoissonRatio(), 0.275f);
+    EXPECT_FLOAT_EQ(silicon.getYoungModulus(), 1.69e11f);
+    EXPECT_FLOAT_EQ(silicon.getDensity(), 2330.5f);
 }
 
 TEST(MaterialTableViewItem, SetDataChangesNameOrColourAndAnnouncesTheCell) {

@@ -57,9 +57,13 @@ public:
         ++log.undos;
         return undoResult;
     }
-    void redo() override { ++log.redos; }
+    bool redo() override {
+        ++log.redos;
+        return redoResult;
+    }
     CallLog log;
     int undoResult = 1;
+    bool redoResult = true;
     Core::Operations::OperationContext& context;
 };
 

@@ -13,8 +13,12 @@ AnisotropicFilmDepositionOperation::AnisotropicFilmDepositionOperation(Operation
     : SnapshotProcessOperation(context, QStringLiteral("Isotropic Deposition"), 27,
                                QStringLiteral("IsotropicDeposition")) {}
 
-QString AnisotropicFilmDepositionOperation::refusalFor(float thickness, float horizontalRatio,
-                                                       int depositOnMode) {
+QString AnisotropicFilmDepositionOperation::refusalFor(int materialId, float thickness,
+                                                       float horizontalRatio, int depositOnMode) {
+    // The dialog's list is empty when the process names no compatible material; running
+    // then would change nothing and still be recorded as a step.
+    if (materialId <= 0)
+        return QStringLiteral("No deposited material was chosen.");
     if (!isWithin(thickness, 0.0, largest))
         return QStringLiteral("The film thickness must be a number from 0 to 1000000000 units.");
     if (!(horizontalRatio > 0.0f) || !isWithin(horizontalRatio, 0.0, largest))
@@ -35,7 +39,7 @@ void AnisotropicFilmDepositionOperation::run(Model::Automaton::TotalVolume& volu
 }
 
 QString AnisotropicFilmDepositionOperation::refusal() const {
-    return refusalFor(*thickness, *horizontalRatio, *depositOnMode);
+    return refusalFor(*materialId, *thickness, *horizontalRatio, *depositOnMode);
 }
 
 void AnisotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,

@@ -19,7 +19,8 @@ public:
     void setDepositOnMode(int value) { depositOnMode = value; }
 
     // The checks and the run, for this operation and for a process-list step alike.
-    static QString refusalFor(float thickness, float horizontalRatio, int depositOnMode);
+    static QString refusalFor(int materialId, float thickness, float horizontalRatio,
+                              int depositOnMode);
     static void run(Model::Automaton::TotalVolume& volume, int materialId, float thickness,
                     float horizontalRatio, int depositOnMode,
                     Util::ProgressReporter& progress = Util::ProgressReporter::none());

@@ -22,8 +22,10 @@ void BatchRunChanges::aboutToRun() {
     if (ran)
         return;
     ran = true;
-    if (volume)
+    if (volume) {
         recordedBefore = snapshots.recordBefore(*volume);
+        lastBefore = context.processHistory.lastOperation(volume->getId());
+    }
 }
 
 bool BatchRunChanges::finish() {
@@ -35,12 +37,19 @@ bool BatchRunChanges::finish() {
     objectsBefore.clear();
     if (volume && recordedBefore)
         recordedBoth = snapshots.recordAfter(*volume);
+    if (volume)
+        lastAfter = context.processHistory.lastOperation(volume->getId());
     return true;
 }
 
 int BatchRunChanges::undo() {
-    if (volume && !(recordedBoth && snapshots.undo(*volume)))
-        context.consoleInput.writeMessage(name + RunSnapshots::lostMessage());
+    if (volume) {
+        if (!(recordedBoth && snapshots.undo(*volume))) {
+            context.consoleInput.writeMessage(name + RunSnapshots::lostMessage());
+            return 0;
+        }
+        context.processHistory.recordOperation(volume->getId(), lastBefore);
+    }
     for (const Model::ObjectPtr& object : created) {
         // A volume that leaves the document must not stay selected.
         if (object->isSelected())
@@ -51,12 +60,18 @@ int BatchRunChanges::undo() {
     return 1;
 }
 
-void BatchRunChanges::redo() {
-    if (volume && !(recordedBoth && snapshots.redo(*volume)))
-        context.consoleInput.writeMessage(name + RunSnapshots::lostMessage());
+bool BatchRunChanges::redo() {
+    if (volume) {
+        if (!(recordedBoth && snapshots.redo(*volume))) {
+            context.consoleInput.writeMessage(name + RunSnapshots::lostMessage());
+            return false;
+        }
+        context.processHistory.recordOperation(volume->getId(), lastAfter);
+    }
     for (const Model::ObjectPtr& object : created)
         context.document->addObject(object);
     context.notifyUpdateObservers();
+    return true;
 }
 
 } // namespace Core::Operations

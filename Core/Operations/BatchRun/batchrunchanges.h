@@ -33,7 +33,7 @@ public:
     void cancel() override {}
     void end() override {}
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
     const Model::ObjectList& getCreatedVolumes() const { return created; }
 
@@ -46,6 +46,10 @@ private:
     bool ran = false;
     bool recordedBefore = false;
     bool recordedBoth = false;
+    // The volume's last process before the first run and after the last, for the history to
+    // follow the cells through undo and redo.
+    unsigned lastBefore = 0;
+    unsigned lastAfter = 0;
 };
 
 } // namespace Core::Operations

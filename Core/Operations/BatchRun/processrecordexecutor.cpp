@@ -6,9 +6,12 @@
 #include "Core/Operations/Isotropic/electrodeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmetching.h"
+#include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 #include "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition.h"
 #include "Core/Operations/MooreNeighborhood/mooreneighborhoodetching.h"
+#include "Core/Operations/MooreNeighborhood/mooreneighborhoodoperations.h"
 #include "Core/Operations/Photolithography/photolithography.h"
+#include "Core/Operations/Photolithography/photolithographyoperation.h"
 #include "Core/Operations/Planarization/planarization.h"
 #include "Core/Operations/Planarization/spincoating.h"
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
@@ -125,6 +128,11 @@ StepRun photolithography(RecordValues& values, TotalVolume& volume, ProcessHisto
                         .arg(side->bits.size())
                         .arg(side->width)
                         .arg(side->height)};
+        const QString refusal = PhotolithographyOperation::maskRefusal(
+            volume, side == &top ? QStringLiteral("top") : QStringLiteral("bottom"), side->width,
+            side->height);
+        if (!refusal.isEmpty())
+            return {refusal};
     }
     Photolithography(volume, resist, bottom.bits, bottom.width, bottom.height, top.bits, top.width,
                      top.height)
@@ -156,6 +164,8 @@ StepRun mooreStep(RecordValues& values, TotalVolume& volume, const QString& step
     const int steps = values.clampedCount(stepsName);
     if (!values.isComplete())
         return {};
+    if (QString refusal = MooreProcessOperation::stepsRefusal(steps); !refusal.isEmpty())
+        return {refusal};
     (Engine(volume, material, steps).*runIt)(progress);
     return {{}, changedIf(material == 1)};
 }
@@ -178,6 +188,10 @@ StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     const float thickness = values.single(names::thickness);
     if (!values.isComplete())
         return {};
+    if (QString refusal =
+            IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
+        !refusal.isEmpty())
+        return {refusal};
     IsotropicFilmDeposition(volume, material, thickness).runDeposition(progress);
     return {{}, changedIf(material == 1)};
 }
@@ -188,6 +202,10 @@ StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHisto
     const float depth = values.single(names::depth);
     if (!values.isComplete())
         return {};
+    if (QString refusal =
+            IsotropicProcessOperation::distanceRefusal(QStringLiteral("etch depth"), depth);
+        !refusal.isEmpty())
+        return {refusal};
     IsotropicFilmEtching(volume, material, depth).runEtching(progress);
     return {{}, changedIf(material == 1)};
 }
@@ -209,6 +227,10 @@ StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory
     const int deposited = materialId(values, names::material(QStringLiteral("Deposited")).id);
     if (!values.isComplete())
         return {};
+    if (QString refusal =
+            IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
+        !refusal.isEmpty())
+        return {refusal};
     Electrodeposition(volume, deposited, conductor, thickness).runDeposition(progress);
     return {};
 }
@@ -232,7 +254,7 @@ StepRun spinCoating(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     if (!values.isComplete())
         return {};
     SpinCoating(volume, material, height).runSpinCoating(progress);
-    return {};
+    return {{}, changedIf(material == 1)};
 }
 
 StepRun pvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
@@ -243,7 +265,8 @@ StepRun pvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     const int mode = values.integer(names::depositOn);
     if (!values.isComplete())
         return {};
-    if (QString refusal = AnisotropicFilmDepositionOperation::refusalFor(thickness, ratio, mode);
+    if (QString refusal =
+            AnisotropicFilmDepositionOperation::refusalFor(material, thickness, ratio, mode);
         !refusal.isEmpty())
         return {refusal};
     AnisotropicFilmDepositionOperation::run(volume, material, thickness, ratio, mode, progress);

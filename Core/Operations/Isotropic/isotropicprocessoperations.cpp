@@ -6,6 +6,12 @@
 
 namespace Core::Operations {
 
+QString IsotropicProcessOperation::distanceRefusal(const QString& what, float distance) {
+    if (isWithin(distance, 0.0, 1.0e9))
+        return QString();
+    return QStringLiteral("The %1 must be a number from 0 to 1000000000 units.").arg(what);
+}
+
 IsotropicFilmDepositionOperation::IsotropicFilmDepositionOperation(OperationContext& context)
     : IsotropicProcessOperation(context, QStringLiteral("Isotropic Deposition"), 13,
                                 QStringLiteral("IsotropicDeposition")) {}
@@ -17,7 +23,9 @@ void IsotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& 
 
 IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& context)
     : IsotropicProcessOperation(context, QStringLiteral("Isotropic Etching"), 14,
-                                QStringLiteral("IsotropicEtching")) {}
+                                QStringLiteral("IsotropicEtching")) {
+    distanceName = QStringLiteral("etch depth");
+}
 
 void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                               Util::ProgressReporter& progress) {

@@ -20,8 +20,15 @@ public:
     float getDistance() const { return distance; }
     int getMaterialId() const { return materialId; }
 
+    // The range the dialogs offer, checked for values from a process list alike; `what` names
+    // the distance ("film thickness", "etch depth").
+    static QString distanceRefusal(const QString& what, float distance);
+
 protected:
     bool isReady() const override { return distanceSet && materialSet; }
+    QString refusal() const override { return distanceRefusal(distanceName, distance); }
+
+    QString distanceName = QStringLiteral("film thickness");
 
     float distance = 0.f;
     int materialId = 0;

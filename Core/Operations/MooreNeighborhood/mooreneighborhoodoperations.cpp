@@ -5,6 +5,14 @@
 
 namespace Core::Operations {
 
+QString MooreProcessOperation::stepsRefusal(int steps) {
+    // No step at all changes nothing and is harmless; negative counts and counts beyond what
+    // the dialog offers are typing errors in a list.
+    if (steps >= 0 && steps <= 999999999)
+        return QString();
+    return QStringLiteral("The number of steps must be a whole number from 0 to 999999999.");
+}
+
 // Both processes carry the same name and state key.
 MooreNeighborhoodDepositionOperation::MooreNeighborhoodDepositionOperation(
     OperationContext& context)

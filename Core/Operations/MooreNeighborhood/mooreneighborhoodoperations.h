@@ -18,8 +18,12 @@ public:
         stepsSet = true;
     }
 
+    // The range the dialog offers, checked for values from a process list alike.
+    static QString stepsRefusal(int steps);
+
 protected:
     bool isReady() const override { return materialSet && stepsSet; }
+    QString refusal() const override { return stepsRefusal(steps); }
     bool changesSilicon() const override { return materialId == 1; }
 
     int materialId = 0;

@@ -35,6 +35,38 @@ void PhotolithographyOperation::takeMasksOff() {
         return;
     target->setBottomMask({}, 0, 0);
     target->setTopMask({}, 0, 0);
+    // The view would go on showing the masks until something else repaints it.
+    context.notifyUpdateObservers();
+}
+
+QString PhotolithographyOperation::maskRefusal(const Model::Automaton::TotalVolume& volume,
+                                               const QString& side, unsigned width,
+                                               unsigned height) {
+    if ((width == 0 && height == 0) || (width == volume.getSizeX() && height == volume.getSizeY()))
+        return QString();
+    return QStringLiteral("The %1 mask is %2 x %3 pixels, but the cell volume has %4 x %5 "
+                          "columns; a mask needs one pixel per column.")
+        .arg(side)
+        .arg(width)
+        .arg(height)
+        .arg(volume.getSizeX())
+        .arg(volume.getSizeY());
+}
+
+QString PhotolithographyOperation::refusal() const {
+    QString problem = maskRefusal(*target, QStringLiteral("top"), topMask.width, topMask.height);
+    if (problem.isEmpty())
+        problem =
+            maskRefusal(*target, QStringLiteral("bottom"), bottomMask.width, bottomMask.height);
+    return problem;
+}
+
+void PhotolithographyOperation::end() {
+    // The console line alone is easily missed by someone who just closed the dialog.
+    if (target && isReady())
+        if (const QString problem = refusal(); !problem.isEmpty())
+            context.prompts.showMessage(IUserPrompts::Icon::Warning, name, problem);
+    SnapshotProcessOperation::end();
 }
 
 void PhotolithographyOperation::runEngine(Model::Automaton::TotalVolume& volume,

@@ -14,7 +14,14 @@ public:
 
     explicit PhotolithographyOperation(OperationContext& context);
 
+    void end() override;
     void cancel() override;
+
+    // Why a mask cannot be used on `volume`, as a sentence; empty when it has one pixel per
+    // cell column or is no mask at all. `side` is "top" or "bottom". Placed at a corner, a mask
+    // of another size would leave the rest of the volume open without a word.
+    static QString maskRefusal(const Model::Automaton::TotalVolume& volume, const QString& side,
+                               unsigned width, unsigned height);
 
     void setResistMaterialId(int value) {
         resistMaterialId = value;
@@ -31,6 +38,7 @@ public:
 
 protected:
     bool isReady() const override { return resistSet; }
+    QString refusal() const override;
     void runEngine(Model::Automaton::TotalVolume& volume,
                    Util::ProgressReporter& progress) override;
     void afterRun() override;

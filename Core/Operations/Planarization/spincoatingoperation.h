@@ -24,8 +24,8 @@ protected:
     bool isReady() const override { return heightSet && materialSet; }
     void runEngine(Model::Automaton::TotalVolume& volume,
                    Util::ProgressReporter& progress) override;
-    // It only fills empty cells.
-    bool changesSilicon() const override { return false; }
+    // It only fills empty cells, but poured silicon is silicon the lattice does not hold.
+    bool changesSilicon() const override { return materialId == 1; }
 
 private:
     int materialId = 0;

@@ -153,14 +153,19 @@ void SiWetEtchOperation::end() {
 }
 
 int SiWetEtchOperation::undo() {
-    if (target && !snapshots.undo(*target))
+    if (target && !snapshots.undo(*target)) {
         message(RunSnapshots::lostMessage());
+        return 0;
+    }
     return 1;
 }
 
-void SiWetEtchOperation::redo() {
-    if (target && !snapshots.redo(*target))
+bool SiWetEtchOperation::redo() {
+    if (target && !snapshots.redo(*target)) {
         message(RunSnapshots::lostMessage());
+        return false;
+    }
+    return true;
 }
 
 } // namespace Core::Operations

@@ -24,7 +24,7 @@ public:
     void cancel() override;
     void end() override;
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
     void setDepth(double value) {
         depth = value;

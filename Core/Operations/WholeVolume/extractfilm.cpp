@@ -121,11 +121,12 @@ int ExtractFilm::undo() {
     return 1;
 }
 
-void ExtractFilm::redo() {
+bool ExtractFilm::redo() {
     if (!result)
-        return;
+        return false;
     DocumentEdits::add(context, result);
     context.notifyUpdateObservers();
+    return true;
 }
 
 } // namespace Core::Operations

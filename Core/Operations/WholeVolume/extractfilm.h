@@ -29,7 +29,7 @@ public:
     void cancel() override;
     void end() override;
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
     void setFilmMaterialId(int id) { filmMaterial = id; }
     void setInvert(bool value) { invert = value; }

@@ -155,13 +155,14 @@ int GlueSubstrateOperation::undo() {
     return 1;
 }
 
-void GlueSubstrateOperation::redo() {
+bool GlueSubstrateOperation::redo() {
     if (!result)
-        return;
+        return false;
     DocumentEdits::remove(context, base);
     DocumentEdits::remove(context, top);
     DocumentEdits::add(context, result);
     context.notifyUpdateObservers();
+    return true;
 }
 
 } // namespace Core::Operations

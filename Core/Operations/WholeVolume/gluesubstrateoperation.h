@@ -29,7 +29,7 @@ public:
     // a size or displacement that would put cells outside it, is refused with a message.
     void end() override;
     int undo() override;
-    void redo() override;
+    bool redo() override;
 
     // Chooses base and top without picks (for the batch run and tests); computes the layout.
     void setVolumes(std::shared_ptr<Model::Automaton::TotalVolume> baseVolume,

@@ -46,6 +46,7 @@ TEST_F(CreateSubstrateTest, DefaultCuboidFillsTheLowestThirtyLayers) {
     ASSERT_TRUE(volume);
     EXPECT_EQ(volume, op->getVolume());
     EXPECT_EQ(host.finished, 1);
+    EXPECT_EQ(host.monitored, 1) << "filled and drawn as a long step the window shows";
     EXPECT_EQ(context.consoleInput.getLastMessage(),
               QStringLiteral("Create Substrate: substrate created successfully."));
     EXPECT_EQ(volume->getSizeZ(), 80u);

@@ -4,6 +4,7 @@
 #include "Core/Operations/savedocumentoperation.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Persistence/totalvolumearchiver.h"
+#include "Util/recentfolder.h"
 #include "support/fakeoperations.h"
 #include "support/qtprinters.h"
 #include "support/registryfiles.h"
@@ -11,6 +12,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -104,10 +107,11 @@ protected:
 
 TEST_F(DocumentOperationsTest, SaveAsksForALocationOnlyWhenTheDocumentHasNoName) {
     prompts.fileAnswer = target;
+    const QString recent = Util::RecentFolder::get();
     auto save = activate<SaveDocumentOperation>();
     EXPECT_EQ(save->getName(), "Save document");
     EXPECT_EQ(save->getId(), 9);
-    EXPECT_EQ(prompts.asked, QStringList{"Choose location|" + home + "|Cellvane file (*.cvx)"});
+    EXPECT_EQ(prompts.asked, QStringList{"Choose location|" + recent + "|Cellvane file (*.cvx)"});
     EXPECT_TRUE(QFile::exists(target));
     EXPECT_EQ(context.document->getFileName(), target);
     EXPECT_EQ(observer->updates, 1);
@@ -150,6 +154,26 @@ TEST_F(DocumentOperationsTest, SaveAsAlwaysAsksAndFinishesEvenWhenCancelled) {
     EXPECT_EQ(host.cancelled, 0);
     EXPECT_EQ(observer->updates, 1) << "nothing was written, so nothing to show";
     EXPECT_EQ(context.document->getFileName(), QDir::home().filePath(QStringLiteral("copy.cvx")));
+}
+
+// A name chosen without suffix gets ".cvx", so that File → Open shows it; the next file dialog
+// of any kind opens in the folder chosen last.
+TEST_F(DocumentOperationsTest, SaveAsAddsTheSuffixAndTheNextDialogOpensWhereTheFileWent) {
+    QTemporaryDir project;
+    ASSERT_TRUE(project.isValid());
+    prompts.fileAnswer = project.filePath(QStringLiteral("mesa"));
+    activate<SaveDocumentAsOperation>();
+    EXPECT_EQ(context.document->getFileName(), project.filePath(QStringLiteral("mesa.cvx")));
+    EXPECT_TRUE(QFile::exists(project.filePath(QStringLiteral("mesa.cvx"))));
+    EXPECT_FALSE(QFile::exists(project.filePath(QStringLiteral("mesa"))));
+    prompts.fileAnswer = project.filePath(QStringLiteral("mesa.v2"));
+    activate<SaveDocumentAsOperation>();
+    EXPECT_EQ(context.document->getFileName(), prompts.fileAnswer) << "a suffix is kept";
+
+    prompts.fileAnswer.clear();
+    std::make_shared<OpenDocumentOperation>(context)->step();
+    EXPECT_EQ(prompts.asked.last().section(QLatin1Char('|'), 1, 1),
+              QFileInfo(project.path()).absoluteFilePath());
 }
 
 TEST_F(DocumentOperationsTest, AFailedSaveKeepsThePreviousFileAndTheDocumentsName) {
@@ -202,7 +226,8 @@ TEST_F(DocumentOperationsTest, OpenAsksAtTheRememberedLocationAndNotifiesTheShar
     std::make_shared<OpenDocumentOperation>(context)->step();
     ASSERT_EQ(prompts.asked.size(), 3);
     EXPECT_EQ(prompts.asked[0], "Choose file|" + before + "|Cellvane file (*.cvx)");
-    EXPECT_EQ(prompts.asked[2], "Choose file|" + target + "|Cellvane file (*.cvx)");
+    EXPECT_EQ(prompts.asked[2],
+              "Choose file|" + QFileInfo(target).absolutePath() + "|Cellvane file (*.cvx)");
     EXPECT_EQ(context.document->getObjects().size(), 1u) << "opening never touches this document";
     OpenDocumentOperation::setObserver(nullptr);
 }

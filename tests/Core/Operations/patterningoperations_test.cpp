@@ -102,21 +102,58 @@ TEST_F(PatterningTest, FinishedStepsAreRecordedAndMarkTheLatticeAsEachProcessMay
     expectFinished(QStringLiteral("Photolithography"), 20, true);
     planarize(10, 0); // changes nothing, but may have cut silicon
     expectFinished(QStringLiteral("Planarization"), 22, true);
-    EXPECT_EQ(host.finished, 6);
+    pour(Silicon, 8); // fills empty cells only, but with silicon
+    expectFinished(QStringLiteral("Spin Coating"), 23, true);
+    EXPECT_EQ(host.finished, 7);
 }
 
-TEST_F(PatterningTest, RieDirectionsFollowTheCheckBoxesAndNoneEtchesNothing) {
-    auto op = selected<SimpleReactiveIonEtchingOperation>();
-    EXPECT_EQ(op->getDirections(), SimpleReactiveIonEtching::fromTop);
-    op->setEtchFromBelow(true);
-    EXPECT_EQ(op->getDirections(), 3);
-    op->setEtchFromTop(false);
-    op->setEtchFromBelow(false);
-    EXPECT_EQ(op->getDirections(), 0);
-    op->setDepth(3);
-    op->setMaterial(Silicon);
+// A cancelled photolithography takes its previewed masks off and has the view repainted.
+TEST_F(PatterningTest, CancelledPhotolithographyTakesTheMasksOffTheView) {
+    struct Counter : Util::IObserver {
+        void update() override { ++calls; }
+        int calls = 0;
+    };
+    auto repaints = std::make_shared<Counter>();
+    auto op = selected<PhotolithographyOperation>();
+    context.updateObservers.push_back(repaints);
+    op->setTopMask(halfMask().bits, 8, 6);
+    ASSERT_FALSE(volume->getTopMask().empty());
+    const int shown = repaints->calls;
+    op->cancel();
+    EXPECT_TRUE(volume->getTopMask().empty());
+    EXPECT_GT(repaints->calls, shown);
+}
+
+// A mask of another size than the volume's columns is refused in the console and a message
+// box, naming both sizes; no mask at all is open everywhere and runs.
+TEST_F(PatterningTest, AMaskOfAnotherSizeIsRefused) {
     const auto before = materialsOf(*volume);
+    auto op = selected<PhotolithographyOperation>();
+    op->setResistMaterialId(Silicon);
+    op->setTopMask(std::vector<bool>(6 * 6, true), 6, 6);
     op->end();
-    EXPECT_EQ(log->lines.last(), QStringLiteral("Simple RIE: Operation finished."));
+    const QString refusal = QStringLiteral("The top mask is 6 x 6 pixels, but the cell volume "
+                                           "has 8 x 6 columns; a mask needs one pixel per column.");
+    EXPECT_TRUE(log->lines.contains(QStringLiteral("Photolithography: ") + refusal));
+    EXPECT_EQ(prompts.messages, QStringList{QStringLiteral("Photolithography: ") + refusal});
     EXPECT_EQ(materialsOf(*volume), before);
+    EXPECT_TRUE(volume->getTopMask().empty());
+    EXPECT_EQ(host.finished, 0);
+    develop(Silicon, {});
+    EXPECT_EQ(host.finished, 1);
+}
+
+// With several volumes selected a step runs on the last, as the wet etches do.
+TEST_F(PatterningTest, StepsRunOnTheLastOfSeveralSelectedVolumes) {
+    auto other = makeVolume(8, 6, 10, [](int, int, int z) { return z < 4 ? Silicon : 0; });
+    context.document->addObject(other);
+    for (bool otherLast : {false, true}) {
+        auto op = std::make_shared<SimpleReactiveIonEtchingOperation>(context);
+        context.currentOperation = op;
+        context.selection.toggle(otherLast ? volume : other);
+        context.selection.toggle(otherLast ? other : volume);
+        op->step();
+        EXPECT_EQ(op->getTarget(), otherLast ? other : volume);
+        EXPECT_TRUE(context.selection.getSelectedObjects().empty());
+    }
 }

@@ -61,8 +61,10 @@ TEST(PhotoMask, OnlyPureBlackAndPureRedAreOpaqueAndImageRowsRunFromTheBottom) {
     for (const QImage::Format format :
          {QImage::Format_ARGB32, QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied,
           QImage::Format_RGB888, QImage::Format_Indexed8}) {
-        const PhotoMask mask = PhotoMask::fromImage(sampleImage(format));
+        std::uint64_t otherPixels = 99;
+        const PhotoMask mask = PhotoMask::fromImage(sampleImage(format), &otherPixels);
         ASSERT_EQ(mask.width, 3u) << format;
+        EXPECT_EQ(otherPixels, 2u) << "the dark grey and the almost red, which a user is warned of";
         ASSERT_EQ(mask.height, 2u);
         ASSERT_TRUE(mask.isConsistent());
         // Mask row 0 is the image's bottom row; bit index x * height + y.
@@ -102,7 +104,8 @@ TEST(PhotoMask, LoadReadsImageFilesAndRefusesEverythingElse) {
     // found by the fuzzer: 727 and 454 MB, a second each).
     const QString screen = dir.filePath(QStringLiteral("screen.gif"));
     ASSERT_TRUE(writeFile(
-        screen, QByteArray::fromHex("47494638396158340a352033d12c3800000122002400634e6f3765002634")));
+        screen,
+        QByteArray::fromHex("47494638396158340a352033d12c3800000122002400634e6f3765002634")));
     const QString grown = dir.filePath(QStringLiteral("grown.gif"));
     ASSERT_TRUE(writeFile(
         grown, QByteArray::fromHex("474946383961583400000122d12c3800000122002420634e6f6e650034")));

@@ -163,9 +163,18 @@ TEST(ProcessListProgram, ExitCodesNameTheFileAndAFailedListWritesNothing) {
         {{good, QStringLiteral("--threads"), QStringLiteral("none")},
          2,
          QStringLiteral("--threads takes a number from 1")},
+        // Outputs that cannot be written fail before the run, and nothing replaces a device.
         {{good, QStringLiteral("--output"), QStringLiteral("nowhere/out.cvx")},
-         2,
-         QStringLiteral("cannot write the document nowhere/out.cvx")},
+         1,
+         QStringLiteral("cannot write the document nowhere/out.cvx: its folder does not exist")},
+        {{good, QStringLiteral("--output"), QStringLiteral("/dev/full")},
+         1,
+         QStringLiteral("cannot write the document /dev/full: it exists and is not a regular "
+                        "file")},
+        {{good, QStringLiteral("--vti"), dir.path()},
+         1,
+         QStringLiteral("cannot write the cells ") + dir.path() +
+             QStringLiteral(": it exists and is not a regular file")},
         {{noVolume, QStringLiteral("--output"), previous},
          1,
          QStringLiteral("step 1 of 1, CVD (Material: Thermal Si02, Thickness: 1): there is no "
@@ -256,12 +265,18 @@ TEST(ProcessListRun, NetlistOfTheResultingVolumeOrAFailureWithoutBeams) {
     EXPECT_TRUE(netlist.contains(QStringLiteral("\nc1 1 0 "))) << netlist.toStdString();
     EXPECT_TRUE(netlist.contains(QStringLiteral("\nl1 1 0 "))) << netlist.toStdString();
 
+    // Without beams nothing asked for is written, the document and the cells included.
     options.list = writeList(dir.filePath(QStringLiteral("film.plst")), {substrate(5, 3)});
     options.input.clear();
     options.netlist = dir.filePath(QStringLiteral("substrate.cir"));
+    options.output = dir.filePath(QStringLiteral("substrate.cvx"));
+    options.vti = dir.filePath(QStringLiteral("substrate.vti"));
+    const int said = log.size();
     EXPECT_EQ(ProcessListRun::run(options, stream), ProcessListRun::StepFailed);
-    EXPECT_FALSE(QFile::exists(options.netlist));
+    for (const QString& file : {options.netlist, options.output, options.vti})
+        EXPECT_FALSE(QFile::exists(file)) << file.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("0 beams"))) << log.toStdString();
+    EXPECT_FALSE(log.mid(said).contains(QStringLiteral("Wrote"))) << log.toStdString();
 }
 
 // The README's trench with its measurements: the runner's metrics give the 12-cell etch depth

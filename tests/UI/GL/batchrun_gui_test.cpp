@@ -142,7 +142,7 @@ TEST(BatchRunDialog, ComposeEditSaveLoadAndRunAList) {
         EXPECT_EQ(found->windowTitle(), QStringLiteral("Batch Run"));
         EXPECT_EQ(found->size(), QSize(750, 470));
         auto* kinds = child<QComboBox>(*found, "cbxProcess");
-        ASSERT_EQ(kinds->count(), 17);
+        ASSERT_EQ(kinds->count(), 18);
         EXPECT_EQ(kinds->itemText(0), QStringLiteral("CVD"));
         EXPECT_EQ(kinds->itemData(13).toInt(), 15) << "Thermal Oxidation";
         EXPECT_FALSE(batch.progress()->isEnabled());
@@ -286,6 +286,22 @@ TEST(BatchRunDialog, MaskPreviewOnTheSelectedVolumeGoesWhenTheDialogCloses) {
         EXPECT_EQ(batch.shown(1).filter(QStringLiteral("Top Mask File=")),
                   QStringList{"Top Mask File=" + maskFile});
 
+        // A step whose dialog is cancelled takes the masks it showed off the view again.
+        auto* kinds = child<QComboBox>(*found, "cbxProcess");
+        kinds->setCurrentIndex(kinds->findText(QStringLiteral("Photolithography")));
+        bool shownWhileOpen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dialog);
+            child<QLineEdit>(*dialog, "lieTopMask")->setText(maskFile);
+            child<QPushButton>(*dialog, "btnApplyTopMask")->click();
+            shownWhileOpen = !volume->getTopMask().empty();
+            dialog->reject();
+        });
+        batch.press("btnAddProcess");
+        EXPECT_TRUE(shownWhileOpen);
+        EXPECT_TRUE(volume->getTopMask().empty());
+        EXPECT_EQ(batch.steps().size(), 2);
         // The same step from a layout: its bits stored, the layout shown in the tree.
         shown.prompts->fileAnswer = chip;
         batch.add(QStringLiteral("Photolithography"), [&](QDialog& dialog) {
@@ -414,6 +430,70 @@ TEST(BatchRunDialog, CrossSectionStepWritesItsPictureAndNothingToUndo) {
     EXPECT_TRUE(written.readAll().contains("<svg"));
     EXPECT_EQ(testing_support::materialsOf(*volume), cells);
     EXPECT_EQ(undo->text(), undoBefore) << "the substrate is still the last step";
-    EXPECT_TRUE(shown.prompts->messages.isEmpty())
-        << shown.prompts->messages.join(QLatin1Char('\n')).toStdString();
+    // Nothing went wrong; the only question is whether to keep the unsaved list.
+    EXPECT_EQ(shown.prompts->messages,
+              QStringList{"Batch Run: The process list has not been saved. Save it before "
+                          "closing?"});
+}
+
+// Started with N beside an existing volume: an empty list leaves a plain bar, the list's
+// volume is placed beside the other and framed, its Save Image is the runner's picture, and
+// Close asks before an unsaved list is thrown away.
+TEST(BatchRunDialog, ANewVolumeGoesBesideTheOthersAndAnUnsavedListIsKept) {
+    gui_support::ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
+    auto* presenter = shown.window->getPresenter();
+    acceptNextDialog(substrate);
+    shown.window->findChild<QAction*>(QStringLiteral("actionCreate_Substrate"))->trigger();
+    ASSERT_EQ(presenter->getDocument()->getObjects().size(), 1u);
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("beside.png"));
+    bool keptOpen = false;
+
+    shown.window->findChild<QAction*>(QStringLiteral("actionBatch_Run"))->trigger();
+    QTimer::singleShot(0, [&] {
+        auto* found = qobject_cast<RunProcessesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(found);
+        BatchDialog batch{*found};
+        ASSERT_TRUE(batch.runToEnd());
+        EXPECT_GT(batch.progress()->maximum(), 0) << "no endless busy animation";
+
+        // Planarization keeps every cell unless told otherwise: the whole height while the
+        // list's volume is unknown, that of its "Create Substrate" step once there is one.
+        batch.add(QStringLiteral("Planarization"));
+        EXPECT_TRUE(batch.shown(0).contains(QStringLiteral("Maximum Height=999999999")))
+            << batch.shown(0).join(QLatin1Char(' ')).toStdString();
+        batch.select({0});
+        batch.press("btnRemoveProcess");
+        batch.add(QStringLiteral("Create Substrate"), substrate);
+        batch.add(QStringLiteral("Planarization"));
+        EXPECT_TRUE(batch.shown(1).contains(QStringLiteral("Maximum Height=14")))
+            << batch.shown(1).join(QLatin1Char(' ')).toStdString();
+        shown.prompts->fileAnswer = picture;
+        batch.add(QStringLiteral("Save Image"));
+        ASSERT_TRUE(batch.runToEnd());
+        EXPECT_EQ(batch.progress()->value(), 3);
+
+        shown.prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Cancel;
+        batch.press("btnClose");
+        keptOpen = found->isVisible();
+        EXPECT_TRUE(shown.prompts->messages.contains(QStringLiteral(
+            "Batch Run: The process list has not been saved. Save it before closing?")));
+        shown.prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Discard;
+        batch.press("btnClose");
+    });
+    presenter->getConsoleInput().processInput(QStringLiteral("N"));
+
+    EXPECT_TRUE(keptOpen);
+    const auto objects = presenter->getDocument()->getObjects();
+    ASSERT_EQ(objects.size(), 2u);
+    const auto created = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(objects[1]);
+    ASSERT_TRUE(created);
+    EXPECT_DOUBLE_EQ(created->getPosition().x, 22.0) << "20 cells of the first and a gap of 2";
+    // Both volumes are in sight: the view is centred on them.
+    const auto& translation = shown.view->getCamera().translation;
+    EXPECT_FLOAT_EQ(translation[0], -21.0f);
+    EXPECT_FLOAT_EQ(translation[2], -7.0f);
+    const QImage saved(picture);
+    EXPECT_EQ(saved.size(), QSize(1024, 768)) << "the picture cellvane-run draws";
 }

@@ -3,6 +3,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "UI/mainwindowpresenter.h"
 #include "Util/colorscheme.h"
+#include "Util/recentfolder.h"
 
 #include <QAction>
 #include <QDir>
@@ -104,7 +105,7 @@ TEST(SaveImage, ACellVolumeShowsInTheSavedPicture) {
     EXPECT_GT(gui_support::countDifferent(empty, saved), 5000);
 }
 
-TEST(SaveImage, TheDialogStartsAtHomeAndCancellingWritesNothing) {
+TEST(SaveImage, TheDialogStartsInTheRecentFolderAndCancellingWritesNothing) {
     ShownWindow shown;
     QString askedDirectory, askedCaption, askedFilter;
     QString answer;
@@ -119,14 +120,14 @@ TEST(SaveImage, TheDialogStartsAtHomeAndCancellingWritesNothing) {
     EXPECT_FALSE(shown.window->saveImage());
     EXPECT_EQ(askedCaption, "Save Screen Image");
     EXPECT_EQ(askedFilter, "Images (*.png *.xpm *.jpg)");
-    EXPECT_EQ(askedDirectory, QDir::homePath());
+    EXPECT_EQ(askedDirectory, Util::RecentFolder::get());
     EXPECT_EQ(QDir::current().entryList(QDir::Files), before);
 
     answer = QDir::current().absoluteFilePath("chosen.jpg");
     shown.window->findChild<QAction*>("actionSave_Image")->trigger();
     EXPECT_TRUE(QFileInfo(answer).size() > 0);
     shown.window->saveImage();
-    EXPECT_EQ(askedDirectory, answer);
+    EXPECT_EQ(askedDirectory, QDir::currentPath());
 
     answer = QDir::current().absoluteFilePath("bare");
     EXPECT_TRUE(shown.window->saveImage());

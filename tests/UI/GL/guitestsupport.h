@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace gui_support {
 
@@ -64,8 +65,9 @@ inline void click(QWidget* widget, QPoint position) {
     sendMouse(widget, QEvent::MouseButtonRelease, position, Qt::LeftButton, Qt::NoButton);
 }
 
-inline void wheel(QWidget* widget, int delta, Qt::KeyboardModifiers modifiers = {}) {
-    const QPoint centre = widget->rect().center();
+inline void wheel(QWidget* widget, int delta, Qt::KeyboardModifiers modifiers = {},
+                  std::optional<QPoint> at = std::nullopt) {
+    const QPoint centre = at.value_or(widget->rect().center());
     QWheelEvent event(centre, widget->mapToGlobal(centre), QPoint(), QPoint(0, delta), Qt::NoButton,
                       modifiers, Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget, &event);

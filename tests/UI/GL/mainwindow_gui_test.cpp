@@ -213,6 +213,25 @@ TEST(MainWindowView, WheelNotchesZoomByATenthEitherWay) {
     gui_support::wheel(shown.view, -120);
     EXPECT_NEAR(shown.view->getZoom(), 1.0f, 1e-6);
 
+    // Off the centre the scene point under the pointer stays under it.
+    const QPoint pointer = shown.view->rect().center() + QPoint(200, -100);
+    const auto underPointer = [&] {
+        const auto& offset = shown.view->getCamera().viewOffset;
+        const float zoom = shown.view->getZoom();
+        const QPoint fromCentre =
+            pointer - QPoint(shown.view->width() / 2, shown.view->height() / 2);
+        return QPointF(fromCentre.x() / zoom - offset[0], -fromCentre.y() / zoom - offset[1]);
+    };
+    const QPointF before = underPointer();
+    gui_support::wheel(shown.view, 240, {}, pointer);
+    EXPECT_NEAR(underPointer().x(), before.x(), 1e-3);
+    EXPECT_NEAR(underPointer().y(), before.y(), 1e-3);
+    gui_support::wheel(shown.view, -360, {}, pointer);
+    EXPECT_NEAR(underPointer().x(), before.x(), 1e-3);
+    EXPECT_NEAR(underPointer().y(), before.y(), 1e-3);
+    shown.view->setViewOffset(0.0f, 0.0f);
+    shown.view->setZoom(1.0f);
+
     // Shift turns the wheel onto the active lamp's radius instead.
     QTest::keyClick(shown.window, Qt::Key_L);
     gui_support::wheel(shown.view, 120, Qt::ShiftModifier);

@@ -37,6 +37,13 @@ TEST(MeasureMenu, StackAtPointAndMeasureDistanceAnswerInTheConsole) {
     volume->getPainter().rebuild();
     Ui::MainWindowPresenter* presenter = shown.window->getPresenter();
     presenter->getDocument()->addObject(volume);
+    // The view frames a volume it has not shown; this test's clicks want one pixel a micrometre
+    // around the origin.
+    shown.view->updateGL();
+    shown.view->setNamedView("top");
+    shown.view->setTranslation(0.f, 0.f, 0.f);
+    shown.view->setViewOffset(0.f, 0.f);
+    shown.view->setZoom(1.f);
     auto log = std::make_shared<testing_support::MessageLog>(presenter->getConsoleInput());
     presenter->getConsoleInput().getMessageObservers().push_back(log);
     // Picks read the depth of what the view last drew.

@@ -4,6 +4,7 @@
 #include "support/operationfixture.h"
 #include "support/scenes.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -152,6 +153,49 @@ TEST_F(PvdOperationTest, SharesTheKeyOfIsotropicDepositionAndUndoesItsOwnCells) 
     EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
 }
 
+// The history follows the cells: after an undo the volume's last process is the one before,
+// after a redo it is the step again. An undo or redo whose snapshot cannot be read changes
+// neither the cells nor the history, and says so.
+TEST_F(PvdOperationTest, UndoAndRedoMoveTheHistoryAndAFailedOneChangesNothing) {
+    auto cvd = selected<IsotropicFilmDepositionOperation>();
+    cvd->setDistance(1.f);
+    cvd->setMaterialId(Oxide);
+    cvd->end();
+    const auto afterCvd = materialsOf(*volume);
+    auto op = pvd(2.f, 0.5f, Mode::OnTop);
+    op->end();
+    const auto afterPvd = materialsOf(*volume);
+    const int id = volume->getId();
+    ASSERT_EQ(context.processHistory.lastOperation(id), 27u);
+
+    ASSERT_EQ(op->undo(), 1);
+    EXPECT_EQ(context.processHistory.lastOperation(id), 13u);
+    ASSERT_TRUE(op->redo());
+    EXPECT_EQ(context.processHistory.lastOperation(id), 27u);
+    ASSERT_EQ(op->undo(), 1);
+    ASSERT_EQ(cvd->undo(), 1);
+    EXPECT_EQ(context.processHistory.lastOperation(id), 0u);
+    ASSERT_TRUE(cvd->redo());
+    EXPECT_EQ(context.processHistory.lastOperation(id), 13u);
+
+    const QString lost = QStringLiteral("Isotropic Deposition: The cells could not be restored "
+                                        "because the undo snapshot files could not be written.");
+    ASSERT_TRUE(QFile::resize(context.snapshotFiles.getRedoFile(), 0));
+    EXPECT_FALSE(op->redo());
+    EXPECT_EQ(log->lines.last(), lost);
+    EXPECT_EQ(materialsOf(*volume), afterCvd);
+    EXPECT_EQ(context.processHistory.lastOperation(id), 13u);
+
+    auto again = pvd(2.f, 0.5f, Mode::OnTop);
+    again->end();
+    ASSERT_EQ(materialsOf(*volume), afterPvd);
+    ASSERT_TRUE(QFile::resize(context.snapshotFiles.getUndoFile(), 0));
+    EXPECT_EQ(again->undo(), 0);
+    EXPECT_EQ(log->lines.last(), lost);
+    EXPECT_EQ(materialsOf(*volume), afterPvd);
+    EXPECT_EQ(context.processHistory.lastOperation(id), 27u);
+}
+
 TEST_F(PvdOperationTest, BadValuesFromOutsideTheDialogChangeNothing) {
     const auto before = materialsOf(*volume);
     const QString ratio = QStringLiteral(
@@ -174,6 +218,10 @@ TEST_F(PvdOperationTest, BadValuesFromOutsideTheDialogChangeNothing) {
         pvd(c.thickness, c.ratio, c.mode)->end();
         EXPECT_EQ(log->lines.value(log->lines.size() - 2), c.message);
     }
+    // The dialog passes 0 when the process lists no compatible material.
+    pvd(2.f, 0.5f, Mode::OnTop, 0)->end();
+    EXPECT_EQ(log->lines.value(log->lines.size() - 2),
+              QStringLiteral("Isotropic Deposition: No deposited material was chosen."));
     EXPECT_EQ(materialsOf(*volume), before);
     EXPECT_EQ(host.finished, 0);
 }

@@ -298,11 +298,36 @@ TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
                        {names::mask(QStringLiteral("Bottom")).height, 0u}},
                       Oxide),
          "the top mask holds 3 bits, not 2 x 2"},
+        {ProcessTypes::Photolithography,
+         withMaterial({{names::mask(QStringLiteral("Top")).bits,
+                        QVariant::fromValue(std::vector<unsigned char>(12 * 4, 1))},
+                       {names::mask(QStringLiteral("Top")).width, 12u},
+                       {names::mask(QStringLiteral("Top")).height, 4u},
+                       {names::mask(QStringLiteral("Bottom")).bits,
+                        QVariant::fromValue(std::vector<unsigned char>())},
+                       {names::mask(QStringLiteral("Bottom")).width, 0u},
+                       {names::mask(QStringLiteral("Bottom")).height, 0u}},
+                      Oxide),
+         "the top mask is 12 x 4 pixels, but the cell volume has 12 x 5 columns; a mask needs "
+         "one pixel per column"},
         {ProcessTypes::PVD,
          withMaterial(
              {{names::thickness, 1.0}, {names::horizontalRatio, 1.0}, {names::depositOn, 7}},
              Aluminium),
          "the deposit-on mode must be 1 (on top), 2 (on bottom) or 3 (on top and bottom)"},
+        {ProcessTypes::PVD,
+         withMaterial(
+             {{names::thickness, 1.0}, {names::horizontalRatio, 1.0}, {names::depositOn, 1}}, 0),
+         "no deposited material was chosen"},
+        // The ranges the step dialogs offer hold for a list as well.
+        {ProcessTypes::CVD, withMaterial({{names::thickness, -3.0}}, Oxide),
+         "the film thickness must be a number from 0 to 1000000000 units"},
+        {ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 2e9}}, Oxide),
+         "the etch depth must be a number from 0 to 1000000000 units"},
+        {ProcessTypes::MooreDeposition, withMaterial({{names::thickness, 1e9}}, Aluminium),
+         "the number of steps must be a whole number from 0 to 999999999"},
+        {ProcessTypes::MooreEtching, withMaterial({{names::depth, -3}}, Aluminium),
+         "the number of steps must be a whole number from 0 to 999999999"},
         {ProcessTypes::Doping, withMaterial({{names::dopingDepth, -1.0f}}, NDoped, "Doped"),
          "the doping depth must be a number from 0 to 1000000000 units"},
         {ProcessTypes::SaveCrossSection,
@@ -553,6 +578,16 @@ TEST_F(ExecutorTest, OnlyAWetEtchAfterSiliconChangedRebuildsTheLattice) {
     ASSERT_TRUE(executor.execute(ProcessTypes::SiWetEtching, wetEtch).isDone());
     EXPECT_NE(volume->getSiLattice(), first);
     EXPECT_FALSE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+
+    // Pouring fills empty cells only, yet poured silicon is silicon the lattice lacks.
+    const auto pour = [&](int material, unsigned height) {
+        return executor.execute(ProcessTypes::SpinCoating,
+                                withMaterial({{names::maximumHeight, height}}, material));
+    };
+    ASSERT_TRUE(pour(Resist, 12).isDone());
+    EXPECT_FALSE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+    ASSERT_TRUE(pour(Silicon, 14).isDone());
+    EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
 }
 
 // Values as a list or a person gives them: numbers as text convert, a fraction is cut off
