@@ -1,6 +1,6 @@
 #include "UI/mainwindowpresenter.h"
 
-#include "Core/Operations/opendocumentoperation.h"
+#include "Core/Operations/Document/opendocumentoperation.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Process/processfactory.h"

@@ -1,6 +1,6 @@
 // cellvane-export: writes a cell volume of a document as meshes or VTK image data, without a
 // window or a display.
-#include "Core/Operations/documentexport.h"
+#include "Core/Operations/Document/documentexport.h"
 
 #include "app/commandline.h"
 

@@ -1,6 +1,6 @@
 // cellvane-extract: writes the cantilever netlist of a cell volume of a document, without a
 // window or a display.
-#include "Core/Operations/documentnetlist.h"
+#include "Core/Operations/Document/documentnetlist.h"
 
 #include "app/commandline.h"
 

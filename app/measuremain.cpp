@@ -1,6 +1,6 @@
 // cellvane-measure: takes measurements of a cell volume of a document, without a window or a
 // display, and writes them as JSON to standard output.
-#include "Core/Operations/documentexport.h"
+#include "Core/Operations/Document/documentexport.h"
 #include "Model/Metrology/measurementspec.h"
 #include "Model/Metrology/metricsreport.h"
 

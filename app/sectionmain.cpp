@@ -1,6 +1,6 @@
 // cellvane-section: draws a cross-section of a cell volume of a document as a PNG or SVG
 // picture, without a window or a display.
-#include "Core/Operations/crosssectionexport.h"
+#include "Core/Operations/Document/crosssectionexport.h"
 
 #include "app/commandline.h"
 

@@ -2,7 +2,7 @@
 #include "Core/Operations/Planarization/planarization.h"
 #include "Core/Operations/Planarization/spincoating.h"
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
-#include "Core/Operations/strips.h"
+#include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "trenchscene.h"
 

@@ -4,7 +4,7 @@
 // the conversion of the program's failures into Python exceptions, and the progress reporter
 // that lets Python hear about and stop a long step.
 
-#include "Core/Operations/processhistory.h"
+#include "Core/Operations/Undo/processhistory.h"
 #include "Model/document.h"
 #include "Util/progressreporter.h"
 

@@ -1,7 +1,7 @@
 // Documents, cell volumes, the material registry and the exports, as Python sees them.
 #include "bindings.h"
 
-#include "Core/Operations/documentfile.h"
+#include "Core/Operations/Document/documentfile.h"
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"

@@ -1,6 +1,6 @@
 #include "Core/Operations/changetotalvolumevisualizationoptions.h"
 
-#include "Core/Operations/documentedits.h"
+#include "Core/Operations/Objects/documentedits.h"
 
 namespace Core::Operations {
 

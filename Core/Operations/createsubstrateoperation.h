@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Operations/objectoperation.h"
+#include "Core/Operations/Objects/objectoperation.h"
 #include "Core/Operations/operationcontext.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/totalvolume.h"

@@ -1,7 +1,7 @@
 #include "UI/BatchRun/runprocessesdialog.h"
 
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
-#include "Core/Operations/documentedits.h"
+#include "Core/Operations/Objects/documentedits.h"
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Operations/selectvolumesoperation.h"
+#include "Core/Operations/Objects/selectvolumesoperation.h"
 #include "UI/Observers/operationobserver.h"
 
 namespace Ui {

@@ -1,7 +1,7 @@
 #include "UI/Observers/documentopenedobserver.h"
 
-#include "Core/Operations/documentfile.h"
-#include "Core/Operations/opendocumentoperation.h"
+#include "Core/Operations/Document/documentfile.h"
+#include "Core/Operations/Document/opendocumentoperation.h"
 #include "UI/Observers/documentsavedobserver.h"
 #include "UI/mainwindow.h"
 #include "UI/mainwindowpresenter.h"

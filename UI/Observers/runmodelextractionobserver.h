@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Operations/runmodelextraction.h"
+#include "Core/Operations/Document/runmodelextraction.h"
 #include "UI/Observers/operationobserver.h"
 #include "UI/Operations/extractmodeldialog.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Operations/selection.h"
+#include "Core/Operations/Objects/selection.h"
 #include "Util/iobserver.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "UI/Operations/extractmodeldialog.h"
 
-#include "Core/Operations/runmodelextraction.h"
+#include "Core/Operations/Document/runmodelextraction.h"
 #include "ui_extractmodeldialog.h"
 
 #include <QPushButton>

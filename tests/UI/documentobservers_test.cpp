@@ -1,4 +1,4 @@
-#include "Core/Operations/opendocumentoperation.h"
+#include "Core/Operations/Document/opendocumentoperation.h"
 #include "Model/document.h"
 #include "UI/Observers/documentopenedobserver.h"
 #include "UI/Observers/documentsavedobserver.h"

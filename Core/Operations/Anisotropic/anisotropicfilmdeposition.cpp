@@ -1,6 +1,6 @@
 #include "Core/Operations/Anisotropic/anisotropicfilmdeposition.h"
 
-#include "Core/Operations/frontpropagation.h"
+#include "Core/Operations/Kernels/frontpropagation.h"
 
 namespace Core::Operations {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Core/Operations/objectoperation.h"
-#include "Core/Operations/totalvolumeundoredohelper.h"
+#include "Core/Operations/Objects/objectoperation.h"
+#include "Core/Operations/Undo/totalvolumeundoredohelper.h"
 #include "Model/layer.h"
 
 #include <memory>

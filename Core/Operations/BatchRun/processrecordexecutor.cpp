@@ -18,7 +18,7 @@
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
 #include "Core/Operations/SiOxidation/simplesioxidationoperation.h"
-#include "Core/Operations/processhistory.h"
+#include "Core/Operations/Undo/processhistory.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/keptmaterials.h"
 #include "Model/Automaton/totalvolume.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Operations/frontpropagation.h"
+#include "Core/Operations/Kernels/frontpropagation.h"
 #include "Core/Operations/materialset.h"
 
 #include <cmath>

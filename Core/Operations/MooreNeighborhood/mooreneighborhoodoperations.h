@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Operations/snapshotprocessoperation.h"
+#include "Core/Operations/Undo/snapshotprocessoperation.h"
 
 namespace Core::Operations {
 

@@ -1,6 +1,6 @@
 #include "Core/Operations/Photolithography/photolithography.h"
 
-#include "Core/Operations/columnfront.h"
+#include "Core/Operations/Kernels/columnfront.h"
 
 namespace Core::Operations {
 

@@ -1,6 +1,6 @@
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
 
-#include "Core/Operations/columnfront.h"
+#include "Core/Operations/Kernels/columnfront.h"
 
 #include <QLoggingCategory>
 

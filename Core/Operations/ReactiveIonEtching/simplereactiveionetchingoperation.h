@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
-#include "Core/Operations/snapshotprocessoperation.h"
+#include "Core/Operations/Undo/snapshotprocessoperation.h"
 
 namespace Core::Operations {
 

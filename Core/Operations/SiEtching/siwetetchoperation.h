@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Core/Operations/objectoperation.h"
+#include "Core/Operations/Objects/objectoperation.h"
 #include "Core/Operations/operationcontext.h"
-#include "Core/Operations/processhistory.h"
-#include "Core/Operations/runsnapshots.h"
+#include "Core/Operations/Undo/processhistory.h"
+#include "Core/Operations/Undo/runsnapshots.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Util/iobserver.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Operations/strips.h"
+#include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/totalvolume.h"

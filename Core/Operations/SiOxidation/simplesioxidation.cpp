@@ -1,6 +1,6 @@
 #include "Core/Operations/SiOxidation/simplesioxidation.h"
 
-#include "Core/Operations/frontpropagation.h"
+#include "Core/Operations/Kernels/frontpropagation.h"
 
 #include <QLoggingCategory>
 

@@ -1,6 +1,6 @@
 #include "Core/Operations/WholeVolume/cutcellvolumeoperation.h"
 
-#include "Core/Operations/documentedits.h"
+#include "Core/Operations/Objects/documentedits.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "Core/Operations/WholeVolume/extractfilm.h"
 
 #include "Core/Operations/WholeVolume/filmextraction.h"
-#include "Core/Operations/documentedits.h"
+#include "Core/Operations/Objects/documentedits.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Materials/materialfactory.h"
 

@@ -1,6 +1,6 @@
 #include "Core/Operations/WholeVolume/gluelayout.h"
 
-#include "Core/Operations/strips.h"
+#include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "Core/Operations/WholeVolume/gluesubstrate.h"
 
-#include "Core/Operations/strips.h"
+#include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/cellindex.h"
 

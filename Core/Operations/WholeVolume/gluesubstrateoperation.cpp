@@ -1,7 +1,7 @@
 #include "Core/Operations/WholeVolume/gluesubstrateoperation.h"
 
 #include "Core/Operations/WholeVolume/gluesubstrate.h"
-#include "Core/Operations/documentedits.h"
+#include "Core/Operations/Objects/documentedits.h"
 #include "Model/Automaton/volumebudget.h"
 
 #include <new>

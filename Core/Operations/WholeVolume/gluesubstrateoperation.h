@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Core/Operations/WholeVolume/gluelayout.h"
-#include "Core/Operations/objectoperation.h"
+#include "Core/Operations/Objects/objectoperation.h"
 #include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Util/iobserver.h"

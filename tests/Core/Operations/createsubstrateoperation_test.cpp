@@ -1,5 +1,5 @@
 #include "Core/Operations/createsubstrateoperation.h"
-#include "Core/Operations/selectvolumesoperation.h"
+#include "Core/Operations/Objects/selectvolumesoperation.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/volumebudget.h"
 #include "support/fakeoperations.h"

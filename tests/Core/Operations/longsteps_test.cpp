@@ -3,7 +3,7 @@
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetchingoperation.h"
 #include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
 #include "Core/Operations/SiEtching/siwetetchscenes.h"
-#include "Core/Operations/snapshotprocessoperation.h"
+#include "Core/Operations/Undo/snapshotprocessoperation.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/strips.h"
 #include "Model/Automaton/volumebudget.h"

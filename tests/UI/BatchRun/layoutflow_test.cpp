@@ -1,5 +1,5 @@
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
-#include "Core/Operations/processhistory.h"
+#include "Core/Operations/Undo/processhistory.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Layout/gdswriter.h"

@@ -1,5 +1,5 @@
-#include "Core/Operations/documentexport.h"
-#include "Core/Operations/documentfile.h"
+#include "Core/Operations/Document/documentexport.h"
+#include "Core/Operations/Document/documentfile.h"
 #include "Model/document.h"
 #include "UI/BatchRun/processlistarchiver.h"
 #include "UI/BatchRun/processlistrun.h"

@@ -1,4 +1,4 @@
-#include "Core/Operations/documentexport.h"
+#include "Core/Operations/Document/documentexport.h"
 #include "Model/Automaton/totalvolume.h"
 #include "UI/BatchRun/processlistrun.h"
 #include "UI/BatchRun/runprocessesdialog.h"

@@ -1,7 +1,7 @@
 // The user interface's own worker threads: the batch dialog's run and a long step's worker.
 // Both run here without a window, so the thread-sanitized build runs them too.
 
-#include "Core/Operations/documentexport.h"
+#include "Core/Operations/Document/documentexport.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/document.h"
 #include "UI/BatchRun/processlistarchiver.h"

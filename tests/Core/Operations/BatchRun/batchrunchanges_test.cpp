@@ -1,6 +1,6 @@
 #include "Core/Operations/BatchRun/batchrunchanges.h"
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
-#include "Core/Operations/selectvolumesoperation.h"
+#include "Core/Operations/Objects/selectvolumesoperation.h"
 #include "support/operationfixture.h"
 #include "support/scenes.h"
 

@@ -1,5 +1,5 @@
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
-#include "Core/Operations/processhistory.h"
+#include "Core/Operations/Undo/processhistory.h"
 #include "support/scenes.h"
 
 #include <gtest/gtest.h>

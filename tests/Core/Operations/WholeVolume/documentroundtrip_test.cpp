@@ -1,8 +1,8 @@
 #include "Core/Operations/WholeVolume/extractfilm.h"
 #include "Core/Operations/WholeVolume/gluesubstrateoperation.h"
-#include "Core/Operations/copyobject.h"
-#include "Core/Operations/documentfile.h"
-#include "Core/Operations/moveobject.h"
+#include "Core/Operations/Objects/copyobject.h"
+#include "Core/Operations/Document/documentfile.h"
+#include "Core/Operations/Objects/moveobject.h"
 #include "support/fakeoperations.h"
 #include "support/scenes.h"
 

@@ -1,0 +1,143 @@
+#include "Core/Operations/Undo/runsnapshots.h"
+
+#include "Core/Operations/operationcontext.h"
+#include "Model/Automaton/totalvolume.h"
+
+#include <QLoggingCategory>
+
+#include <map>
+#include <mutex>
+#include <new>
+
+namespace Core::Operations {
+
+namespace {
+Q_LOGGING_CATEGORY(lcRunSnapshots, "Core/Operations/Undo/runsnapshots", QtInfoMsg)
+} // namespace
+
+using Model::Automaton::TotalVolume;
+
+int RunSnapshots::nextInstance(const QString& stateKey) {
+    static std::mutex lock;
+    static std::map<QString, int> counters;
+    std::lock_guard<std::mutex> guard(lock);
+    return counters[stateKey]++;
+}
+
+RunSnapshots::RunSnapshots(const QString& stateKey, OperationContext& context)
+    : helper(stateKey, nextInstance(stateKey), context), context(context) {}
+
+RunSnapshots::Outcome RunSnapshots::run(TotalVolume& volume, const QString& name,
+                                        const Engine& engine, QString* failure) {
+    Outcome outcome = Outcome::Finished;
+    lastBefore = context.processHistory.lastOperation(volume.getId());
+    try {
+        context.host.runMonitored(name, [&](Util::ProgressReporter& progress) {
+            progress.start(0, QStringLiteral("Recording the cells for undo"));
+            record(volume, [&] {
+                engine(volume, progress);
+                progress.start(0, QStringLiteral("Recording the cells for redo"));
+            });
+            volume.getPainter().rebuild(progress);
+        });
+    } catch (const Util::RunCancelled&) {
+        outcome = Outcome::Cancelled;
+    } catch (const std::bad_alloc&) {
+        outcome = Outcome::OutOfMemory;
+    } catch (const std::exception& error) {
+        outcome = Outcome::Failed;
+        if (failure)
+            *failure = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        outcome = Outcome::Failed;
+        if (failure)
+            *failure = QStringLiteral("unknown error");
+    }
+    if (outcome != Outcome::Finished)
+        outcome = restoreAfter(volume, name, outcome);
+    materialsBefore.clear();
+    return outcome;
+}
+
+RunSnapshots::Outcome RunSnapshots::restoreAfter(TotalVolume& volume, const QString& name,
+                                                 Outcome outcome) {
+    qCDebug(lcRunSnapshots) << name << "stopped half-way; putting the cells back";
+    bool restored = false;
+    try {
+        context.host.runMonitored(
+            name,
+            [&](Util::ProgressReporter& progress) {
+                progress.start(0, QStringLiteral("Restoring the cells"));
+                restored = putBackCells(volume);
+                volume.getPainter().rebuild();
+            },
+            false);
+    } catch (...) {
+        // Only the surface can have failed here: the cells were put back before it was built.
+        qCWarning(lcRunSnapshots) << "The surface of" << name << "could not be rebuilt";
+    }
+    recordedBoth = false;
+    // Whatever the run did to the silicon lattice cannot be trusted by the next etch.
+    context.processHistory.setLatticeRebuildNeeded(volume.getId(), true);
+    context.notifyUpdateObservers();
+    return restored ? outcome : Outcome::NotRestored;
+}
+
+void RunSnapshots::record(TotalVolume& volume, const std::function<void()>& engine) {
+    recordedBefore = helper.recordBefore(volume);
+    recordedBoth = false;
+    if (!recordedBefore)
+        keepMaterials(volume);
+    engine();
+    recordedBoth = helper.recordAfter(volume) && recordedBefore;
+}
+
+void RunSnapshots::keepMaterials(TotalVolume& volume) {
+    // Without the copy the run goes ahead; it only cannot be taken back half-way.
+    if (!materialsBefore.keep(volume))
+        qCWarning(lcRunSnapshots) << "No memory to keep the cells for a cancel";
+}
+
+bool RunSnapshots::putBackCells(TotalVolume& volume) {
+    if (recordedBefore)
+        return helper.loadState(context.snapshotFiles.getUndoFile(), volume);
+    return materialsBefore.putBack(volume);
+}
+
+bool RunSnapshots::undo(TotalVolume& volume) {
+    // The step recorded itself as the volume's last process once the run had finished.
+    const unsigned after = context.processHistory.lastOperation(volume.getId());
+    if (!recordedBoth || !helper.undo(volume))
+        return false;
+    lastAfter = after;
+    context.processHistory.recordOperation(volume.getId(), lastBefore);
+    return true;
+}
+
+bool RunSnapshots::redo(TotalVolume& volume) {
+    if (!recordedBoth || !helper.redo(volume))
+        return false;
+    context.processHistory.recordOperation(volume.getId(), lastAfter);
+    return true;
+}
+
+QString RunSnapshots::stopMessage(Outcome outcome, const QString& failure) {
+    switch (outcome) {
+    case Outcome::OutOfMemory:
+        return QStringLiteral(": Not enough memory for this step; the cell volume is as it was.");
+    case Outcome::Failed:
+        return QStringLiteral(": The step failed (%1); the cell volume is as it was.").arg(failure);
+    case Outcome::NotRestored:
+        return QStringLiteral(": The step stopped half-way and the cells could not be restored "
+                              "because the undo snapshot files could not be written.");
+    default:
+        return QString();
+    }
+}
+
+QString RunSnapshots::lostMessage() {
+    return QStringLiteral(": The cells could not be restored because the undo snapshot files "
+                          "could not be written.");
+}
+
+} // namespace Core::Operations

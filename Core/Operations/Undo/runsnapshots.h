@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Core/Operations/Undo/totalvolumeundoredohelper.h"
+#include "Model/Automaton/keptmaterials.h"
+#include "Util/progressreporter.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace Core::Operations {
+
+// The cells of one operation's volume just before and just after its run, kept in the
+// snapshot files, and the undo and redo that put them back. Every step that changes cells in
+// place holds one, under a state key of its own kind.
+class RunSnapshots {
+public:
+    using Engine = std::function<void(Model::Automaton::TotalVolume&, Util::ProgressReporter&)>;
+
+    // How a run ended. Whatever the way, the cells are either the run's result or, after a
+    // cancel or a failure, exactly the cells from before it.
+    // NotRestored: the run stopped half-way and neither the undo record nor a copy of the cells
+    // was there to put them back (snapshot files unusable and no memory for a copy).
+    enum class Outcome { Finished, Cancelled, OutOfMemory, Failed, NotRestored };
+
+    RunSnapshots(const QString& stateKey, OperationContext& context);
+
+    // Instances are numbered per state key, not per class: processes that share a key would
+    // otherwise write records under the same key and number, and an undo could load the other
+    // process's cells.
+    static int nextInstance(const QString& stateKey);
+
+    // The whole run of the step called `name`, as one long piece of work of the host (which
+    // shows its progress and may cancel it): records the cells, runs `engine`, records them
+    // again and rebuilds the volume's surface. After a cancel or an exception (memory running
+    // out in a pool task included) every cell is put back from before the run, the surface is
+    // rebuilt over it and the silicon lattice is marked out of date; `failure` then holds the
+    // exception's text for Failed. No lock is left held either way.
+    Outcome run(Model::Automaton::TotalVolume& volume, const QString& name, const Engine& engine,
+                QString* failure = nullptr);
+
+    // Records the cells, runs `engine`, records them again. When the engine throws, the cells
+    // from before stay recorded, so that they can be put back.
+    void record(Model::Automaton::TotalVolume& volume, const std::function<void()>& engine);
+
+    // Reload the cells from before (after) the run, redraw, mark the silicon lattice out of
+    // date and put the volume's last process back to what it was then. False, with the cells
+    // and the history unchanged, when they were not recorded or cannot be read back; the
+    // operation then tells the user lostMessage().
+    bool undo(Model::Automaton::TotalVolume& volume);
+    bool redo(Model::Automaton::TotalVolume& volume);
+
+    static QString lostMessage();
+    // Why a run stopped half-way, as a console message to follow the operation's name; empty
+    // for a cancel, which the operation's cancel text reports.
+    static QString stopMessage(Outcome outcome, const QString& failure);
+
+private:
+    void keepMaterials(Model::Automaton::TotalVolume& volume);
+    // The cells from before the run, from the undo record or the copy kept when that could not
+    // be written. False when neither exists.
+    bool putBackCells(Model::Automaton::TotalVolume& volume);
+    Outcome restoreAfter(Model::Automaton::TotalVolume& volume, const QString& name,
+                         Outcome outcome);
+
+    TotalVolumeUndoRedoHelper helper;
+    OperationContext& context;
+    bool recordedBefore = false;
+    // Only both records together make the run undoable: undoing without a way to redo would
+    // throw the newest cells away.
+    bool recordedBoth = false;
+    // The materials before the run, kept in memory only when the undo record could not be
+    // written, so that a cancel can still put every cell back.
+    Model::Automaton::KeptMaterials materialsBefore;
+    // The volume's last process before the run and after it.
+    unsigned lastBefore = 0;
+    unsigned lastAfter = 0;
+};
+
+} // namespace Core::Operations

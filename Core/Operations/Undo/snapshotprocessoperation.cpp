@@ -1,0 +1,56 @@
+#include "Core/Operations/Undo/snapshotprocessoperation.h"
+
+namespace Core::Operations {
+
+SnapshotProcessOperation::SnapshotProcessOperation(OperationContext& context, const QString& name,
+                                                   int id, const QString& stateKey)
+    : VolumeProcessOperation(context, name, id), snapshots(stateKey, context) {}
+
+void SnapshotProcessOperation::end() {
+    if (!target || !isReady()) {
+        cancel();
+        return;
+    }
+    const QString problem = refusal();
+    if (!problem.isEmpty()) {
+        message(QStringLiteral(": ") + problem);
+        cancel();
+        return;
+    }
+    // The run may take long enough for the user to go elsewhere; the presenter lets go of a
+    // finished or cancelled operation.
+    const OperationPtr keepAlive = weak_from_this().lock();
+    QString failure;
+    const RunSnapshots::Outcome outcome = snapshots.run(
+        *target, name,
+        [this](Model::Automaton::TotalVolume& volume, Util::ProgressReporter& progress) {
+            runEngine(volume, progress);
+        },
+        &failure);
+    if (outcome != RunSnapshots::Outcome::Finished) {
+        if (const QString why = RunSnapshots::stopMessage(outcome, failure); !why.isEmpty())
+            message(why);
+        cancel();
+        return;
+    }
+    afterRun();
+    finishRun(changesSilicon());
+}
+
+int SnapshotProcessOperation::undo() {
+    if (target && !snapshots.undo(*target)) {
+        message(RunSnapshots::lostMessage());
+        return 0;
+    }
+    return 1;
+}
+
+bool SnapshotProcessOperation::redo() {
+    if (target && !snapshots.redo(*target)) {
+        message(RunSnapshots::lostMessage());
+        return false;
+    }
+    return true;
+}
+
+} // namespace Core::Operations

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Core/Operations/Undo/runsnapshots.h"
+#include "Core/Operations/volumeprocessoperation.h"
+
+namespace Core::Operations {
+
+// A simulation that changes cells in place and undoes by reloading them from the snapshot
+// files: the cells before the run go to the undo file, the cells after it to the redo file.
+class SnapshotProcessOperation : public VolumeProcessOperation {
+public:
+    SnapshotProcessOperation(OperationContext& context, const QString& name, int id,
+                             const QString& stateKey);
+
+    static int nextInstance(const QString& stateKey) {
+        return RunSnapshots::nextInstance(stateKey);
+    }
+
+    void end() override;
+    int undo() override;
+    bool redo() override;
+
+protected:
+    // Why the values cannot run, as a sentence; empty when they can. end() then says so after
+    // the operation's name and cancels without touching the cells.
+    virtual QString refusal() const { return QString(); }
+    // Runs off the user-interface thread while the window waits (see IOperationHost); it may
+    // read the operation's values but must leave the document and the console alone.
+    virtual void runEngine(Model::Automaton::TotalVolume& volume,
+                           Util::ProgressReporter& progress) = 0;
+    // On the user-interface thread once the run has finished, before the step is reported.
+    virtual void afterRun() {}
+    // Whether the run changed silicon, so the lattice must be rebuilt before a wet etch.
+    virtual bool changesSilicon() const = 0;
+
+private:
+    RunSnapshots snapshots;
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,99 @@
+#include "Core/Operations/Undo/totalvolumeundoredohelper.h"
+#include "support/fakeoperations.h"
+#include "support/scenes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace Core::Operations;
+using namespace testing_support;
+
+namespace {
+
+struct CountingObserver : Util::IObserver {
+    void update() override { ++calls; }
+    int calls = 0;
+};
+
+struct SnapshotRecordTest : ::testing::Test {
+    CountingHost host;
+    ScriptedPrompts prompts;
+    OperationContext context{host, prompts};
+    std::shared_ptr<Model::Automaton::TotalVolume> volume =
+        makeVolume(2, 1, 2, [](int x, int, int z) { return 1 + x * 2 + z; });
+
+    static QByteArray contents(const QString& name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    void setCell(int index, unsigned material) {
+        volume->getVoxels()[index].material = material;
+        volume->releaseVoxels();
+    }
+};
+
+} // namespace
+
+TEST_F(SnapshotRecordTest, RecordsAreOneLineEachAppendedToTheirFile) {
+    TotalVolumeUndoRedoHelper first(QStringLiteral("Doping"), 7, context);
+    TotalVolumeUndoRedoHelper second(QStringLiteral("Doping"), 8, context);
+    ASSERT_TRUE(first.recordBefore(*volume));
+    setCell(0, 12);
+    ASSERT_TRUE(first.recordAfter(*volume));
+    ASSERT_TRUE(second.recordBefore(*volume));
+    EXPECT_EQ(contents(context.snapshotFiles.getUndoFile()),
+              QByteArray("Doping 7 1 2 3 4\nDoping 8 12 2 3 4\n"));
+    EXPECT_EQ(contents(context.snapshotFiles.getRedoFile()), QByteArray("Doping 7 12 2 3 4\n"));
+}
+
+TEST_F(SnapshotRecordTest, UndoAndRedoCanBeRepeatedAndRefreshEverythingThatShowsCells) {
+    auto observer = std::make_shared<CountingObserver>();
+    context.updateObservers.push_back(observer);
+    context.processHistory.setLatticeRebuildNeeded(volume->getId(), false);
+    TotalVolumeUndoRedoHelper helper(QStringLiteral("IsotropicDeposition"), 0, context);
+    ASSERT_TRUE(helper.recordBefore(*volume));
+    setCell(3, 0);
+    ASSERT_TRUE(helper.recordAfter(*volume));
+    volume->getPainter().rebuild();
+    const std::size_t facesAfter = volume->getPainter().getOpaqueFaces().size();
+
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(helper.undo(*volume));
+        EXPECT_EQ(materialsOf(*volume), (std::vector<int>{1, 2, 3, 4}));
+        EXPECT_EQ(volume->getPainter().getOpaqueFaces().size(), 16u) << "painter rebuilt";
+        ASSERT_TRUE(helper.redo(*volume));
+        EXPECT_EQ(materialsOf(*volume), (std::vector<int>{1, 2, 3, 0}));
+        EXPECT_EQ(volume->getPainter().getOpaqueFaces().size(), facesAfter);
+    }
+    EXPECT_EQ(observer->calls, 4);
+    EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()));
+}
+
+TEST_F(SnapshotRecordTest, FailedWriteReportsFailure) {
+    TotalVolumeUndoRedoHelper helper(QStringLiteral("Doping"), 0, context);
+    EXPECT_FALSE(helper.appendState(QStringLiteral("/dev/full"), *volume));
+    EXPECT_FALSE(helper.appendState(QStringLiteral("no/such/folder/undo.temp"), *volume));
+    TotalVolumeUndoRedoHelper spaced(QStringLiteral("Two words"), 0, context);
+    EXPECT_FALSE(spaced.recordBefore(*volume)) << "a key with a space could never be read back";
+}
+
+TEST_F(SnapshotRecordTest, UnwritableWorkingFolderLeavesSnapshotsOffButTheProgramRunning) {
+    const QString home = QDir::currentPath();
+    {
+        QTemporaryDir gone;
+        ASSERT_TRUE(gone.isValid());
+        ASSERT_TRUE(QDir::setCurrent(gone.path()));
+        ASSERT_TRUE(gone.remove()); // nothing can be created in a folder that no longer exists
+        OperationContext stranded(host, prompts);
+        EXPECT_FALSE(stranded.snapshotFiles.isUsable());
+        TotalVolumeUndoRedoHelper helper(QStringLiteral("Doping"), 0, stranded);
+        EXPECT_FALSE(helper.recordBefore(*volume));
+        setCell(0, 5);
+        EXPECT_FALSE(helper.recordAfter(*volume));
+        EXPECT_FALSE(helper.undo(*volume));
+        EXPECT_EQ(materialsOf(*volume), (std::vector<int>{5, 2, 3, 4}));
+        ASSERT_TRUE(QDir::setCurrent(home));
+    }
+}
