@@ -1,6 +1,7 @@
 // cellvane-section: draws a cross-section of a cell volume of a document as a PNG or SVG
 // picture, without a window or a display.
 #include "Core/Operations/Document/crosssectionexport.h"
+#include "Model/Metrology/measurementspec.h"
 
 #include "app/commandline.h"
 
@@ -23,7 +24,7 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral(
         "Draws a cross-section of a cell volume of a Cellvane document: every cell of the\n"
         "plane in its material's colour, a legend of the materials, axis ticks and a scale\n"
-        "bar in micrometres, and optionally dimension arrows.\n"
+        "bar in micrometres, and optionally dimension arrows, given or measured.\n"
         "\n"
         "--plane takes x=C or y=C (side views) or z=C (plan view), C in micrometres from the\n"
         "volume's lower corner; the plane cuts the layer of cells that holds C.\n"
@@ -53,7 +54,14 @@ int main(int argc, char* argv[]) {
                        "its length; may be given several times. Arrows off the cut layer are "
                        "left out."),
         QStringLiteral("X1,Y1,Z1:X2,Y2,Z2[:TEXT]"));
-    parser.addOptions({volume, plane, out, pixels, dimension});
+    const QCommandLineOption measure(
+        QStringLiteral("measure"),
+        QStringLiteral("Take a measurement (as cellvane-measure names it, e.g. "
+                       "width:empty@x,5,21) and draw its arrows where they lie on the cut "
+                       "layer; may be given several times. A measurement without an answer "
+                       "fails the picture."),
+        QStringLiteral("MEASUREMENT"));
+    parser.addOptions({volume, plane, out, pixels, dimension, measure});
     parser.addPositionalArgument(QStringLiteral("DOC.cvx"), QStringLiteral("The document."));
 
     const auto usageError = [&](const QString& text) {
@@ -94,6 +102,12 @@ int main(int argc, char* argv[]) {
         if (!parsed)
             return usageError(problem);
         request.dimensions.push_back(*parsed);
+    }
+    for (const QString& text : parser.values(measure)) {
+        const auto parsed = Model::Metrology::MeasurementSpec::parse(text, problem);
+        if (!parsed)
+            return usageError(problem);
+        request.measurements.push_back(*parsed);
     }
     return int(CrossSectionExport::run(request, err));
 }

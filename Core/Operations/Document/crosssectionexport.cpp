@@ -26,8 +26,18 @@ CrossSectionExport::Status CrossSectionExport::run(const Request& request, QText
     CrossSectionPicture::Options options;
     options.pixelsPerCell = request.pixelsPerCell;
     options.dimensions = request.dimensions;
+    for (const Model::Metrology::MeasurementSpec& spec : request.measurements) {
+        const auto measured = Model::Metrology::measure(*opened->volume, spec);
+        // A picture that silently lacks an asked-for arrow would read as a measurement of 0.
+        if (!measured.hasAnswer()) {
+            log << spec.text << ": " << measured.reason << Qt::endl;
+            return Failed;
+        }
+        options.dimensions.insert(options.dimensions.end(), measured.dimensions.begin(),
+                                  measured.dimensions.end());
+    }
     const CrossSectionPicture picture(*section, options);
-    const std::size_t left = request.dimensions.size() - picture.placedDimensions().size();
+    const std::size_t left = options.dimensions.size() - picture.placedDimensions().size();
     if (left > 0)
         log << left << (left == 1 ? " dimension lies" : " dimensions lie")
             << " outside the cut layer and is not drawn." << Qt::endl;

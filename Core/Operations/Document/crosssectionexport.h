@@ -3,6 +3,7 @@
 #include "Core/Operations/Document/documentexport.h"
 #include "Model/Export/crosssection.h"
 #include "Model/Metrology/dimension.h"
+#include "Model/Metrology/measurementspec.h"
 
 #include <QString>
 
@@ -26,6 +27,8 @@ public:
         // 0 chooses the scale.
         int pixelsPerCell = 0;
         std::vector<Model::Metrology::Dimension> dimensions;
+        // Measurements taken on the volume before it is drawn; their arrows join `dimensions`.
+        std::vector<Model::Metrology::MeasurementSpec> measurements;
     };
 
     // Exit codes: written; the plane misses the volume or the picture could not be written;

@@ -139,6 +139,20 @@ TEST(CrossSectionProgram, RefusesBadPlanesAndInputWithItsExitCodes) {
           QStringLiteral("1,1,2:4,1,2:off the plane")},
          0,
          QStringLiteral("1 dimension lies outside the cut layer")},
+        // Measurements drawn on the picture: refused words are bad usage, a measurement
+        // without an answer draws nothing, one whose arrow lies on the layer draws it.
+        {{one, plane, QStringLiteral("y=1.5"), outOption, out, QStringLiteral("--measure"),
+          QStringLiteral("tallness@1,1")},
+         2,
+         QStringLiteral("tallness")},
+        {{one, plane, QStringLiteral("y=1.5"), outOption, out, QStringLiteral("--measure"),
+          QStringLiteral("top@99,1")},
+         1,
+         QStringLiteral("lies outside the volume")},
+        {{one, plane, QStringLiteral("y=1.5"), outOption, out, QStringLiteral("--measure"),
+          QStringLiteral("top@1,1.5")},
+         0,
+         QStringLiteral("Wrote")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
