@@ -301,3 +301,26 @@ def test_measurements_and_cross_sections_read_the_cells_and_change_none(tmp_path
         volume.save_cross_section(filename=str(tmp_path / "z.png"), plane_axis="z",
                                   plane_position=99)
     assert np.array_equal(cells(volume), before)
+
+
+def test_photolithography_from_a_layout_equals_the_same_mask_as_an_array(tmp_path):
+    gdspy = pytest.importorskip("gdspy")
+    library = gdspy.GdsLibrary(unit=1e-6, precision=1e-9)
+    chip = gdspy.Cell("CHIP")
+    # The stripe of STRIPE drawn in micrometres: columns 8 to 15 of 1 µm cells.
+    chip.add(gdspy.Rectangle((8, 0), (16, 20), layer=5, datatype=0))
+    library.add(chip)
+    layout = tmp_path / "chip.gds"
+    library.write_gds(str(layout))
+
+    by_array = scene()
+    by_array.photolithography(material=OXIDE, top_mask=STRIPE)
+    by_layout = scene()
+    by_layout.photolithography(material=OXIDE, top_layout="%s:5/0" % layout)
+    assert np.array_equal(cells(by_layout), cells(by_array))
+
+    turned = scene()
+    before = cells(turned)
+    with pytest.raises(ValueError, match="layer 7/0"):
+        turned.photolithography(material=OXIDE, top_layout="%s:7/0" % layout)
+    assert np.array_equal(cells(turned), before)

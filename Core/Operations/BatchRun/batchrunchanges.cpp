@@ -1,7 +1,7 @@
 #include "Core/Operations/BatchRun/batchrunchanges.h"
 
-#include "Core/Operations/operationcontext.h"
 #include "Core/Operations/Undo/runsnapshots.h"
+#include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/totalvolume.h"
 
 #include <algorithm>

@@ -63,28 +63,36 @@ int wholeAsInt(RecordValues& values, const QString& name) {
 // one changes nothing. The silicon rule of each step is that of its interactive operation, so
 // a wet etch after the list sees the same lattice as after the same steps from the menus.
 
-// A side's layout without mask bits: the mask is made now, on the columns of `volume`.
-QString maskFromLayout(RecordValues& values, const QString& side, const TotalVolume& volume,
-                       std::vector<bool>& bits, unsigned& width, unsigned& height) {
-    const auto names = names::layout(side);
+// A side's layout, all of whose values a record may leave out; read before the record is
+// judged complete, so that every caller that lists a step's values sees them.
+struct SideLayout {
+    QString fileAndLayer;
     Model::Layout::LayoutMaskSource source;
-    const QString fileAndLayer = values.text(names.source);
-    if (values.has(names.cell))
-        source.cell = values.text(names.cell);
-    source.offsetX = values.has(names.offsetX) ? values.real(names.offsetX) : 0.0;
-    source.offsetY = values.has(names.offsetY) ? values.real(names.offsetY) : 0.0;
-    source.rotation = values.has(names.rotation) ? values.integer(names.rotation) : 0;
-    source.mirrored = values.has(names.mirrored) && values.flag(names.mirrored);
-    source.inverted = values.has(names.inverted) && values.flag(names.inverted);
-    if (!values.isComplete())
-        return QString();
-    const QString which = side.toLower() + QStringLiteral(" layout ") + fileAndLayer;
-    if (!Model::Layout::LayoutMaskSource::parseFileAndLayer(fileAndLayer, source))
+};
+
+SideLayout readLayout(RecordValues& values, const QString& side) {
+    const auto names = names::layout(side);
+    SideLayout layout;
+    layout.fileAndLayer = values.optionalText(names.source);
+    layout.source.cell = values.optionalText(names.cell);
+    layout.source.offsetX = values.optionalReal(names.offsetX, 0.0);
+    layout.source.offsetY = values.optionalReal(names.offsetY, 0.0);
+    layout.source.rotation = values.optionalInteger(names.rotation, 0);
+    layout.source.mirrored = values.optionalFlag(names.mirrored, false);
+    layout.source.inverted = values.optionalFlag(names.inverted, false);
+    return layout;
+}
+
+// A side's layout without mask bits: the mask is made now, on the columns of `volume`.
+QString maskFromLayout(SideLayout layout, const QString& side, const TotalVolume& volume,
+                       std::vector<bool>& bits, unsigned& width, unsigned& height) {
+    const QString which = side.toLower() + QStringLiteral(" layout ") + layout.fileAndLayer;
+    if (!Model::Layout::LayoutMaskSource::parseFileAndLayer(layout.fileAndLayer, layout.source))
         return QStringLiteral("the %1 is no FILE:LAYER/DATATYPE").arg(which);
     Model::Automaton::PhotoMask mask;
     QString problem;
     if (!Model::Layout::LayoutMask::rasterise(
-            source,
+            layout.source,
             {volume.getSizeX(), volume.getSizeY(), volume.getCellSizeX(), volume.getCellSizeY()},
             mask, problem))
         return QStringLiteral("the %1 cannot be used: %2").arg(which, problem);
@@ -108,15 +116,18 @@ StepRun photolithography(RecordValues& values, TotalVolume& volume, ProcessHisto
     };
     Side top = read(QStringLiteral("Top"));
     Side bottom = read(QStringLiteral("Bottom"));
+    const SideLayout topLayout = readLayout(values, QStringLiteral("Top"));
+    const SideLayout bottomLayout = readLayout(values, QStringLiteral("Bottom"));
     if (!values.isComplete())
         return {};
     for (Side* side : {&top, &bottom}) {
-        const QString name = side == &top ? QStringLiteral("Top") : QStringLiteral("Bottom");
-        const QString layout = names::layout(name).source;
-        if (side->bits.empty() && values.has(layout) && !values.text(layout).isEmpty()) {
+        const bool isTop = side == &top;
+        const SideLayout& layout = isTop ? topLayout : bottomLayout;
+        if (side->bits.empty() && !layout.fileAndLayer.isEmpty()) {
             const QString refusal =
-                maskFromLayout(values, name, volume, side->bits, side->width, side->height);
-            if (!refusal.isEmpty() || !values.isComplete())
+                maskFromLayout(layout, isTop ? QStringLiteral("Top") : QStringLiteral("Bottom"),
+                               volume, side->bits, side->width, side->height);
+            if (!refusal.isEmpty())
                 return {refusal};
         }
     }

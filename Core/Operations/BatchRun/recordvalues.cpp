@@ -31,22 +31,32 @@ void RecordValues::note(const QString& name, RecordField::Kind kind, bool option
         asked->push_back({name, kind, optional, {}, false});
 }
 
-float RecordValues::optionalSingle(const QString& name, float fallback) {
+bool RecordValues::absent(const QString& name, RecordField::Kind kind) {
     const auto found = parameters.constFind(name);
-    if (found == parameters.constEnd() || !found->isValid()) {
-        note(name, RecordField::Kind::Single, true);
-        return fallback;
-    }
-    return single(name);
+    if (found != parameters.constEnd() && found->isValid())
+        return false;
+    note(name, kind, true);
+    return true;
+}
+
+float RecordValues::optionalSingle(const QString& name, float fallback) {
+    return absent(name, RecordField::Kind::Single) ? fallback : single(name);
 }
 
 QString RecordValues::optionalText(const QString& name, const QString& fallback) {
-    const auto found = parameters.constFind(name);
-    if (found == parameters.constEnd() || !found->isValid()) {
-        note(name, RecordField::Kind::Text, true);
-        return fallback;
-    }
-    return text(name);
+    return absent(name, RecordField::Kind::Text) ? fallback : text(name);
+}
+
+double RecordValues::optionalReal(const QString& name, double fallback) {
+    return absent(name, RecordField::Kind::Real) ? fallback : real(name);
+}
+
+int RecordValues::optionalInteger(const QString& name, int fallback) {
+    return absent(name, RecordField::Kind::Integer) ? fallback : integer(name);
+}
+
+bool RecordValues::optionalFlag(const QString& name, bool fallback) {
+    return absent(name, RecordField::Kind::Flag) ? fallback : flag(name);
 }
 
 const QVariant* RecordValues::find(const QString& name) {

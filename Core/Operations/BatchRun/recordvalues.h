@@ -45,6 +45,9 @@ public:
     // it is there.
     float optionalSingle(const QString& name, float fallback);
     QString optionalText(const QString& name, const QString& fallback = QString());
+    double optionalReal(const QString& name, double fallback);
+    int optionalInteger(const QString& name, int fallback);
+    bool optionalFlag(const QString& name, bool fallback);
     Util::Vector3D vector(const QString& name);
     // A byte vector as bits: a non-zero byte gives a set bit.
     std::vector<bool> bits(const QString& name);
@@ -69,6 +72,8 @@ private:
     void fail(const QString& name, const QString& what, const QVariant& value);
 
     void note(const QString& name, RecordField::Kind kind, bool optional = false);
+    // Whether `name` is absent, noting it as an optional value of `kind` when it is.
+    bool absent(const QString& name, RecordField::Kind kind);
 
     const QVariantMap& parameters;
     QString problem;
