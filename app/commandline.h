@@ -23,6 +23,32 @@ inline int usageError(QTextStream& err, const QString& program, const QString& t
     return exitBadUsage;
 }
 
+// --volume N of the programs that read a document: which of its cell volumes, from 1. `verb`
+// starts the help line ("Measure", "Use").
+inline QCommandLineOption volumeOption(const QString& verb) {
+    return QCommandLineOption(QStringLiteral("volume"),
+                              verb + QStringLiteral(" the N-th cell volume of the document (from "
+                                                    "1; needed when it holds several)."),
+                              QStringLiteral("N"));
+}
+
+// A count of 1 or more given to `option`, in `into`; the usage error when it is anything else.
+// Leaves `into` as it was when the option is not given.
+inline std::optional<int> readCount(const QCommandLineParser& parser,
+                                    const QCommandLineOption& option, int& into, QTextStream& err,
+                                    const QString& program) {
+    if (!parser.isSet(option))
+        return std::nullopt;
+    bool number = false;
+    const int value = parser.value(option).toInt(&number);
+    if (!number || value < 1)
+        return usageError(err, program,
+                          QStringLiteral("--%1 takes a number from 1, not '%2'")
+                              .arg(option.names().constLast(), parser.value(option)));
+    into = value;
+    return std::nullopt;
+}
+
 // Parses the process's arguments; gives the exit code when the program should stop here (bad
 // usage, or the help or the version was printed), nothing when it should go on. --version is
 // added here, so that every program answers it the same way: its name and the build's version

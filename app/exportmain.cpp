@@ -28,10 +28,7 @@ int main(int argc, char* argv[]) {
         "Exit status: 0 when everything asked for was written, 1 when an export failed,\n"
         "2 for bad usage or a document that cannot be read."));
     const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption volume(QStringLiteral("volume"),
-                                    QStringLiteral("Export the N-th cell volume of the document "
-                                                   "(from 1; needed when it holds several)."),
-                                    QStringLiteral("N"));
+    const QCommandLineOption volume = App::volumeOption(QStringLiteral("Export"));
     const QCommandLineOption mesh(QStringLiteral("mesh"),
                                   QStringLiteral("Write the material surfaces to DIR_OR_FILE."),
                                   QStringLiteral("DIR_OR_FILE"));
@@ -63,12 +60,8 @@ int main(int argc, char* argv[]) {
         return usageError(QStringLiteral("nothing to export: give --mesh, --vti or both"));
     if (request.compressVolume && request.vti.isEmpty())
         return usageError(QStringLiteral("--compress applies to --vti only"));
-    if (parser.isSet(volume)) {
-        bool number = false;
-        request.volume = parser.value(volume).toInt(&number);
-        if (!number || request.volume < 1)
-            return usageError(QStringLiteral("--volume takes a number from 1, not '%1'")
-                                  .arg(parser.value(volume)));
-    }
+    if (const auto stop =
+            App::readCount(parser, volume, request.volume, err, QStringLiteral("cellvane-export")))
+        return *stop;
     return int(DocumentExport::run(request, err));
 }

@@ -25,10 +25,7 @@ int main(int argc, char* argv[]) {
         "Exit status: 0 when the netlist was written, 1 when the volume holds no beam or the\n"
         "netlist could not be written, 2 for bad usage or a document that cannot be read."));
     const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption volume(QStringLiteral("volume"),
-                                    QStringLiteral("Use the N-th cell volume of the document "
-                                                   "(from 1; needed when it holds several)."),
-                                    QStringLiteral("N"));
+    const QCommandLineOption volume = App::volumeOption(QStringLiteral("Use"));
     parser.addOption(volume);
     parser.addPositionalArgument(QStringLiteral("DOC.cvx"), QStringLiteral("The document."));
     parser.addPositionalArgument(QStringLiteral("OUT.cir"), QStringLiteral("The netlist."));
@@ -46,12 +43,8 @@ int main(int argc, char* argv[]) {
     DocumentNetlist::Request request;
     request.document = files[0];
     request.netlist = files[1];
-    if (parser.isSet(volume)) {
-        bool number = false;
-        request.volume = parser.value(volume).toInt(&number);
-        if (!number || request.volume < 1)
-            return usageError(QStringLiteral("--volume takes a number from 1, not '%1'")
-                                  .arg(parser.value(volume)));
-    }
+    if (const auto stop =
+            App::readCount(parser, volume, request.volume, err, QStringLiteral("cellvane-extract")))
+        return *stop;
     return int(DocumentNetlist::run(request, err));
 }

@@ -31,10 +31,7 @@ int main(int argc, char* argv[]) {
                        "none (the\nreason goes to standard error and into the JSON), 2 for bad "
                        "usage or a document\nthat cannot be read."));
     const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption volume(QStringLiteral("volume"),
-                                    QStringLiteral("Measure the N-th cell volume of the document "
-                                                   "(from 1; needed when it holds several)."),
-                                    QStringLiteral("N"));
+    const QCommandLineOption volume = App::volumeOption(QStringLiteral("Measure"));
     parser.addOption(volume);
     parser.addPositionalArgument(QStringLiteral("DOC.cvx"), QStringLiteral("The document."));
     parser.addPositionalArgument(QStringLiteral("MEASUREMENT"),
@@ -48,14 +45,8 @@ int main(int argc, char* argv[]) {
                                arguments.isEmpty() ? QStringLiteral("no document given")
                                                    : QStringLiteral("no measurement given"));
     int volumeNumber = 0;
-    if (parser.isSet(volume)) {
-        bool number = false;
-        volumeNumber = parser.value(volume).toInt(&number);
-        if (!number || volumeNumber < 1)
-            return App::usageError(err, program,
-                                   QStringLiteral("--volume takes a number from 1, not '%1'")
-                                       .arg(parser.value(volume)));
-    }
+    if (const auto stop = App::readCount(parser, volume, volumeNumber, err, program))
+        return *stop;
     std::vector<MeasurementSpec> specs;
     for (const QString& text : arguments.mid(1)) {
         QString problem;

@@ -93,12 +93,6 @@ int main(int argc, char* argv[]) {
     if (lists.size() != 1)
         return usageError(lists.isEmpty() ? QStringLiteral("no process list given")
                                           : QStringLiteral("give one process list only"));
-    const auto positive = [&](const QCommandLineOption& option, int& value) {
-        bool number = false;
-        value = parser.value(option).toInt(&number);
-        return number && value >= 1;
-    };
-
     ProcessListRun::Options options;
     options.list = lists.first();
     options.input = parser.value(input);
@@ -108,19 +102,15 @@ int main(int argc, char* argv[]) {
     options.vti = parser.value(vti);
     options.netlist = parser.value(netlist);
     options.metrics = parser.value(metrics);
-    if (parser.isSet(volume)) {
-        if (options.input.isEmpty())
-            return usageError(QStringLiteral("--volume applies to --input only"));
-        if (!positive(volume, options.volume))
-            return usageError(QStringLiteral("--volume takes a number from 1, not '%1'")
-                                  .arg(parser.value(volume)));
-    }
-    if (parser.isSet(threads)) {
-        int count = 0;
-        if (!positive(threads, count))
-            return usageError(QStringLiteral("--threads takes a number from 1, not '%1'")
-                                  .arg(parser.value(threads)));
-        QThreadPool::globalInstance()->setMaxThreadCount(count);
-    }
+    if (parser.isSet(volume) && options.input.isEmpty())
+        return usageError(QStringLiteral("--volume applies to --input only"));
+    int threadCount = 0;
+    for (const auto& [option, into] :
+         {std::pair{&volume, &options.volume}, std::pair{&threads, &threadCount}})
+        if (const auto stop =
+                App::readCount(parser, *option, *into, err, QStringLiteral("cellvane-run")))
+            return *stop;
+    if (threadCount > 0)
+        QThreadPool::globalInstance()->setMaxThreadCount(threadCount);
     return int(ProcessListRun::run(options, err));
 }

@@ -34,10 +34,7 @@ int main(int argc, char* argv[]) {
         "the picture could not be written, 2 for bad usage or a document that cannot be\n"
         "read."));
     const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption volume(QStringLiteral("volume"),
-                                    QStringLiteral("Draw the N-th cell volume of the document "
-                                                   "(from 1; needed when it holds several)."),
-                                    QStringLiteral("N"));
+    const QCommandLineOption volume = App::volumeOption(QStringLiteral("Draw"));
     const QCommandLineOption plane(QStringLiteral("plane"),
                                    QStringLiteral("The cutting plane, e.g. y=12.5."),
                                    QStringLiteral("AXIS=C"));
@@ -86,17 +83,10 @@ int main(int argc, char* argv[]) {
     if (!parsedPlane)
         return usageError(problem);
     request.plane = *parsedPlane;
-    const auto positiveNumber = [&](const QCommandLineOption& option, int& into) {
-        bool number = false;
-        into = parser.value(option).toInt(&number);
-        return number && into >= 1;
-    };
-    if (parser.isSet(volume) && !positiveNumber(volume, request.volume))
-        return usageError(
-            QStringLiteral("--volume takes a number from 1, not '%1'").arg(parser.value(volume)));
-    if (parser.isSet(pixels) && !positiveNumber(pixels, request.pixelsPerCell))
-        return usageError(QStringLiteral("--pixels-per-cell takes a number from 1, not '%1'")
-                              .arg(parser.value(pixels)));
+    for (const auto& [option, into] :
+         {std::pair{&volume, &request.volume}, std::pair{&pixels, &request.pixelsPerCell}})
+        if (const auto stop = App::readCount(parser, *option, *into, err, program))
+            return *stop;
     for (const QString& text : parser.values(dimension)) {
         const auto parsed = CrossSectionExport::parseDimension(text, &problem);
         if (!parsed)
