@@ -30,6 +30,9 @@
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define CELLVANE_SANITIZED 1
 #endif
+#ifdef CELLVANE_SANITIZED
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 namespace Model::Layout {
 
@@ -119,6 +122,14 @@ bool writeAll(int fd, const QByteArray& bytes) {
 // Runs in the child: reads with the library and sends back 'L' and the cells, or 'E' and why
 // not. Never returns.
 [[noreturn]] void readInChild(const QString& file, const GdsRecords& records, int fd, int seconds) {
+    // The library may still fault on a hostile file (it reads past short buffers): the child
+    // then dies as a plain process and the parent refuses the file. Handlers inherited from the
+    // parent (a sanitizer's, a fuzzer's) would report the reader's death as the program's.
+    for (const int deadly : {SIGSEGV, SIGBUS, SIGABRT, SIGILL, SIGFPE})
+        std::signal(deadly, SIG_DFL);
+#ifdef CELLVANE_SANITIZED
+    __sanitizer_set_death_callback(nullptr);
+#endif
     const int silent = ::open("/dev/null", O_WRONLY);
     if (silent >= 0) {
         // The library prints its progress and its fatal errors.
