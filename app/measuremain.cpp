@@ -1,7 +1,7 @@
 // cellvane-measure: takes measurements of a cell volume of a document, without a window or a
 // display, and writes them as JSON to standard output.
 #include "Core/Operations/Document/documentexport.h"
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 #include "Model/Metrology/metricsreport.h"
 
 #include "app/commandline.h"
@@ -14,7 +14,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 
-using Model::Metrology::MeasurementSpec;
+using Model::Metrology::MeasurementQuery;
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(
         QStringLiteral("Measures a cell volume of a Cellvane document exactly on its cells and\n"
                        "writes the results as JSON to standard output. Measurements:\n") +
-        MeasurementSpec::vocabulary() +
+        MeasurementQuery::vocabulary() +
         QStringLiteral("\n\nExit status: 0 when every measurement has an answer, 1 when one has "
                        "none (the\nreason goes to standard error and into the JSON), 2 for bad "
                        "usage or a document\nthat cannot be read."));
@@ -47,13 +47,13 @@ int main(int argc, char* argv[]) {
     int volumeNumber = 0;
     if (const auto stop = App::readCount(parser, volume, volumeNumber, err, program))
         return *stop;
-    std::vector<MeasurementSpec> specs;
+    std::vector<MeasurementQuery> queries;
     for (const QString& text : arguments.mid(1)) {
         QString problem;
-        const auto spec = MeasurementSpec::parse(text, problem);
-        if (!spec)
+        const auto query = MeasurementQuery::parse(text, problem);
+        if (!query)
             return App::usageError(err, program, QStringLiteral("%1: %2").arg(text, problem));
-        specs.push_back(*spec);
+        queries.push_back(*query);
     }
 
     const QString document = arguments.first();
@@ -63,13 +63,13 @@ int main(int argc, char* argv[]) {
 
     QJsonArray results;
     int status = App::exitDone;
-    for (const MeasurementSpec& spec : specs) {
-        const auto result = Model::Metrology::measure(*opened->volume, spec);
+    for (const MeasurementQuery& query : queries) {
+        const auto result = Model::Metrology::measure(*opened->volume, query);
         if (!result.hasAnswer()) {
-            err << program << ": " << spec.text << ": no answer: " << result.reason << Qt::endl;
+            err << program << ": " << query.text << ": no answer: " << result.reason << Qt::endl;
             status = 1;
         }
-        results.append(Model::Metrology::MetricsReport::describe(spec.text, spec.text, result));
+        results.append(Model::Metrology::MetricsReport::describe(query.text, query.text, result));
     }
     QJsonObject root;
     root.insert(QStringLiteral("document"), QDir::toNativeSeparators(document));

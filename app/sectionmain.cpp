@@ -1,7 +1,7 @@
 // cellvane-section: draws a cross-section of a cell volume of a document as a PNG or SVG
 // picture, without a window or a display.
 #include "Core/Operations/Document/crosssectionexport.h"
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 
 #include "app/commandline.h"
 
@@ -94,7 +94,7 @@ int main(int argc, char* argv[]) {
         request.dimensions.push_back(*parsed);
     }
     for (const QString& text : parser.values(measure)) {
-        const auto parsed = Model::Metrology::MeasurementSpec::parse(text, problem);
+        const auto parsed = Model::Metrology::MeasurementQuery::parse(text, problem);
         if (!parsed)
             return usageError(problem);
         request.measurements.push_back(*parsed);

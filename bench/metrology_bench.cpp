@@ -1,7 +1,7 @@
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/cellgrid.h"
 #include "Model/Metrology/materialtotals.h"
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 #include "trenchscene.h"
 
 #include <benchmark/benchmark.h>
@@ -59,10 +59,10 @@ BENCHMARK(MaterialTotals)
 void StackAtPoint(benchmark::State& state) {
     TotalVolume& volume = trench(int(state.range(0)), int(state.range(1)), int(state.range(2)));
     QString problem;
-    const auto spec = Model::Metrology::MeasurementSpec::parse(
+    const auto query = Model::Metrology::MeasurementQuery::parse(
         QStringLiteral("stack@%1,7").arg(state.range(0) / 2), problem);
     for (auto _ : state) {
-        const auto stack = Model::Metrology::measure(volume, *spec);
+        const auto stack = Model::Metrology::measure(volume, *query);
         benchmark::DoNotOptimize(stack.layers.data());
     }
 }

@@ -1,6 +1,6 @@
 #include "UI/BatchRun/measurestepdialog.h"
 
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 #include "ui_measurestepdialog.h"
 
 #include <QFontDatabase>
@@ -11,7 +11,7 @@ MeasureStepDialog::MeasureStepDialog(QWidget* parent)
     : QDialog(parent), form(std::make_unique<MeasureStepDialogForm>()) {
     form->setupUi(this);
     form->lblVocabulary->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    form->lblVocabulary->setText(Model::Metrology::MeasurementSpec::vocabulary());
+    form->lblVocabulary->setText(Model::Metrology::MeasurementQuery::vocabulary());
     form->lblProblem->hide();
     connect(form->lieMeasurement, &QLineEdit::textChanged, form->lblProblem, &QWidget::hide);
 }
@@ -28,7 +28,7 @@ QString MeasureStepDialog::resultName() const {
 
 void MeasureStepDialog::accept() {
     QString problem;
-    if (!Model::Metrology::MeasurementSpec::parse(measurement(), problem)) {
+    if (!Model::Metrology::MeasurementQuery::parse(measurement(), problem)) {
         form->lblProblem->setText(problem);
         form->lblProblem->show();
         form->lieMeasurement->setFocus();

@@ -7,7 +7,7 @@
 
 #include "Model/Automaton/cellgrid.h"
 #include "Model/Automaton/voxel.h"
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 
 #include <cmath>
 #include <vector>
@@ -54,14 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Model::Materials::Material(4, QStringLiteral("Al (bulk)"), 1, 1, 0)};
     const QString text = QString::fromUtf8(Fuzz::bytesOf(data, size));
     QString problem;
-    const auto spec = MeasurementSpec::parse(text, materials, problem);
-    if (!spec) {
+    const auto query = MeasurementQuery::parse(text, materials, problem);
+    if (!query) {
         FUZZ_CHECK(!problem.isEmpty(), "a refused measurement gave no reason");
         return 0;
     }
-    for (double number : spec->numbers)
+    for (double number : query->numbers)
         FUZZ_CHECK(std::isfinite(number), "an accepted measurement holds a number that is none");
-    const Measurement result = measure(grid(), CellEdges{1.0, 0.5, 2.0}, *spec);
+    const Measurement result = measure(grid(), CellEdges{1.0, 0.5, 2.0}, *query);
     if (!result.hasAnswer()) {
         FUZZ_CHECK(result.quantities.empty(), "a measurement without an answer gave numbers");
         return 0;

@@ -24,7 +24,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/crosssectionpicture.h"
 #include "Model/Layout/layoutmask.h"
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 
 #include <algorithm>
 #include <climits>
@@ -582,12 +582,12 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::measure(RecordValues& value
     if (!values.isComplete())
         return notRun(values.getProblem());
     QString problem;
-    const auto spec = Model::Metrology::MeasurementSpec::parse(text, problem);
-    if (!spec)
+    const auto query = Model::Metrology::MeasurementQuery::parse(text, problem);
+    if (!query)
         return notRun(problem);
     Result result;
-    result.resultName = resultName.trimmed().isEmpty() ? spec->text : resultName.trimmed();
-    result.measurement = Model::Metrology::measure(*volume, *spec);
+    result.resultName = resultName.trimmed().isEmpty() ? query->text : resultName.trimmed();
+    result.measurement = Model::Metrology::measure(*volume, *query);
     if (!result.measurement->hasAnswer()) {
         result.outcome = Outcome::NoAnswer;
         result.problem = result.measurement->reason;

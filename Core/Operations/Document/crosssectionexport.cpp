@@ -26,11 +26,11 @@ CrossSectionExport::Status CrossSectionExport::run(const Request& request, QText
     CrossSectionPicture::Options options;
     options.pixelsPerCell = request.pixelsPerCell;
     options.dimensions = request.dimensions;
-    for (const Model::Metrology::MeasurementSpec& spec : request.measurements) {
-        const auto measured = Model::Metrology::measure(*opened->volume, spec);
+    for (const Model::Metrology::MeasurementQuery& query : request.measurements) {
+        const auto measured = Model::Metrology::measure(*opened->volume, query);
         // A picture that silently lacks an asked-for arrow would read as a measurement of 0.
         if (!measured.hasAnswer()) {
-            log << spec.text << ": " << measured.reason << Qt::endl;
+            log << query.text << ": " << measured.reason << Qt::endl;
             return Failed;
         }
         options.dimensions.insert(options.dimensions.end(), measured.dimensions.begin(),

@@ -3,7 +3,7 @@
 #include "Core/Operations/Document/documentexport.h"
 #include "Model/Export/crosssection.h"
 #include "Model/Metrology/dimension.h"
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 
 #include <QString>
 
@@ -28,7 +28,7 @@ public:
         int pixelsPerCell = 0;
         std::vector<Model::Metrology::Dimension> dimensions;
         // Measurements taken on the volume before it is drawn; their arrows join `dimensions`.
-        std::vector<Model::Metrology::MeasurementSpec> measurements;
+        std::vector<Model::Metrology::MeasurementQuery> measurements;
     };
 
     // Exit codes: written; the plane misses the volume or the picture could not be written;

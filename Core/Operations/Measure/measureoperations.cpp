@@ -1,7 +1,7 @@
 #include "Core/Operations/Measure/measureoperations.h"
 
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 #include "Model/Metrology/scale.h"
 
 #include <cmath>
@@ -153,10 +153,10 @@ void StackAtPointOperation::end() {
     const Util::Vector3D corner = volume->getPosition();
     const double x = (point.x - corner.x) * micronsPerSceneUnit;
     const double y = (point.y - corner.y) * micronsPerSceneUnit;
-    Model::Metrology::MeasurementSpec spec;
-    spec.kind = Model::Metrology::MeasurementSpec::Kind::Stack;
-    spec.numbers = {x, y};
-    const Model::Metrology::Measurement stack = Model::Metrology::measure(*volume, spec);
+    Model::Metrology::MeasurementQuery query;
+    query.kind = Model::Metrology::MeasurementQuery::Kind::Stack;
+    query.numbers = {x, y};
+    const Model::Metrology::Measurement stack = Model::Metrology::measure(*volume, query);
     if (!stack.hasAnswer()) {
         message(QStringLiteral("No answer: %1.").arg(stack.reason));
         context.host.finishCurrentOperation();

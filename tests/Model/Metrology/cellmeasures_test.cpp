@@ -1,6 +1,6 @@
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Metrology/materialtotals.h"
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 #include "support/scenes.h"
 
 #include <gtest/gtest.h>
@@ -25,9 +25,9 @@ struct Case {
 
 Measurement take(Model::Automaton::TotalVolume& volume, const char* text) {
     QString problem;
-    const auto spec = MeasurementSpec::parse(QString::fromUtf8(text), problem);
-    EXPECT_TRUE(spec) << text << ": " << problem.toStdString();
-    return spec ? measure(volume, *spec) : Measurement::noAnswer(problem);
+    const auto query = MeasurementQuery::parse(QString::fromUtf8(text), problem);
+    EXPECT_TRUE(query) << text << ": " << problem.toStdString();
+    return query ? measure(volume, *query) : Measurement::noAnswer(problem);
 }
 
 void check(Model::Automaton::TotalVolume& volume, const std::vector<Case>& cases) {

@@ -1,4 +1,4 @@
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 #include "Model/Metrology/metricsreport.h"
 
 #include <QJsonArray>
@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace Model::Metrology;
-using Kind = MeasurementSpec::Kind;
+using Kind = MeasurementQuery::Kind;
 
 namespace {
 
@@ -22,7 +22,7 @@ std::vector<Model::Materials::Material> registry() {
 
 } // namespace
 
-TEST(MeasurementSpec, ReadsEveryKindWithItsPlace) {
+TEST(MeasurementQuery, ReadsEveryKindWithItsPlace) {
     struct Case {
         const char* text;
         Kind kind;
@@ -49,17 +49,17 @@ TEST(MeasurementSpec, ReadsEveryKindWithItsPlace) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         QString problem;
-        const auto spec = MeasurementSpec::parse(QString::fromUtf8(c.text), registry(), problem);
-        ASSERT_TRUE(spec) << problem.toStdString();
-        EXPECT_EQ(spec->kind, c.kind);
-        EXPECT_EQ(spec->numbers, c.numbers);
-        EXPECT_EQ(spec->axis, c.axis);
-        EXPECT_EQ(spec->direction, c.direction);
-        EXPECT_EQ(spec->pointGiven, c.pointGiven);
+        const auto query = MeasurementQuery::parse(QString::fromUtf8(c.text), registry(), problem);
+        ASSERT_TRUE(query) << problem.toStdString();
+        EXPECT_EQ(query->kind, c.kind);
+        EXPECT_EQ(query->numbers, c.numbers);
+        EXPECT_EQ(query->axis, c.axis);
+        EXPECT_EQ(query->direction, c.direction);
+        EXPECT_EQ(query->pointGiven, c.pointGiven);
     }
 }
 
-TEST(MeasurementSpec, NamesMaterialsByNameWordIdOrEmpty) {
+TEST(MeasurementQuery, NamesMaterialsByNameWordIdOrEmpty) {
     struct Case {
         const char* set;
         std::vector<std::uint32_t> inside;
@@ -74,17 +74,17 @@ TEST(MeasurementSpec, NamesMaterialsByNameWordIdOrEmpty) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.set);
         QString problem;
-        const auto spec = MeasurementSpec::parse(
+        const auto query = MeasurementQuery::parse(
             QStringLiteral("thickness:%1@1,1").arg(QString::fromUtf8(c.set)), registry(), problem);
-        ASSERT_TRUE(spec) << problem.toStdString();
+        ASSERT_TRUE(query) << problem.toStdString();
         for (std::uint32_t id : c.inside)
-            EXPECT_TRUE(spec->set.contains(id)) << id;
+            EXPECT_TRUE(query->set.contains(id)) << id;
         for (std::uint32_t id : c.outside)
-            EXPECT_FALSE(spec->set.contains(id)) << id;
+            EXPECT_FALSE(query->set.contains(id)) << id;
     }
 }
 
-TEST(MeasurementSpec, RefusesWhatIsOutsideTheVocabularyAndSaysWhy) {
+TEST(MeasurementQuery, RefusesWhatIsOutsideTheVocabularyAndSaysWhy) {
     const std::pair<const char*, const char*> cases[] = {
         {"", "no measurement given"},
         {"height@1,2", "'height' is no measurement; the measurements are stack, thickness"},
@@ -111,7 +111,7 @@ TEST(MeasurementSpec, RefusesWhatIsOutsideTheVocabularyAndSaysWhy) {
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
         QString problem;
-        EXPECT_FALSE(MeasurementSpec::parse(QString::fromUtf8(text), registry(), problem));
+        EXPECT_FALSE(MeasurementQuery::parse(QString::fromUtf8(text), registry(), problem));
         EXPECT_TRUE(problem.contains(QString::fromUtf8(expected))) << problem.toStdString();
     }
 }

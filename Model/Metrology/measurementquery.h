@@ -37,7 +37,7 @@ namespace Model::Metrology {
 // SET is one or more materials joined by '+': a registered name (case ignored, '_' for a
 // space), a word of one ("Al" for "Al (bulk)", with 0 and O alike, so "SiO2" names
 // "Thermal Si02"), a material id, "empty" for empty space or "solid" for every material.
-struct MeasurementSpec {
+struct MeasurementQuery {
     enum class Kind { Stack, Thickness, Top, Step, Width, Depth, Angle, Undercut, Volumes };
 
     Kind kind = Kind::Stack;
@@ -56,18 +56,19 @@ struct MeasurementSpec {
 
     // Reads one measurement, resolving material names against `materials`. Nothing, with the
     // reason in `problem`, for a text outside the vocabulary.
-    static std::optional<MeasurementSpec>
+    static std::optional<MeasurementQuery>
     parse(const QString& text, const std::vector<Materials::Material>& materials, QString& problem);
     // The same against the material registry.
-    static std::optional<MeasurementSpec> parse(const QString& text, QString& problem);
+    static std::optional<MeasurementQuery> parse(const QString& text, QString& problem);
 
     // The vocabulary in a few lines, for help texts.
     static QString vocabulary();
 };
 
 // Takes the measurement on cells the caller holds.
-Measurement measure(const Automaton::CellGrid& grid, CellEdges edges, const MeasurementSpec& spec);
+Measurement measure(const Automaton::CellGrid& grid, CellEdges edges,
+                    const MeasurementQuery& query);
 // Takes the measurement on a volume, holding its current cells meanwhile.
-Measurement measure(Automaton::TotalVolume& volume, const MeasurementSpec& spec);
+Measurement measure(Automaton::TotalVolume& volume, const MeasurementQuery& query);
 
 } // namespace Model::Metrology

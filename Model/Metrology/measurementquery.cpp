@@ -1,4 +1,4 @@
-#include "Model/Metrology/measurementspec.h"
+#include "Model/Metrology/measurementquery.h"
 
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/cellgrid.h"
@@ -14,7 +14,7 @@ namespace Model::Metrology {
 
 namespace {
 
-using Kind = MeasurementSpec::Kind;
+using Kind = MeasurementQuery::Kind;
 
 struct KindWord {
     const char* word;
@@ -160,9 +160,9 @@ bool parseAxis(const QString& token, bool signAllowed, int& axis, int& direction
 
 } // namespace
 
-std::optional<MeasurementSpec>
-MeasurementSpec::parse(const QString& written, const std::vector<Materials::Material>& materials,
-                       QString& problem) {
+std::optional<MeasurementQuery>
+MeasurementQuery::parse(const QString& written, const std::vector<Materials::Material>& materials,
+                        QString& problem) {
     const QString text = written.trimmed();
     if (text.isEmpty()) {
         problem = QStringLiteral("no measurement given");
@@ -182,10 +182,10 @@ MeasurementSpec::parse(const QString& written, const std::vector<Materials::Mate
         return std::nullopt;
     }
     const QString usage = QString::fromLatin1(kind->usage);
-    MeasurementSpec spec;
-    spec.kind = kind->kind;
-    spec.text = text;
-    spec.set = MaterialSelection::solid();
+    MeasurementQuery query;
+    query.kind = kind->kind;
+    query.text = text;
+    query.set = MaterialSelection::solid();
 
     const QString setText = colon < 0 ? QString() : head.mid(colon + 1);
     if (colon >= 0 && kind->set == KindWord::Refused) {
@@ -196,7 +196,7 @@ MeasurementSpec::parse(const QString& written, const std::vector<Materials::Mate
         problem = QStringLiteral("%1 needs a material: %2").arg(kindText, usage);
         return std::nullopt;
     }
-    if (spec.kind == Kind::Undercut) {
+    if (query.kind == Kind::Undercut) {
         const QStringList parts = setText.split(QLatin1Char('/'));
         if (parts.size() != 2) {
             problem = QStringLiteral("undercut names the upper and the lower material as "
@@ -204,19 +204,19 @@ MeasurementSpec::parse(const QString& written, const std::vector<Materials::Mate
                           .arg(usage);
             return std::nullopt;
         }
-        if (!parseSet(parts[0], materials, spec.mask, problem) ||
-            !parseSet(parts[1], materials, spec.set, problem))
+        if (!parseSet(parts[0], materials, query.mask, problem) ||
+            !parseSet(parts[1], materials, query.set, problem))
             return std::nullopt;
-    } else if (colon >= 0 && !parseSet(setText, materials, spec.set, problem)) {
+    } else if (colon >= 0 && !parseSet(setText, materials, query.set, problem)) {
         return std::nullopt;
     }
 
-    if (spec.kind == Kind::Volumes) {
+    if (query.kind == Kind::Volumes) {
         if (at >= 0) {
             problem = QStringLiteral("volumes takes no place after '@'");
             return std::nullopt;
         }
-        return spec;
+        return query;
     }
     if (at < 0) {
         problem = QStringLiteral("%1 needs '@' and a place: %2").arg(kindText, usage);
@@ -251,8 +251,8 @@ MeasurementSpec::parse(const QString& written, const std::vector<Materials::Mate
     for (int t = 0; t < tokens.size(); ++t) {
         if (withAxis && t == 0) {
             const bool signAllowed =
-                spec.kind == Kind::Undercut || (spec.kind == Kind::Angle && tokens.size() == 5);
-            if (!parseAxis(tokens[0], signAllowed, spec.axis, spec.direction, problem))
+                query.kind == Kind::Undercut || (query.kind == Kind::Angle && tokens.size() == 5);
+            if (!parseAxis(tokens[0], signAllowed, query.axis, query.direction, problem))
                 return std::nullopt;
             continue;
         }
@@ -262,18 +262,18 @@ MeasurementSpec::parse(const QString& written, const std::vector<Materials::Mate
             problem = QStringLiteral("'%1' is no number (in %2)").arg(tokens[t].trimmed(), text);
             return std::nullopt;
         }
-        spec.numbers.push_back(value);
+        query.numbers.push_back(value);
     }
-    spec.pointGiven = (spec.kind == Kind::Width && spec.numbers.size() == 3) ||
-                      (spec.kind == Kind::Angle && spec.numbers.size() == 4);
-    return spec;
+    query.pointGiven = (query.kind == Kind::Width && query.numbers.size() == 3) ||
+                       (query.kind == Kind::Angle && query.numbers.size() == 4);
+    return query;
 }
 
-std::optional<MeasurementSpec> MeasurementSpec::parse(const QString& text, QString& problem) {
+std::optional<MeasurementQuery> MeasurementQuery::parse(const QString& text, QString& problem) {
     return parse(text, Materials::MaterialFactory::getInstance()->getMaterials(), problem);
 }
 
-QString MeasurementSpec::vocabulary() {
+QString MeasurementQuery::vocabulary() {
     return QStringLiteral(
         "  stack@X,Y                       layers of the column at (X,Y)\n"
         "  thickness:SET@X,Y[,Z]           thickness of the highest run of SET (or the run at Z)\n"
@@ -290,44 +290,45 @@ QString MeasurementSpec::vocabulary() {
         "joined by '+' (names, ids, 'empty' or 'solid').");
 }
 
-Measurement measure(const Automaton::CellGrid& grid, CellEdges edges, const MeasurementSpec& spec) {
+Measurement measure(const Automaton::CellGrid& grid, CellEdges edges,
+                    const MeasurementQuery& query) {
     const CellMeasures cells(grid, edges);
-    const std::vector<double>& n = spec.numbers;
-    switch (spec.kind) {
+    const std::vector<double>& n = query.numbers;
+    switch (query.kind) {
     case Kind::Stack:
         return cells.stack(n[0], n[1]);
     case Kind::Thickness:
-        return cells.thickness(spec.set, n[0], n[1],
+        return cells.thickness(query.set, n[0], n[1],
                                n.size() > 2 ? std::optional<double>(n[2]) : std::nullopt);
     case Kind::Top:
-        return cells.topHeight(spec.set, n[0], n[1]);
+        return cells.topHeight(query.set, n[0], n[1]);
     case Kind::Step:
-        return cells.stepHeight(spec.set, n[0], n[1], n[2], n[3]);
+        return cells.stepHeight(query.set, n[0], n[1], n[2], n[3]);
     case Kind::Width:
-        if (spec.pointGiven)
-            return cells.width(spec.set, spec.axis, n[spec.axis], n[1 - spec.axis], n[2]);
-        return cells.width(spec.set, spec.axis, std::nullopt, n[0], n[1]);
+        if (query.pointGiven)
+            return cells.width(query.set, query.axis, n[query.axis], n[1 - query.axis], n[2]);
+        return cells.width(query.set, query.axis, std::nullopt, n[0], n[1]);
     case Kind::Depth:
-        return cells.cavityDepth(spec.set, n[0], n[1], n[2], n[3],
+        return cells.cavityDepth(query.set, n[0], n[1], n[2], n[3],
                                  n.size() > 4 ? std::optional<double>(n[4]) : std::nullopt);
     case Kind::Angle:
-        if (spec.pointGiven)
-            return cells.sidewallAngle(spec.set, spec.axis, n[spec.axis], spec.direction,
-                                       n[1 - spec.axis], n[2], n[3]);
-        return cells.sidewallAngle(spec.set, spec.axis, std::nullopt, spec.direction, n[0], n[1],
+        if (query.pointGiven)
+            return cells.sidewallAngle(query.set, query.axis, n[query.axis], query.direction,
+                                       n[1 - query.axis], n[2], n[3]);
+        return cells.sidewallAngle(query.set, query.axis, std::nullopt, query.direction, n[0], n[1],
                                    n[2]);
     case Kind::Undercut:
-        return cells.undercut(spec.mask, spec.set, spec.axis, spec.direction, n[0], n[1]);
+        return cells.undercut(query.mask, query.set, query.axis, query.direction, n[0], n[1]);
     case Kind::Volumes:
         return materialTotals(grid, edges);
     }
     return Measurement::noAnswer(QStringLiteral("unknown measurement"));
 }
 
-Measurement measure(Automaton::TotalVolume& volume, const MeasurementSpec& spec) {
+Measurement measure(Automaton::TotalVolume& volume, const MeasurementQuery& query) {
     const Automaton::CellArraysLock locked(volume, Automaton::CellArraysLock::Arrays::Current);
     const Automaton::CellGrid grid = Automaton::CellGrid::of(volume, locked.current());
-    return measure(grid, CellEdges::of(volume), spec);
+    return measure(grid, CellEdges::of(volume), query);
 }
 
 } // namespace Model::Metrology
