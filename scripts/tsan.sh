@@ -4,7 +4,9 @@
 # process exit with an error. Reports from inside Qt are suppressed by
 # tests/sanitizers/tsan.supp, and nothing else is. The readers' random-damage tests are left
 # out: they run thousands of reads, take minutes under the sanitizer, and the fuzz targets
-# (scripts/fuzz.sh) cover the readers far better.
+# (scripts/fuzz.sh) cover the readers far better. The preset keeps line tables only (-g1): a
+# report needs files and lines, not variables, and full debug information made every source
+# compile a third slower.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh tsan
