@@ -77,6 +77,11 @@ TEST(StudyStatus, OnlyAWholeMetricsFileOfThisListAndTheseValuesFinishesAVariant)
              changed.insert("listSha256", "other");
              return changed;
          }())},
+        {"another input document's", json([&] {
+             QJsonObject changed = stale;
+             changed.insert("inputSha256", "other");
+             return changed;
+         }())},
         {"other values", json([&] {
              QJsonObject changed = stale;
              changed.insert("values", QJsonObject{{"2.Thickness", "3"}, {"4.Etch Depth", "5"}});
