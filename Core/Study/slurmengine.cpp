@@ -117,28 +117,31 @@ QString lastOutputLine(const StudyFolder& folder, const QString& job, int task) 
     return lines.isEmpty() ? QString() : lines.last().trimmed();
 }
 
-// After the array left the queue: a variant whose task ended without its metrics file is
-// recorded as failed with how the task ended (a time limit, a node failure, memory), so that
-// the study says why; one that was cancelled or never started stays missing, for the next run.
-// The running files of killed tasks are removed either way: on a cluster they name another
-// host, whose processes cannot be checked from here.
-void settle(const StudyFolder& folder, const StudyRecord& record, const Submission& submission) {
-    const QMap<int, QString> endings = SlurmEngine::endings(submission.job);
+// After the array left the queue: a variant whose task was ended from outside (a time limit, a
+// node failure, memory) or could not record it is recorded as failed with how it ended, when
+// `recordEndings`, so that the study says why; one that was cancelled or never started stays
+// missing, for the next run. The running files of killed tasks are removed either way: on a
+// cluster they name another host, whose processes cannot be checked from here.
+void settle(const StudyFolder& folder, const StudyRecord& record, const Submission& submission,
+            bool recordEndings) {
+    const QMap<int, SlurmEngine::Ending> endings =
+        recordEndings ? SlurmEngine::endings(submission.job) : QMap<int, SlurmEngine::Ending>();
     for (int task = 1; task <= submission.ids.size(); ++task) {
         const QString& id = submission.ids[task - 1];
         const VariantTable::Variant* variant = record.table.find(id);
         if (!variant || readFinished(folder, record, *variant))
             continue;
-        const QString ending = endings.value(task);
-        if (ending.isEmpty() || ending.startsWith(QStringLiteral("CANCELLED")) ||
-            ending.startsWith(QStringLiteral("PENDING"))) {
+        const auto ending = endings.find(task);
+        if (ending == endings.end() || ending->recorded() ||
+            ending->state.startsWith(QStringLiteral("CANCELLED")) ||
+            ending->state == QStringLiteral("PENDING")) {
             QFile::remove(folder.runningFile(id));
             continue;
         }
-        QString reason = QStringLiteral("the Slurm task %1_%2 ended %3 without results")
+        QString reason = QStringLiteral("the Slurm task %1_%2 ended %3 (exit code %4)")
                              .arg(submission.job)
                              .arg(task)
-                             .arg(ending);
+                             .arg(ending->state, ending->exitCode);
         const QString said = lastOutputLine(folder, submission.job, task);
         if (!said.isEmpty())
             reason += QStringLiteral(": ") + said;
@@ -196,7 +199,7 @@ bool SlurmEngine::submit(const EngineRequest& request, QString& problem) {
             return false;
         }
         // Its tasks that were killed left files saying they run.
-        settle(request.folder, request.record, *earlier);
+        settle(request.folder, request.record, *earlier, false);
     }
     const QString folder = slurmFolder(request.folder);
     const QString script = folder + QStringLiteral("/array.sh");
@@ -264,7 +267,7 @@ bool SlurmEngine::wait(const EngineRequest& request, const std::function<void(in
         report(running);
         QThread::msleep(pollMilliseconds);
     }
-    settle(request.folder, request.record, *submission);
+    settle(request.folder, request.record, *submission, true);
     report(0);
     return true;
 }
@@ -312,7 +315,7 @@ bool SlurmEngine::cancel(const StudyFolder& folder, QString& problem) {
     }
     QString ignored;
     if (const auto record = StudyRecord::read(folder.recordFile(), ignored))
-        settle(folder, *record, *submission);
+        settle(folder, *record, *submission, true);
     return true;
 }
 
@@ -349,8 +352,12 @@ SlurmEngine::Queue SlurmEngine::queue(const QString& job) {
     return queued;
 }
 
-QMap<int, QString> SlurmEngine::endings(const QString& job) {
-    QMap<int, QString> endings;
+bool SlurmEngine::Ending::recorded() const {
+    return exitCode == QStringLiteral("0:0") || exitCode == QStringLiteral("1:0");
+}
+
+QMap<int, SlurmEngine::Ending> SlurmEngine::endings(const QString& job) {
+    QMap<int, Ending> endings;
     const ToolResult accounted = runTool(
         QStringLiteral("sacct"), {QStringLiteral("--noheader"), QStringLiteral("--parsable2"),
                                   QStringLiteral("--allocations"), QStringLiteral("--jobs=") + job,
@@ -362,7 +369,7 @@ QMap<int, QString> SlurmEngine::endings(const QString& job) {
             bool number = false;
             const int task = fields[0].section(QLatin1Char('_'), 1).toInt(&number);
             if (number && fields.size() >= 3)
-                endings[task] = QStringLiteral("%1 (exit %2)").arg(fields[1], fields[2]);
+                endings[task] = Ending{fields[1], fields[2]};
         }
         if (!endings.isEmpty())
             return endings;
@@ -379,12 +386,9 @@ QMap<int, QString> SlurmEngine::endings(const QString& job) {
     for (const QString& line : shown.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const auto taskMatch = task.match(line);
         const auto stateMatch = state.match(line);
-        if (!taskMatch.hasMatch() || !stateMatch.hasMatch())
-            continue;
-        QString ending = stateMatch.captured(1);
-        if (const auto exitMatch = exit.match(line); exitMatch.hasMatch())
-            ending += QStringLiteral(" (exit %1)").arg(exitMatch.captured(1));
-        endings[taskMatch.captured(1).toInt()] = ending;
+        if (taskMatch.hasMatch() && stateMatch.hasMatch())
+            endings[taskMatch.captured(1).toInt()] =
+                Ending{stateMatch.captured(1), exit.match(line).captured(1)};
     }
     return endings;
 }

@@ -45,10 +45,19 @@ public:
         bool empty() const { return known && running + waiting == 0; }
     };
     static Queue queue(const QString& job);
-    // How each task of a job array that left the queue ended ("COMPLETED", "CANCELLED by 0",
-    // "TIMEOUT"), keyed by array task; from sacct, or from the controller's memory of recent
-    // jobs where the cluster keeps no accounting. Empty when neither knows the job.
-    static QMap<int, QString> endings(const QString& job);
+    // How a task of a job array that left the queue ended: its state ("COMPLETED", "CANCELLED
+    // by 0", "TIMEOUT", "NODE_FAIL") and exit code ("0:0", "2:0", "0:9" for killed by signal 9).
+    struct Ending {
+        QString state;
+        QString exitCode;
+        // Whether the task itself ran to its end: then it recorded the variant (exit 0 done, 1
+        // failed), and what the study folder shows, perhaps later on a shared file system, is
+        // its word.
+        bool recorded() const;
+    };
+    // Each task's ending, keyed by array task; from sacct, or from the controller's memory of
+    // recent jobs where the cluster keeps no accounting. Empty when neither knows the job.
+    static QMap<int, Ending> endings(const QString& job);
 
 private:
     QString submitted;

@@ -9,6 +9,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import time
 from pathlib import Path
@@ -58,6 +59,17 @@ def wait_until(predicate, seconds, what):
     pytest.fail("waited %d s for %s" % (seconds, what))
 
 
+def slow_list(work):
+    """The example list on taller volumes: a few seconds a variant."""
+    listing = LIST.read_text()
+    for name, cells in (("Volume Size Z", 1500), ("Substrate Size Z", 750)):
+        before = 'name="%s" parameter-type="uint" parameter-data="' % name
+        listing = re.sub(re.escape(before) + r"\d+", before + str(cells), listing)
+    slow = work / "slow.plst"
+    slow.write_text(listing)
+    return slow
+
+
 @pytest.fixture
 def work(tmp_path):
     # The list names its mask picture relative to itself; a study takes relative names from
@@ -98,14 +110,8 @@ def test_variants_on_the_cluster_match_the_local_engine(work):
 
 
 def test_a_cancelled_array_keeps_its_finished_variants_and_the_rerun_runs_the_rest(work):
-    # Taller volumes (a few seconds a variant), one at a time, so that the cancel meets a
-    # running array.
-    listing = LIST.read_text()
-    for name, cells in (("Volume Size Z", 1500), ("Substrate Size Z", 750)):
-        before = 'name="%s" parameter-type="uint" parameter-data="' % name
-        listing = re.sub(re.escape(before) + r"\d+", before + str(cells), listing)
-    slow = work / "slow.plst"
-    slow.write_text(listing)
+    # One at a time, so that the cancel meets a running array.
+    slow = slow_list(work)
     rows = [("v%d" % i, 1 + i % 3, 4 + 2 * i) for i in range(6)]
     table = write_table(work / "slow.csv", rows)
     folder = work / "cancelled"
@@ -116,6 +122,9 @@ def test_a_cancelled_array_keeps_its_finished_variants_and_the_rerun_runs_the_re
     assert job in submitted.stdout + submitted.stderr
     # The --slurm-arg reached sbatch and wins over the script's own name.
     assert any(line.endswith(" cv-cancel-test") for line in queue(job))
+    # A second array of the same study while the first is queued would run variants twice.
+    twice = study("run", slow.name, table, "--out", folder, "--engine", "slurm", check=1)
+    assert "still queued or running" in twice.stderr
 
     done = lambda: sorted(p.parent.name for p in (folder / "variants").glob("*/metrics.json"))
     wait_until(lambda: len(done()) >= 1, 90, "the first variant")
@@ -153,3 +162,20 @@ def test_a_refused_value_fails_its_variant_while_the_others_finish(work):
     assert failed["status"] == "failed" and "Etch Depth" in failed["reason"]
     assert re.search(r"^refused failed.*Etch Depth", study("status", folder, check=1).stdout,
                      re.M)
+
+
+def test_a_task_killed_on_its_node_is_recorded_failed_with_how_it_ended(work):
+    folder = work / "killed"
+    table = write_table(work / "one.csv", [("only", 2, 8)])
+    run = subprocess.Popen([STUDY, "run", slow_list(work).name, str(table), "--out", str(folder),
+                            "--engine", "slurm"], stderr=subprocess.PIPE, text=True)
+    running = folder / "variants" / "only" / "running"
+    wait_until(running.exists, 90, "the task to start")
+    host, pid = running.read_text().split()
+    os.kill(int(pid), signal.SIGKILL)
+    assert run.wait(timeout=120) == 1
+    failed = metrics(folder, "only")
+    assert failed["status"] == "failed"
+    assert re.match(r"the Slurm task \d+_1 ended FAILED \(exit code 0:9\)", failed["reason"])
+    assert "only failed: the Slurm task" in run.stderr.read()
+    assert not running.exists()
