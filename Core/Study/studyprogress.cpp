@@ -42,8 +42,9 @@ void StudyProgress::show(const StudyStatus& status, int running) {
     if (terminal) {
         if (text != last)
             out << '\r' << text << QStringLiteral("\x1b[K") << Qt::flush;
-    } else if (text.section(QStringLiteral(", about"), 0, 0) !=
-               last.section(QStringLiteral(", about"), 0, 0)) {
+    } else if (text.section(QStringLiteral(", "), 0, 1) !=
+               last.section(QStringLiteral(", "), 0, 1)) {
+        // In a log, a line for each variant that finished, not for each that started.
         out << text << Qt::endl;
     }
     last = text;

@@ -49,12 +49,15 @@ StudyResults StudyResults::gather(const StudyFolder& folder, const StudyRecord& 
                                                            : QStringLiteral("failed");
             row.reason = state->reason;
             row.seconds = state->seconds;
+            std::set<int> stepsSeen;
             for (const QJsonValue& entry : root.value(QStringLiteral("metrics")).toArray()) {
                 const QJsonObject metric = entry.toObject();
                 const QString name = metric.value(QStringLiteral("name")).toString();
+                const bool first =
+                    stepsSeen.insert(metric.value(QStringLiteral("step")).toInt()).second;
                 if (known.insert(name).second)
                     results.metrics.push_back(
-                        {name, metric.value(QStringLiteral("unit")).toString()});
+                        {name, metric.value(QStringLiteral("unit")).toString(), first});
                 if (metric.value(QStringLiteral("value")).isDouble())
                     row.metrics[name] = metric.value(QStringLiteral("value")).toDouble();
             }
@@ -106,6 +109,8 @@ std::vector<StudyResults::Plot> StudyResults::plots() const {
     }
     std::vector<Plot> result;
     for (const Metric& metric : metrics) {
+        if (!metric.primary)
+            continue;
         for (const int p : numeric) {
             Plot plot;
             plot.metric = metric.name;

@@ -18,6 +18,9 @@ public:
     struct Metric {
         QString name;
         QString unit;
+        // The first value of its "Measure" step (the one named by the step); the others are
+        // its details (".mean", ".top", ...), which the table shows and the plots leave out.
+        bool primary = false;
         // "etch depth (µm)": how a column or an axis names it.
         QString label() const;
     };
@@ -56,7 +59,7 @@ public:
     static StudyResults gather(const StudyFolder& folder, const StudyRecord& record);
     // id, the parameters, every metric (with its unit in the header), status, seconds, reason.
     QByteArray csv() const;
-    // A plot of every metric against every parameter whose values are all numbers; one line
+    // A plot of every step's metric against every parameter whose values are all numbers; one line
     // per value of the next varied parameter (all points on one line when there is none).
     std::vector<Plot> plots() const;
     // "etch depth" → "etch-depth": letters, digits and '-' only.

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QTextStream>
 #include <QThread>
 
@@ -124,46 +125,61 @@ int StudyRun::run(const Options& options, QTextStream& err) {
     record.created = timestamp();
     record.table = table;
 
-    if (QFileInfo::exists(folder.recordFile())) {
+    const bool hasRecord = QFileInfo::exists(folder.recordFile());
+    if (!hasRecord && QFileInfo::exists(folder.path()) && !QDir(folder.path()).isEmpty() &&
+        !options.force)
+        return complain(err, QStringLiteral("%1 exists and holds no study; give --force to start "
+                                            "one there")
+                                 .arg(folder.path()));
+    if (!QDir().mkpath(folder.path() + QStringLiteral("/variants")))
+        return complain(err, QStringLiteral("cannot make the folder %1").arg(folder.path()));
+    // Two runs on one folder would run the same missing variants twice and write one record
+    // over the other. The lock of a run that died is taken over.
+    QLockFile lock(folder.path() + QStringLiteral("/run.lock"));
+    if (!lock.tryLock(0)) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        lock.getLockInfo(&pid, &host, &application);
+        return complain(err, QStringLiteral("another run works on %1 (process %2 on %3); wait for "
+                                            "it or stop it")
+                                 .arg(folder.path())
+                                 .arg(pid)
+                                 .arg(host));
+    }
+    if (hasRecord) {
         const auto earlier = StudyRecord::read(folder.recordFile(), problem);
         if (!earlier && !options.force)
             return complain(err, problem + QStringLiteral("; give --force to start a new study "
                                                           "there"));
         if (earlier) {
-            const char* other = nullptr;
-            if (earlier->listHash != record.listHash)
-                other = "process list";
-            else if (earlier->tableHash != record.tableHash)
-                other = "table of variants";
-            else if (earlier->inputHash != record.inputHash || earlier->volume != record.volume)
-                other = "input document";
-            if (other && !options.force)
+            QString other;
+            QString otherFile;
+            if (earlier->listHash != record.listHash) {
+                other = QStringLiteral("process list");
+                otherFile = earlier->listSource;
+            } else if (earlier->tableHash != record.tableHash) {
+                other = QStringLiteral("table of variants");
+                otherFile = earlier->tableSource;
+            } else if (earlier->inputHash != record.inputHash || earlier->volume != record.volume) {
+                other = QStringLiteral("input document");
+                otherFile = earlier->input.isEmpty() ? QStringLiteral("none") : earlier->input;
+            }
+            if (!other.isEmpty() && !options.force)
                 return complain(err, QStringLiteral("%1 holds a study of another %2 (%3); give "
                                                     "--force to run this one there")
-                                         .arg(folder.path(), QLatin1String(other),
-                                              QLatin1String(other)[0] == QLatin1Char('p')
-                                                  ? earlier->listSource
-                                              : QLatin1String(other)[0] == QLatin1Char('t')
-                                                  ? earlier->tableSource
-                                                  : earlier->input));
+                                         .arg(folder.path(), other, otherFile));
             record.created = earlier->created;
             record.runs = earlier->runs;
             // Documents kept once stay wanted: a rerun must not leave some variants without.
             record.keepDocuments = options.keepDocuments || earlier->keepDocuments;
         }
-    } else if (QFileInfo::exists(folder.path()) && !QDir(folder.path()).isEmpty() &&
-               !options.force) {
-        return complain(err, QStringLiteral("%1 exists and holds no study; give --force to start "
-                                            "one there")
-                                 .arg(folder.path()));
     }
 
     int jobs = options.jobs;
     int threads = options.threads;
     defaultJobs(QThread::idealThreadCount(), jobs, threads);
 
-    if (!QDir().mkpath(folder.path() + QStringLiteral("/variants")))
-        return complain(err, QStringLiteral("cannot make the folder %1").arg(folder.path()));
     QJsonObject thisRun{{QStringLiteral("engine"), engine->name()},
                         {QStringLiteral("jobs"), jobs},
                         {QStringLiteral("threads"), threads},

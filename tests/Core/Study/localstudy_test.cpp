@@ -1,0 +1,191 @@
+// cellvane-study on the local engine, run as a user runs it: the example trench list with the
+// oxide thickness against the etch depth, one variant with a value the step refuses.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Ran {
+    int exitCode;
+    QString said;
+};
+
+Ran runProgram(const char* program, const QStringList& arguments, const QString& folder) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QString::fromLocal8Bit(program), arguments);
+    if (!process.waitForFinished(300000))
+        return {-1, process.errorString()};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAll())};
+}
+
+Ran study(const QStringList& arguments, const QString& folder) {
+    return runProgram(CELLVANE_STUDY_PROGRAM, arguments, folder);
+}
+
+QByteArray bytesOf(const QString& fileName) {
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QJsonObject metricsOf(const QString& folder, const QString& id) {
+    return QJsonDocument::fromJson(bytesOf(folder + "/st/variants/" + id + "/metrics.json"))
+        .object();
+}
+
+void writeFile(const QString& fileName, const QByteArray& bytes) {
+    QFile file(fileName);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class LocalStudy : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        here = dir.path();
+        const QString examples = QStringLiteral(CELLVANE_TEST_SOURCE_DIR) + "/../examples/";
+        for (const char* name : {"trench-study.plst", "trench-mask.png"})
+            ASSERT_TRUE(QFile::copy(examples + name, here + '/' + name));
+        const Ran planned = study({"plan", "trench-study.plst", "--vary", "2.Thickness=1:2:1",
+                                   "--vary", "4.Etch Depth=5,10"},
+                                  here);
+        ASSERT_EQ(planned.exitCode, 0) << planned.said.toStdString();
+        // "-5" is no depth the etch takes: that variant fails, the others must not.
+        writeFile(here + "/variants.csv",
+                  planned.said.section("id,", 1).prepend("id,").toUtf8() + "bad,1,-5\n");
+    }
+
+    QTemporaryDir dir;
+    QString here;
+};
+
+TEST_F(LocalStudy, VariantsAreTheRunnersDocumentsAndARerunDoesExactlyTheRest) {
+    const QStringList run{"run", "trench-study.plst", "variants.csv", "--out", "st", "--jobs", "2"};
+    Ran ran = study(run + QStringList{"--keep-documents"}, here);
+    EXPECT_EQ(ran.exitCode, 1) << ran.said.toStdString();
+    EXPECT_TRUE(ran.said.contains("4 of 5 done, 1 failed")) << ran.said.toStdString();
+
+    const std::map<QString, QStringList> values{
+        {"v001", {"1", "5"}}, {"v002", {"1", "10"}}, {"v003", {"2", "5"}}, {"v004", {"2", "10"}}};
+    for (const auto& [id, value] : values) {
+        const QJsonObject metrics = metricsOf(here, id);
+        EXPECT_EQ(metrics.value("status").toString(), "done") << id.toStdString();
+        EXPECT_EQ(metrics.value("pictures").toArray(), QJsonArray({"section.png"}));
+        EXPECT_TRUE(QFileInfo::exists(here + "/st/variants/" + id + "/section.png"));
+        EXPECT_GT(metrics.value("peakMemory").toDouble(), 0);
+        const QJsonArray measured = metrics.value("metrics").toArray();
+        ASSERT_FALSE(measured.isEmpty());
+        EXPECT_EQ(measured.first().toObject().value("value").toDouble(), value[1].toDouble());
+        // The same cells, byte for byte, as the runner makes by hand with --set.
+        const Ran byHand =
+            runProgram(CELLVANE_RUN_PROGRAM,
+                       {"trench-study.plst", "--set", "2.Thickness=" + value[0], "--set",
+                        "4.Etch Depth=" + value[1], "--output", "hand-" + id + ".cvx"},
+                       here);
+        ASSERT_EQ(byHand.exitCode, 0) << byHand.said.toStdString();
+        EXPECT_EQ(bytesOf(here + "/hand-" + id + ".cvx"),
+                  bytesOf(here + "/st/variants/" + id + "/document.cvx"))
+            << id.toStdString();
+    }
+    const QJsonObject bad = metricsOf(here, "bad");
+    EXPECT_EQ(bad.value("status").toString(), "failed");
+    EXPECT_TRUE(bad.value("reason").toString().contains("Etch Depth"))
+        << bad.value("reason").toString().toStdString();
+    const QJsonObject record = QJsonDocument::fromJson(bytesOf(here + "/st/study.json")).object();
+    EXPECT_EQ(record.value("list").toObject().value("sha256").toString().size(), 64);
+    EXPECT_EQ(record.value("table").toObject().value("sha256").toString().size(), 64);
+    EXPECT_EQ(record.value("runs").toArray().size(), 1);
+
+    // As after a kill: one variant never finished, one left only a part of its metrics file
+    // (a foreign writer; ours renames whole files), the rest finished.
+    QFile::remove(here + "/st/variants/v001/metrics.json");
+    writeFile(here + "/st/variants/v003/metrics.json",
+              bytesOf(here + "/st/variants/v003/metrics.json").left(60));
+    const QByteArray v002 = bytesOf(here + "/st/variants/v002/metrics.json");
+    const QByteArray v004 = bytesOf(here + "/st/variants/v004/metrics.json");
+    ran = study(run, here);
+    EXPECT_TRUE(ran.said.contains("5 variants, 2 done before, 3 to run")) << ran.said.toStdString();
+    EXPECT_EQ(bytesOf(here + "/st/variants/v002/metrics.json"), v002);
+    EXPECT_EQ(bytesOf(here + "/st/variants/v004/metrics.json"), v004);
+    for (const char* id : {"v001", "v003"}) {
+        EXPECT_EQ(metricsOf(here, id).value("status").toString(), "done") << id;
+        // Documents asked for once are kept by the reruns too.
+        EXPECT_TRUE(QFileInfo::exists(here + "/st/variants/" + id + "/document.cvx")) << id;
+    }
+    const Ran status = study({"status", "st"}, here);
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_TRUE(status.said.contains("4 of 5 done, 1 failed, 0 running"))
+        << status.said.toStdString();
+    EXPECT_TRUE(status.said.contains(QRegularExpression("bad failed .*Etch Depth")))
+        << status.said.toStdString();
+
+    // Another table in the same folder is refused; with --force only what changed runs.
+    writeFile(here + "/other.csv", "id,2.Thickness,4.Etch Depth\nv001,1,5\nv002,1,10\nv003,2,5\n"
+                                   "v004,2,10\nbad,1,15\n");
+    const QStringList other{"run", "trench-study.plst", "other.csv", "--out", "st"};
+    ran = study(other, here);
+    EXPECT_EQ(ran.exitCode, 2);
+    EXPECT_TRUE(ran.said.contains("another table of variants")) << ran.said.toStdString();
+    EXPECT_TRUE(ran.said.contains("--force"));
+    EXPECT_EQ(bytesOf(here + "/st/variants/v002/metrics.json"), v002);
+    ran = study(other + QStringList{"--force"}, here);
+    EXPECT_EQ(ran.exitCode, 0) << ran.said.toStdString();
+    EXPECT_TRUE(ran.said.contains("4 done before, 1 to run")) << ran.said.toStdString();
+    EXPECT_EQ(bytesOf(here + "/st/variants/v002/metrics.json"), v002);
+}
+
+TEST_F(LocalStudy, GatherWritesTheTableAPlotPerMetricAndParameterAndAPageWhoseLinksResolve) {
+    const Ran ran =
+        study({"run", "trench-study.plst", "variants.csv", "--out", "st", "--jobs", "2"}, here);
+    ASSERT_EQ(ran.exitCode, 1) << ran.said.toStdString();
+    const Ran gathered = study({"gather", "st"}, here);
+    ASSERT_EQ(gathered.exitCode, 0) << gathered.said.toStdString();
+
+    const QStringList lines =
+        QString::fromUtf8(bytesOf(here + "/st/results.csv")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6);
+    const QStringList header = lines.first().split(',');
+    EXPECT_EQ(header.mid(0, 4), QStringList({"id", "2.Thickness", "4.Etch Depth",
+                                             QString::fromUtf8("etch depth (µm)")}));
+    EXPECT_TRUE(header.contains(QString::fromUtf8("oxide thickness (µm)")));
+    EXPECT_EQ(header.mid(header.size() - 3), QStringList({"status", "seconds", "reason"}));
+    EXPECT_TRUE(lines[1].startsWith("v001,1,5,5,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[5].startsWith("bad,1,-5,,")) << lines[5].toStdString();
+    EXPECT_TRUE(lines[5].contains(",failed,")) << lines[5].toStdString();
+
+    // The two "Measure" steps against the two parameters, as PNG and SVG.
+    const QStringList plots = QDir(here + "/st/plots").entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(plots,
+              QStringList(
+                  {"etch-depth-vs-2-thickness.png", "etch-depth-vs-2-thickness.svg",
+                   "etch-depth-vs-4-etch-depth.png", "etch-depth-vs-4-etch-depth.svg",
+                   "oxide-thickness-vs-2-thickness.png", "oxide-thickness-vs-2-thickness.svg",
+                   "oxide-thickness-vs-4-etch-depth.png", "oxide-thickness-vs-4-etch-depth.svg"}));
+    EXPECT_TRUE(bytesOf(here + "/st/plots/etch-depth-vs-2-thickness.svg").contains("<svg"));
+
+    const QString page = QString::fromUtf8(bytesOf(here + "/st/index.html"));
+    const QRegularExpression reference("(?:href|src)=\"([^\"]+)\"");
+    QStringList targets;
+    for (auto match = reference.globalMatch(page); match.hasNext();)
+        targets << match.next().captured(1);
+    // Four plots (the PNG shown, the SVG linked), four thumbnails linked to their pictures.
+    EXPECT_EQ(targets.filter(".png").size(), 4 + 4 * 2);
+    EXPECT_EQ(targets.filter(".svg").size(), 4);
+    for (const QString& target : targets)
+        EXPECT_TRUE(QFileInfo::exists(here + "/st/" + QUrl::fromPercentEncoding(target.toUtf8())))
+            << target.toStdString();
+}
+
+} // namespace
