@@ -170,7 +170,9 @@ def test_a_task_killed_on_its_node_is_recorded_failed_with_how_it_ended(work):
     run = subprocess.Popen([STUDY, "run", slow_list(work).name, str(table), "--out", str(folder),
                             "--engine", "slurm"], stderr=subprocess.PIPE, text=True)
     running = folder / "variants" / "only" / "running"
-    wait_until(running.exists, 90, "the task to start")
+    # "HOST PID", once whole.
+    wait_until(lambda: running.exists() and len(running.read_text().split()) == 2, 90,
+               "the task to start")
     host, pid = running.read_text().split()
     os.kill(int(pid), signal.SIGKILL)
     assert run.wait(timeout=120) == 1
