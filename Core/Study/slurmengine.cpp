@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <algorithm>
+
 namespace Core::Study {
 
 Q_LOGGING_CATEGORY(slurmLog, "Core/Study/slurmengine", QtInfoMsg)
@@ -149,21 +151,29 @@ void settle(const StudyFolder& folder, const StudyRecord& record, const Submissi
     }
 }
 
+int unfinished(const EngineRequest& request) {
+    int count = 0;
+    for (const QString& id : request.ids)
+        if (const VariantTable::Variant* variant = request.record.table.find(id))
+            count += readFinished(request.folder, request.record, *variant) ? 0 : 1;
+    return count;
+}
+
 } // namespace
 
 QByteArray SlurmEngine::arrayScript(const EngineRequest& request) {
-    QString script =
-        QStringLiteral(
-            "#!/bin/bash\n"
-            "# One variant of the study in %1 per array task, submitted by cellvane-study run.\n"
-            "# Each node needs the programs at the same place and the study folder on a shared\n"
-            "# file system.\n"
-            "#SBATCH --job-name=cellvane-study\n"
-            "#SBATCH --cpus-per-task=%2\n"
-            "set -u\n"
-            "ids=(\n")
-            .arg(request.folder.path())
-            .arg(request.threads);
+    // Only quoted words come from the user: a folder or id can never become a command.
+    QString script = QStringLiteral("#!/bin/bash\n"
+                                    "# One variant of a study per array task, submitted by "
+                                    "cellvane-study run.\n"
+                                    "# Each node needs the programs at the same place and the "
+                                    "study folder on a shared\n"
+                                    "# file system.\n"
+                                    "#SBATCH --job-name=cellvane-study\n"
+                                    "#SBATCH --cpus-per-task=%1\n"
+                                    "set -u\n"
+                                    "ids=(\n")
+                         .arg(request.threads);
     for (const QString& id : request.ids)
         script += QStringLiteral("    %1\n").arg(shellQuoted(id));
     script += QStringLiteral(")\n"
@@ -253,7 +263,8 @@ bool SlurmEngine::wait(const EngineRequest& request, const std::function<void(in
         const Queue queued = queue(submitted);
         if (queued.known) {
             unreachable.invalidate();
-            running = queued.running;
+            // A task whose variant is recorded is only exiting; it no longer counts.
+            running = std::min(queued.running, unfinished(request));
             if (queued.empty())
                 break;
         } else if (!unreachable.isValid()) {

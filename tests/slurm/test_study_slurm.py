@@ -153,7 +153,8 @@ def test_a_cancelled_array_keeps_its_finished_variants_and_the_rerun_runs_the_re
 
 def test_a_refused_value_fails_its_variant_while_the_others_finish(work):
     rows = [("thin", 1, 8), ("refused", 2, -5), ("thick", 3, 8)]
-    folder = work / "refused"
+    # A folder name that needs quoting in the job script.
+    folder = work / "refused value's study"
     ran = study("run", LIST.name, write_table(work / "refused.csv", rows), "--out", folder,
                 "--engine", "slurm", check=1)
     assert "2 of 3 done, 1 failed" in ran.stderr
