@@ -56,8 +56,8 @@ bool LocalEngine::wait(const EngineRequest& request, const std::function<void(in
                 *ended = true;
                 recordEnd(id, *process);
                 --active;
-                report(active);
-                // Started from the loop, not from within the process's own signal.
+                // Started from the loop, not from within the process's own signal; the report
+                // comes once the next variant runs, so a log's line counts it.
                 QTimer::singleShot(0, &loop, [&] { startNext(); });
             };
             QObject::connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished),

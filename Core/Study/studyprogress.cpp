@@ -29,7 +29,8 @@ QString StudyProgress::line(const StudyStatus& status, int running, int finished
                        .arg(status.failed)
                        .arg(running);
     if (pending > 0 && finishedHere > 0)
-        text += QStringLiteral(", about %1 left").arg(duration(elapsed / finishedHere * pending));
+        text += QStringLiteral(", about %1 left")
+                    .arg(duration(std::max(1.0, elapsed / finishedHere * pending)));
     return text;
 }
 

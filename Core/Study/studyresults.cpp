@@ -134,7 +134,7 @@ std::vector<StudyResults::Plot> StudyResults::plots() const {
                                           : metric.name;
                 for (const Row& row : rows) {
                     const auto value = row.metrics.find(metric.name);
-                    if (value == row.metrics.end() ||
+                    if (row.status != QStringLiteral("done") || value == row.metrics.end() ||
                         (second >= 0 && row.values.value(second) != key))
                         continue;
                     series.points.emplace_back(row.values.value(p).toDouble(), value->second);

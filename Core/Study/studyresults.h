@@ -59,8 +59,9 @@ public:
     static StudyResults gather(const StudyFolder& folder, const StudyRecord& record);
     // id, the parameters, every metric (with its unit in the header), status, seconds, reason.
     QByteArray csv() const;
-    // A plot of every step's metric against every parameter whose values are all numbers; one line
-    // per value of the next varied parameter (all points on one line when there is none).
+    // Points of the variants that are done only. A plot of every step's metric against every
+    // parameter whose values are all numbers; one line per value of the next varied parameter (all
+    // points on one line when there is none).
     std::vector<Plot> plots() const;
     // "etch depth" → "etch-depth": letters, digits and '-' only.
     static QString fileNamePart(const QString& text);

@@ -126,12 +126,16 @@ int StudyRun::run(const Options& options, QTextStream& err) {
     record.table = table;
 
     const bool hasRecord = QFileInfo::exists(folder.recordFile());
-    if (!hasRecord && QFileInfo::exists(folder.path()) && !QDir(folder.path()).isEmpty() &&
-        !options.force)
+    // The lock of a run that is starting there makes no folder a stranger's.
+    QStringList contents =
+        QDir(folder.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    contents.removeAll(QStringLiteral("run.lock"));
+    if (!hasRecord && !contents.isEmpty() && !options.force)
         return complain(err, QStringLiteral("%1 exists and holds no study; give --force to start "
                                             "one there")
                                  .arg(folder.path()));
-    if (!QDir().mkpath(folder.path() + QStringLiteral("/variants")))
+    if (!QDir().mkpath(folder.path()))
         return complain(err, QStringLiteral("cannot make the folder %1").arg(folder.path()));
     // Two runs on one folder would run the same missing variants twice and write one record
     // over the other. The lock of a run that died is taken over.
@@ -147,6 +151,9 @@ int StudyRun::run(const Options& options, QTextStream& err) {
                                  .arg(pid)
                                  .arg(host));
     }
+    if (!QDir().mkpath(folder.path() + QStringLiteral("/variants")))
+        return complain(err,
+                        QStringLiteral("cannot make the folder %1/variants").arg(folder.path()));
     if (hasRecord) {
         const auto earlier = StudyRecord::read(folder.recordFile(), problem);
         if (!earlier && !options.force)

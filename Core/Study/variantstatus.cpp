@@ -22,6 +22,7 @@ std::optional<VariantState> readFinished(const StudyFolder& folder, const StudyR
     const QString status = root.value(QStringLiteral("status")).toString();
     if (root.value(QStringLiteral("id")).toString() != variant.id ||
         root.value(QStringLiteral("listSha256")).toString() != record.listHash ||
+        root.value(QStringLiteral("inputSha256")).toString() != record.inputHash ||
         (status != QStringLiteral("done") && status != QStringLiteral("failed")))
         return std::nullopt;
     // Results made with other values (a table changed under --force) are not this variant's.

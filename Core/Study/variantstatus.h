@@ -10,7 +10,8 @@ namespace Core::Study {
 
 // Where each variant of a study stands, read from the variants' folders alone, so that any
 // process (the run, `status`, a node of a cluster) sees the same: a variant is finished only
-// when its metrics file is whole and was made from the study's list with the variant's values.
+// when its metrics file is whole and was made from the study's list and input document with the
+// variant's values.
 struct VariantState {
     enum Kind { Missing, Running, Done, Failed };
     QString id;

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -45,6 +46,7 @@ QJsonObject metricsOf(const QString& folder, const QString& id) {
 }
 
 void writeFile(const QString& fileName, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
     QFile file(fileName);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
@@ -186,6 +188,47 @@ TEST_F(LocalStudy, GatherWritesTheTableAPlotPerMetricAndParameterAndAPageWhoseLi
     for (const QString& target : targets)
         EXPECT_TRUE(QFileInfo::exists(here + "/st/" + QUrl::fromPercentEncoding(target.toUtf8())))
             << target.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LocalStudy, MistakesAreRefusedBeforeAnythingRuns) {
+    writeFile(here + "/misspelt.csv", "id,4.Etch Dept\na,5\n");
+    QDir().mkpath(here + "/held");
+    QLockFile held(here + "/held/run.lock");
+    ASSERT_TRUE(held.tryLock(0));
+    writeFile(here + "/stranger/notes.txt", QByteArray());
+    struct Case {
+        QStringList arguments;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{"plan", "trench-study.plst", "--vary", "4.Etch Depth=5,-1"}, "\"Etch Depth\" of step 4"},
+        {{"plan", "trench-study.plst", "--vary", "4.Etch Dept=5"}, "no parameter \"Etch Dept\""},
+        {{"plan", "trench-study.plst", "--vary", "2.Thickness=1:3"}, "needs a step"},
+        {{"plan", "trench-study.plst", "--vary", "2.Thickness=1", "--seed", "3"}, "--sample"},
+        {{"run", "trench-study.plst", "misspelt.csv", "--out", "x"}, "no parameter \"Etch Dept\""},
+        {{"run", "trench-study.plst", "variants.csv", "--out", "held"}, "another run works"},
+        {{"run", "trench-study.plst", "variants.csv", "--out", "stranger"}, "holds no study"},
+        {{"run", "trench-study.plst", "variants.csv"}, "--out"},
+        {{"run", "trench-study.plst", "variants.csv", "--out", "x", "--vary", "2.T=1"},
+         "does not apply"},
+        {{"run", "trench-study.plst", "variants.csv", "--out", "x", "--engine", "grid"},
+         "no engine \"grid\""},
+        {{"status", "nowhere"}, "nowhere"},
+        {{"task", "nowhere", "v001"}, "nowhere"},
+    };
+    for (const Case& c : cases) {
+        const Ran ran = study(c.arguments, here);
+        EXPECT_EQ(ran.exitCode, 2) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(ran.said.contains(QString::fromUtf8(c.said)))
+            << c.arguments.join(' ').toStdString() << ": " << ran.said.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(here + "/x"));
+    EXPECT_EQ(QDir(here + "/held").entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList({"run.lock"}));
 }
 
 } // namespace
