@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QThreadPool>
@@ -107,6 +108,13 @@ int gather(const QString& folderName, QTextStream& err) {
         }
         plotFiles << name;
     }
+    // Plots of an earlier gather that this one has not drawn again (a metric that is no longer
+    // measured) would pass for results of the study as it is now.
+    const QDir plotFolder(folder.path() + QStringLiteral("/plots"));
+    for (const QString& file :
+         plotFolder.entryList({QStringLiteral("*.png"), QStringLiteral("*.svg")}, QDir::Files))
+        if (!plotFiles.contains(QStringLiteral("plots/") + QFileInfo(file).completeBaseName()))
+            QFile::remove(plotFolder.filePath(file));
     err << "Wrote " << plotFiles.size() << " plots (PNG and SVG) to "
         << QDir::toNativeSeparators(folder.path() + QStringLiteral("/plots")) << Qt::endl;
     const QString page = folder.path() + QStringLiteral("/index.html");

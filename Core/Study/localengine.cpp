@@ -1,5 +1,6 @@
 #include "Core/Study/localengine.h"
 
+#include "Core/Study/variantstatus.h"
 #include "Core/Study/varianttask.h"
 
 #include <QDir>
@@ -26,6 +27,10 @@ bool LocalEngine::wait(const EngineRequest& request, const std::function<void(in
     const auto recordEnd = [&request](const QString& id, QProcess& task) {
         if (task.exitStatus() == QProcess::NormalExit &&
             task.exitCode() != VariantTask::NotRecorded)
+            return;
+        // Killed between its last write and its end, a task has recorded all there is.
+        const VariantTable::Variant* variant = request.record.table.find(id);
+        if (variant && readFinished(request.folder, request.record, *variant))
             return;
         QString reason;
         if (task.error() == QProcess::FailedToStart)

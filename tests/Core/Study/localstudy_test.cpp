@@ -10,8 +10,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/types.h>
 
 namespace {
 
@@ -229,6 +233,41 @@ TEST_F(LocalStudy, MistakesAreRefusedBeforeAnythingRuns) {
     EXPECT_FALSE(QFileInfo::exists(here + "/x"));
     EXPECT_EQ(QDir(here + "/held").entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
               QStringList({"run.lock"}));
+}
+
+} // namespace
+
+namespace {
+
+// A variant's process killed from outside (memory exhausted, an operator's kill): the study
+// records it failed with how it ended, runs the others, and the rerun runs it alone.
+TEST_F(LocalStudy, AKilledVariantIsRecordedFailedAndRunsAgain) {
+    QProcess run;
+    run.setWorkingDirectory(here);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QStringLiteral(CELLVANE_STUDY_PROGRAM),
+              {"run", "trench-study.plst", "variants.csv", "--out", "st", "--jobs", "1"});
+    ASSERT_TRUE(run.waitForStarted());
+    const QString running = here + "/st/variants/v002/running";
+    qint64 pid = 0;
+    for (int wait = 0; wait < 30000 && pid == 0; wait += 5) {
+        QFile file(running);
+        if (file.open(QIODevice::ReadOnly))
+            pid = QString::fromUtf8(file.readAll()).section(' ', 1).toLongLong();
+        QThread::msleep(5);
+    }
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);
+    ASSERT_TRUE(run.waitForFinished(300000));
+    const QString said = QString::fromUtf8(run.readAll());
+    EXPECT_EQ(run.exitCode(), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("3 of 5 done, 2 failed")) << said.toStdString();
+    EXPECT_TRUE(said.contains("v002 failed: the task ended abnormally")) << said.toStdString();
+
+    const Ran again =
+        study({"run", "trench-study.plst", "variants.csv", "--out", "st", "--jobs", "2"}, here);
+    EXPECT_TRUE(again.said.contains("3 done before, 2 to run")) << again.said.toStdString();
+    EXPECT_TRUE(again.said.contains("4 of 5 done, 1 failed")) << again.said.toStdString();
 }
 
 } // namespace
