@@ -206,7 +206,8 @@ int main(int argc, char* argv[]) {
                                     QStringLiteral("NAME"));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("run: at most N variants at once (default: the "
-                                                 "processors divided by --threads)."),
+                                                 "processors divided by --threads; on slurm, "
+                                                 "as many as the cluster gives)."),
                                   QStringLiteral("N"));
     const QCommandLineOption threads(QStringLiteral("threads"),
                                      QStringLiteral("run, task: T threads for each variant "

@@ -30,6 +30,8 @@ packages=(
     libqt5charts5-dev
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
+    # The study's batch engine is tested on a one-node Slurm cluster that the tests start.
+    slurmctld slurmd slurm-client munge
     # The Debian package: manual pages from --help, icons rendered from the SVG, the package's
     # dependencies from dpkg-shlibdeps, and the checks of its test (lintian, the desktop entry,
     # man, the file types as the desktop sees them).

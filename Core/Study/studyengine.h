@@ -19,6 +19,9 @@ struct EngineRequest {
     // At most this many variants at once (local: worker processes; a cluster: the array's
     // limit), each on `threads` threads.
     int jobs = 1;
+    // Whether `jobs` was asked for (--jobs) rather than taken from this machine's cores, which
+    // say nothing of a cluster's.
+    bool jobsGiven = false;
     int threads = 1;
     // This program, as a task is started: `program task DIR ID --threads T`.
     QString program;
@@ -39,6 +42,9 @@ public:
     virtual bool submit(const EngineRequest& request, QString& problem) = 0;
     // Whether wait() may be skipped (--no-wait): the variants run on without this process.
     virtual bool runsDetached() const { return false; }
+    // What the engine calls the work submit() handed over (a cluster's job id), for the user
+    // who does not wait; empty when it has no name.
+    virtual QString submission() const { return {}; }
     // Follows the submitted variants until none is left running or queued; calls `report`
     // with the number running whenever that may have changed, and at least every few seconds.
     // False, with the reason, when the engine lost track of them.

@@ -205,14 +205,17 @@ int StudyRun::run(const Options& options, QTextStream& err) {
 
     err << "cellvane-study: " << table.variants.size() << " variants, " << before.done
         << " done before, " << ids.size() << " to run on the " << engine->name() << " engine ("
-        << jobs << (jobs == 1 ? " job" : " jobs") << " of " << threads
-        << (threads == 1 ? " thread" : " threads") << ")" << Qt::endl;
+        << (options.jobs <= 0 && engine->runsDetached()
+                ? QStringLiteral("as many jobs as the cluster gives,")
+                : QStringLiteral("%1 %2").arg(jobs).arg(jobs == 1 ? "job" : "jobs"))
+        << " of " << threads << (threads == 1 ? " thread" : " threads") << ")" << Qt::endl;
 
     EngineRequest request;
     request.folder = folder;
     request.record = record;
     request.ids = ids;
     request.jobs = jobs;
+    request.jobsGiven = options.jobs > 0;
     request.threads = threads;
     request.program = options.program;
     request.engineArguments = options.engineArguments;
@@ -223,8 +226,16 @@ int StudyRun::run(const Options& options, QTextStream& err) {
             err << "cellvane-study: " << problem << Qt::endl;
             return exitUnfinished;
         }
-        if (!options.wait)
+        if (!options.wait) {
+            // The job id alone on standard output, for scripts that follow it themselves.
+            const QString submitted = engine->submission();
+            if (!submitted.isEmpty()) {
+                QTextStream(stdout) << submitted << Qt::endl;
+                err << "cellvane-study: submitted as job " << submitted
+                    << "; follow it with cellvane-study status " << folder.path() << Qt::endl;
+            }
             return exitDone;
+        }
         StudyProgress progress(err, isatty(STDERR_FILENO), before.done + before.failed);
         followed = engine->wait(
             request,
