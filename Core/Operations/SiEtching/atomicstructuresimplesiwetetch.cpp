@@ -7,8 +7,8 @@ Q_LOGGING_CATEGORY(lcAtomisticEtch, "Core/Operations/SiEtching/atomicstructuresi
 } // namespace
 
 AtomicStructureSimpleSiWetEtch::AtomicStructureSimpleSiWetEtch(
-    Model::Automaton::TotalVolume& volume, double depth)
-    : kernel(volume, depth, lcAtomisticEtch()) {}
+    Model::Automaton::TotalVolume& volume, double depth, WetEtchSides sides)
+    : kernel(volume, depth, lcAtomisticEtch(), sides) {}
 
 void AtomicStructureSimpleSiWetEtch::runEtching(Util::ProgressReporter& progress) {
     Removal removal;
