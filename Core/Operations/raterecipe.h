@@ -15,7 +15,7 @@ namespace Core::Operations {
 // thickness or depth. An etch may add the rates at which the other materials go in the same
 // etchant (its selectivity): each of them then recedes by its own rate × time.
 struct RateRecipe {
-    double rate = 0.1; // µm/min
+    double rate = 0.1;  // µm/min
     double time = 10.0; // min
     // Material id → µm/min, for the materials other than the one the step works on.
     std::map<std::uint32_t, double> otherRates;

@@ -70,7 +70,8 @@ int volumeHeight(const BatchStepDialogs::Context& context) {
 }
 
 // A rate and a time in place of the distance `distanceName`, with an etch's other rates.
-void setRateOrDistance(ProcessData& process, const std::optional<Core::Operations::RateRecipe>& rate,
+void setRateOrDistance(ProcessData& process,
+                       const std::optional<Core::Operations::RateRecipe>& rate,
                        const QString& distanceName, const QVariant& distance) {
     if (!rate) {
         process.setParameter(distanceName, distance, true);

@@ -29,8 +29,7 @@ void BCAEtchingDialog::setDepth(double value) {
 }
 
 KohRecipe BCAEtchingDialog::recipeShown() const {
-    return {form->dbxConcentration->value(), form->dbxTemperature->value(),
-            form->dbxTime->value()};
+    return {form->dbxConcentration->value(), form->dbxTemperature->value(), form->dbxTime->value()};
 }
 
 std::optional<KohRecipe> BCAEtchingDialog::recipe() const {
@@ -52,10 +51,9 @@ bool BCAEtchingDialog::periodicSides() const {
 
 void BCAEtchingDialog::showRecipe() {
     const bool byRecipe = form->chkKohRecipe->isChecked();
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{form->dbxConcentration, form->dbxTemperature,
-                                         form->dbxTime, form->lblConcentration,
-                                         form->lblTemperature, form->lblTime, form->lblRecipeDepth})
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             form->dbxConcentration, form->dbxTemperature, form->dbxTime, form->lblConcentration,
+             form->lblTemperature, form->lblTime, form->lblRecipeDepth})
         widget->setEnabled(byRecipe);
     form->dbxEtchDepth->setEnabled(!byRecipe);
     form->lblEtchDepth->setEnabled(!byRecipe);
@@ -68,9 +66,8 @@ void BCAEtchingDialog::showRecipe() {
                      QString::number(shown.rate110(), 'f', 3), shown.depthText()));
     else
         form->lblRecipeDepth->setText(refusal);
-    form->lblRecipeDepth->setStyleSheet(refusal.isEmpty() || !byRecipe
-                                            ? QString()
-                                            : QStringLiteral("color: #b00000;"));
+    form->lblRecipeDepth->setStyleSheet(
+        refusal.isEmpty() || !byRecipe ? QString() : QStringLiteral("color: #b00000;"));
     form->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!byRecipe || refusal.isEmpty());
 }
 

@@ -14,7 +14,8 @@ IsotropicDepositionDialog::IsotropicDepositionDialog(QWidget* parent)
     fillMaterialCombo(form->cbxMaterial, compatibleMaterials(QStringLiteral("CVD")));
     rateFields = new RateTimeFields(QString(), this);
     form->verticalLayout->insertWidget(1, rateFields);
-    connect(rateFields, &RateTimeFields::byRateChanged, form->dblFilmThickness, &QWidget::setDisabled);
+    connect(rateFields, &RateTimeFields::byRateChanged, form->dblFilmThickness,
+            &QWidget::setDisabled);
     connect(form->cbxMaterial, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { rateFields->setMaterial(materialId()); });
     rateFields->setMaterial(materialId());

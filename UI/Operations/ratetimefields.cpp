@@ -16,7 +16,8 @@ using Core::Operations::RateRecipe;
 RateTimeFields::RateTimeFields(const QString& processName, QWidget* parent) : QWidget(parent) {
     etch = !processName.isEmpty();
     if (etch)
-        table = Model::Process::ProcessFactory::getInstance()->getProcess(processName).getEtchRates();
+        table =
+            Model::Process::ProcessFactory::getInstance()->getProcess(processName).getEtchRates();
     chkByRate = new QCheckBox(QStringLiteral("By rate and time"), this);
     chkByRate->setObjectName(QStringLiteral("chkByRate"));
     dbxRate = new QDoubleSpinBox(this);

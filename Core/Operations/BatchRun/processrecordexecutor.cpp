@@ -175,6 +175,8 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
         if (QString refusal = recipe.refusal(); !refusal.isEmpty())
             return {refusal};
         depth = recipe.engineDepth(volume);
+    } else {
+        depth = KohRecipe::engineDepth(volume, depth);
     }
     bool rebuilt = false;
     QString reason;
@@ -249,6 +251,9 @@ StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
         if (!rate.problem.isEmpty())
             return {rate.problem};
         thickness = float(RateRecipe::sceneUnits(volume, rate.recipe.microns()));
+    } else {
+        // Given in µm, as the dialog shows it.
+        thickness = float(RateRecipe::sceneUnits(volume, thickness));
     }
     if (QString refusal =
             IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
@@ -269,14 +274,17 @@ StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHisto
         if (!rate.problem.isEmpty())
             return {rate.problem};
         depth = float(RateRecipe::sceneUnits(volume, rate.recipe.microns()));
+    } else {
+        depth = float(RateRecipe::sceneUnits(volume, depth));
     }
     if (QString refusal =
             IsotropicProcessOperation::distanceRefusal(QStringLiteral("etch depth"), depth);
         !refusal.isEmpty())
         return {refusal};
     if (rate.given)
-        return {{}, changedIf(IsotropicFilmEtchingOperation::etchByRate(volume, material,
-                                                                        rate.recipe, progress))};
+        return {{},
+                changedIf(IsotropicFilmEtchingOperation::etchByRate(volume, material, rate.recipe,
+                                                                    progress))};
     IsotropicFilmEtching(volume, material, depth).runEtching(progress);
     return {{}, changedIf(material == 1)};
 }
@@ -302,7 +310,9 @@ StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory
             IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
         !refusal.isEmpty())
         return {refusal};
-    Electrodeposition(volume, deposited, conductor, thickness).runDeposition(progress);
+    Electrodeposition(volume, deposited, conductor,
+                      float(RateRecipe::sceneUnits(volume, thickness)))
+        .runDeposition(progress);
     return {};
 }
 
@@ -355,8 +365,9 @@ StepRun simpleRie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     if (rate.given) {
         if (!rate.problem.isEmpty())
             return {rate.problem};
-        return {{}, changedIf(SimpleReactiveIonEtchingOperation::etchByRate(
-                        volume, material, directions, rate.recipe, progress))};
+        return {{},
+                changedIf(SimpleReactiveIonEtchingOperation::etchByRate(
+                    volume, material, directions, rate.recipe, progress))};
     }
     SimpleReactiveIonEtching(volume, material, depth, directions).runEtching(progress);
     return {{}, changedIf(material == 1)};

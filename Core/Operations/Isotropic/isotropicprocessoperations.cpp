@@ -13,7 +13,8 @@ QString IsotropicProcessOperation::distanceRefusal(const QString& what, float di
 }
 
 float IsotropicProcessOperation::distanceOn(const Model::Automaton::TotalVolume& volume) const {
-    return rate ? float(RateRecipe::sceneUnits(volume, rate->microns())) : distance;
+    // Distances are given in µm; the engines count in scene units.
+    return float(RateRecipe::sceneUnits(volume, rate ? rate->microns() : double(distance)));
 }
 
 IsotropicFilmDepositionOperation::IsotropicFilmDepositionOperation(OperationContext& context)
@@ -36,7 +37,7 @@ void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& vol
     if (rate)
         etchByRate(volume, materialId, *rate, progress);
     else
-        IsotropicFilmEtching(volume, materialId, distance).runEtching(progress);
+        IsotropicFilmEtching(volume, materialId, distanceOn(volume)).runEtching(progress);
 }
 
 bool IsotropicFilmEtchingOperation::etchByRate(Model::Automaton::TotalVolume& volume, int material,
@@ -62,7 +63,8 @@ ElectrodepositionOperation::ElectrodepositionOperation(OperationContext& context
 
 void ElectrodepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                            Util::ProgressReporter& progress) {
-    Electrodeposition(volume, materialId, conductingMaterialId, distance).runDeposition(progress);
+    Electrodeposition(volume, materialId, conductingMaterialId, distanceOn(volume))
+        .runDeposition(progress);
 }
 
 } // namespace Core::Operations

@@ -20,6 +20,7 @@ public:
         materialId = value;
         materialSet = true;
     }
+    // The distance is a film thickness or etch depth in µm.
     // A rate and a time instead of the distance: the distance follows on the target's scale.
     void setRate(const RateRecipe& value) {
         rate = value;

@@ -3,7 +3,8 @@
 namespace Core::Operations {
 
 namespace {
-Q_LOGGING_CATEGORY(lcAtomisticEtch, "Core/Operations/SiEtching/atomicstructuresimplesiwetetch", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcAtomisticEtch, "Core/Operations/SiEtching/atomicstructuresimplesiwetetch",
+                   QtInfoMsg)
 } // namespace
 
 AtomicStructureSimpleSiWetEtch::AtomicStructureSimpleSiWetEtch(

@@ -15,7 +15,7 @@ namespace Core::Operations {
 class AtomicStructureSimpleSiWetEtch {
 public:
     AtomicStructureSimpleSiWetEtch(Model::Automaton::TotalVolume& volume, double depth,
-        WetEtchSides sides = WetEtchSides::Closed);
+                                   WetEtchSides sides = WetEtchSides::Closed);
 
     // Runs the whole etch on the calling thread, fanning out to the global pool.
     void runEtching(Util::ProgressReporter& progress = Util::ProgressReporter::none());

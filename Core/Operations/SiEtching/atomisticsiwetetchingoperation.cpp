@@ -8,7 +8,8 @@ AtomisticSiWetEtchingOperation::AtomisticSiWetEtchingOperation(OperationContext&
     : SiWetEtchOperation(context, QStringLiteral("BCA Wet Etch"), number,
                          QStringLiteral("BCAWetEtch")) {}
 
-void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth, WetEtchSides sides,
+void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
+                                               WetEtchSides sides,
                                                Util::ProgressReporter& progress) {
     AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
     engine.runEtching(progress);

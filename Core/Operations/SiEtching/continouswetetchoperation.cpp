@@ -8,8 +8,8 @@ ContinousWetEtchOperation::ContinousWetEtchOperation(OperationContext& context)
     : SiWetEtchOperation(context, QStringLiteral("Continuous Wet Etch"), number,
                          QStringLiteral("ContinuousWetEtch")) {}
 
-void ContinousWetEtchOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth, WetEtchSides sides,
-                                          Util::ProgressReporter& progress) {
+void ContinousWetEtchOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
+                                          WetEtchSides sides, Util::ProgressReporter& progress) {
     ContinuosWetEtching engine(volume, depth, sides);
     engine.runEtching(progress);
 }

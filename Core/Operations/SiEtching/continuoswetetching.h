@@ -31,7 +31,7 @@ public:
     static constexpr double timeStep = 0.1;
 
     ContinuosWetEtching(Model::Automaton::TotalVolume& volume, double depth,
-        WetEtchSides sides = WetEtchSides::Closed);
+                        WetEtchSides sides = WetEtchSides::Closed);
 
     void runEtching(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 

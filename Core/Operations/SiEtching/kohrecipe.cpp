@@ -71,10 +71,10 @@ double KohRecipe::rate110() const {
     return seidelRate(*this, k110, ea110);
 }
 
-double KohRecipe::engineDepth(const Model::Automaton::TotalVolume& volume) const {
+double KohRecipe::engineDepth(const Model::Automaton::TotalVolume& volume, double microns) {
     const Model::Metrology::CellEdges edges = Model::Metrology::CellEdges::of(volume);
     const double micronsPerUnit = edges.z / double(volume.getCellSizeZ());
-    return depthMicrons() / micronsPerUnit;
+    return microns / micronsPerUnit;
 }
 
 QString KohRecipe::depthText() const {

@@ -38,7 +38,11 @@ struct KohRecipe {
     // The depth the lattice etch is given for this recipe on `volume`: one lattice constant of
     // the engine is one scene unit, so the (100) depth in µm is turned into scene units through
     // the volume's cell edges.
-    double engineDepth(const Model::Automaton::TotalVolume& volume) const;
+    double engineDepth(const Model::Automaton::TotalVolume& volume) const {
+        return engineDepth(volume, depthMicrons());
+    }
+    // Any depth in µm as the lattice etch's depth on `volume`.
+    static double engineDepth(const Model::Automaton::TotalVolume& volume, double microns);
 
     // "≈ 27.2 µm in 20 min", what the dialogs show before OK.
     QString depthText() const;

@@ -94,7 +94,8 @@ void SiWetEtchOperation::end() {
     }
     const OperationPtr keepAlive = weak_from_this().lock();
     const int volumeId = target->getId();
-    double runDepth = depth;
+    // The depth is given in µm; the lattice counts in scene units.
+    double runDepth = KohRecipe::engineDepth(*target, depth);
     if (recipe) {
         if (const QString refusal = recipe->refusal(); !refusal.isEmpty()) {
             message(QStringLiteral(": ") + refusal);

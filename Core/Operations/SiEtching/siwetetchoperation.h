@@ -3,9 +3,9 @@
 #include "Core/Operations/Objects/objectoperation.h"
 #include "Core/Operations/SiEtching/kohrecipe.h"
 #include "Core/Operations/SiEtching/wetetchkernel.h"
-#include "Core/Operations/operationcontext.h"
 #include "Core/Operations/Undo/processhistory.h"
 #include "Core/Operations/Undo/runsnapshots.h"
+#include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Util/iobserver.h"
 
@@ -29,6 +29,7 @@ public:
     int undo() override;
     bool redo() override;
 
+    // The (100) depth in µm.
     void setDepth(double value) {
         depth = value;
         optionsAccepted = true;

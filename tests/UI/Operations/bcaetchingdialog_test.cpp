@@ -1,6 +1,9 @@
 #include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
 #include "Core/Operations/SiEtching/continouswetetchoperation.h"
 #include "UI/Operations/bcaetchingdialog.h"
+#include "UI/Operations/isotropicdepositiondialog.h"
+#include "UI/Operations/isotropicetchingdialog.h"
+#include "UI/Operations/simpleriedialog.h"
 #include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
 #include "support/scenes.h"
@@ -67,7 +70,7 @@ TEST(BCAEtchingDialog, FormAsUsersSeeIt) {
     EXPECT_DOUBLE_EQ(depth->singleStep(), 0.353552);
     EXPECT_DOUBLE_EQ(depth->value(), 10.0);
     EXPECT_DOUBLE_EQ(dialog.depth(), 10.0);
-    EXPECT_EQ(depth->suffix(), QStringLiteral(" units"));
+    EXPECT_EQ(depth->suffix(), QStringLiteral(" µm"));
     EXPECT_EQ(depth->toolTip(), helpText);
     EXPECT_EQ(depth->statusTip(), helpText);
     EXPECT_EQ(depth->whatsThis(), helpText);
@@ -141,7 +144,8 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         ASSERT_TRUE(dialog);
         auto* byRecipe = dialog->findChild<QCheckBox*>(QStringLiteral("chkKohRecipe"));
-        auto* concentration = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"));
+        auto* concentration =
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"));
         auto* time = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxTime"));
         auto* label = dialog->findChild<QLabel*>(QStringLiteral("lblRecipeDepth"));
         auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
@@ -167,4 +171,32 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 3), 0) << x << "," << y;
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 1) << x << "," << y;
         }
+}
+
+TEST(ScreenshotTemporary, KohDialog) {
+    const QByteArray dir = qgetenv("SHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    BCAEtchingDialog dialog;
+    dialog.setRecipe({30.0, 80.0, 20.0});
+    dialog.show();
+    QApplication::processEvents();
+    dialog.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/koh-dialog.png"));
+    dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"))->setValue(65.0);
+    QApplication::processEvents();
+    dialog.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/koh-dialog-refused.png"));
+    Ui::Operations::IsotropicEtchingDialog etching;
+    etching.findChild<QCheckBox*>(QStringLiteral("chkByRate"))->setChecked(true);
+    etching.show();
+    QApplication::processEvents();
+    etching.grab().save(QString::fromLocal8Bit(dir) +
+                        QStringLiteral("/isotropic-etching-dialog.png"));
+    Ui::Operations::SimpleRIEDialog rie;
+    rie.show();
+    QApplication::processEvents();
+    rie.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/rie-dialog.png"));
+    Ui::Operations::IsotropicDepositionDialog deposition;
+    deposition.show();
+    QApplication::processEvents();
+    deposition.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/deposition-dialog.png"));
 }

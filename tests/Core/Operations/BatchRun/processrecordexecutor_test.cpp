@@ -651,25 +651,28 @@ TEST_F(ExecutorTest, RateAndTimeRecordsEqualTheDistanceTheyComeTo) {
         std::vector<std::pair<int, QVariantMap>> equivalent;
     };
     const std::vector<Case> cases = {
-        {ProcessTypes::CVD, 1.f,
+        {ProcessTypes::CVD,
+         1.f,
          withMaterial(with(byRate, {{names::rate, 0.5}, {names::time, 4.0}}), Oxide),
          {{ProcessTypes::CVD, withMaterial({{names::thickness, 2.0}}, Oxide)}}},
         // 2 µm on half-micron cells is four cells, and 2 scene units.
-        {ProcessTypes::IsotropicEtching, 0.5f,
+        {ProcessTypes::IsotropicEtching,
+         0.5f,
          withMaterial(with(byRate, {{names::rate, 0.25}, {names::time, 8.0}}), Oxide),
          {{ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 2.0}}, Oxide)}}},
-        {ProcessTypes::IsotropicEtching, 1.f,
+        {ProcessTypes::IsotropicEtching,
+         1.f,
          withMaterial(with(byRate, {{names::rate, 0.5},
                                     {names::time, 2.0},
                                     {names::otherEtchRates, QStringLiteral("1:1.5;3:9")}}),
                       Oxide),
          {{ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 1.0}}, Oxide)},
           {ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 3.0}}, Silicon)}}},
-        {ProcessTypes::SimpleRIE, 0.5f,
-         withMaterial(with(byRate, {{names::rate, 1.0},
-                                    {names::time, 1.5},
-                                    {names::etchDirectionValue, 1}}),
-                      Silicon),
+        {ProcessTypes::SimpleRIE,
+         0.5f,
+         withMaterial(
+             with(byRate, {{names::rate, 1.0}, {names::time, 1.5}, {names::etchDirectionValue, 1}}),
+             Silicon),
          {{ProcessTypes::SimpleRIE,
            withMaterial({{names::etchDepth, 3u}, {names::etchDirectionValue, 1}}, Silicon)}}},
     };
@@ -677,8 +680,7 @@ TEST_F(ExecutorTest, RateAndTimeRecordsEqualTheDistanceTheyComeTo) {
         SCOPED_TRACE(c.type);
         BatchSide byTime, byDistance;
         byTime.executor.setVolume(makeVolume(12, 5, 14, waferScene(), c.cell, c.cell, c.cell));
-        byDistance.executor.setVolume(
-            makeVolume(12, 5, 14, waferScene(), c.cell, c.cell, c.cell));
+        byDistance.executor.setVolume(makeVolume(12, 5, 14, waferScene(), c.cell, c.cell, c.cell));
         const auto result = byTime.executor.execute(c.type, c.recipe);
         ASSERT_TRUE(result.isDone()) << result.problem.toStdString();
         for (const auto& [type, values] : c.equivalent)

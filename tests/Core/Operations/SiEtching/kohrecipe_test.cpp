@@ -66,9 +66,9 @@ TEST(KohRecipe, SeidelRatesMatchHandComputedValues) {
 TEST(KohRecipe, RefusesConcentrationsOutsideTheFitAndBadNumbers) {
     EXPECT_TRUE((KohRecipe{10.0, 80.0, 1.0}.refusal().isEmpty()));
     EXPECT_TRUE((KohRecipe{60.0, 80.0, 1.0}.refusal().isEmpty()));
-    for (const KohRecipe& bad : {KohRecipe{9.9, 80, 1}, KohRecipe{60.1, 80, 1},
-                                 KohRecipe{std::nan(""), 80, 1}, KohRecipe{30, -5, 1},
-                                 KohRecipe{30, 80, -1}, KohRecipe{30, 80, INFINITY}})
+    for (const KohRecipe& bad :
+         {KohRecipe{9.9, 80, 1}, KohRecipe{60.1, 80, 1}, KohRecipe{std::nan(""), 80, 1},
+          KohRecipe{30, -5, 1}, KohRecipe{30, 80, -1}, KohRecipe{30, 80, INFINITY}})
         EXPECT_FALSE(bad.refusal().isEmpty()) << bad.concentration << " " << bad.time;
     EXPECT_TRUE(KohRecipe({5, 80, 1}).refusal().contains(QStringLiteral("10 to 60 wt%")));
 }
@@ -80,7 +80,8 @@ TEST(KohRecipe, RecipeGivesTheDepthAndTheEngineDepthOnTheVolumesScale) {
     // One lattice constant is one scene unit whatever the cells are, so the engine depth is
     // the same on unit and on half-unit cells.
     auto unit = flatSilicon(2, 2, 2, 1);
-    auto half = makeVolume(2, 2, 2, [](int, int, int) { return 1; }, 0.5f, 0.5f, 0.5f);
+    auto half = makeVolume(
+        2, 2, 2, [](int, int, int) { return 1; }, 0.5f, 0.5f, 0.5f);
     EXPECT_NEAR(recipe.engineDepth(*unit), 27.368, 1e-3);
     EXPECT_NEAR(recipe.engineDepth(*half), 27.368, 1e-3);
     EXPECT_EQ(WetEtchKernel::stepCount(recipe.engineDepth(*unit)), 109u);
@@ -95,11 +96,11 @@ TEST(KohRecipe, ThirtyPercentAtEightyDegreesForTenMinutesEtchesATruncatedPyramid
     ProcessHistory history;
     ProcessRecordExecutor executor(history, {});
     executor.setVolume(volume);
-    const auto result = executor.execute(ProcessTypes::SiWetEtching,
-                                         {{names::kohRecipe, true},
-                                          {names::kohConcentration, 30.0},
-                                          {names::kohTemperature, 80.0},
-                                          {names::etchTime, 10.0}});
+    const auto result =
+        executor.execute(ProcessTypes::SiWetEtching, {{names::kohRecipe, true},
+                                                      {names::kohConcentration, 30.0},
+                                                      {names::kohTemperature, 80.0},
+                                                      {names::etchTime, 10.0}});
     ASSERT_TRUE(result.isDone()) << result.problem.toStdString();
 
     const double seidelDepth = KohRecipe{30.0, 80.0, 10.0}.depthMicrons();
@@ -120,11 +121,11 @@ TEST(KohRecipe, RecipeOutsideTheFitIsRefusedAndChangesNothing) {
     ProcessHistory history;
     ProcessRecordExecutor executor(history, {});
     executor.setVolume(volume);
-    const auto result = executor.execute(ProcessTypes::SiWetEtching,
-                                         {{names::kohRecipe, true},
-                                          {names::kohConcentration, 70.0},
-                                          {names::kohTemperature, 80.0},
-                                          {names::etchTime, 10.0}});
+    const auto result =
+        executor.execute(ProcessTypes::SiWetEtching, {{names::kohRecipe, true},
+                                                      {names::kohConcentration, 70.0},
+                                                      {names::kohTemperature, 80.0},
+                                                      {names::etchTime, 10.0}});
     EXPECT_EQ(result.outcome, ProcessRecordExecutor::Outcome::NotRun);
     EXPECT_TRUE(result.problem.contains(QStringLiteral("10 to 60 wt%")))
         << result.problem.toStdString();
