@@ -1,9 +1,6 @@
 #include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
 #include "Core/Operations/SiEtching/continouswetetchoperation.h"
 #include "UI/Operations/bcaetchingdialog.h"
-#include "UI/Operations/isotropicdepositiondialog.h"
-#include "UI/Operations/isotropicetchingdialog.h"
-#include "UI/Operations/simpleriedialog.h"
 #include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
 #include "support/scenes.h"
@@ -171,32 +168,4 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 3), 0) << x << "," << y;
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 1) << x << "," << y;
         }
-}
-
-TEST(ScreenshotTemporary, KohDialog) {
-    const QByteArray dir = qgetenv("SHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    BCAEtchingDialog dialog;
-    dialog.setRecipe({30.0, 80.0, 20.0});
-    dialog.show();
-    QApplication::processEvents();
-    dialog.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/koh-dialog.png"));
-    dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"))->setValue(65.0);
-    QApplication::processEvents();
-    dialog.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/koh-dialog-refused.png"));
-    Ui::Operations::IsotropicEtchingDialog etching;
-    etching.findChild<QCheckBox*>(QStringLiteral("chkByRate"))->setChecked(true);
-    etching.show();
-    QApplication::processEvents();
-    etching.grab().save(QString::fromLocal8Bit(dir) +
-                        QStringLiteral("/isotropic-etching-dialog.png"));
-    Ui::Operations::SimpleRIEDialog rie;
-    rie.show();
-    QApplication::processEvents();
-    rie.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/rie-dialog.png"));
-    Ui::Operations::IsotropicDepositionDialog deposition;
-    deposition.show();
-    QApplication::processEvents();
-    deposition.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/deposition-dialog.png"));
 }
