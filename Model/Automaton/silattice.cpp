@@ -601,6 +601,52 @@ void SiLattice::clearExtraAtoms() {
     extraPositions.clear();
 }
 
+AtomId SiLattice::atomAt(const Util::Vector3D& position) const {
+    // Back through the turn and the origin into unit-cell coordinates.
+    const double dx = position.x - origin.x;
+    const double dy = position.y - origin.y;
+    const double u[3] = {dx * cosTurn + dy * sinTurn, -dx * sinTurn + dy * cosTurn,
+                         position.z - origin.z};
+    constexpr double tolerance = 0.01;
+    for (unsigned site = 0; site < 8; ++site) {
+        long long cell[3] = {0, 0, 0};
+        bool onSite = true;
+        for (int a = 0; a < 3 && onSite; ++a) {
+            const double c = u[a] - SiCell::siteOffset[site][a];
+            cell[a] = std::llround(c);
+            onSite = std::abs(c - double(cell[a])) < tolerance;
+        }
+        if (!onSite)
+            continue;
+        if (cell[0] < boxI || cell[1] < boxJ || cell[2] < boxK || cell[0] >= boxI + boxX ||
+            cell[1] >= boxJ + boxY || cell[2] >= boxK + boxZ)
+            return noAtom;
+        const std::size_t ordinal =
+            (std::size_t(cell[0] - boxI) * boxY + std::size_t(cell[1] - boxJ)) * boxZ +
+            std::size_t(cell[2] - boxK);
+        const AtomId id = AtomId(ordinal * 8 + site);
+        return (sites[id] & OutsideCrystal) ? noAtom : id;
+    }
+    return noAtom;
+}
+
+void SiLattice::unlinkOneWay(AtomId id, unsigned slot) {
+    if (id >= siteCount || slot >= 4)
+        return;
+    const std::uint64_t key = std::uint64_t(id) * 4 + slot;
+    const auto found = std::lower_bound(
+        explicitBonds.begin(), explicitBonds.end(), key,
+        [](const std::pair<std::uint64_t, AtomId>& e, std::uint64_t k) { return e.first < k; });
+    if (found == explicitBonds.end() || found->first != key)
+        return;
+    explicitBonds.erase(found);
+    bool stillLinked = false;
+    for (unsigned s = 0; s < 4 && !stillLinked; ++s)
+        stillLinked = explicitNeighbor(id, s) != noAtom;
+    if (!stillLinked)
+        sites[id] &= std::uint8_t(~ExplicitBond);
+}
+
 // --- occupancy
 
 float SiLattice::occupancy(AtomId id) const {

@@ -186,6 +186,18 @@ public:
     // Removes every boundary atom and unlinks it from its partner.
     void clearExtraAtoms();
 
+    // The atom of the crystal proper at a position (within a hundredth of a lattice constant),
+    // or noAtom when no site of the box lies there.
+    AtomId atomAt(const Util::Vector3D& position) const;
+    // Makes `partner` the atom's neighbour in `slot` without changing the partner's own bonds,
+    // so that a bond leaving the volume through a side can end on the atom where the wafer
+    // continues on the far side. Only between etching passes; undone by unlinkOneWay.
+    void linkOneWay(AtomId id, unsigned slot, AtomId partner) {
+        setExplicitNeighbor(id, slot, partner);
+    }
+    // Gives the slot back its own partner.
+    void unlinkOneWay(AtomId id, unsigned slot);
+
     // --- occupancy, the continuous etch's per-atom remainder. An atom that etch took reads 1
     // until the etch records less; one it never took, or removed, reads 0.
     float occupancy(AtomId id) const;

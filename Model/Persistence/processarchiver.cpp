@@ -1,5 +1,6 @@
 #include "Model/Persistence/processarchiver.h"
 
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QStringList>
 #include <QXmlStreamReader>
@@ -37,11 +38,48 @@ ProcessRecord ProcessArchiver::loadProcess(QXmlStreamReader& reader, bool* ok) {
         return ProcessRecord();
 
     const std::list<uint32_t> materials = loadCompatibleMaterials(reader);
+    const std::map<uint32_t, double> rates = loadEtchRates(reader);
     if (reader.hasError())
         return ProcessRecord();
     if (ok)
         *ok = true;
-    return ProcessRecord(name, id, materials);
+    ProcessRecord process(name, id, materials);
+    process.setEtchRates(rates);
+    return process;
+}
+
+std::map<uint32_t, double> ProcessArchiver::loadEtchRates(QXmlStreamReader& reader) {
+    std::map<uint32_t, double> rates;
+    // Where loadCompatibleMaterials stopped: at the end of the process when it had no child,
+    // otherwise somewhere inside it. Depth counts the elements open below the process.
+    if (reader.isEndElement() && reader.name() == QLatin1String("Process"))
+        return rates;
+    int depth = reader.isStartElement() ? 1 : reader.isCharacters() ? 1 : 0;
+    bool inRates = false;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (depth == 1 && reader.name() == QLatin1String("EtchRates"))
+                inRates = true;
+            else if (inRates && depth == 2 && reader.name() == QLatin1String("Rate")) {
+                bool idOk = false, rateOk = false;
+                const uint material =
+                    reader.attributes().value(QLatin1String("material-id")).toUInt(&idOk, 10);
+                const double rate =
+                    reader.attributes().value(QLatin1String("value")).toDouble(&rateOk);
+                if (idOk && rateOk && material != 0 && rate >= 0.0 && rate <= 1.0e9)
+                    rates[material] = rate;
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (depth == 0)
+                break; // the end of the process
+            if (depth == 1)
+                inRates = false;
+            --depth;
+        }
+    }
+    return rates;
 }
 
 std::list<uint32_t> ProcessArchiver::loadCompatibleMaterials(QXmlStreamReader& reader) {
@@ -73,6 +111,21 @@ void ProcessArchiver::saveProcess(const ProcessRecord& process, QXmlStreamWriter
     writer.writeAttribute(QStringLiteral("name"), process.getName());
     writer.writeAttribute(QStringLiteral("process-id"), QString::number(process.getId()));
     saveCompatibleMaterials(process, writer);
+    saveEtchRates(process, writer);
+    writer.writeEndElement();
+}
+
+void ProcessArchiver::saveEtchRates(const ProcessRecord& process, QXmlStreamWriter& writer) {
+    if (process.getEtchRates().empty())
+        return;
+    writer.writeStartElement(QStringLiteral("EtchRates"));
+    writer.writeAttribute(QStringLiteral("unit"), QStringLiteral("um/min"));
+    for (const auto& [material, rate] : process.getEtchRates()) {
+        writer.writeEmptyElement(QStringLiteral("Rate"));
+        writer.writeAttribute(QStringLiteral("material-id"), QString::number(material));
+        writer.writeAttribute(QStringLiteral("value"),
+                              QString::number(rate, 'g', QLocale::FloatingPointShortest));
+    }
     writer.writeEndElement();
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <vector>
 
 namespace Model::Process {
@@ -31,10 +32,17 @@ public:
     // Removes every occurrence.
     void removeCompatibleMaterial(uint32_t materialId);
 
+    // How fast the process's etchant removes each material, in µm/min, by material id: the
+    // selectivity an etch by rate and time uses for the materials beside the one it etches.
+    // Empty for processes without a table (and for every process of older settings files).
+    const std::map<uint32_t, double>& getEtchRates() const { return etchRates; }
+    void setEtchRates(std::map<uint32_t, double> rates) { etchRates = std::move(rates); }
+
 private:
     QString name;
     uint32_t id = 0;
     std::list<uint32_t> compatibleMaterials;
+    std::map<uint32_t, double> etchRates;
 };
 
 } // namespace Model::Process

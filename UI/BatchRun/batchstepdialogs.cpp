@@ -69,6 +69,22 @@ int volumeHeight(const BatchStepDialogs::Context& context) {
     return context.volume ? int(context.volume->getSizeZ()) : context.listVolumeHeight;
 }
 
+// A rate and a time in place of the distance `distanceName`, with an etch's other rates.
+void setRateOrDistance(ProcessData& process,
+                       const std::optional<Core::Operations::RateRecipe>& rate,
+                       const QString& distanceName, const QVariant& distance) {
+    if (!rate) {
+        process.setParameter(distanceName, distance, true);
+        return;
+    }
+    process.setParameter(names::byRateAndTime, true, false);
+    process.setParameter(names::rate, rate->rate, true);
+    process.setParameter(names::time, rate->time, true);
+    if (!rate->otherRates.empty())
+        process.setParameter(names::otherEtchRates,
+                             Core::Operations::RateRecipe::formatRates(rate->otherRates), true);
+}
+
 // The dialogs' largest height. Planarization stops at the top of whatever volume it runs on,
 // so this keeps every cell of a volume whose height is not known yet.
 constexpr int wholeHeight = 999999999;
@@ -78,7 +94,7 @@ Record cvd(const BatchStepDialogs::Context& context) {
     if (dialog.exec() != QDialog::Accepted)
         return {};
     ProcessData process(ProcessData::CVD);
-    process.setParameter(names::thickness, asDouble(dialog.thickness()), true);
+    setRateOrDistance(process, dialog.rate(), names::thickness, asDouble(dialog.thickness()));
     setMaterial(process, dialog.materialId());
     return process;
 }
@@ -107,7 +123,7 @@ Record isotropicEtching(const BatchStepDialogs::Context& context) {
     if (dialog.exec() != QDialog::Accepted)
         return {};
     ProcessData process(ProcessData::IsotropicEtching);
-    process.setParameter(names::depth, asDouble(dialog.depth()), true);
+    setRateOrDistance(process, dialog.rate(), names::depth, asDouble(dialog.depth()));
     setMaterial(process, dialog.materialId());
     return process;
 }
@@ -203,7 +219,15 @@ Record siWetEtching(const BatchStepDialogs::Context& context) {
     if (dialog.exec() != QDialog::Accepted)
         return {};
     ProcessData process(ProcessData::SiWetEtching);
-    process.setParameter(names::depth, dialog.depth(), true);
+    if (const auto recipe = dialog.recipe()) {
+        process.setParameter(names::kohRecipe, true, false);
+        process.setParameter(names::kohConcentration, recipe->concentration, true);
+        process.setParameter(names::kohTemperature, recipe->temperature, true);
+        process.setParameter(names::etchTime, recipe->time, true);
+    } else {
+        process.setParameter(names::depth, dialog.depth(), true);
+    }
+    process.setParameter(names::periodicSides, dialog.periodicSides(), dialog.periodicSides());
     return process;
 }
 
@@ -264,7 +288,8 @@ Record simpleRie(const BatchStepDialogs::Context& context) {
         sides << QStringLiteral("Top");
     ProcessData process(ProcessData::SimpleRIE);
     setMaterial(process, dialog.materialId());
-    process.setParameter(names::etchDepth, QVariant(uint(std::max(dialog.depth(), 0))), true);
+    setRateOrDistance(process, dialog.rate(), names::etchDepth,
+                      QVariant(uint(std::max(dialog.depth(), 0))));
     process.setParameter(names::etchDirectionValue, (below ? 2 : 0) | (top ? 1 : 0), false);
     process.setParameter(names::etchDirection, sides.join(QStringLiteral(" and ")), true);
     return process;

@@ -57,6 +57,41 @@ bool takesFile(const QString& fileName, QTextStream& log, const char* what,
     return false;
 }
 
+// How the executor reads `name` in a step of `type`, if it does.
+std::optional<Core::Operations::RecordField> fieldOf(int type, const QString& name) {
+    const auto fields = ProcessRecordExecutor::fieldsOf(type);
+    if (fields)
+        for (const auto& field : *fields)
+            if (field.name == name)
+                return field;
+    return std::nullopt;
+}
+
+// An empty value of the kind the executor reads `name` as, when a step may go without it (an
+// optional value, or one read behind a switch); invalid otherwise.
+QVariant optionalValueOf(int type, const QString& name) {
+    using Kind = Core::Operations::RecordField::Kind;
+    const auto field = fieldOf(type, name);
+    if (!field || (!field->optional && field->whenFlag.isEmpty()))
+        return {};
+    switch (field->kind) {
+    case Kind::Real:
+    case Kind::Single:
+    case Kind::Count:
+        return QVariant(0.0);
+    case Kind::Integer:
+        return QVariant(0);
+    case Kind::Whole:
+        return QVariant(0u);
+    case Kind::Flag:
+        return QVariant(false);
+    case Kind::Text:
+        return QVariant(QString());
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 QString ProcessListRun::describe(const ProcessData& process) {
@@ -122,7 +157,16 @@ bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setti
     if (process.getProcessType() == ProcessData::Photolithography &&
         (name == QStringLiteral("TopLayout") || name == QStringLiteral("BottomLayout")))
         return applyLayout(process, name, setting, setting.mid(equals + 1), problem);
-    const QMap<QString, QVariant> parameters = process.getParameters();
+    QMap<QString, QVariant> parameters = process.getParameters();
+    if (!parameters.contains(name)) {
+        // A value the step may do without (a recipe, an option newer than the list) is taken
+        // as a new parameter of the kind the step reads it as.
+        if (const QVariant blank = optionalValueOf(process.getProcessType(), name);
+            blank.isValid()) {
+            process.setParameter(name, blank, true);
+            parameters.insert(name, blank);
+        }
+    }
     if (!parameters.contains(name)) {
         problem = QStringLiteral("--set %1: step %2 (%3) has no parameter \"%4\"; it has %5")
                       .arg(setting)
@@ -142,6 +186,16 @@ bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setti
         return false;
     }
     process.replaceParameter(name, value);
+    // A value read only behind a switch turns the switch its way, so that what was set is
+    // what runs: a KOH concentration makes the etch go by recipe, a depth by depth.
+    if (const auto field = fieldOf(process.getProcessType(), name);
+        field && !field->whenFlag.isEmpty() &&
+        process.getParameters().value(field->whenFlag).toBool() != field->whenFlagIs) {
+        if (process.getParameters().contains(field->whenFlag))
+            process.replaceParameter(field->whenFlag, field->whenFlagIs);
+        else
+            process.setParameter(field->whenFlag, field->whenFlagIs, false);
+    }
     // Another value of a side's layout (its cell, offset, turn, polarity): the stored mask no
     // longer matches it, so the step makes the mask again when it runs.
     if (process.getProcessType() == ProcessData::Photolithography)

@@ -17,7 +17,10 @@ void IsotropicFilmDepositionObserver::update() {
     IsotropicDepositionDialog dialog(parentWidget());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    op->setDistance(dialog.thickness());
+    if (const auto rate = dialog.rate())
+        op->setRate(*rate);
+    else
+        op->setDistance(dialog.thickness());
     op->setMaterialId(dialog.materialId());
     op->end();
 }
@@ -29,7 +32,10 @@ void IsotropicFilmEtchingObserver::update() {
     IsotropicEtchingDialog dialog(parentWidget());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    op->setDistance(dialog.depth());
+    if (const auto rate = dialog.rate())
+        op->setRate(*rate);
+    else
+        op->setDistance(dialog.depth());
     op->setMaterialId(dialog.materialId());
     op->end();
 }

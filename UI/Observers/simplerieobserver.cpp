@@ -10,7 +10,10 @@ void SimpleRIEObserver::update() {
         return;
     Ui::Operations::SimpleRIEDialog dialog(parentWidget());
     acceptOrCancel(dialog, op, [&] {
-        op->setDepth(dialog.depth());
+        if (const auto rate = dialog.rate())
+            op->setRate(*rate);
+        else
+            op->setDepth(dialog.depth());
         op->setMaterial(dialog.materialId());
         op->setEtchFromBelow(dialog.etchFromBelow());
         op->setEtchFromTop(dialog.etchFromTop());

@@ -2,11 +2,20 @@
 
 #include "ui_bcaetchingdialog.h"
 
+#include <QPushButton>
+
 namespace Ui::Operations {
+
+using Core::Operations::KohRecipe;
 
 BCAEtchingDialog::BCAEtchingDialog(QWidget* parent)
     : QDialog(parent), form(std::make_unique<Ui::BCAEtchingBaseDialog>()) {
     form->setupUi(this);
+    const auto changed = [this] { showRecipe(); };
+    connect(form->chkKohRecipe, &QCheckBox::toggled, this, changed);
+    for (QDoubleSpinBox* box : {form->dbxConcentration, form->dbxTemperature, form->dbxTime})
+        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this, changed);
+    showRecipe();
 }
 
 BCAEtchingDialog::~BCAEtchingDialog() = default;
@@ -19,6 +28,49 @@ void BCAEtchingDialog::setDepth(double value) {
     form->dbxEtchDepth->setValue(value);
 }
 
+KohRecipe BCAEtchingDialog::recipeShown() const {
+    return {form->dbxConcentration->value(), form->dbxTemperature->value(), form->dbxTime->value()};
+}
+
+std::optional<KohRecipe> BCAEtchingDialog::recipe() const {
+    if (!form->chkKohRecipe->isChecked())
+        return std::nullopt;
+    return recipeShown();
+}
+
+void BCAEtchingDialog::setRecipe(const KohRecipe& value) {
+    form->dbxConcentration->setValue(value.concentration);
+    form->dbxTemperature->setValue(value.temperature);
+    form->dbxTime->setValue(value.time);
+    form->chkKohRecipe->setChecked(true);
+}
+
+bool BCAEtchingDialog::periodicSides() const {
+    return form->chkPeriodicSides->isChecked();
+}
+
+void BCAEtchingDialog::showRecipe() {
+    const bool byRecipe = form->chkKohRecipe->isChecked();
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             form->dbxConcentration, form->dbxTemperature, form->dbxTime, form->lblConcentration,
+             form->lblTemperature, form->lblTime, form->lblRecipeDepth})
+        widget->setEnabled(byRecipe);
+    form->dbxEtchDepth->setEnabled(!byRecipe);
+    form->lblEtchDepth->setEnabled(!byRecipe);
+    const KohRecipe shown = recipeShown();
+    const QString refusal = shown.refusal();
+    if (refusal.isEmpty())
+        form->lblRecipeDepth->setText(
+            QStringLiteral("(100) %1 µm/min, (110) %2 µm/min: %3 on a (100) wafer")
+                .arg(QString::number(shown.rate100(), 'f', 3),
+                     QString::number(shown.rate110(), 'f', 3), shown.depthText()));
+    else
+        form->lblRecipeDepth->setText(refusal);
+    form->lblRecipeDepth->setStyleSheet(
+        refusal.isEmpty() || !byRecipe ? QString() : QStringLiteral("color: #b00000;"));
+    form->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!byRecipe || refusal.isEmpty());
+}
+
 void BCAEtchingDialog::runFor(
     const std::shared_ptr<Core::Operations::SiWetEtchOperation>& operation, QWidget* parent) {
     if (!operation)
@@ -28,7 +80,12 @@ void BCAEtchingDialog::runFor(
         operation->cancel();
         return;
     }
-    operation->setDepth(dialog.depth());
+    if (const auto recipe = dialog.recipe())
+        operation->setRecipe(recipe);
+    else
+        operation->setDepth(dialog.depth());
+    operation->setSides(dialog.periodicSides() ? Core::Operations::WetEtchSides::Periodic
+                                               : Core::Operations::WetEtchSides::Closed);
     operation->end();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Core/Operations/SiEtching/kohrecipe.h"
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
 
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class BCAEtchingBaseDialog;
@@ -12,7 +14,8 @@ class BCAEtchingBaseDialog;
 
 namespace Ui::Operations {
 
-// The etch depth of either silicon wet etch, in lattice constants.
+// The etch depth of either silicon wet etch, in lattice constants, or a KOH recipe whose
+// (100) depth the dialog shows before OK; and what lies beyond the volume's sides.
 class BCAEtchingDialog : public QDialog {
     Q_OBJECT
 public:
@@ -21,6 +24,10 @@ public:
 
     double depth() const;
     void setDepth(double value);
+    // The recipe when the user chose to etch by one.
+    std::optional<Core::Operations::KohRecipe> recipe() const;
+    void setRecipe(const Core::Operations::KohRecipe& value);
+    bool periodicSides() const;
 
     // Shows the dialog modally for a wet etch: OK passes the depth on and runs the etch,
     // Cancel cancels it.
@@ -28,6 +35,9 @@ public:
                        QWidget* parent);
 
 private:
+    Core::Operations::KohRecipe recipeShown() const;
+    void showRecipe();
+
     std::unique_ptr<Ui::BCAEtchingBaseDialog> form;
 };
 

@@ -1,7 +1,10 @@
 #include "UI/Operations/isotropicdepositiondialog.h"
 
 #include "UI/Operations/materialcombobox.h"
+#include "UI/Operations/ratetimefields.h"
 #include "ui_isotropicdepositiondialog.h"
+
+#include <QComboBox>
 
 namespace Ui::Operations {
 
@@ -9,6 +12,13 @@ IsotropicDepositionDialog::IsotropicDepositionDialog(QWidget* parent)
     : QDialog(parent), form(std::make_unique<Ui::IsotropicDepositionForm>()) {
     form->setupUi(this);
     fillMaterialCombo(form->cbxMaterial, compatibleMaterials(QStringLiteral("CVD")));
+    rateFields = new RateTimeFields(QString(), this);
+    form->verticalLayout->insertWidget(1, rateFields);
+    connect(rateFields, &RateTimeFields::byRateChanged, form->dblFilmThickness,
+            &QWidget::setDisabled);
+    connect(form->cbxMaterial, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this] { rateFields->setMaterial(materialId()); });
+    rateFields->setMaterial(materialId());
 }
 
 IsotropicDepositionDialog::~IsotropicDepositionDialog() = default;
@@ -19,6 +29,10 @@ float IsotropicDepositionDialog::thickness() const {
 
 int IsotropicDepositionDialog::materialId() const {
     return selectedMaterialId(form->cbxMaterial);
+}
+
+std::optional<Core::Operations::RateRecipe> IsotropicDepositionDialog::rate() const {
+    return rateFields->recipe(materialId());
 }
 
 } // namespace Ui::Operations

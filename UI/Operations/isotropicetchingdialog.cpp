@@ -2,7 +2,10 @@
 
 #include "Model/Process/processfactory.h"
 #include "UI/Operations/materialcombobox.h"
+#include "UI/Operations/ratetimefields.h"
 #include "ui_isotropicetchingdialog.h"
+
+#include <QComboBox>
 
 namespace Ui::Operations {
 
@@ -13,6 +16,12 @@ IsotropicEtchingDialog::IsotropicEtchingDialog(QWidget* parent)
         QStringLiteral("Isotropic Etching"));
     setWindowTitle(process.getName() + QStringLiteral(" Options"));
     fillMaterialCombo(form->cbxMaterial, process.getCompatibleMaterials());
+    rateFields = new RateTimeFields(QStringLiteral("Isotropic Etching"), this);
+    form->verticalLayout->insertWidget(1, rateFields);
+    connect(rateFields, &RateTimeFields::byRateChanged, form->dblEtchDepth, &QWidget::setDisabled);
+    connect(form->cbxMaterial, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this] { rateFields->setMaterial(materialId()); });
+    rateFields->setMaterial(materialId());
 }
 
 IsotropicEtchingDialog::~IsotropicEtchingDialog() = default;
@@ -23,6 +32,10 @@ float IsotropicEtchingDialog::depth() const {
 
 int IsotropicEtchingDialog::materialId() const {
     return selectedMaterialId(form->cbxMaterial);
+}
+
+std::optional<Core::Operations::RateRecipe> IsotropicEtchingDialog::rate() const {
+    return rateFields->recipe(materialId());
 }
 
 } // namespace Ui::Operations

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "Core/Operations/raterecipe.h"
+
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class IsotropicEtchingForm;
 }
 
 namespace Ui::Operations {
+
+class RateTimeFields;
 
 // Etch depth and one of the materials compatible with "Isotropic Etching".
 class IsotropicEtchingDialog : public QDialog {
@@ -20,8 +25,12 @@ public:
     float depth() const;
     int materialId() const;
 
+    // The rate and time when the user chose them instead of the distance.
+    std::optional<Core::Operations::RateRecipe> rate() const;
+
 private:
     std::unique_ptr<Ui::IsotropicEtchingForm> form;
+    RateTimeFields* rateFields;
 };
 
 } // namespace Ui::Operations

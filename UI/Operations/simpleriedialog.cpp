@@ -2,7 +2,10 @@
 
 #include "Model/Materials/materialfactory.h"
 #include "UI/Operations/materialcombobox.h"
+#include "UI/Operations/ratetimefields.h"
 #include "ui_simpleriedialog.h"
+
+#include <QComboBox>
 
 namespace Ui::Operations {
 
@@ -11,6 +14,12 @@ SimpleRIEDialog::SimpleRIEDialog(QWidget* parent)
     form->setupUi(this);
     fillMaterialCombo(form->cbxMaterial,
                       Model::Materials::MaterialFactory::getInstance()->getMaterials());
+    rateFields = new RateTimeFields(QStringLiteral("DRIE"), this);
+    form->verticalLayout->insertWidget(1, rateFields);
+    connect(rateFields, &RateTimeFields::byRateChanged, form->sbxEtchDepth, &QWidget::setDisabled);
+    connect(form->cbxMaterial, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this] { rateFields->setMaterial(materialId()); });
+    rateFields->setMaterial(materialId());
 }
 
 SimpleRIEDialog::~SimpleRIEDialog() = default;
@@ -29,6 +38,10 @@ bool SimpleRIEDialog::etchFromBelow() const {
 
 bool SimpleRIEDialog::etchFromTop() const {
     return form->chkEtchFromTop->isChecked();
+}
+
+std::optional<Core::Operations::RateRecipe> SimpleRIEDialog::rate() const {
+    return rateFields->recipe(materialId());
 }
 
 } // namespace Ui::Operations

@@ -20,7 +20,8 @@ bool identical(const std::vector<Process>& a, const std::vector<Process>& b) {
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i].getId() != b[i].getId() || a[i].getName() != b[i].getName() ||
-            a[i].getCompatibleMaterialIds() != b[i].getCompatibleMaterialIds())
+            a[i].getCompatibleMaterialIds() != b[i].getCompatibleMaterialIds() ||
+            a[i].getEtchRates() != b[i].getEtchRates())
             return false;
     }
     return true;

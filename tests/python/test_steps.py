@@ -324,3 +324,18 @@ def test_photolithography_from_a_layout_equals_the_same_mask_as_an_array(tmp_pat
     with pytest.raises(ValueError, match="layer 7/0"):
         turned.photolithography(material=OXIDE, top_layout="%s:7/0" % layout)
     assert np.array_equal(cells(turned), before)
+
+
+def test_recipes_choose_themselves_from_the_values_given():
+    # A KOH recipe of 30 wt% at 80 °C for 0.75 min comes to 1.03 µm: four atomic layers, the
+    # etch of depth 1.
+    a, b = scene(), scene()
+    a.wet_etch(koh_concentration=30, koh_temperature=80, etch_time=0.75)
+    b.wet_etch(depth=1)
+    np.testing.assert_array_equal(a.materials, b.materials)
+    with pytest.raises(ValueError, match="10 to 60 wt%"):
+        a.wet_etch(koh_concentration=70, koh_temperature=80, etch_time=1)
+    # A deposition by rate and time equals the thickness it comes to.
+    a.deposit(material=OXIDE, rate=0.5, time=4)
+    b.deposit(material=OXIDE, thickness=2)
+    np.testing.assert_array_equal(a.materials, b.materials)

@@ -69,6 +69,21 @@ inline const QString resultName = QStringLiteral("Result Name");
 // A cross-section's plane: "x", "y" or "z", and its position in micrometres.
 inline const QString planeAxis = QStringLiteral("Plane Axis");
 inline const QString planePosition = QStringLiteral("Plane Position");
+// A wet etch given as a KOH recipe rather than a depth: concentration in wt%, temperature in
+// °C and time in minutes. Absent from lists written before recipes, whose etches go by depth.
+inline const QString kohRecipe = QStringLiteral("KOH Recipe");
+inline const QString kohConcentration = QStringLiteral("KOH Concentration");
+inline const QString kohTemperature = QStringLiteral("KOH Temperature");
+inline const QString etchTime = QStringLiteral("Etch Time");
+// A deposition or etch given as a rate in µm/min for a time in minutes rather than as a
+// thickness or depth; an etch may add the rates of the other materials ("3:0.05;11:0.2", id
+// and µm/min), which then recede by their own rate × time. Absent from older lists.
+inline const QString byRateAndTime = QStringLiteral("By Rate And Time");
+inline const QString rate = QStringLiteral("Rate");
+inline const QString time = QStringLiteral("Time");
+inline const QString otherEtchRates = QStringLiteral("Other Etch Rates");
+// A wet etch whose wafer continues beyond the volume's sides; closed sides when absent.
+inline const QString periodicSides = QStringLiteral("Periodic Sides");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {

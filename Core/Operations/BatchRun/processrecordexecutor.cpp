@@ -15,10 +15,13 @@
 #include "Core/Operations/Planarization/planarization.h"
 #include "Core/Operations/Planarization/spincoating.h"
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
+#include "Core/Operations/ReactiveIonEtching/simplereactiveionetchingoperation.h"
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
+#include "Core/Operations/SiEtching/kohrecipe.h"
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
 #include "Core/Operations/SiOxidation/simplesioxidationoperation.h"
 #include "Core/Operations/Undo/processhistory.h"
+#include "Core/Operations/raterecipe.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/keptmaterials.h"
 #include "Model/Automaton/totalvolume.h"
@@ -153,9 +156,28 @@ StepRun photolithography(RecordValues& values, TotalVolume& volume, ProcessHisto
 
 StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& history,
                      Util::ProgressReporter& progress) {
-    const double depth = values.real(names::depth);
+    const bool byRecipe = values.optionalFlag(names::kohRecipe, false);
+    double depth = 0.0;
+    KohRecipe recipe;
+    if (byRecipe) {
+        recipe.concentration = values.real(names::kohConcentration);
+        recipe.temperature = values.real(names::kohTemperature);
+        recipe.time = values.real(names::etchTime);
+    } else {
+        depth = values.real(names::depth);
+    }
+    const WetEtchSides sides = values.optionalFlag(names::periodicSides, false)
+                                   ? WetEtchSides::Periodic
+                                   : WetEtchSides::Closed;
     if (!values.isComplete())
         return {};
+    if (byRecipe) {
+        if (QString refusal = recipe.refusal(); !refusal.isEmpty())
+            return {refusal};
+        depth = recipe.engineDepth(volume);
+    } else {
+        depth = KohRecipe::engineDepth(volume, depth);
+    }
     bool rebuilt = false;
     QString reason;
     if (!SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)) {
@@ -163,7 +185,7 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
         return {reason.isEmpty() ? QStringLiteral("The silicon lattice could not be built.")
                                  : reason};
     }
-    AtomicStructureSimpleSiWetEtch(volume, depth).runEtching(progress);
+    AtomicStructureSimpleSiWetEtch(volume, depth, sides).runEtching(progress);
     return {{}, Silicon::LatticeCurrent};
 }
 
@@ -193,12 +215,46 @@ StepRun mooreEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
         values, volume, names::depth, progress);
 }
 
+// A rate and a time instead of a thickness or depth, when the record says so; an etch also
+// reads the rates of the other materials.
+struct RecordRate {
+    bool given = false;
+    RateRecipe recipe;
+    QString problem;
+};
+
+RecordRate readRate(RecordValues& values, bool etch) {
+    RecordRate rate;
+    rate.given = values.optionalFlag(names::byRateAndTime, false);
+    if (!rate.given)
+        return rate;
+    rate.recipe.rate = values.real(names::rate);
+    rate.recipe.time = values.real(names::time);
+    if (etch) {
+        const QString others = values.optionalText(names::otherEtchRates);
+        if (!RateRecipe::parseRates(others, rate.recipe.otherRates, rate.problem))
+            rate.problem = QStringLiteral("the other etch rates are wrong: ") + rate.problem;
+    }
+    if (rate.problem.isEmpty())
+        rate.problem = rate.recipe.refusal();
+    return rate;
+}
+
 StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
             Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
-    const float thickness = values.single(names::thickness);
+    const RecordRate rate = readRate(values, false);
+    float thickness = rate.given ? 0.f : values.single(names::thickness);
     if (!values.isComplete())
         return {};
+    if (rate.given) {
+        if (!rate.problem.isEmpty())
+            return {rate.problem};
+        thickness = float(RateRecipe::sceneUnits(volume, rate.recipe.microns()));
+    } else {
+        // Given in µm, as the dialog shows it.
+        thickness = float(RateRecipe::sceneUnits(volume, thickness));
+    }
     if (QString refusal =
             IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
         !refusal.isEmpty())
@@ -210,13 +266,25 @@ StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
 StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
                          Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
-    const float depth = values.single(names::depth);
+    const RecordRate rate = readRate(values, true);
+    float depth = rate.given ? 0.f : values.single(names::depth);
     if (!values.isComplete())
         return {};
+    if (rate.given) {
+        if (!rate.problem.isEmpty())
+            return {rate.problem};
+        depth = float(RateRecipe::sceneUnits(volume, rate.recipe.microns()));
+    } else {
+        depth = float(RateRecipe::sceneUnits(volume, depth));
+    }
     if (QString refusal =
             IsotropicProcessOperation::distanceRefusal(QStringLiteral("etch depth"), depth);
         !refusal.isEmpty())
         return {refusal};
+    if (rate.given)
+        return {{},
+                changedIf(IsotropicFilmEtchingOperation::etchByRate(volume, material, rate.recipe,
+                                                                    progress))};
     IsotropicFilmEtching(volume, material, depth).runEtching(progress);
     return {{}, changedIf(material == 1)};
 }
@@ -242,7 +310,9 @@ StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory
             IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
         !refusal.isEmpty())
         return {refusal};
-    Electrodeposition(volume, deposited, conductor, thickness).runDeposition(progress);
+    Electrodeposition(volume, deposited, conductor,
+                      float(RateRecipe::sceneUnits(volume, thickness)))
+        .runDeposition(progress);
     return {};
 }
 
@@ -287,10 +357,18 @@ StepRun pvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
 StepRun simpleRie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
                   Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
-    const int depth = wholeAsInt(values, names::etchDepth);
+    const RecordRate rate = readRate(values, true);
+    const int depth = rate.given ? 0 : wholeAsInt(values, names::etchDepth);
     const int directions = values.integer(names::etchDirectionValue);
     if (!values.isComplete())
         return {};
+    if (rate.given) {
+        if (!rate.problem.isEmpty())
+            return {rate.problem};
+        return {{},
+                changedIf(SimpleReactiveIonEtchingOperation::etchByRate(
+                    volume, material, directions, rate.recipe, progress))};
+    }
     SimpleReactiveIonEtching(volume, material, depth, directions).runEtching(progress);
     return {{}, changedIf(material == 1)};
 }

@@ -12,13 +12,18 @@ QString IsotropicProcessOperation::distanceRefusal(const QString& what, float di
     return QStringLiteral("The %1 must be a number from 0 to 1000000000 units.").arg(what);
 }
 
+float IsotropicProcessOperation::distanceOn(const Model::Automaton::TotalVolume& volume) const {
+    // Distances are given in µm; the engines count in scene units.
+    return float(RateRecipe::sceneUnits(volume, rate ? rate->microns() : double(distance)));
+}
+
 IsotropicFilmDepositionOperation::IsotropicFilmDepositionOperation(OperationContext& context)
     : IsotropicProcessOperation(context, QStringLiteral("Isotropic Deposition"), 13,
                                 QStringLiteral("IsotropicDeposition")) {}
 
 void IsotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                                  Util::ProgressReporter& progress) {
-    IsotropicFilmDeposition(volume, materialId, distance).runDeposition(progress);
+    IsotropicFilmDeposition(volume, materialId, distanceOn(volume)).runDeposition(progress);
 }
 
 IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& context)
@@ -29,7 +34,27 @@ IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& c
 
 void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                               Util::ProgressReporter& progress) {
-    IsotropicFilmEtching(volume, materialId, distance).runEtching(progress);
+    if (rate)
+        etchByRate(volume, materialId, *rate, progress);
+    else
+        IsotropicFilmEtching(volume, materialId, distanceOn(volume)).runEtching(progress);
+}
+
+bool IsotropicFilmEtchingOperation::etchByRate(Model::Automaton::TotalVolume& volume, int material,
+                                               const RateRecipe& recipe,
+                                               Util::ProgressReporter& progress) {
+    const auto etch = [&](int id, double microns) {
+        IsotropicFilmEtching(volume, id, float(RateRecipe::sceneUnits(volume, microns)))
+            .runEtching(progress);
+    };
+    etch(material, recipe.microns());
+    bool silicon = material == 1;
+    for (const auto& [other, otherRate] : recipe.otherRates)
+        if (int(other) != material && otherRate > 0.0) {
+            etch(int(other), otherRate * recipe.time);
+            silicon = silicon || other == 1;
+        }
+    return silicon;
 }
 
 ElectrodepositionOperation::ElectrodepositionOperation(OperationContext& context)
@@ -38,7 +63,8 @@ ElectrodepositionOperation::ElectrodepositionOperation(OperationContext& context
 
 void ElectrodepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                            Util::ProgressReporter& progress) {
-    Electrodeposition(volume, materialId, conductingMaterialId, distance).runDeposition(progress);
+    Electrodeposition(volume, materialId, conductingMaterialId, distanceOn(volume))
+        .runDeposition(progress);
 }
 
 } // namespace Core::Operations

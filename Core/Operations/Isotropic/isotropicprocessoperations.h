@@ -1,6 +1,9 @@
 #pragma once
 
 #include "Core/Operations/Undo/snapshotprocessoperation.h"
+#include "Core/Operations/raterecipe.h"
+
+#include <optional>
 
 namespace Core::Operations {
 
@@ -17,7 +20,14 @@ public:
         materialId = value;
         materialSet = true;
     }
+    // The distance is a film thickness or etch depth in µm.
+    // A rate and a time instead of the distance: the distance follows on the target's scale.
+    void setRate(const RateRecipe& value) {
+        rate = value;
+        distanceSet = true;
+    }
     float getDistance() const { return distance; }
+    const std::optional<RateRecipe>& getRate() const { return rate; }
     int getMaterialId() const { return materialId; }
 
     // The range the dialogs offer, checked for values from a process list alike; `what` names
@@ -26,12 +36,17 @@ public:
 
 protected:
     bool isReady() const override { return distanceSet && materialSet; }
-    QString refusal() const override { return distanceRefusal(distanceName, distance); }
+    QString refusal() const override {
+        return rate ? rate->refusal() : distanceRefusal(distanceName, distance);
+    }
+    // The distance to run with on `volume`.
+    float distanceOn(const Model::Automaton::TotalVolume& volume) const;
 
     QString distanceName = QStringLiteral("film thickness");
 
     float distance = 0.f;
     int materialId = 0;
+    std::optional<RateRecipe> rate;
 
 private:
     bool distanceSet = false;
@@ -52,10 +67,20 @@ class IsotropicFilmEtchingOperation : public IsotropicProcessOperation {
 public:
     explicit IsotropicFilmEtchingOperation(OperationContext& context);
 
+    // Etches `material` by the recipe's rate × time and then each other material of its table
+    // by its own rate × time, each from the surface it had before the step. Run after the
+    // main material, a faster material under a slower mask does not see the mask retreat
+    // during the step: close for the high selectivities masks are chosen for. Returns whether
+    // silicon was among the etched materials.
+    static bool etchByRate(Model::Automaton::TotalVolume& volume, int material,
+                           const RateRecipe& recipe, Util::ProgressReporter& progress);
+
 protected:
     void runEngine(Model::Automaton::TotalVolume& volume,
                    Util::ProgressReporter& progress) override;
-    bool changesSilicon() const override { return materialId == 1; }
+    bool changesSilicon() const override {
+        return materialId == 1 || (rate && rate->otherRates.count(1) && rate->otherRates.at(1) > 0);
+    }
 };
 
 class ElectrodepositionOperation : public IsotropicProcessOperation {

@@ -3,12 +3,13 @@
 namespace Core::Operations {
 
 namespace {
-Q_LOGGING_CATEGORY(lcAtomisticEtch, "Core/Operations/SiEtching/atomicstructuresimplesiwetetch", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcAtomisticEtch, "Core/Operations/SiEtching/atomicstructuresimplesiwetetch",
+                   QtInfoMsg)
 } // namespace
 
 AtomicStructureSimpleSiWetEtch::AtomicStructureSimpleSiWetEtch(
-    Model::Automaton::TotalVolume& volume, double depth)
-    : kernel(volume, depth, lcAtomisticEtch()) {}
+    Model::Automaton::TotalVolume& volume, double depth, WetEtchSides sides)
+    : kernel(volume, depth, lcAtomisticEtch(), sides) {}
 
 void AtomicStructureSimpleSiWetEtch::runEtching(Util::ProgressReporter& progress) {
     Removal removal;

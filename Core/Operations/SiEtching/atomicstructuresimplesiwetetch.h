@@ -14,7 +14,8 @@ namespace Core::Operations {
 // Works on the volume's silicon lattice, which the caller builds when it is out of date.
 class AtomicStructureSimpleSiWetEtch {
 public:
-    AtomicStructureSimpleSiWetEtch(Model::Automaton::TotalVolume& volume, double depth);
+    AtomicStructureSimpleSiWetEtch(Model::Automaton::TotalVolume& volume, double depth,
+                                   WetEtchSides sides = WetEtchSides::Closed);
 
     // Runs the whole etch on the calling thread, fanning out to the global pool.
     void runEtching(Util::ProgressReporter& progress = Util::ProgressReporter::none());

@@ -9,8 +9,9 @@ AtomisticSiWetEtchingOperation::AtomisticSiWetEtchingOperation(OperationContext&
                          QStringLiteral("BCAWetEtch")) {}
 
 void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
+                                               WetEtchSides sides,
                                                Util::ProgressReporter& progress) {
-    AtomicStructureSimpleSiWetEtch engine(volume, depth);
+    AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
     engine.runEtching(progress);
 }
 

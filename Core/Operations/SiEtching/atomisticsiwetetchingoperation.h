@@ -12,7 +12,7 @@ public:
     explicit AtomisticSiWetEtchingOperation(OperationContext& context);
 
 protected:
-    void runEngine(Model::Automaton::TotalVolume& volume, double depth,
+    void runEngine(Model::Automaton::TotalVolume& volume, double depth, WetEtchSides sides,
                    Util::ProgressReporter& progress) override;
 };
 

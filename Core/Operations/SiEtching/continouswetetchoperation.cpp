@@ -9,8 +9,8 @@ ContinousWetEtchOperation::ContinousWetEtchOperation(OperationContext& context)
                          QStringLiteral("ContinuousWetEtch")) {}
 
 void ContinousWetEtchOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
-                                          Util::ProgressReporter& progress) {
-    ContinuosWetEtching engine(volume, depth);
+                                          WetEtchSides sides, Util::ProgressReporter& progress) {
+    ContinuosWetEtching engine(volume, depth, sides);
     engine.runEtching(progress);
 }
 

@@ -57,8 +57,9 @@ const double ContinuosWetEtching::rates[ContinuosWetEtching::configurationCount]
     6.449,   5.223,   4.115,   4.115,   5.223,   4.847,   4.847,   3.188, 3.188, 3.188, 3.188,
     7.0,     7.0,     6.5,     6.5,     5.49,    5.0,     5.0,     6.0,   6.0,   6.0,   4.115};
 
-ContinuosWetEtching::ContinuosWetEtching(Model::Automaton::TotalVolume& volume, double depth)
-    : kernel(volume, depth, lcContinuousEtch()) {}
+ContinuosWetEtching::ContinuosWetEtching(Model::Automaton::TotalVolume& volume, double depth,
+                                         WetEtchSides sides)
+    : kernel(volume, depth, lcContinuousEtch(), sides) {}
 
 void ContinuosWetEtching::runEtching(Util::ProgressReporter& progress) {
     Removal removal(*this);

@@ -30,7 +30,8 @@ public:
     static const double rates[configurationCount];
     static constexpr double timeStep = 0.1;
 
-    ContinuosWetEtching(Model::Automaton::TotalVolume& volume, double depth);
+    ContinuosWetEtching(Model::Automaton::TotalVolume& volume, double depth,
+                        WetEtchSides sides = WetEtchSides::Closed);
 
     void runEtching(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 

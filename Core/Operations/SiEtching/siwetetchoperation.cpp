@@ -94,6 +94,20 @@ void SiWetEtchOperation::end() {
     }
     const OperationPtr keepAlive = weak_from_this().lock();
     const int volumeId = target->getId();
+    // The depth is given in µm; the lattice counts in scene units.
+    double runDepth = KohRecipe::engineDepth(*target, depth);
+    if (recipe) {
+        if (const QString refusal = recipe->refusal(); !refusal.isEmpty()) {
+            message(QStringLiteral(": ") + refusal);
+            cancel();
+            return;
+        }
+        runDepth = recipe->engineDepth(*target);
+        message(QStringLiteral(": KOH %1 wt% at %2 °C, (100) %3 µm/min: %4")
+                    .arg(recipe->concentration)
+                    .arg(recipe->temperature)
+                    .arg(QString::number(recipe->rate100(), 'f', 3), recipe->depthText()));
+    }
 
     QElapsedTimer timer;
     timer.start();
@@ -125,7 +139,7 @@ void SiWetEtchOperation::end() {
     const RunSnapshots::Outcome outcome = snapshots.run(
         *target, name,
         [&](TotalVolume& volume, Util::ProgressReporter& progress) {
-            runEngine(volume, depth, progress);
+            runEngine(volume, runDepth, sides, progress);
             qCDebug(lcWetEtchOperation).nospace()
                 << "Total time to allocate and run " << timer.elapsed();
             timer.restart();

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "Core/Operations/Objects/objectoperation.h"
-#include "Core/Operations/operationcontext.h"
+#include "Core/Operations/SiEtching/kohrecipe.h"
+#include "Core/Operations/SiEtching/wetetchkernel.h"
 #include "Core/Operations/Undo/processhistory.h"
 #include "Core/Operations/Undo/runsnapshots.h"
+#include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Util/iobserver.h"
 
 #include <memory>
+#include <optional>
 
 namespace Core::Operations {
 
@@ -26,11 +29,21 @@ public:
     int undo() override;
     bool redo() override;
 
+    // The (100) depth in µm.
     void setDepth(double value) {
         depth = value;
         optionsAccepted = true;
     }
     double getDepth() const { return depth; }
+    // A KOH recipe instead of the depth: the depth then follows from its (100) rate and time
+    // on the target's scale when the etch runs.
+    void setRecipe(std::optional<KohRecipe> value) {
+        recipe = value;
+        optionsAccepted = true;
+    }
+    const std::optional<KohRecipe>& getRecipe() const { return recipe; }
+    void setSides(WetEtchSides value) { sides = value; }
+    WetEtchSides getSides() const { return sides; }
     void setObserver(std::shared_ptr<Util::IObserver> value) { observer = std::move(value); }
     // For the batch run and tests, which choose the volume without a pick.
     void setTarget(std::shared_ptr<Model::Automaton::TotalVolume> volume);
@@ -46,7 +59,7 @@ public:
 
 protected:
     // Runs off the user-interface thread while the window waits (see IOperationHost).
-    virtual void runEngine(Model::Automaton::TotalVolume& volume, double depth,
+    virtual void runEngine(Model::Automaton::TotalVolume& volume, double depth, WetEtchSides sides,
                            Util::ProgressReporter& progress) = 0;
 
 private:
@@ -59,6 +72,8 @@ private:
     std::shared_ptr<Util::IObserver> observer;
     RunSnapshots snapshots;
     double depth = 0.0;
+    std::optional<KohRecipe> recipe;
+    WetEtchSides sides = WetEtchSides::Closed;
     bool volumeSelected = false;
     bool optionsAccepted = false;
 };

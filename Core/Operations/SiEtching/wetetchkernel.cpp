@@ -11,8 +11,13 @@ using Model::Automaton::SiCell;
 using Model::Automaton::SiLattice;
 
 WetEtchKernel::WetEtchKernel(Model::Automaton::TotalVolume& volume, double depth,
-                             const QLoggingCategory& category)
-    : volume(volume), depth(depth), category(category) {}
+                             const QLoggingCategory& category, WetEtchSides sides)
+    : volume(volume), depth(depth), category(category), sides(sides) {}
+
+WetEtchKernel::~WetEtchKernel() {
+    // A cancelled run leaves here without finish(): its side bonds must not outlive it.
+    unlinkSides();
+}
 
 std::uint64_t WetEtchKernel::stepCount(double depth) {
     // NaN and negative depths fail this test as well.
@@ -58,6 +63,7 @@ bool WetEtchKernel::begin() {
 }
 
 void WetEtchKernel::finish() {
+    unlinkSides();
     strips.clear();
     locked.reset();
     voxels = nullptr;
@@ -134,6 +140,83 @@ void WetEtchKernel::createBoundaryAtoms() {
         lattice->addBoundaryAtom(request.atom, request.slot, request.position);
 }
 
+void WetEtchKernel::findSideLinks(StripWork& work) {
+    const SiLattice& l = *lattice;
+    const unsigned size[3] = {volume.getSizeX(), volume.getSizeY(), volume.getSizeZ()};
+    const double edge[3] = {volume.getCellSizeX(), volume.getCellSizeY(), volume.getCellSizeZ()};
+    const Util::Vector3D corner = volume.getPosition();
+    const double low[3] = {corner.x, corner.y, corner.z};
+    // One lattice constant is one length unit, and the turned crystal repeats every half face
+    // diagonal along x and y: the shift through a side is the most of those that fits.
+    const double row = std::sqrt(0.5);
+    double shift[2];
+    unsigned margin[2];
+    for (int a = 0; a < 2; ++a) {
+        shift[a] = std::floor(size[a] * edge[a] / row) * row;
+        // A bond reaches at most √2/4 across x or y.
+        margin[a] = unsigned(std::ceil(0.36 / edge[a]));
+    }
+    if (shift[0] <= 0.0 || shift[1] <= 0.0)
+        return;
+    const CellIndex slice = CellIndex(size[1]) * size[2];
+    l.forEachCrystalAtom(work.firstColumn, work.endColumn, [&](AtomId id, CellIndex c) {
+        const unsigned x = unsigned(c / slice);
+        const unsigned y = unsigned((c / size[2]) % size[1]);
+        if (x >= margin[0] && x + margin[0] < size[0] && y >= margin[1] && y + margin[1] < size[1])
+            return;
+        const Util::Vector3D position = l.atomPosition(id);
+        for (unsigned s = 0; s < 4; ++s) {
+            const double* bond = SiCell::rotatedBond[l.sublatticeOf(id)][s];
+            double p[3] = {position.x + bond[0], position.y + bond[1], position.z + bond[2]};
+            const double fz = (p[2] - low[2]) / edge[2];
+            if (fz < 0.0 || fz >= size[2])
+                continue;
+            bool through = false;
+            for (int a = 0; a < 2; ++a) {
+                const double f = (p[a] - low[a]) / edge[a];
+                if (f < 0.0) {
+                    p[a] += shift[a];
+                    through = true;
+                } else if (f >= size[a]) {
+                    p[a] -= shift[a];
+                    through = true;
+                }
+            }
+            if (!through)
+                continue;
+            const AtomId partner = l.atomAt(Util::Vector3D(p[0], p[1], p[2]));
+            if (partner != noAtom && l.cellIndexOf(partner) >= 0)
+                work.sideLinks.push_back({id, s, partner});
+        }
+    });
+}
+
+void WetEtchKernel::linkSides() {
+    for (StripWork& work : strips) {
+        sideLinks.insert(sideLinks.end(), work.sideLinks.begin(), work.sideLinks.end());
+        work.sideLinks.clear();
+        work.sideLinks.shrink_to_fit();
+    }
+    std::sort(sideLinks.begin(), sideLinks.end(), [](const SideLink& a, const SideLink& b) {
+        return std::tie(a.atom, a.slot) < std::tie(b.atom, b.slot);
+    });
+    sideWatchers.clear();
+    for (const SideLink& link : sideLinks) {
+        lattice->linkOneWay(link.atom, link.slot, link.partner);
+        sideWatchers.emplace_back(link.partner, link.atom);
+    }
+    std::sort(sideWatchers.begin(), sideWatchers.end());
+    qCDebug(category) << "Bonds through the sides:" << sideLinks.size();
+}
+
+void WetEtchKernel::unlinkSides() {
+    if (lattice)
+        for (const SideLink& link : sideLinks)
+            lattice->unlinkOneWay(link.atom, link.slot);
+    sideLinks.clear();
+    sideWatchers.clear();
+}
+
 void WetEtchKernel::removeAtom(int strip, AtomId id) {
     StripWork& work = strips[std::size_t(strip)];
     const SiLattice& l = *lattice;
@@ -153,18 +236,26 @@ void WetEtchKernel::removeAtom(int strip, AtomId id) {
 
     // Its neighbours now touch the etchant; each goes to the strip that owns its cell, by
     // the same rule that assigned atoms to strips at the start.
-    for (unsigned s = 0; s < 4; ++s) {
-        const AtomId n = l.neighbor(id, s);
+    const auto handOver = [&](AtomId n) {
         if (n == noAtom || l.state(n) == SiAtom::Empty)
-            continue;
+            return;
         const std::int32_t cell = l.cellIndexOf(n);
         if (cell < 0)
-            continue;
+            return;
         const int owner = stripOfColumn[l.columnOf(CellIndex(cell))];
         if (owner == strip)
             work.kept.push_back(n);
         else
             work.handOver[std::size_t(owner)].push_back(n);
+    };
+    for (unsigned s = 0; s < 4; ++s)
+        handOver(l.neighbor(id, s));
+    // And so do the atoms whose bonds through a side end on it.
+    if (!sideWatchers.empty()) {
+        auto watcher = std::lower_bound(sideWatchers.begin(), sideWatchers.end(),
+                                        std::make_pair(id, AtomId(0)));
+        for (; watcher != sideWatchers.end() && watcher->first == id; ++watcher)
+            handOver(watcher->second);
     }
 }
 

@@ -41,10 +41,18 @@ struct WetEtchRule {
     void finish(Model::Automaton::SiLattice&) {}
 };
 
+// What lies beyond the volume's four sides. Closed: nothing that etches, so the silicon at a
+// side is held there as if masked. Periodic: the wafer continues, and a bond that leaves
+// through a side ends on the atom where the lattice comes back in through the opposite side
+// (shifted by the whole number of lattice rows that fits the volume's width), so an unmasked
+// etch stays flat up to the sides. The top and the bottom stay closed either way.
+enum class WetEtchSides { Closed, Periodic };
+
 class WetEtchKernel {
 public:
     WetEtchKernel(Model::Automaton::TotalVolume& volume, double depth,
-                  const QLoggingCategory& category);
+                  const QLoggingCategory& category, WetEtchSides sides = WetEtchSides::Closed);
+    ~WetEtchKernel();
     WetEtchKernel(const WetEtchKernel&) = delete;
     WetEtchKernel& operator=(const WetEtchKernel&) = delete;
 
@@ -68,6 +76,12 @@ private:
         unsigned slot;
         Util::Vector3D position;
     };
+    // A bond through a side of the volume, ending on `partner` across the opposite side.
+    struct SideLink {
+        AtomId atom;
+        unsigned slot;
+        AtomId partner;
+    };
 
     // What one strip owns and exchanges. Only its own task writes it during a pass; the
     // neighbours read its hand-over lists after the barrier.
@@ -81,6 +95,7 @@ private:
         // By receiving strip.
         std::vector<std::vector<AtomId>> handOver;
         std::vector<BoundaryRequest> boundaryRequests;
+        std::vector<SideLink> sideLinks;
     };
 
     bool begin();
@@ -89,6 +104,9 @@ private:
     void findSurface(StripWork& work);
     void treatMissingNeighbors(AtomId id, StripWork& work);
     void createBoundaryAtoms();
+    void findSideLinks(StripWork& work);
+    void linkSides();
+    void unlinkSides();
     template <class Rule> void evaluate(int strip, Rule& rule);
     void removeAtom(int strip, AtomId id);
     void settle(int strip);
@@ -97,6 +115,12 @@ private:
     Model::Automaton::TotalVolume& volume;
     double depth;
     const QLoggingCategory& category;
+    WetEtchSides sides;
+    // The bonds linked through the sides for this run, undone when it ends.
+    std::vector<SideLink> sideLinks;
+    // (partner, atom) of every side link, by partner: who else to tell when a partner goes,
+    // as its own bonds do not lead back through the side.
+    std::vector<std::pair<AtomId, AtomId>> sideWatchers;
     std::shared_ptr<Model::Automaton::SiLattice> lattice;
     // Held from begin() to finish(); released with the kernel on any other way out.
     std::optional<Model::Automaton::CellArraysLock> locked;
@@ -158,6 +182,10 @@ template <class Rule> void WetEtchKernel::run(Rule& rule, Util::ProgressReporter
     const std::uint64_t steps = stepCount(depth);
     progress.start(steps);
 
+    if (sides == WetEtchSides::Periodic) {
+        partition->runPass([&](const Strip& s) { findSideLinks(strips[std::size_t(s.index)]); });
+        linkSides();
+    }
     partition->runPass([&](const Strip& s) { takeAtoms(strips[std::size_t(s.index)], rule); });
     rule.start(*lattice, partition->count());
     partition->runPass([&](const Strip& s) { findSurface(strips[std::size_t(s.index)]); });

@@ -92,3 +92,40 @@ TEST(ProcessArchiver, AListCutShortIsAnError) {
     readFirst("<Process name=\"P\" process-id=\"4\"><Compatible", &ok);
     EXPECT_FALSE(ok);
 }
+
+TEST(ProcessArchiver, EtchRatesRoundTripAndAFileWithoutThemReadsAsBefore) {
+    ProcessRecord etching(QStringLiteral("Isotropic Etching"), 10, {1, 3});
+    etching.setEtchRates({{3, 0.1}, {11, 0.025}});
+    const QString xml = written(etching);
+    EXPECT_TRUE(xml.contains(QStringLiteral("<Rate material-id=\"3\" value=\"0.1\"/>")))
+        << xml.toStdString();
+    bool ok = false;
+    ProcessRecord back = readFirst(xml, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(back.getCompatibleMaterialIds(), etching.getCompatibleMaterialIds());
+    EXPECT_EQ(back.getEtchRates(), etching.getEtchRates());
+
+    // A following process is not swallowed, bad rates are skipped, and an old file (no
+    // table, or no list at all) gives an empty table.
+    QXmlStreamReader reader(QStringLiteral(
+        "<Processes><Process name=\"A\" process-id=\"1\"><CompatibleMaterials/>"
+        "<EtchRates><Rate material-id=\"4\" value=\"-1\"/><Rate material-id=\"x\" value=\"1\"/>"
+        "<Rate material-id=\"5\" value=\"2.5\"/></EtchRates></Process>"
+        "<Process name=\"B\" process-id=\"2\"/>"
+        "<Process name=\"C\" process-id=\"3\"><CompatibleMaterials>7</CompatibleMaterials>"
+        "</Process></Processes>"));
+    std::vector<ProcessRecord> read;
+    while (!reader.atEnd())
+        if (reader.readNext() == QXmlStreamReader::StartElement) {
+            const ProcessRecord p = ProcessArchiver::loadProcess(reader, &ok);
+            if (ok)
+                read.push_back(p);
+        }
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[0].getEtchRates(), (std::map<uint32_t, double>{{5, 2.5}}));
+    EXPECT_TRUE(read[1].getEtchRates().empty());
+    EXPECT_EQ(read[2].getCompatibleMaterialIds(), std::list<uint32_t>{7});
+    EXPECT_TRUE(read[2].getEtchRates().empty());
+    // Without a table the element is not written at all, so old files stay byte for byte.
+    EXPECT_FALSE(written(read[2]).contains(QStringLiteral("EtchRates")));
+}

@@ -240,6 +240,22 @@ TEST(ProcessListRun, SetReplacesAValueOfOneStepBeforeTheRun) {
     QString why;
     ASSERT_TRUE(ProcessListRun::applySetting(steps, QStringLiteral("1.Material=Oxide 2"), why));
     EXPECT_EQ(steps[0].getParameter(names::material().name).toString(), QStringLiteral("Oxide 2"));
+
+    // A value a step may go without is added, and a value behind a switch turns it: the wet
+    // etch of an older list goes by recipe once given one, and by depth again after a depth.
+    ProcessData etch(ProcessData::SiWetEtching);
+    etch.setParameter(names::depth, 10.0, true);
+    QList<ProcessData> etches{etch};
+    for (const char* setting : {"1.KOH Concentration=30", "1.KOH Temperature=80",
+                                "1.Etch Time=0.75", "1.Periodic Sides=true"})
+        ASSERT_TRUE(ProcessListRun::applySetting(etches, QString::fromLatin1(setting), why))
+            << why.toStdString();
+    EXPECT_TRUE(etches[0].getParameter(names::kohRecipe).toBool());
+    EXPECT_DOUBLE_EQ(etches[0].getParameter(names::etchTime).toDouble(), 0.75);
+    EXPECT_TRUE(etches[0].getParameter(names::periodicSides).toBool());
+    ASSERT_TRUE(ProcessListRun::applySetting(etches, QStringLiteral("1.Depth=3"), why));
+    EXPECT_FALSE(etches[0].getParameter(names::kohRecipe).toBool());
+    EXPECT_FALSE(ProcessListRun::applySetting(etches, QStringLiteral("1.Thickness=3"), why));
 }
 
 // The netlist of what the list leaves: a beam gives its two element lines, a volume without

@@ -6,6 +6,7 @@
 #include "support/scenes.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -66,7 +67,7 @@ TEST(BCAEtchingDialog, FormAsUsersSeeIt) {
     EXPECT_DOUBLE_EQ(depth->singleStep(), 0.353552);
     EXPECT_DOUBLE_EQ(depth->value(), 10.0);
     EXPECT_DOUBLE_EQ(dialog.depth(), 10.0);
-    EXPECT_EQ(depth->suffix(), QStringLiteral(" units"));
+    EXPECT_EQ(depth->suffix(), QStringLiteral(" µm"));
     EXPECT_EQ(depth->toolTip(), helpText);
     EXPECT_EQ(depth->statusTip(), helpText);
     EXPECT_EQ(depth->whatsThis(), helpText);
@@ -129,4 +130,42 @@ TEST_F(WetEtchMenuTest, FactoryMakesBothEtchesWithTheirNames) {
     EXPECT_EQ(continuous->getName(), QStringLiteral("Continuous Wet Etch"));
     EXPECT_EQ(atomistic->getId(), 28);
     EXPECT_EQ(continuous->getId(), 29);
+}
+
+// The recipe as a user gives it: the depth shows before OK, a concentration outside the law's
+// range is refused there, and the etch runs to the recipe's depth with the sides open.
+TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
+    QString shown, refused;
+    bool okWhileRefused = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        auto* byRecipe = dialog->findChild<QCheckBox*>(QStringLiteral("chkKohRecipe"));
+        auto* concentration =
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"));
+        auto* time = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxTime"));
+        auto* label = dialog->findChild<QLabel*>(QStringLiteral("lblRecipeDepth"));
+        auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        byRecipe->setChecked(true);
+        concentration->setValue(65.0);
+        refused = label->text();
+        okWhileRefused = ok->isEnabled();
+        concentration->setValue(30.0);
+        time->setValue(0.75);
+        shown = label->text();
+        dialog->findChild<QCheckBox*>(QStringLiteral("chkPeriodicSides"))->setChecked(true);
+        ok->click();
+    });
+    presenter->operationActivated(QStringLiteral("28"));
+    EXPECT_TRUE(refused.contains(QStringLiteral("10 to 60 wt%"))) << refused.toStdString();
+    EXPECT_FALSE(okWhileRefused);
+    EXPECT_TRUE(shown.contains(QStringLiteral("≈ 1.0 µm in 0.75 min"))) << shown.toStdString();
+    EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
+              QStringLiteral("BCA Wet Etch: Operation finished."));
+    // 1.03 µm is four atomic layers: the top cell layer goes everywhere, the sides included.
+    for (int x = 0; x < 6; ++x)
+        for (int y = 0; y < 6; ++y) {
+            EXPECT_EQ(testing_support::materialAt(*volume, x, y, 3), 0) << x << "," << y;
+            EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 1) << x << "," << y;
+        }
 }

@@ -31,7 +31,7 @@ void expectFilmSpinBox(QDoubleSpinBox* box) {
     EXPECT_EQ(box->minimum(), 0.0);
     EXPECT_EQ(box->maximum(), 1e9);
     EXPECT_EQ(box->value(), 10.0);
-    EXPECT_EQ(box->suffix(), QStringLiteral(" units"));
+    EXPECT_EQ(box->suffix(), QStringLiteral(" µm"));
 }
 
 bool hasLabel(QWidget& dialog, const QString& text) {

@@ -633,3 +633,92 @@ TEST(RecordValues, ConvertNumbersAndRejectWhatIsNoNumberOfTheKind) {
         EXPECT_TRUE(read.getProblem().contains(key)) << "the first problem is kept";
     }
 }
+
+// A rate and a time give the cells of the distance they come to, on the volume's own cells;
+// an etch's other rates etch those materials by their own rate × time; the menu operation
+// given the same recipe agrees.
+TEST_F(ExecutorTest, RateAndTimeRecordsEqualTheDistanceTheyComeTo) {
+    const QVariantMap byRate{{names::byRateAndTime, true}};
+    const auto with = [](QVariantMap values, const QVariantMap& more) {
+        for (auto it = more.begin(); it != more.end(); ++it)
+            values.insert(it.key(), it.value());
+        return values;
+    };
+    struct Case {
+        int type;
+        float cell;
+        QVariantMap recipe;
+        std::vector<std::pair<int, QVariantMap>> equivalent;
+    };
+    const std::vector<Case> cases = {
+        {ProcessTypes::CVD,
+         1.f,
+         withMaterial(with(byRate, {{names::rate, 0.5}, {names::time, 4.0}}), Oxide),
+         {{ProcessTypes::CVD, withMaterial({{names::thickness, 2.0}}, Oxide)}}},
+        // 2 µm on half-micron cells is four cells, and 2 scene units.
+        {ProcessTypes::IsotropicEtching,
+         0.5f,
+         withMaterial(with(byRate, {{names::rate, 0.25}, {names::time, 8.0}}), Oxide),
+         {{ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 2.0}}, Oxide)}}},
+        {ProcessTypes::IsotropicEtching,
+         1.f,
+         withMaterial(with(byRate, {{names::rate, 0.5},
+                                    {names::time, 2.0},
+                                    {names::otherEtchRates, QStringLiteral("1:1.5;3:9")}}),
+                      Oxide),
+         {{ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 1.0}}, Oxide)},
+          {ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 3.0}}, Silicon)}}},
+        {ProcessTypes::SimpleRIE,
+         0.5f,
+         withMaterial(
+             with(byRate, {{names::rate, 1.0}, {names::time, 1.5}, {names::etchDirectionValue, 1}}),
+             Silicon),
+         {{ProcessTypes::SimpleRIE,
+           withMaterial({{names::etchDepth, 3u}, {names::etchDirectionValue, 1}}, Silicon)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        BatchSide byTime, byDistance;
+        byTime.executor.setVolume(makeVolume(12, 5, 14, waferScene(), c.cell, c.cell, c.cell));
+        byDistance.executor.setVolume(makeVolume(12, 5, 14, waferScene(), c.cell, c.cell, c.cell));
+        const auto result = byTime.executor.execute(c.type, c.recipe);
+        ASSERT_TRUE(result.isDone()) << result.problem.toStdString();
+        for (const auto& [type, values] : c.equivalent)
+            ASSERT_TRUE(byDistance.executor.execute(type, values).isDone());
+        EXPECT_EQ(materialsOf(*byTime.executor.getVolume()),
+                  materialsOf(*byDistance.executor.getVolume()));
+        EXPECT_NE(materialsOf(*byTime.executor.getVolume()),
+                  materialsOf(*makeVolume(12, 5, 14, waferScene())));
+    }
+
+    // The menu's etch with the same recipe as the third case.
+    auto op = startOn<IsotropicFilmEtchingOperation>(*this);
+    RateRecipe recipe;
+    recipe.rate = 0.5;
+    recipe.time = 2.0;
+    recipe.otherRates = {{Silicon, 1.5}, {Oxide, 9.0}};
+    op->setRate(recipe);
+    op->setMaterialId(Oxide);
+    op->end();
+    BatchSide batch;
+    batch.executor.setVolume(makeVolume(12, 5, 14, waferScene()));
+    ASSERT_TRUE(batch.executor.execute(ProcessTypes::IsotropicEtching, cases[2].recipe).isDone());
+    EXPECT_EQ(materialsOf(*volume), materialsOf(*batch.executor.getVolume()));
+    EXPECT_TRUE(context.processHistory.isLatticeRebuildNeeded(volume->getId()))
+        << "silicon went with the oxide";
+
+    // Bad recipes are refused whole.
+    for (const QVariantMap& bad :
+         {withMaterial(with(byRate, {{names::rate, -1.0}, {names::time, 2.0}}), Oxide),
+          withMaterial(with(byRate, {{names::rate, 1.0},
+                                     {names::time, 2.0},
+                                     {names::otherEtchRates, QStringLiteral("3=1")}}),
+                       Oxide)}) {
+        BatchSide refused;
+        refused.executor.setVolume(makeVolume(12, 5, 14, waferScene()));
+        EXPECT_EQ(refused.executor.execute(ProcessTypes::IsotropicEtching, bad).outcome,
+                  Outcome::NotRun);
+        EXPECT_EQ(materialsOf(*refused.executor.getVolume()),
+                  materialsOf(*makeVolume(12, 5, 14, waferScene())));
+    }
+}
