@@ -20,7 +20,7 @@ public:
     MountedFolder() {
         if (!dir.isValid())
             return;
-        if (::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=256k") !=
+        if (::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=1m") !=
             0) {
             problem = QString::fromLocal8Bit(std::strerror(errno));
             return;
