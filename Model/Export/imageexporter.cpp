@@ -1,10 +1,10 @@
 #include "Model/Export/imageexporter.h"
+#include "Util/savefile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace Model::Export {
 
@@ -16,14 +16,16 @@ ExportResult ImageExporter::write(const QImage& image, const QString& fileName) 
     QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
     if (format.isEmpty())
         format = "png";
-    QSaveFile file(fileName);
+    Util::SaveFile file(fileName);
     QString problem;
     if (!file.open(QIODevice::WriteOnly)) {
         problem = file.errorString();
     } else {
         QImageWriter writer(&file, format);
         if (!writer.write(image)) {
-            problem = writer.errorString();
+            // The image writer knows only that its output stopped; the file knows why.
+            problem =
+                file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
             file.cancelWriting();
         } else if (!file.commit()) {
             problem = file.errorString();

@@ -1,8 +1,8 @@
 #include "Model/Export/savefileset.h"
+#include "Util/savefile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace Model::Export {
 
@@ -48,7 +48,7 @@ QSaveFile* SaveFileSet::open(const QString& fileName) {
                       .arg(QDir::toNativeSeparators(fileName));
         return nullptr;
     }
-    auto file = std::make_unique<QSaveFile>(fileName);
+    auto file = std::make_unique<Util::SaveFile>(fileName);
     if (!file->open(QIODevice::WriteOnly)) {
         fail(*file, QStringLiteral("write"));
         return nullptr;

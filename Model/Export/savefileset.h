@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Util/savefile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -50,7 +52,8 @@ public:
 private:
     void fail(const QSaveFile& file, const QString& what);
 
-    std::vector<std::unique_ptr<QSaveFile>> files;
+    // Util::SaveFile, whose commit() refuses what could not be flushed.
+    std::vector<std::unique_ptr<Util::SaveFile>> files;
     QStringList names;
     // Outermost first.
     QStringList createdFolders;

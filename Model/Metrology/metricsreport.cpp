@@ -1,9 +1,9 @@
 #include "Model/Metrology/metricsreport.h"
+#include "Util/savefile.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace Model::Metrology {
 
@@ -79,7 +79,7 @@ QByteArray MetricsReport::csv() const {
 
 bool MetricsReport::write(const QString& fileName, QString* problem) const {
     const bool asCsv = fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
-    QSaveFile file(fileName);
+    Util::SaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         if (problem)
             *problem = QStringLiteral("cannot write %1: %2")

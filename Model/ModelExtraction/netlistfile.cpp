@@ -1,12 +1,12 @@
 #include "Model/ModelExtraction/netlistfile.h"
+#include "Util/savefile.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 namespace Model::ModelExtraction::NetlistFile {
 
 bool write(const QString& fileName, const QString& text, QString* error) {
-    QSaveFile file(fileName);
+    Util::SaveFile file(fileName);
     const QByteArray bytes = text.toUtf8();
     const bool ok =
         file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();

@@ -1,9 +1,9 @@
 #include "Model/Persistence/settingsfolder.h"
+#include "Util/savefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace Model::Persistence {
 
@@ -26,7 +26,7 @@ bool writeSettingsFile(const QString& fileName, const QByteArray& contents) {
     const QString folderName = QStringLiteral("Cellvane");
     if (!QFileInfo(settingsFolderPath()).isDir() && !(home.exists() && home.mkdir(folderName)))
         return false;
-    QSaveFile file(settingsFilePath(fileName));
+    Util::SaveFile file(settingsFilePath(fileName));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     if (file.write(contents) != contents.size()) {

@@ -2,12 +2,12 @@
 
 #include "Model/Automaton/volumebudget.h"
 #include "UI/BatchRun/parametercodec.h"
+#include "Util/savefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 Q_LOGGING_CATEGORY(lcProcessListArchiver, "UI/BatchRun/processlistarchiver", QtInfoMsg)
 
@@ -30,7 +30,7 @@ ProcessListArchiver::ProcessListArchiver(QList<ProcessData> processes)
 
 bool ProcessListArchiver::saveProcessList(const QString& fileName) {
     error.clear();
-    QSaveFile file(fileName);
+    Util::SaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         error = file.errorString();
         return false;

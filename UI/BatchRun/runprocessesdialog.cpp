@@ -5,9 +5,9 @@
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Metrology/measurement.h"
 #include "Model/Export/imageexporter.h"
 #include "Model/Export/scenepicture.h"
+#include "Model/Metrology/measurement.h"
 #include "Model/document.h"
 #include "UI/BatchRun/batchstepdialogs.h"
 #include "UI/BatchRun/parametercodec.h"
@@ -299,6 +299,16 @@ void RunProcessesDialog::on_btnRun_clicked() {
         updateProgress();
     if (progressTimer->isActive() || !tryTakeBusy())
         return;
+    // A list that only writes pictures or measures changes nothing that could be undone.
+    const bool changesCells =
+        std::any_of(processList.cbegin(), processList.cend(), [](const ProcessData& process) {
+            return !Core::Operations::ProcessRecordExecutor::changesNoCell(
+                process.getProcessType());
+        });
+    if (beforeRun && changesCells && !beforeRun()) {
+        releaseBusy();
+        return;
+    }
     form->progressBar->setEnabled(true);
     // A range of 0 to 0 would make the bar an endless busy animation.
     form->progressBar->setRange(0, std::max<int>(processList.size(), 1));
@@ -310,14 +320,6 @@ void RunProcessesDialog::on_btnRun_clicked() {
         measured.clear();
     }
     refreshTree();
-    // A list that only writes pictures or measures changes nothing that could be undone.
-    const bool changesCells =
-        std::any_of(processList.cbegin(), processList.cend(), [](const ProcessData& process) {
-            return !Core::Operations::ProcessRecordExecutor::changesNoCell(
-                process.getProcessType());
-        });
-    if (beforeRun && changesCells)
-        beforeRun();
     progressTimer->start();
     // The last run's worker has released the dialog and has nothing left to do.
     if (worker.joinable())
@@ -339,10 +341,7 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
          [this](TotalVolume&, const QString& fileName) {
              QMetaObject::invokeMethod(this, "updateGeometry", Qt::BlockingQueuedConnection,
                                        Q_ARG(QString, fileName));
-             return imageSaved.load() || fileName.isEmpty()
-                        ? QString()
-                        : QStringLiteral("the image was not saved to %1")
-                              .arg(QDir::toNativeSeparators(fileName));
+             return imageProblem;
          }});
     executor.setVolume(getVolume());
     completed = 0;
@@ -390,15 +389,21 @@ void RunProcessesDialog::updateGeometry(const QString& fileName) {
         target->getPainter().rebuild();
     repaintView();
     if (fileName.isEmpty()) {
-        imageSaved.store(true);
+        imageProblem.clear();
         return;
     }
     // The picture the command-line runner draws of the same list, whatever the view shows.
     const QImage picture = Model::Export::ScenePicture::render(
         presenter->getDocument()->getObjects(), QSize(Model::Export::ScenePicture::defaultWidth,
                                                       Model::Export::ScenePicture::defaultHeight));
-    imageSaved.store(!picture.isNull() &&
-                     Model::Export::ImageExporter::write(picture, fileName).ok);
+    if (picture.isNull()) {
+        imageProblem = QStringLiteral("the image was not saved to %1: the picture could not be "
+                                      "drawn")
+                           .arg(QDir::toNativeSeparators(fileName));
+        return;
+    }
+    const auto written = Model::Export::ImageExporter::write(picture, fileName);
+    imageProblem = written.ok ? QString() : written.error;
 }
 
 void RunProcessesDialog::updateProgress() {

@@ -47,7 +47,8 @@ public:
     bool isRunning() const;
     // Called on the user-interface thread just before every run of a list that may change
     // cells.
-    void setBeforeRun(std::function<void()> hook) { beforeRun = std::move(hook); }
+    // The hook answers whether the run may go ahead.
+    void setBeforeRun(std::function<bool()> hook) { beforeRun = std::move(hook); }
 
 public slots:
     // From the photolithography dialog of a step being added: shows its masks on the volume.
@@ -67,7 +68,7 @@ private slots:
     void updateProgress();
     // A "Save Image" step, on this thread while the worker waits: rebuild the volume's
     // surface, repaint the view and, for a non-empty name, save its picture. Whether it was
-    // saved goes to imageSaved.
+    // not, and why, goes to imageProblem.
     void updateGeometry(const QString& fileName);
 
 protected:
@@ -103,7 +104,8 @@ private:
     std::atomic<int> completed{0};
     // The answer of updateGeometry to the waiting worker. Qt's blocking call hands it over
     // through a wait the thread sanitizer cannot see; an atomic it can.
-    std::atomic<bool> imageSaved{false};
+    // Written before the waiting worker reads it (the call blocks it).
+    QString imageProblem;
     // What did not run in the last run, for the report at its end.
     std::mutex problemsLock;
     QStringList problems;
@@ -114,7 +116,7 @@ private:
     // A plain thread rather than a pool task: its start and join order the run against this
     // thread in a way the thread sanitizer sees, where a pool task's queue is Qt's own.
     std::thread worker;
-    std::function<void()> beforeRun;
+    std::function<bool()> beforeRun;
     // Whether the list was composed or edited since it was last loaded or saved.
     bool listChanged = false;
 };

@@ -20,7 +20,7 @@ void BatchRunObserver::update() {
         RunProcessesDialog dialog(qobject_cast<MainWindow*>(parentWidget()), &presenter,
                                   op->getVolume());
         if (const auto changes = op->getChanges())
-            dialog.setBeforeRun([changes] { changes->aboutToRun(); });
+            dialog.setBeforeRun([changes] { return changes->aboutToRun(); });
         dialog.exec();
     }
     for (const Model::ObjectPtr& object : presenter.getDocument()->getObjects()) {

@@ -18,14 +18,23 @@ BatchRunChanges::BatchRunChanges(OperationContext& context,
       snapshots(stateKey, RunSnapshots::nextInstance(stateKey), context),
       objectsBefore(context.document->getObjects()) {}
 
-void BatchRunChanges::aboutToRun() {
+bool BatchRunChanges::aboutToRun() {
     if (ran)
-        return;
-    ran = true;
+        return true;
     if (volume) {
-        recordedBefore = snapshots.recordBefore(*volume);
+        QString problem;
+        recordedBefore = snapshots.recordBefore(*volume, &problem);
+        if (!recordedBefore &&
+            !context.prompts.confirm(RunSnapshots::withoutUndoTitle(),
+                                     RunSnapshots::withoutUndoQuestion(name, problem))) {
+            context.consoleInput.writeMessage(
+                name + RunSnapshots::stopMessage(RunSnapshots::Outcome::NotRecorded, problem));
+            return false;
+        }
         lastBefore = context.processHistory.lastOperation(volume->getId());
     }
+    ran = true;
+    return true;
 }
 
 bool BatchRunChanges::finish() {
@@ -35,8 +44,13 @@ bool BatchRunChanges::finish() {
         if (std::find(objectsBefore.begin(), objectsBefore.end(), object) == objectsBefore.end())
             created.push_back(object);
     objectsBefore.clear();
-    if (volume && recordedBefore)
-        recordedBoth = snapshots.recordAfter(*volume);
+    if (volume && recordedBefore) {
+        QString problem;
+        recordedBoth = snapshots.recordAfter(*volume, &problem);
+        if (!recordedBoth)
+            context.consoleInput.writeMessage(
+                QStringLiteral("%1: These runs cannot be undone: %2.").arg(name, problem));
+    }
     if (volume)
         lastAfter = context.processHistory.lastOperation(volume->getId());
     return true;

@@ -23,8 +23,10 @@ public:
     BatchRunChanges(OperationContext& context,
                     std::shared_ptr<Model::Automaton::TotalVolume> volume);
 
-    // Before every run, on the user-interface thread; the first one records the cells.
-    void aboutToRun();
+    // Before every run, on the user-interface thread; the first one records the cells. When
+    // they cannot be recorded the user is asked whether to run without undo: false, with the
+    // reason on the console, when not (the next run asks again).
+    bool aboutToRun();
     // After the last run. False when nothing ran, so there is nothing to undo.
     bool finish();
 

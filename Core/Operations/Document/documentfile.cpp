@@ -4,12 +4,12 @@
 #include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Util/recentfolder.h"
+#include "Util/savefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 #include <mutex>
 #include <new>
@@ -47,19 +47,27 @@ bool DocumentFile::writeDocument(const Model::Document& document,
             *problem = QStringLiteral("it exists and is not a regular file");
         return false;
     }
-    QSaveFile file(fileName);
+    Util::SaveFile file(fileName);
     bool written = false;
+    QString reason;
     if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         DocumentArchiver archiver(archivers);
-        if (archiver.write(&file, document))
+        if (archiver.write(&file, document)) {
             written = file.commit();
-        else
+        } else {
+            // Cancelling replaces the reason with its own words.
+            reason = file.error() != QFileDevice::NoError
+                         ? file.errorString()
+                         : QStringLiteral("an object of the document could not be written");
             file.cancelWriting();
+        }
     }
     if (!written) {
-        qCDebug(lcDocumentFile) << "Could not write" << fileName << file.errorString();
+        if (reason.isEmpty())
+            reason = file.errorString();
+        qCDebug(lcDocumentFile) << "Could not write" << fileName << reason;
         if (problem)
-            *problem = file.errorString();
+            *problem = reason;
     }
     return written;
 }
@@ -96,10 +104,14 @@ void DocumentFile::rememberPath(const QString& path) {
 }
 
 bool DocumentFile::write(OperationContext& context, const QString& fileName) {
-    if (!writeDocument(*context.document, context.snapshotFiles.getArchivers(), fileName)) {
-        context.prompts.showMessage(IUserPrompts::Icon::Information, writeErrorTitle,
-                                    QStringLiteral("Unable to save document to the specified "
-                                                   "file."));
+    QString problem;
+    if (!writeDocument(*context.document, context.snapshotFiles.getArchivers(), fileName,
+                       &problem)) {
+        const QString text = QStringLiteral("Unable to save the document to %1: %2. The "
+                                            "document is still open, and any earlier version of "
+                                            "the file is unchanged.")
+                                 .arg(QDir::toNativeSeparators(fileName), problem);
+        context.prompts.showMessage(IUserPrompts::Icon::Critical, writeErrorTitle, text);
         return false;
     }
     context.document->setFileName(fileName);

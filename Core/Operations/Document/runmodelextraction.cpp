@@ -92,9 +92,10 @@ bool RunModelExtraction::saveNetlist(const QString& text) {
     if (QFileInfo(chosen).suffix().isEmpty())
         chosen += QStringLiteral(".cir");
     Util::RecentFolder::remember(chosen);
-    if (!Model::ModelExtraction::NetlistFile::write(chosen, text)) {
+    QString problem;
+    if (!Model::ModelExtraction::NetlistFile::write(chosen, text, &problem)) {
         context.prompts.showMessage(IUserPrompts::Icon::Warning, QStringLiteral("File Error"),
-                                    QStringLiteral("Unable to save to selected file!"));
+                                    problem + QLatin1Char('.'));
         return false;
     }
     return true;

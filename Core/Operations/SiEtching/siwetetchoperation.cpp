@@ -161,6 +161,8 @@ void SiWetEtchOperation::end() {
     context.processHistory.recordOperation(volumeId, unsigned(id));
     context.processHistory.setLatticeRebuildNeeded(volumeId, false);
     context.notifyUpdateObservers();
+    if (!snapshots.isUndoable())
+        message(snapshots.notUndoableMessage());
     message(QStringLiteral(": Operation finished."));
     context.consoleInput.reset();
     context.host.finishCurrentOperation();

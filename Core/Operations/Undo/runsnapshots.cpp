@@ -29,17 +29,43 @@ RunSnapshots::RunSnapshots(const QString& stateKey, OperationContext& context)
 
 RunSnapshots::Outcome RunSnapshots::run(TotalVolume& volume, const QString& name,
                                         const Engine& engine, QString* failure) {
-    Outcome outcome = Outcome::Finished;
     lastBefore = context.processHistory.lastOperation(volume.getId());
+    Outcome outcome = attempt(volume, name, engine, failure, true);
+    if (outcome == Outcome::NotRecorded) {
+        // Nothing has run yet. A step that cannot be taken back is the user's call, and in a
+        // run nobody answers (confirm() says no) it fails with the reason instead.
+        if (!context.prompts.confirm(withoutUndoTitle(),
+                                     withoutUndoQuestion(name, recordProblem))) {
+            if (failure)
+                *failure = recordProblem;
+            return outcome;
+        }
+        outcome = attempt(volume, name, engine, failure, false);
+    }
+    if (outcome != Outcome::Finished)
+        outcome = restoreAfter(volume, name, outcome);
+    materialsBefore.clear();
+    return outcome;
+}
+
+RunSnapshots::Outcome RunSnapshots::attempt(TotalVolume& volume, const QString& name,
+                                            const Engine& engine, QString* failure,
+                                            bool undoRequired) {
+    Outcome outcome = Outcome::Finished;
     try {
         context.host.runMonitored(name, [&](Util::ProgressReporter& progress) {
             progress.start(0, QStringLiteral("Recording the cells for undo"));
-            record(volume, [&] {
-                engine(volume, progress);
-                progress.start(0, QStringLiteral("Recording the cells for redo"));
-            });
+            record(
+                volume,
+                [&] {
+                    engine(volume, progress);
+                    progress.start(0, QStringLiteral("Recording the cells for redo"));
+                },
+                undoRequired);
             volume.getPainter().rebuild(progress);
         });
+    } catch (const NotRecorded&) {
+        outcome = Outcome::NotRecorded;
     } catch (const Util::RunCancelled&) {
         outcome = Outcome::Cancelled;
     } catch (const std::bad_alloc&) {
@@ -53,9 +79,6 @@ RunSnapshots::Outcome RunSnapshots::run(TotalVolume& volume, const QString& name
         if (failure)
             *failure = QStringLiteral("unknown error");
     }
-    if (outcome != Outcome::Finished)
-        outcome = restoreAfter(volume, name, outcome);
-    materialsBefore.clear();
     return outcome;
 }
 
@@ -83,13 +106,19 @@ RunSnapshots::Outcome RunSnapshots::restoreAfter(TotalVolume& volume, const QStr
     return restored ? outcome : Outcome::NotRestored;
 }
 
-void RunSnapshots::record(TotalVolume& volume, const std::function<void()>& engine) {
-    recordedBefore = helper.recordBefore(volume);
+void RunSnapshots::record(TotalVolume& volume, const std::function<void()>& engine,
+                          bool undoRequired) {
+    recordProblem.clear();
+    recordedBefore = helper.recordBefore(volume, &recordProblem);
     recordedBoth = false;
-    if (!recordedBefore)
+    if (!recordedBefore) {
+        if (undoRequired)
+            throw NotRecorded();
         keepMaterials(volume);
+    }
     engine();
-    recordedBoth = helper.recordAfter(volume) && recordedBefore;
+    // Without the record from before, the one after is of no use.
+    recordedBoth = recordedBefore && helper.recordAfter(volume, &recordProblem);
 }
 
 void RunSnapshots::keepMaterials(TotalVolume& volume) {
@@ -127,12 +156,30 @@ QString RunSnapshots::stopMessage(Outcome outcome, const QString& failure) {
         return QStringLiteral(": Not enough memory for this step; the cell volume is as it was.");
     case Outcome::Failed:
         return QStringLiteral(": The step failed (%1); the cell volume is as it was.").arg(failure);
+    case Outcome::NotRecorded:
+        return QStringLiteral(": The cells could not be recorded for undo (%1); the step did not "
+                              "run.")
+            .arg(failure);
     case Outcome::NotRestored:
         return QStringLiteral(": The step stopped half-way and the cells could not be restored "
                               "because the undo snapshot files could not be written.");
     default:
         return QString();
     }
+}
+
+QString RunSnapshots::notUndoableMessage() const {
+    return QStringLiteral(": This step cannot be undone: %1.").arg(recordProblem);
+}
+
+QString RunSnapshots::withoutUndoTitle() {
+    return QStringLiteral("Run without undo");
+}
+
+QString RunSnapshots::withoutUndoQuestion(const QString& name, const QString& problem) {
+    return QStringLiteral("The cells cannot be recorded for undo before %1: %2.\n\nRun %1 "
+                          "anyway? It cannot be undone.")
+        .arg(name, problem);
 }
 
 QString RunSnapshots::lostMessage() {

@@ -23,7 +23,9 @@ public:
     // cancel or a failure, exactly the cells from before it.
     // NotRestored: the run stopped half-way and neither the undo record nor a copy of the cells
     // was there to put them back (snapshot files unusable and no memory for a copy).
-    enum class Outcome { Finished, Cancelled, OutOfMemory, Failed, NotRestored };
+    // NotRecorded: the cells could not be recorded for undo and the user chose not to run the
+    // step without undo; nothing ran and `failure` holds why the record failed.
+    enum class Outcome { Finished, Cancelled, OutOfMemory, Failed, NotRestored, NotRecorded };
 
     RunSnapshots(const QString& stateKey, OperationContext& context);
 
@@ -38,12 +40,21 @@ public:
     // out in a pool task included) every cell is put back from before the run, the surface is
     // rebuilt over it and the silicon lattice is marked out of date; `failure` then holds the
     // exception's text for Failed. No lock is left held either way.
+    // When the cells cannot be recorded for undo (a full disk, an unwritable folder), the user
+    // is asked before anything runs whether to run the step without undo.
     Outcome run(Model::Automaton::TotalVolume& volume, const QString& name, const Engine& engine,
                 QString* failure = nullptr);
 
     // Records the cells, runs `engine`, records them again. When the engine throws, the cells
-    // from before stay recorded, so that they can be put back.
-    void record(Model::Automaton::TotalVolume& volume, const std::function<void()>& engine);
+    // from before stay recorded, so that they can be put back. With `undoRequired`, a record
+    // before the run that cannot be written throws NotRecorded before the engine starts.
+    struct NotRecorded {};
+    void record(Model::Automaton::TotalVolume& volume, const std::function<void()>& engine,
+                bool undoRequired = false);
+
+    // Whether the finished run can be undone; when not, notUndoableMessage() says why.
+    bool isUndoable() const { return recordedBoth; }
+    QString notUndoableMessage() const;
 
     // Reload the cells from before (after) the run, redraw, mark the silicon lattice out of
     // date and put the volume's last process back to what it was then. False, with the cells
@@ -53,6 +64,9 @@ public:
     bool redo(Model::Automaton::TotalVolume& volume);
 
     static QString lostMessage();
+    // The question asked before a step runs without undo.
+    static QString withoutUndoTitle();
+    static QString withoutUndoQuestion(const QString& name, const QString& problem);
     // Why a run stopped half-way, as a console message to follow the operation's name; empty
     // for a cancel, which the operation's cancel text reports.
     static QString stopMessage(Outcome outcome, const QString& failure);
@@ -64,6 +78,8 @@ private:
     bool putBackCells(Model::Automaton::TotalVolume& volume);
     Outcome restoreAfter(Model::Automaton::TotalVolume& volume, const QString& name,
                          Outcome outcome);
+    Outcome attempt(Model::Automaton::TotalVolume& volume, const QString& name,
+                    const Engine& engine, QString* failure, bool undoRequired);
 
     TotalVolumeUndoRedoHelper helper;
     OperationContext& context;
@@ -77,6 +93,8 @@ private:
     // The volume's last process before the run and after it.
     unsigned lastBefore = 0;
     unsigned lastAfter = 0;
+    // Why the last record could not be written; empty when both were.
+    QString recordProblem;
 };
 
 } // namespace Core::Operations

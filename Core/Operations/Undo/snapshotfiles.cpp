@@ -3,6 +3,7 @@
 #include "Core/Operations/Document/documentfile.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
@@ -15,10 +16,13 @@ namespace {
 
 constexpr int maxAttempts = 20;
 
-bool createEmpty(const QString& name) {
+bool createEmpty(const QString& name, QString& problem) {
     QFile file(name);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Text))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Text)) {
+        problem = QStringLiteral("the undo snapshot files could not be created in %1: %2")
+                      .arg(QDir::toNativeSeparators(QDir::currentPath()), file.errorString());
         return false;
+    }
     file.close();
     return true;
 }
@@ -33,15 +37,17 @@ SnapshotFiles::SnapshotFiles() : archivers(DocumentFile::archivers()) {
         redoFile = QStringLiteral("redo") + number + QStringLiteral(".temp");
         if (QFile::exists(undoFile) || QFile::exists(redoFile))
             continue;
-        if (createEmpty(undoFile) && createEmpty(redoFile)) {
+        if (createEmpty(undoFile, problem) && createEmpty(redoFile, problem)) {
             usable = true;
+            problem.clear();
             return;
         }
         QFile::remove(undoFile);
         QFile::remove(redoFile);
     }
     qCWarning(lcSnapshotFiles) << "Could not create the undo snapshot files in the working "
-                                  "directory; undo of simulations will not restore cells";
+                                  "directory; undo of simulations will not restore cells:"
+                               << problem;
 }
 
 SnapshotFiles::~SnapshotFiles() {

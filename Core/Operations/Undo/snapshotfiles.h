@@ -24,6 +24,8 @@ public:
     // False when the files could not be created (a read-only working directory, say); the
     // names are still set, and undo of snapshot operations then leaves cells unchanged.
     bool isUsable() const { return usable; }
+    // Why the files could not be created, naming the folder; empty when they were.
+    QString getProblem() const { return problem; }
 
     Model::Persistence::ArchiverTable& getArchivers() { return archivers; }
 
@@ -32,6 +34,7 @@ private:
     QString undoFile;
     QString redoFile;
     bool usable = false;
+    QString problem;
 };
 
 } // namespace Core::Operations

@@ -33,6 +33,8 @@ void SnapshotProcessOperation::end() {
         cancel();
         return;
     }
+    if (!snapshots.isUndoable())
+        message(snapshots.notUndoableMessage());
     afterRun();
     finishRun(changesSilicon());
 }

@@ -1,9 +1,10 @@
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
 
-#include "Model/Automaton/cellarrayslock.h"
 #include "Core/Operations/operationcontext.h"
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
@@ -118,15 +119,40 @@ TotalVolumeUndoRedoHelper::TotalVolumeUndoRedoHelper(const QString& key, int ins
                                                      OperationContext& context)
     : key(key), instance(instance), context(context) {}
 
-bool TotalVolumeUndoRedoHelper::appendState(const QString& fileName, TotalVolume& volume) const {
-    if (!context.snapshotFiles.isUsable() || !isWord(key) || instance < 0)
+bool TotalVolumeUndoRedoHelper::appendState(const QString& fileName, TotalVolume& volume,
+                                            QString* problem) const {
+    const auto fail = [&](const QString& why) {
+        if (problem)
+            *problem = why;
         return false;
+    };
+    if (!context.snapshotFiles.isUsable())
+        return fail(context.snapshotFiles.getProblem());
+    if (!isWord(key) || instance < 0)
+        return fail(QStringLiteral("the step has no record name"));
     QFile file(fileName);
+    const auto failedFile = [&] {
+        return fail(QStringLiteral("could not write %1: %2")
+                        .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         qCDebug(lcUndoRedo) << "Cannot append a snapshot to" << fileName << file.errorString();
-        return false;
+        return failedFile();
     }
     const qint64 sizeBefore = file.size();
+    // A disk filling up part-way gives a short write without a reason; writing the rest again
+    // fails with one.
+    const auto writeWhole = [&file](const std::string& part) {
+        const char* data = part.data();
+        for (qint64 left = qint64(part.size()); left > 0;) {
+            const qint64 count = file.write(data, left);
+            if (count <= 0)
+                return false;
+            data += count;
+            left -= count;
+        }
+        return true;
+    };
 
     constexpr std::size_t chunk = 1 << 20;
     std::string text;
@@ -145,28 +171,29 @@ bool TotalVolumeUndoRedoHelper::appendState(const QString& fileName, TotalVolume
             text += ' ';
             text.append(digits, end);
             if (text.size() >= chunk) {
-                ok = file.write(text.data(), qint64(text.size())) == qint64(text.size());
+                ok = writeWhole(text);
                 text.clear();
             }
         }
     }
     text += '\n';
-    ok = ok && file.write(text.data(), qint64(text.size())) == qint64(text.size()) && file.flush();
+    ok = ok && writeWhole(text) && file.flush();
     if (!ok) {
         // A half-written record would be taken for a short one; keep only whole records.
         qCWarning(lcUndoRedo) << "Writing a snapshot to" << fileName
                               << "failed:" << file.errorString();
+        failedFile();
         file.resize(sizeBefore);
     }
     return ok;
 }
 
-bool TotalVolumeUndoRedoHelper::recordBefore(TotalVolume& volume) {
-    return appendState(context.snapshotFiles.getUndoFile(), volume);
+bool TotalVolumeUndoRedoHelper::recordBefore(TotalVolume& volume, QString* problem) {
+    return appendState(context.snapshotFiles.getUndoFile(), volume, problem);
 }
 
-bool TotalVolumeUndoRedoHelper::recordAfter(TotalVolume& volume) {
-    return appendState(context.snapshotFiles.getRedoFile(), volume);
+bool TotalVolumeUndoRedoHelper::recordAfter(TotalVolume& volume, QString* problem) {
+    return appendState(context.snapshotFiles.getRedoFile(), volume, problem);
 }
 
 bool TotalVolumeUndoRedoHelper::loadState(const QString& fileName, TotalVolume& volume) const {

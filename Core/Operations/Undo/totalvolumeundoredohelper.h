@@ -31,9 +31,10 @@ public:
 
     // Append the volume's current materials as this operation's record to the undo (before)
     // or redo (after) file. False when nothing was written: the snapshot files could not be
-    // created at start-up, or the write failed (a partial line is cut off again).
-    bool recordBefore(Model::Automaton::TotalVolume& volume);
-    bool recordAfter(Model::Automaton::TotalVolume& volume);
+    // created at start-up, or the write failed (a partial line is cut off again); `problem`
+    // then says why, naming the file and the system's reason.
+    bool recordBefore(Model::Automaton::TotalVolume& volume, QString* problem = nullptr);
+    bool recordAfter(Model::Automaton::TotalVolume& volume, QString* problem = nullptr);
 
     // Reload the record before (after) the run, rebuild the painter, mark the silicon lattice
     // out of date and have the views redraw. False when no complete record could be read; the
@@ -47,7 +48,8 @@ public:
     // ids: it is read whole before any cell changes.
     bool loadState(const QString& fileName, Model::Automaton::TotalVolume& volume) const;
     // The writer behind recordBefore/recordAfter.
-    bool appendState(const QString& fileName, Model::Automaton::TotalVolume& volume) const;
+    bool appendState(const QString& fileName, Model::Automaton::TotalVolume& volume,
+                     QString* problem = nullptr) const;
 
     const QString& getKey() const { return key; }
     int getInstance() const { return instance; }

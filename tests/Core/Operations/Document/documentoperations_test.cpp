@@ -187,8 +187,12 @@ TEST_F(DocumentOperationsTest, AFailedSaveKeepsThePreviousFileAndTheDocumentsNam
     EXPECT_EQ(QDir::home().entryList(QDir::Files).filter(QStringLiteral("chip")),
               QStringList{"chip.cvx"})
         << "no partly written file is left behind";
-    EXPECT_EQ(prompts.messages, QStringList{"Error writing to file: Unable to save document to the "
-                                            "specified file."});
+    EXPECT_EQ(prompts.messages,
+              QStringList{QStringLiteral("Error writing to file: Unable to save the document to "
+                                         "%1: an object of the document could not be written. "
+                                         "The document is still open, and any earlier version "
+                                         "of the file is unchanged.")
+                              .arg(QDir::toNativeSeparators(target))});
     EXPECT_EQ(host.finished, 1);
 }
 

@@ -124,7 +124,8 @@ TEST_F(RunModelExtractionTest, WithoutBeamsThereIsNoModelDataAndCancelTakesTheBo
     prompts.fileAnswer = dir.filePath(QStringLiteral("missing/folder/out.cir"));
     EXPECT_FALSE(op->saveNetlist(QStringLiteral("x\n.end \n")));
     EXPECT_EQ(prompts.messages.last(),
-              QStringLiteral("File Error: Unable to save to selected file!"));
+              QStringLiteral("File Error: Cannot write %1: No such file or directory.")
+                  .arg(QDir::toNativeSeparators(prompts.fileAnswer)));
     EXPECT_EQ(op->getStep(), RunModelExtraction::DialogOpen);
 
     op->cancel();
