@@ -408,6 +408,12 @@ void MainWindow::on_actionShow_Axis_toggled(bool show) {
 
 // --- status bar -------------------------------------------------------------------------
 
+// A length of the scene as the user reads it: in µm, at the document's scale.
+QString MainWindow::micrometres(float sceneUnits) const {
+    return number(float(sceneUnits * presenter->getDocument()->getMicrometresPerSceneUnit())) +
+           QStringLiteral(" µm");
+}
+
 void MainWindow::changeRotationValue_statusBar(std::vector<float> vector3d) {
     statusBar()->showMessage(QStringLiteral("Rotation angles: X Axis = ") +
                                  number(component(vector3d, 0)) + QStringLiteral(" Y Axis = ") +
@@ -418,16 +424,16 @@ void MainWindow::changeRotationValue_statusBar(std::vector<float> vector3d) {
 
 void MainWindow::changeAxisPositionValue_staturBar(std::vector<float> vector3d) {
     statusBar()->showMessage(QStringLiteral("Volume position in relation to the axes: X = ") +
-                                 number(component(vector3d, 0)) + QStringLiteral(" Y = ") +
-                                 number(component(vector3d, 1)) + QStringLiteral(" Z = ") +
-                                 number(component(vector3d, 2)),
+                                 micrometres(component(vector3d, 0)) + QStringLiteral(" Y = ") +
+                                 micrometres(component(vector3d, 1)) + QStringLiteral(" Z = ") +
+                                 micrometres(component(vector3d, 2)),
                              statusTimeout);
 }
 
 void MainWindow::changeViewPostionValue_statusBar(std::vector<float> vector2d) {
     statusBar()->showMessage(QStringLiteral("Volume position in relation to the screen: X = ") +
-                                 number(component(vector2d, 0)) + QStringLiteral(" Y = ") +
-                                 number(component(vector2d, 1)),
+                                 micrometres(component(vector2d, 0)) + QStringLiteral(" Y = ") +
+                                 micrometres(component(vector2d, 1)),
                              statusTimeout);
 }
 
@@ -439,7 +445,7 @@ void MainWindow::changeZoomValue_statusBar(float value) {
 void MainWindow::changeLampPosition_statusBar(std::vector<float> vector4d) {
     statusBar()->showMessage(
         QStringLiteral("Lamp ") + QString::number(int(component(vector4d, 0))) +
-            QStringLiteral(" Position : Radius = ") + number(component(vector4d, 1)) +
+            QStringLiteral(" Position : Radius = ") + micrometres(component(vector4d, 1)) +
             QStringLiteral(" Angle θ = ") + number(component(vector4d, 2)) +
             QStringLiteral(" Angle φ = ") + number(component(vector4d, 3)),
         statusTimeout);

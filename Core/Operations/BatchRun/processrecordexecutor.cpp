@@ -380,7 +380,7 @@ SubstrateDescription readSubstrate(RecordValues& values) {
     substrate.totalSizeX = wholeAsInt(values, names::axis(names::volumeSize, 'X'));
     substrate.totalSizeY = wholeAsInt(values, names::axis(names::volumeSize, 'Y'));
     substrate.totalSizeZ = wholeAsInt(values, names::axis(names::volumeSize, 'Z'));
-    // Lists written by the batch dialog carry no cell size: their cells are unit cubes.
+    // Cell sizes in µm; lists without them mean 1 µm cubes.
     substrate.cellSizeX = values.optionalSingle(names::axis(names::cellSize, 'X'), 1.f);
     substrate.cellSizeY = values.optionalSingle(names::axis(names::cellSize, 'Y'), 1.f);
     substrate.cellSizeZ = values.optionalSingle(names::axis(names::cellSize, 'Z'), 1.f);
@@ -465,6 +465,11 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
         for (const float size : {substrate.cellSizeX, substrate.cellSizeY, substrate.cellSizeZ})
             if (!(size > 0.f))
                 return notRun(QStringLiteral("the cell sizes must be greater than 0"));
+        // The record's cell sizes are µm; a volume the list already works on tells the scale
+        // of the document the new one joins.
+        substrate.micrometresPerSceneUnit = volume ? volume->getMicrometresPerSceneUnit() : 1.0;
+        substrate.setCellEdgesInMicrometres(substrate.cellSizeX, substrate.cellSizeY,
+                                            substrate.cellSizeZ);
         QString reason;
         auto created = substrate.createVolume(reason);
         if (!created)
