@@ -32,16 +32,8 @@ bool Document::isUsableScale(double value) {
 
 void Document::addObject(const ObjectPtr& object) {
     std::lock_guard<std::mutex> lock(objectsLock);
-    if (auto* volume = asVolume(object)) {
-        bool holdsVolume = false;
-        for (const auto& layer : layers)
-            for (const auto& held : layer->getObjects())
-                holdsVolume = holdsVolume || asVolume(held);
-        if (holdsVolume || !isUsableScale(volume->getMicrometresPerSceneUnit()))
-            volume->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
-        else
-            micrometresPerSceneUnit = volume->getMicrometresPerSceneUnit();
-    }
+    if (auto* volume = asVolume(object))
+        volume->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
     currentLayer->append(object);
 }
 

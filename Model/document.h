@@ -15,8 +15,8 @@ class Document {
 public:
     Document();
 
-    // A cell volume added to a document that holds none gives the document its scale (a read
-    // document's volumes come with the file's scale); any later one takes the document's.
+    // A cell volume added takes the document's scale; whoever reads a file into a document
+    // sets the file's scale first.
     void addObject(const ObjectPtr& object);
     void removeObject(const ObjectPtr& object);
     ObjectList getObjects() const;

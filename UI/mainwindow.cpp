@@ -288,9 +288,11 @@ void MainWindow::snapToGridToggled(bool on) {
 }
 
 void MainWindow::changeGridSpacing() {
-    Input::ChangeGridSpacingDialog dialog(glWidget->getGridSpacing(), this);
+    // The dialog speaks µm; the view keeps scene units.
+    const double scale = presenter->getDocument()->getMicrometresPerSceneUnit();
+    Input::ChangeGridSpacingDialog dialog(glWidget->getGridSpacing() * scale, this);
     if (dialog.exec() == QDialog::Accepted)
-        glWidget->setGridSpacing(dialog.spacing());
+        glWidget->setGridSpacing(dialog.spacing() / scale);
 }
 
 void MainWindow::changeWindowColors() {
@@ -389,11 +391,22 @@ void MainWindow::openViewProperties(int page) {
     current.viewOffset = camera.viewOffset;
     current.zoomPercent = glWidget->getZoom() * 100.0f;
     current.lamps = glWidget->getLamps();
-    dialog.setSettings(current);
+    // Distances in the dialog are µm; the view keeps scene units.
+    const auto scaled = [](ViewSettings settings, float factor) {
+        for (float& d : settings.translation)
+            d *= factor;
+        for (float& d : settings.viewOffset)
+            d *= factor;
+        for (float& r : settings.lamps.radius)
+            r *= factor;
+        return settings;
+    };
+    const auto scale = float(presenter->getDocument()->getMicrometresPerSceneUnit());
+    dialog.setSettings(scaled(current, scale));
     dialog.setCurrentPage(page);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const ViewSettings chosen = dialog.settings();
+    const ViewSettings chosen = scaled(dialog.settings(), 1.0f / scale);
     glWidget->setViewOffset(chosen.viewOffset[0], chosen.viewOffset[1]);
     glWidget->setTranslation(chosen.translation[0], chosen.translation[1], chosen.translation[2]);
     glWidget->setRotationAngles(chosen.angles[0], chosen.angles[1], chosen.angles[2]);

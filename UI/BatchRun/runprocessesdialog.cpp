@@ -5,9 +5,9 @@
 #include "Core/Operations/iuserprompts.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Metrology/measurement.h"
 #include "Model/Export/imageexporter.h"
 #include "Model/Export/scenepicture.h"
+#include "Model/Metrology/measurement.h"
 #include "Model/document.h"
 #include "UI/BatchRun/batchstepdialogs.h"
 #include "UI/BatchRun/parametercodec.h"
@@ -345,6 +345,7 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
                               .arg(QDir::toNativeSeparators(fileName));
          }});
     executor.setVolume(getVolume());
+    executor.setMicrometresPerSceneUnit(document.getMicrometresPerSceneUnit());
     completed = 0;
     QElapsedTimer run;
     run.start();

@@ -59,27 +59,22 @@ TEST(Document, ClearEmptiesObjectsAndFileNameButIdsKeepIncreasing) {
     EXPECT_EQ(document.findObject(after->getId()), after);
 }
 
-TEST(Document, AllItsVolumesShareOneScaleTheFirstVolumeOrASetterGives) {
+TEST(Document, AllItsVolumesShareTheDocumentsScale) {
     Model::Document document;
     EXPECT_EQ(document.getMicrometresPerSceneUnit(), 1.0);
-    // A read volume brings its file's scale into an empty document.
-    auto read = smallVolume();
-    read->setMicrometresPerSceneUnit(0.25);
-    document.addObject(read);
-    EXPECT_EQ(document.getMicrometresPerSceneUnit(), 0.25);
-    // Later volumes join the document's scale.
-    auto later = smallVolume();
-    later->setMicrometresPerSceneUnit(4.0);
-    document.addObject(later);
-    EXPECT_EQ(later->getMicrometresPerSceneUnit(), 0.25);
-    EXPECT_EQ(std::unique_ptr<Model::Object>(later->clone())->getType(), 1);
-    EXPECT_EQ(dynamic_cast<TotalVolume&>(*std::unique_ptr<Model::Object>(later->clone()))
-                  .getMicrometresPerSceneUnit(),
-              0.25);
+    document.setMicrometresPerSceneUnit(0.25);
+    auto first = smallVolume();
+    first->setMicrometresPerSceneUnit(4.0);
+    document.addObject(first);
+    EXPECT_EQ(first->getMicrometresPerSceneUnit(), 0.25);
+    std::unique_ptr<Model::Object> copy(first->clone());
+    EXPECT_EQ(dynamic_cast<TotalVolume&>(*copy).getMicrometresPerSceneUnit(), 0.25);
 
+    auto second = smallVolume();
+    document.addObject(second);
     document.setMicrometresPerSceneUnit(2.0);
-    EXPECT_EQ(read->getMicrometresPerSceneUnit(), 2.0);
-    EXPECT_EQ(later->getMicrometresPerSceneUnit(), 2.0);
+    EXPECT_EQ(first->getMicrometresPerSceneUnit(), 2.0);
+    EXPECT_EQ(second->getMicrometresPerSceneUnit(), 2.0);
     for (const double unusable : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
         document.setMicrometresPerSceneUnit(unusable);
         EXPECT_EQ(document.getMicrometresPerSceneUnit(), 2.0) << unusable;

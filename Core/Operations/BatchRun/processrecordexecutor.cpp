@@ -465,11 +465,12 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
         for (const float size : {substrate.cellSizeX, substrate.cellSizeY, substrate.cellSizeZ})
             if (!(size > 0.f))
                 return notRun(QStringLiteral("the cell sizes must be greater than 0"));
-        // The record's cell sizes are µm; a volume the list already works on tells the scale
-        // of the document the new one joins.
-        substrate.micrometresPerSceneUnit = volume ? volume->getMicrometresPerSceneUnit() : 1.0;
+        // The record's cell sizes are µm, built in the scene units of the document the volume
+        // joins.
+        substrate.micrometresPerSceneUnit = micrometresPerSceneUnit;
         substrate.setCellEdgesInMicrometres(substrate.cellSizeX, substrate.cellSizeY,
                                             substrate.cellSizeZ);
+        substrate.position = (1.0 / micrometresPerSceneUnit) * substrate.position;
         QString reason;
         auto created = substrate.createVolume(reason);
         if (!created)

@@ -197,6 +197,7 @@ TEST_F(DocumentArchiverTest, TheScaleIsWrittenOnlyWhenItIsNotOneAndComesBackOnEv
             EXPECT_EQ(std::dynamic_pointer_cast<TotalVolume>(object)->getMicrometresPerSceneUnit(),
                       scale);
         Model::Document reopened;
+        reopened.setMicrometresPerSceneUnit(result.micrometresPerSceneUnit);
         for (const auto& object : result.objects)
             reopened.addObject(object);
         EXPECT_EQ(written(reopened), bytes) << "a scaled document round-trips";
