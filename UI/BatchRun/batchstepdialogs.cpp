@@ -162,9 +162,7 @@ void setMask(ProcessData& process, const QString& side, const Model::Automaton::
 Record photolithography(const BatchStepDialogs::Context& context) {
     PhotolithographyDialog dialog(*context.prompts, context.parent);
     if (context.volume)
-        dialog.setColumnGrid(Model::Layout::ColumnGrid{
-            context.volume->getSizeX(), context.volume->getSizeY(), context.volume->getCellSizeX(),
-            context.volume->getCellSizeY()});
+        dialog.setColumnGrid(Model::Layout::ColumnGrid::of(*context.volume));
     if (context.previewTopMask)
         QObject::connect(&dialog, &PhotolithographyDialog::topMaskChanged, context.previewTopMask);
     if (context.previewBottomMask)

@@ -91,10 +91,8 @@ QString maskFromLayout(SideLayout layout, const QString& side, const TotalVolume
         return QStringLiteral("the %1 is no FILE:LAYER/DATATYPE").arg(which);
     Model::Automaton::PhotoMask mask;
     QString problem;
-    if (!Model::Layout::LayoutMask::rasterise(
-            layout.source,
-            {volume.getSizeX(), volume.getSizeY(), volume.getCellSizeX(), volume.getCellSizeY()},
-            mask, problem))
+    if (!Model::Layout::LayoutMask::rasterise(layout.source, Model::Layout::ColumnGrid::of(volume),
+                                              mask, problem))
         return QStringLiteral("the %1 cannot be used: %2").arg(which, problem);
     bits = std::move(mask.bits);
     width = mask.width;
