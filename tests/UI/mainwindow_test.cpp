@@ -1,5 +1,6 @@
 #include "UI/glwidget.h"
 #include "UI/mainwindow.h"
+#include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
 
 #include <QFile>
