@@ -83,8 +83,8 @@ Model::Object* TotalVolume::clone() {
         for (CellIndex i = 0; i < materials.size(); ++i)
             materials[i] = static_cast<int>(locked.current()[i].material);
     }
-    auto* copy = new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position,
-                                 materials);
+    auto* copy =
+        new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position, materials);
     copy->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
     return copy;
 }
