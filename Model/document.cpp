@@ -1,10 +1,16 @@
 #include "Model/document.h"
 
+#include "Model/Automaton/totalvolume.h"
+
+#include <cmath>
+
 #include <qopengl.h>
 
 namespace Model {
 
-Document::Document() { resetLayers(); }
+Document::Document() {
+    resetLayers();
+}
 
 void Document::resetLayers() {
     layers.clear();
@@ -12,9 +18,39 @@ void Document::resetLayers() {
     layers.push_back(currentLayer);
 }
 
+namespace {
+
+Automaton::TotalVolume* asVolume(const ObjectPtr& object) {
+    return dynamic_cast<Automaton::TotalVolume*>(object.get());
+}
+
+} // namespace
+
+bool Document::isUsableScale(double value) {
+    return std::isfinite(value) && value > 0.0;
+}
+
 void Document::addObject(const ObjectPtr& object) {
     std::lock_guard<std::mutex> lock(objectsLock);
+    if (auto* volume = asVolume(object))
+        volume->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
     currentLayer->append(object);
+}
+
+double Document::getMicrometresPerSceneUnit() const {
+    std::lock_guard<std::mutex> lock(objectsLock);
+    return micrometresPerSceneUnit;
+}
+
+void Document::setMicrometresPerSceneUnit(double value) {
+    if (!isUsableScale(value))
+        return;
+    std::lock_guard<std::mutex> lock(objectsLock);
+    micrometresPerSceneUnit = value;
+    for (const auto& layer : layers)
+        for (const auto& object : layer->getObjects())
+            if (auto* volume = asVolume(object))
+                volume->setMicrometresPerSceneUnit(value);
 }
 
 void Document::removeObject(const ObjectPtr& object) {
@@ -45,6 +81,7 @@ void Document::clear() {
     {
         std::lock_guard<std::mutex> lock(objectsLock);
         resetLayers();
+        micrometresPerSceneUnit = defaultMicrometresPerSceneUnit;
     }
     setFileName(QString());
     setModified(false);

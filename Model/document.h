@@ -15,6 +15,8 @@ class Document {
 public:
     Document();
 
+    // A cell volume added takes the document's scale; whoever reads a file into a document
+    // sets the file's scale first.
     void addObject(const ObjectPtr& object);
     void removeObject(const ObjectPtr& object);
     ObjectList getObjects() const;
@@ -24,6 +26,16 @@ public:
     // Draws with the current GL render mode: normal drawing, or pick names in selection mode.
     void draw(bool renderObjects, bool renderEdges);
     void drawForPicking();
+
+    // Micrometres per scene unit: what one unit of the cell sizes and positions is in the
+    // fabricated part. Every cell volume of the document carries the same scale.
+    static constexpr double defaultMicrometresPerSceneUnit = 1.0;
+    // A scale the document can hold: finite and positive.
+    static bool isUsableScale(double micrometresPerSceneUnit);
+    double getMicrometresPerSceneUnit() const;
+    // Gives every cell volume of the document the new scale as well. An unusable value is
+    // ignored.
+    void setMicrometresPerSceneUnit(double value);
 
     QString getFileName() const;
     void setFileName(const QString& name);
@@ -41,6 +53,7 @@ private:
     std::shared_ptr<Layer> currentLayer;
     QString fileName;
     bool modified = false;
+    double micrometresPerSceneUnit = defaultMicrometresPerSceneUnit;
 };
 
 } // namespace Model

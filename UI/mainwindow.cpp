@@ -288,9 +288,11 @@ void MainWindow::snapToGridToggled(bool on) {
 }
 
 void MainWindow::changeGridSpacing() {
-    Input::ChangeGridSpacingDialog dialog(glWidget->getGridSpacing(), this);
+    // The dialog speaks µm; the view keeps scene units.
+    const double scale = presenter->getDocument()->getMicrometresPerSceneUnit();
+    Input::ChangeGridSpacingDialog dialog(glWidget->getGridSpacing() * scale, this);
     if (dialog.exec() == QDialog::Accepted)
-        glWidget->setGridSpacing(dialog.spacing());
+        glWidget->setGridSpacing(dialog.spacing() / scale);
 }
 
 void MainWindow::changeWindowColors() {
@@ -389,11 +391,22 @@ void MainWindow::openViewProperties(int page) {
     current.viewOffset = camera.viewOffset;
     current.zoomPercent = glWidget->getZoom() * 100.0f;
     current.lamps = glWidget->getLamps();
-    dialog.setSettings(current);
+    // Distances in the dialog are µm; the view keeps scene units.
+    const auto scaled = [](ViewSettings settings, float factor) {
+        for (float& d : settings.translation)
+            d *= factor;
+        for (float& d : settings.viewOffset)
+            d *= factor;
+        for (float& r : settings.lamps.radius)
+            r *= factor;
+        return settings;
+    };
+    const auto scale = float(presenter->getDocument()->getMicrometresPerSceneUnit());
+    dialog.setSettings(scaled(current, scale));
     dialog.setCurrentPage(page);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const ViewSettings chosen = dialog.settings();
+    const ViewSettings chosen = scaled(dialog.settings(), 1.0f / scale);
     glWidget->setViewOffset(chosen.viewOffset[0], chosen.viewOffset[1]);
     glWidget->setTranslation(chosen.translation[0], chosen.translation[1], chosen.translation[2]);
     glWidget->setRotationAngles(chosen.angles[0], chosen.angles[1], chosen.angles[2]);
@@ -408,6 +421,12 @@ void MainWindow::on_actionShow_Axis_toggled(bool show) {
 
 // --- status bar -------------------------------------------------------------------------
 
+// A length of the scene as the user reads it: in µm, at the document's scale.
+QString MainWindow::micrometres(float sceneUnits) const {
+    return number(float(sceneUnits * presenter->getDocument()->getMicrometresPerSceneUnit())) +
+           QStringLiteral(" µm");
+}
+
 void MainWindow::changeRotationValue_statusBar(std::vector<float> vector3d) {
     statusBar()->showMessage(QStringLiteral("Rotation angles: X Axis = ") +
                                  number(component(vector3d, 0)) + QStringLiteral(" Y Axis = ") +
@@ -418,16 +437,16 @@ void MainWindow::changeRotationValue_statusBar(std::vector<float> vector3d) {
 
 void MainWindow::changeAxisPositionValue_staturBar(std::vector<float> vector3d) {
     statusBar()->showMessage(QStringLiteral("Volume position in relation to the axes: X = ") +
-                                 number(component(vector3d, 0)) + QStringLiteral(" Y = ") +
-                                 number(component(vector3d, 1)) + QStringLiteral(" Z = ") +
-                                 number(component(vector3d, 2)),
+                                 micrometres(component(vector3d, 0)) + QStringLiteral(" Y = ") +
+                                 micrometres(component(vector3d, 1)) + QStringLiteral(" Z = ") +
+                                 micrometres(component(vector3d, 2)),
                              statusTimeout);
 }
 
 void MainWindow::changeViewPostionValue_statusBar(std::vector<float> vector2d) {
     statusBar()->showMessage(QStringLiteral("Volume position in relation to the screen: X = ") +
-                                 number(component(vector2d, 0)) + QStringLiteral(" Y = ") +
-                                 number(component(vector2d, 1)),
+                                 micrometres(component(vector2d, 0)) + QStringLiteral(" Y = ") +
+                                 micrometres(component(vector2d, 1)),
                              statusTimeout);
 }
 
@@ -439,7 +458,7 @@ void MainWindow::changeZoomValue_statusBar(float value) {
 void MainWindow::changeLampPosition_statusBar(std::vector<float> vector4d) {
     statusBar()->showMessage(
         QStringLiteral("Lamp ") + QString::number(int(component(vector4d, 0))) +
-            QStringLiteral(" Position : Radius = ") + number(component(vector4d, 1)) +
+            QStringLiteral(" Position : Radius = ") + micrometres(component(vector4d, 1)) +
             QStringLiteral(" Angle θ = ") + number(component(vector4d, 2)) +
             QStringLiteral(" Angle φ = ") + number(component(vector4d, 3)),
         statusTimeout);

@@ -92,6 +92,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QString micrometres(float sceneUnits) const;
     void createShortcuts();
     void mapOperations();
     void connectActions();

@@ -8,6 +8,7 @@
 #include "Model/Export/meshexport.h"
 #include "Model/Export/vtiexporter.h"
 #include "Model/Materials/materialfactory.h"
+#include "Model/Metrology/scale.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
@@ -92,6 +93,7 @@ Document openDocument(const py::object& path) {
         fileError(QStringLiteral("%1 is damaged (%2); a damaged document is not used.")
                       .arg(fileName, contents->error));
     Document document;
+    document.state->document.setMicrometresPerSceneUnit(contents->micrometresPerSceneUnit);
     for (const Model::ObjectPtr& object : contents->objects)
         document.state->document.addObject(object);
     document.state->document.setFileName(fileName);
@@ -299,17 +301,18 @@ void bindDocuments(py::module_& module) {
         .def_property_readonly(
             "cell_size",
             [](const Volume& v) {
-                return triple(v.cells->getCellSizeX(), v.cells->getCellSizeY(),
-                              v.cells->getCellSizeZ());
+                const auto edges = Model::Metrology::CellEdges::of(*v.cells);
+                return triple(edges.x, edges.y, edges.z);
             },
-            "Edge lengths of one cell along x, y and z.")
+            "Edge lengths of one cell along x, y and z, in µm.")
         .def_property_readonly(
             "position",
             [](const Volume& v) {
                 const Util::Vector3D p = v.cells->getPosition();
-                return triple(p.x, p.y, p.z);
+                const double scale = Model::Metrology::micrometresPerSceneUnit(*v.cells);
+                return triple(p.x * scale, p.y * scale, p.z * scale);
             },
-            "Scene position of the volume's lower left front corner.")
+            "Position of the volume's lower left front corner in the scene, in µm.")
         .def_property_readonly(
             "document", [](const Volume& v) { return Document{v.document}; },
             "The document that holds the volume.")
@@ -357,6 +360,18 @@ void bindDocuments(py::module_& module) {
                 return py::str(name.toStdString());
             },
             "The file the document was opened from or last saved to; None before that.")
+        .def_property(
+            "micrometres_per_scene_unit",
+            [](const Document& d) { return d.state->document.getMicrometresPerSceneUnit(); },
+            [](const Document& d, double value) {
+                if (!Model::Document::isUsableScale(value))
+                    throw py::value_error("the scale must be a positive number of micrometres "
+                                          "per scene unit");
+                d.state->document.setMicrometresPerSceneUnit(value);
+            },
+            "The document's scale: micrometres per scene unit (1 unless its file says "
+            "otherwise). Cell sizes and positions are kept in scene units; every length the "
+            "module reports is in µm through this scale, so changing it rescales them all.")
         .def("save", &saveDocument, py::arg("path"),
              "Writes the document (*.cvx). An earlier file of that name is replaced only once "
              "the new one is complete; OSError when it could not be written.")

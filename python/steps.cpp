@@ -452,6 +452,7 @@ Volume runRecord(const Document& document, const Volume* volume, int type, const
                                             return pictures.save(cells, fileName);
                                         }});
         executor.setVolume(result);
+        executor.setMicrometresPerSceneUnit(shown.getMicrometresPerSceneUnit());
         outcome = executor.execute(type, record, progress);
     }
     using Outcome = ProcessRecordExecutor::Outcome;

@@ -2,12 +2,19 @@
 
 #include "Core/Operations/substratedescription.h"
 
+#include <cmath>
 #include <new>
 
 namespace Core::Operations {
 
 CreateSubstrateOperation::CreateSubstrateOperation(OperationContext& context)
     : ObjectOperation(QStringLiteral("Create Substrate"), 2), context(context) {}
+
+void CreateSubstrateOperation::setCellSize(double x, double y, double z) {
+    cellSizeMicrometres[0] = x;
+    cellSizeMicrometres[1] = y;
+    cellSizeMicrometres[2] = z;
+}
 
 void CreateSubstrateOperation::setSphericalSubstrate(int materialId, int sizeX, int sizeY,
                                                      int sizeZ, const Util::Vector3D& where, int x,
@@ -68,6 +75,18 @@ void CreateSubstrateOperation::refuse(const QString& reason) {
 void CreateSubstrateOperation::end() {
     if (state != ReadyToBuild)
         return;
+    for (const double edge : cellSizeMicrometres) {
+        if (!(edge > 0.0) || !std::isfinite(edge)) {
+            refuse(QStringLiteral("The cell sizes must be positive numbers of micrometres."));
+            return;
+        }
+    }
+    const double scale = context.document->getMicrometresPerSceneUnit();
+    substrate.micrometresPerSceneUnit = scale;
+    substrate.setCellEdgesInMicrometres(cellSizeMicrometres[0], cellSizeMicrometres[1],
+                                        cellSizeMicrometres[2]);
+    const Util::Vector3D corner = substrate.position;
+    substrate.position = Util::Vector3D(corner.x / scale, corner.y / scale, corner.z / scale);
     QString reason;
     std::shared_ptr<Model::Automaton::TotalVolume> built;
     // A large volume takes seconds to fill and to draw: the window shows it as the other long

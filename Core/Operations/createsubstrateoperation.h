@@ -24,6 +24,10 @@ public:
 
     void setObserver(std::shared_ptr<Util::IObserver> value) { observer = std::move(value); }
 
+    // Cell edges in µm; 1 µm cubes unless set. Positions given to the setters below are in µm
+    // as well; the volume is built in the scene units of the document's scale.
+    void setCellSize(double x, double y, double z);
+
     void setSphericalSubstrate(int material, int totalSizeX, int totalSizeY, int totalSizeZ,
                                const Util::Vector3D& position, int centerX, int centerY,
                                int centerZ, int radius);
@@ -50,6 +54,7 @@ private:
     OperationContext& context;
     std::shared_ptr<Model::Automaton::TotalVolume> volume;
     SubstrateDescription substrate;
+    double cellSizeMicrometres[3] = {1.0, 1.0, 1.0};
     int state = WaitingForDialog;
     std::shared_ptr<Util::IObserver> observer;
 };

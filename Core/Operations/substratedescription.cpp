@@ -23,6 +23,12 @@ void clip(int corner, int size, int total, int& begin, int& end) {
 
 } // namespace
 
+void SubstrateDescription::setCellEdgesInMicrometres(double x, double y, double z) {
+    cellSizeX = float(x / micrometresPerSceneUnit);
+    cellSizeY = float(y / micrometresPerSceneUnit);
+    cellSizeZ = float(z / micrometresPerSceneUnit);
+}
+
 void SubstrateDescription::buildMaterials() {
     using Model::Automaton::CellIndex;
     const CellIndex sizeY = CellIndex(totalSizeY);
@@ -77,6 +83,7 @@ std::shared_ptr<Model::Automaton::TotalVolume> SubstrateDescription::createVolum
         auto volume = std::make_shared<Model::Automaton::TotalVolume>(
             unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), cellSizeX, cellSizeY,
             cellSizeZ, position, materials);
+        volume->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
         // The volume holds the cells now; the list would only double the memory kept.
         std::vector<int>().swap(materials);
         return volume;

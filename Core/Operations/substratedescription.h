@@ -31,11 +31,17 @@ struct SubstrateDescription {
     int centerY = 0;
     int centerZ = 0;
     bool spherical = false;
+    // Cell edges in scene units; `micrometresPerSceneUnit` is the scale of the document the
+    // volume goes into, which the volume carries.
     float cellSizeX = 1.f;
     float cellSizeY = 1.f;
     float cellSizeZ = 1.f;
+    double micrometresPerSceneUnit = 1.0;
     Util::Vector3D position;
     std::vector<int> materials;
+
+    // Sets the cell edges from lengths in µm.
+    void setCellEdgesInMicrometres(double x, double y, double z);
 
     // Fills `materials` in cell order: `material` inside the substrate, 0 elsewhere. The
     // total sizes must be positive.

@@ -83,8 +83,10 @@ Model::Object* TotalVolume::clone() {
         for (CellIndex i = 0; i < materials.size(); ++i)
             materials[i] = static_cast<int>(locked.current()[i].material);
     }
-    return new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position,
-                           materials);
+    auto* copy =
+        new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position, materials);
+    copy->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
+    return copy;
 }
 
 void TotalVolume::translate(Util::Vector4D delta) { position += delta; }

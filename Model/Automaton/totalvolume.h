@@ -69,6 +69,10 @@ public:
     float getCellSizeY() const { return cellSizeY; }
     float getCellSizeZ() const { return cellSizeZ; }
     Util::Vector3D getPosition() const { return position; }
+    // Micrometres per scene unit of the document the volume belongs to: cell sizes and
+    // positions are in scene units, and this turns them into lengths a user can read.
+    double getMicrometresPerSceneUnit() const { return micrometresPerSceneUnit; }
+    void setMicrometresPerSceneUnit(double value) { micrometresPerSceneUnit = value; }
 
     void setTopMask(const std::vector<bool>& bits, int width, int height);
     void setBottomMask(const std::vector<bool>& bits, int width, int height);
@@ -104,6 +108,7 @@ private:
     float cellSizeY;
     float cellSizeZ;
     Util::Vector3D position;
+    double micrometresPerSceneUnit = 1.0;
     std::vector<bool> topMask;
     std::vector<bool> bottomMask;
     int bottomMaskHeight = 0;

@@ -4,6 +4,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/exportspace.h"
 #include "Model/Geometry/quadface.h"
+#include "Model/Metrology/scale.h"
 
 #include <QLoggingCategory>
 
@@ -502,9 +503,14 @@ CellBoundarySurface::assemble(const CellGrid& grid, const double origin[3], cons
 bool CellBoundarySurface::build(Automaton::TotalVolume& volume,
                                 std::vector<MaterialSurface>& surfaces, QString* reason) {
     const Automaton::CellArraysLock locked(volume, Automaton::CellArraysLock::Arrays::Current);
-    const CellGrid grid = CellGrid::of(volume, locked.current());
+    // Exported surfaces are in micrometres, the lengths every other tool of the user's reads.
+    CellGrid grid = CellGrid::of(volume, locked.current());
+    const Metrology::CellEdges edges = Metrology::CellEdges::of(volume);
+    for (int axis = 0; axis < 3; ++axis)
+        grid.cellSize[axis] = float(edges.along(axis));
+    const double scale = Metrology::micrometresPerSceneUnit(volume);
     const Util::Vector3D position = volume.getPosition();
-    const double origin[3] = {position.x, position.y, position.z};
+    const double origin[3] = {position.x * scale, position.y * scale, position.z * scale};
 
     const Census census = count(grid);
     if (!ExportSpace::fitsInMemory(bytesNeeded(census), reason))

@@ -4,6 +4,7 @@
 #include "Model/Automaton/cellgrid.h"
 #include "Model/Automaton/cutwindow.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Metrology/scale.h"
 
 #include <QRegularExpression>
 
@@ -38,17 +39,14 @@ QString SectionPlane::text() const {
 
 double CrossSection::extent(const TotalVolume& volume, SectionPlane::Axis axis) {
     const unsigned sizes[] = {volume.getSizeX(), volume.getSizeY(), volume.getSizeZ()};
-    const double cellSizes[] = {volume.getCellSizeX(), volume.getCellSizeY(),
-                                volume.getCellSizeZ()};
     const int a = int(axis);
-    return sizes[a] * cellSizes[a] * micrometresPerSceneUnit;
+    return sizes[a] * Metrology::CellEdges::of(volume).along(a);
 }
 
 SectionPlane CrossSection::planeOfCut(TotalVolume& volume) {
     const unsigned size[] = {volume.getSizeX(), volume.getSizeY(), volume.getSizeZ()};
-    const double cellSize[] = {volume.getCellSizeX() * micrometresPerSceneUnit,
-                               volume.getCellSizeY() * micrometresPerSceneUnit,
-                               volume.getCellSizeZ() * micrometresPerSceneUnit};
+    const Metrology::CellEdges edges = Metrology::CellEdges::of(volume);
+    const double cellSize[] = {edges.x, edges.y, edges.z};
     const Automaton::CutWindow window =
         volume.getPainter().getCutWindow().clampedTo(size[0], size[1], size[2]);
     SectionPlane plane;
@@ -72,9 +70,8 @@ SectionPlane CrossSection::planeOfCut(TotalVolume& volume) {
 std::optional<CrossSection> CrossSection::take(TotalVolume& volume, const SectionPlane& plane,
                                                QString* problem) {
     const unsigned size[] = {volume.getSizeX(), volume.getSizeY(), volume.getSizeZ()};
-    const double cellSize[] = {volume.getCellSizeX() * micrometresPerSceneUnit,
-                               volume.getCellSizeY() * micrometresPerSceneUnit,
-                               volume.getCellSizeZ() * micrometresPerSceneUnit};
+    const Metrology::CellEdges edges = Metrology::CellEdges::of(volume);
+    const double cellSize[] = {edges.x, edges.y, edges.z};
     const int normal = int(plane.axis);
     const double end = size[normal] * cellSize[normal];
     if (!(plane.position >= 0.0 && plane.position < end)) {

@@ -12,9 +12,6 @@ class TotalVolume;
 
 namespace Model::Export {
 
-// Lengths of the scene are micrometres: the one place that says how many per scene unit.
-constexpr double micrometresPerSceneUnit = 1.0;
-
 // A plane through a cell volume, normal to one axis: x = c and y = c are side views, z = c is
 // the plan view. The position is in micrometres from the volume's lower corner (its first cell
 // face), so the same number names the same plane wherever the volume stands in the scene.

@@ -92,6 +92,8 @@ bool writeSurfaces(TextOut& out, const std::vector<MaterialSurface>& surfaces,
                    const std::map<std::uint32_t, QString>& tokens, const QString& libraryName) {
     out << "# Cellvane cell-boundary surfaces: one group and one material per material";
     out.lineDone();
+    out << "# Coordinates in micrometres";
+    out.lineDone();
     out << "mtllib " << libraryName;
     out.lineDone();
     // OBJ numbers vertices from 1 across the whole file.

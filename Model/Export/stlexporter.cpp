@@ -27,8 +27,9 @@ char* putFloat(char* out, float value) {
 }
 
 bool writeSurface(SaveFileSet& set, QSaveFile* file, const MaterialSurface& surface) {
-    // Readers take a header that begins with "solid" for a text file.
-    QByteArray header = QStringLiteral("Cellvane cell-boundary surface of %1")
+    // Readers take a header that begins with "solid" for a text file. STL has no unit field;
+    // the header is the only place a reader can learn that the numbers are micrometres.
+    QByteArray header = QStringLiteral("Cellvane cell-boundary surface in um: %1")
                             .arg(ExportNames::displayName(surface.material))
                             .toUtf8()
                             .left(int(headerBytes));

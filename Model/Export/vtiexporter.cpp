@@ -4,6 +4,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/exportnames.h"
 #include "Model/Export/exportspace.h"
+#include "Model/Metrology/scale.h"
 
 #include <QSaveFile>
 #include <QtEndian>
@@ -51,12 +52,25 @@ std::set<std::uint32_t> materialsIn(const Voxel* cells, std::uint64_t count) {
     return materials;
 }
 
+// "micrometre" as a string array holds it: its bytes as numbers, ended by a zero.
+QByteArray unitBytes() {
+    QByteArray bytes;
+    for (const char byte : QByteArray("micrometre"))
+        bytes += QByteArray::number(int(byte)) + ' ';
+    return bytes + '0';
+}
+
 QByteArray header(const TotalVolume& volume, const std::set<std::uint32_t>& materials,
                   bool compress) {
     const QByteArray extent = "0 " + QByteArray::number(volume.getSizeX()) + " 0 " +
                               QByteArray::number(volume.getSizeY()) + " 0 " +
                               QByteArray::number(volume.getSizeZ());
-    const Util::Vector3D position = volume.getPosition();
+    // Origin and spacing in micrometres; the field "LengthUnit" says so to whoever reads it.
+    const double scale = Metrology::micrometresPerSceneUnit(volume);
+    const Util::Vector3D corner = volume.getPosition();
+    const double position[3] = {corner.x * scale, corner.y * scale, corner.z * scale};
+    // Cell sizes are single precision: written as such, 0.1 reads 0.1.
+    const Metrology::CellEdges edges = Metrology::CellEdges::of(volume);
     QByteArray ids, names;
     for (const std::uint32_t material : materials) {
         ids += QByteArray::number(material) + ' ';
@@ -75,15 +89,18 @@ QByteArray header(const TotalVolume& volume, const std::set<std::uint32_t>& mate
     if (compress)
         text += " compressor=\"vtkZLibDataCompressor\"";
     text += ">\n";
-    text += "  <ImageData WholeExtent=\"" + extent + "\" Origin=\"" + number(position.x) + ' ' +
-            number(position.y) + ' ' + number(position.z) + "\" Spacing=\"" +
-            number(volume.getCellSizeX()) + ' ' + number(volume.getCellSizeY()) + ' ' +
-            number(volume.getCellSizeZ()) + "\" Direction=\"1 0 0 0 1 0 0 0 1\">\n";
+    text += "  <ImageData WholeExtent=\"" + extent + "\" Origin=\"" + number(position[0]) + ' ' +
+            number(position[1]) + ' ' + number(position[2]) + "\" Spacing=\"" +
+            number(float(edges.x)) + ' ' + number(float(edges.y)) + ' ' + number(float(edges.z)) +
+            "\" Direction=\"1 0 0 0 1 0 0 0 1\">\n";
     text += "    <FieldData>\n";
     text += "      <Array type=\"UInt32\" Name=\"MaterialIds\" NumberOfTuples=\"" + tuples +
             "\" format=\"ascii\">\n        " + ids.trimmed() + "\n      </Array>\n";
     text += "      <Array type=\"String\" Name=\"MaterialNames\" NumberOfTuples=\"" + tuples +
             "\" format=\"ascii\">\n        " + names.trimmed() + "\n      </Array>\n";
+    text += "      <Array type=\"String\" Name=\"LengthUnit\" NumberOfTuples=\"1\" "
+            "format=\"ascii\">\n        " +
+            unitBytes() + "\n      </Array>\n";
     text += "    </FieldData>\n";
     text += "    <Piece Extent=\"" + extent + "\">\n";
     text += "      <PointData>\n      </PointData>\n";

@@ -1,6 +1,8 @@
 #include "Model/Layout/layoutmask.h"
 
+#include "Model/Automaton/totalvolume.h"
 #include "Model/Layout/layoutrasterizer.h"
+#include "Model/Metrology/scale.h"
 
 #include <QRegularExpression>
 
@@ -117,6 +119,11 @@ bool LayoutMask::rasterise(const LayoutMaskSource& source, const ColumnGrid& gri
     if (!LayoutLibrary::read(source.file, library, problem))
         return false;
     return rasterise(library, source, grid, mask, problem, limits);
+}
+
+ColumnGrid ColumnGrid::of(const Automaton::TotalVolume& volume) {
+    const Metrology::CellEdges edges = Metrology::CellEdges::of(volume);
+    return {volume.getSizeX(), volume.getSizeY(), edges.x, edges.y};
 }
 
 } // namespace Model::Layout

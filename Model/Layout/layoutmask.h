@@ -5,6 +5,10 @@
 
 #include <QString>
 
+namespace Model::Automaton {
+class TotalVolume;
+}
+
 namespace Model::Layout {
 
 // Where a mask's layout comes from and how it lies on the cell volume.
@@ -36,6 +40,9 @@ struct ColumnGrid {
     unsigned sizeY = 0;
     double cellSizeX = 1.0;
     double cellSizeY = 1.0;
+
+    // The columns of a volume at its document's scale.
+    static ColumnGrid of(const Automaton::TotalVolume& volume);
 };
 
 // Rasterises a layout mask onto a volume's columns: a column is opaque where its centre lies

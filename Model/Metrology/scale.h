@@ -6,10 +6,17 @@ class TotalVolume;
 
 namespace Model::Metrology {
 
-// Micrometres per scene unit. Documents carry no length scale yet, and the program has always
-// drawn and simulated with 1 scene unit = 1 µm; a document scale would be read here, and every
-// measured length passes through this one place.
-constexpr double micronsPerSceneUnit = 1.0;
+// Micrometres per scene unit of the document the volume belongs to. Every length the program
+// reports or exports (measurements, sections, meshes, cell grids, netlists) is turned into
+// micrometres here or through CellEdges::of, so a document's scale reaches all of them.
+double micrometresPerSceneUnit(const Automaton::TotalVolume& volume);
+
+// A length the user gave in micrometres, in the scene units of the volume's cells.
+double sceneUnitsOf(const Automaton::TotalVolume& volume, double micrometres);
+
+// Scene units to micrometres at a scale, rounded to the nanometre: picked points come from the
+// depth buffer, and a length like 4.99999997 µm would only mislead.
+double sceneToMicrometres(double sceneUnits, double micrometresPerSceneUnit);
 
 // The edges of one cell of a volume, in µm.
 struct CellEdges {

@@ -44,7 +44,7 @@ CantileverModelRule::apply(const std::shared_ptr<ExtractedModel>& model) {
         beams.push_back(mergeBeam(*tip));
     if (beams.empty())
         return nullptr;
-    return std::make_shared<CantileverStructure>(beams);
+    return std::make_shared<CantileverStructure>(beams, model->getCellEdges());
 }
 
 EnvelopePtr CantileverModelRule::mergeBeam(const Envelope& tip) const {

@@ -23,29 +23,33 @@ QString number(double value) {
     return QString::number(value, 'g', 6);
 }
 
+constexpr double metresPerMicrometre = 1e-6;
+
 } // namespace
 
-CantileverStructure::CantileverStructure(std::vector<EnvelopePtr> beams, ConstantsOf constantsOf)
-    : beams(std::move(beams)),
+CantileverStructure::CantileverStructure(std::vector<EnvelopePtr> beams,
+                                         Metrology::CellEdges cellEdges, ConstantsOf constantsOf)
+    : beams(std::move(beams)), cellEdges(cellEdges),
       constantsOf(constantsOf ? std::move(constantsOf) : ConstantsOf(registryConstants)) {}
 
-double CantileverStructure::cellEdge() {
-    return std::cbrt(cellVolume);
-}
-
 double CantileverStructure::massOf(const RectangularCuboidEnvelope& beam,
-                                   const Constants& constants) {
+                                   const Metrology::CellEdges& edges, const Constants& constants) {
+    const double cellVolume = edges.cellVolume() * std::pow(metresPerMicrometre, 3);
     return double(beam.sizeX) * beam.sizeY * beam.sizeZ * cellVolume * constants.density * 33.0 /
            140.0;
 }
 
 double CantileverStructure::complianceOf(const RectangularCuboidEnvelope& beam,
+                                         const Metrology::CellEdges& edges,
                                          const Constants& constants) {
     // Lengths in metres: the mass above is in physical units, so the stiffness must be too.
-    const double edge = cellEdge();
-    const double length = std::max(beam.sizeX, beam.sizeY) * edge;
-    const double width = std::min(beam.sizeX, beam.sizeY) * edge;
-    const double thickness = beam.sizeZ * edge;
+    // Cells need not be cubes, so the beam's length is the longer of its two sides as
+    // measured, not as counted.
+    const double alongX = beam.sizeX * edges.x * metresPerMicrometre;
+    const double alongY = beam.sizeY * edges.y * metresPerMicrometre;
+    const double length = std::max(alongX, alongY);
+    const double width = std::min(alongX, alongY);
+    const double thickness = beam.sizeZ * edges.z * metresPerMicrometre;
     const double secondMoment = thickness * thickness * thickness * width / 12.0;
     return 1.0 / (3.0 * constants.youngModulus * secondMoment / (length * length * length));
 }
@@ -65,12 +69,14 @@ QString CantileverStructure::netlist() const {
                         .arg(beam->material);
             continue;
         }
-        text +=
-            QStringLiteral("c%1 %2 0 %3 \n").arg(n).arg(n).arg(number(massOf(*beam, constants)));
+        text += QStringLiteral("c%1 %2 0 %3 \n")
+                    .arg(n)
+                    .arg(n)
+                    .arg(number(massOf(*beam, cellEdges, constants)));
         text += QStringLiteral("l%1 %2 0 %3 \n")
                     .arg(n)
                     .arg(n)
-                    .arg(number(complianceOf(*beam, constants)));
+                    .arg(number(complianceOf(*beam, cellEdges, constants)));
     }
     text += QStringLiteral(".end \n");
     return text;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Metrology/scale.h"
 #include "Model/ModelExtraction/istructure.h"
 #include "Model/ModelExtraction/rectangularcuboidenvelope.h"
 
@@ -14,9 +15,6 @@ namespace Model::ModelExtraction {
 // One beam n gives the elements cn and ln between node n and ground.
 class CantileverStructure : public IStructure {
 public:
-    // The volume of one cell in cubic metres; its cube root is the cell edge.
-    static constexpr double cellVolume = 2.00129819772e-17;
-
     struct Constants {
         double density = 0;      // kg/m^3
         double youngModulus = 0; // Pa
@@ -24,18 +22,24 @@ public:
     // The constants of a material id; by default the material registry's.
     using ConstantsOf = std::function<Constants(std::uint32_t material)>;
 
-    explicit CantileverStructure(std::vector<EnvelopePtr> beams, ConstantsOf constantsOf = {});
+    // `cellEdges` are the µm edges of the cells the beams are counted in.
+    CantileverStructure(std::vector<EnvelopePtr> beams, Metrology::CellEdges cellEdges,
+                        ConstantsOf constantsOf = {});
 
     QString netlist() const override;
 
     const std::vector<EnvelopePtr>& getBeams() const { return beams; }
+    Metrology::CellEdges getCellEdges() const { return cellEdges; }
 
-    static double cellEdge();
-    static double massOf(const RectangularCuboidEnvelope& beam, const Constants& constants);
-    static double complianceOf(const RectangularCuboidEnvelope& beam, const Constants& constants);
+    // In kilograms and metres per newton.
+    static double massOf(const RectangularCuboidEnvelope& beam, const Metrology::CellEdges& edges,
+                         const Constants& constants);
+    static double complianceOf(const RectangularCuboidEnvelope& beam,
+                               const Metrology::CellEdges& edges, const Constants& constants);
 
 private:
     std::vector<EnvelopePtr> beams;
+    Metrology::CellEdges cellEdges;
     ConstantsOf constantsOf;
 };
 

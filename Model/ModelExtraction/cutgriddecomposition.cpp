@@ -148,7 +148,9 @@ std::shared_ptr<ExtractedModel> CutGridDecomposition::preprocess(Automaton::Tota
         return nullptr;
     }
     qCDebug(lcDecomposition) << "Envelopes:" << envelopes.size();
-    return std::make_shared<ExtractedModel>(std::move(envelopes));
+    auto model = std::make_shared<ExtractedModel>(std::move(envelopes));
+    model->setCellEdges(Metrology::CellEdges::of(volume));
+    return model;
 }
 
 } // namespace Model::ModelExtraction

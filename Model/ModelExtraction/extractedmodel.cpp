@@ -116,6 +116,7 @@ Object* ExtractedModel::clone() {
     }
     auto* model = new ExtractedModel(std::move(copied));
     model->offset = offset;
+    model->cellEdges = cellEdges;
     return model;
 }
 

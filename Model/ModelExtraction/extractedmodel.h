@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Metrology/scale.h"
 #include "Model/ModelExtraction/rectangularcuboidenvelope.h"
 #include "Model/object.h"
 
@@ -30,6 +31,9 @@ public:
 
     const std::vector<EnvelopePtr>& getEnvelopes() const { return envelopes; }
     std::array<float, 3> getOffset() const { return offset; }
+    // The µm edges of the cells the boxes count, those of the volume the model came from.
+    Metrology::CellEdges getCellEdges() const { return cellEdges; }
+    void setCellEdges(const Metrology::CellEdges& edges) { cellEdges = edges; }
 
     // The colours envelopes are drawn in, in list order, starting afresh with every draw.
     static const std::array<Color, 14>& palette();
@@ -39,6 +43,7 @@ private:
 
     std::vector<EnvelopePtr> envelopes;
     std::array<float, 3> offset{0.f, 0.f, 0.f};
+    Metrology::CellEdges cellEdges;
     std::size_t colorCursor = 0;
 };
 

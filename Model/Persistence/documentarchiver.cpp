@@ -1,5 +1,6 @@
 #include "Model/Persistence/documentarchiver.h"
 
+#include "Model/Automaton/totalvolume.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Persistence/documentreaddevice.h"
 #include "Model/Persistence/materialarchiver.h"
@@ -7,6 +8,7 @@
 #include "Model/document.h"
 
 #include <QIODevice>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -59,6 +61,10 @@ bool DocumentArchiver::write(QIODevice* device, const Model::Document& document)
     writer.writeStartElement(QStringLiteral("Document"));
     writer.writeEmptyElement(QStringLiteral("Header"));
     writer.writeAttribute(QStringLiteral("version"), QStringLiteral("1"));
+    const double scale = document.getMicrometresPerSceneUnit();
+    if (scale != Model::Document::defaultMicrometresPerSceneUnit)
+        writer.writeAttribute(scaleAttribute(),
+                              QString::number(scale, 'g', QLocale::FloatingPointShortest));
 
     // Every registered material goes along, used or not, so that the reader can tell which of
     // its ids mean the same material here.
@@ -93,6 +99,7 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
     }
 
     result.status = ReadStatus::Complete;
+    readScale(reader, result);
     // Materials this read registered; a refused document (or one that runs out of memory) takes
     // them back, so it leaves the registry as it found it.
     std::vector<std::uint32_t> registered;
@@ -120,6 +127,9 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
         return result;
     }
     registered.clear();
+    for (const Model::ObjectPtr& object : result.objects)
+        if (auto* volume = dynamic_cast<Model::Automaton::TotalVolume*>(object.get()))
+            volume->setMicrometresPerSceneUnit(result.micrometresPerSceneUnit);
 
     if (result.status == ReadStatus::Complete && reader.hasError()) {
         result.status = ReadStatus::Damaged;
@@ -132,6 +142,19 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
     for (const auto& [from, to] : idMap)
         globalMap[from] = to;
     return result;
+}
+
+void DocumentArchiver::readScale(QXmlStreamReader& reader, ReadResult& result) {
+    const QXmlStreamAttributes attributes = reader.attributes();
+    if (!attributes.hasAttribute(scaleAttribute()))
+        return;
+    const QStringRef text = attributes.value(scaleAttribute());
+    bool parsed = false;
+    const double scale = text.trimmed().toDouble(&parsed);
+    if (parsed && Model::Document::isUsableScale(scale))
+        result.micrometresPerSceneUnit = scale;
+    else
+        result.warnings << scaleWarning(text.left(40).toString());
 }
 
 void DocumentArchiver::readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap,

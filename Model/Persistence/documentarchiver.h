@@ -40,7 +40,20 @@ public:
         QStringList warnings;
         // What went wrong, in words for the user (Damaged and Refused).
         QString error;
+        // The file's scale; every cell volume read carries it too. Files without one (all
+        // files written before documents had a scale) are in micrometres.
+        double micrometresPerSceneUnit = 1.0;
     };
+
+    // The Header's attribute that holds the document's scale. It is written only when the
+    // scale is not 1 µm per scene unit, so documents at that scale are written exactly as
+    // before; readers that predate it pass over it, as they pass over every Header attribute.
+    static QString scaleAttribute() { return QStringLiteral("micrometres-per-scene-unit"); }
+    static QString scaleWarning(const QString& value) {
+        return QStringLiteral("WARNING: The document's scale \"%1\" is not a positive number "
+                              "of micrometres per scene unit; it is read as 1.")
+            .arg(value);
+    }
 
     // No real document comes near this many objects; a file that claims more is refused
     // before it can exhaust memory with small volumes.
@@ -73,6 +86,8 @@ public:
     }
 
 private:
+    // The scale on the Header the reader stands on.
+    static void readScale(QXmlStreamReader& reader, ReadResult& result);
     // Adds the ids it registers to `registered`.
     void readMaterial(QXmlStreamReader& reader, MaterialIdMap& idMap,
                       std::vector<std::uint32_t>& registered, ReadResult& result);

@@ -178,9 +178,7 @@ void setMask(ProcessData& process, const QString& side, const Model::Automaton::
 Record photolithography(const BatchStepDialogs::Context& context) {
     PhotolithographyDialog dialog(*context.prompts, context.parent);
     if (context.volume)
-        dialog.setColumnGrid(Model::Layout::ColumnGrid{
-            context.volume->getSizeX(), context.volume->getSizeY(), context.volume->getCellSizeX(),
-            context.volume->getCellSizeY()});
+        dialog.setColumnGrid(Model::Layout::ColumnGrid::of(*context.volume));
     if (context.previewTopMask)
         QObject::connect(&dialog, &PhotolithographyDialog::topMaskChanged, context.previewTopMask);
     if (context.previewBottomMask)
@@ -339,6 +337,12 @@ Record createSubstrate(const BatchStepDialogs::Context& context) {
     }
     process.setParameter(names::sphericalSubstrate, sphere, false);
     process.setParameter(names::substrateRadius, whole(dialog.radius()), sphere);
+    // Cell sizes in µm, kept only when they are not the 1 µm cubes every older list means.
+    const double edges[] = {dialog.cellSizeX(), dialog.cellSizeY(), dialog.cellSizeZ()};
+    if (edges[0] != 1.0 || edges[1] != 1.0 || edges[2] != 1.0)
+        for (int axis = 0; axis < 3; ++axis)
+            process.setParameter(names::axis(names::cellSize, char('X' + axis)),
+                                 QVariant(float(edges[axis])), true);
     return process;
 }
 

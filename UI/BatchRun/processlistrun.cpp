@@ -249,6 +249,9 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
         const auto opened = DocumentExport::open(options.input, options.volume, log);
         if (!opened)
             return BadInput;
+        // The document is the input's, scale included.
+        if (opened->volume)
+            document.setMicrometresPerSceneUnit(opened->volume->getMicrometresPerSceneUnit());
         for (const Model::ObjectPtr& object : opened->objects)
             document.addObject(object);
         start = opened->volume;
@@ -267,6 +270,7 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
              return pictures.save(volume, fileName);
          }});
     executor.setVolume(start);
+    executor.setMicrometresPerSceneUnit(document.getMicrometresPerSceneUnit());
 
     Status status = Done;
     const QString listName = shown(options.list);

@@ -344,6 +344,7 @@ void RunProcessesDialog::runList(QList<ProcessData> list) {
              return imageProblem;
          }});
     executor.setVolume(getVolume());
+    executor.setMicrometresPerSceneUnit(document.getMicrometresPerSceneUnit());
     completed = 0;
     QElapsedTimer run;
     run.start();

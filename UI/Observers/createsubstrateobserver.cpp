@@ -16,6 +16,7 @@ void CreateSubstrateObserver::update() {
         op->cancel();
         return;
     }
+    op->setCellSize(dialog.cellSizeX(), dialog.cellSizeY(), dialog.cellSizeZ());
     if (dialog.isSpherical())
         op->setSphericalSubstrate(dialog.materialId(), dialog.totalSizeX(), dialog.totalSizeY(),
                                   dialog.totalSizeZ(), dialog.position(), dialog.centerX(),

@@ -18,9 +18,7 @@ void PhotolithographyObserver::update() {
     };
     PhotolithographyDialog dialog(op->getPrompts(), parentWidget());
     if (const auto volume = op->getTarget())
-        dialog.setColumnGrid(Model::Layout::ColumnGrid{volume->getSizeX(), volume->getSizeY(),
-                                                       volume->getCellSizeX(),
-                                                       volume->getCellSizeY()});
+        dialog.setColumnGrid(Model::Layout::ColumnGrid::of(*volume));
     QObject::connect(&dialog, &PhotolithographyDialog::topMaskChanged, showTop);
     QObject::connect(&dialog, &PhotolithographyDialog::bottomMaskChanged, showBottom);
     acceptOrCancel(dialog, op, [&] {

@@ -9,6 +9,9 @@ void SiOxidationObserver::update() {
     if (!op)
         return;
     Ui::Operations::SimpleOxidationOptionsDialog dialog(parentWidget());
+    if (const auto volume = op->getTarget())
+        dialog.setMicronConversion(
+            Core::Operations::SimpleSiOxidationOperation::cellUnitsPerMicronOf(*volume));
     if (dialog.exec() != QDialog::Accepted)
         return;
     op->setMicronConversion(dialog.micronConversion());

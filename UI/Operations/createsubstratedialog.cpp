@@ -27,6 +27,12 @@ CreateSubstrateDialog::CreateSubstrateDialog(QWidget* parent)
             &CreateSubstrateDialog::updateSubstrateDispZ);
     connect(form->cbxSubsSphere, &QCheckBox::toggled, this,
             &CreateSubstrateDialog::toggleSubsShape);
+    for (QSpinBox* count : {form->sbxTotalWidth, form->sbxTotalLength, form->sbxTotalHeight})
+        connect(count, qOverload<int>(&QSpinBox::valueChanged), this,
+                &CreateSubstrateDialog::updateVolumeExtent);
+    for (QDoubleSpinBox* edge : {form->dblCellSizeX, form->dblCellSizeY, form->dblCellSizeZ})
+        connect(edge, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                &CreateSubstrateDialog::updateVolumeExtent);
 
     // Start with limits that already agree with the default volume, not only after the
     // first edit.
@@ -34,6 +40,27 @@ CreateSubstrateDialog::CreateSubstrateDialog(QWidget* parent)
     updateLimitY(form->sbxTotalLength->value());
     updateLimitZ(form->sbxTotalHeight->value());
     toggleSubsShape(form->cbxSubsSphere->isChecked());
+    updateVolumeExtent();
+}
+
+double CreateSubstrateDialog::cellSizeX() const {
+    return form->dblCellSizeX->value();
+}
+double CreateSubstrateDialog::cellSizeY() const {
+    return form->dblCellSizeY->value();
+}
+double CreateSubstrateDialog::cellSizeZ() const {
+    return form->dblCellSizeZ->value();
+}
+
+void CreateSubstrateDialog::updateVolumeExtent() {
+    const auto extent = [](int cells, double edge) {
+        return QString::number(cells * edge, 'g', 6);
+    };
+    form->lblTotalMicrometres->setText(QStringLiteral("Volume: %1 × %2 × %3 µm")
+                                           .arg(extent(totalSizeX(), cellSizeX()),
+                                                extent(totalSizeY(), cellSizeY()),
+                                                extent(totalSizeZ(), cellSizeZ())));
 }
 
 CreateSubstrateDialog::~CreateSubstrateDialog() = default;

@@ -29,7 +29,12 @@ public:
     int totalSizeX() const;
     int totalSizeY() const;
     int totalSizeZ() const;
+    // The corner of the volume in the scene, in µm.
     Util::Vector3D position() const;
+    // The cell edges, in µm.
+    double cellSizeX() const;
+    double cellSizeY() const;
+    double cellSizeZ() const;
     bool isSpherical() const;
     int substrateSizeX() const;
     int substrateSizeY() const;
@@ -50,6 +55,8 @@ public slots:
     void updateSubstrateDispY(int newValue);
     void updateSubstrateDispZ(int newValue);
     void toggleSubsShape(bool checked);
+    // Shows the volume's size in µm under its cell counts.
+    void updateVolumeExtent();
 
 private:
     std::unique_ptr<Ui::CreateSubstrateDialogForm> form;

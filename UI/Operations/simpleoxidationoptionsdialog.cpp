@@ -46,4 +46,8 @@ double SimpleOxidationOptionsDialog::micronConversion() const {
     return form->sbxMicronConversion->value();
 }
 
+void SimpleOxidationOptionsDialog::setMicronConversion(double cellUnitsPerMicron) {
+    form->sbxMicronConversion->setValue(cellUnitsPerMicron);
+}
+
 } // namespace Ui::Operations

@@ -10,7 +10,7 @@ class SimpleOxidationOptionsBaseDialog;
 
 namespace Ui::Operations {
 
-// Either an oxide thickness in microns or an oxidation time, temperature and pressure, and the
+// Either an oxide thickness in µm or an oxidation time, temperature and pressure, and the
 // number of cell units per micron. The radio buttons enable the spin boxes of their mode.
 class SimpleOxidationOptionsDialog : public QDialog {
     Q_OBJECT
@@ -24,6 +24,8 @@ public:
     double temperature() const;
     double pressure() const;
     double micronConversion() const;
+    // The conversion the dialog starts with: the volume's own.
+    void setMicronConversion(double cellUnitsPerMicron);
 
 private:
     void enableModeWidgets();

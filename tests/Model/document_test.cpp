@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
@@ -56,6 +57,30 @@ TEST(Document, ClearEmptiesObjectsAndFileNameButIdsKeepIncreasing) {
     EXPECT_GT(after->getId(), before->getId());
     document.addObject(after);
     EXPECT_EQ(document.findObject(after->getId()), after);
+}
+
+TEST(Document, AllItsVolumesShareTheDocumentsScale) {
+    Model::Document document;
+    EXPECT_EQ(document.getMicrometresPerSceneUnit(), 1.0);
+    document.setMicrometresPerSceneUnit(0.25);
+    auto first = smallVolume();
+    first->setMicrometresPerSceneUnit(4.0);
+    document.addObject(first);
+    EXPECT_EQ(first->getMicrometresPerSceneUnit(), 0.25);
+    std::unique_ptr<Model::Object> copy(first->clone());
+    EXPECT_EQ(dynamic_cast<TotalVolume&>(*copy).getMicrometresPerSceneUnit(), 0.25);
+
+    auto second = smallVolume();
+    document.addObject(second);
+    document.setMicrometresPerSceneUnit(2.0);
+    EXPECT_EQ(first->getMicrometresPerSceneUnit(), 2.0);
+    EXPECT_EQ(second->getMicrometresPerSceneUnit(), 2.0);
+    for (const double unusable : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
+        document.setMicrometresPerSceneUnit(unusable);
+        EXPECT_EQ(document.getMicrometresPerSceneUnit(), 2.0) << unusable;
+    }
+    document.clear();
+    EXPECT_EQ(document.getMicrometresPerSceneUnit(), 1.0);
 }
 
 TEST(ObjectIdDeathTest, FirstObjectOfARunHasIdZero) {

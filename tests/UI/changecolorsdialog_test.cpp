@@ -117,6 +117,7 @@ TEST(GridSpacingDialog, OffersFourDecimalsUpToAThousandMillion) {
     EXPECT_EQ(box->decimals(), 4);
     EXPECT_EQ(box->minimum(), 0.0);
     EXPECT_EQ(box->maximum(), 1e9);
+    EXPECT_EQ(box->suffix(), QString::fromUtf8(" µm"));
     dialog.setSpacing(0.00004);
     EXPECT_DOUBLE_EQ(dialog.spacing(), 0.0) << "below the fourth decimal";
 }

@@ -1,5 +1,6 @@
 #include "UI/glwidget.h"
 #include "UI/mainwindow.h"
+#include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
 
 #include <QFile>
@@ -24,17 +25,24 @@ TEST(MainWindowStatusBar, ReportsTheViewInItsOwnWords) {
     EXPECT_EQ(bar->currentMessage(), "Rotation angles: X Axis = -60 Y Axis = 0 Z axis = 30.1235");
     w->changeAxisPositionValue_staturBar({5.f, -5.f, 1e7f});
     EXPECT_EQ(bar->currentMessage(),
-              "Volume position in relation to the axes: X = 5 Y = -5 Z = 1e+07");
+              QString::fromUtf8("Volume position in relation to the axes: X = 5 µm Y = -5 µm Z = "
+                                "1e+07 µm"));
     w->changeViewPostionValue_statusBar({0.5f, 2.f});
-    EXPECT_EQ(bar->currentMessage(), "Volume position in relation to the screen: X = 0.5 Y = 2");
+    EXPECT_EQ(bar->currentMessage(),
+              QString::fromUtf8("Volume position in relation to the screen: X = 0.5 µm Y = 2 µm"));
     w->changeZoomValue_statusBar(121.f);
     EXPECT_EQ(bar->currentMessage(), "Zoom = 121%");
     w->changeLampPosition_statusBar({1.f, 300.f, 1.0471976f, 0.7853982f});
     EXPECT_EQ(
         bar->currentMessage(),
-        QString::fromUtf8("Lamp 1 Position : Radius = 300 Angle θ = 1.0472 Angle φ = 0.785398"));
+        QString::fromUtf8("Lamp 1 Position : Radius = 300 µm Angle θ = 1.0472 Angle φ = 0.785398"));
     w->changeRotationValue_statusBar({});
     EXPECT_EQ(bar->currentMessage(), "Rotation angles: X Axis = 0 Y Axis = 0 Z axis = 0");
+    // Lengths follow the document's scale.
+    w->getPresenter()->getDocument()->setMicrometresPerSceneUnit(0.5);
+    w->changeViewPostionValue_statusBar({0.5f, 2.f});
+    EXPECT_EQ(bar->currentMessage(),
+              QString::fromUtf8("Volume position in relation to the screen: X = 0.25 µm Y = 1 µm"));
 }
 
 TEST(MainWindowView, NamedViewsAndZoomWorkBeforeTheViewIsShown) {

@@ -36,11 +36,12 @@ DocumentArchiver::ReadResult read(const QByteArray& bytes) {
     return DocumentArchiver(archivers).read(&buffer);
 }
 
-QByteArray write(const Model::ObjectList& objects) {
+QByteArray write(const DocumentArchiver::ReadResult& contents) {
     static const Model::Persistence::ArchiverTable archivers =
         DocumentArchiver::standardArchivers();
     Model::Document document;
-    for (const Model::ObjectPtr& object : objects)
+    document.setMicrometresPerSceneUnit(contents.micrometresPerSceneUnit);
+    for (const Model::ObjectPtr& object : contents.objects)
         document.addObject(object);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly | QIODevice::Text);
@@ -120,7 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(first.status == ReadStatus::Complete || !first.error.isEmpty(),
                "a damaged document gave no reason");
 
-    const QByteArray written = write(first.objects);
+    FUZZ_CHECK(Model::Document::isUsableScale(first.micrometresPerSceneUnit),
+               "a document was read with a scale that is no length");
+    const QByteArray written = write(first);
     const std::vector<Material> registered = registry->getMaterials();
     const DocumentArchiver::ReadResult second = read(written);
     FUZZ_CHECK(second.status == ReadStatus::Complete,
@@ -130,8 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "reading a document written from the registry changed the registry");
     FUZZ_CHECK(second.objects.size() == first.objects.size(),
                "a round trip changed the number of objects");
+    FUZZ_CHECK(second.micrometresPerSceneUnit == first.micrometresPerSceneUnit,
+               "a round trip changed the document's scale");
     for (std::size_t i = 0; i < first.objects.size(); ++i)
         checkSameVolume(first.objects[i], second.objects[i]);
-    FUZZ_CHECK(write(second.objects) == written, "a round trip changed the written document");
+    FUZZ_CHECK(write(second) == written, "a round trip changed the written document");
     return 0;
 }

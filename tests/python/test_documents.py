@@ -146,3 +146,23 @@ def test_import_needs_no_display():
                           capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, done.stderr
     assert done.stdout.strip() == str(4 * 4 * 4)
+
+
+def test_the_scale_turns_every_length_into_micrometres_and_round_trips(tmp_path):
+    document = cellvane.Document()
+    assert document.micrometres_per_scene_unit == 1
+    document.micrometres_per_scene_unit = 0.5
+    volume = document.create_substrate(size=(4, 3, 2), material="Si", position=(2, 0, 1),
+                                       cell_size=(1, 1, 0.5))
+    assert volume.cell_size == (1, 1, 0.5) and volume.position == (2, 0, 1)
+    path = tmp_path / "scaled.cvx"
+    document.save(path)
+    assert b'<Header version="1" micrometres-per-scene-unit="0.5"/>' in path.read_bytes()
+    again = cellvane.open(path)
+    assert again.micrometres_per_scene_unit == 0.5
+    assert (again.volumes[0].cell_size, again.volumes[0].position) == ((1, 1, 0.5), (2, 0, 1))
+    # The cells stay as they are; the lengths they stand for follow the scale.
+    document.micrometres_per_scene_unit = 1
+    assert volume.cell_size == (2, 2, 1) and volume.position == (4, 0, 2)
+    with pytest.raises(ValueError):
+        document.micrometres_per_scene_unit = 0

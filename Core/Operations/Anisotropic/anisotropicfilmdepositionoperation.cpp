@@ -1,6 +1,7 @@
 #include "Core/Operations/Anisotropic/anisotropicfilmdepositionoperation.h"
 
 #include "Core/Operations/Anisotropic/anisotropicfilmdeposition.h"
+#include "Model/Metrology/scale.h"
 
 namespace Core::Operations {
 
@@ -34,7 +35,9 @@ QString AnisotropicFilmDepositionOperation::refusalFor(int materialId, float thi
 void AnisotropicFilmDepositionOperation::run(Model::Automaton::TotalVolume& volume, int materialId,
                                              float thickness, float horizontalRatio,
                                              int depositOnMode, Util::ProgressReporter& progress) {
-    AnisotropicFilmDeposition(volume, materialId, thickness, horizontalRatio, depositOnMode)
+    // The thickness is given in µm.
+    const auto film = float(Model::Metrology::sceneUnitsOf(volume, thickness));
+    AnisotropicFilmDeposition(volume, materialId, film, horizontalRatio, depositOnMode)
         .runDeposition(progress);
 }
 

@@ -94,10 +94,8 @@ QString maskFromLayout(SideLayout layout, const QString& side, const TotalVolume
         return QStringLiteral("the %1 is no FILE:LAYER/DATATYPE").arg(which);
     Model::Automaton::PhotoMask mask;
     QString problem;
-    if (!Model::Layout::LayoutMask::rasterise(
-            layout.source,
-            {volume.getSizeX(), volume.getSizeY(), volume.getCellSizeX(), volume.getCellSizeY()},
-            mask, problem))
+    if (!Model::Layout::LayoutMask::rasterise(layout.source, Model::Layout::ColumnGrid::of(volume),
+                                              mask, problem))
         return QStringLiteral("the %1 cannot be used: %2").arg(which, problem);
     bits = std::move(mask.bits);
     width = mask.width;
@@ -458,7 +456,7 @@ SubstrateDescription readSubstrate(RecordValues& values) {
     substrate.totalSizeX = wholeAsInt(values, names::axis(names::volumeSize, 'X'));
     substrate.totalSizeY = wholeAsInt(values, names::axis(names::volumeSize, 'Y'));
     substrate.totalSizeZ = wholeAsInt(values, names::axis(names::volumeSize, 'Z'));
-    // Lists written by the batch dialog carry no cell size: their cells are unit cubes.
+    // Cell sizes in µm; lists without them mean 1 µm cubes.
     substrate.cellSizeX = values.optionalSingle(names::axis(names::cellSize, 'X'), 1.f);
     substrate.cellSizeY = values.optionalSingle(names::axis(names::cellSize, 'Y'), 1.f);
     substrate.cellSizeZ = values.optionalSingle(names::axis(names::cellSize, 'Z'), 1.f);
@@ -543,6 +541,12 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
         for (const float size : {substrate.cellSizeX, substrate.cellSizeY, substrate.cellSizeZ})
             if (!(size > 0.f))
                 return notRun(QStringLiteral("the cell sizes must be greater than 0"));
+        // The record's cell sizes are µm, built in the scene units of the document the volume
+        // joins.
+        substrate.micrometresPerSceneUnit = micrometresPerSceneUnit;
+        substrate.setCellEdgesInMicrometres(substrate.cellSizeX, substrate.cellSizeY,
+                                            substrate.cellSizeZ);
+        substrate.position = (1.0 / micrometresPerSceneUnit) * substrate.position;
         QString reason;
         auto created = substrate.createVolume(reason);
         if (!created)

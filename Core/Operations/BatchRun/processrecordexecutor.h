@@ -77,6 +77,8 @@ public:
     void setVolume(std::shared_ptr<Model::Automaton::TotalVolume> value) {
         volume = std::move(value);
     }
+    // The scale of the document created volumes join: a record's cell sizes are µm.
+    void setMicrometresPerSceneUnit(double value) { micrometresPerSceneUnit = value; }
 
     // `progress` hears how far a long step is and may cancel it: the step then stops at its
     // next check and every cell gets back its material from before (a copy kept for that,
@@ -110,6 +112,7 @@ private:
     ProcessHistory& history;
     Hooks hooks;
     std::shared_ptr<Model::Automaton::TotalVolume> volume;
+    double micrometresPerSceneUnit = 1.0;
 };
 
 } // namespace Core::Operations

@@ -173,6 +173,10 @@ DocumentFile::load(const QString& fileName, const Model::Persistence::ArchiverTa
 
 void DocumentFile::apply(OperationContext& target, const QString& fileName,
                          const Contents& contents) {
+    // A document that was empty becomes the file's, scale included; one that already holds
+    // volumes keeps its scale, which the added ones take.
+    if (target.document->getObjects().empty())
+        target.document->setMicrometresPerSceneUnit(contents.micrometresPerSceneUnit);
     for (const Model::ObjectPtr& object : contents.objects)
         target.document->addObject(object);
     if (contents.status == ReadStatus::Complete)

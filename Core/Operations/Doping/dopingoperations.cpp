@@ -2,6 +2,7 @@
 
 #include "Core/Operations/Doping/ionimplantation.h"
 #include "Core/Operations/Doping/simpledoping.h"
+#include "Model/Metrology/scale.h"
 
 namespace Core::Operations {
 
@@ -43,7 +44,9 @@ QString DopingOperation::refusalFor(int dopedMaterialId, float depth) {
 
 void DopingOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth,
                           Util::ProgressReporter& progress) {
-    SimpleDoping(volume, dopedMaterialId, depth).runDoping(progress);
+    // Depths are given in µm.
+    SimpleDoping(volume, dopedMaterialId, float(Model::Metrology::sceneUnitsOf(volume, depth)))
+        .runDoping(progress);
 }
 
 QString DopingOperation::refusal() const {
@@ -72,7 +75,9 @@ QString IonImplantationOperation::refusalFor(int dopedMaterialId, float implanta
 void IonImplantationOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId,
                                    float implantationDepth, float annealingDistance,
                                    Util::ProgressReporter& progress) {
-    IonImplantation(volume, dopedMaterialId, implantationDepth, annealingDistance)
+    IonImplantation(volume, dopedMaterialId,
+                    float(Model::Metrology::sceneUnitsOf(volume, implantationDepth)),
+                    float(Model::Metrology::sceneUnitsOf(volume, annealingDistance)))
         .runImplantation(progress);
 }
 

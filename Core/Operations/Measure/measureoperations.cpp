@@ -10,7 +10,6 @@ namespace Core::Operations {
 
 using Model::Automaton::TotalVolume;
 using Model::Metrology::formatValue;
-using Model::Metrology::micronsPerSceneUnit;
 
 namespace {
 
@@ -18,9 +17,9 @@ const QString micrometres = QStringLiteral("µm");
 
 // Picked points come from the depth buffer, good to far less than a nanometre: rounded to one,
 // so that a distance within a plane does not show a z of -6.2e-05 µm.
-QString length(double sceneUnits) {
-    const double nanometres = std::round(sceneUnits * micronsPerSceneUnit * 1000.0);
-    return QString::number(nanometres / 1000.0 + 0.0, 'g', 10) + QStringLiteral(" µm");
+QString length(double sceneUnits, double scale) {
+    return QString::number(Model::Metrology::sceneToMicrometres(sceneUnits, scale), 'g', 10) +
+           QStringLiteral(" µm");
 }
 
 // The cell volume whose columns the point lies over: a selected one first, then the document's
@@ -114,8 +113,10 @@ void MeasureDistanceOperation::end() {
     release();
     const Util::Vector4D d = second - first;
     const double distance = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    const double scale = context.document->getMicrometresPerSceneUnit();
     message(QStringLiteral("%1 (x %2, y %3, z %4).")
-                .arg(length(distance), length(d.x), length(d.y), length(d.z)));
+                .arg(length(distance, scale), length(d.x, scale), length(d.y, scale),
+                     length(d.z, scale)));
     context.host.finishCurrentOperation();
 }
 
@@ -146,13 +147,15 @@ void StackAtPointOperation::end() {
     const auto volume = volumeUnder(context, point);
     if (!volume) {
         message(QStringLiteral("There is no cell volume under (%1, %2).")
-                    .arg(length(point.x), length(point.y)));
+                    .arg(length(point.x, context.document->getMicrometresPerSceneUnit()),
+                         length(point.y, context.document->getMicrometresPerSceneUnit())));
         context.host.finishCurrentOperation();
         return;
     }
     const Util::Vector3D corner = volume->getPosition();
-    const double x = (point.x - corner.x) * micronsPerSceneUnit;
-    const double y = (point.y - corner.y) * micronsPerSceneUnit;
+    const double scale = Model::Metrology::micrometresPerSceneUnit(*volume);
+    const double x = (point.x - corner.x) * scale;
+    const double y = (point.y - corner.y) * scale;
     Model::Metrology::MeasurementQuery query;
     query.kind = Model::Metrology::MeasurementQuery::Kind::Stack;
     query.numbers = {x, y};

@@ -1,6 +1,7 @@
 #include "Core/Operations/SiOxidation/simplesioxidationoperation.h"
 
 #include "Core/Operations/SiOxidation/simplesioxidation.h"
+#include "Model/Metrology/scale.h"
 
 #include <cmath>
 
@@ -53,6 +54,17 @@ void SimpleSiOxidationOperation::run(Model::Automaton::TotalVolume& volume, cons
         engine.oxidateFor(*recipe.time, recipe.temperature, recipe.pressure, progress);
     else
         engine.oxidateTo(*recipe.thickness * recipe.cellUnitsPerMicron, progress);
+}
+
+double
+SimpleSiOxidationOperation::cellUnitsPerMicronOf(const Model::Automaton::TotalVolume& volume) {
+    return 1.0 / Model::Metrology::micrometresPerSceneUnit(volume);
+}
+
+SimpleSiOxidationOperation::Recipe SimpleSiOxidationOperation::recipe() const {
+    const auto volume = getTarget();
+    const double own = volume ? cellUnitsPerMicronOf(*volume) : 1.0;
+    return {conversion.value_or(own), time, temperature, pressure, thickness};
 }
 
 QString SimpleSiOxidationOperation::refusal() const {

@@ -12,7 +12,8 @@ class SimpleSiOxidationOperation : public SnapshotProcessOperation {
 public:
     explicit SimpleSiOxidationOperation(OperationContext& context);
 
-    // In the order the dialog observer calls them.
+    // In the order the dialog observer calls them. Without a conversion the volume's own
+    // (scene units per µm of its document's scale) is used.
     void setMicronConversion(double value) { conversion = value; }
     void setOxidationTime(double hours) { time = hours; }
     void setOxidationPressure(double atm) { pressure = atm; }
@@ -30,6 +31,9 @@ public:
     };
     // The checks and the run, for this operation and for a process-list step alike.
     static QString refusalFor(const Recipe& recipe);
+    // Scene units per µm of the volume: what a thickness in µm is in the lengths the engine
+    // measures.
+    static double cellUnitsPerMicronOf(const Model::Automaton::TotalVolume& volume);
     static void run(Model::Automaton::TotalVolume& volume, const Recipe& recipe,
                     Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
@@ -44,9 +48,7 @@ protected:
     bool changesSilicon() const override { return true; }
 
 private:
-    Recipe recipe() const {
-        return {conversion.value_or(1.0), time, temperature, pressure, thickness};
-    }
+    Recipe recipe() const;
 
     std::optional<double> thickness;
     std::optional<double> time;

@@ -105,6 +105,7 @@ bool ExtractFilm::extract(std::vector<int>& cells, QString& reason, bool& withBo
         result = std::make_shared<Model::Automaton::TotalVolume>(
             source->getSizeX(), source->getSizeY(), source->getSizeZ(), source->getCellSizeX(),
             source->getCellSizeY(), source->getCellSizeZ(), source->getPosition(), cells);
+        result->setMicrometresPerSceneUnit(source->getMicrometresPerSceneUnit());
         return true;
     } catch (const std::bad_alloc&) {
         result.reset();

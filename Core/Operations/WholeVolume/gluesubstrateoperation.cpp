@@ -137,6 +137,7 @@ bool GlueSubstrateOperation::glue() {
         result = std::make_shared<Model::Automaton::TotalVolume>(
             placement.sizeX, placement.sizeY, placement.sizeZ, layout.cellSizeX, layout.cellSizeY,
             layout.cellSizeZ, base->getPosition(), materials);
+        result->setMicrometresPerSceneUnit(base->getMicrometresPerSceneUnit());
         return true;
     } catch (const std::bad_alloc&) {
         // The budget is an estimate; memory can still run out while building.

@@ -1,5 +1,5 @@
-#include "Core/Operations/createsubstrateoperation.h"
 #include "Core/Operations/Objects/selectvolumesoperation.h"
+#include "Core/Operations/createsubstrateoperation.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/volumebudget.h"
 #include "support/fakeoperations.h"
@@ -59,6 +59,46 @@ TEST_F(CreateSubstrateTest, DefaultCuboidFillsTheLowestThirtyLayers) {
         wrong += cells[i] != (i % 80 < 30 ? 1 : 0);
     EXPECT_EQ(wrong, 0);
     EXPECT_FALSE(volume->getPainter().getOpaqueFaces().empty()) << "built with its surface";
+}
+
+TEST_F(CreateSubstrateTest, CellSizesAndPositionInMicrometresFollowTheDocumentsScale) {
+    // (document scale, cell edges in µm) -> cell sizes and position in scene units.
+    const struct {
+        double scale;
+        double edges[3];
+        float cellSizes[3];
+        double positionX;
+    } cases[] = {
+        {1.0, {0.5, 0.5, 0.25}, {0.5f, 0.5f, 0.25f}, 10.0},
+        {0.5, {0.5, 2.0, 1.0}, {1.f, 4.f, 2.f}, 20.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scale);
+        context.document->clear();
+        context.document->setMicrometresPerSceneUnit(c.scale);
+        auto op = operation();
+        op->setCellSize(c.edges[0], c.edges[1], c.edges[2]);
+        op->setCuboidSubstrate(1, 4, 3, 2, Util::Vector3D(10, 0, 0), 0, 0, 0, 4, 3, 1);
+        op->step();
+        const auto volume = onlyVolume();
+        ASSERT_TRUE(volume);
+        EXPECT_EQ(volume->getCellSizeX(), c.cellSizes[0]);
+        EXPECT_EQ(volume->getCellSizeY(), c.cellSizes[1]);
+        EXPECT_EQ(volume->getCellSizeZ(), c.cellSizes[2]);
+        EXPECT_EQ(volume->getPosition().x, c.positionX);
+        EXPECT_EQ(volume->getMicrometresPerSceneUnit(), c.scale);
+    }
+
+    // A cell edge that is no length is refused before anything is built.
+    context.document->clear();
+    auto op = operation();
+    op->setCellSize(1.0, 0.0, 1.0);
+    op->setCuboidSubstrate(1, 4, 3, 2, Util::Vector3D(), 0, 0, 0, 4, 3, 1);
+    op->step();
+    EXPECT_TRUE(context.document->getObjects().empty());
+    EXPECT_EQ(context.consoleInput.getLastMessage(),
+              QStringLiteral("Create Substrate: The cell sizes must be positive numbers of "
+                             "micrometres."));
 }
 
 TEST_F(CreateSubstrateTest, CuboidOutsideTheBoxIsCutOff) {

@@ -93,6 +93,7 @@ TEST(MeshExport, StlFilesPassAdmeshAndEncloseTheirCells) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         EXPECT_FALSE(bytes.startsWith("solid"));
+        EXPECT_TRUE(bytes.startsWith("Cellvane cell-boundary surface in um: ")) << "its unit";
         const quint32 triangles = qFromLittleEndian<quint32>(bytes.constData() + 80);
         EXPECT_EQ(qint64(bytes.size()), 84 + 50 * qint64(triangles));
 
@@ -122,6 +123,8 @@ TEST(MeshExport, StlFilesPassAdmeshAndEncloseTheirCells) {
 
 TEST(MeshExport, ObjReadByVtkIsClosedWithOneGroupAndColourPerMaterial) {
     auto volume = scaledScene();
+    // At 2 µm per scene unit every cell encloses 8 times the volume in µm³.
+    volume->setMicrometresPerSceneUnit(2.0);
     std::uint64_t cells = 0;
     for (const auto& entry : cellCounts(*volume))
         cells += entry.second;
@@ -135,12 +138,13 @@ TEST(MeshExport, ObjReadByVtkIsClosedWithOneGroupAndColourPerMaterial) {
     EXPECT_GT(mesh[QStringLiteral("triangles")].toInt(), 0);
     EXPECT_EQ(mesh[QStringLiteral("open_edges")].toInt(), 0);
     EXPECT_EQ(mesh[QStringLiteral("non_manifold_edges")].toInt(), 0);
-    EXPECT_NEAR(mesh[QStringLiteral("volume")].toDouble(), double(cells) * 0.25, 1e-6);
+    EXPECT_NEAR(mesh[QStringLiteral("volume")].toDouble(), double(cells) * 0.25 * 8, 1e-5);
 
     QFile text(obj);
     ASSERT_TRUE(text.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString content = QString::fromUtf8(text.readAll());
     EXPECT_TRUE(content.contains(QStringLiteral("mtllib etched_part.mtl\n")));
+    EXPECT_TRUE(content.contains(QStringLiteral("\n# Coordinates in micrometres\n")));
     for (const char* group : {"Si", "Thermal_Si02", "Al_(bulk)"})
         EXPECT_TRUE(
             content.contains(QStringLiteral("\ng %1\nusemtl %1\n").arg(QLatin1String(group))))
@@ -249,6 +253,17 @@ TEST(VtiExport, VtkReadsBackSizesPlacementIdsAndNamesRawAndCompressed) {
                       QFileInfo(dir.filePath(QStringLiteral("raw.vti"))).size() / 4);
         }
     }
+
+    // Origin and spacing are micrometres, and the file says so.
+    volume->setMicrometresPerSceneUnit(0.5);
+    const QString halved = dir.filePath(QStringLiteral("halved.vti"));
+    ASSERT_TRUE(VtiExporter::write(*volume, halved).ok);
+    const QJsonObject image = vtkReads(QStringLiteral("vti"), halved);
+    EXPECT_EQ(image[QStringLiteral("spacing")].toArray(), (QJsonArray{0.25, 0.125, 1.0}));
+    EXPECT_EQ(image[QStringLiteral("origin")].toArray(), (QJsonArray{-1.5, 3.75, 50.0}));
+    EXPECT_EQ(image[QStringLiteral("unit")].toString(), QStringLiteral("micrometre"));
+    EXPECT_EQ(image[QStringLiteral("sha256")].toString(), digest);
+    QFile::remove(halved);
 
     ExportSpace::setFreeDiskBytesForTesting(1000);
     const ExportResult full = VtiExporter::write(*volume, dir.filePath(QStringLiteral("full.vti")));

@@ -1,6 +1,6 @@
 """Reads an exported file with the VTK module and prints what VTK makes of it as JSON.
 
-vtkcheck.py vti FILE   dimensions, spacing, origin, a digest of the "material" cell ids (as
+vtkcheck.py vti FILE   dimensions, spacing, origin, length unit, a digest of the "material" cell ids (as
                        little-endian 32-bit numbers in VTK's order) and the material names
 vtkcheck.py obj FILE   points, triangles, open and non-manifold edges, enclosed volume
 """
@@ -28,6 +28,7 @@ def read_vti(path):
     fields = image.GetFieldData()
     names = fields.GetAbstractArray("MaterialNames")
     ids = fields.GetArray("MaterialIds")
+    unit = fields.GetAbstractArray("LengthUnit")
     return {
         "dimensions": list(image.GetDimensions()),
         "spacing": list(image.GetSpacing()),
@@ -36,6 +37,7 @@ def read_vti(path):
         "sha256": digest(materials) if materials else None,
         "ids": [int(ids.GetValue(i)) for i in range(ids.GetNumberOfTuples())] if ids else [],
         "names": [names.GetValue(i) for i in range(names.GetNumberOfValues())] if names else [],
+        "unit": unit.GetValue(0) if unit else None,
     }
 
 

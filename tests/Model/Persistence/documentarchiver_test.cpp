@@ -165,6 +165,59 @@ TEST_F(DocumentArchiverTest, RoundTripKeepsCellsSizesCellSizesAndPosition) {
     EXPECT_EQ(materials->getMaterials().size(), 15u) << "own materials are matched, not added";
 }
 
+TEST_F(DocumentArchiverTest, TheScaleIsWrittenOnlyWhenItIsNotOneAndComesBackOnEveryVolume) {
+    const auto documentAt = [](double scale) {
+        auto document = std::make_unique<Model::Document>();
+        document->addObject(makeVolume(
+            3, 2, 2, [](int x, int, int) { return x % 2; }, 0.5f));
+        document->addObject(makeVolume(1, 1, 1, [](int, int, int) { return 4; }));
+        document->setMicrometresPerSceneUnit(scale);
+        return document;
+    };
+    const QByteArray unscaled = written(*documentAt(1.0));
+    EXPECT_FALSE(unscaled.contains("micrometres-per-scene-unit"));
+    EXPECT_TRUE(unscaled.contains("<Document><Header version=\"1\"/><Material "));
+    EXPECT_EQ(read(unscaled).micrometresPerSceneUnit, 1.0);
+
+    for (const auto& [scale, text] : {std::pair{0.5, "0.5"}, std::pair{1e-3, "0.001"},
+                                      std::pair{2.5, "2.5"}, std::pair{0.1, "0.1"}}) {
+        SCOPED_TRACE(text);
+        const QByteArray bytes = written(*documentAt(scale));
+        const QByteArray attribute =
+            QByteArray(" micrometres-per-scene-unit=\"") + text + QByteArray("\"");
+        EXPECT_TRUE(bytes.contains("<Header version=\"1\"" + attribute + "/>"));
+        // Apart from the attribute, the file is the one written at 1 µm per unit.
+        EXPECT_EQ(QByteArray(bytes).replace(attribute, ""), unscaled);
+
+        const auto result = read(bytes);
+        ASSERT_EQ(result.status, ReadStatus::Complete);
+        EXPECT_EQ(result.micrometresPerSceneUnit, scale);
+        ASSERT_EQ(result.objects.size(), 2u);
+        for (const auto& object : result.objects)
+            EXPECT_EQ(std::dynamic_pointer_cast<TotalVolume>(object)->getMicrometresPerSceneUnit(),
+                      scale);
+        Model::Document reopened;
+        reopened.setMicrometresPerSceneUnit(result.micrometresPerSceneUnit);
+        for (const auto& object : result.objects)
+            reopened.addObject(object);
+        EXPECT_EQ(written(reopened), bytes) << "a scaled document round-trips";
+    }
+
+    // A scale that is no length is read as 1 µm per unit and said so; the cells still come.
+    for (const char* bad : {"0", "-2", "abc", "inf", "nan", ""}) {
+        SCOPED_TRACE(bad);
+        const auto result =
+            read(documentWith(QString(), QStringLiteral("1 1 0 1"))
+                     .replace("<Header version=\"1\"/>",
+                              QByteArray("<Header version=\"1\" micrometres-per-scene-unit=\"") +
+                                  bad + "\"/>"));
+        EXPECT_EQ(result.status, ReadStatus::Complete);
+        EXPECT_EQ(result.micrometresPerSceneUnit, 1.0);
+        EXPECT_EQ(result.warnings, QStringList{DocumentArchiver::scaleWarning(bad)});
+        EXPECT_EQ(result.objects.size(), 1u);
+    }
+}
+
 TEST_F(DocumentArchiverTest, AClashingMaterialIsRegisteredUnderAFreshIdAndCellsFollowIt) {
     ASSERT_TRUE(materials->updateMaterial(Material(20, QStringLiteral("Silver"), 10490.f, 8.3e10f,
                                                    0.37f, Util::Vector4D(0.8, 0.8, 0.8, 1.0))));

@@ -87,8 +87,20 @@ TEST(CreateSubstrateDialog, StartsWithTheDocumentedWidgetsDefaultsAndHelp) {
     EXPECT_EQ(spin(dialog, "sbxSubsRadius")->toolTip(),
               QStringLiteral("Define the radius of the substrate."));
 
+    for (const char* name : {"dblCellSizeX", "dblCellSizeY", "dblCellSizeZ"}) {
+        auto* edge = dialog.findChild<QDoubleSpinBox*>(QString::fromLatin1(name));
+        ASSERT_NE(edge, nullptr) << name;
+        EXPECT_EQ(edge->value(), 1.0) << name;
+        EXPECT_EQ(edge->minimum(), 0.001) << name;
+        EXPECT_EQ(edge->suffix(), QString::fromUtf8(" µm")) << name;
+    }
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("lblTotalMicrometres"))->text(),
+              QString::fromUtf8("Volume: 100 × 100 × 80 µm"));
+    EXPECT_DOUBLE_EQ(dialog.cellSizeZ(), 1.0);
+
     auto* position = dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dblVolumeY"));
     ASSERT_NE(position, nullptr);
+    EXPECT_EQ(position->suffix(), QString::fromUtf8(" µm"));
     EXPECT_EQ(position->minimum(), -1e9);
     EXPECT_EQ(position->maximum(), 1e9);
     EXPECT_EQ(position->toolTip(),
@@ -197,6 +209,10 @@ TEST_F(CreateSubstrateFlow, OperationTwoCreatesAnUndoableVolumeFromTheDialog) {
         spin(dialog, "sbxSubsHeight")->setValue(3);
         spin(dialog, "sbxSubsZ")->setValue(2);
         dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dblVolumeX"))->setValue(-4.5);
+        dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dblCellSizeX"))->setValue(0.5);
+        dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dblCellSizeZ"))->setValue(0.25);
+        EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("lblTotalMicrometres"))->text(),
+                  QString::fromUtf8("Volume: 10 × 10 × 2 µm"));
         auto* film = dialog.findChild<QComboBox*>(QStringLiteral("cbxFilm"));
         film->setCurrentIndex(film->findData(3));
     });
@@ -209,6 +225,9 @@ TEST_F(CreateSubstrateFlow, OperationTwoCreatesAnUndoableVolumeFromTheDialog) {
     ASSERT_TRUE(volume);
     EXPECT_EQ(volume->getSizeX(), 20u);
     EXPECT_EQ(volume->getPosition().x, -4.5);
+    EXPECT_EQ(volume->getCellSizeX(), 0.5f);
+    EXPECT_EQ(volume->getCellSizeY(), 1.f);
+    EXPECT_EQ(volume->getCellSizeZ(), 0.25f);
     EXPECT_EQ(testing_support::materialAt(*volume, 19, 9, 1), 0);
     EXPECT_EQ(testing_support::materialAt(*volume, 19, 9, 2), 3);
     EXPECT_EQ(testing_support::materialAt(*volume, 0, 0, 4), 3);

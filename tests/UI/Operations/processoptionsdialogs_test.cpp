@@ -43,7 +43,7 @@ void expectFields(QWidget& dialog, std::initializer_list<SpinBox> boxes,
         EXPECT_EQ(box->maximum(), b.maximum) << b.name;
         EXPECT_EQ(box->value(), b.value) << b.name;
         EXPECT_EQ(box->singleStep(), b.step) << b.name;
-        EXPECT_EQ(box->suffix(), QString::fromLatin1(b.suffix)) << b.name;
+        EXPECT_EQ(box->suffix(), QString::fromUtf8(b.suffix)) << b.name;
     }
     for (const char* text : labels)
         EXPECT_NE(labelWith(dialog, text), nullptr) << text;
@@ -61,7 +61,7 @@ int compatibleCount(const char* process) {
 TEST(ProcessOptionsDialogs, DopingAndImplantationOfferTheirProcessMaterials) {
     DopingOptionsDialog doping;
     EXPECT_EQ(doping.windowTitle(), QStringLiteral("Doping Options"));
-    expectFields(doping, {{"dblDopingDepth", 4, 0, 1e9, 10, 1, " units"}},
+    expectFields(doping, {{"dblDopingDepth", 4, 0, 1e9, 10, 1, " µm"}},
                  {"Doped Material", "Doping Depth"});
     auto* combo = child<QComboBox>(doping, "cbxDopedMaterial");
     ASSERT_NE(combo, nullptr);
@@ -81,8 +81,8 @@ TEST(ProcessOptionsDialogs, DopingAndImplantationOfferTheirProcessMaterials) {
     EXPECT_EQ(implantation.windowTitle(), QStringLiteral("Ion Implantation Options"));
     EXPECT_EQ(implantation.findChild<QComboBox*>()->count(), compatibleCount("Ion Implantation"));
     expectFields(implantation,
-                 {{"dblImplantationDepth", 2, 0, 1e9, 10, 1, " units"},
-                  {"dblAnnealingDistance", 2, 0, 1e9, 10, 1, " units"}},
+                 {{"dblImplantationDepth", 2, 0, 1e9, 10, 1, " µm"},
+                  {"dblAnnealingDistance", 2, 0, 1e9, 10, 1, " µm"}},
                  {"Doped Material", "Implantation Depth", "Annealing Distance"});
 }
 
@@ -91,7 +91,7 @@ TEST(ProcessOptionsDialogs, PvdOptionsChooseTheFacesTheFilmStartsOn) {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("PVD Options"));
     EXPECT_EQ(child<QComboBox>(dialog, "cbxMaterial")->count(), compatibleCount("PVD"));
     expectFields(dialog,
-                 {{"dblFilmThickness", 2, 0, 1e9, 10, 1, " units"},
+                 {{"dblFilmThickness", 2, 0, 1e9, 10, 1, " µm"},
                   {"dblHorizontalRatio", 2, 0.01, 1e9, 0.5, 0, ""}},
                  {"Material", "Film thickness", "Horizontal ratio"});
 
@@ -116,11 +116,11 @@ TEST(ProcessOptionsDialogs, OxidationRadioButtonsEnableTheirSpinBoxes) {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Si Oxidation Options"));
     EXPECT_EQ(dialog.size(), QSize(400, 350));
     expectFields(dialog,
-                 {{"sbxOxideThickness", 2, 0, 100000, 10, 1, " microns"},
+                 {{"sbxOxideThickness", 2, 0, 100000, 10, 1, " µm"},
                   {"sbxOxidationTime", 2, 0, 1000, 2, 1, " hours"},
                   {"sbxOxidationTemperature", 2, 0, 2000, 1273, 1, " K"},
                   {"sbxOxidationPressure", 2, 0, 1, 1, 0.1, " atm"},
-                  {"sbxMicronConversion", 2, 0.01, 1e9, 100, 1, ""}},
+                  {"sbxMicronConversion", 2, 0.01, 1e9, 1, 1, ""}},
                  {"Time", "Temperature", "Pressure", "Cell units per micron"});
     EXPECT_EQ(labelWith(dialog, "Cell units per micron")->toolTip(),
               QStringLiteral("Conversion between cell units and microns. Si cells are "

@@ -548,6 +548,16 @@ TEST(ProcessRecordExecutor, CreateSubstrateTakesCellSizesWhenGiven) {
     EXPECT_EQ(executor.getVolume()->getCellSizeX(), 2.5f);
     EXPECT_EQ(executor.getVolume()->getCellSizeY(), 1.f);
     EXPECT_EQ(executor.getVolume()->getCellSizeZ(), 0.5f);
+    // The record's sizes and corner are µm; in a document of 0.5 µm per scene unit they are
+    // twice as many units, and the volume carries that scale.
+    executor.setMicrometresPerSceneUnit(0.5);
+    box.insert(names::corner, QVariant::fromValue(Util::Vector3D(3, 0, -1)));
+    ASSERT_TRUE(executor.execute(ProcessTypes::CreateSubstrate, box).isDone());
+    EXPECT_EQ(executor.getVolume()->getCellSizeX(), 5.f);
+    EXPECT_EQ(executor.getVolume()->getCellSizeY(), 2.f);
+    EXPECT_EQ(executor.getVolume()->getPosition().x, 6.0);
+    EXPECT_EQ(executor.getVolume()->getPosition().z, -2.0);
+    EXPECT_EQ(executor.getVolume()->getMicrometresPerSceneUnit(), 0.5);
     for (const QVariant& bad : {QVariant(0.0), QVariant(-1.0), QVariant(QStringLiteral("wide"))}) {
         box.insert(names::axis(names::cellSize, 'Y'), bad);
         EXPECT_EQ(executor.execute(ProcessTypes::CreateSubstrate, box).outcome, Outcome::NotRun);

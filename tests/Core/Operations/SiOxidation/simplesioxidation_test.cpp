@@ -186,3 +186,31 @@ TEST_F(OxidationOperationTest, MicronsAreConvertedAndBadValuesCancelWithoutChang
     SimpleSiOxidation(*reference, 20.0).oxidateTo(10.0);
     EXPECT_EQ(materialsOf(*volume), materialsOf(*reference)) << "0.5 microns at 20 per micron";
 }
+
+TEST_F(OxidationOperationTest, WithoutAConversionTheVolumesOwnScaleTurnsMicronsIntoCells) {
+    // The substrate Create Substrate starts with (30 cells of silicon in a box 80 high), given
+    // 10 µm of oxide and no conversion: a film at the surface, never the whole box. 10 µm is
+    // 10 cells at 1 µm per scene unit and 20 at 0.5.
+    const struct {
+        double micrometresPerSceneUnit;
+        int lowestOxide, highestOxide;
+    } cases[] = {{1.0, 27, 34}, {0.5, 24, 40}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.micrometresPerSceneUnit);
+        auto box = makeVolume(12, 12, 80, [](int, int, int z) { return z < 30 ? Silicon : 0; });
+        box->setMicrometresPerSceneUnit(c.micrometresPerSceneUnit);
+        EXPECT_DOUBLE_EQ(SimpleSiOxidationOperation::cellUnitsPerMicronOf(*box),
+                         1.0 / c.micrometresPerSceneUnit);
+        auto op = std::make_shared<SimpleSiOxidationOperation>(context);
+        op->setTarget(box);
+        op->setOxideThickness(10.0);
+        op->end();
+        const std::vector<int> column = columnOf(*box, 6, 6);
+        std::vector<int> expected(80, 0);
+        for (int z = 0; z < 80; ++z)
+            expected[std::size_t(z)] = z < c.lowestOxide     ? Silicon
+                                       : z <= c.highestOxide ? Oxide
+                                                             : 0;
+        EXPECT_EQ(column, expected);
+    }
+}
