@@ -92,6 +92,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void closeAsking(QCloseEvent* event);
     void createShortcuts();
     void mapOperations();
     void connectActions();

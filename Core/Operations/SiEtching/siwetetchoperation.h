@@ -25,6 +25,9 @@ public:
     void end() override;
     int undo() override;
     bool redo() override;
+    std::optional<JournalCells> journalCells(bool undone) const override {
+        return target ? snapshots.journalCells(target->getId(), undone) : std::nullopt;
+    }
 
     void setDepth(double value) {
         depth = value;

@@ -2,18 +2,14 @@
 
 #include "Core/Operations/Document/documentfile.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QRandomGenerator>
 
 namespace Core::Operations {
 
 Q_LOGGING_CATEGORY(lcSnapshotFiles, "Core/Operations/Undo/snapshotfiles", QtInfoMsg)
 
 namespace {
-
-constexpr int maxAttempts = 20;
 
 bool createEmpty(const QString& name) {
     QFile file(name);
@@ -26,29 +22,17 @@ bool createEmpty(const QString& name) {
 } // namespace
 
 SnapshotFiles::SnapshotFiles() : archivers(DocumentFile::archivers()) {
-    QRandomGenerator random(quint32(QDateTime::currentSecsSinceEpoch()));
-    for (int attempt = 0; attempt < maxAttempts; ++attempt) {
-        const QString number = QString::number(random.bounded(RAND_MAX));
-        undoFile = QStringLiteral("undo") + number + QStringLiteral(".temp");
-        redoFile = QStringLiteral("redo") + number + QStringLiteral(".temp");
-        if (QFile::exists(undoFile) || QFile::exists(redoFile))
-            continue;
-        if (createEmpty(undoFile) && createEmpty(redoFile)) {
-            usable = true;
-            return;
-        }
-        QFile::remove(undoFile);
-        QFile::remove(redoFile);
-    }
-    qCWarning(lcSnapshotFiles) << "Could not create the undo snapshot files in the working "
-                                  "directory; undo of simulations will not restore cells";
+    // The names are set even without a session, so that every use fails the same plain way.
+    const QString folder = session.isValid() ? session.path() : QStringLiteral("/nonexistent");
+    undoFile = folder + QStringLiteral("/undo.temp");
+    redoFile = folder + QStringLiteral("/redo.temp");
+    usable = session.isValid() && createEmpty(undoFile) && createEmpty(redoFile);
+    if (!usable)
+        qCWarning(lcSnapshotFiles) << "Could not create the undo snapshot files in" << folder
+                                   << "; undo of simulations will not restore cells";
 }
 
-SnapshotFiles::~SnapshotFiles() {
-    if (usable) {
-        QFile::remove(undoFile);
-        QFile::remove(redoFile);
-    }
-}
+// The session removes its folder, snapshot files included, unless it is kept for recovery.
+SnapshotFiles::~SnapshotFiles() = default;
 
 } // namespace Core::Operations

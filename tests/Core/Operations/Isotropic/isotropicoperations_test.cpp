@@ -140,12 +140,14 @@ TEST_F(ProcessOperationTest, MooreWithZeroStepsFinishesWithoutChange) {
 // Where the snapshot files cannot be created the program runs on; undo then says it cannot
 // restore the cells instead of pretending, and reports that it did not undo.
 TEST(ProcessOperationWithoutSnapshots, UndoLeavesCellsAndSaysSo) {
-    const QString home = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(QStringLiteral("/proc")));
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME"), temp = qgetenv("TMPDIR");
+    qputenv("XDG_CACHE_HOME", "/proc/no-cache");
+    qputenv("TMPDIR", "/proc/no-temp");
     CountingHost host;
     ScriptedPrompts prompts;
     auto context = std::make_unique<OperationContext>(host, prompts);
-    QDir::setCurrent(home);
+    qputenv("XDG_CACHE_HOME", cache);
+    qputenv("TMPDIR", temp);
     ASSERT_FALSE(context->snapshotFiles.isUsable());
 
     auto log = std::make_shared<MessageLog>(context->consoleInput);
