@@ -62,7 +62,8 @@ void QuitSignals::readSignal() {
 }
 
 void QuitSignals::quitKeepingWork(int signal) {
-    qCInfo(lcQuitSignals) << "Ending on signal" << signal << "; unsaved work is kept for recovery";
+    qCInfo(lcQuitSignals).nospace() << "Ending on signal " << signal
+                                    << "; unsaved work is kept for the next start";
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* window = qobject_cast<MainWindow*>(widget))
             window->getPresenter()->keepForRecovery();

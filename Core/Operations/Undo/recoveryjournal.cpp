@@ -200,8 +200,9 @@ void RecoveryJournal::stepFinished(const std::optional<JournalCells>& cells) {
     manifest.base = baseName;
     queue([this, manifest, copy] {
         // Archivers of its own: the window's may be busy reading on the other thread.
-        Model::Persistence::DocumentArchiver archiver(
-            Model::Persistence::DocumentArchiver::standardArchivers());
+        const Model::Persistence::ArchiverTable archivers =
+            Model::Persistence::DocumentArchiver::standardArchivers();
+        Model::Persistence::DocumentArchiver archiver(archivers);
         const QString reason =
             writeAtomically(manifest.folder + QLatin1Char('/') + manifest.base,
                             [&](QIODevice& device) { return archiver.write(&device, *copy); });

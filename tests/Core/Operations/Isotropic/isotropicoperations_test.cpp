@@ -5,6 +5,8 @@
 #include "support/scenes.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace Core::Operations;
@@ -142,7 +144,10 @@ TEST_F(ProcessOperationTest, MooreWithZeroStepsFinishesWithoutChange) {
 TEST(ProcessOperationWithoutSnapshots, UndoLeavesCellsAndSaysSo) {
     const QByteArray cache = qgetenv("XDG_CACHE_HOME"), temp = qgetenv("TMPDIR");
     qputenv("XDG_CACHE_HOME", "/proc/no-cache");
-    qputenv("TMPDIR", "/proc/no-temp");
+    // A temporary folder where the fallback's name is taken by a file.
+    QTemporaryDir temporary;
+    QFile(temporary.filePath(QStringLiteral("Cellvane-recovery"))).open(QIODevice::WriteOnly);
+    qputenv("TMPDIR", temporary.path().toUtf8());
     CountingHost host;
     ScriptedPrompts prompts;
     auto context = std::make_unique<OperationContext>(host, prompts);

@@ -4,6 +4,7 @@
 #include "support/operationfixture.h"
 #include "support/scenes.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

@@ -104,7 +104,10 @@ TEST_F(SnapshotRecordTest, UnwritableWorkingFolderKeepsSnapshots) {
 TEST_F(SnapshotRecordTest, NoWritableSessionFolderLeavesSnapshotsOffButTheProgramRunning) {
     const QByteArray cache = qgetenv("XDG_CACHE_HOME"), temp = qgetenv("TMPDIR");
     qputenv("XDG_CACHE_HOME", "/proc/no-cache");
-    qputenv("TMPDIR", "/proc/no-temp");
+    // A temporary folder where the fallback's name is taken by a file.
+    QTemporaryDir temporary;
+    QFile(temporary.filePath(QStringLiteral("Cellvane-recovery"))).open(QIODevice::WriteOnly);
+    qputenv("TMPDIR", temporary.path().toUtf8());
     {
         OperationContext stranded(host, prompts);
         EXPECT_FALSE(stranded.snapshotFiles.isUsable());
