@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -65,7 +66,8 @@ std::optional<QByteArray> savedDigest(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return std::nullopt;
-    Model::Persistence::DocumentArchiver archiver(DocumentFile::archivers());
+    const Model::Persistence::ArchiverTable archivers = DocumentFile::archivers();
+    Model::Persistence::DocumentArchiver archiver(archivers);
     const auto read = archiver.read(&file);
     if (read.status != Model::Persistence::DocumentArchiver::ReadStatus::Complete)
         return std::nullopt;
@@ -131,6 +133,7 @@ int child(const QString& folder) {
     window->show();
     QCoreApplication::processEvents();
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::printf("ready\n");
     window->getPresenter()->getJournal().setCommittedCallback(
         [](int steps) { std::printf("J %d\n", steps); });
     runScript(*window, folder, [](const Event& event) {
@@ -165,16 +168,23 @@ void killWindow(const QString& program, const QString& base, int round, int dela
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, {QStringLiteral("--child"), folder});
     process.waitForStarted();
+    // The moment is drawn within the session proper, from its window's first showing.
+    QByteArray said;
+    while (!said.contains("ready\n") && process.waitForReadyRead(30000))
+        said += process.readAllStandardOutput();
     // A session that ends before its kill is no kill; it is checked all the same.
+    bool killed = false;
     if (!process.waitForFinished(delay)) {
         ::kill(pid_t(process.processId()), SIGKILL);
         process.waitForFinished();
         ++counts.kills;
+        killed = true;
     }
 
     int lastFinished = 0;
     QList<int> saves;
-    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+    said += process.readAllStandardOutput();
+    for (const QByteArray& line : said.split('\n')) {
         if (line.startsWith("F "))
             lastFinished = line.mid(2).toInt();
         else if (line.startsWith("S "))
@@ -226,8 +236,8 @@ void killWindow(const QString& program, const QString& base, int round, int dela
             fail(counts, QStringLiteral("round %1: recovered state is no finished step").arg(round));
         else if (found < lastFinished - 1)
             ++counts.stepsLostBeyondTheRunning;
-        std::printf("window kill %2d at %4d ms: step %d finished, recovered step %d\n", round, delay,
-                    lastFinished, found);
+        std::printf("window %s %2d at %4d ms: step %d finished, recovered step %d\n",
+                    killed ? "kill" : "ran out", round, delay, lastFinished, found);
     } else {
         ++counts.nothingToRecover;
         // Nothing to recover is right only before the first step, or when the last step
@@ -235,8 +245,8 @@ void killWindow(const QString& program, const QString& base, int round, int dela
         const bool saved = !saves.isEmpty() && saves.last() >= lastFinished - 1;
         if (lastFinished > 1 && !saved)
             fail(counts, QStringLiteral("round %1: no journal after step %2").arg(round).arg(lastFinished));
-        std::printf("window kill %2d at %4d ms: step %d finished, nothing to recover%s\n", round,
-                    delay, lastFinished, saved ? " (saved)" : "");
+        std::printf("window %s %2d at %4d ms: step %d finished, nothing to recover%s\n",
+                    killed ? "kill" : "ran out", round, delay, lastFinished, saved ? " (saved)" : "");
     }
 }
 
@@ -253,22 +263,30 @@ void killRunner(const QString& runner, const QString& list, const QString& base,
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(runner, {list, QStringLiteral("--output"), output});
     process.waitForStarted();
+    bool killed = false;
     if (!process.waitForFinished(delay)) {
         ::kill(pid_t(process.processId()), SIGKILL);
         process.waitForFinished();
         ++counts.kills;
+        killed = true;
     }
     ++counts.savesChecked;
     const auto digest = savedDigest(output);
     const char* which = !digest ? "torn" : *digest == oldDigest ? "old" : *digest == newDigest ? "new" : "unknown";
-    std::printf("runner kill %2d at %4d ms: output is the %s file\n", round, delay, which);
+    std::printf("runner %s %2d at %4d ms: output is the %s file\n",
+                killed ? "kill" : "ran out", round, delay, which);
     if (!digest || (*digest != oldDigest && *digest != newDigest))
         fail(counts, QStringLiteral("runner round %1: output is %2").arg(round).arg(which));
-    // Nothing is left where the user works but the output.
+    // Nothing is left where the user works but the outputs, each whole: the list's picture is
+    // absent or a complete image.
     const QStringList left = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot);
-    for (const QString& name : left)
-        if (name != QStringLiteral("out.cvx") && !name.startsWith(QStringLiteral("out.cvx.")))
-            fail(counts, QStringLiteral("runner round %1 left %2").arg(round).arg(name));
+    for (const QString& name : left) {
+        if (name == QStringLiteral("out.cvx"))
+            continue;
+        if (name == QStringLiteral("trench.png") && !QImage(QDir(folder).filePath(name)).isNull())
+            continue;
+        fail(counts, QStringLiteral("runner round %1 left %2").arg(round).arg(name));
+    }
 }
 
 } // namespace
@@ -330,9 +348,9 @@ int main(int argc, char* argv[]) {
     const int runnerKills = kills * 3 / 10;
     for (int round = 0; counts.kills < kills - runnerKills && round < 3 * kills; ++round)
         killWindow(QCoreApplication::applicationFilePath(), base.path(), round,
-                   int(random.bounded(sessionMs + 300)), stepDigests, saveDigests, counts);
+                   int(random.bounded(sessionMs)), stepDigests, saveDigests, counts);
     for (int round = 0; counts.kills < kills && round < 3 * kills; ++round)
-        killRunner(runner, list, base.path(), round, int(random.bounded(runnerMs + 100)),
+        killRunner(runner, list, base.path(), round, int(random.bounded(runnerMs * 9 / 10)),
                    *oldDigest, reference, *newDigest, counts);
     std::printf("kills %d, recoveries %d, nothing to recover %d, saved files checked %d, "
                 "steps lost beyond the running one %d, mismatches %d\n",
