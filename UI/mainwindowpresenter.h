@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Core/Operations/Undo/recoveryjournal.h"
 #include "Core/Operations/ioperationhost.h"
 #include "Core/Operations/iuserprompts.h"
 #include "Core/Operations/operationcontext.h"
-#include "Core/Operations/Undo/recoveryjournal.h"
 #include "UI/Console/commandconsole.h"
 #include "UI/longsteprunner.h"
 

@@ -62,8 +62,8 @@ void QuitSignals::readSignal() {
 }
 
 void QuitSignals::quitKeepingWork(int signal) {
-    qCInfo(lcQuitSignals).nospace() << "Ending on signal " << signal
-                                    << "; unsaved work is kept for the next start";
+    qCInfo(lcQuitSignals).nospace()
+        << "Ending on signal " << signal << "; unsaved work is kept for the next start";
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* window = qobject_cast<MainWindow*>(widget))
             window->getPresenter()->keepForRecovery();

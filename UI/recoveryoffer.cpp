@@ -44,9 +44,8 @@ QString damagedMessage(const QString& when, const QString& problem, const QStrin
 } // namespace
 
 QString RecoveryOffer::question(const RecoveryJournal::Summary& summary) {
-    const QString since = summary.fileName.isEmpty()
-                              ? QStringLiteral("a new document")
-                              : QFileInfo(summary.fileName).fileName();
+    const QString since = summary.fileName.isEmpty() ? QStringLiteral("a new document")
+                                                     : QFileInfo(summary.fileName).fileName();
     return QStringLiteral("Recover the unsaved work of %1 (%2 %3 since %4)?")
         .arg(QLocale().toString(summary.time, QLocale::ShortFormat))
         .arg(summary.steps)
@@ -99,10 +98,10 @@ std::vector<MainWindow*> RecoveryOffer::run(Asker ask, Teller tell) {
         presenter->getJournal().waitForWrites();
         stale.remove();
         const QString fileName = recovered->summary.fileName;
-        window->setWindowTitle(fileName.isEmpty()
-                                   ? QStringLiteral("Cellvane[*]")
-                                   : Observers::DocumentSavedObserver::distinctTitleFor(window,
-                                                                                        fileName));
+        window->setWindowTitle(
+            fileName.isEmpty()
+                ? QStringLiteral("Cellvane[*]")
+                : Observers::DocumentSavedObserver::distinctTitleFor(window, fileName));
         window->setWindowModified(true);
         window->showMaximized();
         windows.push_back(window);

@@ -66,11 +66,25 @@ void DepositionStep(benchmark::State& state, bool journaled) {
         state.SkipWithError("the journal could not be written");
 }
 
-void DepositionStepPlain(benchmark::State& state) { DepositionStep(state, false); }
-void DepositionStepJournaled(benchmark::State& state) { DepositionStep(state, true); }
+void DepositionStepPlain(benchmark::State& state) {
+    DepositionStep(state, false);
+}
+void DepositionStepJournaled(benchmark::State& state) {
+    DepositionStep(state, true);
+}
 
 } // namespace
 
 // Few iterations: every step appends two records of the whole volume to the snapshot files.
-BENCHMARK(DepositionStepPlain)->Arg(2)->Iterations(6)->Repetitions(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(DepositionStepJournaled)->Arg(2)->Iterations(6)->Repetitions(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(DepositionStepPlain)
+    ->Arg(2)
+    ->Iterations(6)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(DepositionStepJournaled)
+    ->Arg(2)
+    ->Iterations(6)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();

@@ -46,7 +46,8 @@ MainWindow* scriptedWindow(ScriptedPrompts** prompts = nullptr) {
 Work doTwoSteps(MainWindow& window) {
     OperationContext& context = window.getPresenter()->getContext();
     context.document->setFileName(QDir::current().filePath(QStringLiteral("trench.cvx")));
-    auto volume = makeVolume(6, 4, 6, [](int x, int, int z) { return z < 2 + x % 3 ? Silicon : 0; });
+    auto volume =
+        makeVolume(6, 4, 6, [](int x, int, int z) { return z < 2 + x % 3 ? Silicon : 0; });
     auto add = std::make_shared<FakeObjectOperation>(context, QStringLiteral("Add"), 1);
     context.currentOperation = add;
     context.document->addObject(volume);
@@ -126,8 +127,8 @@ TEST(RecoveryOfferTest, EachAnswerDoesWhatItSays) {
             EXPECT_TRUE(context.document->isModified());
             EXPECT_TRUE(window->isWindowModified());
             EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("trench.cvx")));
-            EXPECT_TRUE(QFile::exists(context.snapshotFiles.getSession().filePath(
-                QStringLiteral("journal.json"))))
+            EXPECT_TRUE(QFile::exists(
+                context.snapshotFiles.getSession().filePath(QStringLiteral("journal.json"))))
                 << "the recovered work is journaled again at once";
             window->getPresenter()->discardRecovery();
         }

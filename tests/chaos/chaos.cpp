@@ -5,12 +5,12 @@
 //
 //   cellvane_chaos --runner PROGRAM --list LIST.plst [--kills N] [--seed S]
 //   cellvane_chaos --child FOLDER        (the scripted session the parent kills)
+#include "Core/Operations/Document/documentfile.h"
 #include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 #include "Core/Operations/Undo/recoveryjournal.h"
 #include "Core/Operations/Undo/recoverysession.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Persistence/documentarchiver.h"
-#include "Core/Operations/Document/documentfile.h"
 #include "UI/mainwindow.h"
 #include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
@@ -58,7 +58,8 @@ QByteArray digestOf(const Model::ObjectList& objects, const ProcessHistory* hist
 }
 
 QByteArray digestOf(OperationContext& context, bool withHistory = true) {
-    return digestOf(context.document->getObjects(), withHistory ? &context.processHistory : nullptr);
+    return digestOf(context.document->getObjects(),
+                    withHistory ? &context.processHistory : nullptr);
 }
 
 // The saved document's cells, or nothing when it cannot be read whole.
@@ -98,8 +99,9 @@ void runScript(Ui::MainWindow& window, const QString& folder,
     };
     for (int step = 1; step <= scriptSteps; ++step) {
         if (step == 1) {
-            add(testing_support::makeVolume(
-                60, 60, 40, [](int x, int y, int z) { return z < 10 + (x / 8 + y / 8) % 3 * 4 ? Silicon : 0; }));
+            add(testing_support::makeVolume(60, 60, 40, [](int x, int y, int z) {
+                return z < 10 + (x / 8 + y / 8) % 3 * 4 ? Silicon : 0;
+            }));
         } else if (step == 9) {
             add(std::shared_ptr<Model::Automaton::TotalVolume>(
                 static_cast<Model::Automaton::TotalVolume*>(volumes[0]->clone())));
@@ -233,7 +235,8 @@ void killWindow(const QString& program, const QString& base, int round, int dela
             if (stepDigests[std::size_t(step)] == recovered && step <= lastFinished + 1)
                 found = step;
         if (found < 0)
-            fail(counts, QStringLiteral("round %1: recovered state is no finished step").arg(round));
+            fail(counts,
+                 QStringLiteral("round %1: recovered state is no finished step").arg(round));
         else if (found < lastFinished - 1)
             ++counts.stepsLostBeyondTheRunning;
         std::printf("window %s %2d at %4d ms: step %d finished, recovered step %d\n",
@@ -244,9 +247,11 @@ void killWindow(const QString& program, const QString& base, int round, int dela
         // finished was saved (the file holds the work).
         const bool saved = !saves.isEmpty() && saves.last() >= lastFinished - 1;
         if (lastFinished > 1 && !saved)
-            fail(counts, QStringLiteral("round %1: no journal after step %2").arg(round).arg(lastFinished));
+            fail(counts,
+                 QStringLiteral("round %1: no journal after step %2").arg(round).arg(lastFinished));
         std::printf("window %s %2d at %4d ms: step %d finished, nothing to recover%s\n",
-                    killed ? "kill" : "ran out", round, delay, lastFinished, saved ? " (saved)" : "");
+                    killed ? "kill" : "ran out", round, delay, lastFinished,
+                    saved ? " (saved)" : "");
     }
 }
 
@@ -272,9 +277,12 @@ void killRunner(const QString& runner, const QString& list, const QString& base,
     }
     ++counts.savesChecked;
     const auto digest = savedDigest(output);
-    const char* which = !digest ? "torn" : *digest == oldDigest ? "old" : *digest == newDigest ? "new" : "unknown";
-    std::printf("runner %s %2d at %4d ms: output is the %s file\n",
-                killed ? "kill" : "ran out", round, delay, which);
+    const char* which = !digest                ? "torn"
+                        : *digest == oldDigest ? "old"
+                        : *digest == newDigest ? "new"
+                                               : "unknown";
+    std::printf("runner %s %2d at %4d ms: output is the %s file\n", killed ? "kill" : "ran out",
+                round, delay, which);
     if (!digest || (*digest != oldDigest && *digest != newDigest))
         fail(counts, QStringLiteral("runner round %1: output is %2").arg(round).arg(which));
     // Nothing is left where the user works but the outputs, each whole: the list's picture is
@@ -302,9 +310,12 @@ int main(int argc, char* argv[]) {
     };
     const QString runner = value("--runner"), list = value("--list");
     const int kills = value("--kills", QStringLiteral("20")).toInt();
-    const quint32 seed = value("--seed", QString::number(QRandomGenerator::system()->generate())).toUInt();
+    const quint32 seed =
+        value("--seed", QString::number(QRandomGenerator::system()->generate())).toUInt();
     if (runner.isEmpty() || list.isEmpty()) {
-        std::fprintf(stderr, "usage: cellvane_chaos --runner PROGRAM --list LIST.plst [--kills N] [--seed S]\n");
+        std::fprintf(
+            stderr,
+            "usage: cellvane_chaos --runner PROGRAM --list LIST.plst [--kills N] [--seed S]\n");
         return 2;
     }
     std::printf("seed %u\n", seed);

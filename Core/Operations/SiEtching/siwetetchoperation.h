@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Core/Operations/Objects/objectoperation.h"
-#include "Core/Operations/operationcontext.h"
 #include "Core/Operations/Undo/processhistory.h"
 #include "Core/Operations/Undo/runsnapshots.h"
+#include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Util/iobserver.h"
 

@@ -65,8 +65,12 @@ QString writeAtomically(const QString& path, const std::function<bool(QIODevice&
     return QString();
 }
 
-QString undoFileIn(const QString& folder) { return folder + QStringLiteral("/undo.temp"); }
-QString redoFileIn(const QString& folder) { return folder + QStringLiteral("/redo.temp"); }
+QString undoFileIn(const QString& folder) {
+    return folder + QStringLiteral("/undo.temp");
+}
+QString redoFileIn(const QString& folder) {
+    return folder + QStringLiteral("/redo.temp");
+}
 
 } // namespace
 
@@ -90,12 +94,12 @@ struct RecoveryJournal::Manifest {
         root[QStringLiteral("base")] = base;
         QJsonArray cellList;
         for (const auto& [index, where] : cells)
-            cellList.append(QJsonObject{{QStringLiteral("volume"), index},
-                                        {QStringLiteral("in"), where.inUndoFile
-                                                                   ? QStringLiteral("undo")
-                                                                   : QStringLiteral("redo")},
-                                        {QStringLiteral("key"), where.key},
-                                        {QStringLiteral("instance"), where.instance}});
+            cellList.append(
+                QJsonObject{{QStringLiteral("volume"), index},
+                            {QStringLiteral("in"),
+                             where.inUndoFile ? QStringLiteral("undo") : QStringLiteral("redo")},
+                            {QStringLiteral("key"), where.key},
+                            {QStringLiteral("instance"), where.instance}});
         root[QStringLiteral("cells")] = cellList;
         QJsonArray history;
         for (const auto& [index, last] : lastOperations)
@@ -118,9 +122,13 @@ RecoveryJournal::RecoveryJournal(OperationContext& context)
     writer->setExpiryTimeout(-1);
 }
 
-RecoveryJournal::~RecoveryJournal() { waitForWrites(); }
+RecoveryJournal::~RecoveryJournal() {
+    waitForWrites();
+}
 
-void RecoveryJournal::waitForWrites() { writer->waitForDone(); }
+void RecoveryJournal::waitForWrites() {
+    writer->waitForDone();
+}
 
 void RecoveryJournal::queue(std::function<void()> job) {
     writer->start(std::move(job));
@@ -222,17 +230,15 @@ void RecoveryJournal::writeManifest(const Manifest& manifest) {
     }
     const QByteArray json = manifest.toJson();
     const QString reason =
-        writeAtomically(manifest.folder + QLatin1Char('/') + manifestName, [&](QIODevice& device) {
-            return device.write(json) == json.size();
-        });
+        writeAtomically(manifest.folder + QLatin1Char('/') + manifestName,
+                        [&](QIODevice& device) { return device.write(json) == json.size(); });
     if (!reason.isEmpty()) {
         fail(reason);
         return;
     }
     // Older bases are no longer named by the journal.
     const QDir folder(manifest.folder);
-    for (const QString& name :
-         folder.entryList({QStringLiteral("base-*.cvx")}, QDir::Files)) {
+    for (const QString& name : folder.entryList({QStringLiteral("base-*.cvx")}, QDir::Files)) {
         if (name != manifest.base)
             QFile::remove(folder.filePath(name));
     }
@@ -321,8 +327,9 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
         Model::Persistence::DocumentArchiver::ReadResult read = archiver.read(&baseFile);
         if (read.status != Model::Persistence::DocumentArchiver::ReadStatus::Complete)
             return refuse(QStringLiteral("%1 is damaged%2")
-                              .arg(base, read.error.isEmpty() ? QString()
-                                                              : QStringLiteral(" (%1)").arg(read.error)));
+                              .arg(base, read.error.isEmpty()
+                                             ? QString()
+                                             : QStringLiteral(" (%1)").arg(read.error)));
         recovered.objects = std::move(read.objects);
 
         for (const QJsonValue& entry : root->value(QStringLiteral("cells")).toArray()) {
@@ -333,14 +340,14 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
                                      recovered.objects[std::size_t(index)].get())
                                : nullptr;
             if (!volume)
-                return refuse(QStringLiteral("%1 names a cell volume that is not there")
-                                  .arg(manifestName));
+                return refuse(
+                    QStringLiteral("%1 names a cell volume that is not there").arg(manifestName));
             const QString in = cells.value(QStringLiteral("in")).toString();
-            const TotalVolumeUndoRedoHelper helper(cells.value(QStringLiteral("key")).toString(),
-                                                   cells.value(QStringLiteral("instance")).toInt(-1),
-                                                   context);
-            const QString file = in == QLatin1String("undo") ? undoFileIn(folder)
-                                                              : redoFileIn(folder);
+            const TotalVolumeUndoRedoHelper helper(
+                cells.value(QStringLiteral("key")).toString(),
+                cells.value(QStringLiteral("instance")).toInt(-1), context);
+            const QString file =
+                in == QLatin1String("undo") ? undoFileIn(folder) : redoFileIn(folder);
             if (!helper.loadState(file, *volume))
                 return refuse(QStringLiteral("the cells of step %1 %2 are missing from %3")
                                   .arg(helper.getKey())

@@ -31,7 +31,9 @@ QString cacheHome() {
 
 } // namespace
 
-QString RecoverySession::root() { return cacheHome() + QStringLiteral("/Cellvane/recovery"); }
+QString RecoverySession::root() {
+    return cacheHome() + QStringLiteral("/Cellvane/recovery");
+}
 
 RecoverySession::RecoverySession() {
     // Killed programs leave their snapshot files behind; they would fill the cache.
@@ -47,7 +49,8 @@ RecoverySession::RecoverySession() {
             // their process, and the lock settles any name that still collides.
             const QString name =
                 QStringLiteral("%1-%2-%3")
-                    .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddThhmmss")))
+                    .arg(
+                        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddThhmmss")))
                     .arg(::getpid())
                     .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
             const QString path = parent + QLatin1Char('/') + name;
@@ -62,7 +65,9 @@ RecoverySession::RecoverySession() {
     qCWarning(lcRecoverySession) << "Could not create a session folder in" << parents;
 }
 
-RecoverySession::RecoverySession(const QString& path) { lockIn(path); }
+RecoverySession::RecoverySession(const QString& path) {
+    lockIn(path);
+}
 
 namespace {
 

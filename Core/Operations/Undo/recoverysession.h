@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-
 namespace Core::Operations {
 
 // The folder one running window keeps its undo snapshots and its recovery journal in, below

@@ -48,7 +48,8 @@ struct JournalTest : VolumeOperationTest {
     QString folder() { return context.snapshotFiles.getSession().path(); }
 
     void SetUp() override {
-        useVolume(makeVolume(8, 4, 8, [](int x, int, int z) { return z < 3 + x % 2 ? Silicon : 0; }));
+        useVolume(
+            makeVolume(8, 4, 8, [](int x, int, int z) { return z < 3 + x % 2 ? Silicon : 0; }));
     }
     std::shared_ptr<IsotropicFilmDepositionOperation> deposit(float distance) {
         auto op = std::make_shared<IsotropicFilmDepositionOperation>(context);
@@ -87,17 +88,42 @@ TEST_F(JournalTest, RecoversTheLastFinishedStepOfEveryKind) {
         int bases;
     } stages[] = {
         {"a new volume", [&] { journal.stepFinished(); }, 1},
-        {"a deposition", [&] { first = deposit(1.f); journal.stepFinished(first->journalCells(false)); }, 1},
-        {"a second one", [&] { second = deposit(2.f); journal.stepFinished(second->journalCells(false)); }, 1},
-        {"its undo", [&] { ASSERT_EQ(second->undo(), 1); journal.stepFinished(second->journalCells(true)); }, 1},
-        {"its redo", [&] { ASSERT_TRUE(second->redo()); journal.stepFinished(second->journalCells(false)); }, 1},
+        {"a deposition",
+         [&] {
+             first = deposit(1.f);
+             journal.stepFinished(first->journalCells(false));
+         },
+         1},
+        {"a second one",
+         [&] {
+             second = deposit(2.f);
+             journal.stepFinished(second->journalCells(false));
+         },
+         1},
+        {"its undo",
+         [&] {
+             ASSERT_EQ(second->undo(), 1);
+             journal.stepFinished(second->journalCells(true));
+         },
+         1},
+        {"its redo",
+         [&] {
+             ASSERT_TRUE(second->redo());
+             journal.stepFinished(second->journalCells(false));
+         },
+         1},
         {"a copy of the volume",
          [&] {
              context.document->addObject(Model::ObjectPtr(volume->clone()));
              journal.stepFinished();
          },
          1},
-        {"a deposition on the first", [&] { first = deposit(1.f); journal.stepFinished(first->journalCells(false)); }, 1},
+        {"a deposition on the first",
+         [&] {
+             first = deposit(1.f);
+             journal.stepFinished(first->journalCells(false));
+         },
+         1},
     };
     int steps = 0;
     for (const auto& stage : stages) {
@@ -146,15 +172,17 @@ TEST_F(JournalTest, DamagedJournalsAreRefusedWhole) {
         {"manifest cut short", [&] { return truncate(manifest, 40); }},
         {"base document cut short", [&] { return truncate(base(), 300); }},
         {"base document gone", [&] { return QFile::remove(base()); }},
-        {"redo record cut short", [&] { return truncate(context.snapshotFiles.getRedoFile(), 30); }},
+        {"redo record cut short",
+         [&] { return truncate(context.snapshotFiles.getRedoFile(), 30); }},
     };
     const QString intact = folder() + QStringLiteral(".intact");
-    ASSERT_TRUE(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), folder(), intact}) == 0);
+    ASSERT_TRUE(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), folder(), intact}) ==
+                0);
     for (const auto& damage : damages) {
         SCOPED_TRACE(damage.damage);
         ASSERT_EQ(QProcess::execute(QStringLiteral("sh"),
-                                    {QStringLiteral("-c"),
-                                     QStringLiteral("cp -a \"$0\"/. \"$1\"/"), intact, folder()}),
+                                    {QStringLiteral("-c"), QStringLiteral("cp -a \"$0\"/. \"$1\"/"),
+                                     intact, folder()}),
                   0);
         ASSERT_TRUE(recovered()) << "the copy is whole again";
         ASSERT_TRUE(damage.apply());
