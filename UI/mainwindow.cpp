@@ -206,6 +206,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    closeAsking(event);
+    // Closed for good: nothing of it is left to recover.
+    if (event->isAccepted())
+        presenter->discardRecovery();
+}
+
+void MainWindow::closeAsking(QCloseEvent* event) {
     if (!presenter->getDocument()->isModified()) {
         event->accept();
         return;

@@ -93,6 +93,7 @@ protected:
 
 private:
     QString micrometres(float sceneUnits) const;
+    void closeAsking(QCloseEvent* event);
     void createShortcuts();
     void mapOperations();
     void connectActions();

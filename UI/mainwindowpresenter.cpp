@@ -24,7 +24,8 @@ using namespace Core::Operations;
 MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserPrompts> userPrompts)
     : QObject(parent), parentWidget(parent),
       prompts(userPrompts ? std::move(userPrompts) : std::make_unique<WidgetUserPrompts>(parent)),
-      context(std::make_unique<OperationContext>(*this, *prompts)), longSteps(parent) {
+      context(std::make_unique<OperationContext>(*this, *prompts)),
+      journal(std::make_unique<RecoveryJournal>(*context)), longSteps(parent) {
     console = new Console::CommandConsole(context->consoleInput, parent);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         // Each further window's console steps up and left of the last, so none hides another.
@@ -104,6 +105,7 @@ bool MainWindowPresenter::undo() {
     if (operation) {
         cancelRunningOperation();
         if (operation->undo() == 1) {
+            journal->stepFinished(operation->journalCells(true));
             stacks.pushRedo(operation);
             stacks.notifyRedoObservers();
             setDocumentModified(true);
@@ -120,6 +122,7 @@ void MainWindowPresenter::redo() {
     if (const ObjectOperationPtr operation = stacks.takeRedo()) {
         cancelRunningOperation();
         if (operation->redo()) {
+            journal->stepFinished(operation->journalCells(false));
             setDocumentModified(true);
             stacks.pushUndo(operation);
             stacks.notifyUndoObservers();
@@ -140,7 +143,11 @@ void MainWindowPresenter::finishCurrentOperation() {
     const OperationPtr current = context->currentOperation;
     if (const auto undoable = std::dynamic_pointer_cast<ObjectOperation>(current)) {
         context->undoRedoStack.pushFinished(undoable);
+        journal->stepFinished(undoable->journalCells(false));
         setDocumentModified(true);
+    } else if (current && !context->document->isModified() && journal->getSteps() > 0) {
+        // Saved: what the journal holds is in the file now.
+        journal->documentClean();
     }
     dropCurrentOperation();
 }
@@ -187,6 +194,7 @@ void MainWindowPresenter::newDocument() {
     context->viewInteraction.reset();
     context->document->clear();
     context->processHistory.clear();
+    journal->documentClean();
     context->notifyUpdateObservers();
     emit documentModifiedChanged(false);
 }
@@ -218,6 +226,27 @@ bool MainWindowPresenter::saveDocument() {
 void MainWindowPresenter::setDocumentModified(bool modified) {
     context->document->setModified(modified);
     emit documentModifiedChanged(modified);
+}
+
+void MainWindowPresenter::applyRecovered(const RecoveryJournal::Recovered& recovered) {
+    RecoveryJournal::apply(*context, recovered);
+    journal->setSteps(recovered.summary.steps - 1);
+    journal->stepFinished();
+    setDocumentModified(true);
+}
+
+void MainWindowPresenter::discardRecovery() {
+    journal->waitForWrites();
+    context->snapshotFiles.getSession().remove();
+}
+
+void MainWindowPresenter::keepForRecovery() {
+    journal->waitForWrites();
+    RecoverySession& session = context->snapshotFiles.getSession();
+    if (context->document->isModified() && journal->getSteps() > 0)
+        session.keepForRecovery(true);
+    else
+        session.remove();
 }
 
 void MainWindowPresenter::manageMaterials() {

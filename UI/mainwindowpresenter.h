@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/Operations/Undo/recoveryjournal.h"
 #include "Core/Operations/ioperationhost.h"
 #include "Core/Operations/iuserprompts.h"
 #include "Core/Operations/operationcontext.h"
@@ -48,6 +49,15 @@ public:
     // saved afterwards.
     bool saveDocument();
     void showConsole(bool visible);
+    // Puts recovered work into this window's empty document: marked modified, under the file
+    // name it had, and journaled again at once in this window's own session.
+    void applyRecovered(const Core::Operations::RecoveryJournal::Recovered& recovered);
+    // The window closes for good: its session folder and journal go.
+    void discardRecovery();
+    // The program ends on a signal: the journal stays for the next start when there is unsaved
+    // work, and its last writes are waited for.
+    void keepForRecovery();
+    Core::Operations::RecoveryJournal& getJournal() { return *journal; }
     void setSelectionMode(bool mode);
 
     Core::Operations::OperationContext& getContext() { return *context; }
@@ -94,6 +104,9 @@ private:
     QPointer<QWidget> parentWidget;
     std::unique_ptr<Core::Operations::IUserPrompts> prompts;
     std::unique_ptr<Core::Operations::OperationContext> context;
+    // Declared after the context, so that it is gone (its writes done) before the session
+    // folder it writes into.
+    std::unique_ptr<Core::Operations::RecoveryJournal> journal;
     QPointer<Console::CommandConsole> console;
     std::shared_ptr<Observers::UndoRedoObserver> undoObserver;
     std::shared_ptr<Observers::UndoRedoObserver> redoObserver;

@@ -1,6 +1,9 @@
 // cellvane: the window, with the documents given on the command line (or by the file manager)
 // opened in it.
 #include "UI/mainwindow.h"
+#include "UI/mainwindowpresenter.h"
+#include "UI/quitsignals.h"
+#include "UI/recoveryoffer.h"
 #include "UI/windowicon.h"
 
 #include "app/commandline.h"
@@ -27,6 +30,11 @@ std::optional<int> readArguments(QStringList& documents) {
         "Each document given opens in a window of its own, as File > Open opens it; one that\n"
         "cannot be read is reported and opens nothing. Without documents, or when none could\n"
         "be read, the window starts with an empty document.\n"
+        "\n"
+        "After every step the work is journaled in $XDG_CACHE_HOME/Cellvane/recovery (or\n"
+        "~/.cache/Cellvane/recovery); when a program dies with unsaved work, the next start\n"
+        "offers it back. SIGTERM, SIGINT and SIGHUP end the program without questions and\n"
+        "keep the unsaved work for that offer.\n"
         "\n"
         "Qt's own options (-platform, -style, -geometry, ...) apply as well."));
     const QCommandLineOption help = parser.addHelpOption();
@@ -57,7 +65,17 @@ int main(int argc, char* argv[]) {
     QStringList documents;
     if (const auto stop = readArguments(documents))
         return *stop;
-    auto* window = new Ui::MainWindow();
-    window->showWithDocuments(documents);
-    return app.exec();
+    Ui::QuitSignals quitSignals;
+    const std::vector<Ui::MainWindow*> recovered = Ui::RecoveryOffer::run();
+    if (recovered.empty() || !documents.isEmpty()) {
+        auto* window = new Ui::MainWindow();
+        window->showWithDocuments(documents);
+    }
+    const int status = app.exec();
+    // After a signal the windows are left standing; their journals' last writes are not.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<Ui::MainWindow*>(widget))
+            window->getPresenter()->getJournal().waitForWrites();
+    }
+    return status;
 }

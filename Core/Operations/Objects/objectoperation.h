@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Core/Operations/Undo/journalcells.h"
 #include "Core/Operations/operation.h"
+
+#include <optional>
 
 namespace Core::Operations {
 
@@ -15,6 +18,14 @@ public:
     // True when redone (the operation moves back to the undo stack); false, with the document
     // as it was, when it cannot be.
     virtual bool redo() = 0;
+
+    // Where the only change this step made (when done, or when `undone`), the cells of one
+    // volume, is already recorded, so that the recovery journal need not write them again.
+    // Nothing for a step that changes more than that, or that could not record them.
+    virtual std::optional<JournalCells> journalCells(bool undone) const {
+        (void)undone;
+        return std::nullopt;
+    }
 };
 
 using ObjectOperationPtr = std::shared_ptr<ObjectOperation>;

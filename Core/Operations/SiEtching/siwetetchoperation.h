@@ -28,6 +28,9 @@ public:
     void end() override;
     int undo() override;
     bool redo() override;
+    std::optional<JournalCells> journalCells(bool undone) const override {
+        return target ? snapshots.journalCells(target->getId(), undone) : std::nullopt;
+    }
 
     // The (100) depth in µm.
     void setDepth(double value) {

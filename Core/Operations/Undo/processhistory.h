@@ -17,6 +17,9 @@ public:
 
     void clear();
 
+    const std::map<int, unsigned>& getLastOperations() const { return lastOperations; }
+    const std::map<int, bool>& getLatticeRebuilds() const { return latticeRebuild; }
+
 private:
     std::map<int, unsigned> lastOperations;
     std::map<int, bool> latticeRebuild;

@@ -150,6 +150,12 @@ bool RunSnapshots::redo(TotalVolume& volume) {
     return true;
 }
 
+std::optional<JournalCells> RunSnapshots::journalCells(int volumeId, bool undone) const {
+    if (!recordedBoth)
+        return std::nullopt;
+    return JournalCells{volumeId, undone, helper.getKey(), helper.getInstance()};
+}
+
 QString RunSnapshots::stopMessage(Outcome outcome, const QString& failure) {
     switch (outcome) {
     case Outcome::OutOfMemory:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/Operations/Undo/journalcells.h"
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
 #include "Model/Automaton/keptmaterials.h"
 #include "Util/progressreporter.h"
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace Core::Operations {
@@ -62,6 +64,10 @@ public:
     // operation then tells the user lostMessage().
     bool undo(Model::Automaton::TotalVolume& volume);
     bool redo(Model::Automaton::TotalVolume& volume);
+
+    // Where the cells of `volumeId` after the run (after its undo) are recorded; nothing
+    // unless both records were written.
+    std::optional<JournalCells> journalCells(int volumeId, bool undone) const;
 
     static QString lostMessage();
     // The question asked before a step runs without undo.

@@ -2,11 +2,10 @@
 
 #include "Core/Operations/Document/documentfile.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
-#include <QRandomGenerator>
 
 namespace Core::Operations {
 
@@ -14,13 +13,12 @@ Q_LOGGING_CATEGORY(lcSnapshotFiles, "Core/Operations/Undo/snapshotfiles", QtInfo
 
 namespace {
 
-constexpr int maxAttempts = 20;
-
 bool createEmpty(const QString& name, QString& problem) {
     QFile file(name);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Text)) {
         problem = QStringLiteral("the undo snapshot files could not be created in %1: %2")
-                      .arg(QDir::toNativeSeparators(QDir::currentPath()), file.errorString());
+                      .arg(QDir::toNativeSeparators(QFileInfo(name).absolutePath()),
+                           file.errorString());
         return false;
     }
     file.close();
@@ -30,31 +28,21 @@ bool createEmpty(const QString& name, QString& problem) {
 } // namespace
 
 SnapshotFiles::SnapshotFiles() : archivers(DocumentFile::archivers()) {
-    QRandomGenerator random(quint32(QDateTime::currentSecsSinceEpoch()));
-    for (int attempt = 0; attempt < maxAttempts; ++attempt) {
-        const QString number = QString::number(random.bounded(RAND_MAX));
-        undoFile = QStringLiteral("undo") + number + QStringLiteral(".temp");
-        redoFile = QStringLiteral("redo") + number + QStringLiteral(".temp");
-        if (QFile::exists(undoFile) || QFile::exists(redoFile))
-            continue;
-        if (createEmpty(undoFile, problem) && createEmpty(redoFile, problem)) {
-            usable = true;
-            problem.clear();
-            return;
-        }
-        QFile::remove(undoFile);
-        QFile::remove(redoFile);
-    }
-    qCWarning(lcSnapshotFiles) << "Could not create the undo snapshot files in the working "
-                                  "directory; undo of simulations will not restore cells:"
-                               << problem;
+    // The names are set even without a session, so that every use fails the same plain way.
+    const QString folder = session.isValid() ? session.path() : QStringLiteral("/nonexistent");
+    undoFile = folder + QStringLiteral("/undo.temp");
+    redoFile = folder + QStringLiteral("/redo.temp");
+    if (!session.isValid())
+        problem = QStringLiteral("no session folder for the undo snapshot files could be made");
+    usable = session.isValid() && createEmpty(undoFile, problem) && createEmpty(redoFile, problem);
+    if (usable)
+        problem.clear();
+    else
+        qCWarning(lcSnapshotFiles) << "Could not create the undo snapshot files in" << folder
+                                   << "; undo of simulations will not restore cells:" << problem;
 }
 
-SnapshotFiles::~SnapshotFiles() {
-    if (usable) {
-        QFile::remove(undoFile);
-        QFile::remove(redoFile);
-    }
-}
+// The session removes its folder, snapshot files included, unless it is kept for recovery.
+SnapshotFiles::~SnapshotFiles() = default;
 
 } // namespace Core::Operations

@@ -55,4 +55,10 @@ bool SnapshotProcessOperation::redo() {
     return true;
 }
 
+std::optional<JournalCells> SnapshotProcessOperation::journalCells(bool undone) const {
+    if (!target)
+        return std::nullopt;
+    return snapshots.journalCells(target->getId(), undone);
+}
+
 } // namespace Core::Operations

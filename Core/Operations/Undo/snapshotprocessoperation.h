@@ -19,6 +19,7 @@ public:
     void end() override;
     int undo() override;
     bool redo() override;
+    std::optional<JournalCells> journalCells(bool undone) const override;
 
 protected:
     // Why the values cannot run, as a sentence; empty when they can. end() then says so after

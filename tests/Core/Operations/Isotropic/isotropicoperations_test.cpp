@@ -5,6 +5,8 @@
 #include "support/scenes.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace Core::Operations;
@@ -140,12 +142,17 @@ TEST_F(ProcessOperationTest, MooreWithZeroStepsFinishesWithoutChange) {
 // Where the snapshot files cannot be created the program runs on; undo then says it cannot
 // restore the cells instead of pretending, and reports that it did not undo.
 TEST(ProcessOperationWithoutSnapshots, UndoLeavesCellsAndSaysSo) {
-    const QString home = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(QStringLiteral("/proc")));
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME"), temp = qgetenv("TMPDIR");
+    qputenv("XDG_CACHE_HOME", "/proc/no-cache");
+    // A temporary folder where the fallback's name is taken by a file.
+    QTemporaryDir temporary;
+    QFile(temporary.filePath(QStringLiteral("Cellvane-recovery"))).open(QIODevice::WriteOnly);
+    qputenv("TMPDIR", temporary.path().toUtf8());
     CountingHost host;
     ScriptedPrompts prompts;
     auto context = std::make_unique<OperationContext>(host, prompts);
-    QDir::setCurrent(home);
+    qputenv("XDG_CACHE_HOME", cache);
+    qputenv("TMPDIR", temp);
     ASSERT_FALSE(context->snapshotFiles.isUsable());
 
     auto log = std::make_shared<MessageLog>(context->consoleInput);

@@ -1,3 +1,4 @@
+#include "Core/Operations/Undo/recoverysession.h"
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
 #include "support/fakeoperations.h"
 #include "support/scenes.h"
@@ -79,13 +80,35 @@ TEST_F(SnapshotRecordTest, FailedWriteReportsFailure) {
     EXPECT_FALSE(spaced.recordBefore(*volume)) << "a key with a space could never be read back";
 }
 
-TEST_F(SnapshotRecordTest, UnwritableWorkingFolderLeavesSnapshotsOffButTheProgramRunning) {
+// Undo snapshots live in the session folder below the cache: a working folder that cannot be
+// written (/proc, which not even root can write) no longer turns them off.
+TEST_F(SnapshotRecordTest, UnwritableWorkingFolderKeepsSnapshots) {
     const QString home = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QStringLiteral("/proc")));
     {
-        QTemporaryDir gone;
-        ASSERT_TRUE(gone.isValid());
-        ASSERT_TRUE(QDir::setCurrent(gone.path()));
-        ASSERT_TRUE(gone.remove()); // nothing can be created in a folder that no longer exists
+        OperationContext session(host, prompts);
+        EXPECT_TRUE(session.snapshotFiles.isUsable());
+        EXPECT_TRUE(session.snapshotFiles.getUndoFile().startsWith(RecoverySession::root()));
+        TotalVolumeUndoRedoHelper helper(QStringLiteral("Doping"), 0, session);
+        ASSERT_TRUE(helper.recordBefore(*volume));
+        setCell(0, 5);
+        ASSERT_TRUE(helper.recordAfter(*volume));
+        ASSERT_TRUE(helper.undo(*volume));
+        EXPECT_EQ(materialsOf(*volume), (std::vector<int>{1, 2, 3, 4}));
+    }
+    ASSERT_TRUE(QDir::setCurrent(home));
+}
+
+// Where neither the cache nor the temporary folder can be written the program runs on without
+// snapshots.
+TEST_F(SnapshotRecordTest, NoWritableSessionFolderLeavesSnapshotsOffButTheProgramRunning) {
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME"), temp = qgetenv("TMPDIR");
+    qputenv("XDG_CACHE_HOME", "/proc/no-cache");
+    // A temporary folder where the fallback's name is taken by a file.
+    QTemporaryDir temporary;
+    QFile(temporary.filePath(QStringLiteral("Cellvane-recovery"))).open(QIODevice::WriteOnly);
+    qputenv("TMPDIR", temporary.path().toUtf8());
+    {
         OperationContext stranded(host, prompts);
         EXPECT_FALSE(stranded.snapshotFiles.isUsable());
         TotalVolumeUndoRedoHelper helper(QStringLiteral("Doping"), 0, stranded);
@@ -94,6 +117,7 @@ TEST_F(SnapshotRecordTest, UnwritableWorkingFolderLeavesSnapshotsOffButTheProgra
         EXPECT_FALSE(helper.recordAfter(*volume));
         EXPECT_FALSE(helper.undo(*volume));
         EXPECT_EQ(materialsOf(*volume), (std::vector<int>{5, 2, 3, 4}));
-        ASSERT_TRUE(QDir::setCurrent(home));
     }
+    qputenv("XDG_CACHE_HOME", cache);
+    qputenv("TMPDIR", temp);
 }

@@ -3,6 +3,7 @@
 #include "support/scenes.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace Core::Operations;
@@ -33,14 +34,16 @@ TEST_F(SnapshotTest, FilesAreNamedPerRunAndRemovedWithTheirOwner) {
         undoName = files.getUndoFile();
         redoName = files.getRedoFile();
         EXPECT_TRUE(files.isUsable());
-        EXPECT_TRUE(undoName.startsWith(QStringLiteral("undo")));
-        EXPECT_TRUE(undoName.endsWith(QStringLiteral(".temp")));
-        EXPECT_EQ(redoName.mid(4), undoName.mid(4));
+        EXPECT_TRUE(QFileInfo(undoName).isAbsolute());
+        EXPECT_EQ(QFileInfo(undoName).absolutePath(), files.getSession().path());
+        EXPECT_EQ(QFileInfo(redoName).absolutePath(), files.getSession().path());
+        EXPECT_NE(undoName, redoName);
         EXPECT_TRUE(QFile::exists(undoName));
         EXPECT_EQ(QFile(undoName).size(), 0);
     }
     EXPECT_FALSE(QFile::exists(undoName));
     EXPECT_FALSE(QFile::exists(redoName));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(undoName).absolutePath()));
 }
 
 TEST_F(SnapshotTest, FirstMatchingRecordWinsAndOtherInstancesAreSkipped) {

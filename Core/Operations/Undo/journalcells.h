@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace Core::Operations {
+
+// Where the cells a step left in one volume were already written by its undo machinery: the
+// record `key`/`instance` of the undo file (the state after an undo) or of the redo file.
+struct JournalCells {
+    int volumeId = 0;
+    bool inUndoFile = false;
+    QString key;
+    int instance = 0;
+};
+
+} // namespace Core::Operations

@@ -1,0 +1,390 @@
+#include "Core/Operations/Undo/recoveryjournal.h"
+
+#include "Core/Operations/Undo/recoverysession.h"
+#include "Core/Operations/Undo/totalvolumeundoredohelper.h"
+#include "Core/Operations/operationcontext.h"
+#include "Model/Automaton/totalvolume.h"
+#include "Model/Persistence/documentarchiver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QSaveFile>
+#include <QThreadPool>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <new>
+#include <utility>
+
+namespace Core::Operations {
+
+Q_LOGGING_CATEGORY(lcRecoveryJournal, "Core/Operations/Undo/recoveryjournal", QtInfoMsg)
+
+const QString RecoveryJournal::manifestName = QLatin1String(RecoverySession::journalName);
+
+namespace {
+
+constexpr int formatVersion = 1;
+
+// Forces what was written to `path` (a file or a folder) onto the disk, so that a power cut
+// after the rename that follows cannot leave a name pointing at nothing.
+bool syncToDisk(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+QString reasonFor(const QString& name, const QFileDevice& file) {
+    return QStringLiteral("%1: %2").arg(name, file.errorString());
+}
+
+// Writes through `write` into a temporary beside `path`, syncs it and renames it over `path`.
+// Empty on success, else the reason.
+QString writeAtomically(const QString& path, const std::function<bool(QIODevice&)>& write) {
+    const QString name = QFileInfo(path).fileName();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return reasonFor(name, file);
+    if (!write(file) || !file.flush() || ::fsync(file.handle()) != 0) {
+        const QString reason = reasonFor(name, file);
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return reasonFor(name, file);
+    syncToDisk(QFileInfo(path).absolutePath());
+    return QString();
+}
+
+QString undoFileIn(const QString& folder) {
+    return folder + QStringLiteral("/undo.temp");
+}
+QString redoFileIn(const QString& folder) {
+    return folder + QStringLiteral("/redo.temp");
+}
+
+} // namespace
+
+struct RecoveryJournal::Manifest {
+    QString folder;
+    QDateTime time;
+    int steps = 0;
+    QString fileName;
+    QString base;
+    std::map<int, JournalCells> cells;
+    std::map<int, unsigned> lastOperations;
+    std::map<int, bool> latticeRebuilds;
+    bool syncSnapshots = false;
+
+    QByteArray toJson() const {
+        QJsonObject root;
+        root[QStringLiteral("version")] = formatVersion;
+        root[QStringLiteral("time")] = time.toString(Qt::ISODateWithMs);
+        root[QStringLiteral("steps")] = steps;
+        root[QStringLiteral("file")] = fileName;
+        root[QStringLiteral("base")] = base;
+        QJsonArray cellList;
+        for (const auto& [index, where] : cells)
+            cellList.append(
+                QJsonObject{{QStringLiteral("volume"), index},
+                            {QStringLiteral("in"),
+                             where.inUndoFile ? QStringLiteral("undo") : QStringLiteral("redo")},
+                            {QStringLiteral("key"), where.key},
+                            {QStringLiteral("instance"), where.instance}});
+        root[QStringLiteral("cells")] = cellList;
+        QJsonArray history;
+        for (const auto& [index, last] : lastOperations)
+            history.append(QJsonObject{{QStringLiteral("volume"), index},
+                                       {QStringLiteral("last"), qint64(last)}});
+        root[QStringLiteral("history")] = history;
+        QJsonArray lattice;
+        for (const auto& [index, needed] : latticeRebuilds)
+            lattice.append(QJsonObject{{QStringLiteral("volume"), index},
+                                       {QStringLiteral("rebuild"), needed}});
+        root[QStringLiteral("lattice")] = lattice;
+        return QJsonDocument(root).toJson();
+    }
+};
+
+RecoveryJournal::RecoveryJournal(OperationContext& context)
+    : context(context), writer(std::make_unique<QThreadPool>()) {
+    // One writer keeps the writes in the order of the steps.
+    writer->setMaxThreadCount(1);
+    writer->setExpiryTimeout(-1);
+}
+
+RecoveryJournal::~RecoveryJournal() {
+    waitForWrites();
+}
+
+void RecoveryJournal::waitForWrites() {
+    writer->waitForDone();
+}
+
+void RecoveryJournal::queue(std::function<void()> job) {
+    writer->start(std::move(job));
+}
+
+void RecoveryJournal::fail(const QString& reason) {
+    qCWarning(lcRecoveryJournal) << "The recovery journal could not be written:" << reason;
+    std::lock_guard<std::mutex> guard(problemLock);
+    problem = reason;
+}
+
+QString RecoveryJournal::takeProblem() {
+    std::lock_guard<std::mutex> guard(problemLock);
+    return std::exchange(problem, QString());
+}
+
+void RecoveryJournal::setCommittedCallback(std::function<void(int)> callback) {
+    waitForWrites();
+    committed = std::move(callback);
+}
+
+int RecoveryJournal::indexOf(int volumeId) const {
+    const Model::ObjectList objects = context.document->getObjects();
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        if (objects[i]->getId() == volumeId)
+            return int(i);
+    }
+    return -1;
+}
+
+void RecoveryJournal::stepFinished(const std::optional<JournalCells>& cells) {
+    RecoverySession& session = context.snapshotFiles.getSession();
+    if (!session.isValid())
+        return;
+    ++steps;
+
+    Manifest manifest;
+    manifest.folder = session.path();
+    manifest.time = QDateTime::currentDateTime();
+    manifest.steps = steps;
+    manifest.fileName = context.document->getFileName();
+    const Model::ObjectList objects = context.document->getObjects();
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        const int id = objects[i]->getId();
+        const ProcessHistory& history = context.processHistory;
+        if (const unsigned last = history.lastOperation(id))
+            manifest.lastOperations[int(i)] = last;
+        if (const auto found = history.getLatticeRebuilds().find(id);
+            found != history.getLatticeRebuilds().end())
+            manifest.latticeRebuilds[int(i)] = found->second;
+    }
+
+    const int index = cells ? indexOf(cells->volumeId) : -1;
+    if (haveBase && index >= 0 && context.snapshotFiles.isUsable()) {
+        // The cells are in the snapshot files already; they only need to reach the disk.
+        changedCells[index] = *cells;
+        manifest.base = baseName;
+        manifest.cells = changedCells;
+        manifest.syncSnapshots = true;
+        queue([this, manifest] { writeManifest(manifest); });
+        return;
+    }
+
+    // The whole document, copied here so that the next step can go on while it is written.
+    auto copy = std::make_shared<Model::Document>();
+    try {
+        for (const Model::ObjectPtr& object : objects)
+            copy->addObject(Model::ObjectPtr(object->clone()));
+    } catch (const std::bad_alloc&) {
+        // Without a copy the journal stays at the last step it could write.
+        fail(QStringLiteral("not enough memory to copy the document"));
+        return;
+    }
+    baseName = QStringLiteral("base-%1.cvx").arg(++baseNumber);
+    haveBase = true;
+    changedCells.clear();
+    manifest.base = baseName;
+    queue([this, manifest, copy] {
+        // Archivers of its own: the window's may be busy reading on the other thread.
+        const Model::Persistence::ArchiverTable archivers =
+            Model::Persistence::DocumentArchiver::standardArchivers();
+        Model::Persistence::DocumentArchiver archiver(archivers);
+        const QString reason =
+            writeAtomically(manifest.folder + QLatin1Char('/') + manifest.base,
+                            [&](QIODevice& device) { return archiver.write(&device, *copy); });
+        if (!reason.isEmpty()) {
+            fail(reason);
+            return;
+        }
+        writeManifest(manifest);
+    });
+}
+
+void RecoveryJournal::writeManifest(const Manifest& manifest) {
+    if (manifest.syncSnapshots &&
+        (!syncToDisk(undoFileIn(manifest.folder)) || !syncToDisk(redoFileIn(manifest.folder)))) {
+        fail(QStringLiteral("the undo snapshot files could not be synced"));
+        return;
+    }
+    const QByteArray json = manifest.toJson();
+    const QString reason =
+        writeAtomically(manifest.folder + QLatin1Char('/') + manifestName,
+                        [&](QIODevice& device) { return device.write(json) == json.size(); });
+    if (!reason.isEmpty()) {
+        fail(reason);
+        return;
+    }
+    // Older bases are no longer named by the journal.
+    const QDir folder(manifest.folder);
+    for (const QString& name : folder.entryList({QStringLiteral("base-*.cvx")}, QDir::Files)) {
+        if (name != manifest.base)
+            QFile::remove(folder.filePath(name));
+    }
+    if (committed)
+        committed(manifest.steps);
+}
+
+void RecoveryJournal::documentClean() {
+    steps = 0;
+    haveBase = false;
+    changedCells.clear();
+    RecoverySession& session = context.snapshotFiles.getSession();
+    if (!session.isValid())
+        return;
+    const QString folder = session.path();
+    queue([folder] {
+        QFile::remove(folder + QLatin1Char('/') + manifestName);
+        syncToDisk(folder);
+    });
+}
+
+namespace {
+
+std::optional<QJsonObject> readManifest(const QString& folder, QString* problem) {
+    QFile file(folder + QLatin1Char('/') + RecoveryJournal::manifestName);
+    if (!file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (problem)
+            *problem = reasonFor(RecoveryJournal::manifestName, file);
+        return std::nullopt;
+    }
+    // A manifest is a few hundred bytes; anything far larger is not one of ours.
+    const QByteArray text = file.read(1 << 20);
+    QJsonParseError error{};
+    const QJsonDocument json = QJsonDocument::fromJson(text, &error);
+    const QJsonObject root = json.object();
+    if (json.isNull() || root.value(QStringLiteral("version")).toInt() != formatVersion ||
+        !root.value(QStringLiteral("steps")).isDouble() ||
+        !root.value(QStringLiteral("base")).isString()) {
+        if (problem)
+            *problem = QStringLiteral("%1 is damaged").arg(RecoveryJournal::manifestName);
+        return std::nullopt;
+    }
+    return root;
+}
+
+} // namespace
+
+std::optional<RecoveryJournal::Summary> RecoveryJournal::readSummary(const QString& folder,
+                                                                     QString* problem) {
+    const std::optional<QJsonObject> root = readManifest(folder, problem);
+    if (!root)
+        return std::nullopt;
+    Summary summary;
+    summary.time =
+        QDateTime::fromString(root->value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
+    summary.steps = root->value(QStringLiteral("steps")).toInt();
+    summary.fileName = root->value(QStringLiteral("file")).toString();
+    return summary;
+}
+
+std::optional<RecoveryJournal::Recovered>
+RecoveryJournal::load(const QString& folder, OperationContext& context, QString* problem) {
+    const auto refuse = [&](const QString& reason) -> std::optional<Recovered> {
+        if (problem)
+            *problem = reason;
+        return std::nullopt;
+    };
+    QString manifestProblem;
+    const std::optional<QJsonObject> root = readManifest(folder, &manifestProblem);
+    if (!root)
+        return refuse(manifestProblem.isEmpty() ? QStringLiteral("%1 is missing").arg(manifestName)
+                                                : manifestProblem);
+    Recovered recovered;
+    recovered.summary = *readSummary(folder, nullptr);
+
+    const QString base = root->value(QStringLiteral("base")).toString();
+    if (base.isEmpty() || base.contains(QLatin1Char('/')))
+        return refuse(QStringLiteral("%1 names no base document").arg(manifestName));
+    QFile baseFile(folder + QLatin1Char('/') + base);
+    if (!baseFile.open(QIODevice::ReadOnly | QIODevice::Text))
+        return refuse(reasonFor(base, baseFile));
+    try {
+        Model::Persistence::DocumentArchiver archiver(context.snapshotFiles.getArchivers());
+        Model::Persistence::DocumentArchiver::ReadResult read = archiver.read(&baseFile);
+        if (read.status != Model::Persistence::DocumentArchiver::ReadStatus::Complete)
+            return refuse(QStringLiteral("%1 is damaged%2")
+                              .arg(base, read.error.isEmpty()
+                                             ? QString()
+                                             : QStringLiteral(" (%1)").arg(read.error)));
+        recovered.objects = std::move(read.objects);
+
+        for (const QJsonValue& entry : root->value(QStringLiteral("cells")).toArray()) {
+            const QJsonObject cells = entry.toObject();
+            const int index = cells.value(QStringLiteral("volume")).toInt(-1);
+            auto* volume = index >= 0 && index < int(recovered.objects.size())
+                               ? dynamic_cast<Model::Automaton::TotalVolume*>(
+                                     recovered.objects[std::size_t(index)].get())
+                               : nullptr;
+            if (!volume)
+                return refuse(
+                    QStringLiteral("%1 names a cell volume that is not there").arg(manifestName));
+            const QString in = cells.value(QStringLiteral("in")).toString();
+            const TotalVolumeUndoRedoHelper helper(
+                cells.value(QStringLiteral("key")).toString(),
+                cells.value(QStringLiteral("instance")).toInt(-1), context);
+            const QString file =
+                in == QLatin1String("undo") ? undoFileIn(folder) : redoFileIn(folder);
+            if (!helper.loadState(file, *volume))
+                return refuse(QStringLiteral("the cells of step %1 %2 are missing from %3")
+                                  .arg(helper.getKey())
+                                  .arg(helper.getInstance())
+                                  .arg(QFileInfo(file).fileName()));
+            volume->getPainter().rebuild();
+        }
+    } catch (const std::bad_alloc&) {
+        return refuse(QStringLiteral("there is not enough memory to read it"));
+    }
+    for (const QJsonValue& entry : root->value(QStringLiteral("history")).toArray()) {
+        const QJsonObject item = entry.toObject();
+        recovered.lastOperations[item.value(QStringLiteral("volume")).toInt()] =
+            unsigned(item.value(QStringLiteral("last")).toDouble());
+    }
+    for (const QJsonValue& entry : root->value(QStringLiteral("lattice")).toArray()) {
+        const QJsonObject item = entry.toObject();
+        recovered.latticeRebuilds[item.value(QStringLiteral("volume")).toInt()] =
+            item.value(QStringLiteral("rebuild")).toBool();
+    }
+    return recovered;
+}
+
+void RecoveryJournal::apply(OperationContext& context, const Recovered& recovered) {
+    for (std::size_t i = 0; i < recovered.objects.size(); ++i) {
+        const Model::ObjectPtr& object = recovered.objects[i];
+        context.document->addObject(object);
+        if (const auto last = recovered.lastOperations.find(int(i));
+            last != recovered.lastOperations.end())
+            context.processHistory.recordOperation(object->getId(), last->second);
+        if (const auto rebuild = recovered.latticeRebuilds.find(int(i));
+            rebuild != recovered.latticeRebuilds.end())
+            context.processHistory.setLatticeRebuildNeeded(object->getId(), rebuild->second);
+    }
+    context.document->setFileName(recovered.summary.fileName);
+    context.document->setModified(true);
+    context.notifyUpdateObservers();
+}
+
+} // namespace Core::Operations

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Core/Operations/Undo/journalcells.h"
+#include "Model/layer.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class QThreadPool;
+
+namespace Core::Operations {
+
+class OperationContext;
+
+// The window's recovery journal, in its session folder: after every finished step the document
+// can be rebuilt from it exactly as it was, should the program die before the next one.
+//
+// It holds a base document (written in full after a step that changes what the document holds)
+// and a small manifest, journal.json, naming the base, the undo records that replace the cells
+// of volumes changed since, the process history, the file the work started from and the
+// number of steps. A step that changes cells in place costs only a new manifest: its cells are
+// already in the snapshot files beside it. Every file is written to a temporary and renamed
+// over the old one after an fsync, off the user-interface thread and in order, so a kill at any
+// moment leaves the journal of some finished step.
+class RecoveryJournal {
+public:
+    explicit RecoveryJournal(OperationContext& context);
+    // Waits for the writes queued so far.
+    ~RecoveryJournal();
+
+    RecoveryJournal(const RecoveryJournal&) = delete;
+    RecoveryJournal& operator=(const RecoveryJournal&) = delete;
+
+    // A step finished, was undone or was redone. `cells`: where the only change it made, the
+    // cells of one volume, was already recorded; without it the whole document is written.
+    void stepFinished(const std::optional<JournalCells>& cells = std::nullopt);
+    // The document was saved, opened or made new: there is nothing unsaved to recover.
+    void documentClean();
+    // Continues the count of a recovered journal, so that its work stays counted.
+    void setSteps(int count) { steps = count; }
+    int getSteps() const { return steps; }
+
+    // Blocks until every write queued so far is done.
+    void waitForWrites();
+    // Why the last journal write failed ("journal.json: No space left on device"), emptied by
+    // the call; empty when every write since the last call succeeded.
+    QString takeProblem();
+    // Called on the writing thread after each committed manifest, with its step count.
+    void setCommittedCallback(std::function<void(int steps)> callback);
+
+    static const QString manifestName;
+
+    // What a journal says about itself, for the question asked before recovering it.
+    struct Summary {
+        QDateTime time;
+        int steps = 0;
+        QString fileName;
+    };
+    // Nothing when the folder has no journal (the program died before its first step or
+    // after a save); `problem` is set when there is one but it cannot be read.
+    static std::optional<Summary> readSummary(const QString& folder, QString* problem);
+
+    struct Recovered {
+        Summary summary;
+        Model::ObjectList objects;
+        // By the volume's position in `objects`.
+        std::map<int, unsigned> lastOperations;
+        std::map<int, bool> latticeRebuilds;
+    };
+    // Reads the whole journal of `folder` without touching any document. Nothing, with the
+    // reason, when any part of it is missing or damaged: a journal is recovered whole or not.
+    static std::optional<Recovered> load(const QString& folder, OperationContext& context,
+                                         QString* problem);
+    // Puts what was recovered into the context's (empty) document: marked modified, under the
+    // file name it had.
+    static void apply(OperationContext& context, const Recovered& recovered);
+
+private:
+    struct Manifest;
+    void queue(std::function<void()> job);
+    void fail(const QString& problem);
+    int indexOf(int volumeId) const;
+    void writeManifest(const Manifest& manifest);
+
+    OperationContext& context;
+    std::unique_ptr<QThreadPool> writer;
+    int steps = 0;
+    int baseNumber = 0;
+    bool haveBase = false;
+    QString baseName;
+    // Volume position -> where its cells are, for volumes changed since the base.
+    std::map<int, JournalCells> changedCells;
+
+    std::mutex problemLock;
+    QString problem;
+    std::function<void(int)> committed;
+};
+
+} // namespace Core::Operations
