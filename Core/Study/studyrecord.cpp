@@ -1,12 +1,12 @@
 #include "Core/Study/studyrecord.h"
 
+#include "Util/savefile.h"
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace Core::Study {
 
@@ -48,7 +48,7 @@ QString fileHash(const QString& fileName) {
 }
 
 bool writeWhole(const QString& fileName, const QByteArray& bytes, QString& problem) {
-    QSaveFile file(fileName);
+    Util::SaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         problem = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
         return false;

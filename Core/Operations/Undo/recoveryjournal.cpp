@@ -6,6 +6,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Persistence/documentarchiver.h"
 
+#include "Util/savefile.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QThreadPool>
 
 #include <fcntl.h>
@@ -51,7 +51,7 @@ QString reasonFor(const QString& name, const QFileDevice& file) {
 // Empty on success, else the reason.
 QString writeAtomically(const QString& path, const std::function<bool(QIODevice&)>& write) {
     const QString name = QFileInfo(path).fileName();
-    QSaveFile file(path);
+    Util::SaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return reasonFor(name, file);
     if (!write(file) || !file.flush() || ::fsync(file.handle()) != 0) {
