@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -42,8 +43,10 @@ RecoverySession::RecoverySession() {
     // cannot be written (its journal is then lost with the next reboot, which is no worse).
     const QStringList parents{root(), QDir::tempPath() + QStringLiteral("/Cellvane-recovery")};
     for (const QString& parent : parents) {
-        if (!QDir().mkpath(parent))
+        if (!QDir().mkpath(parent)) {
+            failure = QStringLiteral("%1: %2").arg(parent, qt_error_string(errno));
             continue;
+        }
         for (int attempt = 0; attempt < maxAttempts; ++attempt) {
             // Time, process and a random part: two programs started in one second differ by
             // their process, and the lock settles any name that still collides.
@@ -55,10 +58,14 @@ RecoverySession::RecoverySession() {
                     .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
             const QString path = parent + QLatin1Char('/') + name;
             // mkdir fails when the folder exists, so no two sessions can create the same one.
-            if (!QDir().mkdir(path))
+            if (!QDir().mkdir(path)) {
+                failure = QStringLiteral("%1: %2").arg(path, qt_error_string(errno));
                 continue;
-            if (lockIn(path))
+            }
+            if (lockIn(path)) {
+                failure.clear();
                 return;
+            }
             QDir(path).removeRecursively();
         }
     }

@@ -22,6 +22,8 @@ public:
     RecoverySession& operator=(const RecoverySession&) = delete;
 
     bool isValid() const { return locked; }
+    // Why no folder could be made, with the system's reason; empty for a valid session.
+    QString getFailure() const { return failure; }
     const QString& path() const { return folder; }
     QString filePath(const QString& name) const;
 
@@ -51,6 +53,7 @@ private:
     void unlock();
 
     QString folder;
+    QString failure;
     // An flock on the lock file: the kernel lets go of it when the process dies, however.
     int lockDescriptor = -1;
     bool locked = false;

@@ -16,9 +16,9 @@ namespace {
 bool createEmpty(const QString& name, QString& problem) {
     QFile file(name);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Text)) {
-        problem = QStringLiteral("the undo snapshot files could not be created in %1: %2")
-                      .arg(QDir::toNativeSeparators(QFileInfo(name).absolutePath()),
-                           file.errorString());
+        problem =
+            QStringLiteral("the undo snapshot files could not be created in %1: %2")
+                .arg(QDir::toNativeSeparators(QFileInfo(name).absolutePath()), file.errorString());
         return false;
     }
     file.close();
@@ -33,7 +33,9 @@ SnapshotFiles::SnapshotFiles() : archivers(DocumentFile::archivers()) {
     undoFile = folder + QStringLiteral("/undo.temp");
     redoFile = folder + QStringLiteral("/redo.temp");
     if (!session.isValid())
-        problem = QStringLiteral("no session folder for the undo snapshot files could be made");
+        problem = QStringLiteral("no session folder for the undo snapshot files could be made "
+                                 "in %1")
+                      .arg(session.getFailure());
     usable = session.isValid() && createEmpty(undoFile, problem) && createEmpty(redoFile, problem);
     if (usable)
         problem.clear();

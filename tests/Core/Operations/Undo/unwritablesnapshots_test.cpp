@@ -22,6 +22,7 @@ enum class Trouble { FullFromTheStart, ReadOnlyFromTheStart, FillsDuringTheStep 
 struct UnwritableSnapshotsTest : ::testing::TestWithParam<Trouble> {
     MountedFolder folder;
     const QString home = QDir::currentPath();
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME"), temp = qgetenv("TMPDIR");
     CountingHost host;
     ScriptedPrompts prompts;
     std::unique_ptr<OperationContext> context;
@@ -32,7 +33,11 @@ struct UnwritableSnapshotsTest : ::testing::TestWithParam<Trouble> {
     void SetUp() override {
         if (!folder.isMounted())
             GTEST_SKIP() << folder.why().toStdString();
+        // The undo records live in the session folder below the cache, or below the temporary
+        // folder when the cache cannot be written: both are the troubled place here.
         ASSERT_TRUE(QDir::setCurrent(folder.path()));
+        qputenv("XDG_CACHE_HOME", folder.path().toUtf8());
+        qputenv("TMPDIR", folder.path().toUtf8());
         if (GetParam() == Trouble::ReadOnlyFromTheStart) {
             ASSERT_TRUE(folder.makeReadOnly());
         }
@@ -41,7 +46,11 @@ struct UnwritableSnapshotsTest : ::testing::TestWithParam<Trouble> {
             folder.fill();
         context->document->addObject(volume);
     }
-    void TearDown() override { QDir::setCurrent(home); }
+    void TearDown() override {
+        QDir::setCurrent(home);
+        qputenv("XDG_CACHE_HOME", cache);
+        qputenv("TMPDIR", temp);
+    }
 
     QString reason() const {
         return GetParam() == Trouble::ReadOnlyFromTheStart ? MountedFolder::readOnly()
