@@ -194,7 +194,7 @@ TEST(MainWindowView, QPressedThreeTimesMovesTheDocumentAndReportsEachStep) {
     EXPECT_FLOAT_EQ(t[1], 0.0f);
     EXPECT_FLOAT_EQ(t[2], 0.0f);
     EXPECT_EQ(shown.window->statusBar()->currentMessage(),
-              "Volume position in relation to the axes: X = 15 Y = 0 Z = 0");
+              "Volume position in relation to the axes: X = 15 µm Y = 0 µm Z = 0 µm");
 
     QTest::keyClick(shown.window, Qt::Key_D);
     QTest::keyClick(shown.window, Qt::Key_W);

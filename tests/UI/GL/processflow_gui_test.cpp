@@ -120,11 +120,13 @@ TEST(ProcessFlow, DopeImplantOxidizeDepositAndUndoFromTheMenus) {
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 19), 15) << "implanted layer";
     EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Ion Implantation"));
 
-    // Two hours at 1373 K grow about 0.19 microns, 19 cell units at 100 per micron. The only
-    // volume of the document is taken without a pick.
+    // Two hours at 1373 K grow about 0.19 microns, 19 cell units when a cell unit is taken as
+    // 10 nm (100 per micron; the dialog's default is the volume's own scale). The only volume
+    // of the document is taken without a pick.
     acceptNextDialog([](QDialog& dialog) {
         dialog.findChild<QRadioButton*>(QStringLiteral("radOxidationTime"))->setChecked(true);
         setDistance(dialog, "sbxOxidationTemperature", 1373.0);
+        setDistance(dialog, "sbxMicronConversion", 100.0);
     });
     action(shown.window, "actionSi_Oxidation")->trigger();
     states.push_back(testing_support::materialsOf(*volume));
