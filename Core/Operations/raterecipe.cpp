@@ -47,6 +47,17 @@ QString RateRecipe::lengthText(double microns, double time) {
         .arg(QString::number(microns, 'g', 4), QString::number(time, 'g', 6));
 }
 
+bool RateRecipe::etchEach(int material, const std::function<void(int, double)>& etch) const {
+    etch(material, microns());
+    bool silicon = material == 1;
+    for (const auto& [other, otherRate] : otherRates)
+        if (int(other) != material && otherRate > 0.0) {
+            etch(int(other), otherRate * time);
+            silicon = silicon || other == 1;
+        }
+    return silicon;
+}
+
 QString RateRecipe::formatRates(const std::map<std::uint32_t, double>& rates) {
     QStringList parts;
     for (const auto& [material, rate] : rates)

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 
 namespace Model::Automaton {
@@ -27,6 +28,12 @@ struct RateRecipe {
     // its z axis (rounded to the nearest cell).
     static double sceneUnits(const Model::Automaton::TotalVolume& volume, double microns);
     static int cellsDown(const Model::Automaton::TotalVolume& volume, double microns);
+
+    // Runs `etch(id, microns)` for `material` by rate × time, then for every other material of
+    // the table by its own rate × time, each from the surface it had before the step (a mask
+    // that wears away meanwhile adds no undercut). True when silicon was among them: its
+    // lattice then no longer matches the cells.
+    bool etchEach(int material, const std::function<void(int, double)>& etch) const;
 
     // "1.5 µm in 15 min".
     static QString lengthText(double microns, double time);

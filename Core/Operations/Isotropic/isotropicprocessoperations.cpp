@@ -43,18 +43,10 @@ void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& vol
 bool IsotropicFilmEtchingOperation::etchByRate(Model::Automaton::TotalVolume& volume, int material,
                                                const RateRecipe& recipe,
                                                Util::ProgressReporter& progress) {
-    const auto etch = [&](int id, double microns) {
+    return recipe.etchEach(material, [&](int id, double microns) {
         IsotropicFilmEtching(volume, id, float(RateRecipe::sceneUnits(volume, microns)))
             .runEtching(progress);
-    };
-    etch(material, recipe.microns());
-    bool silicon = material == 1;
-    for (const auto& [other, otherRate] : recipe.otherRates)
-        if (int(other) != material && otherRate > 0.0) {
-            etch(int(other), otherRate * recipe.time);
-            silicon = silicon || other == 1;
-        }
-    return silicon;
+    });
 }
 
 ElectrodepositionOperation::ElectrodepositionOperation(OperationContext& context)

@@ -18,18 +18,10 @@ bool SimpleReactiveIonEtchingOperation::etchByRate(Model::Automaton::TotalVolume
                                                    int material, int directions,
                                                    const RateRecipe& recipe,
                                                    Util::ProgressReporter& progress) {
-    const auto etch = [&](int id, double microns) {
+    return recipe.etchEach(material, [&](int id, double microns) {
         SimpleReactiveIonEtching(volume, id, RateRecipe::cellsDown(volume, microns), directions)
             .runEtching(progress);
-    };
-    etch(material, recipe.microns());
-    bool silicon = material == 1;
-    for (const auto& [other, otherRate] : recipe.otherRates)
-        if (int(other) != material && otherRate > 0.0) {
-            etch(int(other), otherRate * recipe.time);
-            silicon = silicon || other == 1;
-        }
-    return silicon;
+    });
 }
 
 } // namespace Core::Operations
