@@ -26,6 +26,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 
 #include <csignal>
 #include <cstdio>
@@ -194,12 +195,18 @@ void killWindow(const QString& program, const QString& base, int round, int dela
     }
     // The saved document: one of the saved states, whole; the newest or the one before it.
     const QString document = folder + QStringLiteral("/doc.cvx");
+    // The step whose save the file holds: the kill may fall after a save and the journal's
+    // removal but before the child said "S", so the file itself is the witness.
+    int savedStep = -1;
     if (QFile::exists(document)) {
         ++counts.savesChecked;
         const auto digest = savedDigest(document);
         bool known = false;
         for (const auto& [step, saved] : saveDigests)
-            known = known || (digest && *digest == saved && step <= lastFinished + 4);
+            if (digest && *digest == saved && step <= lastFinished + 4) {
+                known = true;
+                savedStep = std::max(savedStep, step);
+            }
         if (!known)
             fail(counts, QStringLiteral("round %1: doc.cvx is torn or unknown").arg(round));
     }
@@ -245,7 +252,8 @@ void killWindow(const QString& program, const QString& base, int round, int dela
         ++counts.nothingToRecover;
         // Nothing to recover is right only before the first step, or when the last step
         // finished was saved (the file holds the work).
-        const bool saved = !saves.isEmpty() && saves.last() >= lastFinished - 1;
+        const bool saved =
+            (!saves.isEmpty() && saves.last() >= lastFinished - 1) || savedStep >= lastFinished - 1;
         if (lastFinished > 1 && !saved)
             fail(counts,
                  QStringLiteral("round %1: no journal after step %2").arg(round).arg(lastFinished));
