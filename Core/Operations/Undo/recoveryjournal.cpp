@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
+#include <QRunnable>
 #include <QThreadPool>
 
 #include <fcntl.h>
@@ -116,7 +117,17 @@ struct RecoveryJournal::Manifest {
 };
 
 RecoveryJournal::RecoveryJournal(OperationContext& context)
-    : context(context), writer(std::make_unique<QThreadPool>()) {
+    : context(context), writer(std::make_unique<QThreadPool>()), takeNext(QRunnable::create([this] {
+          std::function<void()> job;
+          {
+              std::lock_guard<std::mutex> guard(handoff);
+              job = std::move(jobs.front());
+              jobs.pop_front();
+          }
+          job();
+          std::lock_guard<std::mutex> published(handoff);
+      })) {
+    takeNext->setAutoDelete(false);
     // One writer keeps the writes in the order of the steps.
     writer->setMaxThreadCount(1);
     writer->setExpiryTimeout(-1);
@@ -128,10 +139,16 @@ RecoveryJournal::~RecoveryJournal() {
 
 void RecoveryJournal::waitForWrites() {
     writer->waitForDone();
+    // Everything the jobs wrote is seen from here on.
+    std::lock_guard<std::mutex> guard(handoff);
 }
 
 void RecoveryJournal::queue(std::function<void()> job) {
-    writer->start(std::move(job));
+    {
+        std::lock_guard<std::mutex> guard(handoff);
+        jobs.push_back(std::move(job));
+    }
+    writer->start(takeNext.get());
 }
 
 void RecoveryJournal::fail(const QString& reason) {

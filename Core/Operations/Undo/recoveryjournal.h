@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+class QRunnable;
 class QThreadPool;
 
 namespace Core::Operations {
@@ -99,6 +101,11 @@ private:
     std::map<int, JournalCells> changedCells;
 
     std::mutex problemLock;
+    // Jobs wait here; one runnable, made before the writer's thread, takes them in order, so
+    // that nothing a job needs passes through the pool's own (unsanitized) hand-over.
+    std::mutex handoff;
+    std::deque<std::function<void()>> jobs;
+    std::unique_ptr<QRunnable> takeNext;
     QString problem;
     std::function<void(int)> committed;
 };
