@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QThreadPool>
 #include <QTextStream>
 
 #include <cstring>
@@ -47,6 +48,16 @@ inline std::optional<int> readCount(const QCommandLineParser& parser,
                               .arg(option.names().constLast(), parser.value(option)));
     into = value;
     return std::nullopt;
+}
+
+// Holds a program given --threads N to N processors: the engines' pool, and the software
+// renderer of the "Save Image" steps, which otherwise starts a thread per processor and turns
+// two study variants side by side into four busy threads on two cores. A renderer thread count
+// the user set in the environment stays.
+inline void limitThreads(int count) {
+    QThreadPool::globalInstance()->setMaxThreadCount(count);
+    if (qEnvironmentVariableIsEmpty("LP_NUM_THREADS"))
+        qputenv("LP_NUM_THREADS", QByteArray::number(count));
 }
 
 // Parses the process's arguments; gives the exit code when the program should stop here (bad

@@ -6,7 +6,6 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QTextStream>
-#include <QThreadPool>
 
 using Ui::ProcessListRun;
 
@@ -115,6 +114,6 @@ int main(int argc, char* argv[]) {
                 App::readCount(parser, *option, *into, err, QStringLiteral("cellvane-run")))
             return *stop;
     if (threadCount > 0)
-        QThreadPool::globalInstance()->setMaxThreadCount(threadCount);
+        App::limitThreads(threadCount);
     return int(ProcessListRun::run(options, err));
 }

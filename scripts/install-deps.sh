@@ -28,6 +28,8 @@ packages=(
     libqt5svg5-dev librsvg2-bin fonts-dejavu-core
     # The plots of a study are drawn with Qt Charts.
     libqt5charts5-dev
+    # Undo records are compressed with Zstandard.
+    libzstd-dev
     # The fuzz targets of the file readers: clang with libFuzzer and the sanitizer runtimes.
     clang libclang-rt-14-dev
     # The study's batch engine is tested on a one-node Slurm cluster that the tests start.
