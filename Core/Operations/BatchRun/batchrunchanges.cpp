@@ -52,6 +52,8 @@ bool BatchRunChanges::finish() {
                 QStringLiteral("%1: These runs cannot be undone: %2.").arg(name, problem));
     }
     if (volume)
+        snapshots.forgetBefore();
+    if (volume)
         lastAfter = context.processHistory.lastOperation(volume->getId());
     return true;
 }

@@ -4,8 +4,8 @@
 
 namespace Core::Operations {
 
-// Where the cells a step left in one volume were already written by its undo machinery: the
-// record `key`/`instance` of the undo file (the state after an undo) or of the redo file.
+// Where the cells a step changed in one volume were already written by its undo machinery: the
+// record `key`/`instance` of the undo file (what an undo wrote) or of the redo file.
 struct JournalCells {
     int volumeId = 0;
     bool inUndoFile = false;

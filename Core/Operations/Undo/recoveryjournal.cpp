@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <new>
+#include <set>
 #include <utility>
 
 namespace Core::Operations {
@@ -31,7 +32,9 @@ const QString RecoveryJournal::manifestName = QLatin1String(RecoverySession::jou
 
 namespace {
 
-constexpr int formatVersion = 1;
+// 2: the cells of a volume are every record applied since the base, in order (records hold only
+// the cells a step changed).
+constexpr int formatVersion = 2;
 
 // Forces what was written to `path` (a file or a folder) onto the disk, so that a power cut
 // after the rename that follows cannot leave a name pointing at nothing.
@@ -81,7 +84,7 @@ struct RecoveryJournal::Manifest {
     int steps = 0;
     QString fileName;
     QString base;
-    std::map<int, JournalCells> cells;
+    std::vector<std::pair<int, JournalCells>> cells;
     std::map<int, unsigned> lastOperations;
     std::map<int, bool> latticeRebuilds;
     bool syncSnapshots = false;
@@ -201,7 +204,7 @@ void RecoveryJournal::stepFinished(const std::optional<JournalCells>& cells) {
     const int index = cells ? indexOf(cells->volumeId) : -1;
     if (haveBase && index >= 0 && context.snapshotFiles.isUsable()) {
         // The cells are in the snapshot files already; they only need to reach the disk.
-        changedCells[index] = *cells;
+        changedCells.emplace_back(index, *cells);
         manifest.base = baseName;
         manifest.cells = changedCells;
         manifest.syncSnapshots = true;
@@ -349,6 +352,9 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
                                              : QStringLiteral(" (%1)").arg(read.error)));
         recovered.objects = std::move(read.objects);
 
+        // Each record holds the cells one step changed, so the volume's cells are the base's
+        // with every record since applied in the order of the steps.
+        std::set<Model::Automaton::TotalVolume*> changed;
         for (const QJsonValue& entry : root->value(QStringLiteral("cells")).toArray()) {
             const QJsonObject cells = entry.toObject();
             const int index = cells.value(QStringLiteral("volume")).toInt(-1);
@@ -365,13 +371,15 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
                 cells.value(QStringLiteral("instance")).toInt(-1), context);
             const QString file =
                 in == QLatin1String("undo") ? undoFileIn(folder) : redoFileIn(folder);
-            if (!helper.loadState(file, *volume))
+            if (!helper.applyRecord(file, *volume))
                 return refuse(QStringLiteral("the cells of step %1 %2 are missing from %3")
                                   .arg(helper.getKey())
                                   .arg(helper.getInstance())
                                   .arg(QFileInfo(file).fileName()));
-            volume->getPainter().rebuild();
+            changed.insert(volume);
         }
+        for (Model::Automaton::TotalVolume* volume : changed)
+            volume->getPainter().rebuild();
     } catch (const std::bad_alloc&) {
         return refuse(QStringLiteral("there is not enough memory to read it"));
     }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QRunnable;
@@ -25,8 +26,8 @@ class OperationContext;
 // can be rebuilt from it exactly as it was, should the program die before the next one.
 //
 // It holds a base document (written in full after a step that changes what the document holds)
-// and a small manifest, journal.json, naming the base, the undo records that replace the cells
-// of volumes changed since, the process history, the file the work started from and the
+// and a small manifest, journal.json, naming the base, the undo records of the cells changed
+// since (applied to the base in order), the process history, the file the work started from and the
 // number of steps. A step that changes cells in place costs only a new manifest: its cells are
 // already in the snapshot files beside it. Every file is written to a temporary and renamed
 // over the old one after an fsync, off the user-interface thread and in order, so a kill at any
@@ -97,8 +98,9 @@ private:
     int baseNumber = 0;
     bool haveBase = false;
     QString baseName;
-    // Volume position -> where its cells are, for volumes changed since the base.
-    std::map<int, JournalCells> changedCells;
+    // The records of the cells changed since the base, in the order of the steps, with the
+    // position of the volume each changed.
+    std::vector<std::pair<int, JournalCells>> changedCells;
 
     std::mutex problemLock;
     // Jobs wait here; one runnable, made before the writer's thread, takes them in order, so

@@ -44,7 +44,7 @@ RunSnapshots::Outcome RunSnapshots::run(TotalVolume& volume, const QString& name
     }
     if (outcome != Outcome::Finished)
         outcome = restoreAfter(volume, name, outcome);
-    materialsBefore.clear();
+    helper.forgetBefore();
     return outcome;
 }
 
@@ -109,28 +109,18 @@ RunSnapshots::Outcome RunSnapshots::restoreAfter(TotalVolume& volume, const QStr
 void RunSnapshots::record(TotalVolume& volume, const std::function<void()>& engine,
                           bool undoRequired) {
     recordProblem.clear();
+    // The cells are kept for a cancel even when they cannot be recorded for undo.
     recordedBefore = helper.recordBefore(volume, &recordProblem);
     recordedBoth = false;
-    if (!recordedBefore) {
-        if (undoRequired)
-            throw NotRecorded();
-        keepMaterials(volume);
-    }
+    if (!recordedBefore && undoRequired)
+        throw NotRecorded();
     engine();
     // Without the record from before, the one after is of no use.
     recordedBoth = recordedBefore && helper.recordAfter(volume, &recordProblem);
 }
 
-void RunSnapshots::keepMaterials(TotalVolume& volume) {
-    // Without the copy the run goes ahead; it only cannot be taken back half-way.
-    if (!materialsBefore.keep(volume))
-        qCWarning(lcRunSnapshots) << "No memory to keep the cells for a cancel";
-}
-
 bool RunSnapshots::putBackCells(TotalVolume& volume) {
-    if (recordedBefore)
-        return helper.loadState(context.snapshotFiles.getUndoFile(), volume);
-    return materialsBefore.putBack(volume);
+    return helper.putBack(volume);
 }
 
 bool RunSnapshots::undo(TotalVolume& volume) {
@@ -168,7 +158,7 @@ QString RunSnapshots::stopMessage(Outcome outcome, const QString& failure) {
             .arg(failure);
     case Outcome::NotRestored:
         return QStringLiteral(": The step stopped half-way and the cells could not be restored "
-                              "because the undo snapshot files could not be written.");
+                              "because there was not enough memory to keep them.");
     default:
         return QString();
     }

@@ -2,7 +2,6 @@
 
 #include "Core/Operations/Undo/journalcells.h"
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
-#include "Model/Automaton/keptmaterials.h"
 #include "Util/progressreporter.h"
 
 #include <QString>
@@ -23,8 +22,8 @@ public:
 
     // How a run ended. Whatever the way, the cells are either the run's result or, after a
     // cancel or a failure, exactly the cells from before it.
-    // NotRestored: the run stopped half-way and neither the undo record nor a copy of the cells
-    // was there to put them back (snapshot files unusable and no memory for a copy).
+    // NotRestored: the run stopped half-way and there was no copy of the cells to put back (no
+    // memory for one).
     // NotRecorded: the cells could not be recorded for undo and the user chose not to run the
     // step without undo; nothing ran and `failure` holds why the record failed.
     enum class Outcome { Finished, Cancelled, OutOfMemory, Failed, NotRestored, NotRecorded };
@@ -78,9 +77,8 @@ public:
     static QString stopMessage(Outcome outcome, const QString& failure);
 
 private:
-    void keepMaterials(Model::Automaton::TotalVolume& volume);
-    // The cells from before the run, from the undo record or the copy kept when that could not
-    // be written. False when neither exists.
+    // The cells from before the run, from the copy kept for it. False when there was no
+    // memory for one.
     bool putBackCells(Model::Automaton::TotalVolume& volume);
     Outcome restoreAfter(Model::Automaton::TotalVolume& volume, const QString& name,
                          Outcome outcome);
@@ -93,9 +91,6 @@ private:
     // Only both records together make the run undoable: undoing without a way to redo would
     // throw the newest cells away.
     bool recordedBoth = false;
-    // The materials before the run, kept in memory only when the undo record could not be
-    // written, so that a cancel can still put every cell back.
-    Model::Automaton::KeptMaterials materialsBefore;
     // The volume's last process before the run and after it.
     unsigned lastBefore = 0;
     unsigned lastAfter = 0;

@@ -1,7 +1,8 @@
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
 
 #include "Core/Operations/operationcontext.h"
-#include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/keptmaterials.h"
+#include "Model/Automaton/materialchanges.h"
 #include "Model/Automaton/totalvolume.h"
 
 #include <QDir>
@@ -9,99 +10,25 @@
 #include <QFile>
 #include <QLoggingCategory>
 
-#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <new>
-#include <string>
-#include <vector>
 
 namespace Core::Operations {
 
 Q_LOGGING_CATEGORY(lcUndoRedo, "Core/Operations/Undo/totalvolumeundoredohelper", QtInfoMsg)
 
+using Model::Automaton::KeptMaterials;
+using Model::Automaton::MaterialChanges;
 using Model::Automaton::TotalVolume;
-using Model::Automaton::Voxel;
 
 namespace {
 
-// Reads a snapshot file a buffer at a time; records hold millions of numbers.
-class SnapshotReader {
-public:
-    explicit SnapshotReader(QFile& file) : file(file), buffer(1 << 20) {}
-
-    // The next word, wherever it starts. False at the end of the file.
-    bool readWord(QByteArray& word) {
-        word.clear();
-        int c = peek();
-        while (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v')
-            c = advance();
-        if (c < 0)
-            return false;
-        while (c >= 0 && !isBlank(c) && c != '\n') {
-            // A key is a short word; anything longer cannot match, so stop collecting.
-            if (word.size() < 256)
-                word.append(char(c));
-            c = advance();
-        }
-        return true;
-    }
-
-    // The next number on the current line. False at the end of the line or file, or when the
-    // next word is not an unsigned 32-bit decimal.
-    bool readNumberOnLine(std::uint32_t& value) {
-        int c = peek();
-        while (isBlank(c))
-            c = advance();
-        if (c < '0' || c > '9')
-            return false;
-        std::uint64_t result = 0;
-        while (c >= '0' && c <= '9') {
-            result = result * 10 + std::uint64_t(c - '0');
-            if (result > 0xffffffffull)
-                return false;
-            c = advance();
-        }
-        if (c >= 0 && !isBlank(c) && c != '\n')
-            return false;
-        value = std::uint32_t(result);
-        return true;
-    }
-
-    void skipLine() {
-        for (int c = peek(); c >= 0; c = advance()) {
-            if (c == '\n') {
-                advance();
-                return;
-            }
-        }
-    }
-
-private:
-    static bool isBlank(int c) {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-    }
-
-    int peek() {
-        if (position == filled && !refill())
-            return -1;
-        return static_cast<unsigned char>(buffer[position]);
-    }
-    int advance() {
-        ++position;
-        return peek();
-    }
-    bool refill() {
-        const qint64 count = file.read(buffer.data(), qint64(buffer.size()));
-        position = 0;
-        filled = count > 0 ? std::size_t(count) : 0;
-        return filled > 0;
-    }
-
-    QFile& file;
-    std::vector<char> buffer;
-    std::size_t position = 0;
-    std::size_t filled = 0;
-};
+// Every record starts with these bytes; a file that does not is not read any further.
+constexpr char recordMark[8] = {'C', 'V', 'C', 'E', 'L', 'L', 'S', '1'};
+// Bounds no record of ours comes near; a header beyond them is damage, not a record to load.
+constexpr std::uint32_t longestKey = 1024;
+constexpr std::uint32_t mostFrames = 1 << 16;
 
 bool isWord(const QString& key) {
     if (key.isEmpty())
@@ -113,14 +40,38 @@ bool isWord(const QString& key) {
     return true;
 }
 
+template <class T> void put(QByteArray& bytes, T value) {
+    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+template <class T> bool take(QFile& file, T& value) {
+    return file.read(reinterpret_cast<char*>(&value), sizeof value) == qint64(sizeof value);
+}
+
+// A disk filling up part-way gives a short write without a reason; writing the rest again
+// fails with one.
+bool writeWhole(QFile& file, const char* data, std::size_t size) {
+    for (qint64 left = qint64(size); left > 0;) {
+        const qint64 count = file.write(data, left);
+        if (count <= 0)
+            return false;
+        data += count;
+        left -= count;
+    }
+    return true;
+}
+
 } // namespace
 
 TotalVolumeUndoRedoHelper::TotalVolumeUndoRedoHelper(const QString& key, int instance,
                                                      OperationContext& context)
     : key(key), instance(instance), context(context) {}
 
-bool TotalVolumeUndoRedoHelper::appendState(const QString& fileName, TotalVolume& volume,
-                                            QString* problem) const {
+TotalVolumeUndoRedoHelper::~TotalVolumeUndoRedoHelper() = default;
+
+bool TotalVolumeUndoRedoHelper::appendRecord(const QString& fileName,
+                                             const MaterialChanges& changes,
+                                             QString* problem) const {
     const auto fail = [&](const QString& why) {
         if (problem)
             *problem = why;
@@ -140,46 +91,21 @@ bool TotalVolumeUndoRedoHelper::appendState(const QString& fileName, TotalVolume
         return failedFile();
     }
     const qint64 sizeBefore = file.size();
-    // A disk filling up part-way gives a short write without a reason; writing the rest again
-    // fails with one.
-    const auto writeWhole = [&file](const std::string& part) {
-        const char* data = part.data();
-        for (qint64 left = qint64(part.size()); left > 0;) {
-            const qint64 count = file.write(data, left);
-            if (count <= 0)
-                return false;
-            data += count;
-            left -= count;
-        }
-        return true;
-    };
-
-    constexpr std::size_t chunk = 1 << 20;
-    std::string text;
-    text.reserve(chunk + 32);
-    text += key.toStdString();
-    text += ' ';
-    text += std::to_string(instance);
-    bool ok = true;
-    {
-        const Model::Automaton::CellArraysLock locked(volume);
-        const Model::Automaton::CellIndex count = volume.getCellCount();
-        char digits[16];
-        for (Model::Automaton::CellIndex i = 0; i < count && ok; ++i) {
-            const auto end =
-                std::to_chars(digits, digits + sizeof digits, locked.current()[i].material).ptr;
-            text += ' ';
-            text.append(digits, end);
-            if (text.size() >= chunk) {
-                ok = writeWhole(text);
-                text.clear();
-            }
-        }
-    }
-    text += '\n';
-    ok = ok && writeWhole(text) && file.flush();
+    const QByteArray keyBytes = key.toUtf8();
+    QByteArray header(recordMark, sizeof recordMark);
+    put(header, std::uint32_t(keyBytes.size()));
+    header.append(keyBytes);
+    put(header, std::uint32_t(instance));
+    put(header, std::uint64_t(changes.cellCount));
+    put(header, std::uint32_t(changes.frames.size()));
+    for (const std::string& frame : changes.frames)
+        put(header, std::uint64_t(frame.size()));
+    bool ok = writeWhole(file, header.constData(), std::size_t(header.size()));
+    for (const std::string& frame : changes.frames)
+        ok = ok && writeWhole(file, frame.data(), frame.size());
+    ok = ok && file.flush();
     if (!ok) {
-        // A half-written record would be taken for a short one; keep only whole records.
+        // A half-written record would be taken for a damaged one; keep only whole records.
         qCWarning(lcUndoRedo) << "Writing a snapshot to" << fileName
                               << "failed:" << file.errorString();
         failedFile();
@@ -189,62 +115,140 @@ bool TotalVolumeUndoRedoHelper::appendState(const QString& fileName, TotalVolume
 }
 
 bool TotalVolumeUndoRedoHelper::recordBefore(TotalVolume& volume, QString* problem) {
-    return appendState(context.snapshotFiles.getUndoFile(), volume, problem);
+    const auto fail = [&](const QString& why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    before = std::make_unique<KeptMaterials>();
+    if (!before->keep(volume)) {
+        before.reset();
+        return fail(QStringLiteral("there is not enough memory to keep the cells"));
+    }
+    if (!context.snapshotFiles.isUsable())
+        return fail(context.snapshotFiles.getProblem());
+    if (!isWord(key) || instance < 0)
+        return fail(QStringLiteral("the step has no record name"));
+    // The record is written after the run; whether it can be is asked of the disk now, with
+    // room for a record of a few thousand runs, so that a full disk is found before the step.
+    const QString undoFile = context.snapshotFiles.getUndoFile();
+    QFile file(undoFile);
+    const auto failedFile = [&] {
+        return fail(QStringLiteral("could not write %1: %2")
+                        .arg(QDir::toNativeSeparators(undoFile), file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return failedFile();
+    const qint64 sizeBefore = file.size();
+    const QByteArray room(1 << 16, '\0');
+    const bool fits = writeWhole(file, room.constData(), std::size_t(room.size())) && file.flush();
+    if (!fits)
+        failedFile();
+    file.resize(sizeBefore);
+    return fits;
 }
 
 bool TotalVolumeUndoRedoHelper::recordAfter(TotalVolume& volume, QString* problem) {
-    return appendState(context.snapshotFiles.getRedoFile(), volume, problem);
-}
-
-bool TotalVolumeUndoRedoHelper::loadState(const QString& fileName, TotalVolume& volume) const {
+    const KeptMaterials* const kept = before.get();
+    if (!kept || !kept->isKept()) {
+        if (problem)
+            *problem = QStringLiteral("the cells before the step were not kept");
+        return false;
+    }
     QElapsedTimer timer;
     timer.start();
-    bool loaded = false;
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly)) {
-        SnapshotReader reader(file);
-        const QByteArray wantedKey = key.toUtf8();
-        const Model::Automaton::CellIndex count = volume.getCellCount();
-        QByteArray word;
-        while (reader.readWord(word)) {
-            std::uint32_t recordInstance = 0;
-            if (word != wantedKey || !reader.readNumberOnLine(recordInstance) ||
-                recordInstance != std::uint32_t(instance)) {
-                reader.skipLine();
-                continue;
-            }
-            // The first matching record decides. It is read whole before any cell changes, so
-            // a record that turns out short or damaged leaves the volume as it was.
-            std::vector<std::uint32_t> materials;
-            try {
-                materials.resize(count);
-            } catch (const std::bad_alloc&) {
-                qCWarning(lcUndoRedo) << "Not enough memory to load a snapshot from" << fileName;
-                break;
-            }
-            bool complete = true;
-            for (Model::Automaton::CellIndex i = 0; i < count && complete; ++i)
-                complete = reader.readNumberOnLine(materials[i]);
-            if (!complete) {
-                qCWarning(lcUndoRedo) << "Snapshot" << key << instance << "in" << fileName
-                                      << "is incomplete; the cells were left unchanged";
-                break;
-            }
-            const Model::Automaton::CellArraysLock locked(volume);
-            for (Model::Automaton::CellIndex i = 0; i < count; ++i) {
-                locked.current()[i].material = materials[i];
-                locked.next()[i].material = materials[i];
-            }
-            loaded = true;
-            break;
-        }
+    std::pair<MaterialChanges, MaterialChanges> changes;
+    try {
+        changes = kept->changesTo(volume);
+    } catch (const std::bad_alloc&) {
+        if (problem)
+            *problem = QStringLiteral("there is not enough memory to record the changed cells");
+        return false;
     }
-    qCDebug(lcUndoRedo).nospace() << "Time to load: " << timer.elapsed() << " ms";
-    return loaded;
+    const bool written = appendRecord(context.snapshotFiles.getUndoFile(), changes.first, problem) &&
+                         appendRecord(context.snapshotFiles.getRedoFile(), changes.second, problem);
+    qCDebug(lcUndoRedo).nospace() << "Time to record: " << timer.elapsed() << " ms";
+    return written;
+}
+
+bool TotalVolumeUndoRedoHelper::putBack(TotalVolume& volume) {
+    return before && before->putBack(volume);
+}
+
+void TotalVolumeUndoRedoHelper::forgetBefore() {
+    before.reset();
+}
+
+bool TotalVolumeUndoRedoHelper::applyRecord(const QString& fileName, TotalVolume& volume) const {
+    QElapsedTimer timer;
+    timer.start();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray wantedKey = key.toUtf8();
+    const qint64 fileSize = file.size();
+    for (;;) {
+        char mark[sizeof recordMark];
+        std::uint32_t keySize = 0;
+        if (file.read(mark, sizeof mark) != qint64(sizeof mark) ||
+            std::memcmp(mark, recordMark, sizeof mark) != 0 || !take(file, keySize) ||
+            keySize > longestKey)
+            return false;
+        const QByteArray recordKey = file.read(keySize);
+        std::uint32_t recordInstance = 0, frameCount = 0;
+        std::uint64_t cellCount = 0;
+        if (recordKey.size() != int(keySize) || !take(file, recordInstance) ||
+            !take(file, cellCount) || !take(file, frameCount) || frameCount > mostFrames)
+            return false;
+        std::vector<std::uint64_t> frameSizes(frameCount);
+        std::uint64_t recordBytes = 0;
+        for (std::uint64_t& size : frameSizes) {
+            if (!take(file, size) || size > std::uint64_t(fileSize))
+                return false;
+            recordBytes += size;
+        }
+        // A record cut off by a full disk or a crash ends the file's usable records.
+        if (recordBytes > std::uint64_t(fileSize - file.pos()))
+            return false;
+        if (recordKey != wantedKey || recordInstance != std::uint32_t(instance)) {
+            if (!file.seek(file.pos() + qint64(recordBytes)))
+                return false;
+            continue;
+        }
+        // The first matching record decides, and it is read and checked whole before any cell
+        // changes.
+        if (cellCount != volume.getCellCount()) {
+            qCWarning(lcUndoRedo) << "Snapshot" << key << instance << "in" << fileName
+                                  << "is of another volume; the cells were left unchanged";
+            return false;
+        }
+        MaterialChanges changes;
+        try {
+            changes.cellCount = cellCount;
+            changes.frames.resize(frameCount);
+            for (std::uint32_t k = 0; k < frameCount; ++k) {
+                changes.frames[k].resize(frameSizes[k]);
+                if (file.read(changes.frames[k].data(), qint64(frameSizes[k])) !=
+                    qint64(frameSizes[k]))
+                    return false;
+            }
+            if (!changes.isValid()) {
+                qCWarning(lcUndoRedo) << "Snapshot" << key << instance << "in" << fileName
+                                      << "is damaged; the cells were left unchanged";
+                return false;
+            }
+            changes.applyTo(volume);
+        } catch (const std::bad_alloc&) {
+            qCWarning(lcUndoRedo) << "Not enough memory to load a snapshot from" << fileName;
+            return false;
+        }
+        qCDebug(lcUndoRedo).nospace() << "Time to load: " << timer.elapsed() << " ms";
+        return true;
+    }
 }
 
 bool TotalVolumeUndoRedoHelper::restore(const QString& fileName, TotalVolume& volume) {
-    if (!loadState(fileName, volume))
+    if (!applyRecord(fileName, volume))
         return false;
     volume.getPainter().rebuild();
     // The silicon lattice was built over the cells that were just replaced.

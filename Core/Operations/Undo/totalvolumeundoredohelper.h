@@ -2,54 +2,71 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace Model::Automaton {
+class KeptMaterials;
+struct MaterialChanges;
 class TotalVolume;
-}
+} // namespace Model::Automaton
 
 namespace Core::Operations {
 
 class OperationContext;
 
-// Undo and redo of a simulation that changes a volume's cells in place. The volume's
-// materials just before and just after the run are appended, one line each, to the
-// presenter's undo and redo snapshot files; undo() and redo() load them back.
+// Undo and redo of a simulation that changes a volume's cells in place. Just before the run the
+// volume's materials are kept, compressed, in memory; just after it, the cells that changed are
+// appended as one record to the presenter's undo snapshot file (with the materials they had)
+// and one to its redo file (with the materials they have now). undo() and redo() write a
+// record's materials back: an undo finds the cells as the run left them, a redo as the undo
+// left them, so a record of only the changed cells is all either needs.
 //
-// The protocol (SnapshotProcessOperation follows it for every in-place process):
+// The protocol (RunSnapshots follows it for every in-place process):
 //
 //     recorded = helper.recordBefore(volume) && ...;   // just before the engine runs
-//     engine.run();
+//     engine.run();                                     // (stopped half-way: helper.putBack)
 //     recorded = helper.recordAfter(volume) && recorded; // just after
+//     helper.forgetBefore();                             // once the step has finished
 //     ...
 //     undo: if (!helper.undo(volume)) tell the user the cells were left unchanged
 //     redo: if (!helper.redo(volume)) likewise
 //
-// Records are told apart only by key and instance, so no two operations may share both.
-// Record line: key, instance, then sizeX * sizeY * sizeZ material ids in cell order.
+// Records are told apart only by key and instance, so no two operations may share both. A
+// record is binary: a header naming the key, the instance and the volume's cell count, then
+// the compressed runs of changed cells (Model::Automaton::MaterialChanges), one frame per slab.
 class TotalVolumeUndoRedoHelper {
 public:
     TotalVolumeUndoRedoHelper(const QString& key, int instance, OperationContext& context);
+    ~TotalVolumeUndoRedoHelper();
 
-    // Append the volume's current materials as this operation's record to the undo (before)
-    // or redo (after) file. False when nothing was written: the snapshot files could not be
-    // created at start-up, or the write failed (a partial line is cut off again); `problem`
-    // then says why, naming the file and the system's reason.
+    // Keeps the volume's materials until forgetBefore(). False when the records of
+    // this run cannot be written (no snapshot files, an undo file that cannot be appended to, a
+    // key that is not one word) or there is no memory for the copy; `problem` then says why.
+    // The copy is kept whenever memory allows, so that putBack() works either way.
     bool recordBefore(Model::Automaton::TotalVolume& volume, QString* problem = nullptr);
+    // Appends the cells that changed since recordBefore() to the undo and the redo file. False when nothing was kept or a write failed (a partial record is cut
+    // off again); `problem` then names the file and the system's reason.
     bool recordAfter(Model::Automaton::TotalVolume& volume, QString* problem = nullptr);
+    // Writes the kept materials back (a run stopped half-way, even after recordAfter()). False,
+    // with the cells unchanged, when nothing was kept.
+    bool putBack(Model::Automaton::TotalVolume& volume);
+    // Lets the kept copy go, once the run can no longer be stopped half-way.
+    void forgetBefore();
 
-    // Reload the record before (after) the run, rebuild the painter, mark the silicon lattice
-    // out of date and have the views redraw. False when no complete record could be read; the
-    // cells are then left exactly as they were.
+    // Apply the record of this run from the undo (redo) file, rebuild the painter, mark the
+    // silicon lattice out of date and have the views redraw. False when no whole record could
+    // be read; the cells are then left exactly as they were.
     bool undo(Model::Automaton::TotalVolume& volume);
     bool redo(Model::Automaton::TotalVolume& volume);
 
-    // Overwrites the volume's materials (both arrays) with the first record of `fileName` that
-    // has this key and instance. A missing file or no matching record leaves the volume
-    // unchanged, and so does a matching record that is short or holds something other than
-    // ids: it is read whole before any cell changes.
-    bool loadState(const QString& fileName, Model::Automaton::TotalVolume& volume) const;
-    // The writer behind recordBefore/recordAfter.
-    bool appendState(const QString& fileName, Model::Automaton::TotalVolume& volume,
-                     QString* problem = nullptr) const;
+    // Writes the materials of the first record of `fileName` that has this key and instance
+    // into the volume. A missing file, no matching record, or a matching record that is cut off,
+    // damaged or of a volume of another size leaves the volume unchanged: the record is read and
+    // checked whole before any cell changes.
+    bool applyRecord(const QString& fileName, Model::Automaton::TotalVolume& volume) const;
+    // Appends `changes` to `fileName` as this run's record. The writer behind recordAfter.
+    bool appendRecord(const QString& fileName, const Model::Automaton::MaterialChanges& changes,
+                      QString* problem = nullptr) const;
 
     const QString& getKey() const { return key; }
     int getInstance() const { return instance; }
@@ -60,6 +77,7 @@ private:
     QString key;
     int instance;
     OperationContext& context;
+    std::unique_ptr<Model::Automaton::KeptMaterials> before;
 };
 
 } // namespace Core::Operations

@@ -1,9 +1,11 @@
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
+#include "Model/Automaton/keptmaterials.h"
 #include "support/fakeoperations.h"
 #include "support/scenes.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 using namespace Core::Operations;
@@ -15,15 +17,49 @@ struct SnapshotTest : ::testing::Test {
     CountingHost host;
     ScriptedPrompts prompts;
     OperationContext context{host, prompts};
+    // Big enough for runs longer than one record run and more than one slab per thread.
     std::shared_ptr<Model::Automaton::TotalVolume> volume =
-        makeVolume(2, 1, 2, [](int, int, int) { return 9; });
+        makeVolume(30, 40, 60, [](int x, int, int z) { return z < 20 ? 1 : x % 7 == 0 ? 3 : 0; });
 
-    void writeUndoFile(const QByteArray& text) {
-        QFile file(context.snapshotFiles.getUndoFile());
+    void change(const std::function<unsigned(int x, int y, int z, unsigned now)>& to) {
+        auto* cells = volume->getVoxels();
+        for (int x = 0; x < 30; ++x)
+            for (int y = 0; y < 40; ++y)
+                for (int z = 0; z < 60; ++z) {
+                    auto& cell = cells[volume->index(unsigned(x), unsigned(y), unsigned(z))];
+                    cell.material = to(x, y, z, cell.material);
+                }
+        volume->releaseVoxels();
+    }
+    // Records one run of `to` under `helper`, leaving the volume as the run left it.
+    void run(TotalVolumeUndoRedoHelper& helper,
+             const std::function<unsigned(int, int, int, unsigned)>& to) {
+        ASSERT_TRUE(helper.recordBefore(*volume));
+        change(to);
+        ASSERT_TRUE(helper.recordAfter(*volume));
+    }
+    static QByteArray contents(const QString& name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static void write(const QString& name, const QByteArray& bytes) {
+        QFile file(name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
+        file.write(bytes);
     }
 };
+
+// Oxide on the top face and a hole through it: small next to the volume, as most steps are.
+unsigned film(int, int, int z, unsigned now) {
+    return z == 20 ? 5 : now;
+}
+unsigned hole(int x, int y, int z, unsigned now) {
+    return x > 10 && x < 15 && y > 5 && y < 9 && z >= 12 && z <= 20 ? 0 : now;
+}
+// Every cell changes: runs longer than a record holds in one piece.
+unsigned everything(int, int, int, unsigned now) {
+    return now + 10;
+}
 
 } // namespace
 
@@ -46,56 +82,117 @@ TEST_F(SnapshotTest, FilesAreNamedPerRunAndRemovedWithTheirOwner) {
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(undoName).absolutePath()));
 }
 
-TEST_F(SnapshotTest, FirstMatchingRecordWinsAndOtherInstancesAreSkipped) {
-    writeUndoFile("Doping 3 5 5 5 5\n"
-                  "IsotropicDeposition 4 6 6 6 6 \n"
-                  "IsotropicDeposition 3 1 2 3 4\n"
-                  "IsotropicDeposition 3 7 7 7 7\n");
-    TotalVolumeUndoRedoHelper helper(QStringLiteral("IsotropicDeposition"), 3, context);
-    EXPECT_TRUE(helper.undo(*volume));
-    EXPECT_EQ(materialsOf(*volume), (std::vector<int>{1, 2, 3, 4}));
-    auto* next = volume->getNextVoxels();
-    EXPECT_EQ(next[3].material, 4u);
+// Three steps in a row, undone and redone in the order a user does: each record holds only
+// what its step changed, and the records of the other steps in the same files are skipped.
+TEST_F(SnapshotTest, RecordsOfChangedCellsTakeEveryStepBackAndForth) {
+    const std::vector<int> start = materialsOf(*volume);
+    TotalVolumeUndoRedoHelper first(QStringLiteral("SiOxidation"), 0, context);
+    TotalVolumeUndoRedoHelper second(QStringLiteral("SimpleRIE"), 0, context);
+    TotalVolumeUndoRedoHelper third(QStringLiteral("SiOxidation"), 1, context);
+    run(first, film);
+    const std::vector<int> afterFirst = materialsOf(*volume);
+    const qint64 filmRecord = QFile(context.snapshotFiles.getUndoFile()).size();
+    run(second, hole);
+    const std::vector<int> afterSecond = materialsOf(*volume);
+    run(third, everything);
+    const std::vector<int> afterThird = materialsOf(*volume);
+    // 72 000 cells: a whole-volume record would be hundreds of kilobytes.
+    EXPECT_LT(filmRecord, 2000);
+    EXPECT_LT(QFile(context.snapshotFiles.getUndoFile()).size(), 20000);
+
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(third.undo(*volume));
+        EXPECT_EQ(materialsOf(*volume), afterSecond);
+        ASSERT_TRUE(second.undo(*volume));
+        EXPECT_EQ(materialsOf(*volume), afterFirst);
+        ASSERT_TRUE(first.undo(*volume));
+        EXPECT_EQ(materialsOf(*volume), start);
+        ASSERT_TRUE(first.redo(*volume));
+        ASSERT_TRUE(second.redo(*volume));
+        ASSERT_TRUE(third.redo(*volume));
+        EXPECT_EQ(materialsOf(*volume), afterThird);
+    }
+    // Both arrays take the record: the next process starts from them.
+    ASSERT_TRUE(third.undo(*volume));
+    const auto* next = volume->getNextVoxels();
+    EXPECT_EQ(next[volume->index(12, 7, 15)].material, 0u);
+    EXPECT_EQ(next[volume->index(0, 0, 20)].material, 5u);
     volume->releaseNextVoxels();
 }
 
-TEST_F(SnapshotTest, ShortOrDamagedRecordLeavesTheCellsUnchanged) {
-    // Emptying the cells a short record does not cover would lose them; a damaged record is
-    // refused whole instead.
-    writeUndoFile("MooreFilmDep 0 1 2\n"
-                  "MooreFilmDep 0 1 2 3 4\n");
-    TotalVolumeUndoRedoHelper helper(QStringLiteral("MooreFilmDep"), 0, context);
-    EXPECT_FALSE(helper.undo(*volume));
-    EXPECT_EQ(materialsOf(*volume), std::vector<int>(4, 9));
-
-    writeUndoFile("MooreFilmDep 0 1 2 x3 4\n");
-    EXPECT_FALSE(helper.undo(*volume));
-    writeUndoFile("MooreFilmDep 0 1 2\n3 4\n");
-    EXPECT_FALSE(helper.undo(*volume)) << "a record ends with its line";
-    writeUndoFile("MooreFilmDep 0 1 2 4294967296 4\n");
-    EXPECT_FALSE(helper.undo(*volume)) << "ids are 32-bit";
-    EXPECT_EQ(materialsOf(*volume), std::vector<int>(4, 9));
+// Records are written on one number of threads and read on another: the frames of a record
+// are the slabs of the thread count it was written on.
+TEST_F(SnapshotTest, RecordsReadBackOnAnyThreadCount) {
+    QThreadPool& pool = *QThreadPool::globalInstance();
+    const int threads = pool.maxThreadCount();
+    for (const auto& [writing, reading] : {std::pair{1, 3}, std::pair{3, 1}, std::pair{8, 2}}) {
+        const std::vector<int> start = materialsOf(*volume);
+        TotalVolumeUndoRedoHelper helper(QStringLiteral("Planarization"), writing, context);
+        pool.setMaxThreadCount(writing);
+        run(helper, everything);
+        const std::vector<int> after = materialsOf(*volume);
+        pool.setMaxThreadCount(reading);
+        ASSERT_TRUE(helper.undo(*volume));
+        EXPECT_EQ(materialsOf(*volume), start) << writing << " -> " << reading;
+        ASSERT_TRUE(helper.redo(*volume));
+        EXPECT_EQ(materialsOf(*volume), after) << writing << " -> " << reading;
+    }
+    pool.setMaxThreadCount(threads);
 }
 
-TEST_F(SnapshotTest, NoMatchingRecordLeavesTheVolumeAlone) {
-    writeUndoFile("garbage line without numbers\n\n");
-    TotalVolumeUndoRedoHelper helper(QStringLiteral("Doping"), 0, context);
-    EXPECT_FALSE(helper.undo(*volume));
-    EXPECT_EQ(materialsOf(*volume), std::vector<int>(4, 9));
-    QFile::remove(context.snapshotFiles.getUndoFile());
-    EXPECT_FALSE(helper.undo(*volume));
-    EXPECT_EQ(materialsOf(*volume), std::vector<int>(4, 9));
-}
+// Whatever is wrong with the file, the cells stay exactly as they were: a record is read and
+// checked whole before any cell changes.
+TEST_F(SnapshotTest, DamagedOrForeignRecordsLeaveTheCellsUnchanged) {
+    TotalVolumeUndoRedoHelper helper(QStringLiteral("IsotropicEtching"), 4, context);
+    run(helper, hole);
+    const std::vector<int> after = materialsOf(*volume);
+    const QString undoFile = context.snapshotFiles.getUndoFile();
+    const QByteArray record = contents(undoFile);
+    ASSERT_GT(record.size(), 80);
 
-TEST_F(SnapshotTest, RecordsWrittenBeforeAndAfterRoundTrip) {
-    TotalVolumeUndoRedoHelper helper(QStringLiteral("IsotropicEtching"), 11, context);
-    ASSERT_TRUE(helper.recordBefore(*volume));
-    auto* cells = volume->getVoxels();
-    cells[1].material = 4;
-    volume->releaseVoxels();
-    ASSERT_TRUE(helper.recordAfter(*volume));
+    QByteArray flipped = record;
+    flipped[flipped.size() - 20] = char(flipped[flipped.size() - 20] ^ 0x5a);
+    QByteArray otherSize = record;
+    // Mark, key length, key, instance, then the cell count.
+    const int cellCountAt = 8 + 4 + int(qstrlen("IsotropicEtching")) + 4;
+    otherSize[cellCountAt] = char(otherSize[cellCountAt] + 1);
+    const struct {
+        const char* what;
+        QByteArray file;
+    } cases[] = {
+        {"cut off in the header", record.left(30)},
+        {"cut off in the runs", record.left(record.size() - 5)},
+        {"a damaged frame", flipped},
+        {"a record of a volume of another size", otherSize},
+        {"the text records of an older version", QByteArray("IsotropicEtching 4 1 1 1 1\n")},
+        {"nothing", QByteArray()},
+    };
+    for (const auto& c : cases) {
+        write(undoFile, c.file);
+        EXPECT_FALSE(helper.undo(*volume)) << c.what;
+        EXPECT_EQ(materialsOf(*volume), after) << c.what;
+    }
+    QFile::remove(undoFile);
+    EXPECT_FALSE(helper.undo(*volume));
+    EXPECT_EQ(materialsOf(*volume), after);
+    // Only this record's key and instance are taken.
+    write(undoFile, record);
+    EXPECT_FALSE(TotalVolumeUndoRedoHelper(QStringLiteral("IsotropicEtching"), 5, context)
+                     .undo(*volume));
     EXPECT_TRUE(helper.undo(*volume));
-    EXPECT_EQ(materialsOf(*volume), std::vector<int>(4, 9));
-    EXPECT_TRUE(helper.redo(*volume));
-    EXPECT_EQ(materialsOf(*volume), (std::vector<int>{9, 4, 9, 9}));
+}
+
+// Two copies of one slab's runs would be written by two threads at once; such a record is
+// refused however sound each frame is.
+TEST_F(SnapshotTest, FramesThatOverlapAreRefused) {
+    Model::Automaton::KeptMaterials kept;
+    ASSERT_TRUE(kept.keep(*volume));
+    change(hole);
+    auto changes = kept.changesTo(*volume).first;
+    ASSERT_TRUE(changes.isValid());
+    std::string busiest;
+    for (const std::string& frame : changes.frames)
+        busiest = frame.size() > busiest.size() ? frame : busiest;
+    changes.frames = {busiest, busiest};
+    EXPECT_FALSE(changes.isValid());
 }
