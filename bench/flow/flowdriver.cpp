@@ -145,8 +145,11 @@ void snapshotBefore(Flow& flow) {
 }
 
 void snapshotAfter(Flow& flow) {
-    if (!flow.snapshots->recordAfter(*flow.volume))
-        flow.note = QStringLiteral("not written");
+    const bool written = flow.snapshots->recordAfter(*flow.volume);
+    flow.snapshots->forgetBefore();
+    flow.note = written ? QStringLiteral("undo record %1 KiB")
+                              .arg(QFile(flow.context->snapshotFiles.getUndoFile()).size() / 1024)
+                        : QStringLiteral("not written");
 }
 
 void undo(Flow& flow) {
@@ -248,9 +251,10 @@ const std::vector<Stage> stages = {
     {"construct from material list", construct},
     {"isotropic deposition 10", isotropicDeposition},
     {"isotropic etch 5", isotropicEtching},
+    // Undo and redo of the Moore deposition, recorded around it as every step is.
+    {"keep cells for undo", snapshotBefore},
     {"Moore deposition 3", mooreDeposition},
-    {"snapshot write (undo)", snapshotBefore},
-    {"snapshot write (redo)", snapshotAfter},
+    {"record changed cells", snapshotAfter},
     {"undo", undo},
     {"redo", redo},
     {"cubic surface", cubicSurface},
@@ -280,7 +284,8 @@ bool parseArguments(int argc, char** argv, Flow& flow) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral(
+        "*.debug=false\nCore/Operations/Undo/totalvolumeundoredohelper.debug=true"));
 
     Flow flow;
     if (!parseArguments(argc, argv, flow)) {

@@ -68,4 +68,14 @@ inline std::uint64_t cellsFingerprint(Model::Automaton::TotalVolume& volume) {
     return f.value;
 }
 
+// The material of every cell, each hashed as 32 bits whatever width the store keeps: the result
+// of a process, as it must stay when the cells' layout changes.
+inline std::uint64_t materialsFingerprint(Model::Automaton::TotalVolume& volume) {
+    Fingerprint f;
+    const Model::Automaton::CellArraysLock cells(volume, Model::Automaton::CellArraysLock::Arrays::Current);
+    for (std::size_t i = 0; i < volume.getCellCount(); ++i)
+        f.add(std::uint32_t(cells.current()[i].material));
+    return f.value;
+}
+
 } // namespace testing_support
