@@ -37,7 +37,7 @@ void MaterialTotals(benchmark::State& state) {
     bench::setPoolThreads(int(state.range(3)));
     const Model::Automaton::CellArraysLock locked(
         volume, Model::Automaton::CellArraysLock::Arrays::Current);
-    const auto grid = Model::Automaton::CellGrid::of(volume, locked.current());
+    const auto grid = Model::Automaton::CellGrid::of(volume, locked.materials());
     const Model::Metrology::CellEdges edges = Model::Metrology::CellEdges::of(volume);
     for (auto _ : state) {
         const auto totals = Model::Metrology::materialTotals(grid, edges);

@@ -24,7 +24,7 @@ CutWindow wholeVolume(const TotalVolume& volume) {
 
 CellGrid gridOf(TotalVolume& volume) {
     CellGrid grid;
-    grid.cells = volume.getVoxels();
+    grid.cells = Model::Automaton::MaterialCells(volume.getVoxels(), nullptr);
     volume.releaseVoxels(); // nothing else touches the scene while the benchmark runs
     grid.sizeX = int(volume.getSizeX());
     grid.sizeY = int(volume.getSizeY());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
 #include "processusage.h"
 
@@ -43,12 +44,10 @@ inline std::unique_ptr<Model::Automaton::TotalVolume> trenchScene() {
 
 // Puts the volume's cells back to the given materials (both arrays) between iterations.
 inline void restore(Model::Automaton::TotalVolume& volume, const std::vector<int>& materials) {
-    auto* cells = volume.getVoxels();
-    auto* next = volume.getNextVoxels();
+    const Model::Automaton::CellArraysLock locked(volume);
+    const Model::Automaton::MaterialCells cells = locked.materials();
     for (std::size_t i = 0; i < materials.size(); ++i)
-        cells[i] = next[i] = Model::Automaton::Voxel(std::uint32_t(materials[i]));
-    volume.releaseNextVoxels();
-    volume.releaseVoxels();
+        cells.writeFresh(std::ptrdiff_t(i), Model::Automaton::MaterialId(materials[i]));
 }
 
 inline double peakMemoryMiB() {

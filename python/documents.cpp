@@ -155,19 +155,18 @@ std::optional<Material> findMaterial(const py::handle& key) {
 py::array materialsView(const py::object& self) {
     const Volume& volume = py::cast<const Volume&>(self);
     TotalVolume& cells = *volume.cells;
-    const Model::Automaton::Voxel* first = nullptr;
+    Model::Automaton::MaterialCells ids;
     {
         py::gil_scoped_release unlocked;
         const CellArraysLock locked(cells, CellArraysLock::Arrays::Current);
-        first = locked.current();
+        ids = locked.materials();
     }
-    using Voxel = Model::Automaton::Voxel;
-    const auto cell = py::ssize_t(sizeof(Voxel));
+    const auto cell = py::ssize_t(Model::Automaton::MaterialCells::idStride);
     const std::vector<py::ssize_t> shape{cells.getSizeX(), cells.getSizeY(), cells.getSizeZ()};
     const std::vector<py::ssize_t> strides{cell * cells.getSizeY() * cells.getSizeZ(),
                                            cell * cells.getSizeZ(), cell};
-    static_assert(offsetof(Voxel, material) == 0, "the view reads the id at the record's start");
-    py::array view(py::dtype::of<std::uint32_t>(), shape, strides, &first->material, self);
+    py::array view(py::dtype::of<Model::Automaton::MaterialId>(), shape, strides, ids.firstId(),
+                   self);
     view.attr("flags").attr("writeable") = false;
     return view;
 }
@@ -208,10 +207,9 @@ void setMaterials(const Volume& volume, const py::object& values) {
         if (!unknown) {
             std::lock_guard<std::mutex> running(volume.state->running);
             const CellArraysLock locked(cells);
-            for (std::size_t i = 0; i < count; ++i) {
-                locked.current()[i].material = std::uint32_t(source[i]);
-                locked.next()[i].material = std::uint32_t(source[i]);
-            }
+            const Model::Automaton::MaterialCells materials = locked.materials();
+            for (std::size_t i = 0; i < count; ++i)
+                materials.set(std::ptrdiff_t(i), Model::Automaton::MaterialId(source[i]));
             volume.state->history.setLatticeRebuildNeeded(cells.getId(), true);
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/totalvolume.h"
 
 namespace Model::Automaton {
@@ -21,6 +22,10 @@ public:
     CellArraysLock(const CellArraysLock&) = delete;
     CellArraysLock& operator=(const CellArraysLock&) = delete;
 
+    // The materials of the held cells; writes reach both arrays when both are held.
+    MaterialCells materials() const { return MaterialCells(cells, nextCells); }
+
+    // The engines' records of the cells.
     Voxel* current() const { return cells; }
     // Null when only the current array is held.
     Voxel* next() const { return nextCells; }

@@ -4,7 +4,7 @@
 
 namespace Model::Automaton {
 
-CellGrid CellGrid::of(const TotalVolume& volume, const Voxel* cells) {
+CellGrid CellGrid::of(const TotalVolume& volume, MaterialCells cells) {
     CellGrid grid;
     grid.cells = cells;
     grid.sizeX = int(volume.getSizeX());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/cellindex.h"
-#include "Model/Automaton/voxel.h"
+#include "Model/Automaton/materialcells.h"
 
 namespace Model::Automaton {
 
@@ -10,7 +10,7 @@ class TotalVolume;
 // Read-only view of a volume's current cells for the surface builders. The builder's caller
 // holds the volume's voxel lock for as long as the grid is used.
 struct CellGrid {
-    const Voxel* cells = nullptr;
+    MaterialCells cells;
     int sizeX = 0;
     int sizeY = 0;
     int sizeZ = 0;
@@ -20,10 +20,10 @@ struct CellGrid {
         return cellIndex(CellIndex(x), CellIndex(y), CellIndex(z), CellIndex(sizeY),
                          CellIndex(sizeZ));
     }
-    std::uint32_t material(int x, int y, int z) const { return cells[index(x, y, z)].material; }
+    MaterialId material(int x, int y, int z) const { return cells[index(x, y, z)]; }
 
-    // The grid of a volume whose current cells the caller holds (CellArraysLock::current()).
-    static CellGrid of(const TotalVolume& volume, const Voxel* cells);
+    // The grid of a volume whose current cells the caller holds (CellArraysLock::materials()).
+    static CellGrid of(const TotalVolume& volume, MaterialCells cells);
 };
 
 } // namespace Model::Automaton

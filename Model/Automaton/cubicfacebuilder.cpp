@@ -51,21 +51,21 @@ void CubicFaceBuilder::fillPlane(int x, std::vector<std::uint8_t>& plane) const 
     if (x < window.min[0] || x >= window.max[0])
         return;
     for (int y = window.min[1]; y < window.max[1]; ++y) {
-        const Voxel* row = grid.cells + grid.index(x, y, window.min[2]);
+        const MaterialCells row = grid.cells + grid.index(x, y, window.min[2]);
         std::uint8_t* out = plane.data() + std::size_t(y - window.min[1] + 1) * rowLength + 1;
         for (int z = 0; z < window.extent(2); ++z)
-            out[z] = flagsOf(row[z].material);
+            out[z] = flagsOf(row[z]);
     }
 }
 
-void CubicFaceBuilder::emit(std::vector<QuadFace>& out, const int cell[3], int side,
-                            const Voxel& voxel) const {
+void CubicFaceBuilder::emit(std::vector<QuadFace>& out, const int cell[3], int side, CellIndex index,
+                            MaterialId material) const {
     QuadFace& face = out.emplace_back();
     Geometry::setSideCorners(face, Side(side), cell, 1, grid.cellSize);
-    face.fillColor = palette.color(voxel.material);
+    face.fillColor = palette.color(material);
     face.edgeColor = face.fillColor;
-    face.voxel = &voxel;
-    face.material = int(voxel.material);
+    face.cell = std::int64_t(index);
+    face.material = int(material);
 }
 
 void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& opaque,
@@ -80,7 +80,7 @@ void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& o
     fillPlane(xBegin - 1, previous);
     fillPlane(xBegin, current);
 
-    const Voxel* cells = grid.cells;
+    const MaterialCells cells = grid.cells;
     const std::ptrdiff_t strideX = std::ptrdiff_t(grid.sizeY) * grid.sizeZ;
     const std::ptrdiff_t strideY = grid.sizeZ;
     const std::ptrdiff_t cellOffset[Geometry::sideCount] = {-1,      1,        -strideY,
@@ -91,13 +91,14 @@ void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& o
         fillPlane(x + 1, next);
         for (int y = window.min[1]; y < window.max[1]; ++y) {
             const std::size_t rowFlags = std::size_t(y - window.min[1] + 1) * rowLength + 1;
-            const Voxel* row = cells + grid.index(x, y, window.min[2]);
+            const CellIndex rowStart = grid.index(x, y, window.min[2]);
             for (int z = 0; z < window.extent(2); ++z) {
                 const std::size_t k = rowFlags + std::size_t(z);
                 const std::uint8_t flags = current[k];
                 if (!(flags & Filled))
                     continue;
-                const Voxel& voxel = row[z];
+                const CellIndex index = rowStart + CellIndex(z);
+                const MaterialId material = cells[index];
                 int cell[3] = {x, y, window.min[2] + z};
 
                 if (!(flags & SeeThrough)) {
@@ -108,7 +109,7 @@ void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& o
                     neighbour[Geometry::PlusX] = next[k];
                     for (int side = 0; side < Geometry::sideCount; ++side) {
                         if (!(neighbour[side] & HidesOpaque))
-                            emit(opaque, cell, side, voxel);
+                            emit(opaque, cell, side, index, material);
                     }
                     continue;
                 }
@@ -121,9 +122,10 @@ void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& o
                         : side == Geometry::PlusX ? next[k]
                                                   : current[std::ptrdiff_t(k) + flagOffset[side]];
                     const bool hidden = merges && (neighbourFlags & Filled) &&
-                                        (&voxel)[cellOffset[side]].material == voxel.material;
+                                        cells[CellIndex(std::ptrdiff_t(index) + cellOffset[side])] ==
+                                            material;
                     if (!hidden)
-                        emit(transparent, cell, side, voxel);
+                        emit(transparent, cell, side, index, material);
                 }
             }
         }
@@ -138,7 +140,7 @@ void CubicFaceBuilder::buildEmptyCellFaces(int xBegin, int xEnd,
         for (int y = window.min[1]; y < window.max[1]; ++y) {
             for (int z = window.min[2]; z < window.max[2]; ++z) {
                 const CellIndex i = grid.index(x, y, z);
-                if (grid.cells[i].material != 0)
+                if (grid.cells[i] != 0)
                     continue;
                 int cell[3] = {x, y, z};
                 for (int side = 0; side < Geometry::sideCount; ++side) {
@@ -146,7 +148,7 @@ void CubicFaceBuilder::buildEmptyCellFaces(int xBegin, int xEnd,
                     Geometry::setSideCorners(face, Side(side), cell, 1, grid.cellSize);
                     face.fillColor = emptyCellColor();
                     face.edgeColor = emptyCellColor();
-                    face.voxel = &grid.cells[i];
+                    face.cell = std::int64_t(i);
                 }
             }
         }
@@ -159,7 +161,7 @@ std::uint64_t CubicFaceBuilder::countEmptyCells() const {
         for (int y = window.min[1]; y < window.max[1]; ++y) {
             const CellIndex rowStart = grid.index(x, y, 0);
             for (int z = window.min[2]; z < window.max[2]; ++z)
-                count += grid.cells[rowStart + CellIndex(z)].material == 0;
+                count += grid.cells[rowStart + CellIndex(z)] == 0;
         }
     }
     return count;

@@ -44,7 +44,7 @@ private:
     // x lies outside the window.
     void fillPlane(int x, std::vector<std::uint8_t>& plane) const;
     void emit(std::vector<Geometry::QuadFace>& out, const int cell[3], int side,
-              const Voxel& voxel) const;
+              CellIndex index, MaterialId material) const;
 
     const CellGrid& grid;
     CutWindow window;

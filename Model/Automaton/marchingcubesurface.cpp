@@ -68,14 +68,14 @@ public:
         if (x < box.lo[0] || x > box.hi[0])
             return;
         for (int y = box.lo[1]; y <= box.hi[1]; ++y) {
-            const Voxel* column = grid.cells + grid.index(x, y, 0);
+            const MaterialCells column = grid.cells + grid.index(x, y, 0);
             std::uint64_t* out = column_(y);
             // Each word is gathered in a register: every cell is read once, in memory order.
             for (int z = box.lo[2]; z <= box.hi[2];) {
                 const int wordEnd = std::min(box.hi[2], z | 63);
                 std::uint64_t word = 0;
                 for (; z <= wordEnd; ++z)
-                    word |= std::uint64_t(column[z].material != 0) << (z & 63);
+                    word |= std::uint64_t(column[z] != 0) << (z & 63);
                 out[(z - 1) >> 6] = word;
             }
         }
@@ -283,7 +283,7 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
                                               grid.index(x + 1, y, 0), grid.index(x, y, 0)};
             const auto sampleAt = [&](int c, int cz) {
                 const int filled = bitAt(column[c & 3], cz);
-                samples[c] = filled ? grid.cells[columnStart[c & 3] + CellIndex(cz)].material : 0;
+                samples[c] = filled ? grid.cells[columnStart[c & 3] + CellIndex(cz)] : 0;
                 return filled;
             };
             int previousZ = -2;

@@ -62,13 +62,13 @@ SurfaceOctree::Subtree SurfaceOctree::buildNode(const int origin[3], int size) {
         inside = origin[axis] >= window.min[axis] && origin[axis] + 2 <= window.max[axis];
     if (inside) {
         // Most of the tree's work is at its bottom: read the eight cells at once.
-        const Voxel* corner = grid->cells + grid->index(origin[0], origin[1], origin[2]);
+        const MaterialCells corner = grid->cells + grid->index(origin[0], origin[1], origin[2]);
         const std::ptrdiff_t strideX = std::ptrdiff_t(grid->sizeY) * grid->sizeZ;
         const std::ptrdiff_t strideY = grid->sizeZ;
         for (int i = 0; i < 8; ++i) {
             const std::ptrdiff_t offset =
                 (i & 4 ? strideX : 0) + (i & 2 ? strideY : 0) + (i & 1 ? 1 : 0);
-            children[i] = {int(corner[offset].material), -1};
+            children[i] = {int(corner[offset]), -1};
             uniform = uniform && children[i].key == children[0].key;
         }
     } else {

@@ -34,7 +34,7 @@ public:
 
     CellGrid grid(const float cellSize[3]) const {
         CellGrid result;
-        result.cells = locked.current();
+        result.cells = locked.materials();
         result.sizeX = int(volume.getSizeX());
         result.sizeY = int(volume.getSizeY());
         result.sizeZ = int(volume.getSizeZ());

@@ -180,15 +180,15 @@ template <class Visitor> void visitSurface(const CellGrid& grid, Visitor& visito
         const bool firstX = x == 0, lastX = x + 1 == grid.sizeX;
         for (int y = 0; y < grid.sizeY; ++y) {
             const bool firstY = y == 0, lastY = y + 1 == grid.sizeY;
-            const Automaton::Voxel* row = grid.cells + grid.index(x, y, 0);
+            const Automaton::MaterialCells row = grid.cells + grid.index(x, y, 0);
             for (int z = 0; z < grid.sizeZ; ++z) {
-                const Automaton::Voxel* cell = row + z;
-                const std::uint32_t material = cell->material;
+                const Automaton::MaterialCells cell = row + z;
+                const std::uint32_t material = cell[0];
                 if (material == 0)
                     continue;
                 visitor.cell(material);
                 const auto differs = [cell, material](std::ptrdiff_t step) {
-                    return cell[step].material != material;
+                    return cell[step] != material;
                 };
                 const int at[3] = {x, y, z};
                 if (z == 0 || differs(-1))
@@ -354,10 +354,10 @@ private:
                 const int y = point[1] - 1 + b;
                 if (y < 0 || y >= grid.sizeY)
                     continue;
-                const Automaton::Voxel* row = grid.cells + grid.index(x, y, 0);
+                const Automaton::MaterialCells row = grid.cells + grid.index(x, y, 0);
                 for (int c = 0; c < 2; ++c) {
                     const int z = point[2] - 1 + c;
-                    if (z >= 0 && z < grid.sizeZ && row[z].material == surface.material)
+                    if (z >= 0 && z < grid.sizeZ && row[z] == surface.material)
                         mask |= 1u << (4 * a + 2 * b + c);
                 }
             }
@@ -504,7 +504,7 @@ bool CellBoundarySurface::build(Automaton::TotalVolume& volume,
                                 std::vector<MaterialSurface>& surfaces, QString* reason) {
     const Automaton::CellArraysLock locked(volume, Automaton::CellArraysLock::Arrays::Current);
     // Exported surfaces are in micrometres, the lengths every other tool of the user's reads.
-    CellGrid grid = CellGrid::of(volume, locked.current());
+    CellGrid grid = CellGrid::of(volume, locked.materials());
     const Metrology::CellEdges edges = Metrology::CellEdges::of(volume);
     for (int axis = 0; axis < 3; ++axis)
         grid.cellSize[axis] = float(edges.along(axis));

@@ -86,7 +86,7 @@ std::optional<CrossSection> CrossSection::take(TotalVolume& volume, const Sectio
     const unsigned layer =
         std::min(unsigned(std::floor(plane.position / cellSize[normal])), size[normal] - 1);
     Automaton::CellArraysLock lock(volume, Automaton::CellArraysLock::Arrays::Current);
-    const auto grid = Automaton::CellGrid::of(volume, lock.current());
+    const auto grid = Automaton::CellGrid::of(volume, lock.materials());
     return fromCells(size, cellSize, plane, layer, [&grid](unsigned x, unsigned y, unsigned z) {
         return grid.material(int(x), int(y), int(z));
     });

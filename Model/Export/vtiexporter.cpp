@@ -17,7 +17,6 @@ namespace Model::Export {
 
 using Automaton::CellArraysLock;
 using Automaton::TotalVolume;
-using Automaton::Voxel;
 
 namespace {
 
@@ -36,13 +35,13 @@ QByteArray number(float value) {
                       int(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
 }
 
-std::set<std::uint32_t> materialsIn(const Voxel* cells, std::uint64_t count) {
+std::set<std::uint32_t> materialsIn(Automaton::MaterialCells cells, std::uint64_t count) {
     std::set<std::uint32_t> materials;
     // Cells come in long runs of one material; only a change needs a look at the set.
     std::uint32_t last = 0;
     bool any = false;
     for (std::uint64_t i = 0; i < count; ++i) {
-        const std::uint32_t material = cells[i].material;
+        const std::uint32_t material = cells[std::ptrdiff_t(i)];
         if (any && material == last)
             continue;
         materials.insert(material);
@@ -125,7 +124,7 @@ QByteArray littleEndian(std::uint64_t value) {
 // from every column; taking several planes per pass reads each column's cells in one run.
 class IdPlanes {
 public:
-    IdPlanes(const TotalVolume& volume, const Voxel* cells)
+    IdPlanes(const TotalVolume& volume, Automaton::MaterialCells cells)
         : cells(cells), sizeX(volume.getSizeX()), sizeY(volume.getSizeY()),
           sizeZ(volume.getSizeZ()) {
         const std::uint64_t planeBytes = std::uint64_t(sizeX) * sizeY * 4;
@@ -149,9 +148,10 @@ public:
             for (unsigned y = 0; y < sizeY; ++y) {
                 quint32* row = buffer.data() + std::size_t(y) * sizeX;
                 for (unsigned x = x0; x < x1; ++x) {
-                    const Voxel* column = cells + Automaton::cellIndex(x, y, z, sizeY, sizeZ);
+                    const Automaton::MaterialCells column =
+                        cells + std::ptrdiff_t(Automaton::cellIndex(x, y, z, sizeY, sizeZ));
                     for (unsigned k = 0; k < planes; ++k)
-                        row[k * plane + x] = qToLittleEndian(quint32(column[k].material));
+                        row[k * plane + x] = qToLittleEndian(quint32(column[k]));
                 }
             }
         }
@@ -161,7 +161,7 @@ public:
     }
 
 private:
-    const Voxel* cells;
+    Automaton::MaterialCells cells;
     unsigned sizeX, sizeY, sizeZ;
     unsigned planesPerChunk = 1;
     unsigned z = 0;
@@ -222,11 +222,11 @@ bool writeCompressed(SaveFileSet& set, QSaveFile* file, IdPlanes& planes, std::u
 ExportResult VtiExporter::write(TotalVolume& volume, const QString& fileName, bool compress) {
     const CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
     const std::uint64_t cellCount = volume.getCellCount();
-    const QByteArray head = header(volume, materialsIn(locked.current(), cellCount), compress);
+    const QByteArray head = header(volume, materialsIn(locked.materials(), cellCount), compress);
     const std::uint64_t idBytes = cellCount * 4;
 
     QString reason;
-    IdPlanes planes(volume, locked.current());
+    IdPlanes planes(volume, locked.materials());
     // A compressed file is smaller by an amount only known once written; a full disk then
     // shows as a failed write, which leaves nothing behind either.
     if (!ExportSpace::fitsInMemory(planes.bufferBytes() * (compress ? 3 : 1), &reason) ||

@@ -1,10 +1,7 @@
 #pragma once
 
 #include <array>
-
-namespace Model::Automaton {
-struct Voxel;
-}
+#include <cstdint>
 
 namespace Model::Geometry {
 
@@ -30,9 +27,9 @@ struct QuadFace {
     const float* normal = nullptr;
     Rgba fillColor{};
     Rgba edgeColor{};
-    // The cell this face was made from (direct cubic and empty-cell faces); identifies the
-    // cell only until its arrays change.
-    const Automaton::Voxel* voxel = nullptr;
+    // The index of the cell this face was made from (direct cubic and empty-cell faces), -1
+    // for none.
+    std::int64_t cell = -1;
     // Material of the cell or octree node the face shows; 0 for empty-cell outlines.
     int material = 0;
 };

@@ -58,7 +58,7 @@ private:
 void countStrip(const CellGrid& grid, unsigned begin, unsigned end, StripTally& tally) {
     const std::size_t sizeY = std::size_t(grid.sizeY), sizeZ = std::size_t(grid.sizeZ);
     const std::size_t plane = sizeY * sizeZ;
-    const Automaton::Voxel* cells = grid.cells;
+    const Automaton::MaterialCells cells = grid.cells;
     for (std::size_t x = begin; x < end; ++x) {
         const bool lastX = x + 1 == std::size_t(grid.sizeX);
         for (std::size_t y = 0; y < sizeY; ++y) {
@@ -66,7 +66,7 @@ void countStrip(const CellGrid& grid, unsigned begin, unsigned end, StripTally& 
             const std::size_t first = x * plane + y * sizeZ;
             for (std::size_t z = 0; z < sizeZ; ++z) {
                 const std::size_t index = first + z;
-                const std::uint32_t here = cells[index].material;
+                const std::uint32_t here = cells[index];
                 if (here != 0)
                     tally.cell(here);
                 const auto pair = [&](std::uint32_t there, int axis) {
@@ -76,11 +76,11 @@ void countStrip(const CellGrid& grid, unsigned begin, unsigned end, StripTally& 
                     tally.side(here != 0 ? here : there, axis);
                 };
                 if (z + 1 < sizeZ)
-                    pair(cells[index + 1].material, 2);
+                    pair(cells[index + 1], 2);
                 if (!lastY)
-                    pair(cells[index + sizeZ].material, 1);
+                    pair(cells[index + sizeZ], 1);
                 if (!lastX)
-                    pair(cells[index + plane].material, 0);
+                    pair(cells[index + plane], 0);
             }
         }
     }

@@ -327,7 +327,7 @@ Measurement measure(const Automaton::CellGrid& grid, CellEdges edges,
 
 Measurement measure(Automaton::TotalVolume& volume, const MeasurementQuery& query) {
     const Automaton::CellArraysLock locked(volume, Automaton::CellArraysLock::Arrays::Current);
-    const Automaton::CellGrid grid = Automaton::CellGrid::of(volume, locked.current());
+    const Automaton::CellGrid grid = Automaton::CellGrid::of(volume, locked.materials());
     return measure(grid, CellEdges::of(volume), query);
 }
 

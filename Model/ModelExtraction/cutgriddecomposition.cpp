@@ -47,14 +47,14 @@ CutGridDecomposition::findBoundaries(const Automaton::CellGrid& grid) {
     // the other axes: a change seen only there is still a change.
     for (int x = 0; x < sx; ++x) {
         for (int y = 0; y < sy; ++y) {
-            const Automaton::Voxel* column = grid.cells + grid.index(x, y, 0);
+            const Automaton::MaterialCells column = grid.cells + grid.index(x, y, 0);
             for (int z = 0; z < sz; ++z) {
-                const std::uint32_t m = column[z].material;
-                if (z + 1 < sz && m != column[z + 1].material)
+                const std::uint32_t m = column[z];
+                if (z + 1 < sz && m != column[z + 1])
                     cutZ[std::size_t(z) + 1] = 1;
-                if (y + 1 < sy && m != column[std::size_t(z) + strideY].material)
+                if (y + 1 < sy && m != column[std::ptrdiff_t(z) + strideY])
                     cutY[std::size_t(y) + 1] = 1;
-                if (x + 1 < sx && m != column[std::size_t(z) + strideX].material)
+                if (x + 1 < sx && m != column[std::ptrdiff_t(z) + strideX])
                     cutX[std::size_t(x) + 1] = 1;
             }
         }
@@ -140,7 +140,7 @@ std::shared_ptr<ExtractedModel> CutGridDecomposition::preprocess(Automaton::Tota
     std::vector<EnvelopePtr> envelopes;
     try {
         const Automaton::CellArraysLock locked(volume, Automaton::CellArraysLock::Arrays::Current);
-        if (!decompose(Automaton::CellGrid::of(volume, locked.current()), envelopes, reason))
+        if (!decompose(Automaton::CellGrid::of(volume, locked.materials()), envelopes, reason))
             return nullptr;
     } catch (const std::bad_alloc&) {
         if (reason)

@@ -21,7 +21,6 @@ namespace Model::Persistence {
 using Model::Automaton::CellIndex;
 using Model::Automaton::TotalVolume;
 using Model::Automaton::VolumeBudget;
-using Model::Automaton::Voxel;
 
 namespace {
 
@@ -74,8 +73,8 @@ double readCoordinate(const QXmlStreamAttributes& attributes, const QString& nam
 // are dropped; finish() makes the cells the text did not reach empty.
 class StateCells {
 public:
-    StateCells(TotalVolume& volume, Voxel* current, Voxel* next, const MaterialIdMap* map)
-        : volume(volume), current(current), next(next), count(volume.getCellCount()), map(map) {}
+    StateCells(TotalVolume& volume, Model::Automaton::MaterialCells cells, const MaterialIdMap* map)
+        : volume(volume), cells(cells), count(volume.getCellCount()), map(map) {}
 
     // One piece of the text: UTF-16 units from the reader, or bytes taken from the document.
     template <class Char> void feed(const Char* text, std::size_t length) {
@@ -114,8 +113,7 @@ private:
         const std::uint32_t id = overlong ? 0u : parse();
         if (written < count) {
             const std::uint32_t material = translate(id);
-            new (current + written) Voxel(material);
-            new (next + written) Voxel(material);
+            cells.writeFresh(std::ptrdiff_t(written), material);
             ++written;
         }
         partLength = 0;
@@ -147,8 +145,7 @@ private:
     }
 
     TotalVolume& volume;
-    Voxel* current;
-    Voxel* next;
+    Model::Automaton::MaterialCells cells;
     const CellIndex count;
     const MaterialIdMap* map;
     CellIndex written = 0;
@@ -188,9 +185,9 @@ bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
     {
         const Model::Automaton::CellArraysLock locked(
             *volume, Model::Automaton::CellArraysLock::Arrays::Current);
-        const Voxel* cells = locked.current();
+        const Model::Automaton::MaterialCells cells = locked.materials();
         for (CellIndex i = 0; i < count; ++i) {
-            appendDecimal(chunk, cells[i].material);
+            appendDecimal(chunk, cells[std::ptrdiff_t(i)]);
             chunk.push_back(' ');
             if (chunk.size() >= stateChunk) {
                 writer->writeCharacters(QString::fromLatin1(chunk.data(), int(chunk.size())));
@@ -259,7 +256,7 @@ std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
     Util::Vector3D position;
     {
         const Model::Automaton::CellArraysLock locked(*volume);
-        StateCells state(*volume, locked.current(), locked.next(), materialIdMap);
+        StateCells state(*volume, locked.materials(), materialIdMap);
         bool stateRead = false;
         bool positionRead = false;
 

@@ -174,7 +174,7 @@ template <class Build> void withGrid(Flow& flow, Build&& build) {
     const Model::Automaton::CellArraysLock locked(
         *flow.volume, Model::Automaton::CellArraysLock::Arrays::Current);
     Model::Automaton::CellGrid grid;
-    grid.cells = locked.current();
+    grid.cells = locked.materials();
     grid.sizeX = int(flow.sizeX);
     grid.sizeY = int(flow.sizeY);
     grid.sizeZ = int(flow.sizeZ);

@@ -471,9 +471,9 @@ void surfaces(bool quick) {
             painter.setAlgorithm(algorithm);
             painter.rebuild();
             testing_support::Fingerprint f;
-            f.addFaces(painter.getOpaqueFaces(), nullptr);
+            f.addFaces(painter.getOpaqueFaces(), false);
             f.addTriangles(painter.getMarchingCubes().getTriangles());
-            f.addFaces(painter.getOctree().getOpaqueFaces(), nullptr);
+            f.addFaces(painter.getOctree().getOpaqueFaces(), false);
             std::printf("trench surface%d t=%d lists=%016llx\n", algorithm, threads,
                         (unsigned long long)f.value);
             std::fflush(stdout);

@@ -41,15 +41,15 @@ public:
                 add(v.material);
             }
     }
-    void addFaces(const std::vector<Model::Geometry::QuadFace>& faces,
-                  const Model::Automaton::Voxel* cells) {
+    // `withCells`: the index of the cell each face was made from counts too.
+    void addFaces(const std::vector<Model::Geometry::QuadFace>& faces, bool withCells) {
         add(faces.size());
         for (const auto& f : faces) {
             add(f.vertices);
             add(f.normal ? f.normal - &Model::Geometry::sideNormals[0][0] : -1);
             add(f.fillColor);
             add(f.edgeColor);
-            add(f.voxel && cells ? f.voxel - cells : -1);
+            add(withCells ? f.cell : std::int64_t(-1));
             add(f.material);
         }
     }

@@ -8,7 +8,6 @@ namespace Core::Operations {
 
 using Model::Automaton::CellArraysLock;
 using Model::Automaton::CellIndex;
-using Model::Automaton::Voxel;
 
 FilmExtraction::FilmExtraction(Model::Automaton::TotalVolume& source, unsigned material,
                                bool invert)
@@ -16,10 +15,10 @@ FilmExtraction::FilmExtraction(Model::Automaton::TotalVolume& source, unsigned m
 
 bool FilmExtraction::run(std::vector<int>& result) {
     const CellArraysLock locked(source, CellArraysLock::Arrays::Current);
-    const Voxel* cells = locked.current();
+    const Model::Automaton::MaterialCells cells = locked.materials();
     const CellIndex count = source.getCellCount();
     CellIndex seed = 0;
-    while (seed < count && cells[seed].material != material)
+    while (seed < count && cells[std::ptrdiff_t(seed)] != material)
         ++seed;
     if (seed == count)
         return false;
@@ -43,7 +42,7 @@ bool FilmExtraction::run(std::vector<int>& result) {
         lowestZ = std::min(lowestZ, unsigned(toZ));
 
         const auto visit = [&](bool inside, CellIndex neighbour) {
-            if (inside && !visited[neighbour] && cells[neighbour].material == material) {
+            if (inside && !visited[neighbour] && cells[std::ptrdiff_t(neighbour)] == material) {
                 visited[neighbour] = true;
                 pending.push_back(neighbour);
             }

@@ -23,21 +23,22 @@ OccupiedLayers occupiedLayers(Model::Automaton::TotalVolume& volume) {
     std::vector<OccupiedLayers> perStrip(std::size_t(partition.count()), {sizeZ, 0});
     const Model::Automaton::CellArraysLock locked(
         volume, Model::Automaton::CellArraysLock::Arrays::Current);
-    const Model::Automaton::Voxel* cells = locked.current();
+    const Model::Automaton::MaterialCells cells = locked.materials();
     partition.runPass([&](const Strip& strip) {
         OccupiedLayers found{sizeZ, 0};
         for (unsigned x = strip.begin; x < strip.end; ++x) {
             for (unsigned y = 0; y < sizeY; ++y) {
                 // From both ends of the column: only the layers outside its band are read
                 // twice, the band itself not at all.
-                const Model::Automaton::Voxel* column = cells + volume.index(x, y, 0);
+                const Model::Automaton::MaterialCells column =
+                    cells + std::ptrdiff_t(volume.index(x, y, 0));
                 unsigned top = sizeZ;
-                while (top > 0 && column[top - 1].material == 0)
+                while (top > 0 && column[top - 1] == 0)
                     --top;
                 if (top == 0)
                     continue;
                 unsigned bottom = 0;
-                while (column[bottom].material == 0)
+                while (column[bottom] == 0)
                     ++bottom;
                 found.begin = std::min(found.begin, bottom);
                 found.end = std::max(found.end, top);

@@ -8,7 +8,7 @@ namespace Core::Operations {
 
 using Model::Automaton::CellArraysLock;
 using Model::Automaton::cellIndex;
-using Model::Automaton::Voxel;
+using Model::Automaton::MaterialCells;
 
 GlueSubstrate::GlueSubstrate(Model::Automaton::TotalVolume& base,
                              Model::Automaton::TotalVolume& top, const GlueLayout& layout,
@@ -18,8 +18,8 @@ GlueSubstrate::GlueSubstrate(Model::Automaton::TotalVolume& base,
 void GlueSubstrate::run(std::vector<int>& result) {
     const CellArraysLock baseLocked(base, CellArraysLock::Arrays::Current);
     const CellArraysLock topLocked(top, CellArraysLock::Arrays::Current);
-    const Voxel* baseCells = baseLocked.current();
-    const Voxel* topCells = topLocked.current();
+    const MaterialCells baseCells = baseLocked.materials();
+    const MaterialCells topCells = topLocked.materials();
 
     const int threads = StripPartition::poolThreadCount();
     const StripPartition baseStrips(base.getSizeX(), threads);
@@ -37,21 +37,21 @@ void GlueSubstrate::run(std::vector<int>& result) {
     });
 }
 
-void GlueSubstrate::copyBase(const Voxel* cells, unsigned beginX, unsigned endX,
+void GlueSubstrate::copyBase(MaterialCells cells, unsigned beginX, unsigned endX,
                              std::vector<int>& result) const {
     const unsigned sizeY = base.getSizeY();
     const unsigned height = std::min(layout.baseHeight, base.getSizeZ());
     for (unsigned x = beginX; x < endX; ++x) {
         for (unsigned y = 0; y < sizeY; ++y) {
-            const Voxel* column = cells + base.index(x, y, 0);
+            const MaterialCells column = cells + std::ptrdiff_t(base.index(x, y, 0));
             int* out = result.data() + cellIndex(x, y, 0, placement.sizeY, placement.sizeZ);
             for (unsigned z = 0; z < height; ++z)
-                out[z] = int(column[z].material);
+                out[z] = int(column[z]);
         }
     }
 }
 
-void GlueSubstrate::copyTop(const Voxel* cells, unsigned beginX, unsigned endX,
+void GlueSubstrate::copyTop(MaterialCells cells, unsigned beginX, unsigned endX,
                             std::vector<int>& result) const {
     const unsigned sizeX = top.getSizeX();
     const unsigned sizeY = top.getSizeY();
@@ -61,11 +61,11 @@ void GlueSubstrate::copyTop(const Voxel* cells, unsigned beginX, unsigned endX,
     for (unsigned x = beginX; x < endX; ++x) {
         const unsigned toX = (placement.invert ? sizeX - 1 - x : x) + dx;
         for (unsigned y = 0; y < sizeY; ++y) {
-            const Voxel* column = cells + top.index(x, y, layout.bandBegin);
+            const MaterialCells column = cells + std::ptrdiff_t(top.index(x, y, layout.bandBegin));
             int* out = result.data() +
                        cellIndex(toX, y + dy, layout.baseHeight, placement.sizeY, placement.sizeZ);
             for (unsigned k = 0; k < band; ++k)
-                out[placement.invert ? band - 1 - k : k] = int(column[k].material);
+                out[placement.invert ? band - 1 - k : k] = int(column[k]);
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Operations/WholeVolume/gluelayout.h"
+#include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/totalvolume.h"
 
 #include <vector>
@@ -24,9 +25,9 @@ public:
     void run(std::vector<int>& result);
 
 private:
-    void copyBase(const Model::Automaton::Voxel* cells, unsigned beginX, unsigned endX,
+    void copyBase(Model::Automaton::MaterialCells cells, unsigned beginX, unsigned endX,
                   std::vector<int>& result) const;
-    void copyTop(const Model::Automaton::Voxel* cells, unsigned beginX, unsigned endX,
+    void copyTop(Model::Automaton::MaterialCells cells, unsigned beginX, unsigned endX,
                  std::vector<int>& result) const;
 
     Model::Automaton::TotalVolume& base;

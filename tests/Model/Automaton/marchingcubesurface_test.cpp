@@ -1,3 +1,4 @@
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/marchingcubesurface.h"
 #include "Model/Automaton/totalvolume.h"
 #include "support/scenes.h"
@@ -24,10 +25,9 @@ CutWindow wholeVolume(const TotalVolume& volume) {
 }
 
 std::vector<Triangle> build(TotalVolume& volume, const CutWindow& window, int threads = 1) {
-    const CellGrid grid = CellGrid::of(volume, volume.getVoxels());
+    const Model::Automaton::CellArraysLock locked(volume, Model::Automaton::CellArraysLock::Arrays::Current);
     MarchingCubeSurface surface;
-    surface.build(grid, window, threads);
-    volume.releaseVoxels();
+    surface.build(CellGrid::of(volume, locked.materials()), window, threads);
     return surface.getTriangles();
 }
 
@@ -181,9 +181,11 @@ TEST(MarchingCubeSurface, RebuildingOneSurfaceGivesWhatAFreshSurfaceGives) {
                                                    {stretched.get(), 2}};
     MarchingCubeSurface surface;
     for (const auto& [volume, threads] : builds) {
-        const CellGrid grid = CellGrid::of(*volume, volume->getVoxels());
-        surface.build(grid, wholeVolume(*volume), threads);
-        volume->releaseVoxels();
+        {
+            const Model::Automaton::CellArraysLock locked(
+                *volume, Model::Automaton::CellArraysLock::Arrays::Current);
+            surface.build(CellGrid::of(*volume, locked.materials()), wholeVolume(*volume), threads);
+        }
         const std::vector<Triangle> rebuilt = surface.getTriangles();
         const std::vector<Triangle> fresh = build(*volume, wholeVolume(*volume), threads);
         ASSERT_EQ(rebuilt.size(), fresh.size()) << threads << " threads";

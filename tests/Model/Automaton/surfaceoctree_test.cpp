@@ -30,7 +30,7 @@ const MaterialPalette& palette() {
 
 CellGrid gridOf(TotalVolume& volume) {
     CellGrid grid;
-    grid.cells = volume.getVoxels();
+    grid.cells = Model::Automaton::MaterialCells(volume.getVoxels(), nullptr);
     volume.releaseVoxels(); // tests build on one thread with nobody else touching the cells
     grid.sizeX = int(volume.getSizeX());
     grid.sizeY = int(volume.getSizeY());

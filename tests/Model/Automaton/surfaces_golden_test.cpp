@@ -88,12 +88,12 @@ std::uint64_t surfaceFingerprint(TotalVolume& volume, TotalVolumePainter& painte
     Fingerprint f;
     const Model::Automaton::CellArraysLock cells(volume,
                                                  Model::Automaton::CellArraysLock::Arrays::Current);
-    f.addFaces(painter.getOpaqueFaces(), cells.current());
-    f.addFaces(painter.getTransparentFaces(), cells.current());
-    f.addFaces(painter.getEmptyVoxelFaces(), cells.current());
+    f.addFaces(painter.getOpaqueFaces(), true);
+    f.addFaces(painter.getTransparentFaces(), true);
+    f.addFaces(painter.getEmptyVoxelFaces(), true);
     f.addTriangles(painter.getMarchingCubes().getTriangles());
-    f.addFaces(painter.getOctree().getOpaqueFaces(), cells.current());
-    f.addFaces(painter.getOctree().getTransparentFaces(), cells.current());
+    f.addFaces(painter.getOctree().getOpaqueFaces(), true);
+    f.addFaces(painter.getOctree().getTransparentFaces(), true);
     return f.value;
 }
 

@@ -180,7 +180,7 @@ TEST_F(PainterTest, ThreadCountDoesNotChangeTheFacesOrTheirOrder) {
             if (a.size() != b.size())
                 return false;
             for (std::size_t i = 0; i < a.size(); ++i) {
-                if (a[i].voxel != b[i].voxel || a[i].normal != b[i].normal ||
+                if (a[i].cell != b[i].cell || a[i].normal != b[i].normal ||
                     a[i].fillColor != b[i].fillColor)
                     return false;
             }

@@ -227,7 +227,7 @@ TEST(CellMeasures, VolumesAndExposedAreasAreTheSameForEveryThreadCount) {
         2.f, 1.f, 0.5f);
     const Model::Automaton::CellArraysLock locked(
         *volume, Model::Automaton::CellArraysLock::Arrays::Current);
-    const auto grid = Model::Automaton::CellGrid::of(*volume, locked.current());
+    const auto grid = Model::Automaton::CellGrid::of(*volume, locked.materials());
     for (int threads : {1, 2, 3, 8}) {
         SCOPED_TRACE(threads);
         const Measurement totals = materialTotals(grid, CellEdges{2.0, 1.0, 0.5}, threads);
