@@ -29,12 +29,11 @@ namespace Core::Operations {
 template <class Rule> class ColumnFront {
 public:
     using CellIndex = Model::Automaton::CellIndex;
-    using Voxel = Model::Automaton::Voxel;
 
     // The caller holds both cell arrays for as long as the front lives.
     ColumnFront(const Model::Automaton::TotalVolume& volume,
                 const Model::Automaton::CellArraysLock& cells, const Rule& rule)
-        : rule(rule), partition(volume.getSizeX()), current(cells.current()), next(cells.next()),
+        : rule(rule), partition(volume.getSizeX()), cells(cells.materials()),
           sizeY(volume.getSizeY()), sizeZ(volume.getSizeZ()),
           fronts(std::size_t(partition.count())), queued(std::size_t(partition.count())) {}
 
@@ -69,12 +68,12 @@ private:
             const bool fromBelow = rule.openFromBelow(column);
             if (!fromTop && !fromBelow)
                 continue;
-            const Voxel* cells = current + column * sizeZ;
+            const Model::Automaton::MaterialCells run = cells + std::ptrdiff_t(column * sizeZ);
             for (unsigned z = 0; z < sizeZ; ++z) {
-                if (cells[z].material != material)
+                if (run[z] != material)
                     continue;
-                if ((fromTop && z + 1 < sizeZ && cells[z + 1].material == 0) ||
-                    (fromBelow && z > 0 && cells[z - 1].material == 0))
+                if ((fromTop && z + 1 < sizeZ && run[z + 1] == 0) ||
+                    (fromBelow && z > 0 && run[std::ptrdiff_t(z) - 1] == 0))
                     front.push_back(column * sizeZ + z);
             }
         }
@@ -91,16 +90,16 @@ private:
         // but then it was on this front too and queuing it again would change nothing: a step
         // removes exactly the cells of its front, as if every read came before every write.
         for (const CellIndex c : front) {
-            if (current[c].material != material)
+            const std::ptrdiff_t i = std::ptrdiff_t(c);
+            if (cells[i] != material)
                 continue;
-            current[c].material = 0;
-            next[c].material = 0;
+            cells.set(i, 0);
             const CellIndex column = c / sizeZ;
             const unsigned z = unsigned(c % sizeZ);
             // Etching from below climbs the column, etching from the top descends it.
-            if (z + 1 < sizeZ && current[c + 1].material == material && rule.openFromBelow(column))
+            if (z + 1 < sizeZ && cells[i + 1] == material && rule.openFromBelow(column))
                 nextFront.push_back(c + 1);
-            if (z > 0 && current[c - 1].material == material && rule.openFromTop(column))
+            if (z > 0 && cells[i - 1] == material && rule.openFromTop(column))
                 nextFront.push_back(c - 1);
         }
         // Two front cells with one cell of the material between them both queue it.
@@ -111,8 +110,7 @@ private:
 
     const Rule& rule;
     StripPartition partition;
-    Voxel* current;
-    Voxel* next;
+    Model::Automaton::MaterialCells cells;
     unsigned sizeY;
     unsigned sizeZ;
     std::vector<std::vector<CellIndex>> fronts;

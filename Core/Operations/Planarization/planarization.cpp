@@ -20,8 +20,7 @@ Planarization::Planarization(Model::Automaton::TotalVolume& volume, unsigned max
 
 void Planarization::runPlanarization(Util::ProgressReporter& progress) {
     const Model::Automaton::CellArraysLock cells(volume);
-    current = cells.current();
-    next = cells.next();
+    materials = cells.materials();
     StripPartition partition(volume.getSizeX());
     partition.watch(progress);
     progress.start(1);
@@ -44,10 +43,8 @@ void Planarization::runPartialPlanarization(const Strip& strip) {
         // Most of what lies above a planarized surface is empty already; leaving those cells
         // unwritten keeps their memory clean, which is most of the cost here.
         for (Model::Automaton::CellIndex i = first; i < end; ++i) {
-            if (current[i].material != 0)
-                current[i].material = 0;
-            if (next[i].material != 0)
-                next[i].material = 0;
+            if (materials[std::ptrdiff_t(i)] != 0)
+                materials.set(std::ptrdiff_t(i), 0);
         }
     };
     for (unsigned x = strip.begin; x < strip.end; ++x) {

@@ -12,8 +12,7 @@ SpinCoating::SpinCoating(Model::Automaton::TotalVolume& volume, int materialId, 
 
 void SpinCoating::runSpinCoating(Util::ProgressReporter& progress) {
     const Model::Automaton::CellArraysLock cells(volume);
-    current = cells.current();
-    next = cells.next();
+    materials = cells.materials();
     StripPartition partition(volume.getSizeX());
     partition.watch(progress);
     progress.start(1);
@@ -27,10 +26,8 @@ void SpinCoating::runPartialSpinCoating(const Strip& strip) {
         for (unsigned y = 0; y < sizeY; ++y) {
             const Model::Automaton::CellIndex column = volume.index(x, y, 0);
             for (Model::Automaton::CellIndex i = column; i < column + height; ++i) {
-                if (current[i].material == 0) {
-                    current[i].material = materialId;
-                    next[i].material = materialId;
-                }
+                if (materials[std::ptrdiff_t(i)] == 0)
+                    materials.set(std::ptrdiff_t(i), materialId);
             }
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Operations/Kernels/strips.h"
+#include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Util/progressreporter.h"
 
@@ -21,8 +22,7 @@ private:
     Model::Automaton::TotalVolume& volume;
     std::uint32_t materialId;
     unsigned height;
-    Model::Automaton::Voxel* current = nullptr;
-    Model::Automaton::Voxel* next = nullptr;
+    Model::Automaton::MaterialCells materials;
 };
 
 } // namespace Core::Operations
