@@ -134,6 +134,7 @@ void SiLattice::clear() {
     boxI = boxJ = boxK = boxX = boxY = boxZ = 0;
     boxCells = siteCount = 0;
     sites.reset();
+    atomCounts.reset();
     columnCells.clear();
     layerCells.clear();
     extraAtoms.clear();
@@ -159,8 +160,7 @@ bool SiLattice::build(QString* reason) {
         return refuse(QStringLiteral("The cell volume is too large for a silicon lattice."));
 
     const CellArraysLock locked(*volume);
-    Voxel* voxels = locked.current();
-    Voxel* nextVoxels = locked.next();
+    const MaterialCells materials = locked.materials();
 
     // Where the silicon is decides the box; nothing is written before the memory is known
     // to suffice.
@@ -170,10 +170,11 @@ bool SiLattice::build(QString* reason) {
         SiliconExtent& extent = extents[std::size_t(strip.index)];
         for (unsigned x = strip.begin; x < strip.end; ++x)
             for (unsigned y = 0; y < sizeY; ++y) {
-                const Voxel* column = voxels + (CellIndex(x) * sizeY + y) * sizeZ;
+                const MaterialCells column =
+                    materials + std::ptrdiff_t((CellIndex(x) * sizeY + y) * sizeZ);
                 unsigned lowest = sizeZ, highest = 0;
                 for (unsigned z = 0; z < sizeZ; ++z) {
-                    if (column[z].material == 1) {
+                    if (column[z] == 1) {
                         lowest = std::min(lowest, z);
                         highest = z;
                     }
@@ -206,13 +207,13 @@ bool SiLattice::build(QString* reason) {
         LargeArray<std::uint8_t> flags = allocateLargeArray<std::uint8_t>(boxCells);
         const StripPartition boxStrips(boxX);
         boxStrips.runPass(
-            [&](const Strip& strip) { placeSites(voxels, flags.get(), strip.begin, strip.end); });
+            [&](const Strip& strip) { placeSites(materials, flags.get(), strip.begin, strip.end); });
         markCrystal(flags.get());
     } else {
         clear();
     }
     // The etching engines rely on each silicon cell counting exactly its silicon atoms.
-    countAtoms(voxels, nextVoxels);
+    countAtoms();
 
     for (unsigned s = 0; s < 8; ++s)
         for (unsigned slot = 0; slot < 4; ++slot) {
@@ -285,7 +286,7 @@ void SiLattice::placeColumns() {
         }
 }
 
-void SiLattice::placeSites(const Voxel* voxels, std::uint8_t* holds, unsigned firstI,
+void SiLattice::placeSites(MaterialCells materials, std::uint8_t* holds, unsigned firstI,
                            unsigned endI) {
     const std::size_t firstCell = std::size_t(firstI) * boxY * boxZ;
     const std::size_t cells = std::size_t(endI - firstI) * boxY * boxZ;
@@ -303,7 +304,7 @@ void SiLattice::placeSites(const Voxel* voxels, std::uint8_t* holds, unsigned fi
                     const std::int32_t z = layerCells[std::size_t(s >> 1) * boxZ + ck];
                     const SiAtom::AtomState state =
                         xy[s] < 0 || z < 0 ? SiAtom::Fixed
-                                           : stateOfMaterial(voxels[xy[s] + z].material);
+                                           : stateOfMaterial(materials[std::ptrdiff_t(xy[s]) + z]);
                     silicon = silicon || state == SiAtom::Silicon;
                     bytes[s] = std::uint8_t(state);
                 }
@@ -368,7 +369,8 @@ void SiLattice::markCrystal(std::uint8_t* flags) {
     });
 }
 
-void SiLattice::countAtoms(Voxel* voxels, Voxel* nextVoxels) {
+void SiLattice::countAtoms() {
+    atomCounts = allocateLargeArray<std::int32_t>(std::size_t(sizeX) * sizeY * sizeZ);
     // Every site column (box column and site) lies over one column of volume cells. Listing
     // the site columns of each volume column lets each x strip count its own cells alone,
     // column by column, writing every count once.
@@ -393,9 +395,9 @@ void SiLattice::countAtoms(Voxel* voxels, Voxel* nextVoxels) {
     StripPartition(sizeX).runPass([&](const Strip& strip) {
         for (std::size_t c = std::size_t(strip.begin) * sizeY; c < std::size_t(strip.end) * sizeY;
              ++c) {
-            Voxel* cells = voxels + c * sizeZ;
+            std::int32_t* counts = atomCounts.get() + c * sizeZ;
             for (unsigned z = 0; z < sizeZ; ++z)
-                cells[z].atomCount = 0;
+                counts[z] = 0;
             for (std::uint32_t e = firstEntry[c]; e < firstEntry[c + 1]; ++e) {
                 const std::size_t boxColumn = entries[e] / 8;
                 const unsigned s = entries[e] % 8;
@@ -403,12 +405,9 @@ void SiLattice::countAtoms(Voxel* voxels, Voxel* nextVoxels) {
                 const std::uint8_t* column = sites.get() + boxColumn * boxZ * 8 + s;
                 for (unsigned ck = 0; ck < boxZ; ++ck) {
                     if (layers[ck] >= 0 && (column[ck * 8] & StateBits) == SiAtom::Silicon)
-                        ++cells[layers[ck]].atomCount;
+                        ++counts[layers[ck]];
                 }
             }
-            Voxel* next = nextVoxels + c * sizeZ;
-            for (unsigned z = 0; z < sizeZ; ++z)
-                next[z].atomCount = cells[z].atomCount;
         }
     });
 }

@@ -2,6 +2,7 @@
 
 #include "Model/Automaton/cellindex.h"
 #include "Model/Automaton/largearray.h"
+#include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/siatom.h"
 #include "Model/Automaton/sicell.h"
 #include "Util/vector3d.h"
@@ -18,7 +19,6 @@
 namespace Model::Automaton {
 
 class TotalVolume;
-struct Voxel;
 
 // The diamond lattice of silicon laid over one cell volume, for the wet-etching engines and
 // the atomic renderer.
@@ -48,11 +48,16 @@ public:
     SiLattice(const SiLattice&) = delete;
     SiLattice& operator=(const SiLattice&) = delete;
 
-    // Places every atom of the box in the volume's cells and counts the silicon ones into each
-    // cell's atomCount (from zero), split over the pool's x strips. Takes both voxel locks
-    // while it works. Returns false, with a reason for the user, when the lattice would not fit
-    // in memory; the lattice is then empty and the volume's counts untouched.
+    // Places every atom of the box in the volume's cells and counts the silicon ones of each
+    // cell (atomCount), split over the pool's x strips. Holds the volume's cells while it
+    // works. Returns false, with a reason for the user, when the lattice would not fit in
+    // memory; the lattice is then empty.
     bool build(QString* reason = nullptr);
+
+    // Silicon atoms in cell c: as build() counted them and the etches since left them.
+    std::int32_t atomCount(CellIndex c) const { return atomCounts ? atomCounts[c] : 0; }
+    // The counts of every cell, for the etching engines; null until a build.
+    std::int32_t* getAtomCounts() { return atomCounts.get(); }
 
     // --- geometry
     unsigned getCellsX() const { return cellsX; }
@@ -252,9 +257,9 @@ private:
     void clear();
     bool findBox(const SiliconExtent& extent);
     void placeColumns();
-    void placeSites(const Voxel* voxels, std::uint8_t* holds, unsigned firstI, unsigned endI);
+    void placeSites(MaterialCells materials, std::uint8_t* holds, unsigned firstI, unsigned endI);
     void markCrystal(std::uint8_t* flags);
-    void countAtoms(Voxel* voxels, Voxel* nextVoxels);
+    void countAtoms();
 
     TotalVolume* volume;
     unsigned sizeX;
@@ -282,6 +287,8 @@ private:
     std::int64_t step[8][4] = {};
 
     LargeArray<std::uint8_t> sites;
+    // Silicon atoms in each cell of the volume; none when the lattice is empty.
+    LargeArray<std::int32_t> atomCounts;
     // Per box column (i, j) and site: the volume cell index of the site's x and y, or -1 when
     // they lie outside; per z layer of the box and site height (site / 2): the z cell, or -1.
     std::vector<std::int32_t> columnCells;

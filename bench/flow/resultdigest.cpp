@@ -129,12 +129,12 @@ Digest digestOf(TotalVolume& volume) {
     Digest d;
     Hash materials, counts;
     {
+        const auto lattice = volume.getSiLattice();
         const Model::Automaton::CellArraysLock locked(volume);
+        const Model::Automaton::MaterialCells cells = locked.materials();
         for (CellIndex c = 0; c < volume.getCellCount(); ++c) {
-            materials.add(locked.current()[c].material);
-            counts.add(locked.current()[c].atomCount);
-            counts.add(locked.next()[c].atomCount);
-            materials.add(locked.next()[c].material);
+            materials.add(std::uint32_t(cells[std::ptrdiff_t(c)]));
+            counts.add(lattice ? lattice->atomCount(c) : 0);
         }
     }
     d.materials = materials.value();
@@ -311,11 +311,10 @@ void wetEtches(bool quick) {
             print(scene.name, "atomistic again", threads, digestOf(*volume));
             {
                 const Model::Automaton::CellArraysLock locked(*volume);
+                const Model::Automaton::MaterialCells cells = locked.materials();
                 for (CellIndex c = 0; c < volume->getCellCount(); c += 7) {
-                    if (locked.current()[c].material == 0) {
-                        locked.current()[c].material = 1;
-                        locked.next()[c].material = 1;
-                    }
+                    if (cells[std::ptrdiff_t(c)] == 0)
+                        cells.set(std::ptrdiff_t(c), 1);
                 }
             }
             Core::Operations::AtomicStructureSimpleSiWetEtch(*volume, 0.5).runEtching();
@@ -341,12 +340,12 @@ void printVolume(const char* name, const std::shared_ptr<Model::Object>& object)
     }
     Hash h;
     {
+        const auto lattice = volume->getSiLattice();
         const Model::Automaton::CellArraysLock locked(*volume);
+        const Model::Automaton::MaterialCells cells = locked.materials();
         for (CellIndex c = 0; c < volume->getCellCount(); ++c) {
-            h.add(locked.current()[c].material);
-            h.add(locked.next()[c].material);
-            h.add(locked.current()[c].atomCount);
-            h.add(locked.next()[c].atomCount);
+            h.add(std::uint32_t(cells[std::ptrdiff_t(c)]));
+            h.add(lattice ? lattice->atomCount(c) : 0);
         }
     }
     const Util::Vector3D p = volume->getPosition();

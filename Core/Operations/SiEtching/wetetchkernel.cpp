@@ -41,8 +41,8 @@ bool WetEtchKernel::begin() {
         lattice = volume.getSiLattice();
     }
     locked.emplace(volume);
-    voxels = locked->current();
-    nextVoxels = locked->next();
+    materials = locked->materials();
+    atomCounts = lattice->getAtomCounts();
 
     // The boundary atoms of the previous run go; this run makes its own.
     lattice->clearExtraAtoms();
@@ -66,8 +66,8 @@ void WetEtchKernel::finish() {
     unlinkSides();
     strips.clear();
     locked.reset();
-    voxels = nullptr;
-    nextVoxels = nullptr;
+    materials = Model::Automaton::MaterialCells();
+    atomCounts = nullptr;
 }
 
 void WetEtchKernel::findSurface(StripWork& work) {
@@ -96,7 +96,7 @@ void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
                     qCDebug(category) << "This wasn't suppose to happen.";
                 continue;
             }
-            if (voxels[cell].material == 0)
+            if (materials[cell] == 0)
                 exposed = true;
             continue;
         }
@@ -109,7 +109,7 @@ void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
                                      position.z + bond[2]);
         CellIndex c = 0;
         if (l.locate(partner, c)) {
-            const std::uint32_t material = voxels[c].material;
+            const std::uint32_t material = materials[std::ptrdiff_t(c)];
             if (material == 0) {
                 exposed = true;
                 continue;
@@ -225,10 +225,9 @@ void WetEtchKernel::removeAtom(int strip, AtomId id) {
     // A silicon atom always lies in a cell of this strip (takeAtoms), so the count it
     // changes is this strip's alone.
     const CellIndex c = CellIndex(l.cellIndexOf(id));
-    const std::int32_t count = nextVoxels[c].atomCount;
-    nextVoxels[c].atomCount = count - 1;
-    if (count <= 1)
-        nextVoxels[c].material = 0;
+    // The cell's material goes at the end of the step (settle), once nobody reads it.
+    const std::int32_t count = atomCounts[c];
+    atomCounts[c] = count - 1;
     if (count < 1)
         qCDebug(category).nospace()
             << "Negative atom count reached for index: " << c << " count is: " << count - 1;
@@ -268,8 +267,8 @@ void WetEtchKernel::settle(int strip) {
     std::sort(work.touched.begin(), work.touched.end());
     work.touched.erase(std::unique(work.touched.begin(), work.touched.end()), work.touched.end());
     for (const CellIndex c : work.touched) {
-        voxels[c].atomCount = nextVoxels[c].atomCount;
-        voxels[c].material = nextVoxels[c].material;
+        if (atomCounts[c] <= 0)
+            materials.set(std::ptrdiff_t(c), 0);
     }
 
     for (std::size_t other = 0; other < strips.size(); ++other) {

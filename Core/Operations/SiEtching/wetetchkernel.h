@@ -124,8 +124,10 @@ private:
     std::shared_ptr<Model::Automaton::SiLattice> lattice;
     // Held from begin() to finish(); released with the kernel on any other way out.
     std::optional<Model::Automaton::CellArraysLock> locked;
-    Model::Automaton::Voxel* voxels = nullptr;
-    Model::Automaton::Voxel* nextVoxels = nullptr;
+    Model::Automaton::MaterialCells materials;
+    // The lattice's atom counts; a removal counts down at once, as only the strip that owns a
+    // cell removes its atoms and nobody reads another strip's counts during a step.
+    std::int32_t* atomCounts = nullptr;
     std::unique_ptr<StripPartition> partition;
     std::vector<int> stripOfColumn;
     std::vector<StripWork> strips;
@@ -140,13 +142,11 @@ template <class Rule> void WetEtchKernel::takeAtoms(StripWork& work, Rule& rule)
     // come back while their cell is still silicon, and cells changed since the lattice was
     // built are seen as they are now.
     l.forEachCrystalAtom(work.firstColumn, work.endColumn, [&](AtomId id, CellIndex c) {
-        const std::uint32_t material = voxels[c].material;
+        const std::uint32_t material = materials[std::ptrdiff_t(c)];
         if (material == 1) {
             if (l.state(id) != SiAtom::Silicon) {
                 l.setState(id, SiAtom::Silicon);
-                const std::int32_t count = voxels[c].atomCount + 1;
-                voxels[c].atomCount = count;
-                nextVoxels[c].atomCount = count;
+                ++atomCounts[c];
             }
             rule.take(l, id);
         } else {

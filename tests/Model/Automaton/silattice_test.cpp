@@ -58,10 +58,8 @@ TEST(SiLattice, VolumeWithoutSiliconHasNoCellsAndNoCounts) {
     ASSERT_TRUE(lattice);
     EXPECT_EQ(lattice->cellCount(), 0u);
     EXPECT_EQ(lattice->latticeAtomCount(), 0u);
-    const auto* cells = volume->getVoxels();
     for (CellIndex c = 0; c < volume->getCellCount(); ++c)
-        EXPECT_EQ(cells[c].atomCount, 0);
-    volume->releaseVoxels();
+        EXPECT_EQ(lattice->atomCount(c), 0);
 }
 
 TEST(SiLattice, EveryBondPointsAlongItsSlotDirectionAndIsMutual) {
@@ -157,19 +155,16 @@ TEST(SiLattice, AtomCountsMatchTheSiliconAtomsAndRestartOnRebuild) {
     ASSERT_FALSE(expected.empty());
 
     auto checkCounts = [&] {
-        const auto* cells = volume->getVoxels();
-        const auto* next = volume->getNextVoxels();
+        const auto lattice = volume->getSiLattice();
+        const std::vector<int> materials = testing_support::materialsOf(*volume);
         for (CellIndex c = 0; c < volume->getCellCount(); ++c) {
             const auto found = expected.find(c);
             const int count = found == expected.end() ? 0 : found->second;
-            EXPECT_EQ(cells[c].atomCount, count) << "cell " << c;
-            EXPECT_EQ(next[c].atomCount, count) << "cell " << c;
-            if (cells[c].material == 1) {
-                EXPECT_GT(cells[c].atomCount, 0) << "silicon cell " << c << " holds no atom";
+            EXPECT_EQ(lattice->atomCount(c), count) << "cell " << c;
+            if (materials[c] == 1) {
+                EXPECT_GT(lattice->atomCount(c), 0) << "silicon cell " << c << " holds no atom";
             }
         }
-        volume->releaseNextVoxels();
-        volume->releaseVoxels();
     };
     checkCounts();
     ASSERT_TRUE(volume->rebuildSiLattice());
@@ -333,7 +328,7 @@ TEST(SiLattice, LinkIgnoresSlotsBeyondFour) {
         EXPECT_EQ(lattice->atom(0).neighbors[s], before.neighbors[s]);
 }
 
-TEST(SiLattice, RefusesWhenMemoryIsShortAndLeavesCountsAlone) {
+TEST(SiLattice, RefusesWhenMemoryIsShort) {
     auto volume = makeVolume(12, 12, 6, [](int, int, int) { return 1; });
     ASSERT_TRUE(volume->rebuildSiLattice());
     Model::Automaton::VolumeBudget::setAvailableBytesForTesting(1024);
@@ -343,9 +338,6 @@ TEST(SiLattice, RefusesWhenMemoryIsShortAndLeavesCountsAlone) {
     EXPECT_FALSE(built);
     EXPECT_FALSE(volume->getSiLattice());
     EXPECT_TRUE(reason.contains(QStringLiteral("memory")));
-    const auto* cells = volume->getVoxels();
-    EXPECT_GT(cells[volume->index(6, 6, 3)].atomCount, 0);
-    volume->releaseVoxels();
 }
 
 TEST(SiLattice, StaysWellBelowTheMemoryOfOneObjectPerAtom) {
@@ -375,12 +367,8 @@ TEST(SiLattice, BuildsTheSameLatticeOnAnyThreadCount) {
         for (std::size_t c = 0; c < lattice->cellCount(); ++c)
             built.cells.push_back(int(lattice->cell(c).key) * 4 +
                                   lattice->cell(c).holdsSilicon * 2 + lattice->isCrystalCell(c));
-        const auto* cells = volume->getVoxels();
-        const auto* next = volume->getNextVoxels();
         for (CellIndex c = 0; c < volume->getCellCount(); ++c)
-            built.counts.push_back(cells[c].atomCount * 1000 + next[c].atomCount);
-        volume->releaseNextVoxels();
-        volume->releaseVoxels();
+            built.counts.push_back(lattice->atomCount(c));
         return built;
     };
     const Built single = build(1);

@@ -45,11 +45,10 @@ struct EtchResult {
 inline EtchResult resultOf(Model::Automaton::TotalVolume& volume) {
     EtchResult result;
     result.materials = materialsOf(volume);
-    const auto* cells = volume.getVoxels();
+    const auto lattice = volume.getSiLattice();
     for (std::size_t c = 0; c < volume.getCellCount(); ++c)
-        result.atomCounts.push_back(cells[c].atomCount);
-    volume.releaseVoxels();
-    if (const auto lattice = volume.getSiLattice()) {
+        result.atomCounts.push_back(lattice ? lattice->atomCount(c) : 0);
+    if (lattice) {
         const std::size_t total = lattice->latticeAtomCount() + lattice->extraAtomCount();
         for (Model::Automaton::AtomId id = 0; id < total; ++id)
             result.atomStates.push_back(int(lattice->atom(id).state));
@@ -67,14 +66,13 @@ inline int countMismatches(Model::Automaton::TotalVolume& volume) {
             ++silicon[std::size_t(atom.cellIndex)];
     }
     int mismatches = 0;
-    const auto* cells = volume.getVoxels();
+    const std::vector<int> materials = materialsOf(volume);
     for (std::size_t c = 0; c < volume.getCellCount(); ++c) {
-        if (cells[c].material == 1 && cells[c].atomCount != silicon[c])
+        if (materials[c] == 1 && lattice->atomCount(c) != silicon[c])
             ++mismatches;
-        if (cells[c].material != 1 && silicon[c] != 0)
+        if (materials[c] != 1 && silicon[c] != 0)
             ++mismatches;
     }
-    volume.releaseVoxels();
     return mismatches;
 }
 
