@@ -63,7 +63,7 @@ public:
         FaceSteps::setVector(pending, kept);
         return true;
     }
-    bool queues(const Cell& neighbour) const { return neighbour.material == 0; }
+    bool queues(MaterialId neighbour) const { return neighbour == 0; }
 
 private:
     std::uint32_t material;

@@ -52,7 +52,7 @@ public:
         FaceSteps::setVector(pending, kept);
         return true;
     }
-    bool queues(const Cell& neighbour) const { return dopable.contains(neighbour.material); }
+    bool queues(MaterialId neighbour) const { return dopable.contains(neighbour); }
 
 protected:
     std::uint32_t dopedMaterial;

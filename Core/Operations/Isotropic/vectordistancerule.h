@@ -35,7 +35,8 @@ public:
     }
     bool isSource(const Cell& cell) const { return isSource(cell.material); }
     // Empty cells join and are queued, or, for etching, occupied ones.
-    bool mayJoin(const Cell& cell) const { return (cell.material == 0) != etching; }
+    bool mayJoin(MaterialId material) const { return (material == 0) != etching; }
+    bool mayJoin(const Cell& cell) const { return mayJoin(cell.material); }
     // Sources start at distance zero; everything else starts with the far vector (d, d, d),
     // which never passes the distance test. Electroplating blocks every solid but the
     // conductor.
@@ -48,7 +49,7 @@ public:
         return state;
     }
     bool visit(const Grid& grid, CellIndex i, int x, int y, int z, Cell& pending) const;
-    bool queues(const Cell& neighbour) const { return mayJoin(neighbour); }
+    bool queues(MaterialId neighbour) const { return mayJoin(neighbour); }
 
 private:
     Process process;

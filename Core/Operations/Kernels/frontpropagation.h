@@ -352,7 +352,8 @@ struct FrontRuleDefaults {
 //         reads the cells as the step began and changes `pending`, a copy of the cell; true
 //         queues the cell's neighbours for the next front and writes `pending` back once every
 //         strip has read the step's cells;
-//     bool queues(const Cell& neighbourNow)  whether a neighbour is worth queuing.
+//     bool queues(MaterialId neighbourNow)  whether a neighbour of that material is worth
+//                                           queuing.
 //   After the last step (hasFinalPass true):
 //     void finish(const Grid&, CellIndex, const Cell&)  once for every cell that has a state
 //         of its own; cells in their idle state must be left alone by it.
@@ -562,6 +563,7 @@ private:
             std::uint64_t* joins = start.joins.get() + layerRow * words;
             for (int y = 0; y < sy; ++y) {
                 const CellIndex row = grid.index(x, y, 0);
+                const CellIndex rowIndex = CellIndex(x) * CellIndex(sy) + CellIndex(y);
                 for (std::size_t w = 0; w < words; ++w) {
                     const int z0 = int(w * 64);
                     const int z1 = std::min(sz, z0 + 64);
@@ -570,7 +572,9 @@ private:
                         const CellIndex i = row + CellIndex(z);
                         rule.initialize(grid, i, x, y, z);
                         const std::uint64_t bit = std::uint64_t(1) << (z - z0);
-                        const Cell cell = grid.cell(i);
+                        Cell cell;
+                        static_cast<State&>(cell) = grid.stateAt(i, rowIndex, z);
+                        cell.material = grid.material(i);
                         isSource |= rule.isSource(cell) ? bit : 0;
                         mayJoin |= rule.mayJoin(cell) ? bit : 0;
                     }
@@ -693,7 +697,7 @@ private:
                 }
                 for (int k = 0; k < 3; ++k) {
                     const CellIndex n = CellIndex(first + k);
-                    if ((run >> k & 1u) && rule.queues(grid.cell(n)))
+                    if ((run >> k & 1u) && rule.queues(grid.material(n)))
                         handOver.push_back(n);
                 }
             }
@@ -732,7 +736,7 @@ private:
         // the next front pass walking memory forwards.
         state.local.clear();
         state.queued.drainInto(state.local,
-                               [this](CellIndex n) { return rule.queues(grid.cell(n)); });
+                               [this](CellIndex n) { return rule.queues(grid.material(n)); });
         for (const PendingCell& p : state.pending)
             grid.setCell(p.index, p.cell);
         state.front.swap(state.local);

@@ -35,9 +35,9 @@ public:
         return true;
     }
 
-    bool queues(const Cell& neighbour) const {
-        return process == Process::Deposition ? neighbour.material == 0
-                                              : neighbour.material == material;
+    bool queues(MaterialId neighbour) const {
+        return process == Process::Deposition ? neighbour == 0
+                                              : neighbour == material;
     }
 
 private:

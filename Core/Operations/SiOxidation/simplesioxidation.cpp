@@ -72,9 +72,9 @@ public:
         FaceSteps::setVector(pending, kept);
         return true;
     }
-    bool queues(const Cell& neighbour) const {
-        return neighbour.material == 0 || neighbour.material == SimpleSiOxidation::oxideMaterial ||
-               oxidizable.contains(neighbour.material);
+    bool queues(MaterialId neighbour) const {
+        return neighbour == 0 || neighbour == SimpleSiOxidation::oxideMaterial ||
+               oxidizable.contains(neighbour);
     }
     void finish(const Grid& grid, CellIndex i, const Cell& cell) const {
         const MaterialId m = cell.material;
