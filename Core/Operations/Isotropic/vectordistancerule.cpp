@@ -16,9 +16,8 @@ VectorDistanceRule::VectorDistanceRule(Process process, const Model::Automaton::
       sourceMaterial(process == Process::Electroplating ? conductor : 0),
       sourceIsEqual(process != Process::Deposition) {}
 
-bool VectorDistanceRule::visit(const Grid& grid, CellIndex i, int x, int y, int z,
-                               Cell& pending) const {
-    const Cell now = pending;
+bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
+    const Voxel& now = grid.current[i];
     if (now.mark != 0)
         return false;
     if (process == Process::Etching && now.material != material && now.material != 0)
@@ -29,7 +28,7 @@ bool VectorDistanceRule::visit(const Grid& grid, CellIndex i, int x, int y, int 
     if (!steps.shortest(grid, i, x, y, z, best, distanceSquared, kept))
         return false;
 
-    Cell& out = pending;
+    Voxel& out = grid.next[i];
     if (process == Process::Etching) {
         if (now.material == material)
             out.material = 0;

@@ -12,33 +12,35 @@ class MooreRule : public FrontRuleDefaults {
 public:
     enum class Process { Deposition, Etching };
     using CellIndex = Model::Automaton::CellIndex;
-    using MaterialId = Model::Automaton::MaterialId;
-    using State = NoState;
-    using Grid = FrontGrid<State>;
-    using Cell = FrontCell<State>;
+    using Voxel = Model::Automaton::Voxel;
 
     MooreRule(Process process, std::uint32_t material) : process(process), material(material) {}
 
-    State idle(MaterialId) const { return State(); }
-    bool isSource(const Cell& cell) const {
+    bool isSource(const Voxel& cell) const {
         return process == Process::Deposition ? cell.material != 0 : cell.material == 0;
     }
-    bool mayJoin(const Cell& cell) const {
+    bool mayJoin(const Voxel& cell) const {
         return process == Process::Deposition ? cell.material == 0 : cell.material == material;
     }
-    bool visit(const Grid&, CellIndex, int, int, int, Cell& pending) const {
-        const std::uint32_t now = pending.material;
+    void initialize(const FrontGrid& grid, CellIndex i, int, int, int) const {
+        grid.next[i].material = grid.current[i].material;
+    }
+
+    bool visit(const FrontGrid& grid, CellIndex i, int, int, int) const {
+        const std::uint32_t now = grid.current[i].material;
         if (process == Process::Deposition && now == 0)
-            pending.material = material;
+            grid.next[i].material = material;
         else if (process == Process::Etching && now == material)
-            pending.material = 0;
+            grid.next[i].material = 0;
         return true;
     }
 
-    bool queues(MaterialId neighbour) const {
-        return process == Process::Deposition ? neighbour == 0
-                                              : neighbour == material;
+    bool queues(const Voxel& neighbour) const {
+        return process == Process::Deposition ? neighbour.material == 0
+                                              : neighbour.material == material;
     }
+
+    void copyBack(Voxel& current, const Voxel& next) const { current.material = next.material; }
 
 private:
     Process process;
