@@ -24,14 +24,6 @@ public:
     }
     template <class T> void add(const T& v) { add(&v, sizeof v); }
 
-    void addCell(const Model::Automaton::Voxel& c) {
-        add(c.material);
-        add(c.mark);
-        add(c.vectorX);
-        add(c.vectorY);
-        add(c.vectorZ);
-        add(c.atomCount);
-    }
     void addTriangles(const std::vector<Model::Automaton::Triangle>& triangles) {
         add(triangles.size());
         for (const auto& t : triangles)
@@ -56,17 +48,6 @@ public:
 
     std::uint64_t value = 0xcbf29ce484222325ull;
 };
-
-// Every field of every cell of both arrays.
-inline std::uint64_t cellsFingerprint(Model::Automaton::TotalVolume& volume) {
-    Fingerprint f;
-    const Model::Automaton::CellArraysLock cells(volume);
-    for (std::size_t i = 0; i < volume.getCellCount(); ++i) {
-        f.addCell(cells.current()[i]);
-        f.addCell(cells.next()[i]);
-    }
-    return f.value;
-}
 
 // The material of every cell, each hashed as 32 bits whatever width the store keeps: the result
 // of a process, as it must stay when the cells' layout changes.

@@ -7,15 +7,16 @@ namespace Core::Operations {
 namespace {
 
 using Model::Automaton::CellIndex;
-using Model::Automaton::Voxel;
+using Model::Automaton::MaterialId;
 
 // Grows the film through empty cells from the seeds, face by face, with the vectors measured in
-// the scaled cell edges. Only the current array changes: each step's new film is held back
-// until every strip has read the layer it sees, then written in place.
+// the scaled cell edges.
 class AnisotropicDepositionRule : public FrontRuleDefaults {
 public:
     static constexpr FrontNeighbourhood neighbourhood = FrontNeighbourhood::Faces;
-    static constexpr bool writesInPlace = true;
+    using State = VectorState;
+    using Grid = FrontGrid<State>;
+    using Cell = FrontCell<State>;
 
     AnisotropicDepositionRule(std::uint32_t material, float thickness, float edgeX, float edgeY,
                               float edgeZ, int mode)
@@ -26,24 +27,31 @@ public:
                    mode == AnisotropicFilmDeposition::OnTopAndBottom),
           steps(edgeX, edgeY, edgeZ, FaceSteps::Sign::Away) {}
 
-    // A solid cell seeds the film only where empty space lies directly above (or below) it.
-    void initialize(const FrontGrid& grid, CellIndex i, int, int, int z) const {
-        Voxel& cell = grid.current[i];
-        if (cell.material == 0) {
-            cell.mark = 0;
-            FaceSteps::setVector(cell, thickness);
-            return;
-        }
-        const bool seed = (onTop && z + 1 < grid.sizeZ && grid.current[i + 1].material == 0) ||
-                          (onBottom && z > 0 && grid.current[i - 1].material == 0);
-        cell.mark = 1;
-        FaceSteps::setVector(cell, seed ? 0.0f : thickness);
+    // Solid cells are settled, far from any seed until their start says otherwise.
+    State idle(MaterialId material) const {
+        State state;
+        state.mark = material == 0 ? 0 : 1;
+        FaceSteps::setVector(state, thickness);
+        return state;
     }
-    bool isSource(const Voxel& cell) const { return cell.material != 0; }
-    bool mayJoin(const Voxel& cell) const { return cell.material == 0; }
+    // A solid cell seeds the film only where empty space lies directly above (or below) it.
+    void initialize(const Grid& grid, CellIndex i, int, int, int z) const {
+        if (grid.material(i) == 0)
+            return;
+        const bool seed = (onTop && z + 1 < grid.sizeZ && grid.material(i + 1) == 0) ||
+                          (onBottom && z > 0 && grid.material(i - 1) == 0);
+        if (seed) {
+            State state;
+            state.mark = 1;
+            FaceSteps::setVector(state, 0.0f);
+            grid.setState(i, state);
+        }
+    }
+    bool isSource(const Cell& cell) const { return cell.material != 0; }
+    bool mayJoin(const Cell& cell) const { return cell.material == 0; }
 
-    bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z, Voxel& pending) const {
-        const Voxel& now = grid.current[i];
+    bool visit(const Grid& grid, CellIndex i, int x, int y, int z, Cell& pending) const {
+        const Cell now = pending;
         if (now.mark != 0)
             return false;
         float best = FaceSteps::squaredLength<float>(now);
@@ -55,13 +63,7 @@ public:
         FaceSteps::setVector(pending, kept);
         return true;
     }
-    bool queues(const Voxel& neighbour) const { return neighbour.material == 0; }
-    void copyBack(Voxel& current, const Voxel& pending) const {
-        current.material = pending.material;
-        current.vectorX = pending.vectorX;
-        current.vectorY = pending.vectorY;
-        current.vectorZ = pending.vectorZ;
-    }
+    bool queues(MaterialId neighbour) const { return neighbour == 0; }
 
 private:
     std::uint32_t material;

@@ -17,7 +17,10 @@ namespace Core::Operations {
 class DopingRule : public FrontRuleDefaults {
 public:
     using CellIndex = Model::Automaton::CellIndex;
-    using Voxel = Model::Automaton::Voxel;
+    using MaterialId = Model::Automaton::MaterialId;
+    using State = VectorState;
+    using Grid = FrontGrid<State>;
+    using Cell = FrontCell<State>;
 
     DopingRule(const Model::Automaton::TotalVolume& volume, std::uint32_t dopedMaterial,
                float distance, MaterialSet dopable)
@@ -25,32 +28,31 @@ public:
           dopable(std::move(dopable)), steps(volume.getCellSizeX(), volume.getCellSizeY(),
                                              volume.getCellSizeZ(), FaceSteps::Sign::Towards) {}
 
-    bool isSource(const Voxel& cell) const { return cell.material == 0; }
-    bool mayJoin(const Voxel& cell) const { return dopable.contains(cell.material); }
-    void initialize(const FrontGrid& grid, CellIndex i, int, int, int) const {
-        Voxel& cell = grid.current[i];
-        const bool empty = cell.material == 0;
-        cell.mark = empty || !dopable.contains(cell.material) ? 1 : 0;
-        FaceSteps::setVector(cell, empty ? 0.0f : distance);
-        grid.next[i] = cell;
+    bool isSource(const Cell& cell) const { return cell.material == 0; }
+    bool mayJoin(const Cell& cell) const { return dopable.contains(cell.material); }
+    // Empty cells are the seeds; cells that cannot be doped are settled.
+    State idle(MaterialId material) const {
+        const bool empty = material == 0;
+        State state;
+        state.mark = empty || !dopable.contains(material) ? 1 : 0;
+        FaceSteps::setVector(state, empty ? 0.0f : distance);
+        return state;
     }
 
-    bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
-        const Voxel& now = grid.current[i];
+    bool visit(const Grid& grid, CellIndex i, int x, int y, int z, Cell& pending) const {
+        const Cell now = pending;
         if (now.mark != 0 || !dopable.contains(now.material))
             return false;
         float best = FaceSteps::squaredLength<float>(now);
         float kept[3] = {0, 0, 0};
         if (!steps.shortest(grid, i, x, y, z, best, reach, kept))
             return false;
-        Voxel& out = grid.next[i];
-        out.material = dopedMaterial;
-        out.mark = 0;
-        FaceSteps::setVector(out, kept);
+        pending.material = dopedMaterial;
+        pending.mark = 0;
+        FaceSteps::setVector(pending, kept);
         return true;
     }
-    bool queues(const Voxel& neighbour) const { return dopable.contains(neighbour.material); }
-    void copyBack(Voxel& current, const Voxel& next) const { current = next; }
+    bool queues(MaterialId neighbour) const { return dopable.contains(neighbour); }
 
 protected:
     std::uint32_t dopedMaterial;
@@ -72,22 +74,29 @@ public:
         : DopingRule(volume, dopedMaterial, annealing, std::move(dopable)), depth(depth),
           cellSizeZ(volume.getCellSizeZ()) {}
 
-    void initializeColumn(const FrontGrid& grid, int x, int y,
-                          std::vector<CellIndex>& seeds) const {
+    // Nothing is a seed until the ions come to rest; what cannot be doped is settled.
+    State idle(MaterialId material) const {
+        State state;
+        state.mark = material != 0 && dopable.contains(material) ? 0 : 1;
+        FaceSteps::setVector(state, distance);
+        return state;
+    }
+
+    // Only the implanted cells start otherwise than idle.
+    void initializeColumn(const Grid& grid, int x, int y, std::vector<CellIndex>& seeds) const {
         const CellIndex bottom = grid.index(x, y, 0);
         int z = grid.sizeZ - 1;
-        for (; z >= 0 && grid.current[bottom + CellIndex(z)].material == 0; --z)
-            start(grid, bottom + CellIndex(z), 1, distance);
+        while (z >= 0 && grid.material(bottom + CellIndex(z)) == 0)
+            --z;
         for (const int top = z; z >= 0; --z) {
             const CellIndex i = bottom + CellIndex(z);
-            if (!dopable.contains(grid.current[i].material)) {
-                start(grid, i, 1, distance);
-            } else if (isImplanted(top - z)) {
-                grid.current[i].material = dopedMaterial;
-                start(grid, i, 1, 0.0f);
+            if (dopable.contains(grid.material(i)) && isImplanted(top - z)) {
+                grid.setMaterial(i, dopedMaterial);
+                State seed;
+                seed.mark = 1;
+                FaceSteps::setVector(seed, 0.0f);
+                grid.setState(i, seed);
                 seeds.push_back(i);
-            } else {
-                start(grid, i, 0, distance);
             }
         }
     }
@@ -97,12 +106,6 @@ private:
     // depth; exactly halfway between two layers, both are.
     bool isImplanted(int k) const {
         return double(std::fabs(float(k) * cellSizeZ - depth)) <= double(cellSizeZ) * 0.5;
-    }
-    static void start(const FrontGrid& grid, CellIndex i, std::uint8_t mark, float vector) {
-        Voxel& cell = grid.current[i];
-        cell.mark = mark;
-        FaceSteps::setVector(cell, vector);
-        grid.next[i] = cell;
     }
 
     float depth;

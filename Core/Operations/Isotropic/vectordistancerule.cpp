@@ -16,8 +16,9 @@ VectorDistanceRule::VectorDistanceRule(Process process, const Model::Automaton::
       sourceMaterial(process == Process::Electroplating ? conductor : 0),
       sourceIsEqual(process != Process::Deposition) {}
 
-bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
-    const Voxel& now = grid.current[i];
+bool VectorDistanceRule::visit(const Grid& grid, CellIndex i, int x, int y, int z,
+                               Cell& pending) const {
+    const Cell now = pending;
     if (now.mark != 0)
         return false;
     if (process == Process::Etching && now.material != material && now.material != 0)
@@ -28,7 +29,7 @@ bool VectorDistanceRule::visit(const FrontGrid& grid, CellIndex i, int x, int y,
     if (!steps.shortest(grid, i, x, y, z, best, distanceSquared, kept))
         return false;
 
-    Voxel& out = grid.next[i];
+    Cell& out = pending;
     if (process == Process::Etching) {
         if (now.material == material)
             out.material = 0;

@@ -16,7 +16,10 @@ class VectorDistanceRule : public FrontRuleDefaults {
 public:
     enum class Process { Deposition, Etching, Electroplating };
     using CellIndex = Model::Automaton::CellIndex;
-    using Voxel = Model::Automaton::Voxel;
+    using MaterialId = Model::Automaton::MaterialId;
+    using State = VectorState;
+    using Grid = FrontGrid<State>;
+    using Cell = FrontCell<State>;
 
     VectorDistanceRule(Process process, const Model::Automaton::TotalVolume& volume,
                        std::uint32_t material, std::uint32_t conductor, float distance);
@@ -27,25 +30,26 @@ public:
 
     // Every cell is judged several times while the run starts, so the process's choices are
     // made once, at construction, into comparisons without branches.
-    bool isSource(const Voxel& cell) const {
-        return hasSources && ((cell.material == sourceMaterial) == sourceIsEqual);
+    bool isSource(MaterialId material) const {
+        return hasSources && ((material == sourceMaterial) == sourceIsEqual);
     }
+    bool isSource(const Cell& cell) const { return isSource(cell.material); }
     // Empty cells join and are queued, or, for etching, occupied ones.
-    bool mayJoin(const Voxel& cell) const { return (cell.material == 0) != etching; }
+    bool mayJoin(MaterialId material) const { return (material == 0) != etching; }
+    bool mayJoin(const Cell& cell) const { return mayJoin(cell.material); }
     // Sources start at distance zero; everything else starts with the far vector (d, d, d),
     // which never passes the distance test. Electroplating blocks every solid but the
     // conductor.
-    void initialize(const FrontGrid& grid, CellIndex i, int, int, int) const {
-        Voxel& cell = grid.current[i];
-        const bool source = isSource(cell);
-        const bool blocked = process == Process::Electroplating && !source && cell.material != 0;
-        cell.mark = source || blocked ? 1 : 0;
-        FaceSteps::setVector(cell, source ? 0.0f : distance);
-        grid.next[i] = cell;
+    State idle(MaterialId material) const {
+        const bool source = isSource(material);
+        const bool blocked = process == Process::Electroplating && !source && material != 0;
+        State state;
+        state.mark = source || blocked ? 1 : 0;
+        FaceSteps::setVector(state, source ? 0.0f : distance);
+        return state;
     }
-    bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const;
-    bool queues(const Voxel& neighbour) const { return mayJoin(neighbour); }
-    void copyBack(Voxel& current, const Voxel& next) const { current = next; }
+    bool visit(const Grid& grid, CellIndex i, int x, int y, int z, Cell& pending) const;
+    bool queues(MaterialId neighbour) const { return mayJoin(neighbour); }
 
 private:
     Process process;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/Operations/Kernels/frontstates.h"
 #include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
@@ -21,13 +22,10 @@ inline constexpr int faceDirection[6][3] = {{0, 0, -1}, {0, 0, 1},  {0, -1, 0},
 // Which cells count as touching: the 26 cells of the 3x3x3 block, or the six face neighbours.
 enum class FrontNeighbourhood { Moore, Faces };
 
-// The cell arrays of one run and the neighbourhood arithmetic every front rule needs.
-struct FrontGrid {
+// The neighbourhood arithmetic every front rule needs.
+struct FrontGeometry {
     using CellIndex = Model::Automaton::CellIndex;
-    using Voxel = Model::Automaton::Voxel;
 
-    Voxel* current = nullptr;
-    Voxel* next = nullptr;
     int sizeX = 0;
     int sizeY = 0;
     int sizeZ = 0;
@@ -70,6 +68,11 @@ struct FrontGrid {
         x = int(qx);
         y = int(qy);
         z = int(rest - qy * CellIndex(sizeZ));
+    }
+    // The (x, y) row of cell i, numbered x * sizeY + y, and its z.
+    void rowOf(CellIndex i, CellIndex& row, int& z) const {
+        row = fastDivision ? rowDivider.divide(i) : i / CellIndex(sizeZ);
+        z = int(i - row * CellIndex(sizeZ));
     }
     bool inside(int x, int y, int z) const {
         return x >= 0 && y >= 0 && z >= 0 && x < sizeX && y < sizeY && z < sizeZ;
@@ -144,6 +147,64 @@ private:
     bool fastDivision = false;
 };
 
+// The cells of one run as the rules see them: materials in the volume's store, states in the
+// run's pages (FrontStates), both read and written by cell index.
+template <class State> struct FrontGrid : FrontGeometry {
+    using MaterialId = Model::Automaton::MaterialId;
+    using Cell = FrontCell<State>;
+
+    Model::Automaton::MaterialCells materials;
+    FrontStates<State>* states = nullptr;
+    // The idle state of a material beyond the table of FrontStates.
+    State (*rareIdle)(const void* rule, MaterialId) = nullptr;
+    const void* rule = nullptr;
+
+    MaterialId material(CellIndex i) const { return materials[std::ptrdiff_t(i)]; }
+    // The state of cell i, whose row and z the caller knows.
+    const State& stateAt(CellIndex i, CellIndex row, int z) const {
+        if (const State* page = states->page(row, z))
+            return page[z & (FrontStates<State>::pageCells - 1)];
+        return states->idleOf(material(i), rare());
+    }
+    const State& state(CellIndex i) const {
+        CellIndex row;
+        int z;
+        rowOf(i, row, z);
+        return stateAt(i, row, z);
+    }
+    Cell cell(CellIndex i) const {
+        Cell c;
+        static_cast<State&>(c) = state(i);
+        c.material = material(i);
+        return c;
+    }
+
+    void setMaterial(CellIndex i, MaterialId m) const { materials.set(std::ptrdiff_t(i), m); }
+    // Only the strip that owns cell i writes it. A state equal to the idle one of the cell's
+    // material makes no page.
+    void setState(CellIndex i, const State& s) const {
+        CellIndex row;
+        int z;
+        rowOf(i, row, z);
+        State* page = states->page(row, z);
+        if (!page) {
+            if (s.sameAs(states->idleOf(material(i), rare())))
+                return;
+            page = states->makePage(row, z, materials, rare());
+        }
+        page[z & (FrontStates<State>::pageCells - 1)] = s;
+    }
+    void setCell(CellIndex i, const Cell& c) const {
+        setMaterial(i, c.material);
+        setState(i, c);
+    }
+
+private:
+    auto rare() const {
+        return [this](MaterialId m) { return rareIdle(rule, m); };
+    }
+};
+
 // The vector-distance arithmetic of the distance-like processes. Each cell carries the vector
 // to the nearest seed it knows of; a step across a face adds that face's step vector to the
 // neighbour's vector. Processes differ in the sign convention of the steps and in the
@@ -151,7 +212,6 @@ private:
 class FaceSteps {
 public:
     using CellIndex = Model::Automaton::CellIndex;
-    using Voxel = Model::Automaton::Voxel;
 
     // Towards: a step across face (0, 0, -1) adds (0, 0, -sz). Away: it adds (0, 0, +sz).
     // Unsigned: every component is a non-negative count of steps times the edge.
@@ -181,7 +241,7 @@ public:
     // before this many steps anyway.
     static int cappedStepCount(double steps) { return steps >= 2.0e9 ? 2000000000 : int(steps); }
 
-    template <class Length> static Length squaredLength(const Voxel& v) {
+    template <class Length> static Length squaredLength(const VectorState& v) {
         return Length(v.vectorX) * v.vectorX + Length(v.vectorY) * v.vectorY +
                Length(v.vectorZ) * v.vectorZ;
     }
@@ -190,14 +250,22 @@ public:
     // than `best` and no longer than `reach` (both squared); on equal lengths the earlier face
     // wins. Updates `best` and `kept` and reports whether a vector was found.
     template <class Length, class Reach>
-    bool shortest(const FrontGrid& grid, CellIndex i, int x, int y, int z, Length& best,
-                  Reach reach, float kept[3]) const {
+    bool shortest(const FrontGrid<VectorState>& grid, CellIndex i, int x, int y, int z,
+                  Length& best, Reach reach, float kept[3]) const {
+        const CellIndex row = CellIndex(x) * CellIndex(grid.sizeY) + CellIndex(y);
+        const auto neighbour = [&](int f) -> const VectorState& {
+            return grid.stateAt(CellIndex(std::ptrdiff_t(i) + grid.faceOffset(f)),
+                                CellIndex(std::ptrdiff_t(row) +
+                                          std::ptrdiff_t(faceDirection[f][0]) * grid.sizeY +
+                                          faceDirection[f][1]),
+                                z + faceDirection[f][2]);
+        };
         if (grid.awayFromFaces(x, y, z)) {
             // All six faces exist: their candidates side by side, then the same scan in face
             // order without a branch per face.
             float v[3][6];
             for (int f = 0; f < 6; ++f) {
-                const Voxel& n = grid.current[CellIndex(std::ptrdiff_t(i) + grid.faceOffset(f))];
+                const VectorState& n = neighbour(f);
                 v[0][f] = n.vectorX + step[f][0];
                 v[1][f] = n.vectorY + step[f][1];
                 v[2][f] = n.vectorZ + step[f][2];
@@ -223,7 +291,7 @@ public:
             if (!grid.inside(x + faceDirection[f][0], y + faceDirection[f][1],
                              z + faceDirection[f][2]))
                 continue;
-            const Voxel& n = grid.current[CellIndex(std::ptrdiff_t(i) + grid.faceOffset(f))];
+            const VectorState& n = neighbour(f);
             const float v[3] = {n.vectorX + step[f][0], n.vectorY + step[f][1],
                                 n.vectorZ + step[f][2]};
             const Length lengthSquared =
@@ -237,62 +305,70 @@ public:
         return taken;
     }
 
-    static void setVector(Voxel& v, const float vector[3]) {
+    static void setVector(VectorState& v, const float vector[3]) {
         v.vectorX = vector[0];
         v.vectorY = vector[1];
         v.vectorZ = vector[2];
     }
-    static void setVector(Voxel& v, float all) { v.vectorX = v.vectorY = v.vectorZ = all; }
+    static void setVector(VectorState& v, float all) { v.vectorX = v.vectorY = v.vectorZ = all; }
 
 private:
     float step[6][3];
 };
 
 // What a rule does not say about itself: it grows from sources among its 26 neighbours, starts
-// cell by cell, writes the next array and has no pass after the last step. A rule derives from
-// this and redeclares what differs.
+// cell by cell with every cell in its idle state, and has no pass after the last step. A rule
+// derives from this and redeclares what differs.
 struct FrontRuleDefaults {
     static constexpr FrontNeighbourhood neighbourhood = FrontNeighbourhood::Moore;
     static constexpr bool seedsByColumn = false;
-    static constexpr bool writesInPlace = false;
     static constexpr bool hasFinalPass = false;
+
+    template <class Grid> void initialize(const Grid&, Model::Automaton::CellIndex, int, int, int) const {}
 };
 
 // The front-driven cellular kernel shared by every distance-like process. A process supplies a
 // Rule (see FrontRuleDefaults for its variants):
 //
+//   using State                     what the rule keeps per cell besides the material
+//                                   (VectorState, NoState);
+//   State idle(MaterialId) const    the state every cell of a material starts in, unless the
+//                                   rule's start gives it another; cells the front never changes
+//                                   keep it without costing memory (FrontStates).
 //   Starting state, cell by cell (seedsByColumn false):
-//     void initialize(const FrontGrid&, CellIndex, int x, int y, int z)
-//         sets the cell's starting state; may read the materials of its neighbours, which
+//     void initialize(const Grid&, CellIndex, int x, int y, int z)
+//         gives the cell another starting state than its idle one where it needs one (a seed
+//         that depends on its neighbours); may read the materials of its neighbours, which
 //         nothing changes while cells start;
-//     bool isSource(const Voxel&)  the cells the process grows from, judged after initialize;
-//     bool mayJoin(const Voxel&)   the cells that start on the front when one of their
-//                                  neighbours (in the rule's neighbourhood) is a source.
+//     bool isSource(const Cell&)  the cells the process grows from, judged after initialize;
+//     bool mayJoin(const Cell&)   the cells that start on the front when one of their
+//                                 neighbours (in the rule's neighbourhood) is a source.
 //   Starting state, column by column (seedsByColumn true):
-//     void initializeColumn(const FrontGrid&, int x, int y, std::vector<CellIndex>& seeds)
-//         sets the starting state of every cell of column (x, y) and lists its seeds; the
-//         first front is what the seeds queue.
+//     void initializeColumn(const Grid&, int x, int y, std::vector<CellIndex>& seeds)
+//         sets the starting state of the cells of column (x, y) that need one and lists its
+//         seeds; the first front is what the seeds queue.
 //   Each step:
-//     bool visit(const FrontGrid&, CellIndex, int x, int y, int z)
-//         reads the current array, writes the cell's own next-array record; true queues the
-//         cell's neighbours for the next front. A rule that writesInPlace takes a fifth
-//         argument instead, `Voxel& pending`, a copy of the cell to change;
-//     bool queues(const Voxel& neighbourNow)  whether a neighbour is worth queuing;
-//     void copyBack(Voxel& current, const Voxel& changed)
-//         what of the changed state (next-array record or pending copy) the current array
-//         takes over at the end of the step.
+//     bool visit(const Grid&, CellIndex, int x, int y, int z, Cell& pending)
+//         reads the cells as the step began and changes `pending`, a copy of the cell; true
+//         queues the cell's neighbours for the next front and writes `pending` back once every
+//         strip has read the step's cells;
+//     bool queues(MaterialId neighbourNow)  whether a neighbour of that material is worth
+//                                           queuing.
 //   After the last step (hasFinalPass true):
-//     void finish(Voxel& current, Voxel& next)  once for every cell.
+//     void finish(const Grid&, CellIndex, const Cell&)  once for every cell that has a state
+//         of its own; cells in their idle state must be left alone by it.
 //
 // Each step runs as two passes over the strips: the front pass (visit and queue), then, after
-// every strip has finished it, the exchange pass (hand-over lists, copy-back or pending writes,
-// new front). Cells only read the current array during the front pass and only their own strip
-// writes the current array during the exchange, so any thread count gives the result of a
-// single strip.
+// every strip has finished it, the exchange pass (hand-over lists, pending writes, new front).
+// Cells are only read during the front pass and only their own strip writes them during the
+// exchange, so any thread count gives the result of a single strip.
 template <class Rule> class FrontPropagation {
 public:
     using CellIndex = Model::Automaton::CellIndex;
-    using Voxel = Model::Automaton::Voxel;
+    using MaterialId = Model::Automaton::MaterialId;
+    using State = typename Rule::State;
+    using Grid = FrontGrid<State>;
+    using Cell = FrontCell<State>;
 
     FrontPropagation(Model::Automaton::TotalVolume& volume, Rule& rule)
         : volume(volume), rule(rule), partition(volume.getSizeX()),
@@ -306,9 +382,7 @@ public:
         std::copy(offsets, offsets + 9, rowOffset);
     }
 
-    // Holds both cell arrays for the whole run. A rule that writes in place still keeps the
-    // next array equal to the current one for the cells it changes, because later processes
-    // copy whole records back from it.
+    // Holds the volume's cells for the whole run.
     //
     // Reports one step of `progress` per front step and stops with Util::RunCancelled at the
     // next pass once it is cancelled; the cells are then half-way and the caller restores them.
@@ -316,11 +390,22 @@ public:
         partition.watch(progress);
         progress.start(std::uint64_t(std::max(steps, 0)));
         const std::uint64_t cellCount = volume.getCellCount();
+        // The page table of the states, and the bits of the start.
         Model::Automaton::VolumeBudget::reserveForRun(
-            cellCount * (sizeof(unsigned) + (Rule::seedsByColumn ? 0 : sizeof(std::uint8_t))));
+            cellCount / FrontStates<State>::pageCells * sizeof(void*) +
+            (Rule::seedsByColumn ? 0 : cellCount * 3 / 8));
         const Model::Automaton::CellArraysLock locked(volume);
-        grid.current = locked.current();
-        grid.next = locked.next();
+        grid.materials = locked.materials();
+        std::vector<int> stripOfX(std::size_t(grid.sizeX));
+        for (const Strip& strip : partition.getStrips())
+            std::fill(stripOfX.begin() + strip.begin, stripOfX.begin() + strip.end, strip.index);
+        states.setUp(grid.sizeX, grid.sizeY, grid.sizeZ, std::move(stripOfX), partition.count(),
+                     [this](MaterialId m) { return rule.idle(m); });
+        grid.states = &states;
+        grid.rule = &rule;
+        grid.rareIdle = [](const void* r, MaterialId m) {
+            return static_cast<const Rule*>(r)->idle(m);
+        };
         for (const Strip& strip : partition.getStrips())
             strips[std::size_t(strip.index)].queued.cover(grid.index(int(strip.begin), 0, 0),
                                                           grid.index(int(strip.end), 0, 0));
@@ -335,7 +420,12 @@ public:
         }
         if constexpr (Rule::hasFinalPass)
             partition.runPass([this](const Strip& s) { finishStrip(s); });
+        statePages = states.pageCount();
+        states.clear();
     }
+
+    // Pages of states the last run made (FrontStates), for tests of its memory.
+    std::size_t pagesMade() const { return statePages; }
 
     int threadCount() const { return StripPartition::poolThreadCount(); }
     int stripWidth() const { return grid.sizeX / threadCount(); }
@@ -343,7 +433,7 @@ public:
 private:
     struct PendingCell {
         CellIndex index;
-        Voxel cell;
+        Cell cell;
     };
 
     // The cells of one strip that may join the next front, one bit each: neighbours are set a
@@ -473,6 +563,7 @@ private:
             std::uint64_t* joins = start.joins.get() + layerRow * words;
             for (int y = 0; y < sy; ++y) {
                 const CellIndex row = grid.index(x, y, 0);
+                const CellIndex rowIndex = CellIndex(x) * CellIndex(sy) + CellIndex(y);
                 for (std::size_t w = 0; w < words; ++w) {
                     const int z0 = int(w * 64);
                     const int z1 = std::min(sz, z0 + 64);
@@ -481,8 +572,11 @@ private:
                         const CellIndex i = row + CellIndex(z);
                         rule.initialize(grid, i, x, y, z);
                         const std::uint64_t bit = std::uint64_t(1) << (z - z0);
-                        isSource |= rule.isSource(grid.current[i]) ? bit : 0;
-                        mayJoin |= rule.mayJoin(grid.current[i]) ? bit : 0;
+                        Cell cell;
+                        static_cast<State&>(cell) = grid.stateAt(i, rowIndex, z);
+                        cell.material = grid.material(i);
+                        isSource |= rule.isSource(cell) ? bit : 0;
+                        mayJoin |= rule.mayJoin(cell) ? bit : 0;
                     }
                     source[std::size_t(y) * words + w] = isSource;
                     joins[std::size_t(y) * words + w] = mayJoin;
@@ -603,7 +697,7 @@ private:
                 }
                 for (int k = 0; k < 3; ++k) {
                     const CellIndex n = CellIndex(first + k);
-                    if ((run >> k & 1u) && rule.queues(grid.current[n]))
+                    if ((run >> k & 1u) && rule.queues(grid.material(n)))
                         handOver.push_back(n);
                 }
             }
@@ -616,14 +710,13 @@ private:
         for (const CellIndex c : state.front) {
             int x, y, z;
             grid.coordinates(c, x, y, z);
-            if constexpr (Rule::writesInPlace) {
-                Voxel pending = grid.current[c];
-                if (!rule.visit(grid, c, x, y, z, pending))
-                    continue;
-                state.pending.push_back(PendingCell{c, pending});
-            } else if (!rule.visit(grid, c, x, y, z)) {
+            Cell pending;
+            static_cast<State&>(pending) =
+                grid.stateAt(c, CellIndex(x) * CellIndex(grid.sizeY) + CellIndex(y), z);
+            pending.material = grid.material(c);
+            if (!rule.visit(grid, c, x, y, z, pending))
                 continue;
-            }
+            state.pending.push_back(PendingCell{c, pending});
             queueNeighbours(state, strip, c, x, y, z);
         }
     }
@@ -643,29 +736,35 @@ private:
         // the next front pass walking memory forwards.
         state.local.clear();
         state.queued.drainInto(state.local,
-                               [this](CellIndex n) { return rule.queues(grid.current[n]); });
-        if constexpr (Rule::writesInPlace) {
-            for (const PendingCell& p : state.pending) {
-                rule.copyBack(grid.current[p.index], p.cell);
-                grid.next[p.index] = grid.current[p.index];
-            }
-        } else {
-            for (const CellIndex c : state.front)
-                rule.copyBack(grid.current[c], grid.next[c]);
-        }
+                               [this](CellIndex n) { return rule.queues(grid.material(n)); });
+        for (const PendingCell& p : state.pending)
+            grid.setCell(p.index, p.cell);
         state.front.swap(state.local);
     }
 
+    // Only rows with pages hold cells that are not in their idle state.
     void finishStrip(const Strip& strip) {
-        const CellIndex end = grid.index(int(strip.end), 0, 0);
-        for (CellIndex i = grid.index(int(strip.begin), 0, 0); i < end; ++i)
-            rule.finish(grid.current[i], grid.next[i]);
+        for (int x = int(strip.begin); x < int(strip.end); ++x)
+            for (int y = 0; y < grid.sizeY; ++y) {
+                const CellIndex row = CellIndex(x) * CellIndex(grid.sizeY) + CellIndex(y);
+                for (int z0 = 0; z0 < grid.sizeZ; z0 += FrontStates<State>::pageCells) {
+                    if (!states.page(row, z0))
+                        continue;
+                    const int z1 = std::min(grid.sizeZ, z0 + FrontStates<State>::pageCells);
+                    for (int z = z0; z < z1; ++z) {
+                        const CellIndex i = grid.index(x, y, z);
+                        rule.finish(grid, i, grid.cell(i));
+                    }
+                }
+            }
     }
 
     Model::Automaton::TotalVolume& volume;
     Rule& rule;
     StripPartition partition;
-    FrontGrid grid;
+    Grid grid;
+    FrontStates<State> states;
+    std::size_t statePages = 0;
     std::vector<StripState> strips;
     StartBits start;
     // Offsets of the rows of neighbours around a cell (see queueNeighbours).

@@ -12,35 +12,33 @@ class MooreRule : public FrontRuleDefaults {
 public:
     enum class Process { Deposition, Etching };
     using CellIndex = Model::Automaton::CellIndex;
-    using Voxel = Model::Automaton::Voxel;
+    using MaterialId = Model::Automaton::MaterialId;
+    using State = NoState;
+    using Grid = FrontGrid<State>;
+    using Cell = FrontCell<State>;
 
     MooreRule(Process process, std::uint32_t material) : process(process), material(material) {}
 
-    bool isSource(const Voxel& cell) const {
+    State idle(MaterialId) const { return State(); }
+    bool isSource(const Cell& cell) const {
         return process == Process::Deposition ? cell.material != 0 : cell.material == 0;
     }
-    bool mayJoin(const Voxel& cell) const {
+    bool mayJoin(const Cell& cell) const {
         return process == Process::Deposition ? cell.material == 0 : cell.material == material;
     }
-    void initialize(const FrontGrid& grid, CellIndex i, int, int, int) const {
-        grid.next[i].material = grid.current[i].material;
-    }
-
-    bool visit(const FrontGrid& grid, CellIndex i, int, int, int) const {
-        const std::uint32_t now = grid.current[i].material;
+    bool visit(const Grid&, CellIndex, int, int, int, Cell& pending) const {
+        const std::uint32_t now = pending.material;
         if (process == Process::Deposition && now == 0)
-            grid.next[i].material = material;
+            pending.material = material;
         else if (process == Process::Etching && now == material)
-            grid.next[i].material = 0;
+            pending.material = 0;
         return true;
     }
 
-    bool queues(const Voxel& neighbour) const {
-        return process == Process::Deposition ? neighbour.material == 0
-                                              : neighbour.material == material;
+    bool queues(MaterialId neighbour) const {
+        return process == Process::Deposition ? neighbour == 0
+                                              : neighbour == material;
     }
-
-    void copyBack(Voxel& current, const Voxel& next) const { current.material = next.material; }
 
 private:
     Process process;

@@ -14,7 +14,7 @@ namespace {
 Q_LOGGING_CATEGORY(lcOxidation, "Core/Operations/SiOxidation/simplesioxidation", QtInfoMsg)
 
 using Model::Automaton::CellIndex;
-using Model::Automaton::Voxel;
+using Model::Automaton::MaterialId;
 
 // Distances from the silicon surface: seeds are oxidizable cells with empty space beside a
 // face. The front runs both into the silicon (up to 0.44 of the thickness) and out into empty
@@ -23,6 +23,9 @@ class OxidationRule : public FrontRuleDefaults {
 public:
     static constexpr FrontNeighbourhood neighbourhood = FrontNeighbourhood::Faces;
     static constexpr bool hasFinalPass = true;
+    using State = VectorState;
+    using Grid = FrontGrid<State>;
+    using Cell = FrontCell<State>;
 
     OxidationRule(const Model::Automaton::TotalVolume& volume, double thickness,
                   const MaterialSet& oxidizable)
@@ -32,31 +35,33 @@ public:
           steps(volume.getCellSizeX(), volume.getCellSizeY(), volume.getCellSizeZ(),
                 FaceSteps::Sign::Towards) {}
 
-    void initialize(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
-        Voxel& cell = grid.current[i];
-        const std::uint32_t m = cell.material;
-        if (m != 0 && !oxidizable.contains(m)) {
-            cell.mark = 1;
-            FaceSteps::setVector(cell, far);
-        } else if (m != 0 && grid.anyFaceNeighbour(i, x, y, z, [&](CellIndex n, int) {
-                       return grid.current[n].material == 0;
-                   })) {
-            cell.mark = 1;
-            FaceSteps::setVector(cell, 0.0f);
-        } else {
-            cell.mark = 0;
-            FaceSteps::setVector(cell, far);
-        }
-        grid.next[i] = cell;
+    // Materials that do not oxidize are settled; everything else starts far from the surface.
+    State idle(MaterialId m) const {
+        State state;
+        state.mark = m != 0 && !oxidizable.contains(m) ? 1 : 0;
+        FaceSteps::setVector(state, far);
+        return state;
+    }
+    // Oxidizable cells with empty space beside a face are the seeds.
+    void initialize(const Grid& grid, CellIndex i, int x, int y, int z) const {
+        const MaterialId m = grid.material(i);
+        if (m == 0 || !oxidizable.contains(m) ||
+            !grid.anyFaceNeighbour(i, x, y, z,
+                                   [&](CellIndex n, int) { return grid.material(n) == 0; }))
+            return;
+        State seed;
+        seed.mark = 1;
+        FaceSteps::setVector(seed, 0.0f);
+        grid.setState(i, seed);
     }
     // Seeds; the cells beside them that may still change start the front.
-    bool isSource(const Voxel& cell) const {
+    bool isSource(const Cell& cell) const {
         return cell.mark == 1 && cell.material != 0 && oxidizable.contains(cell.material);
     }
-    bool mayJoin(const Voxel& cell) const { return cell.mark == 0; }
+    bool mayJoin(const Cell& cell) const { return cell.mark == 0; }
 
-    bool visit(const FrontGrid& grid, CellIndex i, int x, int y, int z) const {
-        const Voxel& now = grid.current[i];
+    bool visit(const Grid& grid, CellIndex i, int x, int y, int z, Cell& pending) const {
+        const Cell now = pending;
         if (now.mark != 0)
             return false;
         float best = FaceSteps::squaredLength<float>(now);
@@ -64,21 +69,19 @@ public:
         if (!steps.shortest(grid, i, x, y, z, best, now.material == 0 ? emptyReach : solidReach,
                             kept))
             return false;
-        FaceSteps::setVector(grid.next[i], kept);
+        FaceSteps::setVector(pending, kept);
         return true;
     }
-    bool queues(const Voxel& neighbour) const {
-        return neighbour.material == 0 || neighbour.material == SimpleSiOxidation::oxideMaterial ||
-               oxidizable.contains(neighbour.material);
+    bool queues(MaterialId neighbour) const {
+        return neighbour == 0 || neighbour == SimpleSiOxidation::oxideMaterial ||
+               oxidizable.contains(neighbour);
     }
-    void copyBack(Voxel& current, const Voxel& next) const { current = next; }
-
-    void finish(Voxel& current, Voxel& next) const {
-        const std::uint32_t m = current.material;
-        const float lengthSquared = FaceSteps::squaredLength<float>(current);
+    void finish(const Grid& grid, CellIndex i, const Cell& cell) const {
+        const MaterialId m = cell.material;
+        const float lengthSquared = FaceSteps::squaredLength<float>(cell);
         if ((m != 0 && oxidizable.contains(m) && solidConversion > lengthSquared) ||
             (m == 0 && emptyConversion > lengthSquared))
-            current.material = next.material = SimpleSiOxidation::oxideMaterial;
+            grid.setMaterial(i, SimpleSiOxidation::oxideMaterial);
     }
 
 private:

@@ -1,5 +1,6 @@
-// Every front engine against fingerprints of its cells (every field of both arrays) saved from
-// a reference build, for several thread counts: a faster kernel must give the same bits.
+// Every front engine against fingerprints of its cells' materials saved from a reference build,
+// for several thread counts: a faster kernel, or another layout of the cells, must give the
+// same materials.
 #include "Core/Operations/Anisotropic/anisotropicfilmdeposition.h"
 #include "Core/Operations/Doping/ionimplantation.h"
 #include "Core/Operations/Doping/simpledoping.h"
@@ -53,66 +54,54 @@ const Scene scenes[] = {{"unit cells", {1.f, 1.f, 1.f}}, {"stretched cells", {0.
 struct EngineCase {
     const char* name;
     std::function<void(TotalVolume&)> run;
-    std::uint64_t expected[2]; // per scene: every field of both arrays
-    std::uint64_t materials[2]; // per scene: the materials, the result that outlives the layout
+    std::uint64_t materials[2]; // per scene
 };
 
 const EngineCase engines[] = {
     {"isotropic deposition",
      [](TotalVolume& v) { IsotropicFilmDeposition(v, Film, 3.5f).runDeposition(); },
-     {0xaab6c7c0ccebff57ull, 0x6a74bd3da3cd35a3ull},
      {0x56b48511025ab0e6ull, 0x624ebe8915be6926ull}},
     {"isotropic etching of silicon",
      [](TotalVolume& v) { IsotropicFilmEtching(v, Silicon, 2.5f).runEtching(); },
-     {0x70f96a4f1d9d3d8full, 0x23585ec020983859ull},
      {0x8824df70e90be7a7ull, 0x77a852d6ee3ca187ull}},
     {"isotropic etching of oxide",
      [](TotalVolume& v) { IsotropicFilmEtching(v, Oxide, 1.5f).runEtching(); },
-     {0x62184e1b6f7b953dull, 0x7bb6292912d1ce03ull},
      {0x7bc62d0214ebbc75ull, 0x2bf2a6094a390646ull}},
     {"electroplating on oxide",
      [](TotalVolume& v) { Electrodeposition(v, Film, Oxide, 3.f).runDeposition(); },
-     {0xf447a50388f9a42full, 0xaa3ed573f9a52f2dull},
      {0xbd34d658831432d1ull, 0x34e8239eb9369881ull}},
     {"Moore deposition",
      [](TotalVolume& v) { MooreNeighborhoodDeposition(v, Film, 3).runDeposition(); },
-     {0x13dbdb6afc55d391ull, 0x13dbdb6afc55d391ull},
      {0x017bb61b08ade071ull, 0x017bb61b08ade071ull}},
     {"Moore etching",
      [](TotalVolume& v) { MooreNeighborhoodEtching(v, Silicon, 2).runEtching(); },
-     {0x827558e82b8ed2d9ull, 0x827558e82b8ed2d9ull},
      {0x853433f7c66ab807ull, 0x853433f7c66ab807ull}},
     {"doping",
      [](TotalVolume& v) { SimpleDoping(v, Doped, 2.5f).runDoping(); },
-     {0xc672b473addcfee1ull, 0xc0b72b70928b65adull},
      {0xd543de9d17c3a6a9ull, 0x301da9f27e5db2c9ull}},
     {"ion implantation",
      [](TotalVolume& v) { IonImplantation(v, Doped, 3.f, 1.5f).runImplantation(); },
-     {0x59b7695cf83c2b1bull, 0xec27fb0e0597432bull},
      {0xc9617bf7b6367369ull, 0x52be462a58cdb7c6ull}},
     {"anisotropic deposition on tops and bottoms",
      [](TotalVolume& v) {
          AnisotropicFilmDeposition(v, Film, 4.f, 0.5f, AnisotropicFilmDeposition::OnTopAndBottom)
              .runDeposition();
      },
-     {0xb9fe2abdc8fe3023ull, 0xf4db82103a4a393full},
      {0x8d34aa6a222fdf26ull, 0x69ed73dfb9416c51ull}},
     {"anisotropic deposition on tops",
      [](TotalVolume& v) {
          AnisotropicFilmDeposition(v, Film, 3.f, 1.f, AnisotropicFilmDeposition::OnTop)
              .runDeposition();
      },
-     {0x0d1d2551672790a3ull, 0x6ed56074b7e99315ull},
      {0xb96743fd29ad6096ull, 0xcf368155483fd426ull}},
     {"thermal oxidation",
      [](TotalVolume& v) { SimpleSiOxidation(v, 1.0).oxidateTo(3.0); },
-     {0xaffcee44554d7dbdull, 0x38a80cbe9f904b6bull},
      {0x54018758245fa1a6ull, 0x756e76e772579fa5ull}},
 };
 
 } // namespace
 
-TEST(FrontEnginesGolden, EveryCellOfBothArraysMatchesTheSavedResultForAnyThreadCount) {
+TEST(FrontEnginesGolden, EveryCellsMaterialMatchesTheSavedResultForAnyThreadCount) {
     for (const EngineCase& engine : engines) {
         for (std::size_t s = 0; s < std::size(scenes); ++s) {
             for (const int threads : {1, 2, 3, 8}) {
@@ -120,12 +109,10 @@ TEST(FrontEnginesGolden, EveryCellOfBothArraysMatchesTheSavedResultForAnyThreadC
                 const float* c = scenes[s].cellSize;
                 auto volume = makeVolume(26, 18, 20, trenchWithBridge, c[0], c[1], c[2]);
                 engine.run(*volume);
-                const std::uint64_t actual = cellsFingerprint(*volume);
-                EXPECT_EQ(actual, engine.expected[s])
+                const std::uint64_t actual = materialsFingerprint(*volume);
+                EXPECT_EQ(actual, engine.materials[s])
                     << engine.name << ", " << scenes[s].name << ", " << threads << " threads";
-                EXPECT_EQ(materialsFingerprint(*volume), engine.materials[s])
-                    << engine.name << ", " << scenes[s].name << ", " << threads << " threads";
-                if (actual != engine.expected[s])
+                if (actual != engine.materials[s])
                     std::printf("golden %s / %s: 0x%016" PRIx64 "ull\n", engine.name,
                                 scenes[s].name, actual);
             }
