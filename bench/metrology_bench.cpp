@@ -45,7 +45,7 @@ void MaterialTotals(benchmark::State& state) {
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()) * std::int64_t(volume.getCellCount()));
     state.SetBytesProcessed(std::int64_t(state.iterations()) *
-                            std::int64_t(volume.getCellCount() * sizeof(Model::Automaton::Voxel)));
+                            std::int64_t(volume.getCellCount() * sizeof(Model::Automaton::MaterialId)));
 }
 BENCHMARK(MaterialTotals)
     ->Args({200, 200, 100, 1})

@@ -65,22 +65,6 @@ void finish(benchmark::State& state) {
     state.counters["peak_MiB"] = bench::peakMemoryMiB();
 }
 
-void CopyCellArrays(benchmark::State& state) {
-    bench::setPoolThreads(int(state.range(0)));
-    TotalVolume& v = volume();
-    const Core::Operations::StripPartition strips(SizeX);
-    for (auto _ : state) {
-        const Model::Automaton::CellArraysLock arrays(v);
-        strips.runPass([&](const Core::Operations::Strip& strip) {
-            std::copy(arrays.current() + v.index(strip.begin, 0, 0),
-                      arrays.current() + v.index(strip.end, 0, 0),
-                      arrays.next() + v.index(strip.begin, 0, 0));
-        });
-        benchmark::ClobberMemory();
-    }
-    finish(state);
-}
-
 // The worst case: a volume full of silicon, every cell of both arrays emptied (maximum 0).
 void PlanarizeFullVolume(benchmark::State& state) {
     bench::setPoolThreads(int(state.range(0)));
@@ -147,7 +131,6 @@ void RieSiliconThroughResist(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(CopyCellArrays)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlanarizeFullVolume)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlanarizeResistScene)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PourOverHalfFullVolume)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -24,8 +24,8 @@ CutWindow wholeVolume(const TotalVolume& volume) {
 
 CellGrid gridOf(TotalVolume& volume) {
     CellGrid grid;
-    grid.cells = Model::Automaton::MaterialCells(volume.getVoxels(), nullptr);
-    volume.releaseVoxels(); // nothing else touches the scene while the benchmark runs
+    grid.cells = Model::Automaton::MaterialCells(volume.lockMaterials());
+    volume.releaseMaterials(); // nothing else touches the scene while the benchmark runs
     grid.sizeX = int(volume.getSizeX());
     grid.sizeY = int(volume.getSizeY());
     grid.sizeZ = int(volume.getSizeZ());

@@ -15,7 +15,7 @@ void TotalVolumeFromMaterialList(benchmark::State& state) {
                                              materials);
         benchmark::DoNotOptimize(volume.getCellCount());
     }
-    const double bytes = 2.0 * sizeof(Model::Automaton::Voxel) * double(materials.size());
+    const double bytes = double(sizeof(Model::Automaton::MaterialId)) * double(materials.size());
     state.counters["cells_per_s"] = benchmark::Counter(
         double(materials.size()) * double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["GB_per_s"] =

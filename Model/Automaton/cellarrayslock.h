@@ -5,47 +5,37 @@
 
 namespace Model::Automaton {
 
-// Holds the cell arrays of one volume for the length of a scope, so that no return and no
-// exception can leave a lock taken. Every reader and writer of cells goes through it.
-//
-// Both arrays are always taken current first, next second, and released in reverse order;
-// taking them in one fixed order is what keeps two users of the same volume from deadlocking.
+// Holds a volume's cells for the length of a scope, so that no return and no exception can
+// leave the lock taken. Every reader and writer of cells goes through it. The lock is not
+// recursive: never take it twice on one code path.
 class CellArraysLock {
 public:
+    // Which cells a caller means to touch: reading only, or reading and writing. Both take the
+    // one lock; the difference is kept for the reader of the code.
     enum class Arrays { Current, Both };
 
-    explicit CellArraysLock(TotalVolume& volume, Arrays which = Arrays::Both)
-        : volume(&volume), cells(volume.getVoxels()),
-          nextCells(which == Arrays::Both ? volume.getNextVoxels() : nullptr) {}
+    explicit CellArraysLock(TotalVolume& volume, Arrays = Arrays::Both)
+        : volume(&volume), ids(volume.lockMaterials()) {}
     ~CellArraysLock() { release(); }
 
     CellArraysLock(const CellArraysLock&) = delete;
     CellArraysLock& operator=(const CellArraysLock&) = delete;
 
-    // The materials of the held cells; writes reach both arrays when both are held.
-    MaterialCells materials() const { return MaterialCells(cells, nextCells); }
-
-    // The engines' records of the cells.
-    Voxel* current() const { return cells; }
-    // Null when only the current array is held.
-    Voxel* next() const { return nextCells; }
+    // The materials of the held cells.
+    MaterialCells materials() const { return MaterialCells(ids); }
 
     // Lets go before the end of the scope; the destructor then does nothing.
     void release() {
         if (!volume)
             return;
-        if (nextCells)
-            volume->releaseNextVoxels();
-        volume->releaseVoxels();
+        volume->releaseMaterials();
         volume = nullptr;
-        cells = nullptr;
-        nextCells = nullptr;
+        ids = nullptr;
     }
 
 private:
     TotalVolume* volume;
-    Voxel* cells;
-    Voxel* nextCells;
+    MaterialId* ids;
 };
 
 } // namespace Model::Automaton

@@ -71,7 +71,7 @@ bool KeptMaterials::keep(TotalVolume& volume) {
         const StripPartition partition(volume.getSizeX());
         std::vector<Frame> kept(partition.getStrips().size());
         const CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
-        const Voxel* const cells = locked.current();
+        const MaterialCells cells = locked.materials();
         partition.runPass([&](const Strip& strip) {
             Frame& frame = kept[std::size_t(strip.index)];
             frame.first = volume.index(strip.begin, 0, 0);
@@ -81,7 +81,7 @@ bool KeptMaterials::keep(TotalVolume& volume) {
             for (CellIndex i = frame.first; i < frame.end; i += chunk) {
                 const CellIndex n = std::min(chunk, frame.end - i);
                 for (CellIndex j = 0; j < n; ++j)
-                    materials[j] = cells[i + j].material;
+                    materials[j] = cells[std::ptrdiff_t(i + j)];
                 writer.write(materials, n * sizeof(std::uint32_t));
             }
             frame.bytes = writer.finish();
@@ -99,8 +99,7 @@ bool KeptMaterials::putBack(TotalVolume& volume) const {
     if (!isKept() || cellCount != volume.getCellCount())
         return false;
     const CellArraysLock locked(volume);
-    Voxel* const current = locked.current();
-    Voxel* const next = locked.next();
+    const MaterialCells cells = locked.materials();
     Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
         const Frame& frame = frames[std::size_t(k)];
         CompressedFrameReader reader(frame.bytes);
@@ -110,10 +109,8 @@ bool KeptMaterials::putBack(TotalVolume& volume) const {
             // The frame was written here, whole, by keep().
             if (!reader.read(materials, n * sizeof(std::uint32_t)))
                 throw std::logic_error("a kept copy of the cells is damaged");
-            for (CellIndex j = 0; j < n; ++j) {
-                current[i + j].material = materials[j];
-                next[i + j].material = materials[j];
-            }
+            for (CellIndex j = 0; j < n; ++j)
+                cells.set(std::ptrdiff_t(i + j), MaterialId(materials[j]));
         }
     });
     return true;
@@ -125,7 +122,7 @@ std::pair<MaterialChanges, MaterialChanges> KeptMaterials::changesTo(TotalVolume
     changes.first.frames.resize(frames.size());
     changes.second.frames.resize(frames.size());
     const CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
-    const Voxel* const cells = locked.current();
+    const MaterialCells cells = locked.materials();
     Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
         const Frame& frame = frames[std::size_t(k)];
         CompressedFrameReader reader(frame.bytes);
@@ -136,7 +133,7 @@ std::pair<MaterialChanges, MaterialChanges> KeptMaterials::changesTo(TotalVolume
             if (!reader.read(kept, n * sizeof(std::uint32_t)))
                 throw std::logic_error("a kept copy of the cells is damaged");
             for (CellIndex j = 0; j < n; ++j) {
-                const std::uint32_t now = cells[i + j].material;
+                const std::uint32_t now = cells[std::ptrdiff_t(i + j)];
                 if (now != kept[j])
                     runs.changed(i + j, kept[j], now);
             }

@@ -78,15 +78,12 @@ bool MaterialChanges::isValid() const {
 
 void MaterialChanges::applyTo(TotalVolume& volume) const {
     const CellArraysLock locked(volume);
-    Voxel* const current = locked.current();
-    Voxel* const next = locked.next();
+    const MaterialCells cells = locked.materials();
     Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
         forEachRun(frames[std::size_t(k)], cellCount,
                    [&](CellIndex first, std::uint32_t count, const std::uint32_t* materials) {
-                       for (std::uint32_t j = 0; j < count; ++j) {
-                           current[first + j].material = materials[j];
-                           next[first + j].material = materials[j];
-                       }
+                       for (std::uint32_t j = 0; j < count; ++j)
+                           cells.set(std::ptrdiff_t(first + j), MaterialId(materials[j]));
                    });
     });
 }

@@ -4,7 +4,7 @@
 #include "Model/Automaton/strips.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/volumebudget.h"
-#include "Model/Automaton/voxel.h"
+#include "Model/Automaton/materialcells.h"
 
 #include <QLoggingCategory>
 

@@ -19,30 +19,28 @@ constexpr std::size_t prefaultThreshold = std::size_t(4) << 20;
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
                          float cellSizeY, float cellSizeZ, Util::Vector3D position, UnwrittenCells)
-    : voxels(allocateLargeArray<Voxel>(CellIndex(sizeX) * sizeY * sizeZ)),
-      nextVoxels(allocateLargeArray<Voxel>(CellIndex(sizeX) * sizeY * sizeZ)), sizeX(sizeX),
+    : materials(allocateLargeArray<MaterialId>(CellIndex(sizeX) * sizeY * sizeZ)), sizeX(sizeX),
       sizeY(sizeY), sizeZ(sizeZ), cellSizeX(cellSizeX), cellSizeY(cellSizeY), cellSizeZ(cellSizeZ),
       position(position), painter(std::make_unique<TotalVolumePainter>(*this)) {
-    if (getCellCount() * sizeof(Voxel) < prefaultThreshold)
+    if (getCellCount() * sizeof(MaterialId) < prefaultThreshold)
         return;
     // Each strip's pages are mapped by the pool thread that will fill and work on the strip.
     const CellIndex slice = CellIndex(sizeY) * sizeZ;
     StripPartition(sizeX).runPass([&](const Strip& strip) {
-        const std::size_t bytes = (strip.end - strip.begin) * slice * sizeof(Voxel);
-        prefaultLarge(voxels.get() + strip.begin * slice, bytes);
-        prefaultLarge(nextVoxels.get() + strip.begin * slice, bytes);
+        const std::size_t bytes = (strip.end - strip.begin) * slice * sizeof(MaterialId);
+        prefaultLarge(materials.get() + strip.begin * slice, bytes);
     });
 }
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
                          float cellSizeY, float cellSizeZ, Util::Vector3D position,
-                         const std::vector<int>& materials)
+                         const std::vector<int>& list)
     : TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position,
                   UnwrittenCells()) {
     // A short list leaves the remaining cells empty rather than reading past its end.
-    const CellIndex given = std::min<CellIndex>(getCellCount(), materials.size());
-    const int* ids = materials.data();
-    writeCells(0, given, [ids](CellIndex i) { return static_cast<uint32_t>(ids[i]); });
+    const CellIndex given = std::min<CellIndex>(getCellCount(), list.size());
+    const int* ids = list.data();
+    writeCells(0, given, [ids](CellIndex i) { return static_cast<MaterialId>(ids[i]); });
     writeEmptyCells(given);
 }
 
@@ -51,21 +49,17 @@ void TotalVolume::writeCells(CellIndex first, CellIndex end, MaterialOf material
     if (first >= end)
         return;
     const CellIndex slice = CellIndex(sizeY) * sizeZ;
-    Voxel* current = voxels.get();
-    Voxel* next = nextVoxels.get();
+    MaterialId* cells = materials.get();
     StripPartition(sizeX).runPass([&](const Strip& strip) {
         const CellIndex begin = std::max(first, strip.begin * slice);
         const CellIndex stop = std::min(end, strip.end * slice);
-        for (CellIndex i = begin; i < stop; ++i) {
-            const uint32_t id = material(i);
-            new (current + i) Voxel(id);
-            new (next + i) Voxel(id);
-        }
+        for (CellIndex i = begin; i < stop; ++i)
+            cells[i] = material(i);
     });
 }
 
 void TotalVolume::writeEmptyCells(CellIndex first) {
-    writeCells(first, getCellCount(), [](CellIndex) { return 0u; });
+    writeCells(first, getCellCount(), [](CellIndex) { return MaterialId(0); });
 }
 
 TotalVolume::~TotalVolume() = default;
@@ -77,35 +71,27 @@ void TotalVolume::draw(bool renderObjects, bool renderEdges) {
 void TotalVolume::drawForPicking() { painter->drawForPicking(); }
 
 Model::Object* TotalVolume::clone() {
-    std::vector<int> materials(getCellCount());
+    std::vector<int> list(getCellCount());
     {
         const CellArraysLock locked(*this, CellArraysLock::Arrays::Current);
-        for (CellIndex i = 0; i < materials.size(); ++i)
-            materials[i] = static_cast<int>(locked.current()[i].material);
+        const MaterialCells cells = locked.materials();
+        for (CellIndex i = 0; i < list.size(); ++i)
+            list[i] = static_cast<int>(cells[std::ptrdiff_t(i)]);
     }
     auto* copy =
-        new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position, materials);
+        new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position, list);
     copy->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
     return copy;
 }
 
 void TotalVolume::translate(Util::Vector4D delta) { position += delta; }
 
-Voxel* TotalVolume::getVoxels() {
-    voxelsLock.lock();
-    return voxels.get();
+MaterialId* TotalVolume::lockMaterials() {
+    materialsLock.lock();
+    return materials.get();
 }
 
-void TotalVolume::releaseVoxels() { voxelsLock.unlock(); }
-
-Voxel* TotalVolume::getNextVoxels() {
-    nextVoxelsLock.lock();
-    return nextVoxels.get();
-}
-
-void TotalVolume::releaseNextVoxels() { nextVoxelsLock.unlock(); }
-
-void TotalVolume::swapVoxelBuffers() { voxels.swap(nextVoxels); }
+void TotalVolume::releaseMaterials() { materialsLock.unlock(); }
 
 bool TotalVolume::rebuildSiLattice(QString* reason) {
     // Let the old lattice go first: the new one may need its memory.

@@ -3,7 +3,7 @@
 #include "Model/Automaton/cellindex.h"
 #include "Model/Automaton/largearray.h"
 #include "Model/Automaton/totalvolumepainter.h"
-#include "Model/Automaton/voxel.h"
+#include "Model/Automaton/materialcells.h"
 #include "Model/object.h"
 #include "Util/spinlock.h"
 #include "Util/vector3d.h"
@@ -17,24 +17,25 @@ namespace Model::Automaton {
 
 class SiLattice;
 
-// The cell volume every process works on: two equally sized cell arrays (current and next
-// state), the photolithography masks and the silicon lattice laid over it.
+// The cell volume every process works on: one material id of 16 bits a cell, the
+// photolithography masks and the silicon lattice laid over it. What an engine keeps per cell
+// while it runs lives with the engine, near its front.
 //
 // Sizes are fixed for the life of a volume. Callers that create volumes from user input check
 // VolumeBudget::fits() first; the constructor itself assumes the sizes are affordable.
 //
-// Both arrays are written once, in x strips on the global pool (the strips the engines work
+// The cells are written once, in x strips on the global pool (the strips the engines work
 // on), so a large volume is built at the speed of memory and each strip's pages are first
 // touched by a pool thread.
 class TotalVolume : public Model::Object {
 public:
-    // Cell i of both arrays gets materials[i]; cells beyond a short list are empty.
+    // Cell i gets materials[i]; cells beyond a short list are empty.
     TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX, float cellSizeY,
                 float cellSizeZ, Util::Vector3D position, const std::vector<int>& materials);
 
-    // For loaders that write the cells themselves: both arrays are allocated but hold nothing
-    // yet. The loader writes every cell of both arrays (writeEmptyCells for what its source
-    // does not cover) before the volume is drawn, etched or handed to anyone.
+    // For loaders that write the cells themselves: the cells are allocated but hold nothing
+    // yet. The loader writes every cell (writeEmptyCells for what its source does not cover)
+    // before the volume is drawn, etched or handed to anyone.
     struct UnwrittenCells {};
     TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX, float cellSizeY,
                 float cellSizeZ, Util::Vector3D position, UnwrittenCells);
@@ -46,16 +47,11 @@ public:
     Object* clone() override;
     void translate(Util::Vector4D delta) override;
 
-    // The locks behind CellArraysLock, which every reader and writer of cells takes instead of
-    // calling these directly. They are not recursive: never take them twice on one code path.
-    Voxel* getVoxels();
-    void releaseVoxels();
-    Voxel* getNextVoxels();
-    void releaseNextVoxels();
-    // Exchanges current and next state; the caller already holds both locks.
-    void swapVoxelBuffers();
-    // Makes cells [first, cell count) of both arrays empty, split over the pool; the caller
-    // holds both locks.
+    // The lock behind CellArraysLock, which every reader and writer of cells takes instead of
+    // calling these directly. It is not recursive: never take it twice on one code path.
+    MaterialId* lockMaterials();
+    void releaseMaterials();
+    // Makes cells [first, cell count) empty, split over the pool; the caller holds the lock.
     void writeEmptyCells(CellIndex first);
 
     unsigned getSizeX() const { return sizeX; }
@@ -93,14 +89,12 @@ public:
     TotalVolumePainter& getPainter() { return *painter; }
 
 private:
-    // Writes a fresh cell of material(i) at every index i in [first, end) of both arrays.
+    // Writes material(i) at every index i in [first, end).
     template <class MaterialOf>
     void writeCells(CellIndex first, CellIndex end, MaterialOf material);
 
-    LargeArray<Voxel> voxels;
-    LargeArray<Voxel> nextVoxels;
-    Util::SpinLock voxelsLock;
-    Util::SpinLock nextVoxelsLock;
+    LargeArray<MaterialId> materials;
+    Util::SpinLock materialsLock;
     unsigned sizeX;
     unsigned sizeY;
     unsigned sizeZ;

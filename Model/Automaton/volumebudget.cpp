@@ -1,6 +1,6 @@
 #include "Model/Automaton/volumebudget.h"
 
-#include "Model/Automaton/voxel.h"
+#include "Model/Automaton/materialcells.h"
 
 #include <QFile>
 
@@ -36,7 +36,7 @@ QString gibibytes(std::uint64_t bytes) {
 
 } // namespace
 
-std::uint64_t VolumeBudget::bytesPerCell() { return 2 * sizeof(Voxel) + sizeof(int); }
+std::uint64_t VolumeBudget::bytesPerCell() { return sizeof(MaterialId) + sizeof(int); }
 
 bool VolumeBudget::cellCount(unsigned sizeX, unsigned sizeY, unsigned sizeZ, CellIndex& count) {
     CellIndex xy = 0;

@@ -1,5 +1,7 @@
 #include "Model/Materials/materialfactory.h"
 
+#include "Model/Automaton/materialcells.h"
+
 #include "Model/Persistence/materialarchiver.h"
 #include "Model/Persistence/registryfile.h"
 #include "Model/Persistence/settingsfolder.h"
@@ -142,7 +144,7 @@ std::vector<Material> MaterialFactory::getMaterials() {
 }
 
 bool MaterialFactory::updateMaterial(const Material& material) {
-    if (material.getId() == 0)
+    if (material.getId() == 0 || material.getId() > Automaton::largestMaterialId)
         return false;
     Registry& reg = registry();
     std::lock_guard<std::mutex> lock(reg.mutex);

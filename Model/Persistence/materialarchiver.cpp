@@ -1,5 +1,7 @@
 #include "Model/Persistence/materialarchiver.h"
 
+#include "Model/Automaton/materialcells.h"
+
 #include <QColor>
 #include <QLoggingCategory>
 #include <QXmlStreamReader>
@@ -58,7 +60,8 @@ Material MaterialArchiver::loadMaterial(QXmlStreamReader* reader, bool* ok) {
         } else if (name == QLatin1String("material-id")) {
             bool parsed = false;
             const uint id = value.toUInt(&parsed, 10);
-            material.setId(parsed ? id : 0);
+            // Cells hold ids of 16 bits: a larger one names no material a cell could hold.
+            material.setId(parsed && id <= Automaton::largestMaterialId ? id : 0);
         } else if (name == QLatin1String("density")) {
             material.setDensity(readNumber(value));
         } else if (name == QLatin1String("poisson-ratio")) {

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <new>
+#include <optional>
 #include <string>
 
 Q_LOGGING_CATEGORY(lcTotalVolumeArchiver, "Model/Persistence/totalvolumearchiver", QtInfoMsg)
@@ -101,6 +102,8 @@ public:
             endPart();
         volume.writeEmptyCells(written);
     }
+    // The first id the cells cannot hold, if any.
+    std::optional<std::uint32_t> idTooLarge() const { return tooLarge; }
 
 private:
     // Longer than any number could reasonably be written; such a part is no id.
@@ -113,7 +116,12 @@ private:
         const std::uint32_t id = overlong ? 0u : parse();
         if (written < count) {
             const std::uint32_t material = translate(id);
-            cells.writeFresh(std::ptrdiff_t(written), material);
+            if (material > Model::Automaton::largestMaterialId && !tooLarge)
+                tooLarge = material;
+            cells.writeFresh(std::ptrdiff_t(written), Model::Automaton::MaterialId(
+                                                          material > Model::Automaton::largestMaterialId
+                                                              ? 0
+                                                              : material));
             ++written;
         }
         partLength = 0;
@@ -155,6 +163,7 @@ private:
     bool digitsOnly = true;
     std::uint32_t value = 0;
     bool cached = false;
+    std::optional<std::uint32_t> tooLarge;
     std::uint32_t lastId = 0;
     std::uint32_t lastTranslated = 0;
 };
@@ -286,6 +295,14 @@ std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
             }
         }
         state.finish();
+        if (const auto id = state.idTooLarge()) {
+            error = QStringLiteral("The cell volume in line %1 holds the material id %2, but cells "
+                                   "hold ids up to %3.")
+                        .arg(line)
+                        .arg(*id)
+                        .arg(Model::Automaton::largestMaterialId);
+            return nullptr;
+        }
     }
     volume->translate(position);
     volume->getPainter().rebuild();

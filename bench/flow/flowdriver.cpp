@@ -19,6 +19,7 @@
 #include "Core/Operations/operationcontext.h"
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
 #include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/largearray.h"
 #include "Model/Automaton/marchingcubesurface.h"
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/surfaceoctree.h"
@@ -37,8 +38,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -118,6 +121,20 @@ std::vector<int> sceneMaterials(unsigned sx, unsigned sy, unsigned sz) {
         }
     }
     return m;
+}
+
+// The floor construction is measured against: as many fresh bytes as the cells take, written
+// by two threads, a half each, on pages the process has never touched.
+void freshMemset(Flow& flow) {
+    const std::size_t bytes = std::size_t(flow.sizeX) * flow.sizeY * flow.sizeZ *
+                              sizeof(Model::Automaton::MaterialId);
+    const Model::Automaton::LargeArray<char> fresh =
+        Model::Automaton::allocateLargeArray<char>(bytes);
+    char* const data = fresh.get();
+    std::thread other([data, bytes] { std::memset(data + bytes / 2, 1, bytes - bytes / 2); });
+    std::memset(data, 1, bytes / 2);
+    other.join();
+    flow.note = QStringLiteral("%1 GiB").arg(double(bytes) / double(1u << 30), 0, 'f', 2);
 }
 
 void construct(Flow& flow) {
@@ -248,6 +265,7 @@ struct Stage {
 };
 
 const std::vector<Stage> stages = {
+    {"memset of fresh bytes, 2 threads", freshMemset},
     {"construct from material list", construct},
     {"isotropic deposition 10", isotropicDeposition},
     {"isotropic etch 5", isotropicEtching},

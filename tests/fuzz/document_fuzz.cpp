@@ -70,7 +70,7 @@ std::vector<std::uint32_t> cellsOf(TotalVolume& volume) {
     const CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
     std::vector<std::uint32_t> ids(volume.getCellCount());
     for (std::size_t i = 0; i < ids.size(); ++i)
-        ids[i] = locked.current()[i].material;
+        ids[i] = locked.materials()[std::ptrdiff_t(i)];
     return ids;
 }
 

@@ -6,7 +6,7 @@
 #include "fuzzsupport.h"
 
 #include "Model/Automaton/cellgrid.h"
-#include "Model/Automaton/voxel.h"
+#include "Model/Automaton/materialcells.h"
 #include "Model/Metrology/measurementquery.h"
 
 #include <cmath>
@@ -18,12 +18,12 @@ namespace {
 
 // Silicon with a step and a trench, an oxide film and a void: every kind finds something.
 const Model::Automaton::CellGrid& grid() {
-    static std::vector<Model::Automaton::Voxel> cells = [] {
-        std::vector<Model::Automaton::Voxel> all;
+    static std::vector<Model::Automaton::MaterialId> cells = [] {
+        std::vector<Model::Automaton::MaterialId> all;
         for (int x = 0; x < 8; ++x)
             for (int y = 0; y < 6; ++y)
                 for (int z = 0; z < 5; ++z) {
-                    std::uint32_t material = 0;
+                    Model::Automaton::MaterialId material = 0;
                     if (z < (x >= 3 && x < 5 ? 1 : 3))
                         material = 1;
                     else if (z == 3 && (x < 3 || x >= 5))
@@ -36,7 +36,7 @@ const Model::Automaton::CellGrid& grid() {
     }();
     static Model::Automaton::CellGrid view = [] {
         Model::Automaton::CellGrid g;
-        g.cells = cells.data();
+        g.cells = Model::Automaton::MaterialCells(cells.data());
         g.sizeX = 8;
         g.sizeY = 6;
         g.sizeZ = 5;

@@ -55,7 +55,7 @@ inline std::uint64_t materialsFingerprint(Model::Automaton::TotalVolume& volume)
     Fingerprint f;
     const Model::Automaton::CellArraysLock cells(volume, Model::Automaton::CellArraysLock::Arrays::Current);
     for (std::size_t i = 0; i < volume.getCellCount(); ++i)
-        f.add(std::uint32_t(cells.current()[i].material));
+        f.add(std::uint32_t(cells.materials()[std::ptrdiff_t(i)]));
     return f.value;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/totalvolume.h"
 
 #include <QThreadPool>
@@ -27,18 +28,23 @@ makeVolume(int sx, int sy, int sz, const MaterialAt& materialAt, float cx = 1.f,
 // Current materials in cell order.
 inline std::vector<int> materialsOf(Model::Automaton::TotalVolume& volume) {
     std::vector<int> out(volume.getCellCount());
-    const auto* cells = volume.getVoxels();
+    const Model::Automaton::CellArraysLock locked(volume);
+    const Model::Automaton::MaterialCells cells = locked.materials();
     for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = int(cells[i].material);
-    volume.releaseVoxels();
+        out[i] = int(cells[std::ptrdiff_t(i)]);
     return out;
 }
 
 inline int materialAt(Model::Automaton::TotalVolume& volume, int x, int y, int z) {
-    const auto* cells = volume.getVoxels();
-    const int m = int(cells[volume.index(unsigned(x), unsigned(y), unsigned(z))].material);
-    volume.releaseVoxels();
-    return m;
+    const Model::Automaton::CellArraysLock locked(volume);
+    return int(locked.materials()[std::ptrdiff_t(volume.index(unsigned(x), unsigned(y), unsigned(z)))]);
+}
+
+// Writes one cell's material, as a step would.
+inline void setMaterial(Model::Automaton::TotalVolume& volume, Model::Automaton::CellIndex i,
+                        unsigned material) {
+    const Model::Automaton::CellArraysLock locked(volume);
+    locked.materials().set(std::ptrdiff_t(i), Model::Automaton::MaterialId(material));
 }
 
 // Sets the global pool's thread count for one scope.

@@ -4,7 +4,7 @@
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Automaton/voxel.h"
+#include "Model/Automaton/materialcells.h"
 #include "Util/progressreporter.h"
 
 #include <QLoggingCategory>

@@ -57,20 +57,10 @@ private:
 };
 
 // The materials of both cell arrays: a restored volume must match in each.
-struct Cells {
-    std::vector<std::uint32_t> current;
-    std::vector<std::uint32_t> next;
-    bool operator==(const Cells& o) const { return current == o.current && next == o.next; }
-};
+using Cells = std::vector<int>;
 
 Cells cellsOf(TotalVolume& volume) {
-    const Model::Automaton::CellArraysLock locked(volume);
-    Cells cells;
-    for (std::size_t i = 0; i < volume.getCellCount(); ++i) {
-        cells.current.push_back(locked.current()[i].material);
-        cells.next.push_back(locked.next()[i].material);
-    }
-    return cells;
+    return materialsOf(volume);
 }
 
 using MakeOperation = std::function<std::shared_ptr<ObjectOperation>(OperationContext&,
@@ -260,7 +250,7 @@ protected:
         const std::size_t layer = std::size_t(volume.getSizeY()) * volume.getSizeZ();
         partition.runPass([&](const Model::Automaton::Strip& strip) {
             for (std::size_t i = strip.begin * layer; i < strip.end * layer; ++i)
-                locked.current()[i].material = locked.next()[i].material = Film;
+                locked.materials().set(std::ptrdiff_t(i), Film);
         });
         // The last strip's task is the last one waited for, so every other task is over by then.
         const int last = partition.count() - 1;

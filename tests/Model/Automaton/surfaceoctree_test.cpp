@@ -30,8 +30,8 @@ const MaterialPalette& palette() {
 
 CellGrid gridOf(TotalVolume& volume) {
     CellGrid grid;
-    grid.cells = Model::Automaton::MaterialCells(volume.getVoxels(), nullptr);
-    volume.releaseVoxels(); // tests build on one thread with nobody else touching the cells
+    grid.cells = Model::Automaton::MaterialCells(volume.lockMaterials());
+    volume.releaseMaterials(); // tests build on one thread with nobody else touching the cells
     grid.sizeX = int(volume.getSizeX());
     grid.sizeY = int(volume.getSizeY());
     grid.sizeZ = int(volume.getSizeZ());

@@ -12,7 +12,6 @@
 
 using Model::Automaton::TotalVolume;
 using Model::Automaton::VolumeBudget;
-using Model::Automaton::Voxel;
 
 namespace {
 
@@ -31,80 +30,47 @@ TEST(TotalVolume, CellIndexRunsZFastestAndXSlowest) {
     EXPECT_EQ(volume.index(0, 0, 1), 1u);
     EXPECT_EQ(volume.index(0, 1, 0), 5u);
     EXPECT_EQ(volume.index(1, 0, 0), 20u);
-    Voxel* cells = volume.getVoxels();
-    Voxel* next = volume.getNextVoxels();
-    EXPECT_EQ(cells[59].material, 59u % 7);
-    EXPECT_EQ(next[59].material, 59u % 7);
-    EXPECT_EQ(cells[59].atomCount, 0);
-    volume.releaseNextVoxels();
-    volume.releaseVoxels();
+    EXPECT_EQ(testing_support::materialAt(volume, 2, 3, 4), 59 % 7);
 }
 
-TEST(TotalVolume, OneCellVolumeHasOneEntryInEachArray) {
-    TotalVolume volume(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), {4});
-    EXPECT_EQ(volume.getCellCount(), 1u);
-    EXPECT_EQ(volume.getVoxels()[0].material, 4u);
-    volume.releaseVoxels();
-    EXPECT_EQ(volume.getNextVoxels()[0].material, 4u);
-    volume.releaseNextVoxels();
+TEST(TotalVolume, ShortListsOneCellAndLoadersLeaveNoCellUnwritten) {
+    TotalVolume one(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), {4});
+    EXPECT_EQ(testing_support::materialsOf(one), std::vector<int>{4});
+    TotalVolume shortList(2, 1, 2, 1.f, 1.f, 1.f, Util::Vector3D(), {1, 2});
+    EXPECT_EQ(testing_support::materialsOf(shortList), (std::vector<int>{1, 2, 0, 0}));
+
+    TotalVolume loaded(4, 3, 2, 1.f, 1.f, 1.f, Util::Vector3D(), TotalVolume::UnwrittenCells());
+    {
+        const Model::Automaton::CellArraysLock locked(loaded);
+        for (std::ptrdiff_t i = 0; i < 5; ++i)
+            locked.materials().writeFresh(i, 9);
+        loaded.writeEmptyCells(5);
+    }
+    std::vector<int> expected(24, 0);
+    std::fill(expected.begin(), expected.begin() + 5, 9);
+    EXPECT_EQ(testing_support::materialsOf(loaded), expected);
 }
 
-TEST(TotalVolume, ShortMaterialListLeavesTheRestEmpty) {
-    TotalVolume volume(2, 1, 2, 1.f, 1.f, 1.f, Util::Vector3D(), {1, 2});
-    const Voxel* cells = volume.getVoxels();
-    EXPECT_EQ(cells[1].material, 2u);
-    EXPECT_EQ(cells[2].material, 0u);
-    EXPECT_EQ(cells[3].material, 0u);
-    volume.releaseVoxels();
-}
-
-TEST(TotalVolume, EveryCellOfBothArraysIsWrittenOnceForAnyThreadCount) {
+TEST(TotalVolume, EveryCellIsWrittenOnceForAnyThreadCount) {
     // Strips of 1, 2, 3 and 8 threads, with a list one cell short: the last strip ends in an
     // empty cell. Cells are allocated untouched, so a cell no strip wrote would show garbage.
-    const std::vector<int> materials = countingMaterials(17 * 5 * 3 - 1);
+    std::vector<int> materials = countingMaterials(17 * 5 * 3 - 1);
+    // The largest id a cell holds.
+    materials[3] = int(Model::Automaton::largestMaterialId);
     for (int threads : {1, 2, 3, 8}) {
         const testing_support::PoolThreads pool(threads);
         TotalVolume volume(17, 5, 3, 1.f, 1.f, 1.f, Util::Vector3D(), materials);
-        const Model::Automaton::CellArraysLock locked(volume);
-        for (std::size_t i = 0; i < volume.getCellCount(); ++i) {
-            const std::uint32_t expected = i < materials.size() ? std::uint32_t(materials[i]) : 0u;
-            for (const Voxel* cell : {locked.current() + i, locked.next() + i}) {
-                ASSERT_EQ(cell->material, expected) << threads << " threads, cell " << i;
-                ASSERT_EQ(cell->atomCount, 0);
-                ASSERT_EQ(cell->mark, 0);
-                ASSERT_EQ(cell->vectorX + cell->vectorY + cell->vectorZ, 0.f);
-            }
-        }
+        std::vector<int> expected = materials;
+        expected.push_back(0);
+        EXPECT_EQ(testing_support::materialsOf(volume), expected) << threads << " threads";
     }
 }
 
-TEST(TotalVolume, LoadersFillUnwrittenCellsWithEmptyOnes) {
-    TotalVolume volume(4, 3, 2, 1.f, 1.f, 1.f, Util::Vector3D(), TotalVolume::UnwrittenCells());
-    const Model::Automaton::CellArraysLock locked(volume);
-    for (std::size_t i = 0; i < 5; ++i) {
-        new (locked.current() + i) Voxel(9);
-        new (locked.next() + i) Voxel(9);
-    }
-    volume.writeEmptyCells(5);
-    EXPECT_EQ(locked.current()[4].material, 9u);
-    EXPECT_EQ(locked.next()[4].material, 9u);
-    for (std::size_t i = 5; i < volume.getCellCount(); ++i) {
-        EXPECT_EQ(locked.current()[i].material, 0u);
-        EXPECT_EQ(locked.next()[i].material, 0u);
-    }
-}
-
-TEST(TotalVolume, CloneCopiesCurrentCellsIntoBothArraysWithNewIdAndDefaults) {
+TEST(TotalVolume, CloneCopiesTheCellsWithNewIdAndDefaults) {
     TotalVolume volume(2, 2, 2, 0.5f, 1.f, 2.f, Util::Vector3D(1, 2, 3), std::vector<int>(8, 1));
     volume.setColor(Util::Vector4D(0.2, 0.3, 0.4, 1));
     volume.setTopMask({true, false}, 2, 1);
-    Voxel* cells = volume.getVoxels();
-    Voxel* next = volume.getNextVoxels();
-    cells[5].material = 9;
-    cells[5].atomCount = 12;
-    next[5].material = 3;
-    volume.releaseNextVoxels();
-    volume.releaseVoxels();
+    testing_support::setMaterial(volume, 5, 9);
 
     std::unique_ptr<TotalVolume> copy(static_cast<TotalVolume*>(volume.clone()));
     EXPECT_NE(copy->getId(), volume.getId());
@@ -117,26 +83,7 @@ TEST(TotalVolume, CloneCopiesCurrentCellsIntoBothArraysWithNewIdAndDefaults) {
     copy->getTopMaskSize(w, h);
     EXPECT_EQ(w, 0);
     EXPECT_TRUE(copy->getTopMask().empty());
-    const Voxel copied = copy->getVoxels()[5];
-    copy->releaseVoxels();
-    EXPECT_EQ(copied.material, 9u);
-    EXPECT_EQ(copied.atomCount, 0);
-    EXPECT_EQ(copy->getNextVoxels()[5].material, 9u);
-    copy->releaseNextVoxels();
-}
-
-TEST(TotalVolume, SwapExchangesCurrentAndNextState) {
-    TotalVolume volume(1, 1, 2, 1.f, 1.f, 1.f, Util::Vector3D(), {1, 1});
-    Voxel* cells = volume.getVoxels();
-    Voxel* next = volume.getNextVoxels();
-    next[0].material = 5;
-    volume.swapVoxelBuffers();
-    volume.releaseNextVoxels();
-    volume.releaseVoxels();
-    EXPECT_EQ(volume.getVoxels(), next);
-    volume.releaseVoxels();
-    EXPECT_EQ(volume.getNextVoxels(), cells);
-    volume.releaseNextVoxels();
+    EXPECT_EQ(testing_support::materialsOf(*copy), testing_support::materialsOf(volume));
 }
 
 TEST(TotalVolume, MasksKeepDimensionsWhenCleared) {
@@ -165,26 +112,24 @@ TEST(TotalVolume, TranslateMovesPosition) {
     EXPECT_EQ(volume.getType(), 1);
 }
 
-// A lock left held would hang the second taker, so each case ends by taking both arrays again.
+// A lock left held would hang the second taker, so each case ends by taking the cells again.
 TEST(CellArraysLock, ReleasesOnEveryWayOutOfAScope) {
     using Model::Automaton::CellArraysLock;
     TotalVolume volume(2, 2, 2, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>(8, 1));
     try {
         const CellArraysLock locked(volume);
-        locked.current()[0].material = 7;
+        locked.materials().set(0, 7);
         throw std::runtime_error("engine failed");
     } catch (const std::runtime_error&) {
     }
     {
         CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
-        EXPECT_EQ(locked.current()[0].material, 7u);
-        EXPECT_EQ(locked.next(), nullptr);
+        EXPECT_EQ(locked.materials()[0], 7u);
         locked.release();
-        EXPECT_EQ(locked.current(), nullptr);
+        EXPECT_FALSE(locked.materials());
     }
     const CellArraysLock again(volume);
-    EXPECT_NE(again.current(), nullptr);
-    EXPECT_NE(again.next(), nullptr);
+    EXPECT_TRUE(again.materials());
 }
 
 TEST(VolumeBudget, RefusesWhatTheMachineCannotHoldBeforeAllocating) {

@@ -267,9 +267,7 @@ TEST_F(PainterTest, RebuildKeepsOnlyTheChosenSurfaceAndFollowsChangedCells) {
     EXPECT_EQ(painter.getAlgorithm(), TotalVolumePainter::Octree) << "unknown values are ignored";
 
     // Cells change; setAlgorithm rebuilds the direct cubic faces at once.
-    auto* voxels = volume->getVoxels();
-    voxels[volume->index(0, 0, 0)].material = Silicon;
-    volume->releaseVoxels();
+    testing_support::setMaterial(*volume, volume->index(0, 0, 0), Silicon);
     painter.setAlgorithm(TotalVolumePainter::DirectCubic);
     EXPECT_EQ(painter.getOpaqueFaces().size(), 30u);
     painter.rebuild();

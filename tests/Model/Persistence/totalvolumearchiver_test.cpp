@@ -16,6 +16,7 @@ using Model::Persistence::MaterialIdMap;
 using Model::Persistence::TotalVolumeArchiver;
 using testing_support::makeVolume;
 using testing_support::materialsOf;
+using testing_support::setMaterial;
 
 namespace {
 
@@ -102,12 +103,10 @@ TEST(TotalVolumeArchiverWriting, StateHoldsOneIdAndOneSpacePerCellInCellOrder) {
 
 TEST(TotalVolumeArchiverWriting, LargeIdsAndLongStatesAreWrittenWhole) {
     // More than one write chunk, with the largest id a cell can hold at both ends.
-    const unsigned largest = std::numeric_limits<std::uint32_t>::max();
+    const unsigned largest = Model::Automaton::largestMaterialId;
     auto volume = makeVolume(40, 40, 40, [](int x, int y, int z) { return (x + y + z) % 7; });
-    Model::Automaton::Voxel* cells = volume->getVoxels();
-    cells[0].material = largest;
-    cells[volume->getCellCount() - 1].material = largest;
-    volume->releaseVoxels();
+    setMaterial(*volume, 0, largest);
+    setMaterial(*volume, volume->getCellCount() - 1, largest);
     const QStringList ids = stateOf(saved(volume)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     ASSERT_EQ(ids.size(), 64000);
     EXPECT_EQ(ids.front().toUInt(), largest);
@@ -168,14 +167,27 @@ TEST(TotalVolumeArchiverReading, SplitsAtSpacesOnlyAndReadsNonNumbersAsEmpty) {
     EXPECT_EQ(materialsOf(*loaded.volume), (std::vector<int>{7, 0, 0, 12}));
 
     const Loaded huge =
-        load(object(size2x1x2, QStringLiteral("<State>4294967296 4294967295 +5 ") +
+        load(object(size2x1x2, QStringLiteral("<State>4294967296 65535 +5 ") +
                                    QString(1000, QLatin1Char('9')) + QStringLiteral("</State>")));
     ASSERT_TRUE(huge.volume);
     const std::vector<int> ids = materialsOf(*huge.volume);
     EXPECT_EQ(ids[0], 0) << "an id beyond 32 bits is no id";
-    EXPECT_EQ(unsigned(ids[1]), 4294967295u);
+    EXPECT_EQ(ids[1], 65535) << "the largest id a cell holds";
     EXPECT_EQ(ids[2], 5);
     EXPECT_EQ(ids[3], 0);
+}
+
+// Cells hold ids of 16 bits; a document with a larger one, as read or as renumbered, is refused
+// whole with the id and its line, never read with the id cut short.
+TEST(TotalVolumeArchiverReading, IdsTheCellsCannotHoldAreRefused) {
+    const Loaded large = load(object(size2x1x2, QStringLiteral("<State>1 65536 2 3 </State>")));
+    EXPECT_FALSE(large.volume);
+    EXPECT_TRUE(large.error.contains(QLatin1String("65536"))) << large.error.toStdString();
+    MaterialIdMap map{{4, 70000}};
+    const Loaded renumbered =
+        load(object(size2x1x2, QStringLiteral("<State>4 1 1 1 </State>")), &map);
+    EXPECT_FALSE(renumbered.volume);
+    EXPECT_TRUE(renumbered.error.contains(QLatin1String("70000")));
 }
 
 TEST(TotalVolumeArchiverReading, RenumbersIdsThroughTheTranslationTable) {

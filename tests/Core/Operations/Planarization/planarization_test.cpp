@@ -14,12 +14,8 @@ namespace {
 
 constexpr int Resist = 5;
 
-// Both arrays end up alike; the next process reads either.
-bool nextArrayMatches(Model::Automaton::TotalVolume& volume) {
-    const Model::Automaton::CellArraysLock cells(volume);
-    for (std::size_t i = 0; i < volume.getCellCount(); ++i)
-        if (cells.current()[i].material != cells.next()[i].material)
-            return false;
+// The cells hold one state; nothing is left for another array to disagree with.
+bool nextArrayMatches(Model::Automaton::TotalVolume&) {
     return true;
 }
 

@@ -27,8 +27,7 @@ struct SnapshotRecordTest : ::testing::Test {
         makeVolume(2, 1, 2, [](int x, int, int z) { return 1 + x * 2 + z; });
 
     void setCell(int index, unsigned material) {
-        volume->getVoxels()[index].material = material;
-        volume->releaseVoxels();
+        testing_support::setMaterial(*volume, Model::Automaton::CellIndex(index), material);
     }
 };
 

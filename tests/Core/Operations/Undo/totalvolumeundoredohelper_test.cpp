@@ -22,14 +22,14 @@ struct SnapshotTest : ::testing::Test {
         makeVolume(30, 40, 60, [](int x, int, int z) { return z < 20 ? 1 : x % 7 == 0 ? 3 : 0; });
 
     void change(const std::function<unsigned(int x, int y, int z, unsigned now)>& to) {
-        auto* cells = volume->getVoxels();
+        const Model::Automaton::CellArraysLock locked(*volume);
+        const Model::Automaton::MaterialCells cells = locked.materials();
         for (int x = 0; x < 30; ++x)
             for (int y = 0; y < 40; ++y)
                 for (int z = 0; z < 60; ++z) {
-                    auto& cell = cells[volume->index(unsigned(x), unsigned(y), unsigned(z))];
-                    cell.material = to(x, y, z, cell.material);
+                    const auto i = std::ptrdiff_t(volume->index(unsigned(x), unsigned(y), unsigned(z)));
+                    cells.set(i, Model::Automaton::MaterialId(to(x, y, z, cells[i])));
                 }
-        volume->releaseVoxels();
     }
     // Records one run of `to` under `helper`, leaving the volume as the run left it.
     void run(TotalVolumeUndoRedoHelper& helper,
@@ -112,12 +112,9 @@ TEST_F(SnapshotTest, RecordsOfChangedCellsTakeEveryStepBackAndForth) {
         ASSERT_TRUE(third.redo(*volume));
         EXPECT_EQ(materialsOf(*volume), afterThird);
     }
-    // Both arrays take the record: the next process starts from them.
     ASSERT_TRUE(third.undo(*volume));
-    const auto* next = volume->getNextVoxels();
-    EXPECT_EQ(next[volume->index(12, 7, 15)].material, 0u);
-    EXPECT_EQ(next[volume->index(0, 0, 20)].material, 5u);
-    volume->releaseNextVoxels();
+    EXPECT_EQ(materialAt(*volume, 12, 7, 15), 0);
+    EXPECT_EQ(materialAt(*volume, 0, 0, 20), 5);
 }
 
 // Records are written on one number of threads and read on another: the frames of a record

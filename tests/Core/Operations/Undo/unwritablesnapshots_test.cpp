@@ -63,8 +63,7 @@ struct UnwritableSnapshotsTest : ::testing::TestWithParam<Trouble> {
                 ++engineRuns;
                 if (GetParam() == Trouble::FillsDuringTheStep)
                     folder.fill();
-                cells.getVoxels()[0].material = 0;
-                cells.releaseVoxels();
+                setMaterial(cells, 0, 0);
             },
             failure);
     }
