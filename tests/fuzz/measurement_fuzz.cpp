@@ -36,7 +36,7 @@ const Model::Automaton::CellGrid& grid() {
     }();
     static Model::Automaton::CellGrid view = [] {
         Model::Automaton::CellGrid g;
-        g.cells = cells.data();
+        g.cells = Model::Automaton::MaterialCells(cells.data(), nullptr);
         g.sizeX = 8;
         g.sizeY = 6;
         g.sizeZ = 5;
