@@ -316,7 +316,7 @@ void bindDocuments(py::module_& module) {
             "The document that holds the volume.")
         .def_property_readonly(
             "materials", &materialsView,
-            "The material id of every cell, as a read-only numpy array of uint32 that views "
+            "The material id of every cell, as a read-only numpy array of uint16 that views "
             "the cells without copying them: materials[x, y, z], with x, y and z counted from "
             "the volume's lower left front corner (z upwards). It follows every later step on "
             "the volume and keeps the volume (and its document) alive; read it while no step "
