@@ -63,6 +63,21 @@ private:
     CompressedFrameWriter afterFrame;
 };
 
+// Hands the kept materials of cells [first, end) to `visit(firstCell, materials, count)` a
+// chunk at a time, as keep() wrote them.
+template <class Visit>
+void readKept(const std::string& bytes, CellIndex first, CellIndex end, Visit&& visit) {
+    CompressedFrameReader reader(bytes);
+    std::uint32_t materials[chunk];
+    for (CellIndex i = first; i < end; i += chunk) {
+        const CellIndex n = std::min(chunk, end - i);
+        // The frame was written here, whole, by keep().
+        if (!reader.read(materials, n * sizeof(std::uint32_t)))
+            throw std::logic_error("a kept copy of the cells is damaged");
+        visit(i, materials, n);
+    }
+}
+
 } // namespace
 
 bool KeptMaterials::keep(TotalVolume& volume) {
@@ -102,16 +117,12 @@ bool KeptMaterials::putBack(TotalVolume& volume) const {
     const MaterialCells cells = locked.materials();
     Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
         const Frame& frame = frames[std::size_t(k)];
-        CompressedFrameReader reader(frame.bytes);
-        std::uint32_t materials[chunk];
-        for (CellIndex i = frame.first; i < frame.end; i += chunk) {
-            const CellIndex n = std::min(chunk, frame.end - i);
-            // The frame was written here, whole, by keep().
-            if (!reader.read(materials, n * sizeof(std::uint32_t)))
-                throw std::logic_error("a kept copy of the cells is damaged");
-            for (CellIndex j = 0; j < n; ++j)
-                cells.set(std::ptrdiff_t(i + j), MaterialId(materials[j]));
-        }
+        readKept(frame.bytes, frame.first, frame.end,
+                 [&](CellIndex i, const std::uint32_t* materials, CellIndex n) {
+                     for (CellIndex j = 0; j < n; ++j) {
+                         cells.set(std::ptrdiff_t(i + j), MaterialId(materials[j]));
+                     }
+                 });
     });
     return true;
 }
@@ -125,19 +136,15 @@ std::pair<MaterialChanges, MaterialChanges> KeptMaterials::changesTo(TotalVolume
     const MaterialCells cells = locked.materials();
     Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
         const Frame& frame = frames[std::size_t(k)];
-        CompressedFrameReader reader(frame.bytes);
         RunWriter runs;
-        std::uint32_t kept[chunk];
-        for (CellIndex i = frame.first; i < frame.end; i += chunk) {
-            const CellIndex n = std::min(chunk, frame.end - i);
-            if (!reader.read(kept, n * sizeof(std::uint32_t)))
-                throw std::logic_error("a kept copy of the cells is damaged");
-            for (CellIndex j = 0; j < n; ++j) {
-                const std::uint32_t now = cells[std::ptrdiff_t(i + j)];
-                if (now != kept[j])
-                    runs.changed(i + j, kept[j], now);
-            }
-        }
+        readKept(frame.bytes, frame.first, frame.end,
+                 [&](CellIndex i, const std::uint32_t* kept, CellIndex n) {
+                     for (CellIndex j = 0; j < n; ++j) {
+                         const std::uint32_t now = cells[std::ptrdiff_t(i + j)];
+                         if (now != kept[j])
+                             runs.changed(i + j, kept[j], now);
+                     }
+                 });
         auto [before, after] = runs.finish();
         changes.first.frames[std::size_t(k)] = std::move(before);
         changes.second.frames[std::size_t(k)] = std::move(after);

@@ -366,6 +366,10 @@ Measurement CellMeasures::cavityDepth(const MaterialSelection& set, double x1, d
             sum += ref - top * edges.z;
             ++below;
         }
+    if (!std::isfinite(sum))
+        return Measurement::noAnswer(
+            QStringLiteral("the reference height %1 µm is too far from the surface to measure")
+                .arg(number(ref)));
     Measurement result;
     result.quantities.push_back({QString(), ref - lowestHeight, micrometres});
     result.quantities.push_back({QStringLiteral("mean"), sum / below, micrometres});

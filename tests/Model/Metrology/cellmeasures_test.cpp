@@ -142,6 +142,8 @@ TEST(CellMeasures, TrenchWidthDepthAndWalls) {
                        {"depth@0,0..11.9,5.9,11", 5.0 * 24 / 24, "mean"},
                        {"depth:Si@0,0..11.9,5.9,9", 3.0},
                        {"depth@0,0..3.9,5.9", 0, "", "below the reference"},
+                       // The mean of 24 columns a reference this high above them would overflow.
+                       {"depth@0,0..11.9,5.9,1e308", 0, "", "too far from the surface"},
                        {"step:Si@1,1,5,1", -4.0},
                        {"step@5,1,1,1", 6.0},
                        // Both walls stand upright.
