@@ -38,17 +38,20 @@ std::string CompressedFrameWriter::finish() {
 }
 
 void CompressedFrameWriter::compress(const void* data, std::size_t bytes, bool end) {
+    // Compressed bytes pass through a buffer of the writer's own: growing the frame by the
+    // largest block for every write would clear that much memory for the few bytes a short
+    // run compresses to.
+    if (!staging)
+        staging.reset(new char[ZSTD_CStreamOutSize()]);
     ZSTD_inBuffer in{data, bytes, 0};
     for (;;) {
-        const std::size_t used = frame.size();
-        frame.resize(used + ZSTD_CStreamOutSize());
-        ZSTD_outBuffer out{frame.data() + used, frame.size() - used, 0};
+        ZSTD_outBuffer out{staging.get(), ZSTD_CStreamOutSize(), 0};
         const std::size_t left =
             ZSTD_compressStream2(context->stream, &out, &in, end ? ZSTD_e_end : ZSTD_e_continue);
-        frame.resize(used + out.pos);
         // The only way compressing plain bytes in memory fails is running out of memory.
         if (ZSTD_isError(left))
             throw std::bad_alloc();
+        frame.append(staging.get(), out.pos);
         if (end ? left == 0 : in.pos == in.size)
             return;
     }

@@ -26,6 +26,7 @@ private:
 
     struct Context;
     std::unique_ptr<Context> context;
+    std::unique_ptr<char[]> staging;
     std::string frame;
 };
 

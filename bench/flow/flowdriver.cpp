@@ -269,13 +269,14 @@ const std::vector<Stage> stages = {
     {"construct from material list", construct},
     {"isotropic deposition 10", isotropicDeposition},
     {"isotropic etch 5", isotropicEtching},
-    // Undo and redo of the Moore deposition, recorded around it as every step is.
+    // Undo and redo of the Moore deposition, recorded around it as every step is. The window
+    // shows the cells after each step, so an undo replaces faces that were built before.
     {"keep cells for undo", snapshotBefore},
     {"Moore deposition 3", mooreDeposition},
     {"record changed cells", snapshotAfter},
+    {"cubic surface", cubicSurface},
     {"undo", undo},
     {"redo", redo},
-    {"cubic surface", cubicSurface},
     {"marching cubes surface", marchingCubes},
     {"octree surface", octreeSurface},
     {"rebuildSiLattice", rebuildSiLattice},
