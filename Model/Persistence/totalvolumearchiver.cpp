@@ -5,15 +5,20 @@
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Persistence/documentreaddevice.h"
 #include "Model/Persistence/materialarchiver.h"
+#include "Util/pooltasks.h"
 
 #include <QLoggingCategory>
+#include <QTextCodec>
+#include <QThreadPool>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcTotalVolumeArchiver, "Model/Persistence/totalvolumearchiver", QtInfoMsg)
 
@@ -29,9 +34,9 @@ const QString objectElement = QStringLiteral("Object");
 const QString stateElement = QStringLiteral("State");
 const QString positionElement = QStringLiteral("Position");
 
-// The State text goes out in pieces of about this many characters, so that writing a large
-// volume never needs the whole text in memory at once.
-constexpr std::size_t stateChunk = 1 << 16;
+// The State text is made a block of cells at a time, one block per pool thread side by side,
+// so that writing a large volume never needs the whole text in memory at once.
+constexpr CellIndex stateBlockCells = CellIndex(1) << 20;
 
 void appendDecimal(std::string& out, std::uint32_t value) {
     char digits[10];
@@ -43,6 +48,44 @@ void appendDecimal(std::string& out, std::uint32_t value) {
     while (count > 0)
         out.push_back(digits[--count]);
 }
+
+// The State text of cells [first, end): each id in decimal and a space after it.
+std::string stateText(Model::Automaton::MaterialCells cells, CellIndex first, CellIndex end) {
+    std::string text;
+    text.reserve(std::size_t(end - first) * 2 + 16);
+    for (CellIndex i = first; i < end; ++i) {
+        appendDecimal(text, cells[std::ptrdiff_t(i)]);
+        text.push_back(' ');
+    }
+    return text;
+}
+
+// Writes State text behind the writer's back when its bytes are the text's own (digits and
+// spaces need no escaping, and UTF-8 leaves them as they are), which spares the detour through
+// UTF-16 and back; otherwise through the writer.
+class StateTextOutput {
+public:
+    explicit StateTextOutput(QXmlStreamWriter& writer) : writer(writer) {
+        // Ends the start tag, so that the device stands where the text begins.
+        writer.writeCharacters(QString());
+        direct = writer.device() && writer.codec() && writer.codec()->mibEnum() == utf8Mib;
+    }
+    void write(const std::string& text) {
+        if (!direct) {
+            writer.writeCharacters(QString::fromLatin1(text.data(), int(text.size())));
+            return;
+        }
+        failed = failed ||
+                 writer.device()->write(text.data(), qint64(text.size())) != qint64(text.size());
+    }
+    bool hasFailed() const { return failed || writer.hasError(); }
+
+private:
+    static constexpr int utf8Mib = 106;
+    QXmlStreamWriter& writer;
+    bool direct = false;
+    bool failed = false;
+};
 
 // A cell count: a whole number of at least 1. Anything else makes the volume unreadable.
 bool readSize(const QXmlStreamAttributes& attributes, const QString& name, unsigned& size) {
@@ -97,6 +140,26 @@ public:
         }
     }
 
+    // Digits and spaces straight from the document: a long piece is parsed on the pool. Its
+    // first part may continue one begun in the piece before and its last may go on in the
+    // next, so those go through feed(); the whole parts between them are counted a share at a
+    // time, and every share then writes its ids from where the shares before it end.
+    void feedDigitsAndSpaces(const char* bytes, std::size_t length) {
+        const char* const end = bytes + length;
+        const char* const firstSpace = std::find(bytes, end, ' ');
+        const auto lastSpace = std::find(std::make_reverse_iterator(end),
+                                         std::make_reverse_iterator(bytes), ' ');
+        if (length < parallelBytes || firstSpace == end || written == count) {
+            feed(bytes, length);
+            return;
+        }
+        const char* const middle = firstSpace + 1;
+        const char* const middleEnd = lastSpace.base();
+        feed(bytes, std::size_t(middle - bytes));
+        feedWholeParts(middle, middleEnd);
+        feed(middleEnd, std::size_t(end - middleEnd));
+    }
+
     void finish() {
         if (partLength > 0 || overlong)
             endPart();
@@ -108,6 +171,108 @@ public:
 private:
     // Longer than any number could reasonably be written; such a part is no id.
     static constexpr int maximumPart = 256;
+
+    // Below this a piece is not worth sharing out.
+    static constexpr std::size_t parallelBytes = std::size_t(1) << 16;
+
+    // A share of whole parts, each followed by a space.
+    struct Share {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        CellIndex parts = 0;
+        CellIndex firstCell = 0;
+        std::optional<std::uint32_t> tooLarge;
+    };
+
+    // [begin, end) holds whole parts only, and no part is pending.
+    void feedWholeParts(const char* begin, const char* end) {
+        QThreadPool& pool = *QThreadPool::globalInstance();
+        std::vector<Share> shares(std::size_t(std::max(1, pool.maxThreadCount())));
+        const std::size_t step = std::size_t(end - begin) / shares.size() + 1;
+        // Each share ends just after a space, so that no part is cut.
+        const char* from = begin;
+        for (Share& share : shares) {
+            share.begin = from;
+            const char* const space =
+                std::find(end - from > std::ptrdiff_t(step) ? from + step : end, end, ' ');
+            from = share.end = space == end ? end : space + 1;
+        }
+        Util::runTasksAndWait(pool, int(shares.size()), [&](int k) {
+            Share& share = shares[std::size_t(k)];
+            share.parts = countParts(share.begin, share.end);
+        });
+        CellIndex cell = written;
+        for (Share& share : shares) {
+            share.firstCell = cell;
+            cell += share.parts;
+        }
+        Util::runTasksAndWait(pool, int(shares.size()), [&](int k) { parseShare(shares[std::size_t(k)]); });
+        for (const Share& share : shares) {
+            if (!tooLarge && share.tooLarge)
+                tooLarge = share.tooLarge;
+        }
+        written = std::min(count, cell);
+    }
+
+    static CellIndex countParts(const char* begin, const char* end) {
+        CellIndex parts = 0;
+        bool inPart = false;
+        for (const char* c = begin; c != end; ++c) {
+            const bool digit = *c != ' ';
+            parts += CellIndex(digit && !inPart);
+            inPart = digit;
+        }
+        return parts;
+    }
+
+    void parseShare(Share& share) const {
+        CellIndex cell = share.firstCell;
+        std::uint32_t lastId = 0;
+        std::uint32_t lastMaterial = translateUncached(0);
+        bool cached = false;
+        for (const char* c = share.begin; c != share.end && cell < count;) {
+            if (*c == ' ') {
+                ++c;
+                continue;
+            }
+            const char* const first = c;
+            std::uint32_t value = 0;
+            while (*c != ' ') {
+                value = value * 10 + unsigned(*c - '0');
+                ++c;
+            }
+            const std::ptrdiff_t digits = c - first;
+            const std::uint32_t id = digits <= 9 ? value : longPartValue(first, digits);
+            if (!cached || id != lastId) {
+                lastId = id;
+                lastMaterial = translateUncached(id);
+                cached = true;
+            }
+            if (lastMaterial > Model::Automaton::largestMaterialId && !share.tooLarge)
+                share.tooLarge = lastMaterial;
+            cells.writeFresh(std::ptrdiff_t(cell),
+                             Model::Automaton::MaterialId(
+                                 lastMaterial > Model::Automaton::largestMaterialId ? 0
+                                                                                    : lastMaterial));
+            ++cell;
+        }
+    }
+
+    // A part of more digits than a plain id has, read by the rules of feed().
+    static std::uint32_t longPartValue(const char* digits, std::ptrdiff_t length) {
+        if (length > maximumPart)
+            return 0;
+        bool parsed = false;
+        const uint number = QString::fromLatin1(digits, int(length)).toUInt(&parsed, 10);
+        return parsed ? number : 0u;
+    }
+
+    std::uint32_t translateUncached(std::uint32_t id) const {
+        if (!map)
+            return id;
+        const auto found = map->find(id);
+        return found == map->end() ? id : found->second;
+    }
 
     static unsigned unit(char c) { return static_cast<unsigned char>(c); }
     static unsigned unit(QChar c) { return c.unicode(); }
@@ -141,12 +306,9 @@ private:
     }
 
     std::uint32_t translate(std::uint32_t id) {
-        if (!map)
-            return id;
         if (!cached || id != lastId) {
-            const auto found = map->find(id);
             lastId = id;
-            lastTranslated = found == map->end() ? id : found->second;
+            lastTranslated = translateUncached(id);
             cached = true;
         }
         return lastTranslated;
@@ -189,23 +351,24 @@ bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
     // document read earlier would turn cells of a registered material into the document's.
     writer->writeStartElement(stateElement);
     const CellIndex count = volume->getCellCount();
-    std::string chunk;
-    chunk.reserve(stateChunk + 16);
+    StateTextOutput output(*writer);
     {
         const Model::Automaton::CellArraysLock locked(
             *volume, Model::Automaton::CellArraysLock::Arrays::Current);
         const Model::Automaton::MaterialCells cells = locked.materials();
-        for (CellIndex i = 0; i < count; ++i) {
-            appendDecimal(chunk, cells[std::ptrdiff_t(i)]);
-            chunk.push_back(' ');
-            if (chunk.size() >= stateChunk) {
-                writer->writeCharacters(QString::fromLatin1(chunk.data(), int(chunk.size())));
-                chunk.clear();
-            }
+        QThreadPool& pool = *QThreadPool::globalInstance();
+        std::vector<std::string> texts(std::size_t(std::max(1, pool.maxThreadCount())));
+        const CellIndex pass = stateBlockCells * texts.size();
+        for (CellIndex i = 0; i < count && !output.hasFailed(); i += pass) {
+            Util::runTasksAndWait(pool, int(texts.size()), [&](int k) {
+                const CellIndex first = std::min(count, i + CellIndex(k) * stateBlockCells);
+                texts[std::size_t(k)] =
+                    stateText(cells, first, std::min(count, first + stateBlockCells));
+            });
+            for (const std::string& text : texts)
+                output.write(text);
         }
     }
-    if (!chunk.empty())
-        writer->writeCharacters(QString::fromLatin1(chunk.data(), int(chunk.size())));
     writer->writeEndElement();
 
     const Util::Vector3D position = volume->getPosition();
@@ -214,7 +377,7 @@ bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
     writer->writeAttribute(QStringLiteral("pos-y"), QString::number(position.y, 'g', 6));
     writer->writeAttribute(QStringLiteral("pos-z"), QString::number(position.z, 'g', 6));
     writer->writeEndElement();
-    return !writer->hasError();
+    return !output.hasFailed();
 }
 
 std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
@@ -317,7 +480,9 @@ void TotalVolumeArchiver::readState(StateCells& state) {
     auto* document = dynamic_cast<DocumentReadDevice*>(reader->device());
     if (document && document->standsAfterStateTag(reader->characterOffset()))
         document->takeDigitsAndSpaces(
-            [&state](const char* bytes, std::size_t length) { state.feed(bytes, length); });
+            [&state](const char* bytes, std::size_t length) {
+                state.feedDigitsAndSpaces(bytes, length);
+            });
     while (!reader->atEnd()) {
         const QXmlStreamReader::TokenType token = reader->readNext();
         if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {

@@ -132,13 +132,6 @@ DocumentFile::load(const QString& fileName, const Model::Persistence::ArchiverTa
         return std::nullopt;
     }
     const qint64 size = file.size();
-    if (size > maximumFileBytes) {
-        refuse(prompts, QStringLiteral("%1 is too large to be read: documents of up to %2 MiB "
-                                       "can be opened.")
-                            .arg(shown)
-                            .arg(maximumFileBytes >> 20));
-        return std::nullopt;
-    }
     const auto available = Model::Automaton::VolumeBudget::availableBytes();
     if (std::uint64_t(size) * readerBytesPerFileByte > available) {
         refuse(prompts, QStringLiteral("Reading %1 needs about %2 GiB of memory, but only %3 GiB "

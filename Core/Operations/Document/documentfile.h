@@ -48,15 +48,14 @@ public:
     // load, apply and reportDamage on one context. False when nothing could be read.
     static bool read(OperationContext& target, const QString& fileName);
 
-    // Documents larger than this cannot be read: the XML reader holds a cell volume's whole
-    // State text as one string, and Qt strings stop at 2^30 characters.
     // The last document chosen for opening or read, so that the window that shows it can name
     // it; remembering it also makes its folder the one the next file dialog opens in.
     static QString rememberedPath();
     static void rememberPath(const QString& path);
 
-    static constexpr qint64 maximumFileBytes = qint64(1000) << 20;
-    // Memory the XML reader needs per byte of file, beyond the volumes it builds.
+    // Memory the XML reader needs per byte of file, beyond the volumes it builds, at worst: the
+    // cells' text normally streams past without being held, but a text the fast path does not
+    // take (line breaks between the ids) is held whole by the reader.
     static constexpr qint64 readerBytesPerFileByte = 4;
 };
 

@@ -1,3 +1,4 @@
+#include "Model/Automaton/materialcells.h"
 #include "Model/Persistence/documentarchiver.h"
 #include "Model/Persistence/totalvolumearchiver.h"
 #include "Model/document.h"
@@ -6,6 +7,7 @@
 #include "support/scenes.h"
 
 #include <QBuffer>
+#include <QThreadPool>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -53,14 +55,14 @@ protected:
                                       : std::dynamic_pointer_cast<TotalVolume>(result.objects[0]);
     }
 
-    // A document as another program run would have written it: its own materials, one 2 x 1 x 2
-    // volume with the given State.
-    static QByteArray documentWith(const QString& materials, const QString& state) {
+    // A document as another program run would have written it: its own materials, one volume
+    // (2 x 1 x 2 unless said) with the given State.
+    static QByteArray documentWith(const QString& materials, const QString& state,
+                                   const QString& size = QStringLiteral("2\" size-y=\"1\" size-z=\"2")) {
         return (QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Document>"
                                "<Header version=\"1\"/>") +
-                materials +
-                QStringLiteral("<Object object-type=\"1\" size-x=\"2\" size-y=\"1\" size-z=\"2\" "
-                               "cellsize-x=\"1\" cellsize-y=\"1\" cellsize-z=\"1\"><State>") +
+                materials + QStringLiteral("<Object object-type=\"1\" size-x=\"") + size +
+                QStringLiteral("\" cellsize-x=\"1\" cellsize-y=\"1\" cellsize-z=\"1\"><State>") +
                 state +
                 QStringLiteral("</State><Position pos-x=\"0\" pos-y=\"0\" pos-z=\"0\"/></Object>"
                                "</Document>"))
@@ -163,6 +165,65 @@ TEST_F(DocumentArchiverTest, RoundTripKeepsCellsSizesCellSizesAndPosition) {
     }
     EXPECT_TRUE(result.warnings.isEmpty());
     EXPECT_EQ(materials->getMaterials().size(), 15u) << "own materials are matched, not added";
+}
+
+// Long State texts are written and read a share per pool thread; whatever the count of threads
+// and wherever the shares are cut, the text and the cells are those of one reading in order.
+TEST_F(DocumentArchiverTest, LongStatesAreTheSameWhicheverThreadsWriteAndReadThem) {
+    QThreadPool& pool = *QThreadPool::globalInstance();
+    const int threadsBefore = pool.maxThreadCount();
+    const QString size = QStringLiteral("60\" size-y=\"50\" size-z=\"40");
+    const std::size_t cells = 60 * 50 * 40;
+
+    // Runs of one id, odd parts (a plain id of ten digits, one too long to be an id, runs of
+    // spaces) and ids beyond the last cell, which are dropped.
+    QStringList parts;
+    std::vector<int> expected;
+    for (std::size_t i = 0; i < cells + 10; ++i) {
+        int id = int(i / 37 % 5) * 1000 + int(i % 3 == 0);
+        QString part = QString::number(id);
+        if (i % 9973 == 5) {
+            part = QStringLiteral("0000000007");
+            id = 7;
+        } else if (i % 9973 == 6) {
+            part = QString(300, QLatin1Char('8'));
+            id = 0;
+        } else if (i == 70001) {
+            part = QString::number(Model::Automaton::largestMaterialId);
+            id = int(Model::Automaton::largestMaterialId);
+        }
+        parts.push_back(i % 101 == 0 ? part + QStringLiteral("  ") : part);
+        if (i < cells)
+            expected.push_back(id);
+    }
+    const QByteArray document = documentWith(QString(), parts.join(QLatin1Char(' ')) + ' ', size);
+    parts[100000] = QStringLiteral("70000");
+    parts[110000] = QStringLiteral("80000");
+    const QByteArray tooLarge = documentWith(QString(), parts.join(QLatin1Char(' ')), size);
+
+    for (const int threads : {1, 2, 3, 8}) {
+        SCOPED_TRACE(threads);
+        pool.setMaxThreadCount(threads);
+        const auto result = read(document);
+        ASSERT_EQ(result.status, ReadStatus::Complete) << result.error.toStdString();
+        const auto volume = onlyVolume(result);
+        ASSERT_TRUE(volume);
+        EXPECT_EQ(materialsOf(*volume), expected);
+
+        Model::Document again;
+        again.addObject(volume);
+        const QByteArray bytes = written(again);
+        const QByteArray text = bytes.mid(bytes.indexOf("<State>") + 7);
+        const QList<QByteArray> ids = text.left(text.indexOf('<')).split(' ');
+        ASSERT_EQ(std::size_t(ids.size()), cells + 1) << "one space after every id";
+        for (std::size_t i = 0; i < cells; i += 997)
+            EXPECT_EQ(ids[int(i)].toInt(), expected[i]) << i;
+
+        const auto refused = read(tooLarge);
+        EXPECT_EQ(refused.status, ReadStatus::Refused);
+        EXPECT_TRUE(refused.error.contains(QLatin1String("70000"))) << "the first one is named";
+    }
+    pool.setMaxThreadCount(threadsBefore);
 }
 
 TEST_F(DocumentArchiverTest, TheScaleIsWrittenOnlyWhenItIsNotOneAndComesBackOnEveryVolume) {
