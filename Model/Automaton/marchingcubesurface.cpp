@@ -5,6 +5,10 @@
 
 #include <qopengl.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -54,6 +58,27 @@ struct SampleBox {
     }
 };
 
+// Bit b set where ids[b] is not empty, for 64 ids in a row: most words of a slice are whole.
+std::uint64_t filledBits64(const MaterialId* ids) {
+#if defined(__SSE2__)
+    const __m128i empty = _mm_setzero_si128();
+    std::uint64_t emptyBits = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ids + 16 * k));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ids + 16 * k + 8));
+        const __m128i isEmpty =
+            _mm_packs_epi16(_mm_cmpeq_epi16(low, empty), _mm_cmpeq_epi16(high, empty));
+        emptyBits |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(isEmpty))) << (16 * k);
+    }
+    return ~emptyBits;
+#else
+    std::uint64_t word = 0;
+    for (int b = 0; b < 64; ++b)
+        word |= std::uint64_t(ids[b] != 0) << b;
+    return word;
+#endif
+}
+
 // The filled grid points of one x-slice: per y (0 to sizeY), a column of bits over z (0 to
 // sizeZ). Built once per slice and shared by the two layers of cubes that touch it, so most
 // cubes are classified as all empty or all filled 64 at a time without looking at a cell.
@@ -61,7 +86,8 @@ class SliceBits {
 public:
     SliceBits(const CellGrid& grid, const SampleBox& box)
         : grid(grid), box(box), words(std::size_t(grid.sizeZ + 1) / 64 + 2),
-          bits(std::size_t(grid.sizeY + 1) * words) {}
+          bits(std::size_t(grid.sizeY + 1) * words),
+          cellCount(CellIndex(grid.sizeX) * CellIndex(grid.sizeY) * CellIndex(grid.sizeZ)) {}
 
     void fill(int x) {
         std::fill(bits.begin(), bits.end(), 0);
@@ -70,13 +96,24 @@ public:
         for (int y = box.lo[1]; y <= box.hi[1]; ++y) {
             const MaterialCells column = grid.cells + grid.index(x, y, 0);
             std::uint64_t* out = column_(y);
-            // Each word is gathered in a register: every cell is read once, in memory order.
-            for (int z = box.lo[2]; z <= box.hi[2];) {
-                const int wordEnd = std::min(box.hi[2], z | 63);
+            // Each word is gathered in a register: every cell is read once, in memory order,
+            // 64 at a time where those ids lie in the volume (the last few may belong to the
+            // next column; the mask drops them).
+            const CellIndex columnStart = grid.index(x, y, 0);
+            for (int w = box.lo[2] >> 6; w <= box.hi[2] >> 6; ++w) {
+                const int base = w * 64;
+                const int first = std::max(box.lo[2], base) - base;
+                const int last = std::min(box.hi[2], base + 63) - base;
+                const std::uint64_t mask = (~std::uint64_t(0) >> (63 - last)) &
+                                           (~std::uint64_t(0) << first);
+                if (columnStart + CellIndex(base) + 64 <= cellCount) {
+                    out[w] = filledBits64(column.firstId() + base) & mask;
+                    continue;
+                }
                 std::uint64_t word = 0;
-                for (; z <= wordEnd; ++z)
-                    word |= std::uint64_t(column[z] != 0) << (z & 63);
-                out[(z - 1) >> 6] = word;
+                for (int b = first; b <= last; ++b)
+                    word |= std::uint64_t(column[base + b] != 0) << b;
+                out[w] = word;
             }
         }
     }
@@ -90,7 +127,30 @@ private:
     const SampleBox& box;
     std::size_t words;
     std::vector<std::uint64_t> bits;
+    CellIndex cellCount;
 };
+
+// Marks in `mixed` the cubes of a row whose corners lie in the four columns of slice bits (in
+// corner order) and are neither all filled nor all empty: only those need triangles. False
+// when there are none.
+bool findMixedCubes(const std::uint64_t* const column[4], std::size_t words,
+                    std::uint64_t* mixed) {
+    bool any = false;
+    for (std::size_t w = 0; w + 1 < words; ++w) {
+        const auto at = [&](std::size_t k, auto op) {
+            return op(op(column[0][k], column[1][k]), op(column[2][k], column[3][k]));
+        };
+        const auto orOp = [](std::uint64_t a, std::uint64_t b) { return a | b; };
+        const auto andOp = [](std::uint64_t a, std::uint64_t b) { return a & b; };
+        const std::uint64_t filled = at(w, orOp), filledAbove = at(w + 1, orOp);
+        const std::uint64_t full = at(w, andOp), fullAbove = at(w + 1, andOp);
+        const std::uint64_t anyFilled = filled | (filled >> 1) | (filledAbove << 63);
+        const std::uint64_t allFull = full & ((full >> 1) | (fullAbove << 63));
+        mixed[w] = anyFilled & ~allFull;
+        any = any || mixed[w] != 0;
+    }
+    return any;
+}
 
 int bitAt(const std::uint64_t* column, int z) {
     return int((column[z >> 6] >> (z & 63)) & 1u);
@@ -227,12 +287,39 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
     SliceBits slices[2] = {SliceBits(grid, box), SliceBits(grid, box)};
     SliceBits* lowerSlice = &slices[0];
     SliceBits* upperSlice = &slices[1];
-    upperSlice->fill(xBegin);
     const std::size_t words = lowerSlice->wordCount();
     std::vector<std::uint64_t> mixed(words);
     const int yEnd = std::min(window.max[1], grid.sizeY - 1);
     const int zBegin = window.min[2];
     const int zEnd = std::min(window.max[2], grid.sizeZ - 1);
+
+    // The corner columns of the cubes of row y between slices `lower` and `upper`, in corner
+    // order (columns 0-3; one step up in z, 4-7).
+    const auto cornerColumns = [](const SliceBits& lower, const SliceBits& upper, int y) {
+        return std::array<const std::uint64_t*, 4>{lower.column(y + 1), upper.column(y + 1),
+                                                   upper.column(y), lower.column(y)};
+    };
+    // Room for every triangle the cubes that need any could make, taken once before a first
+    // build: growing the lists while they fill would copy them and fault in their pages about
+    // twice, and address space reserved but never written costs nothing.
+    if (triangles.capacity() == 0) {
+        std::size_t cubes = 0;
+        upperSlice->fill(xBegin);
+        for (int x = xBegin; x < xEnd; ++x) {
+            std::swap(lowerSlice, upperSlice);
+            upperSlice->fill(x + 1);
+            for (int y = window.min[1]; y <= yEnd; ++y) {
+                const auto column = cornerColumns(*lowerSlice, *upperSlice, y);
+                if (!findMixedCubes(column.data(), words, mixed.data()))
+                    continue;
+                for (std::size_t w = 0; w + 1 < words; ++w)
+                    cubes += std::size_t(__builtin_popcountll(mixed[w]));
+            }
+        }
+        triangles.reserve(cubes * Tables::mostTrianglesPerCube);
+        vertexSlot.reserve(cubes * Tables::mostTrianglesPerCube * 3);
+    }
+    upperSlice->fill(xBegin);
 
     // Vertex coordinates by twice the grid coordinate, as float(2c) * 0.5 * edge.
     const auto halves = [&](int from, int to, int axis) {
@@ -258,25 +345,8 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
         if (x > xBegin)
             forgetSlice(x - 1);
         for (int y = window.min[1]; y <= yEnd; ++y) {
-            // Corner columns 0-3 (and, one step up in z, 4-7).
-            const std::uint64_t* column[4] = {lower.column(y + 1), upper.column(y + 1),
-                                              upper.column(y), lower.column(y)};
-            // A cube needs triangles unless its eight corners are all filled or all empty.
-            bool any = false;
-            for (std::size_t w = 0; w + 1 < words; ++w) {
-                const auto at = [&](std::size_t k, auto op) {
-                    return op(op(column[0][k], column[1][k]), op(column[2][k], column[3][k]));
-                };
-                const auto orOp = [](std::uint64_t a, std::uint64_t b) { return a | b; };
-                const auto andOp = [](std::uint64_t a, std::uint64_t b) { return a & b; };
-                const std::uint64_t filled = at(w, orOp), filledAbove = at(w + 1, orOp);
-                const std::uint64_t full = at(w, andOp), fullAbove = at(w + 1, andOp);
-                const std::uint64_t anyFilled = filled | (filled >> 1) | (filledAbove << 63);
-                const std::uint64_t allFull = full & ((full >> 1) | (fullAbove << 63));
-                mixed[w] = anyFilled & ~allFull;
-                any = any || mixed[w] != 0;
-            }
-            if (!any)
+            const auto column = cornerColumns(lower, upper, y);
+            if (!findMixedCubes(column.data(), words, mixed.data()))
                 continue;
             // Cells of the corner columns 0-3, and their materials where the bits say filled.
             const CellIndex columnStart[4] = {grid.index(x, y + 1, 0), grid.index(x + 1, y + 1, 0),
@@ -327,10 +397,13 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
                     }
                     const std::int8_t* list = Tables::triangleTable[cube];
                     for (int t = 0; list[t] >= 0; t += 3) {
-                        Triangle& triangle = triangles.emplace_back();
+                        // Made whole here and stored once: the list is far larger than the
+                        // cache, and reading a triangle back from it would wait on memory.
+                        Triangle made;
                         for (int corner = 0; corner < 3; ++corner)
-                            triangle.vertices[corner] = edgeVertex[list[t + corner]];
-                        flatNormal(triangle);
+                            made.vertices[corner] = edgeVertex[list[t + corner]];
+                        flatNormal(made);
+                        const Triangle& triangle = triangles.emplace_back(made);
                         for (int corner = 0; corner < 3; ++corner) {
                             const int e = list[t + corner];
                             const std::uint32_t slot = edgeSlot[e];

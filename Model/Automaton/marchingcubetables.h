@@ -13,6 +13,8 @@ namespace Model::Automaton::MarchingCubeTables {
 extern const std::uint16_t edgeTable[256];
 // Per case, the edge triples of its triangles in drawing order, ended by -1.
 extern const std::int8_t triangleTable[256][16];
+// A cube's list holds at most this many triangles (and a -1 after them).
+inline constexpr int mostTrianglesPerCube = 5;
 
 inline constexpr std::int8_t edgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
                                                    {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <set>
 #include <tuple>
 
 using Model::Automaton::CellGrid;
@@ -202,4 +203,52 @@ TEST(MarchingCubeSurface, RebuildingOneSurfaceGivesWhatAFreshSurfaceGives) {
     }
     surface.clear();
     EXPECT_EQ(surface.getTriangleCount(), 0u);
+}
+
+// Columns taller than a word of the slice bits, cut at and between word borders: the surface
+// crosses exactly the grid edges from a filled point inside the window to an empty one,
+// counted here point by point.
+TEST(MarchingCubeSurface, CrossesExactlyTheEdgesBetweenFilledAndEmptyPointsInTallColumns) {
+    const int size[3] = {5, 4, 140};
+    auto volume = testing_support::makeVolume(size[0], size[1], size[2], [](int x, int y, int z) {
+        return (x * 13 + y * 7 + z * 5 + z / 9) % 6 < 3 ? 1 + z % 2 : 0;
+    });
+    const std::array<int, 6> windows[] = {
+        {0, 0, 0, 5, 4, 140}, {1, 0, 3, 4, 4, 130}, {0, 1, 63, 5, 3, 128}, {0, 0, 64, 5, 4, 139}};
+    for (const auto& w : windows) {
+        CutWindow window;
+        window.min = {w[0], w[1], w[2]};
+        window.max = {w[3], w[4], w[5]};
+        SCOPED_TRACE(testing::Message() << "z from " << w[2] << " to " << w[5]);
+        const auto filled = [&](const std::array<int, 3>& p) {
+            for (int a = 0; a < 3; ++a) {
+                if (p[a] <= w[a] || p[a] > std::min(w[a + 3], size[a] - 1))
+                    return false;
+            }
+            return testing_support::materialAt(*volume, p[0], p[1], p[2]) != 0;
+        };
+        std::set<std::array<int, 3>> crossed; // doubled midpoints
+        for (int x = 0; x < size[0]; ++x)
+            for (int y = 0; y < size[1]; ++y)
+                for (int z = 0; z < size[2]; ++z) {
+                    const std::array<int, 3> p{x, y, z};
+                    if (!filled(p))
+                        continue;
+                    for (int a = 0; a < 3; ++a)
+                        for (int step : {-1, 1}) {
+                            std::array<int, 3> q = p;
+                            q[a] += step;
+                            if (!filled(q))
+                                crossed.insert({p[0] + q[0], p[1] + q[1], p[2] + q[2]});
+                        }
+                }
+        std::set<std::array<int, 3>> vertices;
+        for (const Triangle& triangle : build(*volume, window, 2))
+            for (const auto& vertex : triangle.vertices)
+                vertices.insert({int(std::lround(2 * vertex.position[0])),
+                                 int(std::lround(2 * vertex.position[1])),
+                                 int(std::lround(2 * vertex.position[2]))});
+        EXPECT_FALSE(crossed.empty());
+        EXPECT_EQ(vertices, crossed);
+    }
 }
