@@ -70,6 +70,27 @@ void CubicFaceBuilder::emit(std::vector<QuadFace>& out, const int cell[3], int s
 
 void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& opaque,
                                   std::vector<QuadFace>& transparent) const {
+    visitFaces(
+        xBegin, xEnd,
+        [&](const int cell[3], int side, CellIndex index, MaterialId material) {
+            emit(opaque, cell, side, index, material);
+        },
+        [&](const int cell[3], int side, CellIndex index, MaterialId material) {
+            emit(transparent, cell, side, index, material);
+        });
+}
+
+CubicFaceBuilder::FaceCounts CubicFaceBuilder::countFaces(int xBegin, int xEnd) const {
+    FaceCounts counts;
+    visitFaces(
+        xBegin, xEnd, [&](const int*, int, CellIndex, MaterialId) { ++counts.opaque; },
+        [&](const int*, int, CellIndex, MaterialId) { ++counts.transparent; });
+    return counts;
+}
+
+template <class Opaque, class Transparent>
+void CubicFaceBuilder::visitFaces(int xBegin, int xEnd, Opaque&& opaque,
+                                  Transparent&& transparent) const {
     if (window.isEmpty() || xBegin >= xEnd)
         return;
     // Flags of three x planes of the window (x - 1, x, x + 1), framed by a ring of empty
@@ -109,7 +130,7 @@ void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& o
                     neighbour[Geometry::PlusX] = next[k];
                     for (int side = 0; side < Geometry::sideCount; ++side) {
                         if (!(neighbour[side] & HidesOpaque))
-                            emit(opaque, cell, side, index, material);
+                            opaque(cell, side, index, material);
                     }
                     continue;
                 }
@@ -125,7 +146,7 @@ void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& o
                                         cells[CellIndex(std::ptrdiff_t(index) + cellOffset[side])] ==
                                             material;
                     if (!hidden)
-                        emit(transparent, cell, side, index, material);
+                        transparent(cell, side, index, material);
                 }
             }
         }

@@ -5,6 +5,7 @@
 #include "Model/Automaton/materialpalette.h"
 #include "Model/Geometry/quadface.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +30,14 @@ public:
                     std::vector<Geometry::QuadFace>& transparent) const;
     void buildEmptyCellFaces(int xBegin, int xEnd, std::vector<Geometry::QuadFace>& faces) const;
 
+    // How many faces buildFaces() makes, without making them, so that a first build can take
+    // its memory at once.
+    struct FaceCounts {
+        std::size_t opaque = 0;
+        std::size_t transparent = 0;
+    };
+    FaceCounts countFaces(int xBegin, int xEnd) const;
+
     // Empty cells in the window, so a caller can refuse outlines it cannot hold.
     std::uint64_t countEmptyCells() const;
 
@@ -45,6 +54,10 @@ private:
     void fillPlane(int x, std::vector<std::uint8_t>& plane) const;
     void emit(std::vector<Geometry::QuadFace>& out, const int cell[3], int side,
               CellIndex index, MaterialId material) const;
+    // Calls opaque(cell, side, index, material) or transparent(...) for every face of the
+    // columns [xBegin, xEnd), in the order buildFaces() lists them.
+    template <class Opaque, class Transparent>
+    void visitFaces(int xBegin, int xEnd, Opaque&& opaque, Transparent&& transparent) const;
 
     const CellGrid& grid;
     CutWindow window;

@@ -209,6 +209,13 @@ void TotalVolumePainter::buildDirectCubicFaces(const CellGrid& grid, const CutWi
     runOnOwnPool(int(ranges.size()), threads, [&](int task) {
         const std::size_t i = std::size_t(task);
         try {
+            // A first build counts its faces before making them: growing the lists while they
+            // fill would copy them and fault in their pages about twice.
+            if (opaqueParts[i].capacity() == 0 && transparentParts[i].capacity() == 0) {
+                const auto counts = builder.countFaces(ranges[i].begin, ranges[i].end);
+                opaqueParts[i].reserve(counts.opaque);
+                transparentParts[i].reserve(counts.transparent);
+            }
             builder.buildFaces(ranges[i].begin, ranges[i].end, opaqueParts[i], transparentParts[i]);
         } catch (...) {
             failures[i] = std::current_exception();

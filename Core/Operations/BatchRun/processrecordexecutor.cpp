@@ -53,9 +53,9 @@ Silicon changedIf(bool changesSilicon) {
     return changesSilicon ? Silicon::Changed : Silicon::Unchanged;
 }
 
-// Material ids are kept unsigned; the engines take them as int.
+// The engines take material ids as int; a cell holds no larger id than the record may give.
 int materialId(RecordValues& values, const QString& name) {
-    return int(std::min<unsigned>(values.whole(name), unsigned(INT_MAX)));
+    return int(values.materialId(name));
 }
 
 int wholeAsInt(RecordValues& values, const QString& name) {

@@ -1,4 +1,5 @@
 #include "Core/Operations/BatchRun/recordvalues.h"
+#include "Model/Automaton/materialcells.h"
 
 #include "Util/metatypes.h"
 
@@ -120,6 +121,15 @@ unsigned RecordValues::whole(const QString& name) {
     double value = 0.0;
     const bool ok = number(name, 0.0, double(std::numeric_limits<unsigned>::max()),
                            "a whole number of at least 0", value);
+    return ok ? unsigned(value) : 0u;
+}
+
+unsigned RecordValues::materialId(const QString& name) {
+    static_assert(Model::Automaton::largestMaterialId == 65535, "the refusal names the limit");
+    note(name, RecordField::Kind::Whole);
+    double value = 0.0;
+    const bool ok = number(name, 0.0, double(Model::Automaton::largestMaterialId),
+                           "a material id from 0 to 65535", value);
     return ok ? unsigned(value) : 0u;
 }
 

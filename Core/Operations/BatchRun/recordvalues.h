@@ -36,6 +36,8 @@ public:
     // Whole numbers; a fraction is cut off, as a C++ conversion would.
     int integer(const QString& name);
     unsigned whole(const QString& name);
+    // A whole number a cell can hold as its material.
+    unsigned materialId(const QString& name);
     // A count of steps or cells given as any number: cut to a whole number and held within
     // what an int can count (a step count beyond it means "until nothing changes").
     int clampedCount(const QString& name);

@@ -183,6 +183,9 @@ void RecoveryJournal::stepFinished(const std::optional<JournalCells>& cells) {
     RecoverySession& session = context.snapshotFiles.getSession();
     if (!session.isValid())
         return;
+    // At most one step's journal is being written at a time: steps that finish faster than
+    // their journals reach the disk would otherwise let a kill take several of them.
+    waitForWrites();
     ++steps;
 
     Manifest manifest;

@@ -43,6 +43,7 @@ public:
 
     // A step finished, was undone or was redone. `cells`: where the only change it made, the
     // cells of one volume, was already recorded; without it the whole document is written.
+    // Waits for the journal of the step before, so that a kill loses at most this one.
     void stepFinished(const std::optional<JournalCells>& cells = std::nullopt);
     // The document was saved, opened or made new: there is nothing unsaved to recover.
     void documentClean();

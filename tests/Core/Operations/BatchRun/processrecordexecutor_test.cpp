@@ -261,6 +261,8 @@ TEST_F(ExecutorTest, RecordsThatCannotRunChangeNothingAndSayWhy) {
     };
     const Case cases[] = {
         {ProcessTypes::CVD, {{names::thickness, 2.0}}, "the parameter \"MaterialId\" is missing"},
+        {ProcessTypes::CVD, withMaterial({{names::thickness, 2.0}}, 65536),
+         "the parameter \"MaterialId\" holds \"65536\", not a material id from 0 to 65535"},
         {ProcessTypes::CVD, withMaterial({{names::thickness, QStringLiteral("thick")}}, Oxide),
          "the parameter \"Thickness\" holds \"thick\", not a number"},
         {ProcessTypes::CVD, withMaterial({{names::thickness, nan}}, Oxide),
