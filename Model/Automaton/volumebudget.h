@@ -13,7 +13,7 @@ namespace Model::Automaton {
 // becomes a message instead of a dead program.
 class VolumeBudget {
 public:
-    // Bytes a volume needs per cell: both cell arrays plus the material list it is built from.
+    // Bytes a volume needs per cell: its material id plus the list of materials it is built from.
     static std::uint64_t bytesPerCell();
 
     // Cell count, or false when the product does not fit the index type.
