@@ -162,11 +162,11 @@ def main():
 def print_table(peers, mine, reps):
     rows = [
         ("10-unit isotropic film", "IsotropicDeposition10/%d" % THREADS, "film",
-         "scipy distance_transform_edt + threshold", 0.25),
+         "scipy distance_transform_edt + threshold", 0.15),
         ("marching-cubes surface with smoothing", "MarchingCubesBuild/%d" % THREADS, "mc",
          "VTK vtkDiscreteMarchingCubes", 0.8),
-        ("marching cubes, stretch", "MarchingCubesBuild/%d" % THREADS, "fe",
-         "VTK vtkDiscreteFlyingEdges3D", 3.0),
+        ("marching cubes against flying edges", "MarchingCubesBuild/%d" % THREADS, "fe",
+         "VTK vtkDiscreteFlyingEdges3D", 1.0),
     ]
     print("Trench scene %d x %d x %d, medians of %d repetitions; ours on %d threads, peers on 1."
           % (SIZE + (reps, THREADS)))
