@@ -58,7 +58,7 @@ void CubicFaceBuilder::fillPlane(int x, std::vector<std::uint8_t>& plane) const 
     }
 }
 
-void CubicFaceBuilder::emit(std::vector<QuadFace>& out, const int cell[3], int side, CellIndex index,
+void CubicFaceBuilder::addFace(std::vector<QuadFace>& out, const int cell[3], int side, CellIndex index,
                             MaterialId material) const {
     QuadFace& face = out.emplace_back();
     Geometry::setSideCorners(face, Side(side), cell, 1, grid.cellSize);
@@ -73,10 +73,10 @@ void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& o
     visitFaces(
         xBegin, xEnd,
         [&](const int cell[3], int side, CellIndex index, MaterialId material) {
-            emit(opaque, cell, side, index, material);
+            addFace(opaque, cell, side, index, material);
         },
         [&](const int cell[3], int side, CellIndex index, MaterialId material) {
-            emit(transparent, cell, side, index, material);
+            addFace(transparent, cell, side, index, material);
         });
 }
 

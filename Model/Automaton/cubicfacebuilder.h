@@ -52,7 +52,7 @@ private:
     // Flags of the cells of plane x inside the window, framed by empty flags; all empty when
     // x lies outside the window.
     void fillPlane(int x, std::vector<std::uint8_t>& plane) const;
-    void emit(std::vector<Geometry::QuadFace>& out, const int cell[3], int side,
+    void addFace(std::vector<Geometry::QuadFace>& out, const int cell[3], int side,
               CellIndex index, MaterialId material) const;
     // Calls opaque(cell, side, index, material) or transparent(...) for every face of the
     // columns [xBegin, xEnd), in the order buildFaces() lists them.

@@ -8,6 +8,8 @@
 #include <memory>
 #include <unistd.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 
 namespace {
@@ -95,3 +97,5 @@ TEST(ObjectIdDeathTest, FirstObjectOfARunHasIdZero) {
         },
         ::testing::ExitedWithCode(0), "");
 }
+
+} // namespace CELLVANE_TEST_FILE

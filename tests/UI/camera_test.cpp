@@ -4,6 +4,8 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::Camera;
 
 namespace {
@@ -75,3 +77,5 @@ TEST(Camera, PanAndScreenDeltasAreTurnedIntoWorldAxes) {
     const auto up = camera.toWorld(0, 1);
     EXPECT_NEAR(up[2], 1, 1e-5);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::Input::ChangeColorsDialog;
 using Util::ColorScheme;
 
@@ -121,3 +123,5 @@ TEST(GridSpacingDialog, OffersFourDecimalsUpToAThousandMillion) {
     dialog.setSpacing(0.00004);
     EXPECT_DOUBLE_EQ(dialog.spacing(), 0.0) << "below the fourth decimal";
 }
+
+} // namespace CELLVANE_TEST_FILE

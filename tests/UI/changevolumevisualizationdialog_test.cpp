@@ -5,6 +5,8 @@
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::Operations::ChangeVolumeVisualizationDialog;
 using Ui::Operations::VolumeVisualizationOptions;
 
@@ -58,3 +60,5 @@ TEST(ChangeVolumeVisualizationDialog, ReportsOnlyTheFilmColoursTheUserChanged) {
     EXPECT_EQ(dialog.editedColors().at(4), QColor(1, 2, 3));
     EXPECT_EQ(dialog.colorButtonStyleSheet(), "background-color : #010203");
 }
+
+} // namespace CELLVANE_TEST_FILE

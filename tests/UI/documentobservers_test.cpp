@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+namespace CELLVANE_TEST_FILE {
+
 using Core::Operations::OpenDocumentOperation;
 using Model::Automaton::TotalVolume;
 using testing_support::makeVolume;
@@ -334,3 +336,5 @@ TEST_F(DocumentWindows, DocumentsGivenAtStartOpenEachInAWindowOfItsOwn) {
         EXPECT_FALSE(first.window->getPresenter()->getContext().currentOperation);
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

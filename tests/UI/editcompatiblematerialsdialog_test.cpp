@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::Input::EditCompatibleMaterialsDialog;
 
 namespace {
@@ -171,3 +173,5 @@ TEST_F(EditCompatibleMaterialsDialogTest, MovingWithNothingSelectedChangesNothin
     EXPECT_EQ(copyOf(3), (std::list<uint32_t>{3, 16}));
     EXPECT_EQ(compatible->count(), 2);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using testing_support::ScriptedPrompts;
 
 TEST(MainWindowExport, FileMenuExportsTheOnlyVolumeAsMeshAndAsImageData) {
@@ -71,3 +73,5 @@ TEST(MainWindowExport, FileMenuSavesTheCrossSectionTheCutPlanesExpose) {
         << prompts->messages.first().toStdString();
     EXPECT_FALSE(window.getUndoAction()->isEnabled());
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::Grid;
 
 TEST(Grid, LinesLieOnWholeMultiplesOfTheSpacingAndCoverTheRectangle) {
@@ -32,3 +34,5 @@ TEST(Grid, SpacingsThatWouldHangOrDivideByZeroDrawNothing) {
     grid.spacing = 1e9;
     EXPECT_EQ(grid.lines().size(), 4u) << "one cell around the whole rectangle";
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -3,6 +3,8 @@
 #include <QtMath>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::LampSet;
 
 TEST(LampSet, StartsWithOneVisibleLampAboveTheScene) {
@@ -74,3 +76,5 @@ TEST(LampSet, WheelStepsOnTheRadius) {
     EXPECT_FLOAT_EQ(lamps.radius[0], 1.0f / 1.1f);
     EXPECT_NEAR(lamps.position[0][2], lamps.radius[0] * std::sin(M_PI / 4), 1e-5);
 }
+
+} // namespace CELLVANE_TEST_FILE

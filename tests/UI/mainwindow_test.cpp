@@ -7,6 +7,8 @@
 #include <QStatusBar>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 namespace {
 
 std::unique_ptr<Ui::MainWindow> window() {
@@ -70,3 +72,5 @@ TEST(MainWindowView, SaveImageWithoutAGLContextSaysSoInsteadOfSucceeding) {
     EXPECT_EQ(written, QFile::exists(QStringLiteral("view.png")));
     EXPECT_EQ(written, messages->messages.isEmpty());
 }
+
+} // namespace CELLVANE_TEST_FILE

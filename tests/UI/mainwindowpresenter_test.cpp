@@ -8,6 +8,8 @@
 
 #include <map>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using testing_support::FakeObjectOperation;
 using testing_support::FakeOperation;
@@ -254,3 +256,5 @@ TEST(MainWindowNew, ClearedDocumentDropsItsFileNameFromTheTitle) {
     actionNew->trigger();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane[*]"));
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Materials::Material;
 using Ui::Input::ManageMaterialsDialog;
 
@@ -97,3 +99,5 @@ TEST_F(ManageMaterialsDialogTest, CancellingTheColourDialogKeepsTheColour) {
     EXPECT_FLOAT_EQ(dialog.getMaterials()[1].getRed(), materials->getMaterial(3).getRed());
     EXPECT_FLOAT_EQ(dialog.getMaterials()[1].getAlpha(), 1.f);
 }
+
+} // namespace CELLVANE_TEST_FILE

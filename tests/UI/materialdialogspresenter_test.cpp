@@ -19,6 +19,8 @@
 
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Materials::Material;
 
 namespace {
@@ -148,3 +150,5 @@ TEST_F(MaterialDialogsPresenterTest, CancelledCompatibleListsAreDiscarded) {
     EXPECT_EQ(processes->getProcess(1u).getCompatibleMaterialIds(), std::list<uint32_t>{1});
     EXPECT_EQ(TestSupport::readSettingsFile(QStringLiteral("processes.xml")), fileBefore);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Materials::Material;
 using Ui::Input::MaterialTableViewItem;
 
@@ -157,3 +159,5 @@ TEST(MaterialTableViewItem, AnEmptyTableStartsAddingAtThree) {
     model.insertRows(7, 1);
     EXPECT_EQ(model.getMaterials().at(0).getId(), 3u);
 }
+
+} // namespace CELLVANE_TEST_FILE

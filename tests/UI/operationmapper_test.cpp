@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 TEST(OperationMapper, ActionsBecomeTheirNumberOrText) {
     Ui::OperationMapper mapper;
     QAction cvd(QStringLiteral("CVD"), nullptr);
@@ -17,3 +19,5 @@ TEST(OperationMapper, ActionsBecomeTheirNumberOrText) {
     EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("13"));
     EXPECT_EQ(spy.at(1).at(0).toString(), QStringLiteral("front"));
 }
+
+} // namespace CELLVANE_TEST_FILE

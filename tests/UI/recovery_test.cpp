@@ -15,6 +15,8 @@
 
 #include <csignal>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using testing_support::FakeObjectOperation;
 using testing_support::makeVolume;
@@ -161,3 +163,5 @@ TEST(QuitSignalsTest, SignalsQuitWithoutAskingAndKeepTheWork) {
         RecoveryOffer::run([](const QString&) { return RecoveryOffer::Answer::Discard; });
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -3,6 +3,8 @@
 #include <QtMath>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::Trackball;
 
 TEST(Trackball, PointsAreCentredWithYUpwards) {
@@ -49,3 +51,5 @@ TEST(Trackball, SphereAnglesAimLamps) {
     EXPECT_NEAR(azimuth, M_PI / 4, 1e-6);
     EXPECT_NEAR(elevation, 0, 1e-6) << "outside the sphere lamps stay on the horizon";
 }
+
+} // namespace CELLVANE_TEST_FILE

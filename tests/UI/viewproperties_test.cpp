@@ -7,6 +7,8 @@
 #include <QtMath>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::ViewProperties;
 using Ui::ViewSettings;
 
@@ -85,3 +87,5 @@ TEST(ViewProperties, AddsUpToEightLampsAndDeletesDownToOne) {
     EXPECT_EQ(dialog.settings().lamps.count, 1);
     EXPECT_EQ(list->count(), 1);
 }
+
+} // namespace CELLVANE_TEST_FILE

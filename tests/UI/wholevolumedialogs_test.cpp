@@ -20,6 +20,8 @@
 
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Ui::Operations::CutCellVolumeDialog;
 using Corner = CutCellVolumeDialog::Corner;
@@ -259,3 +261,5 @@ TEST_F(WholeVolumeObserverTest, AnotherOperationStartedWhileADialogIsOpenEndsThe
               QStringLiteral("Delete: Select the objects to be deleted and press Return/Enter"));
     EXPECT_TRUE(presenter->getContext().undoRedoStack.getUndoStack().empty());
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 TEST(WindowIcon, MissingOrBrokenFilesGiveTheRedSquare) {
     QFile broken("broken.ico");
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
@@ -25,3 +27,5 @@ TEST(WindowIcon, AReadableFileIsScaledTo32Pixels) {
     EXPECT_EQ(icon.size(), QSize(32, 32));
     EXPECT_EQ(icon.pixelColor(16, 16), QColor(Qt::blue));
 }
+
+} // namespace CELLVANE_TEST_FILE

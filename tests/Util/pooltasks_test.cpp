@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <vector>
 
+namespace CELLVANE_TEST_FILE {
+
 TEST(PoolTasks, EveryTaskRunsOnceAndItsWritesAreSeenAfterTheWait) {
     QThreadPool pool;
     pool.setMaxThreadCount(3);
@@ -45,3 +47,5 @@ TEST(PoolTasks, ACallFromThePoolsOnlyThreadRunsItsTasksItself) {
     });
     EXPECT_EQ(inner, std::vector<int>(4, 1));
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Util::Vector3D;
 using Util::Vector4D;
 
@@ -47,3 +49,5 @@ TEST(Vector, ThreeDimensionalVectorsKeepWAtZero) {
     EXPECT_EQ(fromFour.w, 0);
     EXPECT_EQ(Vector4D(2).w, 2);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace CELLVANE_TEST_FILE {
+
 using Core::Operations::ConsoleInput;
 using Core::Operations::Operation;
 
@@ -142,3 +144,5 @@ TEST_F(ConsoleInputTest, EmptyMessagesAreNotPassedOn) {
     ASSERT_EQ(observer->seen.size(), 1);
     EXPECT_EQ(input.getLastMessage(), QStringLiteral("Isotropic Deposition: Operation finished."));
 }
+
+} // namespace CELLVANE_TEST_FILE

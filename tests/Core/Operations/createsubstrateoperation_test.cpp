@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using Model::Automaton::TotalVolume;
 using testing_support::materialAt;
@@ -281,3 +283,5 @@ TEST_F(SelectVolumesTest, CancelDropsTheRequestSilently) {
     EXPECT_EQ(context.consoleInput.getLastMessage(), QStringLiteral("marker"));
     EXPECT_EQ(batchRun->count, 0);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -20,6 +20,8 @@
 #include <memory>
 #include <new>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 using Model::Automaton::TotalVolume;
@@ -305,3 +307,5 @@ TEST(LongSteps, MemoryExhaustedInARunRestoresAndReleasesTheVolume) {
         EXPECT_TRUE(cellsOf(*session.volume) == finished) << c.name;
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

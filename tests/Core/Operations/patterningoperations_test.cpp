@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -157,3 +159,5 @@ TEST_F(PatterningTest, StepsRunOnTheLastOfSeveralSelectedVolumes) {
         EXPECT_TRUE(context.selection.getSelectedObjects().empty());
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

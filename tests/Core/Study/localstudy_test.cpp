@@ -17,6 +17,8 @@
 #include <csignal>
 #include <sys/types.h>
 
+namespace CELLVANE_TEST_FILE {
+
 namespace {
 
 struct Ran {
@@ -271,3 +273,5 @@ TEST_F(LocalStudy, AKilledVariantIsRecordedFailedAndRunsAgain) {
 }
 
 } // namespace
+
+} // namespace CELLVANE_TEST_FILE

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Study;
 
 namespace {
@@ -176,3 +178,5 @@ TEST(StudyRun, JobsAndThreadsShareTheProcessors) {
         EXPECT_EQ(threads, c.wantThreads) << c.cores << ' ' << c.jobs << ' ' << c.threads;
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -5,6 +5,8 @@
 
 #include <set>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Study;
 
 TEST(VariantTable, ReadsWhatSpreadsheetsWriteAndRefusesWhatNamesNoVariant) {
@@ -91,3 +93,5 @@ TEST(StudyPlan, GridsAndLatinHypercubesCoverTheirRanges) {
     EXPECT_EQ(StudyPlan::latinHypercube(sampled, count, 7).csv(), cube.csv());
     EXPECT_NE(StudyPlan::latinHypercube(sampled, count, 8).csv(), cube.csv());
 }
+
+} // namespace CELLVANE_TEST_FILE

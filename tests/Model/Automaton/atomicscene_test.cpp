@@ -11,6 +11,8 @@
 #include <map>
 #include <tuple>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Model::Automaton;
 using testing_support::makeVolume;
 using Color = std::array<std::uint8_t, 4>;
@@ -281,3 +283,5 @@ TEST(AtomGlyph, SphereOfRadiusOneTenthWithUnitNormalsAndOutwardBoxes) {
         EXPECT_TRUE(outward(v, v + 3, v + 6, centre)) << "box triangle " << t;
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -11,6 +11,8 @@
 #include <set>
 #include <tuple>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::CellGrid;
 using Model::Automaton::CutWindow;
 using Model::Automaton::MarchingCubeSurface;
@@ -252,3 +254,5 @@ TEST(MarchingCubeSurface, CrossesExactlyTheEdgesBetweenFilledAndEmptyPointsInTal
         EXPECT_EQ(vertices, crossed);
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::PhotoMask;
 
 namespace {
@@ -142,3 +144,5 @@ TEST(PhotoMask, DamagedImageFilesNeverCrashAndLoadOnlyConsistentMasks) {
     }
     QLoggingCategory::setFilterRules(QString());
 }
+
+} // namespace CELLVANE_TEST_FILE

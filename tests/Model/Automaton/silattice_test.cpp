@@ -8,6 +8,8 @@
 #include <cmath>
 #include <map>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::AtomId;
 using Model::Automaton::CellIndex;
 using Model::Automaton::noAtom;
@@ -428,3 +430,5 @@ TEST(SiLattice, SurfaceAtomsHaveAFreeSlotOrAnEmptyPartner) {
     EXPECT_GT(top, 0);
     EXPECT_GT(bulk, 0);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::Strip;
 using Model::Automaton::StripPartition;
 
@@ -95,3 +97,5 @@ TEST(StripPartition, UsesThePoolThreadCount) {
     EXPECT_EQ(StripPartition(30).count(), 3);
     QThreadPool::globalInstance()->setMaxThreadCount(original);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <map>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::CellGrid;
 using Model::Automaton::CubicFaceBuilder;
 using Model::Automaton::CutWindow;
@@ -210,3 +212,5 @@ TEST(SurfaceOctree, EmptyWindowBuildsNothing) {
     EXPECT_EQ(octree.getRoot(), -1);
     EXPECT_TRUE(octree.getOpaqueFaces().empty());
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -12,6 +12,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Automaton::TotalVolumePainter;
 using testing_support::Fingerprint;
@@ -120,3 +122,5 @@ TEST(SurfacesGolden, FacesAndTrianglesMatchTheSavedListsForAnyThreadCount) {
         }
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -10,6 +10,8 @@
 #include <memory>
 #include <stdexcept>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Automaton::VolumeBudget;
 
@@ -153,3 +155,5 @@ TEST(VolumeBudget, RefusesSizesThatOverflowTheIndex) {
     EXPECT_TRUE(reason.contains(QStringLiteral("too large")));
     EXPECT_TRUE(VolumeBudget::fits(0, 5, 5));
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::CutPlaneSet;
 using Model::Automaton::MaterialPalette;
 using Model::Automaton::TotalVolume;
@@ -273,3 +275,5 @@ TEST_F(PainterTest, RebuildKeepsOnlyTheChosenSurfaceAndFollowsChangedCells) {
     painter.rebuild();
     EXPECT_TRUE(painter.getOctree().getOpaqueFaces().empty());
 }
+
+} // namespace CELLVANE_TEST_FILE

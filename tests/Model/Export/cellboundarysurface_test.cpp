@@ -6,6 +6,8 @@
 
 #include <random>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Export::CellBoundarySurface;
 using Model::Export::MaterialSurface;
@@ -134,3 +136,5 @@ TEST(CellBoundarySurface, RefusesSurfacesThatWouldNotFitInMemory) {
     // The cells were let go: building again works.
     EXPECT_EQ(surfacesOf(*volume).size(), 3u);
 }
+
+} // namespace CELLVANE_TEST_FILE

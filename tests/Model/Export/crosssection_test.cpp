@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace testing_support;
 using Model::Export::CrossSection;
 using Model::Export::SectionPlane;
@@ -124,3 +126,5 @@ TEST(CrossSection, PlaneOfTheCutIsTheOutermostLayerTheViewShows) {
         EXPECT_DOUBLE_EQ(plane.position, c.position);
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -20,6 +20,8 @@
 
 #include <cstring>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Export::ExportNames;
 using Model::Export::ExportResult;
@@ -273,3 +275,5 @@ TEST(VtiExport, VtkReadsBackSizesPlacementIdsAndNamesRawAndCompressed) {
     EXPECT_EQ(filesIn(dir.path()),
               (QStringList{QStringLiteral("raw.vti"), QStringLiteral("z.vti")}));
 }
+
+} // namespace CELLVANE_TEST_FILE

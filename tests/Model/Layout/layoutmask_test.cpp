@@ -12,6 +12,8 @@
 
 #include <random>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::PhotoMask;
 using namespace Model::Layout;
 
@@ -281,3 +283,5 @@ TEST(LayoutMaskSource, ReadsTheRunnersFileAndLayerForm) {
     for (const char* bad : {"chip.gds", "chip.gds:", ":5/0", "chip.gds:5/x", "chip.gds:70000/0"})
         EXPECT_FALSE(LayoutMaskSource::parseFileAndLayer(QString::fromLatin1(bad), source)) << bad;
 }
+
+} // namespace CELLVANE_TEST_FILE

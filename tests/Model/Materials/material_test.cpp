@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Materials::Material;
 
 TEST(Material, DefaultIsTheEmptyMaterial) {
@@ -46,3 +48,5 @@ TEST(Material, EqualityComparesIdNameAndColourWithinOneChannelStep) {
     otherId.setId(6);
     EXPECT_NE(a, otherId);
 }
+
+} // namespace CELLVANE_TEST_FILE

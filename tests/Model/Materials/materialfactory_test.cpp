@@ -11,6 +11,8 @@
 #include <cmath>
 #include <set>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Materials::Material;
 using Model::Materials::MaterialFactory;
 using TestSupport::readSettingsFile;
@@ -248,3 +250,5 @@ TEST_F(MaterialRegistry, GeneratedIdStillFoundWhenTheRangeIsFull) {
     EXPECT_GT(beyond, 32766u);
     EXPECT_EQ(materials->getMaterial(beyond).getId(), 0u);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Model::Metrology;
 using testing_support::makeVolume;
 
@@ -251,3 +253,5 @@ TEST(CellMeasures, VolumesAndExposedAreasAreTheSameForEveryThreadCount) {
         EXPECT_EQ(totals.quantities[3].key, QStringLiteral("Thermal Si02.area"));
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Model::Metrology;
 using Kind = MeasurementQuery::Kind;
 
@@ -149,3 +151,5 @@ TEST(MetricsReport, JsonAndCsvHoldEveryValueAndEveryMissingAnswer) {
                              "6,\"cd, top\",,,\"width:empty@x,30,95\",z = 95 µm lies outside the "
                              "volume\n"));
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -20,6 +20,8 @@
 #include <set>
 #include <tuple>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Model::ModelExtraction;
 using Model::Automaton::TotalVolume;
 using testing_support::makeVolume;
@@ -431,3 +433,5 @@ TEST(CantileverNetlist, ResonatesInACircuitSimulatorAtTheFirstBendingModeOfTheBe
             << simulated << " Hz against " << eulerBernoulli << " Hz";
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

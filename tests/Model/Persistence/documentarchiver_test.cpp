@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Materials::Material;
 using Model::Persistence::ArchiverTable;
@@ -422,3 +424,5 @@ TEST_F(DocumentArchiverTest, ADocumentClaimingAbsurdlyManyObjectsIsRefused) {
     const auto result = read(many);
     EXPECT_EQ(result.status, ReadStatus::Refused);
 }
+
+} // namespace CELLVANE_TEST_FILE

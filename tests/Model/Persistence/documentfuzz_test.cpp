@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Automaton::VolumeBudget;
 using Model::Persistence::ArchiverTable;
@@ -105,3 +107,5 @@ TEST_F(DocumentFuzz, DamagedCopiesOfADocumentNeverBreakTheReader) {
     EXPECT_GT(damaged, 0);
     EXPECT_GT(rejected, 0);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Persistence::ArchiverTable;
 using Model::Persistence::DocumentArchiver;
@@ -179,3 +181,5 @@ TEST_F(DocumentReadDeviceTest, AVolumeLargerThanItsDocumentCanDescribeIsRefusedB
               std::vector<int>(64, 0));
     EXPECT_EQ(status, ReadStatus::Complete);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -8,6 +8,8 @@
 
 #include <limits>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Materials::Material;
 using Model::Persistence::MaterialArchiver;
 
@@ -134,3 +136,5 @@ TEST(MaterialArchiver, RejectsRecordsWithoutIdOrName) {
     EXPECT_FALSE(ok);
     EXPECT_FALSE(MaterialArchiver::saveMaterial(nullptr, Material()));
 }
+
+} // namespace CELLVANE_TEST_FILE

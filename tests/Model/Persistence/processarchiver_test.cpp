@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Persistence::ProcessArchiver;
 using ProcessRecord = Model::Process::Process;
 
@@ -129,3 +131,5 @@ TEST(ProcessArchiver, EtchRatesRoundTripAndAFileWithoutThemReadsAsBefore) {
     // Without a table the element is not written at all, so old files stay byte for byte.
     EXPECT_FALSE(written(read[2]).contains(QStringLiteral("EtchRates")));
 }
+
+} // namespace CELLVANE_TEST_FILE

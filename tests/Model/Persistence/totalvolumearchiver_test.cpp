@@ -10,6 +10,8 @@
 
 #include <limits>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Automaton::VolumeBudget;
 using Model::Persistence::MaterialIdMap;
@@ -277,3 +279,5 @@ TEST(TotalVolumeArchiverReading, WithoutAReaderOrObjectThereIsNothingToRead) {
     EXPECT_FALSE(archiver.load());
     EXPECT_FALSE(archiver.errorString().isEmpty());
 }
+
+} // namespace CELLVANE_TEST_FILE

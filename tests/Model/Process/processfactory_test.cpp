@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Materials::Material;
 using Model::Process::Process;
 using Model::Process::ProcessFactory;
@@ -213,3 +215,5 @@ TEST_F(ProcessRegistry, CompatibleMaterialsFollowTheListAndSkipUnknownIds) {
     materials->updateMaterial(renamed);
     EXPECT_EQ(process.getCompatibleMaterials()[0].getName(), QStringLiteral("Oxide"));
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Ui;
 using Core::Operations::ProcessRecordExecutor;
 namespace names = Core::Operations::RecordParameters;
@@ -180,3 +182,5 @@ TEST(LayoutFlow, ASquareOpeningFromALayoutEtchesAsTheSamePictureMaskDoes) {
     EXPECT_EQ(at(24, 24, Thickness - 1), 0);
     EXPECT_EQ(at(16, 16, Thickness - 6), Silicon);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::ParameterCodec;
 using Ui::ProcessData;
 using Ui::ProcessListArchiver;
@@ -304,3 +306,5 @@ TEST(ProcessListArchiver, ReadingAnythingButARecordGivesAnInvalidRecord) {
     ProcessListArchiver archiver;
     EXPECT_EQ(archiver.readProcessData().getProcessType(), ProcessData::Invalid);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::ProcessData;
 using Ui::ProcessListArchiver;
 
@@ -66,3 +68,5 @@ TEST(ProcessListFuzz, DamagedCopiesOfAListNeverBreakTheReader) {
     EXPECT_GT(loaded, 0);
     EXPECT_GT(refused, 0);
 }
+
+} // namespace CELLVANE_TEST_FILE

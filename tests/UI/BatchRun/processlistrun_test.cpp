@@ -22,6 +22,8 @@
 
 #include <map>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Ui;
 namespace names = Core::Operations::RecordParameters;
 
@@ -397,3 +399,5 @@ TEST(ProcessListProgram, SaveCrossSectionStepWritesThePictureOfItsPlane) {
         << ran.said.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("top.svg"))));
 }
+
+} // namespace CELLVANE_TEST_FILE

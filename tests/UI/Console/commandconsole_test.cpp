@@ -5,6 +5,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Core::Operations::ConsoleInput;
 using Ui::Console::CommandConsole;
 
@@ -78,3 +80,5 @@ TEST_F(ConsoleTest, FormMatchesTheToolWindowLayout) {
     EXPECT_TRUE(console.windowFlags() & Qt::Tool);
     EXPECT_EQ(console.objectName(), QStringLiteral("CommandConsoleForm"));
 }
+
+} // namespace CELLVANE_TEST_FILE

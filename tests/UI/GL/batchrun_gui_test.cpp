@@ -27,6 +27,8 @@
 
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 namespace {
 
 using gui_support::acceptNextDialog;
@@ -497,3 +499,5 @@ TEST(BatchRunDialog, ANewVolumeGoesBesideTheOthersAndAnUnsavedListIsKept) {
     const QImage saved(picture);
     EXPECT_EQ(saved.size(), QSize(1024, 768)) << "the picture cellvane-run draws";
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <qopengl.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using gui_support::ShownWindow;
 
 namespace {
@@ -249,3 +251,5 @@ TEST(LampAiming, ShiftDragAimsOnlyTheActiveLamp) {
     EXPECT_NEAR(shown.view->getLamps().azimuth[0], M_PI / 2, 1e-5);
     EXPECT_GT(shown.view->getLamps().elevation[0], 0.0f);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 namespace {
 
 using gui_support::acceptNextDialog;
@@ -121,3 +123,5 @@ TEST(LayoutMaskDialog, PatternsResistFromALayoutLayerChosenInTheDialog) {
                 << x << ", " << y;
         }
 }
+
+} // namespace CELLVANE_TEST_FILE

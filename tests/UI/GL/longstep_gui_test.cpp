@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 // A deposition on a volume of millions of cells, started from the menu: the progress window
 // appears while the window keeps running, its Cancel takes the step back, and the stacks and
 // the cells are as they were.
@@ -77,3 +79,5 @@ TEST(LongStep, ProgressWindowCancelsADepositionOnALargeVolume) {
                     .startsWith(QStringLiteral("Isotropic Deposition cancelled after ")));
     EXPECT_FALSE(QApplication::activeModalWidget());
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -12,6 +12,8 @@
 #include <QStatusBar>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using gui_support::ShownWindow;
 
 namespace {
@@ -307,3 +309,5 @@ TEST(MainWindowView, ConsoleActionFollowsTheConsoleWindow) {
     console->close();
     EXPECT_FALSE(toggle->isChecked());
 }
+
+} // namespace CELLVANE_TEST_FILE

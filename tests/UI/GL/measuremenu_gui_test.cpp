@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+namespace CELLVANE_TEST_FILE {
+
 namespace {
 
 using gui_support::ShownWindow;
@@ -81,3 +83,5 @@ TEST(MeasureMenu, StackAtPointAndMeasureDistanceAnswerInTheConsole) {
                 1e-3);
     EXPECT_FALSE(shown.window->getUndoAction()->isEnabled());
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -6,6 +6,8 @@
 #include <QAction>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 namespace {
 
 QAction* action(QWidget* window, const char* name) {
@@ -92,3 +94,5 @@ TEST(ObjectOperationsInTheView, EscapeDuringACopyLeavesNoPreviewBehind) {
     EXPECT_EQ(scene.presenter->getDocument()->getObjects().size(), 1u)
         << "nothing follows any more";
 }
+
+} // namespace CELLVANE_TEST_FILE

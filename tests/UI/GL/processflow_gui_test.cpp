@@ -17,6 +17,8 @@
 
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 namespace {
 
 using gui_support::acceptNextDialog;
@@ -250,3 +252,5 @@ TEST(ProcessFlow, LithographyRieAndPlanarizationUndoAndRedoFromTheMenus) {
     }
     EXPECT_FALSE(action(shown.window, "actionRedo")->isEnabled());
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -18,6 +18,8 @@
 
 #include <memory>
 
+namespace CELLVANE_TEST_FILE {
+
 using Model::Automaton::TotalVolume;
 using Model::Automaton::TotalVolumePainter;
 
@@ -292,3 +294,5 @@ TEST(AtomSwitchesInTheWindow, TheViewingOptionsDialogTurnsAtomsBondsAndCellsOnAn
               0)
         << "all switches off draws the cells as before";
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using Ui::Operations::BCAEtchingDialog;
 
@@ -169,3 +171,5 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 1) << x << "," << y;
         }
 }
+
+} // namespace CELLVANE_TEST_FILE

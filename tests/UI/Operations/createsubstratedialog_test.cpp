@@ -18,6 +18,8 @@
 
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 using Core::Operations::CreateSubstrateOperation;
 using Ui::Operations::CreateSubstrateDialog;
 
@@ -282,3 +284,5 @@ TEST_F(CreateSubstrateFlow, OversizedVolumeIsRefusedWithAMessageBox) {
     EXPECT_TRUE(prompts->messages[0].startsWith(QStringLiteral("Create Substrate: A cell volume")));
     EXPECT_TRUE(context().undoRedoStack.undoName().isEmpty());
 }
+
+} // namespace CELLVANE_TEST_FILE

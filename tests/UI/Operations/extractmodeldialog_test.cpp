@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::Operations::ExtractModelDialog;
 
 namespace {
@@ -89,3 +91,5 @@ TEST(ExtractModelDialog, StepsRunInTurnBesideTheViewAndClosingOrAnotherOperation
     EXPECT_FALSE(volume->getPainter().isHidden());
     presenter.cancelPressed();
 }
+
+} // namespace CELLVANE_TEST_FILE

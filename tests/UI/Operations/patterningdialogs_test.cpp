@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Ui::Operations;
 using Model::Automaton::PhotoMask;
 
@@ -151,3 +153,5 @@ TEST(PatterningMenu, CancellingThePhotolithographyDialogTakesTheMaskOff) {
     EXPECT_EQ(testing_support::materialsOf(*volume), before);
     EXPECT_TRUE(presenter.getUndoRedoStack().undoName().isEmpty());
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Ui::Operations;
 
 namespace {
@@ -140,3 +142,5 @@ TEST(ProcessObservers, AcceptedDialogRunsTheOperationAndCancelDoesNot) {
     mooreObserver.update();
     EXPECT_EQ(host.cancelled, 1) << "a cancelled Moore dialog cancels the step";
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Ui::Operations;
 
 namespace {
@@ -146,3 +148,5 @@ TEST(ProcessOptionsDialogs, OxidationRadioButtonsEnableTheirSpinBoxes) {
     thicknessMode->setChecked(true);
     EXPECT_EQ(enabled(), thicknessFields);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Ui::BatchStepDialogs;
 using Ui::ProcessData;
 using Ui::Operations::SaveCrossSectionDialog;
@@ -74,3 +76,5 @@ TEST(SaveCrossSectionStep, DialogGivesARecordOfThePlaneAndTheFile) {
     const auto& kinds = BatchStepDialogs::kinds();
     EXPECT_EQ(std::string(kinds.back().text), "Save Cross-Section");
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -24,6 +24,8 @@
 #include <numeric>
 #include <stdexcept>
 
+namespace CELLVANE_TEST_FILE {
+
 namespace {
 
 using testing_support::ScriptedPrompts;
@@ -117,3 +119,5 @@ TEST(WorkerThreads, LongStepWorkerHandsBackItsResultAndItsFailure) {
                  std::runtime_error);
     EXPECT_EQ(input, std::vector<int>(3, 7));
 }
+
+} // namespace CELLVANE_TEST_FILE

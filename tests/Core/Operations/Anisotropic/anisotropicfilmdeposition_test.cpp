@@ -9,6 +9,8 @@
 
 #include <cmath>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -225,3 +227,5 @@ TEST_F(PvdOperationTest, BadValuesFromOutsideTheDialogChangeNothing) {
     EXPECT_EQ(materialsOf(*volume), before);
     EXPECT_EQ(host.finished, 0);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 namespace names = Core::Operations::RecordParameters;
@@ -79,3 +81,5 @@ TEST_F(BatchRunChangesTest, ADialogClosedWithoutARunLeavesNothingToUndo) {
     EXPECT_EQ(host.finished, 1);
     EXPECT_TRUE(std::dynamic_pointer_cast<SelectVolumesOperation>(context.currentOperation));
 }
+
+} // namespace CELLVANE_TEST_FILE

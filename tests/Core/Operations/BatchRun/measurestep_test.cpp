@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 namespace names = Core::Operations::RecordParameters;
@@ -108,3 +110,5 @@ TEST(MeasureStep, ChangesNoCellAndSaysWhyWhenThereIsNoAnswer) {
     EXPECT_EQ(materialsOf(*volume), before);
     EXPECT_EQ(history.lastOperation(volume->getId()), 0u);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -25,6 +25,8 @@
 #include <functional>
 #include <limits>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 namespace names = Core::Operations::RecordParameters;
@@ -734,3 +736,5 @@ TEST_F(ExecutorTest, RateAndTimeRecordsEqualTheDistanceTheyComeTo) {
                   materialsOf(*makeVolume(12, 5, 14, waferScene())));
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

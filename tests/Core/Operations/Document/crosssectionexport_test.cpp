@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace testing_support;
 using Core::Operations::CrossSectionExport;
 
@@ -192,3 +194,5 @@ TEST(CrossSectionExport, DimensionsAreReadAsTwoPointsAndAnOptionalText) {
         EXPECT_EQ(dimension->label, QString::fromUtf8(c.label));
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

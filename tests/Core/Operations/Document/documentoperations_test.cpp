@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 using Model::Automaton::TotalVolume;
@@ -315,3 +317,5 @@ TEST_F(DocumentOperationsTest, FilesOrVolumesTooLargeForMemoryAreRefusedWithARea
         << prompts.messages[1].toStdString();
     EXPECT_EQ(context.document->getObjects().size(), 1u);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -174,3 +176,5 @@ TEST(ExportProgram, ExportsTheChosenVolumeAndExitsWithUsageAndFailureCodes) {
                      QStringLiteral("out"), QStringLiteral("out.vti"), QStringLiteral("two.cvx")}));
     EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("Thermal_Si02.stl")});
 }
+
+} // namespace CELLVANE_TEST_FILE

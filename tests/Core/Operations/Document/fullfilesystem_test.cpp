@@ -15,6 +15,8 @@
 
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -173,3 +175,5 @@ TEST_F(FullFileSystemTest, TheCommandLineSaysWhyAndFails) {
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), before.at(QStringLiteral("cells.vti")));
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 using Model::ModelExtraction::ExtractedModel;
@@ -178,3 +180,5 @@ TEST(ExtractProgram, WritesTheNetlistOfTheChosenVolumeAndExitsWithUsageAndFailur
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(written.readAll()), RunModelExtractionTest::netlistOf(*plate));
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -109,3 +111,5 @@ TEST(DopingEngines, EveryThreadCountGivesTheSingleStripResult) {
                 << (implant ? "implantation, " : "doping, ") << threads << " threads";
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

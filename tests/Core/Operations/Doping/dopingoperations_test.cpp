@@ -7,6 +7,8 @@
 
 #include <limits>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -86,3 +88,5 @@ TEST_F(DopingOperationTest, BadValuesAndAnEmptyDopableSetChangeNothing) {
     EXPECT_EQ(host.finished, 0);
     EXPECT_EQ(host.cancelled, 8);
 }
+
+} // namespace CELLVANE_TEST_FILE

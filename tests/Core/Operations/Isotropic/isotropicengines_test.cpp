@@ -9,6 +9,8 @@
 #include <cmath>
 #include <random>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -177,3 +179,5 @@ TEST(IsotropicEngines, EveryThreadCountGivesTheSingleStripResult) {
                 << "process " << process << ", " << threads << " threads";
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -169,3 +171,5 @@ TEST(ProcessOperationWithoutSnapshots, UndoLeavesCellsAndSaysSo) {
     EXPECT_TRUE(log->lines.last().startsWith(
         QStringLiteral("Isotropic Deposition: The cells could not be restored")));
 }
+
+} // namespace CELLVANE_TEST_FILE

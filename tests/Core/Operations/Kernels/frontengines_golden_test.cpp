@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 using Model::Automaton::TotalVolume;
@@ -119,3 +121,5 @@ TEST(FrontEnginesGolden, EveryCellsMaterialMatchesTheSavedResultForAnyThreadCoun
         }
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -65,10 +67,11 @@ TEST(FrontStates, PagesFollowTheFrontAndResultsHoldForEveryStripWidth) {
         }
         const int columns = scene.size[0] * scene.size[1];
         const int pagesPerColumn = (scene.size[2] + 31) / 32;
-        if (std::string(scene.name) == "flat")
+        if (std::string(scene.name) == "flat") {
             EXPECT_LE(single->pages, std::size_t(columns) * 2) << "a band, not the volume";
-        else if (std::string(scene.name) == "to every face")
+        } else if (std::string(scene.name) == "to every face") {
             EXPECT_EQ(single->pages, std::size_t(columns * pagesPerColumn));
+        }
     }
     // The film on the flat wafer is the distance thick, every column alike.
     auto flat = makeVolume(40, 30, 300, scenes[0].material);
@@ -77,3 +80,5 @@ TEST(FrontStates, PagesFollowTheFrontAndResultsHoldForEveryStripWidth) {
     for (int z = 150; z < 156; ++z)
         EXPECT_EQ(cells[std::size_t(flat->index(17, 11, unsigned(z)))], z < 153 ? Film : 0) << z;
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace testing_support;
 
 namespace {
@@ -94,3 +96,5 @@ TEST(MeasureProgram, AnswersAsJsonAndExitsWithMissingAnswerAndUsageCodes) {
         }
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

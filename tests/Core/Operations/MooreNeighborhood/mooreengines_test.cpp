@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -67,3 +69,5 @@ TEST(MooreEngines, EveryThreadCountGivesTheSingleStripResult) {
             EXPECT_EQ(run(threads, etch), serial) << (etch ? "etch " : "deposit ") << threads;
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using Model::Automaton::TotalVolume;
 using testing_support::makeVolume;
@@ -264,3 +266,5 @@ TEST_F(ObjectOperationTest, VisualizationOptionsGoToThePainterAndEveryVolumeReco
     change->cancel();
     EXPECT_EQ(log->lines.size(), 2) << "nothing to cancel once finished";
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Core::Operations::Selection;
 using Core::Operations::ViewInteraction;
 
@@ -68,3 +70,5 @@ TEST(ProcessHistory, UnknownVolumesNeedALatticeRebuildAndClearForgetsAll) {
     EXPECT_TRUE(history.isLatticeRebuildNeeded(3));
     EXPECT_EQ(history.lastOperation(3), 0u);
 }
+
+} // namespace CELLVANE_TEST_FILE

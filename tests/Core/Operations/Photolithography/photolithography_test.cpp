@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -137,3 +139,5 @@ TEST(Photolithography, EveryThreadCountGivesTheSingleStripResult) {
                     << "resist " << resist << " sizeX " << sizeX << " threads " << threads;
         }
 }
+
+} // namespace CELLVANE_TEST_FILE

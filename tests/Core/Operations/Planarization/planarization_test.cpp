@@ -7,6 +7,8 @@
 
 #include <climits>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -86,3 +88,5 @@ TEST(PlanarizationAndSpinCoating, EveryThreadCountGivesTheSingleStripResult) {
                     << threads;
         }
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -64,3 +66,5 @@ TEST(SimpleReactiveIonEtching, EveryThreadCountGivesTheSingleStripResult) {
                     << "directions " << directions << " sizeX " << sizeX << " threads " << threads;
         }
 }
+
+} // namespace CELLVANE_TEST_FILE

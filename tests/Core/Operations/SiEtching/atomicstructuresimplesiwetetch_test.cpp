@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace CELLVANE_TEST_FILE {
+
 using Core::Operations::AtomicStructureSimpleSiWetEtch;
 using Core::Operations::WetEtchKernel;
 using Model::Automaton::AtomId;
@@ -223,3 +225,5 @@ TEST(AtomisticWetEtch, BoundaryAtomsHoldTheFloorAndAreReplacedEachRun) {
     etch(*volume, 0.0);
     EXPECT_EQ(lattice->extraAtomCount(), extras);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using Core::Operations::ContinuosWetEtching;
 using Model::Automaton::AtomId;
 using Model::Automaton::SiAtom;
@@ -232,3 +234,5 @@ TEST(ContinuousWetEtch, NegativeDepthRunsNoStep) {
     EXPECT_EQ(engine.getStepsRun(), 0u);
     EXPECT_EQ(resultOf(*volume).materials, before.materials);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 using Model::Automaton::TotalVolume;
@@ -179,3 +181,5 @@ TEST(PeriodicSides, ClosedSidesStillHoldTheirRimAndTheNextRunIsClosedAgain) {
     AtomicStructureSimpleSiWetEtch(*fresh, 3.0).runEtching();
     EXPECT_EQ(resultOf(*reused), resultOf(*fresh));
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -194,3 +196,5 @@ TEST_F(WetEtchOperationTest, UndoAndRedoRestoreTheCellsAndTheNextEtchRebuildsThe
     continuous->end();
     EXPECT_EQ(countMismatches(*volume), 0) << "the lattice was rebuilt over the restored cells";
 }
+
+} // namespace CELLVANE_TEST_FILE

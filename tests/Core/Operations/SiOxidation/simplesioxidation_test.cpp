@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -214,3 +216,5 @@ TEST_F(OxidationOperationTest, WithoutAConversionTheVolumesOwnScaleTurnsMicronsI
         EXPECT_EQ(column, expected);
     }
 }
+
+} // namespace CELLVANE_TEST_FILE

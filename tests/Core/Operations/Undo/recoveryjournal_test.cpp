@@ -14,6 +14,8 @@
 
 #include <functional>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -236,3 +238,5 @@ TEST(RecoverySessionTest, SessionsAreExclusiveUntilTheirProgramDies) {
     RecoverySession taken(other);
     EXPECT_TRUE(taken.isValid());
 }
+
+} // namespace CELLVANE_TEST_FILE

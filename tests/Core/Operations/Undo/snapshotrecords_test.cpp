@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -111,3 +113,5 @@ TEST_F(SnapshotRecordTest, NoWritableSessionFolderLeavesSnapshotsOffButTheProgra
     qputenv("XDG_CACHE_HOME", cache);
     qputenv("TMPDIR", temp);
 }
+
+} // namespace CELLVANE_TEST_FILE

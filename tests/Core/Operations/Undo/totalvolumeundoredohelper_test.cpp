@@ -8,6 +8,8 @@
 #include <QThreadPool>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -193,3 +195,5 @@ TEST_F(SnapshotTest, FramesThatOverlapAreRefused) {
     changes.frames = {busiest, busiest};
     EXPECT_FALSE(changes.isValid());
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using namespace testing_support;
 
@@ -121,3 +123,5 @@ TEST_P(UnwritableSnapshotsTest, AStepThatCannotBeUndoneRunsOnlyWhenTheUserSaysSo
 INSTANTIATE_TEST_SUITE_P(Places, UnwritableSnapshotsTest,
                          ::testing::Values(Trouble::FullFromTheStart, Trouble::ReadOnlyFromTheStart,
                                            Trouble::FillsDuringTheStep));
+
+} // namespace CELLVANE_TEST_FILE

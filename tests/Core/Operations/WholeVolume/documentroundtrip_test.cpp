@@ -9,6 +9,8 @@
 #include <QDir>
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using Model::Automaton::TotalVolume;
 
@@ -81,3 +83,5 @@ TEST(WholeVolumeDocument, MovedCopiedGluedAndExtractedVolumesReopenWhereTheyWere
     EXPECT_EQ(asVolume(back[0])->getPosition().y, 20.0);
     EXPECT_EQ(asVolume(back[2])->getPosition().x, 15.0) << "the film beside the glued volume";
 }
+
+} // namespace CELLVANE_TEST_FILE

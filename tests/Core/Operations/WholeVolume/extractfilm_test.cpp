@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using Model::Automaton::TotalVolume;
 using testing_support::makeVolume;
@@ -111,3 +113,5 @@ TEST_F(ExtractTest, CutLimitsSetWithoutRebuildAreDrawnWhenTheCutEnds) {
     cut->cancel();
     EXPECT_EQ(log->lines.filter(QStringLiteral("Canceled")).size(), 0);
 }
+
+} // namespace CELLVANE_TEST_FILE

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace CELLVANE_TEST_FILE {
+
 using namespace Core::Operations;
 using Model::Automaton::TotalVolume;
 using testing_support::makeVolume;
@@ -213,3 +215,5 @@ TEST_F(GlueTest, PicksTheBaseThenADifferentTopAndOpensTheDialog) {
     EXPECT_EQ(host.cancelled, 1) << "a volume glued onto itself cancels quietly";
     EXPECT_EQ(context.document->getObjects(), (Model::ObjectList{base, top}));
 }
+
+} // namespace CELLVANE_TEST_FILE
