@@ -227,9 +227,7 @@ private:
 
     void parseShare(Share& share) const {
         CellIndex cell = share.firstCell;
-        std::uint32_t lastId = 0;
-        std::uint32_t lastMaterial = translateUncached(0);
-        bool cached = false;
+        Translation translate{map};
         for (const char* c = share.begin; c != share.end && cell < count;) {
             if (*c == ' ') {
                 ++c;
@@ -242,21 +240,41 @@ private:
                 ++c;
             }
             const std::ptrdiff_t digits = c - first;
-            const std::uint32_t id = digits <= 9 ? value : longPartValue(first, digits);
-            if (!cached || id != lastId) {
-                lastId = id;
-                lastMaterial = translateUncached(id);
-                cached = true;
-            }
-            if (lastMaterial > Model::Automaton::largestMaterialId && !share.tooLarge)
-                share.tooLarge = lastMaterial;
-            cells.writeFresh(std::ptrdiff_t(cell),
-                             Model::Automaton::MaterialId(
-                                 lastMaterial > Model::Automaton::largestMaterialId ? 0
-                                                                                    : lastMaterial));
-            ++cell;
+            store(cell++, translate(digits <= 9 ? value : longPartValue(first, digits)),
+                  share.tooLarge);
         }
     }
+
+    // Writes a cell's material; one the cells cannot hold leaves it empty and is remembered in
+    // `firstTooLarge` unless an earlier one is.
+    void store(CellIndex cell, std::uint32_t material,
+               std::optional<std::uint32_t>& firstTooLarge) const {
+        const bool fits = material <= Model::Automaton::largestMaterialId;
+        if (!fits && !firstTooLarge)
+            firstTooLarge = material;
+        cells.writeFresh(std::ptrdiff_t(cell), Model::Automaton::MaterialId(fits ? material : 0));
+    }
+
+    // Renumbers ids through the document's table, remembering the last one: cells come in runs
+    // of one id.
+    struct Translation {
+        const MaterialIdMap* map;
+        std::uint32_t lastId = 0;
+        std::uint32_t lastMaterial = 0;
+        bool cached = false;
+
+        std::uint32_t operator()(std::uint32_t id) {
+            if (!map)
+                return id;
+            if (!cached || id != lastId) {
+                const auto found = map->find(id);
+                lastId = id;
+                lastMaterial = found == map->end() ? id : found->second;
+                cached = true;
+            }
+            return lastMaterial;
+        }
+    };
 
     // A part of more digits than a plain id has, read by the rules of feed().
     static std::uint32_t longPartValue(const char* digits, std::ptrdiff_t length) {
@@ -267,28 +285,13 @@ private:
         return parsed ? number : 0u;
     }
 
-    std::uint32_t translateUncached(std::uint32_t id) const {
-        if (!map)
-            return id;
-        const auto found = map->find(id);
-        return found == map->end() ? id : found->second;
-    }
-
     static unsigned unit(char c) { return static_cast<unsigned char>(c); }
     static unsigned unit(QChar c) { return c.unicode(); }
 
     void endPart() {
         const std::uint32_t id = overlong ? 0u : parse();
-        if (written < count) {
-            const std::uint32_t material = translate(id);
-            if (material > Model::Automaton::largestMaterialId && !tooLarge)
-                tooLarge = material;
-            cells.writeFresh(std::ptrdiff_t(written), Model::Automaton::MaterialId(
-                                                          material > Model::Automaton::largestMaterialId
-                                                              ? 0
-                                                              : material));
-            ++written;
-        }
+        if (written < count)
+            store(written++, translate(id), tooLarge);
         partLength = 0;
         overlong = false;
         digitsOnly = true;
@@ -305,15 +308,6 @@ private:
         return parsed ? number : 0u;
     }
 
-    std::uint32_t translate(std::uint32_t id) {
-        if (!cached || id != lastId) {
-            lastId = id;
-            lastTranslated = translateUncached(id);
-            cached = true;
-        }
-        return lastTranslated;
-    }
-
     TotalVolume& volume;
     Model::Automaton::MaterialCells cells;
     const CellIndex count;
@@ -324,10 +318,8 @@ private:
     bool overlong = false;
     bool digitsOnly = true;
     std::uint32_t value = 0;
-    bool cached = false;
+    Translation translate{map};
     std::optional<std::uint32_t> tooLarge;
-    std::uint32_t lastId = 0;
-    std::uint32_t lastTranslated = 0;
 };
 
 bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
