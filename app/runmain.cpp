@@ -1,5 +1,5 @@
 // cellvane-run: runs a process list on a cell volume without a window or a display.
-#include "UI/BatchRun/processlistrun.h"
+#include "Core/ProcessList/processlistrun.h"
 
 #include "app/commandline.h"
 

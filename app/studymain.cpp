@@ -1,10 +1,10 @@
 // cellvane-study: plans, runs and gathers process-window studies of a process list.
+#include "Core/ProcessList/processlistarchiver.h"
+#include "Core/ProcessList/processlistrun.h"
 #include "Core/Study/studypage.h"
 #include "Core/Study/studyplan.h"
 #include "Core/Study/studyrun.h"
 #include "Core/Study/varianttask.h"
-#include "UI/BatchRun/processlistarchiver.h"
-#include "UI/BatchRun/processlistrun.h"
 #include "UI/Study/studyplot.h"
 
 #include "app/commandline.h"
@@ -135,8 +135,9 @@ int gather(const QString& folderName, QTextStream& err) {
 // another, starts in a third of the time without it.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
     const auto names = [&](const char* command) {
-        return std::any_of(argv + 1, argv + argc,
-                           [command](const char* argument) { return !std::strcmp(argument, command); });
+        return std::any_of(argv + 1, argv + argc, [command](const char* argument) {
+            return !std::strcmp(argument, command);
+        });
     };
     // Pictures of cross-sections and the plots draw text; the offscreen platform gives it
     // without a display.

@@ -5,13 +5,13 @@
 #include "bindings.h"
 
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/ProcessList/headlesspictures.h"
+#include "Core/ProcessList/processdata.h"
+#include "Core/ProcessList/processlistrun.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/scenepicture.h"
 #include "Model/Materials/materialfactory.h"
-#include "UI/BatchRun/headlesspictures.h"
-#include "UI/BatchRun/processdata.h"
-#include "UI/BatchRun/processlistrun.h"
 #include "Util/metatypes.h"
 
 #include <pybind11/numpy.h>

@@ -1,9 +1,9 @@
 #include "Core/Study/studyrun.h"
 
+#include "Core/ProcessList/processlistarchiver.h"
 #include "Core/Study/studyengine.h"
 #include "Core/Study/studyprogress.h"
 #include "Core/Study/variantstatus.h"
-#include "UI/BatchRun/processlistarchiver.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "Core/Study/varianttask.h"
 
+#include "Core/ProcessList/processlistarchiver.h"
+#include "Core/ProcessList/processlistrun.h"
 #include "Core/Study/studyrecord.h"
-#include "UI/BatchRun/processlistarchiver.h"
-#include "UI/BatchRun/processlistrun.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,9 +4,9 @@
 
 #include "fuzzsupport.h"
 
-#include "UI/BatchRun/parametercodec.h"
-#include "UI/BatchRun/processdata.h"
-#include "UI/BatchRun/processlistarchiver.h"
+#include "Core/ProcessList/parametercodec.h"
+#include "Core/ProcessList/processdata.h"
+#include "Core/ProcessList/processlistarchiver.h"
 
 using Ui::ParameterCodec;
 using Ui::ProcessData;
@@ -61,8 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(reread.size() == list.size(), "a round trip changed the number of records");
     for (int i = 0; i < list.size(); ++i)
         FUZZ_CHECK(sameInFile(list[i], reread[i]), "a round trip changed a record");
-    FUZZ_CHECK(ProcessListArchiver(reread).saveProcessList(second),
-               "a reread list was not saved");
+    FUZZ_CHECK(ProcessListArchiver(reread).saveProcessList(second), "a reread list was not saved");
     FUZZ_CHECK(Fuzz::readFile(first) == Fuzz::readFile(second),
                "a round trip changed the written file");
     return 0;

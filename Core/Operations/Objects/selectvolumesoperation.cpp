@@ -1,5 +1,7 @@
 #include "Core/Operations/Objects/selectvolumesoperation.h"
 
+// Upward on purpose: choosing the volumes of a batch run is where its undo step begins, and that
+// step (BatchRunChanges) belongs with the executor of process records it undoes.
 #include "Core/Operations/BatchRun/batchrunchanges.h"
 
 #include <mutex>

@@ -1,5 +1,7 @@
 #include "Core/Operations/Undo/snapshotfiles.h"
 
+// Upward on purpose: a recovery base is a document, so it is written and read with the one set of
+// document archivers instead of a second format of its own.
 #include "Core/Operations/Document/documentfile.h"
 
 #include <QDir>

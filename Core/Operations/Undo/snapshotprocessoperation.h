@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Core/Operations/Undo/runsnapshots.h"
+// Upward on purpose: this is the undo half of a volume process, so it derives from the base every
+// process derives from; the processes then derive from it, never the other way round.
 #include "Core/Operations/volumeprocessoperation.h"
 
 namespace Core::Operations {

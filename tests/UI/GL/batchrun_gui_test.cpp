@@ -1,6 +1,6 @@
 #include "Core/Operations/Document/documentexport.h"
+#include "Core/ProcessList/processlistrun.h"
 #include "Model/Automaton/totalvolume.h"
-#include "UI/BatchRun/processlistrun.h"
 #include "UI/BatchRun/runprocessesdialog.h"
 #include "UI/mainwindowpresenter.h"
 #include "guitestsupport.h"

@@ -2,10 +2,10 @@
 // Both run here without a window, so the thread-sanitized build runs them too.
 
 #include "Core/Operations/Document/documentexport.h"
+#include "Core/ProcessList/processlistarchiver.h"
+#include "Core/ProcessList/processlistrun.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/document.h"
-#include "UI/BatchRun/processlistarchiver.h"
-#include "UI/BatchRun/processlistrun.h"
 #include "UI/BatchRun/runprocessesdialog.h"
 #include "UI/longsteprunner.h"
 #include "UI/mainwindowpresenter.h"

@@ -1,5 +1,5 @@
-#include "UI/BatchRun/parametercodec.h"
-#include "UI/BatchRun/processlistarchiver.h"
+#include "Core/ProcessList/parametercodec.h"
+#include "Core/ProcessList/processlistarchiver.h"
 #include "support/qtprinters.h"
 
 #include <QColor>

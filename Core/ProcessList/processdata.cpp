@@ -1,4 +1,4 @@
-#include "UI/BatchRun/processdata.h"
+#include "Core/ProcessList/processdata.h"
 
 namespace Ui {
 

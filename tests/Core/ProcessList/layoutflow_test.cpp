@@ -1,9 +1,9 @@
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
 #include "Core/Operations/Undo/processhistory.h"
+#include "Core/ProcessList/processlistrun.h"
 #include "Model/Automaton/photomask.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Layout/gdswriter.h"
-#include "UI/BatchRun/processlistrun.h"
 #include "Util/metatypes.h"
 #include "support/scenes.h"
 

@@ -1,4 +1,4 @@
-#include "UI/BatchRun/parametercodec.h"
+#include "Core/ProcessList/parametercodec.h"
 
 #include <QColor>
 #include <QStringList>

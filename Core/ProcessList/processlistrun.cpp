@@ -1,19 +1,19 @@
-#include "UI/BatchRun/processlistrun.h"
+#include "Core/ProcessList/processlistrun.h"
 
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
 #include "Core/Operations/Document/documentexport.h"
 #include "Core/Operations/Document/documentfile.h"
 #include "Core/Operations/Document/documentnetlist.h"
 #include "Core/Operations/Undo/processhistory.h"
+#include "Core/ProcessList/headlesspictures.h"
+#include "Core/ProcessList/parametercodec.h"
+#include "Core/ProcessList/processlistarchiver.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/meshexport.h"
 #include "Model/Export/scenepicture.h"
 #include "Model/Layout/layoutmask.h"
 #include "Model/Metrology/metricsreport.h"
 #include "Model/document.h"
-#include "UI/BatchRun/headlesspictures.h"
-#include "UI/BatchRun/parametercodec.h"
-#include "UI/BatchRun/processlistarchiver.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "UI/BatchRun/headlesspictures.h"
+#include "Core/ProcessList/headlesspictures.h"
 
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/imageexporter.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UI/BatchRun/processdata.h"
+#include "Core/ProcessList/processdata.h"
 
 #include <QList>
 #include <QString>

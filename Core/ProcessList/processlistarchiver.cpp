@@ -1,7 +1,7 @@
-#include "UI/BatchRun/processlistarchiver.h"
+#include "Core/ProcessList/processlistarchiver.h"
 
+#include "Core/ProcessList/parametercodec.h"
 #include "Model/Automaton/volumebudget.h"
-#include "UI/BatchRun/parametercodec.h"
 #include "Util/savefile.h"
 
 #include <QDir>
@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcProcessListArchiver, "UI/BatchRun/processlistarchiver", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcProcessListArchiver, "Core/ProcessList/processlistarchiver", QtInfoMsg)
 
 namespace Ui {
 

@@ -1,0 +1,1 @@
+#include "UI/mainwindow.h"

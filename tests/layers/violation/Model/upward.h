@@ -1,0 +1,1 @@
+#include "Core/Operations/operation.h"
