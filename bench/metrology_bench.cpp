@@ -22,9 +22,8 @@ TotalVolume& trench(int sx, int sy, int sz) {
     if (!volume) {
         built.clear();
         auto& fresh = built[{sx, sy, sz}];
-        fresh =
-            std::make_unique<TotalVolume>(unsigned(sx), unsigned(sy), unsigned(sz), 1.f, 1.f, 1.f,
-                                          Util::Vector3D(), bench::trenchMaterials(sx, sy, sz));
+        fresh = std::make_unique<TotalVolume>(unsigned(sx), unsigned(sy), unsigned(sz), 1.f, 1.f,
+                                              1.f, Util::Vector3D(), bench::trenchColumns(sx, sz));
         return *fresh;
     }
     return *volume;
@@ -44,8 +43,9 @@ void MaterialTotals(benchmark::State& state) {
         benchmark::DoNotOptimize(totals.totals.data());
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()) * std::int64_t(volume.getCellCount()));
-    state.SetBytesProcessed(std::int64_t(state.iterations()) *
-                            std::int64_t(volume.getCellCount() * sizeof(Model::Automaton::MaterialId)));
+    state.SetBytesProcessed(
+        std::int64_t(state.iterations()) *
+        std::int64_t(volume.getCellCount() * sizeof(Model::Automaton::MaterialId)));
 }
 BENCHMARK(MaterialTotals)
     ->Args({200, 200, 100, 1})

@@ -16,21 +16,17 @@ constexpr int Aluminium = 4;
 // Four per row give a few hundred boxes; more give more cuts and boxes on every axis.
 std::unique_ptr<Model::Automaton::TotalVolume> cantileverField(int perRow) {
     const int pitch = 200 / perRow;
-    std::vector<int> m(std::size_t(200) * 200 * 100, 0);
-    for (int x = 0; x < 200; ++x)
-        for (int y = 0; y < 200; ++y)
-            for (int z = 0; z < 100; ++z) {
-                const int u = x % pitch, v = y % pitch;
-                const bool inPlate = u < pitch * 3 / 4 && v >= pitch / 4 && v < pitch * 3 / 4;
-                int material = 0;
-                if (z < 40 || (z < 50 && u < pitch / 4 && inPlate))
-                    material = bench::Silicon;
-                else if (z >= 50 && z < 54 && inPlate)
-                    material = Aluminium;
-                m[std::size_t(x) * 200 * 100 + std::size_t(y) * 100 + z] = material;
-            }
-    return std::make_unique<Model::Automaton::TotalVolume>(200, 200, 100, 1.f, 1.f, 1.f,
-                                                           Util::Vector3D(), m);
+    return std::make_unique<Model::Automaton::TotalVolume>(
+        200, 200, 100, 1.f, 1.f, 1.f, Util::Vector3D(),
+        [pitch](unsigned x, unsigned y, Model::Automaton::MaterialCells column) {
+            const int u = int(x) % pitch, v = int(y) % pitch;
+            const bool inPlate = u < pitch * 3 / 4 && v >= pitch / 4 && v < pitch * 3 / 4;
+            column.fill(0, 40, bench::Silicon);
+            if (inPlate && u < pitch / 4)
+                column.fill(40, 50, bench::Silicon);
+            if (inPlate)
+                column.fill(50, 54, Aluminium);
+        });
 }
 
 // Steps one and two of the extraction: the cut grid and its boxes with their links, then the

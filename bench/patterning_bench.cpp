@@ -1,8 +1,8 @@
+#include "Core/Operations/Kernels/strips.h"
 #include "Core/Operations/Photolithography/photolithography.h"
 #include "Core/Operations/Planarization/planarization.h"
 #include "Core/Operations/Planarization/spincoating.h"
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
-#include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "trenchscene.h"
 
@@ -29,7 +29,8 @@ constexpr int Resist = 5;
 
 TotalVolume& volume() {
     static TotalVolume* shared =
-        new TotalVolume(SizeX, SizeY, SizeZ, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>());
+        new TotalVolume(SizeX, SizeY, SizeZ, 1.f, 1.f, 1.f, Util::Vector3D(),
+                        [](unsigned, unsigned, Model::Automaton::MaterialCells) {});
     return *shared;
 }
 

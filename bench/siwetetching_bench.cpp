@@ -21,23 +21,15 @@ constexpr int openingBegin = 30, openingEnd = 70;
 // 100 x 100 x 80 cells: silicon below z = 60, a one-cell oxide mask on top of it with a
 // 40 x 40 opening in the middle.
 std::unique_ptr<Model::Automaton::TotalVolume> maskedWafer() {
-    std::vector<int> materials(std::size_t(sizeX) * sizeY * sizeZ, 0);
-    for (int x = 0; x < sizeX; ++x) {
-        for (int y = 0; y < sizeY; ++y) {
-            const bool open =
-                x >= openingBegin && x < openingEnd && y >= openingBegin && y < openingEnd;
-            for (int z = 0; z < sizeZ; ++z) {
-                int material = 0;
-                if (z < siliconTop)
-                    material = 1;
-                else if (z == siliconTop && !open)
-                    material = 2;
-                materials[(std::size_t(x) * sizeY + y) * sizeZ + z] = material;
-            }
-        }
-    }
-    return std::make_unique<Model::Automaton::TotalVolume>(sizeX, sizeY, sizeZ, 1.f, 1.f, 1.f,
-                                                           Util::Vector3D(), materials);
+    return std::make_unique<Model::Automaton::TotalVolume>(
+        sizeX, sizeY, sizeZ, 1.f, 1.f, 1.f, Util::Vector3D(),
+        [](unsigned x, unsigned y, Model::Automaton::MaterialCells column) {
+            const bool open = int(x) >= openingBegin && int(x) < openingEnd &&
+                              int(y) >= openingBegin && int(y) < openingEnd;
+            column.fill(0, siliconTop, 1);
+            if (!open)
+                column.set(siliconTop, 2);
+        });
 }
 
 void quiet() {

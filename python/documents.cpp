@@ -17,7 +17,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <set>
 
 namespace CellvanePython {
 
@@ -83,7 +82,8 @@ Document openDocument(const py::object& path) {
     {
         py::gil_scoped_release unlocked;
         contents = Core::Operations::DocumentFile::load(
-            fileName, Core::Operations::DocumentFile::archivers(), prompts);
+            fileName, Core::Operations::DocumentFile::archivers(), prompts,
+            Core::Operations::DocumentFile::Surfaces::Skip);
     }
     if (!contents)
         fileError(prompts.messages.isEmpty() ? QStringLiteral("%1 could not be read").arg(fileName)
@@ -171,10 +171,50 @@ py::array materialsView(const py::object& self) {
     return view;
 }
 
+// Calls visit(cell index, id) for every element of a three-dimensional integer array of
+// element type T, read where the array keeps it: a volume's worth of ids is never copied into
+// another width (eight bytes a cell for a billion cells would not fit beside the cells).
+template <class T, class Visit> bool visitIdsOf(const py::array& ids, Visit&& visit) {
+    const char* const base = static_cast<const char*>(ids.data());
+    const py::ssize_t* const shape = ids.shape();
+    const py::ssize_t* const strides = ids.strides();
+    std::size_t cell = 0;
+    for (py::ssize_t x = 0; x < shape[0]; ++x)
+        for (py::ssize_t y = 0; y < shape[1]; ++y) {
+            const char* row = base + x * strides[0] + y * strides[1];
+            for (py::ssize_t z = 0; z < shape[2]; ++z, ++cell) {
+                T id;
+                std::memcpy(&id, row + z * strides[2], sizeof id);
+                if (!visit(cell, std::int64_t(id)))
+                    return false;
+            }
+        }
+    return true;
+}
+
+// The same for the native-order integer dtypes numpy has; false when `visit` stopped.
+template <class Visit> bool visitIds(const py::array& ids, Visit&& visit) {
+    const bool isSigned = ids.dtype().kind() == 'i';
+    switch (ids.itemsize()) {
+    case 1:
+        return isSigned ? visitIdsOf<std::int8_t>(ids, visit)
+                        : visitIdsOf<std::uint8_t>(ids, visit);
+    case 2:
+        return isSigned ? visitIdsOf<std::int16_t>(ids, visit)
+                        : visitIdsOf<std::uint16_t>(ids, visit);
+    case 4:
+        return isSigned ? visitIdsOf<std::int32_t>(ids, visit)
+                        : visitIdsOf<std::uint32_t>(ids, visit);
+    default:
+        return isSigned ? visitIdsOf<std::int64_t>(ids, visit)
+                        : visitIdsOf<std::uint64_t>(ids, visit);
+    }
+}
+
 void setMaterials(const Volume& volume, const py::object& values) {
     TotalVolume& cells = *volume.cells;
     const py::object numpy = py::module_::import("numpy");
-    const py::array given = numpy.attr("asarray")(values);
+    py::array given = numpy.attr("asarray")(values);
     const std::vector<py::ssize_t> expected{cells.getSizeX(), cells.getSizeY(), cells.getSizeZ()};
     std::vector<py::ssize_t> shape(given.shape(), given.shape() + given.ndim());
     if (shape != expected)
@@ -187,29 +227,36 @@ void setMaterials(const Volume& volume, const py::object& values) {
     if (kind != 'i' && kind != 'u')
         refuse(QStringLiteral("material ids are whole numbers, not an array of dtype %1")
                    .arg(toQString(py::str(given.dtype()))));
-    // Ids beyond what int64 holds would wrap in the conversion below; none is registered.
+    // Ids beyond what int64 holds would wrap in the reading below; none is registered.
     if (kind == 'u' && given.size() > 0 &&
         py::cast<std::uint64_t>(given.attr("max")()) > std::uint64_t(INT64_MAX))
         refuse(QStringLiteral("there is no material with id %1")
                    .arg(toQString(py::str(given.attr("max")()))));
-    const auto ids = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>(given);
-    std::set<std::int64_t> known{0};
+    // Bytes in the other order are rare enough to be turned around first.
+    if (!py::cast<bool>(given.dtype().attr("isnative")))
+        given = numpy.attr("asarray")(given, given.dtype().attr("newbyteorder")("="));
+    std::vector<bool> known(std::size_t(Model::Automaton::largestMaterialId) + 1, false);
+    known[0] = true;
     for (const Material& material : MaterialFactory::getInstance()->getMaterials())
-        known.insert(material.getId());
-    const std::int64_t* source = ids.data();
-    const std::size_t count = std::size_t(ids.size());
+        if (material.getId() <= Model::Automaton::largestMaterialId)
+            known[material.getId()] = true;
     std::optional<std::int64_t> unknown;
     {
         py::gil_scoped_release unlocked;
-        for (std::size_t i = 0; i < count && !unknown; ++i)
-            if (!known.count(source[i]))
-                unknown = source[i];
+        visitIds(given, [&](std::size_t, std::int64_t id) {
+            if (id >= 0 && id < std::int64_t(known.size()) && known[std::size_t(id)])
+                return true;
+            unknown = id;
+            return false;
+        });
         if (!unknown) {
             std::lock_guard<std::mutex> running(volume.state->running);
             const CellArraysLock locked(cells);
             const Model::Automaton::MaterialCells materials = locked.materials();
-            for (std::size_t i = 0; i < count; ++i)
-                materials.set(std::ptrdiff_t(i), Model::Automaton::MaterialId(source[i]));
+            visitIds(given, [&](std::size_t cell, std::int64_t id) {
+                materials.set(std::ptrdiff_t(cell), Model::Automaton::MaterialId(id));
+                return true;
+            });
             volume.state->history.setLatticeRebuildNeeded(cells.getId(), true);
         }
     }

@@ -29,45 +29,29 @@ void SubstrateDescription::setCellEdgesInMicrometres(double x, double y, double 
     cellSizeZ = float(z / micrometresPerSceneUnit);
 }
 
-void SubstrateDescription::buildMaterials() {
-    using Model::Automaton::CellIndex;
-    const CellIndex sizeY = CellIndex(totalSizeY);
-    const CellIndex sizeZ = CellIndex(totalSizeZ);
-    materials.assign(CellIndex(totalSizeX) * sizeY * sizeZ, 0);
-
+void SubstrateDescription::fillColumn(unsigned x, unsigned y,
+                                      Model::Automaton::MaterialCells column) const {
+    const auto id = Model::Automaton::MaterialId(material);
     if (spherical) {
         // Single precision, as the cells on the sphere are decided: a cell exactly on it is
         // inside.
         const float r = float(radius) * cellSizeX;
         const float r2 = r * r;
-        for (int x = 0; x < totalSizeX; ++x) {
-            const float dx = float(x - centerX) * cellSizeX;
-            for (int y = 0; y < totalSizeY; ++y) {
-                const float dy = float(y - centerY) * cellSizeY;
-                const CellIndex row =
-                    Model::Automaton::cellIndex(CellIndex(x), CellIndex(y), 0, sizeY, sizeZ);
-                for (int z = 0; z < totalSizeZ; ++z) {
-                    const float dz = float(z - centerZ) * cellSizeZ;
-                    if (r2 >= dx * dx + dy * dy + dz * dz)
-                        materials[row + CellIndex(z)] = material;
-                }
-            }
+        const float dx = float(int(x) - centerX) * cellSizeX;
+        const float dy = float(int(y) - centerY) * cellSizeY;
+        for (int z = 0; z < totalSizeZ; ++z) {
+            const float dz = float(z - centerZ) * cellSizeZ;
+            if (r2 >= dx * dx + dy * dy + dz * dz)
+                column.set(z, id);
         }
         return;
     }
-
     int x0, x1, y0, y1, z0, z1;
     clip(substrateCornerX, substrateSizeX, totalSizeX, x0, x1);
     clip(substrateCornerY, substrateSizeY, totalSizeY, y0, y1);
     clip(substrateCornerZ, substrateSizeZ, totalSizeZ, z0, z1);
-    for (int x = x0; x < x1; ++x) {
-        for (int y = y0; y < y1; ++y) {
-            const CellIndex row =
-                Model::Automaton::cellIndex(CellIndex(x), CellIndex(y), 0, sizeY, sizeZ);
-            std::fill(materials.begin() + std::ptrdiff_t(row + CellIndex(z0)),
-                      materials.begin() + std::ptrdiff_t(row + CellIndex(z1)), material);
-        }
-    }
+    if (int(x) >= x0 && int(x) < x1 && int(y) >= y0 && int(y) < y1)
+        column.fill(z0, z1, id);
 }
 
 std::shared_ptr<Model::Automaton::TotalVolume> SubstrateDescription::createVolume(QString& reason) {
@@ -79,17 +63,16 @@ std::shared_ptr<Model::Automaton::TotalVolume> SubstrateDescription::createVolum
                                               unsigned(totalSizeZ), &reason))
         return nullptr;
     try {
-        buildMaterials();
         auto volume = std::make_shared<Model::Automaton::TotalVolume>(
             unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), cellSizeX, cellSizeY,
-            cellSizeZ, position, materials);
+            cellSizeZ, position,
+            [this](unsigned x, unsigned y, Model::Automaton::MaterialCells column) {
+                fillColumn(x, y, column);
+            });
         volume->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
-        // The volume holds the cells now; the list would only double the memory kept.
-        std::vector<int>().swap(materials);
         return volume;
     } catch (const std::bad_alloc&) {
         // The budget is an estimate; memory can still run out while building.
-        std::vector<int>().swap(materials);
         reason = QStringLiteral("There is not enough memory for a cell volume of %1 x %2 x %3 "
                                 "cells.")
                      .arg(totalSizeX)

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "Model/Automaton/materialcells.h"
 #include "Util/vector3d.h"
 
 #include <QString>
 
 #include <memory>
-#include <vector>
 
 namespace Model::Automaton {
 class TotalVolume;
@@ -38,14 +38,13 @@ struct SubstrateDescription {
     float cellSizeZ = 1.f;
     double micrometresPerSceneUnit = 1.0;
     Util::Vector3D position;
-    std::vector<int> materials;
 
     // Sets the cell edges from lengths in µm.
     void setCellEdgesInMicrometres(double x, double y, double z);
 
-    // Fills `materials` in cell order: `material` inside the substrate, 0 elsewhere. The
-    // total sizes must be positive.
-    void buildMaterials();
+    // Sets the cells of column (x, y) that lie inside the substrate to `material` and leaves
+    // the others as they are (empty, as a new volume hands its columns out).
+    void fillColumn(unsigned x, unsigned y, Model::Automaton::MaterialCells column) const;
 
     // The cell volume described, its surface not built yet. Null, with the reason in words,
     // when the volume has no cell along an axis or would not fit in memory; nothing large is

@@ -1,6 +1,7 @@
 #include "Model/Automaton/cubicfacebuilder.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Model::Automaton {
 
@@ -12,7 +13,28 @@ namespace {
 // Ids below this get their flags from a table; the rest ask the palette.
 constexpr std::uint32_t flagTableSize = 1u << 12;
 
+std::uint64_t eightFlags(const std::vector<std::uint8_t>& plane, std::size_t at) {
+    std::uint64_t word;
+    std::memcpy(&word, plane.data() + at, sizeof word);
+    return word;
+}
+
 } // namespace
+
+bool CubicFaceBuilder::showsNothing(const std::vector<std::uint8_t>& previous,
+                                    const std::vector<std::uint8_t>& current,
+                                    const std::vector<std::uint8_t>& next, std::size_t k,
+                                    int rowLength) {
+    const std::uint64_t here = eightFlags(current, k);
+    if (here == 0)
+        return true;
+    constexpr std::uint64_t hiding = 0x0101010101010101ull * HidesOpaque;
+    const std::size_t row = std::size_t(rowLength);
+    const std::uint64_t around = here & eightFlags(current, k - 1) & eightFlags(current, k + 1) &
+                                 eightFlags(current, k - row) & eightFlags(current, k + row) &
+                                 eightFlags(previous, k) & eightFlags(next, k);
+    return (around & hiding) == hiding;
+}
 
 CubicFaceBuilder::CubicFaceBuilder(const CellGrid& grid, const CutWindow& window,
                                    const MaterialPalette& palette)
@@ -58,34 +80,16 @@ void CubicFaceBuilder::fillPlane(int x, std::vector<std::uint8_t>& plane) const 
     }
 }
 
-void CubicFaceBuilder::addFace(std::vector<QuadFace>& out, const int cell[3], int side, CellIndex index,
-                            MaterialId material) const {
-    QuadFace& face = out.emplace_back();
-    Geometry::setSideCorners(face, Side(side), cell, 1, grid.cellSize);
-    face.fillColor = palette.color(material);
-    face.edgeColor = face.fillColor;
-    face.cell = std::int64_t(index);
-    face.material = int(material);
-}
-
-void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<QuadFace>& opaque,
-                                  std::vector<QuadFace>& transparent) const {
+void CubicFaceBuilder::buildFaces(int xBegin, int xEnd, std::vector<Geometry::CellFace>& opaque,
+                                  std::vector<Geometry::CellFace>& transparent) const {
     visitFaces(
         xBegin, xEnd,
-        [&](const int cell[3], int side, CellIndex index, MaterialId material) {
-            addFace(opaque, cell, side, index, material);
+        [&](int side, CellIndex index, MaterialId material) {
+            addFace(opaque, side, index, material);
         },
-        [&](const int cell[3], int side, CellIndex index, MaterialId material) {
-            addFace(transparent, cell, side, index, material);
+        [&](int side, CellIndex index, MaterialId material) {
+            addFace(transparent, side, index, material);
         });
-}
-
-CubicFaceBuilder::FaceCounts CubicFaceBuilder::countFaces(int xBegin, int xEnd) const {
-    FaceCounts counts;
-    visitFaces(
-        xBegin, xEnd, [&](const int*, int, CellIndex, MaterialId) { ++counts.opaque; },
-        [&](const int*, int, CellIndex, MaterialId) { ++counts.transparent; });
-    return counts;
 }
 
 template <class Opaque, class Transparent>
@@ -115,12 +119,16 @@ void CubicFaceBuilder::visitFaces(int xBegin, int xEnd, Opaque&& opaque,
             const CellIndex rowStart = grid.index(x, y, window.min[2]);
             for (int z = 0; z < window.extent(2); ++z) {
                 const std::size_t k = rowFlags + std::size_t(z);
+                if (z + 8 <= window.extent(2) &&
+                    showsNothing(previous, current, next, k, rowLength)) {
+                    z += 7;
+                    continue;
+                }
                 const std::uint8_t flags = current[k];
                 if (!(flags & Filled))
                     continue;
                 const CellIndex index = rowStart + CellIndex(z);
                 const MaterialId material = cells[index];
-                int cell[3] = {x, y, window.min[2] + z};
 
                 if (!(flags & SeeThrough)) {
                     std::uint8_t neighbour[Geometry::sideCount];
@@ -130,7 +138,7 @@ void CubicFaceBuilder::visitFaces(int xBegin, int xEnd, Opaque&& opaque,
                     neighbour[Geometry::PlusX] = next[k];
                     for (int side = 0; side < Geometry::sideCount; ++side) {
                         if (!(neighbour[side] & HidesOpaque))
-                            opaque(cell, side, index, material);
+                            opaque(side, index, material);
                     }
                     continue;
                 }
@@ -142,11 +150,11 @@ void CubicFaceBuilder::visitFaces(int xBegin, int xEnd, Opaque&& opaque,
                         side == Geometry::MinusX  ? previous[k]
                         : side == Geometry::PlusX ? next[k]
                                                   : current[std::ptrdiff_t(k) + flagOffset[side]];
-                    const bool hidden = merges && (neighbourFlags & Filled) &&
-                                        cells[CellIndex(std::ptrdiff_t(index) + cellOffset[side])] ==
-                                            material;
+                    const bool hidden =
+                        merges && (neighbourFlags & Filled) &&
+                        cells[CellIndex(std::ptrdiff_t(index) + cellOffset[side])] == material;
                     if (!hidden)
-                        transparent(cell, side, index, material);
+                        transparent(side, index, material);
                 }
             }
         }

@@ -11,7 +11,7 @@
 
 namespace Model::Automaton {
 
-// Builds the direct cubic surface of a range of x columns: one square per visible side of
+// Builds the direct cubic surface of a range of x columns: one face per visible side of
 // every filled cell, and on request the outlines of every empty cell. Only reads cells, so
 // any number of ranges can be built at once.
 class CubicFaceBuilder {
@@ -26,17 +26,9 @@ public:
     // `window` must lie inside the grid (CutWindow::clampedTo).
     CubicFaceBuilder(const CellGrid& grid, const CutWindow& window, const MaterialPalette& palette);
 
-    void buildFaces(int xBegin, int xEnd, std::vector<Geometry::QuadFace>& opaque,
-                    std::vector<Geometry::QuadFace>& transparent) const;
+    void buildFaces(int xBegin, int xEnd, std::vector<Geometry::CellFace>& opaque,
+                    std::vector<Geometry::CellFace>& transparent) const;
     void buildEmptyCellFaces(int xBegin, int xEnd, std::vector<Geometry::QuadFace>& faces) const;
-
-    // How many faces buildFaces() makes, without making them, so that a first build can take
-    // its memory at once.
-    struct FaceCounts {
-        std::size_t opaque = 0;
-        std::size_t transparent = 0;
-    };
-    FaceCounts countFaces(int xBegin, int xEnd) const;
 
     // Empty cells in the window, so a caller can refuse outlines it cannot hold.
     std::uint64_t countEmptyCells() const;
@@ -49,12 +41,20 @@ private:
         return material < flags.size() ? flags[material] : computeFlags(material);
     }
     std::uint8_t computeFlags(std::uint32_t material) const;
+    // True when none of the eight cells from flag k of `current` on shows a face: all empty,
+    // or all opaque and hidden on every side. Most of a large volume is one or the other, and
+    // is passed over eight cells at a time.
+    static bool showsNothing(const std::vector<std::uint8_t>& previous,
+                             const std::vector<std::uint8_t>& current,
+                             const std::vector<std::uint8_t>& next, std::size_t k, int rowLength);
     // Flags of the cells of plane x inside the window, framed by empty flags; all empty when
     // x lies outside the window.
     void fillPlane(int x, std::vector<std::uint8_t>& plane) const;
-    void addFace(std::vector<Geometry::QuadFace>& out, const int cell[3], int side,
-              CellIndex index, MaterialId material) const;
-    // Calls opaque(cell, side, index, material) or transparent(...) for every face of the
+    static void addFace(std::vector<Geometry::CellFace>& out, int side, CellIndex index,
+                        MaterialId material) {
+        out.push_back({std::int64_t(index), material, std::uint8_t(side)});
+    }
+    // Calls opaque(side, index, material) or transparent(...) for every face of the
     // columns [xBegin, xEnd), in the order buildFaces() lists them.
     template <class Opaque, class Transparent>
     void visitFaces(int xBegin, int xEnd, Opaque&& opaque, Transparent&& transparent) const;

@@ -2,6 +2,7 @@
 
 #include "Model/Automaton/cellindex.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,6 +25,10 @@ public:
     // Signed, so that a view of a row reaches the cells before it too.
     MaterialId operator[](std::ptrdiff_t i) const { return ids[i]; }
     void set(std::ptrdiff_t i, MaterialId material) const { ids[i] = material; }
+    // Sets cells [begin, end) of the view, the run of one material a column is mostly made of.
+    void fill(std::ptrdiff_t begin, std::ptrdiff_t end, MaterialId material) const {
+        std::fill(ids + begin, ids + end, material);
+    }
     // For loaders that fill a volume made with TotalVolume::UnwrittenCells.
     void writeFresh(std::ptrdiff_t i, MaterialId material) const { ids[i] = material; }
     MaterialCells operator+(std::ptrdiff_t offset) const { return MaterialCells(ids + offset); }

@@ -18,30 +18,45 @@ constexpr std::size_t prefaultThreshold = std::size_t(4) << 20;
 } // namespace
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
-                         float cellSizeY, float cellSizeZ, Util::Vector3D position, UnwrittenCells)
+                         float cellSizeY, float cellSizeZ, Util::Vector3D position, UntouchedCells)
     : materials(allocateLargeArray<MaterialId>(CellIndex(sizeX) * sizeY * sizeZ)), sizeX(sizeX),
       sizeY(sizeY), sizeZ(sizeZ), cellSizeX(cellSizeX), cellSizeY(cellSizeY), cellSizeZ(cellSizeZ),
-      position(position), painter(std::make_unique<TotalVolumePainter>(*this)) {
-    if (getCellCount() * sizeof(MaterialId) < prefaultThreshold)
-        return;
-    // Each strip's pages are mapped by the pool thread that will fill and work on the strip.
-    const CellIndex slice = CellIndex(sizeY) * sizeZ;
-    StripPartition(sizeX).runPass([&](const Strip& strip) {
-        const std::size_t bytes = (strip.end - strip.begin) * slice * sizeof(MaterialId);
-        prefaultLarge(materials.get() + strip.begin * slice, bytes);
-    });
+      position(position), painter(std::make_unique<TotalVolumePainter>(*this)) {}
+
+TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
+                         float cellSizeY, float cellSizeZ, Util::Vector3D position, UnwrittenCells)
+    : TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position,
+                  UntouchedCells()) {
+    if (getCellCount() * sizeof(MaterialId) >= prefaultThreshold)
+        writeStrips([](const Strip&, MaterialId*) {});
 }
 
 TotalVolume::TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX,
                          float cellSizeY, float cellSizeZ, Util::Vector3D position,
-                         const std::vector<int>& list)
+                         const ColumnContents& contents)
     : TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position,
-                  UnwrittenCells()) {
-    // A short list leaves the remaining cells empty rather than reading past its end.
-    const CellIndex given = std::min<CellIndex>(getCellCount(), list.size());
-    const int* ids = list.data();
-    writeCells(0, given, [ids](CellIndex i) { return static_cast<MaterialId>(ids[i]); });
-    writeEmptyCells(given);
+                  UntouchedCells()) {
+    writeStrips([&](const Strip& strip, MaterialId* cells) {
+        for (unsigned x = strip.begin; x < strip.end; ++x) {
+            for (unsigned y = 0; y < sizeY; ++y) {
+                // The description sets only what is filled; fresh memory may hold anything.
+                std::fill(cells, cells + sizeZ, MaterialId(0));
+                contents(x, y, MaterialCells(cells));
+                cells += sizeZ;
+            }
+        }
+    });
+}
+
+template <class WriteStrip> void TotalVolume::writeStrips(WriteStrip write) {
+    const CellIndex slice = CellIndex(sizeY) * sizeZ;
+    const bool prefault = getCellCount() * sizeof(MaterialId) >= prefaultThreshold;
+    StripPartition(sizeX).runPass([&](const Strip& strip) {
+        MaterialId* first = materials.get() + strip.begin * slice;
+        if (prefault)
+            prefaultLarge(first, (strip.end - strip.begin) * slice * sizeof(MaterialId));
+        write(strip, first);
+    });
 }
 
 template <class MaterialOf>
@@ -68,30 +83,38 @@ void TotalVolume::draw(bool renderObjects, bool renderEdges) {
     painter->draw(renderObjects, renderEdges);
 }
 
-void TotalVolume::drawForPicking() { painter->drawForPicking(); }
-
-Model::Object* TotalVolume::clone() {
-    std::vector<int> list(getCellCount());
-    {
-        const CellArraysLock locked(*this, CellArraysLock::Arrays::Current);
-        const MaterialCells cells = locked.materials();
-        for (CellIndex i = 0; i < list.size(); ++i)
-            list[i] = static_cast<int>(cells[std::ptrdiff_t(i)]);
-    }
-    auto* copy =
-        new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position, list);
-    copy->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
-    return copy;
+void TotalVolume::drawForPicking() {
+    painter->drawForPicking();
 }
 
-void TotalVolume::translate(Util::Vector4D delta) { position += delta; }
+Model::Object* TotalVolume::clone() {
+    std::unique_ptr<TotalVolume> copy(new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY,
+                                                      cellSizeZ, position, UntouchedCells()));
+    {
+        const CellArraysLock locked(*this, CellArraysLock::Arrays::Current);
+        const MaterialId* const from = materials.get();
+        const CellIndex slice = CellIndex(sizeY) * sizeZ;
+        copy->writeStrips([&](const Strip& strip, MaterialId* to) {
+            const MaterialId* const begin = from + strip.begin * slice;
+            std::copy(begin, begin + (strip.end - strip.begin) * slice, to);
+        });
+    }
+    copy->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
+    return copy.release();
+}
+
+void TotalVolume::translate(Util::Vector4D delta) {
+    position += delta;
+}
 
 MaterialId* TotalVolume::lockMaterials() {
     materialsLock.lock();
     return materials.get();
 }
 
-void TotalVolume::releaseMaterials() { materialsLock.unlock(); }
+void TotalVolume::releaseMaterials() {
+    materialsLock.unlock();
+}
 
 bool TotalVolume::rebuildSiLattice(QString* reason) {
     // Let the old lattice go first: the new one may need its memory.
@@ -126,8 +149,12 @@ void TotalVolume::getBottomMaskSize(int& width, int& height) const {
     height = bottomMaskHeight;
 }
 
-void TotalVolume::clearTopMask() { std::fill(topMask.begin(), topMask.end(), false); }
+void TotalVolume::clearTopMask() {
+    std::fill(topMask.begin(), topMask.end(), false);
+}
 
-void TotalVolume::clearBottomMask() { std::fill(bottomMask.begin(), bottomMask.end(), false); }
+void TotalVolume::clearBottomMask() {
+    std::fill(bottomMask.begin(), bottomMask.end(), false);
+}
 
 } // namespace Model::Automaton

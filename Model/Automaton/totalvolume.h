@@ -2,14 +2,15 @@
 
 #include "Model/Automaton/cellindex.h"
 #include "Model/Automaton/largearray.h"
-#include "Model/Automaton/totalvolumepainter.h"
 #include "Model/Automaton/materialcells.h"
+#include "Model/Automaton/totalvolumepainter.h"
 #include "Model/object.h"
 #include "Util/spinlock.h"
 #include "Util/vector3d.h"
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,14 +25,20 @@ class SiLattice;
 // Sizes are fixed for the life of a volume. Callers that create volumes from user input check
 // VolumeBudget::fits() first; the constructor itself assumes the sizes are affordable.
 //
-// The cells are written once, in x strips on the global pool (the strips the engines work
-// on), so a large volume is built at the speed of memory and each strip's pages are first
-// touched by a pool thread.
+// A volume is built from a description of what its columns hold, or its cells are written in
+// place by a loader; never from a list of every cell in another width, which would cost more
+// than the cells themselves. The cells are written once, in x strips on the global pool (the
+// strips the engines work on), so a large volume is built at the speed of memory and each
+// strip's pages are first touched by a pool thread.
 class TotalVolume : public Model::Object {
 public:
-    // Cell i gets materials[i]; cells beyond a short list are empty.
+    // What one column holds: called once for every column (x, y) with its cells from z = 0 up,
+    // all empty, to set the filled ones. Columns are handed out on the pool's strips, so the
+    // function runs on several threads at once and may only read what it shares.
+    using ColumnContents = std::function<void(unsigned x, unsigned y, MaterialCells column)>;
+
     TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX, float cellSizeY,
-                float cellSizeZ, Util::Vector3D position, const std::vector<int>& materials);
+                float cellSizeZ, Util::Vector3D position, const ColumnContents& contents);
 
     // For loaders that write the cells themselves: the cells are allocated but hold nothing
     // yet. The loader writes every cell (writeEmptyCells for what its source does not cover)
@@ -89,6 +96,14 @@ public:
     TotalVolumePainter& getPainter() { return *painter; }
 
 private:
+    // Allocates the cells and touches none of them.
+    struct UntouchedCells {};
+    TotalVolume(unsigned sizeX, unsigned sizeY, unsigned sizeZ, float cellSizeX, float cellSizeY,
+                float cellSizeZ, Util::Vector3D position, UntouchedCells);
+
+    // Runs write(strip, firstCellOfStrip) for every x strip on the pool, after mapping the
+    // strip's pages from the thread that writes them.
+    template <class WriteStrip> void writeStrips(WriteStrip write);
     // Writes material(i) at every index i in [first, end).
     template <class MaterialOf>
     void writeCells(CellIndex first, CellIndex end, MaterialOf material);

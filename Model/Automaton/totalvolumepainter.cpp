@@ -18,6 +18,7 @@ namespace Model::Automaton {
 
 Q_LOGGING_CATEGORY(lcPainter, "Model/Automaton/totalvolumepainter", QtInfoMsg)
 
+using Geometry::CellFace;
 using Geometry::QuadFace;
 
 namespace {
@@ -50,7 +51,7 @@ private:
 // Appends per-task lists in task order. The lists keep their capacity for the next build; a
 // list that must grow takes some room to spare, so that undoing and redoing a step, which
 // moves the count of faces a little either way, does not fetch fresh memory each time.
-void splice(std::vector<std::vector<QuadFace>>& parts, std::vector<QuadFace>& out) {
+template <class Face> void splice(std::vector<std::vector<Face>>& parts, std::vector<Face>& out) {
     std::size_t total = 0;
     for (const auto& part : parts)
         total += part.size();
@@ -183,11 +184,11 @@ void TotalVolumePainter::rebuild(Util::ProgressReporter& progress) {
 }
 
 void TotalVolumePainter::dropGeometry() {
-    std::vector<QuadFace>().swap(opaqueFaces);
-    std::vector<QuadFace>().swap(transparentFaces);
+    std::vector<CellFace>().swap(opaqueFaces);
+    std::vector<CellFace>().swap(transparentFaces);
     std::vector<QuadFace>().swap(emptyVoxelFaces);
-    std::vector<std::vector<QuadFace>>().swap(opaqueParts);
-    std::vector<std::vector<QuadFace>>().swap(transparentParts);
+    std::vector<std::vector<CellFace>>().swap(opaqueParts);
+    std::vector<std::vector<CellFace>>().swap(transparentParts);
     octree.clear();
     marchingCubes.clear();
 }
@@ -209,13 +210,8 @@ void TotalVolumePainter::buildDirectCubicFaces(const CellGrid& grid, const CutWi
     runOnOwnPool(int(ranges.size()), threads, [&](int task) {
         const std::size_t i = std::size_t(task);
         try {
-            // A first build counts its faces before making them: growing the lists while they
-            // fill would copy them and fault in their pages about twice.
-            if (opaqueParts[i].capacity() == 0 && transparentParts[i].capacity() == 0) {
-                const auto counts = builder.countFaces(ranges[i].begin, ranges[i].end);
-                opaqueParts[i].reserve(counts.opaque);
-                transparentParts[i].reserve(counts.transparent);
-            }
+            // The lists grow as they fill: faces are small, and counting them first would
+            // read every cell twice.
             builder.buildFaces(ranges[i].begin, ranges[i].end, opaqueParts[i], transparentParts[i]);
         } catch (...) {
             failures[i] = std::current_exception();
@@ -254,21 +250,40 @@ void TotalVolumePainter::buildEmptyVoxelFaces(const CellGrid& grid, const CutWin
     splice(parts, emptyVoxelFaces);
 }
 
-void TotalVolumePainter::recolorCubicFaces(bool selected) {
-    for (std::vector<QuadFace>* list : {&opaqueFaces, &transparentFaces}) {
-        for (QuadFace& face : *list) {
-            const Geometry::Rgba& color = palette.color(std::uint32_t(face.material));
-            face.fillColor = selected ? MaterialPalette::highlight(color) : color;
-            face.edgeColor = face.fillColor;
-        }
+QuadFace TotalVolumePainter::quadOf(const CellFace& face) const {
+    const CellIndex column = CellIndex(volume.getSizeZ());
+    const CellIndex slice = CellIndex(volume.getSizeY()) * column;
+    const CellIndex index = CellIndex(face.cell);
+    const int cell[3] = {int(index / slice), int(index % slice / column), int(index % column)};
+    QuadFace quad;
+    Geometry::setSideCorners(quad, Geometry::Side(face.side), cell, 1, cellSize);
+    const Geometry::Rgba& color = palette.color(face.material);
+    quad.fillColor = selectionShown ? MaterialPalette::highlight(color) : color;
+    quad.edgeColor = quad.fillColor;
+    quad.cell = face.cell;
+    quad.material = int(face.material);
+    return quad;
+}
+
+void TotalVolumePainter::drawCellFaces(const std::vector<CellFace>& faces,
+                                       int skippedMaterial) const {
+    glBegin(GL_QUADS);
+    for (const CellFace& face : faces) {
+        if (int(face.material) == skippedMaterial)
+            continue;
+        const QuadFace quad = quadOf(face);
+        glNormal3fv(quad.normal);
+        glColor4fv(quad.fillColor.data());
+        for (const auto& vertex : quad.vertices)
+            glVertex3fv(vertex);
     }
+    glEnd();
 }
 
 void TotalVolumePainter::updateMaterialColors() {
     const std::lock_guard<std::mutex> building(geometryLock);
     palette = MaterialPalette::fromRegistry();
     const bool selected = volume.isSelected();
-    recolorCubicFaces(selected);
     octree.updateColors(palette, selected);
     selectionShown = selected;
 }
@@ -282,7 +297,6 @@ void TotalVolumePainter::draw(bool renderObjects, bool renderEdges) {
     const bool selected = volume.isSelected();
     if (selected != selectionShown) {
         selectionShown = selected;
-        recolorCubicFaces(selected);
         octree.updateColors(palette, selected);
     }
     if (!renderObjects)
@@ -305,11 +319,12 @@ void TotalVolumePainter::draw(bool renderObjects, bool renderEdges) {
         atomicRenderer.drawOpaque();
         // Shown atoms stand in for the cells of silicon, whose faces would hide them.
         const int standIn = atomicRenderer.showsAtomsOrBonds() ? int(siliconId) : -1;
-        QuadDrawing::drawFilled(opaqueFaces, standIn);
+        drawCellFaces(opaqueFaces, standIn);
         if (renderEdges) {
+            // A cell face's edges are drawn in its fill colour.
             QuadDrawing::beginOutlines();
-            QuadDrawing::drawEdges(opaqueFaces, standIn);
-            QuadDrawing::drawEdges(transparentFaces);
+            drawCellFaces(opaqueFaces, standIn);
+            drawCellFaces(transparentFaces);
             if (renderEmptyVoxelOutlines)
                 QuadDrawing::drawEdges(emptyVoxelFaces);
             QuadDrawing::endOutlines();
@@ -324,7 +339,7 @@ void TotalVolumePainter::draw(bool renderObjects, bool renderEdges) {
     glDepthMask(GL_FALSE);
     atomicRenderer.drawTransparent();
     if (algorithm == DirectCubic)
-        QuadDrawing::drawFilled(transparentFaces);
+        drawCellFaces(transparentFaces);
     else if (algorithm == Octree)
         octree.draw(renderEdges, false);
     drawMasks();

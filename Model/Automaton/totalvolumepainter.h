@@ -89,8 +89,11 @@ public:
     void setBuildThreads(int threads) { buildThreads = threads; }
     int getBuildThreads() const;
 
-    const std::vector<Geometry::QuadFace>& getOpaqueFaces() const { return opaqueFaces; }
-    const std::vector<Geometry::QuadFace>& getTransparentFaces() const { return transparentFaces; }
+    const std::vector<Geometry::CellFace>& getOpaqueFaces() const { return opaqueFaces; }
+    const std::vector<Geometry::CellFace>& getTransparentFaces() const { return transparentFaces; }
+    // A face of the direct cubic surface as it is drawn: its corners, its normal and its
+    // colour (highlighted while the volume is shown selected).
+    Geometry::QuadFace quadOf(const Geometry::CellFace& face) const;
     const std::vector<Geometry::QuadFace>& getEmptyVoxelFaces() const { return emptyVoxelFaces; }
     const MarchingCubeSurface& getMarchingCubes() const { return marchingCubes; }
     const SurfaceOctree& getOctree() const { return octree; }
@@ -102,7 +105,10 @@ private:
     void buildDirectCubicFaces(const CellGrid& grid, const CutWindow& window);
     void buildEmptyVoxelFaces(const CellGrid& grid, const CutWindow& window);
     void dropGeometry();
-    void recolorCubicFaces(bool selected);
+    // Draws cell faces as filled quads (between glBegin and glEnd of its own); faces of
+    // `skippedMaterial` are left out.
+    void drawCellFaces(const std::vector<Geometry::CellFace>& faces,
+                       int skippedMaterial = -1) const;
     void drawMasks();
     void drawMask(const std::vector<bool>& bits, int width, int height, float z);
 
@@ -124,12 +130,12 @@ private:
     MaterialPalette palette;
     MarchingCubeSurface marchingCubes;
     SurfaceOctree octree;
-    std::vector<Geometry::QuadFace> opaqueFaces;
-    std::vector<Geometry::QuadFace> transparentFaces;
+    std::vector<Geometry::CellFace> opaqueFaces;
+    std::vector<Geometry::CellFace> transparentFaces;
     std::vector<Geometry::QuadFace> emptyVoxelFaces;
     // Per-task output of the direct cubic build, kept between builds only for its capacity.
-    std::vector<std::vector<Geometry::QuadFace>> opaqueParts;
-    std::vector<std::vector<Geometry::QuadFace>> transparentParts;
+    std::vector<std::vector<Geometry::CellFace>> opaqueParts;
+    std::vector<std::vector<Geometry::CellFace>> transparentParts;
 };
 
 } // namespace Model::Automaton

@@ -36,7 +36,9 @@ QString gibibytes(std::uint64_t bytes) {
 
 } // namespace
 
-std::uint64_t VolumeBudget::bytesPerCell() { return sizeof(MaterialId) + sizeof(int); }
+std::uint64_t VolumeBudget::bytesPerCell() {
+    return sizeof(MaterialId) + stepBytesPerCell;
+}
 
 bool VolumeBudget::cellCount(unsigned sizeX, unsigned sizeY, unsigned sizeZ, CellIndex& count) {
     CellIndex xy = 0;
@@ -64,7 +66,9 @@ void VolumeBudget::reserveForRun(std::uint64_t bytes) {
         throw std::bad_alloc();
 }
 
-void VolumeBudget::setAvailableBytesForTesting(std::uint64_t bytes) { testOverride.store(bytes); }
+void VolumeBudget::setAvailableBytesForTesting(std::uint64_t bytes) {
+    testOverride.store(bytes);
+}
 
 bool VolumeBudget::fits(unsigned sizeX, unsigned sizeY, unsigned sizeZ, QString* reason) {
     const QString dims = QStringLiteral("%1 x %2 x %3").arg(sizeX).arg(sizeY).arg(sizeZ);
@@ -73,7 +77,8 @@ bool VolumeBudget::fits(unsigned sizeX, unsigned sizeY, unsigned sizeZ, QString*
     if (!cellCount(sizeX, sizeY, sizeZ, count) ||
         __builtin_mul_overflow(std::uint64_t(count), bytesPerCell(), &needed)) {
         if (reason)
-            *reason = QStringLiteral("A cell volume of %1 cells is too large to address.").arg(dims);
+            *reason =
+                QStringLiteral("A cell volume of %1 cells is too large to address.").arg(dims);
         return false;
     }
     const std::uint64_t available = availableBytes();

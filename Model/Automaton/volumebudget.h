@@ -13,8 +13,14 @@ namespace Model::Automaton {
 // becomes a message instead of a dead program.
 class VolumeBudget {
 public:
-    // Bytes a volume needs per cell: its material id plus the list of materials it is built from.
+    // Bytes a volume needs per cell: what its store holds (one material id) plus what a step
+    // keeps beside the store while it runs (stepBytesPerCell).
     static std::uint64_t bytesPerCell();
+    // A step's own arrays beside the cells, per cell of the volume: the front kernel's marks of
+    // where the front starts (three bits a cell) and its table of state pages, and the copy of
+    // the cells a step keeps for undo, compressed. One byte a cell holds them with room; the
+    // kernel still asks reserveForRun for what it really takes.
+    static constexpr std::uint64_t stepBytesPerCell = 1;
 
     // Cell count, or false when the product does not fit the index type.
     static bool cellCount(unsigned sizeX, unsigned sizeY, unsigned sizeZ, CellIndex& count);

@@ -34,6 +34,17 @@ struct QuadFace {
     int material = 0;
 };
 
+// One visible side of one cell of the direct cubic surface: the cell, the side and the cell's
+// material. A large volume shows millions of them, and the corners, the normal and the colour
+// follow from these three and the volume, so they are worked out as a face is drawn rather
+// than kept: 16 bytes a face instead of the 104 of a QuadFace.
+struct CellFace {
+    std::int64_t cell = -1;
+    std::uint16_t material = 0;
+    std::uint8_t side = 0;
+};
+static_assert(sizeof(CellFace) == 16, "a cell face is two words");
+
 // Places `face` on the given side of the box of `extent` cells starting at cell `origin`.
 // Corners are computed from whole cell coordinates, so faces of neighbouring boxes meet
 // exactly whatever the cell sizes.

@@ -86,7 +86,7 @@ bool DocumentArchiver::write(QIODevice* device, const Model::Document& document)
     return saved && !writer.hasError();
 }
 
-DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
+DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device, Surfaces surfaces) {
     ReadResult result;
     MaterialIdMap idMap;
     DocumentReadDevice input(*device);
@@ -127,9 +127,13 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
         return result;
     }
     registered.clear();
-    for (const Model::ObjectPtr& object : result.objects)
-        if (auto* volume = dynamic_cast<Model::Automaton::TotalVolume*>(object.get()))
+    for (const Model::ObjectPtr& object : result.objects) {
+        if (auto* volume = dynamic_cast<Model::Automaton::TotalVolume*>(object.get())) {
             volume->setMicrometresPerSceneUnit(result.micrometresPerSceneUnit);
+            if (surfaces == Surfaces::Build)
+                volume->getPainter().rebuild();
+        }
+    }
 
     if (result.status == ReadStatus::Complete && reader.hasError()) {
         result.status = ReadStatus::Damaged;

@@ -68,11 +68,16 @@ public:
     // False when the device or an archiver failed.
     bool write(QIODevice* device, const Model::Document& document);
 
+    // Whether the volumes read get what draws them (their faces) built before they are handed
+    // out. Only a window draws them; the programs without one, studies and Python skip the
+    // time and the memory, and whoever draws such a volume later rebuilds its painter first.
+    enum class Surfaces { Build, Skip };
+
     // Reads a document from an open device. Every "Material" element sets the translation of
     // its id; cells are renumbered through the translations of this file only, so an id that
     // an earlier document renumbered is not changed in a file that does not renumber it.
     // A refused document hands out no objects, and the materials it registered are taken back.
-    ReadResult read(QIODevice* device);
+    ReadResult read(QIODevice* device, Surfaces surfaces = Surfaces::Build);
 
     // Every translation made by the documents read in this run (later entries win).
     static MaterialIdMap materialIdMap();

@@ -147,8 +147,8 @@ public:
     void feedDigitsAndSpaces(const char* bytes, std::size_t length) {
         const char* const end = bytes + length;
         const char* const firstSpace = std::find(bytes, end, ' ');
-        const auto lastSpace = std::find(std::make_reverse_iterator(end),
-                                         std::make_reverse_iterator(bytes), ' ');
+        const auto lastSpace =
+            std::find(std::make_reverse_iterator(end), std::make_reverse_iterator(bytes), ' ');
         if (length < parallelBytes || firstSpace == end || written == count) {
             feed(bytes, length);
             return;
@@ -206,7 +206,8 @@ private:
             share.firstCell = cell;
             cell += share.parts;
         }
-        Util::runTasksAndWait(pool, int(shares.size()), [&](int k) { parseShare(shares[std::size_t(k)]); });
+        Util::runTasksAndWait(pool, int(shares.size()),
+                              [&](int k) { parseShare(shares[std::size_t(k)]); });
         for (const Share& share : shares) {
             if (!tooLarge && share.tooLarge)
                 tooLarge = share.tooLarge;
@@ -214,14 +215,15 @@ private:
         written = std::min(count, cell);
     }
 
+    // A share begins just after a space, so a part begins at every byte that is no space and
+    // follows a space (or the share's start); counted without a branch, a byte at a time.
     static CellIndex countParts(const char* begin, const char* end) {
-        CellIndex parts = 0;
-        bool inPart = false;
-        for (const char* c = begin; c != end; ++c) {
-            const bool digit = *c != ' ';
-            parts += CellIndex(digit && !inPart);
-            inPart = digit;
-        }
+        if (begin == end)
+            return 0;
+        CellIndex parts = *begin != ' ';
+        const std::size_t length = std::size_t(end - begin);
+        for (std::size_t i = 1; i < length; ++i)
+            parts += CellIndex((begin[i] != ' ') & (begin[i - 1] == ' '));
         return parts;
     }
 
@@ -460,7 +462,6 @@ std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
         }
     }
     volume->translate(position);
-    volume->getPainter().rebuild();
     qCDebug(lcTotalVolumeArchiver) << "Read cell volume" << sizeX << sizeY << sizeZ;
     return volume;
 }
@@ -471,10 +472,9 @@ void TotalVolumeArchiver::readState(StateCells& state) {
     // whatever the text holds after them.
     auto* document = dynamic_cast<DocumentReadDevice*>(reader->device());
     if (document && document->standsAfterStateTag(reader->characterOffset()))
-        document->takeDigitsAndSpaces(
-            [&state](const char* bytes, std::size_t length) {
-                state.feedDigitsAndSpaces(bytes, length);
-            });
+        document->takeDigitsAndSpaces([&state](const char* bytes, std::size_t length) {
+            state.feedDigitsAndSpaces(bytes, length);
+        });
     while (!reader->atEnd()) {
         const QXmlStreamReader::TokenType token = reader->readNext();
         if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {

@@ -9,7 +9,8 @@ namespace Model::Persistence {
 class StateCells;
 
 // Writes a cell volume as an "Object" element (sizes, cell sizes, the material id of every
-// cell in cell order as the "State" text, the "Position") and builds one back from it.
+// cell in cell order as the "State" text, the "Position") and builds one back from it. A volume
+// read back has its cells only; what draws it is the document reader's caller's choice.
 //
 // Reading never trusts the file: the volume's size is checked against the memory budget
 // before anything is allocated, the State text is parsed as it streams past (surplus ids are

@@ -1,9 +1,13 @@
 // The whole flow of a user's session on one large volume, stage by stage, with the time and
 // the memory each stage takes: create the volume, run the cell engines, write and restore
 // snapshots, build the three surfaces, build the silicon lattice and wet-etch it, save the
-// document, close it and open it again.
+// document, close it and open it again, as the window does (surfaces built) and as the
+// programs without one do (cells only).
 //
-//     cellvane_flow [sizeX sizeY sizeZ [threads]]      (default 500 500 400 2)
+//     cellvane_flow [sizeX sizeY sizeZ [threads]] [--no-lattice]      (default 500 500 400 2)
+//
+// --no-lattice leaves out the silicon lattice and its wet etch, which a volume of a billion
+// cells has no room for.
 //
 // The scene: silicon below 60 % of the height with a trench along y down to 30 % of it, a
 // fifth of the volume wide. Each stage prints one line: its name, its wall time, the peak
@@ -11,13 +15,13 @@
 // after it, and the processor time its threads used. Add a stage by writing one function over
 // Flow and listing it in `stages`.
 
+#include "Core/Operations/Document/documentfile.h"
 #include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmetching.h"
 #include "Core/Operations/MooreNeighborhood/mooreneighborhooddeposition.h"
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
-#include "Core/Operations/Document/documentfile.h"
-#include "Core/Operations/operationcontext.h"
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
+#include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Automaton/largearray.h"
 #include "Model/Automaton/marchingcubesurface.h"
@@ -73,7 +77,7 @@ struct Flow {
     Unattended user;
     std::unique_ptr<Core::Operations::OperationContext> context;
     std::unique_ptr<Core::Operations::TotalVolumeUndoRedoHelper> snapshots;
-    std::vector<int> materials;
+    bool lattice = true;
     std::shared_ptr<TotalVolume> volume;
     std::shared_ptr<TotalVolume> opened;
     QString documentFile;
@@ -107,27 +111,24 @@ double gib(std::uint64_t kib) {
 
 // --- the stages
 
-std::vector<int> sceneMaterials(unsigned sx, unsigned sy, unsigned sz) {
-    std::vector<int> m(std::size_t(sx) * sy * sz, 0);
+// Silicon below 60 % of the height, down to 30 % in the trench: written column by column into
+// the volume's own cells, with no list of the cells beside them.
+TotalVolume::ColumnContents sceneColumns(unsigned sx, unsigned sz) {
     const unsigned top = sz * 6 / 10;
     const unsigned trenchBottom = sz * 3 / 10;
     const unsigned trenchBegin = sx / 2 - sx / 10;
     const unsigned trenchEnd = sx / 2 + sx / 10;
-    for (unsigned x = 0; x < sx; ++x) {
+    return [=](unsigned x, unsigned, Model::Automaton::MaterialCells column) {
         const unsigned siliconTop = x >= trenchBegin && x < trenchEnd ? trenchBottom : top;
-        for (unsigned y = 0; y < sy; ++y) {
-            int* column = m.data() + (std::size_t(x) * sy + y) * sz;
-            std::fill(column, column + siliconTop, Silicon);
-        }
-    }
-    return m;
+        column.fill(0, siliconTop, Silicon);
+    };
 }
 
 // The floor construction is measured against: as many fresh bytes as the cells take, written
 // by two threads, a half each, on pages the process has never touched.
 void freshMemset(Flow& flow) {
-    const std::size_t bytes = std::size_t(flow.sizeX) * flow.sizeY * flow.sizeZ *
-                              sizeof(Model::Automaton::MaterialId);
+    const std::size_t bytes =
+        std::size_t(flow.sizeX) * flow.sizeY * flow.sizeZ * sizeof(Model::Automaton::MaterialId);
     const Model::Automaton::LargeArray<char> fresh =
         Model::Automaton::allocateLargeArray<char>(bytes);
     char* const data = fresh.get();
@@ -138,10 +139,9 @@ void freshMemset(Flow& flow) {
 }
 
 void construct(Flow& flow) {
-    flow.volume = std::make_shared<TotalVolume>(flow.sizeX, flow.sizeY, flow.sizeZ, 1.f, 1.f, 1.f,
-                                                Util::Vector3D(), flow.materials);
-    // The list is only the input of the construction.
-    std::vector<int>().swap(flow.materials);
+    flow.volume =
+        std::make_shared<TotalVolume>(flow.sizeX, flow.sizeY, flow.sizeZ, 1.f, 1.f, 1.f,
+                                      Util::Vector3D(), sceneColumns(flow.sizeX, flow.sizeZ));
 }
 
 void isotropicDeposition(Flow& flow) {
@@ -249,24 +249,40 @@ void closeDocument(Flow& flow) {
     flow.volume.reset();
 }
 
-void openDocument(Flow& flow) {
+void openDocument(Flow& flow, Core::Operations::DocumentFile::Surfaces surfaces) {
     const auto contents = Core::Operations::DocumentFile::load(
-        flow.documentFile, flow.context->snapshotFiles.getArchivers(), flow.user);
+        flow.documentFile, flow.context->snapshotFiles.getArchivers(), flow.user, surfaces);
     if (!contents || contents->objects.empty()) {
         flow.note = QStringLiteral("failed");
         return;
     }
     flow.opened = std::dynamic_pointer_cast<TotalVolume>(contents->objects.front());
+    flow.note = QStringLiteral("%1 faces").arg(flow.opened->getPainter().getOpaqueFaces().size());
+}
+
+// The window's open: the cells and the surfaces it shows.
+void openInWindow(Flow& flow) {
+    openDocument(flow, Core::Operations::DocumentFile::Surfaces::Build);
+}
+
+// The open of the runner, studies and Python: the cells only.
+void openHeadless(Flow& flow) {
+    openDocument(flow, Core::Operations::DocumentFile::Surfaces::Skip);
+}
+
+void closeOpened(Flow& flow) {
+    flow.opened.reset();
 }
 
 struct Stage {
     const char* name;
     std::function<void(Flow&)> run;
+    bool needsLattice = false;
 };
 
 const std::vector<Stage> stages = {
     {"memset of fresh bytes, 2 threads", freshMemset},
-    {"construct from material list", construct},
+    {"construct from columns", construct},
     {"isotropic deposition 10", isotropicDeposition},
     {"isotropic etch 5", isotropicEtching},
     // Undo and redo of the Moore deposition, recorded around it as every step is. The window
@@ -279,14 +295,20 @@ const std::vector<Stage> stages = {
     {"redo", redo},
     {"marching cubes surface", marchingCubes},
     {"octree surface", octreeSurface},
-    {"rebuildSiLattice", rebuildSiLattice},
-    {"atomistic wet etch 3", atomisticWetEtch},
+    {"rebuildSiLattice", rebuildSiLattice, true},
+    {"atomistic wet etch 3", atomisticWetEtch, true},
     {"save document", saveDocument},
     {"close document", closeDocument},
-    {"open document", openDocument},
+    {"open document", openInWindow},
+    {"close opened document", closeOpened},
+    {"open document, no surfaces", openHeadless},
 };
 
 bool parseArguments(int argc, char** argv, Flow& flow) {
+    if (argc > 1 && std::strcmp(argv[argc - 1], "--no-lattice") == 0) {
+        flow.lattice = false;
+        --argc;
+    }
     if (argc != 1 && argc != 4 && argc != 5)
         return false;
     if (argc >= 4) {
@@ -303,12 +325,12 @@ bool parseArguments(int argc, char** argv, Flow& flow) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral(
-        "*.debug=false\nCore/Operations/Undo/totalvolumeundoredohelper.debug=true"));
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("*.debug=false\nCore/Operations/Undo/totalvolumeundoredohelper.debug=true"));
 
     Flow flow;
     if (!parseArguments(argc, argv, flow)) {
-        std::fprintf(stderr, "usage: %s [sizeX sizeY sizeZ [threads]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [sizeX sizeY sizeZ [threads]] [--no-lattice]\n", argv[0]);
         return 2;
     }
     QThreadPool::globalInstance()->setMaxThreadCount(flow.threads);
@@ -323,7 +345,6 @@ int main(int argc, char** argv) {
     flow.context = std::make_unique<Core::Operations::OperationContext>(flow.user, flow.user);
     flow.snapshots = std::make_unique<Core::Operations::TotalVolumeUndoRedoHelper>(
         QStringLiteral("flow"), 0, *flow.context);
-    flow.materials = sceneMaterials(flow.sizeX, flow.sizeY, flow.sizeZ);
 
     std::printf("%u x %u x %u cells (%.1f M), %d threads\n", flow.sizeX, flow.sizeY, flow.sizeZ,
                 double(flow.sizeX) * flow.sizeY * flow.sizeZ / 1e6, flow.threads);
@@ -331,6 +352,8 @@ int main(int argc, char** argv) {
                 "flow [GiB]", "rss [GiB]", "cpu [s]", "result");
     std::uint64_t flowPeak = statusKiB("VmHWM:");
     for (const Stage& stage : stages) {
+        if (stage.needsLattice && !flow.lattice)
+            continue;
         flow.note.clear();
         resetPeak();
         QElapsedTimer timer;

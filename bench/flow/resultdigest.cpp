@@ -78,13 +78,12 @@ using MaterialAt = std::function<int(int, int, int)>;
 std::shared_ptr<TotalVolume> makeVolume(int sx, int sy, int sz, const MaterialAt& at,
                                         float cx = 1.f, float cy = 1.f, float cz = 1.f,
                                         Util::Vector3D position = Util::Vector3D()) {
-    std::vector<int> m(std::size_t(sx) * sy * sz);
-    for (int x = 0; x < sx; ++x)
-        for (int y = 0; y < sy; ++y)
+    return std::make_shared<TotalVolume>(
+        unsigned(sx), unsigned(sy), unsigned(sz), cx, cy, cz, position,
+        [&](unsigned x, unsigned y, Model::Automaton::MaterialCells column) {
             for (int z = 0; z < sz; ++z)
-                m[(std::size_t(x) * sy + y) * sz + z] = at(x, y, z);
-    return std::make_shared<TotalVolume>(unsigned(sx), unsigned(sy), unsigned(sz), cx, cy, cz,
-                                         position, m);
+                column.set(z, Model::Automaton::MaterialId(at(int(x), int(y), z)));
+        });
 }
 
 unsigned noise(int x, int y, int z) {
@@ -428,8 +427,8 @@ void roundTrips(bool quick) {
     }
 }
 
-// Front engines hash their materials and surfaces every field with the tests' fingerprints, so a line here can
-// be checked against the fingerprints the tests keep.
+// Front engines hash their materials and surfaces every field with the tests' fingerprints, so a
+// line here can be checked against the fingerprints the tests keep.
 void frontEngines(bool quick) {
     using namespace Core::Operations;
     using Run = std::function<void(TotalVolume&)>;
@@ -470,7 +469,7 @@ void surfaces(bool quick) {
             painter.setAlgorithm(algorithm);
             painter.rebuild();
             testing_support::Fingerprint f;
-            f.addFaces(painter.getOpaqueFaces(), false);
+            f.addFaces(painter, painter.getOpaqueFaces(), false);
             f.addTriangles(painter.getMarchingCubes().getTriangles());
             f.addFaces(painter.getOctree().getOpaqueFaces(), false);
             std::printf("trench surface%d t=%d lists=%016llx\n", algorithm, threads,

@@ -1,5 +1,6 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/document.h"
+#include "support/scenes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace {
 
 std::shared_ptr<TotalVolume> smallVolume() {
     return std::make_shared<TotalVolume>(2, 2, 2, 1.f, 1.f, 1.f, Util::Vector3D(),
-                                         std::vector<int>(8, 1));
+                                         testing_support::filledWith(1, 2));
 }
 
 } // namespace
@@ -91,8 +92,10 @@ TEST(ObjectIdDeathTest, FirstObjectOfARunHasIdZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            TotalVolume first(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), {1});
-            TotalVolume second(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), {1});
+            TotalVolume first(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(),
+                              testing_support::filledWith(1, 1));
+            TotalVolume second(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(),
+                               testing_support::filledWith(1, 1));
             std::_Exit(first.getId() == 0 && second.getId() == 1 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

@@ -2,6 +2,7 @@
 #include "UI/mainwindow.h"
 #include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
+#include "support/scenes.h"
 
 #include <QAction>
 #include <gtest/gtest.h>
@@ -90,7 +91,7 @@ TEST_F(PresenterTest, UnknownNumbersLeaveNoCurrentOperation) {
 
 TEST_F(PresenterTest, CancelKeyCancelsAndAlwaysClearsTheSelection) {
     auto volume = std::make_shared<Model::Automaton::TotalVolume>(
-        1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>{1});
+        1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), testing_support::filledWith(1, 1));
     presenter->getSelection().toggle(volume);
     presenter->cancelPressed();
     EXPECT_FALSE(volume->isSelected());
@@ -181,7 +182,7 @@ TEST_F(PresenterTest, UndoAndRedoCancelTheRunningOperationFirst) {
 
 TEST_F(PresenterTest, NewDocumentOnlyAfterConfirmation) {
     auto volume = std::make_shared<Model::Automaton::TotalVolume>(
-        1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>{1});
+        1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), testing_support::filledWith(1, 1));
     presenter->getDocument()->addObject(volume);
     presenter->getDocument()->setFileName(QStringLiteral("a.cvx"));
     runToEnd(13);

@@ -7,6 +7,7 @@
 #include "support/fakeoperations.h"
 #include "support/qtprinters.h"
 #include "support/registryfiles.h"
+#include "support/scenes.h"
 
 #include <QApplication>
 #include <QColor>
@@ -83,7 +84,7 @@ TEST_F(MaterialDialogsPresenterTest, AcceptedMaterialEditsAreRegisteredAndWritte
 
 TEST_F(MaterialDialogsPresenterTest, AcceptedColoursReachShownVolumesAndClearTheSelection) {
     auto volume = std::make_shared<Model::Automaton::TotalVolume>(
-        2, 2, 2, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>(8, 1));
+        2, 2, 2, 1.f, 1.f, 1.f, Util::Vector3D(), testing_support::filledWith(1, 2));
     volume->getPainter().rebuild();
     presenter->getDocument()->addObject(volume);
     presenter->getSelection().toggle(volume);

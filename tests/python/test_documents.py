@@ -100,6 +100,13 @@ def test_set_materials_validates_shape_and_ids():
     pattern = np.arange(6 * 5 * 4).reshape(6, 5, 4) % 2
     volume.set_materials(pattern.tolist())
     np.testing.assert_array_equal(volume.materials, pattern)
+    # Ids are read where the array keeps them: any width, layout or byte order.
+    for given in (pattern.astype(np.uint8), pattern.astype(">i4"),
+                  np.asfortranarray(pattern.astype(np.uint16)),
+                  pattern.astype(np.int64)[:, ::-1, :][:, ::-1, :]):
+        volume.set_materials(np.zeros((6, 5, 4), np.uint16))
+        volume.set_materials(given)
+        np.testing.assert_array_equal(volume.materials, pattern, err_msg=str(given.dtype))
     # The written cells are the ones the steps work on.
     volume.deposit(material="Thermal Si02", thickness=1)
     assert (volume.materials == cellvane.material("Thermal Si02").id).any()

@@ -33,6 +33,15 @@ public:
                 add(v.material);
             }
     }
+    // The painter's cell faces as they are drawn, hashed as the squares they become.
+    void addFaces(const Model::Automaton::TotalVolumePainter& painter,
+                  const std::vector<Model::Geometry::CellFace>& faces, bool withCells) {
+        std::vector<Model::Geometry::QuadFace> quads;
+        quads.reserve(faces.size());
+        for (const Model::Geometry::CellFace& face : faces)
+            quads.push_back(painter.quadOf(face));
+        addFaces(quads, withCells);
+    }
     // `withCells`: the index of the cell each face was made from counts too.
     void addFaces(const std::vector<Model::Geometry::QuadFace>& faces, bool withCells) {
         add(faces.size());
@@ -53,7 +62,8 @@ public:
 // of a process, as it must stay when the cells' layout changes.
 inline std::uint64_t materialsFingerprint(Model::Automaton::TotalVolume& volume) {
     Fingerprint f;
-    const Model::Automaton::CellArraysLock cells(volume, Model::Automaton::CellArraysLock::Arrays::Current);
+    const Model::Automaton::CellArraysLock cells(volume,
+                                                 Model::Automaton::CellArraysLock::Arrays::Current);
     for (std::size_t i = 0; i < volume.getCellCount(); ++i)
         f.add(std::uint32_t(cells.materials()[std::ptrdiff_t(i)]));
     return f.value;

@@ -616,7 +616,8 @@ std::optional<std::vector<RecordField>> ProcessRecordExecutor::fieldsOf(int proc
     ProcessHistory history;
     ProcessRecordExecutor probe(history, {});
     probe.setVolume(std::make_shared<Model::Automaton::TotalVolume>(
-        1u, 1u, 1u, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>{0}));
+        1u, 1u, 1u, 1.f, 1.f, 1.f, Util::Vector3D(),
+        [](unsigned, unsigned, Model::Automaton::MaterialCells) {}));
     const auto read = [&](const QVariantMap& flags, std::vector<RecordField>& fields) {
         RecordValues values(flags);
         values.recordFieldsTo(&fields);

@@ -48,7 +48,9 @@ std::optional<DocumentExport::OpenDocument> DocumentExport::open(const QString& 
     const QString shown = QDir::toNativeSeparators(fileName);
     LogPrompts prompts(log);
     log << "Reading " << shown << Qt::endl;
-    const auto contents = DocumentFile::load(fileName, DocumentFile::archivers(), prompts);
+    // Nothing here draws the volumes; a picture of one rebuilds its painter itself.
+    const auto contents = DocumentFile::load(fileName, DocumentFile::archivers(), prompts,
+                                             DocumentFile::Surfaces::Skip);
     if (!contents)
         return std::nullopt;
     // Working on part of a structure as if it were the whole would mislead whoever uses it.

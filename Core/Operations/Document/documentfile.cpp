@@ -121,7 +121,7 @@ bool DocumentFile::write(OperationContext& context, const QString& fileName) {
 
 std::optional<DocumentFile::Contents>
 DocumentFile::load(const QString& fileName, const Model::Persistence::ArchiverTable& archivers,
-                   IUserPrompts& prompts) {
+                   IUserPrompts& prompts, Surfaces surfaces) {
     rememberPath(fileName);
     const QString shown = QDir::toNativeSeparators(fileName);
 
@@ -144,7 +144,7 @@ DocumentFile::load(const QString& fileName, const Model::Persistence::ArchiverTa
     Contents contents;
     try {
         DocumentArchiver archiver(archivers);
-        contents = archiver.read(&file);
+        contents = archiver.read(&file, surfaces);
     } catch (const std::bad_alloc&) {
         refuse(prompts, QStringLiteral("There is not enough memory to read %1.").arg(shown));
         return std::nullopt;

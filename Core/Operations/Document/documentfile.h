@@ -31,12 +31,15 @@ public:
     // The archivers of every kind of object a document file holds.
     static Model::Persistence::ArchiverTable archivers();
 
+    using Surfaces = Model::Persistence::DocumentArchiver::Surfaces;
+
     // Reads `fileName` (and remembers it as the open location). Files that cannot be read at
     // all are reported through `prompts` and give nothing; a file damaged after its header
-    // gives what was read before the damage.
+    // gives what was read before the damage. A window builds the surfaces of what it will
+    // show; callers without one pass Surfaces::Skip.
     static std::optional<Contents> load(const QString& fileName,
                                         const Model::Persistence::ArchiverTable& archivers,
-                                        IUserPrompts& prompts);
+                                        IUserPrompts& prompts, Surfaces surfaces = Surfaces::Build);
     // Adds what was read to the context's document, prints the warnings on its console and
     // has the views refresh. A complete read also gives the document the file's name; a
     // damaged one does not, so that Save cannot overwrite the intact original with the part.

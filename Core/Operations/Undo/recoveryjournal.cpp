@@ -21,7 +21,6 @@
 #include <unistd.h>
 
 #include <new>
-#include <set>
 #include <utility>
 
 namespace Core::Operations {
@@ -347,7 +346,9 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
         return refuse(reasonFor(base, baseFile));
     try {
         Model::Persistence::DocumentArchiver archiver(context.snapshotFiles.getArchivers());
-        Model::Persistence::DocumentArchiver::ReadResult read = archiver.read(&baseFile);
+        // The surfaces are built once the records are applied, not twice.
+        Model::Persistence::DocumentArchiver::ReadResult read =
+            archiver.read(&baseFile, Model::Persistence::DocumentArchiver::Surfaces::Skip);
         if (read.status != Model::Persistence::DocumentArchiver::ReadStatus::Complete)
             return refuse(QStringLiteral("%1 is damaged%2")
                               .arg(base, read.error.isEmpty()
@@ -357,7 +358,6 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
 
         // Each record holds the cells one step changed, so the volume's cells are the base's
         // with every record since applied in the order of the steps.
-        std::set<Model::Automaton::TotalVolume*> changed;
         for (const QJsonValue& entry : root->value(QStringLiteral("cells")).toArray()) {
             const QJsonObject cells = entry.toObject();
             const int index = cells.value(QStringLiteral("volume")).toInt(-1);
@@ -379,10 +379,10 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
                                   .arg(helper.getKey())
                                   .arg(helper.getInstance())
                                   .arg(QFileInfo(file).fileName()));
-            changed.insert(volume);
         }
-        for (Model::Automaton::TotalVolume* volume : changed)
-            volume->getPainter().rebuild();
+        for (const Model::ObjectPtr& object : recovered.objects)
+            if (auto* volume = dynamic_cast<Model::Automaton::TotalVolume*>(object.get()))
+                volume->getPainter().rebuild();
     } catch (const std::bad_alloc&) {
         return refuse(QStringLiteral("there is not enough memory to read it"));
     }

@@ -1,7 +1,7 @@
 #include "Core/Operations/WholeVolume/extractfilm.h"
 
-#include "Core/Operations/WholeVolume/filmextraction.h"
 #include "Core/Operations/Objects/documentedits.h"
+#include "Core/Operations/WholeVolume/filmextraction.h"
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Materials/materialfactory.h"
 
@@ -65,10 +65,9 @@ void ExtractFilm::end() {
         cancel();
         return;
     }
-    std::vector<int> cells;
     QString reason;
     bool withBox = false;
-    if (!extract(cells, reason, withBox)) {
+    if (!extract(reason, withBox)) {
         close(reason, withBox);
         return;
     }
@@ -85,7 +84,7 @@ void ExtractFilm::end() {
     context.host.finishCurrentOperation();
 }
 
-bool ExtractFilm::extract(std::vector<int>& cells, QString& reason, bool& withBox) {
+bool ExtractFilm::extract(QString& reason, bool& withBox) {
     if (filmMaterial <= 0) {
         reason = QStringLiteral("No film material was chosen; nothing was extracted.");
         return false;
@@ -95,16 +94,13 @@ bool ExtractFilm::extract(std::vector<int>& cells, QString& reason, bool& withBo
                                               source->getSizeZ(), &reason))
         return false;
     try {
-        cells.assign(source->getCellCount(), 0);
-        if (!FilmExtraction(*source, unsigned(filmMaterial), invert).run(cells)) {
+        result = FilmExtraction(*source, unsigned(filmMaterial), invert).run();
+        if (!result) {
             withBox = false;
             reason = QStringLiteral("The cell volume holds no %1; nothing was extracted.")
                          .arg(filmName(unsigned(filmMaterial)));
             return false;
         }
-        result = std::make_shared<Model::Automaton::TotalVolume>(
-            source->getSizeX(), source->getSizeY(), source->getSizeZ(), source->getCellSizeX(),
-            source->getCellSizeY(), source->getCellSizeZ(), source->getPosition(), cells);
         result->setMicrometresPerSceneUnit(source->getMicrometresPerSceneUnit());
         return true;
     } catch (const std::bad_alloc&) {

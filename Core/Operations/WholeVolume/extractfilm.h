@@ -42,7 +42,7 @@ private:
     void close(const QString& reason, bool withBox);
     // The extracted cells, or nothing when there is nothing to extract or no memory for it
     // (`reason` then says which).
-    bool extract(std::vector<int>& cells, QString& reason, bool& withBox);
+    bool extract(QString& reason, bool& withBox);
 
     OperationContext& context;
     std::shared_ptr<Model::Automaton::TotalVolume> source;

@@ -8,14 +8,26 @@ namespace Core::Operations {
 
 using Model::Automaton::CellArraysLock;
 using Model::Automaton::CellIndex;
+using Model::Automaton::MaterialCells;
+using Model::Automaton::TotalVolume;
 
-FilmExtraction::FilmExtraction(Model::Automaton::TotalVolume& source, unsigned material,
-                               bool invert)
+FilmExtraction::FilmExtraction(TotalVolume& source, unsigned material, bool invert)
     : source(source), material(material), invert(invert) {}
 
-bool FilmExtraction::run(std::vector<int>& result) {
+std::shared_ptr<TotalVolume> FilmExtraction::run() {
+    if (!findPiece())
+        return nullptr;
+    auto result = std::make_shared<TotalVolume>(
+        source.getSizeX(), source.getSizeY(), source.getSizeZ(), source.getCellSizeX(),
+        source.getCellSizeY(), source.getCellSizeZ(), source.getPosition(),
+        [this](unsigned x, unsigned y, MaterialCells column) { fillColumn(x, y, column); });
+    std::vector<bool>().swap(piece);
+    return result;
+}
+
+bool FilmExtraction::findPiece() {
     const CellArraysLock locked(source, CellArraysLock::Arrays::Current);
-    const Model::Automaton::MaterialCells cells = locked.materials();
+    const MaterialCells cells = locked.materials();
     const CellIndex count = source.getCellCount();
     CellIndex seed = 0;
     while (seed < count && cells[std::ptrdiff_t(seed)] != material)
@@ -26,24 +38,21 @@ bool FilmExtraction::run(std::vector<int>& result) {
     const CellIndex sizeY = source.getSizeY();
     const CellIndex sizeZ = source.getSizeZ();
     const CellIndex strideX = sizeY * sizeZ;
-    std::vector<bool> visited(count, false);
+    piece.assign(count, false);
     std::vector<CellIndex> pending{seed};
-    visited[seed] = true;
-    unsigned lowestZ = unsigned(sizeZ);
+    piece[seed] = true;
+    lowestZ = unsigned(sizeZ);
     while (!pending.empty()) {
         const CellIndex cell = pending.back();
         pending.pop_back();
         const CellIndex x = cell / strideX;
         const CellIndex y = (cell / sizeZ) % sizeY;
         const CellIndex z = cell % sizeZ;
-        const CellIndex toY = invert ? sizeY - 1 - y : y;
-        const CellIndex toZ = invert ? sizeZ - 1 - z : z;
-        result[x * strideX + toY * sizeZ + toZ] = int(material);
-        lowestZ = std::min(lowestZ, unsigned(toZ));
+        lowestZ = std::min(lowestZ, unsigned(invert ? sizeZ - 1 - z : z));
 
         const auto visit = [&](bool inside, CellIndex neighbour) {
-            if (inside && !visited[neighbour] && cells[std::ptrdiff_t(neighbour)] == material) {
-                visited[neighbour] = true;
+            if (inside && !piece[neighbour] && cells[std::ptrdiff_t(neighbour)] == material) {
+                piece[neighbour] = true;
                 pending.push_back(neighbour);
             }
         };
@@ -54,19 +63,20 @@ bool FilmExtraction::run(std::vector<int>& result) {
         visit(x > 0, cell - strideX);
         visit(x + 1 < CellIndex(source.getSizeX()), cell + strideX);
     }
-    lowerToBottom(result, lowestZ);
     return true;
 }
 
-void FilmExtraction::lowerToBottom(std::vector<int>& result, unsigned lowestZ) const {
-    if (lowestZ == 0)
-        return;
-    const CellIndex sizeZ = source.getSizeZ();
-    const CellIndex columns = CellIndex(source.getSizeX()) * source.getSizeY();
-    for (CellIndex column = 0; column < columns; ++column) {
-        int* cells = result.data() + column * sizeZ;
-        std::copy(cells + lowestZ, cells + sizeZ, cells);
-        std::fill(cells + (sizeZ - lowestZ), cells + sizeZ, 0);
+void FilmExtraction::fillColumn(unsigned x, unsigned y, MaterialCells column) const {
+    const unsigned sizeY = source.getSizeY();
+    const unsigned sizeZ = source.getSizeZ();
+    // Cell z of the result comes from layer z + lowestZ of the turned piece.
+    const unsigned fromY = invert ? sizeY - 1 - y : y;
+    const CellIndex from = source.index(x, fromY, 0);
+    for (unsigned z = 0; z + lowestZ < sizeZ; ++z) {
+        const unsigned turned = z + lowestZ;
+        const unsigned fromZ = invert ? sizeZ - 1 - turned : turned;
+        if (piece[from + fromZ])
+            column.set(z, Model::Automaton::MaterialId(material));
     }
 }
 

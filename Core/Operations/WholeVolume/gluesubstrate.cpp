@@ -1,73 +1,49 @@
 #include "Core/Operations/WholeVolume/gluesubstrate.h"
 
-#include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
-#include "Model/Automaton/cellindex.h"
+
+#include <algorithm>
 
 namespace Core::Operations {
 
 using Model::Automaton::CellArraysLock;
-using Model::Automaton::cellIndex;
 using Model::Automaton::MaterialCells;
+using Model::Automaton::TotalVolume;
 
-GlueSubstrate::GlueSubstrate(Model::Automaton::TotalVolume& base,
-                             Model::Automaton::TotalVolume& top, const GlueLayout& layout,
+GlueSubstrate::GlueSubstrate(TotalVolume& base, TotalVolume& top, const GlueLayout& layout,
                              const GluePlacement& placement)
     : base(base), top(top), layout(layout), placement(placement) {}
 
-void GlueSubstrate::run(std::vector<int>& result) {
+std::shared_ptr<TotalVolume> GlueSubstrate::run() {
     const CellArraysLock baseLocked(base, CellArraysLock::Arrays::Current);
     const CellArraysLock topLocked(top, CellArraysLock::Arrays::Current);
     const MaterialCells baseCells = baseLocked.materials();
     const MaterialCells topCells = topLocked.materials();
-
-    const int threads = StripPartition::poolThreadCount();
-    const StripPartition baseStrips(base.getSizeX(), threads);
-    const StripPartition topStrips(top.getSizeX(), threads);
-    if (baseStrips.isSerial() || topStrips.isSerial()) {
-        // One worker for everything, as soon as either volume is too thin to share.
-        copyBase(baseCells, 0, base.getSizeX(), result);
-        copyTop(topCells, 0, top.getSizeX(), result);
-        return;
-    }
-    baseStrips.runPass([&](const Strip& strip) {
-        copyBase(baseCells, strip.begin, strip.end, result);
-        const Strip& topStrip = topStrips.getStrips()[std::size_t(strip.index)];
-        copyTop(topCells, topStrip.begin, topStrip.end, result);
-    });
+    return std::make_shared<TotalVolume>(
+        placement.sizeX, placement.sizeY, placement.sizeZ, layout.cellSizeX, layout.cellSizeY,
+        layout.cellSizeZ, base.getPosition(), [&](unsigned x, unsigned y, MaterialCells column) {
+            fillColumn(baseCells, topCells, x, y, column);
+        });
 }
 
-void GlueSubstrate::copyBase(MaterialCells cells, unsigned beginX, unsigned endX,
-                             std::vector<int>& result) const {
-    const unsigned sizeY = base.getSizeY();
-    const unsigned height = std::min(layout.baseHeight, base.getSizeZ());
-    for (unsigned x = beginX; x < endX; ++x) {
-        for (unsigned y = 0; y < sizeY; ++y) {
-            const MaterialCells column = cells + std::ptrdiff_t(base.index(x, y, 0));
-            int* out = result.data() + cellIndex(x, y, 0, placement.sizeY, placement.sizeZ);
-            for (unsigned z = 0; z < height; ++z)
-                out[z] = int(column[z]);
-        }
+void GlueSubstrate::fillColumn(MaterialCells baseCells, MaterialCells topCells, unsigned x,
+                               unsigned y, MaterialCells column) const {
+    if (x < base.getSizeX() && y < base.getSizeY()) {
+        const MaterialCells from = baseCells + std::ptrdiff_t(base.index(x, y, 0));
+        const unsigned height = std::min(layout.baseHeight, base.getSizeZ());
+        for (unsigned z = 0; z < height; ++z)
+            column.set(z, from[z]);
     }
-}
-
-void GlueSubstrate::copyTop(MaterialCells cells, unsigned beginX, unsigned endX,
-                            std::vector<int>& result) const {
-    const unsigned sizeX = top.getSizeX();
-    const unsigned sizeY = top.getSizeY();
-    const unsigned band = layout.bandHeight();
+    // The top column that lands here: shifted by the displacement, mirrored in x when inverted.
     const unsigned dx = unsigned(placement.displacementX);
     const unsigned dy = unsigned(placement.displacementY);
-    for (unsigned x = beginX; x < endX; ++x) {
-        const unsigned toX = (placement.invert ? sizeX - 1 - x : x) + dx;
-        for (unsigned y = 0; y < sizeY; ++y) {
-            const MaterialCells column = cells + std::ptrdiff_t(top.index(x, y, layout.bandBegin));
-            int* out = result.data() +
-                       cellIndex(toX, y + dy, layout.baseHeight, placement.sizeY, placement.sizeZ);
-            for (unsigned k = 0; k < band; ++k)
-                out[placement.invert ? band - 1 - k : k] = int(column[k]);
-        }
-    }
+    if (x < dx || y < dy || x - dx >= top.getSizeX() || y - dy >= top.getSizeY())
+        return;
+    const unsigned topX = placement.invert ? top.getSizeX() - 1 - (x - dx) : x - dx;
+    const MaterialCells from = topCells + std::ptrdiff_t(top.index(topX, y - dy, layout.bandBegin));
+    const unsigned band = layout.bandHeight();
+    for (unsigned k = 0; k < band; ++k)
+        column.set(layout.baseHeight + (placement.invert ? band - 1 - k : k), from[k]);
 }
 
 } // namespace Core::Operations

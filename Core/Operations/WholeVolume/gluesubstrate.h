@@ -4,31 +4,30 @@
 #include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/totalvolume.h"
 
-#include <vector>
+#include <memory>
 
 namespace Core::Operations {
 
-// Writes the material list of a glued volume: the base's occupied layers at the bottom, the
-// top's occupied band (turned over about the y axis when inverting) right above them.
+// Builds a glued volume: the base's occupied layers at the bottom, the top's occupied band
+// (turned over about the y axis when inverting) right above them.
 //
-// Each strip task copies its x-slab of the base and its x-slab of the top. Base cells land
-// below the base height and top cells above it, and slabs are disjoint in x, so no two tasks
-// ever write the same element and any thread count gives the same list.
+// Each column of the result is filled from the base column and the top column that land on
+// it, so the cells are written once, in place, on the result's strips; base cells lie below
+// the base height and top cells above it, and any thread count gives the same cells.
 class GlueSubstrate {
 public:
     // The placement must have passed GluePlacement::problemWith(); base and top must differ.
     GlueSubstrate(Model::Automaton::TotalVolume& base, Model::Automaton::TotalVolume& top,
                   const GlueLayout& layout, const GluePlacement& placement);
 
-    // Fills `result` (sizeX × sizeY × sizeZ of the placement, all 0 on entry) in cell order.
-    // Holds the current cell arrays of both volumes for the whole run.
-    void run(std::vector<int>& result);
+    // The glued volume (sizes of the placement, cells of the layout, at the base's position).
+    // Holds the current cell arrays of both volumes while it is built.
+    std::shared_ptr<Model::Automaton::TotalVolume> run();
 
 private:
-    void copyBase(Model::Automaton::MaterialCells cells, unsigned beginX, unsigned endX,
-                  std::vector<int>& result) const;
-    void copyTop(Model::Automaton::MaterialCells cells, unsigned beginX, unsigned endX,
-                 std::vector<int>& result) const;
+    void fillColumn(Model::Automaton::MaterialCells baseCells,
+                    Model::Automaton::MaterialCells topCells, unsigned x, unsigned y,
+                    Model::Automaton::MaterialCells column) const;
 
     Model::Automaton::TotalVolume& base;
     Model::Automaton::TotalVolume& top;

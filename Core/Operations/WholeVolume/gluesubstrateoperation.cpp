@@ -1,7 +1,7 @@
 #include "Core/Operations/WholeVolume/gluesubstrateoperation.h"
 
-#include "Core/Operations/WholeVolume/gluesubstrate.h"
 #include "Core/Operations/Objects/documentedits.h"
+#include "Core/Operations/WholeVolume/gluesubstrate.h"
 #include "Model/Automaton/volumebudget.h"
 
 #include <new>
@@ -131,12 +131,7 @@ void GlueSubstrateOperation::end() {
 
 bool GlueSubstrateOperation::glue() {
     try {
-        std::vector<int> materials(
-            Model::Automaton::CellIndex(placement.sizeX) * placement.sizeY * placement.sizeZ, 0);
-        GlueSubstrate(*base, *top, layout, placement).run(materials);
-        result = std::make_shared<Model::Automaton::TotalVolume>(
-            placement.sizeX, placement.sizeY, placement.sizeZ, layout.cellSizeX, layout.cellSizeY,
-            layout.cellSizeZ, base->getPosition(), materials);
+        result = GlueSubstrate(*base, *top, layout, placement).run();
         result->setMicrometresPerSceneUnit(base->getMicrometresPerSceneUnit());
         return true;
     } catch (const std::bad_alloc&) {

@@ -113,19 +113,25 @@ TEST_F(CreateSubstrateTest, CuboidOutsideTheBoxIsCutOff) {
     description.substrateSizeX = 20;
     description.substrateSizeY = 2;
     description.substrateSizeZ = 2;
-    description.buildMaterials();
+    const auto cellsOf = [&description] {
+        QString reason;
+        const auto volume = description.createVolume(reason);
+        return volume ? testing_support::materialsOf(*volume) : std::vector<int>();
+    };
+    const std::vector<int> cut = cellsOf();
+    ASSERT_EQ(cut.size(), 400u);
     for (int x = 0; x < 100; ++x)
-        EXPECT_EQ(description.materials[std::size_t(x) * 4 + 3], x >= 90 ? 4 : 0) << x;
+        EXPECT_EQ(cut[std::size_t(x) * 4 + 3], x >= 90 ? 4 : 0) << x;
 
     // Corners and sizes as large as the dialog allows must not wrap around.
     description.substrateCornerX = 999999999;
     description.substrateSizeX = 999999999;
-    description.buildMaterials();
-    EXPECT_EQ(std::count(description.materials.begin(), description.materials.end(), 4), 0);
+    const std::vector<int> beyond = cellsOf();
+    EXPECT_EQ(std::count(beyond.begin(), beyond.end(), 4), 0);
     description.substrateCornerX = -5;
     description.substrateSizeX = 7;
-    description.buildMaterials();
-    EXPECT_EQ(std::count(description.materials.begin(), description.materials.end(), 4), 2 * 4);
+    const std::vector<int> before = cellsOf();
+    EXPECT_EQ(std::count(before.begin(), before.end(), 4), 2 * 4);
 }
 
 TEST_F(CreateSubstrateTest, SphereAtTheOriginFillsOneOctantWithCellsOnTheSphereInside) {

@@ -144,11 +144,17 @@ TEST(SurfaceOctree, CoversWhatTheDirectCubicSurfaceCoversOnceAndHidesTheRest) {
     octree.build(grid, window, palette());
 
     CubicFaceBuilder cubic(grid, window, palette());
-    std::vector<QuadFace> opaque, transparent;
+    std::vector<Model::Geometry::CellFace> opaque, transparent;
     cubic.buildFaces(window.min[0], window.max[0], opaque, transparent);
     ASSERT_TRUE(transparent.empty());
 
-    const std::map<CellSide, int> shown = cellSides(opaque);
+    std::map<CellSide, int> shown;
+    for (const Model::Geometry::CellFace& face : opaque) {
+        const int cell = int(face.cell);
+        ++shown[{
+            {cell / (grid.sizeY * grid.sizeZ), cell / grid.sizeZ % grid.sizeY, cell % grid.sizeZ},
+            face.side}];
+    }
     const std::map<CellSide, int> covered = cellSides(octree.getOpaqueFaces());
     for (const auto& [side, count] : covered)
         EXPECT_EQ(count, 1) << "cell side covered twice";

@@ -90,8 +90,8 @@ std::uint64_t surfaceFingerprint(TotalVolume& volume, TotalVolumePainter& painte
     Fingerprint f;
     const Model::Automaton::CellArraysLock cells(volume,
                                                  Model::Automaton::CellArraysLock::Arrays::Current);
-    f.addFaces(painter.getOpaqueFaces(), true);
-    f.addFaces(painter.getTransparentFaces(), true);
+    f.addFaces(painter, painter.getOpaqueFaces(), true);
+    f.addFaces(painter, painter.getTransparentFaces(), true);
     f.addFaces(painter.getEmptyVoxelFaces(), true);
     f.addTriangles(painter.getMarchingCubes().getTriangles());
     f.addFaces(painter.getOctree().getOpaqueFaces(), true);

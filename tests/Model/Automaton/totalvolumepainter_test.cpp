@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace CELLVANE_TEST_FILE {
 
@@ -14,6 +15,7 @@ using Model::Automaton::CutPlaneSet;
 using Model::Automaton::MaterialPalette;
 using Model::Automaton::TotalVolume;
 using Model::Automaton::TotalVolumePainter;
+using Model::Geometry::CellFace;
 using Model::Geometry::QuadFace;
 using Model::Materials::Material;
 
@@ -50,6 +52,14 @@ protected:
     }
 };
 
+// What tells two faces of one build apart: the cell, the side it faces and its material.
+std::tuple<std::int64_t, int, int> key(const CellFace& f) {
+    return {f.cell, f.side, f.material};
+}
+std::tuple<std::int64_t, const float*, int> key(const QuadFace& f) {
+    return {f.cell, f.normal, f.material};
+}
+
 // Normal of the face's winding, (v1 - v0) x (v3 - v0).
 std::array<float, 3> windingNormal(const QuadFace& f) {
     float u[3], v[3];
@@ -70,7 +80,9 @@ TEST_F(PainterTest, OneOpaqueCellHasSixOutwardFacesAndTwoAdjacentCellsTen) {
     const auto& faces = one->getPainter().getOpaqueFaces();
     ASSERT_EQ(faces.size(), 6u);
     EXPECT_TRUE(one->getPainter().getTransparentFaces().empty());
-    for (const QuadFace& face : faces) {
+    for (const CellFace& built : faces) {
+        const QuadFace face = one->getPainter().quadOf(built);
+        EXPECT_EQ(face.cell, std::int64_t(one->index(1, 1, 1)));
         EXPECT_EQ(face.fillColor, (Model::Geometry::Rgba{0.5f, 0.5f, 0.5f, 1.f}));
         // Corners span exactly the cell (2..4, 1..2, 0.5..1) and wind counter-clockwise
         // seen from outside, which is what back-face culling keeps.
@@ -124,8 +136,8 @@ TEST_F(PainterTest, CellsOnTheCutWindowShowTheirBoundaryFacesAndNothingOutsideIs
     const auto& faces = painter.getOpaqueFaces();
     ASSERT_EQ(faces.size(), 10u);
     float minX = 10, maxX = -10;
-    for (const QuadFace& face : faces) {
-        for (const auto& v : face.vertices) {
+    for (const CellFace& face : faces) {
+        for (const auto& v : painter.quadOf(face).vertices) {
             minX = std::min(minX, v[0]);
             maxX = std::max(maxX, v[0]);
         }
@@ -178,12 +190,11 @@ TEST_F(PainterTest, ThreadCountDoesNotChangeTheFacesOrTheirOrder) {
     for (int threads : {2, 3, 8, 40}) {
         painter.setBuildThreads(threads);
         painter.rebuild();
-        const auto same = [](const std::vector<QuadFace>& a, const std::vector<QuadFace>& b) {
+        const auto same = [](const auto& a, const auto& b) {
             if (a.size() != b.size())
                 return false;
             for (std::size_t i = 0; i < a.size(); ++i) {
-                if (a[i].cell != b[i].cell || a[i].normal != b[i].normal ||
-                    a[i].fillColor != b[i].fillColor)
+                if (key(a[i]) != key(b[i]))
                     return false;
             }
             return true;
@@ -222,7 +233,8 @@ TEST_F(PainterTest, SelectedRedMaterialIsHighlightedToGreyAndBack) {
     painter.rebuild();
     volume->setSelected(true);
     painter.updateMaterialColors();
-    for (const QuadFace& face : painter.getOpaqueFaces()) {
+    for (const CellFace& built : painter.getOpaqueFaces()) {
+        const QuadFace face = painter.quadOf(built);
         EXPECT_FLOAT_EQ(face.fillColor[0], 0.3f);
         EXPECT_FLOAT_EQ(face.fillColor[1], 0.3f);
         EXPECT_FLOAT_EQ(face.fillColor[2], 0.3f);
@@ -230,7 +242,8 @@ TEST_F(PainterTest, SelectedRedMaterialIsHighlightedToGreyAndBack) {
     }
     volume->setSelected(false);
     painter.updateMaterialColors();
-    EXPECT_EQ(painter.getOpaqueFaces()[0].fillColor, (Model::Geometry::Rgba{1.f, 0.f, 0.f, 1.f}));
+    EXPECT_EQ(painter.quadOf(painter.getOpaqueFaces()[0]).fillColor,
+              (Model::Geometry::Rgba{1.f, 0.f, 0.f, 1.f}));
 }
 
 TEST_F(PainterTest, RegistryColoursAreReadAtEveryRebuildAndUnknownIdsShowGrey) {
@@ -238,13 +251,13 @@ TEST_F(PainterTest, RegistryColoursAreReadAtEveryRebuildAndUnknownIdsShowGrey) {
     TotalVolumePainter& painter = volume->getPainter();
     painter.rebuild();
     EXPECT_EQ(painter.getOpaqueFaces().size(), 10u) << "an unknown id is drawn opaque";
-    EXPECT_EQ(painter.getOpaqueFaces().back().fillColor,
+    EXPECT_EQ(painter.quadOf(painter.getOpaqueFaces().back()).fillColor,
               (Model::Geometry::Rgba{0.5f, 0.5f, 0.5f, 1.f}));
 
     materials->updateMaterial(
         Material(Oxide, QStringLiteral("Thermal Si02"), 1, 1, 0.3f, Util::Vector4D(0, 1, 0, 1)));
     painter.rebuild();
-    EXPECT_EQ(painter.getOpaqueFaces().front().fillColor,
+    EXPECT_EQ(painter.quadOf(painter.getOpaqueFaces().front()).fillColor,
               (Model::Geometry::Rgba{0.f, 1.f, 0.f, 1.f}));
     EXPECT_EQ(painter.getMaterialColors().at(Oxide), (Model::Geometry::Rgba{0.f, 1.f, 0.f, 1.f}));
 }

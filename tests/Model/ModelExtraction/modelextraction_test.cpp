@@ -4,6 +4,7 @@
 #include "Model/ModelExtraction/cutgriddecomposition.h"
 #include "support/cantileverscenes.h"
 #include "support/qtprinters.h"
+#include "support/scenes.h"
 
 #include <QFile>
 #include <QProcess>
@@ -220,7 +221,7 @@ TEST(CutGridDecomposition, EmptyAndSiliconOnlyVolumesGiveTheirBoxesAndNoBeams) {
         makeVolume(8, 5, 6, [](int x, int, int z) { return x >= 3 && x < 5 && z >= 4 ? 0 : 1; });
     const auto empty = makeVolume(3, 3, 3, [](int, int, int) { return 0; });
     const auto none = std::make_shared<TotalVolume>(0u, 0u, 0u, 1.f, 1.f, 1.f, Util::Vector3D(),
-                                                    std::vector<int>{});
+                                                    testing_support::filledWith(0, 0));
     const auto single = makeVolume(1, 1, 1, [](int, int, int) { return 4; });
     const struct {
         std::shared_ptr<TotalVolume> volume;

@@ -96,11 +96,12 @@ TEST_F(DocumentReadDeviceTest, CellsAreTheSameAsWhenTheReaderReadsTheWholeText) 
         {"non-ASCII before", "<!-- Si\xe2\x82\x83N\xe2\x82\x84 \xf0\x9f\x98\x80 -->",
          "<State>1 2 3 4</State>", nullptr},
         {"Latin-1 before", "<!-- \xe9 -->", "<State>1 2 3 4</State>", nullptr},
-        {"longer than the read buffer", "", longState, "size-x=\"200\" size-y=\"50\" size-z=\"40\""},
+        {"longer than the read buffer", "", longState,
+         "size-x=\"200\" size-y=\"50\" size-z=\"40\""},
     };
     for (const auto& c : cases) {
-        QByteArray bytes =
-            document(c.before, c.state, c.sizes ? c.sizes : "size-x=\"3\" size-y=\"2\" size-z=\"2\"");
+        QByteArray bytes = document(c.before, c.state,
+                                    c.sizes ? c.sizes : "size-x=\"3\" size-y=\"2\" size-z=\"2\"");
         if (c.before.contains('\xe9'))
             bytes.replace("UTF-8", "ISO-8859-1");
         ReadStatus status = ReadStatus::NotADocument;
@@ -145,6 +146,30 @@ TEST_F(DocumentReadDeviceTest, TheReaderNeverSeesTheDigitsTakenFromTheBytes) {
     EXPECT_EQ(device.documentSize(), buffer.size());
 }
 
+// The run is read eight bytes at a time: a byte that is neither digit nor space ends it wherever
+// it stands in its word, whatever its value.
+TEST_F(DocumentReadDeviceTest, TheTakenRunEndsAtTheFirstByteThatIsNeitherDigitNorSpace) {
+    const QByteArray digits = "12 3456 7 89 0 1 23 45";
+    for (int stop = 0; stop < 256; ++stop) {
+        if (stop == ' ' || (stop >= '0' && stop <= '9'))
+            continue;
+        for (int at = 0; at < digits.size(); ++at) {
+            QByteArray state = digits;
+            state[at] = char(stop);
+            QBuffer buffer;
+            buffer.setData("<State>" + state);
+            buffer.open(QIODevice::ReadOnly);
+            DocumentReadDevice device(buffer);
+            ASSERT_EQ(device.read(64), QByteArray("<State>"));
+            QByteArray taken;
+            device.takeDigitsAndSpaces(
+                [&](const char* bytes, std::size_t length) { taken.append(bytes, int(length)); });
+            ASSERT_EQ(taken, digits.left(at)) << "byte " << stop << " at " << at;
+            ASSERT_EQ(device.read(64), state.mid(at)) << "byte " << stop << " at " << at;
+        }
+    }
+}
+
 TEST_F(DocumentReadDeviceTest, BytesThatAreNotUtf8SwitchTheShortcutOff) {
     // Latin-1, an overlong encoding, a UTF-16 surrogate.
     for (const QByteArray& odd :
@@ -173,12 +198,14 @@ TEST_F(DocumentReadDeviceTest, AVolumeLargerThanItsDocumentCanDescribeIsRefusedB
     const auto result = DocumentArchiver(archivers).read(&buffer);
     EXPECT_EQ(result.status, ReadStatus::Refused);
     EXPECT_TRUE(result.objects.empty());
-    EXPECT_TRUE(result.error.contains(QLatin1String("1000 x 1000 x 100"))) << result.error.toStdString();
+    EXPECT_TRUE(result.error.contains(QLatin1String("1000 x 1000 x 100")))
+        << result.error.toStdString();
 
     // What the document can hold still reads, short State and all.
     ReadStatus status = ReadStatus::NotADocument;
-    EXPECT_EQ(throughDevice(document("", "<State/>", "size-x=\"8\" size-y=\"4\" size-z=\"2\""), status),
-              std::vector<int>(64, 0));
+    EXPECT_EQ(
+        throughDevice(document("", "<State/>", "size-x=\"8\" size-y=\"4\" size-z=\"2\""), status),
+        std::vector<int>(64, 0));
     EXPECT_EQ(status, ReadStatus::Complete);
 }
 

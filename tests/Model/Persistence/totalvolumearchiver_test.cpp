@@ -227,7 +227,7 @@ TEST(TotalVolumeArchiverReading, AVolumeWithoutUsableSizeIsRefusedWithAReason) {
 
 TEST(TotalVolumeArchiverReading, AVolumeLargerThanMemoryIsRefusedBeforeAllocating) {
     VolumeBudget::setAvailableBytesForTesting(64ull << 20);
-    // 4 giga-cells would need hundreds of GiB; 64 MiB holds about a million cells.
+    // 4 giga-cells would need hundreds of GiB; 64 MiB holds some twenty million cells.
     const Loaded absurd = load(object(QStringLiteral("size-x=\"4294967295\" size-y=\"4294967295\" "
                                                      "size-z=\"4294967295\""),
                                       QStringLiteral("<State>1 </State>")));

@@ -4,6 +4,7 @@
 #include "UI/mainwindowpresenter.h"
 #include "Util/colorscheme.h"
 #include "Util/recentfolder.h"
+#include "support/scenes.h"
 
 #include <QAction>
 #include <QDir>
@@ -49,7 +50,7 @@ private:
 std::shared_ptr<Model::Automaton::TotalVolume> block() {
     // 100 x 100 x 20 world units around the origin.
     return std::make_shared<Model::Automaton::TotalVolume>(
-        20, 20, 4, 5.f, 5.f, 5.f, Util::Vector3D(-50, -50, -10), std::vector<int>(1600, 1));
+        20, 20, 4, 5.f, 5.f, 5.f, Util::Vector3D(-50, -50, -10), testing_support::filledWith(1, 4));
 }
 
 class PickingOperation : public Core::Operations::Operation {

@@ -17,13 +17,13 @@ using gui_support::ShownWindow;
 // 80 × 80 µm seen from the top around the origin: 4 µm of silicon, and 2 µm of oxide on its
 // left half, whose top lies at z = -4.
 std::shared_ptr<Model::Automaton::TotalVolume> filmOnSilicon() {
-    std::vector<int> materials(40 * 40 * 6, 0);
-    for (int x = 0; x < 40; ++x)
-        for (int y = 0; y < 40; ++y)
-            for (int z = 0; z < 6; ++z)
-                materials[std::size_t(x) * 240 + y * 6 + z] = z < 4 ? 1 : (x < 20 ? 3 : 0);
     return std::make_shared<Model::Automaton::TotalVolume>(
-        40, 40, 6, 2.f, 2.f, 1.f, Util::Vector3D(-40, -40, -10), materials);
+        40, 40, 6, 2.f, 2.f, 1.f, Util::Vector3D(-40, -40, -10),
+        [](unsigned x, unsigned, Model::Automaton::MaterialCells column) {
+            column.fill(0, 4, 1);
+            if (x < 20)
+                column.fill(4, 6, 3);
+        });
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "Core/Operations/Document/documentexport.h"
 #include "Core/Operations/Document/documentfile.h"
 #include "Core/Operations/Document/opendocumentoperation.h"
 #include "Core/Operations/Document/savedocumentasoperation.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <gtest/gtest.h>
 
@@ -257,6 +259,34 @@ TEST_F(DocumentOperationsTest, ReadingBringsBackWhatWasSavedUnderTheFilesName) {
     ASSERT_TRUE(back);
     EXPECT_EQ(materialsOf(*back), materialsOf(*volume));
     EXPECT_FLOAT_EQ(back->getCellSizeX(), 0.5f);
+}
+
+// The window draws what it opens; the runner, studies, Python and the command-line programs
+// only work on the cells, so their open builds no faces and gives the same cells.
+TEST_F(DocumentOperationsTest, AHeadlessOpenBuildsNoSurfacesAndGivesTheSameCells) {
+    ASSERT_TRUE(DocumentFile::write(context, target));
+    const auto firstVolume = [](const std::optional<DocumentFile::Contents>& contents) {
+        return contents && contents->objects.size() == 1
+                   ? std::dynamic_pointer_cast<TotalVolume>(contents->objects[0])
+                   : nullptr;
+    };
+    const auto shown = firstVolume(DocumentFile::load(target, DocumentFile::archivers(), prompts));
+    const auto bare = firstVolume(DocumentFile::load(target, DocumentFile::archivers(), prompts,
+                                                     DocumentFile::Surfaces::Skip));
+    ASSERT_TRUE(shown && bare);
+    EXPECT_FALSE(shown->getPainter().getOpaqueFaces().empty()) << "the window's open draws";
+    EXPECT_TRUE(bare->getPainter().getOpaqueFaces().empty());
+    EXPECT_EQ(materialsOf(*bare), materialsOf(*volume));
+    EXPECT_EQ(materialsOf(*shown), materialsOf(*volume));
+
+    // The programs without a window open documents the same way.
+    QString log;
+    QTextStream out(&log);
+    const auto opened = DocumentExport::open(target, 0, out);
+    ASSERT_TRUE(opened) << log.toStdString();
+    EXPECT_TRUE(opened->volume->getPainter().getOpaqueFaces().empty());
+    EXPECT_EQ(materialsOf(*opened->volume), materialsOf(*volume));
+    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 TEST_F(DocumentOperationsTest, AFileThatIsNoDocumentIsReportedAndChangesNothing) {

@@ -1,6 +1,7 @@
-#include "Core/Operations/Undo/processhistory.h"
 #include "Core/Operations/Objects/selection.h"
+#include "Core/Operations/Undo/processhistory.h"
 #include "Model/Automaton/totalvolume.h"
+#include "support/scenes.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ public:
 
 std::shared_ptr<Model::Automaton::TotalVolume> volume() {
     return std::make_shared<Model::Automaton::TotalVolume>(1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(),
-                                                           std::vector<int>{1});
+                                                           testing_support::filledWith(1, 1));
 }
 
 } // namespace
