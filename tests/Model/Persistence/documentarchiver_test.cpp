@@ -305,6 +305,28 @@ TEST_F(DocumentArchiverTest, AClashingMaterialIsRegisteredUnderAFreshIdAndCellsF
     EXPECT_EQ(DocumentArchiver::materialIdMap().at(20), fresh);
 }
 
+// A long text of one-digit ids is read four cells at a time; a one-digit id the document
+// renumbers is renumbered there as well.
+TEST_F(DocumentArchiverTest, OneDigitIdsOfALongStateFollowTheirRenumbering) {
+    QString text;
+    std::vector<int> ids;
+    for (int i = 0; i < 40 * 40 * 40; ++i) {
+        ids.push_back((i / 3 + i / 7) % 4 == 0 ? 3 : i % 2);
+        text += QString::number(ids.back()) + (i % 1000 == 999 ? QStringLiteral("  ") : " ");
+    }
+    const auto result =
+        read(documentWith(material(3, QStringLiteral("Gold"), QStringLiteral("#FF00FF00")), text,
+                          QStringLiteral("40\" size-y=\"40\" size-z=\"40")));
+    ASSERT_EQ(result.status, ReadStatus::Complete) << result.error.toStdString();
+    const auto volume = onlyVolume(result);
+    ASSERT_TRUE(volume);
+    const int fresh = int(DocumentArchiver::materialIdMap().at(3));
+    ASSERT_NE(fresh, 3);
+    for (int& id : ids)
+        id = id == 3 ? fresh : id;
+    EXPECT_EQ(materialsOf(*volume), ids);
+}
+
 TEST_F(DocumentArchiverTest, NewMaterialsAreRegisteredAndEqualOnesReusedWithTheRegistrysConstants) {
     // Silicon with another density (and a colour one 8-bit step off) is still silicon.
     const auto result = read(documentWith(
