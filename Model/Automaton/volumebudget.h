@@ -16,10 +16,12 @@ public:
     // Bytes a volume needs per cell: what its store holds (one material id) plus what a step
     // keeps beside the store while it runs (stepBytesPerCell).
     static std::uint64_t bytesPerCell();
-    // A step's own arrays beside the cells, per cell of the volume: the front kernel's marks of
-    // where the front starts (three bits a cell) and its table of state pages, and the copy of
-    // the cells a step keeps for undo, compressed. One byte a cell holds them with room; the
-    // kernel still asks reserveForRun for what it really takes.
+    // What a step keeps beside the cells, per cell of the volume: the front kernel's arrays over
+    // every cell take three quarters of a byte (the marks of where the front starts, its table
+    // of state pages, its queue), and the states near the front grow with the surface rather
+    // than the volume. One byte a cell holds the first with room for the second on most
+    // structures; the kernel asks reserveForRun for its arrays before it allocates them, and a
+    // step that still runs out of memory puts its cells back.
     static constexpr std::uint64_t stepBytesPerCell = 1;
 
     // Cell count, or false when the product does not fit the index type.
