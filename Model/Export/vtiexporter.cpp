@@ -6,7 +6,6 @@
 #include "Model/Export/exportspace.h"
 #include "Model/Metrology/scale.h"
 
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <charconv>
@@ -168,7 +167,7 @@ private:
     std::vector<quint32> buffer;
 };
 
-bool writeRaw(SaveFileSet& set, QSaveFile* file, IdPlanes& planes, std::uint64_t bytes) {
+bool writeRaw(SaveFileSet& set, Util::SaveFile* file, IdPlanes& planes, std::uint64_t bytes) {
     if (!set.write(file, littleEndian(bytes)))
         return false;
     for (QByteArray chunk = planes.next(); !chunk.isEmpty(); chunk = planes.next())
@@ -180,7 +179,8 @@ bool writeRaw(SaveFileSet& set, QSaveFile* file, IdPlanes& planes, std::uint64_t
 // Image data's compressed layout: the block count, the block size, the size of a shorter
 // last block (0 when it is full), the compressed size of every block, then the blocks as
 // zlib streams.
-bool writeCompressed(SaveFileSet& set, QSaveFile* file, IdPlanes& planes, std::uint64_t bytes) {
+bool writeCompressed(SaveFileSet& set, Util::SaveFile* file, IdPlanes& planes,
+                     std::uint64_t bytes) {
     const std::uint64_t blockBytes = VtiExporter::compressionBlockBytes;
     const std::uint64_t blocks = (bytes + blockBytes - 1) / blockBytes;
     const qint64 headerAt = file->pos();
@@ -236,7 +236,7 @@ ExportResult VtiExporter::write(TotalVolume& volume, const QString& fileName, bo
         return ExportResult::failure(reason);
 
     SaveFileSet set;
-    QSaveFile* file = set.open(fileName);
+    Util::SaveFile* file = set.open(fileName);
     if (file && set.write(file, head) &&
         (compress ? writeCompressed(set, file, planes, idBytes)
                   : writeRaw(set, file, planes, idBytes)) &&

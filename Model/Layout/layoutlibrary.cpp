@@ -1,6 +1,7 @@
 #include "Model/Layout/layoutlibrary.h"
 
 #include "Model/Layout/gdsrecords.h"
+#include "Util/savefile.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -106,17 +107,14 @@ bool convert(const libGDSII::GDSIIData& data, const GdsRecords& records,
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += n;
-    }
-    return true;
+    const auto writeSome = [fd](const char* data, qint64 size) -> qint64 {
+        ssize_t count;
+        do
+            count = ::write(fd, data, std::size_t(size));
+        while (count < 0 && errno == EINTR);
+        return count;
+    };
+    return Util::writeFully(writeSome, bytes.constData(), bytes.size());
 }
 
 // Runs in the child: reads with the library and sends back 'L' and the cells, or 'E' and why

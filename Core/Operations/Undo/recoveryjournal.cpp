@@ -36,8 +36,9 @@ namespace {
 // the cells a step changed).
 constexpr int formatVersion = 2;
 
-// Forces what was written to `path` (a file or a folder) onto the disk, so that a power cut
-// after the rename that follows cannot leave a name pointing at nothing.
+// Forces what was appended to `path` (the undo records), or a removal from the folder `path`,
+// onto the disk before the manifest that relies on it. Whole files are replaced through
+// Util::SaveFile, which syncs for itself.
 bool syncToDisk(const QString& path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -51,21 +52,20 @@ QString reasonFor(const QString& name, const QFileDevice& file) {
     return QStringLiteral("%1: %2").arg(name, file.errorString());
 }
 
-// Writes through `write` into a temporary beside `path`, syncs it and renames it over `path`.
-// Empty on success, else the reason.
+// Replaces `path` by what `write` writes, through the one writer of whole files (which syncs the
+// data and the folder). Empty on success, else the reason.
 QString writeAtomically(const QString& path, const std::function<bool(QIODevice&)>& write) {
     const QString name = QFileInfo(path).fileName();
     Util::SaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return reasonFor(name, file);
-    if (!write(file) || !file.flush() || ::fsync(file.handle()) != 0) {
+    if (!write(file)) {
         const QString reason = reasonFor(name, file);
         file.cancelWriting();
         return reason;
     }
     if (!file.commit())
         return reasonFor(name, file);
-    syncToDisk(QFileInfo(path).absolutePath());
     return QString();
 }
 

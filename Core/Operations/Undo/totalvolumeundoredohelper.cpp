@@ -4,6 +4,7 @@
 #include "Model/Automaton/keptmaterials.h"
 #include "Model/Automaton/materialchanges.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Util/savefile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -48,19 +49,6 @@ template <class T> bool take(QFile& file, T& value) {
     return file.read(reinterpret_cast<char*>(&value), sizeof value) == qint64(sizeof value);
 }
 
-// A disk filling up part-way gives a short write without a reason; writing the rest again
-// fails with one.
-bool writeWhole(QFile& file, const char* data, std::size_t size) {
-    for (qint64 left = qint64(size); left > 0;) {
-        const qint64 count = file.write(data, left);
-        if (count <= 0)
-            return false;
-        data += count;
-        left -= count;
-    }
-    return true;
-}
-
 } // namespace
 
 TotalVolumeUndoRedoHelper::TotalVolumeUndoRedoHelper(const QString& key, int instance,
@@ -100,9 +88,9 @@ bool TotalVolumeUndoRedoHelper::appendRecord(const QString& fileName,
     put(header, std::uint32_t(changes.frames.size()));
     for (const std::string& frame : changes.frames)
         put(header, std::uint64_t(frame.size()));
-    bool ok = writeWhole(file, header.constData(), std::size_t(header.size()));
+    bool ok = Util::writeFully(file, header.constData(), header.size());
     for (const std::string& frame : changes.frames)
-        ok = ok && writeWhole(file, frame.data(), frame.size());
+        ok = ok && Util::writeFully(file, frame.data(), qint64(frame.size()));
     ok = ok && file.flush();
     if (!ok) {
         // A half-written record would be taken for a damaged one; keep only whole records.
@@ -141,7 +129,7 @@ bool TotalVolumeUndoRedoHelper::recordBefore(TotalVolume& volume, QString* probl
         return failedFile();
     const qint64 sizeBefore = file.size();
     const QByteArray room(1 << 16, '\0');
-    const bool fits = writeWhole(file, room.constData(), std::size_t(room.size())) && file.flush();
+    const bool fits = Util::writeFully(file, room.constData(), room.size()) && file.flush();
     if (!fits)
         failedFile();
     file.resize(sizeBefore);
@@ -165,8 +153,9 @@ bool TotalVolumeUndoRedoHelper::recordAfter(TotalVolume& volume, QString* proble
             *problem = QStringLiteral("there is not enough memory to record the changed cells");
         return false;
     }
-    const bool written = appendRecord(context.snapshotFiles.getUndoFile(), changes.first, problem) &&
-                         appendRecord(context.snapshotFiles.getRedoFile(), changes.second, problem);
+    const bool written =
+        appendRecord(context.snapshotFiles.getUndoFile(), changes.first, problem) &&
+        appendRecord(context.snapshotFiles.getRedoFile(), changes.second, problem);
     qCDebug(lcUndoRedo).nospace() << "Time to record: " << timer.elapsed() << " ms";
     return written;
 }
