@@ -78,6 +78,13 @@ QString slurmFolder(const StudyFolder& folder) {
     return folder.path() + QStringLiteral("/slurm");
 }
 
+// sbatch reads "%" in an output name as a replacement symbol; "%%" is a "%" of the name.
+QString outputPattern(const StudyFolder& folder) {
+    QString escaped = slurmFolder(folder);
+    escaped.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    return escaped;
+}
+
 QString jobsFile(const StudyFolder& folder) {
     return slurmFolder(folder) + QStringLiteral("/jobs.json");
 }
@@ -122,7 +129,7 @@ QString lastOutputLine(const StudyFolder& folder, const QString& job, int task) 
 // After the array left the queue: a variant whose task was ended from outside (a time limit, a
 // node failure, memory) or could not record it is recorded as failed with how it ended, when
 // `recordEndings`, so that the study says why; one that was cancelled or never started stays
-// missing, for the next run. The running files of killed tasks are removed either way: on a
+// missing, for the next run, marked cancelled. The running files of killed tasks are removed either way: on a
 // cluster they name another host, whose processes cannot be checked from here.
 void settle(const StudyFolder& folder, const StudyRecord& record, const Submission& submission,
             bool recordEndings) {
@@ -134,9 +141,13 @@ void settle(const StudyFolder& folder, const StudyRecord& record, const Submissi
         if (!variant || readFinished(folder, record, *variant))
             continue;
         const auto ending = endings.find(task);
-        if (ending == endings.end() || ending->recorded() ||
-            ending->state.startsWith(QStringLiteral("CANCELLED")) ||
-            ending->state == QStringLiteral("PENDING")) {
+        if (ending != endings.end() && (ending->state.startsWith(QStringLiteral("CANCELLED")) ||
+                                        ending->state == QStringLiteral("PENDING"))) {
+            markCancelled(folder, id,
+                          QStringLiteral("cancelled with the array %1").arg(submission.job));
+            continue;
+        }
+        if (ending == endings.end() || ending->recorded()) {
             QFile::remove(folder.runningFile(id));
             continue;
         }
@@ -176,10 +187,11 @@ QByteArray SlurmEngine::arrayScript(const EngineRequest& request) {
                          .arg(request.threads);
     for (const QString& id : request.ids)
         script += QStringLiteral("    %1\n").arg(shellQuoted(id));
-    script += QStringLiteral(")\n"
-                             "exec %1 task %2 \"${ids[SLURM_ARRAY_TASK_ID - 1]}\" --threads %3\n")
-                  .arg(shellQuoted(request.program), shellQuoted(request.folder.path()))
-                  .arg(request.threads);
+    // Joined, not filled in: a "%1" in a folder's name must stay what it is.
+    script += QStringLiteral(")\nexec ") + shellQuoted(request.program) +
+              QStringLiteral(" task --threads ") + QString::number(request.threads) +
+              QStringLiteral(" -- ") + shellQuoted(request.folder.path()) +
+              QStringLiteral(" \"${ids[SLURM_ARRAY_TASK_ID - 1]}\"\n");
     return script.toUtf8();
 }
 
@@ -188,29 +200,39 @@ QStringList SlurmEngine::submitArguments(const EngineRequest& request, const QSt
     if (request.jobsGiven && request.jobs < request.ids.size())
         array += QStringLiteral("%%1").arg(request.jobs);
     return QStringList{QStringLiteral("--parsable"), array,
-                       QStringLiteral("--output=%1/%A_%a.out").arg(slurmFolder(request.folder)),
+                       QStringLiteral("--output=%1/%A_%a.out").arg(outputPattern(request.folder)),
                        QStringLiteral("--chdir=%1").arg(slurmFolder(request.folder))} +
            request.engineArguments + QStringList{script};
 }
 
-bool SlurmEngine::submit(const EngineRequest& request, QString& problem) {
-    if (const auto earlier = latestSubmission(request.folder)) {
-        const Queue queued = queue(earlier->job);
-        if (!queued.known) {
-            problem = QStringLiteral("cannot tell whether the study's array %1 still runs: %2")
-                          .arg(earlier->job, queued.problem);
-            return false;
-        }
-        if (!queued.empty()) {
-            problem = QStringLiteral("the study's array %1 is still queued or running; wait for "
-                                     "it (cellvane-study status %2) or cancel it "
-                                     "(cellvane-study cancel %2)")
-                          .arg(earlier->job, request.folder.path());
-            return false;
-        }
-        // Its tasks that were killed left files saying they run.
-        settle(request.folder, request.record, *earlier, false);
+bool SlurmEngine::settleEarlier(const StudyFolder& folder, const StudyRecord& record,
+                                QString& problem) {
+    // A study never submitted asks no queue: the local engine runs where there is no Slurm.
+    const auto earlier = latestSubmission(folder);
+    if (!earlier)
+        return true;
+    const Queue queued = queue(earlier->job);
+    if (!queued.known) {
+        problem = QStringLiteral("cannot tell whether the study's array %1 still runs: %2")
+                      .arg(earlier->job, queued.problem);
+        return false;
     }
+    if (!queued.empty()) {
+        problem = QStringLiteral("the study's array %1 is still queued or running; wait for "
+                                 "it (cellvane-study status %2) or cancel it "
+                                 "(cellvane-study cancel %2)")
+                      .arg(earlier->job, folder.path());
+        return false;
+    }
+    // Its tasks that were killed left files saying they run.
+    settle(folder, record, *earlier, false);
+    return true;
+}
+
+bool SlurmEngine::submit(const EngineRequest& request, QString& problem) {
+    // Asked again just before sbatch: the array of another shell's run may have come since.
+    if (!settleEarlier(request.folder, request.record, problem))
+        return false;
     const QString folder = slurmFolder(request.folder);
     const QString script = folder + QStringLiteral("/array.sh");
     if (!QDir().mkpath(folder)) {

@@ -1,3 +1,5 @@
+#include "Core/Study/localengine.h"
+#include "Core/Study/slurmengine.h"
 #include "Core/Study/studypage.h"
 #include "Core/Study/studyprogress.h"
 #include "Core/Study/studyresults.h"
@@ -5,6 +7,7 @@
 #include "Core/Study/variantstatus.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -163,6 +166,80 @@ TEST(StudyResults, TableAndPlotsHoldEveryFinishedVariantAndTheLinksOfThePage) {
     EXPECT_TRUE(page.contains("src=\"plots/etch%20depth.png\""));
     EXPECT_TRUE(page.contains("href=\"variants/a/cut%201.png\""));
     EXPECT_FALSE(page.contains("variants/e/"));
+}
+
+// A running file says a task runs only while that can be so: its process is alive here, or,
+// from another host, it was touched by the task's heartbeat within the stale age.
+TEST(StudyStatus, ARunningFileOfADeadTaskIsMissing) {
+    QTemporaryDir dir;
+    const StudyFolder folder(dir.path());
+    const StudyRecord record = twoByTwo();
+    const QString here = QSysInfo::machineHostName();
+    put(folder, "a", "elsewhere.example 4242", "running");
+    put(folder, "b", "elsewhere.example 4242", "running");
+    put(folder, "c", (here + " " + QString::number(QCoreApplication::applicationPid())).toUtf8(),
+        "running");
+    // No process has this id: it is above the largest a Linux system hands out.
+    put(folder, "d", (here + " 2000000000").toUtf8(), "running");
+    QFile old(folder.runningFile("b"));
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-runningStaleSeconds - 60),
+                                QFileDevice::FileModificationTime));
+    old.close();
+    const StudyStatus status = StudyStatus::scan(folder, record);
+    EXPECT_EQ(status.variants[0].kind, VariantState::Running);
+    EXPECT_EQ(status.variants[1].kind, VariantState::Missing);
+    EXPECT_EQ(status.variants[2].kind, VariantState::Running);
+    EXPECT_EQ(status.variants[3].kind, VariantState::Missing);
+    EXPECT_EQ(status.pending(false), QStringList({"b", "d"}));
+}
+
+// A task that ends "done" without a metrics file has recorded nothing: the variant fails and
+// says so, rather than staying missing for ever or passing for run.
+TEST(LocalEngine, ATaskEndingWithoutItsMetricsFails) {
+    QTemporaryDir dir;
+    EngineRequest request;
+    request.folder = StudyFolder(dir.path());
+    request.record = twoByTwo();
+    request.ids = {"a", "b"};
+    request.jobs = 2;
+    request.program = QStringLiteral("/bin/true");
+    LocalEngine engine;
+    QString problem;
+    ASSERT_TRUE(engine.submit(request, problem));
+    ASSERT_TRUE(engine.wait(request, [](int) {}, problem)) << problem.toStdString();
+    const StudyStatus status = StudyStatus::scan(request.folder, request.record);
+    EXPECT_EQ(status.failed, 2);
+    EXPECT_TRUE(status.variants[0].reason.contains("exit status 0 but wrote no metrics"))
+        << status.variants[0].reason.toStdString();
+}
+
+// What reaches other programs is escaped for them: a '%' of the folder for sbatch's output
+// pattern, the folder and ids for the shell and the task's options, formulas for spreadsheets.
+TEST(StudyFiles, WhatOtherProgramsReadIsEscapedForThem) {
+    EngineRequest request;
+    request.folder = StudyFolder(QStringLiteral("/data/100%1 %A study"));
+    request.ids = {"v1", "v2"};
+    request.threads = 2;
+    request.program = QStringLiteral("/usr/bin/cellvane-study");
+    const QStringList arguments = SlurmEngine::submitArguments(request, "array.sh");
+    EXPECT_TRUE(arguments.contains("--output=/data/100%%1 %%A study/slurm/%A_%a.out"))
+        << arguments.join(' ').toStdString();
+    const QString script = QString::fromUtf8(SlurmEngine::arrayScript(request));
+    EXPECT_TRUE(script.contains("exec '/usr/bin/cellvane-study' task --threads 2 -- "
+                                "'/data/100%1 %A study' \"${ids[SLURM_ARRAY_TASK_ID - 1]}\"\n"))
+        << script.toStdString();
+
+    StudyResults results;
+    results.parameters = {"2.Thickness", "3.Note"};
+    results.rows.push_back({"a", {"-5", "=HYPERLINK(\"x\")"}, "failed", "@SUM(A1)", {}, {}, {}});
+    const QString csv = QString::fromUtf8(results.csv());
+    EXPECT_TRUE(csv.contains("\na,-5,\"'=HYPERLINK(\"\"x\"\")\",failed,,'@SUM(A1)\n"))
+        << csv.toStdString();
+    for (const char* text : {"+A1", "-x", "\t=1"})
+        EXPECT_TRUE(StudyResults::spreadsheetField(text).startsWith("'")) << text;
+    for (const char* text : {"-5", "+1", "-1.5e3", "plain", ""})
+        EXPECT_FALSE(StudyResults::spreadsheetField(text).startsWith("'")) << text;
 }
 
 TEST(StudyRun, JobsAndThreadsShareTheProcessors) {
