@@ -70,7 +70,7 @@ private:
     static inline volatile int writeEnd = -1;
     static constexpr int numbers[] = {SIGINT, SIGTERM, SIGHUP};
     int pair[2] = {-1, -1};
-    struct sigaction previous[std::size(numbers)] {};
+    struct sigaction previous[std::size(numbers)]{};
     std::unique_ptr<QSocketNotifier> notifier;
 };
 
@@ -181,9 +181,10 @@ bool LocalEngine::wait(const EngineRequest& request, const std::function<void(in
     if (!stopping)
         return true;
     stopped.sort();
-    problem = QStringLiteral("stopped by %1").arg(signalNumber == SIGINT    ? "Ctrl-C"
-                                                  : signalNumber == SIGHUP ? "a hang-up"
-                                                                           : "a signal");
+    problem = QStringLiteral("stopped by %1")
+                  .arg(signalNumber == SIGINT   ? "Ctrl-C"
+                       : signalNumber == SIGHUP ? "a hang-up"
+                                                : "a signal");
     problem += stopped.isEmpty()
                    ? QStringLiteral("; no variant was running")
                    : QStringLiteral("; %1 %2 running and %3 stopped, to run again with the next "

@@ -129,8 +129,8 @@ QString lastOutputLine(const StudyFolder& folder, const QString& job, int task) 
 // After the array left the queue: a variant whose task was ended from outside (a time limit, a
 // node failure, memory) or could not record it is recorded as failed with how it ended, when
 // `recordEndings`, so that the study says why; one that was cancelled or never started stays
-// missing, for the next run, marked cancelled. The running files of killed tasks are removed either way: on a
-// cluster they name another host, whose processes cannot be checked from here.
+// missing, for the next run, marked cancelled. The running files of killed tasks are removed either
+// way: on a cluster they name another host, whose processes cannot be checked from here.
 void settle(const StudyFolder& folder, const StudyRecord& record, const Submission& submission,
             bool recordEndings) {
     const QMap<int, SlurmEngine::Ending> endings =

@@ -45,8 +45,7 @@ void markCancelled(const StudyFolder& folder, const QString& id, const QString& 
     if (!QDir().mkpath(folder.variantFolder(id)))
         return;
     QString ignored;
-    writeWhole(folder.cancelledFile(id), (timestamp() + QLatin1Char(' ') + how).toUtf8(),
-               ignored);
+    writeWhole(folder.cancelledFile(id), (timestamp() + QLatin1Char(' ') + how).toUtf8(), ignored);
 }
 
 QString fileHash(const QString& fileName) {

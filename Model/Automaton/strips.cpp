@@ -46,8 +46,7 @@ void StripPartition::runPass(const std::function<void(const Strip&)>& task) cons
         task(strips.front());
         return;
     }
-    Util::runTasksAndWait(Util::workPool(), count(),
-                          [&](int i) { task(strips[std::size_t(i)]); });
+    Util::runTasksAndWait(Util::workPool(), count(), [&](int i) { task(strips[std::size_t(i)]); });
 }
 
 } // namespace Model::Automaton

@@ -97,9 +97,9 @@ bool LayoutMask::rasterise(const LayoutLibrary& library, const LayoutMaskSource&
         return false;
     }
     // A margin of a column keeps shapes whose edges only touch the grid's outer centres.
-    const QRectF window(QPointF(-grid.cellSizeX, -grid.cellSizeY),
-                        QPointF((grid.sizeX + 1.0) * grid.cellSizeX,
-                                (grid.sizeY + 1.0) * grid.cellSizeY));
+    const QRectF window(
+        QPointF(-grid.cellSizeX, -grid.cellSizeY),
+        QPointF((grid.sizeX + 1.0) * grid.cellSizeX, (grid.sizeY + 1.0) * grid.cellSizeY));
     LayoutRasterizer rasterizer(grid.sizeX, grid.sizeY, grid.cellSizeX, grid.cellSizeY);
     LayoutFlattener flattener(library, source.layer, source.datatype, limits);
     if (!flattener.flatten(

@@ -20,8 +20,8 @@ struct LatticePoint {
 constexpr double latticeReach = 1e15;
 
 std::int64_t onLattice(double value) {
-    return std::llround(std::clamp(value * LayoutRasterizer::latticePerUnit, -latticeReach,
-                                   latticeReach));
+    return std::llround(
+        std::clamp(value * LayoutRasterizer::latticePerUnit, -latticeReach, latticeReach));
 }
 
 std::vector<LatticePoint> onLattice(const QPolygonF& outline) {

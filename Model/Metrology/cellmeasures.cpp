@@ -418,8 +418,7 @@ Measurement CellMeasures::sidewallAngle(const MaterialSelection& set, int axis,
                                         double z1, double z2) const {
     const int acrossAxis = 1 - axis;
     const CellPosition c = cellOf(acrossAxis, across);
-    const CellPosition k1 = cellOf(2, std::min(z1, z2)),
-                       k2 = cellOfWindowEnd(2, std::max(z1, z2));
+    const CellPosition k1 = cellOf(2, std::min(z1, z2)), k2 = cellOfWindowEnd(2, std::max(z1, z2));
     for (const CellPosition* p : {&c, &k1, &k2})
         if (!p->problem.isEmpty())
             return Measurement::noAnswer(p->problem);

@@ -147,8 +147,8 @@ public:
     void feedDigitsAndSpaces(const char* bytes, std::size_t length) {
         const char* const end = bytes + length;
         const char* const firstSpace = std::find(bytes, end, ' ');
-        const auto lastSpace = std::find(std::make_reverse_iterator(end),
-                                         std::make_reverse_iterator(bytes), ' ');
+        const auto lastSpace =
+            std::find(std::make_reverse_iterator(end), std::make_reverse_iterator(bytes), ' ');
         if (length < parallelBytes || firstSpace == end || written == count) {
             feed(bytes, length);
             return;
@@ -206,7 +206,8 @@ private:
             share.firstCell = cell;
             cell += share.parts;
         }
-        Util::runTasksAndWait(pool, int(shares.size()), [&](int k) { parseShare(shares[std::size_t(k)]); });
+        Util::runTasksAndWait(pool, int(shares.size()),
+                              [&](int k) { parseShare(shares[std::size_t(k)]); });
         for (const Share& share : shares) {
             if (!tooLarge && share.tooLarge)
                 tooLarge = share.tooLarge;
@@ -471,10 +472,9 @@ void TotalVolumeArchiver::readState(StateCells& state) {
     // whatever the text holds after them.
     auto* document = dynamic_cast<DocumentReadDevice*>(reader->device());
     if (document && document->standsAfterStateTag(reader->characterOffset()))
-        document->takeDigitsAndSpaces(
-            [&state](const char* bytes, std::size_t length) {
-                state.feedDigitsAndSpaces(bytes, length);
-            });
+        document->takeDigitsAndSpaces([&state](const char* bytes, std::size_t length) {
+            state.feedDigitsAndSpaces(bytes, length);
+        });
     while (!reader->atEnd()) {
         const QXmlStreamReader::TokenType token = reader->readNext();
         if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {

@@ -351,9 +351,9 @@ TEST_F(LocalStudy, CtrlCStopsTheTasksAndTheNextRunRunsThem) {
     EXPECT_EQ(run.exitCode(), 1) << said.toStdString();
     EXPECT_TRUE(said.contains("stopped by Ctrl-C; v001 was running and is stopped"))
         << said.toStdString();
-    for (const QString& id : {"v001", "v002", "v003", "v004", "bad"})
+    for (const char* id : {"v001", "v002", "v003", "v004", "bad"})
         EXPECT_FALSE(QFileInfo::exists(here + "/st/variants/" + id + "/running"))
-            << id.toStdString();
+            << id;
     const Ran status = study({"status", "st"}, here);
     EXPECT_TRUE(status.said.contains("0 running")) << status.said.toStdString();
     EXPECT_TRUE(status.said.contains("v001 cancelled")) << status.said.toStdString();

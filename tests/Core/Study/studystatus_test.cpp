@@ -201,13 +201,15 @@ TEST(LocalEngine, ATaskEndingWithoutItsMetricsFails) {
     EngineRequest request;
     request.folder = StudyFolder(dir.path());
     request.record = twoByTwo();
-    request.ids = {"a", "b"};
+    request.ids = QStringList{"a", "b"};
     request.jobs = 2;
     request.program = QStringLiteral("/bin/true");
     LocalEngine engine;
     QString problem;
     ASSERT_TRUE(engine.submit(request, problem));
-    ASSERT_TRUE(engine.wait(request, [](int) {}, problem)) << problem.toStdString();
+    ASSERT_TRUE(engine.wait(
+        request, [](int) {}, problem))
+        << problem.toStdString();
     const StudyStatus status = StudyStatus::scan(request.folder, request.record);
     EXPECT_EQ(status.failed, 2);
     EXPECT_TRUE(status.variants[0].reason.contains("exit status 0 but wrote no metrics"))
@@ -219,7 +221,7 @@ TEST(LocalEngine, ATaskEndingWithoutItsMetricsFails) {
 TEST(StudyFiles, WhatOtherProgramsReadIsEscapedForThem) {
     EngineRequest request;
     request.folder = StudyFolder(QStringLiteral("/data/100%1 %A study"));
-    request.ids = {"v1", "v2"};
+    request.ids = QStringList{"v1", "v2"};
     request.threads = 2;
     request.program = QStringLiteral("/usr/bin/cellvane-study");
     const QStringList arguments = SlurmEngine::submitArguments(request, "array.sh");
@@ -231,7 +233,7 @@ TEST(StudyFiles, WhatOtherProgramsReadIsEscapedForThem) {
         << script.toStdString();
 
     StudyResults results;
-    results.parameters = {"2.Thickness", "3.Note"};
+    results.parameters = QStringList{"2.Thickness", "3.Note"};
     results.rows.push_back({"a", {"-5", "=HYPERLINK(\"x\")"}, "failed", "@SUM(A1)", {}, {}, {}});
     const QString csv = QString::fromUtf8(results.csv());
     EXPECT_TRUE(csv.contains("\na,-5,\"'=HYPERLINK(\"\"x\"\")\",failed,,'@SUM(A1)\n"))

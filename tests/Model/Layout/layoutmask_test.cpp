@@ -274,8 +274,8 @@ TEST(LayoutMask, CentresOnEdgesAreOnThemAtDecimalCellSizes) {
                 source.offsetX = shift * cell;
                 source.offsetY = shift * cell;
                 PhotoMask mask;
-                ASSERT_TRUE(LayoutMask::rasterise(library, source, {8, 8, size, size}, mask,
-                                                  problem));
+                ASSERT_TRUE(
+                    LayoutMask::rasterise(library, source, {8, 8, size, size}, mask, problem));
                 EXPECT_EQ(std::count(mask.bits.begin(), mask.bits.end(), true), 9);
                 EXPECT_TRUE(mask.bits[std::size_t(shift) * 8 + std::size_t(shift)]);
                 EXPECT_TRUE(mask.bits[std::size_t(shift + 2) * 8 + std::size_t(shift + 2)]);
@@ -287,26 +287,33 @@ TEST(LayoutMask, CentresOnEdgesAreOnThemAtDecimalCellSizes) {
 // allocate is counted from there, so a normal layout is read however much this process holds.
 TEST(LayoutLibrary, ReadsBesideALargeAddressSpaceUnlessCancelled) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("small.gds"));
-    GdsWriter().begin().cell("TOP").square(1, 0, 0, 0, 2000).endCell().end().save(path);
+    // A few megabytes, as a normal mask's layout: its reading needs fresh memory, not only
+    // what the heap it inherits has free.
+    const QString path = dir.filePath(QStringLiteral("normal.gds"));
+    GdsWriter writer;
+    writer.begin().cell("TOP");
+    for (int n = 0; n < 50000; ++n)
+        writer.square(1, 0, n % 250 * 4000, n / 250 * 4000, 2000);
+    writer.endCell().end().save(path);
     // Reserved, never touched: it costs address space and no memory.
     const std::size_t reserved = std::size_t(3) << 30;
-    void* held = ::mmap(nullptr, reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                        -1, 0);
+    void* held =
+        ::mmap(nullptr, reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     ASSERT_NE(held, MAP_FAILED);
     LayoutLibrary library;
     QString problem;
     const bool read = LayoutLibrary::read(path, library, problem);
     ::munmap(held, reserved);
     EXPECT_TRUE(read) << problem.toStdString();
-    EXPECT_EQ(library.cells().size(), 1u);
+    ASSERT_EQ(library.cells().size(), 1u);
+    EXPECT_EQ(library.cells()[0].elements.size(), 50000u);
 
     // A reading the user cancelled stops its reader and keeps the library as it was.
     struct Cancelled : Util::ProgressReporter {
         bool wasCancelled() const override { return true; }
     } cancelled;
-    EXPECT_FALSE(LayoutLibrary::read(path, library, problem, LayoutLibrary::defaultLimits,
-                                     cancelled));
+    EXPECT_FALSE(
+        LayoutLibrary::read(path, library, problem, LayoutLibrary::defaultLimits, cancelled));
     EXPECT_EQ(problem, QStringLiteral("reading it was cancelled"));
     EXPECT_EQ(library.cells().size(), 1u);
 }

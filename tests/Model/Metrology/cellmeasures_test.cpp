@@ -171,8 +171,9 @@ TEST(CellMeasures, TrenchWidthDepthAndWalls) {
 // z = 4: the volume cut the oxide off, so nothing measured up to its top is a length; a window
 // up to the volume's far face is the whole volume.
 TEST(CellMeasures, ARunReachingTheTopFaceHasNoAnswer) {
-    auto volume = makeVolume(6, 4, 10,
-                             [](int x, int, int z) { return z < 4 ? Silicon : x < 3 ? Oxide : 0; });
+    auto volume = makeVolume(6, 4, 10, [](int x, int, int z) {
+        return z < 4 ? Silicon : x < 3 ? Oxide : 0;
+    });
     check(*volume, {
                        {"thickness:SiO2@1,1", 0, "", "reaches the top of the volume at z = 10"},
                        {"thickness:solid@1,1", 0, "", "reaches the top"},
