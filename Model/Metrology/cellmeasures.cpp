@@ -145,10 +145,6 @@ Measurement CellMeasures::stack(double x, double y) const {
     if (top < 0)
         return Measurement::noAnswer(QStringLiteral("the column at (%1, %2) µm holds no material")
                                          .arg(number(x), number(y)));
-    if (top == grid.sizeZ - 1)
-        return Measurement::noAnswer(
-            reachesTop(QStringLiteral("the top layer of the column at (%1, %2) µm")
-                           .arg(number(x), number(y))));
     Measurement result;
     result.quantities.push_back({QStringLiteral("top"), (top + 1) * edges.z, micrometres});
     const double cx = centre(0, i.index), cy = centre(1, j.index);
@@ -165,6 +161,7 @@ Measurement CellMeasures::stack(double x, double y) const {
         layer.top = (k + 1) * edges.z;
         layer.bottom = bottom * edges.z;
         layer.thickness = (k + 1 - bottom) * edges.z;
+        layer.reachesTop = k == grid.sizeZ - 1;
         result.layers.push_back(layer);
         const QString key = QStringLiteral("%1.%2").arg(result.layers.size()).arg(layer.name);
         result.quantities.push_back({key, layer.thickness, micrometres});

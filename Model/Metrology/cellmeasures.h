@@ -26,7 +26,8 @@ public:
 
     // Every layer of the column at (x, y) from its highest non-empty cell down to cell 0: each
     // run of one material id (empty runs below the top are voids). Quantities: "top" (the
-    // column's top face), then one per layer, keyed "<n>.<material>", its thickness.
+    // column's top face), then one per layer, keyed "<n>.<material>", its thickness. The stack
+    // answers when its top layer reaches the volume's top face, and marks that layer.
     Measurement stack(double x, double y) const;
 
     // The thickness of the run of `set` in the column at (x, y): the highest run, or with `z`

@@ -179,7 +179,7 @@ TEST(CellMeasures, ARunReachingTheTopFaceHasNoAnswer) {
                        {"thickness:solid@1,1", 0, "", "reaches the top"},
                        {"top@1,1", 0, "", "reaches the top"},
                        {"step@4,1,1,1", 0, "", "reaches the top"},
-                       {"stack@1,1", 0, "", "reaches the top"},
+                       {"stack@1,1", 6.0, "1.Thermal Si02"},
                        {"depth@0,0..6,4", 0, "", "reaches the top"},
                        {"depth@0,0..6,4,12", 0, "", "reaches the top"},
                        {"thickness:Si@1,1", 4.0},
@@ -191,6 +191,12 @@ TEST(CellMeasures, ARunReachingTheTopFaceHasNoAnswer) {
                        {"angle:SiO2@x,1,4.5..10", 90.0},
                        {"depth:Si@3,0..6.01,4,5", 0, "", "x = 6.01 µm lies outside"},
                    });
+    // The stack lists the layers, the one the volume cut off marked.
+    const Measurement stack = take(*volume, "stack@1,1");
+    ASSERT_EQ(stack.layers.size(), 2u);
+    EXPECT_TRUE(stack.layers[0].reachesTop);
+    EXPECT_FALSE(stack.layers[1].reachesTop);
+    EXPECT_FALSE(take(*volume, "stack@4,1").layers[0].reachesTop);
 }
 
 // A wall whose edge moves by one cell per layer leans at 45°; halve the x edge and it stands at
