@@ -347,8 +347,16 @@ bool SlurmEngine::cancel(const StudyFolder& folder, QString& problem) {
         return false;
     }
     QString ignored;
-    if (const auto record = StudyRecord::read(folder.recordFile(), ignored))
+    if (const auto record = StudyRecord::read(folder.recordFile(), ignored)) {
         settle(folder, *record, *submission, true);
+        // Whatever of the array had not finished, this cancel stopped, the tasks Slurm never
+        // started (and may not account for) among them.
+        for (const QString& id : submission->ids)
+            if (const VariantTable::Variant* variant = record->table.find(id);
+                variant && !readFinished(folder, *record, *variant))
+                markCancelled(folder, id,
+                              QStringLiteral("cancelled with the array %1").arg(submission->job));
+    }
     return true;
 }
 

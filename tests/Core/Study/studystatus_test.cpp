@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <gtest/gtest.h>
 
 namespace CELLVANE_TEST_FILE {
@@ -127,6 +128,16 @@ TEST(StudyStatus, OnlyAWholeMetricsFileOfThisListAndTheseValuesFinishesAVariant)
     EXPECT_EQ(status.pending(false), QStringList({"b"}));
     EXPECT_EQ(StudyProgress::line(status, 1, 3, 30.0, 2),
               "2 of 4 done, 1 failed, 1 running, about 20 s left");
+
+    // In a log, a line when the count of running variants changes, as a cluster starts them,
+    // and none when nothing changed.
+    QString log;
+    QTextStream out(&log);
+    StudyProgress progress(out, false, 0);
+    for (const int running : {0, 2, 2, 1})
+        progress.show(status, running);
+    EXPECT_EQ(log.count('\n'), 3) << log.toStdString();
+    EXPECT_TRUE(log.contains("1 failed, 2 running")) << log.toStdString();
 }
 
 TEST(StudyResults, TableAndPlotsHoldEveryFinishedVariantAndTheLinksOfThePage) {
