@@ -26,6 +26,11 @@ namespace {
 // How often the queue is asked while a study is followed: often enough for a progress line,
 // rare enough for a controller that serves many users.
 constexpr int pollMilliseconds = 2000;
+// How often the variants' running files are read between two questions to the queue: a task of
+// a short variant starts and ends between two of those, and would never be counted running.
+// Only for arrays whose files cost nothing to read this often on a shared file system.
+constexpr int filePollMilliseconds = 250;
+constexpr int mostFilesPolled = 256;
 // How long the queue may stay unreachable before the run stops following it (the array runs on).
 constexpr qint64 unreachableMilliseconds = 5 * 60 * 1000;
 // How long a cancel waits for the array's tasks to be gone (Slurm signals, then kills after its
@@ -162,6 +167,14 @@ void settle(const StudyFolder& folder, const StudyRecord& record, const Submissi
     }
 }
 
+// The request's variants whose tasks say they run (their running files, touched while they run).
+int runningFiles(const EngineRequest& request) {
+    int count = 0;
+    for (const QString& id : request.ids)
+        count += runningFileIsLive(request.folder.runningFile(id)) ? 1 : 0;
+    return count;
+}
+
 int unfinished(const EngineRequest& request) {
     int count = 0;
     for (const QString& id : request.ids)
@@ -280,25 +293,39 @@ bool SlurmEngine::wait(const EngineRequest& request, const std::function<void(in
         return false;
     }
     QElapsedTimer unreachable;
-    int running = 0;
+    QElapsedTimer asked;
+    int queueRunning = 0;
+    int reported = -1;
+    const bool pollFiles = request.ids.size() <= mostFilesPolled;
     for (;;) {
-        const Queue queued = queue(submitted);
-        if (queued.known) {
-            unreachable.invalidate();
-            // A task whose variant is recorded is only exiting; it no longer counts.
-            running = std::min(queued.running, unfinished(request));
-            if (queued.empty())
-                break;
-        } else if (!unreachable.isValid()) {
-            unreachable.start();
-        } else if (unreachable.elapsed() > unreachableMilliseconds) {
-            problem = QStringLiteral("the queue has not answered for five minutes (%1); the "
-                                     "array %2 runs on: follow it with cellvane-study status %3")
-                          .arg(queued.problem, submitted, request.folder.path());
-            return false;
+        const bool askQueue = !asked.isValid() || asked.elapsed() >= pollMilliseconds;
+        if (askQueue) {
+            asked.start();
+            const Queue queued = queue(submitted);
+            if (queued.known) {
+                unreachable.invalidate();
+                // A task whose variant is recorded is only exiting; it no longer counts.
+                queueRunning = std::min(queued.running, unfinished(request));
+                if (queued.empty())
+                    break;
+            } else if (!unreachable.isValid()) {
+                unreachable.start();
+            } else if (unreachable.elapsed() > unreachableMilliseconds) {
+                problem = QStringLiteral("the queue has not answered for five minutes (%1); the "
+                                         "array %2 runs on: follow it with cellvane-study status "
+                                         "%3")
+                              .arg(queued.problem, submitted, request.folder.path());
+                return false;
+            }
         }
-        report(running);
-        QThread::msleep(pollMilliseconds);
+        const int running =
+            std::max(queueRunning, askQueue || pollFiles ? runningFiles(request) : reported);
+        // The caller reads the whole study for a report: only at the queue's pace, or when the
+        // count changed.
+        if (askQueue || running != reported)
+            report(running);
+        reported = running;
+        QThread::msleep(pollFiles ? filePollMilliseconds : pollMilliseconds);
     }
     settle(request.folder, request.record, *submission, true);
     report(0);
