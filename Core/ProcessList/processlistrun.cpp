@@ -136,6 +136,32 @@ bool ProcessListRun::applyLayout(ProcessData& process, const QString& name, cons
     return true;
 }
 
+bool ProcessListRun::takesParameter(const QList<ProcessData>& list, const QString& parameter,
+                                    QString& problem) {
+    const int dot = parameter.indexOf(QLatin1Char('.'));
+    bool number = false;
+    const int step = dot < 1 ? 0 : parameter.left(dot).toInt(&number);
+    if (!number || step < 1 || step > list.size()) {
+        problem = QStringLiteral("the list has no step %1 (it has steps 1 to %2)")
+                      .arg(dot < 1 ? parameter : parameter.left(dot))
+                      .arg(list.size());
+        return false;
+    }
+    const ProcessData& process = list[step - 1];
+    const QString name = parameter.mid(dot + 1);
+    if (process.getProcessType() == ProcessData::Photolithography &&
+        (name == QStringLiteral("TopLayout") || name == QStringLiteral("BottomLayout")))
+        return true;
+    if (process.getParameters().contains(name) ||
+        optionalValueOf(process.getProcessType(), name).isValid())
+        return true;
+    problem = QStringLiteral("step %1 (%2) has no parameter \"%3\"; it has %4")
+                  .arg(step)
+                  .arg(ProcessData::displayName(process.getProcessType()), name,
+                       QStringList(process.getParameters().keys()).join(QStringLiteral(", ")));
+    return false;
+}
+
 bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setting,
                                   QString& problem) {
     const int dot = setting.indexOf(QLatin1Char('.'));
@@ -144,14 +170,11 @@ bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setti
         problem = QStringLiteral("--set takes STEP.NAME=VALUE, not '%1'").arg(setting);
         return false;
     }
-    bool number = false;
-    const int step = setting.left(dot).toInt(&number);
-    if (!number || step < 1 || step > list.size()) {
-        problem = QStringLiteral("--set %1: the list has no step %2 (it has steps 1 to %3)")
-                      .arg(setting, setting.left(dot))
-                      .arg(list.size());
+    if (!takesParameter(list, setting.left(equals), problem)) {
+        problem = QStringLiteral("--set %1: %2").arg(setting, problem);
         return false;
     }
+    const int step = setting.left(dot).toInt();
     ProcessData& process = list[step - 1];
     const QString name = setting.mid(dot + 1, equals - dot - 1);
     if (process.getProcessType() == ProcessData::Photolithography &&
@@ -161,19 +184,9 @@ bool ProcessListRun::applySetting(QList<ProcessData>& list, const QString& setti
     if (!parameters.contains(name)) {
         // A value the step may do without (a recipe, an option newer than the list) is taken
         // as a new parameter of the kind the step reads it as.
-        if (const QVariant blank = optionalValueOf(process.getProcessType(), name);
-            blank.isValid()) {
-            process.setParameter(name, blank, true);
-            parameters.insert(name, blank);
-        }
-    }
-    if (!parameters.contains(name)) {
-        problem = QStringLiteral("--set %1: step %2 (%3) has no parameter \"%4\"; it has %5")
-                      .arg(setting)
-                      .arg(step)
-                      .arg(ProcessData::displayName(process.getProcessType()), name,
-                           QStringList(parameters.keys()).join(QStringLiteral(", ")));
-        return false;
+        const QVariant blank = optionalValueOf(process.getProcessType(), name);
+        process.setParameter(name, blank, true);
+        parameters.insert(name, blank);
     }
     QVariant value;
     QString expected;

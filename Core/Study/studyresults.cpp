@@ -31,6 +31,15 @@ QString StudyResults::fileNamePart(const QString& text) {
     return part.isEmpty() ? QStringLiteral("value") : part;
 }
 
+QString StudyResults::spreadsheetField(const QString& text) {
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    bool number = false;
+    text.toDouble(&number);
+    if (!text.isEmpty() && formulaStarts.contains(text.front()) && !number)
+        return VariantTable::csvField(QLatin1Char('\'') + text);
+    return VariantTable::csvField(text);
+}
+
 StudyResults StudyResults::gather(const StudyFolder& folder, const StudyRecord& record) {
     StudyResults results;
     results.parameters = record.table.parameters;
@@ -73,22 +82,22 @@ StudyResults StudyResults::gather(const StudyFolder& folder, const StudyRecord& 
 QByteArray StudyResults::csv() const {
     QStringList header{QStringLiteral("id")};
     for (const QString& parameter : parameters)
-        header << VariantTable::csvField(parameter);
+        header << spreadsheetField(parameter);
     for (const Metric& metric : metrics)
-        header << VariantTable::csvField(metric.label());
+        header << spreadsheetField(metric.label());
     header << QStringLiteral("status") << QStringLiteral("seconds") << QStringLiteral("reason");
     QStringList lines{header.join(QLatin1Char(','))};
     for (const Row& row : rows) {
-        QStringList fields{VariantTable::csvField(row.id)};
+        QStringList fields{spreadsheetField(row.id)};
         for (const QString& value : row.values)
-            fields << VariantTable::csvField(value);
+            fields << spreadsheetField(value);
         for (const Metric& metric : metrics) {
             const auto found = row.metrics.find(metric.name);
             fields << (found == row.metrics.end() ? QString()
                                                   : QString::number(found->second, 'g', 15));
         }
         fields << row.status << (row.seconds ? QString::number(*row.seconds, 'f', 3) : QString())
-               << VariantTable::csvField(row.reason);
+               << spreadsheetField(row.reason);
         lines << fields.join(QLatin1Char(','));
     }
     return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();

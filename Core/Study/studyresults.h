@@ -65,6 +65,9 @@ public:
     std::vector<Plot> plots() const;
     // "etch depth" → "etch-depth": letters, digits and '-' only.
     static QString fileNamePart(const QString& text);
+    // A field of results.csv: text a spreadsheet would run as a formula (starting with '=',
+    // '+', '-' or '@', and not a number) is written with a leading apostrophe.
+    static QString spreadsheetField(const QString& text);
 };
 
 } // namespace Core::Study

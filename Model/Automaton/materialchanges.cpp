@@ -57,7 +57,7 @@ Span forEachRun(const std::string& frame, CellIndex cellCount, Visit&& visit) {
 
 bool MaterialChanges::isValid() const {
     std::vector<Span> spans(frames.size());
-    Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
+    Util::runTasksAndWait(Util::workPool(), int(frames.size()), [&](int k) {
         spans[std::size_t(k)] =
             forEachRun(frames[std::size_t(k)], cellCount, [](CellIndex, std::uint32_t, auto) {});
     });
@@ -79,7 +79,7 @@ bool MaterialChanges::isValid() const {
 void MaterialChanges::applyTo(TotalVolume& volume) const {
     const CellArraysLock locked(volume);
     const MaterialCells cells = locked.materials();
-    Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
+    Util::runTasksAndWait(Util::workPool(), int(frames.size()), [&](int k) {
         forEachRun(frames[std::size_t(k)], cellCount,
                    [&](CellIndex first, std::uint32_t count, const std::uint32_t* materials) {
                        for (std::uint32_t j = 0; j < count; ++j)

@@ -15,7 +15,8 @@ namespace Model::Metrology {
 // probe coordinate v on an axis with edge d falls in cell floor(v / d); it must lie in
 // [0, size · d), else there is no answer. Heights of faces: the top face of cell k is at
 // (k + 1) · dz, its bottom face at k · dz. Lengths are cell counts times cell edges, so a film
-// of t cells measures exactly t · dz.
+// of t cells measures exactly t · dz. A run that reaches the volume's top face, as one that
+// reaches a side, has no answer: what lay above was cut off by the volume.
 //
 // A column is the vertical line of cells at (i, j). A run is a maximal sequence of
 // neighbouring cells on one line whose materials are all inside (or all outside) a selection.
@@ -25,7 +26,8 @@ public:
 
     // Every layer of the column at (x, y) from its highest non-empty cell down to cell 0: each
     // run of one material id (empty runs below the top are voids). Quantities: "top" (the
-    // column's top face), then one per layer, keyed "<n>.<material>", its thickness.
+    // column's top face), then one per layer, keyed "<n>.<material>", its thickness. The stack
+    // answers when its top layer reaches the volume's top face, and marks that layer.
     Measurement stack(double x, double y) const;
 
     // The thickness of the run of `set` in the column at (x, y): the highest run, or with `z`
@@ -87,6 +89,11 @@ private:
         QString problem;
     };
     CellPosition cellOf(int axis, double value) const;
+    // The last cell of a window [.., value]: as cellOf, and the volume's far face is its last
+    // cell's.
+    CellPosition cellOfWindowEnd(int axis, double value) const;
+    // Why a result whose run reaches the volume's top face has no answer.
+    QString reachesTop(const QString& what) const;
     int size(int axis) const;
     double centre(int axis, int index) const;
     // The highest cell of `set` in a column, or −1.

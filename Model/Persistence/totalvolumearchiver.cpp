@@ -147,8 +147,8 @@ public:
     void feedDigitsAndSpaces(const char* bytes, std::size_t length) {
         const char* const end = bytes + length;
         const char* const firstSpace = std::find(bytes, end, ' ');
-        const auto lastSpace = std::find(std::make_reverse_iterator(end),
-                                         std::make_reverse_iterator(bytes), ' ');
+        const auto lastSpace =
+            std::find(std::make_reverse_iterator(end), std::make_reverse_iterator(bytes), ' ');
         if (length < parallelBytes || firstSpace == end || written == count) {
             feed(bytes, length);
             return;
@@ -186,7 +186,7 @@ private:
 
     // [begin, end) holds whole parts only, and no part is pending.
     void feedWholeParts(const char* begin, const char* end) {
-        QThreadPool& pool = *QThreadPool::globalInstance();
+        QThreadPool& pool = Util::workPool();
         std::vector<Share> shares(std::size_t(std::max(1, pool.maxThreadCount())));
         const std::size_t step = std::size_t(end - begin) / shares.size() + 1;
         // Each share ends just after a space, so that no part is cut.
@@ -206,7 +206,8 @@ private:
             share.firstCell = cell;
             cell += share.parts;
         }
-        Util::runTasksAndWait(pool, int(shares.size()), [&](int k) { parseShare(shares[std::size_t(k)]); });
+        Util::runTasksAndWait(pool, int(shares.size()),
+                              [&](int k) { parseShare(shares[std::size_t(k)]); });
         for (const Share& share : shares) {
             if (!tooLarge && share.tooLarge)
                 tooLarge = share.tooLarge;
@@ -348,7 +349,7 @@ bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
         const Model::Automaton::CellArraysLock locked(
             *volume, Model::Automaton::CellArraysLock::Arrays::Current);
         const Model::Automaton::MaterialCells cells = locked.materials();
-        QThreadPool& pool = *QThreadPool::globalInstance();
+        QThreadPool& pool = Util::workPool();
         std::vector<std::string> texts(std::size_t(std::max(1, pool.maxThreadCount())));
         const CellIndex pass = stateBlockCells * texts.size();
         for (CellIndex i = 0; i < count && !output.hasFailed(); i += pass) {
@@ -471,10 +472,9 @@ void TotalVolumeArchiver::readState(StateCells& state) {
     // whatever the text holds after them.
     auto* document = dynamic_cast<DocumentReadDevice*>(reader->device());
     if (document && document->standsAfterStateTag(reader->characterOffset()))
-        document->takeDigitsAndSpaces(
-            [&state](const char* bytes, std::size_t length) {
-                state.feedDigitsAndSpaces(bytes, length);
-            });
+        document->takeDigitsAndSpaces([&state](const char* bytes, std::size_t length) {
+            state.feedDigitsAndSpaces(bytes, length);
+        });
     while (!reader->atEnd()) {
         const QXmlStreamReader::TokenType token = reader->readNext();
         if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {

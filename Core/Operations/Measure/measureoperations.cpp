@@ -172,11 +172,13 @@ void StackAtPointOperation::end() {
                 .arg(formatValue(stack.quantities.front().value, micrometres)));
     int position = 0;
     for (const Model::Metrology::StackLayer& layer : stack.layers)
-        message(QStringLiteral("  %1. %2: %3 (from %4 to %5)")
+        message(QStringLiteral("  %1. %2: %3 (from %4 to %5)%6")
                     .arg(++position)
                     .arg(layer.name, formatValue(layer.thickness, micrometres),
-                         QString::number(layer.bottom, 'g', 6),
-                         formatValue(layer.top, micrometres)));
+                         QString::number(layer.bottom, 'g', 6), formatValue(layer.top, micrometres),
+                         layer.reachesTop ? QStringLiteral(", cut off by the top of the volume: "
+                                                           "it may go on above")
+                                          : QString()));
     context.host.finishCurrentOperation();
 }
 

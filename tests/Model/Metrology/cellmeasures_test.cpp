@@ -167,6 +167,38 @@ TEST(CellMeasures, TrenchWidthDepthAndWalls) {
     EXPECT_EQ(width.dimensions[0].label, QStringLiteral("width empty = 4 µm"));
 }
 
+// Oxide fills x < 3 up to the top face of a 6 x 4 x 10 volume of 1 µm cells, on silicon below
+// z = 4: the volume cut the oxide off, so nothing measured up to its top is a length; a window
+// up to the volume's far face is the whole volume.
+TEST(CellMeasures, ARunReachingTheTopFaceHasNoAnswer) {
+    auto volume = makeVolume(6, 4, 10, [](int x, int, int z) {
+        return z < 4 ? Silicon : x < 3 ? Oxide : 0;
+    });
+    check(*volume, {
+                       {"thickness:SiO2@1,1", 0, "", "reaches the top of the volume at z = 10"},
+                       {"thickness:solid@1,1", 0, "", "reaches the top"},
+                       {"top@1,1", 0, "", "reaches the top"},
+                       {"step@4,1,1,1", 0, "", "reaches the top"},
+                       {"stack@1,1", 6.0, "1.Thermal Si02"},
+                       {"depth@0,0..6,4", 0, "", "reaches the top"},
+                       {"depth@0,0..6,4,12", 0, "", "reaches the top"},
+                       {"thickness:Si@1,1", 4.0},
+                       {"top@4,1", 4.0},
+                       {"stack@4,1", 4.0, "1.Si"},
+                       {"depth:Si@3,0..6,4,5", 1.0},
+                       {"depth:Si@3,0..6,4,5", 12.0, "columns"},
+                       {"depth@3,0..6,4,10", 6.0},
+                       {"angle:SiO2@x,1,4.5..10", 90.0},
+                       {"depth:Si@3,0..6.01,4,5", 0, "", "x = 6.01 µm lies outside"},
+                   });
+    // The stack lists the layers, the one the volume cut off marked.
+    const Measurement stack = take(*volume, "stack@1,1");
+    ASSERT_EQ(stack.layers.size(), 2u);
+    EXPECT_TRUE(stack.layers[0].reachesTop);
+    EXPECT_FALSE(stack.layers[1].reachesTop);
+    EXPECT_FALSE(take(*volume, "stack@4,1").layers[0].reachesTop);
+}
+
 // A wall whose edge moves by one cell per layer leans at 45°; halve the x edge and it stands at
 // atan(2); turn it over and it overhangs.
 TEST(CellMeasures, TiltedEdgesGiveTheirAngle) {
