@@ -2,9 +2,9 @@
 
 #include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Automaton/materialcells.h"
 #include "Util/progressreporter.h"
 
 #include <QLoggingCategory>
@@ -179,7 +179,8 @@ template <class Rule> void WetEtchKernel::run(Rule& rule, Util::ProgressReporter
     if (!begin())
         return;
     partition->watch(progress);
-    const std::uint64_t steps = stepCount(depth);
+    // The depth is a length in scene units; the lattice counts it in lattice constants.
+    const std::uint64_t steps = stepCount(depth / lattice->getLatticeConstant());
     progress.start(steps);
 
     if (sides == WetEtchSides::Periodic) {
