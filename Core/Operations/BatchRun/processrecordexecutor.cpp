@@ -30,6 +30,7 @@
 #include "Model/Export/crosssectionpicture.h"
 #include "Model/Layout/layoutmask.h"
 #include "Model/Metrology/measurementquery.h"
+#include "Model/Metrology/scale.h"
 
 #include <algorithm>
 #include <climits>
@@ -282,11 +283,13 @@ StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
         return {rate.problem};
     // Given in µm, as the dialog shows it.
     const double microns = rate.given ? rate.recipe.microns() : double(thickness);
-    thickness = float(RateRecipe::sceneUnits(volume, microns));
-    if (QString refusal =
-            IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
+    // The range is checked on what was asked, before it becomes whole cells.
+    if (QString refusal = IsotropicProcessOperation::distanceRefusal(
+            QStringLiteral("film thickness"),
+            float(Model::Metrology::sceneUnitsOf(volume, microns)));
         !refusal.isEmpty())
         return {refusal};
+    thickness = float(RateRecipe::sceneUnits(volume, microns));
     StepRun run{{}, changedIf(material == 1)};
     if (QString refusal = madeLength(
             volume, names::thickness,
@@ -307,11 +310,11 @@ StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHisto
     if (rate.given && !rate.problem.isEmpty())
         return {rate.problem};
     const double microns = rate.given ? rate.recipe.microns() : double(depth);
-    depth = float(RateRecipe::sceneUnits(volume, microns));
-    if (QString refusal =
-            IsotropicProcessOperation::distanceRefusal(QStringLiteral("etch depth"), depth);
+    if (QString refusal = IsotropicProcessOperation::distanceRefusal(
+            QStringLiteral("etch depth"), float(Model::Metrology::sceneUnitsOf(volume, microns)));
         !refusal.isEmpty())
         return {refusal};
+    depth = float(RateRecipe::sceneUnits(volume, microns));
     StepRun run;
     if (QString refusal =
             madeLength(volume, names::depth,

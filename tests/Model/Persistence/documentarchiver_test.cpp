@@ -167,7 +167,7 @@ TEST_F(DocumentArchiverTest, RoundTripKeepsCellsSizesCellSizesAndPosition) {
         EXPECT_EQ(materialsOf(*back), materialsOf(*original));
     }
     EXPECT_TRUE(result.warnings.isEmpty());
-    EXPECT_EQ(materials->getMaterials().size(), 15u) << "own materials are matched, not added";
+    EXPECT_EQ(materials->getMaterials().size(), 16u) << "own materials are matched, not added";
 }
 
 // Long State texts are written and read a share per pool thread; whatever the count of threads

@@ -151,7 +151,7 @@ TEST(KohRecipe, ALongEtchThinsAnOxideMaskAndLeavesNitride) {
     }
     EXPECT_EQ(oxideLeft, 3 - int(std::lround(oxideLoss)));
     EXPECT_EQ(nitrideLeft, 3);
-    EXPECT_TRUE(result.note.contains(QStringLiteral("Thermal Si02 thinned by 1.96")))
+    EXPECT_TRUE(result.note.contains(QStringLiteral("Thermal Si02 thinned by 1.95")))
         << result.note.toStdString();
     // The silicon under the worn mask is still held by what is left of it.
     EXPECT_EQ(materialAt(*volume, 1, 1, top - 1), 1);
