@@ -52,6 +52,9 @@ void fillDefaults(std::map<uint32_t, Material>& materials) {
         {14, QStringLiteral("N-doped Si (100)"), 2329.f, 1.88e11f, 0.28f, V(1, 1, 0.67, 1)},
         {15, QStringLiteral("P-doped Si (100)"), 2329.f, 1.88e11f, 0.28f, V(0.67, 0.67, 1, 1)},
         {16, QStringLiteral("Poly-Si"), 2329.f, 1.88e11f, 0.28f, V(0.3, 0.5, 0.4, 1)},
+        // The standard mask of a KOH etch: stoichiometric LPCVD nitride, about 3.1 g/cm³,
+        // 250 GPa, Poisson's ratio 0.23.
+        {17, QStringLiteral("Si3N4 (LPCVD)"), 3100.f, 2.5e11f, 0.23f, V(0.8, 0.6, 0.3, 1)},
     };
     for (const Material& material : table)
         materials.emplace(material.getId(), material);

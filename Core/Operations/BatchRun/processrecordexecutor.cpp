@@ -18,9 +18,11 @@
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetchingoperation.h"
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
 #include "Core/Operations/SiEtching/kohrecipe.h"
+#include "Core/Operations/SiEtching/maskwear.h"
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
 #include "Core/Operations/SiOxidation/simplesioxidationoperation.h"
 #include "Core/Operations/Undo/processhistory.h"
+#include "Core/Operations/celllength.h"
 #include "Core/Operations/raterecipe.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/keptmaterials.h"
@@ -28,6 +30,7 @@
 #include "Model/Export/crosssectionpicture.h"
 #include "Model/Layout/layoutmask.h"
 #include "Model/Metrology/measurementquery.h"
+#include "Model/Metrology/scale.h"
 
 #include <algorithm>
 #include <climits>
@@ -44,9 +47,16 @@ namespace {
 enum class Silicon { Unchanged, Changed, LatticeCurrent };
 
 struct StepRun {
+    StepRun() = default;
+    StepRun(QString refusal, Silicon silicon = Silicon::Unchanged)
+        : refusal(std::move(refusal)), silicon(silicon) {}
+
     // Why the values were refused; nothing ran.
     QString refusal;
     Silicon silicon = Silicon::Unchanged;
+    // How the step's length was rounded to whole cells, and the length it made.
+    QString note;
+    std::vector<ProcessRecordExecutor::MadeLength> made;
 };
 
 Silicon changedIf(bool changesSilicon) {
@@ -60,6 +70,18 @@ int materialId(RecordValues& values, const QString& name) {
 
 int wholeAsInt(RecordValues& values, const QString& name) {
     return int(std::min<unsigned>(values.whole(name), unsigned(INT_MAX)));
+}
+
+// A thickness or depth becomes whole cells: refused (the text returned) below half a cell,
+// otherwise noted in `run` with the length the step makes under the record's parameter name.
+QString madeLength(const TotalVolume& volume, const QString& parameter,
+                   const LengthRequest& request, StepRun& run) {
+    const CellLength length = CellLength::of(volume, request.microns);
+    if (QString refusal = length.refusal(request.what); !refusal.isEmpty())
+        return refusal;
+    run.note = length.note(request.done);
+    run.made.push_back({parameter, length.microns()});
+    return QString();
 }
 
 // Each step reads every value it needs before it touches the volume, so a record that lacks
@@ -172,10 +194,15 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     if (byRecipe) {
         if (QString refusal = recipe.refusal(); !refusal.isEmpty())
             return {refusal};
-        depth = recipe.engineDepth(volume);
-    } else {
-        depth = KohRecipe::engineDepth(volume, depth);
+        depth = recipe.depthMicrons();
     }
+    StepRun run{{}, Silicon::LatticeCurrent};
+    if (QString refusal =
+            madeLength(volume, names::depth,
+                       {depth, QStringLiteral("etch depth"), QStringLiteral("etched")}, run);
+        !refusal.isEmpty())
+        return {refusal};
+    depth = KohRecipe::engineDepth(volume, depth);
     bool rebuilt = false;
     QString reason;
     if (!SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)) {
@@ -184,7 +211,14 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
                                  : reason};
     }
     AtomicStructureSimpleSiWetEtch(volume, depth, sides).runEtching(progress);
-    return {{}, Silicon::LatticeCurrent};
+    if (byRecipe) {
+        // The etchant wears the masks as long as it etches the silicon.
+        QStringList notes = MaskWear::wear(volume, recipe, progress);
+        if (!run.note.isEmpty())
+            notes.prepend(run.note);
+        run.note = notes.join(QStringLiteral("; "));
+    }
+    return run;
 }
 
 template <class Engine, void (Engine::*runIt)(Util::ProgressReporter&)>
@@ -245,20 +279,25 @@ StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     float thickness = rate.given ? 0.f : values.single(names::thickness);
     if (!values.isComplete())
         return {};
-    if (rate.given) {
-        if (!rate.problem.isEmpty())
-            return {rate.problem};
-        thickness = float(RateRecipe::sceneUnits(volume, rate.recipe.microns()));
-    } else {
-        // Given in µm, as the dialog shows it.
-        thickness = float(RateRecipe::sceneUnits(volume, thickness));
-    }
-    if (QString refusal =
-            IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
+    if (rate.given && !rate.problem.isEmpty())
+        return {rate.problem};
+    // Given in µm, as the dialog shows it.
+    const double microns = rate.given ? rate.recipe.microns() : double(thickness);
+    // The range is checked on what was asked, before it becomes whole cells.
+    if (QString refusal = IsotropicProcessOperation::distanceRefusal(
+            QStringLiteral("film thickness"),
+            float(Model::Metrology::sceneUnitsOf(volume, microns)));
+        !refusal.isEmpty())
+        return {refusal};
+    thickness = float(RateRecipe::sceneUnits(volume, microns));
+    StepRun run{{}, changedIf(material == 1)};
+    if (QString refusal = madeLength(
+            volume, names::thickness,
+            {microns, QStringLiteral("film thickness"), QStringLiteral("deposited")}, run);
         !refusal.isEmpty())
         return {refusal};
     IsotropicFilmDeposition(volume, material, thickness).runDeposition(progress);
-    return {{}, changedIf(material == 1)};
+    return run;
 }
 
 StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
@@ -268,23 +307,28 @@ StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHisto
     float depth = rate.given ? 0.f : values.single(names::depth);
     if (!values.isComplete())
         return {};
-    if (rate.given) {
-        if (!rate.problem.isEmpty())
-            return {rate.problem};
-        depth = float(RateRecipe::sceneUnits(volume, rate.recipe.microns()));
-    } else {
-        depth = float(RateRecipe::sceneUnits(volume, depth));
-    }
+    if (rate.given && !rate.problem.isEmpty())
+        return {rate.problem};
+    const double microns = rate.given ? rate.recipe.microns() : double(depth);
+    if (QString refusal = IsotropicProcessOperation::distanceRefusal(
+            QStringLiteral("etch depth"), float(Model::Metrology::sceneUnitsOf(volume, microns)));
+        !refusal.isEmpty())
+        return {refusal};
+    depth = float(RateRecipe::sceneUnits(volume, microns));
+    StepRun run;
     if (QString refusal =
-            IsotropicProcessOperation::distanceRefusal(QStringLiteral("etch depth"), depth);
+            madeLength(volume, names::depth,
+                       {microns, QStringLiteral("etch depth"), QStringLiteral("etched")}, run);
         !refusal.isEmpty())
         return {refusal};
     if (rate.given)
-        return {{},
-                changedIf(IsotropicFilmEtchingOperation::etchByRate(volume, material, rate.recipe,
-                                                                    progress))};
-    IsotropicFilmEtching(volume, material, depth).runEtching(progress);
-    return {{}, changedIf(material == 1)};
+        run.silicon = changedIf(
+            IsotropicFilmEtchingOperation::etchByRate(volume, material, rate.recipe, progress));
+    else {
+        IsotropicFilmEtching(volume, material, depth).runEtching(progress);
+        run.silicon = changedIf(material == 1);
+    }
+    return run;
 }
 
 StepRun planarization(RecordValues& values, TotalVolume& volume, ProcessHistory&,
@@ -308,10 +352,16 @@ StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory
             IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
         !refusal.isEmpty())
         return {refusal};
+    StepRun run;
+    if (QString refusal = madeLength(
+            volume, names::filmThickness,
+            {thickness, QStringLiteral("film thickness"), QStringLiteral("plated")}, run);
+        !refusal.isEmpty())
+        return {refusal};
     Electrodeposition(volume, deposited, conductor,
                       float(RateRecipe::sceneUnits(volume, thickness)))
         .runDeposition(progress);
-    return {};
+    return run;
 }
 
 StepRun doping(RecordValues& values, TotalVolume& volume, ProcessHistory&,
@@ -322,8 +372,14 @@ StepRun doping(RecordValues& values, TotalVolume& volume, ProcessHistory&,
         return {};
     if (QString refusal = DopingOperation::refusalFor(doped, depth); !refusal.isEmpty())
         return {refusal};
+    StepRun run{{}, Silicon::Changed};
+    if (QString refusal =
+            madeLength(volume, names::dopingDepth,
+                       {depth, QStringLiteral("doping depth"), QStringLiteral("doped")}, run);
+        !refusal.isEmpty())
+        return {refusal};
     DopingOperation::run(volume, doped, depth, progress);
-    return {{}, Silicon::Changed};
+    return run;
 }
 
 StepRun spinCoating(RecordValues& values, TotalVolume& volume, ProcessHistory&,
@@ -348,8 +404,14 @@ StepRun pvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
             AnisotropicFilmDepositionOperation::refusalFor(material, thickness, ratio, mode);
         !refusal.isEmpty())
         return {refusal};
+    StepRun run{{}, changedIf(material == 1)};
+    if (QString refusal = madeLength(
+            volume, names::thickness,
+            {thickness, QStringLiteral("film thickness"), QStringLiteral("deposited")}, run);
+        !refusal.isEmpty())
+        return {refusal};
     AnisotropicFilmDepositionOperation::run(volume, material, thickness, ratio, mode, progress);
-    return {{}, changedIf(material == 1)};
+    return run;
 }
 
 StepRun simpleRie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
@@ -363,9 +425,16 @@ StepRun simpleRie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     if (rate.given) {
         if (!rate.problem.isEmpty())
             return {rate.problem};
-        return {{},
-                changedIf(SimpleReactiveIonEtchingOperation::etchByRate(
-                    volume, material, directions, rate.recipe, progress))};
+        StepRun run;
+        if (QString refusal = madeLength(
+                volume, names::etchDepth,
+                {rate.recipe.microns(), QStringLiteral("etch depth"), QStringLiteral("etched")},
+                run);
+            !refusal.isEmpty())
+            return {refusal};
+        run.silicon = changedIf(SimpleReactiveIonEtchingOperation::etchByRate(
+            volume, material, directions, rate.recipe, progress));
+        return run;
     }
     SimpleReactiveIonEtching(volume, material, depth, directions).runEtching(progress);
     return {{}, changedIf(material == 1)};
@@ -607,7 +676,10 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
     history.recordOperation(volumeId, step->operationNumber);
     if (run.silicon != Silicon::Unchanged)
         history.setLatticeRebuildNeeded(volumeId, run.silicon == Silicon::Changed);
-    return {};
+    Result done;
+    done.note = run.note;
+    done.made = std::move(run.made);
+    return done;
 }
 
 std::optional<std::vector<RecordField>> ProcessRecordExecutor::fieldsOf(int processType) {

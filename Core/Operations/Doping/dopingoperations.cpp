@@ -44,8 +44,8 @@ QString DopingOperation::refusalFor(int dopedMaterialId, float depth) {
 
 void DopingOperation::run(Model::Automaton::TotalVolume& volume, int dopedMaterialId, float depth,
                           Util::ProgressReporter& progress) {
-    // Depths are given in µm.
-    SimpleDoping(volume, dopedMaterialId, float(Model::Metrology::sceneUnitsOf(volume, depth)))
+    // Depths are given in µm and made of whole cells.
+    SimpleDoping(volume, dopedMaterialId, float(CellLength::of(volume, depth).sceneUnits()))
         .runDoping(progress);
 }
 

@@ -40,6 +40,10 @@ public:
 protected:
     bool isReady() const override { return dopedMaterialId && depth; }
     QString refusal() const override;
+    std::optional<LengthRequest> requestedLength() const override {
+        return LengthRequest{double(*depth), QStringLiteral("doping depth"),
+                             QStringLiteral("doped")};
+    }
     void runEngine(Model::Automaton::TotalVolume& volume,
                    Util::ProgressReporter& progress) override;
 

@@ -1,5 +1,8 @@
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
 
+#include "Core/Operations/SiEtching/maskwear.h"
+#include "Core/Operations/celllength.h"
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 
@@ -94,20 +97,27 @@ void SiWetEtchOperation::end() {
     }
     const OperationPtr keepAlive = weak_from_this().lock();
     const int volumeId = target->getId();
-    // The depth is given in µm; the lattice counts in scene units.
-    double runDepth = KohRecipe::engineDepth(*target, depth);
+    // The depth is given in µm and etched in whole cells; the lattice counts in scene units.
+    double microns = depth;
     if (recipe) {
         if (const QString refusal = recipe->refusal(); !refusal.isEmpty()) {
             message(QStringLiteral(": ") + refusal);
             cancel();
             return;
         }
-        runDepth = recipe->engineDepth(*target);
+        microns = recipe->depthMicrons();
         message(QStringLiteral(": KOH %1 wt% at %2 °C, (100) %3 µm/min: %4")
                     .arg(recipe->concentration)
                     .arg(recipe->temperature)
                     .arg(QString::number(recipe->rate100(), 'f', 3), recipe->depthText()));
     }
+    const CellLength cells = CellLength::of(*target, microns);
+    if (const QString refusal = cells.refusal(QStringLiteral("etch depth")); !refusal.isEmpty()) {
+        message(QStringLiteral(": ") + refusal);
+        cancel();
+        return;
+    }
+    const double runDepth = cells.sceneUnits();
 
     QElapsedTimer timer;
     timer.start();
@@ -136,10 +146,14 @@ void SiWetEtchOperation::end() {
         return;
     }
     QString failure;
+    QStringList worn;
     const RunSnapshots::Outcome outcome = snapshots.run(
         *target, name,
         [&](TotalVolume& volume, Util::ProgressReporter& progress) {
             runEngine(volume, runDepth, sides, progress);
+            // The etchant wears the masks as long as it etches the silicon.
+            if (recipe)
+                worn = MaskWear::wear(volume, *recipe, progress);
             qCDebug(lcWetEtchOperation).nospace()
                 << "Total time to allocate and run " << timer.elapsed();
             timer.restart();
@@ -163,6 +177,10 @@ void SiWetEtchOperation::end() {
     context.notifyUpdateObservers();
     if (!snapshots.isUndoable())
         message(snapshots.notUndoableMessage());
+    if (const QString note = cells.note(QStringLiteral("etched")); !note.isEmpty())
+        message(QStringLiteral(": ") + note + QLatin1Char('.'));
+    if (!worn.isEmpty())
+        message(QStringLiteral(": ") + worn.join(QStringLiteral("; ")) + QLatin1Char('.'));
     message(QStringLiteral(": Operation finished."));
     context.consoleInput.reset();
     context.host.finishCurrentOperation();

@@ -104,9 +104,8 @@ void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
             position = l.atomPosition(id);
             havePosition = true;
         }
-        const double* bond = SiCell::rotatedBond[l.sublatticeOf(id)][s];
-        const Util::Vector3D partner(position.x + bond[0], position.y + bond[1],
-                                     position.z + bond[2]);
+        const Util::Vector3D bond = l.bondVector(l.sublatticeOf(id), s);
+        const Util::Vector3D partner(position.x + bond.x, position.y + bond.y, position.z + bond.z);
         CellIndex c = 0;
         if (l.locate(partner, c)) {
             const std::uint32_t material = materials[std::ptrdiff_t(c)];
@@ -146,15 +145,17 @@ void WetEtchKernel::findSideLinks(StripWork& work) {
     const double edge[3] = {volume.getCellSizeX(), volume.getCellSizeY(), volume.getCellSizeZ()};
     const Util::Vector3D corner = volume.getPosition();
     const double low[3] = {corner.x, corner.y, corner.z};
-    // One lattice constant is one length unit, and the turned crystal repeats every half face
-    // diagonal along x and y: the shift through a side is the most of those that fits.
-    const double row = std::sqrt(0.5);
+    // The turned crystal repeats every half face diagonal along x and y: the shift through a
+    // side is the most of those that fits.
+    const double latticeConstant = l.getLatticeConstant();
+    const double row = std::sqrt(0.5) * latticeConstant;
     double shift[2];
     unsigned margin[2];
     for (int a = 0; a < 2; ++a) {
-        shift[a] = std::floor(size[a] * edge[a] / row) * row;
-        // A bond reaches at most √2/4 across x or y.
-        margin[a] = unsigned(std::ceil(0.36 / edge[a]));
+        // The division is exact for a whole number of rows; the tolerance keeps it whole.
+        shift[a] = std::floor(size[a] * edge[a] / row + 1e-9) * row;
+        // A bond reaches at most √2/4 of a lattice constant across x or y.
+        margin[a] = unsigned(std::ceil(0.36 * latticeConstant / edge[a]));
     }
     if (shift[0] <= 0.0 || shift[1] <= 0.0)
         return;
@@ -166,8 +167,8 @@ void WetEtchKernel::findSideLinks(StripWork& work) {
             return;
         const Util::Vector3D position = l.atomPosition(id);
         for (unsigned s = 0; s < 4; ++s) {
-            const double* bond = SiCell::rotatedBond[l.sublatticeOf(id)][s];
-            double p[3] = {position.x + bond[0], position.y + bond[1], position.z + bond[2]};
+            const Util::Vector3D bond = l.bondVector(l.sublatticeOf(id), s);
+            double p[3] = {position.x + bond.x, position.y + bond.y, position.z + bond.z};
             const double fz = (p[2] - low[2]) / edge[2];
             if (fz < 0.0 || fz >= size[2])
                 continue;

@@ -2,9 +2,9 @@
 
 #include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/totalvolume.h"
-#include "Model/Automaton/materialcells.h"
 #include "Util/progressreporter.h"
 
 #include <QLoggingCategory>
@@ -50,13 +50,16 @@ enum class WetEtchSides { Closed, Periodic };
 
 class WetEtchKernel {
 public:
+    // `depth` is a length in the volume's scene units, etched four atomic layers per lattice
+    // constant of the volume's lattice.
     WetEtchKernel(Model::Automaton::TotalVolume& volume, double depth,
                   const QLoggingCategory& category, WetEtchSides sides = WetEtchSides::Closed);
     ~WetEtchKernel();
     WetEtchKernel(const WetEtchKernel&) = delete;
     WetEtchKernel& operator=(const WetEtchKernel&) = delete;
 
-    // Four atomic layers per lattice constant along [001]; no step for a negative depth.
+    // Four atomic layers per lattice constant along [001], for a depth in lattice constants;
+    // no step for a negative depth.
     static std::uint64_t stepCount(double depth);
 
     // One step of `progress` per etch step; a cancel stops the etch at its next pass with
@@ -179,7 +182,8 @@ template <class Rule> void WetEtchKernel::run(Rule& rule, Util::ProgressReporter
     if (!begin())
         return;
     partition->watch(progress);
-    const std::uint64_t steps = stepCount(depth);
+    // The depth is a length in scene units; the lattice counts it in lattice constants.
+    const std::uint64_t steps = stepCount(depth / lattice->getLatticeConstant());
     progress.start(steps);
 
     if (sides == WetEtchSides::Periodic) {

@@ -38,6 +38,7 @@ const char* const builtInMaterialsFile =
     <Material version="1" name="N-doped Si (100)" material-id="14" density="2329" poisson-ratio="0.28" young-modulus="1.88e+11" color="#FFFFFFAA"/>
     <Material version="1" name="P-doped Si (100)" material-id="15" density="2329" poisson-ratio="0.28" young-modulus="1.88e+11" color="#FFAAAAFF"/>
     <Material version="1" name="Poly-Si" material-id="16" density="2329" poisson-ratio="0.28" young-modulus="1.88e+11" color="#FF4C7F66"/>
+    <Material version="1" name="Si3N4 (LPCVD)" material-id="17" density="3100" poisson-ratio="0.23" young-modulus="2.5e+11" color="#FFCC994C"/>
 </Materials>
 )xml";
 
@@ -55,12 +56,13 @@ TEST(MaterialRegistryFirstStart, WritesTheBuiltInTableIntoTheSettingsFolder) {
     EXPECT_FALSE(QFileInfo::exists(TestSupport::settingsFile(QStringLiteral("materials.xml.bak"))));
 
     const std::vector<Material> all = MaterialFactory::getInstance()->getMaterials();
-    ASSERT_EQ(all.size(), 15u);
+    ASSERT_EQ(all.size(), 16u);
     EXPECT_EQ(all.front().getId(), 1u);
     EXPECT_EQ(all.front().getName(), QStringLiteral("Si"));
     EXPECT_EQ(all[1].getId(), 3u); // id 2 is never used
     EXPECT_EQ(all[1].getName(), QStringLiteral("Thermal Si02"));
-    EXPECT_EQ(all.back().getId(), 16u);
+    EXPECT_EQ(all.back().getId(), 17u);
+    EXPECT_EQ(all.back().getName(), QStringLiteral("Si3N4 (LPCVD)"));
 }
 
 using MaterialRegistry = TestSupport::RegistryTest;
@@ -129,7 +131,7 @@ TEST_F(MaterialRegistry, LoadingKeepsRegisteredRecordsAndLaterDuplicatesWin) {
     EXPECT_EQ(materials->getMaterial(0).getName(), QStringLiteral("Empty"));
     // The file adds to the registry; it does not clear it.
     EXPECT_EQ(materials->getMaterial(1).getName(), QStringLiteral("Si"));
-    EXPECT_EQ(materials->getMaterials().size(), 16u);
+    EXPECT_EQ(materials->getMaterials().size(), 17u);
 }
 
 TEST_F(MaterialRegistry, BadFilesFailToLoadAndStartUpReplacesThemKeepingACopy) {
@@ -157,7 +159,7 @@ TEST_F(MaterialRegistry, BadFilesFailToLoadAndStartUpReplacesThemKeepingACopy) {
 
         EXPECT_FALSE(materials->loadOrCreateDefaults());
         EXPECT_EQ(materials->getMaterial(50).getId(), 0u);
-        EXPECT_EQ(materials->getMaterials().size(), 15u);
+        EXPECT_EQ(materials->getMaterials().size(), 16u);
         EXPECT_EQ(readSettingsFile(QStringLiteral("materials.xml")),
                   QByteArray(builtInMaterialsFile));
         if (!contents.isEmpty()) {
@@ -195,7 +197,7 @@ TEST_F(MaterialRegistry, UnwritableSettingsFolderIsTolerated) {
     }
     materials->saveMaterials();
     EXPECT_FALSE(materials->loadOrCreateDefaults());
-    EXPECT_EQ(materials->getMaterials().size(), 15u);
+    EXPECT_EQ(materials->getMaterials().size(), 16u);
     EXPECT_TRUE(QFileInfo(folder).isFile());
     EXPECT_EQ(QDir::home().entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("Cellvane")});
@@ -215,7 +217,7 @@ TEST_F(MaterialRegistry, LookupsReturnCopiesAndTheEmptyMaterialForUnknownIds) {
 
 TEST_F(MaterialRegistry, UpdateInsertsOrReplacesButRefusesIdZero) {
     EXPECT_FALSE(materials->updateMaterial(Material(0, QStringLiteral("Nothing"), 1, 1, 1)));
-    EXPECT_EQ(materials->getMaterials().size(), 15u);
+    EXPECT_EQ(materials->getMaterials().size(), 16u);
 
     EXPECT_TRUE(materials->updateMaterial(Material(2, QStringLiteral("Two"), 1, 1, 1)));
     EXPECT_EQ(materials->getMaterials()[1].getName(), QStringLiteral("Two"));

@@ -737,4 +737,91 @@ TEST_F(ExecutorTest, RateAndTimeRecordsEqualTheDistanceTheyComeTo) {
     }
 }
 
+TEST_F(ExecutorTest, LengthsRoundToTheNearestCellSaySoAndBelowHalfACellAreRefused) {
+    // Aluminium on the open half of the wafer (silicon up to z = 6 cells): the film's cells in
+    // one column there.
+    const auto filmCells = [](Model::Automaton::TotalVolume& v) {
+        int cells = 0;
+        for (int z = 0; z < int(v.getSizeZ()); ++z)
+            cells += materialAt(v, 9, 2, z) == Aluminium;
+        return cells;
+    };
+    struct Case {
+        double microns;
+        float cell;
+        int cells;
+        QString note;
+    };
+    const std::vector<Case> cases = {
+        {1.5, 1.f, 2, QStringLiteral("1.5 µm is 1.5 cells of 1 µm: deposited 2 cells = 2 µm")},
+        {2.9, 1.f, 3, QStringLiteral("2.9 µm is 2.9 cells of 1 µm: deposited 3 cells = 3 µm")},
+        {0.6, 1.f, 1, QStringLiteral("0.6 µm is 0.6 cells of 1 µm: deposited 1 cell = 1 µm")},
+        {2.0, 1.f, 2, QString()},
+        {1.5, 0.5f, 3, QString()},
+        {0.3, 0.1f, 3, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.microns << " µm on " << c.cell << " µm cells");
+        BatchSide batch;
+        batch.executor.setVolume(makeVolume(12, 5, 14, waferScene(), c.cell, c.cell, c.cell));
+        const auto result = batch.executor.execute(
+            ProcessTypes::CVD, withMaterial({{names::thickness, c.microns}}, Aluminium));
+        ASSERT_TRUE(result.isDone()) << result.problem.toStdString();
+        EXPECT_EQ(filmCells(*batch.executor.getVolume()), c.cells);
+        EXPECT_EQ(result.note, c.note);
+        ASSERT_EQ(result.made.size(), 1u);
+        EXPECT_EQ(result.made[0].parameter, names::thickness);
+        EXPECT_NEAR(result.made[0].microns, c.cells * c.cell, 1e-6);
+    }
+
+    // Below half a cell a step would change nothing: it is refused, whatever it is.
+    for (const auto& [type, values] : std::vector<std::pair<int, QVariantMap>>{
+             {ProcessTypes::CVD, withMaterial({{names::thickness, 0.4}}, Aluminium)},
+             {ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 0.4}}, Silicon)},
+             {ProcessTypes::SiWetEtching, {{names::depth, 0.4}}}}) {
+        BatchSide batch;
+        batch.executor.setVolume(makeVolume(12, 5, 14, waferScene()));
+        const auto result = batch.executor.execute(type, values);
+        EXPECT_EQ(result.outcome, Outcome::NotRun) << type;
+        EXPECT_TRUE(result.problem.contains(QStringLiteral("of 0.4 µm is less than half a cell of "
+                                                           "1 µm")))
+            << result.problem.toStdString();
+        EXPECT_EQ(materialsOf(*batch.executor.getVolume()),
+                  materialsOf(*makeVolume(12, 5, 14, waferScene())));
+    }
+
+    // A wet etch of 6.84 µm on an open wafer takes seven cells, not six.
+    BatchSide batch;
+    batch.executor.setVolume(makeVolume(8, 8, 10, [](int, int, int z) { return z < 9 ? 1 : 0; }));
+    const auto etched = batch.executor.execute(
+        ProcessTypes::SiWetEtching, {{names::depth, 6.84}, {names::periodicSides, true}});
+    ASSERT_TRUE(etched.isDone()) << etched.problem.toStdString();
+    EXPECT_EQ(materialAt(*batch.executor.getVolume(), 4, 4, 1), Silicon);
+    EXPECT_EQ(materialAt(*batch.executor.getVolume(), 4, 4, 2), 0);
+    EXPECT_EQ(etched.note, QStringLiteral("6.84 µm is 6.84 cells of 1 µm: etched 7 cells = 7 µm"));
+}
+
+TEST_F(ExecutorTest, TheMenuStepsRoundAndRefuseAsTheRecordsDo) {
+    auto deposit = startOn<IsotropicFilmDepositionOperation>(*this);
+    deposit->setMaterialId(Aluminium);
+    deposit->setDistance(1.5f);
+    deposit->end();
+    EXPECT_EQ(materialAt(*volume, 9, 2, 7), Aluminium);
+    EXPECT_EQ(materialAt(*volume, 9, 2, 8), 0);
+    EXPECT_TRUE(log->lines.contains(QStringLiteral(
+        "Isotropic Deposition: 1.5 µm is 1.5 cells of 1 µm: deposited 2 cells = 2 µm.")))
+        << log->lines.join(QLatin1Char('\n')).toStdString();
+
+    const auto before = materialsOf(*volume);
+    auto doping = startOn<DopingOperation>(*this);
+    doping->setDopedMaterialId(NDoped);
+    doping->setDepth(0.2f);
+    doping->end();
+    EXPECT_EQ(materialsOf(*volume), before);
+    EXPECT_TRUE(log->lines.contains(QStringLiteral(
+        "Doping: The doping depth of 0.2 µm is less than half a cell of 1 µm and would change "
+        "no cell.")))
+        << log->lines.join(QLatin1Char('\n')).toStdString();
+}
+
 } // namespace CELLVANE_TEST_FILE
