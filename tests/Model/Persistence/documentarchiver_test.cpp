@@ -59,8 +59,9 @@ protected:
 
     // A document as another program run would have written it: its own materials, one volume
     // (2 x 1 x 2 unless said) with the given State.
-    static QByteArray documentWith(const QString& materials, const QString& state,
-                                   const QString& size = QStringLiteral("2\" size-y=\"1\" size-z=\"2")) {
+    static QByteArray
+    documentWith(const QString& materials, const QString& state,
+                 const QString& size = QStringLiteral("2\" size-y=\"1\" size-z=\"2")) {
         return (QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Document>"
                                "<Header version=\"1\"/>") +
                 materials + QStringLiteral("<Object object-type=\"1\" size-x=\"") + size +
@@ -303,6 +304,18 @@ TEST_F(DocumentArchiverTest, AClashingMaterialIsRegisteredUnderAFreshIdAndCellsF
     EXPECT_FLOAT_EQ(gold.getRed(), 0.f);
     EXPECT_FLOAT_EQ(gold.getDensity(), 19300.f);
     EXPECT_EQ(DocumentArchiver::materialIdMap().at(20), fresh);
+}
+
+// With every id a cell can hold taken, a clashing material cannot be registered: the reader says
+// so instead of numbering its cells with an id no cell can hold.
+TEST_F(DocumentArchiverTest, AClashingMaterialWithNoIdLeftIsReported) {
+    for (unsigned id = 2; id <= Model::Automaton::largestMaterialId; ++id)
+        materials->updateMaterial(Material(id, QStringLiteral("Taken"), 1, 1, 1));
+    const auto result =
+        read(documentWith(material(20, QStringLiteral("Gold"), QStringLiteral("#FF00FF00")),
+                          QStringLiteral("20 1 ")));
+    EXPECT_EQ(result.warnings, QStringList{DocumentArchiver::materialWarning()});
+    EXPECT_EQ(materials->getMaterial(20).getName(), QStringLiteral("Taken"));
 }
 
 TEST_F(DocumentArchiverTest, NewMaterialsAreRegisteredAndEqualOnesReusedWithTheRegistrysConstants) {

@@ -98,8 +98,8 @@ TEST_F(SnapshotRecordTest, NoWritableSessionFolderLeavesSnapshotsOffButTheProgra
     qputenv("XDG_CACHE_HOME", "/proc/no-cache");
     // A temporary folder where the fallback's name is taken by a file.
     QTemporaryDir temporary;
-    QFile(temporary.filePath(QStringLiteral("Cellvane-recovery"))).open(QIODevice::WriteOnly);
     qputenv("TMPDIR", temporary.path().toUtf8());
+    QFile(RecoverySession::temporaryRoot()).open(QIODevice::WriteOnly);
     {
         OperationContext stranded(host, prompts);
         EXPECT_FALSE(stranded.snapshotFiles.isUsable());
