@@ -174,8 +174,9 @@ TEST(RecoveryOfferTest, WorkThatCannotBeJournaledAgainKeepsItsOldJournal) {
         QCoreApplication::processEvents();
         QStringList texts;
         for (auto* box : window->findChildren<QMessageBox*>(QStringLiteral("journalMessage"))) {
-            texts << box->text();
-            box->close();
+            if (box->isVisible())
+                texts << box->text();
+            box->close(); // deleted once the event loop runs
         }
         QCoreApplication::processEvents();
         return texts;

@@ -98,7 +98,8 @@ TEST_F(SnapshotRecordTest, RecordsAreTranslatedOnlyIntoIdsACellCanHold) {
         TotalVolumeUndoRedoHelper reader(QStringLiteral("Doping"), 0, context);
         reader.setMaterialIds(
             std::make_shared<const std::map<std::uint32_t, std::uint32_t>>(c.ids));
-        EXPECT_EQ(reader.applyRecord(redoFile, *volume), c.cells != std::vector<int>{1, 2, 3, 4});
+        const bool applies = c.cells != std::vector<int>{1, 2, 3, 4};
+        EXPECT_EQ(reader.applyRecord(redoFile, *volume), applies);
         EXPECT_EQ(materialsOf(*volume), c.cells);
     }
 }
