@@ -20,6 +20,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QShortcut>
 #include <QSignalBlocker>
 
@@ -64,6 +65,13 @@ MainWindow::MainWindow(QWidget* parent, std::unique_ptr<Core::Operations::IUserP
     stepTime = new QLabel(this);
     stepTime->setObjectName(QStringLiteral("lblStepTime"));
     statusBar()->addPermanentWidget(stepTime);
+    // Stays in view for as long as a crash would lose the unsaved work.
+    journalState = new QLabel(QStringLiteral("Unsaved work is not protected"), this);
+    journalState->setObjectName(QStringLiteral("lblJournalState"));
+    journalState->setVisible(false);
+    statusBar()->addPermanentWidget(journalState);
+    connect(presenter, &MainWindowPresenter::journalProtectionChanged, this,
+            &MainWindow::showJournalProtection);
 
     mapOperations();
     connectActions();
@@ -95,6 +103,19 @@ MainWindow::~MainWindow() {
                                 std::static_pointer_cast<Util::IObserver>(selectionModeObserver)),
                     modes.end());
     }
+}
+
+void MainWindow::showJournalProtection(bool protectedNow, const QString& message) {
+    journalState->setToolTip(message);
+    journalState->setVisible(!protectedNow);
+    // Not modal: the step that found the trouble has finished, and the user may save at once.
+    auto* box =
+        new QMessageBox(protectedNow ? QMessageBox::Information : QMessageBox::Warning,
+                        MainWindowPresenter::journalTitle(), message, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("journalMessage"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 QAction* MainWindow::getUndoAction() const {

@@ -52,6 +52,9 @@ public:
     void setImageFileChooser(ImageFileChooser chooser) { chooseImageFile = std::move(chooser); }
 
 public slots:
+    // Tells, once per change, that the unsaved work is no longer protected against a crash, or
+    // is again; a label in the status bar stays while it is not.
+    void showJournalProtection(bool protectedNow, const QString& message);
     void showConsole(bool show);
     void undoOperation();
     void redoOperation();
@@ -111,6 +114,7 @@ private:
     std::shared_ptr<Observers::UpdateObserver> updateObserver;
     std::shared_ptr<Observers::SelectionModeObserver> selectionModeObserver;
     QLabel* stepTime;
+    QLabel* journalState;
     QString imageDirectory;
     ImageFileChooser chooseImageFile;
 };

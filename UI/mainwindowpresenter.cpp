@@ -21,6 +21,18 @@ namespace Ui {
 
 using namespace Core::Operations;
 
+namespace {
+
+// With the name the Edit menu shows, which a recovered journal gives back to its undo history.
+std::optional<JournalCells> journalCellsOf(const ObjectOperation& operation, bool undone) {
+    std::optional<JournalCells> cells = operation.journalCells(undone);
+    if (cells)
+        cells->name = operation.getName();
+    return cells;
+}
+
+} // namespace
+
 MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserPrompts> userPrompts)
     : QObject(parent), parentWidget(parent),
       prompts(userPrompts ? std::move(userPrompts) : std::make_unique<WidgetUserPrompts>(parent)),
@@ -49,6 +61,31 @@ MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserP
     context->undoRedoStack.getRedoObservers().push_back(redoObserver);
 
     context->operationFactory = std::make_shared<OperationFactory>(*this);
+
+    // The journal is written on its own thread; the user hears of it on this one, once per
+    // change, so that a disk that stays full does not ask after every step.
+    journal->setProtectionCallback([this](bool protectedNow, const QString& reason) {
+        QMetaObject::invokeMethod(
+            this, [this, protectedNow, reason] { tellProtection(protectedNow, reason); },
+            Qt::QueuedConnection);
+    });
+}
+
+QString MainWindowPresenter::unprotectedMessage(const QString& reason) {
+    return QStringLiteral("Unsaved work is no longer protected against a crash: the recovery "
+                          "journal could not be written (%1). Save the document to keep it; "
+                          "you will be told when the journal is written again.")
+        .arg(reason);
+}
+
+QString MainWindowPresenter::protectedAgainMessage() {
+    return QStringLiteral("Unsaved work is protected against a crash again: the recovery journal "
+                          "holds the last step.");
+}
+
+void MainWindowPresenter::tellProtection(bool protectedNow, const QString& reason) {
+    emit journalProtectionChanged(protectedNow, protectedNow ? protectedAgainMessage()
+                                                             : unprotectedMessage(reason));
 }
 
 MainWindowPresenter::~MainWindowPresenter() {
@@ -105,7 +142,7 @@ bool MainWindowPresenter::undo() {
     if (operation) {
         cancelRunningOperation();
         if (operation->undo() == 1) {
-            journal->stepFinished(operation->journalCells(true));
+            journal->stepFinished(journalCellsOf(*operation, true));
             stacks.pushRedo(operation);
             stacks.notifyRedoObservers();
             setDocumentModified(true);
@@ -122,7 +159,7 @@ void MainWindowPresenter::redo() {
     if (const ObjectOperationPtr operation = stacks.takeRedo()) {
         cancelRunningOperation();
         if (operation->redo()) {
-            journal->stepFinished(operation->journalCells(false));
+            journal->stepFinished(journalCellsOf(*operation, false));
             setDocumentModified(true);
             stacks.pushUndo(operation);
             stacks.notifyUndoObservers();
@@ -143,7 +180,7 @@ void MainWindowPresenter::finishCurrentOperation() {
     const OperationPtr current = context->currentOperation;
     if (const auto undoable = std::dynamic_pointer_cast<ObjectOperation>(current)) {
         context->undoRedoStack.pushFinished(undoable);
-        journal->stepFinished(undoable->journalCells(false));
+        journal->stepFinished(journalCellsOf(*undoable, false));
         setDocumentModified(true);
     } else if (current && !context->document->isModified() && journal->getSteps() > 0) {
         // Saved: what the journal holds is in the file now.

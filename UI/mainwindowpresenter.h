@@ -58,6 +58,10 @@ public:
     // work, and its last writes are waited for.
     void keepForRecovery();
     Core::Operations::RecoveryJournal& getJournal() { return *journal; }
+    // What the window says when the journal stops holding the last step, and when it does again.
+    static QString journalTitle() { return QStringLiteral("Recovery journal"); }
+    static QString unprotectedMessage(const QString& reason);
+    static QString protectedAgainMessage();
     void setSelectionMode(bool mode);
 
     Core::Operations::OperationContext& getContext() { return *context; }
@@ -95,11 +99,15 @@ signals:
     void redoNameChanged(const QString& name);
     // A step has run: how it ended and how long it took, in words for the status bar.
     void stepTimed(const QString& text);
+    // The recovery journal stopped holding the last step, or holds it again: `message` says
+    // which, and why.
+    void journalProtectionChanged(bool protectedNow, const QString& message);
 
 private:
     void cancelRunningOperation();
     void dropCurrentOperation();
     void setDocumentModified(bool modified);
+    void tellProtection(bool protectedNow, const QString& reason);
 
     QPointer<QWidget> parentWidget;
     std::unique_ptr<Core::Operations::IUserPrompts> prompts;

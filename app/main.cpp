@@ -32,9 +32,11 @@ std::optional<int> readArguments(QStringList& documents) {
         "be read, the window starts with an empty document.\n"
         "\n"
         "After every step the work is journaled in $XDG_CACHE_HOME/Cellvane/recovery (or\n"
-        "~/.cache/Cellvane/recovery); when a program dies with unsaved work, the next start\n"
-        "offers it back. SIGTERM, SIGINT and SIGHUP end the program without questions and\n"
-        "keep the unsaved work for that offer.\n"
+        "~/.cache/Cellvane/recovery, or $TMPDIR/Cellvane-recovery-UID, a folder of the user's\n"
+        "own, when the cache cannot be written); when a program dies with unsaved work, the\n"
+        "next start offers it back, the steps since its last whole copy undoable. SIGTERM,\n"
+        "SIGINT and SIGHUP end the program without questions and keep the unsaved work for\n"
+        "that offer.\n"
         "\n"
         "Qt's own options (-platform, -style, -geometry, ...) apply as well."));
     const QCommandLineOption help = parser.addHelpOption();

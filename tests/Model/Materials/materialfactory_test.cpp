@@ -251,6 +251,37 @@ TEST_F(MaterialRegistry, GeneratedIdStillFoundWhenTheRangeIsFull) {
     const unsigned beyond = materials->generateMaterialId();
     EXPECT_GT(beyond, 32766u);
     EXPECT_EQ(materials->getMaterial(beyond).getId(), 0u);
+    // Nor may it hand out an id no cell can hold once every one a cell can is taken.
+    for (unsigned id = 32767; id <= 65535; ++id)
+        materials->updateMaterial(Material(id, QStringLiteral("Taken"), 1, 1, 1));
+    EXPECT_EQ(materials->generateMaterialId(), 0u);
+}
+
+// A record whose id no cell can hold is refused with its line and the reason; the file's other
+// records load, and the next save writes the refused one back as it stood.
+TEST_F(MaterialRegistry, RecordsNoCellCanHoldAreRefusedByLineAndKeptInTheFile) {
+    writeSettingsFile(QStringLiteral("materials.xml"), R"xml(<?xml version="1.0"?>
+<Materials>
+    <Material version="1" name="Twenty" material-id="20" density="1" color="#FF00FF00"/>
+    <Material version="1" name="Big" material-id="70000" density="2" color="#FFFF0000"/>
+    <Material version="1" name="Last" material-id="65535" density="3" color="#FF0000FF"/>
+</Materials>
+)xml");
+    ASSERT_TRUE(materials->loadMaterials());
+    EXPECT_EQ(materials->getMaterial(20).getName(), QStringLiteral("Twenty"));
+    EXPECT_EQ(materials->getMaterial(65535).getName(), QStringLiteral("Last"));
+    const QStringList problems = materials->getLoadProblems();
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].startsWith(QStringLiteral("materials.xml, line 4: the material id "
+                                                      "70000 is above 65535")))
+        << problems[0].toStdString();
+    for (const Material& material : materials->getMaterials())
+        EXPECT_NE(material.getName(), QStringLiteral("Big"));
+
+    materials->saveMaterials();
+    const QByteArray saved = readSettingsFile(QStringLiteral("materials.xml"));
+    EXPECT_TRUE(saved.contains(R"(name="Big" material-id="70000")")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(R"(material-id="20")"));
 }
 
 } // namespace CELLVANE_TEST_FILE

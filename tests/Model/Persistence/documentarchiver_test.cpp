@@ -306,6 +306,18 @@ TEST_F(DocumentArchiverTest, AClashingMaterialIsRegisteredUnderAFreshIdAndCellsF
     EXPECT_EQ(DocumentArchiver::materialIdMap().at(20), fresh);
 }
 
+// With every id a cell can hold taken, a clashing material cannot be registered: the reader says
+// so instead of numbering its cells with an id no cell can hold.
+TEST_F(DocumentArchiverTest, AClashingMaterialWithNoIdLeftIsReported) {
+    for (unsigned id = 2; id <= Model::Automaton::largestMaterialId; ++id)
+        materials->updateMaterial(Material(id, QStringLiteral("Taken"), 1, 1, 1));
+    const auto result =
+        read(documentWith(material(20, QStringLiteral("Gold"), QStringLiteral("#FF00FF00")),
+                          QStringLiteral("20 1 ")));
+    EXPECT_EQ(result.warnings, QStringList{DocumentArchiver::materialWarning()});
+    EXPECT_EQ(materials->getMaterial(20).getName(), QStringLiteral("Taken"));
+}
+
 TEST_F(DocumentArchiverTest, NewMaterialsAreRegisteredAndEqualOnesReusedWithTheRegistrysConstants) {
     // Silicon with another density (and a colour one 8-bit step off) is still silicon.
     const auto result = read(documentWith(
