@@ -8,9 +8,12 @@
 
 #include "app/commandline.h"
 
+#include "Model/Materials/materialfactory.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QMessageBox>
 #include <QTextStream>
 
 namespace {
@@ -72,6 +75,18 @@ int main(int argc, char* argv[]) {
     if (recovered.empty() || !documents.isEmpty()) {
         auto* window = new Ui::MainWindow();
         window->showWithDocuments(documents);
+    }
+    // Records of materials.xml that could not be loaded stay in the file; the user is told
+    // which, once, without a question that would hold up the start.
+    const QStringList refused = Model::Materials::MaterialFactory::getInstance()->getLoadProblems();
+    if (!refused.isEmpty()) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Materials"),
+                                    QStringLiteral("Some materials could not be loaded:\n\n%1")
+                                        .arg(refused.join(QLatin1Char('\n'))),
+                                    QMessageBox::Ok);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
     }
     const int status = app.exec();
     // After a signal the windows are left standing; their journals' last writes are not.
