@@ -9,6 +9,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -98,6 +99,45 @@ private:
     std::vector<std::uint64_t> bits;
 };
 
+// The surface cells of each 8³ brick that holds any, 512 bits a brick, found through a table of
+// one slot per brick. Rays test cells here rather than in the volume: the bits of a whole
+// surface stay in cache where the volume's cells would not, and a ray only ever enters
+// material through a surface cell.
+class SurfaceBricks {
+public:
+    static constexpr int shift = 3;
+
+    void setUp(const int size[3]) {
+        for (int a = 0; a < 3; ++a)
+            count[a] = (size[a] >> shift) + 1;
+        slotOfBrick.assign(std::size_t(count[0]) * count[1] * count[2], 0);
+        masks.clear();
+    }
+    void set(int x, int y, int z) {
+        std::uint32_t& slot = slotOfBrick[index(x, y, z)];
+        if (!slot) {
+            masks.emplace_back();
+            slot = std::uint32_t(masks.size());
+        }
+        masks[slot - 1][x & 7] |= std::uint64_t(1) << ((y & 7) << 3 | (z & 7));
+    }
+    bool holds(const int c[3]) const { return slotOfBrick[index(c[0], c[1], c[2])] != 0; }
+    bool isSurface(const int c[3]) const {
+        const std::uint32_t slot = slotOfBrick[index(c[0], c[1], c[2])];
+        return slot && (masks[slot - 1][c[0] & 7] >> ((c[1] & 7) << 3 | (c[2] & 7)) & 1u);
+    }
+
+private:
+    std::size_t index(int x, int y, int z) const {
+        return (std::size_t(x >> shift) * std::size_t(count[1]) + std::size_t(y >> shift)) *
+                   std::size_t(count[2]) +
+               std::size_t(z >> shift);
+    }
+    int count[3] = {};
+    std::vector<std::uint32_t> slotOfBrick;
+    std::vector<std::array<std::uint64_t, 8>> masks;
+};
+
 // What the rays of one run read, shared read-only by every thread.
 struct Scene {
     MaterialCells cells;
@@ -110,8 +150,10 @@ struct Scene {
     std::uint64_t seed = 0;
     std::uint64_t pass = 0;
     std::vector<float> sticking; // by material id
-    OccupancyMask bricks;        // 8³
-    OccupancyMask blocks;        // 64³
+    // Whether every material sticks alike, so that a hit need not read its cell.
+    bool uniformSticking = true;
+    SurfaceBricks bricks; // 8³, with their surface cells
+    OccupancyMask blocks; // 64³
     const SurfaceFlux* surface = nullptr;
     std::uint64_t* directTally = nullptr;
     std::uint64_t* totalTally = nullptr;
@@ -160,13 +202,13 @@ public:
             if (end != walkOn)
                 return end;
             // Empty space is crossed a block at a time.
-            const OccupancyMask* empty = !s.blocks.holds(w.c)   ? &s.blocks
-                                         : !s.bricks.holds(w.c) ? &s.bricks
-                                                                : nullptr;
-            if (!empty)
+            const int emptyShift = !s.blocks.holds(w.c)   ? s.blocks.shift
+                                   : !s.bricks.holds(w.c) ? SurfaceBricks::shift
+                                                          : 0;
+            if (!emptyShift)
                 continue;
             double tExit;
-            const WalkEnd jumped = jump(w, *empty, tExit);
+            const WalkEnd jumped = jump(w, emptyShift, tExit);
             if (jumped != walkOn)
                 return jumped;
             boundaries(w, tExit, tMax);
@@ -204,7 +246,7 @@ private:
             c += period;
             w.o[a] += period;
         }
-        if (s.material(w.c) == 0)
+        if (!s.bricks.isSurface(w.c))
             return walkOn;
         w.t = t;
         w.axis = a;
@@ -213,13 +255,13 @@ private:
     }
 
     // Moves the ray to the first cell past the empty block around it.
-    WalkEnd jump(Walk& w, const OccupancyMask& mask, double& tExit) const {
+    WalkEnd jump(Walk& w, int shift, double& tExit) const {
         int lo[3], hi[3];
         tExit = infinity;
         int exitAxis = 2;
         for (int a = 0; a < 3; ++a) {
-            lo[a] = (w.c[a] >> mask.shift) << mask.shift;
-            hi[a] = std::min(lo[a] + (1 << mask.shift), s.size[a]);
+            lo[a] = (w.c[a] >> shift) << shift;
+            hi[a] = std::min(lo[a] + (1 << shift), s.size[a]);
             if (w.d[a] == 0.0)
                 continue;
             const double te = ((w.d[a] > 0.0 ? hi[a] : lo[a]) - w.o[a]) / w.d[a];
@@ -280,7 +322,7 @@ std::uint64_t traceBatch(const Scene& s, std::uint64_t batch, std::uint64_t rayC
             __atomic_fetch_add(&s.totalTally[k], tally, __ATOMIC_RELAXED);
             if (bounces == 0)
                 __atomic_fetch_add(&s.directTally[k], tally, __ATOMIC_RELAXED);
-            weight *= 1.0 - double(s.sticking[s.material(w.c)]);
+            weight *= 1.0 - double(s.sticking[s.uniformSticking ? 0 : s.material(w.c)]);
             if (!(weight > 0.0) || bounces >= s.bounceLimit)
                 break;
             if (weight < rouletteWeight) {
@@ -434,8 +476,10 @@ SurfaceFlux FluxEngine::compute(const Model::Automaton::CellGrid& grid,
     s.sticking.assign(std::size_t(Model::Automaton::largestMaterialId) + 1,
                       float(settings.sticking));
     for (const auto& [material, p] : settings.materialSticking)
-        if (material < s.sticking.size())
+        if (material < s.sticking.size()) {
             s.sticking[material] = float(p);
+            s.uniformSticking = s.uniformSticking && float(p) == float(settings.sticking);
+        }
     // A ray that has crossed the volume this often along every axis is grazing a face.
     s.maxSteps = 64L * (long(s.size[0]) + s.size[1] + s.size[2]) + 4096;
 
@@ -484,7 +528,7 @@ SurfaceFlux FluxEngine::compute(const Model::Automaton::CellGrid& grid,
     if (n == 0)
         return flux;
 
-    s.bricks.setUp(3, s.size);
+    s.bricks.setUp(s.size);
     s.blocks.setUp(6, s.size);
     for (std::size_t column = 0; column < columns; ++column) {
         const int x = int(column / flux.sizeY), y = int(column % flux.sizeY);
