@@ -164,6 +164,8 @@ void MainWindow::mapOperations() {
         {form->actionBCA_Wet_Etching, 28},
         {form->actionContinuous_Wet_Etching, 29},
         {form->actionSimple_RIE, 30},
+        {form->actionFlux_Etching, 31},
+        {form->actionFlux_Deposition, 32},
         {form->actionExport_Mesh, 40},
         {form->actionExport_Volume, 41},
         {form->actionMeasure_Distance, 50},

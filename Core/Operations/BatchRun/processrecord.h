@@ -30,6 +30,9 @@ struct ProcessTypes {
         Measure = 17,
         // Writes a picture of the cells on one plane; changes no cell.
         SaveCrossSection = 18,
+        // The surface moves by the particle flux it receives.
+        FluxEtching = 19,
+        FluxDeposition = 20,
     };
 };
 
@@ -84,6 +87,16 @@ inline const QString time = QStringLiteral("Time");
 inline const QString otherEtchRates = QStringLiteral("Other Etch Rates");
 // A wet etch whose wafer continues beyond the volume's sides; closed sides when absent.
 inline const QString periodicSides = QStringLiteral("Periodic Sides");
+// The flux-driven steps: the cosine powers of their sources, sticking probabilities, the ions'
+// share of the removal, and the rays traced per surface cell with the seed that draws them
+// (both optional).
+inline const QString ionExponent = QStringLiteral("Ion Exponent");
+inline const QString neutralSticking = QStringLiteral("Neutral Sticking");
+inline const QString ionShare = QStringLiteral("Ion Share");
+inline const QString sourceExponent = QStringLiteral("Source Exponent");
+inline const QString sticking = QStringLiteral("Sticking");
+inline const QString raysPerCell = QStringLiteral("Rays Per Cell");
+inline const QString seed = QStringLiteral("Seed");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {

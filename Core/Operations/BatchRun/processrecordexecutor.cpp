@@ -3,6 +3,7 @@
 #include "Core/Operations/Anisotropic/anisotropicfilmdepositionoperation.h"
 #include "Core/Operations/BatchRun/recordvalues.h"
 #include "Core/Operations/Doping/dopingoperations.h"
+#include "Core/Operations/Flux/fluxprocessoperations.h"
 #include "Core/Operations/Isotropic/electrodeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmetching.h"
@@ -474,6 +475,59 @@ StepRun siOxidation(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     return {{}, Silicon::Changed};
 }
 
+// The values both flux-driven steps read besides their rates.
+void readFluxCommon(RecordValues& values, FluxStepRecipe& recipe) {
+    recipe.periodicSides = values.optionalFlag(names::periodicSides, false);
+    recipe.raysPerCell = values.optionalInteger(names::raysPerCell, recipe.raysPerCell);
+    recipe.seed = std::uint64_t(std::uint32_t(values.optionalInteger(names::seed, 0)));
+}
+
+StepRun fluxEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                    Util::ProgressReporter& progress) {
+    FluxStepRecipe recipe;
+    recipe.kind = FluxStepRecipe::Kind::Etching;
+    recipe.material = values.materialId(names::material().id);
+    recipe.rate = values.real(names::rate);
+    recipe.time = values.real(names::time);
+    const QString others = values.optionalText(names::otherEtchRates);
+    recipe.ionExponent = values.real(names::ionExponent);
+    recipe.neutralSticking = values.real(names::neutralSticking);
+    recipe.ionShare = values.real(names::ionShare);
+    readFluxCommon(values, recipe);
+    if (!values.isComplete())
+        return {};
+    QString problem;
+    if (!RateRecipe::parseRates(others, recipe.otherRates, problem))
+        return {QStringLiteral("the other etch rates are wrong: ") + problem};
+    if (QString refusal = recipe.refusal(); !refusal.isEmpty())
+        return {refusal};
+    return {{}, changedIf(FluxProcessOperation::run(volume, recipe, progress))};
+}
+
+StepRun fluxDeposition(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                       Util::ProgressReporter& progress) {
+    FluxStepRecipe recipe;
+    recipe.kind = FluxStepRecipe::Kind::Deposition;
+    recipe.material = values.materialId(names::material().id);
+    const bool byRate = values.optionalFlag(names::byRateAndTime, false);
+    if (byRate) {
+        recipe.rate = values.real(names::rate);
+        recipe.time = values.real(names::time);
+    } else {
+        // A thickness on the open field: grown at 1 µm/min for as many minutes.
+        recipe.rate = 1.0;
+        recipe.time = values.real(names::thickness);
+    }
+    recipe.sourceExponent = values.real(names::sourceExponent);
+    recipe.sticking = values.real(names::sticking);
+    readFluxCommon(values, recipe);
+    if (!values.isComplete())
+        return {};
+    if (QString refusal = recipe.refusal(); !refusal.isEmpty())
+        return {refusal};
+    return {{}, changedIf(FluxProcessOperation::run(volume, recipe, progress))};
+}
+
 // The steps that run an engine on the volume: type code, the number of the interactive
 // operation recorded in the history, and the step.
 struct EngineStep {
@@ -497,6 +551,8 @@ const EngineStep engineSteps[] = {
     {ProcessTypes::SimpleRIE, 30, simpleRie},
     {ProcessTypes::IonImplantation, 3, ionImplantation},
     {ProcessTypes::SiOxidation, 26, siOxidation},
+    {ProcessTypes::FluxEtching, FluxEtchingOperation::number, fluxEtching},
+    {ProcessTypes::FluxDeposition, FluxDepositionOperation::number, fluxDeposition},
 };
 
 const EngineStep* findEngineStep(int type) {

@@ -2,6 +2,7 @@
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
 #include "Core/Operations/BatchRun/recordvalues.h"
 #include "Core/Operations/Doping/dopingoperations.h"
+#include "Core/Operations/Flux/fluxprocessoperations.h"
 #include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 #include "Core/Operations/MooreNeighborhood/mooreneighborhoodoperations.h"
 #include "Core/Operations/Photolithography/photolithographyoperation.h"
@@ -185,6 +186,43 @@ std::vector<FlowStep> everyEngineStep() {
              auto op = startOn<SpinCoatingOperation>(t);
              op->setMaterialId(Resist);
              op->setDepositionHeight(11);
+             op->end();
+         }},
+        {ProcessTypes::FluxDeposition,
+         withMaterial({{names::thickness, 1.0},
+                       {names::sourceExponent, 1.0},
+                       {names::sticking, 0.5},
+                       {names::raysPerCell, 20}},
+                      Oxide),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<FluxDepositionOperation>(t);
+             FluxStepRecipe recipe;
+             recipe.kind = FluxStepRecipe::Kind::Deposition;
+             recipe.material = Oxide;
+             recipe.rate = 1.0;
+             recipe.time = 1.0;
+             recipe.sticking = 0.5;
+             recipe.raysPerCell = 20;
+             op->setRecipe(recipe);
+             op->end();
+         }},
+        {ProcessTypes::FluxEtching,
+         withMaterial({{names::rate, 1.0},
+                       {names::time, 1.0},
+                       {names::ionExponent, 100.0},
+                       {names::neutralSticking, 0.3},
+                       {names::ionShare, 0.5},
+                       {names::raysPerCell, 20}},
+                      Oxide),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<FluxEtchingOperation>(t);
+             FluxStepRecipe recipe;
+             recipe.material = Oxide;
+             recipe.rate = 1.0;
+             recipe.time = 1.0;
+             recipe.neutralSticking = 0.3;
+             recipe.raysPerCell = 20;
+             op->setRecipe(recipe);
              op->end();
          }},
         {ProcessTypes::Planarization,
@@ -448,6 +486,8 @@ TEST_F(ExecutorTest, FieldsOfAStepAreTheValuesItNeeds) {
     // Kinds added later take codes above Invalid, so that older lists keep their meaning.
     expectedTypes.push_back(ProcessTypes::Measure);
     expectedTypes.push_back(ProcessTypes::SaveCrossSection);
+    expectedTypes.push_back(ProcessTypes::FluxEtching);
+    expectedTypes.push_back(ProcessTypes::FluxDeposition);
     EXPECT_EQ(ProcessRecordExecutor::processTypes(), expectedTypes);
     EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(ProcessTypes::Invalid));
     EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(99));
