@@ -53,7 +53,10 @@ for size in ${CELLVANE_ICON_SIZES:?}; do
 done
 expect /usr/share/doc/cellvane/copyright
 expect /usr/share/doc/cellvane/changelog.gz
-expect /usr/share/doc/cellvane/examples/trench.plst
+# Every example the README runs is in the package.
+for example in trench.plst trench-mask.png trench-study.plst trench-measure.plst flow.py; do
+    expect "/usr/share/doc/cellvane/examples/$example"
+done
 outside=$(grep -v -e '^/$' -e '^/usr/' "$work/contents" || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 # /usr/bin holds the programs, all of them and nothing else.

@@ -1,5 +1,7 @@
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
 
+#include "Core/Operations/volumeprocessoperation.h"
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 
@@ -60,6 +62,11 @@ void SiWetEtchOperation::selectVolume(std::shared_ptr<TotalVolume> volume) {
 }
 
 void SiWetEtchOperation::step() {
+    if (!volumeSelected && !asked) {
+        asked = true;
+        askForVolume(context, name, nullptr, *this);
+        return;
+    }
     if (!volumeSelected && !takeSelectedVolume()) {
         message(QStringLiteral(": Select a cell volume and press Enter/Return."));
         context.consoleInput.requestEnter(*this);

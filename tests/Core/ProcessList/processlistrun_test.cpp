@@ -355,7 +355,7 @@ TEST(ProcessListProgram, TheMeasuredTrenchWritesItsMetrics) {
     EXPECT_EQ(QString::fromUtf8(csv.readAll()),
               QStringLiteral("step,name,value,unit,measurement,reason\n"
                              "2,far,,,\"top@9,1\",\"x = 9 µm lies outside the volume, which "
-                             "spans 0 to 6 µm\"\n"
+                             "spans 0 ≤ x < 6 µm\"\n"
                              "3,\"top:Si@1,1\",3,µm,\"top:Si@1,1\",\n"));
 }
 

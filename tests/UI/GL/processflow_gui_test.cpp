@@ -64,7 +64,7 @@ TEST(ProcessFlow, DepositEtchUndoRedoFromTheMenus) {
     presenter->enterPressed();
     const auto deposited = testing_support::materialsOf(*volume);
     ASSERT_NE(deposited, substrate);
-    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Isotropic Deposition"));
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo CVD"));
 
     action(shown.window, "actionIsotropic_Film_Etching")->trigger();
     presenter->getSelection().toggle(volume);
@@ -135,13 +135,11 @@ TEST(ProcessFlow, DopeImplantOxidizeDepositAndUndoFromTheMenus) {
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 24), 3) << "oxide in the silicon";
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 39), 3) << "oxide above it";
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 40), 0);
-    EXPECT_EQ(action(shown.window, "actionUndo")->text(),
-              QStringLiteral("Undo Simple Si Oxidation"));
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Si Oxidation"));
 
     runPicked("actionPVD", [](QDialog& d) { chooseMaterial(d, 4); });
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 40), 4) << "aluminium film";
-    EXPECT_EQ(action(shown.window, "actionUndo")->text(),
-              QStringLiteral("Undo Isotropic Deposition"));
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo PVD"));
 
     for (std::size_t i = states.size() - 1; i > 0; --i) {
         action(shown.window, "actionUndo")->trigger();
