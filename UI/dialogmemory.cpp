@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QBoxLayout>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -78,17 +79,23 @@ QString labelOf(const QWidget& dialog, QWidget* field) {
     for (QLabel* label : dialog.findChildren<QLabel*>())
         if (label->buddy() == field)
             return label->text();
-    QWidget* parent = field->parentWidget();
-    if (auto* grid = parent ? qobject_cast<QGridLayout*>(parent->layout()) : nullptr) {
+    for (QGridLayout* grid : dialog.findChildren<QGridLayout*>()) {
         const int index = grid->indexOf(field);
-        if (index >= 0) {
-            int row = 0, column = 0, rows = 0, columns = 0;
-            grid->getItemPosition(index, &row, &column, &rows, &columns);
-            if (column > 0)
-                if (QLayoutItem* item = grid->itemAtPosition(row, column - 1))
-                    if (auto* label = qobject_cast<QLabel*>(item->widget()))
-                        return label->text();
-        }
+        if (index < 0)
+            continue;
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(index, &row, &column, &rows, &columns);
+        if (column > 0)
+            if (QLayoutItem* item = grid->itemAtPosition(row, column - 1))
+                if (auto* label = qobject_cast<QLabel*>(item->widget()))
+                    return label->text();
+    }
+    // A label just before the field in a row or column of widgets.
+    for (QBoxLayout* box : dialog.findChildren<QBoxLayout*>()) {
+        const int index = box->indexOf(field);
+        if (index > 0)
+            if (auto* label = qobject_cast<QLabel*>(box->itemAt(index - 1)->widget()))
+                return label->text();
     }
     for (QFormLayout* form : dialog.findChildren<QFormLayout*>())
         if (QWidget* label = form->labelForField(field))

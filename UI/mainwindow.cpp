@@ -89,6 +89,9 @@ MainWindow::MainWindow(QWidget* parent, std::unique_ptr<Core::Operations::IUserP
 }
 
 MainWindow::~MainWindow() {
+    // The panels leave the presenter's observer lists as they go: before the presenter does.
+    delete crossSectionDock;
+    delete stepHistoryDock;
     // The presenter's context outlives nothing of ours, but the observers we put in its lists
     // point at widgets that are about to go.
     if (presenter) {

@@ -110,7 +110,7 @@ TEST(Panels, StepHistoryListsTheVolumesStepsAndFollowsUndo) {
         << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains(QStringLiteral("Width: 24 cells"))) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("2. CVD: "))) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].contains(QStringLiteral("3 µm"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("Film thickness: 3.00 µm"))) << lines[1].toStdString();
 
     action(shown.window, "actionUndo")->trigger();
     QApplication::processEvents();
