@@ -9,11 +9,16 @@ namespace Ui {
 namespace {
 
 const char* const shownAtProperty = "cellvaneShownAt";
+const char* const guardedProperty = "cellvaneGuardReturn";
 
 } // namespace
 
 ReturnKeyGuard::ReturnKeyGuard(QObject* parent) : QObject(parent) {
     clock.start();
+}
+
+void ReturnKeyGuard::guard(QWidget& dialog) {
+    dialog.setProperty(guardedProperty, true);
 }
 
 void ReturnKeyGuard::install() {
@@ -26,7 +31,8 @@ void ReturnKeyGuard::install() {
 
 bool ReturnKeyGuard::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show) {
-        if (auto* dialog = qobject_cast<QDialog*>(watched); dialog && dialog->isModal())
+        if (auto* dialog = qobject_cast<QDialog*>(watched);
+            dialog && dialog->property(guardedProperty).toBool())
             dialog->setProperty(shownAtProperty, clock.elapsed());
         return false;
     }
@@ -37,7 +43,7 @@ bool ReturnKeyGuard::eventFilter(QObject* watched, QEvent* event) {
         return false;
     const auto* widget = qobject_cast<QWidget*>(watched);
     const auto* dialog = widget ? qobject_cast<const QDialog*>(widget->window()) : nullptr;
-    if (!dialog)
+    if (!dialog || !dialog->property(guardedProperty).toBool())
         return false;
     const QVariant shownAt = dialog->property(shownAtProperty);
     if (key->isAutoRepeat())

@@ -3,6 +3,7 @@
 #include "Core/Operations/Objects/objectoperation.h"
 #include "Core/Operations/operation.h"
 #include "UI/dialogmemory.h"
+#include "UI/returnkeyguard.h"
 #include "Util/iobserver.h"
 
 #include <QDialog>
@@ -33,6 +34,7 @@ protected:
     // Shows the step's dialog modally, with the values the step was last run with.
     int execDialog(QDialog& dialog) const {
         const auto op = operation();
+        ReturnKeyGuard::guard(dialog);
         const int result =
             dialogMemory && op
                 ? dialogMemory->exec(dialog, QString::number(op->getId()) + QLatin1Char(':') +
