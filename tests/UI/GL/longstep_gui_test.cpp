@@ -83,6 +83,27 @@ TEST(LongStep, ProgressWindowCancelsADepositionOnALargeVolume) {
     EXPECT_FALSE(QApplication::activeModalWidget());
 }
 
+// A stage of one step moves a busy bar instead of standing at 0 % under "1 of 1"; a stage of
+// several counts them.
+TEST(LongStep, AStageOfOneStepShowsABusyBar) {
+    Ui::StepProgressDialog dialog(nullptr, QStringLiteral("CVD"), true);
+    Ui::SharedProgress::Reading reading;
+    reading.stage = QStringLiteral("Building the surface");
+    reading.total = 1;
+    dialog.showReading(reading);
+    auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("prbProgress"));
+    EXPECT_EQ(bar->maximum(), 0) << "busy";
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("lblProgress"))->text(),
+              QStringLiteral("CVD: Building the surface"));
+    reading.total = 4;
+    reading.done = 1;
+    dialog.showReading(reading);
+    EXPECT_EQ(bar->maximum(), 4);
+    EXPECT_EQ(bar->value(), 1);
+    EXPECT_EQ(Ui::StepProgressDialog::describe(QStringLiteral("CVD"), reading),
+              QStringLiteral("CVD: Building the surface 2 of 4"));
+}
+
 // Escape on the progress window cancels a step that has only just started; one that has run a
 // while asks first, keeps running while the question waits, and goes on after Continue.
 TEST(LongStep, EscapeAsksBeforeCancellingAStepThatHasRunAWhile) {
