@@ -72,11 +72,12 @@ void BCAEtchingDialog::showRecipe() {
 }
 
 void BCAEtchingDialog::runFor(
-    const std::shared_ptr<Core::Operations::SiWetEtchOperation>& operation, QWidget* parent) {
+    const std::shared_ptr<Core::Operations::SiWetEtchOperation>& operation, QWidget* parent,
+    const std::function<int(QDialog&)>& show) {
     if (!operation)
         return;
     BCAEtchingDialog dialog(parent);
-    if (dialog.exec() != QDialog::Accepted) {
+    if ((show ? show(dialog) : dialog.exec()) != QDialog::Accepted) {
         operation->cancel();
         return;
     }

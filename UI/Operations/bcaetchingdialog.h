@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 
@@ -32,7 +34,7 @@ public:
     // Shows the dialog modally for a wet etch: OK passes the depth on and runs the etch,
     // Cancel cancels it.
     static void runFor(const std::shared_ptr<Core::Operations::SiWetEtchOperation>& operation,
-                       QWidget* parent);
+                       QWidget* parent, const std::function<int(QDialog&)>& show = {});
 
 private:
     Core::Operations::KohRecipe recipeShown() const;

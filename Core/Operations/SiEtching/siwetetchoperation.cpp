@@ -2,6 +2,7 @@
 
 #include "Core/Operations/SiEtching/maskwear.h"
 #include "Core/Operations/celllength.h"
+#include "Core/Operations/volumeprocessoperation.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -63,6 +64,11 @@ void SiWetEtchOperation::selectVolume(std::shared_ptr<TotalVolume> volume) {
 }
 
 void SiWetEtchOperation::step() {
+    if (!volumeSelected && !asked) {
+        asked = true;
+        askForVolume(context, name, nullptr, *this);
+        return;
+    }
     if (!volumeSelected && !takeSelectedVolume()) {
         message(QStringLiteral(": Select a cell volume and press Enter/Return."));
         context.consoleInput.requestEnter(*this);

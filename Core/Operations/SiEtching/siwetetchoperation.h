@@ -51,6 +51,7 @@ public:
     // For the batch run and tests, which choose the volume without a pick.
     void setTarget(std::shared_ptr<Model::Automaton::TotalVolume> volume);
     std::shared_ptr<Model::Automaton::TotalVolume> getTarget() const { return target; }
+    const void* subject() const override { return target.get(); }
     bool isVolumeSelected() const { return volumeSelected; }
     bool areOptionsAccepted() const { return optionsAccepted; }
 
@@ -78,6 +79,8 @@ private:
     std::optional<KohRecipe> recipe;
     WetEtchSides sides = WetEtchSides::Closed;
     bool volumeSelected = false;
+    // The first step() only asks for the volume; Enter brings the next.
+    bool asked = false;
     bool optionsAccepted = false;
 };
 

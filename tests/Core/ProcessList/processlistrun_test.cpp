@@ -358,6 +358,8 @@ TEST(ProcessListProgram, TheMeasuredTrenchWritesItsMetrics) {
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("out.cvx"))));
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), QByteArray("earlier metrics"));
+    EXPECT_TRUE(failed.said.contains(QStringLiteral("which spans 0 ≤ x < 6 µm")))
+        << failed.said.toStdString();
 }
 
 // A "Save Cross-Section" step, stored in a list and run by the program with no display,

@@ -383,7 +383,7 @@ TEST(BatchRunDialog, AListOfMeasurementsLeavesNothingToUndo) {
     EXPECT_TRUE(rows.contains(QStringLiteral("thickness:Si@3,3=6 µm")))
         << rows.join(' ').toStdString();
     EXPECT_TRUE(rows.contains(QStringLiteral(
-        "top@30,3=no answer: x = 30 µm lies outside the volume, which spans 0 to 20 µm")))
+        "top@30,3=no answer: x = 30 µm lies outside the volume, which spans 0 ≤ x < 20 µm")))
         << rows.join(' ').toStdString();
     EXPECT_TRUE(shown.prompts->messages.join(QLatin1Char('\n'))
                     .contains(QStringLiteral("Step 2 (Measure)")));

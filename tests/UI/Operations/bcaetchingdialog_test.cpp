@@ -94,6 +94,7 @@ TEST_F(WetEtchMenuTest, SiWetEtchingRunsFromActivationThroughTheDialogAndUndoes)
     const auto before = testing_support::materialsOf(*volume);
     answerNextDialog(true, 1.0);
     presenter->operationActivated(QStringLiteral("28"));
+    presenter->enterPressed();
     EXPECT_FALSE(presenter->getContext().currentOperation);
     EXPECT_EQ(presenter->getProcessHistory().lastOperation(volume->getId()), 28u);
     EXPECT_FALSE(presenter->getProcessHistory().isLatticeRebuildNeeded(volume->getId()));
@@ -115,6 +116,7 @@ TEST_F(WetEtchMenuTest, CancellingTheDialogCancelsTheContinuousEtch) {
     const auto before = testing_support::materialsOf(*volume);
     answerNextDialog(false, 0.0);
     presenter->operationActivated(QStringLiteral("29"));
+    presenter->enterPressed();
     EXPECT_FALSE(presenter->getContext().currentOperation);
     EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
               QStringLiteral("Continuous Wet Etch: Operation canceled."));
@@ -159,6 +161,7 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
         ok->click();
     });
     presenter->operationActivated(QStringLiteral("28"));
+    presenter->enterPressed();
     EXPECT_TRUE(refused.contains(QStringLiteral("10 to 60 wt%"))) << refused.toStdString();
     EXPECT_FALSE(okWhileRefused);
     EXPECT_TRUE(shown.contains(QStringLiteral("≈ 1.0 µm in 0.75 min"))) << shown.toStdString();
