@@ -52,6 +52,10 @@ inline const QString dopingDepth = QStringLiteral("Doping Depth");
 inline const QString annealingDistance = QStringLiteral("Annealing Distance");
 inline const QString implantationDepth = QStringLiteral("Implantation Depth");
 inline const QString etchDepth = QStringLiteral("Etch Depth");
+// A length in cells may be given in µm instead, by the same name followed by " Microns"
+// ("Etch Depth Microns", "Volume Size Microns X"): the step takes the nearest whole number of
+// cells, and the record's value in cells keeps its meaning where the µm value is absent.
+inline const QString etchDepthMicrons = QStringLiteral("Etch Depth Microns");
 inline const QString etchDirectionValue = QStringLiteral("EtchDirectionValue");
 inline const QString etchDirection = QStringLiteral("Etch Direction");
 inline const QString micronConversion = QStringLiteral("Micron Conversion");
@@ -108,6 +112,16 @@ inline const char substrateDelta[] = "Substrate Delta";
 inline const char substrateCenter[] = "Substrate Center";
 // Absent from lists written before cells could be other than unit cubes.
 inline const char cellSize[] = "Cell Size";
+inline QString inMicrons(const char* name) {
+    return QString::fromLatin1(name) + QStringLiteral(" Microns");
+}
+inline QString axisInMicrons(const char* name, char axisLetter) {
+    return inMicrons(name) + QLatin1Char(' ') + QLatin1Char(axisLetter);
+}
+
+// The unit of a record value, for the lines that show it and the axes that plot it ("µm",
+// "cells", "µm/min", "min", "°C", "wt %"); empty where the value has none or it is not known.
+QString unitOf(const QString& name);
 
 // A chosen material is kept three times: its id, which runs, and its name and colour, which
 // are only shown. `role` is empty or a word such as "Doped": "DopedMaterialId",
