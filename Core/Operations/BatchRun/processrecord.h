@@ -46,6 +46,8 @@ inline const QString maximumHeight = QStringLiteral("Maximum Height");
 inline const QString minimumHeight = QStringLiteral("Minimum Height");
 inline const QString filmThickness = QStringLiteral("Film Thickness");
 inline const QString dopingDepth = QStringLiteral("Doping Depth");
+// A doping's dopant concentration in cm⁻³; absent, the doped material is used as it is.
+inline const QString concentration = QStringLiteral("Concentration");
 inline const QString annealingDistance = QStringLiteral("Annealing Distance");
 inline const QString implantationDepth = QStringLiteral("Implantation Depth");
 inline const QString etchDepth = QStringLiteral("Etch Depth");
@@ -84,6 +86,8 @@ inline const QString time = QStringLiteral("Time");
 inline const QString otherEtchRates = QStringLiteral("Other Etch Rates");
 // A wet etch whose wafer continues beyond the volume's sides; closed sides when absent.
 inline const QString periodicSides = QStringLiteral("Periodic Sides");
+// A wet etch's side: "top", "bottom" or "both"; the top when absent.
+inline const QString etchSide = QStringLiteral("Etch Side");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {
