@@ -2,7 +2,7 @@
 """The pictures of the README's "Wet etching in the lab": a membrane etched from the back onto
 a boron-doped layer, and a square mesa etched from the front, its convex corners undercut.
 
-    PYTHONPATH=build/debug/bin/python /usr/bin/python3 scripts/wet-etch-pictures.py [FOLDER]
+    PYTHONPATH=build/debug/python /usr/bin/python3 scripts/wet-etch-pictures.py [FOLDER]
 
 Writes membrane.png and mesa.png to FOLDER (docs/pictures by default).
 """
