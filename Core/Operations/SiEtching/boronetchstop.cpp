@@ -19,6 +19,23 @@ QString bandText(double concentration) {
     return QString::number(concentration, 'g', 2);
 }
 
+// The name's base and concentration, for a name that materialFor made.
+bool splitName(const QString& name, QString& base, double& concentration) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(.*) ([0-9]+(\\.[0-9]+)?(e[+-]?[0-9]+)?)") +
+        QRegularExpression::escape(unit) + QStringLiteral("$"));
+    const QRegularExpressionMatch match = pattern.match(name);
+    if (!match.hasMatch())
+        return false;
+    bool ok = false;
+    const double value = match.captured(2).toDouble(&ok);
+    if (!ok || !BoronEtchStop::refusal(value).isEmpty())
+        return false;
+    base = match.captured(1);
+    concentration = value;
+    return true;
+}
+
 } // namespace
 
 double BoronEtchStop::rateFactor(double concentration) {
@@ -42,8 +59,8 @@ std::uint32_t BoronEtchStop::materialFor(std::uint32_t dopedMaterial, double con
     const Model::Materials::Material doped = registry->getMaterial(dopedMaterial);
     // A material already made for a concentration dopes at the new one beside its own base.
     QString base = doped.getName();
-    if (concentrationOf(dopedMaterial))
-        base.truncate(base.lastIndexOf(QLatin1Char(' '), -int(unit.size()) - 1));
+    double previous = 0.0;
+    splitName(doped.getName(), base, previous);
     const QString name = base + QLatin1Char(' ') + bandText(concentration) + unit;
     for (const Model::Materials::Material& material : registry->getMaterials())
         if (material.getName() == name)
@@ -59,18 +76,27 @@ std::uint32_t BoronEtchStop::materialFor(std::uint32_t dopedMaterial, double con
 std::optional<double> BoronEtchStop::concentrationOf(std::uint32_t material) {
     if (material <= 1)
         return std::nullopt;
-    static const QRegularExpression pattern(QStringLiteral(" ([0-9]+(\\.[0-9]+)?(e[+-]?[0-9]+)?)") +
-                                            QRegularExpression::escape(unit) + QStringLiteral("$"));
-    const QString name =
-        Model::Materials::MaterialFactory::getInstance()->getMaterial(material).getName();
-    const QRegularExpressionMatch match = pattern.match(name);
-    if (!match.hasMatch())
+    QString base;
+    double concentration = 0.0;
+    if (!splitName(
+            Model::Materials::MaterialFactory::getInstance()->getMaterial(material).getName(), base,
+            concentration))
         return std::nullopt;
-    bool ok = false;
-    const double value = match.captured(1).toDouble(&ok);
-    if (!ok || !refusal(value).isEmpty())
+    return concentration;
+}
+
+std::optional<std::uint32_t> BoronEtchStop::baseOf(std::uint32_t material) {
+    if (material <= 1)
         return std::nullopt;
-    return value;
+    auto registry = Model::Materials::MaterialFactory::getInstance();
+    QString base;
+    double concentration = 0.0;
+    if (!splitName(registry->getMaterial(material).getName(), base, concentration))
+        return std::nullopt;
+    for (const Model::Materials::Material& candidate : registry->getMaterials())
+        if (candidate.getName() == base)
+            return candidate.getId();
+    return std::nullopt;
 }
 
 void BoronEtchStop::lift(Model::Automaton::TotalVolume& volume) {

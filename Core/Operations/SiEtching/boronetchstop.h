@@ -48,6 +48,8 @@ public:
     static std::uint32_t materialFor(std::uint32_t dopedMaterial, double concentration);
     // The concentration a material holds, when it is one of those made by materialFor.
     static std::optional<double> concentrationOf(std::uint32_t material);
+    // The registered material it was made from, when it is one of them.
+    static std::optional<std::uint32_t> baseOf(std::uint32_t material);
 
     // For the wet etch: every cell whose material holds a concentration becomes silicon while
     // the lattice etches it, at its rate factor; restore() gives the cells that were not

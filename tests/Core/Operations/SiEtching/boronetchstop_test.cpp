@@ -3,6 +3,7 @@
 #include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Core/Operations/SiEtching/siwetetchscenes.h"
 #include "Core/Operations/Undo/processhistory.h"
+#include "Core/Operations/materialset.h"
 #include "Model/Automaton/cellarrayslock.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Persistence/documentarchiver.h"
@@ -58,6 +59,18 @@ TEST(BoronEtchStop, EachConcentrationBandIsOneMaterialThatNamesIt) {
     EXPECT_DOUBLE_EQ(*BoronEtchStop::concentrationOf(low), 1e18);
     EXPECT_FALSE(BoronEtchStop::concentrationOf(pDoped).has_value());
     EXPECT_FALSE(BoronEtchStop::concentrationOf(1).has_value());
+    EXPECT_EQ(BoronEtchStop::baseOf(high), std::optional<std::uint32_t>(pDoped));
+    EXPECT_FALSE(BoronEtchStop::baseOf(pDoped).has_value());
+
+    // Oxidation, doping and every other process take the doped cells as they take the
+    // material they were doped as.
+    const auto oxidised =
+        Core::Operations::MaterialSet::compatibleWith(QStringLiteral("Simple Si Oxidation"));
+    ASSERT_TRUE(oxidised.contains(pDoped));
+    EXPECT_TRUE(oxidised.contains(high));
+    EXPECT_TRUE(oxidised.contains(low));
+    EXPECT_FALSE(
+        Core::Operations::MaterialSet::compatibleWith(QStringLiteral("DRIE")).contains(high));
 
     const auto registry = Model::Materials::MaterialFactory::getInstance();
     const auto base = registry->getMaterial(pDoped);
