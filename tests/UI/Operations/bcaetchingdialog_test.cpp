@@ -4,6 +4,7 @@
 #include "UI/Operations/bcaetchingdialog.h"
 #include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
+#include "support/registryfiles.h"
 #include "support/scenes.h"
 
 #include <QApplication>
@@ -177,6 +178,10 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
 // The membrane flow from the menu: the etch side chosen in the dialog, a back window under a
 // wafer whose top is boron-doped at 1e20 cm⁻³; the doped layer stays, and undo restores.
 TEST_F(WetEtchMenuTest, EtchingFromTheBottomStopsOnTheBoronLayer) {
+    // The material made for the concentration goes with the test.
+    struct Restore {
+        ~Restore() { TestSupport::restoreBuiltInRegistries(); }
+    } restore;
     const int doped = int(BoronEtchStop::materialFor(15, 1e20));
     auto wafer = testing_support::makeVolume(24, 24, 12, [doped](int x, int y, int z) {
         const bool window = x >= 4 && x < 20 && y >= 4 && y < 20;

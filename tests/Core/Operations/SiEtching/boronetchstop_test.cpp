@@ -8,6 +8,7 @@
 #include "Model/Materials/materialfactory.h"
 #include "Model/Persistence/documentarchiver.h"
 #include "Model/document.h"
+#include "support/registryfiles.h"
 
 #include <QBuffer>
 
@@ -25,9 +26,12 @@ namespace names = Core::Operations::RecordParameters;
 
 namespace {
 constexpr int pDoped = 15;
+
+// The materials made for concentrations go with the test: the registry is process-wide.
+class BoronEtchStopTest : public TestSupport::RegistryTest {};
 } // namespace
 
-TEST(BoronEtchStop, RateFallsWithTheFourthPowerAboveTheCriticalConcentration) {
+TEST_F(BoronEtchStopTest, RateFallsWithTheFourthPowerAboveTheCriticalConcentration) {
     const double c0 = BoronEtchStop::criticalConcentration;
     // Undoped and lightly doped silicon etch at the intrinsic rate.
     EXPECT_DOUBLE_EQ(BoronEtchStop::rateFactor(0.0), 1.0);
@@ -44,7 +48,7 @@ TEST(BoronEtchStop, RateFallsWithTheFourthPowerAboveTheCriticalConcentration) {
         EXPECT_FALSE(BoronEtchStop::refusal(bad).isEmpty()) << bad;
 }
 
-TEST(BoronEtchStop, EachConcentrationBandIsOneMaterialThatNamesIt) {
+TEST_F(BoronEtchStopTest, EachConcentrationBandIsOneMaterialThatNamesIt) {
     const std::uint32_t high = BoronEtchStop::materialFor(pDoped, 1e20);
     EXPECT_NE(high, std::uint32_t(pDoped));
     EXPECT_EQ(BoronEtchStop::materialFor(pDoped, 1.0e20), high);
@@ -83,7 +87,7 @@ TEST(BoronEtchStop, EachConcentrationBandIsOneMaterialThatNamesIt) {
 
 namespace {
 
-TEST(BoronEtchStop, TheConcentrationOfACellSurvivesSavingAndOpeningInAnotherSession) {
+TEST_F(BoronEtchStopTest, TheConcentrationOfACellSurvivesSavingAndOpeningInAnotherSession) {
     const std::uint32_t high = BoronEtchStop::materialFor(pDoped, 2.5e20);
     Model::Document document;
     document.addObject(
@@ -150,7 +154,7 @@ Membrane etchMembrane(double concentration) {
 
 } // namespace
 
-TEST(BoronEtchStop, AHeavilyDopedLayerIsLeftAsAMembraneALightOneIsEtchedThrough) {
+TEST_F(BoronEtchStopTest, AHeavilyDopedLayerIsLeftAsAMembraneALightOneIsEtchedThrough) {
     QuietEtching quiet;
     const std::uint32_t high = BoronEtchStop::materialFor(pDoped, 1e20);
     const Membrane stopped = etchMembrane(1e20);
