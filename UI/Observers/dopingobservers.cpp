@@ -14,6 +14,7 @@ void DopingOptionsObserver::update() {
         return;
     op->setDepth(dialog.depth());
     op->setDopedMaterialId(dialog.dopedMaterialId());
+    op->setConcentration(dialog.concentration());
     op->end();
 }
 

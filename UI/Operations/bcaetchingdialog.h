@@ -30,6 +30,8 @@ public:
     std::optional<Core::Operations::KohRecipe> recipe() const;
     void setRecipe(const Core::Operations::KohRecipe& value);
     bool periodicSides() const;
+    Core::Operations::EtchSide etchSide() const;
+    void setEtchSide(Core::Operations::EtchSide value);
 
     // Shows the dialog modally for a wet etch: OK passes the depth on and runs the etch,
     // Cancel cancels it.

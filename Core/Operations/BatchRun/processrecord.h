@@ -49,6 +49,8 @@ inline const QString maximumHeight = QStringLiteral("Maximum Height");
 inline const QString minimumHeight = QStringLiteral("Minimum Height");
 inline const QString filmThickness = QStringLiteral("Film Thickness");
 inline const QString dopingDepth = QStringLiteral("Doping Depth");
+// A doping's dopant concentration in cm⁻³; absent, the doped material is used as it is.
+inline const QString concentration = QStringLiteral("Concentration");
 inline const QString annealingDistance = QStringLiteral("Annealing Distance");
 inline const QString implantationDepth = QStringLiteral("Implantation Depth");
 inline const QString etchDepth = QStringLiteral("Etch Depth");
@@ -101,6 +103,8 @@ inline const QString sourceExponent = QStringLiteral("Source Exponent");
 inline const QString sticking = QStringLiteral("Sticking");
 inline const QString raysPerCell = QStringLiteral("Rays Per Cell");
 inline const QString seed = QStringLiteral("Seed");
+// A wet etch's side: "top", "bottom" or "both"; the top when absent.
+inline const QString etchSide = QStringLiteral("Etch Side");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {

@@ -18,6 +18,7 @@
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetchingoperation.h"
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
+#include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Core/Operations/SiEtching/kohrecipe.h"
 #include "Core/Operations/SiEtching/maskwear.h"
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
@@ -190,8 +191,13 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     const WetEtchSides sides = values.optionalFlag(names::periodicSides, false)
                                    ? WetEtchSides::Periodic
                                    : WetEtchSides::Closed;
+    const QString sideName = values.optionalText(names::etchSide, etchSideName(EtchSide::Top));
     if (!values.isComplete())
         return {};
+    EtchSide etchSide = EtchSide::Top;
+    if (!etchSideFromName(sideName, etchSide))
+        return {
+            QStringLiteral("the etch side must be top, bottom or both, not \"%1\"").arg(sideName)};
     if (byRecipe) {
         if (QString refusal = recipe.refusal(); !refusal.isEmpty())
             return {refusal};
@@ -204,14 +210,30 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
         !refusal.isEmpty())
         return {refusal};
     depth = KohRecipe::engineDepth(volume, depth);
+    // Boron-doped cells etch as slow silicon: the lattice is built with them as silicon and
+    // they take their material back when the etch has left them.
+    BoronEtchStop boron;
+    boron.lift(volume);
     bool rebuilt = false;
     QString reason;
-    if (!SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)) {
+    const bool latticeReady =
+        boron.isEmpty() ? SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)
+                        : volume.rebuildSiLattice(&reason);
+    if (!latticeReady) {
+        boron.restore(volume);
         history.setLatticeRebuildNeeded(volume.getId(), true);
         return {reason.isEmpty() ? QStringLiteral("The silicon lattice could not be built.")
                                  : reason};
     }
-    AtomicStructureSimpleSiWetEtch(volume, depth, sides).runEtching(progress);
+    AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
+    engine.setEtchSide(etchSide);
+    engine.setRateFactors(&boron.rateFactors());
+    engine.runEtching(progress);
+    if (!boron.isEmpty()) {
+        boron.restore(volume);
+        // The lattice holds the doped cells as silicon.
+        run.silicon = Silicon::Changed;
+    }
     if (byRecipe) {
         // The etchant wears the masks as long as it etches the silicon.
         QStringList notes = MaskWear::wear(volume, recipe, progress);
@@ -368,17 +390,25 @@ StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory
 StepRun doping(RecordValues& values, TotalVolume& volume, ProcessHistory&,
                Util::ProgressReporter& progress) {
     const float depth = values.single(names::dopingDepth);
-    const int doped = materialId(values, names::material(QStringLiteral("Doped")).id);
+    int doped = materialId(values, names::material(QStringLiteral("Doped")).id);
+    const double concentration = values.optionalReal(names::concentration, 0.0);
     if (!values.isComplete())
         return {};
     if (QString refusal = DopingOperation::refusalFor(doped, depth); !refusal.isEmpty())
         return {refusal};
+    if (values.has(names::concentration)) {
+        if (QString refusal = BoronEtchStop::refusal(concentration); !refusal.isEmpty())
+            return {refusal};
+    }
     StepRun run{{}, Silicon::Changed};
     if (QString refusal =
             madeLength(volume, names::dopingDepth,
                        {depth, QStringLiteral("doping depth"), QStringLiteral("doped")}, run);
         !refusal.isEmpty())
         return {refusal};
+    // The concentration lives in the material the cells are doped into.
+    if (values.has(names::concentration))
+        doped = int(BoronEtchStop::materialFor(std::uint32_t(doped), concentration));
     DopingOperation::run(volume, doped, depth, progress);
     return run;
 }
