@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <new>
 
 namespace Core::Operations {

@@ -203,6 +203,7 @@ TEST_F(WetEtchMenuTest, EtchingFromTheBottomStopsOnTheBoronLayer) {
         dialog->accept();
     });
     presenter->operationActivated(QStringLiteral("28"));
+    presenter->enterPressed();
     EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
               QStringLiteral("BCA Wet Etch: Operation finished."));
     for (int z = 1; z < 7; ++z)

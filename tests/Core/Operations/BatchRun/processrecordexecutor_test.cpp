@@ -627,7 +627,7 @@ TEST(ProcessRecordExecutor, CellCountsMayBeGivenInMicrometres) {
     ProcessRecordExecutor executor(history, {});
     const auto created = executor.execute(ProcessTypes::CreateSubstrate, box);
     ASSERT_TRUE(created.isDone()) << created.problem.toStdString();
-    const auto& volume = *executor.getVolume();
+    auto& volume = *executor.getVolume();
     EXPECT_EQ(volume.getSizeX(), 60u);
     EXPECT_EQ(volume.getSizeY(), 20u);
     EXPECT_EQ(volume.getSizeZ(), 20u);
