@@ -5,6 +5,7 @@
 #include "Model/Export/crosssectionpicture.h"
 #include "Model/Metrology/scale.h"
 #include "UI/mainwindowpresenter.h"
+#include "UI/panelsupport.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -25,31 +26,6 @@ using Model::Export::CrossSection;
 using Model::Export::SectionPlane;
 
 namespace {
-
-class Watcher : public Util::IObserver {
-public:
-    explicit Watcher(std::function<void()> call) : call(std::move(call)) {}
-    void update() override { call(); }
-
-private:
-    std::function<void()> call;
-};
-
-std::shared_ptr<Model::Automaton::TotalVolume> volumeToCut(MainWindowPresenter& presenter) {
-    std::shared_ptr<Model::Automaton::TotalVolume> chosen;
-    for (const auto& object : presenter.getSelection().getSelectedObjects())
-        if (auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object))
-            chosen = volume;
-    if (chosen)
-        return chosen;
-    int volumes = 0;
-    for (const auto& object : presenter.getDocument()->getObjects())
-        if (auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object)) {
-            chosen = volume;
-            ++volumes;
-        }
-    return volumes == 1 ? chosen : nullptr;
-}
 
 // Return in the position field finishes the edit there; the window's Return (which feeds the
 // console) must not take it first.
@@ -105,7 +81,7 @@ CrossSectionPanel::CrossSectionPanel(MainWindowPresenter& presenter, QWidget* pa
     connect(position, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
             [this] { moveCutPlane(); });
 
-    watcher = std::make_shared<Watcher>([this] {
+    watcher = std::make_shared<PanelWatcher>([this] {
         if (pending || !isVisible())
             return;
         pending = true;
@@ -131,7 +107,7 @@ void CrossSectionPanel::resizeEvent(QResizeEvent* event) {
 
 void CrossSectionPanel::refresh() {
     pending = false;
-    const auto volume = volumeToCut(presenter);
+    const auto volume = volumeInView(presenter);
     if (!volume) {
         drawn = QImage();
         pictureLabel->clear();
@@ -169,7 +145,7 @@ void CrossSectionPanel::showPicture() {
 }
 
 void CrossSectionPanel::moveCutPlane() {
-    const auto volume = volumeToCut(presenter);
+    const auto volume = volumeInView(presenter);
     if (!volume)
         return;
     const int normal = axis->currentIndex();

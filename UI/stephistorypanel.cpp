@@ -2,6 +2,7 @@
 
 #include "Model/Automaton/totalvolume.h"
 #include "UI/mainwindowpresenter.h"
+#include "UI/panelsupport.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -12,35 +13,8 @@ namespace Ui {
 
 namespace {
 
-// Calls back on every notification of the lists it is put in.
-class Watcher : public Util::IObserver {
-public:
-    explicit Watcher(std::function<void()> call) : call(std::move(call)) {}
-    void update() override { call(); }
-
-private:
-    std::function<void()> call;
-};
-
 void removeFrom(Util::ObserverList& list, const std::shared_ptr<Util::IObserver>& observer) {
     list.erase(std::remove(list.begin(), list.end(), observer), list.end());
-}
-
-// The volume the panels speak about: the last selected cell volume, else the only one.
-std::shared_ptr<Model::Automaton::TotalVolume> volumeInView(MainWindowPresenter& presenter) {
-    std::shared_ptr<Model::Automaton::TotalVolume> chosen;
-    for (const auto& object : presenter.getSelection().getSelectedObjects())
-        if (auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object))
-            chosen = volume;
-    if (chosen)
-        return chosen;
-    int volumes = 0;
-    for (const auto& object : presenter.getDocument()->getObjects())
-        if (auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object)) {
-            chosen = volume;
-            ++volumes;
-        }
-    return volumes == 1 ? chosen : nullptr;
 }
 
 } // namespace
@@ -59,7 +33,7 @@ StepHistoryPanel::StepHistoryPanel(MainWindowPresenter& presenter, QWidget* pare
     layout->addWidget(list);
 
     // Many notifications come in a burst (a step, then its undo entry); one reading will do.
-    watcher = std::make_shared<Watcher>([this] {
+    watcher = std::make_shared<PanelWatcher>([this] {
         if (pending)
             return;
         pending = true;

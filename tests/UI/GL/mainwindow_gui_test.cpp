@@ -65,6 +65,8 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
          "Si Wet Etching",
          "Si Wet Etching (CCA)",
          "Simple RIE",
+         "Flux Etching",
+         "Flux Deposition",
          "Pour Material",
          "-",
          "Extract Film",
