@@ -5,6 +5,7 @@
 #include <QRunnable>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -14,6 +15,8 @@
 namespace Util {
 
 namespace {
+
+thread_local QThreadPool* threadWorkPool = nullptr;
 
 // The tasks of one call still out, and the first failure among them. The count is kept under
 // a standard mutex rather than waited for through QFuture: ThreadSanitizer sees this lock, so it
@@ -89,6 +92,20 @@ void runTasksAndWait(QThreadPool& pool, int count, const std::function<void(int)
             (*passTask)->run();
     }
     pass.wait();
+}
+
+QThreadPool& workPool() {
+    return threadWorkPool ? *threadWorkPool : *QThreadPool::globalInstance();
+}
+
+WorkPool::WorkPool(int threads) : pool(std::make_unique<QThreadPool>()), previous(threadWorkPool) {
+    pool->setMaxThreadCount(std::max(1, threads));
+    threadWorkPool = pool.get();
+}
+
+WorkPool::~WorkPool() {
+    threadWorkPool = previous;
+    pool->waitForDone();
 }
 
 } // namespace Util

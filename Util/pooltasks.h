@@ -1,10 +1,30 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 class QThreadPool;
 
 namespace Util {
+
+// The pool the calling thread's parallel work runs on, and whose thread count sets how the
+// work is split: the process's global pool, or the pool of a WorkPool in scope on this thread.
+QThreadPool& workPool();
+
+// Gives the calling thread's work a pool of `threads` threads of its own while in scope, so
+// that one run may take another thread count than the process and than runs on other threads
+// (two scripts' runs at once), and none changes the global pool under the others.
+class WorkPool {
+public:
+    explicit WorkPool(int threads);
+    ~WorkPool();
+    WorkPool(const WorkPool&) = delete;
+    WorkPool& operator=(const WorkPool&) = delete;
+
+private:
+    std::unique_ptr<QThreadPool> pool;
+    QThreadPool* previous;
+};
 
 // Runs task(i) for every i in [0, count) as one task each on `pool` and returns when all have
 // finished, so that two calls in a row are a barrier: what the caller wrote before the call is

@@ -52,11 +52,36 @@ int plan(const QString& listFile, const QStringList& varied, int sample, bool sa
                                    QStringLiteral("--vary %1: a full grid needs a step "
                                                   "(FROM:TO:STEP) or a list of values")
                                        .arg(text));
+        parameters.push_back(parameter);
+    }
+    // Counted before anything is made or checked: a product of a few long ranges does not fit
+    // in memory.
+    constexpr std::uint64_t mostVariants = 1000000;
+    if (sampled && std::uint64_t(sample) > mostVariants)
+        return App::usageError(
+            err, program,
+            QStringLiteral("--sample %1 asks for more than a million variants").arg(sample));
+    if (!sampled && StudyPlan::gridSize(parameters, mostVariants) > mostVariants) {
+        QStringList factors;
+        long double count = 1;
+        for (const VariedParameter& parameter : parameters) {
+            count *= std::max<long double>(1, parameter.levels.size());
+            factors << QString::number(std::max(1, int(parameter.levels.size())));
+        }
+        const QString counted = count < 1e18L ? QString::number(qulonglong(count))
+                                              : QString::number(double(count), 'g', 6);
+        return App::usageError(err, program,
+                               QStringLiteral("the grid has %1 variants (%2); at most a million "
+                                              "can be planned")
+                                   .arg(counted, factors.join(QStringLiteral(" x "))));
+    }
+    for (const VariedParameter& parameter : parameters) {
         QStringList values = parameter.levels;
         if (parameter.isContinuous())
             values << StudyPlan::number(parameter.low) << StudyPlan::number(parameter.high);
         for (const QString& value : values) {
             QList<Ui::ProcessData> copy = list;
+            QString problem;
             if (!Ui::ProcessListRun::applySetting(copy, parameter.name + QLatin1Char('=') + value,
                                                   problem)) {
                 err << program << ": " << listFile << ": "
@@ -65,14 +90,9 @@ int plan(const QString& listFile, const QStringList& varied, int sample, bool sa
                 return App::exitBadUsage;
             }
         }
-        parameters.push_back(parameter);
     }
     const VariantTable table =
         sampled ? StudyPlan::latinHypercube(parameters, sample, seed) : StudyPlan::grid(parameters);
-    if (table.variants.size() > 1000000)
-        return App::usageError(err, program,
-                               QStringLiteral("the grid has more than a million "
-                                              "variants"));
     QTextStream(stdout) << QString::fromUtf8(table.csv()) << Qt::flush;
     return App::exitDone;
 }
@@ -117,7 +137,8 @@ int gather(const QString& folderName, QTextStream& err) {
          plotFolder.entryList({QStringLiteral("*.png"), QStringLiteral("*.svg")}, QDir::Files))
         if (!plotFiles.contains(QStringLiteral("plots/") + QFileInfo(file).completeBaseName()))
             QFile::remove(plotFolder.filePath(file));
-    err << "Wrote " << plotFiles.size() << " plots (PNG and SVG) to "
+    err << "Wrote " << plotFiles.size() << (plotFiles.size() == 1 ? " plot" : " plots")
+        << " (PNG and SVG) to "
         << QDir::toNativeSeparators(folder.path() + QStringLiteral("/plots")) << Qt::endl;
     const QString page = folder.path() + QStringLiteral("/index.html");
     const QString title =

@@ -13,12 +13,12 @@
 #include "Model/Export/scenepicture.h"
 #include "Model/Materials/materialfactory.h"
 #include "Util/metatypes.h"
+#include "Util/pooltasks.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
 #include <QTextStream>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <map>
@@ -569,14 +569,12 @@ Document runList(const py::object& path, const py::object& input, int volumeNumb
     Ui::ProcessListRun::Status status = Ui::ProcessListRun::Done;
     {
         py::gil_scoped_release unlocked;
-        QThreadPool* pool = QThreadPool::globalInstance();
-        const int poolThreads = pool->maxThreadCount();
+        // This run's own pool: the global one is shared with every other thread's runs.
+        std::optional<Util::WorkPool> pool;
         if (threadCount)
-            pool->setMaxThreadCount(threadCount);
+            pool.emplace(threadCount);
         QTextStream logStream(&log);
         status = Ui::ProcessListRun::run(options, logStream, document.state->document);
-        if (threadCount)
-            pool->setMaxThreadCount(poolThreads);
     }
     if (status == Ui::ProcessListRun::Done)
         return document;

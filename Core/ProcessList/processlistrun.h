@@ -55,6 +55,11 @@ public:
     // Applies one "STEP.NAME=VALUE" to the list. False, with the reason, for a step or
     // parameter the list does not have or a value that is no value of the parameter's kind.
     static bool applySetting(QList<ProcessData>& list, const QString& setting, QString& problem);
+    // Whether applySetting takes some value for "STEP.NAME": the step exists and has the
+    // parameter, or may be given it (an optional value, a side's layout). False, with the
+    // reason, otherwise.
+    static bool takesParameter(const QList<ProcessData>& list, const QString& parameter,
+                               QString& problem);
 
     // "STEP.TopLayout=chip.gds:5/0" (or BottomLayout) on a photolithography step: that side's
     // mask is made from the layout's layer when the step runs.

@@ -7,7 +7,8 @@ namespace Core::Study {
 // Runs the variants on this machine: up to `jobs` task processes at a time, a fresh one for
 // each variant, so that a variant that exhausts memory or crashes takes only itself down and
 // its peak memory is its own. A task that ends without writing its metrics is recorded as
-// failed, with how it ended.
+// failed, with how it ended. Ctrl-C (or SIGTERM, SIGHUP) stops the run's tasks, removes their
+// running files, so that the variants are missing again, and ends wait() naming them.
 class LocalEngine : public StudyEngine {
 public:
     static QString engineName() { return QStringLiteral("local"); }

@@ -26,6 +26,11 @@ namespace {
 // How often the queue is asked while a study is followed: often enough for a progress line,
 // rare enough for a controller that serves many users.
 constexpr int pollMilliseconds = 2000;
+// How often the variants' running files are read between two questions to the queue: a task of
+// a short variant starts and ends between two of those, and would never be counted running.
+// Only for arrays whose files cost nothing to read this often on a shared file system.
+constexpr int filePollMilliseconds = 250;
+constexpr int mostFilesPolled = 256;
 // How long the queue may stay unreachable before the run stops following it (the array runs on).
 constexpr qint64 unreachableMilliseconds = 5 * 60 * 1000;
 // How long a cancel waits for the array's tasks to be gone (Slurm signals, then kills after its
@@ -78,6 +83,13 @@ QString slurmFolder(const StudyFolder& folder) {
     return folder.path() + QStringLiteral("/slurm");
 }
 
+// sbatch reads "%" in an output name as a replacement symbol; "%%" is a "%" of the name.
+QString outputPattern(const StudyFolder& folder) {
+    QString escaped = slurmFolder(folder);
+    escaped.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    return escaped;
+}
+
 QString jobsFile(const StudyFolder& folder) {
     return slurmFolder(folder) + QStringLiteral("/jobs.json");
 }
@@ -122,8 +134,8 @@ QString lastOutputLine(const StudyFolder& folder, const QString& job, int task) 
 // After the array left the queue: a variant whose task was ended from outside (a time limit, a
 // node failure, memory) or could not record it is recorded as failed with how it ended, when
 // `recordEndings`, so that the study says why; one that was cancelled or never started stays
-// missing, for the next run. The running files of killed tasks are removed either way: on a
-// cluster they name another host, whose processes cannot be checked from here.
+// missing, for the next run, marked cancelled. The running files of killed tasks are removed either
+// way: on a cluster they name another host, whose processes cannot be checked from here.
 void settle(const StudyFolder& folder, const StudyRecord& record, const Submission& submission,
             bool recordEndings) {
     const QMap<int, SlurmEngine::Ending> endings =
@@ -134,9 +146,13 @@ void settle(const StudyFolder& folder, const StudyRecord& record, const Submissi
         if (!variant || readFinished(folder, record, *variant))
             continue;
         const auto ending = endings.find(task);
-        if (ending == endings.end() || ending->recorded() ||
-            ending->state.startsWith(QStringLiteral("CANCELLED")) ||
-            ending->state == QStringLiteral("PENDING")) {
+        if (ending != endings.end() && (ending->state.startsWith(QStringLiteral("CANCELLED")) ||
+                                        ending->state == QStringLiteral("PENDING"))) {
+            markCancelled(folder, id,
+                          QStringLiteral("cancelled with the array %1").arg(submission.job));
+            continue;
+        }
+        if (ending == endings.end() || ending->recorded()) {
             QFile::remove(folder.runningFile(id));
             continue;
         }
@@ -149,6 +165,14 @@ void settle(const StudyFolder& folder, const StudyRecord& record, const Submissi
             reason += QStringLiteral(": ") + said;
         VariantTask::recordFailure(folder, record, id, reason);
     }
+}
+
+// The request's variants whose tasks say they run (their running files, touched while they run).
+int runningFiles(const EngineRequest& request) {
+    int count = 0;
+    for (const QString& id : request.ids)
+        count += runningFileIsLive(request.folder.runningFile(id)) ? 1 : 0;
+    return count;
 }
 
 int unfinished(const EngineRequest& request) {
@@ -176,10 +200,11 @@ QByteArray SlurmEngine::arrayScript(const EngineRequest& request) {
                          .arg(request.threads);
     for (const QString& id : request.ids)
         script += QStringLiteral("    %1\n").arg(shellQuoted(id));
-    script += QStringLiteral(")\n"
-                             "exec %1 task %2 \"${ids[SLURM_ARRAY_TASK_ID - 1]}\" --threads %3\n")
-                  .arg(shellQuoted(request.program), shellQuoted(request.folder.path()))
-                  .arg(request.threads);
+    // Joined, not filled in: a "%1" in a folder's name must stay what it is.
+    script += QStringLiteral(")\nexec ") + shellQuoted(request.program) +
+              QStringLiteral(" task --threads ") + QString::number(request.threads) +
+              QStringLiteral(" -- ") + shellQuoted(request.folder.path()) +
+              QStringLiteral(" \"${ids[SLURM_ARRAY_TASK_ID - 1]}\"\n");
     return script.toUtf8();
 }
 
@@ -188,29 +213,39 @@ QStringList SlurmEngine::submitArguments(const EngineRequest& request, const QSt
     if (request.jobsGiven && request.jobs < request.ids.size())
         array += QStringLiteral("%%1").arg(request.jobs);
     return QStringList{QStringLiteral("--parsable"), array,
-                       QStringLiteral("--output=%1/%A_%a.out").arg(slurmFolder(request.folder)),
+                       QStringLiteral("--output=%1/%A_%a.out").arg(outputPattern(request.folder)),
                        QStringLiteral("--chdir=%1").arg(slurmFolder(request.folder))} +
            request.engineArguments + QStringList{script};
 }
 
-bool SlurmEngine::submit(const EngineRequest& request, QString& problem) {
-    if (const auto earlier = latestSubmission(request.folder)) {
-        const Queue queued = queue(earlier->job);
-        if (!queued.known) {
-            problem = QStringLiteral("cannot tell whether the study's array %1 still runs: %2")
-                          .arg(earlier->job, queued.problem);
-            return false;
-        }
-        if (!queued.empty()) {
-            problem = QStringLiteral("the study's array %1 is still queued or running; wait for "
-                                     "it (cellvane-study status %2) or cancel it "
-                                     "(cellvane-study cancel %2)")
-                          .arg(earlier->job, request.folder.path());
-            return false;
-        }
-        // Its tasks that were killed left files saying they run.
-        settle(request.folder, request.record, *earlier, false);
+bool SlurmEngine::settleEarlier(const StudyFolder& folder, const StudyRecord& record,
+                                QString& problem) {
+    // A study never submitted asks no queue: the local engine runs where there is no Slurm.
+    const auto earlier = latestSubmission(folder);
+    if (!earlier)
+        return true;
+    const Queue queued = queue(earlier->job);
+    if (!queued.known) {
+        problem = QStringLiteral("cannot tell whether the study's array %1 still runs: %2")
+                      .arg(earlier->job, queued.problem);
+        return false;
     }
+    if (!queued.empty()) {
+        problem = QStringLiteral("the study's array %1 is still queued or running; wait for "
+                                 "it (cellvane-study status %2) or cancel it "
+                                 "(cellvane-study cancel %2)")
+                      .arg(earlier->job, folder.path());
+        return false;
+    }
+    // Its tasks that were killed left files saying they run.
+    settle(folder, record, *earlier, false);
+    return true;
+}
+
+bool SlurmEngine::submit(const EngineRequest& request, QString& problem) {
+    // Asked again just before sbatch: the array of another shell's run may have come since.
+    if (!settleEarlier(request.folder, request.record, problem))
+        return false;
     const QString folder = slurmFolder(request.folder);
     const QString script = folder + QStringLiteral("/array.sh");
     if (!QDir().mkpath(folder)) {
@@ -258,25 +293,39 @@ bool SlurmEngine::wait(const EngineRequest& request, const std::function<void(in
         return false;
     }
     QElapsedTimer unreachable;
-    int running = 0;
+    QElapsedTimer asked;
+    int queueRunning = 0;
+    int reported = -1;
+    const bool pollFiles = request.ids.size() <= mostFilesPolled;
     for (;;) {
-        const Queue queued = queue(submitted);
-        if (queued.known) {
-            unreachable.invalidate();
-            // A task whose variant is recorded is only exiting; it no longer counts.
-            running = std::min(queued.running, unfinished(request));
-            if (queued.empty())
-                break;
-        } else if (!unreachable.isValid()) {
-            unreachable.start();
-        } else if (unreachable.elapsed() > unreachableMilliseconds) {
-            problem = QStringLiteral("the queue has not answered for five minutes (%1); the "
-                                     "array %2 runs on: follow it with cellvane-study status %3")
-                          .arg(queued.problem, submitted, request.folder.path());
-            return false;
+        const bool askQueue = !asked.isValid() || asked.elapsed() >= pollMilliseconds;
+        if (askQueue) {
+            asked.start();
+            const Queue queued = queue(submitted);
+            if (queued.known) {
+                unreachable.invalidate();
+                // A task whose variant is recorded is only exiting; it no longer counts.
+                queueRunning = std::min(queued.running, unfinished(request));
+                if (queued.empty())
+                    break;
+            } else if (!unreachable.isValid()) {
+                unreachable.start();
+            } else if (unreachable.elapsed() > unreachableMilliseconds) {
+                problem = QStringLiteral("the queue has not answered for five minutes (%1); the "
+                                         "array %2 runs on: follow it with cellvane-study status "
+                                         "%3")
+                              .arg(queued.problem, submitted, request.folder.path());
+                return false;
+            }
         }
-        report(running);
-        QThread::msleep(pollMilliseconds);
+        const int running =
+            std::max(queueRunning, askQueue || pollFiles ? runningFiles(request) : reported);
+        // The caller reads the whole study for a report: only at the queue's pace, or when the
+        // count changed.
+        if (askQueue || running != reported)
+            report(running);
+        reported = running;
+        QThread::msleep(pollFiles ? filePollMilliseconds : pollMilliseconds);
     }
     settle(request.folder, request.record, *submission, true);
     report(0);
@@ -325,8 +374,16 @@ bool SlurmEngine::cancel(const StudyFolder& folder, QString& problem) {
         return false;
     }
     QString ignored;
-    if (const auto record = StudyRecord::read(folder.recordFile(), ignored))
+    if (const auto record = StudyRecord::read(folder.recordFile(), ignored)) {
         settle(folder, *record, *submission, true);
+        // Whatever of the array had not finished, this cancel stopped, the tasks Slurm never
+        // started (and may not account for) among them.
+        for (const QString& id : submission->ids)
+            if (const VariantTable::Variant* variant = record->table.find(id);
+                variant && !readFinished(folder, *record, *variant))
+                markCancelled(folder, id,
+                              QStringLiteral("cancelled with the array %1").arg(submission->job));
+    }
     return true;
 }
 

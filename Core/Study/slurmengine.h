@@ -18,6 +18,10 @@ public:
     static QString engineName() { return QStringLiteral("slurm"); }
     QString name() const override { return engineName(); }
 
+    // Refuses while the study's latest array is queued, running or cannot be asked about;
+    // removes the running files its killed tasks left (a node that failed cannot remove them).
+    bool settleEarlier(const StudyFolder& folder, const StudyRecord& record,
+                       QString& problem) override;
     bool submit(const EngineRequest& request, QString& problem) override;
     bool runsDetached() const override { return true; }
     bool wait(const EngineRequest& request, const std::function<void(int running)>& report,

@@ -38,6 +38,17 @@ public:
     virtual ~StudyEngine() = default;
     virtual QString name() const = 0;
 
+    // Before a run on `folder` decides what to run, whichever engine it uses: false, with the
+    // reason, while variants the engine started there still run or wait (one run at a time);
+    // otherwise clears what its ended tasks left saying they run. Nothing is written to the
+    // study's record before every engine said yes.
+    virtual bool settleEarlier(const StudyFolder& folder, const StudyRecord& record,
+                               QString& problem) {
+        (void)folder;
+        (void)record;
+        (void)problem;
+        return true;
+    }
     // Starts (or queues) the request's variants. False, with the reason, when none could be.
     virtual bool submit(const EngineRequest& request, QString& problem) = 0;
     // Whether wait() may be skipped (--no-wait): the variants run on without this process.

@@ -74,6 +74,18 @@ QString StudyPlan::variantId(int index, int count) {
     return QStringLiteral("v%1").arg(index + 1, width, 10, QLatin1Char('0'));
 }
 
+std::uint64_t StudyPlan::gridSize(const std::vector<VariedParameter>& parameters,
+                                  std::uint64_t limit) {
+    std::uint64_t count = 1;
+    for (const VariedParameter& parameter : parameters) {
+        count *= std::max<std::uint64_t>(1, std::uint64_t(parameter.levels.size()));
+        // Each factor is far below 2^32 and the product so far at most the limit: it cannot wrap.
+        if (count > limit)
+            return limit + 1;
+    }
+    return count;
+}
+
 VariantTable StudyPlan::grid(const std::vector<VariedParameter>& parameters) {
     VariantTable table;
     long long count = 1;

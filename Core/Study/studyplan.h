@@ -28,6 +28,10 @@ struct VariedParameter {
 // Tables of variants made from varied parameters.
 class StudyPlan {
 public:
+    // How many variants grid() makes, counted without making them; saturates at `limit` + 1,
+    // so that a product too large to hold still compares above the limit.
+    static std::uint64_t gridSize(const std::vector<VariedParameter>& parameters,
+                                  std::uint64_t limit);
     // Every combination of the levels; the first parameter changes slowest.
     static VariantTable grid(const std::vector<VariedParameter>& parameters);
     // A Latin hypercube of `count` variants: each parameter's range cut into `count` equal

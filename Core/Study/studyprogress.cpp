@@ -43,9 +43,10 @@ void StudyProgress::show(const StudyStatus& status, int running) {
     if (terminal) {
         if (text != last)
             out << '\r' << text << QStringLiteral("\x1b[K") << Qt::flush;
-    } else if (text.section(QStringLiteral(", "), 0, 1) !=
-               last.section(QStringLiteral(", "), 0, 1)) {
-        // In a log, a line for each variant that finished, not for each that started.
+    } else if (text.section(QStringLiteral(", "), 0, 2) !=
+               last.section(QStringLiteral(", "), 0, 2)) {
+        // In a log, a line when variants finish or the count of those running changes (a
+        // cluster starts them in its own time), not one per estimate.
         out << text << Qt::endl;
     }
     last = text;

@@ -36,6 +36,17 @@ QString StudyFolder::documentFile(const QString& id) const {
 QString StudyFolder::runningFile(const QString& id) const {
     return variantFolder(id) + QStringLiteral("/running");
 }
+QString StudyFolder::cancelledFile(const QString& id) const {
+    return variantFolder(id) + QStringLiteral("/cancelled");
+}
+
+void markCancelled(const StudyFolder& folder, const QString& id, const QString& how) {
+    QFile::remove(folder.runningFile(id));
+    if (!QDir().mkpath(folder.variantFolder(id)))
+        return;
+    QString ignored;
+    writeWhole(folder.cancelledFile(id), (timestamp() + QLatin1Char(' ') + how).toUtf8(), ignored);
+}
 
 QString fileHash(const QString& fileName) {
     QFile file(fileName);

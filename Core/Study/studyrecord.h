@@ -31,6 +31,9 @@ public:
     QString documentFile(const QString& id) const;
     // Present while a task runs the variant: "HOST PID".
     QString runningFile(const QString& id) const;
+    // Present when the variant's task was cancelled or stopped before it finished: when, and
+    // how. The variant is missing and runs with the next run, which removes the file.
+    QString cancelledFile(const QString& id) const;
 
 private:
     QString root;
@@ -70,5 +73,8 @@ QString fileHash(const QString& fileName);
 bool writeWhole(const QString& fileName, const QByteArray& bytes, QString& problem);
 // Now, in ISO 8601 with the UTC offset, as the study's times are written.
 QString timestamp();
+// Records that the variant's task was stopped before it finished (`how`: "cancelled with the
+// array 12"), in place of its running file.
+void markCancelled(const StudyFolder& folder, const QString& id, const QString& how);
 
 } // namespace Core::Study

@@ -1,5 +1,7 @@
 #include "Core/Study/studyresults.h"
 
+#include "Core/Operations/BatchRun/processrecord.h"
+
 #include "Core/Study/variantstatus.h"
 
 #include <QFile>
@@ -16,6 +18,13 @@ QString StudyResults::Metric::label() const {
     return unit.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, unit);
 }
 
+// "2.Thickness" -> "2.Thickness (µm)": the unit of the record value the parameter sets.
+QString StudyResults::parameterLabel(const QString& parameter) {
+    const QString unit =
+        Core::Operations::RecordParameters::unitOf(parameter.section(QLatin1Char('.'), 1));
+    return unit.isEmpty() ? parameter : QStringLiteral("%1 (%2)").arg(parameter, unit);
+}
+
 QString StudyResults::fileNamePart(const QString& text) {
     QString part;
     for (const QChar c : text) {
@@ -29,6 +38,15 @@ QString StudyResults::fileNamePart(const QString& text) {
     while (part.startsWith(QLatin1Char('-')))
         part.remove(0, 1);
     return part.isEmpty() ? QStringLiteral("value") : part;
+}
+
+QString StudyResults::spreadsheetField(const QString& text) {
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    bool number = false;
+    text.toDouble(&number);
+    if (!text.isEmpty() && formulaStarts.contains(text.front()) && !number)
+        return VariantTable::csvField(QLatin1Char('\'') + text);
+    return VariantTable::csvField(text);
 }
 
 StudyResults StudyResults::gather(const StudyFolder& folder, const StudyRecord& record) {
@@ -73,22 +91,22 @@ StudyResults StudyResults::gather(const StudyFolder& folder, const StudyRecord& 
 QByteArray StudyResults::csv() const {
     QStringList header{QStringLiteral("id")};
     for (const QString& parameter : parameters)
-        header << VariantTable::csvField(parameter);
+        header << spreadsheetField(parameter);
     for (const Metric& metric : metrics)
-        header << VariantTable::csvField(metric.label());
+        header << spreadsheetField(metric.label());
     header << QStringLiteral("status") << QStringLiteral("seconds") << QStringLiteral("reason");
     QStringList lines{header.join(QLatin1Char(','))};
     for (const Row& row : rows) {
-        QStringList fields{VariantTable::csvField(row.id)};
+        QStringList fields{spreadsheetField(row.id)};
         for (const QString& value : row.values)
-            fields << VariantTable::csvField(value);
+            fields << spreadsheetField(value);
         for (const Metric& metric : metrics) {
             const auto found = row.metrics.find(metric.name);
             fields << (found == row.metrics.end() ? QString()
                                                   : QString::number(found->second, 'g', 15));
         }
         fields << row.status << (row.seconds ? QString::number(*row.seconds, 'f', 3) : QString())
-               << VariantTable::csvField(row.reason);
+               << spreadsheetField(row.reason);
         lines << fields.join(QLatin1Char(','));
     }
     return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
@@ -118,7 +136,7 @@ std::vector<StudyResults::Plot> StudyResults::plots() const {
             plot.fileName =
                 fileNamePart(metric.name) + QStringLiteral("-vs-") + fileNamePart(parameters[p]);
             plot.title = QStringLiteral("%1 against %2").arg(metric.name, parameters[p]);
-            plot.xLabel = parameters[p];
+            plot.xLabel = parameterLabel(parameters[p]);
             plot.yLabel = metric.label();
             // The lines: the values of the next parameter, in the order they first appear.
             const int second = parameters.size() > 1 ? (p + 1) % int(parameters.size()) : -1;

@@ -1,6 +1,7 @@
 #include "Core/Study/studyrun.h"
 
 #include "Core/ProcessList/processlistarchiver.h"
+#include "Core/ProcessList/processlistrun.h"
 #include "Core/Study/studyengine.h"
 #include "Core/Study/studyprogress.h"
 #include "Core/Study/variantstatus.h"
@@ -29,37 +30,16 @@ int complain(QTextStream& err, const QString& text) {
     return exitBadUsage;
 }
 
-// Every column of the table must name a parameter of the list: a misspelt column would
-// otherwise fail every variant, one after the other. Values are judged when a variant runs, so
-// that a refused one fails that variant alone.
+// Every column of the table must name a parameter of the list as the runner's --set takes it:
+// a misspelt column would otherwise fail every variant, one after the other. Values are judged
+// when a variant runs, so that a refused one fails that variant alone.
 bool columnsFit(const QList<Ui::ProcessData>& list, const QStringList& parameters,
                 QString& problem) {
-    for (const QString& column : parameters) {
-        const int dot = column.indexOf(QLatin1Char('.'));
-        const int step = column.left(dot).toInt();
-        const QString name = column.mid(dot + 1);
-        if (step < 1 || step > list.size()) {
-            problem = QStringLiteral("the column %1 names step %2; the list has steps 1 to %3")
-                          .arg(column)
-                          .arg(step)
-                          .arg(list.size());
+    for (const QString& column : parameters)
+        if (!Ui::ProcessListRun::takesParameter(list, column, problem)) {
+            problem = QStringLiteral("the column %1: %2").arg(column, problem);
             return false;
         }
-        const Ui::ProcessData& process = list[step - 1];
-        const bool layout =
-            process.getProcessType() == Ui::ProcessData::Photolithography &&
-            (name == QStringLiteral("TopLayout") || name == QStringLiteral("BottomLayout"));
-        if (!layout && !process.getParameters().contains(name)) {
-            problem =
-                QStringLiteral("the column %1: step %2 (%3) has no parameter \"%4\"; it "
-                               "has %5")
-                    .arg(column)
-                    .arg(step)
-                    .arg(Ui::ProcessData::displayName(process.getProcessType()), name,
-                         QStringList(process.getParameters().keys()).join(QStringLiteral(", ")));
-            return false;
-        }
-    }
     return true;
 }
 
@@ -183,6 +163,15 @@ int StudyRun::run(const Options& options, QTextStream& err) {
         }
     }
 
+    // Checked before anything of the study is written: a refused rerun leaves it as it was.
+    for (const QString& name : StudyEngine::names()) {
+        const auto other = StudyEngine::create(name, problem);
+        if (other && !other->settleEarlier(folder, record, problem)) {
+            err << "cellvane-study: " << problem << Qt::endl;
+            return exitUnfinished;
+        }
+    }
+
     int jobs = options.jobs;
     int threads = options.threads;
     defaultJobs(QThread::idealThreadCount(), jobs, threads);
@@ -282,7 +271,7 @@ int StudyRun::status(const QString& folderName, QTextStream& out, QTextStream& e
     out << StudyProgress::line(status, running, 0, 0, 0) << Qt::endl;
     for (const VariantState& state : status.variants) {
         static const char* const names[] = {"missing", "running", "done", "failed"};
-        out << state.id << ' ' << names[state.kind];
+        out << state.id << ' ' << (state.cancelled ? "cancelled" : names[state.kind]);
         if (state.kind == VariantState::Done || state.kind == VariantState::Failed)
             out << ' ' << StudyProgress::duration(state.seconds);
         if (!state.reason.isEmpty())
@@ -305,6 +294,19 @@ int StudyRun::cancel(const QString& folderName, QTextStream& err) {
         err << "cellvane-study: " << problem << Qt::endl;
         return exitUnfinished;
     }
+    const StudyStatus after = StudyStatus::scan(folder, *record);
+    QStringList cancelled;
+    for (const VariantState& state : after.variants)
+        if (state.cancelled)
+            cancelled << state.id;
+    err << "cellvane-study: cancelled ";
+    if (cancelled.isEmpty())
+        err << "no variant";
+    else
+        err << cancelled.size() << (cancelled.size() == 1 ? " variant (" : " variants (")
+            << cancelled.join(QStringLiteral(", ")) << ")";
+    err << "; " << after.done << " of " << after.variants.size() << " done, " << after.failed
+        << " failed; the next run runs what is not done" << Qt::endl;
     return exitDone;
 }
 

@@ -1,6 +1,8 @@
 #include "Core/Study/variantstatus.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
@@ -47,8 +49,12 @@ bool runningFileIsLive(const QString& fileName) {
     const QStringList fields = QString::fromUtf8(file.readAll()).split(QLatin1Char(' '));
     if (fields.size() != 2)
         return false;
-    if (fields[0] != QSysInfo::machineHostName())
-        return true;
+    if (fields[0] != QSysInfo::machineHostName()) {
+        // A clock ahead of ours on a shared file system gives a negative age: still live.
+        const QDateTime touched = QFileInfo(fileName).lastModified();
+        return touched.isValid() &&
+               touched.secsTo(QDateTime::currentDateTime()) < runningStaleSeconds;
+    }
     bool number = false;
     const qint64 pid = fields[1].trimmed().toLongLong(&number);
     if (!number || pid <= 0)
@@ -67,6 +73,8 @@ StudyStatus StudyStatus::scan(const StudyFolder& folder, const StudyRecord& reco
             totalSeconds += state.seconds;
         } else if (runningFileIsLive(folder.runningFile(variant.id))) {
             state.kind = VariantState::Running;
+        } else {
+            state.cancelled = QFileInfo::exists(folder.cancelledFile(variant.id));
         }
         switch (state.kind) {
         case VariantState::Done:

@@ -16,6 +16,8 @@ struct VariantState {
     enum Kind { Missing, Running, Done, Failed };
     QString id;
     Kind kind = Missing;
+    // A missing variant whose task was cancelled or stopped.
+    bool cancelled = false;
     // Why a failed variant failed.
     QString reason;
     double seconds = 0;
@@ -40,8 +42,15 @@ struct StudyStatus {
 std::optional<VariantState> readFinished(const StudyFolder& folder, const StudyRecord& record,
                                          const VariantTable::Variant& variant);
 
-// Whether the process named in a "HOST PID" running file is alive; a process on another host
-// is taken to be.
+// A task touches its running file this often while it runs.
+constexpr int runningHeartbeatSeconds = 60;
+// A running file of another host untouched this long was left by a task that died (its machine
+// failed, or it was killed before it could remove the file).
+constexpr int runningStaleSeconds = 5 * 60;
+
+// Whether the task named in a "HOST PID" running file runs: on this host, whether the process is
+// alive; on another, whose processes cannot be asked about, whether the file was touched within
+// runningStaleSeconds.
 bool runningFileIsLive(const QString& fileName);
 
 } // namespace Core::Study

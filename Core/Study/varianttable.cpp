@@ -141,6 +141,14 @@ bool VariantTable::parse(const QByteArray& bytes, VariantTable& table, QString& 
                           .arg(variant.id);
             return false;
         }
+        // The id is handed to the task program as an argument.
+        if (variant.id.startsWith(QLatin1Char('-'))) {
+            problem = QStringLiteral("line %1: the id \"%2\" starts with '-', which programs "
+                                     "take for an option")
+                          .arg(lines[row])
+                          .arg(variant.id);
+            return false;
+        }
         if (!seenIds.insert(variant.id).second) {
             problem = QStringLiteral("line %1: the id \"%2\" is given twice")
                           .arg(lines[row])

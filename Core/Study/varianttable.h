@@ -11,7 +11,8 @@ namespace Core::Study {
 // The variants of a study: a CSV table with the header `id,STEP.NAME,...` and one row per
 // variant, each cell a value as `cellvane-run --set STEP.NAME=VALUE` takes it. An empty cell
 // keeps the list's own value for that variant. Ids name the variants' folders, so they are
-// plain names: letters, digits, '.', '_' and '-', not starting with '.'.
+// plain names: letters, digits, '.', '_' and '-', not starting with '.' (nor, in a new table,
+// with '-').
 class VariantTable {
 public:
     struct Variant {

@@ -3,6 +3,7 @@
 #include "Core/ProcessList/processlistarchiver.h"
 #include "Core/ProcessList/processlistrun.h"
 #include "Core/Study/studyrecord.h"
+#include "Core/Study/variantstatus.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,7 +16,13 @@
 #include <QSysInfo>
 #include <QTextStream>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
 #include <sys/resource.h>
+#include <thread>
+#include <utime.h>
 
 namespace Core::Study {
 
@@ -58,6 +65,39 @@ QStringList pictureSettings(const QString& listFile, const QStringList& settings
     }
     return result;
 }
+
+// Touches the running file while the task runs: a file that stopped being touched was left by
+// a task that died without removing it, perhaps with its machine, where its process cannot be
+// asked about.
+class RunningHeartbeat {
+public:
+    explicit RunningHeartbeat(const QString& fileName)
+        : path(QFile::encodeName(fileName).toStdString()), beating([this] { beat(); }) {}
+    ~RunningHeartbeat() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            over = true;
+        }
+        wake.notify_one();
+        beating.join();
+    }
+    RunningHeartbeat(const RunningHeartbeat&) = delete;
+    RunningHeartbeat& operator=(const RunningHeartbeat&) = delete;
+
+private:
+    void beat() {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!wake.wait_for(lock, std::chrono::seconds(runningHeartbeatSeconds),
+                              [this] { return over; }))
+            ::utime(path.c_str(), nullptr);
+    }
+
+    std::string path;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool over = false;
+    std::thread beating;
+};
 
 // The runner's own complaints ("cellvane-run: ...") are the reasons a variant failed.
 QString reasonFrom(const QString& log) {
@@ -126,6 +166,7 @@ VariantTask::Status VariantTask::run(const QString& studyFolder, const QString& 
     // metrics file is in place.
     QFile::remove(folder.metricsFile(id));
     QFile::remove(folder.documentFile(id));
+    QFile::remove(folder.cancelledFile(id));
     {
         QFile running(folder.runningFile(id));
         if (running.open(QIODevice::WriteOnly))
@@ -134,6 +175,7 @@ VariantTask::Status VariantTask::run(const QString& studyFolder, const QString& 
                               .arg(QCoreApplication::applicationPid())
                               .toUtf8());
     }
+    const RunningHeartbeat heartbeat(folder.runningFile(id));
 
     QElapsedTimer timer;
     timer.start();
@@ -163,6 +205,9 @@ VariantTask::Status VariantTask::run(const QString& studyFolder, const QString& 
         status = Ui::ProcessListRun::run(options, log);
         QDir::setCurrent(here);
     }
+    // The runner wrote the measurements under a temporary name that this task renames; the
+    // log names the file the user finds.
+    logText.replace(QStringLiteral(".measured.json"), QStringLiteral("metrics.json"));
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     {
         QFile log(folder.logFile(id));

@@ -115,7 +115,7 @@ bool KeptMaterials::putBack(TotalVolume& volume) const {
         return false;
     const CellArraysLock locked(volume);
     const MaterialCells cells = locked.materials();
-    Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
+    Util::runTasksAndWait(Util::workPool(), int(frames.size()), [&](int k) {
         const Frame& frame = frames[std::size_t(k)];
         readKept(frame.bytes, frame.first, frame.end,
                  [&](CellIndex i, const std::uint32_t* materials, CellIndex n) {
@@ -134,7 +134,7 @@ std::pair<MaterialChanges, MaterialChanges> KeptMaterials::changesTo(TotalVolume
     changes.second.frames.resize(frames.size());
     const CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
     const MaterialCells cells = locked.materials();
-    Util::runTasksAndWait(*QThreadPool::globalInstance(), int(frames.size()), [&](int k) {
+    Util::runTasksAndWait(Util::workPool(), int(frames.size()), [&](int k) {
         const Frame& frame = frames[std::size_t(k)];
         RunWriter runs;
         readKept(frame.bytes, frame.first, frame.end,

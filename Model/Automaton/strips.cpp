@@ -9,7 +9,7 @@
 namespace Model::Automaton {
 
 int StripPartition::poolThreadCount() {
-    return std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    return std::max(1, Util::workPool().maxThreadCount());
 }
 
 StripPartition::StripPartition(unsigned sizeX) : StripPartition(sizeX, poolThreadCount()) {}
@@ -46,8 +46,7 @@ void StripPartition::runPass(const std::function<void(const Strip&)>& task) cons
         task(strips.front());
         return;
     }
-    Util::runTasksAndWait(*QThreadPool::globalInstance(), count(),
-                          [&](int i) { task(strips[std::size_t(i)]); });
+    Util::runTasksAndWait(Util::workPool(), count(), [&](int i) { task(strips[std::size_t(i)]); });
 }
 
 } // namespace Model::Automaton

@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <algorithm>
@@ -500,7 +499,7 @@ ExportResult CrossSectionPicture::write(const QString& fileName) const {
     if (QFileInfo(fileName).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) != 0)
         return ImageExporter::write(image(), fileName);
     SaveFileSet files;
-    QSaveFile* file = files.open(fileName);
+    Util::SaveFile* file = files.open(fileName);
     if (file)
         files.write(file, svg());
     if (!files.commit())

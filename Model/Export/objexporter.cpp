@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <charconv>
 #include <string>
@@ -24,7 +23,9 @@ constexpr std::uint64_t maximumMaterialBytes = 512;
 // Appends text and hands it to the file in large pieces.
 class TextOut {
 public:
-    TextOut(SaveFileSet& set, QSaveFile* file) : set(set), file(file) { text.reserve(flushBytes); }
+    TextOut(SaveFileSet& set, Util::SaveFile* file) : set(set), file(file) {
+        text.reserve(flushBytes);
+    }
 
     TextOut& operator<<(const char* value) {
         text += value;
@@ -58,7 +59,7 @@ public:
 
 private:
     SaveFileSet& set;
-    QSaveFile* file;
+    Util::SaveFile* file;
     std::string text;
 };
 
@@ -153,8 +154,8 @@ ExportResult ObjExporter::write(const std::vector<MaterialSurface>& surfaces,
     const QString libraryName = libraryFileName(objFileName);
 
     SaveFileSet set;
-    QSaveFile* obj = set.open(objFileName);
-    QSaveFile* library = set.open(libraryName);
+    Util::SaveFile* obj = set.open(objFileName);
+    Util::SaveFile* library = set.open(libraryName);
     if (obj && library) {
         TextOut objText(set, obj);
         TextOut libraryText(set, library);

@@ -19,13 +19,13 @@ SaveFileSet::~SaveFileSet() {
     }
 }
 
-void SaveFileSet::fail(const QSaveFile& file, const QString& what) {
+void SaveFileSet::fail(const Util::SaveFile& file, const QString& what) {
     if (problem.isEmpty())
         problem = QStringLiteral("Could not %1 %2: %3")
                       .arg(what, QDir::toNativeSeparators(file.fileName()), file.errorString());
 }
 
-QSaveFile* SaveFileSet::open(const QString& fileName) {
+Util::SaveFile* SaveFileSet::open(const QString& fileName) {
     if (failed())
         return nullptr;
     const QFileInfo info(fileName);
@@ -58,7 +58,7 @@ QSaveFile* SaveFileSet::open(const QString& fileName) {
     return files.back().get();
 }
 
-bool SaveFileSet::write(QSaveFile* file, const char* data, qint64 size) {
+bool SaveFileSet::write(Util::SaveFile* file, const char* data, qint64 size) {
     if (failed() || !file)
         return false;
     if (file->write(data, size) != size) {
@@ -68,11 +68,11 @@ bool SaveFileSet::write(QSaveFile* file, const char* data, qint64 size) {
     return true;
 }
 
-bool SaveFileSet::write(QSaveFile* file, const QByteArray& data) {
+bool SaveFileSet::write(Util::SaveFile* file, const QByteArray& data) {
     return write(file, data.constData(), data.size());
 }
 
-bool SaveFileSet::overwrite(QSaveFile* file, qint64 position, const QByteArray& data) {
+bool SaveFileSet::overwrite(Util::SaveFile* file, qint64 position, const QByteArray& data) {
     if (failed() || !file)
         return false;
     const qint64 end = file->pos();
@@ -86,12 +86,13 @@ bool SaveFileSet::overwrite(QSaveFile* file, qint64 position, const QByteArray& 
 bool SaveFileSet::commit() {
     if (failed())
         return false;
-    // Everything is written; the renames are all that can still go wrong.
-    for (const auto& file : files) {
-        if (!file->commit()) {
-            fail(*file, QStringLiteral("save"));
-            return false;
-        }
+    std::vector<Util::SaveFile*> all;
+    for (const auto& file : files)
+        all.push_back(file.get());
+    QString reason;
+    if (!Util::SaveFile::commitAll(all, &reason)) {
+        problem = QStringLiteral("Could not save %1").arg(reason);
+        return false;
     }
     files.clear();
     committed = true;

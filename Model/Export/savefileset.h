@@ -8,8 +8,6 @@
 #include <memory>
 #include <vector>
 
-class QSaveFile;
-
 namespace Model::Export {
 
 // What an export did: the files it wrote, or why it wrote none.
@@ -33,14 +31,14 @@ public:
     SaveFileSet& operator=(const SaveFileSet&) = delete;
 
     // Opens one more file (creating its folder when missing); null once anything failed.
-    QSaveFile* open(const QString& fileName);
+    Util::SaveFile* open(const QString& fileName);
     // Appends to a file opened here; false once anything failed.
-    bool write(QSaveFile* file, const char* data, qint64 size);
-    bool write(QSaveFile* file, const QByteArray& data);
+    bool write(Util::SaveFile* file, const char* data, qint64 size);
+    bool write(Util::SaveFile* file, const QByteArray& data);
     // Replaces bytes written earlier at `position`, then carries on at the end.
-    bool overwrite(QSaveFile* file, qint64 position, const QByteArray& data);
-    // Puts every file in place. False when anything failed on the way; the files then stay
-    // as they were before the export (unless the system failed between two renames).
+    bool overwrite(Util::SaveFile* file, qint64 position, const QByteArray& data);
+    // Puts every file in place together (Util::SaveFile::commitAll). False when anything
+    // failed on the way; the files then stay as they were before the export.
     bool commit();
 
     bool failed() const { return !problem.isEmpty(); }
@@ -50,9 +48,8 @@ public:
     QStringList fileNames() const;
 
 private:
-    void fail(const QSaveFile& file, const QString& what);
+    void fail(const Util::SaveFile& file, const QString& what);
 
-    // Util::SaveFile, whose commit() refuses what could not be flushed.
     std::vector<std::unique_ptr<Util::SaveFile>> files;
     QStringList names;
     // Outermost first.

@@ -4,7 +4,6 @@
 #include "Model/Geometry/quadface.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cstring>
@@ -26,7 +25,7 @@ char* putFloat(char* out, float value) {
     return out + 4;
 }
 
-bool writeSurface(SaveFileSet& set, QSaveFile* file, const MaterialSurface& surface) {
+bool writeSurface(SaveFileSet& set, Util::SaveFile* file, const MaterialSurface& surface) {
     // Readers take a header that begins with "solid" for a text file. STL has no unit field;
     // the header is the only place a reader can learn that the numbers are micrometres.
     QByteArray header = QStringLiteral("Cellvane cell-boundary surface in um: %1")
@@ -78,7 +77,7 @@ ExportResult StlExporter::write(const std::vector<MaterialSurface>& surfaces,
                 QStringLiteral("The surface of %1 has too many triangles for an STL file (%2).")
                     .arg(ExportNames::displayName(surfaces[i].material),
                          QDir::toNativeSeparators(fileName)));
-        QSaveFile* file = set.open(fileName);
+        Util::SaveFile* file = set.open(fileName);
         if (!file || !writeSurface(set, file, surfaces[i]))
             return ExportResult::failure(set.error());
     }

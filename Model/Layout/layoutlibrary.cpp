@@ -1,6 +1,7 @@
 #include "Model/Layout/layoutlibrary.h"
 
 #include "Model/Layout/gdsrecords.h"
+#include "Util/savefile.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -39,7 +40,20 @@ namespace Model::Layout {
 namespace {
 Q_LOGGING_CATEGORY(lcLayout, "Model/Layout/layoutlibrary", QtInfoMsg)
 
+// What the reader may allocate beyond the address space it inherits.
 constexpr rlim_t readerBytes = rlim_t(2) << 30;
+
+// The address space this process holds now: the reader inherits all of it, a large cell
+// volume included, without touching it, so its own limit counts from there.
+rlim_t addressSpaceBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    bool number = false;
+    const qulonglong pages = fields.value(0).toULongLong(&number);
+    return number ? rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) : 0;
+}
 constexpr quint32 exchangeVersion = 1;
 
 LayoutElement::Kind kindOf(ElementType type) {
@@ -106,22 +120,20 @@ bool convert(const libGDSII::GDSIIData& data, const GdsRecords& records,
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += n;
-    }
-    return true;
+    const auto writeSome = [fd](const char* data, qint64 size) -> qint64 {
+        ssize_t count;
+        do
+            count = ::write(fd, data, std::size_t(size));
+        while (count < 0 && errno == EINTR);
+        return count;
+    };
+    return Util::writeFully(writeSome, bytes.constData(), bytes.size());
 }
 
 // Runs in the child: reads with the library and sends back 'L' and the cells, or 'E' and why
 // not. Never returns.
-[[noreturn]] void readInChild(const QString& file, const GdsRecords& records, int fd, int seconds) {
+[[noreturn]] void readInChild(const QString& file, const GdsRecords& records, int fd, int seconds,
+                              rlim_t memoryLimit) {
     // The library may still fault on a hostile file (it reads past short buffers): the child
     // then dies as a plain process and the parent refuses the file. Handlers inherited from the
     // parent (a sanitizer's, a fuzzer's) would report the reader's death as the program's.
@@ -129,6 +141,8 @@ bool writeAll(int fd, const QByteArray& bytes) {
         std::signal(deadly, SIG_DFL);
 #ifdef CELLVANE_SANITIZED
     __sanitizer_set_death_callback(nullptr);
+    // A sanitizer reserves terabytes of shadow memory: no address space limit fits beside it.
+    (void)memoryLimit;
 #endif
     const int silent = ::open("/dev/null", O_WRONLY);
     if (silent >= 0) {
@@ -139,8 +153,15 @@ bool writeAll(int fd, const QByteArray& bytes) {
     rlimit cpu{rlim_t(seconds), rlim_t(seconds)};
     ::setrlimit(RLIMIT_CPU, &cpu);
 #ifndef CELLVANE_SANITIZED
-    rlimit memory{readerBytes, readerBytes};
-    ::setrlimit(RLIMIT_AS, &memory);
+    rlimit memory{};
+    if (::getrlimit(RLIMIT_AS, &memory) == 0) {
+        // Never above a limit the user set.
+        const rlim_t limit =
+            memory.rlim_max == RLIM_INFINITY ? memoryLimit : std::min(memoryLimit, memory.rlim_max);
+        memory.rlim_cur = limit;
+        memory.rlim_max = limit;
+        ::setrlimit(RLIMIT_AS, &memory);
+    }
 #endif
     QByteArray answer;
     try {
@@ -328,7 +349,8 @@ bool LayoutLibrary::deserialise(const QByteArray& bytes) {
 }
 
 bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& problem,
-                         ReadLimits limits) {
+                         ReadLimits limits, Util::ProgressReporter& progress) {
+    progress.start(0, QStringLiteral("Reading the layout"));
     const int seconds = std::max(1, (limits.milliseconds + 999) / 1000);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -354,6 +376,7 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
         problem = QStringLiteral("no reader could be started for it");
         return false;
     }
+    const rlim_t memoryLimit = addressSpaceBytes() + readerBytes;
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(channel[0]);
@@ -363,7 +386,7 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
     }
     if (child == 0) {
         ::close(channel[0]);
-        readInChild(stream.fileName(), records, channel[1], seconds);
+        readInChild(stream.fileName(), records, channel[1], seconds, memoryLimit);
     }
     ::close(channel[1]);
 
@@ -373,14 +396,22 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
     QByteArray answer;
     bool overrun = false;
     bool late = false;
+    bool cancelled = false;
     char buffer[65536];
     QElapsedTimer clock;
     clock.start();
     while (true) {
+        if (progress.wasCancelled()) {
+            cancelled = true;
+            break;
+        }
         pollfd wait{channel[0], POLLIN, 0};
         const qint64 left = limits.milliseconds - clock.elapsed();
-        const int ready = left > 0 ? ::poll(&wait, 1, int(left)) : 0;
+        // Woken every tenth of a second to hear a cancel.
+        const int ready = left > 0 ? ::poll(&wait, 1, int(std::min<qint64>(left, 100))) : 0;
         if (ready == 0) {
+            if (left > 100)
+                continue;
             late = true;
             break;
         }
@@ -398,13 +429,17 @@ bool LayoutLibrary::read(const QString& path, LayoutLibrary& library, QString& p
         }
     }
     ::close(channel[0]);
-    if (late || overrun)
+    if (late || overrun || cancelled)
         ::kill(child, SIGKILL);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     qCDebug(lcLayout) << "Read" << path << "in a child:" << answer.size() << "bytes, status"
                       << status;
+    if (cancelled) {
+        problem = QStringLiteral("reading it was cancelled");
+        return false;
+    }
     if (late) {
         problem = QStringLiteral("reading it took longer than %1 s").arg(seconds);
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Util/progressreporter.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -56,9 +58,11 @@ public:
     };
     static constexpr ReadLimits defaultLimits{30'000, 20'000'000};
 
-    // False, with the reason in words in `problem`, when the file cannot be read as a layout.
+    // False, with the reason in words in `problem`, when the file cannot be read as a layout
+    // or `progress` was cancelled (the reader is stopped within a tenth of a second).
     static bool read(const QString& path, LayoutLibrary& library, QString& problem,
-                     ReadLimits limits = defaultLimits);
+                     ReadLimits limits = defaultLimits,
+                     Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
     // The size of a database unit, in micrometres, as the file's header gives it.
     double databaseUnit() const { return unitMicrometres; }

@@ -6,7 +6,9 @@
 
 #include <QRegularExpression>
 
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 namespace Model::Layout {
 
@@ -62,12 +64,9 @@ Affine LayoutMask::placement(const LayoutLibrary& library, const LayoutMaskSourc
     const double cosine = cosines[k];
     const double sine = cosines[(k + 3) % 4];
     const double flip = source.mirrored ? -1.0 : 1.0;
-    // Micrometres first, so that a column centre and an edge meant to meet are compared in
-    // the same rounding.
-    const Affine toMicrometres{unit * cosine,        -unit * sine * flip, unit * sine,
-                               unit * cosine * flip, source.offsetX,      source.offsetY};
-    const Affine toColumns{1.0 / grid.cellSizeX, 0, 0, 1.0 / grid.cellSizeY, 0, 0};
-    return toColumns.after(toMicrometres);
+    (void)grid;
+    return {unit * cosine,        -unit * sine * flip, unit * sine,
+            unit * cosine * flip, source.offsetX,      source.offsetY};
 }
 
 bool LayoutMask::rasterise(const LayoutLibrary& library, const LayoutMaskSource& source,
@@ -97,9 +96,11 @@ bool LayoutMask::rasterise(const LayoutLibrary& library, const LayoutMaskSource&
                       .arg(QString::fromStdString(library.cells()[std::size_t(cell)].name));
         return false;
     }
-    // A small margin keeps shapes whose edges only touch the grid's outer centres.
-    const QRectF window(QPointF(-1.0, -1.0), QPointF(grid.sizeX + 1.0, grid.sizeY + 1.0));
-    LayoutRasterizer rasterizer(grid.sizeX, grid.sizeY);
+    // A margin of a column keeps shapes whose edges only touch the grid's outer centres.
+    const QRectF window(
+        QPointF(-grid.cellSizeX, -grid.cellSizeY),
+        QPointF((grid.sizeX + 1.0) * grid.cellSizeX, (grid.sizeY + 1.0) * grid.cellSizeY));
+    LayoutRasterizer rasterizer(grid.sizeX, grid.sizeY, grid.cellSizeX, grid.cellSizeY);
     LayoutFlattener flattener(library, source.layer, source.datatype, limits);
     if (!flattener.flatten(
             cell, placement(library, source, grid), window,
@@ -121,9 +122,24 @@ bool LayoutMask::rasterise(const LayoutMaskSource& source, const ColumnGrid& gri
     return rasterise(library, source, grid, mask, problem, limits);
 }
 
+namespace {
+
+// The decimal a cell size was given as: the volume keeps it in single precision, where 0.1 is
+// 0.100000001, a tenth of a picometre off, which would put a column centre meant to lie on a
+// shape's edge beside it.
+double givenDecimal(float value) {
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    *written.ptr = '\0';
+    return std::strtod(text, nullptr);
+}
+
+} // namespace
+
 ColumnGrid ColumnGrid::of(const Automaton::TotalVolume& volume) {
-    const Metrology::CellEdges edges = Metrology::CellEdges::of(volume);
-    return {volume.getSizeX(), volume.getSizeY(), edges.x, edges.y};
+    const double scale = Metrology::micrometresPerSceneUnit(volume);
+    return {volume.getSizeX(), volume.getSizeY(), givenDecimal(volume.getCellSizeX()) * scale,
+            givenDecimal(volume.getCellSizeY()) * scale};
 }
 
 } // namespace Model::Layout

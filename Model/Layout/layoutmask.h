@@ -41,7 +41,8 @@ struct ColumnGrid {
     double cellSizeX = 1.0;
     double cellSizeY = 1.0;
 
-    // The columns of a volume at its document's scale.
+    // The columns of a volume at its document's scale, with the cell sizes as the decimals
+    // they were given as.
     static ColumnGrid of(const Automaton::TotalVolume& volume);
 };
 
@@ -61,7 +62,8 @@ public:
 
     // The cell `source` names, or the only top cell; -1 with the reason otherwise.
     static int topCell(const LayoutLibrary& library, const QString& name, QString& problem);
-    // From the layout's database units to column units of `grid`.
+    // From the layout's database units to micrometres on the volume, whose columns `grid`
+    // gives.
     static Affine placement(const LayoutLibrary& library, const LayoutMaskSource& source,
                             const ColumnGrid& grid);
 };

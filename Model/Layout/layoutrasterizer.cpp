@@ -10,9 +10,47 @@ namespace {
 // Columns whose centres lie this close to an edge (in columns) are tested exactly; Qt's error
 // is below 1/32 of a column.
 constexpr double doubtful = 0.1;
-// A centre this close to an edge lies on it: coordinates come from decimal database units
-// scaled by decimal cell sizes, and a centre meant to lie on an edge misses it by rounding only.
-constexpr double onEdge = 1e-9;
+
+struct LatticePoint {
+    std::int64_t x;
+    std::int64_t y;
+};
+
+// Far beyond any volume, and small enough that products of two differences fit 128 bits.
+constexpr double latticeReach = 1e15;
+
+std::int64_t onLattice(double value) {
+    return std::llround(
+        std::clamp(value * LayoutRasterizer::latticePerUnit, -latticeReach, latticeReach));
+}
+
+std::vector<LatticePoint> onLattice(const QPolygonF& outline) {
+    std::vector<LatticePoint> points;
+    points.reserve(std::size_t(outline.size()));
+    for (const QPointF& p : outline)
+        points.push_back({onLattice(p.x()), onLattice(p.y())});
+    return points;
+}
+
+// The crossing-number test with the edges closed, in exact integer arithmetic.
+bool coversExactly(const std::vector<LatticePoint>& outline, LatticePoint p) {
+    using Wide = __int128;
+    bool inside = false;
+    const std::size_t n = outline.size();
+    for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
+        const LatticePoint& a = outline[j];
+        const LatticePoint& b = outline[i];
+        const Wide cross = Wide(b.x - a.x) * (p.y - a.y) - Wide(b.y - a.y) * (p.x - a.x);
+        if (cross == 0 && p.x >= std::min(a.x, b.x) && p.x <= std::max(a.x, b.x) &&
+            p.y >= std::min(a.y, b.y) && p.y <= std::max(a.y, b.y))
+            return true;
+        // Left of the crossing of the edge with the point's row: the cross product's sign, by
+        // the direction the edge runs in.
+        if ((a.y > p.y) != (b.y > p.y) && (b.y > a.y ? cross > 0 : cross < 0))
+            inside = !inside;
+    }
+    return inside;
+}
 
 // Clips to an axis-parallel box (Sutherland-Hodgman): keeps the painter's fixed-point
 // coordinates in range for outlines that reach far beyond the grid.
@@ -52,8 +90,12 @@ QPolygonF clipped(const QPolygonF& outline, double x0, double y0, double x1, dou
 
 } // namespace
 
-LayoutRasterizer::LayoutRasterizer(unsigned sizeX, unsigned sizeY)
-    : image(int(sizeX), int(sizeY), QImage::Format_Grayscale8) {
+LayoutRasterizer::LayoutRasterizer(unsigned sizeX, unsigned sizeY, double cellSizeX,
+                                   double cellSizeY)
+    : cellSizeX(cellSizeX), cellSizeY(cellSizeY),
+      halfStepX(std::llround(cellSizeX * latticePerUnit / 2)),
+      halfStepY(std::llround(cellSizeY * latticePerUnit / 2)),
+      image(int(sizeX), int(sizeY), QImage::Format_Grayscale8) {
     image.fill(0);
     painter.begin(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -64,24 +106,8 @@ LayoutRasterizer::LayoutRasterizer(unsigned sizeX, unsigned sizeY)
 LayoutRasterizer::~LayoutRasterizer() = default;
 
 bool LayoutRasterizer::covers(const QPolygonF& outline, const QPointF& point) {
-    const int n = outline.size();
-    bool inside = false;
-    for (int i = 0, j = n - 1; i < n; j = i++) {
-        const QPointF& a = outline[j];
-        const QPointF& b = outline[i];
-        const QPointF ab = b - a;
-        const QPointF ap = point - a;
-        const double length2 = ab.x() * ab.x() + ab.y() * ab.y();
-        const double t =
-            length2 > 0 ? std::clamp((ap.x() * ab.x() + ap.y() * ab.y()) / length2, 0.0, 1.0) : 0.0;
-        const QPointF closest = a + ab * t - point;
-        if (std::hypot(closest.x(), closest.y()) <= onEdge)
-            return true;
-        if ((a.y() > point.y()) != (b.y() > point.y()) &&
-            point.x() < a.x() + ab.x() * (point.y() - a.y()) / ab.y())
-            inside = !inside;
-    }
-    return inside;
+    return !outline.isEmpty() &&
+           coversExactly(onLattice(outline), {onLattice(point.x()), onLattice(point.y())});
 }
 
 void LayoutRasterizer::add(const QPolygonF& outline) {
@@ -89,9 +115,16 @@ void LayoutRasterizer::add(const QPolygonF& outline) {
     const int height = image.height();
     if (outline.size() < 3 || width == 0 || height == 0)
         return;
-    const QPolygonF shape = clipped(outline, -2.0, -2.0, width + 2.0, height + 2.0);
-    if (shape.size() < 3)
+    const QPolygonF clippedOutline = clipped(outline, -2.0 * cellSizeX, -2.0 * cellSizeY,
+                                             (width + 2.0) * cellSizeX, (height + 2.0) * cellSizeY);
+    if (clippedOutline.size() < 3)
         return;
+    // In columns for the painter and the search of doubtful centres; on the lattice for the
+    // exact test.
+    QPolygonF shape;
+    for (const QPointF& p : clippedOutline)
+        shape << QPointF(p.x() / cellSizeX, p.y() / cellSizeY);
+    const std::vector<LatticePoint> exact = onLattice(clippedOutline);
 
     // The columns whose centres lie near an edge: per edge, walk along its longer axis and
     // take the one or two columns across it within reach.
@@ -132,9 +165,10 @@ void LayoutRasterizer::add(const QPolygonF& outline) {
     painter.drawPolygon(shape, Qt::OddEvenFill);
     for (std::size_t k = 0; k < near.size(); ++k) {
         const std::uint32_t index = near[k];
-        const QPointF centre(double(index % std::uint32_t(width)) + 0.5,
-                             double(index / std::uint32_t(width)) + 0.5);
-        pixel(index) = before[k] || covers(shape, centre) ? 255 : 0;
+        const std::int64_t x = index % std::uint32_t(width);
+        const std::int64_t y = index / std::uint32_t(width);
+        const LatticePoint centre{(2 * x + 1) * halfStepX, (2 * y + 1) * halfStepY};
+        pixel(index) = before[k] || coversExactly(exact, centre) ? 255 : 0;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace Model::Materials {
 
@@ -36,6 +37,10 @@ public:
     void setYoungModulus(float value) { youngModulus = value; }
     void setPoissonRatio(float value) { poissonRatio = value; }
     void setColor(float red, float green, float blue, float alpha);
+    // The probability that a particle of a flux-driven step sticks where it hits this material;
+    // none when the step's own value applies.
+    const std::optional<float>& getSticking() const { return sticking; }
+    void setSticking(std::optional<float> value) { sticking = value; }
 
     // Opaque mid grey.
     static Util::Vector4D defaultColor() { return Util::Vector4D(0.5, 0.5, 0.5, 1.0); }
@@ -52,6 +57,7 @@ private:
     float youngModulus = 0.f;
     float poissonRatio = 0.f;
     std::array<float, 4> color{0.5f, 0.5f, 0.5f, 1.f};
+    std::optional<float> sticking;
 };
 
 } // namespace Model::Materials

@@ -1,6 +1,7 @@
 #include "Model/Metrology/cellmeasures.h"
 
 #include "Model/Materials/materialfactory.h"
+#include "Model/Transport/fluxengine.h"
 
 #include <cmath>
 
@@ -98,14 +99,28 @@ CellMeasures::CellPosition CellMeasures::cellOf(int axis, double value) const {
     const double extent = size(axis) * edge;
     CellPosition position;
     if (!std::isfinite(value) || value < 0.0 || value >= extent || size(axis) == 0) {
-        position.problem = QStringLiteral("%1 = %2 µm lies outside the volume, which spans 0 to "
-                                          "%3 µm")
+        // The far face belongs to the next cell, which the volume does not have.
+        position.problem = QStringLiteral("%1 = %2 µm lies outside the volume, which spans "
+                                          "0 ≤ %1 < %3 µm")
                                .arg(QLatin1Char(axisNames[axis]))
                                .arg(number(value), number(extent));
         return position;
     }
     position.index = std::min(int(std::floor(value / edge)), size(axis) - 1);
     return position;
+}
+
+CellMeasures::CellPosition CellMeasures::cellOfWindowEnd(int axis, double value) const {
+    // The far face of the volume closes a window over the whole volume.
+    if (size(axis) > 0 && value == size(axis) * edges.along(axis))
+        return {size(axis) - 1, QString()};
+    return cellOf(axis, value);
+}
+
+QString CellMeasures::reachesTop(const QString& what) const {
+    return QStringLiteral("%1 reaches the top of the volume at z = %2 µm, so it may go on above "
+                          "it; give the volume room above the structure")
+        .arg(what, number(grid.sizeZ * edges.z));
 }
 
 int CellMeasures::highestOf(const MaterialSelection& set, int i, int j) const {
@@ -123,6 +138,38 @@ QString CellMeasures::materialName(std::uint32_t id) const {
 }
 
 // --- columns ----------------------------------------------------------------------------
+
+Measurement CellMeasures::surfaceFlux(double exponent, double sticking, double x, double y) const {
+    const CellPosition i = cellOf(0, x), j = cellOf(1, y);
+    if (!i.problem.isEmpty() || !j.problem.isEmpty())
+        return Measurement::noAnswer(i.problem.isEmpty() ? j.problem : i.problem);
+    if (highestOf(MaterialSelection::solid(), i.index, j.index) < 0)
+        return Measurement::noAnswer(QStringLiteral("the column at (%1, %2) µm holds no material")
+                                         .arg(number(x), number(y)));
+    Transport::FluxSettings settings;
+    settings.sourceExponent = exponent;
+    settings.sticking = sticking;
+    const Transport::SurfaceFlux flux = Transport::FluxEngine::compute(grid, settings);
+    const std::ptrdiff_t k = flux.topOfColumn(unsigned(i.index), unsigned(j.index));
+    if (k < 0)
+        return Measurement::noAnswer(
+            QStringLiteral("the column at (%1, %2) µm has no surface").arg(number(x), number(y)));
+    Measurement result;
+    result.quantities.push_back({QString(), double(flux.totalFlux(std::size_t(k))), QString()});
+    result.quantities.push_back(
+        {QStringLiteral("direct"), double(flux.directFlux(std::size_t(k))), QString()});
+    const Automaton::CellIndex cell = flux.cell(std::size_t(k));
+    const int top = int(cell % Automaton::CellIndex(grid.sizeZ));
+    CellBox box;
+    box.lo[0] = i.index;
+    box.lo[1] = j.index;
+    box.lo[2] = top;
+    box.hi[0] = i.index + 1;
+    box.hi[1] = j.index + 1;
+    box.hi[2] = top + 1;
+    result.cells.push_back(box);
+    return result;
+}
 
 Measurement CellMeasures::stack(double x, double y) const {
     const CellPosition i = cellOf(0, x), j = cellOf(1, y);
@@ -148,6 +195,7 @@ Measurement CellMeasures::stack(double x, double y) const {
         layer.top = (k + 1) * edges.z;
         layer.bottom = bottom * edges.z;
         layer.thickness = (k + 1 - bottom) * edges.z;
+        layer.reachesTop = k == grid.sizeZ - 1;
         result.layers.push_back(layer);
         const QString key = QStringLiteral("%1.%2").arg(result.layers.size()).arg(layer.name);
         result.quantities.push_back({key, layer.thickness, micrometres});
@@ -183,6 +231,8 @@ Measurement CellMeasures::thickness(const MaterialSelection& set, double x, doub
             return Measurement::noAnswer(QStringLiteral("the column at (%1, %2) µm holds no %3")
                                              .arg(number(x), number(y), set.text()));
     }
+    if (top == grid.sizeZ - 1)
+        return Measurement::noAnswer(reachesTop(QStringLiteral("the run of %1").arg(set.text())));
     int bottom = top;
     while (bottom > 0 && set.contains(grid.material(i.index, j.index, bottom - 1)))
         --bottom;
@@ -207,6 +257,10 @@ Measurement CellMeasures::topHeight(const MaterialSelection& set, double x, doub
     if (top < 0)
         return Measurement::noAnswer(QStringLiteral("the column at (%1, %2) µm holds no %3")
                                          .arg(number(x), number(y), set.text()));
+    if (top == grid.sizeZ - 1)
+        return Measurement::noAnswer(
+            reachesTop(QStringLiteral("the %1 of the column at (%2, %3) µm")
+                           .arg(set.text(), number(x), number(y))));
     Measurement result;
     const double height = (top + 1) * edges.z;
     result.quantities.push_back({QString(), height, micrometres});
@@ -329,7 +383,8 @@ Measurement CellMeasures::width(const MaterialSelection& set, int axis, std::opt
 Measurement CellMeasures::cavityDepth(const MaterialSelection& set, double x1, double y1, double x2,
                                       double y2, std::optional<double> reference) const {
     CellPosition lo[2] = {cellOf(0, std::min(x1, x2)), cellOf(1, std::min(y1, y2))};
-    CellPosition hi[2] = {cellOf(0, std::max(x1, x2)), cellOf(1, std::max(y1, y2))};
+    CellPosition hi[2] = {cellOfWindowEnd(0, std::max(x1, x2)),
+                          cellOfWindowEnd(1, std::max(y1, y2))};
     for (const CellPosition* p : {&lo[0], &lo[1], &hi[0], &hi[1]})
         if (!p->problem.isEmpty())
             return Measurement::noAnswer(p->problem);
@@ -354,6 +409,11 @@ Measurement CellMeasures::cavityDepth(const MaterialSelection& set, double x1, d
     const double ref = reference ? *reference : highest * edges.z;
     if (!std::isfinite(ref))
         return Measurement::noAnswer(QStringLiteral("the reference height is no number"));
+    // A surface at the top face may lie anywhere above it: the rim when it sets the reference,
+    // any column when the reference lies above the volume.
+    if (highest == grid.sizeZ && (!reference || ref > grid.sizeZ * edges.z))
+        return Measurement::noAnswer(
+            reachesTop(QStringLiteral("the %1 in the window").arg(set.text())));
     const double lowestHeight = lowest * edges.z;
     if (lowestHeight >= ref)
         return Measurement::noAnswer(
@@ -389,7 +449,7 @@ Measurement CellMeasures::sidewallAngle(const MaterialSelection& set, int axis,
                                         double z1, double z2) const {
     const int acrossAxis = 1 - axis;
     const CellPosition c = cellOf(acrossAxis, across);
-    const CellPosition k1 = cellOf(2, std::min(z1, z2)), k2 = cellOf(2, std::max(z1, z2));
+    const CellPosition k1 = cellOf(2, std::min(z1, z2)), k2 = cellOfWindowEnd(2, std::max(z1, z2));
     for (const CellPosition* p : {&c, &k1, &k2})
         if (!p->problem.isEmpty())
             return Measurement::noAnswer(p->problem);

@@ -15,7 +15,8 @@ namespace Model::Metrology {
 // probe coordinate v on an axis with edge d falls in cell floor(v / d); it must lie in
 // [0, size · d), else there is no answer. Heights of faces: the top face of cell k is at
 // (k + 1) · dz, its bottom face at k · dz. Lengths are cell counts times cell edges, so a film
-// of t cells measures exactly t · dz.
+// of t cells measures exactly t · dz. A run that reaches the volume's top face, as one that
+// reaches a side, has no answer: what lay above was cut off by the volume.
 //
 // A column is the vertical line of cells at (i, j). A run is a maximal sequence of
 // neighbouring cells on one line whose materials are all inside (or all outside) a selection.
@@ -25,7 +26,8 @@ public:
 
     // Every layer of the column at (x, y) from its highest non-empty cell down to cell 0: each
     // run of one material id (empty runs below the top are voids). Quantities: "top" (the
-    // column's top face), then one per layer, keyed "<n>.<material>", its thickness.
+    // column's top face), then one per layer, keyed "<n>.<material>", its thickness. The stack
+    // answers when its top layer reaches the volume's top face, and marks that layer.
     Measurement stack(double x, double y) const;
 
     // The thickness of the run of `set` in the column at (x, y): the highest run, or with `z`
@@ -35,6 +37,10 @@ public:
 
     // The height of the top face of the highest cell of `set` in the column at (x, y).
     Measurement topHeight(const MaterialSelection& set, double x, double y) const;
+    // The total particle flux on the topmost surface cell of the column at (x, y): a source of
+    // cosine power `exponent`, every material sticking with `sticking`, closed sides (the
+    // engine's default rays, seed 0).
+    Measurement surfaceFlux(double exponent, double sticking, double x, double y) const;
 
     // top(x2, y2) − top(x1, y1): positive when the second point is higher.
     Measurement stepHeight(const MaterialSelection& set, double x1, double y1, double x2,
@@ -87,6 +93,11 @@ private:
         QString problem;
     };
     CellPosition cellOf(int axis, double value) const;
+    // The last cell of a window [.., value]: as cellOf, and the volume's far face is its last
+    // cell's.
+    CellPosition cellOfWindowEnd(int axis, double value) const;
+    // Why a result whose run reaches the volume's top face has no answer.
+    QString reachesTop(const QString& what) const;
     int size(int axis) const;
     double centre(int axis, int index) const;
     // The highest cell of `set` in a column, or −1.

@@ -62,6 +62,9 @@ struct StackLayer {
     double thickness = 0.0;
     int topCell = 0;
     int bottomCell = 0;
+    // The layer reaches the volume's top face: the volume cut it off there, and it may go on
+    // above.
+    bool reachesTop = false;
 };
 
 // What a volume holds of one material: its cells, their volume, and the cell sides it shares

@@ -142,6 +142,7 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device, Surfaces 
         qCDebug(lcDocumentArchiver) << "Document damaged at" << result.error;
     }
 
+    result.materialIds = idMap;
     std::lock_guard<std::mutex> lock(globalMapLock);
     for (const auto& [from, to] : idMap)
         globalMap[from] = to;
@@ -170,11 +171,18 @@ void DocumentArchiver::readMaterial(QXmlStreamReader& reader, MaterialIdMap& idM
         return;
     }
 
+    if (!registerMaterial(material, idMap, registered))
+        result.warnings << materialWarning();
+}
+
+bool DocumentArchiver::registerMaterial(Material material, MaterialIdMap& idMap,
+                                        std::vector<std::uint32_t>& registered) {
     const auto registry = MaterialFactory::getInstance();
     const std::uint32_t id = material.getId();
     const Material known = registry->getMaterial(id);
     if (known.getId() == 0) {
-        registry->updateMaterial(material);
+        if (!registry->updateMaterial(material))
+            return false;
         registered.push_back(id);
         idMap[id] = id;
     } else if (known == material) {
@@ -183,12 +191,14 @@ void DocumentArchiver::readMaterial(QXmlStreamReader& reader, MaterialIdMap& idM
     } else {
         const std::uint32_t fresh = registry->generateMaterialId();
         material.setId(fresh);
-        registry->updateMaterial(material);
+        if (!registry->updateMaterial(material))
+            return false;
         registered.push_back(fresh);
         idMap[id] = fresh;
         qCDebug(lcDocumentArchiver)
             << "Material" << id << material.getName() << "renumbered to" << fresh;
     }
+    return true;
 }
 
 bool DocumentArchiver::readObject(QXmlStreamReader& reader, MaterialIdMap& idMap,

@@ -187,7 +187,7 @@ private:
 
     // [begin, end) holds whole parts only, and no part is pending.
     void feedWholeParts(const char* begin, const char* end) {
-        QThreadPool& pool = *QThreadPool::globalInstance();
+        QThreadPool& pool = Util::workPool();
         std::vector<Share> shares(std::size_t(std::max(1, pool.maxThreadCount())));
         const std::size_t step = std::size_t(end - begin) / shares.size() + 1;
         // Each share ends just after a space, so that no part is cut.
@@ -406,7 +406,7 @@ bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
         const Model::Automaton::CellArraysLock locked(
             *volume, Model::Automaton::CellArraysLock::Arrays::Current);
         const Model::Automaton::MaterialCells cells = locked.materials();
-        QThreadPool& pool = *QThreadPool::globalInstance();
+        QThreadPool& pool = Util::workPool();
         std::vector<std::string> texts(std::size_t(std::max(1, pool.maxThreadCount())));
         const CellIndex pass = stateBlockCells * texts.size();
         for (CellIndex i = 0; i < count && !output.hasFailed(); i += pass) {

@@ -1,6 +1,7 @@
 #include "UI/Operations/layoutmaskdialog.h"
 
 #include "Core/Operations/iuserprompts.h"
+#include "UI/longsteprunner.h"
 #include "ui_layoutmaskdialog.h"
 
 #include <QDir>
@@ -92,7 +93,21 @@ void LayoutMaskDialog::readFile() {
         return;
     Model::Layout::LayoutLibrary read;
     QString problem;
-    if (!Model::Layout::LayoutLibrary::read(path, read, problem)) {
+    bool readWhole = false;
+    bool cancelled = false;
+    // A large layout takes seconds to read: the window repaints, shows how long it has taken
+    // and can cancel the reading.
+    LongStepRunner(this).run(
+        QStringLiteral("Reading the layout"),
+        [&](Util::ProgressReporter& progress) {
+            readWhole = Model::Layout::LayoutLibrary::read(
+                path, read, problem, Model::Layout::LayoutLibrary::defaultLimits, progress);
+            cancelled = progress.wasCancelled();
+        },
+        true);
+    if (cancelled)
+        return;
+    if (!readWhole) {
         prompts.showMessage(Core::Operations::IUserPrompts::Icon::Warning,
                             QStringLiteral("File Error"),
                             QStringLiteral("The layout %1 cannot be used: %2.")

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace CELLVANE_TEST_FILE {
@@ -46,6 +47,35 @@ TEST(PoolTasks, ACallFromThePoolsOnlyThreadRunsItsTasksItself) {
         Util::runTasksAndWait(pool, 4, [&](int i) { inner[std::size_t(i)] = 1; });
     });
     EXPECT_EQ(inner, std::vector<int>(4, 1));
+}
+
+// Two runs at once on two threads, each with its own thread count: each splits its work by
+// its own count, and the process's pool is as it was before, after and throughout.
+TEST(WorkPool, EachRunKeepsItsOwnThreadCount) {
+    QThreadPool& global = *QThreadPool::globalInstance();
+    const int before = global.maxThreadCount();
+    std::atomic<int> inScope{0};
+    std::atomic<bool> wrong{false};
+    const auto run = [&](int threads) {
+        Util::WorkPool pool(threads);
+        ++inScope;
+        while (inScope < 2) // both runs hold their pools at once
+            std::this_thread::yield();
+        for (int pass = 0; pass < 50; ++pass) {
+            wrong = wrong || Util::workPool().maxThreadCount() != threads ||
+                    &Util::workPool() == &global;
+            std::atomic<int> ran{0};
+            Util::runTasksAndWait(Util::workPool(), threads * 2, [&](int) { ++ran; });
+            wrong = wrong || ran != threads * 2;
+        }
+    };
+    std::thread one(run, 3);
+    std::thread other(run, 1);
+    one.join();
+    other.join();
+    EXPECT_FALSE(wrong);
+    EXPECT_EQ(global.maxThreadCount(), before);
+    EXPECT_EQ(&Util::workPool(), &global);
 }
 
 } // namespace CELLVANE_TEST_FILE

@@ -3,7 +3,8 @@
 # lintian finds no error nor warning (a program without a manual page is one), the desktop
 # entry validates, the package holds what it promises and nothing outside /usr, the desktop
 # knows the file types, and the programs run from an unpacked root without the build tree:
-# --version, the example process list, an export, and each manual page through man.
+# --version, the example process list, an export, each manual page through man, the Python
+# module imported by Debian's python3 from the unpacked tree, and the window opening a document.
 #
 # Usage: package_test.sh BUILD_DIR PROGRAM...   (CELLVANE_ICON_SIZES: the rendered icon sizes)
 set -euo pipefail
@@ -53,7 +54,15 @@ for size in ${CELLVANE_ICON_SIZES:?}; do
 done
 expect /usr/share/doc/cellvane/copyright
 expect /usr/share/doc/cellvane/changelog.gz
-expect /usr/share/doc/cellvane/examples/trench.plst
+# Every example the README runs is in the package.
+for example in trench.plst trench-mask.png trench-study.plst trench-measure.plst flow.py; do
+    expect "/usr/share/doc/cellvane/examples/$example"
+done
+# The module where Debian's python3 finds it, with its stub; its name carries the ABI tag.
+pythondir=/usr/lib/python3/dist-packages
+grep -qE "^$pythondir/cellvane\.cpython-[^/]*\.so\$" "$work/contents" ||
+    fail "the package lacks the Python module in $pythondir"
+expect "$pythondir/cellvane.pyi"
 outside=$(grep -v -e '^/$' -e '^/usr/' "$work/contents" || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 # /usr/bin holds the programs, all of them and nothing else.
@@ -111,6 +120,42 @@ run cellvane-run trench.plst --output trench.cvx || fail "the example list did n
 [ -s trench.png ] || fail "the example list drew no picture"
 run cellvane-export trench.cvx --mesh trench.obj --vti trench.vti || fail "the export failed"
 [ -s trench.obj ] && [ -s trench.mtl ] && [ -s trench.vti ] || fail "the export wrote no files"
+
+echo "--- python module"
+# Only the unpacked tree on the path: a module of the build tree or of an installed package
+# must not answer for it.
+said=$(run env PYTHONPATH="$root$pythondir" PYTHONNOUSERSITE=1 QT_QPA_PLATFORM=offscreen \
+    /usr/bin/python3 -c '
+import cellvane, sys
+document = cellvane.run_list("trench.plst")
+print(cellvane.__file__)
+print(len(document.volumes))
+' 2>"$work/python.err") || fail "the packaged module cannot run the example: $(cat "$work/python.err")"
+case "$said" in
+"$root$pythondir/"*) ;;
+*) fail "python3 imported the module from '$(echo "$said" | head -n1)', not the package" ;;
+esac
+[ "$(echo "$said" | tail -n1)" -ge 1 ] 2>/dev/null || fail "the packaged module made no cell volume: $said"
+
+echo "--- the window"
+# The installed program opens the document it is given in a window named after it; SIGTERM
+# ends it without questions.
+if ! run xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+    cellvane trench.cvx 2>"$0" &
+    program=$!
+    for attempt in $(seq 150); do
+        if xdotool search --onlyvisible --name "trench" >/dev/null 2>&1; then
+            kill -TERM $program
+            wait $program
+            exit 0
+        fi
+        kill -0 $program 2>/dev/null || exit 1
+        sleep 0.2
+    done
+    kill -KILL $program
+    exit 1' "$work/window.err"; then
+    fail "the installed cellvane did not open trench.cvx in a window: $(cat "$work/window.err")"
+fi
 
 echo "--- manual pages"
 for program in "${programs[@]}"; do

@@ -30,6 +30,7 @@ IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& c
     : IsotropicProcessOperation(context, QStringLiteral("Isotropic Etching"), 14,
                                 QStringLiteral("IsotropicEtching")) {
     distanceName = QStringLiteral("etch depth");
+    doneText = QStringLiteral("etched");
 }
 
 void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,
@@ -51,7 +52,9 @@ bool IsotropicFilmEtchingOperation::etchByRate(Model::Automaton::TotalVolume& vo
 
 ElectrodepositionOperation::ElectrodepositionOperation(OperationContext& context)
     : IsotropicProcessOperation(context, QStringLiteral("Electroplating"), 15,
-                                QStringLiteral("Electroplating")) {}
+                                QStringLiteral("Electroplating")) {
+    doneText = QStringLiteral("plated");
+}
 
 void ElectrodepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                            Util::ProgressReporter& progress) {

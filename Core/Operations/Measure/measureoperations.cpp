@@ -93,6 +93,7 @@ void MeasureDistanceOperation::step() {
         requestPoint(first);
         break;
     case 1:
+        context.viewInteraction.setMarks({first});
         message(QStringLiteral("Left click on the second point."));
         requestPoint(second);
         break;
@@ -111,6 +112,7 @@ void MeasureDistanceOperation::end() {
     }
     finished = true;
     release();
+    context.viewInteraction.setMarks({first, second});
     const Util::Vector4D d = second - first;
     const double distance = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
     const double scale = context.document->getMicrometresPerSceneUnit();
@@ -172,11 +174,13 @@ void StackAtPointOperation::end() {
                 .arg(formatValue(stack.quantities.front().value, micrometres)));
     int position = 0;
     for (const Model::Metrology::StackLayer& layer : stack.layers)
-        message(QStringLiteral("  %1. %2: %3 (from %4 to %5)")
+        message(QStringLiteral("  %1. %2: %3 (from %4 to %5)%6")
                     .arg(++position)
                     .arg(layer.name, formatValue(layer.thickness, micrometres),
-                         QString::number(layer.bottom, 'g', 6),
-                         formatValue(layer.top, micrometres)));
+                         QString::number(layer.bottom, 'g', 6), formatValue(layer.top, micrometres),
+                         layer.reachesTop ? QStringLiteral(", cut off by the top of the volume: "
+                                                           "it may go on above")
+                                          : QString()));
     context.host.finishCurrentOperation();
 }
 

@@ -4,6 +4,7 @@
 #include "Model/Automaton/keptmaterials.h"
 #include "Model/Automaton/materialchanges.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Util/savefile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -48,19 +49,6 @@ template <class T> bool take(QFile& file, T& value) {
     return file.read(reinterpret_cast<char*>(&value), sizeof value) == qint64(sizeof value);
 }
 
-// A disk filling up part-way gives a short write without a reason; writing the rest again
-// fails with one.
-bool writeWhole(QFile& file, const char* data, std::size_t size) {
-    for (qint64 left = qint64(size); left > 0;) {
-        const qint64 count = file.write(data, left);
-        if (count <= 0)
-            return false;
-        data += count;
-        left -= count;
-    }
-    return true;
-}
-
 } // namespace
 
 TotalVolumeUndoRedoHelper::TotalVolumeUndoRedoHelper(const QString& key, int instance,
@@ -100,9 +88,9 @@ bool TotalVolumeUndoRedoHelper::appendRecord(const QString& fileName,
     put(header, std::uint32_t(changes.frames.size()));
     for (const std::string& frame : changes.frames)
         put(header, std::uint64_t(frame.size()));
-    bool ok = writeWhole(file, header.constData(), std::size_t(header.size()));
+    bool ok = Util::writeFully(file, header.constData(), header.size());
     for (const std::string& frame : changes.frames)
-        ok = ok && writeWhole(file, frame.data(), frame.size());
+        ok = ok && Util::writeFully(file, frame.data(), qint64(frame.size()));
     ok = ok && file.flush();
     if (!ok) {
         // A half-written record would be taken for a damaged one; keep only whole records.
@@ -141,7 +129,7 @@ bool TotalVolumeUndoRedoHelper::recordBefore(TotalVolume& volume, QString* probl
         return failedFile();
     const qint64 sizeBefore = file.size();
     const QByteArray room(1 << 16, '\0');
-    const bool fits = writeWhole(file, room.constData(), std::size_t(room.size())) && file.flush();
+    const bool fits = Util::writeFully(file, room.constData(), room.size()) && file.flush();
     if (!fits)
         failedFile();
     file.resize(sizeBefore);
@@ -165,8 +153,9 @@ bool TotalVolumeUndoRedoHelper::recordAfter(TotalVolume& volume, QString* proble
             *problem = QStringLiteral("there is not enough memory to record the changed cells");
         return false;
     }
-    const bool written = appendRecord(context.snapshotFiles.getUndoFile(), changes.first, problem) &&
-                         appendRecord(context.snapshotFiles.getRedoFile(), changes.second, problem);
+    const bool written =
+        appendRecord(context.snapshotFiles.getUndoFile(), changes.first, problem) &&
+        appendRecord(context.snapshotFiles.getRedoFile(), changes.second, problem);
     qCDebug(lcUndoRedo).nospace() << "Time to record: " << timer.elapsed() << " ms";
     return written;
 }
@@ -232,18 +221,50 @@ bool TotalVolumeUndoRedoHelper::applyRecord(const QString& fileName, TotalVolume
                     qint64(frameSizes[k]))
                     return false;
             }
-            if (!changes.isValid()) {
+            if (!changes.isValid(materialIds.get())) {
                 qCWarning(lcUndoRedo) << "Snapshot" << key << instance << "in" << fileName
                                       << "is damaged; the cells were left unchanged";
                 return false;
             }
-            changes.applyTo(volume);
+            changes.applyTo(volume, materialIds.get());
         } catch (const std::bad_alloc&) {
             qCWarning(lcUndoRedo) << "Not enough memory to load a snapshot from" << fileName;
             return false;
         }
         qCDebug(lcUndoRedo).nospace() << "Time to load: " << timer.elapsed() << " ms";
         return true;
+    }
+}
+
+std::vector<std::pair<QString, int>>
+TotalVolumeUndoRedoHelper::recordNames(const QString& fileName) {
+    std::vector<std::pair<QString, int>> names;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return names;
+    const qint64 fileSize = file.size();
+    for (;;) {
+        char mark[sizeof recordMark];
+        std::uint32_t keySize = 0, recordInstance = 0, frameCount = 0;
+        std::uint64_t cellCount = 0, recordBytes = 0;
+        if (file.read(mark, sizeof mark) != qint64(sizeof mark) ||
+            std::memcmp(mark, recordMark, sizeof mark) != 0 || !take(file, keySize) ||
+            keySize > longestKey)
+            return names;
+        const QByteArray recordKey = file.read(keySize);
+        if (recordKey.size() != int(keySize) || !take(file, recordInstance) ||
+            !take(file, cellCount) || !take(file, frameCount) || frameCount > mostFrames)
+            return names;
+        for (std::uint32_t k = 0; k < frameCount; ++k) {
+            std::uint64_t size = 0;
+            if (!take(file, size) || size > std::uint64_t(fileSize))
+                return names;
+            recordBytes += size;
+        }
+        if (recordBytes > std::uint64_t(fileSize - file.pos()) ||
+            !file.seek(file.pos() + qint64(recordBytes)))
+            return names;
+        names.emplace_back(QString::fromUtf8(recordKey), int(recordInstance));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -93,9 +94,16 @@ TEST_F(LocalStudy, VariantsAreTheRunnersDocumentsAndARerunDoesExactlyTheRest) {
         EXPECT_EQ(metrics.value("pictures").toArray(), QJsonArray({"section.png"}));
         EXPECT_TRUE(QFileInfo::exists(here + "/st/variants/" + id + "/section.png"));
         EXPECT_GT(metrics.value("peakMemory").toDouble(), 0);
-        const QJsonArray measured = metrics.value("metrics").toArray();
-        ASSERT_FALSE(measured.isEmpty());
-        EXPECT_EQ(measured.first().toObject().value("value").toDouble(), value[1].toDouble());
+        const QString log = QString::fromUtf8(bytesOf(here + "/st/variants/" + id + "/log.txt"));
+        EXPECT_TRUE(log.contains("metrics.json") && !log.contains(".measured"))
+            << log.toStdString();
+        // What the steps made, then what was measured.
+        std::map<QString, double> measured;
+        for (const QJsonValue& entry : metrics.value("metrics").toArray())
+            measured[entry.toObject().value("name").toString()] =
+                entry.toObject().value("value").toDouble();
+        EXPECT_EQ(measured["2.Thickness made"], value[0].toDouble()) << id.toStdString();
+        EXPECT_EQ(measured["etch depth"], value[1].toDouble()) << id.toStdString();
         // The same cells, byte for byte, as the runner makes by hand with --set.
         const Ran byHand =
             runProgram(CELLVANE_RUN_PROGRAM,
@@ -165,19 +173,23 @@ TEST_F(LocalStudy, GatherWritesTheTableAPlotPerMetricAndParameterAndAPageWhoseLi
         QString::fromUtf8(bytesOf(here + "/st/results.csv")).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 6);
     const QStringList header = lines.first().split(',');
-    EXPECT_EQ(header.mid(0, 4), QStringList({"id", "2.Thickness", "4.Etch Depth",
+    EXPECT_EQ(header.mid(0, 5), QStringList({"id", "2.Thickness", "4.Etch Depth",
+                                             QString::fromUtf8("2.Thickness made (µm)"),
                                              QString::fromUtf8("etch depth (µm)")}));
     EXPECT_TRUE(header.contains(QString::fromUtf8("oxide thickness (µm)")));
     EXPECT_EQ(header.mid(header.size() - 3), QStringList({"status", "seconds", "reason"}));
-    EXPECT_TRUE(lines[1].startsWith("v001,1,5,5,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("v001,1,5,1,5,")) << lines[1].toStdString();
     EXPECT_TRUE(lines[5].startsWith("bad,1,-5,,")) << lines[5].toStdString();
     EXPECT_TRUE(lines[5].contains(",failed,")) << lines[5].toStdString();
 
-    // The two "Measure" steps against the two parameters, as PNG and SVG.
+    // The oxide the step made and the two "Measure" steps against the two parameters, as PNG
+    // and SVG.
     const QStringList plots = QDir(here + "/st/plots").entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(plots,
               QStringList(
-                  {"etch-depth-vs-2-thickness.png", "etch-depth-vs-2-thickness.svg",
+                  {"2-thickness-made-vs-2-thickness.png", "2-thickness-made-vs-2-thickness.svg",
+                   "2-thickness-made-vs-4-etch-depth.png", "2-thickness-made-vs-4-etch-depth.svg",
+                   "etch-depth-vs-2-thickness.png", "etch-depth-vs-2-thickness.svg",
                    "etch-depth-vs-4-etch-depth.png", "etch-depth-vs-4-etch-depth.svg",
                    "oxide-thickness-vs-2-thickness.png", "oxide-thickness-vs-2-thickness.svg",
                    "oxide-thickness-vs-4-etch-depth.png", "oxide-thickness-vs-4-etch-depth.svg"}));
@@ -188,9 +200,9 @@ TEST_F(LocalStudy, GatherWritesTheTableAPlotPerMetricAndParameterAndAPageWhoseLi
     QStringList targets;
     for (auto match = reference.globalMatch(page); match.hasNext();)
         targets << match.next().captured(1);
-    // Four plots (the PNG shown, the SVG linked), four thumbnails linked to their pictures.
-    EXPECT_EQ(targets.filter(".png").size(), 4 + 4 * 2);
-    EXPECT_EQ(targets.filter(".svg").size(), 4);
+    // Six plots (the PNG shown, the SVG linked), four thumbnails linked to their pictures.
+    EXPECT_EQ(targets.filter(".png").size(), 6 + 4 * 2);
+    EXPECT_EQ(targets.filter(".svg").size(), 6);
     for (const QString& target : targets)
         EXPECT_TRUE(QFileInfo::exists(here + "/st/" + QUrl::fromPercentEncoding(target.toUtf8())))
             << target.toStdString();
@@ -270,6 +282,95 @@ TEST_F(LocalStudy, AKilledVariantIsRecordedFailedAndRunsAgain) {
         study({"run", "trench-study.plst", "variants.csv", "--out", "st", "--jobs", "2"}, here);
     EXPECT_TRUE(again.said.contains("3 done before, 2 to run")) << again.said.toStdString();
     EXPECT_TRUE(again.said.contains("4 of 5 done, 1 failed")) << again.said.toStdString();
+}
+
+// The table is judged by the runner's own rules, before anything is written: what --set takes
+// (an optional value) runs; an id a program would take for an option and a grid too large to
+// hold are refused, the grid with its count and before it is made.
+TEST_F(LocalStudy, TablesAndPlansAreJudgedAsTheRunnerJudgesThem) {
+    const Ran huge = study({"plan", "trench-study.plst", "--vary", "2.Thickness=1:100000:1",
+                            "--vary", "4.Etch Depth=1:100000:1"},
+                           here);
+    EXPECT_EQ(huge.exitCode, 2) << huge.said.toStdString();
+    EXPECT_TRUE(huge.said.contains("10000000000 variants (100000 x 100000)"))
+        << huge.said.toStdString();
+
+    writeFile(here + "/option.csv", "id,2.Thickness\n-v1,1\n");
+    const Ran option = study({"run", "trench-study.plst", "option.csv", "--out", "o"}, here);
+    EXPECT_EQ(option.exitCode, 2) << option.said.toStdString();
+    EXPECT_TRUE(option.said.contains("starts with '-'")) << option.said.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(here + "/o"));
+
+    writeFile(here + "/cells.csv", "id,1.Cell Size Z\nz1,1\n");
+    const Ran optional = study({"run", "trench-study.plst", "cells.csv", "--out", "z"}, here);
+    EXPECT_EQ(optional.exitCode, 0) << optional.said.toStdString();
+    EXPECT_TRUE(optional.said.contains("1 of 1 done")) << optional.said.toStdString();
+}
+
+// While the study's cluster array is queued, a rerun on this machine would run its variants
+// beside it: it is refused before the study's files are touched. The queue is a stand-in
+// squeue that says the array's task runs.
+TEST_F(LocalStudy, ARerunWaitsForTheStudysQueuedArrayWhateverItsEngine) {
+    writeFile(here + "/one.csv", "id,2.Thickness\nv001,1\n");
+    const QStringList run{"run", "trench-study.plst", "one.csv", "--out", "st"};
+    ASSERT_EQ(study(run, here).exitCode, 0);
+    writeFile(here + "/st/slurm/jobs.json", R"([{"job": "77", "ids": ["v001"]}])");
+    writeFile(here + "/bin/squeue", "#!/bin/sh\necho '1 R'\n");
+    QFile::setPermissions(here + "/bin/squeue", QFile::ReadOwner | QFile::ExeOwner);
+    writeFile(here + "/two.csv", "id,2.Thickness\nv001,1\nv002,2\n");
+    const QStringList files{"study.json", "variants.csv", "list.plst"};
+    std::map<QString, QByteArray> before;
+    for (const QString& file : files)
+        before[file] = bytesOf(here + "/st/" + file);
+
+    QProcess rerun;
+    rerun.setWorkingDirectory(here);
+    rerun.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", here + "/bin:" + environment.value("PATH"));
+    rerun.setProcessEnvironment(environment);
+    rerun.start(QStringLiteral(CELLVANE_STUDY_PROGRAM),
+                {"run", "trench-study.plst", "two.csv", "--out", "st", "--force"});
+    ASSERT_TRUE(rerun.waitForFinished(300000));
+    const QString said = QString::fromUtf8(rerun.readAll());
+    EXPECT_EQ(rerun.exitCode(), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("array 77 is still queued or running")) << said.toStdString();
+    for (const QString& file : files)
+        EXPECT_EQ(bytesOf(here + "/st/" + file), before[file]) << file.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(here + "/st/variants/v002"));
+}
+
+// Ctrl-C stops the run's tasks, leaves no variant looking as if it ran, says which it stopped,
+// and the next run runs them.
+TEST_F(LocalStudy, CtrlCStopsTheTasksAndTheNextRunRunsThem) {
+    QProcess run;
+    run.setWorkingDirectory(here);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QStringLiteral(CELLVANE_STUDY_PROGRAM),
+              {"run", "trench-study.plst", "variants.csv", "--out", "st", "--jobs", "1"});
+    ASSERT_TRUE(run.waitForStarted());
+    const QString running = here + "/st/variants/v001/running";
+    for (int wait = 0; wait < 30000 && !QFileInfo::exists(running); wait += 5)
+        QThread::msleep(5);
+    ASSERT_TRUE(QFileInfo::exists(running));
+    ASSERT_EQ(::kill(pid_t(run.processId()), SIGINT), 0);
+    ASSERT_TRUE(run.waitForFinished(60000));
+    const QString said = QString::fromUtf8(run.readAll());
+    EXPECT_EQ(run.exitCode(), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("stopped by Ctrl-C; v001 was running and is stopped"))
+        << said.toStdString();
+    for (const char* id : {"v001", "v002", "v003", "v004", "bad"})
+        EXPECT_FALSE(QFileInfo::exists(here + "/st/variants/" + id + "/running"))
+            << id;
+    const Ran status = study({"status", "st"}, here);
+    EXPECT_TRUE(status.said.contains("0 running")) << status.said.toStdString();
+    EXPECT_TRUE(status.said.contains("v001 cancelled")) << status.said.toStdString();
+
+    const Ran again =
+        study({"run", "trench-study.plst", "variants.csv", "--out", "st", "--jobs", "2"}, here);
+    EXPECT_TRUE(again.said.contains("0 done before, 5 to run")) << again.said.toStdString();
+    EXPECT_TRUE(again.said.contains("4 of 5 done, 1 failed")) << again.said.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(here + "/st/variants/v001/cancelled"));
 }
 
 } // namespace

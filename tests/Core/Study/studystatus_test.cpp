@@ -1,3 +1,5 @@
+#include "Core/Study/localengine.h"
+#include "Core/Study/slurmengine.h"
 #include "Core/Study/studypage.h"
 #include "Core/Study/studyprogress.h"
 #include "Core/Study/studyresults.h"
@@ -5,6 +7,7 @@
 #include "Core/Study/variantstatus.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -12,6 +15,7 @@
 #include <QJsonObject>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <gtest/gtest.h>
 
 namespace CELLVANE_TEST_FILE {
@@ -124,6 +128,16 @@ TEST(StudyStatus, OnlyAWholeMetricsFileOfThisListAndTheseValuesFinishesAVariant)
     EXPECT_EQ(status.pending(false), QStringList({"b"}));
     EXPECT_EQ(StudyProgress::line(status, 1, 3, 30.0, 2),
               "2 of 4 done, 1 failed, 1 running, about 20 s left");
+
+    // In a log, a line when the count of running variants changes, as a cluster starts them,
+    // and none when nothing changed.
+    QString log;
+    QTextStream out(&log);
+    StudyProgress progress(out, false, 0);
+    for (const int running : {0, 2, 2, 1})
+        progress.show(status, running);
+    EXPECT_EQ(log.count('\n'), 3) << log.toStdString();
+    EXPECT_TRUE(log.contains("1 failed, 2 running")) << log.toStdString();
 }
 
 TEST(StudyResults, TableAndPlotsHoldEveryFinishedVariantAndTheLinksOfThePage) {
@@ -163,6 +177,82 @@ TEST(StudyResults, TableAndPlotsHoldEveryFinishedVariantAndTheLinksOfThePage) {
     EXPECT_TRUE(page.contains("src=\"plots/etch%20depth.png\""));
     EXPECT_TRUE(page.contains("href=\"variants/a/cut%201.png\""));
     EXPECT_FALSE(page.contains("variants/e/"));
+}
+
+// A running file says a task runs only while that can be so: its process is alive here, or,
+// from another host, it was touched by the task's heartbeat within the stale age.
+TEST(StudyStatus, ARunningFileOfADeadTaskIsMissing) {
+    QTemporaryDir dir;
+    const StudyFolder folder(dir.path());
+    const StudyRecord record = twoByTwo();
+    const QString here = QSysInfo::machineHostName();
+    put(folder, "a", "elsewhere.example 4242", "running");
+    put(folder, "b", "elsewhere.example 4242", "running");
+    put(folder, "c", (here + " " + QString::number(QCoreApplication::applicationPid())).toUtf8(),
+        "running");
+    // No process has this id: it is above the largest a Linux system hands out.
+    put(folder, "d", (here + " 2000000000").toUtf8(), "running");
+    QFile old(folder.runningFile("b"));
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-runningStaleSeconds - 60),
+                                QFileDevice::FileModificationTime));
+    old.close();
+    const StudyStatus status = StudyStatus::scan(folder, record);
+    EXPECT_EQ(status.variants[0].kind, VariantState::Running);
+    EXPECT_EQ(status.variants[1].kind, VariantState::Missing);
+    EXPECT_EQ(status.variants[2].kind, VariantState::Running);
+    EXPECT_EQ(status.variants[3].kind, VariantState::Missing);
+    EXPECT_EQ(status.pending(false), QStringList({"b", "d"}));
+}
+
+// A task that ends "done" without a metrics file has recorded nothing: the variant fails and
+// says so, rather than staying missing for ever or passing for run.
+TEST(LocalEngine, ATaskEndingWithoutItsMetricsFails) {
+    QTemporaryDir dir;
+    EngineRequest request;
+    request.folder = StudyFolder(dir.path());
+    request.record = twoByTwo();
+    request.ids = QStringList{"a", "b"};
+    request.jobs = 2;
+    request.program = QStringLiteral("/bin/true");
+    LocalEngine engine;
+    QString problem;
+    ASSERT_TRUE(engine.submit(request, problem));
+    ASSERT_TRUE(engine.wait(
+        request, [](int) {}, problem))
+        << problem.toStdString();
+    const StudyStatus status = StudyStatus::scan(request.folder, request.record);
+    EXPECT_EQ(status.failed, 2);
+    EXPECT_TRUE(status.variants[0].reason.contains("exit status 0 but wrote no metrics"))
+        << status.variants[0].reason.toStdString();
+}
+
+// What reaches other programs is escaped for them: a '%' of the folder for sbatch's output
+// pattern, the folder and ids for the shell and the task's options, formulas for spreadsheets.
+TEST(StudyFiles, WhatOtherProgramsReadIsEscapedForThem) {
+    EngineRequest request;
+    request.folder = StudyFolder(QStringLiteral("/data/100%1 %A study"));
+    request.ids = QStringList{"v1", "v2"};
+    request.threads = 2;
+    request.program = QStringLiteral("/usr/bin/cellvane-study");
+    const QStringList arguments = SlurmEngine::submitArguments(request, "array.sh");
+    EXPECT_TRUE(arguments.contains("--output=/data/100%%1 %%A study/slurm/%A_%a.out"))
+        << arguments.join(' ').toStdString();
+    const QString script = QString::fromUtf8(SlurmEngine::arrayScript(request));
+    EXPECT_TRUE(script.contains("exec '/usr/bin/cellvane-study' task --threads 2 -- "
+                                "'/data/100%1 %A study' \"${ids[SLURM_ARRAY_TASK_ID - 1]}\"\n"))
+        << script.toStdString();
+
+    StudyResults results;
+    results.parameters = QStringList{"2.Thickness", "3.Note"};
+    results.rows.push_back({"a", {"-5", "=HYPERLINK(\"x\")"}, "failed", "@SUM(A1)", {}, {}, {}});
+    const QString csv = QString::fromUtf8(results.csv());
+    EXPECT_TRUE(csv.contains("\na,-5,\"'=HYPERLINK(\"\"x\"\")\",failed,,'@SUM(A1)\n"))
+        << csv.toStdString();
+    for (const char* text : {"+A1", "-x", "\t=1"})
+        EXPECT_TRUE(StudyResults::spreadsheetField(text).startsWith("'")) << text;
+    for (const char* text : {"-5", "+1", "-1.5e3", "plain", ""})
+        EXPECT_FALSE(StudyResults::spreadsheetField(text).startsWith("'")) << text;
 }
 
 TEST(StudyRun, JobsAndThreadsShareTheProcessors) {

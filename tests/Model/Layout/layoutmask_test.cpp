@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
+#include <sys/mman.h>
 
 namespace CELLVANE_TEST_FILE {
 
@@ -243,6 +245,77 @@ TEST(LayoutMask, RefusesDamagedAndHostileLayoutsWithAReason) {
     ASSERT_TRUE(LayoutMask::rasterise(source, {6, 6, 1.0, 1.0}, mask, problem));
     // The 3 µm square at (1, 1): centres 1.5, 2.5, 3.5 and the edge at 4 not reaching 4.5.
     EXPECT_EQ(std::count(mask.bits.begin(), mask.bits.end(), true), 9);
+}
+
+// Column centres of decimal cell sizes lie on the edges of shapes drawn in whole nanometres:
+// a square from 0.5 to 2.5 cells covers 3 x 3 columns at any cell size, as the volume keeps it
+// (in single precision) or as typed, also when the layout is placed a whole number of columns
+// away.
+TEST(LayoutMask, CentresOnEdgesAreOnThemAtDecimalCellSizes) {
+    QTemporaryDir dir;
+    for (const double cell : {0.1, 0.3, 0.7, 0.05, 0.15, 1.1, 2.3}) {
+        const int nanometres = int(std::lround(cell * 1000));
+        const QString path = dir.filePath(QStringLiteral("square-%1.gds").arg(nanometres));
+        GdsWriter()
+            .begin()
+            .cell("TOP")
+            .square(1, 0, nanometres / 2, nanometres / 2, 2 * nanometres)
+            .endCell()
+            .end()
+            .save(path);
+        LayoutLibrary library;
+        QString problem;
+        ASSERT_TRUE(LayoutLibrary::read(path, library, problem)) << problem.toStdString();
+        for (const double size : {cell, double(float(cell))})
+            for (const int shift : {0, 3}) {
+                SCOPED_TRACE(testing::Message() << "cell " << size << ", shifted " << shift);
+                LayoutMaskSource source;
+                source.layer = 1;
+                source.offsetX = shift * cell;
+                source.offsetY = shift * cell;
+                PhotoMask mask;
+                ASSERT_TRUE(
+                    LayoutMask::rasterise(library, source, {8, 8, size, size}, mask, problem));
+                EXPECT_EQ(std::count(mask.bits.begin(), mask.bits.end(), true), 9);
+                EXPECT_TRUE(mask.bits[std::size_t(shift) * 8 + std::size_t(shift)]);
+                EXPECT_TRUE(mask.bits[std::size_t(shift + 2) * 8 + std::size_t(shift + 2)]);
+            }
+    }
+}
+
+// The reader inherits this process's address space, a large cell volume included; what it may
+// allocate is counted from there, so a normal layout is read however much this process holds.
+TEST(LayoutLibrary, ReadsBesideALargeAddressSpaceUnlessCancelled) {
+    QTemporaryDir dir;
+    // A few megabytes, as a normal mask's layout: its reading needs fresh memory, not only
+    // what the heap it inherits has free.
+    const QString path = dir.filePath(QStringLiteral("normal.gds"));
+    GdsWriter writer;
+    writer.begin().cell("TOP");
+    for (int n = 0; n < 50000; ++n)
+        writer.square(1, 0, n % 250 * 4000, n / 250 * 4000, 2000);
+    writer.endCell().end().save(path);
+    // Reserved, never touched: it costs address space and no memory.
+    const std::size_t reserved = std::size_t(3) << 30;
+    void* held =
+        ::mmap(nullptr, reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(held, MAP_FAILED);
+    LayoutLibrary library;
+    QString problem;
+    const bool read = LayoutLibrary::read(path, library, problem);
+    ::munmap(held, reserved);
+    EXPECT_TRUE(read) << problem.toStdString();
+    ASSERT_EQ(library.cells().size(), 1u);
+    EXPECT_EQ(library.cells()[0].elements.size(), 50000u);
+
+    // A reading the user cancelled stops its reader and keeps the library as it was.
+    struct Cancelled : Util::ProgressReporter {
+        bool wasCancelled() const override { return true; }
+    } cancelled;
+    EXPECT_FALSE(
+        LayoutLibrary::read(path, library, problem, LayoutLibrary::defaultLimits, cancelled));
+    EXPECT_EQ(problem, QStringLiteral("reading it was cancelled"));
+    EXPECT_EQ(library.cells().size(), 1u);
 }
 
 // The fuzz target's seeds: the damaged ones are refused with a reason, the others give masks.

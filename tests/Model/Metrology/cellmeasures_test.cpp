@@ -83,32 +83,35 @@ std::shared_ptr<Model::Automaton::TotalVolume> trench() {
 
 TEST(CellMeasures, FilmsAreCellCountsTimesTheCellEdge) {
     auto volume = films();
-    check(*volume, {
-                       {"thickness:SiO2@2.5,3", 1.5},
-                       {"thickness:Thermal_Si02@2.5,3", 1.5},
-                       {"thickness:Si@2.5,3", 3.0},
-                       {"thickness:Al@2.5,3", 1.0},
-                       {"thickness:Si+SiO2@2.5,3", 4.5},
-                       {"thickness:SiO2@2.5,3", 4.5, "top"},
-                       {"thickness:SiO2@2.5,3", 3.0, "bottom"},
-                       // Above the void the oxide's highest run is one cell; the run holding
-                       // z = 3.2 is the one below it.
-                       {"thickness:SiO2@7.5,3", 0.5},
-                       {"thickness:SiO2@7.5,3,3.2", 0.5},
-                       {"top@2.5,3", 5.5},
-                       {"top@8,3", 4.5},
-                       {"top:Si@8,3", 3.0},
-                       {"step@2.5,3,8,3", -1.0},
-                       {"stack@7.5,0", 4.5, "top"},
-                       {"stack@7.5,0", 0.5, "1.Thermal Si02"},
-                       {"stack@7.5,0", 0.5, "2.Empty"},
-                       {"stack@7.5,0", 0.5, "3.Thermal Si02"},
-                       {"stack@7.5,0", 3.0, "4.Si"},
-                       {"thickness:Al@8,3", 0, "", "holds no Al"},
-                       {"thickness:SiO2@10,3", 0, "", "x = 10 µm lies outside the volume"},
-                       {"thickness:SiO2@1,3,9", 0, "", "holds Empty, not SiO2"},
-                       {"top@1,-0.1", 0, "", "y = -0.1 µm lies outside"},
-                   });
+    check(*volume,
+          {
+              {"thickness:SiO2@2.5,3", 1.5},
+              {"thickness:Thermal_Si02@2.5,3", 1.5},
+              {"thickness:Si@2.5,3", 3.0},
+              {"thickness:Al@2.5,3", 1.0},
+              {"thickness:Si+SiO2@2.5,3", 4.5},
+              {"thickness:SiO2@2.5,3", 4.5, "top"},
+              {"thickness:SiO2@2.5,3", 3.0, "bottom"},
+              // Above the void the oxide's highest run is one cell; the run holding
+              // z = 3.2 is the one below it.
+              {"thickness:SiO2@7.5,3", 0.5},
+              {"thickness:SiO2@7.5,3,3.2", 0.5},
+              {"top@2.5,3", 5.5},
+              {"top@8,3", 4.5},
+              {"top:Si@8,3", 3.0},
+              {"step@2.5,3,8,3", -1.0},
+              {"stack@7.5,0", 4.5, "top"},
+              {"stack@7.5,0", 0.5, "1.Thermal Si02"},
+              {"stack@7.5,0", 0.5, "2.Empty"},
+              {"stack@7.5,0", 0.5, "3.Thermal Si02"},
+              {"stack@7.5,0", 3.0, "4.Si"},
+              {"thickness:Al@8,3", 0, "", "holds no Al"},
+              {"thickness:SiO2@10,3", 0, "", "x = 10 µm lies outside the volume"},
+              // The upper end is the next cell's face, outside as the message says.
+              {"top@10,3", 0, "", "x = 10 µm lies outside the volume, which spans 0 ≤ x < 10 µm"},
+              {"thickness:SiO2@1,3,9", 0, "", "holds Empty, not SiO2"},
+              {"top@1,-0.1", 0, "", "y = -0.1 µm lies outside"},
+          });
     // The stack walks the column from its top down, layer by layer, with the cells drawn.
     const Measurement stack = take(*volume, "stack@2,2");
     ASSERT_EQ(stack.layers.size(), 3u);
@@ -165,6 +168,38 @@ TEST(CellMeasures, TrenchWidthDepthAndWalls) {
     EXPECT_DOUBLE_EQ(width.dimensions[0].from.y, 3.5);
     EXPECT_DOUBLE_EQ(width.dimensions[0].from.z, 8.5);
     EXPECT_EQ(width.dimensions[0].label, QStringLiteral("width empty = 4 µm"));
+}
+
+// Oxide fills x < 3 up to the top face of a 6 x 4 x 10 volume of 1 µm cells, on silicon below
+// z = 4: the volume cut the oxide off, so nothing measured up to its top is a length; a window
+// up to the volume's far face is the whole volume.
+TEST(CellMeasures, ARunReachingTheTopFaceHasNoAnswer) {
+    auto volume = makeVolume(6, 4, 10, [](int x, int, int z) {
+        return z < 4 ? Silicon : x < 3 ? Oxide : 0;
+    });
+    check(*volume, {
+                       {"thickness:SiO2@1,1", 0, "", "reaches the top of the volume at z = 10"},
+                       {"thickness:solid@1,1", 0, "", "reaches the top"},
+                       {"top@1,1", 0, "", "reaches the top"},
+                       {"step@4,1,1,1", 0, "", "reaches the top"},
+                       {"stack@1,1", 6.0, "1.Thermal Si02"},
+                       {"depth@0,0..6,4", 0, "", "reaches the top"},
+                       {"depth@0,0..6,4,12", 0, "", "reaches the top"},
+                       {"thickness:Si@1,1", 4.0},
+                       {"top@4,1", 4.0},
+                       {"stack@4,1", 4.0, "1.Si"},
+                       {"depth:Si@3,0..6,4,5", 1.0},
+                       {"depth:Si@3,0..6,4,5", 12.0, "columns"},
+                       {"depth@3,0..6,4,10", 6.0},
+                       {"angle:SiO2@x,1,4.5..10", 90.0},
+                       {"depth:Si@3,0..6.01,4,5", 0, "", "x = 6.01 µm lies outside"},
+                   });
+    // The stack lists the layers, the one the volume cut off marked.
+    const Measurement stack = take(*volume, "stack@1,1");
+    ASSERT_EQ(stack.layers.size(), 2u);
+    EXPECT_TRUE(stack.layers[0].reachesTop);
+    EXPECT_FALSE(stack.layers[1].reachesTop);
+    EXPECT_FALSE(take(*volume, "stack@4,1").layers[0].reachesTop);
 }
 
 // A wall whose edge moves by one cell per layer leans at 45°; halve the x edge and it stands at
