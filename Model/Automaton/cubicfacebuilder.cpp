@@ -74,9 +74,25 @@ void CubicFaceBuilder::fillPlane(int x, std::vector<std::uint8_t>& plane) const 
         return;
     for (int y = window.min[1]; y < window.max[1]; ++y) {
         const MaterialCells row = grid.cells + grid.index(x, y, window.min[2]);
+        const MaterialId* ids = row.firstId();
         std::uint8_t* out = plane.data() + std::size_t(y - window.min[1] + 1) * rowLength + 1;
-        for (int z = 0; z < window.extent(2); ++z)
-            out[z] = flagsOf(row[z]);
+        const int extent = window.extent(2);
+        int z = 0;
+        // Most of a row is runs of one id: eight cells of one id get their flags at once.
+        for (; z + 8 <= extent; z += 8) {
+            std::uint64_t low, high;
+            std::memcpy(&low, ids + z, sizeof low);
+            std::memcpy(&high, ids + z + 4, sizeof high);
+            const MaterialId first = ids[z];
+            if (low == high && low == 0x0001000100010001ull * first) {
+                std::memset(out + z, flagsOf(first), 8);
+                continue;
+            }
+            for (int k = z; k < z + 8; ++k)
+                out[k] = flagsOf(ids[k]);
+        }
+        for (; z < extent; ++z)
+            out[z] = flagsOf(ids[z]);
     }
 }
 

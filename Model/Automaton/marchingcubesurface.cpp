@@ -32,16 +32,25 @@ void normalise(float v[3]) {
     }
 }
 
-void flatNormal(Triangle& triangle) {
-    const float* a = triangle.vertices[0].position;
-    const float* b = triangle.vertices[1].position;
-    const float* c = triangle.vertices[2].position;
+// A triangle as the surface keeps it: its corners and their materials. A billion cells make
+// about ten million triangles, so the normals are not kept beside them: a corner takes its
+// grid point's smooth normal or, where that has none, the triangle's flat one, both worked out
+// again as the triangle is drawn.
+struct StoredTriangle {
+    float position[3][3];
+    MaterialId material[3];
+};
+
+void flatNormal(const StoredTriangle& triangle, float n[3]) {
+    const float* a = triangle.position[0];
+    const float* b = triangle.position[1];
+    const float* c = triangle.position[2];
     const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
     const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-    float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    n[0] = u[1] * v[2] - u[2] * v[1];
+    n[1] = u[2] * v[0] - u[0] * v[2];
+    n[2] = u[0] * v[1] - u[1] * v[0];
     normalise(n);
-    for (TriangleVertex& vertex : triangle.vertices)
-        std::copy(n, n + 3, vertex.normal);
 }
 
 // Which grid points count: those with lo <= coordinate <= hi on every axis sample their cell.
@@ -104,8 +113,8 @@ public:
                 const int base = w * 64;
                 const int first = std::max(box.lo[2], base) - base;
                 const int last = std::min(box.hi[2], base + 63) - base;
-                const std::uint64_t mask = (~std::uint64_t(0) >> (63 - last)) &
-                                           (~std::uint64_t(0) << first);
+                const std::uint64_t mask =
+                    (~std::uint64_t(0) >> (63 - last)) & (~std::uint64_t(0) << first);
                 if (columnStart + CellIndex(base) + 64 <= cellCount) {
                     out[w] = filledBits64(column.firstId() + base) & mask;
                     continue;
@@ -133,8 +142,7 @@ private:
 // Marks in `mixed` the cubes of a row whose corners lie in the four columns of slice bits (in
 // corner order) and are neither all filled nor all empty: only those need triangles. False
 // when there are none.
-bool findMixedCubes(const std::uint64_t* const column[4], std::size_t words,
-                    std::uint64_t* mixed) {
+bool findMixedCubes(const std::uint64_t* const column[4], std::size_t words, std::uint64_t* mixed) {
     bool any = false;
     for (std::size_t w = 0; w + 1 < words; ++w) {
         const auto at = [&](std::size_t k, auto op) {
@@ -195,16 +203,13 @@ struct MarchingCubeSurface::Range {
     int xBegin = 0;
     int xEnd = 0;
     bool sharesFirstSlice = false;
-    std::vector<Triangle> triangles;
+    std::vector<StoredTriangle> triangles;
     std::vector<std::uint32_t> vertexSlot;
     std::vector<Sum> sums;
     // Whether a slot's sum is complete yet, and then whether its vertices take it or, for
     // opposite normals that cancel out (a sheet one cell thin), keep their own.
     enum SlotState : std::uint8_t { Open, Smooth, OwnNormal };
     std::vector<SlotState> slotState;
-    // Vertices before this one already carry their smooth normals, except those of a shared
-    // first slice.
-    std::size_t written = 0;
     // Slot of each grid point (y * (sizeZ + 1) + z) of the key slices x and x + 1, by parity
     // of x; -1 for none. After the sweep, the slice xEnd is still there.
     std::vector<std::int32_t> slotAt[2];
@@ -220,7 +225,23 @@ struct MarchingCubeSurface::Range {
     void build(const CellGrid& grid, const CutWindow& window);
     std::int32_t slotOf(int kx, std::uint32_t point) const { return slotAt[kx & 1][point]; }
     void sumAgainAfter(Range& previous);
-    void writeLastNormals();
+    void settleLastSlots();
+    // The triangle t with the normals of its corners.
+    Triangle triangle(std::size_t t) const {
+        const StoredTriangle& stored = triangles[t];
+        float flat[3];
+        flatNormal(stored, flat);
+        Triangle out;
+        for (int k = 0; k < 3; ++k) {
+            TriangleVertex& vertex = out.vertices[k];
+            std::copy(stored.position[k], stored.position[k] + 3, vertex.position);
+            const std::uint32_t slot = vertexSlot[3 * t + std::size_t(k)];
+            const float* normal = slotState[slot] == Smooth ? sums[slot].data() : flat;
+            std::copy(normal, normal + 3, vertex.normal);
+            vertex.material = int(stored.material[k]);
+        }
+        return out;
+    }
 
 private:
     std::uint32_t slotFor(int kx, std::uint32_t point) {
@@ -246,19 +267,6 @@ private:
         for (const std::uint32_t point : touched[kx & 1])
             settle(std::uint32_t(slotAt[kx & 1][point]));
     }
-    void writeNormal(std::size_t v) {
-        writeNormal(triangles[v / 3].vertices[v % 3], vertexSlot[v]);
-    }
-    void writeNormal(TriangleVertex& vertex, std::uint32_t slot) {
-        if (slotState[slot] == Smooth)
-            std::copy(sums[slot].begin(), sums[slot].end(), vertex.normal);
-    }
-    // Vertices come in threes, so a run of whole triangles.
-    void writeNormals(std::size_t fromVertex, std::size_t toVertex) {
-        for (std::size_t t = fromVertex / 3; t < toVertex / 3; ++t)
-            for (std::size_t k = 0; k < 3; ++k)
-                writeNormal(triangles[t].vertices[k], vertexSlot[3 * t + k]);
-    }
     void forgetSlice(int kx) {
         for (const std::uint32_t point : touched[kx & 1])
             slotAt[kx & 1][point] = -1;
@@ -280,9 +288,6 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
     firstSlice.clear();
     for (auto& points : touched)
         points.clear();
-    // Vertices of the layer of cubes before the current one, and of the current one.
-    std::size_t previousLayer = 0;
-    std::size_t currentLayer = 0;
 
     SliceBits slices[2] = {SliceBits(grid, box), SliceBits(grid, box)};
     SliceBits* lowerSlice = &slices[0];
@@ -332,7 +337,8 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
     const std::vector<float> halfY = halves(0, 2 * grid.sizeY + 2, 1);
     const std::vector<float> halfZ = halves(0, 2 * grid.sizeZ + 2, 2);
     std::uint32_t samples[8] = {};
-    TriangleVertex edgeVertex[12];
+    float edgePosition[12][3] = {};
+    MaterialId edgeMaterial[12] = {};
     int edgeKx[12] = {};
     std::uint32_t edgePoint[12] = {};
     std::uint32_t edgeSlot[12] = {};
@@ -382,12 +388,12 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
                     for (int crossed = edges; crossed; crossed &= crossed - 1) {
                         const int e = __builtin_ctz(unsigned(crossed));
                         const EdgeGeometry& g = edgeGeometry[e];
-                        TriangleVertex& vertex = edgeVertex[e];
-                        vertex.position[0] = halfX[std::size_t(2 * (x - xBegin) + g.doubled[0])];
-                        vertex.position[1] = halfY[std::size_t(2 * y + g.doubled[1])];
-                        vertex.position[2] = halfZ[std::size_t(2 * z + g.doubled[2])];
+                        float* position = edgePosition[e];
+                        position[0] = halfX[std::size_t(2 * (x - xBegin) + g.doubled[0])];
+                        position[1] = halfY[std::size_t(2 * y + g.doubled[1])];
+                        position[2] = halfZ[std::size_t(2 * z + g.doubled[2])];
                         const std::uint32_t first = samples[g.first];
-                        vertex.material = int(first != 0 ? first : samples[g.second]);
+                        edgeMaterial[e] = MaterialId(first != 0 ? first : samples[g.second]);
                         // The nearest grid point, halves rounded upwards.
                         const int kx = x + g.up[0];
                         edgeKx[e] = kx;
@@ -399,17 +405,19 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
                     for (int t = 0; list[t] >= 0; t += 3) {
                         // Made whole here and stored once: the list is far larger than the
                         // cache, and reading a triangle back from it would wait on memory.
-                        Triangle made;
-                        for (int corner = 0; corner < 3; ++corner)
-                            made.vertices[corner] = edgeVertex[list[t + corner]];
-                        flatNormal(made);
-                        const Triangle& triangle = triangles.emplace_back(made);
+                        StoredTriangle& made = triangles.emplace_back();
+                        for (int corner = 0; corner < 3; ++corner) {
+                            const int e = list[t + corner];
+                            std::copy(edgePosition[e], edgePosition[e] + 3, made.position[corner]);
+                            made.material[corner] = edgeMaterial[e];
+                        }
+                        float n[3];
+                        flatNormal(made, n);
                         for (int corner = 0; corner < 3; ++corner) {
                             const int e = list[t + corner];
                             const std::uint32_t slot = edgeSlot[e];
                             const std::uint32_t vertex = std::uint32_t(vertexSlot.size());
                             vertexSlot.push_back(slot);
-                            const float* n = triangle.vertices[corner].normal;
                             Sum& sum = sums[slot];
                             sum[0] += n[0];
                             sum[1] += n[1];
@@ -421,16 +429,11 @@ void MarchingCubeSurface::Range::build(const CellGrid& grid, const CutWindow& wi
                 }
             }
         }
-        // No later cube adds to slice x, so the layer before, whose vertices round to slices
-        // x - 1 and x, takes its smooth normals while it is still in the cache. A first slice
-        // shared with the range before waits for that range's sums.
+        // No later cube adds to slice x, so its sums are complete while they are still in
+        // the cache. A first slice shared with the range before waits for that range's sums.
         if (!(sharesFirstSlice && x == xBegin))
             settleSlice(x);
-        writeNormals(previousLayer, currentLayer);
-        previousLayer = currentLayer;
-        currentLayer = vertexSlot.size();
     }
-    written = previousLayer;
 }
 
 // The grid slice xBegin is shared with the range before: its sums start from that range's
@@ -444,7 +447,8 @@ void MarchingCubeSurface::Range::sumAgainAfter(Range& previous) {
             sums[shared.slot] =
                 before >= 0 ? previous.sums[std::size_t(before)] : Sum{0.f, 0.f, 0.f};
         }
-        const float* n = triangles[shared.vertex / 3].vertices[shared.vertex % 3].normal;
+        float n[3];
+        flatNormal(triangles[shared.vertex / 3], n);
         Sum& sum = sums[shared.slot];
         sum[0] += n[0];
         sum[1] += n[1];
@@ -459,14 +463,12 @@ void MarchingCubeSurface::Range::sumAgainAfter(Range& previous) {
 
 // The slices left open by the sweep (its last one and a shared first one) are complete once
 // the ranges have been summed again in order.
-void MarchingCubeSurface::Range::writeLastNormals() {
+void MarchingCubeSurface::Range::settleLastSlots() {
     for (std::size_t slot = 0; slot < sums.size(); ++slot) {
         if (slotState[slot] == Open)
             settle(std::uint32_t(slot));
     }
-    writeNormals(written, vertexSlot.size());
-    for (const SharedVertex& shared : firstSlice)
-        writeNormal(shared.vertex);
+    std::vector<SharedVertex>().swap(firstSlice);
 }
 
 MarchingCubeSurface::MarchingCubeSurface() = default;
@@ -505,12 +507,11 @@ void MarchingCubeSurface::build(const CellGrid& grid, const CutWindow& requested
         }
     };
 
-    // Sweep, then the shared slices in range order, then the vertices still open their smooth
-    // normals.
+    // Sweep, then the shared slices in range order, then the smooth normals still open.
     eachRange([&](Range& range) { range.build(grid, window); });
     for (std::size_t i = 1; i < ranges.size(); ++i)
         ranges[i].sumAgainAfter(ranges[i - 1]);
-    eachRange([](Range& range) { range.writeLastNormals(); });
+    eachRange([](Range& range) { range.settleLastSlots(); });
 }
 
 void MarchingCubeSurface::clear() {
@@ -523,8 +524,8 @@ void MarchingCubeSurface::draw(const MaterialPalette& palette, bool selected) {
     colors = selected ? palette.highlighted() : palette;
     glBegin(GL_TRIANGLES);
     for (const Range& range : ranges) {
-        for (const Triangle& triangle : range.triangles) {
-            for (const TriangleVertex& vertex : triangle.vertices) {
+        for (std::size_t t = 0; t < range.triangles.size(); ++t) {
+            for (const TriangleVertex& vertex : range.triangle(t).vertices) {
                 glNormal3fv(vertex.normal);
                 glColor3fv(colors.color(std::uint32_t(vertex.material)).data());
                 glVertex3fv(vertex.position);
@@ -539,7 +540,8 @@ std::vector<Triangle> MarchingCubeSurface::getTriangles() const {
     std::vector<Triangle> all;
     all.reserve(countTriangles());
     for (const Range& range : ranges)
-        all.insert(all.end(), range.triangles.begin(), range.triangles.end());
+        for (std::size_t t = 0; t < range.triangles.size(); ++t)
+            all.push_back(range.triangle(t));
     return all;
 }
 

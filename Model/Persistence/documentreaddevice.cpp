@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Model::Persistence {
 
 namespace {
@@ -45,9 +49,24 @@ constexpr bool digitsOrSpaces(std::uint64_t word) {
 }
 
 // Length of the run of digits and spaces that [first, first + length) begins with. The State
-// text of a large volume is gigabytes of them, read here on one thread, so eight at a time.
+// text of a large volume is gigabytes of them, read here on one thread while the pool waits,
+// so sixteen (or eight) at a time.
 std::size_t digitsAndSpacesAt(const char* first, std::size_t length) {
     std::size_t run = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_set1_epi8('0');
+    const __m128i nine = _mm_set1_epi8(9);
+    const __m128i space = _mm_set1_epi8(' ');
+    for (; run + 16 <= length; run += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + run));
+        // A digit less '0' is 0 to 9 unsigned, and so its own minimum with 9.
+        const __m128i fromZero = _mm_sub_epi8(bytes, zero);
+        const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(fromZero, nine), fromZero);
+        const __m128i accepted = _mm_or_si128(digit, _mm_cmpeq_epi8(bytes, space));
+        if (_mm_movemask_epi8(accepted) != 0xffff)
+            break;
+    }
+#endif
     for (; run + 8 <= length; run += 8) {
         std::uint64_t word;
         std::memcpy(&word, first + run, 8);

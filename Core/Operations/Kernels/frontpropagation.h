@@ -324,7 +324,8 @@ struct FrontRuleDefaults {
     static constexpr bool seedsByColumn = false;
     static constexpr bool hasFinalPass = false;
 
-    template <class Grid> void initialize(const Grid&, Model::Automaton::CellIndex, int, int, int) const {}
+    template <class Grid>
+    void initialize(const Grid&, Model::Automaton::CellIndex, int, int, int) const {}
 };
 
 // The front-driven cellular kernel shared by every distance-like process. A process supplies a
@@ -392,8 +393,8 @@ public:
         const std::uint64_t cellCount = volume.getCellCount();
         // The page table of the states, and the bits of the start.
         Model::Automaton::VolumeBudget::reserveForRun(
-            cellCount / FrontStates<State>::pageCells * sizeof(void*) +
-            (Rule::seedsByColumn ? 0 : cellCount * 3 / 8));
+            cellCount / FrontStates<State>::pageCells * sizeof(std::uint32_t) +
+            (Rule::seedsByColumn ? 0 : cellCount * 2 / 8));
         const Model::Automaton::CellArraysLock locked(volume);
         grid.materials = locked.materials();
         std::vector<int> stripOfX(std::size_t(grid.sizeX));
@@ -505,19 +506,18 @@ private:
     };
 
     // Bit rows of the starting state, one row of z per (x, y), 64 cells a word: which cells are
-    // sources, which may join, and which have a source in their neighbourhood within their own
-    // x-layer (the 3x3 block of (y, z) for Moore, the plus of faces otherwise).
+    // sources, and which have a source in their neighbourhood within their own x-layer (the 3x3
+    // block of (y, z) for Moore, the plus of faces otherwise). Whether a cell may join is asked
+    // only of the few cells near a source, when the front is gathered.
     struct StartBits {
         std::size_t rowWords = 0;
         std::unique_ptr<std::uint64_t[]> source;
-        std::unique_ptr<std::uint64_t[]> joins;
         std::unique_ptr<std::uint64_t[]> nearInLayer;
 
         void allocate(std::size_t rows, std::size_t words) {
             rowWords = words;
             // Every word is written by the pass that fills its layer before anything reads it.
             source.reset(new std::uint64_t[rows * words]);
-            joins.reset(new std::uint64_t[rows * words]);
             nearInLayer.reset(new std::uint64_t[rows * words]);
         }
     };
@@ -560,14 +560,13 @@ private:
         for (int x = int(strip.begin); x < int(strip.end); ++x) {
             const std::size_t layerRow = std::size_t(x) * std::size_t(sy);
             std::uint64_t* source = start.source.get() + layerRow * words;
-            std::uint64_t* joins = start.joins.get() + layerRow * words;
             for (int y = 0; y < sy; ++y) {
                 const CellIndex row = grid.index(x, y, 0);
                 const CellIndex rowIndex = CellIndex(x) * CellIndex(sy) + CellIndex(y);
                 for (std::size_t w = 0; w < words; ++w) {
                     const int z0 = int(w * 64);
                     const int z1 = std::min(sz, z0 + 64);
-                    std::uint64_t isSource = 0, mayJoin = 0;
+                    std::uint64_t isSource = 0;
                     for (int z = z0; z < z1; ++z) {
                         const CellIndex i = row + CellIndex(z);
                         rule.initialize(grid, i, x, y, z);
@@ -576,10 +575,8 @@ private:
                         static_cast<State&>(cell) = grid.stateAt(i, rowIndex, z);
                         cell.material = grid.material(i);
                         isSource |= rule.isSource(cell) ? bit : 0;
-                        mayJoin |= rule.mayJoin(cell) ? bit : 0;
                     }
                     source[std::size_t(y) * words + w] = isSource;
-                    joins[std::size_t(y) * words + w] = mayJoin;
                 }
                 const std::uint64_t* s = source + std::size_t(y) * words;
                 std::uint64_t* along = alongZ.data() + std::size_t(y) * words;
@@ -623,11 +620,25 @@ private:
                     near |= beside[layer - layerWords + j];
                 if (x + 1 < grid.sizeX)
                     near |= beside[layer + layerWords + j];
-                std::uint64_t joining = near & start.joins[layer + j];
-                const CellIndex first =
-                    grid.index(x, int(j / words), 0) + CellIndex(j % words) * 64;
-                for (; joining; joining &= joining - 1)
-                    state.front.push_back(first + CellIndex(__builtin_ctzll(joining)));
+                const int z0 = int(j % words) * 64;
+                // The dilation along z reaches one bit past the row's last cell.
+                if (grid.sizeZ - z0 < 64)
+                    near &= (std::uint64_t(1) << (grid.sizeZ - z0)) - 1;
+                if (!near)
+                    continue;
+                const int y = int(j / words);
+                const CellIndex rowIndex = CellIndex(x) * CellIndex(grid.sizeY) + CellIndex(y);
+                const CellIndex first = grid.index(x, y, z0);
+                // Every cell has started by now, and nothing changes while the front gathers.
+                for (; near; near &= near - 1) {
+                    const int bit = __builtin_ctzll(near);
+                    const CellIndex i = first + CellIndex(bit);
+                    Cell cell;
+                    static_cast<State&>(cell) = grid.stateAt(i, rowIndex, z0 + bit);
+                    cell.material = grid.material(i);
+                    if (rule.mayJoin(cell))
+                        state.front.push_back(i);
+                }
             }
         }
     }

@@ -3,9 +3,11 @@
 #include "Model/Automaton/cellindex.h"
 #include "Model/Automaton/materialcells.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace Core::Operations {
@@ -33,15 +35,17 @@ struct NoState {
 };
 
 // A cell as a rule sees it: its material and its state.
-template <class State> struct FrontCell : State {
-    Model::Automaton::MaterialId material = 0;
-};
+template <class State> struct FrontCell : State { Model::Automaton::MaterialId material = 0; };
 
 // The states of the cells of one run. A cell the run has not given a state of its own has the
 // idle state of its material (what the rule starts such a cell with); states of their own are
-// kept in pages of 32 cells along z, made the first time a cell of the page takes a state
+// kept in pages of 16 cells along z, made the first time a cell of the page takes a state
 // other than its idle one. A front that stays near the surface therefore costs memory for the
 // cells near the surface only, however large the volume.
+//
+// Each possible page has a 32-bit number in the table (0: not made), half a pointer: a film of
+// ten cells on a billion-cell volume touches a page or two in every one of its million columns,
+// so the table and the width of the pages, not the front, decide what a run costs.
 //
 // A page belongs to one (x, y) row, so only the strip that owns the row ever makes or writes it;
 // strips read each other's pages only in passes where nobody writes (see FrontPropagation).
@@ -49,7 +53,7 @@ template <class State> class FrontStates {
 public:
     using CellIndex = Model::Automaton::CellIndex;
     using MaterialId = Model::Automaton::MaterialId;
-    static constexpr int pageShift = 5;
+    static constexpr int pageShift = 4;
     static constexpr int pageCells = 1 << pageShift;
 
     // `idleOf(material)` gives the idle state of a material; `stripOfX` the strip that owns each
@@ -60,7 +64,17 @@ public:
         rowLength = sizeZ;
         rowsPerLayer = sizeY;
         pagesPerRow = (sizeZ + pageCells - 1) / pageCells;
-        table.assign(std::size_t(sizeX) * std::size_t(sizeY) * std::size_t(pagesPerRow), nullptr);
+        const std::size_t pages =
+            std::size_t(sizeX) * std::size_t(sizeY) * std::size_t(pagesPerRow);
+        // Each strip may leave one chunk part-used; every page number must fit 32 bits.
+        const std::size_t chunkCount =
+            (pages + pagesPerChunk - 1) / pagesPerChunk + std::size_t(strips);
+        if (chunkCount > (std::size_t(1) << (32 - chunkShift)) - 1)
+            throw std::bad_alloc();
+        table.assign(pages, 0);
+        chunks.clear();
+        chunks.resize(chunkCount);
+        nextChunk.store(0, std::memory_order_relaxed);
         owner = std::move(stripOfX);
         pools.clear();
         pools.resize(std::size_t(strips));
@@ -70,7 +84,8 @@ public:
     }
     // Lets every page go.
     void clear() {
-        std::vector<State*>().swap(table);
+        std::vector<PageNumber>().swap(table);
+        std::vector<std::unique_ptr<State[]>>().swap(chunks);
         pools.clear();
     }
 
@@ -84,26 +99,36 @@ public:
 
     // The page of row `row` holding z, or null.
     State* page(CellIndex row, int z) const {
-        return table[std::size_t(row) * std::size_t(pagesPerRow) + std::size_t(z >> pageShift)];
+        const PageNumber number =
+            table[std::size_t(row) * std::size_t(pagesPerRow) + std::size_t(z >> pageShift)];
+        if (number == 0)
+            return nullptr;
+        const PageNumber k = number - 1;
+        return chunks[k >> chunkShift].get() + std::size_t(k & (pagesPerChunk - 1)) * pageCells;
     }
 
     // Makes the page of (row, z), every cell of it in the idle state of its material.
     template <class IdleOf>
     State* makePage(CellIndex row, int z, Model::Automaton::MaterialCells materials,
                     IdleOf&& rare) {
-        State*& slot =
+        PageNumber& slot =
             table[std::size_t(row) * std::size_t(pagesPerRow) + std::size_t(z >> pageShift)];
         Pool& pool = pools[std::size_t(owner[std::size_t(row / CellIndex(rowsPerLayer))])];
-        if (pool.chunks.empty() || pool.used == pagesPerChunk) {
-            pool.chunks.push_back(std::make_unique<State[]>(std::size_t(pagesPerChunk) * pageCells));
+        if (pool.chunksTaken == 0 || pool.used == pagesPerChunk) {
+            // Strips take chunk numbers as they need them; which strip gets which number
+            // depends on timing, the states in them do not.
+            pool.chunk = nextChunk.fetch_add(1, std::memory_order_relaxed);
+            chunks[pool.chunk] = std::make_unique<State[]>(std::size_t(pagesPerChunk) * pageCells);
+            ++pool.chunksTaken;
             pool.used = 0;
         }
-        State* fresh = pool.chunks.back().get() + std::size_t(pool.used++) * pageCells;
+        const PageNumber k = (pool.chunk << chunkShift) | PageNumber(pool.used++);
+        State* fresh = chunks[pool.chunk].get() + std::size_t(k & (pagesPerChunk - 1)) * pageCells;
         const int first = z & ~(pageCells - 1);
         const CellIndex rowStart = row * CellIndex(rowLength);
         for (int k = 0; k < pageCells && first + k < rowLength; ++k)
             fresh[k] = idleOf(materials[std::ptrdiff_t(rowStart + CellIndex(first + k))], rare);
-        slot = fresh;
+        slot = k + 1;
         return fresh;
     }
 
@@ -111,24 +136,32 @@ public:
     std::size_t pageCount() const {
         std::size_t pages = 0;
         for (const Pool& pool : pools)
-            pages += pool.chunks.empty() ? 0 : (pool.chunks.size() - 1) * pagesPerChunk + pool.used;
+            pages += pool.chunksTaken == 0
+                         ? 0
+                         : (pool.chunksTaken - 1) * std::size_t(pagesPerChunk) + pool.used;
         return pages;
     }
 
 private:
     // Ids below this have their idle state in a table; the registry's ids all do.
     static constexpr MaterialId commonMaterials = 1 << 12;
-    static constexpr int pagesPerChunk = 1 << 10;
+    static constexpr int chunkShift = 10;
+    static constexpr int pagesPerChunk = 1 << chunkShift;
+    using PageNumber = std::uint32_t;
 
+    // The chunk a strip is filling.
     struct Pool {
-        std::vector<std::unique_ptr<State[]>> chunks;
+        PageNumber chunk = 0;
+        std::size_t chunksTaken = 0;
         int used = 0;
     };
 
     int rowLength = 0;
     int rowsPerLayer = 0;
     int pagesPerRow = 0;
-    std::vector<State*> table;
+    std::vector<PageNumber> table;
+    std::vector<std::unique_ptr<State[]>> chunks;
+    std::atomic<PageNumber> nextChunk{0};
     std::vector<int> owner;
     std::vector<Pool> pools;
     std::vector<State> idle;

@@ -43,15 +43,25 @@ TEST(FrontStates, PagesFollowTheFrontAndResultsHoldForEveryStripWidth) {
         // A flat wafer in a tall volume: the film is a thin band of a few pages per column.
         {"flat", {40, 30, 300}, [](int, int, int z) { return z < 150 ? Silicon : 0; }, 3.f},
         // One silicon cell in the middle: the film grows until it reaches every face.
-        {"to every face", {9, 7, 11}, [](int x, int y, int z) {
-             return x == 4 && y == 3 && z == 5 ? Silicon : 0;
-         }, 40.f},
+        {"to every face",
+         {9, 7, 11},
+         [](int x, int y, int z) { return x == 4 && y == 3 && z == 5 ? Silicon : 0; },
+         40.f},
         // As many strips as x layers: every strip is one cell wide and hands over both ways.
-        {"one-cell strips", {3, 20, 70}, [](int x, int y, int z) {
-             return z < 10 + (x * 7 + y) % 13 ? Silicon : 0;
-         }, 4.f},
+        {"one-cell strips",
+         {3, 20, 70},
+         [](int x, int y, int z) { return z < 10 + (x * 7 + y) % 13 ? Silicon : 0; },
+         4.f},
+        // Silicon hanging from the top face, over empty cells at the bottom of the next row:
+        // the seeds' neighbourhood reaches past a row's last cell, which no front may take.
+        {"hanging from the top",
+         {3, 4, 70},
+         [](int x, int y, int z) { return z >= 60 + (x + y) % 3 ? Silicon : 0; },
+         5.f},
         // Rows shorter and longer than a page, ending inside one.
-        {"odd rows", {5, 4, 33}, [](int x, int, int z) { return z < 3 + x * 5 ? Silicon : 0; },
+        {"odd rows",
+         {5, 4, 33},
+         [](int x, int, int z) { return z < 3 + x * 5 ? Silicon : 0; },
          6.f},
     };
     for (const auto& scene : scenes) {
@@ -66,7 +76,8 @@ TEST(FrontStates, PagesFollowTheFrontAndResultsHoldForEveryStripWidth) {
             EXPECT_EQ(run.pages, single->pages) << scene.name << ", " << threads;
         }
         const int columns = scene.size[0] * scene.size[1];
-        const int pagesPerColumn = (scene.size[2] + 31) / 32;
+        constexpr int pageCells = FrontStates<VectorState>::pageCells;
+        const int pagesPerColumn = (scene.size[2] + pageCells - 1) / pageCells;
         if (std::string(scene.name) == "flat") {
             EXPECT_LE(single->pages, std::size_t(columns) * 2) << "a band, not the volume";
         } else if (std::string(scene.name) == "to every face") {
