@@ -10,6 +10,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace Core::Operations {
 
 // What the vector rules keep for a cell besides its material: whether it is settled (a seed or
@@ -87,6 +91,12 @@ public:
         std::vector<PageNumber>().swap(table);
         std::vector<std::unique_ptr<State[]>>().swap(chunks);
         pools.clear();
+#if defined(__GLIBC__)
+        // The chunks came from the pool threads' heaps, which keep freed memory for the next
+        // allocation: a film on a billion cells would leave a few hundred megabytes resident
+        // beside the cells for every later step and surface.
+        malloc_trim(0);
+#endif
     }
 
     template <class IdleOf> const State& idleOf(MaterialId m, IdleOf&& rare) const {
