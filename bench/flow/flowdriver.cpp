@@ -280,6 +280,48 @@ struct Stage {
     bool needsLattice = false;
 };
 
+// The figures a billion-cell volume is held to, printed after the stages: the peak up to and
+// including the save, and the time of the first view and of both opens.
+struct Goals {
+    std::uint64_t peakToSaveKiB = 0;
+    double firstView[2] = {-1, -1}; // wall, processor
+    double open[2] = {-1, -1};
+    double openHeadless[2] = {-1, -1};
+
+    void note(const Stage& stage, std::uint64_t flowPeakKiB, double wall, double processor) {
+        const QByteArray name(stage.name);
+        double* figures = name == "cubic surface"                ? firstView
+                          : name == "open document"              ? open
+                          : name == "open document, no surfaces" ? openHeadless
+                                                                 : nullptr;
+        if (figures) {
+            figures[0] = wall;
+            figures[1] = processor;
+        }
+        if (name == "save document")
+            peakToSaveKiB = flowPeakKiB;
+    }
+    void print() const {
+        std::printf("\npeak up to and including the save %.2f GiB (goal: at most 3)\n",
+                    gib(peakToSaveKiB));
+        const auto line = [](const char* what, const double* figures, double goal) {
+            std::printf("%-26s %6.2f s wall, %6.2f s processor (goal: at most %.1f s)\n", what,
+                        figures[0], figures[1], goal);
+        };
+        line("first view (cubic faces)", firstView, 1.5);
+        line("open", open, 4.0);
+        line("open without surfaces", openHeadless, 2.0);
+    }
+};
+
+// The machine's load average over the last minute: times taken on a busy machine say so.
+QByteArray loadAverage() {
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (!load.open(QIODevice::ReadOnly))
+        return "unknown";
+    return load.readAll().split(' ').value(0);
+}
+
 const std::vector<Stage> stages = {
     {"memset of fresh bytes, 2 threads", freshMemset},
     {"construct from columns", construct},
@@ -351,6 +393,8 @@ int main(int argc, char** argv) {
     std::printf("%-32s %9s %11s %11s %10s %8s  %s\n", "stage", "time [s]", "peak [GiB]",
                 "flow [GiB]", "rss [GiB]", "cpu [s]", "result");
     std::uint64_t flowPeak = statusKiB("VmHWM:");
+    Goals goals;
+    const QByteArray loadBefore = loadAverage();
     for (const Stage& stage : stages) {
         if (stage.needsLattice && !flow.lattice)
             continue;
@@ -364,10 +408,14 @@ int main(int argc, char** argv) {
         const double processor = bench::processCpuSeconds() - processorBefore;
         const std::uint64_t peak = statusKiB("VmHWM:");
         flowPeak = std::max(flowPeak, peak);
+        goals.note(stage, flowPeak, seconds, processor);
         std::printf("%-32s %9.2f %11.2f %11.2f %10.2f %8.2f  %s\n", stage.name, seconds, gib(peak),
                     gib(flowPeak), gib(statusKiB("VmRSS:")), processor, qPrintable(flow.note));
         std::fflush(stdout);
     }
+    goals.print();
+    std::printf("load average (1 min) %s before, %s after\n", loadBefore.constData(),
+                loadAverage().constData());
     flow.snapshots.reset();
     flow.context.reset();
     QDir::setCurrent(QDir::tempPath());

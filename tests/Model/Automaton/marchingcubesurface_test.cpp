@@ -28,7 +28,8 @@ CutWindow wholeVolume(const TotalVolume& volume) {
 }
 
 std::vector<Triangle> build(TotalVolume& volume, const CutWindow& window, int threads = 1) {
-    const Model::Automaton::CellArraysLock locked(volume, Model::Automaton::CellArraysLock::Arrays::Current);
+    const Model::Automaton::CellArraysLock locked(
+        volume, Model::Automaton::CellArraysLock::Arrays::Current);
     MarchingCubeSurface surface;
     surface.build(CellGrid::of(volume, locked.materials()), window, threads);
     return surface.getTriangles();
@@ -142,6 +143,64 @@ TEST(MarchingCubeSurface, SmoothedNormalsAreUnitAndAgreeWhereVerticesMeet) {
             }
         }
     }
+}
+
+// A corner's normal is the normalised sum of the flat normals of every corner whose edge rounds
+// up to the same grid point, or its own triangle's flat normal where that sum is zero. Sheets
+// one cell thin beside a ball give both kinds.
+TEST(MarchingCubeSurface, EachCornerTakesItsGridPointsSumOrItsOwnFlatNormal) {
+    auto volume = testing_support::makeVolume(15, 12, 12, [](int x, int y, int z) {
+        const float dx = float(x) - 4.f, dy = float(y) - 5.5f, dz = float(z) - 5.5f;
+        return dx * dx + dy * dy + dz * dz <= 9.f || (x == 10 && y > 1 && y < 10) ||
+                       (z == 8 && x > 9 && x < 13 && y > 2)
+                   ? 1
+                   : 0;
+    });
+    const std::vector<Triangle> triangles = build(*volume, wholeVolume(*volume));
+    ASSERT_FALSE(triangles.empty());
+    const auto flat = [](const Triangle& t) {
+        const float* a = t.vertices[0].position;
+        const float* b = t.vertices[1].position;
+        const float* c = t.vertices[2].position;
+        const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+        const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        Point n = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (float& component : n)
+            component /= length;
+        return n;
+    };
+    // Cells are unit cubes, so a corner's grid point is its position rounded up.
+    const auto gridPoint = [](const float* p) {
+        return Point{std::ceil(p[0]), std::ceil(p[1]), std::ceil(p[2])};
+    };
+    std::map<Point, Point> sums;
+    for (const Triangle& t : triangles) {
+        const Point n = flat(t);
+        for (const auto& v : t.vertices) {
+            Point& sum = sums.try_emplace(gridPoint(v.position), Point{0, 0, 0}).first->second;
+            for (int a = 0; a < 3; ++a)
+                sum[std::size_t(a)] += n[std::size_t(a)];
+        }
+    }
+    int own = 0;
+    for (const Triangle& t : triangles) {
+        for (const auto& v : t.vertices) {
+            Point expected = sums.at(gridPoint(v.position));
+            const float length = std::sqrt(expected[0] * expected[0] + expected[1] * expected[1] +
+                                           expected[2] * expected[2]);
+            if (length < 1e-6f) {
+                expected = flat(t);
+                ++own;
+            } else {
+                for (float& component : expected)
+                    component /= length;
+            }
+            for (int a = 0; a < 3; ++a)
+                EXPECT_NEAR(v.normal[a], expected[std::size_t(a)], 1e-5f);
+        }
+    }
+    EXPECT_GT(own, 0) << "the sheets give corners whose sums cancel";
 }
 
 TEST(MarchingCubeSurface, ThreadCountDoesNotChangeTheSurface) {
