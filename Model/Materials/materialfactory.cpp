@@ -91,9 +91,14 @@ bool MaterialFactory::loadMaterials() {
     const bool loaded = Persistence::readRegistryFile(
         fileName(), QLatin1String("Materials"), lcMaterialFactory(), [&](QXmlStreamReader& reader) {
             bool ok = false;
-            const Material material = Persistence::MaterialArchiver::loadMaterial(&reader, &ok);
+            QString reason;
+            const Material material =
+                Persistence::MaterialArchiver::loadMaterial(&reader, &ok, &reason);
             if (ok)
                 read[material.getId()] = material;
+            else if (!reason.isEmpty())
+                qCWarning(lcMaterialFactory).noquote()
+                    << fileName() << ": material" << material.getId() << "refused:" << reason;
         });
     if (loaded) {
         for (const auto& entry : read)

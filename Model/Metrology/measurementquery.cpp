@@ -4,6 +4,7 @@
 #include "Model/Automaton/cellgrid.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Metrology/cellmeasures.h"
+#include "Model/Metrology/freestructures.h"
 #include "Model/Metrology/materialtotals.h"
 
 #include <QRegularExpression>
@@ -50,6 +51,7 @@ const std::vector<KindWord>& kindWords() {
          "angle:SET@AXIS,C,Z1..Z2 or angle:SET@AXIS,X,Y,Z1..Z2"},
         {"undercut", Kind::Undercut, KindWord::Needed, {"a,n,n"}, "undercut:MASK/UNDER@AXIS,X,Y"},
         {"volumes", Kind::Volumes, KindWord::Refused, {""}, "volumes"},
+        {"free", Kind::Free, KindWord::Refused, {""}, "free"},
     };
     return words;
 }
@@ -211,9 +213,9 @@ MeasurementQuery::parse(const QString& written, const std::vector<Materials::Mat
         return std::nullopt;
     }
 
-    if (query.kind == Kind::Volumes) {
+    if (query.kind == Kind::Volumes || query.kind == Kind::Free) {
         if (at >= 0) {
-            problem = QStringLiteral("volumes takes no place after '@'");
+            problem = QStringLiteral("%1 takes no place after '@'").arg(kindText);
             return std::nullopt;
         }
         return query;
@@ -286,6 +288,7 @@ QString MeasurementQuery::vocabulary() {
         "  angle:SET@AXIS,X,Y,Z1..Z2       ... of the end of the run at (X,Y) towards AXIS\n"
         "  undercut:MASK/UNDER@AXIS,X,Y    how far UNDER recedes below MASK towards AXIS\n"
         "  volumes                         volume and exposed area of every material\n"
+        "  free                            solid bodies: attached, anchored or loose\n"
         "Coordinates in µm from the volume's low corner; AXIS x, y, -x or -y; SET materials\n"
         "joined by '+' (names, ids, 'empty' or 'solid').");
 }
@@ -321,6 +324,8 @@ Measurement measure(const Automaton::CellGrid& grid, CellEdges edges,
         return cells.undercut(query.mask, query.set, query.axis, query.direction, n[0], n[1]);
     case Kind::Volumes:
         return materialTotals(grid, edges);
+    case Kind::Free:
+        return freeStructures(grid, edges);
     }
     return Measurement::noAnswer(QStringLiteral("unknown measurement"));
 }

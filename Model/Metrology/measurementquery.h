@@ -33,12 +33,14 @@ namespace Model::Metrology {
 //   undercut:MASK/UNDER@AXIS,X,Y   how far UNDER recedes below the edge of MASK, walking from
 //                                  (X,Y) towards AXIS (x, y, -x or -y)
 //   volumes                        volume and exposed area of every material
+//   free                           the solid bodies and what holds them: attached to the
+//                                  substrate, anchored through a narrow connection, or loose
 //
 // SET is one or more materials joined by '+': a registered name (case ignored, '_' for a
 // space), a word of one ("Al" for "Al (bulk)", with 0 and O alike, so "SiO2" names
 // "Thermal Si02"), a material id, "empty" for empty space or "solid" for every material.
 struct MeasurementQuery {
-    enum class Kind { Stack, Thickness, Top, Step, Width, Depth, Angle, Undercut, Volumes };
+    enum class Kind { Stack, Thickness, Top, Step, Width, Depth, Angle, Undercut, Volumes, Free };
 
     Kind kind = Kind::Stack;
     // The text it was read from.
