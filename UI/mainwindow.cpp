@@ -147,6 +147,7 @@ void MainWindow::mapOperations() {
         {form->actionExport_Volume, 41},
         {form->actionMeasure_Distance, 50},
         {form->actionStack_at_Point, 51},
+        {form->actionFree_Structures, 52},
         {form->actionSave_Cross_Section, 42},
         {form->actionModel_Extraction, 1000},
     };

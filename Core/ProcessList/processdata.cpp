@@ -50,6 +50,8 @@ QString ProcessData::displayName(int processType) {
         return QStringLiteral("Measure");
     if (processType == SaveCrossSection)
         return QStringLiteral("Save Cross-Section");
+    if (processType == ReleaseEtch)
+        return QStringLiteral("Release Etch");
     if (processType < 0 || processType >= int(sizeof(names) / sizeof(names[0])))
         return QStringLiteral("Unknown process");
     return QString::fromLatin1(names[processType]);

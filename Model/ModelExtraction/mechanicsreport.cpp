@@ -4,12 +4,11 @@
 #include "Model/Automaton/cellgrid.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Materials/materialfactory.h"
-#include "Model/ModelExtraction/cantilevermodelrule.h"
-#include "Model/ModelExtraction/cutgriddecomposition.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <QTextStream>
 
 #include <algorithm>
@@ -108,20 +107,10 @@ double pullInVoltage(double stiffness, double gap, double area) {
 
 namespace {
 
-using Envelope = RectangularCuboidEnvelope;
 using Mechanics::Clamping;
 
 constexpr double metresPerMicrometre = 1e-6;
 constexpr double pascalsPerMegapascal = 1e6;
-
-// A box on the volume's floor stands on the wafer below it, which the volume does not show.
-bool isFreeLink(const Envelope& e, int axis) {
-    if (e.z == 0 || e.neighbour(Envelope::Bottom) || e.neighbour(Envelope::Top))
-        return false;
-    const int minus = 2 * axis;
-    const int plus = minus + 1;
-    return e.getNeighbourCount() == 2 && e.neighbour(minus) && e.neighbour(plus);
-}
 
 bool usable(const MechanicsReport::Constants& c) {
     return std::isfinite(c.density) && std::isfinite(c.youngModulus) && c.density > 0 &&
@@ -152,53 +141,48 @@ MechanicsReport::Constants MechanicsReport::registryConstants(std::uint32_t mate
     return c;
 }
 
-std::vector<EnvelopePtr> MechanicsReport::findBridges(const std::vector<EnvelopePtr>& envelopes) {
-    std::vector<EnvelopePtr> bridges;
-    for (const EnvelopePtr& start : envelopes) {
-        for (int axis = 0; axis < 2; ++axis) {
-            const int minus = 2 * axis;
-            const int plus = minus + 1;
-            // A chain is walked once, from its box nearest the minus end.
-            const Envelope* before = start->neighbour(minus);
-            if (!isFreeLink(*start, axis) ||
-                (before->material == start->material && isFreeLink(*before, axis)))
-                continue;
-            int lo[3] = {start->x, start->y, start->z};
-            int hi[3] = {start->x + start->sizeX, start->y + start->sizeY, start->z + start->sizeZ};
-            const Envelope* last = start.get();
-            bool uniform = true;
-            for (const Envelope* next = last->neighbour(plus);
-                 next->material == start->material && isFreeLink(*next, axis);
-                 next = next->neighbour(plus)) {
-                // A chain that widens or thickens is a plate or a paddle, not a beam.
-                uniform = uniform && next->sizeZ == start->sizeZ && next->z == start->z &&
-                          (axis == 0 ? next->y == start->y && next->sizeY == start->sizeY
-                                     : next->x == start->x && next->sizeX == start->sizeX);
-                last = next;
-                hi[0] = std::max(hi[0], next->x + next->sizeX);
-                hi[1] = std::max(hi[1], next->y + next->sizeY);
-            }
-            if (!uniform)
-                continue;
-            // Held at both ends: by the boxes beyond the chain, which must be solid and
-            // themselves supported from below or by more than the chain.
-            const Envelope* left = start->neighbour(minus);
-            const Envelope* right = last->neighbour(plus);
-            const auto holds = [](const Envelope* end) {
-                return end && (end->neighbour(Envelope::Bottom) || end->getNeighbourCount() > 1);
-            };
-            if (!holds(left) || !holds(right))
-                continue;
-            bridges.push_back(std::make_shared<Envelope>(
-                lo[0], lo[1], lo[2], hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2], start->material));
-        }
+namespace {
+
+// The lowest stack of solid cells of a column that hangs over empty space: cells [bottom, top),
+// with the material of each layer from the bottom.
+struct Hanging {
+    int bottom = 0, top = 0;
+    std::vector<std::pair<std::uint32_t, int>> layers; // material, cells
+    bool operator==(const Hanging& o) const {
+        return bottom == o.bottom && top == o.top && layers == o.layers;
     }
-    return bridges;
+    bool operator!=(const Hanging& o) const { return !(*this == o); }
+};
+
+std::optional<Hanging> hangingAt(const Automaton::CellGrid& grid, int x, int y) {
+    for (int z = 1; z < grid.sizeZ; ++z) {
+        if (grid.material(x, y, z) == 0 || grid.material(x, y, z - 1) != 0)
+            continue;
+        Hanging h;
+        h.bottom = z;
+        while (z < grid.sizeZ && grid.material(x, y, z) != 0) {
+            const std::uint32_t id = grid.material(x, y, z);
+            if (h.layers.empty() || h.layers.back().first != id)
+                h.layers.push_back({id, 0});
+            ++h.layers.back().second;
+            ++z;
+        }
+        h.top = z;
+        return h;
+    }
+    return std::nullopt;
 }
 
-MechanicsReport MechanicsReport::of(const std::vector<EnvelopePtr>& cantilevers,
-                                    const std::vector<EnvelopePtr>& bridges,
-                                    const Automaton::CellGrid& grid,
+// A run of hanging columns along one row, and which of its ends are held.
+struct Run {
+    int row = 0, from = 0, to = 0; // columns [from, to) along the axis
+    bool heldLow = false, heldHigh = false;
+    Hanging stack;
+};
+
+} // namespace
+
+MechanicsReport MechanicsReport::of(const Automaton::CellGrid& grid,
                                     const Metrology::CellEdges& edges, const Parameters& parameters,
                                     const ConstantsOf& given) {
     const ConstantsOf constantsOf = given ? given : ConstantsOf(registryConstants);
@@ -211,122 +195,234 @@ MechanicsReport MechanicsReport::of(const std::vector<EnvelopePtr>& cantilevers,
             found = cache.emplace(id, constantsOf(id)).first;
         return found->second;
     };
+    if (grid.sizeX <= 0 || grid.sizeY <= 0 || grid.sizeZ <= 0)
+        return report;
 
-    const auto add = [&](const Envelope& box, Clamping kind) {
-        Beam beam;
-        beam.kind = kind;
-        beam.material = box.material;
-        const Constants& c = constants(box.material);
-        beam.materialName = c.name;
-        const double alongX = box.sizeX * edges.x * metresPerMicrometre;
-        const double alongY = box.sizeY * edges.y * metresPerMicrometre;
-        beam.length = std::max(alongX, alongY);
-        beam.width = std::min(alongX, alongY);
-        beam.thickness = box.sizeZ * edges.z * metresPerMicrometre;
-
-        // Look down every column of the footprint to the first solid cell.
-        int leastGap = std::numeric_limits<int>::max();
-        std::map<std::uint32_t, int> below;
-        long conductorColumns = 0;
-        for (int x = box.x; x < box.x + box.sizeX; ++x)
-            for (int y = box.y; y < box.y + box.sizeY; ++y) {
-                int z = box.z - 1;
-                while (z >= 0 && grid.material(x, y, z) == 0)
-                    --z;
-                if (z < 0)
-                    continue;
-                const std::uint32_t id = grid.material(x, y, z);
-                leastGap = std::min(leastGap, box.z - 1 - z);
-                ++below[id];
-                if (constants(id).conductor)
-                    ++conductorColumns;
-            }
-        if (leastGap != std::numeric_limits<int>::max() && leastGap > 0)
-            beam.gap = leastGap * edges.z * metresPerMicrometre;
-        if (!below.empty())
-            beam.materialBelow =
-                std::max_element(below.begin(), below.end(), [](const auto& a, const auto& b) {
-                    return a.second < b.second;
-                })->first;
-        beam.electrodeArea =
-            conductorColumns * edges.x * edges.y * metresPerMicrometre * metresPerMicrometre;
-
-        if (!usable(c)) {
-            beam.problem = QStringLiteral("material %1 has no positive density and Young modulus")
-                               .arg(box.material);
-            report.beams.push_back(beam);
-            return;
-        }
-        beam.stiffness =
-            Mechanics::stiffness(kind, c.youngModulus, beam.length, beam.width, beam.thickness);
-        beam.effectiveMass =
-            Mechanics::effectiveMass(kind, c.density, beam.length, beam.width, beam.thickness);
-        beam.resonance = Mechanics::resonance(kind, c.youngModulus, c.density, beam.length,
-                                              beam.width, beam.thickness);
-        if (beam.gap) {
-            beam.peelNumber = Mechanics::peelNumber(kind, c.youngModulus, beam.thickness, *beam.gap,
-                                                    beam.length, parameters.adhesionEnergy);
-            beam.detachmentLength = Mechanics::detachmentLength(
-                kind, c.youngModulus, beam.thickness, *beam.gap, parameters.adhesionEnergy);
-            beam.sticks = *beam.peelNumber < 1.0;
-            if (beam.electrodeArea > 0)
-                beam.pullInVoltage =
-                    Mechanics::pullInVoltage(beam.stiffness, *beam.gap, beam.electrodeArea);
-        }
-        if (kind == Clamping::Cantilever)
-            beam.tipDeflection = Mechanics::tipDeflection(
-                Mechanics::gradientCurvature(c.stressGradient, c.youngModulus, c.poissonRatio),
-                beam.length);
-        report.beams.push_back(beam);
+    std::vector<std::optional<Hanging>> hanging(std::size_t(grid.sizeX) * grid.sizeY);
+    const auto at = [&](int x, int y) -> const std::optional<Hanging>& {
+        return hanging[std::size_t(x) * grid.sizeY + y];
     };
-    for (const EnvelopePtr& box : cantilevers)
-        add(*box, Clamping::Cantilever);
-    for (const EnvelopePtr& box : bridges)
-        add(*box, Clamping::ClampedClamped);
+    for (int x = 0; x < grid.sizeX; ++x)
+        for (int y = 0; y < grid.sizeY; ++y)
+            hanging[std::size_t(x) * grid.sizeY + y] = hangingAt(grid, x, y);
+
+    for (int axis = 0; axis < 2; ++axis) {
+        const int length = axis == 0 ? grid.sizeX : grid.sizeY;
+        const int rows = axis == 0 ? grid.sizeY : grid.sizeX;
+        const auto cell = [&](int row, int c) {
+            return axis == 0 ? std::pair<int, int>{c, row} : std::pair<int, int>{row, c};
+        };
+        // Held: the column beyond the run's end holds solid cells all through its height.
+        const auto held = [&](int row, int c, const Hanging& h) {
+            if (c < 0 || c >= length)
+                return false;
+            const auto [x, y] = cell(row, c);
+            for (int z = h.bottom; z < h.top; ++z)
+                if (grid.material(x, y, z) == 0)
+                    return false;
+            return true;
+        };
+        std::vector<Run> runs;
+        for (int row = 0; row < rows; ++row) {
+            for (int c = 0; c < length;) {
+                const auto [x, y] = cell(row, c);
+                const std::optional<Hanging>& h = at(x, y);
+                if (!h) {
+                    ++c;
+                    continue;
+                }
+                int end = c + 1;
+                while (end < length) {
+                    const auto [nx, ny] = cell(row, end);
+                    if (!at(nx, ny) || *at(nx, ny) != *h)
+                        break;
+                    ++end;
+                }
+                Run run{row, c, end, held(row, c - 1, *h), held(row, end, *h), *h};
+                if (run.heldLow || run.heldHigh)
+                    runs.push_back(run);
+                c = end;
+            }
+        }
+        // Neighbouring rows with the same run are one beam.
+        std::vector<bool> used(runs.size(), false);
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (used[i])
+                continue;
+            used[i] = true;
+            const Run& first = runs[i];
+            int lastRow = first.row, from = first.from, to = first.to;
+            for (std::size_t j = i + 1; j < runs.size(); ++j) {
+                const Run& r = runs[j];
+                if (used[j] || r.row != lastRow + 1 || r.stack != first.stack ||
+                    r.heldLow != first.heldLow || r.heldHigh != first.heldHigh)
+                    continue;
+                const bool sameFree =
+                    first.heldLow && first.heldHigh
+                        ? std::abs(r.from - first.from) <= 1 && std::abs(r.to - first.to) <= 1
+                    : first.heldLow ? r.to == first.to && std::abs(r.from - first.from) <= 1
+                                    : r.from == first.from && std::abs(r.to - first.to) <= 1;
+                if (!sameFree)
+                    continue;
+                used[j] = true;
+                lastRow = r.row;
+                from = std::min(from, r.from);
+                to = std::max(to, r.to);
+            }
+            const double along = edges.along(axis) * metresPerMicrometre;
+            const double across = edges.along(1 - axis) * metresPerMicrometre;
+            const double beamLength = (to - from) * along;
+            const double beamWidth = (lastRow - first.row + 1) * across;
+            if (beamLength <= beamWidth)
+                continue;
+
+            Beam beam;
+            beam.kind =
+                first.heldLow && first.heldHigh ? Clamping::ClampedClamped : Clamping::Cantilever;
+            beam.material = first.stack.layers.front().first;
+            beam.layers = int(first.stack.layers.size());
+            QStringList names;
+            for (const auto& layer : first.stack.layers)
+                names << constants(layer.first).name;
+            beam.materialName = names.join(QLatin1Char('/'));
+            beam.length = beamLength;
+            beam.width = beamWidth;
+            beam.thickness = (first.stack.top - first.stack.bottom) * edges.z * metresPerMicrometre;
+
+            // Look down every column of the footprint to the first solid cell.
+            std::map<int, long> gaps;
+            std::map<std::uint32_t, int> below;
+            long conductorColumns = 0;
+            for (int row = first.row; row <= lastRow; ++row)
+                for (int c = from; c < to; ++c) {
+                    const auto [x, y] = cell(row, c);
+                    int z = first.stack.bottom - 1;
+                    while (z >= 0 && grid.material(x, y, z) == 0)
+                        --z;
+                    if (z < 0)
+                        continue;
+                    const std::uint32_t id = grid.material(x, y, z);
+                    ++gaps[first.stack.bottom - 1 - z];
+                    ++below[id];
+                    if (constants(id).conductor)
+                        ++conductorColumns;
+                }
+            // The gap most of the beam has: where the etch left a sliver below the held end,
+            // the least gap would speak for that sliver only.
+            if (!gaps.empty())
+                beam.gap = std::max_element(
+                               gaps.begin(), gaps.end(),
+                               [](const auto& a, const auto& b) { return a.second < b.second; })
+                               ->first *
+                           edges.z * metresPerMicrometre;
+            if (!below.empty())
+                beam.materialBelow =
+                    std::max_element(below.begin(), below.end(), [](const auto& a, const auto& b) {
+                        return a.second < b.second;
+                    })->first;
+            beam.electrodeArea =
+                conductorColumns * edges.x * edges.y * metresPerMicrometre * metresPerMicrometre;
+
+            // The composite section: bending stiffness about its neutral axis, mass per length.
+            std::vector<Mechanics::Layer> layers;
+            double weighted = 0, stiffnessSum = 0, massPerArea = 0, z = 0;
+            bool fit = true;
+            for (const auto& [id, cells] : first.stack.layers) {
+                const Constants& c = constants(id);
+                if (!usable(c)) {
+                    fit = false;
+                    beam.problem =
+                        QStringLiteral("material %1 has no positive density and Young modulus")
+                            .arg(id);
+                    break;
+                }
+                Mechanics::Layer layer{cells * edges.z * metresPerMicrometre, c.youngModulus,
+                                       c.poissonRatio, c.stress, c.stressGradient};
+                layers.push_back(layer);
+                weighted += c.youngModulus * layer.thickness * (z + layer.thickness / 2);
+                stiffnessSum += c.youngModulus * layer.thickness;
+                massPerArea += c.density * layer.thickness;
+                z += layer.thickness;
+            }
+            if (!fit) {
+                report.beams.push_back(beam);
+                continue;
+            }
+            const double neutral = weighted / stiffnessSum;
+            double bending = 0; // E I per width
+            z = 0;
+            for (const Mechanics::Layer& layer : layers) {
+                const double centre = z + layer.thickness / 2 - neutral;
+                bending += layer.youngModulus * (std::pow(layer.thickness, 3) / 12.0 +
+                                                 layer.thickness * centre * centre);
+                z += layer.thickness;
+            }
+            // The homogeneous beam of the same thickness that bends and weighs alike.
+            const double t = beam.thickness;
+            const double modulus = 12.0 * bending / (t * t * t);
+            const double density = massPerArea / t;
+            beam.stiffness = Mechanics::stiffness(beam.kind, modulus, beam.length, beam.width, t);
+            beam.effectiveMass =
+                Mechanics::effectiveMass(beam.kind, density, beam.length, beam.width, t);
+            beam.resonance =
+                Mechanics::resonance(beam.kind, modulus, density, beam.length, beam.width, t);
+            if (beam.gap && *beam.gap > 0) {
+                beam.peelNumber = Mechanics::peelNumber(beam.kind, modulus, t, *beam.gap,
+                                                        beam.length, parameters.adhesionEnergy);
+                beam.detachmentLength = Mechanics::detachmentLength(
+                    beam.kind, modulus, t, *beam.gap, parameters.adhesionEnergy);
+                beam.sticks = *beam.peelNumber < 1.0;
+                if (beam.electrodeArea > 0)
+                    beam.pullInVoltage =
+                        Mechanics::pullInVoltage(beam.stiffness, *beam.gap, beam.electrodeArea);
+            }
+            if (beam.kind == Clamping::Cantilever) {
+                double curvature = 0;
+                if (layers.size() == 1)
+                    curvature = Mechanics::gradientCurvature(
+                        layers[0].stressGradient, layers[0].youngModulus, layers[0].poissonRatio);
+                else if (layers.size() == 2)
+                    curvature = Mechanics::bilayerCurvature(layers[0], layers[1]);
+                beam.tipDeflection = Mechanics::tipDeflection(curvature, beam.length);
+            }
+            report.beams.push_back(beam);
+        }
+    }
 
     // Stoney: the substrate is the material of the volume's bottom layer; every other material
     // with a residual stress is a film, of its mean thickness over the volume's area.
-    if (grid.sizeX > 0 && grid.sizeY > 0 && grid.sizeZ > 0) {
-        std::map<std::uint32_t, long> count;
-        for (int x = 0; x < grid.sizeX; ++x)
-            for (int y = 0; y < grid.sizeY; ++y)
-                for (int z = 0; z < grid.sizeZ; ++z)
-                    if (const std::uint32_t id = grid.material(x, y, z))
-                        ++count[id];
-        const std::uint32_t substrate = grid.material(0, 0, 0);
-        std::vector<Mechanics::Layer> films;
-        for (const auto& [id, cells] : count) {
-            const Constants& c = constants(id);
-            if (id == substrate || c.stress == 0 || !std::isfinite(c.stress))
-                continue;
-            Mechanics::Layer film;
-            film.stress = c.stress;
-            film.thickness =
-                double(cells) / (double(grid.sizeX) * grid.sizeY) * edges.z * metresPerMicrometre;
-            films.push_back(film);
-        }
-        const Constants& s = constants(substrate);
-        if (!films.empty() && usable(s))
-            report.waferBow =
-                Mechanics::bow(Mechanics::stoneyCurvature(films, parameters.waferThickness,
-                                                          s.youngModulus, s.poissonRatio),
-                               parameters.waferDiameter);
+    std::map<std::uint32_t, long> count;
+    for (int x = 0; x < grid.sizeX; ++x)
+        for (int y = 0; y < grid.sizeY; ++y)
+            for (int z = 0; z < grid.sizeZ; ++z)
+                if (const std::uint32_t id = grid.material(x, y, z))
+                    ++count[id];
+    const std::uint32_t substrate = grid.material(0, 0, 0);
+    std::vector<Mechanics::Layer> films;
+    for (const auto& [id, cells] : count) {
+        const Constants& c = constants(id);
+        if (id == substrate || c.stress == 0 || !std::isfinite(c.stress))
+            continue;
+        Mechanics::Layer film;
+        film.stress = c.stress;
+        film.thickness =
+            double(cells) / (double(grid.sizeX) * grid.sizeY) * edges.z * metresPerMicrometre;
+        films.push_back(film);
     }
+    const Constants& s = constants(substrate);
+    if (!films.empty() && usable(s))
+        report.waferBow =
+            Mechanics::bow(Mechanics::stoneyCurvature(films, parameters.waferThickness,
+                                                      s.youngModulus, s.poissonRatio),
+                           parameters.waferDiameter);
     return report;
 }
 
-std::optional<MechanicsReport> MechanicsReport::of(Automaton::TotalVolume& volume,
-                                                   const Parameters& parameters, QString* reason,
-                                                   const ConstantsOf& constantsOf) {
-    const auto model = CutGridDecomposition::preprocess(volume, reason);
-    if (!model)
-        return std::nullopt;
-    CantileverModelRule rule;
-    rule.apply(model);
-    const std::vector<EnvelopePtr> bridges = findBridges(model->getEnvelopes());
+MechanicsReport MechanicsReport::of(Automaton::TotalVolume& volume, const Parameters& parameters,
+                                    const ConstantsOf& constantsOf) {
     const Automaton::CellArraysLock locked(volume, Automaton::CellArraysLock::Arrays::Current);
-    return of(rule.getBeams(), bridges, Automaton::CellGrid::of(volume, locked.materials()),
-              model->getCellEdges(), parameters, constantsOf);
+    return of(Automaton::CellGrid::of(volume, locked.materials()), Metrology::CellEdges::of(volume),
+              parameters, constantsOf);
 }
 
 QByteArray MechanicsReport::toJson() const {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Model/Metrology/scale.h"
-#include "Model/ModelExtraction/rectangularcuboidenvelope.h"
 
 #include <QByteArray>
 #include <QString>
@@ -119,11 +118,13 @@ struct MechanicsReport {
 
     struct Beam {
         Mechanics::Clamping kind = Mechanics::Clamping::Cantilever;
+        // The bottom layer's material; `materialName` names every layer, bottom first.
         std::uint32_t material = 0;
         QString materialName;
+        int layers = 1;
         double length = 0, width = 0, thickness = 0; // m
-        // Empty cells under the beam's footprint down to the first solid one (the least of
-        // them); nothing when the beam hangs over the volume's bottom.
+        // Empty cells under the beam's footprint down to the first solid one (the height most
+        // of its columns have); nothing when the beam hangs over the volume's bottom.
         std::optional<double> gap;
         std::uint32_t materialBelow = 0;
         // Footprint area over a conductor, m^2.
@@ -141,20 +142,21 @@ struct MechanicsReport {
     double waferBow = 0; // m
     Parameters parameters;
 
-    // Clamped-clamped beams among boxes: chains of boxes of one material with nothing above or
-    // below (and off the volume's floor), linked only along one axis, held at both ends.
-    static std::vector<EnvelopePtr> findBridges(const std::vector<EnvelopePtr>& envelopes);
-
-    // The report of beams already found in `grid`, whose cells have the µm edges `edges`.
-    static MechanicsReport of(const std::vector<EnvelopePtr>& cantilevers,
-                              const std::vector<EnvelopePtr>& bridges,
-                              const Automaton::CellGrid& grid, const Metrology::CellEdges& edges,
+    // The beams of `grid`, whose cells have the µm edges `edges`. A beam is found on the cells
+    // rather than on the boxes of the netlist's extraction, so that a beam cut lengthwise into
+    // strips by the cuts of its neighbours is still one beam: along each row of cells (x, then
+    // y) the lowest stack of solid cells that hangs over empty space is followed as long as
+    // its cells stay the same; a run held at one end by solid cells at its own height is a
+    // cantilever, one held at both ends is clamped at both; neighbouring rows with the same
+    // run (the free end alike, the held end within a cell) form one beam, as wide as they are
+    // and as long as the longest, when longer than it is wide. A stack of several materials is
+    // one composite beam (bending stiffness of the transformed section); two layers curl by
+    // Timoshenko's formula.
+    static MechanicsReport of(const Automaton::CellGrid& grid, const Metrology::CellEdges& edges,
                               const Parameters& parameters, const ConstantsOf& constantsOf = {});
-    // The whole chain on a volume: decomposition, beams, report. Nothing with a reason when the
-    // volume's boxes do not fit in memory.
-    static std::optional<MechanicsReport> of(Automaton::TotalVolume& volume,
-                                             const Parameters& parameters, QString* reason,
-                                             const ConstantsOf& constantsOf = {});
+    // The same on a volume, under its cell lock.
+    static MechanicsReport of(Automaton::TotalVolume& volume, const Parameters& parameters,
+                              const ConstantsOf& constantsOf = {});
 
     QByteArray toJson() const;
     // The report as a text table with the wafer's bow under it.

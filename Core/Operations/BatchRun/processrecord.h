@@ -30,6 +30,8 @@ struct ProcessTypes {
         Measure = 17,
         // Writes a picture of the cells on one plane; changes no cell.
         SaveCrossSection = 18,
+        // A sacrificial etch by rate × time that frees structures; reports what it freed.
+        ReleaseEtch = 19,
     };
 };
 
