@@ -52,6 +52,7 @@ STEPS = {
     "Si Oxidation": (dict(micron_conversion=1, oxidation_thickness=2),
                      {"OxidationTimeSet": False, "Micron Conversion": 1.0,
                       "Oxidation Thickness": 2.0}),
+    "Release Etch": (dict(rate=1, time=1.5), {"Rate": 1.0, "Time": 1.5}),
 }
 # Steps that run elsewhere or leave the cells alone.
 NOT_ON_CELLS = {"Create Substrate", "Save Image", "Measure", "Save Cross-Section"}
