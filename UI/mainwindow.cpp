@@ -129,6 +129,7 @@ void MainWindow::mapOperations() {
         {form->actionGlue_Substrate, 12},
         {form->actionCVD, 13},
         {form->actionIsotropic_Film_Etching, 14},
+        {form->actionRelease_Etch, 31},
         {form->actionElectrodeposition, 15},
         {form->actionCut_Cell_Volume, 16},
         {form->actionDoping, 17},

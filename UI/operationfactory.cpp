@@ -43,6 +43,7 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerObjectOperations();
     registerWithObserver<IsotropicFilmDepositionOperation, IsotropicFilmDepositionObserver>(13);
     registerWithObserver<IsotropicFilmEtchingOperation, IsotropicFilmEtchingObserver>(14);
+    registerWithObserver<ReleaseEtchOperation, IsotropicFilmEtchingObserver>(31);
     registerWithObserver<ElectrodepositionOperation, ElectrodepositionObserver>(15);
     registerWithObserver<DopingOperation, DopingOptionsObserver>(17);
     registerWithObserver<MooreNeighborhoodDepositionOperation, MooreDepositionObserver>(18);
