@@ -14,30 +14,30 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace Ui {
 
 using namespace Core::Operations;
+
+namespace {
+
+// With the name the Edit menu shows, which a recovered journal gives back to its undo history.
+std::optional<JournalCells> journalCellsOf(const ObjectOperation& operation, bool undone) {
+    std::optional<JournalCells> cells = operation.journalCells(undone);
+    if (cells)
+        cells->name = operation.getName();
+    return cells;
+}
+
+} // namespace
 
 MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserPrompts> userPrompts)
     : QObject(parent), parentWidget(parent),
       prompts(userPrompts ? std::move(userPrompts) : std::make_unique<WidgetUserPrompts>(parent)),
       context(std::make_unique<OperationContext>(*this, *prompts)),
       journal(std::make_unique<RecoveryJournal>(*context)), longSteps(parent) {
+    // The main window docks it; without one (tests) it is a plain child of the parent.
     console = new Console::CommandConsole(context->consoleInput, parent);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        // Each further window's console steps up and left of the last, so none hides another.
-        static int consolesPlaced = 0;
-        const int step = 40 * (consolesPlaced++ % 8);
-        const QRect available = screen->availableGeometry();
-        const QSize frame = console->frameGeometry().size();
-        console->move(available.topLeft() +
-                      QPoint(int(0.9 * (available.width() - frame.width())) - step,
-                             int(0.9 * (available.height() - frame.height())) - step));
-    }
-    console->show();
 
     undoObserver = std::make_shared<Observers::UndoRedoObserver>();
     redoObserver = std::make_shared<Observers::UndoRedoObserver>();
@@ -49,6 +49,31 @@ MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserP
     context->undoRedoStack.getRedoObservers().push_back(redoObserver);
 
     context->operationFactory = std::make_shared<OperationFactory>(*this);
+
+    // The journal is written on its own thread; the user hears of it on this one, once per
+    // change, so that a disk that stays full does not ask after every step.
+    journal->setProtectionCallback([this](bool protectedNow, const QString& reason) {
+        QMetaObject::invokeMethod(
+            this, [this, protectedNow, reason] { tellProtection(protectedNow, reason); },
+            Qt::QueuedConnection);
+    });
+}
+
+QString MainWindowPresenter::unprotectedMessage(const QString& reason) {
+    return QStringLiteral("Unsaved work is no longer protected against a crash: the recovery "
+                          "journal could not be written (%1). Save the document to keep it; "
+                          "you will be told when the journal is written again.")
+        .arg(reason);
+}
+
+QString MainWindowPresenter::protectedAgainMessage() {
+    return QStringLiteral("Unsaved work is protected against a crash again: the recovery journal "
+                          "holds the last step.");
+}
+
+void MainWindowPresenter::tellProtection(bool protectedNow, const QString& reason) {
+    emit journalProtectionChanged(protectedNow, protectedNow ? protectedAgainMessage()
+                                                             : unprotectedMessage(reason));
 }
 
 MainWindowPresenter::~MainWindowPresenter() {
@@ -91,12 +116,25 @@ void MainWindowPresenter::cancelPressed() {
     context->notifyUpdateObservers();
 }
 
+void MainWindowPresenter::setStepName(int operationId, const QString& menuText) {
+    stepNames[operationId] = menuText;
+}
+
+QString MainWindowPresenter::stepName(const Operation& operation) const {
+    // The user knows a step by the menu item that started it; an operation no menu starts
+    // keeps its own name.
+    const auto found = stepNames.find(operation.getId());
+    return found == stepNames.end() ? operation.getName() : found->second;
+}
+
 void MainWindowPresenter::undoStackChanged() {
-    emit undoNameChanged(context->undoRedoStack.undoName());
+    const auto& stack = context->undoRedoStack.getUndoStack();
+    emit undoNameChanged(stack.empty() ? QString() : stepName(*stack.back()));
 }
 
 void MainWindowPresenter::redoStackChanged() {
-    emit redoNameChanged(context->undoRedoStack.redoName());
+    const auto& stack = context->undoRedoStack.getRedoStack();
+    emit redoNameChanged(stack.empty() ? QString() : stepName(*stack.back()));
 }
 
 bool MainWindowPresenter::undo() {
@@ -105,7 +143,7 @@ bool MainWindowPresenter::undo() {
     if (operation) {
         cancelRunningOperation();
         if (operation->undo() == 1) {
-            journal->stepFinished(operation->journalCells(true));
+            journal->stepFinished(journalCellsOf(*operation, true));
             stacks.pushRedo(operation);
             stacks.notifyRedoObservers();
             setDocumentModified(true);
@@ -122,7 +160,7 @@ void MainWindowPresenter::redo() {
     if (const ObjectOperationPtr operation = stacks.takeRedo()) {
         cancelRunningOperation();
         if (operation->redo()) {
-            journal->stepFinished(operation->journalCells(false));
+            journal->stepFinished(journalCellsOf(*operation, false));
             setDocumentModified(true);
             stacks.pushUndo(operation);
             stacks.notifyUndoObservers();
@@ -143,7 +181,7 @@ void MainWindowPresenter::finishCurrentOperation() {
     const OperationPtr current = context->currentOperation;
     if (const auto undoable = std::dynamic_pointer_cast<ObjectOperation>(current)) {
         context->undoRedoStack.pushFinished(undoable);
-        journal->stepFinished(undoable->journalCells(false));
+        journal->stepFinished(journalCellsOf(*undoable, false));
         setDocumentModified(true);
     } else if (current && !context->document->isModified() && journal->getSteps() > 0) {
         // Saved: what the journal holds is in the file now.
@@ -183,15 +221,26 @@ void MainWindowPresenter::runMonitored(const QString& name,
 }
 
 void MainWindowPresenter::newDocument() {
-    if (!prompts->confirm(QStringLiteral("Create new document"),
-                          QStringLiteral("This will erase all data. Continue?")))
-        return;
+    // Only unsaved work is worth a question, and the question offers to save it.
+    if (context->document->isModified()) {
+        using Choice = IUserPrompts::SaveChoice;
+        const QString fileName = context->document->getFileName();
+        const Choice choice = prompts->askToSave(
+            QStringLiteral("Create new document"),
+            fileName.isEmpty()
+                ? QStringLiteral("Save changes to the new document?")
+                : QStringLiteral("Save changes to %1?").arg(QFileInfo(fileName).fileName()));
+        if (choice == Choice::Cancel || (choice == Choice::Save && !saveDocument()))
+            return;
+    }
     cancelRunningOperation();
     context->currentOperation.reset();
     context->selection.clearSelection();
     context->undoRedoStack.clear();
     context->consoleInput.reset();
     context->viewInteraction.reset();
+    context->viewInteraction.clearMarks();
+    dialogMemory.clear();
     context->document->clear();
     context->processHistory.clear();
     journal->documentClean();
@@ -275,11 +324,6 @@ void MainWindowPresenter::manageCompatibleMaterials() {
     for (const Model::Process::Process& process : dialog.getProcesses())
         processes->updateProcess(process);
     processes->saveProcesses();
-}
-
-void MainWindowPresenter::showConsole(bool visible) {
-    if (console)
-        console->setVisible(visible);
 }
 
 void MainWindowPresenter::setSelectionMode(bool mode) {

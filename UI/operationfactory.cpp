@@ -19,6 +19,7 @@
 #include "UI/Observers/documentsavedobserver.h"
 #include "UI/Observers/dopingobservers.h"
 #include "UI/Observers/extractfilmobserver.h"
+#include "UI/Observers/fluxstepobservers.h"
 #include "UI/Observers/gluesubstrateobserver.h"
 #include "UI/Observers/isotropicprocessobservers.h"
 #include "UI/Observers/photolithographyobserver.h"
@@ -43,7 +44,8 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerObjectOperations();
     registerWithObserver<IsotropicFilmDepositionOperation, IsotropicFilmDepositionObserver>(13);
     registerWithObserver<IsotropicFilmEtchingOperation, IsotropicFilmEtchingObserver>(14);
-    registerWithObserver<ReleaseEtchOperation, IsotropicFilmEtchingObserver>(31);
+    registerWithObserver<ReleaseEtchOperation, IsotropicFilmEtchingObserver>(
+        ReleaseEtchOperation::number);
     registerWithObserver<ElectrodepositionOperation, ElectrodepositionObserver>(15);
     registerWithObserver<DopingOperation, DopingOptionsObserver>(17);
     registerWithObserver<MooreNeighborhoodDepositionOperation, MooreDepositionObserver>(18);
@@ -56,6 +58,9 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerWithObserver<AtomisticSiWetEtchingOperation, AtomicSiBCAEtchObserver>(28);
     registerWithObserver<ContinousWetEtchOperation, CCAWetEtchingObserver>(29);
     registerWithObserver<SimpleReactiveIonEtchingOperation, SimpleRIEObserver>(30);
+    registerWithObserver<FluxEtchingOperation, FluxEtchingObserver>(FluxEtchingOperation::number);
+    registerWithObserver<FluxDepositionOperation, FluxDepositionObserver>(
+        FluxDepositionOperation::number);
 
     // The save operations retitle their own window; Open keeps its observer in a slot shared
     // by all windows, refilled by each activation, and opens the document in a new window.
@@ -137,6 +142,10 @@ OperationContext& OperationFactory::getContext() {
 Core::Operations::OperationPtr OperationFactory::create(unsigned int operationNumber) {
     const auto found = creators.find(operationNumber);
     return found == creators.end() ? nullptr : found->second(*this);
+}
+
+DialogMemory* OperationFactory::getDialogMemory() {
+    return &presenter.getDialogMemory();
 }
 
 QWidget* OperationFactory::getParentWidget() const {

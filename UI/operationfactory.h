@@ -10,6 +10,7 @@ class QWidget;
 
 namespace Ui {
 
+class DialogMemory;
 class MainWindowPresenter;
 
 // Creates operations by number, gives each the presenter's context and attaches the dialog
@@ -20,7 +21,8 @@ class MainWindowPresenter;
 // Deposition, 14 Isotropic Etching, 15 Electroplating, 16 Cut Planes, 17 Doping, 18 Moore
 // Deposition, 19 Moore Etching, 20 Photolithography, 22 Planarization, 23 Spin Coating,
 // 24 Select Volumes, 26 Si Oxidation, 27 Anisotropic Deposition, 28 Atomistic Wet Etch,
-// 29 Continuous Wet Etch, 30 Simple RIE, 1000 Model Extraction. 5, 21 and 25 are retired.
+// 29 Continuous Wet Etch, 30 Simple RIE, 31 Flux Etching, 32 Flux Deposition, 1000 Model
+// Extraction. 5, 21 and 25 are retired.
 // A number is registered once its operation exists; every other number creates nothing.
 class OperationFactory : public Core::Operations::IOperationFactory {
 public:
@@ -34,14 +36,17 @@ public:
     MainWindowPresenter& getPresenter() { return presenter; }
     Core::Operations::OperationContext& getContext();
     QWidget* getParentWidget() const;
+    DialogMemory* getDialogMemory();
 
     // Registers an operation whose dialog observer is created with it and attached through
     // the operation's setObserver().
     template <class Op, class Observer> void registerWithObserver(unsigned number) {
         creators[number] = [](OperationFactory& factory) -> Core::Operations::OperationPtr {
             auto operation = std::make_shared<Op>(factory.getContext());
-            operation->setObserver(std::make_shared<Observer>(factory.getContext().currentOperation,
-                                                              factory.getParentWidget()));
+            auto observer = std::make_shared<Observer>(factory.getContext().currentOperation,
+                                                       factory.getParentWidget());
+            observer->setDialogMemory(factory.getDialogMemory());
+            operation->setObserver(std::move(observer));
             return operation;
         };
     }

@@ -94,9 +94,12 @@ std::vector<MainWindow*> RecoveryOffer::run(Asker ask, Teller tell) {
             continue;
         }
         presenter->applyRecovered(*recovered);
-        // The work is in this window's own journal now.
-        presenter->getJournal().waitForWrites();
-        stale.remove();
+        // The work is in this window's own journal now, unless that could not be written: the
+        // old one then stays, to be offered again should this window die too.
+        if (presenter->getJournal().isUpToDate())
+            stale.remove();
+        else
+            stale.keepForRecovery(true);
         const QString fileName = recovered->summary.fileName;
         window->setWindowTitle(
             fileName.isEmpty()

@@ -1,6 +1,7 @@
 // cellvane-export: writes a cell volume of a document as meshes or VTK image data, without a
 // window or a display.
 #include "Core/Operations/Document/documentexport.h"
+#include "Model/Transport/fluxengine.h"
 
 #include "app/commandline.h"
 
@@ -38,7 +39,13 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption compress(QStringLiteral("compress"),
                                       QStringLiteral("Compress the cells of the .vti file with "
                                                      "zlib."));
-    parser.addOptions({volume, mesh, vti, compress});
+    const QCommandLineOption flux(
+        QStringLiteral("flux"),
+        QStringLiteral("Add the particle flux on the surface to the .vti file as the cell array "
+                       "\"flux\": a source of cosine power EXPONENT (1 Lambertian, 100 and more "
+                       "ions), every material sticking with probability STICKING."),
+        QStringLiteral("EXPONENT,STICKING"));
+    parser.addOptions({volume, mesh, vti, compress, flux});
     parser.addPositionalArgument(QStringLiteral("DOC.cvx"), QStringLiteral("The document."));
 
     const auto usageError = [&](const QString& text) {
@@ -60,6 +67,24 @@ int main(int argc, char* argv[]) {
         return usageError(QStringLiteral("nothing to export: give --mesh, --vti or both"));
     if (request.compressVolume && request.vti.isEmpty())
         return usageError(QStringLiteral("--compress applies to --vti only"));
+    if (parser.isSet(flux)) {
+        if (request.vti.isEmpty())
+            return usageError(QStringLiteral("--flux applies to --vti only"));
+        const QStringList parts = parser.value(flux).split(QLatin1Char(','));
+        bool exponentOk = false, stickingOk = false;
+        Model::Transport::FluxSettings settings;
+        if (parts.size() == 2) {
+            settings.sourceExponent = parts[0].trimmed().toDouble(&exponentOk);
+            settings.sticking = parts[1].trimmed().toDouble(&stickingOk);
+        }
+        if (!exponentOk || !stickingOk)
+            return usageError(QStringLiteral("--flux takes EXPONENT,STICKING, not \"%1\"")
+                                  .arg(parser.value(flux)));
+        if (const QString refusal = settings.refusal(); !refusal.isEmpty())
+            return usageError(QStringLiteral("--flux: ") + refusal);
+        request.fluxExponent = settings.sourceExponent;
+        request.fluxSticking = settings.sticking;
+    }
     if (const auto stop =
             App::readCount(parser, volume, request.volume, err, QStringLiteral("cellvane-export")))
         return *stop;

@@ -8,9 +8,12 @@
 
 #include "app/commandline.h"
 
+#include "Model/Materials/materialfactory.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QMessageBox>
 #include <QTextStream>
 
 namespace {
@@ -32,9 +35,11 @@ std::optional<int> readArguments(QStringList& documents) {
         "be read, the window starts with an empty document.\n"
         "\n"
         "After every step the work is journaled in $XDG_CACHE_HOME/Cellvane/recovery (or\n"
-        "~/.cache/Cellvane/recovery); when a program dies with unsaved work, the next start\n"
-        "offers it back. SIGTERM, SIGINT and SIGHUP end the program without questions and\n"
-        "keep the unsaved work for that offer.\n"
+        "~/.cache/Cellvane/recovery, or $TMPDIR/Cellvane-recovery-UID, a folder of the user's\n"
+        "own, when the cache cannot be written); when a program dies with unsaved work, the\n"
+        "next start offers it back, the steps since its last whole copy undoable. SIGTERM,\n"
+        "SIGINT and SIGHUP end the program without questions and keep the unsaved work for\n"
+        "that offer.\n"
         "\n"
         "Qt's own options (-platform, -style, -geometry, ...) apply as well."));
     const QCommandLineOption help = parser.addHelpOption();
@@ -70,6 +75,18 @@ int main(int argc, char* argv[]) {
     if (recovered.empty() || !documents.isEmpty()) {
         auto* window = new Ui::MainWindow();
         window->showWithDocuments(documents);
+    }
+    // Records of materials.xml that could not be loaded stay in the file; the user is told
+    // which, once, without a question that would hold up the start.
+    const QStringList refused = Model::Materials::MaterialFactory::getInstance()->getLoadProblems();
+    if (!refused.isEmpty()) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Materials"),
+                                    QStringLiteral("Some materials could not be loaded:\n\n%1")
+                                        .arg(refused.join(QLatin1Char('\n'))),
+                                    QMessageBox::Ok);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
     }
     const int status = app.exec();
     // After a signal the windows are left standing; their journals' last writes are not.

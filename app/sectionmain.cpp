@@ -30,7 +30,8 @@ int main(int argc, char* argv[]) {
         "volume's lower corner; the plane cuts the layer of cells that holds C.\n"
         "--out FILE.svg writes SVG; any other name a raster image (PNG without a suffix).\n"
         "\n"
-        "Exit status: 0 when the picture was written, 1 when the plane misses the volume or\n"
+        "Exit status: 0 when the picture was written, 1 when the plane misses the volume, a\n"
+        "--measure has no answer or no arrow on the cut layer (nothing is written then), or\n"
         "the picture could not be written, 2 for bad usage or a document that cannot be\n"
         "read."));
     const QCommandLineOption help = parser.addHelpOption();
@@ -55,8 +56,8 @@ int main(int argc, char* argv[]) {
         QStringLiteral("measure"),
         QStringLiteral("Take a measurement (as cellvane-measure names it, e.g. "
                        "width:empty@x,5,21) and draw its arrows where they lie on the cut "
-                       "layer; may be given several times. A measurement without an answer "
-                       "fails the picture."),
+                       "layer; may be given several times. A measurement without an answer, "
+                       "or whose arrows miss the cut layer, fails the picture."),
         QStringLiteral("MEASUREMENT"));
     parser.addOptions({volume, plane, out, pixels, dimension, measure});
     parser.addPositionalArgument(QStringLiteral("DOC.cvx"), QStringLiteral("The document."));

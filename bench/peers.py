@@ -7,11 +7,14 @@ one run.
         [--before OLDER_BUILD/bench/cellvane_bench] [--repetitions 5]
 
 Peers (one thread each): scipy's exact Euclidean distance transform plus a threshold for a
-10-unit isotropic film, and VTK's discrete marching cubes and flying edges for the surface.
+10-unit isotropic film, VTK's discrete marching cubes and flying edges for the surface, and
+Embree 3 tracing the flux engine's own source rays against the triangulated surface
+(cellvane_embree_flux beside our benchmark binary, built where libembree-dev is installed).
 Every figure is the median of the repetitions; besides the wall clock, the CPU time of all
 threads is compared, which stays meaningful on a machine busy with other work.
 
-Needs Debian's python3-numpy, python3-scipy and python3-vtk9 (scripts/install-bench-deps.sh).
+Needs Debian's python3-numpy, python3-scipy, python3-vtk9 and libembree-dev
+(scripts/install-bench-deps.sh).
 """
 
 import argparse
@@ -102,9 +105,28 @@ def vtk_surface(materials, repetitions, flying_edges):
     return timed(work, repetitions)
 
 
+FLUX_RAYS_PER_CELL = 64
+
+
+def embree_flux(bench, repetitions):
+    """Median rays per second of Embree on the engine's rays, from the peer program beside
+    our benchmark binary; None when it was not built."""
+    program = os.path.join(os.path.dirname(bench), "cellvane_embree_flux") if bench else None
+    if not program or not os.path.exists(program):
+        return None
+    rates, last = [], None
+    for _ in range(repetitions):
+        out = subprocess.run([program, str(FLUX_RAYS_PER_CELL)], check=True,
+                             capture_output=True, text=True).stdout
+        last = json.loads(out)
+        rates.append(last["rays_per_second"])
+    return statistics.median(rates), last
+
+
 def ours(bench, repetitions):
     """Median wall and CPU milliseconds per benchmark name from our binary."""
-    names = ["IsotropicDeposition10/%d" % THREADS, "MarchingCubesBuild/%d" % THREADS]
+    names = ["IsotropicDeposition10/%d" % THREADS, "MarchingCubesBuild/%d" % THREADS,
+             "FluxRays64/1", "FluxMap256/%d" % THREADS]
     pattern = "^(%s)/real_time$" % "|".join(names)
     out = subprocess.run([bench, "--benchmark_filter=" + pattern,
                           "--benchmark_repetitions=%d" % repetitions,
@@ -124,6 +146,8 @@ def ours(bench, repetitions):
         cpus = [b["all_threads_cpu_ms"] for b in got if "all_threads_cpu_ms" in b]
         cpu = statistics.median(cpus) if cpus else float("nan")
         extra = got[-1].get("triangles")
+        if name.startswith("Flux"):
+            extra = statistics.median(b["rays_per_second"] for b in got)
         result[name] = (wall, cpu, extra)
     return result
 
@@ -150,6 +174,7 @@ def main():
     }
     mine = ours(args.bench, reps) if args.bench else None
     older = ours(args.before, reps) if args.before else None
+    embree = embree_flux(args.bench, reps)
     print("load average at end: %.2f" % load(), file=sys.stderr)
     if older:
         print("Before (%s):" % args.before)
@@ -157,6 +182,32 @@ def main():
         print()
         print("After (%s):" % args.bench)
     print_table(peers, mine, reps)
+    print_flux_table(mine, embree)
+
+
+def print_flux_table(mine, embree):
+    print()
+    print("Flux engine, trench scene, Lambertian source, sticking 1, closed sides, %d rays per "
+          "surface cell; ours on 1 thread, Embree 3 on 1 thread (rtcIntersect1)." %
+          FLUX_RAYS_PER_CELL)
+    print()
+    print("| Work | Ours | Peer | Peer | Ratio | Goal |")
+    print("|---|---|---|---|---|---|")
+    ours_rate = mine["FluxRays64/1"][2] if mine else None
+    if embree:
+        rate, last = embree
+        peer = "Embree 3 (%d triangles, %d of %d rays hit)" % (last["triangles"], last["hits"],
+                                                              last["rays"])
+        peer_rate = "%.3g rays/s" % rate
+    else:
+        rate, peer, peer_rate = None, "Embree 3 (not built)", "-"
+    print("| traced rays per second | %s | %s | %s | %s | >= 1 |"
+          % ("%.3g rays/s" % ours_rate if ours_rate else "-", peer, peer_rate,
+             "%.2f" % (ours_rate / rate) if ours_rate and rate else "-"))
+    if mine:
+        wall = mine["FluxMap256/%d" % THREADS][0]
+        print("| one flux map at 256 rays per surface cell, %d threads | %.0f ms | - | - | - | - |"
+              % (THREADS, wall))
 
 
 def print_table(peers, mine, reps):

@@ -10,6 +10,7 @@
 #include "Model/Materials/materialfactory.h"
 #include "Model/Metrology/scale.h"
 #include "Model/ModelExtraction/mechanicsreport.h"
+#include "Model/Transport/fluxengine.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
@@ -171,6 +172,38 @@ py::array materialsView(const py::object& self) {
                    self);
     view.attr("flags").attr("writeable") = false;
     return view;
+}
+
+// The flux density on every surface cell (0 elsewhere), as a float32 array [x, y, z].
+py::array_t<float> surfaceFlux(const Volume& volume, double sourceExponent, double sticking,
+                               bool periodicSides, int raysPerCell, std::uint64_t seed,
+                               const std::string& part) {
+    if (part != "total" && part != "direct")
+        refuse(QStringLiteral("part is \"total\" or \"direct\", not \"%1\"")
+                   .arg(QString::fromStdString(part)));
+    Model::Transport::FluxSettings settings;
+    settings.sourceExponent = sourceExponent;
+    settings.sticking = sticking;
+    settings.periodicSides = periodicSides;
+    settings.raysPerCell = raysPerCell;
+    settings.seed = seed;
+    if (const QString refusal = settings.refusal(); !refusal.isEmpty())
+        refuse(refusal);
+    TotalVolume& cells = *volume.cells;
+    py::array_t<float> out({py::ssize_t(cells.getSizeX()), py::ssize_t(cells.getSizeY()),
+                            py::ssize_t(cells.getSizeZ())});
+    float* values = out.mutable_data();
+    const bool direct = part == "direct";
+    {
+        py::gil_scoped_release unlocked;
+        std::fill(values, values + cells.getCellCount(), 0.0f);
+        std::lock_guard<std::mutex> running(volume.state->running);
+        const Model::Transport::SurfaceFlux flux =
+            Model::Transport::FluxEngine::compute(cells, settings);
+        for (std::size_t k = 0; k < flux.size(); ++k)
+            values[flux.cell(k)] = direct ? flux.directFlux(k) : flux.totalFlux(k);
+    }
+    return out;
 }
 
 void setMaterials(const Volume& volume, const py::object& values) {
@@ -344,6 +377,15 @@ void bindDocuments(py::module_& module) {
              "Writes every cell's material id from an integer array of the volume's shape "
              "(indexed [x, y, z]); ValueError for another shape or an id the registry does "
              "not know, and then no cell changes.")
+        .def("surface_flux", &surfaceFlux, py::kw_only(), py::arg("source_exponent") = 1.0,
+             py::arg("sticking") = 1.0, py::arg("periodic_sides") = false,
+             py::arg("rays_per_cell") = 64, py::arg("seed") = 0, py::arg("part") = "total",
+             "The particle flux on every surface cell, as a float32 array [x, y, z] (0 off the "
+             "surface), normalised so that an unshadowed horizontal surface receives 1: a source "
+             "of cosine power `source_exponent` (1 Lambertian, 100 and more ions) above the "
+             "volume, every material sticking with probability `sticking` and re-emitting "
+             "diffusely otherwise. `part` \"direct\" counts first arrivals only. The same seed "
+             "gives the same array at any thread count; ValueError for settings out of range.")
         .def("export_mesh", &exportMesh, py::arg("path"),
              "Writes the exact boundary surface of each material: a name ending in .obj gives "
              "one OBJ file (with its .mtl), one ending in .stl one binary STL per material "

@@ -13,4 +13,5 @@ scripts/build.sh tsan
 cd build/tsan
 QT_QPA_PLATFORM=offscreen \
     TSAN_OPTIONS="suppressions=$PWD/../../tests/sanitizers/tsan.supp:second_deadlock_stack=1" \
-    ctest -j"$(nproc)" --output-on-failure -E 'Fuzz\.' "$@"
+    ctest -j"$(nproc)" --output-on-failure -E 'Fuzz\.' "$@" 2>&1 | tee ctest-tsan.log
+../../scripts/check-skips.sh ctest-tsan.log

@@ -1,5 +1,7 @@
 #include "Core/Operations/raterecipe.h"
 
+#include "Core/Operations/celllength.h"
+
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Metrology/scale.h"
 
@@ -33,13 +35,11 @@ QString RateRecipe::refusal() const {
 }
 
 double RateRecipe::sceneUnits(const Model::Automaton::TotalVolume& volume, double microns) {
-    const Model::Metrology::CellEdges edges = Model::Metrology::CellEdges::of(volume);
-    return microns * double(volume.getCellSizeZ()) / edges.z;
+    return CellLength::of(volume, microns).sceneUnits();
 }
 
 int RateRecipe::cellsDown(const Model::Automaton::TotalVolume& volume, double microns) {
-    const double cells = microns / Model::Metrology::CellEdges::of(volume).z;
-    return cells >= 2.0e9 ? 2000000000 : int(std::lround(cells));
+    return int(CellLength::of(volume, microns).cells);
 }
 
 QString RateRecipe::lengthText(double microns, double time) {

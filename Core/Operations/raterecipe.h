@@ -24,8 +24,8 @@ struct RateRecipe {
     // Why the recipe cannot run, as a sentence; empty when it can.
     QString refusal() const;
     double microns() const { return rate * time; }
-    // A length in µm as a distance in the volume's scene units, and as a count of cells down
-    // its z axis (rounded to the nearest cell).
+    // A length in µm as the distance in the volume's scene units of the whole number of cells
+    // nearest to it down its z axis, and as that count of cells (see CellLength).
     static double sceneUnits(const Model::Automaton::TotalVolume& volume, double microns);
     static int cellsDown(const Model::Automaton::TotalVolume& volume, double microns);
 

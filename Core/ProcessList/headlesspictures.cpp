@@ -12,7 +12,7 @@ namespace Ui {
 
 using Model::Automaton::TotalVolume;
 
-QString HeadlessPictures::save(TotalVolume& current, const QString& fileName) {
+QString HeadlessPictures::save(TotalVolume& current, const QString& fileName, bool announce) {
     if (fileName.isEmpty())
         return QString();
     for (const Model::ObjectPtr& object : document.getObjects()) {
@@ -31,7 +31,8 @@ QString HeadlessPictures::save(TotalVolume& current, const QString& fileName) {
     const auto written = Model::Export::ImageExporter::write(image, fileName);
     if (!written.ok)
         return written.error;
-    log << "Wrote " << QDir::toNativeSeparators(fileName) << Qt::endl;
+    if (announce)
+        log << "Wrote " << QDir::toNativeSeparators(fileName) << Qt::endl;
     return QString();
 }
 

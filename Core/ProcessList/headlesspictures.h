@@ -24,8 +24,10 @@ public:
         : document(document), size(size), log(log) {}
 
     // The executor's "Save Image" hook: draws the document and writes the picture, naming the
-    // file on `log`. Why it could not, or an empty text; an empty file name draws nothing.
-    QString save(Model::Automaton::TotalVolume& current, const QString& fileName);
+    // file on `log` when `announce` says so. Why it could not, or an empty text; an empty file
+    // name draws nothing.
+    QString save(Model::Automaton::TotalVolume& current, const QString& fileName,
+                 bool announce = true);
 
 private:
     Model::Document& document;

@@ -50,6 +50,10 @@ QString ProcessData::displayName(int processType) {
         return QStringLiteral("Measure");
     if (processType == SaveCrossSection)
         return QStringLiteral("Save Cross-Section");
+    if (processType == FluxEtching)
+        return QStringLiteral("Flux Etching");
+    if (processType == FluxDeposition)
+        return QStringLiteral("Flux Deposition");
     if (processType == ReleaseEtch)
         return QStringLiteral("Release Etch");
     if (processType < 0 || processType >= int(sizeof(names) / sizeof(names[0])))

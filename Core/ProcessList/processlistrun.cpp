@@ -15,13 +15,18 @@
 #include "Model/Metrology/metricsreport.h"
 #include "Model/document.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace Ui {
 
@@ -33,6 +38,13 @@ namespace {
 
 QString shown(const QString& fileName) {
     return QDir::toNativeSeparators(fileName);
+}
+
+// A length a step made, as a metric in µm.
+Model::Metrology::Measurement madeLength(double microns) {
+    Model::Metrology::Measurement made;
+    made.quantities.push_back({QString(), microns, QStringLiteral("µm")});
+    return made;
 }
 
 // Whether a file can be made at `fileName`: its folder exists and takes new files, and
@@ -92,6 +104,77 @@ QVariant optionalValueOf(int type, const QString& name) {
     }
 }
 
+// The pictures of a run ("Save Image", "Save Cross-Section"), drawn while it goes under a
+// hidden name beside the file asked for and put in its place only when the whole list ran, so
+// that a run that stops part-way leaves an earlier picture of that name as it was.
+class PendingPictures {
+public:
+    PendingPictures() = default;
+    PendingPictures(const PendingPictures&) = delete;
+    PendingPictures& operator=(const PendingPictures&) = delete;
+    ~PendingPictures() { discard(); }
+
+    // Points a picture step's file name at a hidden name of its own; other steps pass as they are.
+    QVariantMap stage(int type, QVariantMap parameters) {
+        namespace names = Core::Operations::RecordParameters;
+        if (type != Core::Operations::ProcessTypes::SaveImage &&
+            type != Core::Operations::ProcessTypes::SaveCrossSection)
+            return parameters;
+        const QString wanted = parameters.value(names::fileName).toString();
+        if (wanted.isEmpty())
+            return parameters;
+        const QFileInfo file(wanted);
+        // The hidden name keeps the suffix, which says what format the picture is written in.
+        const QString suffix = file.suffix().isEmpty() ? QStringLiteral("png") : file.suffix();
+        const QString hidden = file.dir().filePath(QStringLiteral(".%1.cellvane-run-%2-%3.%4")
+                                                       .arg(file.fileName())
+                                                       .arg(QCoreApplication::applicationPid())
+                                                       .arg(pictures.size())
+                                                       .arg(suffix));
+        pictures.push_back({hidden, wanted});
+        parameters.insert(names::fileName, hidden);
+        return parameters;
+    }
+    // A problem names the file asked for, not the hidden one.
+    QString shown(QString problem) const {
+        for (const Picture& picture : pictures)
+            problem.replace(QDir::toNativeSeparators(picture.hidden),
+                            QDir::toNativeSeparators(picture.wanted));
+        return problem;
+    }
+    // Puts every picture in place, in the order drawn (a later one of the same name wins).
+    bool commit(QTextStream& log) {
+        bool ok = true;
+        for (const Picture& picture : pictures) {
+            if (!QFileInfo::exists(picture.hidden))
+                continue;
+            if (std::rename(QFile::encodeName(picture.hidden).constData(),
+                            QFile::encodeName(picture.wanted).constData()) != 0) {
+                log << "cellvane-run: could not write " << QDir::toNativeSeparators(picture.wanted)
+                    << ": " << QString::fromLocal8Bit(std::strerror(errno)) << Qt::endl;
+                ok = false;
+                continue;
+            }
+            log << "Wrote " << QDir::toNativeSeparators(picture.wanted) << Qt::endl;
+        }
+        discard();
+        return ok;
+    }
+    bool isEmpty() const { return pictures.empty(); }
+    void discard() {
+        for (const Picture& picture : pictures)
+            QFile::remove(picture.hidden);
+        pictures.clear();
+    }
+
+private:
+    struct Picture {
+        QString hidden;
+        QString wanted;
+    };
+    std::vector<Picture> pictures;
+};
+
 } // namespace
 
 QString ProcessListRun::describe(const ProcessData& process) {
@@ -99,9 +182,12 @@ QString ProcessListRun::describe(const ProcessData& process) {
     const QMap<QString, QVariant> parameters = process.getParameters();
     const QMap<QString, bool> visibility = process.getVisibility();
     for (auto entry = parameters.cbegin(); entry != parameters.cend(); ++entry)
-        if (visibility.value(entry.key(), false))
+        if (visibility.value(entry.key(), false)) {
+            const QString unit = Core::Operations::RecordParameters::unitOf(entry.key());
             shownValues << entry.key() + QStringLiteral(": ") +
-                               ParameterCodec::encode(entry.value());
+                               ParameterCodec::encode(entry.value()) +
+                               (unit.isEmpty() ? QString() : QLatin1Char(' ') + unit);
+        }
     QString text = ProcessData::displayName(process.getProcessType());
     if (!shownValues.isEmpty())
         text += QStringLiteral(" (") + shownValues.join(QStringLiteral(", ")) + QLatin1Char(')');
@@ -280,7 +366,7 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
         history,
         {[&document](const std::shared_ptr<TotalVolume>& created) { document.addObject(created); },
          [&pictures](TotalVolume& volume, const QString& fileName) {
-             return pictures.save(volume, fileName);
+             return pictures.save(volume, fileName, false);
          }});
     executor.setVolume(start);
     executor.setMicrometresPerSceneUnit(document.getMicrometresPerSceneUnit());
@@ -288,16 +374,19 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
     Status status = Done;
     const QString listName = shown(options.list);
     Model::Metrology::MetricsReport metrics;
+    PendingPictures pending;
     for (int position = 0; position < list.size(); ++position) {
         const ProcessData& process = list[position];
         const QString step = QStringLiteral("step %1 of %2, %3")
                                  .arg(position + 1)
                                  .arg(list.size())
                                  .arg(describe(process));
+        const QString counter = QStringLiteral("[%1/%2] ").arg(position + 1).arg(list.size());
         QElapsedTimer timer;
         timer.start();
         const auto result =
-            executor.execute(process.getProcessType(), process.getParameters(),
+            executor.execute(process.getProcessType(),
+                             pending.stage(process.getProcessType(), process.getParameters()),
                              options.progress ? *options.progress : Util::ProgressReporter::none());
         if (result.measurement) {
             metrics.add(position + 1,
@@ -307,40 +396,37 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
                         result.resultName, *result.measurement);
             for (const auto& value :
                  Model::Metrology::namedValues(*result.measurement, result.resultName))
-                log << "[" << position + 1 << "/" << list.size() << "] " << value.name << " = "
+                log << counter << value.name << " = "
                     << Model::Metrology::formatValue(value.value, value.unit) << Qt::endl;
         }
         if (result.isDone()) {
-            log << "[" << position + 1 << "/" << list.size() << "] " << describe(process) << ": "
-                << timer.elapsed() << " ms" << Qt::endl;
+            if (!result.note.isEmpty())
+                log << counter << result.note << Qt::endl;
+            // What a step made, beside what was measured: a study sees the film it got.
+            for (const auto& made : result.made)
+                metrics.add(position + 1, QStringLiteral("made"),
+                            QStringLiteral("%1.%2 made").arg(position + 1).arg(made.parameter),
+                            madeLength(made.microns));
+            log << counter << describe(process) << ": " << timer.elapsed() << " ms" << Qt::endl;
             continue;
         }
+        // The steps after a failed one would work on the wrong structure: the run stops here.
         status =
             result.outcome == ProcessRecordExecutor::Outcome::Cancelled ? Cancelled : StepFailed;
-        log << "cellvane-run: " << listName << ": " << step << ": " << result.problem << Qt::endl;
-        if (status == Cancelled)
-            break;
-        if (result.outcome == ProcessRecordExecutor::Outcome::NoVolume) {
+        log << "cellvane-run: " << listName << ": " << step << ": " << pending.shown(result.problem)
+            << Qt::endl;
+        if (result.outcome == ProcessRecordExecutor::Outcome::NoVolume)
             log << "cellvane-run: start from a document with --input, or begin the list with a "
                    "\"Create Substrate\" step"
                 << Qt::endl;
-            break;
-        }
-    }
-    // The metrics say what was measured and what has no answer, so they are written whatever
-    // became of the other steps.
-    if (!options.metrics.isEmpty()) {
-        QString problem;
-        if (!metrics.write(options.metrics, &problem)) {
-            log << "cellvane-run: " << problem << Qt::endl;
-            status = StepFailed;
-        } else {
-            log << "Wrote " << shown(options.metrics) << Qt::endl;
-        }
+        if (position + 1 < list.size())
+            log << "cellvane-run: the run stopped at step " << position + 1 << "; steps "
+                << position + 2 << " to " << list.size() << " did not run" << Qt::endl;
+        break;
     }
     if (status != Done) {
         if (!options.output.isEmpty() || !options.mesh.isEmpty() || !options.vti.isEmpty() ||
-            !options.netlist.isEmpty())
+            !options.netlist.isEmpty() || !options.metrics.isEmpty() || !pending.isEmpty())
             log << "cellvane-run: the list did not run whole; no result was written" << Qt::endl;
         return status;
     }
@@ -381,7 +467,15 @@ ProcessListRun::Status ProcessListRun::run(const Options& options, QTextStream& 
     if (netlist && Core::Operations::DocumentNetlist::write(options.netlist, *netlist, log) !=
                        Core::Operations::DocumentNetlist::Done)
         return StepFailed;
-    return Done;
+    if (!options.metrics.isEmpty()) {
+        QString problem;
+        if (!metrics.write(options.metrics, &problem)) {
+            log << "cellvane-run: " << problem << Qt::endl;
+            return StepFailed;
+        }
+        log << "Wrote " << shown(options.metrics) << Qt::endl;
+    }
+    return pending.commit(log) ? Done : StepFailed;
 }
 
 } // namespace Ui

@@ -41,7 +41,7 @@ void push(std::vector<float>& out, const Util::Vector3D& p) {
 
 } // namespace
 
-std::vector<float> sphere() {
+std::vector<float> sphere(double latticeConstant) {
     const double t = (1.0 + std::sqrt(5.0)) / 2.0;
     const Point corners[12] = {unit({-1, t, 0}),  unit({1, t, 0}),   unit({-1, -t, 0}),
                                unit({1, -t, 0}),  unit({0, -1, t}),  unit({0, 1, t}),
@@ -59,7 +59,7 @@ std::vector<float> sphere() {
     out.reserve(2 * 3 * points.size());
     for (const Point& p : points)
         for (double c : p)
-            out.push_back(float(c * atomRadius));
+            out.push_back(float(c * atomRadius * latticeConstant));
     for (const Point& p : points)
         for (double c : p)
             out.push_back(float(c));

@@ -15,8 +15,9 @@ constexpr int sphereVertices = 3 * sphereTriangles;
 constexpr float atomRadius = 0.1f;
 
 // An icosahedron subdivided twice and pushed onto the sphere: sphereVertices positions of
-// radius atomRadius (lattice constants), followed by as many unit normals.
-std::vector<float> sphere();
+// radius atomRadius lattice constants of `latticeConstant` scene units, followed by as many unit
+// normals.
+std::vector<float> sphere(double latticeConstant = 1.0);
 
 // One unit cell turned as the lattice is, from its eight corners in the lattice's order
 // (bottom and top of each of the four vertical edges): its six faces as twelve triangles,

@@ -165,7 +165,11 @@ bool AtomicRenderer::prepareGpu() {
     if (!gpu || gpu->context != current) {
         gpu = std::make_unique<Gpu>();
         gpu->context = current;
-        if (!gpu->makeGlyph(Gpu::Sphere, AtomGlyph::sphere(), AtomGlyph::sphereVertices)) {
+        // The atoms keep their size relative to the crystal, whatever its lattice constant.
+        const auto lattice = volume.getSiLattice();
+        const double latticeConstant = lattice ? lattice->getLatticeConstant() : 1.0;
+        if (!gpu->makeGlyph(Gpu::Sphere, AtomGlyph::sphere(latticeConstant),
+                            AtomGlyph::sphereVertices)) {
             // A context without buffer objects cannot draw them.
             switches.atoms = false;
             switches.links = false;

@@ -23,10 +23,8 @@ public:
           planes(std::move(planes)), cellSize{volume.getCellSizeX(), volume.getCellSizeY(),
                                               volume.getCellSizeZ()} {
         // Atom positions are where the lattice put them for the volume's place at the time it
-        // was built: the lattice's origin lies half the volume's x length beside that place.
-        const Util::Vector4D origin = lattice.getOrigin();
-        const double half = volume.getSizeX() * 0.5;
-        builtAt = Util::Vector3D(origin.x - half, origin.y + half, origin.z);
+        // was built.
+        builtAt = lattice.getBuiltAt();
     }
 
     Util::Vector3D local(const Util::Vector3D& position) const {

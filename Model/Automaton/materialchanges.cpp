@@ -53,15 +53,30 @@ Span forEachRun(const std::string& frame, CellIndex cellCount, Visit&& visit) {
     return span;
 }
 
+// The id a stored material stands for in the registry now.
+std::uint32_t translated(std::uint32_t id, const MaterialChanges::IdTranslation* ids) {
+    if (!ids)
+        return id;
+    const auto found = ids->find(id);
+    return found == ids->end() ? id : found->second;
+}
+
 } // namespace
 
-bool MaterialChanges::isValid() const {
+bool MaterialChanges::isValid(const IdTranslation* ids) const {
     std::vector<Span> spans(frames.size());
+    std::vector<char> holdable(frames.size(), 1);
     Util::runTasksAndWait(Util::workPool(), int(frames.size()), [&](int k) {
+        char& fits = holdable[std::size_t(k)];
         spans[std::size_t(k)] =
-            forEachRun(frames[std::size_t(k)], cellCount, [](CellIndex, std::uint32_t, auto) {});
+            forEachRun(frames[std::size_t(k)], cellCount,
+                       [&](CellIndex, std::uint32_t count, const std::uint32_t* materials) {
+                           for (std::uint32_t j = 0; j < count && fits; ++j)
+                               fits = translated(materials[j], ids) <= largestMaterialId;
+                       });
     });
-    if (!std::all_of(spans.begin(), spans.end(), [](const Span& s) { return s.whole; }))
+    if (!std::all_of(spans.begin(), spans.end(), [](const Span& s) { return s.whole; }) ||
+        !std::all_of(holdable.begin(), holdable.end(), [](char fits) { return fits != 0; }))
         return false;
     // The frames are written side by side, so no two may reach the same cell.
     std::vector<Span> covering;
@@ -76,14 +91,20 @@ bool MaterialChanges::isValid() const {
     return true;
 }
 
-void MaterialChanges::applyTo(TotalVolume& volume) const {
+void MaterialChanges::applyTo(TotalVolume& volume, const IdTranslation* ids) const {
+    // One lookup per id a cell can hold, not one per cell.
+    std::vector<MaterialId> table(std::size_t(largestMaterialId) + 1);
+    for (std::uint32_t id = 0; id <= largestMaterialId; ++id)
+        table[id] = MaterialId(std::min(translated(id, ids), largestMaterialId));
     const CellArraysLock locked(volume);
     const MaterialCells cells = locked.materials();
     Util::runTasksAndWait(Util::workPool(), int(frames.size()), [&](int k) {
         forEachRun(frames[std::size_t(k)], cellCount,
                    [&](CellIndex first, std::uint32_t count, const std::uint32_t* materials) {
+                       // isValid() has refused every id beyond the table.
                        for (std::uint32_t j = 0; j < count; ++j)
-                           cells.set(std::ptrdiff_t(first + j), MaterialId(materials[j]));
+                           cells.set(std::ptrdiff_t(first + j),
+                                     table[std::min(materials[j], largestMaterialId)]);
                    });
     });
 }

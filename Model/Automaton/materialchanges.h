@@ -3,6 +3,7 @@
 #include "Model/Automaton/cellindex.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,12 +27,18 @@ struct MaterialChanges {
     // neither side ever holds more than this many materials of one run.
     static constexpr std::uint32_t longestRun = 1 << 16;
 
+    // Material ids as they were when the changes were taken -> ids of the registry now; ids
+    // it does not name stay as they are.
+    using IdTranslation = std::map<std::uint32_t, std::uint32_t>;
+
     // Whether every frame is whole and holds only ascending runs inside the volume, no two
-    // frames covering the same cells. Nothing of a volume may change before this holds.
-    bool isValid() const;
-    // Writes the materials of every run into both cell arrays of `volume`, the frames side by
-    // side on the pool. Only for changes that are valid and of a volume with cellCount cells.
-    void applyTo(TotalVolume& volume) const;
+    // frames covering the same cells, and every material (translated through `ids` when given)
+    // is one a cell can hold. Nothing of a volume may change before this holds.
+    bool isValid(const IdTranslation* ids = nullptr) const;
+    // Writes the materials of every run, translated through `ids` when given, into both cell
+    // arrays of `volume`, the frames side by side on the pool. Only for changes that are valid
+    // (with the same translation) and of a volume with cellCount cells.
+    void applyTo(TotalVolume& volume, const IdTranslation* ids = nullptr) const;
 };
 
 } // namespace Model::Automaton

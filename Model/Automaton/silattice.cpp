@@ -1,10 +1,10 @@
 #include "Model/Automaton/silattice.h"
 
 #include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/strips.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Automaton/volumebudget.h"
-#include "Model/Automaton/materialcells.h"
 
 #include <QLoggingCategory>
 
@@ -83,30 +83,39 @@ SiLattice::SiLattice(TotalVolume& volume)
     : volume(&volume), sizeX(volume.getSizeX()), sizeY(volume.getSizeY()), sizeZ(volume.getSizeZ()),
       cellSizeX(volume.getCellSizeX()), cellSizeY(volume.getCellSizeY()),
       cellSizeZ(volume.getCellSizeZ()), volumePosition(volume.getPosition()) {
+    const double shortestEdge = std::min({double(cellSizeX), double(cellSizeY), double(cellSizeZ)});
+    latticeConstant = shortestEdge > 0.0 && std::isfinite(shortestEdge) ? shortestEdge : 1.0;
+    // The volume's extent in lattice constants; a whole number of cells along the shortest
+    // edge, so the tolerance only absorbs the rounding of the division.
+    const double lengthX = double(sizeX) * cellSizeX / latticeConstant;
+    const double lengthY = double(sizeY) * cellSizeY / latticeConstant;
+    const double lengthZ = double(sizeZ) * cellSizeZ / latticeConstant;
     // A square of this many unit cells, turned 45 degrees, covers the whole footprint.
-    cellsX = cellsY = unsigned(std::ceil((double(sizeX) + double(sizeY)) / std::sqrt(2.0)));
-    cellsZ = sizeZ;
+    cellsX = cellsY = unsigned(std::ceil((lengthX + lengthY) / std::sqrt(2.0)));
+    cellsZ = unsigned(std::ceil(lengthZ - 1e-9));
     sliceSize = std::max<CellIndex>(1, CellIndex(sizeY) * sizeZ);
 
     const double turn = 45.0 * (std::acos(0.0) / 90.0);
     cosTurn = std::cos(turn);
     sinTurn = std::sin(turn);
 
-    const double c = std::sqrt(2.0) / 2.0;
-    const double s2 = std::sqrt(2.0);
-    unitCellCorners = {Util::Vector3D(0, 0, 0),  Util::Vector3D(0, 0, 1), Util::Vector3D(-c, c, 0),
-                       Util::Vector3D(-c, c, 1), Util::Vector3D(c, c, 0), Util::Vector3D(c, c, 1),
-                       Util::Vector3D(0, s2, 0), Util::Vector3D(0, s2, 1)};
-    // Both offsets use sizeX: that centres the turned square on the footprint.
-    origin = Util::Vector4D(volumePosition.x + sizeX * 0.5, volumePosition.y - sizeX * 0.5,
-                            volumePosition.z, 0.0);
+    const double c = std::sqrt(2.0) / 2.0 * latticeConstant;
+    const double s2 = std::sqrt(2.0) * latticeConstant;
+    const double a = latticeConstant;
+    unitCellCorners = {Util::Vector3D(0, 0, 0),  Util::Vector3D(0, 0, a), Util::Vector3D(-c, c, 0),
+                       Util::Vector3D(-c, c, a), Util::Vector3D(c, c, 0), Util::Vector3D(c, c, a),
+                       Util::Vector3D(0, s2, 0), Util::Vector3D(0, s2, a)};
+    // Both offsets use the x length: that centres the turned square on the footprint.
+    const double half = lengthX * latticeConstant * 0.5;
+    origin =
+        Util::Vector4D(volumePosition.x + half, volumePosition.y - half, volumePosition.z, 0.0);
 }
 
 Util::Vector3D SiLattice::siteCoordinates(long long i, long long j, long long k,
                                           unsigned site) const {
-    const double ux = double(i) + SiCell::siteOffset[site][0];
-    const double uy = double(j) + SiCell::siteOffset[site][1];
-    const double uz = double(k) + SiCell::siteOffset[site][2];
+    const double ux = (double(i) + SiCell::siteOffset[site][0]) * latticeConstant;
+    const double uy = (double(j) + SiCell::siteOffset[site][1]) * latticeConstant;
+    const double uz = (double(k) + SiCell::siteOffset[site][2]) * latticeConstant;
     return Util::Vector3D(ux * cosTurn - uy * sinTurn + origin.x,
                           ux * sinTurn + uy * cosTurn + origin.y, uz + origin.z);
 }
@@ -206,8 +215,9 @@ bool SiLattice::build(QString* reason) {
         placeColumns();
         LargeArray<std::uint8_t> flags = allocateLargeArray<std::uint8_t>(boxCells);
         const StripPartition boxStrips(boxX);
-        boxStrips.runPass(
-            [&](const Strip& strip) { placeSites(materials, flags.get(), strip.begin, strip.end); });
+        boxStrips.runPass([&](const Strip& strip) {
+            placeSites(materials, flags.get(), strip.begin, strip.end);
+        });
         markCrystal(flags.get());
     } else {
         clear();
@@ -236,15 +246,17 @@ bool SiLattice::findBox(const SiliconExtent& extent) {
     double vLow = uLow, vHigh = -uLow;
     for (const double x : {x0, x1})
         for (const double y : {y0, y1}) {
-            const double u = x * cosTurn + y * sinTurn;
-            const double v = -x * sinTurn + y * cosTurn;
+            const double u = (x * cosTurn + y * sinTurn) / latticeConstant;
+            const double v = (-x * sinTurn + y * cosTurn) / latticeConstant;
             uLow = std::min(uLow, u);
             uHigh = std::max(uHigh, u);
             vLow = std::min(vLow, v);
             vHigh = std::max(vHigh, v);
         }
-    const double zLow = volumePosition.z + double(extent.low[2]) * cellSizeZ - origin.z;
-    const double zHigh = volumePosition.z + double(extent.high[2] + 1) * cellSizeZ - origin.z;
+    const double zLow =
+        (volumePosition.z + double(extent.low[2]) * cellSizeZ - origin.z) / latticeConstant;
+    const double zHigh =
+        (volumePosition.z + double(extent.high[2] + 1) * cellSizeZ - origin.z) / latticeConstant;
 
     // One cell for the neighbours around the silicon cells and one for rounding.
     constexpr int margin = 2;
@@ -279,7 +291,9 @@ void SiLattice::placeColumns() {
     layerCells.assign(std::size_t(4) * boxZ, -1);
     for (unsigned height = 0; height < 4; ++height)
         for (unsigned ck = 0; ck < boxZ; ++ck) {
-            const double z = (double(boxK + ck) + SiCell::siteOffset[height * 2][2]) + origin.z;
+            const double z =
+                (double(boxK + ck) + SiCell::siteOffset[height * 2][2]) * latticeConstant +
+                origin.z;
             unsigned cz = 0;
             if (axisCell(z - volumePosition.z, cellSizeZ, sizeZ, cz))
                 layerCells[std::size_t(height) * boxZ + ck] = std::int32_t(cz);
@@ -440,7 +454,8 @@ std::size_t SiLattice::findCell(std::uint32_t key) const {
 Util::Vector3D SiLattice::cellPosition(std::size_t ordinal) const {
     unsigned ci = 0, cj = 0, ck = 0;
     boxCellOf(ordinal, ci, cj, ck);
-    const double x = double(boxI + ci), y = double(boxJ + cj), z = double(boxK + ck);
+    const double x = double(boxI + ci) * latticeConstant, y = double(boxJ + cj) * latticeConstant,
+                 z = double(boxK + ck) * latticeConstant;
     return Util::Vector3D(x * cosTurn - y * sinTurn + origin.x,
                           x * sinTurn + y * cosTurn + origin.y, z + origin.z);
 }
@@ -454,11 +469,13 @@ SiLattice::cellRangesForColumns(unsigned firstColumn, unsigned endColumn) const 
         ranges.emplace_back(0, boxCells);
         return ranges;
     }
-    // The atoms of cell (i, j) lie within half a lattice constant of x = (i - j) * cos45 +
-    // sizeX / 2 (relative to the volume); a margin of one length unit covers rounding.
-    const double margin = 1.0;
-    const double low = double(firstColumn) * cellSizeX - margin - sizeX * 0.5;
-    const double high = double(endColumn) * cellSizeX + margin - sizeX * 0.5;
+    // The atoms of cell (i, j) lie within half a lattice constant of x = (i - j) * cos45 plus
+    // the origin's offset (relative to the volume); a margin of a lattice constant covers
+    // rounding.
+    const double margin = latticeConstant;
+    const double offset = origin.x - volumePosition.x;
+    const double low = (double(firstColumn) * cellSizeX - margin - offset) / latticeConstant;
+    const double high = (double(endColumn) * cellSizeX + margin - offset) / latticeConstant;
     const long long uMin = (long long)std::floor(low / cosTurn - 0.5);
     const long long uMax = (long long)std::ceil(high / cosTurn + 0.5);
     for (long long i = boxI; i < (long long)(boxI + boxX); ++i) {
@@ -604,8 +621,9 @@ AtomId SiLattice::atomAt(const Util::Vector3D& position) const {
     // Back through the turn and the origin into unit-cell coordinates.
     const double dx = position.x - origin.x;
     const double dy = position.y - origin.y;
-    const double u[3] = {dx * cosTurn + dy * sinTurn, -dx * sinTurn + dy * cosTurn,
-                         position.z - origin.z};
+    const double u[3] = {(dx * cosTurn + dy * sinTurn) / latticeConstant,
+                         (-dx * sinTurn + dy * cosTurn) / latticeConstant,
+                         (position.z - origin.z) / latticeConstant};
     constexpr double tolerance = 0.01;
     for (unsigned site = 0; site < 8; ++site) {
         long long cell[3] = {0, 0, 0};

@@ -24,7 +24,10 @@ class TotalVolume;
 // the atomic renderer.
 //
 // The crystal is a (100) wafer turned 45 degrees about z: the volume's z is [001], its x and
-// y run along the in-plane face diagonals, and one lattice constant is one length unit. Unit
+// y run along the in-plane face diagonals. One lattice constant is one cell edge (the shortest
+// of the three): every cell then holds atoms of all four atomic layers of its height, so an
+// etch front empties whole cells and advances one cell per four layers at any cell size. The
+// crystal is a coarse stand-in for silicon's, its shape in µm the same on every grid. Unit
 // cell (i, j, k) has key k + (j + i * cellsY) * cellsZ.
 //
 // The lattice is regular, so it stores per site only what changes: one byte with the atom's
@@ -60,6 +63,17 @@ public:
     std::int32_t* getAtomCounts() { return atomCounts.get(); }
 
     // --- geometry
+    // The edge of one unit cell of the crystal, in scene units.
+    double getLatticeConstant() const { return latticeConstant; }
+    // Where a bond of a sublattice's atom in a slot leads, in scene units (the turned bond
+    // table scaled by the lattice constant).
+    Util::Vector3D bondVector(int sublattice, unsigned slot) const {
+        const double* bond = SiCell::rotatedBond[sublattice][slot];
+        return Util::Vector3D(bond[0] * latticeConstant, bond[1] * latticeConstant,
+                              bond[2] * latticeConstant);
+    }
+    // The volume's corner when the lattice was built; atom positions are relative to it.
+    Util::Vector3D getBuiltAt() const { return volumePosition; }
     unsigned getCellsX() const { return cellsX; }
     unsigned getCellsY() const { return cellsY; }
     unsigned getCellsZ() const { return cellsZ; }
@@ -269,6 +283,7 @@ private:
     float cellSizeY;
     float cellSizeZ;
     Util::Vector3D volumePosition;
+    double latticeConstant = 1.0;
     Util::Vector4D origin;
     unsigned cellsX;
     unsigned cellsY;

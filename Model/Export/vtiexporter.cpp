@@ -5,6 +5,7 @@
 #include "Model/Export/exportnames.h"
 #include "Model/Export/exportspace.h"
 #include "Model/Metrology/scale.h"
+#include "Model/Transport/fluxengine.h"
 
 #include <QtEndian>
 
@@ -58,8 +59,12 @@ QByteArray unitBytes() {
     return bytes + '0';
 }
 
+// The flux array's offset is known only once the ids are written: its digits are kept free.
+constexpr int offsetDigits = 20;
+const QByteArray fluxOffsetMark = "offset=\"" + QByteArray(offsetDigits, '0') + "\"";
+
 QByteArray header(const TotalVolume& volume, const std::set<std::uint32_t>& materials,
-                  bool compress) {
+                  bool compress, bool withFlux) {
     const QByteArray extent = "0 " + QByteArray::number(volume.getSizeX()) + " 0 " +
                               QByteArray::number(volume.getSizeY()) + " 0 " +
                               QByteArray::number(volume.getSizeZ());
@@ -105,6 +110,9 @@ QByteArray header(const TotalVolume& volume, const std::set<std::uint32_t>& mate
     text += "      <CellData Scalars=\"material\">\n";
     text += "        <DataArray type=\"UInt32\" Name=\"material\" format=\"appended\" "
             "offset=\"0\">\n        </DataArray>\n";
+    if (withFlux)
+        text += "        <DataArray type=\"Float32\" Name=\"flux\" format=\"appended\" " +
+                fluxOffsetMark + ">\n        </DataArray>\n";
     text += "      </CellData>\n    </Piece>\n  </ImageData>\n";
     text += "  <AppendedData encoding=\"raw\">\n   _";
     return text;
@@ -167,7 +175,51 @@ private:
     std::vector<quint32> buffer;
 };
 
-bool writeRaw(SaveFileSet& set, Util::SaveFile* file, IdPlanes& planes, std::uint64_t bytes) {
+// The flux of each cell in image data order, 0 off the surface, a few planes at a time.
+class FluxPlanes {
+public:
+    FluxPlanes(const TotalVolume& volume, const Transport::SurfaceFlux& flux)
+        : flux(flux), sizeX(volume.getSizeX()), sizeY(volume.getSizeY()), sizeZ(volume.getSizeZ()),
+          cursor(std::size_t(sizeX) * sizeY) {
+        const std::uint64_t planeBytes = std::uint64_t(sizeX) * sizeY * 4;
+        planesPerChunk = unsigned(
+            std::max<std::uint64_t>(1, chunkBytes / std::max<std::uint64_t>(planeBytes, 1)));
+        buffer.resize(std::size_t(std::uint64_t(sizeX) * sizeY * std::min(planesPerChunk, sizeZ)));
+        for (unsigned x = 0; x < sizeX; ++x)
+            for (unsigned y = 0; y < sizeY; ++y)
+                cursor[std::size_t(x) * sizeY + y] = flux.columnFirst(x, y);
+    }
+
+    QByteArray next() {
+        if (z >= sizeZ)
+            return QByteArray();
+        const unsigned planes = std::min(planesPerChunk, sizeZ - z);
+        const std::size_t plane = std::size_t(sizeX) * sizeY;
+        std::fill(buffer.begin(), buffer.begin() + std::ptrdiff_t(plane * planes), 0.0f);
+        for (unsigned x = 0; x < sizeX; ++x)
+            for (unsigned y = 0; y < sizeY; ++y) {
+                std::size_t& k = cursor[std::size_t(x) * sizeY + y];
+                for (const std::size_t end = flux.columnEnd(x, y);
+                     k < end && flux.zOf(k) < z + planes; ++k)
+                    buffer[(flux.zOf(k) - z) * plane + std::size_t(y) * sizeX + x] =
+                        qToLittleEndian(flux.totalFlux(k));
+            }
+        z += planes;
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(buffer.data()),
+                                       int(plane * planes * 4));
+    }
+
+private:
+    const Transport::SurfaceFlux& flux;
+    unsigned sizeX, sizeY, sizeZ;
+    unsigned planesPerChunk = 1;
+    unsigned z = 0;
+    std::vector<std::size_t> cursor;
+    std::vector<float> buffer;
+};
+
+template <class Planes>
+bool writeRaw(SaveFileSet& set, Util::SaveFile* file, Planes& planes, std::uint64_t bytes) {
     if (!set.write(file, littleEndian(bytes)))
         return false;
     for (QByteArray chunk = planes.next(); !chunk.isEmpty(); chunk = planes.next())
@@ -179,8 +231,8 @@ bool writeRaw(SaveFileSet& set, Util::SaveFile* file, IdPlanes& planes, std::uin
 // Image data's compressed layout: the block count, the block size, the size of a shorter
 // last block (0 when it is full), the compressed size of every block, then the blocks as
 // zlib streams.
-bool writeCompressed(SaveFileSet& set, Util::SaveFile* file, IdPlanes& planes,
-                     std::uint64_t bytes) {
+template <class Planes>
+bool writeCompressed(SaveFileSet& set, Util::SaveFile* file, Planes& planes, std::uint64_t bytes) {
     const std::uint64_t blockBytes = VtiExporter::compressionBlockBytes;
     const std::uint64_t blocks = (bytes + blockBytes - 1) / blockBytes;
     const qint64 headerAt = file->pos();
@@ -219,10 +271,12 @@ bool writeCompressed(SaveFileSet& set, Util::SaveFile* file, IdPlanes& planes,
 
 } // namespace
 
-ExportResult VtiExporter::write(TotalVolume& volume, const QString& fileName, bool compress) {
+ExportResult VtiExporter::write(TotalVolume& volume, const QString& fileName, bool compress,
+                                const Transport::SurfaceFlux* flux) {
     const CellArraysLock locked(volume, CellArraysLock::Arrays::Current);
     const std::uint64_t cellCount = volume.getCellCount();
-    const QByteArray head = header(volume, materialsIn(locked.materials(), cellCount), compress);
+    const QByteArray head =
+        header(volume, materialsIn(locked.materials(), cellCount), compress, flux != nullptr);
     const std::uint64_t idBytes = cellCount * 4;
 
     QString reason;
@@ -230,17 +284,30 @@ ExportResult VtiExporter::write(TotalVolume& volume, const QString& fileName, bo
     // A compressed file is smaller by an amount only known once written; a full disk then
     // shows as a failed write, which leaves nothing behind either.
     if (!ExportSpace::fitsInMemory(planes.bufferBytes() * (compress ? 3 : 1), &reason) ||
-        (!compress &&
-         !ExportSpace::fitsOnDisk(
-             fileName, std::uint64_t(head.size()) + 8 + idBytes + footer.size(), &reason)))
+        (!compress && !ExportSpace::fitsOnDisk(fileName,
+                                               std::uint64_t(head.size()) +
+                                                   (flux ? 2 : 1) * (8 + idBytes) + footer.size(),
+                                               &reason)))
         return ExportResult::failure(reason);
 
     SaveFileSet set;
     Util::SaveFile* file = set.open(fileName);
-    if (file && set.write(file, head) &&
-        (compress ? writeCompressed(set, file, planes, idBytes)
-                  : writeRaw(set, file, planes, idBytes)) &&
-        set.write(file, footer) && set.commit())
+    if (!file || !set.write(file, head))
+        return ExportResult::failure(set.error());
+    const qint64 appendedStart = file->pos();
+    if (!(compress ? writeCompressed(set, file, planes, idBytes)
+                   : writeRaw(set, file, planes, idBytes)))
+        return ExportResult::failure(set.error());
+    if (flux) {
+        const QByteArray offset =
+            QByteArray::number(file->pos() - appendedStart).rightJustified(offsetDigits, '0');
+        FluxPlanes values(volume, *flux);
+        if (!(compress ? writeCompressed(set, file, values, idBytes)
+                       : writeRaw(set, file, values, idBytes)) ||
+            !set.overwrite(file, head.indexOf(fluxOffsetMark) + 8, offset))
+            return ExportResult::failure(set.error());
+    }
+    if (set.write(file, footer) && set.commit())
         return {true, set.fileNames(), QString()};
     return ExportResult::failure(set.error());
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace Model::Materials {
 
@@ -47,6 +48,10 @@ public:
     void setStressGradient(float value) { stressGradient = value; }
     void setConductor(bool value) { conductor = value; }
     void setColor(float red, float green, float blue, float alpha);
+    // The probability that a particle of a flux-driven step sticks where it hits this material;
+    // none when the step's own value applies.
+    const std::optional<float>& getSticking() const { return sticking; }
+    void setSticking(std::optional<float> value) { sticking = value; }
 
     // The built-in metals and doped silicon conduct; a record that does not say otherwise
     // takes this for its id.
@@ -72,6 +77,7 @@ private:
     float stressGradient = 0.f;
     bool conductor = false;
     std::array<float, 4> color{0.5f, 0.5f, 0.5f, 1.f};
+    std::optional<float> sticking;
 };
 
 } // namespace Model::Materials

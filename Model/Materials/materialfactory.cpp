@@ -24,7 +24,22 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::map<uint32_t, Material> materials;
+    // Records of the file that no cell could use, as they stood: written back on every save, so
+    // that the file never loses what the user wrote into it.
+    std::vector<QXmlStreamAttributes> refused;
+    QStringList problems;
 };
+
+// Why a "Material" record was not loaded, in words for the user.
+QString refusalOf(const QXmlStreamAttributes& attributes) {
+    bool parsed = false;
+    const qulonglong id = attributes.value(QStringLiteral("material-id")).toULongLong(&parsed);
+    if (parsed && id > Automaton::largestMaterialId)
+        return QStringLiteral("the material id %1 is above %2, the largest a cell can hold")
+            .arg(id)
+            .arg(Automaton::largestMaterialId);
+    return QStringLiteral("the material has no usable id or no name");
+}
 
 // Deliberately never destroyed: worker threads and late static destructors may still look
 // materials up while the program exits.
@@ -52,6 +67,9 @@ void fillDefaults(std::map<uint32_t, Material>& materials) {
         {14, QStringLiteral("N-doped Si (100)"), 2329.f, 1.88e11f, 0.28f, V(1, 1, 0.67, 1)},
         {15, QStringLiteral("P-doped Si (100)"), 2329.f, 1.88e11f, 0.28f, V(0.67, 0.67, 1, 1)},
         {16, QStringLiteral("Poly-Si"), 2329.f, 1.88e11f, 0.28f, V(0.3, 0.5, 0.4, 1)},
+        // The standard mask of a KOH etch: stoichiometric LPCVD nitride, about 3.1 g/cm³,
+        // 250 GPa, Poisson's ratio 0.23.
+        {17, QStringLiteral("Si3N4 (LPCVD)"), 3100.f, 2.5e11f, 0.23f, V(0.8, 0.6, 0.3, 1)},
     };
     for (const Material& material : table)
         materials.emplace(material.getId(), material);
@@ -88,21 +106,33 @@ bool MaterialFactory::loadMaterials() {
     // Records join the registry only once the whole file has been read: a damaged file leaves
     // the registry as it was.
     std::map<uint32_t, Material> read;
+    std::vector<QXmlStreamAttributes> refused;
+    QStringList problems;
     const bool loaded = Persistence::readRegistryFile(
         fileName(), QLatin1String("Materials"), lcMaterialFactory(), [&](QXmlStreamReader& reader) {
             bool ok = false;
+            const QXmlStreamAttributes attributes = reader.attributes();
             QString reason;
             const Material material =
                 Persistence::MaterialArchiver::loadMaterial(&reader, &ok, &reason);
-            if (ok)
+            if (ok) {
                 read[material.getId()] = material;
-            else if (!reason.isEmpty())
-                qCWarning(lcMaterialFactory).noquote()
-                    << fileName() << ": material" << material.getId() << "refused:" << reason;
+            } else if (reader.name() == QLatin1String("Material")) {
+                refused.push_back(attributes);
+                problems << QStringLiteral(
+                                "%1, line %2: %3; it is not loaded and stays in the file.")
+                                .arg(fileName())
+                                .arg(reader.lineNumber())
+                                .arg(reason.isEmpty() ? refusalOf(attributes) : reason);
+            }
         });
     if (loaded) {
         for (const auto& entry : read)
             reg.materials[entry.first] = entry.second;
+        reg.refused = std::move(refused);
+        reg.problems = problems;
+        for (const QString& problem : problems)
+            qCWarning(lcMaterialFactory).noquote() << problem;
     }
     return loaded;
 }
@@ -111,6 +141,8 @@ void MaterialFactory::createDefaultMaterials() {
     Registry& reg = registry();
     std::lock_guard<std::mutex> lock(reg.mutex);
     fillDefaults(reg.materials);
+    reg.refused.clear();
+    reg.problems.clear();
 }
 
 void MaterialFactory::saveMaterials() {
@@ -122,6 +154,10 @@ void MaterialFactory::saveMaterials() {
             QStringLiteral("Materials"), [&](QXmlStreamWriter& writer) {
                 for (const auto& entry : reg.materials)
                     Persistence::MaterialArchiver::saveMaterial(&writer, entry.second);
+                for (const QXmlStreamAttributes& record : reg.refused) {
+                    writer.writeEmptyElement(QStringLiteral("Material"));
+                    writer.writeAttributes(record);
+                }
             });
     }
     if (contents.isEmpty())
@@ -129,6 +165,12 @@ void MaterialFactory::saveMaterials() {
     // The file is written outside the lock: a slow disk must not stall lookups.
     if (!Persistence::writeSettingsFile(fileName(), contents))
         qCDebug(lcMaterialFactory) << "Could not write" << fileName();
+}
+
+QStringList MaterialFactory::getLoadProblems() {
+    Registry& reg = registry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    return reg.problems;
 }
 
 Material MaterialFactory::getMaterial(uint32_t id) {
@@ -176,10 +218,11 @@ unsigned MaterialFactory::generateMaterialId() {
         if (reg.materials.find(id) == reg.materials.end())
             return id;
     }
-    unsigned id = first;
-    while (reg.materials.find(id) != reg.materials.end())
-        ++id;
-    return id;
+    for (unsigned id = first; id <= Automaton::largestMaterialId; ++id) {
+        if (reg.materials.find(id) == reg.materials.end())
+            return id;
+    }
+    return 0;
 }
 
 } // namespace Model::Materials

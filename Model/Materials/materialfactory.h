@@ -3,6 +3,7 @@
 #include "Model/Materials/material.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -30,7 +31,11 @@ public:
     // Replaces every record by the built-in table.
     void createDefaultMaterials();
     // Writes the registry to "materials.xml"; an unwritable settings folder is tolerated.
+    // Records the last load refused (an id no cell can hold) are written back as they were.
     void saveMaterials();
+    // Why records of the file the last load read were refused, each naming its line; each is
+    // also logged as a warning when the file is read.
+    QStringList getLoadProblems();
 
     // The registered record, or the empty material (id 0, "Empty").
     Material getMaterial(uint32_t id);
@@ -41,7 +46,8 @@ public:
     // Takes a record back out, for a reader that registered materials of a file it then
     // refused. Nothing is written to disk.
     void removeMaterial(uint32_t id);
-    // A random unregistered id from 2000 up, for a material that clashes with a registered one.
+    // A random unregistered id from 2000 up, for a material that clashes with a registered one;
+    // never one a cell cannot hold, and 0 when every such id is taken.
     unsigned generateMaterialId();
 
     static QString fileName() { return QStringLiteral("materials.xml"); }

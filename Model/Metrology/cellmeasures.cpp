@@ -1,6 +1,7 @@
 #include "Model/Metrology/cellmeasures.h"
 
 #include "Model/Materials/materialfactory.h"
+#include "Model/Transport/fluxengine.h"
 
 #include <cmath>
 
@@ -98,8 +99,9 @@ CellMeasures::CellPosition CellMeasures::cellOf(int axis, double value) const {
     const double extent = size(axis) * edge;
     CellPosition position;
     if (!std::isfinite(value) || value < 0.0 || value >= extent || size(axis) == 0) {
-        position.problem = QStringLiteral("%1 = %2 µm lies outside the volume, which spans 0 to "
-                                          "%3 µm")
+        // The far face belongs to the next cell, which the volume does not have.
+        position.problem = QStringLiteral("%1 = %2 µm lies outside the volume, which spans "
+                                          "0 ≤ %1 < %3 µm")
                                .arg(QLatin1Char(axisNames[axis]))
                                .arg(number(value), number(extent));
         return position;
@@ -136,6 +138,38 @@ QString CellMeasures::materialName(std::uint32_t id) const {
 }
 
 // --- columns ----------------------------------------------------------------------------
+
+Measurement CellMeasures::surfaceFlux(double exponent, double sticking, double x, double y) const {
+    const CellPosition i = cellOf(0, x), j = cellOf(1, y);
+    if (!i.problem.isEmpty() || !j.problem.isEmpty())
+        return Measurement::noAnswer(i.problem.isEmpty() ? j.problem : i.problem);
+    if (highestOf(MaterialSelection::solid(), i.index, j.index) < 0)
+        return Measurement::noAnswer(QStringLiteral("the column at (%1, %2) µm holds no material")
+                                         .arg(number(x), number(y)));
+    Transport::FluxSettings settings;
+    settings.sourceExponent = exponent;
+    settings.sticking = sticking;
+    const Transport::SurfaceFlux flux = Transport::FluxEngine::compute(grid, settings);
+    const std::ptrdiff_t k = flux.topOfColumn(unsigned(i.index), unsigned(j.index));
+    if (k < 0)
+        return Measurement::noAnswer(
+            QStringLiteral("the column at (%1, %2) µm has no surface").arg(number(x), number(y)));
+    Measurement result;
+    result.quantities.push_back({QString(), double(flux.totalFlux(std::size_t(k))), QString()});
+    result.quantities.push_back(
+        {QStringLiteral("direct"), double(flux.directFlux(std::size_t(k))), QString()});
+    const Automaton::CellIndex cell = flux.cell(std::size_t(k));
+    const int top = int(cell % Automaton::CellIndex(grid.sizeZ));
+    CellBox box;
+    box.lo[0] = i.index;
+    box.lo[1] = j.index;
+    box.lo[2] = top;
+    box.hi[0] = i.index + 1;
+    box.hi[1] = j.index + 1;
+    box.hi[2] = top + 1;
+    result.cells.push_back(box);
+    return result;
+}
 
 Measurement CellMeasures::stack(double x, double y) const {
     const CellPosition i = cellOf(0, x), j = cellOf(1, y);

@@ -37,6 +37,10 @@ public:
 
     // The height of the top face of the highest cell of `set` in the column at (x, y).
     Measurement topHeight(const MaterialSelection& set, double x, double y) const;
+    // The total particle flux on the topmost surface cell of the column at (x, y): a source of
+    // cosine power `exponent`, every material sticking with `sticking`, closed sides (the
+    // engine's default rays, seed 0).
+    Measurement surfaceFlux(double exponent, double sticking, double x, double y) const;
 
     // top(x2, y2) − top(x1, y1): positive when the second point is higher.
     Measurement stepHeight(const MaterialSelection& set, double x1, double y1, double x2,

@@ -51,6 +51,7 @@ const std::vector<KindWord>& kindWords() {
          "angle:SET@AXIS,C,Z1..Z2 or angle:SET@AXIS,X,Y,Z1..Z2"},
         {"undercut", Kind::Undercut, KindWord::Needed, {"a,n,n"}, "undercut:MASK/UNDER@AXIS,X,Y"},
         {"volumes", Kind::Volumes, KindWord::Refused, {""}, "volumes"},
+        {"flux", Kind::Flux, KindWord::Optional, {"n,n"}, "flux[:EXPONENT[:STICKING]]@X,Y"},
         {"free", Kind::Free, KindWord::Refused, {""}, "free"},
     };
     return words;
@@ -160,6 +161,32 @@ bool parseAxis(const QString& token, bool signAllowed, int& axis, int& direction
     return false;
 }
 
+// "EXPONENT[:STICKING]" of a flux entry.
+bool parseFluxSource(const QString& text, MeasurementQuery& query, QString& problem) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    bool exponentOk = false, stickingOk = parts.size() == 1;
+    query.sourceExponent = parts[0].trimmed().toDouble(&exponentOk);
+    if (parts.size() == 2)
+        query.sticking = parts[1].trimmed().toDouble(&stickingOk);
+    if (parts.size() > 2 || !exponentOk || !stickingOk) {
+        problem = QStringLiteral("'%1' is no EXPONENT[:STICKING]: flux[:EXPONENT[:STICKING]]@X,Y")
+                      .arg(text);
+        return false;
+    }
+    if (!std::isfinite(query.sourceExponent) || query.sourceExponent < 0.0 ||
+        query.sourceExponent > 1.0e6) {
+        problem = QStringLiteral("the source exponent must be from 0 to 1000000, not %1")
+                      .arg(parts[0].trimmed());
+        return false;
+    }
+    if (!std::isfinite(query.sticking) || query.sticking < 0.0 || query.sticking > 1.0) {
+        problem = QStringLiteral("the sticking probability must be from 0 to 1, not %1")
+                      .arg(parts[1].trimmed());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<MeasurementQuery>
@@ -208,6 +235,9 @@ MeasurementQuery::parse(const QString& written, const std::vector<Materials::Mat
         }
         if (!parseSet(parts[0], materials, query.mask, problem) ||
             !parseSet(parts[1], materials, query.set, problem))
+            return std::nullopt;
+    } else if (query.kind == Kind::Flux) {
+        if (colon >= 0 && !parseFluxSource(setText, query, problem))
             return std::nullopt;
     } else if (colon >= 0 && !parseSet(setText, materials, query.set, problem)) {
         return std::nullopt;
@@ -288,6 +318,7 @@ QString MeasurementQuery::vocabulary() {
         "  angle:SET@AXIS,X,Y,Z1..Z2       ... of the end of the run at (X,Y) towards AXIS\n"
         "  undercut:MASK/UNDER@AXIS,X,Y    how far UNDER recedes below MASK towards AXIS\n"
         "  volumes                         volume and exposed area of every material\n"
+        "  flux[:EXP[:STICKING]]@X,Y       particle flux on the top surface at (X,Y) (1 = open)\n"
         "  free                            solid bodies: attached, anchored or loose\n"
         "Coordinates in µm from the volume's low corner; AXIS x, y, -x or -y; SET materials\n"
         "joined by '+' (names, ids, 'empty' or 'solid').");
@@ -324,6 +355,8 @@ Measurement measure(const Automaton::CellGrid& grid, CellEdges edges,
         return cells.undercut(query.mask, query.set, query.axis, query.direction, n[0], n[1]);
     case Kind::Volumes:
         return materialTotals(grid, edges);
+    case Kind::Flux:
+        return cells.surfaceFlux(query.sourceExponent, query.sticking, n[0], n[1]);
     case Kind::Free:
         return freeStructures(grid, edges);
     }

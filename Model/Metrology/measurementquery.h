@@ -33,6 +33,9 @@ namespace Model::Metrology {
 //   undercut:MASK/UNDER@AXIS,X,Y   how far UNDER recedes below the edge of MASK, walking from
 //                                  (X,Y) towards AXIS (x, y, -x or -y)
 //   volumes                        volume and exposed area of every material
+//   flux[:EXPONENT[:STICKING]]@X,Y the total particle flux on the top surface cell of the
+//                                  column at (X, Y), from a source of that cosine power
+//                                  (default 1) sticking with that probability (default 1)
 //   free                           the solid bodies and what holds them: attached to the
 //                                  substrate, anchored through a narrow connection, or loose
 //
@@ -40,7 +43,19 @@ namespace Model::Metrology {
 // space), a word of one ("Al" for "Al (bulk)", with 0 and O alike, so "SiO2" names
 // "Thermal Si02"), a material id, "empty" for empty space or "solid" for every material.
 struct MeasurementQuery {
-    enum class Kind { Stack, Thickness, Top, Step, Width, Depth, Angle, Undercut, Volumes, Free };
+    enum class Kind {
+        Stack,
+        Thickness,
+        Top,
+        Step,
+        Width,
+        Depth,
+        Angle,
+        Undercut,
+        Volumes,
+        Flux,
+        Free
+    };
 
     Kind kind = Kind::Stack;
     // The text it was read from.
@@ -55,6 +70,9 @@ struct MeasurementQuery {
     std::vector<double> numbers;
     // Width and angle: whether a point along the axis was given (X,Y rather than C).
     bool pointGiven = false;
+    // Flux: the source's cosine power and the sticking probability.
+    double sourceExponent = 1.0;
+    double sticking = 1.0;
 
     // Reads one measurement, resolving material names against `materials`. Nothing, with the
     // reason in `problem`, for a text outside the vocabulary.

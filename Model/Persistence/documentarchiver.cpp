@@ -138,6 +138,7 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device) {
         qCDebug(lcDocumentArchiver) << "Document damaged at" << result.error;
     }
 
+    result.materialIds = idMap;
     std::lock_guard<std::mutex> lock(globalMapLock);
     for (const auto& [from, to] : idMap)
         globalMap[from] = to;
@@ -166,11 +167,18 @@ void DocumentArchiver::readMaterial(QXmlStreamReader& reader, MaterialIdMap& idM
         return;
     }
 
+    if (!registerMaterial(material, idMap, registered))
+        result.warnings << materialWarning();
+}
+
+bool DocumentArchiver::registerMaterial(Material material, MaterialIdMap& idMap,
+                                        std::vector<std::uint32_t>& registered) {
     const auto registry = MaterialFactory::getInstance();
     const std::uint32_t id = material.getId();
     const Material known = registry->getMaterial(id);
     if (known.getId() == 0) {
-        registry->updateMaterial(material);
+        if (!registry->updateMaterial(material))
+            return false;
         registered.push_back(id);
         idMap[id] = id;
     } else if (known == material) {
@@ -179,12 +187,14 @@ void DocumentArchiver::readMaterial(QXmlStreamReader& reader, MaterialIdMap& idM
     } else {
         const std::uint32_t fresh = registry->generateMaterialId();
         material.setId(fresh);
-        registry->updateMaterial(material);
+        if (!registry->updateMaterial(material))
+            return false;
         registered.push_back(fresh);
         idMap[id] = fresh;
         qCDebug(lcDocumentArchiver)
             << "Material" << id << material.getName() << "renumbered to" << fresh;
     }
+    return true;
 }
 
 bool DocumentArchiver::readObject(QXmlStreamReader& reader, MaterialIdMap& idMap,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Materials/material.h"
 #include "Model/Persistence/objectarchiver.h"
 #include "Model/layer.h"
 
@@ -43,6 +44,8 @@ public:
         // The file's scale; every cell volume read carries it too. Files without one (all
         // files written before documents had a scale) are in micrometres.
         double micrometresPerSceneUnit = 1.0;
+        // The file's material ids -> the registry's, for what this file's cells were read with.
+        MaterialIdMap materialIds;
     };
 
     // The Header's attribute that holds the document's scale. It is written only when the
@@ -79,6 +82,13 @@ public:
     // Forgets every translation. The program keeps them until it exits; a harness that treats
     // each input as a fresh start of the program calls this between inputs.
     static void forgetMaterialIdMap();
+
+    // Matches a material of a file written by another program against the registry: new ones
+    // are registered (their ids added to `registered`), equal ones reused, clashing ones
+    // registered under fresh ids; `ids` gets the translation. False, with nothing changed, when
+    // the registry cannot take it (no free id is left).
+    static bool registerMaterial(Model::Materials::Material material, MaterialIdMap& ids,
+                                 std::vector<std::uint32_t>& registered);
 
     static QString materialWarning() {
         return QStringLiteral("WARNING: There was an error loading a material. This may alter "

@@ -95,6 +95,19 @@ Material MaterialArchiver::loadMaterial(QXmlStreamReader* reader, bool* ok, QStr
                 conductor = value == QLatin1String("true");
             else
                 refuse(QStringLiteral("conductor \"%1\" is neither true nor false").arg(value));
+        } else if (name == QLatin1String("sticking")) {
+            // A probability or nothing: a particle must neither stick more than always nor less
+            // than never. Refused, the material keeps to the steps' own value.
+            bool parsed = false;
+            const float p = value.toFloat(&parsed);
+            if (parsed && p >= 0.f && p <= 1.f)
+                material.setSticking(p);
+            else
+                qCWarning(lcMaterialArchiver).noquote()
+                    << QStringLiteral("The sticking \"%1\" of material \"%2\" is no probability "
+                                      "from 0 to 1 and is ignored.")
+                           .arg(value.toString(),
+                                attributes.value(QLatin1String("name")).toString());
         } else if (name == QLatin1String("color")) {
             // A colour that is no colour name reads as opaque black, as an invalid QColor would.
             const QColor color(value.toString());
@@ -138,6 +151,9 @@ bool MaterialArchiver::saveMaterial(QXmlStreamWriter* writer, const Material& ma
         writer->writeAttribute(QStringLiteral("conductor"), material.isConductor()
                                                                 ? QStringLiteral("true")
                                                                 : QStringLiteral("false"));
+    // Only materials that have one: registries without it read as before.
+    if (material.getSticking())
+        writer->writeAttribute(QStringLiteral("sticking"), numberToText(*material.getSticking()));
     return !writer->hasError();
 }
 

@@ -12,6 +12,7 @@
 #include "UI/Operations/createsubstratedialog.h"
 #include "UI/Operations/dopingoptionsdialog.h"
 #include "UI/Operations/electrodepositiondialog.h"
+#include "UI/Operations/fluxstepdialog.h"
 #include "UI/Operations/ionimplantationoptionsdialog.h"
 #include "UI/Operations/isotropicdepositiondialog.h"
 #include "UI/Operations/isotropicetchingdialog.h"
@@ -249,6 +250,9 @@ Record siWetEtching(const BatchStepDialogs::Context& context) {
         process.setParameter(names::depth, dialog.depth(), true);
     }
     process.setParameter(names::periodicSides, dialog.periodicSides(), dialog.periodicSides());
+    // Lists of etches from the top stay as they were written before the back side could etch.
+    if (dialog.etchSide() != Core::Operations::EtchSide::Top)
+        process.setParameter(names::etchSide, etchSideName(dialog.etchSide()), true);
     return process;
 }
 
@@ -270,6 +274,8 @@ Record doping(const BatchStepDialogs::Context& context) {
     ProcessData process(ProcessData::Doping);
     process.setParameter(names::dopingDepth, dialog.depth(), true);
     setMaterial(process, dialog.dopedMaterialId(), QStringLiteral("Doped"), true);
+    if (const auto concentration = dialog.concentration())
+        process.setParameter(names::concentration, *concentration, true);
     return process;
 }
 
@@ -418,6 +424,53 @@ Record saveCrossSection(const BatchStepDialogs::Context& context) {
     return process;
 }
 
+// The flux steps' records hold their whole recipe; the rays and the seed only when they differ
+// from the executor's defaults, so that lists stay short.
+Record fluxStep(const BatchStepDialogs::Context& context,
+                Core::Operations::FluxStepRecipe::Kind kind) {
+    using Core::Operations::FluxStepRecipe;
+    FluxStepDialog dialog(kind, context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const FluxStepRecipe recipe = dialog.recipe();
+    const bool etching = kind == FluxStepRecipe::Kind::Etching;
+    ProcessData process(etching ? ProcessData::FluxEtching : ProcessData::FluxDeposition);
+    setMaterial(process, int(recipe.material));
+    if (etching) {
+        process.setParameter(names::rate, recipe.rate, true);
+        process.setParameter(names::time, recipe.time, true);
+        if (!recipe.otherRates.empty())
+            process.setParameter(names::otherEtchRates,
+                                 Core::Operations::RateRecipe::formatRates(recipe.otherRates),
+                                 true);
+        process.setParameter(names::ionExponent, recipe.ionExponent, true);
+        process.setParameter(names::neutralSticking, recipe.neutralSticking, true);
+        process.setParameter(names::ionShare, recipe.ionShare, true);
+    } else {
+        if (dialog.byRate()) {
+            process.setParameter(names::byRateAndTime, true, false);
+            process.setParameter(names::rate, recipe.rate, true);
+            process.setParameter(names::time, recipe.time, true);
+        } else {
+            process.setParameter(names::thickness, recipe.time, true);
+        }
+        process.setParameter(names::sourceExponent, recipe.sourceExponent, true);
+        process.setParameter(names::sticking, recipe.sticking, true);
+    }
+    process.setParameter(names::periodicSides, recipe.periodicSides, true);
+    if (recipe.raysPerCell != FluxStepRecipe().raysPerCell)
+        process.setParameter(names::raysPerCell, recipe.raysPerCell, true);
+    return process;
+}
+
+Record fluxEtching(const BatchStepDialogs::Context& context) {
+    return fluxStep(context, Core::Operations::FluxStepRecipe::Kind::Etching);
+}
+
+Record fluxDeposition(const BatchStepDialogs::Context& context) {
+    return fluxStep(context, Core::Operations::FluxStepRecipe::Kind::Deposition);
+}
+
 struct Entry {
     BatchStepDialogs::Kind kind;
     Record (*ask)(const BatchStepDialogs::Context&);
@@ -438,6 +491,8 @@ const Entry entries[] = {
     {{"Ion Implantation", ProcessData::IonImplantation}, ionImplantation},
     {{"Spin Coating", ProcessData::SpinCoating}, spinCoating},
     {{"Simple RIE", ProcessData::SimpleRIE}, simpleRie},
+    {{"Flux Etching", ProcessData::FluxEtching}, fluxEtching},
+    {{"Flux Deposition", ProcessData::FluxDeposition}, fluxDeposition},
     {{"Thermal Oxidation", ProcessData::SiOxidation}, siOxidation},
     {{"Create Substrate", ProcessData::CreateSubstrate}, createSubstrate},
     {{"Save Image", ProcessData::SaveImage}, saveImage},

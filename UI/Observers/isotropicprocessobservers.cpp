@@ -15,7 +15,7 @@ void IsotropicFilmDepositionObserver::update() {
     if (!op)
         return;
     IsotropicDepositionDialog dialog(parentWidget());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     if (const auto rate = dialog.rate())
         op->setRate(*rate);
@@ -33,7 +33,7 @@ void IsotropicFilmEtchingObserver::update() {
     // The release etch asks the same values of its sacrificial material.
     if (std::dynamic_pointer_cast<Core::Operations::ReleaseEtchOperation>(op))
         dialog.setWindowTitle(op->getName());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     if (const auto rate = dialog.rate())
         op->setRate(*rate);
@@ -48,7 +48,7 @@ void ElectrodepositionObserver::update() {
     if (!op)
         return;
     ElectrodepositionDialog dialog(parentWidget());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     op->setDistance(dialog.thickness());
     op->setMaterialId(dialog.materialId());
@@ -58,14 +58,15 @@ void ElectrodepositionObserver::update() {
 
 namespace {
 
-template <class Op>
-void runMooreDialog(const std::shared_ptr<Op>& op, QWidget* parent, const QString& valueLabel) {
+template <class Op, class Show>
+void runMooreDialog(const std::shared_ptr<Op>& op, QWidget* parent, const QString& valueLabel,
+                    Show&& show) {
     if (!op)
         return;
     MooreOptionsDialog dialog(parent);
     dialog.setFilms(Model::Materials::MaterialFactory::getInstance()->getMaterials());
     dialog.setValueLabel(valueLabel);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (show(dialog) != QDialog::Accepted) {
         op->cancel();
         return;
     }
@@ -77,11 +78,13 @@ void runMooreDialog(const std::shared_ptr<Op>& op, QWidget* parent, const QStrin
 } // namespace
 
 void MooreDepositionObserver::update() {
-    runMooreDialog(operation(), parentWidget(), QStringLiteral("Film Thickness"));
+    runMooreDialog(operation(), parentWidget(), QStringLiteral("Film Thickness"),
+                   [this](QDialog& dialog) { return execDialog(dialog); });
 }
 
 void MooreEtchingObserver::update() {
-    runMooreDialog(operation(), parentWidget(), QStringLiteral("Etch Depth"));
+    runMooreDialog(operation(), parentWidget(), QStringLiteral("Etch Depth"),
+                   [this](QDialog& dialog) { return execDialog(dialog); });
 }
 
 } // namespace Ui::Observers

@@ -106,7 +106,7 @@ TEST_F(EditCompatibleMaterialsDialogTest, OpensOnTheFirstProcessWithAllProcesses
     EXPECT_EQ(processBox->currentText(), QStringLiteral("Si Wet Etching"));
     EXPECT_EQ(processBox->itemData(2).toUInt(), 3u);
     EXPECT_EQ(texts(compatible), QStringList{QStringLiteral("Si")});
-    EXPECT_EQ(available->count(), 14);
+    EXPECT_EQ(available->count(), 15);
     EXPECT_FALSE(texts(available).contains(QStringLiteral("Si")));
 }
 
@@ -114,7 +114,8 @@ TEST_F(EditCompatibleMaterialsDialogTest, ChoosingAProcessShowsItsListSorted) {
     chooseProcess(QStringLiteral("CVD"));
     EXPECT_EQ(dialog->getCurrentProcess()->getId(), 3u);
     EXPECT_EQ(texts(compatible),
-              (QStringList{QStringLiteral("Poly-Si"), QStringLiteral("Thermal Si02")}));
+              (QStringList{QStringLiteral("Poly-Si"), QStringLiteral("Si3N4 (LPCVD)"),
+                           QStringLiteral("Thermal Si02")}));
     EXPECT_EQ(available->count(), 13);
     const QStringList left = texts(available);
     QStringList sorted = left;
@@ -123,7 +124,7 @@ TEST_F(EditCompatibleMaterialsDialogTest, ChoosingAProcessShowsItsListSorted) {
 
     chooseProcess(QStringLiteral("Planarization"));
     EXPECT_EQ(compatible->count(), 0);
-    EXPECT_EQ(available->count(), 15);
+    EXPECT_EQ(available->count(), 16);
 }
 
 TEST_F(EditCompatibleMaterialsDialogTest, InsertMovesTheSelectedMaterialsRight) {
@@ -133,19 +134,21 @@ TEST_F(EditCompatibleMaterialsDialogTest, InsertMovesTheSelectedMaterialsRight) 
     ASSERT_EQ(available->selectedItems().size(), 2);
     QTest::mouseClick(insert, Qt::LeftButton);
 
-    EXPECT_EQ(texts(compatible),
-              (QStringList{QStringLiteral("Au (bulk)"), QStringLiteral("Poly-Si"),
-                           QStringLiteral("Si"), QStringLiteral("Thermal Si02")}));
+    EXPECT_EQ(
+        texts(compatible),
+        (QStringList{QStringLiteral("Au (bulk)"), QStringLiteral("Poly-Si"), QStringLiteral("Si"),
+                     QStringLiteral("Si3N4 (LPCVD)"), QStringLiteral("Thermal Si02")}));
     EXPECT_EQ(available->count(), 11);
     EXPECT_TRUE(available->selectedItems().isEmpty());
     EXPECT_TRUE(compatible->selectedItems().isEmpty());
     std::list<uint32_t> ids = copyOf(3);
-    ASSERT_EQ(ids.size(), 4u);
+    ASSERT_EQ(ids.size(), 5u);
     EXPECT_EQ(ids.front(), 3u);
     ids.sort();
-    EXPECT_EQ(ids, (std::list<uint32_t>{1, 3, 9, 16}));
+    EXPECT_EQ(ids, (std::list<uint32_t>{1, 3, 9, 16, 17}));
     // The registry changes only when the dialog's owner applies the copy.
-    EXPECT_EQ(processes->getProcess(3u).getCompatibleMaterialIds(), (std::list<uint32_t>{3, 16}));
+    EXPECT_EQ(processes->getProcess(3u).getCompatibleMaterialIds(),
+              (std::list<uint32_t>{3, 16, 17}));
 }
 
 TEST_F(EditCompatibleMaterialsDialogTest, RemoveMovesTheSelectedMaterialsLeft) {
@@ -170,8 +173,8 @@ TEST_F(EditCompatibleMaterialsDialogTest, MovingWithNothingSelectedChangesNothin
     chooseProcess(QStringLiteral("CVD"));
     QTest::mouseClick(insert, Qt::LeftButton);
     QTest::mouseClick(remove, Qt::LeftButton);
-    EXPECT_EQ(copyOf(3), (std::list<uint32_t>{3, 16}));
-    EXPECT_EQ(compatible->count(), 2);
+    EXPECT_EQ(copyOf(3), (std::list<uint32_t>{3, 16, 17}));
+    EXPECT_EQ(compatible->count(), 3);
 }
 
 } // namespace CELLVANE_TEST_FILE

@@ -39,22 +39,22 @@ TEST_F(ManageMaterialsDialogTest, ShowsTheRegisteredMaterials) {
     EXPECT_NE(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), nullptr);
     EXPECT_NE(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel), nullptr);
 
-    EXPECT_EQ(table->model()->rowCount(), 15);
+    EXPECT_EQ(table->model()->rowCount(), 16);
     EXPECT_EQ(table->model()->columnCount(), 9)
         << "with the constants the netlist and the mechanics report use";
     EXPECT_EQ(cell(1, 1).data().toString(), QStringLiteral("Thermal Si02"));
 }
 
-TEST_F(ManageMaterialsDialogTest, AddMaterialCreatesIds17Then18OnTheBuiltInTable) {
+TEST_F(ManageMaterialsDialogTest, AddMaterialCreatesIds18Then19OnTheBuiltInTable) {
     QTest::mouseClick(addButton, Qt::LeftButton);
     QTest::mouseClick(addButton, Qt::LeftButton);
     const std::vector<Material>& rows = dialog.getMaterials();
-    ASSERT_EQ(rows.size(), 17u);
-    EXPECT_EQ(rows[15].getId(), 17u);
+    ASSERT_EQ(rows.size(), 18u);
     EXPECT_EQ(rows[16].getId(), 18u);
-    EXPECT_EQ(cell(16, 1).data().toString(), QStringLiteral("New Material"));
+    EXPECT_EQ(rows[17].getId(), 19u);
+    EXPECT_EQ(cell(17, 1).data().toString(), QStringLiteral("New Material"));
     // Nothing reaches the registry until the dialog's owner applies the rows.
-    EXPECT_EQ(materials->getMaterial(17).getId(), 0u);
+    EXPECT_EQ(materials->getMaterial(18).getId(), 0u);
 }
 
 TEST_F(ManageMaterialsDialogTest, NameEditorStartsFromTheNameAndCommitsOnEnter) {

@@ -72,7 +72,7 @@ TEST_F(MaterialDialogsPresenterTest, AcceptedMaterialEditsAreRegisteredAndWritte
     EXPECT_EQ(materials->getMaterial(1).getName(), QStringLiteral("Silicon"));
     EXPECT_FLOAT_EQ(materials->getMaterial(1).getRed(), 1.f);
     EXPECT_FLOAT_EQ(materials->getMaterial(1).getGreen(), 0.f);
-    EXPECT_EQ(materials->getMaterial(17).getName(), QStringLiteral("New Material"));
+    EXPECT_EQ(materials->getMaterial(18).getName(), QStringLiteral("New Material"));
     EXPECT_FLOAT_EQ(materials->getMaterial(1).getPoissonRatio(), 0.275f);
     EXPECT_EQ(updates->count, 1);
     const QByteArray written = TestSupport::readSettingsFile(QStringLiteral("materials.xml"));
@@ -110,7 +110,7 @@ TEST_F(MaterialDialogsPresenterTest, CancelledMaterialEditsAreDiscarded) {
     });
     presenter->manageMaterials();
     EXPECT_EQ(materials->getMaterial(1).getName(), QStringLiteral("Si"));
-    EXPECT_EQ(materials->getMaterial(17).getId(), 0u);
+    EXPECT_EQ(materials->getMaterial(18).getId(), 0u);
     EXPECT_EQ(updates->count, 0);
 }
 

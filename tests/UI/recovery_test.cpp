@@ -5,11 +5,15 @@
 #include "UI/quitsignals.h"
 #include "UI/recoveryoffer.h"
 #include "support/fakeoperations.h"
+#include "support/mountedfolder.h"
 #include "support/scenes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -33,6 +37,7 @@ struct Work {
     QString folder;
     std::vector<int> cells;
     unsigned lastOperation = 0;
+    std::vector<int> cellsBeforeTheDeposition;
 };
 
 MainWindow* scriptedWindow(ScriptedPrompts** prompts = nullptr) {
@@ -54,6 +59,7 @@ Work doTwoSteps(MainWindow& window) {
     context.currentOperation = add;
     context.document->addObject(volume);
     add->end();
+    const std::vector<int> before = materialsOf(*volume);
     auto deposit = std::make_shared<IsotropicFilmDepositionOperation>(context);
     context.currentOperation = deposit;
     deposit->setTarget(volume);
@@ -62,7 +68,7 @@ Work doTwoSteps(MainWindow& window) {
     deposit->end();
     window.getPresenter()->getJournal().waitForWrites();
     return {context.snapshotFiles.getSession().path(), materialsOf(*volume),
-            context.processHistory.lastOperation(volume->getId())};
+            context.processHistory.lastOperation(volume->getId()), before};
 }
 
 // Work left by a window whose program died: its session folder, unlocked, with its journal.
@@ -132,12 +138,74 @@ TEST(RecoveryOfferTest, EachAnswerDoesWhatItSays) {
             EXPECT_TRUE(QFile::exists(
                 context.snapshotFiles.getSession().filePath(QStringLiteral("journal.json"))))
                 << "the recovered work is journaled again at once";
+            // The deposition since the journal's base can be taken back.
+            EXPECT_TRUE(window->getUndoAction()->isEnabled());
+            EXPECT_TRUE(window->getUndoAction()->text().contains(QStringLiteral("Deposition")))
+                << window->getUndoAction()->text().toStdString();
+            EXPECT_TRUE(window->getPresenter()->undo());
+            EXPECT_EQ(materialsOf(*volume), work.cellsBeforeTheDeposition);
+            EXPECT_TRUE(window->getRedoAction()->isEnabled());
             window->getPresenter()->discardRecovery();
         }
         if (c.offeredAgain)
             RecoveryOffer::run([](const QString&) { return RecoveryOffer::Answer::Discard; });
         QDir(work.folder + QStringLiteral(".damaged")).removeRecursively();
     }
+}
+
+// Recovered on a full disk: the new window cannot journal the work again, so the old journal
+// stays for the next start, and the window says the work is not protected until it is again.
+TEST(RecoveryOfferTest, WorkThatCannotBeJournaledAgainKeepsItsOldJournal) {
+    testing_support::MountedFolder disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", disk.path().toUtf8());
+    const Work work = leaveWork();
+    disk.fill();
+    const std::vector<MainWindow*> windows = RecoveryOffer::run(
+        [](const QString&) { return RecoveryOffer::Answer::Recover; }, [](const QString&) {});
+    ASSERT_EQ(windows.size(), 1u);
+    std::unique_ptr<MainWindow> window(windows[0]);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    EXPECT_TRUE(QFile::exists(work.folder + QStringLiteral("/journal.json")));
+    EXPECT_TRUE(RecoverySession::findStale().contains(work.folder)) << "offered again";
+
+    const auto told = [&] {
+        QCoreApplication::processEvents();
+        QStringList texts;
+        for (auto* box : window->findChildren<QMessageBox*>(QStringLiteral("journalMessage"))) {
+            if (box->isVisible())
+                texts << box->text();
+            box->close(); // deleted once the event loop runs
+        }
+        QCoreApplication::processEvents();
+        return texts;
+    };
+    auto* state = window->findChild<QLabel*>(QStringLiteral("lblJournalState"));
+    ASSERT_TRUE(state);
+    QStringList texts = told();
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("Unsaved work is no longer protected")));
+    EXPECT_TRUE(texts[0].contains(testing_support::MountedFolder::noSpace()));
+    EXPECT_FALSE(state->isHidden());
+
+    // Room again: the next step is journaled, and the window says so, once.
+    ASSERT_TRUE(QFile::remove(disk.filePath(QStringLiteral(".filler"))));
+    OperationContext& context = window->getPresenter()->getContext();
+    auto add = std::make_shared<FakeObjectOperation>(context, QStringLiteral("Add"), 1);
+    context.currentOperation = add;
+    context.document->addObject(makeVolume(2, 2, 2, [](int, int, int) { return Silicon; }));
+    add->end();
+    window->getPresenter()->getJournal().waitForWrites();
+    texts = told();
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_EQ(texts[0], Ui::MainWindowPresenter::protectedAgainMessage());
+    EXPECT_TRUE(state->isHidden());
+
+    window->getPresenter()->discardRecovery();
+    RecoveryOffer::run([](const QString&) { return RecoveryOffer::Answer::Discard; });
+    qputenv("XDG_CACHE_HOME", cache);
 }
 
 // A signal ends the program through its quit path: no question, the event loop ends with

@@ -3,8 +3,8 @@
 // recovery journal gives back exactly the state of a finished step, at most the running one
 // lost; an output of the runner is the previous file or the complete new one.
 //
-//   cellvane_chaos --runner PROGRAM --list LIST.plst [--kills N] [--seed S]
-//   cellvane_chaos --child FOLDER        (the scripted session the parent kills)
+//   cellvane_chaos --runner PROGRAM --list LIST.plst [--program CELLVANE] [--kills N] [--seed S]
+//   cellvane_chaos --child FOLDER [STEPS]       (the scripted session the parent kills)
 #include "Core/Operations/Document/documentfile.h"
 #include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 #include "Core/Operations/Undo/recoveryjournal.h"
@@ -85,7 +85,7 @@ struct Event {
 // The scripted session: steps of every kind on one window, a save every few steps. `report`
 // hears of each step finished and each save done, with the document's digest.
 void runScript(Ui::MainWindow& window, const QString& folder,
-               const std::function<void(const Event&)>& report) {
+               const std::function<void(const Event&)>& report, int lastStep = scriptSteps) {
     Ui::MainWindowPresenter& presenter = *window.getPresenter();
     OperationContext& context = presenter.getContext();
     context.document->setFileName(folder + QStringLiteral("/doc.cvx"));
@@ -98,7 +98,7 @@ void runScript(Ui::MainWindow& window, const QString& folder,
         volumes.push_back(volume);
         op->end();
     };
-    for (int step = 1; step <= scriptSteps; ++step) {
+    for (int step = 1; step <= lastStep; ++step) {
         if (step == 1) {
             add(testing_support::makeVolume(60, 60, 40, [](int x, int y, int z) {
                 return z < 10 + (x / 8 + y / 8) % 3 * 4 ? Silicon : 0;
@@ -131,7 +131,7 @@ void runScript(Ui::MainWindow& window, const QString& folder,
     }
 }
 
-int child(const QString& folder) {
+int child(const QString& folder, int lastStep) {
     auto* window = new Ui::MainWindow(nullptr, std::make_unique<ScriptedPrompts>());
     window->show();
     QCoreApplication::processEvents();
@@ -139,9 +139,12 @@ int child(const QString& folder) {
     std::printf("ready\n");
     window->getPresenter()->getJournal().setCommittedCallback(
         [](int steps) { std::printf("J %d\n", steps); });
-    runScript(*window, folder, [](const Event& event) {
-        std::printf("%c %d\n", event.kind == Event::Step ? 'F' : 'S', event.index);
-    });
+    runScript(
+        *window, folder,
+        [](const Event& event) {
+            std::printf("%c %d\n", event.kind == Event::Step ? 'F' : 'S', event.index);
+        },
+        lastStep);
     window->getPresenter()->getJournal().waitForWrites();
     std::printf("done\n");
     ::_exit(0); // as the kill would: the session stays for the check
@@ -263,6 +266,107 @@ void killWindow(const QString& program, const QString& base, int round, int dela
     }
 }
 
+// A SIGKILL, only to a process still running: the id of one that ended is 0, which would name
+// this whole process group.
+void killNow(QProcess& process) {
+    if (process.state() != QProcess::NotRunning && process.processId() > 0)
+        ::kill(pid_t(process.processId()), SIGKILL);
+    process.waitForFinished();
+}
+
+// The shipped program recovers the journal of a session killed after `fromStep`, and Edit → Undo
+// (Ctrl+Z, typed through the X server) takes back its last step; it is killed at `delay` ms, in
+// the midst of writing its own journal, copying the undo records or undoing. The work is never
+// lost: some journal still loads whole, at the state recovered or one undo before it.
+void killProgram(const QString& cellvane, const QString& base, int round, int delay,
+                 const std::vector<QByteArray>& stepDigests, Counts& counts) {
+    const QString folder = QStringLiteral("%1/program-%2").arg(base).arg(round);
+    const QString cache = folder + QStringLiteral("/cache");
+    QDir().mkpath(folder + QStringLiteral("/home"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+
+    // A session that ends, as a kill would end it, after step 22: its journal holds the records
+    // of steps 21 and 22 over the base of step 20.
+    QProcess session;
+    session.setProcessEnvironment(environment);
+    session.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    session.setStandardOutputFile(QProcess::nullDevice());
+    session.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--child"), folder, QStringLiteral("22")});
+    session.waitForFinished(120000);
+    killNow(session);
+    const auto journaled = [&](int* step) {
+        qputenv("XDG_CACHE_HOME", cache.toUtf8());
+        bool any = false;
+        for (const QString& path : RecoverySession::findStale()) {
+            QString problem;
+            if (!RecoveryJournal::readSummary(path, &problem)) {
+                if (!problem.isEmpty())
+                    fail(counts, QStringLiteral("program round %1: %2").arg(round).arg(problem));
+                continue;
+            }
+            ScriptedPrompts prompts;
+            testing_support::CountingHost host;
+            OperationContext context(host, prompts);
+            const auto read = RecoveryJournal::load(path, context, &problem);
+            if (!read) {
+                fail(counts, QStringLiteral("program round %1: journal refused: %2")
+                                 .arg(round)
+                                 .arg(problem));
+                continue;
+            }
+            RecoveryJournal::apply(context, *read);
+            const QByteArray digest = digestOf(context);
+            for (int s = 1; s < int(stepDigests.size()); ++s)
+                if (stepDigests[std::size_t(s)] == digest) {
+                    *step = std::max(*step, s);
+                    any = true;
+                }
+        }
+        return any;
+    };
+    int prepared = -1;
+    if (!journaled(&prepared)) {
+        fail(counts, QStringLiteral("program round %1: no journal to recover").arg(round));
+        return;
+    }
+
+    environment.insert(QStringLiteral("HOME"), folder + QStringLiteral("/home"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess program, keys;
+    program.setProcessEnvironment(environment);
+    program.setStandardOutputFile(QProcess::nullDevice());
+    program.setStandardErrorFile(QProcess::nullDevice());
+    program.start(cellvane, QStringList());
+    program.waitForStarted();
+    // Recover (the question's default button), then Edit → Undo in the recovered window.
+    keys.start(QStringLiteral("sh"),
+               {QStringLiteral("-c"),
+                QStringLiteral("xdotool search --sync --onlyvisible --name 'Recover unsaved work' "
+                               "windowfocus --sync %1 key Return && "
+                               "xdotool search --sync --onlyvisible --name 'doc[.]cvx' "
+                               "windowfocus --sync %1 key ctrl+z")});
+    keys.waitForStarted();
+    if (program.waitForFinished(delay))
+        fail(counts, QStringLiteral("program round %1: cellvane ended by itself").arg(round));
+    killNow(program);
+    keys.kill();
+    keys.waitForFinished();
+    ++counts.kills;
+
+    int found = -1;
+    if (!journaled(&found))
+        fail(counts, QStringLiteral("program round %1: the work is lost").arg(round));
+    else if (found < prepared - 2 || found > prepared)
+        fail(counts, QStringLiteral("program round %1: recovered step %2 after step %3")
+                         .arg(round)
+                         .arg(found)
+                         .arg(prepared));
+    std::printf("program kill %2d at %4d ms: journal of step %d, recovered step %d\n", round, delay,
+                prepared, found);
+}
+
 void killRunner(const QString& runner, const QString& list, const QString& base, int round,
                 int delay, const QByteArray& oldDigest, const QString& oldFile,
                 const QByteArray& newDigest, Counts& counts) {
@@ -310,20 +414,20 @@ void killRunner(const QString& runner, const QString& list, const QString& base,
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() == 3 && arguments[1] == QLatin1String("--child"))
-        return child(arguments[2]);
+    if (arguments.size() >= 3 && arguments[1] == QLatin1String("--child"))
+        return child(arguments[2], arguments.value(3, QString::number(scriptSteps)).toInt());
     const auto value = [&](const char* name, const QString& fallback = QString()) {
         const int at = arguments.indexOf(QLatin1String(name));
         return at > 0 && at + 1 < arguments.size() ? arguments[at + 1] : fallback;
     };
-    const QString runner = value("--runner"), list = value("--list");
+    const QString runner = value("--runner"), list = value("--list"), cellvane = value("--program");
     const int kills = value("--kills", QStringLiteral("20")).toInt();
     const quint32 seed =
         value("--seed", QString::number(QRandomGenerator::system()->generate())).toUInt();
     if (runner.isEmpty() || list.isEmpty()) {
-        std::fprintf(
-            stderr,
-            "usage: cellvane_chaos --runner PROGRAM --list LIST.plst [--kills N] [--seed S]\n");
+        std::fprintf(stderr,
+                     "usage: cellvane_chaos --runner PROGRAM --list LIST.plst [--program CELLVANE] "
+                     "[--kills N] [--seed S]\n");
         return 2;
     }
     std::printf("seed %u\n", seed);
@@ -368,14 +472,20 @@ int main(int argc, char* argv[]) {
     for (int round = 0; counts.kills < kills - runnerKills && round < 3 * kills; ++round)
         killWindow(QCoreApplication::applicationFilePath(), base.path(), round,
                    int(random.bounded(sessionMs)), stepDigests, saveDigests, counts);
-    for (int round = 0; counts.kills < kills && round < 3 * kills; ++round)
+    // The shipped program, at moments within its first three seconds: recovering, journaling
+    // the recovered work again, undoing.
+    const int programKills = cellvane.isEmpty() ? 0 : std::max(1, kills / 5);
+    for (int round = 0; round < programKills; ++round)
+        killProgram(cellvane, base.path(), round, int(random.bounded(3000)), stepDigests, counts);
+    for (int round = 0; counts.kills < kills + programKills && round < 3 * kills; ++round)
         killRunner(runner, list, base.path(), round, int(random.bounded(runnerMs * 9 / 10)),
                    *oldDigest, reference, *newDigest, counts);
     std::printf("kills %d, recoveries %d, nothing to recover %d, saved files checked %d, "
                 "steps lost beyond the running one %d, mismatches %d\n",
                 counts.kills, counts.recoveries, counts.nothingToRecover, counts.savesChecked,
                 counts.stepsLostBeyondTheRunning, counts.mismatches);
-    return counts.kills == kills && counts.mismatches == 0 && counts.stepsLostBeyondTheRunning == 0
+    return counts.kills == kills + programKills && counts.mismatches == 0 &&
+                   counts.stepsLostBeyondTheRunning == 0
                ? 0
                : 1;
 }

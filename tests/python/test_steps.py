@@ -52,6 +52,15 @@ STEPS = {
     "Si Oxidation": (dict(micron_conversion=1, oxidation_thickness=2),
                      {"OxidationTimeSet": False, "Micron Conversion": 1.0,
                       "Oxidation Thickness": 2.0}),
+    "Flux Etching": (dict(material=OXIDE, rate=1, time=1.5, ion_exponent=100,
+                          neutral_sticking=0.2, ion_share=0.5, rays_per_cell=20, seed=3),
+                     {"MaterialId": 3, "Rate": 1.0, "Time": 1.5, "Ion Exponent": 100.0,
+                      "Neutral Sticking": 0.2, "Ion Share": 0.5, "Rays Per Cell": 20,
+                      "Seed": 3}),
+    "Flux Deposition": (dict(material="Cu (bulk)", thickness=2, source_exponent=1, sticking=0.5,
+                             periodic_sides=True, rays_per_cell=20),
+                        {"MaterialId": 5, "Thickness": 2.0, "Source Exponent": 1.0,
+                         "Sticking": 0.5, "Periodic Sides": True, "Rays Per Cell": 20}),
     "Release Etch": (dict(rate=1, time=1.5), {"Rate": 1.0, "Time": 1.5}),
 }
 # Steps that run elsewhere or leave the cells alone.
@@ -336,6 +345,17 @@ def test_recipes_choose_themselves_from_the_values_given():
     np.testing.assert_array_equal(a.materials, b.materials)
     with pytest.raises(ValueError, match="10 to 60 wt%"):
         a.wet_etch(koh_concentration=70, koh_temperature=80, etch_time=1)
+    # The front is the side an etch takes unless told; a wafer on the volume's bottom face
+    # etched from there loses its bottom cells, not its top.
+    c = scene()
+    c.wet_etch(depth=1, etch_side="top")
+    np.testing.assert_array_equal(c.materials, b.materials)
+    d, before = scene(), cells(scene())
+    d.wet_etch(depth=1, etch_side="bottom")
+    assert not np.array_equal(cells(d), before)
+    assert np.array_equal(cells(d)[:, :, 4:], before[:, :, 4:])
+    with pytest.raises(ValueError, match="top, bottom or both"):
+        d.wet_etch(depth=1, etch_side="sideways")
     # A deposition by rate and time equals the thickness it comes to.
     a.deposit(material=OXIDE, rate=0.5, time=4)
     b.deposit(material=OXIDE, thickness=2)

@@ -1,7 +1,6 @@
 #include "Core/Operations/Anisotropic/anisotropicfilmdepositionoperation.h"
 
 #include "Core/Operations/Anisotropic/anisotropicfilmdeposition.h"
-#include "Model/Metrology/scale.h"
 
 namespace Core::Operations {
 
@@ -35,14 +34,19 @@ QString AnisotropicFilmDepositionOperation::refusalFor(int materialId, float thi
 void AnisotropicFilmDepositionOperation::run(Model::Automaton::TotalVolume& volume, int materialId,
                                              float thickness, float horizontalRatio,
                                              int depositOnMode, Util::ProgressReporter& progress) {
-    // The thickness is given in µm.
-    const auto film = float(Model::Metrology::sceneUnitsOf(volume, thickness));
+    // The thickness is given in µm and made of whole cells.
+    const auto film = float(CellLength::of(volume, thickness).sceneUnits());
     AnisotropicFilmDeposition(volume, materialId, film, horizontalRatio, depositOnMode)
         .runDeposition(progress);
 }
 
 QString AnisotropicFilmDepositionOperation::refusal() const {
     return refusalFor(*materialId, *thickness, *horizontalRatio, *depositOnMode);
+}
+
+std::optional<LengthRequest> AnisotropicFilmDepositionOperation::requestedLength() const {
+    return LengthRequest{double(*thickness), QStringLiteral("film thickness"),
+                         QStringLiteral("deposited")};
 }
 
 void AnisotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,

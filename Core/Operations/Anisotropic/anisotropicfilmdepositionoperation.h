@@ -30,6 +30,7 @@ protected:
         return thickness && materialId && horizontalRatio && depositOnMode;
     }
     QString refusal() const override;
+    std::optional<LengthRequest> requestedLength() const override;
     void runEngine(Model::Automaton::TotalVolume& volume,
                    Util::ProgressReporter& progress) override;
     bool changesSilicon() const override { return materialId == 1; }

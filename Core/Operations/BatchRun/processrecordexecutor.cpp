@@ -3,6 +3,7 @@
 #include "Core/Operations/Anisotropic/anisotropicfilmdepositionoperation.h"
 #include "Core/Operations/BatchRun/recordvalues.h"
 #include "Core/Operations/Doping/dopingoperations.h"
+#include "Core/Operations/Flux/fluxprocessoperations.h"
 #include "Core/Operations/Isotropic/electrodeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmetching.h"
@@ -17,10 +18,13 @@
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetchingoperation.h"
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
+#include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Core/Operations/SiEtching/kohrecipe.h"
+#include "Core/Operations/SiEtching/maskwear.h"
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
 #include "Core/Operations/SiOxidation/simplesioxidationoperation.h"
 #include "Core/Operations/Undo/processhistory.h"
+#include "Core/Operations/celllength.h"
 #include "Core/Operations/raterecipe.h"
 #include "Core/Operations/substratedescription.h"
 #include "Model/Automaton/cellarrayslock.h"
@@ -31,9 +35,11 @@
 #include "Model/Layout/layoutmask.h"
 #include "Model/Metrology/freestructures.h"
 #include "Model/Metrology/measurementquery.h"
+#include "Model/Metrology/scale.h"
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <new>
 
 namespace Core::Operations {
@@ -47,9 +53,16 @@ namespace {
 enum class Silicon { Unchanged, Changed, LatticeCurrent };
 
 struct StepRun {
+    StepRun() = default;
+    StepRun(QString refusal, Silicon silicon = Silicon::Unchanged)
+        : refusal(std::move(refusal)), silicon(silicon) {}
+
     // Why the values were refused; nothing ran.
     QString refusal;
     Silicon silicon = Silicon::Unchanged;
+    // How the step's length was rounded to whole cells, and the length it made.
+    QString note;
+    std::vector<ProcessRecordExecutor::MadeLength> made;
 };
 
 Silicon changedIf(bool changesSilicon) {
@@ -63,6 +76,18 @@ int materialId(RecordValues& values, const QString& name) {
 
 int wholeAsInt(RecordValues& values, const QString& name) {
     return int(std::min<unsigned>(values.whole(name), unsigned(INT_MAX)));
+}
+
+// A thickness or depth becomes whole cells: refused (the text returned) below half a cell,
+// otherwise noted in `run` with the length the step makes under the record's parameter name.
+QString madeLength(const TotalVolume& volume, const QString& parameter,
+                   const LengthRequest& request, StepRun& run) {
+    const CellLength length = CellLength::of(volume, request.microns);
+    if (QString refusal = length.refusal(request.what); !refusal.isEmpty())
+        return refusal;
+    run.note = length.note(request.done);
+    run.made.push_back({parameter, length.microns()});
+    return QString();
 }
 
 // Each step reads every value it needs before it touches the volume, so a record that lacks
@@ -170,24 +195,57 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     const WetEtchSides sides = values.optionalFlag(names::periodicSides, false)
                                    ? WetEtchSides::Periodic
                                    : WetEtchSides::Closed;
+    const QString sideName = values.optionalText(names::etchSide, etchSideName(EtchSide::Top));
     if (!values.isComplete())
         return {};
+    EtchSide etchSide = EtchSide::Top;
+    if (!etchSideFromName(sideName, etchSide))
+        return {
+            QStringLiteral("the etch side must be top, bottom or both, not \"%1\"").arg(sideName)};
     if (byRecipe) {
         if (QString refusal = recipe.refusal(); !refusal.isEmpty())
             return {refusal};
-        depth = recipe.engineDepth(volume);
-    } else {
-        depth = KohRecipe::engineDepth(volume, depth);
+        depth = recipe.depthMicrons();
     }
+    StepRun run{{}, Silicon::LatticeCurrent};
+    if (QString refusal =
+            madeLength(volume, names::depth,
+                       {depth, QStringLiteral("etch depth"), QStringLiteral("etched")}, run);
+        !refusal.isEmpty())
+        return {refusal};
+    depth = KohRecipe::engineDepth(volume, depth);
+    // Boron-doped cells etch as slow silicon: the lattice is built with them as silicon and
+    // they take their material back when the etch has left them.
+    BoronEtchStop boron;
+    boron.lift(volume);
     bool rebuilt = false;
     QString reason;
-    if (!SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)) {
+    const bool latticeReady =
+        boron.isEmpty() ? SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)
+                        : volume.rebuildSiLattice(&reason);
+    if (!latticeReady) {
+        boron.restore(volume);
         history.setLatticeRebuildNeeded(volume.getId(), true);
         return {reason.isEmpty() ? QStringLiteral("The silicon lattice could not be built.")
                                  : reason};
     }
-    AtomicStructureSimpleSiWetEtch(volume, depth, sides).runEtching(progress);
-    return {{}, Silicon::LatticeCurrent};
+    AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
+    engine.setEtchSide(etchSide);
+    engine.setRateFactors(&boron.rateFactors());
+    engine.runEtching(progress);
+    if (!boron.isEmpty()) {
+        boron.restore(volume);
+        // The lattice holds the doped cells as silicon.
+        run.silicon = Silicon::Changed;
+    }
+    if (byRecipe) {
+        // The etchant wears the masks as long as it etches the silicon.
+        QStringList notes = MaskWear::wear(volume, recipe, progress);
+        if (!run.note.isEmpty())
+            notes.prepend(run.note);
+        run.note = notes.join(QStringLiteral("; "));
+    }
+    return run;
 }
 
 template <class Engine, void (Engine::*runIt)(Util::ProgressReporter&)>
@@ -248,20 +306,25 @@ StepRun cvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     float thickness = rate.given ? 0.f : values.single(names::thickness);
     if (!values.isComplete())
         return {};
-    if (rate.given) {
-        if (!rate.problem.isEmpty())
-            return {rate.problem};
-        thickness = float(RateRecipe::sceneUnits(volume, rate.recipe.microns()));
-    } else {
-        // Given in µm, as the dialog shows it.
-        thickness = float(RateRecipe::sceneUnits(volume, thickness));
-    }
-    if (QString refusal =
-            IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
+    if (rate.given && !rate.problem.isEmpty())
+        return {rate.problem};
+    // Given in µm, as the dialog shows it.
+    const double microns = rate.given ? rate.recipe.microns() : double(thickness);
+    // The range is checked on what was asked, before it becomes whole cells.
+    if (QString refusal = IsotropicProcessOperation::distanceRefusal(
+            QStringLiteral("film thickness"),
+            float(Model::Metrology::sceneUnitsOf(volume, microns)));
+        !refusal.isEmpty())
+        return {refusal};
+    thickness = float(RateRecipe::sceneUnits(volume, microns));
+    StepRun run{{}, changedIf(material == 1)};
+    if (QString refusal = madeLength(
+            volume, names::thickness,
+            {microns, QStringLiteral("film thickness"), QStringLiteral("deposited")}, run);
         !refusal.isEmpty())
         return {refusal};
     IsotropicFilmDeposition(volume, material, thickness).runDeposition(progress);
-    return {{}, changedIf(material == 1)};
+    return run;
 }
 
 StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
@@ -271,23 +334,28 @@ StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHisto
     float depth = rate.given ? 0.f : values.single(names::depth);
     if (!values.isComplete())
         return {};
-    if (rate.given) {
-        if (!rate.problem.isEmpty())
-            return {rate.problem};
-        depth = float(RateRecipe::sceneUnits(volume, rate.recipe.microns()));
-    } else {
-        depth = float(RateRecipe::sceneUnits(volume, depth));
-    }
+    if (rate.given && !rate.problem.isEmpty())
+        return {rate.problem};
+    const double microns = rate.given ? rate.recipe.microns() : double(depth);
+    if (QString refusal = IsotropicProcessOperation::distanceRefusal(
+            QStringLiteral("etch depth"), float(Model::Metrology::sceneUnitsOf(volume, microns)));
+        !refusal.isEmpty())
+        return {refusal};
+    depth = float(RateRecipe::sceneUnits(volume, microns));
+    StepRun run;
     if (QString refusal =
-            IsotropicProcessOperation::distanceRefusal(QStringLiteral("etch depth"), depth);
+            madeLength(volume, names::depth,
+                       {microns, QStringLiteral("etch depth"), QStringLiteral("etched")}, run);
         !refusal.isEmpty())
         return {refusal};
     if (rate.given)
-        return {{},
-                changedIf(IsotropicFilmEtchingOperation::etchByRate(volume, material, rate.recipe,
-                                                                    progress))};
-    IsotropicFilmEtching(volume, material, depth).runEtching(progress);
-    return {{}, changedIf(material == 1)};
+        run.silicon = changedIf(
+            IsotropicFilmEtchingOperation::etchByRate(volume, material, rate.recipe, progress));
+    else {
+        IsotropicFilmEtching(volume, material, depth).runEtching(progress);
+        run.silicon = changedIf(material == 1);
+    }
+    return run;
 }
 
 // The sacrificial material (oxide unless the record names another) etched by rate × time,
@@ -333,22 +401,42 @@ StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory
             IsotropicProcessOperation::distanceRefusal(QStringLiteral("film thickness"), thickness);
         !refusal.isEmpty())
         return {refusal};
+    StepRun run;
+    if (QString refusal = madeLength(
+            volume, names::filmThickness,
+            {thickness, QStringLiteral("film thickness"), QStringLiteral("plated")}, run);
+        !refusal.isEmpty())
+        return {refusal};
     Electrodeposition(volume, deposited, conductor,
                       float(RateRecipe::sceneUnits(volume, thickness)))
         .runDeposition(progress);
-    return {};
+    return run;
 }
 
 StepRun doping(RecordValues& values, TotalVolume& volume, ProcessHistory&,
                Util::ProgressReporter& progress) {
     const float depth = values.single(names::dopingDepth);
-    const int doped = materialId(values, names::material(QStringLiteral("Doped")).id);
+    int doped = materialId(values, names::material(QStringLiteral("Doped")).id);
+    const double concentration = values.optionalReal(names::concentration, 0.0);
     if (!values.isComplete())
         return {};
     if (QString refusal = DopingOperation::refusalFor(doped, depth); !refusal.isEmpty())
         return {refusal};
+    if (values.has(names::concentration)) {
+        if (QString refusal = BoronEtchStop::refusal(concentration); !refusal.isEmpty())
+            return {refusal};
+    }
+    StepRun run{{}, Silicon::Changed};
+    if (QString refusal =
+            madeLength(volume, names::dopingDepth,
+                       {depth, QStringLiteral("doping depth"), QStringLiteral("doped")}, run);
+        !refusal.isEmpty())
+        return {refusal};
+    // The concentration lives in the material the cells are doped into.
+    if (values.has(names::concentration))
+        doped = int(BoronEtchStop::materialFor(std::uint32_t(doped), concentration));
     DopingOperation::run(volume, doped, depth, progress);
-    return {{}, Silicon::Changed};
+    return run;
 }
 
 StepRun spinCoating(RecordValues& values, TotalVolume& volume, ProcessHistory&,
@@ -373,24 +461,54 @@ StepRun pvd(RecordValues& values, TotalVolume& volume, ProcessHistory&,
             AnisotropicFilmDepositionOperation::refusalFor(material, thickness, ratio, mode);
         !refusal.isEmpty())
         return {refusal};
+    StepRun run{{}, changedIf(material == 1)};
+    if (QString refusal = madeLength(
+            volume, names::thickness,
+            {thickness, QStringLiteral("film thickness"), QStringLiteral("deposited")}, run);
+        !refusal.isEmpty())
+        return {refusal};
     AnisotropicFilmDepositionOperation::run(volume, material, thickness, ratio, mode, progress);
-    return {{}, changedIf(material == 1)};
+    return run;
 }
 
 StepRun simpleRie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
                   Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
     const RecordRate rate = readRate(values, true);
-    const int depth = rate.given ? 0 : wholeAsInt(values, names::etchDepth);
+    const bool inMicrons = !rate.given && values.has(names::etchDepthMicrons);
+    const int depth = rate.given || inMicrons ? 0 : wholeAsInt(values, names::etchDepth);
     const int directions = values.integer(names::etchDirectionValue);
+    const double depthMicrons = values.optionalReal(names::etchDepthMicrons, 0.0);
     if (!values.isComplete())
         return {};
+    if (inMicrons) {
+        if (!(depthMicrons >= 0.0))
+            return {QStringLiteral("the etch depth of %1 µm is negative").arg(depthMicrons)};
+        StepRun run{{}, changedIf(material == 1)};
+        if (QString refusal = madeLength(
+                volume, names::etchDepthMicrons,
+                {depthMicrons, QStringLiteral("etch depth"), QStringLiteral("etched")}, run);
+            !refusal.isEmpty())
+            return {refusal};
+        const CellLength length = CellLength::of(volume, depthMicrons);
+        SimpleReactiveIonEtching(volume, material,
+                                 int(std::min<std::int64_t>(length.cells, INT_MAX)), directions)
+            .runEtching(progress);
+        return run;
+    }
     if (rate.given) {
         if (!rate.problem.isEmpty())
             return {rate.problem};
-        return {{},
-                changedIf(SimpleReactiveIonEtchingOperation::etchByRate(
-                    volume, material, directions, rate.recipe, progress))};
+        StepRun run;
+        if (QString refusal = madeLength(
+                volume, names::etchDepth,
+                {rate.recipe.microns(), QStringLiteral("etch depth"), QStringLiteral("etched")},
+                run);
+            !refusal.isEmpty())
+            return {refusal};
+        run.silicon = changedIf(SimpleReactiveIonEtchingOperation::etchByRate(
+            volume, material, directions, rate.recipe, progress));
+        return run;
     }
     SimpleReactiveIonEtching(volume, material, depth, directions).runEtching(progress);
     return {{}, changedIf(material == 1)};
@@ -430,6 +548,59 @@ StepRun siOxidation(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     return {{}, Silicon::Changed};
 }
 
+// The values both flux-driven steps read besides their rates.
+void readFluxCommon(RecordValues& values, FluxStepRecipe& recipe) {
+    recipe.periodicSides = values.optionalFlag(names::periodicSides, false);
+    recipe.raysPerCell = values.optionalInteger(names::raysPerCell, recipe.raysPerCell);
+    recipe.seed = std::uint64_t(std::uint32_t(values.optionalInteger(names::seed, 0)));
+}
+
+StepRun fluxEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                    Util::ProgressReporter& progress) {
+    FluxStepRecipe recipe;
+    recipe.kind = FluxStepRecipe::Kind::Etching;
+    recipe.material = values.materialId(names::material().id);
+    recipe.rate = values.real(names::rate);
+    recipe.time = values.real(names::time);
+    const QString others = values.optionalText(names::otherEtchRates);
+    recipe.ionExponent = values.real(names::ionExponent);
+    recipe.neutralSticking = values.real(names::neutralSticking);
+    recipe.ionShare = values.real(names::ionShare);
+    readFluxCommon(values, recipe);
+    if (!values.isComplete())
+        return {};
+    QString problem;
+    if (!RateRecipe::parseRates(others, recipe.otherRates, problem))
+        return {QStringLiteral("the other etch rates are wrong: ") + problem};
+    if (QString refusal = recipe.refusal(); !refusal.isEmpty())
+        return {refusal};
+    return {{}, changedIf(FluxProcessOperation::run(volume, recipe, progress))};
+}
+
+StepRun fluxDeposition(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                       Util::ProgressReporter& progress) {
+    FluxStepRecipe recipe;
+    recipe.kind = FluxStepRecipe::Kind::Deposition;
+    recipe.material = values.materialId(names::material().id);
+    const bool byRate = values.optionalFlag(names::byRateAndTime, false);
+    if (byRate) {
+        recipe.rate = values.real(names::rate);
+        recipe.time = values.real(names::time);
+    } else {
+        // A thickness on the open field: grown at 1 µm/min for as many minutes.
+        recipe.rate = 1.0;
+        recipe.time = values.real(names::thickness);
+    }
+    recipe.sourceExponent = values.real(names::sourceExponent);
+    recipe.sticking = values.real(names::sticking);
+    readFluxCommon(values, recipe);
+    if (!values.isComplete())
+        return {};
+    if (QString refusal = recipe.refusal(); !refusal.isEmpty())
+        return {refusal};
+    return {{}, changedIf(FluxProcessOperation::run(volume, recipe, progress))};
+}
+
 // The steps that run an engine on the volume: type code, the number of the interactive
 // operation recorded in the history, and the step.
 struct EngineStep {
@@ -453,7 +624,9 @@ const EngineStep engineSteps[] = {
     {ProcessTypes::SimpleRIE, 30, simpleRie},
     {ProcessTypes::IonImplantation, 3, ionImplantation},
     {ProcessTypes::SiOxidation, 26, siOxidation},
-    {ProcessTypes::ReleaseEtch, 31, releaseEtch},
+    {ProcessTypes::FluxEtching, FluxEtchingOperation::number, fluxEtching},
+    {ProcessTypes::FluxDeposition, FluxDepositionOperation::number, fluxDeposition},
+    {ProcessTypes::ReleaseEtch, ReleaseEtchOperation::number, releaseEtch},
 };
 
 const EngineStep* findEngineStep(int type) {
@@ -475,13 +648,33 @@ QString unknownType(int processType) {
 }
 
 // Sizes and positions are kept unsigned; the substrate builder counts in int.
+// A count of cells along one axis, or, where the record gives it in µm instead (the name
+// followed by " Microns"), the nearest whole number of cells of that edge; read after the cell
+// sizes are known (see readSubstrate).
+struct AxisCount {
+    const char* name;
+    char axis;
+    int* cells;
+};
+
+void readCount(RecordValues& values, const AxisCount& count, std::vector<AxisCount>& inMicrons) {
+    if (values.has(names::axisInMicrons(count.name, count.axis)))
+        inMicrons.push_back(count);
+    else
+        *count.cells = wholeAsInt(values, names::axis(count.name, count.axis));
+}
+
 SubstrateDescription readSubstrate(RecordValues& values) {
     SubstrateDescription substrate;
+    std::vector<AxisCount> inMicrons;
+    const auto counts = [&](const char* name, int& x, int& y, int& z) {
+        readCount(values, {name, 'X', &x}, inMicrons);
+        readCount(values, {name, 'Y', &y}, inMicrons);
+        readCount(values, {name, 'Z', &z}, inMicrons);
+    };
     substrate.material = materialId(values, names::material().id);
     substrate.position = values.vector(names::corner);
-    substrate.totalSizeX = wholeAsInt(values, names::axis(names::volumeSize, 'X'));
-    substrate.totalSizeY = wholeAsInt(values, names::axis(names::volumeSize, 'Y'));
-    substrate.totalSizeZ = wholeAsInt(values, names::axis(names::volumeSize, 'Z'));
+    counts(names::volumeSize, substrate.totalSizeX, substrate.totalSizeY, substrate.totalSizeZ);
     // Cell sizes in µm; lists without them mean 1 µm cubes.
     substrate.cellSizeX = values.optionalSingle(names::axis(names::cellSize, 'X'), 1.f);
     substrate.cellSizeY = values.optionalSingle(names::axis(names::cellSize, 'Y'), 1.f);
@@ -493,12 +686,22 @@ SubstrateDescription readSubstrate(RecordValues& values) {
         substrate.centerZ = wholeAsInt(values, names::axis(names::substrateCenter, 'Z'));
         substrate.radius = wholeAsInt(values, names::substrateRadius);
     } else {
-        substrate.substrateSizeX = wholeAsInt(values, names::axis(names::substrateSize, 'X'));
-        substrate.substrateSizeY = wholeAsInt(values, names::axis(names::substrateSize, 'Y'));
-        substrate.substrateSizeZ = wholeAsInt(values, names::axis(names::substrateSize, 'Z'));
-        substrate.substrateCornerX = wholeAsInt(values, names::axis(names::substrateDelta, 'X'));
-        substrate.substrateCornerY = wholeAsInt(values, names::axis(names::substrateDelta, 'Y'));
-        substrate.substrateCornerZ = wholeAsInt(values, names::axis(names::substrateDelta, 'Z'));
+        counts(names::substrateSize, substrate.substrateSizeX, substrate.substrateSizeY,
+               substrate.substrateSizeZ);
+        counts(names::substrateDelta, substrate.substrateCornerX, substrate.substrateCornerY,
+               substrate.substrateCornerZ);
+    }
+    // Read last, so that lists and scripts that never give them list them last.
+    for (const char* name : {names::volumeSize, names::substrateSize, names::substrateDelta})
+        for (const char axis : {'X', 'Y', 'Z'})
+            values.optionalReal(names::axisInMicrons(name, axis), 0.0);
+    for (const AxisCount& count : inMicrons) {
+        const float edge = count.axis == 'X'   ? substrate.cellSizeX
+                           : count.axis == 'Y' ? substrate.cellSizeY
+                                               : substrate.cellSizeZ;
+        const double microns = values.real(names::axisInMicrons(count.name, count.axis));
+        const double cells = edge > 0.f ? std::round(microns / double(edge)) : 0.0;
+        *count.cells = cells >= 0.0 && cells <= double(INT_MAX) ? int(cells) : -1;
     }
     return substrate;
 }
@@ -633,17 +836,18 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
     history.recordOperation(volumeId, step->operationNumber);
     if (run.silicon != Silicon::Unchanged)
         history.setLatticeRebuildNeeded(volumeId, run.silicon == Silicon::Changed);
+    Result done;
+    done.note = run.note;
+    done.made = std::move(run.made);
     if (processType == ProcessTypes::ReleaseEtch) {
         // What the release freed, reported as a measurement would be.
-        Result result;
-        result.resultName = QStringLiteral("release");
-        result.measurement =
+        done.resultName = QStringLiteral("release");
+        done.measurement =
             releaseReport(*volume, values.has(names::material().id)
                                        ? std::uint32_t(values.materialId(names::material().id))
                                        : std::uint32_t(defaultSacrificialMaterial));
-        return result;
     }
-    return {};
+    return done;
 }
 
 Model::Metrology::Measurement ProcessRecordExecutor::releaseReport(TotalVolume& volume,

@@ -47,6 +47,12 @@ public:
         // the material is absent); `measurement` says why.
         NoAnswer,
     };
+    // A thickness or depth a step made, in whole cells: the record's parameter it came from and
+    // the length in µm.
+    struct MadeLength {
+        QString parameter;
+        double microns = 0.0;
+    };
     struct Result {
         Result() = default;
         Result(Outcome outcome, QString problem) : outcome(outcome), problem(std::move(problem)) {}
@@ -58,6 +64,11 @@ public:
         // "Release Etch" freed (the free structures, "release").
         std::optional<Model::Metrology::Measurement> measurement;
         QString resultName;
+        // How the step rounded its thickness or depth to whole cells, when it was no whole
+        // number of them ("1.5 µm is 1.5 cells of 1 µm: deposited 2 cells = 2 µm"); and every
+        // length it made.
+        QString note;
+        std::vector<MadeLength> made;
         bool isDone() const { return outcome == Outcome::Done; }
     };
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Core::Operations {
@@ -31,6 +32,28 @@ CrossSectionExport::Status CrossSectionExport::run(const Request& request, QText
         // A picture that silently lacks an asked-for arrow would read as a measurement of 0.
         if (!measured.hasAnswer()) {
             log << query.text << ": " << measured.reason << Qt::endl;
+            return Failed;
+        }
+        // Nor may one whose arrows miss the cut layer: name it, so the plane can be moved.
+        const std::size_t drawable = std::size_t(
+            std::count_if(measured.dimensions.begin(), measured.dimensions.end(),
+                          [](const Model::Metrology::Dimension& d) {
+                              return d.from.x != d.to.x || d.from.y != d.to.y || d.from.z != d.to.z;
+                          }));
+        CrossSectionPicture::Options alone;
+        alone.pixelsPerCell = options.pixelsPerCell;
+        alone.dimensions = measured.dimensions;
+        const std::size_t placed = CrossSectionPicture(*section, alone).placedDimensions().size();
+        if (drawable == 0 || placed < drawable) {
+            log << query.text << ": ";
+            if (drawable == 0)
+                log << "the measurement has no arrow to draw in a section";
+            else if (placed == 0)
+                log << "the measurement lies outside the cut layer of " << request.plane.text();
+            else
+                log << drawable - placed << " of its " << drawable
+                    << " dimensions lie outside the cut layer of " << request.plane.text();
+            log << "; nothing was written" << Qt::endl;
             return Failed;
         }
         options.dimensions.insert(options.dimensions.end(), measured.dimensions.begin(),

@@ -5,6 +5,7 @@
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/meshexport.h"
 #include "Model/Export/vtiexporter.h"
+#include "Model/Transport/fluxengine.h"
 
 #include <QDir>
 #include <QTextStream>
@@ -105,7 +106,16 @@ DocumentExport::Status DocumentExport::exportVolume(TotalVolume& volume, const R
     }
     if (!request.vti.isEmpty()) {
         log << "Exporting the cells to " << QDir::toNativeSeparators(request.vti) << Qt::endl;
-        if (report(Model::Export::VtiExporter::write(volume, request.vti, request.compressVolume),
+        std::optional<Model::Transport::SurfaceFlux> flux;
+        if (request.fluxExponent) {
+            Model::Transport::FluxSettings settings;
+            settings.sourceExponent = *request.fluxExponent;
+            settings.sticking = request.fluxSticking;
+            log << "Tracing the flux" << Qt::endl;
+            flux = Model::Transport::FluxEngine::compute(volume, settings);
+        }
+        if (report(Model::Export::VtiExporter::write(volume, request.vti, request.compressVolume,
+                                                     flux ? &*flux : nullptr),
                    log) != Done)
             status = ExportFailed;
     }

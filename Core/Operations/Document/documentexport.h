@@ -28,6 +28,10 @@ public:
         // A ".vti" file; empty for none.
         QString vti;
         bool compressVolume = false;
+        // With the ".vti" file: the flux of a source of this cosine power, every material
+        // sticking with this probability, as a second cell array.
+        std::optional<double> fluxExponent;
+        double fluxSticking = 1.0;
     };
 
     // Exit codes of the command-line tools.

@@ -38,10 +38,11 @@ IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& c
                                                              const QString& stateKey)
     : IsotropicProcessOperation(context, name, id, stateKey) {
     distanceName = QStringLiteral("etch depth");
+    doneText = QStringLiteral("etched");
 }
 
 ReleaseEtchOperation::ReleaseEtchOperation(OperationContext& context)
-    : IsotropicFilmEtchingOperation(context, QStringLiteral("Release Etch"), 31,
+    : IsotropicFilmEtchingOperation(context, QStringLiteral("Release Etch"), number,
                                     QStringLiteral("ReleaseEtch")) {}
 
 void ReleaseEtchOperation::afterRun() {
@@ -81,7 +82,9 @@ bool IsotropicFilmEtchingOperation::etchByRate(Model::Automaton::TotalVolume& vo
 
 ElectrodepositionOperation::ElectrodepositionOperation(OperationContext& context)
     : IsotropicProcessOperation(context, QStringLiteral("Electroplating"), 15,
-                                QStringLiteral("Electroplating")) {}
+                                QStringLiteral("Electroplating")) {
+    doneText = QStringLiteral("plated");
+}
 
 void ElectrodepositionOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                            Util::ProgressReporter& progress) {

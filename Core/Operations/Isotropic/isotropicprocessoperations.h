@@ -39,10 +39,15 @@ protected:
     QString refusal() const override {
         return rate ? rate->refusal() : distanceRefusal(distanceName, distance);
     }
+    std::optional<LengthRequest> requestedLength() const override {
+        return LengthRequest{rate ? rate->microns() : double(distance), distanceName, doneText};
+    }
     // The distance to run with on `volume`.
     float distanceOn(const Model::Automaton::TotalVolume& volume) const;
 
     QString distanceName = QStringLiteral("film thickness");
+    // What the step did with its distance, for the note on how it was rounded.
+    QString doneText = QStringLiteral("deposited");
 
     float distance = 0.f;
     int materialId = 0;
@@ -89,6 +94,7 @@ protected:
 // the solid bodies (attached, anchored, loose) and the undercut reached below each anchor.
 class ReleaseEtchOperation : public IsotropicFilmEtchingOperation {
 public:
+    static constexpr int number = 34;
     explicit ReleaseEtchOperation(OperationContext& context);
 
 protected:

@@ -1,5 +1,6 @@
 #include "Core/Operations/SiEtching/kohrecipe.h"
 
+#include "Core/Operations/celllength.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Metrology/scale.h"
 
@@ -72,9 +73,7 @@ double KohRecipe::rate110() const {
 }
 
 double KohRecipe::engineDepth(const Model::Automaton::TotalVolume& volume, double microns) {
-    const Model::Metrology::CellEdges edges = Model::Metrology::CellEdges::of(volume);
-    const double micronsPerUnit = edges.z / double(volume.getCellSizeZ());
-    return microns / micronsPerUnit;
+    return CellLength::of(volume, microns).sceneUnits();
 }
 
 QString KohRecipe::depthText() const {

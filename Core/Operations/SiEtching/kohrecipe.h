@@ -35,9 +35,8 @@ struct KohRecipe {
     // How deep a (100) wafer is etched in the recipe's time, in µm.
     double depthMicrons() const { return rate100() * time; }
 
-    // The depth the lattice etch is given for this recipe on `volume`: one lattice constant of
-    // the engine is one scene unit, so the (100) depth in µm is turned into scene units through
-    // the volume's cell edges.
+    // The depth the lattice etch is given for this recipe on `volume`: the (100) depth in µm
+    // rounded to whole cells down z (see CellLength), in scene units.
     double engineDepth(const Model::Automaton::TotalVolume& volume) const {
         return engineDepth(volume, depthMicrons());
     }

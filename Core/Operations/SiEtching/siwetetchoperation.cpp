@@ -1,5 +1,9 @@
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
 
+#include "Core/Operations/SiEtching/maskwear.h"
+#include "Core/Operations/celllength.h"
+#include "Core/Operations/volumeprocessoperation.h"
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 
@@ -60,6 +64,11 @@ void SiWetEtchOperation::selectVolume(std::shared_ptr<TotalVolume> volume) {
 }
 
 void SiWetEtchOperation::step() {
+    if (!volumeSelected && !asked) {
+        asked = true;
+        askForVolume(context, name, nullptr, *this);
+        return;
+    }
     if (!volumeSelected && !takeSelectedVolume()) {
         message(QStringLiteral(": Select a cell volume and press Enter/Return."));
         context.consoleInput.requestEnter(*this);
@@ -94,20 +103,27 @@ void SiWetEtchOperation::end() {
     }
     const OperationPtr keepAlive = weak_from_this().lock();
     const int volumeId = target->getId();
-    // The depth is given in µm; the lattice counts in scene units.
-    double runDepth = KohRecipe::engineDepth(*target, depth);
+    // The depth is given in µm and etched in whole cells; the lattice counts in scene units.
+    double microns = depth;
     if (recipe) {
         if (const QString refusal = recipe->refusal(); !refusal.isEmpty()) {
             message(QStringLiteral(": ") + refusal);
             cancel();
             return;
         }
-        runDepth = recipe->engineDepth(*target);
+        microns = recipe->depthMicrons();
         message(QStringLiteral(": KOH %1 wt% at %2 °C, (100) %3 µm/min: %4")
                     .arg(recipe->concentration)
                     .arg(recipe->temperature)
                     .arg(QString::number(recipe->rate100(), 'f', 3), recipe->depthText()));
     }
+    const CellLength cells = CellLength::of(*target, microns);
+    if (const QString refusal = cells.refusal(QStringLiteral("etch depth")); !refusal.isEmpty()) {
+        message(QStringLiteral(": ") + refusal);
+        cancel();
+        return;
+    }
+    const double runDepth = cells.sceneUnits();
 
     QElapsedTimer timer;
     timer.start();
@@ -136,10 +152,26 @@ void SiWetEtchOperation::end() {
         return;
     }
     QString failure;
+    QStringList worn;
+    bool boronFailed = false;
     const RunSnapshots::Outcome outcome = snapshots.run(
         *target, name,
         [&](TotalVolume& volume, Util::ProgressReporter& progress) {
+            // Boron-doped cells etch as slow silicon: the lattice takes them as silicon, and
+            // they get their material back where the etch left them.
+            boron = BoronEtchStop();
+            if (takesRateFactors())
+                boron.lift(volume);
+            if (!boron.isEmpty() && !volume.rebuildSiLattice(&reason)) {
+                boron.restore(volume);
+                boronFailed = true;
+                return;
+            }
             runEngine(volume, runDepth, sides, progress);
+            boron.restore(volume);
+            // The etchant wears the masks as long as it etches the silicon.
+            if (recipe)
+                worn = MaskWear::wear(volume, *recipe, progress);
             qCDebug(lcWetEtchOperation).nospace()
                 << "Total time to allocate and run " << timer.elapsed();
             timer.restart();
@@ -154,15 +186,26 @@ void SiWetEtchOperation::end() {
         cancel();
         return;
     }
+    if (boronFailed) {
+        message(QStringLiteral(": ") + reason);
+        context.processHistory.setLatticeRebuildNeeded(volumeId, true);
+        cancel();
+        return;
+    }
     // The run rebuilt the surface after the engine, on the run's thread.
     qCDebug(lcWetEtchOperation).nospace()
         << "Time to build rendered structrure " << timer.elapsed();
 
     context.processHistory.recordOperation(volumeId, unsigned(id));
-    context.processHistory.setLatticeRebuildNeeded(volumeId, false);
+    // A lattice built with boron-doped cells as silicon is no lattice of the cells now.
+    context.processHistory.setLatticeRebuildNeeded(volumeId, !boron.isEmpty());
     context.notifyUpdateObservers();
     if (!snapshots.isUndoable())
         message(snapshots.notUndoableMessage());
+    if (const QString note = cells.note(QStringLiteral("etched")); !note.isEmpty())
+        message(QStringLiteral(": ") + note + QLatin1Char('.'));
+    if (!worn.isEmpty())
+        message(QStringLiteral(": ") + worn.join(QStringLiteral("; ")) + QLatin1Char('.'));
     message(QStringLiteral(": Operation finished."));
     context.consoleInput.reset();
     context.host.finishCurrentOperation();

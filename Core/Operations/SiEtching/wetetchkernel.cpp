@@ -10,13 +10,39 @@ using Model::Automaton::SiAtom;
 using Model::Automaton::SiCell;
 using Model::Automaton::SiLattice;
 
+QString etchSideName(EtchSide side) {
+    switch (side) {
+    case EtchSide::Bottom:
+        return QStringLiteral("bottom");
+    case EtchSide::Both:
+        return QStringLiteral("both");
+    case EtchSide::Top:
+        break;
+    }
+    return QStringLiteral("top");
+}
+
+bool etchSideFromName(const QString& name, EtchSide& side) {
+    for (const EtchSide candidate : {EtchSide::Top, EtchSide::Bottom, EtchSide::Both}) {
+        if (name.trimmed().compare(etchSideName(candidate), Qt::CaseInsensitive) == 0) {
+            side = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
 WetEtchKernel::WetEtchKernel(Model::Automaton::TotalVolume& volume, double depth,
                              const QLoggingCategory& category, WetEtchSides sides)
     : volume(volume), depth(depth), category(category), sides(sides) {}
 
 WetEtchKernel::~WetEtchKernel() {
-    // A cancelled run leaves here without finish(): its side bonds must not outlive it.
+    // A cancelled run leaves here without finish(): its side bonds and wetted atoms below the
+    // volume must not outlive it.
     unlinkSides();
+    if (lattice)
+        for (const AtomId id : wetBelowAtoms)
+            lattice->setState(id, SiAtom::Fixed);
 }
 
 std::uint64_t WetEtchKernel::stepCount(double depth) {
@@ -46,6 +72,9 @@ bool WetEtchKernel::begin() {
 
     // The boundary atoms of the previous run go; this run makes its own.
     lattice->clearExtraAtoms();
+    dry.clear();
+    if (etchSide == EtchSide::Bottom)
+        findDryCells();
 
     const unsigned sizeX = volume.getSizeX();
     partition = std::make_unique<StripPartition>(sizeX);
@@ -64,10 +93,81 @@ bool WetEtchKernel::begin() {
 
 void WetEtchKernel::finish() {
     unlinkSides();
+    for (const AtomId id : wetBelowAtoms)
+        lattice->setState(id, SiAtom::Fixed);
+    wetBelowAtoms.clear();
+    dry.clear();
     strips.clear();
     locked.reset();
     materials = Model::Automaton::MaterialCells();
     atomCounts = nullptr;
+}
+
+bool WetEtchKernel::belowVolume(const Util::Vector3D& p) const {
+    // Atoms sit a quarter of a lattice constant apart in z at the least: half of that tells a
+    // layer below the volume's bottom face from the bottom layer itself.
+    return p.z < lattice->getBuiltAt().z - 0.125 * lattice->getLatticeConstant();
+}
+
+void WetEtchKernel::findDryCells() {
+    // The etchant rises from the bottom face through the empty cells joined to it face to
+    // face; the rest of the volume's empty space stays dry behind the wafer holder.
+    const unsigned sizeX = volume.getSizeX();
+    const unsigned sizeY = volume.getSizeY();
+    const unsigned sizeZ = volume.getSizeZ();
+    const std::size_t total = std::size_t(sizeX) * sizeY * sizeZ;
+    dry.assign(total, 1);
+    std::vector<CellIndex> queue;
+    const auto reach = [&](CellIndex c) {
+        if (dry[c] && materials[std::ptrdiff_t(c)] == 0) {
+            dry[c] = 0;
+            queue.push_back(c);
+        }
+    };
+    for (unsigned x = 0; x < sizeX; ++x)
+        for (unsigned y = 0; y < sizeY; ++y)
+            reach(volume.index(x, y, 0));
+    const CellIndex strideX = CellIndex(sizeY) * sizeZ;
+    while (!queue.empty()) {
+        const CellIndex c = queue.back();
+        queue.pop_back();
+        const CellIndex z = c % sizeZ;
+        const CellIndex y = (c / sizeZ) % sizeY;
+        const CellIndex x = c / strideX;
+        if (z > 0)
+            reach(c - 1);
+        if (z + 1 < sizeZ)
+            reach(c + 1);
+        if (y > 0)
+            reach(c - sizeZ);
+        if (y + 1 < sizeY)
+            reach(c + sizeZ);
+        if (x > 0)
+            reach(c - strideX);
+        if (x + 1 < sizeX)
+            reach(c + strideX);
+    }
+}
+
+void WetEtchKernel::wetBelow() {
+    // On the calling thread: an atom below the volume is the partner of atoms of several
+    // strips. Only the bottom layer of cells has partners there.
+    SiLattice& l = *lattice;
+    const unsigned sizeZ = volume.getSizeZ();
+    wetBelowAtoms.clear();
+    l.forEachCrystalAtom(0, volume.getSizeX(), [&](AtomId id, CellIndex c) {
+        if (c % sizeZ != 0)
+            return;
+        for (unsigned s = 0; s < 4; ++s) {
+            const AtomId n = l.neighbor(id, s);
+            if (n == noAtom || l.cellIndexOf(n) >= 0 || l.state(n) != SiAtom::Fixed)
+                continue;
+            if (belowVolume(l.atomPosition(n))) {
+                l.setState(n, SiAtom::Empty);
+                wetBelowAtoms.push_back(n);
+            }
+        }
+    });
 }
 
 void WetEtchKernel::findSurface(StripWork& work) {
@@ -91,12 +191,15 @@ void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
             // Linked neighbours already carry the state of their cell (takeAtoms).
             const std::int32_t cell = l.cellIndexOf(n);
             if (cell < 0) {
-                // Outside the volume: Fixed by construction and never etchant.
-                if (l.state(n) != SiAtom::Fixed)
+                // Outside the volume: Fixed by construction, etchant only below the volume
+                // when the bottom is etched (wetBelow).
+                if (l.state(n) == SiAtom::Empty)
+                    exposed = true;
+                else if (l.state(n) != SiAtom::Fixed)
                     qCDebug(category) << "This wasn't suppose to happen.";
                 continue;
             }
-            if (materials[cell] == 0)
+            if (materials[cell] == 0 && wets(CellIndex(cell)))
                 exposed = true;
             continue;
         }
@@ -104,18 +207,23 @@ void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
             position = l.atomPosition(id);
             havePosition = true;
         }
-        const double* bond = SiCell::rotatedBond[l.sublatticeOf(id)][s];
-        const Util::Vector3D partner(position.x + bond[0], position.y + bond[1],
-                                     position.z + bond[2]);
+        const Util::Vector3D bond = l.bondVector(l.sublatticeOf(id), s);
+        const Util::Vector3D partner(position.x + bond.x, position.y + bond.y, position.z + bond.z);
         CellIndex c = 0;
         if (l.locate(partner, c)) {
             const std::uint32_t material = materials[std::ptrdiff_t(c)];
             if (material == 0) {
-                exposed = true;
+                // A dry cell holds no atom either: an etch that reaches it from the wet side
+                // goes on into it.
+                exposed = exposed || wets(c);
                 continue;
             }
             if (material == 1)
                 continue;
+        } else if (etchSide != EtchSide::Top && belowVolume(partner)) {
+            // The etchant below the volume: the bond stays open.
+            exposed = true;
+            continue;
         }
         // Outside the volume or inside a mask: a Fixed atom holds the bond.
         work.boundaryRequests.push_back({id, s, partner});
@@ -146,15 +254,17 @@ void WetEtchKernel::findSideLinks(StripWork& work) {
     const double edge[3] = {volume.getCellSizeX(), volume.getCellSizeY(), volume.getCellSizeZ()};
     const Util::Vector3D corner = volume.getPosition();
     const double low[3] = {corner.x, corner.y, corner.z};
-    // One lattice constant is one length unit, and the turned crystal repeats every half face
-    // diagonal along x and y: the shift through a side is the most of those that fits.
-    const double row = std::sqrt(0.5);
+    // The turned crystal repeats every half face diagonal along x and y: the shift through a
+    // side is the most of those that fits.
+    const double latticeConstant = l.getLatticeConstant();
+    const double row = std::sqrt(0.5) * latticeConstant;
     double shift[2];
     unsigned margin[2];
     for (int a = 0; a < 2; ++a) {
-        shift[a] = std::floor(size[a] * edge[a] / row) * row;
-        // A bond reaches at most √2/4 across x or y.
-        margin[a] = unsigned(std::ceil(0.36 / edge[a]));
+        // The division is exact for a whole number of rows; the tolerance keeps it whole.
+        shift[a] = std::floor(size[a] * edge[a] / row + 1e-9) * row;
+        // A bond reaches at most √2/4 of a lattice constant across x or y.
+        margin[a] = unsigned(std::ceil(0.36 * latticeConstant / edge[a]));
     }
     if (shift[0] <= 0.0 || shift[1] <= 0.0)
         return;
@@ -166,8 +276,8 @@ void WetEtchKernel::findSideLinks(StripWork& work) {
             return;
         const Util::Vector3D position = l.atomPosition(id);
         for (unsigned s = 0; s < 4; ++s) {
-            const double* bond = SiCell::rotatedBond[l.sublatticeOf(id)][s];
-            double p[3] = {position.x + bond[0], position.y + bond[1], position.z + bond[2]};
+            const Util::Vector3D bond = l.bondVector(l.sublatticeOf(id), s);
+            double p[3] = {position.x + bond.x, position.y + bond.y, position.z + bond.z};
             const double fz = (p[2] - low[2]) / edge[2];
             if (fz < 0.0 || fz >= size[2])
                 continue;

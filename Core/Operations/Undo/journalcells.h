@@ -11,6 +11,8 @@ struct JournalCells {
     bool inUndoFile = false;
     QString key;
     int instance = 0;
+    // The step's name as the Edit menu shows it, for the undo history of a recovered document.
+    QString name;
 };
 
 } // namespace Core::Operations

@@ -1,10 +1,14 @@
 #include "Core/Operations/Undo/recoveryjournal.h"
 
+#include "Core/Operations/Undo/recoveredstep.h"
 #include "Core/Operations/Undo/recoverysession.h"
+#include "Core/Operations/Undo/runsnapshots.h"
 #include "Core/Operations/Undo/totalvolumeundoredohelper.h"
 #include "Core/Operations/operationcontext.h"
 #include "Model/Automaton/totalvolume.h"
+#include "Model/Materials/materialfactory.h"
 #include "Model/Persistence/documentarchiver.h"
+#include "Model/Persistence/materialarchiver.h"
 
 #include "Util/savefile.h"
 #include <QDir>
@@ -16,6 +20,8 @@
 #include <QLoggingCategory>
 #include <QRunnable>
 #include <QThreadPool>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -85,6 +91,10 @@ struct RecoveryJournal::Manifest {
     QString fileName;
     QString base;
     std::vector<std::pair<int, JournalCells>> cells;
+    // With each of `cells`, the volume's last process before its step and after.
+    std::vector<std::pair<unsigned, unsigned>> cellHistory;
+    // Every registered material, as a document writes it: the table the records' ids are in.
+    QStringList materials;
     std::map<int, unsigned> lastOperations;
     std::map<int, bool> latticeRebuilds;
     bool syncSnapshots = false;
@@ -97,14 +107,20 @@ struct RecoveryJournal::Manifest {
         root[QStringLiteral("file")] = fileName;
         root[QStringLiteral("base")] = base;
         QJsonArray cellList;
-        for (const auto& [index, where] : cells)
+        for (std::size_t k = 0; k < cells.size(); ++k) {
+            const auto& [index, where] = cells[k];
             cellList.append(
                 QJsonObject{{QStringLiteral("volume"), index},
                             {QStringLiteral("in"),
                              where.inUndoFile ? QStringLiteral("undo") : QStringLiteral("redo")},
                             {QStringLiteral("key"), where.key},
-                            {QStringLiteral("instance"), where.instance}});
+                            {QStringLiteral("instance"), where.instance},
+                            {QStringLiteral("name"), where.name},
+                            {QStringLiteral("before"), qint64(cellHistory[k].first)},
+                            {QStringLiteral("after"), qint64(cellHistory[k].second)}});
+        }
         root[QStringLiteral("cells")] = cellList;
+        root[QStringLiteral("materials")] = QJsonArray::fromStringList(materials);
         QJsonArray history;
         for (const auto& [index, last] : lastOperations)
             history.append(QJsonObject{{QStringLiteral("volume"), index},
@@ -156,8 +172,35 @@ void RecoveryJournal::queue(std::function<void()> job) {
 
 void RecoveryJournal::fail(const QString& reason) {
     qCWarning(lcRecoveryJournal) << "The recovery journal could not be written:" << reason;
+    {
+        std::lock_guard<std::mutex> guard(problemLock);
+        problem = reason;
+    }
+    setProtected(false, reason);
+}
+
+void RecoveryJournal::setProtected(bool protectedNow, const QString& reason) {
+    std::function<void(bool, const QString&)> tell;
+    {
+        std::lock_guard<std::mutex> guard(problemLock);
+        if (journalProtected == protectedNow)
+            return;
+        journalProtected = protectedNow;
+        tell = protectionChanged;
+    }
+    if (tell)
+        tell(protectedNow, reason);
+}
+
+void RecoveryJournal::setProtectionCallback(std::function<void(bool, const QString&)> callback) {
+    waitForWrites();
     std::lock_guard<std::mutex> guard(problemLock);
-    problem = reason;
+    protectionChanged = std::move(callback);
+}
+
+bool RecoveryJournal::isUpToDate() {
+    waitForWrites();
+    return committedSteps == steps;
 }
 
 QString RecoveryJournal::takeProblem() {
@@ -181,12 +224,26 @@ int RecoveryJournal::indexOf(int volumeId) const {
 
 void RecoveryJournal::stepFinished(const std::optional<JournalCells>& cells) {
     RecoverySession& session = context.snapshotFiles.getSession();
-    if (!session.isValid())
-        return;
     // At most one step's journal is being written at a time: steps that finish faster than
     // their journals reach the disk would otherwise let a kill take several of them.
     waitForWrites();
     ++steps;
+    if (!session.isValid()) {
+        setProtected(false, session.getFailure());
+        return;
+    }
+    if (!pendingBase.isEmpty()) {
+        // The base of an earlier step is the journal's only if its manifest was committed; when
+        // it was not, the journal on disk is still the one before it, and the document has
+        // moved on from that base in ways records cannot hold: only a whole base can follow.
+        haveBase = committedBase == pendingBase;
+        if (haveBase) {
+            baseName = pendingBase;
+            changedCells.clear();
+            changedHistory.clear();
+        }
+        pendingBase.clear();
+    }
 
     Manifest manifest;
     manifest.folder = session.path();
@@ -204,17 +261,37 @@ void RecoveryJournal::stepFinished(const std::optional<JournalCells>& cells) {
             manifest.latticeRebuilds[int(i)] = found->second;
     }
 
+    for (const Model::Materials::Material& material :
+         Model::Materials::MaterialFactory::getInstance()->getMaterials()) {
+        QString text;
+        QXmlStreamWriter writer(&text);
+        Model::Persistence::MaterialArchiver::saveMaterial(&writer, material);
+        writer.writeEndDocument(); // closes the element
+        manifest.materials << text;
+    }
+    std::pair<unsigned, unsigned> history;
+    if (cells) {
+        const auto seen = lastSeen.find(cells->volumeId);
+        history = {seen == lastSeen.end() ? 0u : seen->second,
+                   context.processHistory.lastOperation(cells->volumeId)};
+    }
+    lastSeen = context.processHistory.getLastOperations();
+
     const int index = cells ? indexOf(cells->volumeId) : -1;
     if (haveBase && index >= 0 && context.snapshotFiles.isUsable()) {
         // The cells are in the snapshot files already; they only need to reach the disk.
         changedCells.emplace_back(index, *cells);
+        changedHistory.push_back(history);
         manifest.base = baseName;
         manifest.cells = changedCells;
+        manifest.cellHistory = changedHistory;
         manifest.syncSnapshots = true;
         queue([this, manifest] { writeManifest(manifest); });
         return;
     }
 
+    // Whatever happens below, the records since the base no longer describe the document.
+    haveBase = false;
     // The whole document, copied here so that the next step can go on while it is written.
     auto copy = std::make_shared<Model::Document>();
     try {
@@ -225,10 +302,8 @@ void RecoveryJournal::stepFinished(const std::optional<JournalCells>& cells) {
         fail(QStringLiteral("not enough memory to copy the document"));
         return;
     }
-    baseName = QStringLiteral("base-%1.cvx").arg(++baseNumber);
-    haveBase = true;
-    changedCells.clear();
-    manifest.base = baseName;
+    pendingBase = QStringLiteral("base-%1.cvx").arg(++baseNumber);
+    manifest.base = pendingBase;
     queue([this, manifest, copy] {
         // Archivers of its own: the window's may be busy reading on the other thread.
         const Model::Persistence::ArchiverTable archivers =
@@ -241,15 +316,18 @@ void RecoveryJournal::stepFinished(const std::optional<JournalCells>& cells) {
             fail(reason);
             return;
         }
-        writeManifest(manifest);
+        if (writeManifest(manifest))
+            committedBase = manifest.base;
+        else
+            QFile::remove(manifest.folder + QLatin1Char('/') + manifest.base);
     });
 }
 
-void RecoveryJournal::writeManifest(const Manifest& manifest) {
+bool RecoveryJournal::writeManifest(const Manifest& manifest) {
     if (manifest.syncSnapshots &&
         (!syncToDisk(undoFileIn(manifest.folder)) || !syncToDisk(redoFileIn(manifest.folder)))) {
         fail(QStringLiteral("the undo snapshot files could not be synced"));
-        return;
+        return false;
     }
     const QByteArray json = manifest.toJson();
     const QString reason =
@@ -257,7 +335,7 @@ void RecoveryJournal::writeManifest(const Manifest& manifest) {
                         [&](QIODevice& device) { return device.write(json) == json.size(); });
     if (!reason.isEmpty()) {
         fail(reason);
-        return;
+        return false;
     }
     // Older bases are no longer named by the journal.
     const QDir folder(manifest.folder);
@@ -265,21 +343,29 @@ void RecoveryJournal::writeManifest(const Manifest& manifest) {
         if (name != manifest.base)
             QFile::remove(folder.filePath(name));
     }
+    committedSteps = manifest.steps;
+    setProtected(true, QString());
     if (committed)
         committed(manifest.steps);
+    return true;
 }
 
 void RecoveryJournal::documentClean() {
     steps = 0;
     haveBase = false;
+    pendingBase.clear();
     changedCells.clear();
+    changedHistory.clear();
     RecoverySession& session = context.snapshotFiles.getSession();
-    if (!session.isValid())
+    if (!session.isValid()) {
+        committedSteps = 0; // nothing is queued without a session
         return;
+    }
     const QString folder = session.path();
-    queue([folder] {
+    queue([this, folder] {
         QFile::remove(folder + QLatin1Char('/') + manifestName);
         syncToDisk(folder);
+        committedSteps = 0;
     });
 }
 
@@ -354,6 +440,26 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
                                              ? QString()
                                              : QStringLiteral(" (%1)").arg(read.error)));
         recovered.objects = std::move(read.objects);
+        recovered.folder = folder;
+
+        // The records hold the ids of the program that wrote them; the base's were translated
+        // as it was read, and the journal's table gives those of materials registered after it.
+        auto ids = std::make_shared<Model::Persistence::MaterialIdMap>(read.materialIds);
+        std::vector<std::uint32_t> registered;
+        for (const QJsonValue& entry : root->value(QStringLiteral("materials")).toArray()) {
+            QXmlStreamReader xml(entry.toString());
+            bool ok = false;
+            const Model::Materials::Material material =
+                xml.readNextStartElement()
+                    ? Model::Persistence::MaterialArchiver::loadMaterial(&xml, &ok)
+                    : Model::Materials::Material();
+            if (!ok || ids->count(material.getId()))
+                continue;
+            if (!Model::Persistence::DocumentArchiver::registerMaterial(material, *ids, registered))
+                return refuse(
+                    QStringLiteral("its material %1 cannot be registered").arg(material.getName()));
+        }
+        recovered.materialIds = ids;
 
         // Each record holds the cells one step changed, so the volume's cells are the base's
         // with every record since applied in the order of the steps.
@@ -369,11 +475,19 @@ RecoveryJournal::load(const QString& folder, OperationContext& context, QString*
                 return refuse(
                     QStringLiteral("%1 names a cell volume that is not there").arg(manifestName));
             const QString in = cells.value(QStringLiteral("in")).toString();
-            const TotalVolumeUndoRedoHelper helper(
-                cells.value(QStringLiteral("key")).toString(),
-                cells.value(QStringLiteral("instance")).toInt(-1), context);
+            TotalVolumeUndoRedoHelper helper(cells.value(QStringLiteral("key")).toString(),
+                                             cells.value(QStringLiteral("instance")).toInt(-1),
+                                             context);
+            helper.setMaterialIds(ids);
             const QString file =
                 in == QLatin1String("undo") ? undoFileIn(folder) : redoFileIn(folder);
+            RecoveredRecord record;
+            record.volume = index;
+            record.cells = {volume->getId(), in == QLatin1String("undo"), helper.getKey(),
+                            helper.getInstance(), cells.value(QStringLiteral("name")).toString()};
+            record.lastBefore = unsigned(cells.value(QStringLiteral("before")).toDouble());
+            record.lastAfter = unsigned(cells.value(QStringLiteral("after")).toDouble());
+            recovered.records.push_back(record);
             if (!helper.applyRecord(file, *volume))
                 return refuse(QStringLiteral("the cells of step %1 %2 are missing from %3")
                                   .arg(helper.getKey())
@@ -412,7 +526,62 @@ void RecoveryJournal::apply(OperationContext& context, const Recovered& recovere
     }
     context.document->setFileName(recovered.summary.fileName);
     context.document->setModified(true);
+    restoreUndoHistory(context, recovered);
     context.notifyUpdateObservers();
+}
+
+void RecoveryJournal::restoreUndoHistory(OperationContext& context, const Recovered& recovered) {
+    SnapshotFiles& files = context.snapshotFiles;
+    if (recovered.records.empty() || !files.isUsable())
+        return;
+    // This window's snapshot files are new and empty: the dead program's become them.
+    for (const auto& [from, to] : {std::pair{undoFileIn(recovered.folder), files.getUndoFile()},
+                                   std::pair{redoFileIn(recovered.folder), files.getRedoFile()}}) {
+        QFile::remove(to);
+        if (!QFile::copy(from, to)) {
+            qCWarning(lcRecoveryJournal) << "The undo history could not be recovered:" << from;
+            QFile(to).open(QIODevice::WriteOnly);
+            return;
+        }
+        for (const auto& [key, instance] : TotalVolumeUndoRedoHelper::recordNames(to))
+            RunSnapshots::reserveInstances(key, instance);
+    }
+    // The records replay the steps since the base, their undos and redos in order: what they
+    // leave on the two stacks is what the program had on its own.
+    std::vector<RecoveredRecord> undoable, redoable;
+    const auto same = [](const RecoveredRecord& a, const RecoveredRecord& b) {
+        return a.volume == b.volume && a.cells.key == b.cells.key &&
+               a.cells.instance == b.cells.instance;
+    };
+    for (const RecoveredRecord& record : recovered.records) {
+        if (!record.cells.inUndoFile) {
+            if (!redoable.empty() && same(redoable.back(), record))
+                redoable.pop_back();
+            else
+                redoable.clear();
+            undoable.push_back(record);
+        } else if (!undoable.empty() && same(undoable.back(), record)) {
+            redoable.push_back(undoable.back());
+            undoable.pop_back();
+        } else {
+            // An undo of a step from before the base: what came before it is not known.
+            undoable.clear();
+            redoable.clear();
+        }
+    }
+    const auto stepOf = [&](const RecoveredRecord& record) {
+        auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(
+            recovered.objects[std::size_t(record.volume)]);
+        return std::make_shared<RecoveredStep>(context, record.cells, volume, record.lastBefore,
+                                               record.lastAfter, recovered.materialIds);
+    };
+    UndoRedoStack& stacks = context.undoRedoStack;
+    for (const RecoveredRecord& record : undoable)
+        stacks.pushUndo(stepOf(record));
+    for (const RecoveredRecord& record : redoable)
+        stacks.pushRedo(stepOf(record));
+    stacks.notifyUndoObservers();
+    stacks.notifyRedoObservers();
 }
 
 } // namespace Core::Operations

@@ -8,9 +8,11 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Core::Operations {
@@ -30,10 +32,45 @@ QString cacheHome() {
     return QDir::homePath() + QStringLiteral("/.cache");
 }
 
+// Makes `path` (when missing) and checks that it is a folder of this user's alone, not a link:
+// the sessions below it hold the user's unsaved work, and the temporary folder is shared with
+// every other user of the machine. Empty when it is, else why not.
+QString privateFolder(const QString& path) {
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return QStringLiteral("%1: %2").arg(QFileInfo(path).path(), qt_error_string(errno));
+    const QByteArray name = QFile::encodeName(path);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+        return QStringLiteral("%1: %2").arg(path, qt_error_string(errno));
+    struct stat status {};
+    if (::lstat(name.constData(), &status) != 0)
+        return QStringLiteral("%1: %2").arg(path, qt_error_string(errno));
+    if (!S_ISDIR(status.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(path);
+    if (status.st_uid != ::geteuid())
+        return QStringLiteral("%1 belongs to another user").arg(path);
+    if ((status.st_mode & 077) != 0 && ::chmod(name.constData(), 0700) != 0)
+        return QStringLiteral("%1: %2").arg(path, qt_error_string(errno));
+    return QString();
+}
+
 } // namespace
 
 QString RecoverySession::root() {
     return cacheHome() + QStringLiteral("/Cellvane/recovery");
+}
+
+QString RecoverySession::temporaryRoot() {
+    return QDir::tempPath() + QStringLiteral("/Cellvane-recovery-%1").arg(::geteuid());
+}
+
+QStringList RecoverySession::roots() {
+    QStringList usable;
+    for (const QString& parent : {root(), temporaryRoot()}) {
+        // A folder someone else made, or a link, is never searched: its sessions are not ours.
+        if (QFileInfo(parent).isDir() && privateFolder(parent).isEmpty())
+            usable << parent;
+    }
+    return usable;
 }
 
 RecoverySession::RecoverySession() {
@@ -41,10 +78,11 @@ RecoverySession::RecoverySession() {
     removeAbandoned();
     // The cache folder first; the temporary folder only so that undo still works when the cache
     // cannot be written (its journal is then lost with the next reboot, which is no worse).
-    const QStringList parents{root(), QDir::tempPath() + QStringLiteral("/Cellvane-recovery")};
+    const QStringList parents{root(), temporaryRoot()};
     for (const QString& parent : parents) {
-        if (!QDir().mkpath(parent)) {
-            failure = QStringLiteral("%1: %2").arg(parent, qt_error_string(errno));
+        const QString problem = privateFolder(parent);
+        if (!problem.isEmpty()) {
+            failure = problem;
             continue;
         }
         for (int attempt = 0; attempt < maxAttempts; ++attempt) {
@@ -140,9 +178,12 @@ QString RecoverySession::putAside() {
 
 QStringList RecoverySession::findStale() {
     QStringList stale;
-    const QDir dir(root());
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time | QDir::Reversed);
+    QFileInfoList entries;
+    for (const QString& parent : roots())
+        entries += QDir(parent).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::stable_sort(entries.begin(), entries.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        return a.lastModified() < b.lastModified();
+    });
     for (const QFileInfo& entry : entries) {
         if (entry.fileName().contains(QLatin1String(damagedSuffix)))
             continue;

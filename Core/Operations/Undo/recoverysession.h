@@ -38,7 +38,12 @@ public:
 
     // `$XDG_CACHE_HOME/Cellvane/recovery` (`~/.cache/...` when the variable is unset).
     static QString root();
-    // The session folders below root() whose program is no longer running, oldest first.
+    // Where sessions go when the cache cannot be written: `$TMPDIR/Cellvane-recovery-UID`,
+    // made with mode 0700; one that is not this user's own folder is never used.
+    static QString temporaryRoot();
+    // Those of root() and temporaryRoot() that exist and are this user's own folders.
+    static QStringList roots();
+    // The session folders below roots() whose program is no longer running, oldest first.
     static QStringList findStale();
     // Removes the stale folders that hold nothing to recover (no journal): the snapshot files
     // of a program that died, which would otherwise fill the cache.

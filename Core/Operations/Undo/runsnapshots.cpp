@@ -5,6 +5,7 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <new>
@@ -17,11 +18,25 @@ Q_LOGGING_CATEGORY(lcRunSnapshots, "Core/Operations/Undo/runsnapshots", QtInfoMs
 
 using Model::Automaton::TotalVolume;
 
+namespace {
+
+std::mutex counterLock;
+std::map<QString, int>& counters() {
+    static std::map<QString, int> instances;
+    return instances;
+}
+
+} // namespace
+
 int RunSnapshots::nextInstance(const QString& stateKey) {
-    static std::mutex lock;
-    static std::map<QString, int> counters;
-    std::lock_guard<std::mutex> guard(lock);
-    return counters[stateKey]++;
+    std::lock_guard<std::mutex> guard(counterLock);
+    return counters()[stateKey]++;
+}
+
+void RunSnapshots::reserveInstances(const QString& stateKey, int instance) {
+    std::lock_guard<std::mutex> guard(counterLock);
+    int& next = counters()[stateKey];
+    next = std::max(next, instance + 1);
 }
 
 RunSnapshots::RunSnapshots(const QString& stateKey, OperationContext& context)
@@ -143,7 +158,7 @@ bool RunSnapshots::redo(TotalVolume& volume) {
 std::optional<JournalCells> RunSnapshots::journalCells(int volumeId, bool undone) const {
     if (!recordedBoth)
         return std::nullopt;
-    return JournalCells{volumeId, undone, helper.getKey(), helper.getInstance()};
+    return JournalCells{volumeId, undone, helper.getKey(), helper.getInstance(), QString()};
 }
 
 QString RunSnapshots::stopMessage(Outcome outcome, const QString& failure) {

@@ -34,6 +34,9 @@ public:
     // otherwise write records under the same key and number, and an undo could load the other
     // process's cells.
     static int nextInstance(const QString& stateKey);
+    // Records of `stateKey` up to `instance` exist already (those of a recovered journal):
+    // nextInstance() gives only later ones, so that no new record shares their name.
+    static void reserveInstances(const QString& stateKey, int instance);
 
     // The whole run of the step called `name`, as one long piece of work of the host (which
     // shows its progress and may cancel it): records the cells, runs `engine`, records them

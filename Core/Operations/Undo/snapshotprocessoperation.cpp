@@ -11,7 +11,11 @@ void SnapshotProcessOperation::end() {
         cancel();
         return;
     }
-    const QString problem = refusal();
+    QString problem = refusal();
+    const std::optional<LengthRequest> length = requestedLength();
+    const CellLength cells = CellLength::of(*target, length ? length->microns : 0.0);
+    if (problem.isEmpty() && length)
+        problem = cells.refusal(length->what);
     if (!problem.isEmpty()) {
         message(QStringLiteral(": ") + problem);
         cancel();
@@ -35,6 +39,9 @@ void SnapshotProcessOperation::end() {
     }
     if (!snapshots.isUndoable())
         message(snapshots.notUndoableMessage());
+    if (length)
+        if (const QString note = cells.note(length->done); !note.isEmpty())
+            message(QStringLiteral(": ") + note + QLatin1Char('.'));
     afterRun();
     finishRun(changesSilicon());
 }

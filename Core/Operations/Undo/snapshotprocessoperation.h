@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Operations/Undo/runsnapshots.h"
+#include "Core/Operations/celllength.h"
 // Upward on purpose: this is the undo half of a volume process, so it derives from the base every
 // process derives from; the processes then derive from it, never the other way round.
 #include "Core/Operations/volumeprocessoperation.h"
@@ -27,6 +28,9 @@ protected:
     // Why the values cannot run, as a sentence; empty when they can. end() then says so after
     // the operation's name and cancels without touching the cells.
     virtual QString refusal() const { return QString(); }
+    // The thickness or depth the step makes, when it makes one: end() refuses it below half a
+    // cell of the target and says once how it was rounded to whole cells.
+    virtual std::optional<LengthRequest> requestedLength() const { return std::nullopt; }
     // Runs off the user-interface thread while the window waits (see IOperationHost); it may
     // read the operation's values but must leave the document and the console alone.
     virtual void runEngine(Model::Automaton::TotalVolume& volume,

@@ -221,18 +221,50 @@ bool TotalVolumeUndoRedoHelper::applyRecord(const QString& fileName, TotalVolume
                     qint64(frameSizes[k]))
                     return false;
             }
-            if (!changes.isValid()) {
+            if (!changes.isValid(materialIds.get())) {
                 qCWarning(lcUndoRedo) << "Snapshot" << key << instance << "in" << fileName
                                       << "is damaged; the cells were left unchanged";
                 return false;
             }
-            changes.applyTo(volume);
+            changes.applyTo(volume, materialIds.get());
         } catch (const std::bad_alloc&) {
             qCWarning(lcUndoRedo) << "Not enough memory to load a snapshot from" << fileName;
             return false;
         }
         qCDebug(lcUndoRedo).nospace() << "Time to load: " << timer.elapsed() << " ms";
         return true;
+    }
+}
+
+std::vector<std::pair<QString, int>>
+TotalVolumeUndoRedoHelper::recordNames(const QString& fileName) {
+    std::vector<std::pair<QString, int>> names;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return names;
+    const qint64 fileSize = file.size();
+    for (;;) {
+        char mark[sizeof recordMark];
+        std::uint32_t keySize = 0, recordInstance = 0, frameCount = 0;
+        std::uint64_t cellCount = 0, recordBytes = 0;
+        if (file.read(mark, sizeof mark) != qint64(sizeof mark) ||
+            std::memcmp(mark, recordMark, sizeof mark) != 0 || !take(file, keySize) ||
+            keySize > longestKey)
+            return names;
+        const QByteArray recordKey = file.read(keySize);
+        if (recordKey.size() != int(keySize) || !take(file, recordInstance) ||
+            !take(file, cellCount) || !take(file, frameCount) || frameCount > mostFrames)
+            return names;
+        for (std::uint32_t k = 0; k < frameCount; ++k) {
+            std::uint64_t size = 0;
+            if (!take(file, size) || size > std::uint64_t(fileSize))
+                return names;
+            recordBytes += size;
+        }
+        if (recordBytes > std::uint64_t(fileSize - file.pos()) ||
+            !file.seek(file.pos() + qint64(recordBytes)))
+            return names;
+        names.emplace_back(QString::fromUtf8(recordKey), int(recordInstance));
     }
 }
 

@@ -2,7 +2,11 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace Model::Automaton {
 class KeptMaterials;
@@ -44,8 +48,9 @@ public:
     // key that is not one word) or there is no memory for the copy; `problem` then says why.
     // The copy is kept whenever memory allows, so that putBack() works either way.
     bool recordBefore(Model::Automaton::TotalVolume& volume, QString* problem = nullptr);
-    // Appends the cells that changed since recordBefore() to the undo and the redo file. False when nothing was kept or a write failed (a partial record is cut
-    // off again); `problem` then names the file and the system's reason.
+    // Appends the cells that changed since recordBefore() to the undo and the redo file. False when
+    // nothing was kept or a write failed (a partial record is cut off again); `problem` then names
+    // the file and the system's reason.
     bool recordAfter(Model::Automaton::TotalVolume& volume, QString* problem = nullptr);
     // Writes the kept materials back (a run stopped half-way, even after recordAfter()). False,
     // with the cells unchanged, when nothing was kept.
@@ -68,8 +73,16 @@ public:
     bool appendRecord(const QString& fileName, const Model::Automaton::MaterialChanges& changes,
                       QString* problem = nullptr) const;
 
+    // The key and instance of every whole record of `fileName`, in the file's order.
+    static std::vector<std::pair<QString, int>> recordNames(const QString& fileName);
+
     const QString& getKey() const { return key; }
     int getInstance() const { return instance; }
+    // Records written by another program (a recovered journal's) hold that program's material
+    // ids: applyRecord() translates them into this registry's through `ids`.
+    void setMaterialIds(std::shared_ptr<const std::map<std::uint32_t, std::uint32_t>> ids) {
+        materialIds = std::move(ids);
+    }
 
 private:
     bool restore(const QString& fileName, Model::Automaton::TotalVolume& volume);
@@ -78,6 +91,7 @@ private:
     int instance;
     OperationContext& context;
     std::unique_ptr<Model::Automaton::KeptMaterials> before;
+    std::shared_ptr<const std::map<std::uint32_t, std::uint32_t>> materialIds;
 };
 
 } // namespace Core::Operations

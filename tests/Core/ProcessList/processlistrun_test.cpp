@@ -183,12 +183,12 @@ TEST(ProcessListProgram, ExitCodesNameTheFileAndAFailedListWritesNothing) {
              QStringLiteral(": it exists and is not a regular file")},
         {{noVolume, QStringLiteral("--output"), previous},
          1,
-         QStringLiteral("step 1 of 1, CVD (Material: Thermal Si02, Thickness: 1): there is no "
+         QStringLiteral("step 1 of 1, CVD (Material: Thermal Si02, Thickness: 1 µm): there is no "
                         "cell volume to work on")},
         {{good, QStringLiteral("--threads"), QStringLiteral("2"), QStringLiteral("--output"),
           QStringLiteral("good.cvx")},
          0,
-         QStringLiteral("[2/2] CVD (Material: Thermal Si02, Thickness: 1): ")},
+         QStringLiteral("[2/2] CVD (Material: Thermal Si02, Thickness: 1 µm): ")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
@@ -337,8 +337,8 @@ TEST(ProcessListProgram, TheMeasuredTrenchWritesItsMetrics) {
     EXPECT_EQ(values[QStringLiteral("opening width.from")], Entry(6, 24.0));
     EXPECT_EQ(values[QStringLiteral("trench width")], Entry(7, 6.0));
 
-    // CSV by the name; a measurement without an answer is reported as missing, with its reason,
-    // and the run fails.
+    // A measurement without an answer fails the run, which stops there: no metrics file, no
+    // document, and an earlier metrics file of that name stays as it was.
     QList<ProcessData> steps{substrate(6, 3)};
     ProcessData outside(ProcessData::Measure);
     outside.setParameter(names::measurement, QStringLiteral("top@9,1"), true);
@@ -347,20 +347,23 @@ TEST(ProcessListProgram, TheMeasuredTrenchWritesItsMetrics) {
     top.setParameter(names::measurement, QStringLiteral("top:Si@1,1"), true);
     steps << outside << top;
     const QString missing = writeList(dir.filePath(QStringLiteral("missing.plst")), steps);
+    QFile earlier(dir.filePath(QStringLiteral("m.csv")));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier metrics");
+    earlier.close();
     const Ran failed = runProgram({missing, QStringLiteral("--metrics"), QStringLiteral("m.csv"),
                                    QStringLiteral("--output"), QStringLiteral("out.cvx")},
                                   dir.path());
     EXPECT_EQ(failed.exitCode, 1) << failed.said.toStdString();
     EXPECT_TRUE(failed.said.contains(QStringLiteral("x = 9 µm lies outside the volume")))
         << failed.said.toStdString();
+    EXPECT_TRUE(failed.said.contains(QStringLiteral("steps 3 to 3 did not run")))
+        << failed.said.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("out.cvx"))));
-    QFile csv(dir.filePath(QStringLiteral("m.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(csv.readAll()),
-              QStringLiteral("step,name,value,unit,measurement,reason\n"
-                             "2,far,,,\"top@9,1\",\"x = 9 µm lies outside the volume, which "
-                             "spans 0 to 6 µm\"\n"
-                             "3,\"top:Si@1,1\",3,µm,\"top:Si@1,1\",\n"));
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("earlier metrics"));
+    EXPECT_TRUE(failed.said.contains(QStringLiteral("which spans 0 ≤ x < 6 µm")))
+        << failed.said.toStdString();
 }
 
 // A "Save Cross-Section" step, stored in a list and run by the program with no display,
@@ -380,7 +383,7 @@ TEST(ProcessListProgram, SaveCrossSectionStepWritesThePictureOfItsPlane) {
         runProgram({good, QStringLiteral("--output"), QStringLiteral("good.cvx")}, dir.path());
     ASSERT_EQ(ran.exitCode, 0) << ran.said.toStdString();
     EXPECT_TRUE(ran.said.contains(QStringLiteral(
-        "[3/3] Save Cross-Section (Filename: cut.png, Plane Axis: y, Plane Position: 2.5)")))
+        "[3/3] Save Cross-Section (Filename: cut.png, Plane Axis: y, Plane Position: 2.5 µm)")))
         << ran.said.toStdString();
     EXPECT_EQ(oxideCells(dir.filePath(QStringLiteral("good.cvx"))), 6 * 6);
     const QImage picture(dir.filePath(QStringLiteral("cut.png")));
@@ -402,6 +405,74 @@ TEST(ProcessListProgram, SaveCrossSectionStepWritesThePictureOfItsPlane) {
                                                  "volume: z runs from 0 to 6 µm")))
         << ran.said.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("top.svg"))));
+}
+
+// A failed step stops the run: the steps after it do not draw the wrong structure over an
+// earlier picture, and pictures drawn before it are not put in place either.
+TEST(ProcessListProgram, AFailedStepStopsTheRunAndNoPictureReplacesAnEarlierOne) {
+    QTemporaryDir dir;
+    const auto section = [](const char* file) {
+        ProcessData process(ProcessData::SaveCrossSection);
+        process.setParameter(names::planeAxis, QStringLiteral("y"), true);
+        process.setParameter(names::planePosition, 2.5, true);
+        process.setParameter(names::fileName, QString::fromLatin1(file), true);
+        return process;
+    };
+    for (const char* name : {"before.png", "after.png"}) {
+        QFile earlier(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier picture");
+    }
+    // Step 3 asks for less than half a cell of oxide.
+    const QString broken = writeList(
+        dir.filePath(QStringLiteral("broken.plst")),
+        {substrate(6, 3), section("before.png"), cvd(0.2), cvd(1.0), section("after.png")});
+    const Ran ran =
+        runProgram({broken, QStringLiteral("--metrics"), QStringLiteral("m.json")}, dir.path());
+    EXPECT_EQ(ran.exitCode, 1) << ran.said.toStdString();
+    EXPECT_TRUE(ran.said.contains(
+        QStringLiteral("step 3 of 5, CVD (Material: Thermal Si02, Thickness: 0.2 µm): the film "
+                       "thickness of 0.2 µm "
+                       "is less than half a cell of 1 µm and would change no cell")))
+        << ran.said.toStdString();
+    EXPECT_TRUE(ran.said.contains(QStringLiteral("steps 4 to 5 did not run")))
+        << ran.said.toStdString();
+    EXPECT_FALSE(ran.said.contains(QStringLiteral("[4/5]"))) << ran.said.toStdString();
+    for (const char* name : {"before.png", "after.png"}) {
+        QFile picture(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+        EXPECT_EQ(picture.readAll(), QByteArray("an earlier picture")) << name;
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("m.json"))));
+    // Nothing of the run is left behind under another name.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3)
+        << QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
+
+    // Run whole, the pictures replace the earlier ones under their own names, and a thickness
+    // that is no whole number of cells is rounded, said and measured as made.
+    const QString whole = writeList(dir.filePath(QStringLiteral("whole.plst")),
+                                    {substrate(6, 3), cvd(0.6), section("after.png")});
+    const Ran done = runProgram({whole, QStringLiteral("--metrics"), QStringLiteral("m.json"),
+                                 QStringLiteral("--output"), QStringLiteral("whole.cvx")},
+                                dir.path());
+    ASSERT_EQ(done.exitCode, 0) << done.said.toStdString();
+    EXPECT_TRUE(done.said.contains(
+        QStringLiteral("[2/3] 0.6 µm is 0.6 cells of 1 µm: deposited 1 cell = 1 µm")))
+        << done.said.toStdString();
+    EXPECT_TRUE(done.said.contains(QStringLiteral("Wrote after.png"))) << done.said.toStdString();
+    EXPECT_FALSE(done.said.contains(QStringLiteral(".after.png"))) << done.said.toStdString();
+    EXPECT_FALSE(QImage(dir.filePath(QStringLiteral("after.png"))).isNull());
+    EXPECT_EQ(oxideCells(dir.filePath(QStringLiteral("whole.cvx"))), 6 * 6);
+    QFile metrics(dir.filePath(QStringLiteral("m.json")));
+    ASSERT_TRUE(metrics.open(QIODevice::ReadOnly));
+    const QJsonArray entries = QJsonDocument::fromJson(metrics.readAll())
+                                   .object()
+                                   .value(QStringLiteral("metrics"))
+                                   .toArray();
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].toObject().value(QStringLiteral("name")).toString(),
+              QStringLiteral("2.Thickness made"));
+    EXPECT_EQ(entries[0].toObject().value(QStringLiteral("value")).toDouble(), 1.0);
 }
 
 // The README's release: four polysilicon cantilevers over 2 µm of etched oxide. The release

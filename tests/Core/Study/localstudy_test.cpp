@@ -97,9 +97,13 @@ TEST_F(LocalStudy, VariantsAreTheRunnersDocumentsAndARerunDoesExactlyTheRest) {
         const QString log = QString::fromUtf8(bytesOf(here + "/st/variants/" + id + "/log.txt"));
         EXPECT_TRUE(log.contains("metrics.json") && !log.contains(".measured"))
             << log.toStdString();
-        const QJsonArray measured = metrics.value("metrics").toArray();
-        ASSERT_FALSE(measured.isEmpty());
-        EXPECT_EQ(measured.first().toObject().value("value").toDouble(), value[1].toDouble());
+        // What the steps made, then what was measured.
+        std::map<QString, double> measured;
+        for (const QJsonValue& entry : metrics.value("metrics").toArray())
+            measured[entry.toObject().value("name").toString()] =
+                entry.toObject().value("value").toDouble();
+        EXPECT_EQ(measured["2.Thickness made"], value[0].toDouble()) << id.toStdString();
+        EXPECT_EQ(measured["etch depth"], value[1].toDouble()) << id.toStdString();
         // The same cells, byte for byte, as the runner makes by hand with --set.
         const Ran byHand =
             runProgram(CELLVANE_RUN_PROGRAM,
@@ -169,19 +173,23 @@ TEST_F(LocalStudy, GatherWritesTheTableAPlotPerMetricAndParameterAndAPageWhoseLi
         QString::fromUtf8(bytesOf(here + "/st/results.csv")).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 6);
     const QStringList header = lines.first().split(',');
-    EXPECT_EQ(header.mid(0, 4), QStringList({"id", "2.Thickness", "4.Etch Depth",
+    EXPECT_EQ(header.mid(0, 5), QStringList({"id", "2.Thickness", "4.Etch Depth",
+                                             QString::fromUtf8("2.Thickness made (µm)"),
                                              QString::fromUtf8("etch depth (µm)")}));
     EXPECT_TRUE(header.contains(QString::fromUtf8("oxide thickness (µm)")));
     EXPECT_EQ(header.mid(header.size() - 3), QStringList({"status", "seconds", "reason"}));
-    EXPECT_TRUE(lines[1].startsWith("v001,1,5,5,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("v001,1,5,1,5,")) << lines[1].toStdString();
     EXPECT_TRUE(lines[5].startsWith("bad,1,-5,,")) << lines[5].toStdString();
     EXPECT_TRUE(lines[5].contains(",failed,")) << lines[5].toStdString();
 
-    // The two "Measure" steps against the two parameters, as PNG and SVG.
+    // The oxide the step made and the two "Measure" steps against the two parameters, as PNG
+    // and SVG.
     const QStringList plots = QDir(here + "/st/plots").entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(plots,
               QStringList(
-                  {"etch-depth-vs-2-thickness.png", "etch-depth-vs-2-thickness.svg",
+                  {"2-thickness-made-vs-2-thickness.png", "2-thickness-made-vs-2-thickness.svg",
+                   "2-thickness-made-vs-4-etch-depth.png", "2-thickness-made-vs-4-etch-depth.svg",
+                   "etch-depth-vs-2-thickness.png", "etch-depth-vs-2-thickness.svg",
                    "etch-depth-vs-4-etch-depth.png", "etch-depth-vs-4-etch-depth.svg",
                    "oxide-thickness-vs-2-thickness.png", "oxide-thickness-vs-2-thickness.svg",
                    "oxide-thickness-vs-4-etch-depth.png", "oxide-thickness-vs-4-etch-depth.svg"}));
@@ -192,9 +200,9 @@ TEST_F(LocalStudy, GatherWritesTheTableAPlotPerMetricAndParameterAndAPageWhoseLi
     QStringList targets;
     for (auto match = reference.globalMatch(page); match.hasNext();)
         targets << match.next().captured(1);
-    // Four plots (the PNG shown, the SVG linked), four thumbnails linked to their pictures.
-    EXPECT_EQ(targets.filter(".png").size(), 4 + 4 * 2);
-    EXPECT_EQ(targets.filter(".svg").size(), 4);
+    // Six plots (the PNG shown, the SVG linked), four thumbnails linked to their pictures.
+    EXPECT_EQ(targets.filter(".png").size(), 6 + 4 * 2);
+    EXPECT_EQ(targets.filter(".svg").size(), 6);
     for (const QString& target : targets)
         EXPECT_TRUE(QFileInfo::exists(here + "/st/" + QUrl::fromPercentEncoding(target.toUtf8())))
             << target.toStdString();

@@ -127,21 +127,22 @@ TEST(SiLattice, PlacementFollowsTheCellMaterials) {
 }
 
 TEST(SiLattice, AtomOnTheUpperBoundaryIsOutsideAndFixed) {
-    // Cells 0.75 high: the volume ends at z = 3, exactly where the atoms of layer k = 3 sit.
+    // Cells 0.75 high under a lattice constant of 0.5 (the shortest edge): the volume ends at
+    // z = 2.25, exactly where the atoms of layer k = 4 at height 0.5 sit.
     auto volume = makeVolume(
-        4, 4, 4, [](int, int, int) { return 1; }, 1.f, 1.f, 0.75f);
+        4, 4, 3, [](int, int, int) { return 1; }, 0.5f, 0.5f, 0.75f);
     auto lattice = buildLattice(*volume);
     int onBoundary = 0, justBelow = 0;
     for (AtomId id = 0; id < lattice->latticeAtomCount(); ++id) {
         const Util::Vector3D p = lattice->atomPosition(id);
         const SiAtom& a = lattice->atom(id);
-        if (p.z == 3.0) {
+        if (p.z == 2.25) {
             EXPECT_EQ(a.state, SiAtom::Fixed);
             EXPECT_EQ(a.cellIndex, -1);
             ++onBoundary;
-        } else if (p.z == 2.75 && a.cellIndex >= 0) {
+        } else if (p.z == 2.125 && a.cellIndex >= 0) {
             EXPECT_EQ(a.state, SiAtom::Silicon);
-            EXPECT_EQ(a.cellIndex % 4, 3); // fz = 3.67: the top cell
+            EXPECT_EQ(a.cellIndex % 3, 2); // fz = 2.83: the top cell
             ++justBelow;
         }
     }
@@ -429,6 +430,37 @@ TEST(SiLattice, SurfaceAtomsHaveAFreeSlotOrAnEmptyPartner) {
     }
     EXPECT_GT(top, 0);
     EXPECT_GT(bulk, 0);
+}
+
+TEST(SiLattice, EveryCellHoldsAtomsOfItsFourLayersAtAnyCellSize) {
+    // The lattice constant is the shortest cell edge, so each cell of a solid block holds on
+    // average the eight atoms of one unit cell, and none is left without atoms (a cell without
+    // atoms could never be etched away).
+    for (const float edge : {2.0f, 1.0f, 0.5f, 0.25f}) {
+        auto volume = makeVolume(
+            8, 8, 6, [](int, int, int) { return 1; }, edge, edge, edge);
+        const auto lattice = buildLattice(*volume);
+        EXPECT_DOUBLE_EQ(lattice->getLatticeConstant(), edge);
+        const auto counts = siliconAtomsPerCell(*lattice);
+        int total = 0;
+        for (CellIndex c = 0; c < volume->getCellCount(); ++c) {
+            const auto found = counts.find(c);
+            ASSERT_NE(found, counts.end()) << "cell " << c << " at edge " << edge;
+            // Four atomic layers per cell height, each with at least one atom in the cell.
+            EXPECT_GE(found->second, 4) << "cell " << c << " at edge " << edge;
+            total += found->second;
+        }
+        // Eight per cell, but for the sites the turned lattice puts on the block's sides.
+        EXPECT_NEAR(total, 8.0 * volume->getCellCount(), 0.1 * 8.0 * volume->getCellCount())
+            << edge;
+        // A bond is a quarter of the body diagonal of a unit cell: √3/4 lattice constants.
+        const AtomId atom = lattice->atomOfCell(lattice->cellCount() / 2, 2);
+        for (unsigned slot = 0; slot < 4; ++slot) {
+            const Util::Vector3D bond = lattice->bondVector(lattice->sublatticeOf(atom), slot);
+            EXPECT_NEAR(std::sqrt(bond.x * bond.x + bond.y * bond.y + bond.z * bond.z),
+                        std::sqrt(3.0) / 4.0 * edge, 1e-12);
+        }
+    }
 }
 
 } // namespace CELLVANE_TEST_FILE

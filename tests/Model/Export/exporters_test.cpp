@@ -4,6 +4,7 @@
 #include "Model/Export/meshexport.h"
 #include "Model/Export/vtiexporter.h"
 #include "Model/Materials/materialfactory.h"
+#include "Model/Transport/fluxengine.h"
 #include "support/exportscenes.h"
 
 #include <QCryptographicHash>
@@ -254,6 +255,31 @@ TEST(VtiExport, VtkReadsBackSizesPlacementIdsAndNamesRawAndCompressed) {
             EXPECT_LT(QFileInfo(file).size(),
                       QFileInfo(dir.filePath(QStringLiteral("raw.vti"))).size() / 4);
         }
+    }
+
+    // A flux map rides along as a second cell array, 0 off the surface, both ways of writing.
+    const Model::Transport::SurfaceFlux flux =
+        Model::Transport::FluxEngine::compute(*volume, Model::Transport::FluxSettings());
+    QByteArray fluxBytes;
+    for (unsigned z = 0; z < 70; ++z)
+        for (unsigned y = 0; y < 60; ++y)
+            for (unsigned x = 0; x < 80; ++x) {
+                const std::ptrdiff_t k = flux.find(Model::Automaton::cellIndex(x, y, z, 60, 70));
+                char bytes[4];
+                qToLittleEndian(k < 0 ? 0.0f : flux.totalFlux(std::size_t(k)), bytes);
+                fluxBytes.append(bytes, 4);
+            }
+    for (const bool compress : {false, true}) {
+        SCOPED_TRACE(compress ? "flux compressed" : "flux raw");
+        const QString file = dir.filePath(QStringLiteral("flux.vti"));
+        ASSERT_TRUE(VtiExporter::write(*volume, file, compress, &flux).ok);
+        const QJsonObject image = vtkReads(QStringLiteral("vti"), file);
+        EXPECT_EQ(image[QStringLiteral("sha256")].toString(), digest);
+        EXPECT_EQ(image[QStringLiteral("flux_type")].toString(), QStringLiteral("float"));
+        EXPECT_EQ(image[QStringLiteral("flux_sha256")].toString(),
+                  QString::fromLatin1(
+                      QCryptographicHash::hash(fluxBytes, QCryptographicHash::Sha256).toHex()));
+        QFile::remove(file);
     }
 
     // Origin and spacing are micrometres, and the file says so.

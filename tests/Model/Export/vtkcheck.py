@@ -1,7 +1,8 @@
 """Reads an exported file with the VTK module and prints what VTK makes of it as JSON.
 
 vtkcheck.py vti FILE   dimensions, spacing, origin, length unit, a digest of the "material" cell ids (as
-                       little-endian 32-bit numbers in VTK's order) and the material names
+                       little-endian 32-bit numbers in VTK's order), the material names and a digest
+                       of the "flux" cell array (little-endian 32-bit floats) when there is one
 vtkcheck.py obj FILE   points, triangles, open and non-manifold edges, enclosed volume
 """
 import array
@@ -12,8 +13,8 @@ import sys
 import vtk
 
 
-def digest(ids):
-    values = array.array("I", (ids.GetValue(i) for i in range(ids.GetNumberOfValues())))
+def digest(ids, code="I"):
+    values = array.array(code, (ids.GetValue(i) for i in range(ids.GetNumberOfValues())))
     if sys.byteorder != "little":
         values.byteswap()
     return hashlib.sha256(values.tobytes()).hexdigest()
@@ -29,6 +30,7 @@ def read_vti(path):
     names = fields.GetAbstractArray("MaterialNames")
     ids = fields.GetArray("MaterialIds")
     unit = fields.GetAbstractArray("LengthUnit")
+    flux = image.GetCellData().GetArray("flux")
     return {
         "dimensions": list(image.GetDimensions()),
         "spacing": list(image.GetSpacing()),
@@ -38,6 +40,8 @@ def read_vti(path):
         "ids": [int(ids.GetValue(i)) for i in range(ids.GetNumberOfTuples())] if ids else [],
         "names": [names.GetValue(i) for i in range(names.GetNumberOfValues())] if names else [],
         "unit": unit.GetValue(0) if unit else None,
+        "flux_type": flux.GetDataTypeAsString() if flux else None,
+        "flux_sha256": digest(flux, "f") if flux else None,
     }
 
 

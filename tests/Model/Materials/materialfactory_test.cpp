@@ -38,6 +38,7 @@ const char* const builtInMaterialsFile =
     <Material version="1" name="N-doped Si (100)" material-id="14" density="2329" poisson-ratio="0.28" young-modulus="1.88e+11" color="#FFFFFFAA"/>
     <Material version="1" name="P-doped Si (100)" material-id="15" density="2329" poisson-ratio="0.28" young-modulus="1.88e+11" color="#FFAAAAFF"/>
     <Material version="1" name="Poly-Si" material-id="16" density="2329" poisson-ratio="0.28" young-modulus="1.88e+11" color="#FF4C7F66"/>
+    <Material version="1" name="Si3N4 (LPCVD)" material-id="17" density="3100" poisson-ratio="0.23" young-modulus="2.5e+11" color="#FFCC994C"/>
 </Materials>
 )xml";
 
@@ -55,12 +56,13 @@ TEST(MaterialRegistryFirstStart, WritesTheBuiltInTableIntoTheSettingsFolder) {
     EXPECT_FALSE(QFileInfo::exists(TestSupport::settingsFile(QStringLiteral("materials.xml.bak"))));
 
     const std::vector<Material> all = MaterialFactory::getInstance()->getMaterials();
-    ASSERT_EQ(all.size(), 15u);
+    ASSERT_EQ(all.size(), 16u);
     EXPECT_EQ(all.front().getId(), 1u);
     EXPECT_EQ(all.front().getName(), QStringLiteral("Si"));
     EXPECT_EQ(all[1].getId(), 3u); // id 2 is never used
     EXPECT_EQ(all[1].getName(), QStringLiteral("Thermal Si02"));
-    EXPECT_EQ(all.back().getId(), 16u);
+    EXPECT_EQ(all.back().getId(), 17u);
+    EXPECT_EQ(all.back().getName(), QStringLiteral("Si3N4 (LPCVD)"));
 }
 
 using MaterialRegistry = TestSupport::RegistryTest;
@@ -129,7 +131,7 @@ TEST_F(MaterialRegistry, LoadingKeepsRegisteredRecordsAndLaterDuplicatesWin) {
     EXPECT_EQ(materials->getMaterial(0).getName(), QStringLiteral("Empty"));
     // The file adds to the registry; it does not clear it.
     EXPECT_EQ(materials->getMaterial(1).getName(), QStringLiteral("Si"));
-    EXPECT_EQ(materials->getMaterials().size(), 16u);
+    EXPECT_EQ(materials->getMaterials().size(), 17u);
 }
 
 TEST_F(MaterialRegistry, BadFilesFailToLoadAndStartUpReplacesThemKeepingACopy) {
@@ -157,7 +159,7 @@ TEST_F(MaterialRegistry, BadFilesFailToLoadAndStartUpReplacesThemKeepingACopy) {
 
         EXPECT_FALSE(materials->loadOrCreateDefaults());
         EXPECT_EQ(materials->getMaterial(50).getId(), 0u);
-        EXPECT_EQ(materials->getMaterials().size(), 15u);
+        EXPECT_EQ(materials->getMaterials().size(), 16u);
         EXPECT_EQ(readSettingsFile(QStringLiteral("materials.xml")),
                   QByteArray(builtInMaterialsFile));
         if (!contents.isEmpty()) {
@@ -195,7 +197,7 @@ TEST_F(MaterialRegistry, UnwritableSettingsFolderIsTolerated) {
     }
     materials->saveMaterials();
     EXPECT_FALSE(materials->loadOrCreateDefaults());
-    EXPECT_EQ(materials->getMaterials().size(), 15u);
+    EXPECT_EQ(materials->getMaterials().size(), 16u);
     EXPECT_TRUE(QFileInfo(folder).isFile());
     EXPECT_EQ(QDir::home().entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("Cellvane")});
@@ -215,7 +217,7 @@ TEST_F(MaterialRegistry, LookupsReturnCopiesAndTheEmptyMaterialForUnknownIds) {
 
 TEST_F(MaterialRegistry, UpdateInsertsOrReplacesButRefusesIdZero) {
     EXPECT_FALSE(materials->updateMaterial(Material(0, QStringLiteral("Nothing"), 1, 1, 1)));
-    EXPECT_EQ(materials->getMaterials().size(), 15u);
+    EXPECT_EQ(materials->getMaterials().size(), 16u);
 
     EXPECT_TRUE(materials->updateMaterial(Material(2, QStringLiteral("Two"), 1, 1, 1)));
     EXPECT_EQ(materials->getMaterials()[1].getName(), QStringLiteral("Two"));
@@ -249,6 +251,37 @@ TEST_F(MaterialRegistry, GeneratedIdStillFoundWhenTheRangeIsFull) {
     const unsigned beyond = materials->generateMaterialId();
     EXPECT_GT(beyond, 32766u);
     EXPECT_EQ(materials->getMaterial(beyond).getId(), 0u);
+    // Nor may it hand out an id no cell can hold once every one a cell can is taken.
+    for (unsigned id = 32767; id <= 65535; ++id)
+        materials->updateMaterial(Material(id, QStringLiteral("Taken"), 1, 1, 1));
+    EXPECT_EQ(materials->generateMaterialId(), 0u);
+}
+
+// A record whose id no cell can hold is refused with its line and the reason; the file's other
+// records load, and the next save writes the refused one back as it stood.
+TEST_F(MaterialRegistry, RecordsNoCellCanHoldAreRefusedByLineAndKeptInTheFile) {
+    writeSettingsFile(QStringLiteral("materials.xml"), R"xml(<?xml version="1.0"?>
+<Materials>
+    <Material version="1" name="Twenty" material-id="20" density="1" color="#FF00FF00"/>
+    <Material version="1" name="Big" material-id="70000" density="2" color="#FFFF0000"/>
+    <Material version="1" name="Last" material-id="65535" density="3" color="#FF0000FF"/>
+</Materials>
+)xml");
+    ASSERT_TRUE(materials->loadMaterials());
+    EXPECT_EQ(materials->getMaterial(20).getName(), QStringLiteral("Twenty"));
+    EXPECT_EQ(materials->getMaterial(65535).getName(), QStringLiteral("Last"));
+    const QStringList problems = materials->getLoadProblems();
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].startsWith(QStringLiteral("materials.xml, line 4: the material id "
+                                                      "70000 is above 65535")))
+        << problems[0].toStdString();
+    for (const Material& material : materials->getMaterials())
+        EXPECT_NE(material.getName(), QStringLiteral("Big"));
+
+    materials->saveMaterials();
+    const QByteArray saved = readSettingsFile(QStringLiteral("materials.xml"));
+    EXPECT_TRUE(saved.contains(R"(name="Big" material-id="70000")")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(R"(material-id="20")"));
 }
 
 } // namespace CELLVANE_TEST_FILE

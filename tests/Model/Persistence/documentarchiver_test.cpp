@@ -59,8 +59,9 @@ protected:
 
     // A document as another program run would have written it: its own materials, one volume
     // (2 x 1 x 2 unless said) with the given State.
-    static QByteArray documentWith(const QString& materials, const QString& state,
-                                   const QString& size = QStringLiteral("2\" size-y=\"1\" size-z=\"2")) {
+    static QByteArray
+    documentWith(const QString& materials, const QString& state,
+                 const QString& size = QStringLiteral("2\" size-y=\"1\" size-z=\"2")) {
         return (QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Document>"
                                "<Header version=\"1\"/>") +
                 materials + QStringLiteral("<Object object-type=\"1\" size-x=\"") + size +
@@ -98,7 +99,7 @@ TEST_F(DocumentArchiverTest, WritesHeaderEveryMaterialThenTheObjectsOnOneLine) {
                        "poisson-ratio=\"0.28\" young-modulus=\"1.88e+11\" color=\"#FF7F7F7F\"/>")))
         << text.left(300).toStdString();
     EXPECT_FALSE(text.trimmed().contains(QLatin1Char('\n')));
-    EXPECT_EQ(text.count(QStringLiteral("<Material ")), 15)
+    EXPECT_EQ(text.count(QStringLiteral("<Material ")), 16)
         << "all built-in materials, used or not";
     EXPECT_LT(text.indexOf(QStringLiteral("material-id=\"16\"")),
               text.indexOf(QStringLiteral("<Object")));
@@ -166,7 +167,7 @@ TEST_F(DocumentArchiverTest, RoundTripKeepsCellsSizesCellSizesAndPosition) {
         EXPECT_EQ(materialsOf(*back), materialsOf(*original));
     }
     EXPECT_TRUE(result.warnings.isEmpty());
-    EXPECT_EQ(materials->getMaterials().size(), 15u) << "own materials are matched, not added";
+    EXPECT_EQ(materials->getMaterials().size(), 16u) << "own materials are matched, not added";
 }
 
 // Long State texts are written and read a share per pool thread; whatever the count of threads
@@ -305,6 +306,18 @@ TEST_F(DocumentArchiverTest, AClashingMaterialIsRegisteredUnderAFreshIdAndCellsF
     EXPECT_EQ(DocumentArchiver::materialIdMap().at(20), fresh);
 }
 
+// With every id a cell can hold taken, a clashing material cannot be registered: the reader says
+// so instead of numbering its cells with an id no cell can hold.
+TEST_F(DocumentArchiverTest, AClashingMaterialWithNoIdLeftIsReported) {
+    for (unsigned id = 2; id <= Model::Automaton::largestMaterialId; ++id)
+        materials->updateMaterial(Material(id, QStringLiteral("Taken"), 1, 1, 1));
+    const auto result =
+        read(documentWith(material(20, QStringLiteral("Gold"), QStringLiteral("#FF00FF00")),
+                          QStringLiteral("20 1 ")));
+    EXPECT_EQ(result.warnings, QStringList{DocumentArchiver::materialWarning()});
+    EXPECT_EQ(materials->getMaterial(20).getName(), QStringLiteral("Taken"));
+}
+
 TEST_F(DocumentArchiverTest, NewMaterialsAreRegisteredAndEqualOnesReusedWithTheRegistrysConstants) {
     // Silicon with another density (and a colour one 8-bit step off) is still silicon.
     const auto result = read(documentWith(
@@ -317,7 +330,7 @@ TEST_F(DocumentArchiverTest, NewMaterialsAreRegisteredAndEqualOnesReusedWithTheR
     EXPECT_EQ(materialsOf(*volume), (std::vector<int>{1, 40, 40, 0}));
     EXPECT_FLOAT_EQ(materials->getMaterial(1).getDensity(), 2329.f);
     EXPECT_EQ(materials->getMaterial(40).getName(), "Gold");
-    EXPECT_EQ(materials->getMaterials().size(), 16u);
+    EXPECT_EQ(materials->getMaterials().size(), 17u);
 }
 
 TEST_F(DocumentArchiverTest,

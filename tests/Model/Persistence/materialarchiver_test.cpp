@@ -137,6 +137,28 @@ TEST(MaterialArchiver, RejectsRecordsWithoutIdOrName) {
     EXPECT_FALSE(MaterialArchiver::saveMaterial(nullptr, Material()));
 }
 
+// A material's own sticking probability: written only when it has one, read back, and refused
+// (the material still read, without it) when it is no probability.
+TEST(MaterialArchiver, StickingIsAnOptionalProbability) {
+    Material material(7, QStringLiteral("Resist"), 1.f, 1.f, 0.3f);
+    EXPECT_FALSE(written(material).contains(QStringLiteral("sticking")));
+    material.setSticking(0.25f);
+    bool ok = false;
+    const Material back = readFirst(written(material), &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(back.getSticking());
+    EXPECT_FLOAT_EQ(*back.getSticking(), 0.25f);
+    for (const char* value : {"1.5", "-0.1", "nan", "often", ""}) {
+        SCOPED_TRACE(value);
+        const Material refused =
+            readFirst(QStringLiteral("<Material name=\"A\" material-id=\"7\" sticking=\"%1\"/>")
+                          .arg(QString::fromLatin1(value)),
+                      &ok);
+        EXPECT_TRUE(ok);
+        EXPECT_FALSE(refused.getSticking());
+    }
+}
+
 TEST(MaterialArchiver, ResidualStressAndConductorRoundTripAndStayOutOfOlderRecords) {
     // A record written before these fields existed reads with no stress, the conductor flag of
     // its id, and is written back exactly as it was.

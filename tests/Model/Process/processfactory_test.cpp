@@ -25,7 +25,7 @@ const char* const builtInProcessesFile = R"(<?xml version="1.0" encoding="UTF-8"
         <CompatibleMaterials>1</CompatibleMaterials>
     </Process>
     <Process version="1" name="CVD" process-id="3">
-        <CompatibleMaterials>3;16</CompatibleMaterials>
+        <CompatibleMaterials>3;16;17</CompatibleMaterials>
     </Process>
     <Process version="1" name="PVD" process-id="4">
         <CompatibleMaterials>4;5;6;7;8;9;10</CompatibleMaterials>
@@ -46,7 +46,7 @@ const char* const builtInProcessesFile = R"(<?xml version="1.0" encoding="UTF-8"
         <CompatibleMaterials>3;4;5;6;7;8;9;10</CompatibleMaterials>
     </Process>
     <Process version="1" name="Isotropic Etching" process-id="10">
-        <CompatibleMaterials>1;3;4;5;6;7;8;9;10;11;12;13</CompatibleMaterials>
+        <CompatibleMaterials>1;3;4;5;6;7;8;9;10;11;12;13;17</CompatibleMaterials>
     </Process>
     <Process version="1" name="Electroplating" process-id="11">
         <CompatibleMaterials>4;5;6;7;8;9;10</CompatibleMaterials>
@@ -74,7 +74,7 @@ TEST(ProcessRegistryFirstStart, WritesTheBuiltInTableIntoTheSettingsFolder) {
     const std::vector<Process> all = ProcessFactory::getInstance()->getProcesses();
     ASSERT_EQ(all.size(), 14u);
     EXPECT_EQ(all[2].getName(), QStringLiteral("CVD"));
-    EXPECT_EQ(all[2].getCompatibleMaterialIds(), ids({3, 16}));
+    EXPECT_EQ(all[2].getCompatibleMaterialIds(), ids({3, 16, 17}));
 }
 
 using ProcessRegistry = TestSupport::RegistryTest;
@@ -190,7 +190,7 @@ TEST_F(ProcessRegistry, DamagedFileLeavesTheRegistryAsItWas) {
                       R"(<Process name="CVD" process-id="3"><CompatibleMaterials>1)");
     EXPECT_FALSE(processes->loadProcesses());
     EXPECT_EQ(processes->getProcess(30u).getId(), 0u);
-    const std::list<uint32_t> builtIn{3, 16};
+    const std::list<uint32_t> builtIn{3, 16, 17};
     EXPECT_EQ(processes->getProcess(3u).getCompatibleMaterialIds(), builtIn);
 }
 

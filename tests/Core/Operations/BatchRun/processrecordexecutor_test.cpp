@@ -2,6 +2,7 @@
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
 #include "Core/Operations/BatchRun/recordvalues.h"
 #include "Core/Operations/Doping/dopingoperations.h"
+#include "Core/Operations/Flux/fluxprocessoperations.h"
 #include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 #include "Core/Operations/MooreNeighborhood/mooreneighborhoodoperations.h"
 #include "Core/Operations/Photolithography/photolithographyoperation.h"
@@ -187,6 +188,43 @@ std::vector<FlowStep> everyEngineStep() {
              auto op = startOn<SpinCoatingOperation>(t);
              op->setMaterialId(Resist);
              op->setDepositionHeight(11);
+             op->end();
+         }},
+        {ProcessTypes::FluxDeposition,
+         withMaterial({{names::thickness, 1.0},
+                       {names::sourceExponent, 1.0},
+                       {names::sticking, 0.5},
+                       {names::raysPerCell, 20}},
+                      Oxide),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<FluxDepositionOperation>(t);
+             FluxStepRecipe recipe;
+             recipe.kind = FluxStepRecipe::Kind::Deposition;
+             recipe.material = Oxide;
+             recipe.rate = 1.0;
+             recipe.time = 1.0;
+             recipe.sticking = 0.5;
+             recipe.raysPerCell = 20;
+             op->setRecipe(recipe);
+             op->end();
+         }},
+        {ProcessTypes::FluxEtching,
+         withMaterial({{names::rate, 1.0},
+                       {names::time, 1.0},
+                       {names::ionExponent, 100.0},
+                       {names::neutralSticking, 0.3},
+                       {names::ionShare, 0.5},
+                       {names::raysPerCell, 20}},
+                      Oxide),
+         [](VolumeOperationTest& t) {
+             auto op = startOn<FluxEtchingOperation>(t);
+             FluxStepRecipe recipe;
+             recipe.material = Oxide;
+             recipe.rate = 1.0;
+             recipe.time = 1.0;
+             recipe.neutralSticking = 0.3;
+             recipe.raysPerCell = 20;
+             op->setRecipe(recipe);
              op->end();
          }},
         {ProcessTypes::Planarization,
@@ -450,6 +488,8 @@ TEST_F(ExecutorTest, FieldsOfAStepAreTheValuesItNeeds) {
     // Kinds added later take codes above Invalid, so that older lists keep their meaning.
     expectedTypes.push_back(ProcessTypes::Measure);
     expectedTypes.push_back(ProcessTypes::SaveCrossSection);
+    expectedTypes.push_back(ProcessTypes::FluxEtching);
+    expectedTypes.push_back(ProcessTypes::FluxDeposition);
     expectedTypes.push_back(ProcessTypes::ReleaseEtch);
     EXPECT_EQ(ProcessRecordExecutor::processTypes(), expectedTypes);
     EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(ProcessTypes::Invalid));
@@ -569,6 +609,54 @@ TEST(ProcessRecordExecutor, CreateSubstrateTakesCellSizesWhenGiven) {
         box.insert(names::axis(names::cellSize, 'Y'), bad);
         EXPECT_EQ(executor.execute(ProcessTypes::CreateSubstrate, box).outcome, Outcome::NotRun);
     }
+}
+
+// Counts of cells may be given in µm instead: on 0.5 µm cells a box of 30 µm is 60 cells, and
+// an etch of 6 µm removes 12 cells where "Etch Depth: 6" would remove 3 µm. Their units are
+// what the runner's lines and the study's axes show.
+TEST(ProcessRecordExecutor, CellCountsMayBeGivenInMicrometres) {
+    QVariantMap box{{names::corner, QVariant::fromValue(Util::Vector3D(0, 0, 0))},
+                    {names::sphericalSubstrate, false}};
+    for (const char letter : {'X', 'Y', 'Z'}) {
+        box.insert(names::axis(names::cellSize, letter), 0.5);
+        box.insert(names::axisInMicrons(names::volumeSize, letter), 10.0);
+        box.insert(names::axis(names::substrateSize, letter), 20u);
+        box.insert(names::axis(names::substrateDelta, letter), 0u);
+    }
+    box.insert(names::axisInMicrons(names::volumeSize, 'X'), 30.2);
+    box.insert(names::axisInMicrons(names::substrateSize, 'Z'), 4.0);
+    box = withMaterial(box, Silicon);
+    ProcessHistory history;
+    ProcessRecordExecutor executor(history, {});
+    const auto created = executor.execute(ProcessTypes::CreateSubstrate, box);
+    ASSERT_TRUE(created.isDone()) << created.problem.toStdString();
+    auto& volume = *executor.getVolume();
+    EXPECT_EQ(volume.getSizeX(), 60u);
+    EXPECT_EQ(volume.getSizeY(), 20u);
+    EXPECT_EQ(volume.getSizeZ(), 20u);
+    EXPECT_EQ(materialAt(volume, 0, 0, 7), Silicon);
+    EXPECT_EQ(materialAt(volume, 0, 0, 8), 0) << "4 µm of substrate are 8 cells";
+
+    const QVariantMap rie{
+        {names::etchDirectionValue, 1}, {names::etchDepth, 6u}, {names::etchDepthMicrons, 1.5}};
+    const auto etched = executor.execute(ProcessTypes::SimpleRIE, withMaterial(rie, Silicon));
+    ASSERT_TRUE(etched.isDone()) << etched.problem.toStdString();
+    EXPECT_EQ(materialAt(*executor.getVolume(), 0, 0, 4), Silicon);
+    EXPECT_EQ(materialAt(*executor.getVolume(), 0, 0, 5), 0) << "1.5 µm are 3 cells, not 6";
+    QVariantMap negative = withMaterial(rie, Silicon);
+    negative.insert(names::etchDepthMicrons, -1.0);
+    EXPECT_EQ(executor.execute(ProcessTypes::SimpleRIE, negative).outcome, Outcome::NotRun);
+
+    for (const auto& [name, unit] : std::vector<std::pair<QString, QString>>{
+             {names::etchDepth, "cells"},
+             {names::etchDepthMicrons, "µm"},
+             {names::axis(names::volumeSize, 'Y'), "cells"},
+             {names::axisInMicrons(names::substrateDelta, 'Z'), "µm"},
+             {names::axis(names::cellSize, 'X'), "µm"},
+             {names::thickness, "µm"},
+             {names::rate, "µm/min"},
+             {names::seed, ""}})
+        EXPECT_EQ(names::unitOf(name), unit) << name.toStdString();
 }
 
 // Of two wet etches in a row only the first builds the lattice; an etch of silicon between
@@ -738,6 +826,93 @@ TEST_F(ExecutorTest, RateAndTimeRecordsEqualTheDistanceTheyComeTo) {
         EXPECT_EQ(materialsOf(*refused.executor.getVolume()),
                   materialsOf(*makeVolume(12, 5, 14, waferScene())));
     }
+}
+
+TEST_F(ExecutorTest, LengthsRoundToTheNearestCellSaySoAndBelowHalfACellAreRefused) {
+    // Aluminium on the open half of the wafer (silicon up to z = 6 cells): the film's cells in
+    // one column there.
+    const auto filmCells = [](Model::Automaton::TotalVolume& v) {
+        int cells = 0;
+        for (int z = 0; z < int(v.getSizeZ()); ++z)
+            cells += materialAt(v, 9, 2, z) == Aluminium;
+        return cells;
+    };
+    struct Case {
+        double microns;
+        float cell;
+        int cells;
+        QString note;
+    };
+    const std::vector<Case> cases = {
+        {1.5, 1.f, 2, QStringLiteral("1.5 µm is 1.5 cells of 1 µm: deposited 2 cells = 2 µm")},
+        {2.9, 1.f, 3, QStringLiteral("2.9 µm is 2.9 cells of 1 µm: deposited 3 cells = 3 µm")},
+        {0.6, 1.f, 1, QStringLiteral("0.6 µm is 0.6 cells of 1 µm: deposited 1 cell = 1 µm")},
+        {2.0, 1.f, 2, QString()},
+        {1.5, 0.5f, 3, QString()},
+        {0.3, 0.1f, 3, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.microns << " µm on " << c.cell << " µm cells");
+        BatchSide batch;
+        batch.executor.setVolume(makeVolume(12, 5, 14, waferScene(), c.cell, c.cell, c.cell));
+        const auto result = batch.executor.execute(
+            ProcessTypes::CVD, withMaterial({{names::thickness, c.microns}}, Aluminium));
+        ASSERT_TRUE(result.isDone()) << result.problem.toStdString();
+        EXPECT_EQ(filmCells(*batch.executor.getVolume()), c.cells);
+        EXPECT_EQ(result.note, c.note);
+        ASSERT_EQ(result.made.size(), 1u);
+        EXPECT_EQ(result.made[0].parameter, names::thickness);
+        EXPECT_NEAR(result.made[0].microns, c.cells * c.cell, 1e-6);
+    }
+
+    // Below half a cell a step would change nothing: it is refused, whatever it is.
+    for (const auto& [type, values] : std::vector<std::pair<int, QVariantMap>>{
+             {ProcessTypes::CVD, withMaterial({{names::thickness, 0.4}}, Aluminium)},
+             {ProcessTypes::IsotropicEtching, withMaterial({{names::depth, 0.4}}, Silicon)},
+             {ProcessTypes::SiWetEtching, {{names::depth, 0.4}}}}) {
+        BatchSide batch;
+        batch.executor.setVolume(makeVolume(12, 5, 14, waferScene()));
+        const auto result = batch.executor.execute(type, values);
+        EXPECT_EQ(result.outcome, Outcome::NotRun) << type;
+        EXPECT_TRUE(result.problem.contains(QStringLiteral("of 0.4 µm is less than half a cell of "
+                                                           "1 µm")))
+            << result.problem.toStdString();
+        EXPECT_EQ(materialsOf(*batch.executor.getVolume()),
+                  materialsOf(*makeVolume(12, 5, 14, waferScene())));
+    }
+
+    // A wet etch of 6.84 µm on an open wafer takes seven cells, not six.
+    BatchSide batch;
+    batch.executor.setVolume(makeVolume(8, 8, 10, [](int, int, int z) { return z < 9 ? 1 : 0; }));
+    const auto etched = batch.executor.execute(
+        ProcessTypes::SiWetEtching, {{names::depth, 6.84}, {names::periodicSides, true}});
+    ASSERT_TRUE(etched.isDone()) << etched.problem.toStdString();
+    EXPECT_EQ(materialAt(*batch.executor.getVolume(), 4, 4, 1), Silicon);
+    EXPECT_EQ(materialAt(*batch.executor.getVolume(), 4, 4, 2), 0);
+    EXPECT_EQ(etched.note, QStringLiteral("6.84 µm is 6.84 cells of 1 µm: etched 7 cells = 7 µm"));
+}
+
+TEST_F(ExecutorTest, TheMenuStepsRoundAndRefuseAsTheRecordsDo) {
+    auto deposit = startOn<IsotropicFilmDepositionOperation>(*this);
+    deposit->setMaterialId(Aluminium);
+    deposit->setDistance(1.5f);
+    deposit->end();
+    EXPECT_EQ(materialAt(*volume, 9, 2, 7), Aluminium);
+    EXPECT_EQ(materialAt(*volume, 9, 2, 8), 0);
+    EXPECT_TRUE(log->lines.contains(QStringLiteral(
+        "Isotropic Deposition: 1.5 µm is 1.5 cells of 1 µm: deposited 2 cells = 2 µm.")))
+        << log->lines.join(QLatin1Char('\n')).toStdString();
+
+    const auto before = materialsOf(*volume);
+    auto doping = startOn<DopingOperation>(*this);
+    doping->setDopedMaterialId(NDoped);
+    doping->setDepth(0.2f);
+    doping->end();
+    EXPECT_EQ(materialsOf(*volume), before);
+    EXPECT_TRUE(log->lines.contains(QStringLiteral(
+        "Doping: The doping depth of 0.2 µm is less than half a cell of 1 µm and would change "
+        "no cell.")))
+        << log->lines.join(QLatin1Char('\n')).toStdString();
 }
 
 // A poly plate on a 2-cell oxide film: a release etch of 3 µm frees the 4-cell-wide tongue but

@@ -155,6 +155,16 @@ TEST(CrossSectionProgram, RefusesBadPlanesAndInputWithItsExitCodes) {
           QStringLiteral("top@1,1.5")},
          0,
          QStringLiteral("Wrote")},
+        // A measurement whose arrow misses the cut layer, or that has none, fails the picture
+        // by its name rather than leaving its arrow out.
+        {{one, plane, QStringLiteral("y=1.5"), outOption, out, QStringLiteral("--measure"),
+          QStringLiteral("top@1,1.5"), QStringLiteral("--measure"), QStringLiteral("top@1,6.5")},
+         1,
+         QStringLiteral("top@1,6.5: the measurement lies outside the cut layer of y = 1.5 µm")},
+        {{one, plane, QStringLiteral("y=1.5"), outOption, out, QStringLiteral("--measure"),
+          QStringLiteral("volumes")},
+         1,
+         QStringLiteral("volumes: the measurement has no arrow to draw in a section")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());

@@ -156,11 +156,26 @@ TEST(ExportProgram, ExportsTheChosenVolumeAndExitsWithUsageAndFailureCodes) {
         {{one, QStringLiteral("--vti"), dir.filePath(QStringLiteral("one.cvx/x.vti"))},
          1,
          QStringLiteral("Could not create the folder")},
+        {{one, QStringLiteral("--mesh"), out, QStringLiteral("--flux"), QStringLiteral("1,1")},
+         2,
+         QStringLiteral("--flux applies to --vti only")},
+        {{one, QStringLiteral("--vti"), out + QStringLiteral(".vti"), QStringLiteral("--flux"),
+          QStringLiteral("1")},
+         2,
+         QStringLiteral("--flux takes EXPONENT,STICKING, not \"1\"")},
+        {{one, QStringLiteral("--vti"), out + QStringLiteral(".vti"), QStringLiteral("--flux"),
+          QStringLiteral("1,1.5")},
+         2,
+         QStringLiteral("sticking probability must be a number from 0 to 1, not 1.5")},
         {{two, QStringLiteral("--volume"), QStringLiteral("2"), QStringLiteral("--mesh"), out,
           QStringLiteral("--vti"), out + QStringLiteral(".vti"), QStringLiteral("--compress")},
          0,
          QStringLiteral("Wrote ") +
              QDir::toNativeSeparators(out + QStringLiteral("/Thermal_Si02.stl"))},
+        {{one, QStringLiteral("--vti"), out + QStringLiteral(".vti"), QStringLiteral("--flux"),
+          QStringLiteral("100,0.5")},
+         0,
+         QStringLiteral("Tracing the flux")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
@@ -169,7 +184,7 @@ TEST(ExportProgram, ExportsTheChosenVolumeAndExitsWithUsageAndFailureCodes) {
         EXPECT_EQ(exitCode, c.exitCode) << said.toStdString();
         EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
     }
-    // Only the last case wrote, and only what it was asked for.
+    // Only the last two cases wrote, and only what they were asked for.
     EXPECT_EQ(
         QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
         (QStringList{QStringLiteral("garbage.cvx"), QStringLiteral("one.cvx"),

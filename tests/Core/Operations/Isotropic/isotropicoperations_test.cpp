@@ -1,5 +1,6 @@
 #include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 #include "Core/Operations/MooreNeighborhood/mooreneighborhoodoperations.h"
+#include "Core/Operations/Undo/recoverysession.h"
 #include "support/fakeoperations.h"
 #include "support/operationfixture.h"
 #include "support/scenes.h"
@@ -148,8 +149,8 @@ TEST(ProcessOperationWithoutSnapshots, UndoLeavesCellsAndSaysSo) {
     qputenv("XDG_CACHE_HOME", "/proc/no-cache");
     // A temporary folder where the fallback's name is taken by a file.
     QTemporaryDir temporary;
-    QFile(temporary.filePath(QStringLiteral("Cellvane-recovery"))).open(QIODevice::WriteOnly);
     qputenv("TMPDIR", temporary.path().toUtf8());
+    QFile(RecoverySession::temporaryRoot()).open(QIODevice::WriteOnly);
     CountingHost host;
     ScriptedPrompts prompts;
     auto context = std::make_unique<OperationContext>(host, prompts);

@@ -226,4 +226,62 @@ TEST(AtomisticWetEtch, BoundaryAtomsHoldTheFloorAndAreReplacedEachRun) {
     EXPECT_EQ(lattice->extraAtomCount(), extras);
 }
 
+TEST(AtomisticWetEtch, SamePitInMicrometresAtOneHalfAndAQuarterMicrometreCells) {
+    QuietEtching quiet;
+    // A 6 µm square opening in 1 µm of oxide over 6 µm of silicon, etched 3 µm deep (scene
+    // units are µm here). The opening's edges run along <110>, so the pit is bounded by (111)
+    // walls rising at atan(√2) = 54.74° from its (100) floor: a wall leans 3 / √2 = 2.12 µm
+    // in from the mask edge at the floor.
+    const double inset = 3.0 / std::sqrt(2.0);
+    for (const float cell : {1.0f, 0.5f, 0.25f}) {
+        SCOPED_TRACE(testing::Message() << cell << " µm cells");
+        const int perMicron = int(std::lround(1.0 / cell));
+        const int side = 12 * perMicron;
+        const int top = 6 * perMicron;
+        const int open0 = 3 * perMicron, open1 = 9 * perMicron;
+        auto volume = makeVolume(
+            side, side, 8 * perMicron,
+            [=](int x, int y, int z) {
+                if (z < top)
+                    return 1;
+                if (z >= top + perMicron)
+                    return 0;
+                return x >= open0 && x < open1 && y >= open0 && y < open1 ? 0 : oxide;
+            },
+            cell, cell, cell);
+        ASSERT_TRUE(volume->rebuildSiLattice());
+        etch(*volume, 3.0);
+
+        // No silicon is left floating: every column is silicon from the bottom up to its top.
+        int floating = 0;
+        for (int x = 0; x < side; ++x)
+            for (int y = 0; y < side; ++y)
+                for (int z = 1; z < top; ++z)
+                    floating +=
+                        materialAt(*volume, x, y, z) == 1 && materialAt(*volume, x, y, z - 1) == 0;
+        EXPECT_EQ(floating, 0);
+
+        // The floor, in the middle of the opening.
+        const int middle = side / 2;
+        int floor = 0;
+        while (floor < top && materialAt(*volume, middle, middle, floor) == 1)
+            ++floor;
+        EXPECT_NEAR((top - floor) * cell, 3.0, cell + 1e-9);
+
+        // The wall on the low x side of the middle row: where silicon ends at the floor's
+        // height and just under the mask.
+        const auto wallAt = [&](int z) {
+            int x = 0;
+            while (x < middle && materialAt(*volume, x, middle, z) == 1)
+                ++x;
+            return x * cell;
+        };
+        EXPECT_NEAR(wallAt(floor) - open0 * cell, inset, cell + 1e-9);
+        EXPECT_NEAR(wallAt(top - 1), open0 * cell, cell + 1e-9);
+        // Nothing is etched under the mask, nor the mask itself.
+        EXPECT_EQ(materialAt(*volume, open0 - 1, middle, top - 1), 1);
+        EXPECT_EQ(materialAt(*volume, open0 - 1, middle, top), oxide);
+    }
+}
+
 } // namespace CELLVANE_TEST_FILE

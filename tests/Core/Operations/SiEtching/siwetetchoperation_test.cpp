@@ -69,18 +69,22 @@ TEST_F(WetEtchOperationTest, TakesTheLastSelectedVolumeOrASinglePickedOne) {
     context.selection.toggle(other);
     auto op = std::make_shared<ContinousWetEtchOperation>(context);
     op->step();
+    EXPECT_FALSE(op->getTarget()) << "asked first, with the volume shown selected";
+    context.consoleInput.processInput(QString());
     EXPECT_EQ(op->getTarget(), other);
     EXPECT_EQ(log->lines.last(), QStringLiteral("Continuous Wet Etch: Cell volume selected."));
 
     auto picked = std::make_shared<ContinousWetEtchOperation>(context);
     context.viewInteraction.setPickedObjects({volume});
     picked->step();
+    context.consoleInput.processInput(QString());
     EXPECT_EQ(picked->getTarget(), volume);
 
     // Two picked volumes are ambiguous: ask instead.
     auto ambiguous = std::make_shared<ContinousWetEtchOperation>(context);
     context.viewInteraction.setPickedObjects({volume, other});
     ambiguous->step();
+    context.consoleInput.processInput(QString());
     EXPECT_FALSE(ambiguous->isVolumeSelected());
     EXPECT_EQ(log->lines.last(),
               QStringLiteral("Continuous Wet Etch: Select a cell volume and press Enter/Return."));
@@ -122,7 +126,7 @@ TEST_F(WetEtchOperationTest, FinishedEtchIsRecordedAndKeepsTheLatticeUntilSilico
     // After a silicon-changing step the next etch builds a new one.
     context.processHistory.setLatticeRebuildNeeded(volume->getId(), true);
     auto continuous = selected<ContinousWetEtchOperation>();
-    continuous->setDepth(0.25);
+    continuous->setDepth(1.0);
     continuous->end();
     EXPECT_NE(volume->getSiLattice(), first);
     EXPECT_EQ(context.processHistory.lastOperation(volume->getId()), 29u);
@@ -132,7 +136,7 @@ TEST_F(WetEtchOperationTest, FinishedEtchIsRecordedAndKeepsTheLatticeUntilSilico
 
 TEST_F(WetEtchOperationTest, VolumeWithoutLatticeIsBuiltEvenWhenTheHistorySaysCurrent) {
     context.processHistory.setLatticeRebuildNeeded(volume->getId(), false);
-    etch(0.25);
+    etch(1.0);
     EXPECT_TRUE(volume->getSiLattice());
     EXPECT_EQ(host.finished, 1);
 }
@@ -157,8 +161,8 @@ TEST_F(WetEtchOperationTest, LogsTheTimesOfBuildRunAndRedraw) {
         QStringLiteral("*.debug=false\nCore/Operations/SiEtching/siwetetchoperation.debug=true"));
     debugLines.clear();
     const QtMessageHandler previous = qInstallMessageHandler(captureDebug);
-    etch(0.25);
-    etch(0.25);
+    etch(1.0);
+    etch(1.0);
     qInstallMessageHandler(previous);
     const QString all = debugLines.join(QLatin1Char('\n'));
     EXPECT_EQ(all.count(QStringLiteral("Time to allocate Si structure ")), 1);
@@ -192,7 +196,7 @@ TEST_F(WetEtchOperationTest, UndoAndRedoRestoreTheCellsAndTheNextEtchRebuildsThe
     again->undo();
     EXPECT_EQ(materialsOf(*volume), original);
     auto continuous = selected<ContinousWetEtchOperation>();
-    continuous->setDepth(0.25);
+    continuous->setDepth(1.0);
     continuous->end();
     EXPECT_EQ(countMismatches(*volume), 0) << "the lattice was rebuilt over the restored cells";
 }

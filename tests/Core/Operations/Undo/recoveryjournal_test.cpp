@@ -1,6 +1,7 @@
 #include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 #include "Core/Operations/Undo/recoveryjournal.h"
 #include "Core/Operations/Undo/recoverysession.h"
+#include "Model/Materials/materialfactory.h"
 #include "support/operationfixture.h"
 #include "support/scenes.h"
 
@@ -9,10 +10,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace CELLVANE_TEST_FILE {
 
@@ -209,6 +214,141 @@ TEST_F(JournalTest, FailedWriteGivesTheReason) {
     QDir().rmdir(manifest);
 }
 
+// A base that cannot be written (a full disk, here a folder in the way of its name) leaves the
+// journal of the step before whole, and the journal catches up with the next step that can be
+// written; the window hears of each change once.
+TEST_F(JournalTest, AFailedBaseKeepsTheJournalBeforeIt) {
+    std::vector<std::pair<bool, QString>> told;
+    journal.setProtectionCallback(
+        [&](bool protectedNow, const QString& reason) { told.emplace_back(protectedNow, reason); });
+    journal.stepFinished();
+    const auto first = deposit(1.f);
+    journal.stepFinished(first->journalCells(false));
+    journal.waitForWrites();
+    const DocumentState beforeTheFailure = stateOf(context);
+    ASSERT_TRUE(QDir().mkdir(folder() + QStringLiteral("/base-2.cvx")));
+
+    context.document->addObject(Model::ObjectPtr(volume->clone()));
+    journal.stepFinished();
+    EXPECT_FALSE(journal.isUpToDate());
+    EXPECT_TRUE(journal.takeProblem().startsWith(QStringLiteral("base-2.cvx: ")));
+    const auto kept = recovered();
+    ASSERT_TRUE(kept) << "the journal of the step before is whole";
+    EXPECT_TRUE(*kept == beforeTheFailure);
+
+    // An in-place step after it cannot be a record over a base that was never written.
+    const auto second = deposit(1.f);
+    journal.stepFinished(second->journalCells(false));
+    EXPECT_TRUE(journal.isUpToDate());
+    const auto back = recovered();
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(*back == stateOf(context));
+    EXPECT_EQ(baseFiles(), 1);
+    ASSERT_EQ(told.size(), 2u) << "each change told once";
+    EXPECT_FALSE(told[0].first);
+    EXPECT_TRUE(told[0].second.startsWith(QStringLiteral("base-2.cvx: ")));
+    EXPECT_TRUE(told[1].first);
+    QDir().rmdir(folder() + QStringLiteral("/base-2.cvx"));
+}
+
+// The steps since the base come back on the undo and redo stacks, under their names, and undo
+// and redo as they did in the program that died; new steps never take their records' names.
+TEST_F(JournalTest, RecoveredStepsUndoAndRedo) {
+    const auto named = [](const auto& op, bool undone) {
+        auto cells = op->journalCells(undone);
+        cells->name = op->getName();
+        return cells;
+    };
+    journal.stepFinished();
+    const DocumentState initial = stateOf(context);
+    const auto first = deposit(1.f);
+    journal.stepFinished(named(first, false));
+    const DocumentState afterFirst = stateOf(context);
+    const auto second = deposit(2.f);
+    journal.stepFinished(named(second, false));
+    const DocumentState afterSecond = stateOf(context);
+    ASSERT_EQ(second->undo(), 1);
+    journal.stepFinished(named(second, true));
+    journal.waitForWrites();
+
+    OperationContext fresh(host, prompts);
+    const auto read = RecoveryJournal::load(folder(), fresh, nullptr);
+    ASSERT_TRUE(read);
+    RecoveryJournal::apply(fresh, *read);
+    UndoRedoStack& stacks = fresh.undoRedoStack;
+    ASSERT_EQ(stacks.getUndoStack().size(), 1u);
+    ASSERT_EQ(stacks.getRedoStack().size(), 1u);
+    EXPECT_EQ(stacks.undoName(), first->getName());
+    EXPECT_TRUE(stateOf(fresh) == afterFirst);
+
+    const auto redone = stacks.takeRedo();
+    ASSERT_TRUE(redone->redo());
+    EXPECT_TRUE(stateOf(fresh) == afterSecond);
+    ASSERT_EQ(redone->undo(), 1);
+    const auto undone = stacks.takeUndo();
+    ASSERT_EQ(undone->undo(), 1);
+    EXPECT_TRUE(stateOf(fresh) == initial);
+    EXPECT_EQ(undone->journalCells(true)->instance, first->journalCells(true)->instance);
+    ASSERT_TRUE(undone->redo());
+    EXPECT_TRUE(stateOf(fresh) == afterFirst);
+}
+
+// Records hold the ids of the program that wrote them. When materials.xml changed before the
+// recovery, the journal's own table puts each cell back into the material it was.
+TEST_F(JournalTest, RecordsFollowTheMaterialsTheyWereWrittenWith) {
+    const auto materials = Model::Materials::MaterialFactory::getInstance();
+    const Model::Materials::Material early(3001, QStringLiteral("Early"), 1, 1, 1),
+        late(3002, QStringLiteral("Late"), 2, 2, 2);
+    ASSERT_TRUE(materials->updateMaterial(early));
+    journal.stepFinished();
+    const auto depositOf = [&](int material) {
+        auto op = std::make_shared<IsotropicFilmDepositionOperation>(context);
+        op->setTarget(volume);
+        op->setDistance(1.f);
+        op->setMaterialId(material);
+        op->end();
+        journal.stepFinished(op->journalCells(false));
+    };
+    depositOf(3001);
+    ASSERT_TRUE(materials->updateMaterial(late)); // registered after the base was written
+    depositOf(3002);
+    journal.waitForWrites();
+    const std::vector<int> cells = materialsOf(*volume);
+
+    // Another program, whose materials.xml gives both ids to other materials.
+    ASSERT_TRUE(materials->updateMaterial({3001, QStringLiteral("Other"), 5, 5, 5}));
+    ASSERT_TRUE(materials->updateMaterial({3002, QStringLiteral("Another"), 6, 6, 6}));
+    OperationContext fresh(host, prompts);
+    const auto read = RecoveryJournal::load(folder(), fresh, nullptr);
+    ASSERT_TRUE(read);
+    auto* back = dynamic_cast<Model::Automaton::TotalVolume*>(read->objects[0].get());
+    ASSERT_TRUE(back);
+    const std::vector<int> recoveredCells = materialsOf(*back);
+    ASSERT_EQ(recoveredCells.size(), cells.size());
+    std::map<QString, int> named;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const QString was = materials->getMaterial(unsigned(cells[i])).getName();
+        const QString is = materials->getMaterial(unsigned(recoveredCells[i])).getName();
+        if (cells[i] == 3001 || cells[i] == 3002) {
+            EXPECT_EQ(is, cells[i] == 3001 ? QStringLiteral("Early") : QStringLiteral("Late"));
+            ++named[is];
+        } else {
+            EXPECT_EQ(recoveredCells[i], cells[i]) << was.toStdString();
+        }
+    }
+    EXPECT_GT(named[QStringLiteral("Early")], 0);
+    EXPECT_GT(named[QStringLiteral("Late")], 0);
+    int earlyIds = 0;
+    for (const auto& material : materials->getMaterials())
+        earlyIds += material.getName() == QStringLiteral("Early");
+    EXPECT_EQ(earlyIds, 1) << "one material, one id";
+    const QStringList added{QStringLiteral("Early"), QStringLiteral("Late"),
+                            QStringLiteral("Other"), QStringLiteral("Another")};
+    for (const auto& material : materials->getMaterials())
+        if (added.contains(material.getName()))
+            materials->removeMaterial(material.getId());
+}
+
 // Two sessions never share a folder, and a session held by another process is neither
 // offered nor taken until that process is gone.
 TEST(RecoverySessionTest, SessionsAreExclusiveUntilTheirProgramDies) {
@@ -237,6 +377,58 @@ TEST(RecoverySessionTest, SessionsAreExclusiveUntilTheirProgramDies) {
     EXPECT_TRUE(RecoverySession::findStale().contains(other));
     RecoverySession taken(other);
     EXPECT_TRUE(taken.isValid());
+}
+
+// Where the cache cannot be written, sessions go below the shared temporary folder: only into a
+// folder of this user's own, and the next start finds them there.
+TEST(RecoverySessionTest, TheTemporaryFallbackIsPrivateAndSearched) {
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME"), temp = qgetenv("TMPDIR");
+    QTemporaryDir temporary, elsewhere;
+    qputenv("XDG_CACHE_HOME", "/proc/no-cache");
+    qputenv("TMPDIR", temporary.path().toUtf8());
+    const QByteArray fallback = QFile::encodeName(RecoverySession::temporaryRoot());
+    const struct {
+        const char* place;
+        std::function<bool()> make;
+        const char* refusal; // empty: used
+    } places[] = {
+        {"a link to elsewhere",
+         [&] { return ::symlink(QFile::encodeName(elsewhere.path()), fallback) == 0; },
+         "is not a folder"},
+        {"another user's folder",
+         [&] { return ::mkdir(fallback, 0777) == 0 && ::chown(fallback, 65534, 65534) == 0; },
+         "belongs to another user"},
+        {"an own folder open to all", [&] { return ::mkdir(fallback, 0777) == 0; }, ""},
+        {"no folder yet", [] { return true; }, ""},
+    };
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.place);
+        ::unlink(fallback);
+        QDir(RecoverySession::temporaryRoot()).removeRecursively();
+        ASSERT_TRUE(place.make());
+        QString path;
+        {
+            RecoverySession session;
+            if (*place.refusal) {
+                EXPECT_FALSE(session.isValid());
+                EXPECT_TRUE(session.getFailure().contains(QLatin1String(place.refusal)))
+                    << session.getFailure().toStdString();
+                EXPECT_TRUE(QDir(elsewhere.path()).isEmpty()) << "nothing written through a link";
+                EXPECT_TRUE(RecoverySession::roots().isEmpty());
+                continue;
+            }
+            ASSERT_TRUE(session.isValid());
+            path = session.path();
+            EXPECT_TRUE(path.startsWith(RecoverySession::temporaryRoot()));
+            EXPECT_EQ(QFileInfo(RecoverySession::temporaryRoot()).permissions() & 0x0077, 0);
+            QFile(session.filePath(QStringLiteral("journal.json"))).open(QIODevice::WriteOnly);
+            session.keepForRecovery(true);
+        }
+        EXPECT_TRUE(RecoverySession::findStale().contains(path));
+    }
+    ::unlink(fallback);
+    qputenv("XDG_CACHE_HOME", cache);
+    qputenv("TMPDIR", temp);
 }
 
 } // namespace CELLVANE_TEST_FILE

@@ -72,6 +72,38 @@ TEST_F(SnapshotRecordTest, FailedWriteReportsFailure) {
     EXPECT_FALSE(spaced.recordBefore(*volume)) << "a key with a space could never be read back";
 }
 
+// A record read through a translation of material ids (a recovered journal's) is applied whole
+// or not at all: an id no cell can hold is refused, never cut down to one that names another
+// material.
+TEST_F(SnapshotRecordTest, RecordsAreTranslatedOnlyIntoIdsACellCanHold) {
+    TotalVolumeUndoRedoHelper helper(QStringLiteral("Doping"), 0, context);
+    ASSERT_TRUE(helper.recordBefore(*volume));
+    setCell(0, 9);
+    setCell(3, 8);
+    ASSERT_TRUE(helper.recordAfter(*volume));
+    const QString redoFile = context.snapshotFiles.getRedoFile();
+    const struct {
+        const char* translation;
+        std::map<std::uint32_t, std::uint32_t> ids;
+        std::vector<int> cells;
+    } cases[] = {
+        {"none", {}, {9, 2, 3, 8}},
+        {"into the registry's ids", {{9, 40}, {8, 65535}}, {40, 2, 3, 65535}},
+        {"into an id no cell holds", {{9, 40}, {8, 65536 + 8}}, {1, 2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.translation);
+        setCell(0, 1);
+        setCell(3, 4);
+        TotalVolumeUndoRedoHelper reader(QStringLiteral("Doping"), 0, context);
+        reader.setMaterialIds(
+            std::make_shared<const std::map<std::uint32_t, std::uint32_t>>(c.ids));
+        const bool applies = c.cells != std::vector<int>{1, 2, 3, 4};
+        EXPECT_EQ(reader.applyRecord(redoFile, *volume), applies);
+        EXPECT_EQ(materialsOf(*volume), c.cells);
+    }
+}
+
 // Undo snapshots live in the session folder below the cache: a working folder that cannot be
 // written (/proc, which not even root can write) no longer turns them off.
 TEST_F(SnapshotRecordTest, UnwritableWorkingFolderKeepsSnapshots) {
@@ -98,8 +130,8 @@ TEST_F(SnapshotRecordTest, NoWritableSessionFolderLeavesSnapshotsOffButTheProgra
     qputenv("XDG_CACHE_HOME", "/proc/no-cache");
     // A temporary folder where the fallback's name is taken by a file.
     QTemporaryDir temporary;
-    QFile(temporary.filePath(QStringLiteral("Cellvane-recovery"))).open(QIODevice::WriteOnly);
     qputenv("TMPDIR", temporary.path().toUtf8());
+    QFile(RecoverySession::temporaryRoot()).open(QIODevice::WriteOnly);
     {
         OperationContext stranded(host, prompts);
         EXPECT_FALSE(stranded.snapshotFiles.isUsable());
