@@ -20,6 +20,7 @@ Needs Debian's python3-numpy, python3-scipy, python3-vtk9 and libembree-dev
 import argparse
 import json
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -132,7 +133,8 @@ def ours(bench, repetitions, names=None):
     benchmarks the rays per second of the wall clock and of the CPU time instead of a count."""
     names = names or ["IsotropicDeposition10/%d" % THREADS,
                       "MarchingCubesBuild/%d" % THREADS] + FLUX_NAMES
-    pattern = "^(%s)/real_time$" % "|".join(names)
+    # A benchmark with a fixed iteration count carries it in its name.
+    pattern = "^(%s)(/iterations:[0-9]+)?/real_time$" % "|".join(names)
     out = subprocess.run([bench, "--benchmark_filter=" + pattern,
                           "--benchmark_repetitions=%d" % repetitions,
                           "--benchmark_format=json"],
@@ -141,7 +143,7 @@ def ours(bench, repetitions, names=None):
     for b in json.loads(out)["benchmarks"]:
         if b.get("run_type") != "iteration":
             continue
-        name = b["run_name"].replace("/real_time", "")
+        name = re.sub(r"(/iterations:[0-9]+)?/real_time$", "", b["run_name"])
         runs.setdefault(name, []).append(b)
     result = {}
     for name in names:
