@@ -158,7 +158,7 @@ struct Scene {
     // column without any), and the largest of them. Every cell from there up is empty.
     std::vector<std::int32_t> top;
     int highest = 0;
-    // The surface cells' z, column by column, and where each column's begin.
+    // The surface cells' z, column by column, and where each column's cells begin.
     const std::uint32_t* surfaceZ = nullptr;
     const std::uint64_t* columnStart = nullptr;
     // Weight collected, total and direct side by side (one cache line for both): per surface
@@ -175,7 +175,7 @@ struct Scene {
         return cells[std::ptrdiff_t(c[0]) * strideX + std::ptrdiff_t(c[1]) * size[2] + c[2]];
     }
     std::size_t column(const int c[3]) const { return std::size_t(c[0]) * size[1] + c[1]; }
-    // The surface cell at c, which the walk found to be one.
+    // The surface cell at c, or -1 when c is not on the surface.
     std::ptrdiff_t surfaceCell(const int c[3]) const {
         const std::size_t col = column(c);
         const std::uint32_t cz = std::uint32_t(c[2]);
@@ -213,7 +213,7 @@ struct Walk {
 // in one multiply when it does leave. Below it, where caves and overhangs can be, the walk goes
 // cell by cell with empty blocks skipped through the occupancy levels, until the ray hits or
 // rises above the height field again. Both modes keep one set of boundary times, so a ray's
-// cells are those of a plain cell-by-cell walk; the loops hold no division.
+// cells are those of a plain cell-by-cell walk; no step divides.
 class Walker {
 public:
     explicit Walker(const Scene& scene) : s(scene) {}
