@@ -325,7 +325,7 @@ TEST_F(DocumentArchiverTest, AWaferOrientationOtherThan100IsWrittenOnItsVolumeAn
                   CrystalOrientation::Surface100);
         ASSERT_EQ(odd.warnings.size(), 1);
         EXPECT_TRUE(odd.warnings[0].contains(QStringLiteral("neither 100 nor 110")))
-            << odd.warnings[0];
+            << odd.warnings[0].toStdString();
     }
 }
 
