@@ -609,7 +609,7 @@ TEST(ProcessRecordExecutor, CreateSubstrateTakesCellSizesWhenGiven) {
 }
 
 // The wafer's surface plane: (100) unless the record names another; a text naming none is
-// refused with the reason, and nothing is created. The menu's step makes the same volume.
+// refused with the reason, and nothing is created.
 TEST(ProcessRecordExecutor, CreateSubstrateTakesTheCrystalOrientation) {
     using Model::Automaton::CrystalOrientation;
     QVariantMap box{{names::corner, QVariant::fromValue(Util::Vector3D(0, 0, 0))},
@@ -657,16 +657,6 @@ TEST(ProcessRecordExecutor, CreateSubstrateTakesTheCrystalOrientation) {
     });
     ASSERT_NE(field, fields.end());
     EXPECT_TRUE(field->optional);
-
-    CountingHost host;
-    ScriptedPrompts prompts;
-    OperationContext context(host, prompts);
-    CreateSubstrateOperation menu(context);
-    menu.setCrystalOrientation(CrystalOrientation::Surface110);
-    menu.setCuboidSubstrate(Silicon, 4, 4, 4, Util::Vector3D(), 0, 0, 0, 2, 2, 2);
-    menu.step();
-    ASSERT_TRUE(menu.getVolume());
-    EXPECT_EQ(menu.getVolume()->getCrystalOrientation(), CrystalOrientation::Surface110);
 }
 
 // Counts of cells may be given in µm instead: on 0.5 µm cells a box of 30 µm is 60 cells, and
