@@ -110,6 +110,24 @@ TEST(CrystalOrientationEtch, ASlotAlong112OnA110WaferEtchesVertical111Walls) {
     EXPECT_EQ(countMismatches(*volume), 0);
 }
 
+TEST(CrystalOrientationEtch, ABare110WaferWithPeriodicSidesRecedesFlatALayerAStep) {
+    // (110) layers lie a / (2 sqrt 2) apart: 16 steps take the surface from 14 down to 8.34,
+    // leaving cell 8 with atoms, in every column, the sides' included.
+    QuietEtching quiet;
+    auto volume = flatSilicon(20, 17, 20, 14);
+    volume->setCrystalOrientation(CrystalOrientation::Surface110);
+    ASSERT_TRUE(volume->rebuildSiLattice());
+    AtomicStructureSimpleSiWetEtch(*volume, 4.0, Core::Operations::WetEtchSides::Periodic)
+        .runEtching();
+    const int top = int(std::ceil(14 - 16 * std::sqrt(2.0) / 4));
+    for (int x = 0; x < 20; ++x)
+        for (int y = 0; y < 17; ++y) {
+            ASSERT_EQ(materialAt(*volume, x, y, top - 1), 1) << x << " " << y;
+            ASSERT_EQ(materialAt(*volume, x, y, top), 0) << x << " " << y;
+        }
+    EXPECT_EQ(countMismatches(*volume), 0);
+}
+
 TEST(CrystalOrientationEtch, A110EtchIsTheSameAtEveryThreadCount) {
     QuietEtching quiet;
     EtchResult single;
