@@ -372,6 +372,11 @@ Record createSubstrate(const BatchStepDialogs::Context& context) {
         for (int axis = 0; axis < 3; ++axis)
             process.setParameter(names::axis(names::cellSize, char('X' + axis)),
                                  QVariant(float(edges[axis])), true);
+    // Lists of (100) wafers stay as they were written before wafers had an orientation.
+    const auto orientation = dialog.crystalOrientation();
+    if (orientation != Model::Automaton::CrystalOrientation::Surface100)
+        process.setParameter(names::crystalOrientation,
+                             Model::Automaton::crystalOrientationName(orientation), true);
     return process;
 }
 

@@ -107,6 +107,8 @@ inline const QString raysPerCell = QStringLiteral("Rays Per Cell");
 inline const QString seed = QStringLiteral("Seed");
 // A wet etch's side: "top", "bottom" or "both"; the top when absent.
 inline const QString etchSide = QStringLiteral("Etch Side");
+// A new volume's wafer surface plane: "100" or "110"; (100) when absent.
+inline const QString crystalOrientation = QStringLiteral("Crystal Orientation");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {

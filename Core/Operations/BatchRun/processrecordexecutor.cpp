@@ -664,7 +664,8 @@ void readCount(RecordValues& values, const AxisCount& count, std::vector<AxisCou
         *count.cells = wholeAsInt(values, names::axis(count.name, count.axis));
 }
 
-SubstrateDescription readSubstrate(RecordValues& values) {
+// `orientation` gets the record's text for the crystal orientation, which the caller checks.
+SubstrateDescription readSubstrate(RecordValues& values, QString& orientation) {
     SubstrateDescription substrate;
     std::vector<AxisCount> inMicrons;
     const auto counts = [&](const char* name, int& x, int& y, int& z) {
@@ -695,6 +696,9 @@ SubstrateDescription readSubstrate(RecordValues& values) {
     for (const char* name : {names::volumeSize, names::substrateSize, names::substrateDelta})
         for (const char axis : {'X', 'Y', 'Z'})
             values.optionalReal(names::axisInMicrons(name, axis), 0.0);
+    orientation = values.optionalText(
+        names::crystalOrientation,
+        Model::Automaton::crystalOrientationName(Model::Automaton::CrystalOrientation::Surface100));
     for (const AxisCount& count : inMicrons) {
         const float edge = count.axis == 'X'   ? substrate.cellSizeX
                            : count.axis == 'Y' ? substrate.cellSizeY
@@ -764,9 +768,13 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
 ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, RecordValues& values,
                                                              Util::ProgressReporter& progress) {
     if (processType == ProcessTypes::CreateSubstrate) {
-        SubstrateDescription substrate = readSubstrate(values);
+        QString orientation;
+        SubstrateDescription substrate = readSubstrate(values, orientation);
         if (!values.isComplete())
             return notRun(values.getProblem());
+        if (!Model::Automaton::crystalOrientationFromName(orientation,
+                                                          substrate.crystalOrientation))
+            return notRun(Model::Automaton::crystalOrientationRefusal(orientation));
         for (const float size : {substrate.cellSizeX, substrate.cellSizeY, substrate.cellSizeZ})
             if (!(size > 0.f))
                 return notRun(QStringLiteral("the cell sizes must be greater than 0"));
