@@ -178,6 +178,43 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
         }
 }
 
+TEST_F(WetEtchMenuTest, TmahRecipeEtchesByItsCalibratedRatesAndRefusesOtherConcentrations) {
+    QString refused, concentrationLabel;
+    bool okWhileRefused = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        dialog->findChild<QCheckBox*>(QStringLiteral("chkKohRecipe"))->setChecked(true);
+        dialog->findChild<QComboBox*>(QStringLiteral("cbxEtchant"))
+            ->setCurrentText(QStringLiteral("TMAH"));
+        auto* concentration =
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"));
+        auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        concentration->setValue(30.0);
+        refused = dialog->findChild<QLabel*>(QStringLiteral("lblRecipeDepth"))->text();
+        concentrationLabel = dialog->findChild<QLabel*>(QStringLiteral("lblConcentration"))->text();
+        okWhileRefused = ok->isEnabled();
+        concentration->setValue(25.0);
+        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxTemperature"))->setValue(90.0);
+        // 0.603 µm/min × 3.32 min = 2.0 µm: two cells.
+        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxTime"))->setValue(3.32);
+        dialog->findChild<QCheckBox*>(QStringLiteral("chkPeriodicSides"))->setChecked(true);
+        ok->click();
+    });
+    presenter->operationActivated(QStringLiteral("28"));
+    presenter->enterPressed();
+    EXPECT_TRUE(refused.contains(QStringLiteral("25 wt%"))) << refused.toStdString();
+    EXPECT_EQ(concentrationLabel, QStringLiteral("TMAH concentration"));
+    EXPECT_FALSE(okWhileRefused);
+    EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
+              QStringLiteral("BCA Wet Etch: Operation finished."));
+    for (int x = 0; x < 6; ++x)
+        for (int y = 0; y < 6; ++y) {
+            EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 0) << x << "," << y;
+            EXPECT_EQ(testing_support::materialAt(*volume, x, y, 1), 1) << x << "," << y;
+        }
+}
+
 // The membrane flow from the menu: the etch side chosen in the dialog, a back window under a
 // wafer whose top is boron-doped at 1e20 cm⁻³; the doped layer stays, and undo restores.
 TEST_F(WetEtchMenuTest, EtchingFromTheBottomStopsOnTheBoronLayer) {
