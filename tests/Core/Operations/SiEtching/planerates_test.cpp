@@ -10,8 +10,10 @@
 
 #include <QVariantMap>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <unordered_map>
 
 namespace CELLVANE_TEST_FILE {
 
@@ -39,6 +41,34 @@ TEST(CalibratedWetEtch, PlaneRatesOfTheLatticeMatchThePublishedTables) {
                 << expected;
         }
     }
+}
+
+TEST(CalibratedWetEtch, SameCellsAndAtomsForOneTwoThreeAndEightThreads) {
+    QuietEtching quiet;
+    // An off-centre mesa (convex corners bring every neighbourhood) over periodic sides,
+    // with a boron-doped row that etches slowly.
+    auto run = [](int threads) {
+        PoolThreads pool(threads);
+        auto volume = makeVolume(19, 13, 9, [](int x, int y, int z) {
+            if (z < 7)
+                return 1;
+            if (z == 7)
+                return x >= 3 && x < 11 && y >= 2 && y < 8 ? oxide : 0;
+            return 0;
+        });
+        EXPECT_TRUE(volume->rebuildSiLattice());
+        const std::unordered_map<Model::Automaton::CellIndex, float> slow{
+            {volume->index(15, 6, 5), 0.25f}, {volume->index(16, 6, 5), 0.25f}};
+        AtomicStructureSimpleSiWetEtch engine(*volume, 3.0, WetEtchSides::Periodic);
+        engine.setEtchant(Etchant::Tmah);
+        engine.setRateFactors(&slow);
+        engine.runEtching();
+        return resultOf(*volume);
+    };
+    const EtchResult single = run(1);
+    EXPECT_NE(std::count(single.materials.begin(), single.materials.end(), 1), 19 * 13 * 7);
+    for (int threads : {2, 3, 8})
+        EXPECT_TRUE(run(threads) == single) << threads << " threads";
 }
 
 TEST(CalibratedWetEtch, RecipeRatesFollowSeidelForKohAndArrheniusForTmah) {
