@@ -61,6 +61,7 @@ STEPS = {
                              periodic_sides=True, rays_per_cell=20),
                         {"MaterialId": 5, "Thickness": 2.0, "Source Exponent": 1.0,
                          "Sticking": 0.5, "Periodic Sides": True, "Rays Per Cell": 20}),
+    "Release Etch": (dict(rate=1, time=1.5), {"Rate": 1.0, "Time": 1.5}),
 }
 # Steps that run elsewhere or leave the cells alone.
 NOT_ON_CELLS = {"Create Substrate", "Save Image", "Measure", "Save Cross-Section"}

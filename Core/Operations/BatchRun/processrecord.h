@@ -33,6 +33,8 @@ struct ProcessTypes {
         // The surface moves by the particle flux it receives.
         FluxEtching = 19,
         FluxDeposition = 20,
+        // A sacrificial etch by rate × time that frees structures; reports what it freed.
+        ReleaseEtch = 22,
     };
 };
 
