@@ -1,6 +1,7 @@
 #include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
 #include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Core/Operations/SiEtching/continouswetetchoperation.h"
+#include "UI/BatchRun/batchstepdialogs.h"
 #include "UI/Operations/bcaetchingdialog.h"
 #include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
@@ -213,6 +214,29 @@ TEST_F(WetEtchMenuTest, TmahRecipeEtchesByItsCalibratedRatesAndRefusesOtherConce
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 0) << x << "," << y;
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 1), 1) << x << "," << y;
         }
+}
+
+// A list step made in the batch dialog keeps the etchant chosen, and only when one is.
+TEST(BCAEtchingDialog, BatchStepRecordsTheChosenEtchant) {
+    namespace names = Core::Operations::RecordParameters;
+    Ui::BatchStepDialogs::Context context;
+    for (const QString& etchant : {QStringLiteral("TMAH"), QString()}) {
+        QTimer::singleShot(0, [etchant] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dialog);
+            dialog->findChild<QCheckBox*>(QStringLiteral("chkKohRecipe"))->setChecked(true);
+            if (!etchant.isEmpty())
+                dialog->findChild<QComboBox*>(QStringLiteral("cbxEtchant"))
+                    ->setCurrentText(etchant);
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"))->setValue(25);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        const auto record = Ui::BatchStepDialogs::ask(Ui::ProcessData::SiWetEtching, context);
+        ASSERT_TRUE(record);
+        const QVariantMap values = record->getParameters();
+        EXPECT_EQ(values.value(names::etchant).toString(), etchant);
+        EXPECT_EQ(values.contains(names::etchant), !etchant.isEmpty());
+    }
 }
 
 // The membrane flow from the menu: the etch side chosen in the dialog, a back window under a
