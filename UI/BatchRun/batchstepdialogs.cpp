@@ -246,6 +246,9 @@ Record siWetEtching(const BatchStepDialogs::Context& context) {
         process.setParameter(names::kohConcentration, recipe->concentration, true);
         process.setParameter(names::kohTemperature, recipe->temperature, true);
         process.setParameter(names::etchTime, recipe->time, true);
+        // Only a chosen etchant is written: lists without it etch by the plain rule.
+        if (recipe->etchant)
+            process.setParameter(names::etchant, etchantName(*recipe->etchant), true);
     } else {
         process.setParameter(names::depth, dialog.depth(), true);
     }

@@ -196,12 +196,22 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
                                    ? WetEtchSides::Periodic
                                    : WetEtchSides::Closed;
     const QString sideName = values.optionalText(names::etchSide, etchSideName(EtchSide::Top));
+    const QString etchantText = values.optionalText(names::etchant);
     if (!values.isComplete())
         return {};
     EtchSide etchSide = EtchSide::Top;
     if (!etchSideFromName(sideName, etchSide))
         return {
             QStringLiteral("the etch side must be top, bottom or both, not \"%1\"").arg(sideName)};
+    if (!etchantText.isEmpty()) {
+        Etchant etchant = Etchant::Koh;
+        if (!etchantFromName(etchantText, etchant))
+            return {QStringLiteral("the etchant must be KOH or TMAH, not \"%1\"").arg(etchantText)};
+        // The calibrated rates are a recipe's: a depth alone says nothing of the solution.
+        if (!byRecipe)
+            return {QStringLiteral("an etchant needs a recipe (KOH Recipe)")};
+        recipe.etchant = etchant;
+    }
     if (byRecipe) {
         if (QString refusal = recipe.refusal(); !refusal.isEmpty())
             return {refusal};
@@ -232,6 +242,7 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
     engine.setEtchSide(etchSide);
     engine.setRateFactors(&boron.rateFactors());
+    engine.setEtchant(recipe.etchant);
     engine.runEtching(progress);
     if (!boron.isEmpty()) {
         boron.restore(volume);
