@@ -54,6 +54,8 @@ QString ProcessData::displayName(int processType) {
         return QStringLiteral("Flux Etching");
     if (processType == FluxDeposition)
         return QStringLiteral("Flux Deposition");
+    if (processType == BoschDrie)
+        return QStringLiteral("Bosch DRIE");
     if (processType < 0 || processType >= int(sizeof(names) / sizeof(names[0])))
         return QStringLiteral("Unknown process");
     return QString::fromLatin1(names[processType]);

@@ -3,6 +3,7 @@
 #include "Model/Materials/materialfactory.h"
 #include "Model/Transport/fluxengine.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Model::Metrology {
@@ -555,6 +556,58 @@ Measurement CellMeasures::sidewallAngle(const MaterialSelection& set, int axis,
                                           axis == 0 ? point(et, a, ht) : point(a, et, ht),
                                           QStringLiteral("sidewall ") + set.text(), angle,
                                           degrees));
+    return result;
+}
+
+Measurement CellMeasures::scallop(const MaterialSelection& set, int axis, double along,
+                                  int direction, double across, double z1, double z2) const {
+    Measurement wall = sidewallAngle(set, axis, along, direction, across, z1, z2);
+    if (!wall.hasAnswer())
+        return wall;
+    // The wall's cell of each layer, bottom up; their offset from the face is the same at every
+    // layer, which the line takes up.
+    const std::size_t n = wall.cells.size();
+    std::vector<double> positions(n);
+    for (std::size_t s = 0; s < n; ++s)
+        positions[s] = wall.cells[s].lo[axis] * edges.along(axis);
+    const double meanH = (double(n) - 1.0) / 2.0;
+    double meanE = 0.0;
+    for (const double e : positions)
+        meanE += e / double(n);
+    double shh = 0.0, she = 0.0;
+    for (std::size_t s = 0; s < n; ++s) {
+        shh += (double(s) - meanH) * (double(s) - meanH);
+        she += (double(s) - meanH) * (positions[s] - meanE);
+    }
+    const double slope = she / shh;
+    std::vector<double> residual(n);
+    for (std::size_t s = 0; s < n; ++s)
+        residual[s] = positions[s] - meanE - slope * (double(s) - meanH);
+    const auto [low, high] = std::minmax_element(residual.begin(), residual.end());
+    const double depth = *high - *low;
+    // Swings through a band of half the depth, so that a cell's jitter about the line counts
+    // no tooth.
+    const double band = depth / 4.0;
+    std::vector<std::size_t> swings;
+    bool below = false;
+    for (std::size_t s = 0; s < n && depth > 0.0; ++s) {
+        if (residual[s] < -band)
+            below = true;
+        else if (residual[s] > band && below) {
+            swings.push_back(s);
+            below = false;
+        }
+    }
+    Measurement result;
+    result.quantities.push_back({QString(), depth, micrometres});
+    if (swings.size() >= 2)
+        result.quantities.push_back(
+            {QStringLiteral("period"),
+             double(swings.back() - swings.front()) / double(swings.size() - 1) * edges.z,
+             micrometres});
+    result.quantities.push_back({QStringLiteral("angle"), wall.quantities.front().value, degrees});
+    result.cells = std::move(wall.cells);
+    result.dimensions = std::move(wall.dimensions);
     return result;
 }
 

@@ -1,0 +1,267 @@
+#include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/Operations/Flux/boschdrie.h"
+#include "Core/Operations/Undo/processhistory.h"
+#include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/cellgrid.h"
+#include "Model/Transport/fluxengine.h"
+#include "support/operationfixture.h"
+#include "support/scenes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace CELLVANE_TEST_FILE {
+
+using namespace Core::Operations;
+using namespace testing_support;
+namespace names = RecordParameters;
+using Outcome = ProcessRecordExecutor::Outcome;
+using SceneVolume = std::shared_ptr<Model::Automaton::TotalVolume>;
+
+namespace {
+
+constexpr int Silicon = 1, Oxide = 3, Polymer = int(passivationPolymer);
+// The mask is two cells of oxide on silicon, with this much empty space above it.
+constexpr int MaskTop = 80, Headroom = 6;
+
+ProcessRecordExecutor::Result
+execute(SceneVolume volume, const QVariantMap& record,
+        Util::ProgressReporter& progress = Util::ProgressReporter::none()) {
+    ProcessHistory history;
+    ProcessRecordExecutor executor(history, {});
+    executor.setVolume(std::move(volume));
+    return executor.execute(ProcessTypes::BoschDrie, record, progress);
+}
+
+QVariantMap record(int cycles, double depth, double isotropy) {
+    return {{names::material().id, Silicon},   {names::cycles, cycles},
+            {names::etchDepthPerCycle, depth}, {names::passivationThickness, 1.0},
+            {names::isotropy, isotropy},       {names::periodicSides, true},
+            {names::raysPerCell, 24},          {names::seed, 3}};
+}
+
+// Slots along y through an oxide mask, one per [begin, end) of x; the pattern repeats across x
+// (periodic sides).
+SceneVolume slotScene(int sizeX, std::vector<std::pair<int, int>> openings) {
+    return makeVolume(sizeX, 2, MaskTop + Headroom, [openings](int x, int, int z) {
+        if (z < MaskTop - 2)
+            return Silicon;
+        if (z >= MaskTop)
+            return 0;
+        for (const auto& [begin, end] : openings)
+            if (x >= begin && x < end)
+                return 0;
+        return Oxide;
+    });
+}
+
+// Empty cells below the mask in column x.
+int depthAt(Model::Automaton::TotalVolume& volume, int x) {
+    int z = MaskTop - 3;
+    while (z >= 0 && materialAt(volume, x, 0, z) == 0)
+        --z;
+    return MaskTop - 3 - z;
+}
+
+// How far the wall left of an opening that begins at x0 has receded into the silicon at
+// height z (0: still at the mask's edge).
+int recessAt(Model::Automaton::TotalVolume& volume, int x0, int z) {
+    int x = x0;
+    while (x > 0 && materialAt(volume, x - 1, 0, z) == 0)
+        --x;
+    return x0 - x;
+}
+
+int count(Model::Automaton::TotalVolume& volume, int material) {
+    const auto cells = materialsOf(volume);
+    return int(std::count(cells.begin(), cells.end(), material));
+}
+
+} // namespace
+
+// An opening far wider than it ends deep: the field's depth, a straight wall and an undercut no
+// larger than the first cycle's.
+TEST(BoschDrie, WideOpeningEtchesCyclesTimesDepthWithAStraightWallAndBoundedUndercut) {
+    const double isotropy = 0.5;
+    const int perCycle = 3;
+    for (const int cycles : {10, 20}) {
+        SCOPED_TRACE(cycles);
+        const SceneVolume volume = slotScene(150, {{20, 130}});
+        ASSERT_TRUE(execute(volume, record(cycles, perCycle, isotropy)).isDone());
+        EXPECT_NEAR(depthAt(*volume, 75), cycles * perCycle, 2);
+        EXPECT_EQ(count(*volume, Polymer), 0) << "the film is stripped at the end";
+        // The wall's mean angle: a least-squares line through the wall's position at each
+        // height of the etched depth, a scallop's length above the bottom's rounding.
+        double n = 0, sz = 0, sx = 0, szz = 0, szx = 0;
+        int maxRecess = 0;
+        for (int z = MaskTop - 2 - cycles * perCycle + perCycle; z < MaskTop - 2; ++z) {
+            const double x = recessAt(*volume, 20, z);
+            maxRecess = std::max(maxRecess, int(x));
+            n += 1, sz += z, sx += x, szz += double(z) * z, szx += double(z) * x;
+        }
+        const double slope = (n * szx - sz * sx) / (n * szz - sz * sz);
+        const double angle = 90.0 + std::atan(slope) * 180.0 / M_PI;
+        EXPECT_NEAR(angle, 90.0, 1.0);
+        EXPECT_LE(maxRecess, isotropy * perCycle + 1.0) << "undercut beyond the first cycle's";
+    }
+}
+
+// One cycle's scallop on a flat wall: a saw tooth of period d and depth i·d.
+TEST(BoschDrie, ScallopsHaveTheCyclesPeriodAndADepthOfIsotropyTimesDepthPerCycle) {
+    const int perCycle = 8, cycles = 3;
+    int previous = -1;
+    for (const double isotropy : {0.25, 0.5, 1.0}) {
+        SCOPED_TRACE(isotropy);
+        const SceneVolume volume = slotScene(120, {{20, 100}});
+        ASSERT_TRUE(execute(volume, record(cycles, perCycle, isotropy)).isDone());
+        std::vector<int> recess;
+        for (int z = MaskTop - 3; z >= MaskTop - 2 - cycles * perCycle; --z)
+            recess.push_back(recessAt(*volume, 20, z));
+        // The first cycle's tooth.
+        const auto first = recess.begin(), firstEnd = recess.begin() + perCycle;
+        const int peak = *std::max_element(first, firstEnd);
+        const int valley = *std::min_element(first, firstEnd);
+        EXPECT_NEAR(peak - valley, isotropy * perCycle, 1.0);
+        EXPECT_GE(peak - valley, previous);
+        previous = peak - valley;
+        // The period: the distance from one tooth's deepest recess to the next's.
+        std::vector<int> peaks;
+        for (int c = 0; c < 2; ++c) {
+            const auto begin = recess.begin() + c * perCycle;
+            const auto top = std::max_element(begin, begin + perCycle);
+            peaks.push_back(int(top - recess.begin()));
+        }
+        if (isotropy >= 0.5) {
+            EXPECT_NEAR(peaks[1] - peaks[0], perCycle, 1);
+        }
+    }
+}
+
+// Three gaps after the same cycles: deeper where they are wider, and each as deep as the
+// bottom flux the engine gives along the way says.
+TEST(BoschDrie, NarrowGapsLagAsTheirBottomFluxSays) {
+    const double isotropy = 0.6;
+    const int perCycle = 3, cycles = 8;
+    const int gaps[3][2] = {{6, 10}, {20, 28}, {40, 56}};
+    const SceneVolume volume = slotScene(64, {{6, 10}, {20, 28}, {40, 56}});
+    double predicted[3] = {};
+    for (int c = 0; c < cycles; ++c) {
+        // The velocity each gap's bottom centre receives now.
+        Model::Transport::FluxSettings ions, neutrals;
+        ions.sourceExponent = 1000.0;
+        neutrals.sticking = 0.1;
+        ions.periodicSides = neutrals.periodicSides = true;
+        ions.raysPerCell = neutrals.raysPerCell = 400;
+        const auto ion = Model::Transport::FluxEngine::compute(*volume, ions);
+        const auto neutral = Model::Transport::FluxEngine::compute(*volume, neutrals);
+        for (int g = 0; g < 3; ++g) {
+            const int x = (gaps[g][0] + gaps[g][1]) / 2;
+            double flux = 0.0;
+            for (const int column : {x - 1, x}) {
+                const std::ptrdiff_t k = ion.topOfColumn(unsigned(column), 0);
+                const std::ptrdiff_t j = neutral.topOfColumn(unsigned(column), 0);
+                flux += 0.5 * ((1 - isotropy) * ion.totalFlux(std::size_t(k)) +
+                               isotropy * neutral.totalFlux(std::size_t(j)));
+            }
+            predicted[g] += perCycle * std::min(1.0, flux);
+        }
+        QVariantMap one = record(1, perCycle, isotropy);
+        one[names::seed] = c;
+        one[names::stripPassivation] = c + 1 == cycles;
+        ASSERT_TRUE(execute(volume, one).isDone());
+    }
+    double depth[3];
+    for (int g = 0; g < 3; ++g)
+        depth[g] = 0.5 * (depthAt(*volume, (gaps[g][0] + gaps[g][1]) / 2 - 1) +
+                          depthAt(*volume, (gaps[g][0] + gaps[g][1]) / 2));
+    EXPECT_LT(depth[0], depth[1]);
+    EXPECT_LT(depth[1], depth[2]);
+    EXPECT_NEAR(depth[0] / depth[2], predicted[0] / predicted[2],
+                0.1 * predicted[0] / predicted[2]);
+}
+
+TEST(BoschDrie, EveryThreadCountGivesTheSameCellsAndBadRecordsChangeNothing) {
+    std::vector<int> first;
+    for (const int threads : {1, 2, 3, 8}) {
+        SCOPED_TRACE(threads);
+        const PoolThreads pool(threads);
+        const SceneVolume volume = slotScene(40, {{10, 16}, {24, 34}});
+        QVariantMap kept = record(3, 3, 0.5);
+        kept[names::stripPassivation] = false;
+        ASSERT_TRUE(execute(volume, kept).isDone());
+        if (first.empty())
+            first = materialsOf(*volume);
+        else
+            EXPECT_EQ(materialsOf(*volume), first);
+    }
+    EXPECT_GT(std::count(first.begin(), first.end(), Polymer), 0) << "the film is kept";
+
+    const SceneVolume volume = slotScene(40, {{10, 16}});
+    const auto before = materialsOf(*volume);
+    const struct {
+        const QString& name;
+        QVariant value;
+        const char* reason;
+    } bad[] = {{names::cycles, 0, "cycles"},
+               {names::isotropy, 1.5, "isotropy"},
+               {names::passivationThickness, 0.2, "half a cell"},
+               {names::etchDepthPerCycle, -1.0, "etch depth"},
+               {names::material().id, Polymer, "passivation polymer"}};
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c.reason);
+        QVariantMap wrong = record(2, 3, 0.5);
+        wrong[c.name] = c.value;
+        const auto result = execute(volume, wrong);
+        EXPECT_FALSE(result.isDone());
+        EXPECT_TRUE(result.problem.contains(QLatin1String(c.reason)))
+            << result.problem.toStdString();
+        EXPECT_EQ(materialsOf(*volume), before);
+    }
+}
+
+namespace {
+
+// Cancels in the middle of the second cycle.
+class CancelInSecondCycle : public Util::ProgressReporter {
+public:
+    void advance(std::uint64_t) override { cancelled = ++phases >= 4; }
+    bool wasCancelled() const override { return cancelled; }
+
+private:
+    int phases = 0;
+    bool cancelled = false;
+};
+
+struct BoschOperationTest : VolumeOperationTest {
+    void SetUp() override { useVolume(slotScene(40, {{10, 20}})); }
+};
+
+} // namespace
+
+TEST_F(BoschOperationTest, StepUndoesRedoesAndACancelledRunLeavesTheCells) {
+    const auto original = materialsOf(*volume);
+    BoschRecipe recipe;
+    recipe.cycles = 2;
+    recipe.etchDepthPerCycle = 3.0;
+    recipe.passivationThickness = 1.0;
+    recipe.periodicSides = true;
+    recipe.raysPerCell = 16;
+    auto drie = selected<BoschDrieOperation>();
+    drie->setRecipe(recipe);
+    drie->end();
+    EXPECT_EQ(log->lines.last(), QStringLiteral("Bosch DRIE: Operation finished."));
+    const auto etched = materialsOf(*volume);
+    ASSERT_NE(etched, original);
+    EXPECT_EQ(drie->undo(), 1);
+    EXPECT_EQ(materialsOf(*volume), original);
+    drie->redo();
+    EXPECT_EQ(materialsOf(*volume), etched);
+
+    CancelInSecondCycle cancel;
+    EXPECT_EQ(execute(volume, record(3, 3, 0.5), cancel).outcome, Outcome::Cancelled);
+    EXPECT_EQ(materialsOf(*volume), etched);
+}
+
+} // namespace CELLVANE_TEST_FILE
