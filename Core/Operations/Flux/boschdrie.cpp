@@ -21,7 +21,8 @@ constexpr double filmSticking = 0.05;
 // Cosine power of the ions of the breakthrough and the etch.
 constexpr double ionExponent = 1000.0;
 // The breakthrough's time over the film's: the film at the bottom of a deep feature sees a
-// little less of the beam than the field.
+// little less of the beam than the field. The beam also wears the wall's film down from its
+// upper end by as much, which the mask's own wall must take: no longer than needed.
 constexpr double overEtch = 1.5;
 // The neutrals' sticking probability: fluorine atoms react with a small share of their hits.
 constexpr double neutralSticking = 0.1;

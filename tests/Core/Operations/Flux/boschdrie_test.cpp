@@ -39,7 +39,7 @@ QVariantMap record(int cycles, double depth, double isotropy) {
     return {{names::material().id, Silicon},   {names::cycles, cycles},
             {names::etchDepthPerCycle, depth}, {names::passivationThickness, 1.0},
             {names::isotropy, isotropy},       {names::periodicSides, true},
-            {names::raysPerCell, 24},          {names::seed, 3}};
+            {names::raysPerCell, 48},          {names::seed, 3}};
 }
 
 // Slots along y through an oxide mask, one per [begin, end) of x; the pattern repeats across x
@@ -84,13 +84,13 @@ int count(Model::Automaton::TotalVolume& volume, int material) {
 // An opening far wider than it ends deep: the field's depth, a straight wall and an undercut no
 // larger than the first cycle's.
 TEST(BoschDrie, WideOpeningEtchesCyclesTimesDepthWithAStraightWallAndBoundedUndercut) {
-    const double isotropy = 0.5;
-    const int perCycle = 3;
+    const double isotropy = 0.4;
+    const int perCycle = 2;
     for (const int cycles : {10, 20}) {
         SCOPED_TRACE(cycles);
-        const SceneVolume volume = slotScene(150, {{20, 130}});
+        const SceneVolume volume = slotScene(140, {{20, 120}});
         ASSERT_TRUE(execute(volume, record(cycles, perCycle, isotropy)).isDone());
-        EXPECT_NEAR(depthAt(*volume, 75), cycles * perCycle, 2);
+        EXPECT_NEAR(depthAt(*volume, 70), cycles * perCycle, 2);
         EXPECT_EQ(count(*volume, Polymer), 0) << "the film is stripped at the end";
         // The wall's mean angle: a least-squares line through the wall's position at each
         // height of the etched depth, a scallop's length above the bottom's rounding.
