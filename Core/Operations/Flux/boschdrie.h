@@ -42,6 +42,10 @@ namespace Core::Operations {
 // largest just under the film of the cycle before and zero at the cycle's bottom. Deeper in an
 // opening of width w the wall's view of the sky falls to ½ (1 − D / √(D² + w²)) at depth D, and
 // the scallops with it. The mask is undercut only by the first cycle, by at most i · d.
+// On cells the film is at least one cell thick, and its foot on the bottom masks a strip as
+// wide as the film along the wall until the etch has cleared it from the side, which takes
+// t / (i · r): the recess is then i · d − t at most, and the overhang of the tooth above shades
+// the wall's top further. The cells reach p only where d is many film thicknesses.
 //
 // A final strip removes the remaining polymer when asked. No chemistry, no charging, no ion
 // reflection; a cancelled run leaves the cells to the caller to restore.
