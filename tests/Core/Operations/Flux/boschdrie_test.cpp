@@ -162,9 +162,6 @@ TEST(BoschDrie, ScallopsStayWithinOneCyclesRecessOnAFlatWall) {
                                                    .arg(MaskTop - 2 - 2 * perCycle)
                                                    .arg(MaskTop - 2.5));
         ASSERT_TRUE(scallop.hasAnswer()) << scallop.reason.toStdString();
-        std::printf("isotropy %g: scallop %g µm, period %g µm, angle %g°\n", isotropy,
-                    scallop.quantities.front().value, quantity(scallop, "period"),
-                    quantity(scallop, "angle"));
         EXPECT_LE(scallop.quantities.front().value, isotropy * perCycle + 1.0);
     }
 }
