@@ -70,9 +70,6 @@ void fillDefaults(std::map<uint32_t, Material>& materials) {
         // The standard mask of a KOH etch: stoichiometric LPCVD nitride, about 3.1 g/cm³,
         // 250 GPa, Poisson's ratio 0.23.
         {17, QStringLiteral("Si3N4 (LPCVD)"), 3100.f, 2.5e11f, 0.23f, V(0.8, 0.6, 0.3, 1)},
-        // The film the Bosch cycle deposits on the walls: a fluorocarbon polymer, about
-        // 2 g/cm³, soft and nearly incompressible.
-        {18, QStringLiteral("Passivation Polymer"), 2000.f, 5e8f, 0.45f, V(0.6, 0.4, 0.1, 1)},
     };
     for (const Material& material : table)
         materials.emplace(material.getId(), material);

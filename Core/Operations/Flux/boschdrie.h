@@ -72,8 +72,8 @@ struct BoschRecipe {
     FluxStepRecipe etch(int cycle) const;
 };
 
-// The registry material the passivation film is made of; added to the registry when a
-// materials.xml of its own has no such id.
+// The registry material the passivation film is made of; the step adds it to the registry
+// when the registry has no such id.
 constexpr std::uint32_t passivationPolymer = 18;
 void ensurePassivationPolymer();
 
