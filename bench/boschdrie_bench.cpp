@@ -15,8 +15,9 @@ std::unique_ptr<Model::Automaton::TotalVolume> comb() {
         const bool gap = (x >= 10 && x < 16) || (x >= 26 && x < 38) || (x >= 48 && x < 72);
         for (int y = 0; y < sy; ++y)
             for (int z = 0; z < 52; ++z)
-                m[std::size_t(x) * sy * sz + std::size_t(y) * sz + z] =
-                    z < 50 ? bench::Silicon : gap ? 0 : bench::Oxide;
+                m[std::size_t(x) * sy * sz + std::size_t(y) * sz + z] = z < 50 ? bench::Silicon
+                                                                        : gap  ? 0
+                                                                               : bench::Oxide;
     }
     return std::make_unique<Model::Automaton::TotalVolume>(sx, sy, sz, 1.f, 1.f, 1.f,
                                                            Util::Vector3D(), std::move(m));
