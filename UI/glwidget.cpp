@@ -362,6 +362,8 @@ void GLWidget::paintGL() {
             object->draw(renderObjects, renderEdges);
     }
 
+    drawMarks();
+
     if (showAxis) {
         glTranslatef(-camera.translation[0], -camera.translation[1], -camera.translation[2]);
         drawAxis();
@@ -395,6 +397,30 @@ void GLWidget::drawAxis() const {
             glVertex3fv(stroke);
         }
     }
+    glEnd();
+    glPopAttrib();
+}
+
+void GLWidget::drawMarks() const {
+    if (!presenter)
+        return;
+    const std::vector<Util::Vector4D> marks = presenter->getViewInteraction().getMarks();
+    if (marks.empty())
+        return;
+    // Drawn over the surfaces: a point picked on a face would otherwise hide in it.
+    glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_POINT_BIT | GL_CURRENT_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glColor3f(markColor[0], markColor[1], markColor[2]);
+    glLineWidth(2.0f);
+    glBegin(GL_LINE_STRIP);
+    for (const Util::Vector4D& point : marks)
+        glVertex3d(point.x, point.y, point.z);
+    glEnd();
+    glPointSize(9.0f);
+    glBegin(GL_POINTS);
+    for (const Util::Vector4D& point : marks)
+        glVertex3d(point.x, point.y, point.z);
     glEnd();
     glPopAttrib();
 }
@@ -592,6 +618,11 @@ void GLWidget::aimActiveLamp(const QVector3D& centredPoint) {
 void GLWidget::pickAt(const QPoint& position) {
     if (!presenter || !context() || !isValid())
         return;
+    // What the last measurement drew stays until the next pick.
+    if (!presenter->getViewInteraction().getMarks().empty()) {
+        presenter->getViewInteraction().clearMarks();
+        update();
+    }
     Core::Operations::Selection& selection = presenter->getSelection();
     if (!selection.isSelectionMode()) {
         if (deliverPickedPoint(position, pickComplete))

@@ -63,6 +63,9 @@ public:
     // context could be created.
     QImage grabScene();
 
+    // The colour of the points and line a measurement leaves in the view.
+    static constexpr float markColor[3] = {1.0f, 0.0f, 1.0f};
+
 signals:
     void rotationChanged(std::vector<float> vector3d);
     void axisPositionChanged(std::vector<float> vector3d);
@@ -102,6 +105,7 @@ private:
     void loadModelview() const;
     void drawAxis() const;
     void drawLampSymbols() const;
+    void drawMarks() const;
     void aimActiveLamp(const QVector3D& centredPoint);
     void pickAt(const QPoint& position);
     // Hands the point under the pointer to the operation waiting for a pick. `state` 0

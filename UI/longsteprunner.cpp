@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -36,9 +37,10 @@ SharedProgress::Reading SharedProgress::read() const {
     return reading;
 }
 
-StepProgressDialog::StepProgressDialog(QWidget* parent, const QString& name, bool cancellable)
-    : QDialog(parent), name(name), label(new QLabel(this)), bar(new QProgressBar(this)),
-      cancelButton(new QPushButton(QStringLiteral("Cancel"), this)) {
+StepProgressDialog::StepProgressDialog(QWidget* parent, const QString& name, bool cancellable,
+                                       int askBeforeCancelAfter)
+    : QDialog(parent), name(name), askAfter(askBeforeCancelAfter), label(new QLabel(this)),
+      bar(new QProgressBar(this)), cancelButton(new QPushButton(QStringLiteral("Cancel"), this)) {
     setObjectName(QStringLiteral("StepProgressDialog"));
     setWindowTitle(name);
     setWindowModality(Qt::ApplicationModal);
@@ -54,15 +56,21 @@ StepProgressDialog::StepProgressDialog(QWidget* parent, const QString& name, boo
     layout->addWidget(label);
     layout->addWidget(bar);
     layout->addLayout(buttons);
-    connect(cancelButton, &QPushButton::clicked, this, &StepProgressDialog::reject);
+    // The button is a deliberate choice: it cancels at once.
+    connect(cancelButton, &QPushButton::clicked, this, [this] {
+        if (cancelButton->isEnabled())
+            emit cancelRequested();
+    });
     showReading(SharedProgress::Reading());
+    running.start();
 }
 
 QString StepProgressDialog::describe(const QString& name, const SharedProgress::Reading& reading) {
     if (reading.cancelled)
         return name + QStringLiteral(": Cancelling...");
     QString what = reading.stage.isEmpty() ? QStringLiteral("step") : reading.stage;
-    if (reading.total == 0)
+    // A stage of one step tells nothing by its count: "1 of 1" would stand there until it ends.
+    if (reading.total <= 1)
         return QStringLiteral("%1: %2").arg(name, what);
     // Steps are counted from one while they run; a run can end before its last step.
     const std::uint64_t current = std::min(reading.done + 1, reading.total);
@@ -71,8 +79,9 @@ QString StepProgressDialog::describe(const QString& name, const SharedProgress::
 
 void StepProgressDialog::showReading(const SharedProgress::Reading& reading) {
     label->setText(describe(name, reading));
-    if (reading.total == 0 || reading.total > std::uint64_t(INT_MAX)) {
-        // A run of unknown length moves a busy bar.
+    if (reading.total <= 1 || reading.total > std::uint64_t(INT_MAX)) {
+        // A run of unknown length, or of one step that reports nothing until it is over, moves
+        // a busy bar rather than sitting at 0 %.
         bar->setRange(0, 0);
     } else {
         bar->setRange(0, int(reading.total));
@@ -82,8 +91,40 @@ void StepProgressDialog::showReading(const SharedProgress::Reading& reading) {
 }
 
 void StepProgressDialog::reject() {
-    if (cancelButton->isVisible() && cancelButton->isEnabled())
+    if (!cancelButton->isVisible() || !cancelButton->isEnabled())
+        return;
+    if (running.elapsed() < askAfter) {
         emit cancelRequested();
+        return;
+    }
+    askToCancel();
+}
+
+void StepProgressDialog::askToCancel() {
+    if (question)
+        return;
+    const qint64 seconds = running.elapsed() / 1000;
+    // Not a nested event loop: the step runs on while the question waits, and the question
+    // goes with this window when the step ends first.
+    question = new QMessageBox(
+        QMessageBox::Question, name,
+        QStringLiteral("%1 has run for %2 s. Cancel it? What it has done so far is undone.")
+            .arg(name)
+            .arg(seconds),
+        QMessageBox::NoButton, this);
+    question->setObjectName(QStringLiteral("msgConfirmCancel"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* stop = question->addButton(QStringLiteral("Cancel Step"), QMessageBox::AcceptRole);
+    stop->setObjectName(QStringLiteral("btnCancelStep"));
+    QPushButton* carryOn = question->addButton(QStringLiteral("Continue"), QMessageBox::RejectRole);
+    carryOn->setObjectName(QStringLiteral("btnContinue"));
+    question->setDefaultButton(carryOn);
+    question->setEscapeButton(carryOn);
+    connect(question, &QMessageBox::buttonClicked, this, [this, stop](QAbstractButton* clicked) {
+        if (clicked == stop && cancelButton->isEnabled())
+            emit cancelRequested();
+    });
+    question->open();
 }
 
 void LongStepRunner::run(const QString& name,
@@ -104,7 +145,7 @@ void LongStepRunner::run(const QString& name,
     }));
     worker->setObjectName(QStringLiteral("Long step"));
 
-    StepProgressDialog window(parent, name, cancellable);
+    StepProgressDialog window(parent, name, cancellable, askAfter);
     QObject::connect(&window, &StepProgressDialog::cancelRequested, [&] {
         progress.cancel();
         window.showReading(progress.read());

@@ -3,6 +3,7 @@
 #include "Util/progressreporter.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 
@@ -11,6 +12,7 @@
 #include <mutex>
 
 class QLabel;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 
@@ -45,7 +47,8 @@ private:
 class StepProgressDialog : public QDialog {
     Q_OBJECT
 public:
-    StepProgressDialog(QWidget* parent, const QString& name, bool cancellable);
+    StepProgressDialog(QWidget* parent, const QString& name, bool cancellable,
+                       int askBeforeCancelAfter = 0);
 
     void showReading(const SharedProgress::Reading& reading);
     // The text shown for a reading, e.g. "CVD: step 3 of 10".
@@ -55,11 +58,17 @@ signals:
     void cancelRequested();
 
 protected:
-    // Escape and the window's close button mean Cancel, never a dialog left half-way.
+    // Escape and the window's close button mean Cancel, never a dialog left half-way; once the
+    // step has run a while they ask first, as a stray Escape would throw that time away.
     void reject() override;
 
 private:
+    void askToCancel();
+
     QString name;
+    int askAfter;
+    QElapsedTimer running;
+    QPointer<QMessageBox> question;
     QLabel* label;
     QProgressBar* bar;
     QPushButton* cancelButton;
@@ -72,6 +81,8 @@ private:
 class LongStepRunner {
 public:
     static constexpr int defaultShowDelay = 500;
+    // Milliseconds after which Escape asks before it cancels.
+    static constexpr int defaultAskBeforeCancelAfter = 3000;
 
     explicit LongStepRunner(QWidget* parent) : parent(parent) {}
 
@@ -80,12 +91,14 @@ public:
 
     // Milliseconds before the progress window appears.
     void setShowDelay(int milliseconds) { showDelay = milliseconds; }
+    void setAskBeforeCancelAfter(int milliseconds) { askAfter = milliseconds; }
     // The progress window of the piece running now, if it is shown (tests).
     StepProgressDialog* visibleDialog() const { return dialog; }
 
 private:
     QPointer<QWidget> parent;
     int showDelay = defaultShowDelay;
+    int askAfter = defaultAskBeforeCancelAfter;
     QPointer<StepProgressDialog> dialog;
 };
 

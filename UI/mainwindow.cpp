@@ -7,15 +7,19 @@
 #include "UI/Observers/selectionmodeobserver.h"
 #include "UI/Observers/updateobserver.h"
 #include "UI/aboutwindow.h"
+#include "UI/crosssectionpanel.h"
 #include "UI/glwidget.h"
 #include "UI/mainwindowpresenter.h"
 #include "UI/operationmapper.h"
+#include "UI/returnkeyguard.h"
+#include "UI/stephistorypanel.h"
 #include "UI/viewproperties.h"
 #include "Util/recentfolder.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -48,6 +52,7 @@ MainWindow::MainWindow(QWidget* parent, std::unique_ptr<Core::Operations::IUserP
           return QFileDialog::getSaveFileName(owner, caption, directory, filter);
       }) {
     setAttribute(Qt::WA_DeleteOnClose);
+    ReturnKeyGuard::install();
     form->setupUi(this);
     presenter = new MainWindowPresenter(this, std::move(prompts));
     operationMapper = new OperationMapper(this);
@@ -56,6 +61,7 @@ MainWindow::MainWindow(QWidget* parent, std::unique_ptr<Core::Operations::IUserP
 
     glWidget = new GLWidget(this, presenter);
     setCentralWidget(glWidget);
+    createDocks();
     updateObserver = std::make_shared<Observers::UpdateObserver>();
     presenter->getUpdateObservers().push_back(updateObserver);
     connect(updateObserver.get(), &Observers::UpdateObserver::updateGL, glWidget,
@@ -91,6 +97,9 @@ MainWindow::MainWindow(QWidget* parent, std::unique_ptr<Core::Operations::IUserP
 }
 
 MainWindow::~MainWindow() {
+    // The panels leave the presenter's observer lists as they go: before the presenter does.
+    delete crossSectionDock;
+    delete stepHistoryDock;
     // The presenter's context outlives nothing of ours, but the observers we put in its lists
     // point at widgets that are about to go.
     if (presenter) {
@@ -174,8 +183,10 @@ void MainWindow::mapOperations() {
         {form->actionSave_Cross_Section, 42},
         {form->actionModel_Extraction, 1000},
     };
-    for (const auto& [action, number] : operations)
+    for (const auto& [action, number] : operations) {
         operationMapper->map(action, number);
+        presenter->setStepName(int(number), action->text());
+    }
     connect(operationMapper, &OperationMapper::activated, presenter,
             &MainWindowPresenter::operationActivated);
 
@@ -214,15 +225,52 @@ void MainWindow::connectActions() {
     connect(presenter, &MainWindowPresenter::redoNameChanged, this, &MainWindow::setRedoText);
 
     // Closing the console with its own title-bar button must clear the menu check too.
+    consoleDock->installEventFilter(this);
+}
+
+void MainWindow::createDocks() {
+    // Docked, the console can never fall behind the window it talks about; it can still be
+    // moved to any side or floated beside the window.
+    consoleDock = new QDockWidget(QStringLiteral("Console"), this);
+    consoleDock->setObjectName(QStringLiteral("dockConsole"));
+    consoleDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                             QDockWidget::DockWidgetFloatable);
     if (QWidget* console = presenter->getConsole())
-        console->installEventFilter(this);
+        consoleDock->setWidget(console);
+    addDockWidget(Qt::BottomDockWidgetArea, consoleDock);
+    // A few lines of messages at start; the user drags the splitter for more.
+    resizeDocks({consoleDock}, {160}, Qt::Vertical);
+
+    // The cross-section and the step history sit at the right, hidden until asked for.
+    const auto panel = [this](const QString& title, const char* name, QWidget* content) {
+        auto* dock = new QDockWidget(title, this);
+        dock->setObjectName(QString::fromLatin1(name));
+        dock->setWidget(content);
+        addDockWidget(Qt::RightDockWidgetArea, dock);
+        dock->hide();
+        return dock;
+    };
+    crossSectionDock = panel(QStringLiteral("Cross-Section"), "dockCrossSection",
+                             new CrossSectionPanel(*presenter, this));
+    stepHistoryDock = panel(QStringLiteral("Step History"), "dockStepHistory",
+                            new StepHistoryPanel(*presenter, this));
+    QAction* crossSection = crossSectionDock->toggleViewAction();
+    crossSection->setObjectName(QStringLiteral("actionCross_Section"));
+    crossSection->setStatusTip(QStringLiteral("Show the cross-section of the current cut plane."));
+    const QList<QAction*> rendering = form->menuRendering->actions();
+    const int cut = rendering.indexOf(form->actionCut_Cell_Volume);
+    form->menuRendering->insertAction(rendering.value(cut + 1), crossSection);
+    QAction* history = stepHistoryDock->toggleViewAction();
+    history->setObjectName(QStringLiteral("actionStep_History"));
+    history->setStatusTip(QStringLiteral("Show the steps applied to the selected cell volume."));
+    form->menuWindows->addAction(history);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool shown = event->type() == QEvent::Show;
     const bool hidden = event->type() == QEvent::Hide;
     // Spontaneous hides come from minimising the main window, not from the user's choice.
-    if ((shown || hidden) && !event->spontaneous() && watched == presenter->getConsole()) {
+    if ((shown || hidden) && !event->spontaneous() && watched == consoleDock) {
         const QSignalBlocker blocker(form->actionConsole);
         form->actionConsole->setChecked(shown);
     }
@@ -256,14 +304,6 @@ void MainWindow::closeAsking(QCloseEvent* event) {
         event->ignore();
 }
 
-void MainWindow::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    // The console was shown before this window; keep it in front where no window manager
-    // stacks tool windows above their owner.
-    if (QWidget* console = presenter->getConsole(); console && console->isVisible())
-        console->raise();
-}
-
 void MainWindow::setUndoText(const QString& name) {
     form->actionUndo->setText(QStringLiteral("Undo ") + name);
     form->actionUndo->setEnabled(!name.isEmpty());
@@ -277,7 +317,7 @@ void MainWindow::setRedoText(const QString& name) {
 // --- slots ------------------------------------------------------------------------------
 
 void MainWindow::showConsole(bool show) {
-    presenter->showConsole(show);
+    consoleDock->setVisible(show);
 }
 
 void MainWindow::undoOperation() {

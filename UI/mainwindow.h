@@ -11,6 +11,7 @@
 #include <vector>
 
 class QAction;
+class QDockWidget;
 class QLabel;
 class QShortcut;
 
@@ -48,6 +49,9 @@ public:
     GLWidget* getGLWidget() const { return glWidget; }
     QAction* getUndoAction() const;
     QAction* getRedoAction() const;
+    QDockWidget* getConsoleDock() const { return consoleDock; }
+    QDockWidget* getCrossSectionDock() const { return crossSectionDock; }
+    QDockWidget* getStepHistoryDock() const { return stepHistoryDock; }
     QString getImageDirectory() const { return imageDirectory; }
     void setImageFileChooser(ImageFileChooser chooser) { chooseImageFile = std::move(chooser); }
 
@@ -92,12 +96,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Asks before a modified document is thrown away.
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     QString micrometres(float sceneUnits) const;
     void closeAsking(QCloseEvent* event);
     void createShortcuts();
+    void createDocks();
     void mapOperations();
     void connectActions();
     void openViewProperties(int page);
@@ -111,6 +115,9 @@ private:
     QShortcut* returnShortcut;
     QShortcut* escapeShortcut;
     GLWidget* glWidget;
+    QDockWidget* consoleDock;
+    QDockWidget* crossSectionDock;
+    QDockWidget* stepHistoryDock;
     std::shared_ptr<Observers::UpdateObserver> updateObserver;
     std::shared_ptr<Observers::SelectionModeObserver> selectionModeObserver;
     QLabel* stepTime;

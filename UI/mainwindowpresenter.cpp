@@ -14,8 +14,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace Ui {
 
@@ -38,18 +36,8 @@ MainWindowPresenter::MainWindowPresenter(QWidget* parent, std::unique_ptr<IUserP
       prompts(userPrompts ? std::move(userPrompts) : std::make_unique<WidgetUserPrompts>(parent)),
       context(std::make_unique<OperationContext>(*this, *prompts)),
       journal(std::make_unique<RecoveryJournal>(*context)), longSteps(parent) {
+    // The main window docks it; without one (tests) it is a plain child of the parent.
     console = new Console::CommandConsole(context->consoleInput, parent);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        // Each further window's console steps up and left of the last, so none hides another.
-        static int consolesPlaced = 0;
-        const int step = 40 * (consolesPlaced++ % 8);
-        const QRect available = screen->availableGeometry();
-        const QSize frame = console->frameGeometry().size();
-        console->move(available.topLeft() +
-                      QPoint(int(0.9 * (available.width() - frame.width())) - step,
-                             int(0.9 * (available.height() - frame.height())) - step));
-    }
-    console->show();
 
     undoObserver = std::make_shared<Observers::UndoRedoObserver>();
     redoObserver = std::make_shared<Observers::UndoRedoObserver>();
@@ -128,12 +116,25 @@ void MainWindowPresenter::cancelPressed() {
     context->notifyUpdateObservers();
 }
 
+void MainWindowPresenter::setStepName(int operationId, const QString& menuText) {
+    stepNames[operationId] = menuText;
+}
+
+QString MainWindowPresenter::stepName(const Operation& operation) const {
+    // The user knows a step by the menu item that started it; an operation no menu starts
+    // keeps its own name.
+    const auto found = stepNames.find(operation.getId());
+    return found == stepNames.end() ? operation.getName() : found->second;
+}
+
 void MainWindowPresenter::undoStackChanged() {
-    emit undoNameChanged(context->undoRedoStack.undoName());
+    const auto& stack = context->undoRedoStack.getUndoStack();
+    emit undoNameChanged(stack.empty() ? QString() : stepName(*stack.back()));
 }
 
 void MainWindowPresenter::redoStackChanged() {
-    emit redoNameChanged(context->undoRedoStack.redoName());
+    const auto& stack = context->undoRedoStack.getRedoStack();
+    emit redoNameChanged(stack.empty() ? QString() : stepName(*stack.back()));
 }
 
 bool MainWindowPresenter::undo() {
@@ -220,15 +221,26 @@ void MainWindowPresenter::runMonitored(const QString& name,
 }
 
 void MainWindowPresenter::newDocument() {
-    if (!prompts->confirm(QStringLiteral("Create new document"),
-                          QStringLiteral("This will erase all data. Continue?")))
-        return;
+    // Only unsaved work is worth a question, and the question offers to save it.
+    if (context->document->isModified()) {
+        using Choice = IUserPrompts::SaveChoice;
+        const QString fileName = context->document->getFileName();
+        const Choice choice = prompts->askToSave(
+            QStringLiteral("Create new document"),
+            fileName.isEmpty()
+                ? QStringLiteral("Save changes to the new document?")
+                : QStringLiteral("Save changes to %1?").arg(QFileInfo(fileName).fileName()));
+        if (choice == Choice::Cancel || (choice == Choice::Save && !saveDocument()))
+            return;
+    }
     cancelRunningOperation();
     context->currentOperation.reset();
     context->selection.clearSelection();
     context->undoRedoStack.clear();
     context->consoleInput.reset();
     context->viewInteraction.reset();
+    context->viewInteraction.clearMarks();
+    dialogMemory.clear();
     context->document->clear();
     context->processHistory.clear();
     journal->documentClean();
@@ -312,11 +324,6 @@ void MainWindowPresenter::manageCompatibleMaterials() {
     for (const Model::Process::Process& process : dialog.getProcesses())
         processes->updateProcess(process);
     processes->saveProcesses();
-}
-
-void MainWindowPresenter::showConsole(bool visible) {
-    if (console)
-        console->setVisible(visible);
 }
 
 void MainWindowPresenter::setSelectionMode(bool mode) {

@@ -5,11 +5,13 @@
 #include "Core/Operations/iuserprompts.h"
 #include "Core/Operations/operationcontext.h"
 #include "UI/Console/commandconsole.h"
+#include "UI/dialogmemory.h"
 #include "UI/longsteprunner.h"
 
 #include <QObject>
 #include <QPointer>
 
+#include <map>
 #include <memory>
 
 class QWidget;
@@ -38,6 +40,7 @@ public:
     void runMonitored(const QString& name, const std::function<void(Util::ProgressReporter&)>& work,
                       bool cancellable = true) override;
     LongStepRunner& getLongStepRunner() { return longSteps; }
+    DialogMemory& getDialogMemory() { return dialogMemory; }
 
     bool undo();
     void redo();
@@ -48,7 +51,6 @@ public:
     // Saves the document as Save does (asking for a name when it has none). True when it is
     // saved afterwards.
     bool saveDocument();
-    void showConsole(bool visible);
     // Puts recovered work into this window's empty document: marked modified, under the file
     // name it had, and journaled again at once in this window's own session.
     void applyRecovered(const Core::Operations::RecoveryJournal::Recovered& recovered);
@@ -76,6 +78,11 @@ public:
     Core::Operations::IUserPrompts& getPrompts() { return *prompts; }
     QWidget* getParentWidget() const { return parentWidget; }
     Console::CommandConsole* getConsole() const { return console; }
+
+    // The text of the menu item that starts operation `operationId`; Undo, Redo and the step
+    // history name steps by it.
+    void setStepName(int operationId, const QString& menuText);
+    QString stepName(const Core::Operations::Operation& operation) const;
 
     void setOperationFactory(std::shared_ptr<Core::Operations::IOperationFactory> factory);
 
@@ -119,6 +126,8 @@ private:
     std::shared_ptr<Observers::UndoRedoObserver> undoObserver;
     std::shared_ptr<Observers::UndoRedoObserver> redoObserver;
     LongStepRunner longSteps;
+    std::map<int, QString> stepNames;
+    DialogMemory dialogMemory;
 };
 
 } // namespace Ui

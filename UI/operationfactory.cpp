@@ -141,6 +141,10 @@ Core::Operations::OperationPtr OperationFactory::create(unsigned int operationNu
     return found == creators.end() ? nullptr : found->second(*this);
 }
 
+DialogMemory* OperationFactory::getDialogMemory() {
+    return &presenter.getDialogMemory();
+}
+
 QWidget* OperationFactory::getParentWidget() const {
     return presenter.getParentWidget();
 }

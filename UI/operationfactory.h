@@ -10,6 +10,7 @@ class QWidget;
 
 namespace Ui {
 
+class DialogMemory;
 class MainWindowPresenter;
 
 // Creates operations by number, gives each the presenter's context and attaches the dialog
@@ -35,14 +36,17 @@ public:
     MainWindowPresenter& getPresenter() { return presenter; }
     Core::Operations::OperationContext& getContext();
     QWidget* getParentWidget() const;
+    DialogMemory* getDialogMemory();
 
     // Registers an operation whose dialog observer is created with it and attached through
     // the operation's setObserver().
     template <class Op, class Observer> void registerWithObserver(unsigned number) {
         creators[number] = [](OperationFactory& factory) -> Core::Operations::OperationPtr {
             auto operation = std::make_shared<Op>(factory.getContext());
-            operation->setObserver(std::make_shared<Observer>(factory.getContext().currentOperation,
-                                                              factory.getParentWidget()));
+            auto observer = std::make_shared<Observer>(factory.getContext().currentOperation,
+                                                       factory.getParentWidget());
+            observer->setDialogMemory(factory.getDialogMemory());
+            operation->setObserver(std::move(observer));
             return operation;
         };
     }

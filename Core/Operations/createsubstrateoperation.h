@@ -46,6 +46,7 @@ public:
     bool redo() override;
 
     std::shared_ptr<Model::Automaton::TotalVolume> getVolume() const { return volume; }
+    const void* subject() const override { return volume.get(); }
     int getState() const { return state; }
 
 private:

@@ -65,6 +65,16 @@ Model::ObjectList ViewInteraction::getPreviewObjects() const {
     return previewObjects;
 }
 
+void ViewInteraction::setMarks(const std::vector<Util::Vector4D>& points) {
+    std::lock_guard<std::mutex> guard(lock);
+    marks = points;
+}
+
+std::vector<Util::Vector4D> ViewInteraction::getMarks() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return marks;
+}
+
 void ViewInteraction::reset() {
     std::lock_guard<std::mutex> guard(lock);
     pickedObjects.clear();

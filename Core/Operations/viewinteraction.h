@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace Core::Operations {
 
@@ -34,6 +35,12 @@ public:
     void setPreviewObjects(const Model::ObjectList& objects);
     Model::ObjectList getPreviewObjects() const;
 
+    // Points a measurement left in the view (and the line through them, in order), drawn
+    // until the next pick clears them. reset() keeps them: the measurement is over by then.
+    void setMarks(const std::vector<Util::Vector4D>& points);
+    std::vector<Util::Vector4D> getMarks() const;
+    void clearMarks() { setMarks({}); }
+
     void reset();
 
 private:
@@ -45,6 +52,7 @@ private:
     int* pickState = nullptr;
     bool tracking = false;
     Util::Vector4D trackingAnchor;
+    std::vector<Util::Vector4D> marks;
 };
 
 } // namespace Core::Operations

@@ -10,9 +10,35 @@ void VolumeProcessOperation::message(const QString& text) const {
     context.consoleInput.writeMessage(name + text);
 }
 
+void askForVolume(OperationContext& context, const QString& name,
+                  const std::shared_ptr<Model::Automaton::TotalVolume>& preselect,
+                  Operation& asking) {
+    bool selected = false;
+    for (const auto& object : context.selection.getSelectedObjects())
+        selected = selected || std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object);
+    context.selection.setSelectionMode(true);
+    if (!selected && preselect) {
+        context.selection.toggle(preselect);
+        selected = true;
+    }
+    context.consoleInput.writeMessage(
+        name + QStringLiteral(": Select a cell volume and press Enter/Return."));
+    if (selected) {
+        context.consoleInput.writeMessage(
+            name + QStringLiteral(": Enter/Return takes the selected cell volume."));
+        context.notifyUpdateObservers();
+    }
+    context.consoleInput.requestEnter(asking);
+}
+
 void VolumeProcessOperation::step() {
     if (target)
         return;
+    if (!asked) {
+        asked = true;
+        askForVolume(context, name, unselectedVolume(), *this);
+        return;
+    }
     // The last selected cell volume, when several are selected, as the wet etches take it.
     for (const auto& object : context.selection.getSelectedObjects()) {
         if (auto volume = std::dynamic_pointer_cast<Model::Automaton::TotalVolume>(object))

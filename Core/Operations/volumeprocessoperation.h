@@ -25,6 +25,11 @@ public:
     void setTarget(std::shared_ptr<Model::Automaton::TotalVolume> volume) {
         target = std::move(volume);
     }
+    const void* subject() const override { return target.get(); }
+    // The document's scale, for dialogs that show the volume's cells in µm.
+    double micrometresPerSceneUnit() const {
+        return context.document->getMicrometresPerSceneUnit();
+    }
 
 protected:
     // Whether every value the process needs has been set; end() cancels otherwise.
@@ -43,7 +48,17 @@ protected:
     std::shared_ptr<Model::Automaton::TotalVolume> target;
     std::shared_ptr<Util::IObserver> observer;
     QString cancelText = QStringLiteral(": Operation canceled.");
+    // The first step() only asks; Enter brings the next.
+    bool asked = false;
 };
+
+// How every step that works on one cell volume asks for it, whatever is selected when it
+// starts: the prompt, a pick (or the selection as it is) and Enter, and only then the dialog.
+// A step that sometimes skipped the prompt would take the Enter meant for it as the dialog's
+// OK. `preselect`, when nothing is selected, is the volume Enter takes (it is shown selected).
+void askForVolume(OperationContext& context, const QString& name,
+                  const std::shared_ptr<Model::Automaton::TotalVolume>& preselect,
+                  Operation& asking);
 
 // Whether a value from outside the dialogs is a number within [lowest, highest].
 inline bool isWithin(double value, double lowest, double highest) {

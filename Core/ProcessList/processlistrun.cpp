@@ -182,9 +182,12 @@ QString ProcessListRun::describe(const ProcessData& process) {
     const QMap<QString, QVariant> parameters = process.getParameters();
     const QMap<QString, bool> visibility = process.getVisibility();
     for (auto entry = parameters.cbegin(); entry != parameters.cend(); ++entry)
-        if (visibility.value(entry.key(), false))
+        if (visibility.value(entry.key(), false)) {
+            const QString unit = Core::Operations::RecordParameters::unitOf(entry.key());
             shownValues << entry.key() + QStringLiteral(": ") +
-                               ParameterCodec::encode(entry.value());
+                               ParameterCodec::encode(entry.value()) +
+                               (unit.isEmpty() ? QString() : QLatin1Char(' ') + unit);
+        }
     QString text = ProcessData::displayName(process.getProcessType());
     if (!shownValues.isEmpty())
         text += QStringLiteral(" (") + shownValues.join(QStringLiteral(", ")) + QLatin1Char(')');

@@ -1,5 +1,7 @@
 #include "Core/Study/studyresults.h"
 
+#include "Core/Operations/BatchRun/processrecord.h"
+
 #include "Core/Study/variantstatus.h"
 
 #include <QFile>
@@ -14,6 +16,13 @@ namespace Core::Study {
 
 QString StudyResults::Metric::label() const {
     return unit.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, unit);
+}
+
+// "2.Thickness" -> "2.Thickness (µm)": the unit of the record value the parameter sets.
+QString StudyResults::parameterLabel(const QString& parameter) {
+    const QString unit =
+        Core::Operations::RecordParameters::unitOf(parameter.section(QLatin1Char('.'), 1));
+    return unit.isEmpty() ? parameter : QStringLiteral("%1 (%2)").arg(parameter, unit);
 }
 
 QString StudyResults::fileNamePart(const QString& text) {
@@ -127,7 +136,7 @@ std::vector<StudyResults::Plot> StudyResults::plots() const {
             plot.fileName =
                 fileNamePart(metric.name) + QStringLiteral("-vs-") + fileNamePart(parameters[p]);
             plot.title = QStringLiteral("%1 against %2").arg(metric.name, parameters[p]);
-            plot.xLabel = parameters[p];
+            plot.xLabel = parameterLabel(parameters[p]);
             plot.yLabel = metric.label();
             // The lines: the values of the next parameter, in the order they first appear.
             const int second = parameters.size() > 1 ? (p + 1) % int(parameters.size()) : -1;

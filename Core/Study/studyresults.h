@@ -64,6 +64,8 @@ public:
     // points on one line when there is none).
     std::vector<Plot> plots() const;
     // "etch depth" → "etch-depth": letters, digits and '-' only.
+    // A parameter's name with the unit of its record value, as the plots' axes show it.
+    static QString parameterLabel(const QString& parameter);
     static QString fileNamePart(const QString& text);
     // A field of results.csv: text a spreadsheet would run as a formula (starting with '=',
     // '+', '-' or '@', and not a number) is written with a leading apostrophe.

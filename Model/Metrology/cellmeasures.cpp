@@ -100,8 +100,9 @@ CellMeasures::CellPosition CellMeasures::cellOf(int axis, double value) const {
     const double extent = size(axis) * edge;
     CellPosition position;
     if (!std::isfinite(value) || value < 0.0 || value >= extent || size(axis) == 0) {
-        position.problem = QStringLiteral("%1 = %2 µm lies outside the volume, which spans 0 to "
-                                          "%3 µm")
+        // The far face belongs to the next cell, which the volume does not have.
+        position.problem = QStringLiteral("%1 = %2 µm lies outside the volume, which spans "
+                                          "0 ≤ %1 < %3 µm")
                                .arg(QLatin1Char(axisNames[axis]))
                                .arg(number(value), number(extent));
         return position;

@@ -228,6 +228,9 @@ Record siWetEtching(const BatchStepDialogs::Context& context) {
         process.setParameter(names::depth, dialog.depth(), true);
     }
     process.setParameter(names::periodicSides, dialog.periodicSides(), dialog.periodicSides());
+    // Lists of etches from the top stay as they were written before the back side could etch.
+    if (dialog.etchSide() != Core::Operations::EtchSide::Top)
+        process.setParameter(names::etchSide, etchSideName(dialog.etchSide()), true);
     return process;
 }
 
@@ -249,6 +252,8 @@ Record doping(const BatchStepDialogs::Context& context) {
     ProcessData process(ProcessData::Doping);
     process.setParameter(names::dopingDepth, dialog.depth(), true);
     setMaterial(process, dialog.dopedMaterialId(), QStringLiteral("Doped"), true);
+    if (const auto concentration = dialog.concentration())
+        process.setParameter(names::concentration, *concentration, true);
     return process;
 }
 

@@ -8,11 +8,15 @@
 namespace Ui::Console {
 
 CommandConsole::CommandConsole(Core::Operations::ConsoleInput& input, QWidget* parent)
-    : QWidget(parent, Qt::Tool), form(std::make_unique<Ui::CommandConsoleForm>()),
+    : QWidget(parent), form(std::make_unique<Ui::CommandConsoleForm>()),
       upShortcut(new QShortcut(QKeySequence(Qt::Key_Up), this)),
       downShortcut(new QShortcut(QKeySequence(Qt::Key_Down), this)), input(input),
       observer(std::make_shared<ConsoleObserver>(input)) {
     form->setupUi(this);
+    // The console sits in a dock of the main window: its history keys must not take Up and
+    // Down from the rest of the window.
+    upShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    downShortcut->setContext(Qt::WidgetWithChildrenShortcut);
     connect(upShortcut, &QShortcut::activated, this, &CommandConsole::upArrowPressed);
     connect(downShortcut, &QShortcut::activated, this, &CommandConsole::downArrowPressed);
     input.getMessageObservers().push_back(observer);

@@ -17,7 +17,7 @@ namespace Ui::Console {
 
 class ConsoleObserver;
 
-// The console tool window: messages from operations above, one input line below, and a
+// The console: messages from operations above, one input line below, and a
 // history of entered lines walked with Up and Down.
 class CommandConsole : public QWidget {
     Q_OBJECT

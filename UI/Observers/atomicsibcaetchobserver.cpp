@@ -5,7 +5,8 @@
 namespace Ui::Observers {
 
 void AtomicSiBCAEtchObserver::update() {
-    Ui::Operations::BCAEtchingDialog::runFor(operation(), parentWidget());
+    Ui::Operations::BCAEtchingDialog::runFor(
+        operation(), parentWidget(), [this](QDialog& dialog) { return execDialog(dialog); });
 }
 
 } // namespace Ui::Observers

@@ -5,7 +5,8 @@
 namespace Ui::Observers {
 
 void CCAWetEtchingObserver::update() {
-    Ui::Operations::BCAEtchingDialog::runFor(operation(), parentWidget());
+    Ui::Operations::BCAEtchingDialog::runFor(
+        operation(), parentWidget(), [this](QDialog& dialog) { return execDialog(dialog); });
 }
 
 } // namespace Ui::Observers

@@ -12,7 +12,7 @@ void CreateSubstrateObserver::update() {
         return;
     Operations::CreateSubstrateDialog dialog(parentWidget());
     dialog.setMaterials(Model::Materials::MaterialFactory::getInstance()->getMaterials());
-    if (dialog.exec() != QDialog::Accepted) {
+    if (execDialog(dialog) != QDialog::Accepted) {
         op->cancel();
         return;
     }

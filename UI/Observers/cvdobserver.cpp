@@ -16,7 +16,7 @@ void CVDObserver::update() {
     if (!op)
         return;
     Ui::Operations::AnisotropicDepositionDialog dialog(processName, parentWidget());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     op->setThickness(dialog.thickness());
     op->setMaterialId(dialog.materialId());

@@ -10,10 +10,11 @@ void DopingOptionsObserver::update() {
     if (!op)
         return;
     Ui::Operations::DopingOptionsDialog dialog(parentWidget());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     op->setDepth(dialog.depth());
     op->setDopedMaterialId(dialog.dopedMaterialId());
+    op->setConcentration(dialog.concentration());
     op->end();
 }
 
@@ -22,7 +23,7 @@ void IonImplantationOptionsObserver::update() {
     if (!op)
         return;
     Ui::Operations::IonImplantationOptionsDialog dialog(parentWidget());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     op->setAnnealingDistance(dialog.annealingDistance());
     op->setImplantationDepth(dialog.implantationDepth());

@@ -12,7 +12,7 @@ void ExtractFilmObserver::update() {
         return;
     Operations::ExtractFilmDialog dialog(parentWidget());
     dialog.setFilms(Model::Materials::MaterialFactory::getInstance()->getMaterials());
-    if (dialog.exec() != QDialog::Accepted) {
+    if (execDialog(dialog) != QDialog::Accepted) {
         op->cancel();
         return;
     }

@@ -14,7 +14,7 @@ void GlueSubstrateObserver::update() {
                                op->getMinimumFinalZ());
     dialog.setFinalSize(op->getFinalX(), op->getFinalY(), op->getFinalZ());
     dialog.setMaximumDisplacement(op->getMaximumDisplacementX(), op->getMaximumDisplacementY());
-    if (dialog.exec() != QDialog::Accepted) {
+    if (execDialog(dialog) != QDialog::Accepted) {
         // Nothing is printed; the operation only stops holding the two volumes.
         op->cancel();
         return;

@@ -15,7 +15,7 @@ void IsotropicFilmDepositionObserver::update() {
     if (!op)
         return;
     IsotropicDepositionDialog dialog(parentWidget());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     if (const auto rate = dialog.rate())
         op->setRate(*rate);
@@ -30,7 +30,7 @@ void IsotropicFilmEtchingObserver::update() {
     if (!op)
         return;
     IsotropicEtchingDialog dialog(parentWidget());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     if (const auto rate = dialog.rate())
         op->setRate(*rate);
@@ -45,7 +45,7 @@ void ElectrodepositionObserver::update() {
     if (!op)
         return;
     ElectrodepositionDialog dialog(parentWidget());
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     op->setDistance(dialog.thickness());
     op->setMaterialId(dialog.materialId());
@@ -55,14 +55,15 @@ void ElectrodepositionObserver::update() {
 
 namespace {
 
-template <class Op>
-void runMooreDialog(const std::shared_ptr<Op>& op, QWidget* parent, const QString& valueLabel) {
+template <class Op, class Show>
+void runMooreDialog(const std::shared_ptr<Op>& op, QWidget* parent, const QString& valueLabel,
+                    Show&& show) {
     if (!op)
         return;
     MooreOptionsDialog dialog(parent);
     dialog.setFilms(Model::Materials::MaterialFactory::getInstance()->getMaterials());
     dialog.setValueLabel(valueLabel);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (show(dialog) != QDialog::Accepted) {
         op->cancel();
         return;
     }
@@ -74,11 +75,13 @@ void runMooreDialog(const std::shared_ptr<Op>& op, QWidget* parent, const QStrin
 } // namespace
 
 void MooreDepositionObserver::update() {
-    runMooreDialog(operation(), parentWidget(), QStringLiteral("Film Thickness"));
+    runMooreDialog(operation(), parentWidget(), QStringLiteral("Film Thickness"),
+                   [this](QDialog& dialog) { return execDialog(dialog); });
 }
 
 void MooreEtchingObserver::update() {
-    runMooreDialog(operation(), parentWidget(), QStringLiteral("Etch Depth"));
+    runMooreDialog(operation(), parentWidget(), QStringLiteral("Etch Depth"),
+                   [this](QDialog& dialog) { return execDialog(dialog); });
 }
 
 } // namespace Ui::Observers

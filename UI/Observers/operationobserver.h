@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Core/Operations/Objects/objectoperation.h"
 #include "Core/Operations/operation.h"
+#include "UI/dialogmemory.h"
+#include "UI/returnkeyguard.h"
 #include "Util/iobserver.h"
 
 #include <QDialog>
@@ -8,6 +11,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <type_traits>
 
 namespace Ui::Observers {
 
@@ -18,17 +22,36 @@ public:
     OperationObserver(Core::Operations::OperationPtr& currentOperation, QWidget* parent)
         : currentOperation(currentOperation), parent(parent) {}
 
+    // Where the step's dialog finds the values it was last run with in this document.
+    void setDialogMemory(DialogMemory* memory) { dialogMemory = memory; }
+
 protected:
     std::shared_ptr<Op> operation() const {
         return std::dynamic_pointer_cast<Op>(currentOperation);
     }
     QWidget* parentWidget() const { return parent; }
 
+    // Shows the step's dialog modally, with the values the step was last run with.
+    int execDialog(QDialog& dialog) const {
+        const auto op = operation();
+        ReturnKeyGuard::guard(dialog);
+        const int result =
+            dialogMemory && op
+                ? dialogMemory->exec(dialog, QString::number(op->getId()) + QLatin1Char(':') +
+                                                 QLatin1String(dialog.metaObject()->className()))
+                : dialog.exec();
+        // The step history shows what the step ran with.
+        if constexpr (std::is_base_of_v<Core::Operations::ObjectOperation, Op>)
+            if (op && result == QDialog::Accepted)
+                op->setParameterText(DialogMemory::describe(dialog));
+        return result;
+    }
+
     // Shows `dialog` modally. OK passes its values on through `accept` and ends the operation;
     // Cancel cancels it.
     template <class Dialog, class Accept>
-    static void acceptOrCancel(Dialog& dialog, const std::shared_ptr<Op>& op, Accept&& accept) {
-        if (dialog.exec() != QDialog::Accepted) {
+    void acceptOrCancel(Dialog& dialog, const std::shared_ptr<Op>& op, Accept&& accept) {
+        if (execDialog(dialog) != QDialog::Accepted) {
             op->cancel();
             return;
         }
@@ -39,6 +62,7 @@ protected:
 private:
     Core::Operations::OperationPtr& currentOperation;
     QPointer<QWidget> parent;
+    DialogMemory* dialogMemory = nullptr;
 };
 
 } // namespace Ui::Observers

@@ -9,6 +9,8 @@ void SimpleRIEObserver::update() {
     if (!op)
         return;
     Ui::Operations::SimpleRIEDialog dialog(parentWidget());
+    if (const auto volume = op->getTarget())
+        dialog.setCellHeight(volume->getCellSizeZ() * op->micrometresPerSceneUnit());
     acceptOrCancel(dialog, op, [&] {
         if (const auto rate = dialog.rate())
             op->setRate(*rate);

@@ -12,7 +12,7 @@ void SiOxidationObserver::update() {
     if (const auto volume = op->getTarget())
         dialog.setMicronConversion(
             Core::Operations::SimpleSiOxidationOperation::cellUnitsPerMicronOf(*volume));
-    if (dialog.exec() != QDialog::Accepted)
+    if (execDialog(dialog) != QDialog::Accepted)
         return;
     op->setMicronConversion(dialog.micronConversion());
     if (dialog.isTimeMode()) {

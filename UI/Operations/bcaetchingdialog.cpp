@@ -49,6 +49,16 @@ bool BCAEtchingDialog::periodicSides() const {
     return form->chkPeriodicSides->isChecked();
 }
 
+Core::Operations::EtchSide BCAEtchingDialog::etchSide() const {
+    Core::Operations::EtchSide side = Core::Operations::EtchSide::Top;
+    Core::Operations::etchSideFromName(form->cbxEtchSide->currentText(), side);
+    return side;
+}
+
+void BCAEtchingDialog::setEtchSide(Core::Operations::EtchSide value) {
+    form->cbxEtchSide->setCurrentText(Core::Operations::etchSideName(value));
+}
+
 void BCAEtchingDialog::showRecipe() {
     const bool byRecipe = form->chkKohRecipe->isChecked();
     for (QWidget* widget : std::initializer_list<QWidget*>{
@@ -72,11 +82,12 @@ void BCAEtchingDialog::showRecipe() {
 }
 
 void BCAEtchingDialog::runFor(
-    const std::shared_ptr<Core::Operations::SiWetEtchOperation>& operation, QWidget* parent) {
+    const std::shared_ptr<Core::Operations::SiWetEtchOperation>& operation, QWidget* parent,
+    const std::function<int(QDialog&)>& show) {
     if (!operation)
         return;
     BCAEtchingDialog dialog(parent);
-    if (dialog.exec() != QDialog::Accepted) {
+    if ((show ? show(dialog) : dialog.exec()) != QDialog::Accepted) {
         operation->cancel();
         return;
     }
@@ -86,6 +97,7 @@ void BCAEtchingDialog::runFor(
         operation->setDepth(dialog.depth());
     operation->setSides(dialog.periodicSides() ? Core::Operations::WetEtchSides::Periodic
                                                : Core::Operations::WetEtchSides::Closed);
+    operation->setEtchSide(dialog.etchSide());
     operation->end();
 }
 

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 
@@ -28,11 +30,13 @@ public:
     std::optional<Core::Operations::KohRecipe> recipe() const;
     void setRecipe(const Core::Operations::KohRecipe& value);
     bool periodicSides() const;
+    Core::Operations::EtchSide etchSide() const;
+    void setEtchSide(Core::Operations::EtchSide value);
 
     // Shows the dialog modally for a wet etch: OK passes the depth on and runs the etch,
     // Cancel cancels it.
     static void runFor(const std::shared_ptr<Core::Operations::SiWetEtchOperation>& operation,
-                       QWidget* parent);
+                       QWidget* parent, const std::function<int(QDialog&)>& show = {});
 
 private:
     Core::Operations::KohRecipe recipeShown() const;

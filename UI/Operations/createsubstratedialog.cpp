@@ -41,6 +41,27 @@ CreateSubstrateDialog::CreateSubstrateDialog(QWidget* parent)
     updateLimitZ(form->sbxTotalHeight->value());
     toggleSubsShape(form->cbxSubsSphere->isChecked());
     updateVolumeExtent();
+
+    // Sizes and positions are counts of cells; each says so and what it comes to in µm along
+    // its axis, as the cell sizes above make it.
+    const std::pair<QSpinBox*, QDoubleSpinBox*> counts[] = {
+        {form->sbxTotalWidth, form->dblCellSizeX},  {form->sbxTotalLength, form->dblCellSizeY},
+        {form->sbxTotalHeight, form->dblCellSizeZ}, {form->sbxSubsWidth, form->dblCellSizeX},
+        {form->sbxSubsLength, form->dblCellSizeY},  {form->sbxSubsHeight, form->dblCellSizeZ},
+        {form->sbxSubsX, form->dblCellSizeX},       {form->sbxSubsY, form->dblCellSizeY},
+        {form->sbxSubsZ, form->dblCellSizeZ},       {form->sbxSubsCenterX, form->dblCellSizeX},
+        {form->sbxSubsCenterY, form->dblCellSizeY}, {form->sbxSubsCenterZ, form->dblCellSizeZ},
+        {form->sbxSubsRadius, form->dblCellSizeX},
+    };
+    for (const auto& [count, edge] : counts) {
+        const auto label = [count = count, edge = edge] {
+            count->setSuffix(QStringLiteral(" cells = %1 µm")
+                                 .arg(QString::number(count->value() * edge->value(), 'g', 6)));
+        };
+        connect(count, qOverload<int>(&QSpinBox::valueChanged), this, label);
+        connect(edge, qOverload<double>(&QDoubleSpinBox::valueChanged), this, label);
+        label();
+    }
 }
 
 double CreateSubstrateDialog::cellSizeX() const {

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class DopingOptionsBaseDialog;
@@ -10,7 +11,8 @@ class DopingOptionsBaseDialog;
 
 namespace Ui::Operations {
 
-// The doped material, one of those compatible with "Simple Doping", and the doping depth.
+// The doped material, one of those compatible with "Simple Doping", the doping depth and,
+// when checked, the dopant concentration in cm⁻³ (OK stays off while it cannot be used).
 class DopingOptionsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -19,8 +21,11 @@ public:
 
     float depth() const;
     int dopedMaterialId() const;
+    std::optional<double> concentration() const;
 
 private:
+    void checkConcentration();
+
     std::unique_ptr<Ui::DopingOptionsBaseDialog> form;
 };
 

@@ -5,6 +5,7 @@
 #include "ui_isotropicdepositiondialog.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 
 namespace Ui::Operations {
 
@@ -16,6 +17,8 @@ IsotropicDepositionDialog::IsotropicDepositionDialog(QWidget* parent)
     form->verticalLayout->insertWidget(1, rateFields);
     connect(rateFields, &RateTimeFields::byRateChanged, form->dblFilmThickness,
             &QWidget::setDisabled);
+    connect(rateFields, &RateTimeFields::lengthChanged, form->dblFilmThickness,
+            &QDoubleSpinBox::setValue);
     connect(form->cbxMaterial, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { rateFields->setMaterial(materialId()); });
     rateFields->setMaterial(materialId());

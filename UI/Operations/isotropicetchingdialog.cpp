@@ -6,6 +6,7 @@
 #include "ui_isotropicetchingdialog.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 
 namespace Ui::Operations {
 
@@ -19,6 +20,8 @@ IsotropicEtchingDialog::IsotropicEtchingDialog(QWidget* parent)
     rateFields = new RateTimeFields(QStringLiteral("Isotropic Etching"), this);
     form->verticalLayout->insertWidget(1, rateFields);
     connect(rateFields, &RateTimeFields::byRateChanged, form->dblEtchDepth, &QWidget::setDisabled);
+    connect(rateFields, &RateTimeFields::lengthChanged, form->dblEtchDepth,
+            &QDoubleSpinBox::setValue);
     connect(form->cbxMaterial, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { rateFields->setMaterial(materialId()); });
     rateFields->setMaterial(materialId());

@@ -83,6 +83,8 @@ void RateTimeFields::refresh() {
     dbxTime->setEnabled(on);
     lblResult->setEnabled(on);
     const double time = dbxTime->value();
+    if (on)
+        emit lengthChanged(dbxRate->value() * time);
     QString text = QStringLiteral("≈ ") + RateRecipe::lengthText(dbxRate->value() * time, time);
     QStringList others;
     const auto registry = Model::Materials::MaterialFactory::getInstance();

@@ -32,6 +32,9 @@ public:
 
 signals:
     void byRateChanged(bool on);
+    // What the rate and time come to, in µm, whenever it changes while the switch is on: the
+    // greyed thickness or depth beside shows it instead of a value that no longer applies.
+    void lengthChanged(double micrometres);
 
 private:
     void refresh();

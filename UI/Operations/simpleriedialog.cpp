@@ -3,9 +3,15 @@
 #include "Model/Materials/materialfactory.h"
 #include "UI/Operations/materialcombobox.h"
 #include "UI/Operations/ratetimefields.h"
+#include "UI/dialogmemory.h"
 #include "ui_simpleriedialog.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+#include <cmath>
 
 namespace Ui::Operations {
 
@@ -20,6 +26,37 @@ SimpleRIEDialog::SimpleRIEDialog(QWidget* parent)
     connect(form->cbxMaterial, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { rateFields->setMaterial(materialId()); });
     rateFields->setMaterial(materialId());
+
+    // Cells and µm are one value: either field sets the other, and a rate and time set both.
+    form->dbxEtchDepthMicrometres->setVisible(false);
+    form->dbxEtchDepthMicrometres->setProperty(DialogMemory::derivedProperty, true);
+    connect(rateFields, &RateTimeFields::byRateChanged, form->dbxEtchDepthMicrometres,
+            &QWidget::setDisabled);
+    connect(form->sbxEtchDepth, qOverload<int>(&QSpinBox::valueChanged), this,
+            [this] { showMicrometres(); });
+    connect(form->dbxEtchDepthMicrometres, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            [this](double micrometres) {
+                if (cellHeight > 0.0)
+                    form->sbxEtchDepth->setValue(int(std::lround(micrometres / cellHeight)));
+                showMicrometres();
+            });
+    connect(rateFields, &RateTimeFields::lengthChanged, this, [this](double micrometres) {
+        if (cellHeight > 0.0)
+            form->sbxEtchDepth->setValue(int(std::lround(micrometres / cellHeight)));
+    });
+}
+
+void SimpleRIEDialog::setCellHeight(double micrometres) {
+    cellHeight = micrometres;
+    form->dbxEtchDepthMicrometres->setVisible(cellHeight > 0.0);
+    showMicrometres();
+}
+
+void SimpleRIEDialog::showMicrometres() {
+    if (cellHeight <= 0.0)
+        return;
+    const QSignalBlocker quiet(form->dbxEtchDepthMicrometres);
+    form->dbxEtchDepthMicrometres->setValue(form->sbxEtchDepth->value() * cellHeight);
 }
 
 SimpleRIEDialog::~SimpleRIEDialog() = default;

@@ -23,6 +23,9 @@ public:
     ~SimpleRIEDialog() override;
 
     int depth() const;
+    // The volume's cell height in µm: the depth is offered in µm beside its cells. Without it
+    // (no volume yet) only cells are offered.
+    void setCellHeight(double micrometres);
     int materialId() const;
     bool etchFromBelow() const;
     bool etchFromTop() const;
@@ -32,7 +35,10 @@ public:
 
 private:
     std::unique_ptr<Ui::SimpleRIEForm> form;
+    void showMicrometres();
+
     RateTimeFields* rateFields;
+    double cellHeight = 0.0;
 };
 
 } // namespace Ui::Operations

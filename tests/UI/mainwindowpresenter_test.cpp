@@ -179,7 +179,8 @@ TEST_F(PresenterTest, UndoAndRedoCancelTheRunningOperationFirst) {
     EXPECT_EQ(undoable(15).log.cancels, 1);
 }
 
-TEST_F(PresenterTest, NewDocumentOnlyAfterConfirmation) {
+// New asks only about unsaved work, and offers to save it; Cancel keeps everything.
+TEST_F(PresenterTest, NewDocumentAsksToSaveOnlyUnsavedWork) {
     auto volume = std::make_shared<Model::Automaton::TotalVolume>(
         1, 1, 1, 1.f, 1.f, 1.f, Util::Vector3D(), std::vector<int>{1});
     presenter->getDocument()->addObject(volume);
@@ -187,14 +188,13 @@ TEST_F(PresenterTest, NewDocumentOnlyAfterConfirmation) {
     runToEnd(13);
     presenter->getProcessHistory().recordOperation(volume->getId(), 13);
 
-    prompts->confirmAnswer = false;
+    prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Cancel;
     presenter->newDocument();
     ASSERT_EQ(prompts->messages.size(), 1);
-    EXPECT_EQ(prompts->messages[0],
-              QStringLiteral("Create new document: This will erase all data. Continue?"));
+    EXPECT_EQ(prompts->messages[0], QStringLiteral("Create new document: Save changes to a.cvx?"));
     EXPECT_EQ(presenter->getDocument()->getObjects().size(), 1u);
 
-    prompts->confirmAnswer = true;
+    prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Discard;
     presenter->operationActivated(QStringLiteral("14"));
     presenter->newDocument();
     EXPECT_EQ(undoable(14).log.cancels, 1);
@@ -203,6 +203,14 @@ TEST_F(PresenterTest, NewDocumentOnlyAfterConfirmation) {
     EXPECT_TRUE(presenter->getUndoRedoStack().getUndoStack().empty());
     EXPECT_EQ(presenter->getProcessHistory().lastOperation(volume->getId()), 0u);
     EXPECT_EQ(presenter->getContext().currentOperation, nullptr);
+
+    // A saved (or untouched) document goes without a question.
+    presenter->getDocument()->addObject(volume);
+    presenter->getDocument()->setModified(false);
+    prompts->messages.clear();
+    presenter->newDocument();
+    EXPECT_TRUE(prompts->messages.isEmpty());
+    EXPECT_TRUE(presenter->getDocument()->getObjects().empty());
 }
 
 TEST_F(PresenterTest, EnterReachesTheOperationThatWaitsForIt) {
@@ -223,21 +231,46 @@ TEST(MainWindowUndoActions, TextsAndEnabledStatesFollowTheStacks) {
     EXPECT_FALSE(undo->isEnabled());
     EXPECT_FALSE(redo->isEnabled());
 
+    // Undo and Redo name a step as the menu that started it does.
     presenter->operationActivated(QStringLiteral("13"));
     presenter->getContext().currentOperation->end();
-    EXPECT_EQ(undo->text(), QStringLiteral("Undo Op13"));
+    EXPECT_EQ(undo->text(), QStringLiteral("Undo CVD"));
     EXPECT_TRUE(undo->isEnabled());
 
     undo->trigger();
     EXPECT_EQ(undo->text(), QStringLiteral("Undo "));
     EXPECT_FALSE(undo->isEnabled());
-    EXPECT_EQ(redo->text(), QStringLiteral("Redo Op13"));
+    EXPECT_EQ(redo->text(), QStringLiteral("Redo CVD"));
     EXPECT_TRUE(redo->isEnabled());
 
     presenter->operationActivated(QStringLiteral("14"));
     presenter->getContext().currentOperation->end();
     EXPECT_EQ(redo->text(), QStringLiteral("Redo "));
     EXPECT_FALSE(redo->isEnabled());
+}
+
+// Steps whose own names no menu shows (or two steps share) are undone under their menu's name;
+// one that no menu starts keeps its own.
+TEST(MainWindowUndoActions, EveryStepIsNamedAsItsMenuItem) {
+    Ui::MainWindow window;
+    auto* presenter = window.getPresenter();
+    auto& stacks = presenter->getUndoRedoStack();
+    const std::pair<int, const char*> steps[] = {
+        {28, "Undo Si Wet Etching"},
+        {29, "Undo Si Wet Etching (CCA)"},
+        {18, "Undo Moore Deposition"},
+        {19, "Undo Moore Etching"},
+        {27, "Undo PVD"},
+        {26, "Undo Si Oxidation"},
+        {24, "Undo Batch Run"},
+        {7, "Undo Move"},
+        {99, "Undo Own Name"},
+    };
+    for (const auto& [id, text] : steps) {
+        stacks.pushFinished(std::make_shared<testing_support::FakeObjectOperation>(
+            presenter->getContext(), QStringLiteral("Own Name"), id));
+        EXPECT_EQ(window.getUndoAction()->text(), QString::fromUtf8(text)) << id;
+    }
 }
 
 TEST(MainWindowNew, ClearedDocumentDropsItsFileNameFromTheTitle) {
@@ -249,10 +282,11 @@ TEST(MainWindowNew, ClearedDocumentDropsItsFileNameFromTheTitle) {
     QAction* actionNew = window.findChild<QAction*>(QStringLiteral("actionNew"));
     ASSERT_NE(actionNew, nullptr);
 
-    prompts->confirmAnswer = false;
+    window.getPresenter()->getDocument()->setModified(true);
+    prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Cancel;
     actionNew->trigger();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane  wafer.cvx[*]"));
-    prompts->confirmAnswer = true;
+    prompts->saveAnswer = Core::Operations::IUserPrompts::SaveChoice::Discard;
     actionNew->trigger();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Cellvane[*]"));
 }

@@ -8,6 +8,7 @@
 #include "support/mountedfolder.h"
 #include "support/scenes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>

@@ -54,7 +54,10 @@ for size in ${CELLVANE_ICON_SIZES:?}; do
 done
 expect /usr/share/doc/cellvane/copyright
 expect /usr/share/doc/cellvane/changelog.gz
-expect /usr/share/doc/cellvane/examples/trench.plst
+# Every example the README runs is in the package.
+for example in trench.plst trench-mask.png trench-study.plst trench-measure.plst flow.py; do
+    expect "/usr/share/doc/cellvane/examples/$example"
+done
 # The module where Debian's python3 finds it, with its stub; its name carries the ABI tag.
 pythondir=/usr/lib/python3/dist-packages
 grep -qE "^$pythondir/cellvane\.cpython-[^/]*\.so\$" "$work/contents" ||

@@ -349,6 +349,17 @@ def test_recipes_choose_themselves_from_the_values_given():
     np.testing.assert_array_equal(a.materials, b.materials)
     with pytest.raises(ValueError, match="10 to 60 wt%"):
         a.wet_etch(koh_concentration=70, koh_temperature=80, etch_time=1)
+    # The front is the side an etch takes unless told; a wafer on the volume's bottom face
+    # etched from there loses its bottom cells, not its top.
+    c = scene()
+    c.wet_etch(depth=1, etch_side="top")
+    np.testing.assert_array_equal(c.materials, b.materials)
+    d, before = scene(), cells(scene())
+    d.wet_etch(depth=1, etch_side="bottom")
+    assert not np.array_equal(cells(d), before)
+    assert np.array_equal(cells(d)[:, :, 4:], before[:, :, 4:])
+    with pytest.raises(ValueError, match="top, bottom or both"):
+        d.wet_etch(depth=1, etch_side="sideways")
     # A deposition by rate and time equals the thickness it comes to.
     a.deposit(material=OXIDE, rate=0.5, time=4)
     b.deposit(material=OXIDE, thickness=2)

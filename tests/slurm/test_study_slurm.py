@@ -87,10 +87,12 @@ def test_variants_on_the_cluster_match_the_local_engine(work):
     study("run", LIST.name, table, "--out", local, "--jobs", 2, "--keep-documents", check=0)
     ran = study("run", LIST.name, table, "--out", cluster, "--engine", "slurm", "--jobs", 2,
                 "--keep-documents", check=0)
-    # The run follows the array with the local engine's progress line, which counts the tasks
-    # that run.
+    # The run follows the array with the local engine's progress line. Tasks this small may
+    # all start and end between two polls, so only the bound on the running count is certain
+    # here; the cancel test below sees a task running.
+    progress = re.findall(r"^(\d) of 6 done, (\d) failed, (\d) running", ran.stderr, re.M)
+    assert progress and all(int(running) <= 2 for _, _, running in progress), ran.stderr
     assert re.search(r"^6 of 6 done, 0 failed, 0 running$", ran.stderr, re.M), ran.stderr
-    assert re.search(r"^[0-5] of 6 done, 0 failed, [12] running", ran.stderr, re.M), ran.stderr
 
     script = (cluster / "slurm" / "array.sh").read_text()
     assert script.startswith("#!/bin/bash\n") and "task" in script
@@ -130,8 +132,10 @@ def test_a_cancelled_array_keeps_its_finished_variants_and_the_rerun_runs_the_re
 
     done = lambda: sorted(p.parent.name for p in (folder / "variants").glob("*/metrics.json"))
     wait_until(lambda: len(done()) >= 1, 90, "the first variant")
-    during = study("status", folder, check=1)
-    assert re.match(r"\d of 6 done, 0 failed, [01] running", during.stdout), during.stdout
+    # One job at a time: the status counts the task that runs the next variant.
+    status_line = lambda: study("status", folder, check=1).stdout.splitlines()[0]
+    wait_until(lambda: re.match(r"[1-5] of 6 done, 0 failed, 1 running", status_line()), 60,
+               "a status that counts the running task")
     cancelled = study("cancel", folder, check=0)
     assert queue(job) == [""]
     finished = done()

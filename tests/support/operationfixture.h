@@ -29,7 +29,9 @@ struct VolumeOperationTest : ::testing::Test {
         auto op = std::make_shared<Op>(context);
         context.currentOperation = op;
         context.selection.toggle(volume);
+        // A step asks for its volume even with one selected; Enter takes it.
         op->step();
+        context.consoleInput.processInput(QString());
         return op;
     }
 };

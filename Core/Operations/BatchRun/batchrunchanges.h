@@ -31,6 +31,7 @@ public:
     bool finish();
 
     // Never driven by the presenter: it goes on the undo stack finished.
+    const void* subject() const override { return volume.get(); }
     void step() override {}
     void cancel() override {}
     void end() override {}

@@ -51,9 +51,15 @@ inline const QString maximumHeight = QStringLiteral("Maximum Height");
 inline const QString minimumHeight = QStringLiteral("Minimum Height");
 inline const QString filmThickness = QStringLiteral("Film Thickness");
 inline const QString dopingDepth = QStringLiteral("Doping Depth");
+// A doping's dopant concentration in cm⁻³; absent, the doped material is used as it is.
+inline const QString concentration = QStringLiteral("Concentration");
 inline const QString annealingDistance = QStringLiteral("Annealing Distance");
 inline const QString implantationDepth = QStringLiteral("Implantation Depth");
 inline const QString etchDepth = QStringLiteral("Etch Depth");
+// A length in cells may be given in µm instead, by the same name followed by " Microns"
+// ("Etch Depth Microns", "Volume Size Microns X"): the step takes the nearest whole number of
+// cells, and the record's value in cells keeps its meaning where the µm value is absent.
+inline const QString etchDepthMicrons = QStringLiteral("Etch Depth Microns");
 inline const QString etchDirectionValue = QStringLiteral("EtchDirectionValue");
 inline const QString etchDirection = QStringLiteral("Etch Direction");
 inline const QString micronConversion = QStringLiteral("Micron Conversion");
@@ -111,6 +117,8 @@ inline const QString etchRate = QStringLiteral("Etch Rate");
 inline const QString etchTimePerCycle = QStringLiteral("Etch Time Per Cycle");
 inline const QString passivationRate = QStringLiteral("Passivation Rate");
 inline const QString passivationTimePerCycle = QStringLiteral("Passivation Time Per Cycle");
+// A wet etch's side: "top", "bottom" or "both"; the top when absent.
+inline const QString etchSide = QStringLiteral("Etch Side");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {
@@ -122,6 +130,16 @@ inline const char substrateDelta[] = "Substrate Delta";
 inline const char substrateCenter[] = "Substrate Center";
 // Absent from lists written before cells could be other than unit cubes.
 inline const char cellSize[] = "Cell Size";
+inline QString inMicrons(const char* name) {
+    return QString::fromLatin1(name) + QStringLiteral(" Microns");
+}
+inline QString axisInMicrons(const char* name, char axisLetter) {
+    return inMicrons(name) + QLatin1Char(' ') + QLatin1Char(axisLetter);
+}
+
+// The unit of a record value, for the lines that show it and the axes that plot it ("µm",
+// "cells", "µm/min", "min", "°C", "wt %"); empty where the value has none or it is not known.
+QString unitOf(const QString& name);
 
 // A chosen material is kept three times: its id, which runs, and its name and colour, which
 // are only shown. `role` is empty or a word such as "Doped": "DopedMaterialId",

@@ -19,6 +19,7 @@
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
 #include "Core/Operations/ReactiveIonEtching/simplereactiveionetchingoperation.h"
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
+#include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Core/Operations/SiEtching/kohrecipe.h"
 #include "Core/Operations/SiEtching/maskwear.h"
 #include "Core/Operations/SiEtching/siwetetchoperation.h"
@@ -36,6 +37,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <new>
 
 namespace Core::Operations {
@@ -191,8 +193,13 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     const WetEtchSides sides = values.optionalFlag(names::periodicSides, false)
                                    ? WetEtchSides::Periodic
                                    : WetEtchSides::Closed;
+    const QString sideName = values.optionalText(names::etchSide, etchSideName(EtchSide::Top));
     if (!values.isComplete())
         return {};
+    EtchSide etchSide = EtchSide::Top;
+    if (!etchSideFromName(sideName, etchSide))
+        return {
+            QStringLiteral("the etch side must be top, bottom or both, not \"%1\"").arg(sideName)};
     if (byRecipe) {
         if (QString refusal = recipe.refusal(); !refusal.isEmpty())
             return {refusal};
@@ -205,14 +212,30 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
         !refusal.isEmpty())
         return {refusal};
     depth = KohRecipe::engineDepth(volume, depth);
+    // Boron-doped cells etch as slow silicon: the lattice is built with them as silicon and
+    // they take their material back when the etch has left them.
+    BoronEtchStop boron;
+    boron.lift(volume);
     bool rebuilt = false;
     QString reason;
-    if (!SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)) {
+    const bool latticeReady =
+        boron.isEmpty() ? SiWetEtchOperation::prepareLattice(volume, history, rebuilt, &reason)
+                        : volume.rebuildSiLattice(&reason);
+    if (!latticeReady) {
+        boron.restore(volume);
         history.setLatticeRebuildNeeded(volume.getId(), true);
         return {reason.isEmpty() ? QStringLiteral("The silicon lattice could not be built.")
                                  : reason};
     }
-    AtomicStructureSimpleSiWetEtch(volume, depth, sides).runEtching(progress);
+    AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
+    engine.setEtchSide(etchSide);
+    engine.setRateFactors(&boron.rateFactors());
+    engine.runEtching(progress);
+    if (!boron.isEmpty()) {
+        boron.restore(volume);
+        // The lattice holds the doped cells as silicon.
+        run.silicon = Silicon::Changed;
+    }
     if (byRecipe) {
         // The etchant wears the masks as long as it etches the silicon.
         QStringList notes = MaskWear::wear(volume, recipe, progress);
@@ -369,17 +392,25 @@ StepRun electroplating(RecordValues& values, TotalVolume& volume, ProcessHistory
 StepRun doping(RecordValues& values, TotalVolume& volume, ProcessHistory&,
                Util::ProgressReporter& progress) {
     const float depth = values.single(names::dopingDepth);
-    const int doped = materialId(values, names::material(QStringLiteral("Doped")).id);
+    int doped = materialId(values, names::material(QStringLiteral("Doped")).id);
+    const double concentration = values.optionalReal(names::concentration, 0.0);
     if (!values.isComplete())
         return {};
     if (QString refusal = DopingOperation::refusalFor(doped, depth); !refusal.isEmpty())
         return {refusal};
+    if (values.has(names::concentration)) {
+        if (QString refusal = BoronEtchStop::refusal(concentration); !refusal.isEmpty())
+            return {refusal};
+    }
     StepRun run{{}, Silicon::Changed};
     if (QString refusal =
             madeLength(volume, names::dopingDepth,
                        {depth, QStringLiteral("doping depth"), QStringLiteral("doped")}, run);
         !refusal.isEmpty())
         return {refusal};
+    // The concentration lives in the material the cells are doped into.
+    if (values.has(names::concentration))
+        doped = int(BoronEtchStop::materialFor(std::uint32_t(doped), concentration));
     DopingOperation::run(volume, doped, depth, progress);
     return run;
 }
@@ -420,10 +451,27 @@ StepRun simpleRie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
                   Util::ProgressReporter& progress) {
     const int material = materialId(values, names::material().id);
     const RecordRate rate = readRate(values, true);
-    const int depth = rate.given ? 0 : wholeAsInt(values, names::etchDepth);
+    const bool inMicrons = !rate.given && values.has(names::etchDepthMicrons);
+    const int depth = rate.given || inMicrons ? 0 : wholeAsInt(values, names::etchDepth);
     const int directions = values.integer(names::etchDirectionValue);
+    const double depthMicrons = values.optionalReal(names::etchDepthMicrons, 0.0);
     if (!values.isComplete())
         return {};
+    if (inMicrons) {
+        if (!(depthMicrons >= 0.0))
+            return {QStringLiteral("the etch depth of %1 µm is negative").arg(depthMicrons)};
+        StepRun run{{}, changedIf(material == 1)};
+        if (QString refusal = madeLength(
+                volume, names::etchDepthMicrons,
+                {depthMicrons, QStringLiteral("etch depth"), QStringLiteral("etched")}, run);
+            !refusal.isEmpty())
+            return {refusal};
+        const CellLength length = CellLength::of(volume, depthMicrons);
+        SimpleReactiveIonEtching(volume, material,
+                                 int(std::min<std::int64_t>(length.cells, INT_MAX)), directions)
+            .runEtching(progress);
+        return run;
+    }
     if (rate.given) {
         if (!rate.problem.isEmpty())
             return {rate.problem};
@@ -603,13 +651,33 @@ QString unknownType(int processType) {
 }
 
 // Sizes and positions are kept unsigned; the substrate builder counts in int.
+// A count of cells along one axis, or, where the record gives it in µm instead (the name
+// followed by " Microns"), the nearest whole number of cells of that edge; read after the cell
+// sizes are known (see readSubstrate).
+struct AxisCount {
+    const char* name;
+    char axis;
+    int* cells;
+};
+
+void readCount(RecordValues& values, const AxisCount& count, std::vector<AxisCount>& inMicrons) {
+    if (values.has(names::axisInMicrons(count.name, count.axis)))
+        inMicrons.push_back(count);
+    else
+        *count.cells = wholeAsInt(values, names::axis(count.name, count.axis));
+}
+
 SubstrateDescription readSubstrate(RecordValues& values) {
     SubstrateDescription substrate;
+    std::vector<AxisCount> inMicrons;
+    const auto counts = [&](const char* name, int& x, int& y, int& z) {
+        readCount(values, {name, 'X', &x}, inMicrons);
+        readCount(values, {name, 'Y', &y}, inMicrons);
+        readCount(values, {name, 'Z', &z}, inMicrons);
+    };
     substrate.material = materialId(values, names::material().id);
     substrate.position = values.vector(names::corner);
-    substrate.totalSizeX = wholeAsInt(values, names::axis(names::volumeSize, 'X'));
-    substrate.totalSizeY = wholeAsInt(values, names::axis(names::volumeSize, 'Y'));
-    substrate.totalSizeZ = wholeAsInt(values, names::axis(names::volumeSize, 'Z'));
+    counts(names::volumeSize, substrate.totalSizeX, substrate.totalSizeY, substrate.totalSizeZ);
     // Cell sizes in µm; lists without them mean 1 µm cubes.
     substrate.cellSizeX = values.optionalSingle(names::axis(names::cellSize, 'X'), 1.f);
     substrate.cellSizeY = values.optionalSingle(names::axis(names::cellSize, 'Y'), 1.f);
@@ -621,12 +689,22 @@ SubstrateDescription readSubstrate(RecordValues& values) {
         substrate.centerZ = wholeAsInt(values, names::axis(names::substrateCenter, 'Z'));
         substrate.radius = wholeAsInt(values, names::substrateRadius);
     } else {
-        substrate.substrateSizeX = wholeAsInt(values, names::axis(names::substrateSize, 'X'));
-        substrate.substrateSizeY = wholeAsInt(values, names::axis(names::substrateSize, 'Y'));
-        substrate.substrateSizeZ = wholeAsInt(values, names::axis(names::substrateSize, 'Z'));
-        substrate.substrateCornerX = wholeAsInt(values, names::axis(names::substrateDelta, 'X'));
-        substrate.substrateCornerY = wholeAsInt(values, names::axis(names::substrateDelta, 'Y'));
-        substrate.substrateCornerZ = wholeAsInt(values, names::axis(names::substrateDelta, 'Z'));
+        counts(names::substrateSize, substrate.substrateSizeX, substrate.substrateSizeY,
+               substrate.substrateSizeZ);
+        counts(names::substrateDelta, substrate.substrateCornerX, substrate.substrateCornerY,
+               substrate.substrateCornerZ);
+    }
+    // Read last, so that lists and scripts that never give them list them last.
+    for (const char* name : {names::volumeSize, names::substrateSize, names::substrateDelta})
+        for (const char axis : {'X', 'Y', 'Z'})
+            values.optionalReal(names::axisInMicrons(name, axis), 0.0);
+    for (const AxisCount& count : inMicrons) {
+        const float edge = count.axis == 'X'   ? substrate.cellSizeX
+                           : count.axis == 'Y' ? substrate.cellSizeY
+                                               : substrate.cellSizeZ;
+        const double microns = values.real(names::axisInMicrons(count.name, count.axis));
+        const double cells = edge > 0.f ? std::round(microns / double(edge)) : 0.0;
+        *count.cells = cells >= 0.0 && cells <= double(INT_MAX) ? int(cells) : -1;
     }
     return substrate;
 }

@@ -2,6 +2,7 @@
 
 #include "Core/Operations/Doping/ionimplantation.h"
 #include "Core/Operations/Doping/simpledoping.h"
+#include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Model/Metrology/scale.h"
 
 namespace Core::Operations {
@@ -50,12 +51,20 @@ void DopingOperation::run(Model::Automaton::TotalVolume& volume, int dopedMateri
 }
 
 QString DopingOperation::refusal() const {
-    return refusalFor(*dopedMaterialId, *depth);
+    const QString problem = refusalFor(*dopedMaterialId, *depth);
+    if (problem.isEmpty() && concentration)
+        return BoronEtchStop::refusal(*concentration);
+    return problem;
 }
 
 void DopingOperation::runEngine(Model::Automaton::TotalVolume& volume,
                                 Util::ProgressReporter& progress) {
-    run(volume, *dopedMaterialId, *depth, progress);
+    // The concentration lives in the material the cells are doped into.
+    const int doped =
+        concentration
+            ? int(BoronEtchStop::materialFor(std::uint32_t(*dopedMaterialId), *concentration))
+            : *dopedMaterialId;
+    run(volume, doped, *depth, progress);
 }
 
 IonImplantationOperation::IonImplantationOperation(OperationContext& context)

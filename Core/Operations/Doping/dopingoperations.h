@@ -31,6 +31,8 @@ public:
     explicit DopingOperation(OperationContext& context);
 
     void setDepth(float value) { depth = value; }
+    // In cm⁻³; none dopes into the chosen material as it is.
+    void setConcentration(std::optional<double> value) { concentration = value; }
 
     // The checks and the run, for this operation and for a process-list step alike.
     static QString refusalFor(int dopedMaterialId, float depth);
@@ -49,6 +51,7 @@ protected:
 
 private:
     std::optional<float> depth;
+    std::optional<double> concentration;
 };
 
 // Menu action "Ion Implantation": a doped layer at a depth below the top, annealed.

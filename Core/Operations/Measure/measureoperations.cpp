@@ -93,6 +93,7 @@ void MeasureDistanceOperation::step() {
         requestPoint(first);
         break;
     case 1:
+        context.viewInteraction.setMarks({first});
         message(QStringLiteral("Left click on the second point."));
         requestPoint(second);
         break;
@@ -111,6 +112,7 @@ void MeasureDistanceOperation::end() {
     }
     finished = true;
     release();
+    context.viewInteraction.setMarks({first, second});
     const Util::Vector4D d = second - first;
     const double distance = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
     const double scale = context.document->getMicrometresPerSceneUnit();

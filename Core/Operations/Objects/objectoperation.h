@@ -26,6 +26,17 @@ public:
         (void)undone;
         return std::nullopt;
     }
+
+    // The object this step worked on (the cell volume a process changed or a substrate
+    // created); null for a step on several objects or none. The step history lists by it.
+    virtual const void* subject() const { return nullptr; }
+    // The values the step ran with, as the user chose them ("Film Thickness 3 µm, Material
+    // Thermal Si02"); empty when nobody described them.
+    const QString& getParameterText() const { return parameterText; }
+    void setParameterText(const QString& text) { parameterText = text; }
+
+private:
+    QString parameterText;
 };
 
 using ObjectOperationPtr = std::shared_ptr<ObjectOperation>;

@@ -5,6 +5,8 @@
 
 #include "Util/progressreporter.h"
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 namespace Core::Operations {
 
@@ -12,6 +14,10 @@ namespace Core::Operations {
 // goes when it holds two bonds or fewer, or three whose partners are themselves weakly bonded.
 // (100) and (110) surfaces recede, (111) planes (three fully bonded partners) stop the etch.
 // Works on the volume's silicon lattice, which the caller builds when it is out of date.
+//
+// Cells may etch slower than silicon by a factor (a boron-doped layer, see BoronEtchStop): an
+// atom there that the rule would remove goes only once it has been removable for 1 / factor
+// steps, which slows every plane of the cell by that factor.
 class AtomicStructureSimpleSiWetEtch {
 public:
     AtomicStructureSimpleSiWetEtch(Model::Automaton::TotalVolume& volume, double depth,
@@ -20,17 +26,30 @@ public:
     // Runs the whole etch on the calling thread, fanning out to the global pool.
     void runEtching(Util::ProgressReporter& progress = Util::ProgressReporter::none());
 
+    void setEtchSide(EtchSide side) { kernel.setEtchSide(side); }
+    // Rate factors (0 to 1) by cell; the map must outlive runEtching.
+    void setRateFactors(const std::unordered_map<Model::Automaton::CellIndex, float>* value) {
+        factors = value;
+    }
     std::uint64_t getStepsRun() const { return kernel.getStepsRun(); }
     std::uint64_t getAtomsRemoved() const { return kernel.getAtomsRemoved(); }
 
 private:
     struct Removal : WetEtchRule {
-        static constexpr bool settlesWhenIdle = true;
+        // A step may remove nothing while slow atoms gather their time.
+        bool settlesWhenIdle = true;
+        const std::unordered_map<Model::Automaton::CellIndex, float>* factors = nullptr;
+        // By strip: how far each slow atom has come towards its removal.
+        std::vector<std::unordered_map<Model::Automaton::AtomId, double>> credits;
+        void start(Model::Automaton::SiLattice&, int strips) {
+            credits.assign(std::size_t(strips), {});
+        }
         bool removes(const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id,
-                     int strip) const;
+                     int strip);
     };
 
     WetEtchKernel kernel;
+    const std::unordered_map<Model::Automaton::CellIndex, float>* factors = nullptr;
 };
 
 } // namespace Core::Operations

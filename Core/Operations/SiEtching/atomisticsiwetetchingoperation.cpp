@@ -12,6 +12,8 @@ void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& vo
                                                WetEtchSides sides,
                                                Util::ProgressReporter& progress) {
     AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
+    engine.setEtchSide(getEtchSide());
+    engine.setRateFactors(&getRateFactors());
     engine.runEtching(progress);
 }
 

@@ -12,6 +12,7 @@ public:
     explicit AtomisticSiWetEtchingOperation(OperationContext& context);
 
 protected:
+    bool takesRateFactors() const override { return true; }
     void runEngine(Model::Automaton::TotalVolume& volume, double depth, WetEtchSides sides,
                    Util::ProgressReporter& progress) override;
 };

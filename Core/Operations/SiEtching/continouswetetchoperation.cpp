@@ -11,6 +11,7 @@ ContinousWetEtchOperation::ContinousWetEtchOperation(OperationContext& context)
 void ContinousWetEtchOperation::runEngine(Model::Automaton::TotalVolume& volume, double depth,
                                           WetEtchSides sides, Util::ProgressReporter& progress) {
     ContinuosWetEtching engine(volume, depth, sides);
+    engine.setEtchSide(getEtchSide());
     engine.runEtching(progress);
 }
 

@@ -44,6 +44,7 @@ public:
     // and loses nothing.
     static bool consumeStep(float& occupancy, AtomicConfiguration configuration);
 
+    void setEtchSide(EtchSide side) { kernel.setEtchSide(side); }
     std::uint64_t getStepsRun() const { return kernel.getStepsRun(); }
     std::uint64_t getAtomsRemoved() const { return kernel.getAtomsRemoved(); }
 

@@ -2,6 +2,7 @@
 
 #include "Core/Operations/SiEtching/maskwear.h"
 #include "Core/Operations/celllength.h"
+#include "Core/Operations/volumeprocessoperation.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -63,6 +64,11 @@ void SiWetEtchOperation::selectVolume(std::shared_ptr<TotalVolume> volume) {
 }
 
 void SiWetEtchOperation::step() {
+    if (!volumeSelected && !asked) {
+        asked = true;
+        askForVolume(context, name, nullptr, *this);
+        return;
+    }
     if (!volumeSelected && !takeSelectedVolume()) {
         message(QStringLiteral(": Select a cell volume and press Enter/Return."));
         context.consoleInput.requestEnter(*this);
@@ -147,10 +153,22 @@ void SiWetEtchOperation::end() {
     }
     QString failure;
     QStringList worn;
+    bool boronFailed = false;
     const RunSnapshots::Outcome outcome = snapshots.run(
         *target, name,
         [&](TotalVolume& volume, Util::ProgressReporter& progress) {
+            // Boron-doped cells etch as slow silicon: the lattice takes them as silicon, and
+            // they get their material back where the etch left them.
+            boron = BoronEtchStop();
+            if (takesRateFactors())
+                boron.lift(volume);
+            if (!boron.isEmpty() && !volume.rebuildSiLattice(&reason)) {
+                boron.restore(volume);
+                boronFailed = true;
+                return;
+            }
             runEngine(volume, runDepth, sides, progress);
+            boron.restore(volume);
             // The etchant wears the masks as long as it etches the silicon.
             if (recipe)
                 worn = MaskWear::wear(volume, *recipe, progress);
@@ -168,12 +186,19 @@ void SiWetEtchOperation::end() {
         cancel();
         return;
     }
+    if (boronFailed) {
+        message(QStringLiteral(": ") + reason);
+        context.processHistory.setLatticeRebuildNeeded(volumeId, true);
+        cancel();
+        return;
+    }
     // The run rebuilt the surface after the engine, on the run's thread.
     qCDebug(lcWetEtchOperation).nospace()
         << "Time to build rendered structrure " << timer.elapsed();
 
     context.processHistory.recordOperation(volumeId, unsigned(id));
-    context.processHistory.setLatticeRebuildNeeded(volumeId, false);
+    // A lattice built with boron-doped cells as silicon is no lattice of the cells now.
+    context.processHistory.setLatticeRebuildNeeded(volumeId, !boron.isEmpty());
     context.notifyUpdateObservers();
     if (!snapshots.isUndoable())
         message(snapshots.notUndoableMessage());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Operations/Objects/objectoperation.h"
+#include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Core/Operations/SiEtching/kohrecipe.h"
 #include "Core/Operations/SiEtching/wetetchkernel.h"
 #include "Core/Operations/Undo/processhistory.h"
@@ -47,10 +48,13 @@ public:
     const std::optional<KohRecipe>& getRecipe() const { return recipe; }
     void setSides(WetEtchSides value) { sides = value; }
     WetEtchSides getSides() const { return sides; }
+    void setEtchSide(EtchSide value) { etchSide = value; }
+    EtchSide getEtchSide() const { return etchSide; }
     void setObserver(std::shared_ptr<Util::IObserver> value) { observer = std::move(value); }
     // For the batch run and tests, which choose the volume without a pick.
     void setTarget(std::shared_ptr<Model::Automaton::TotalVolume> volume);
     std::shared_ptr<Model::Automaton::TotalVolume> getTarget() const { return target; }
+    const void* subject() const override { return target.get(); }
     bool isVolumeSelected() const { return volumeSelected; }
     bool areOptionsAccepted() const { return optionsAccepted; }
 
@@ -61,6 +65,13 @@ public:
                                bool& rebuilt, QString* reason = nullptr);
 
 protected:
+    // Rate factors by cell for the run under way (boron-doped cells), empty when none.
+    const std::unordered_map<Model::Automaton::CellIndex, float>& getRateFactors() const {
+        return boron.rateFactors();
+    }
+    // Whether runEngine etches the cells of getRateFactors() slowly; an engine that does not
+    // leaves boron-doped cells as they are, as every doped cell was left before.
+    virtual bool takesRateFactors() const { return false; }
     // Runs off the user-interface thread while the window waits (see IOperationHost).
     virtual void runEngine(Model::Automaton::TotalVolume& volume, double depth, WetEtchSides sides,
                            Util::ProgressReporter& progress) = 0;
@@ -77,7 +88,11 @@ private:
     double depth = 0.0;
     std::optional<KohRecipe> recipe;
     WetEtchSides sides = WetEtchSides::Closed;
+    EtchSide etchSide = EtchSide::Top;
+    BoronEtchStop boron;
     bool volumeSelected = false;
+    // The first step() only asks for the volume; Enter brings the next.
+    bool asked = false;
     bool optionsAccepted = false;
 };
 

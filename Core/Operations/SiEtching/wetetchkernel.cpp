@@ -10,13 +10,39 @@ using Model::Automaton::SiAtom;
 using Model::Automaton::SiCell;
 using Model::Automaton::SiLattice;
 
+QString etchSideName(EtchSide side) {
+    switch (side) {
+    case EtchSide::Bottom:
+        return QStringLiteral("bottom");
+    case EtchSide::Both:
+        return QStringLiteral("both");
+    case EtchSide::Top:
+        break;
+    }
+    return QStringLiteral("top");
+}
+
+bool etchSideFromName(const QString& name, EtchSide& side) {
+    for (const EtchSide candidate : {EtchSide::Top, EtchSide::Bottom, EtchSide::Both}) {
+        if (name.trimmed().compare(etchSideName(candidate), Qt::CaseInsensitive) == 0) {
+            side = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
 WetEtchKernel::WetEtchKernel(Model::Automaton::TotalVolume& volume, double depth,
                              const QLoggingCategory& category, WetEtchSides sides)
     : volume(volume), depth(depth), category(category), sides(sides) {}
 
 WetEtchKernel::~WetEtchKernel() {
-    // A cancelled run leaves here without finish(): its side bonds must not outlive it.
+    // A cancelled run leaves here without finish(): its side bonds and wetted atoms below the
+    // volume must not outlive it.
     unlinkSides();
+    if (lattice)
+        for (const AtomId id : wetBelowAtoms)
+            lattice->setState(id, SiAtom::Fixed);
 }
 
 std::uint64_t WetEtchKernel::stepCount(double depth) {
@@ -46,6 +72,9 @@ bool WetEtchKernel::begin() {
 
     // The boundary atoms of the previous run go; this run makes its own.
     lattice->clearExtraAtoms();
+    dry.clear();
+    if (etchSide == EtchSide::Bottom)
+        findDryCells();
 
     const unsigned sizeX = volume.getSizeX();
     partition = std::make_unique<StripPartition>(sizeX);
@@ -64,10 +93,81 @@ bool WetEtchKernel::begin() {
 
 void WetEtchKernel::finish() {
     unlinkSides();
+    for (const AtomId id : wetBelowAtoms)
+        lattice->setState(id, SiAtom::Fixed);
+    wetBelowAtoms.clear();
+    dry.clear();
     strips.clear();
     locked.reset();
     materials = Model::Automaton::MaterialCells();
     atomCounts = nullptr;
+}
+
+bool WetEtchKernel::belowVolume(const Util::Vector3D& p) const {
+    // Atoms sit a quarter of a lattice constant apart in z at the least: half of that tells a
+    // layer below the volume's bottom face from the bottom layer itself.
+    return p.z < lattice->getBuiltAt().z - 0.125 * lattice->getLatticeConstant();
+}
+
+void WetEtchKernel::findDryCells() {
+    // The etchant rises from the bottom face through the empty cells joined to it face to
+    // face; the rest of the volume's empty space stays dry behind the wafer holder.
+    const unsigned sizeX = volume.getSizeX();
+    const unsigned sizeY = volume.getSizeY();
+    const unsigned sizeZ = volume.getSizeZ();
+    const std::size_t total = std::size_t(sizeX) * sizeY * sizeZ;
+    dry.assign(total, 1);
+    std::vector<CellIndex> queue;
+    const auto reach = [&](CellIndex c) {
+        if (dry[c] && materials[std::ptrdiff_t(c)] == 0) {
+            dry[c] = 0;
+            queue.push_back(c);
+        }
+    };
+    for (unsigned x = 0; x < sizeX; ++x)
+        for (unsigned y = 0; y < sizeY; ++y)
+            reach(volume.index(x, y, 0));
+    const CellIndex strideX = CellIndex(sizeY) * sizeZ;
+    while (!queue.empty()) {
+        const CellIndex c = queue.back();
+        queue.pop_back();
+        const CellIndex z = c % sizeZ;
+        const CellIndex y = (c / sizeZ) % sizeY;
+        const CellIndex x = c / strideX;
+        if (z > 0)
+            reach(c - 1);
+        if (z + 1 < sizeZ)
+            reach(c + 1);
+        if (y > 0)
+            reach(c - sizeZ);
+        if (y + 1 < sizeY)
+            reach(c + sizeZ);
+        if (x > 0)
+            reach(c - strideX);
+        if (x + 1 < sizeX)
+            reach(c + strideX);
+    }
+}
+
+void WetEtchKernel::wetBelow() {
+    // On the calling thread: an atom below the volume is the partner of atoms of several
+    // strips. Only the bottom layer of cells has partners there.
+    SiLattice& l = *lattice;
+    const unsigned sizeZ = volume.getSizeZ();
+    wetBelowAtoms.clear();
+    l.forEachCrystalAtom(0, volume.getSizeX(), [&](AtomId id, CellIndex c) {
+        if (c % sizeZ != 0)
+            return;
+        for (unsigned s = 0; s < 4; ++s) {
+            const AtomId n = l.neighbor(id, s);
+            if (n == noAtom || l.cellIndexOf(n) >= 0 || l.state(n) != SiAtom::Fixed)
+                continue;
+            if (belowVolume(l.atomPosition(n))) {
+                l.setState(n, SiAtom::Empty);
+                wetBelowAtoms.push_back(n);
+            }
+        }
+    });
 }
 
 void WetEtchKernel::findSurface(StripWork& work) {
@@ -91,12 +191,15 @@ void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
             // Linked neighbours already carry the state of their cell (takeAtoms).
             const std::int32_t cell = l.cellIndexOf(n);
             if (cell < 0) {
-                // Outside the volume: Fixed by construction and never etchant.
-                if (l.state(n) != SiAtom::Fixed)
+                // Outside the volume: Fixed by construction, etchant only below the volume
+                // when the bottom is etched (wetBelow).
+                if (l.state(n) == SiAtom::Empty)
+                    exposed = true;
+                else if (l.state(n) != SiAtom::Fixed)
                     qCDebug(category) << "This wasn't suppose to happen.";
                 continue;
             }
-            if (materials[cell] == 0)
+            if (materials[cell] == 0 && wets(CellIndex(cell)))
                 exposed = true;
             continue;
         }
@@ -110,11 +213,17 @@ void WetEtchKernel::treatMissingNeighbors(AtomId id, StripWork& work) {
         if (l.locate(partner, c)) {
             const std::uint32_t material = materials[std::ptrdiff_t(c)];
             if (material == 0) {
-                exposed = true;
+                // A dry cell holds no atom either: an etch that reaches it from the wet side
+                // goes on into it.
+                exposed = exposed || wets(c);
                 continue;
             }
             if (material == 1)
                 continue;
+        } else if (etchSide != EtchSide::Top && belowVolume(partner)) {
+            // The etchant below the volume: the bond stays open.
+            exposed = true;
+            continue;
         }
         // Outside the volume or inside a mask: a Fixed atom holds the bond.
         work.boundaryRequests.push_back({id, s, partner});

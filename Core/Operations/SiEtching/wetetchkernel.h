@@ -28,7 +28,7 @@ namespace Core::Operations {
 // thread count gives the single-strip result.
 //
 // A Rule provides (WetEtchRule has empty defaults for all but the decision)
-//   static constexpr bool settlesWhenIdle;  // a step that removes nothing would repeat forever
+//   bool settlesWhenIdle;  // a step that removes nothing would repeat forever (may be static)
 //   void take(SiLattice&, AtomId);          // take pass: every silicon atom, by its own strip
 //   void start(SiLattice&, int strips);     // after the take pass, on the calling thread
 //   bool removes(const SiLattice&, AtomId, int strip);  // evaluation pass: does the atom go?
@@ -47,6 +47,18 @@ struct WetEtchRule {
 // (shifted by the whole number of lattice rows that fits the volume's width), so an unmasked
 // etch stays flat up to the sides. The top and the bottom stay closed either way.
 enum class WetEtchSides { Closed, Periodic };
+
+// The faces of the wafer the etchant reaches. Top: every empty cell of the volume is etchant,
+// and below the volume lies the chuck. Bottom: the front is held dry (a wafer holder), so the
+// etchant is what lies below the volume and the empty cells joined to the bottom face; the
+// silicon facing other empty cells is not etched from there, until the etch reaches it from
+// the wet side. Both: every empty cell and what lies below the volume.
+enum class EtchSide { Top, Bottom, Both };
+
+// "top", "bottom", "both", as records and scripts write them.
+QString etchSideName(EtchSide side);
+// The side of a name; false for any other text.
+bool etchSideFromName(const QString& name, EtchSide& side);
 
 class WetEtchKernel {
 public:
@@ -69,6 +81,10 @@ public:
 
     std::uint64_t getStepsRun() const { return stepsRun; }
     std::uint64_t getAtomsRemoved() const { return atomsRemoved; }
+
+    // Before run(); the top by default.
+    void setEtchSide(EtchSide value) { etchSide = value; }
+    EtchSide getEtchSide() const { return etchSide; }
 
 private:
     using AtomId = Model::Automaton::AtomId;
@@ -105,6 +121,11 @@ private:
     void finish();
     template <class Rule> void takeAtoms(StripWork& work, Rule& rule);
     void findSurface(StripWork& work);
+    // Whether the etchant fills an empty cell of the volume.
+    bool wets(CellIndex c) const { return dry.empty() || !dry[c]; }
+    bool belowVolume(const Util::Vector3D& p) const;
+    void findDryCells();
+    void wetBelow();
     void treatMissingNeighbors(AtomId id, StripWork& work);
     void createBoundaryAtoms();
     void findSideLinks(StripWork& work);
@@ -119,6 +140,12 @@ private:
     double depth;
     const QLoggingCategory& category;
     WetEtchSides sides;
+    EtchSide etchSide = EtchSide::Top;
+    // Per cell, for an etch from the bottom: 1 for the empty cells the etchant does not reach.
+    // Empty for the other sides, where every empty cell is etchant.
+    std::vector<std::uint8_t> dry;
+    // The atoms below the volume made etchant for this run, given back Fixed when it ends.
+    std::vector<AtomId> wetBelowAtoms;
     // The bonds linked through the sides for this run, undone when it ends.
     std::vector<SideLink> sideLinks;
     // (partner, atom) of every side link, by partner: who else to tell when a partner goes,
@@ -191,6 +218,8 @@ template <class Rule> void WetEtchKernel::run(Rule& rule, Util::ProgressReporter
         linkSides();
     }
     partition->runPass([&](const Strip& s) { takeAtoms(strips[std::size_t(s.index)], rule); });
+    if (etchSide != EtchSide::Top)
+        wetBelow();
     rule.start(*lattice, partition->count());
     partition->runPass([&](const Strip& s) { findSurface(strips[std::size_t(s.index)]); });
     createBoundaryAtoms();
@@ -214,7 +243,7 @@ template <class Rule> void WetEtchKernel::run(Rule& rule, Util::ProgressReporter
                                            [](const StripWork& w) { return w.surface.empty(); });
         // Nothing left to etch, or (for a rule without memory) a step that changed nothing
         // and would therefore repeat unchanged: the remaining steps cannot alter a cell.
-        if (noSurface || (Rule::settlesWhenIdle && atomsRemoved == removedBefore)) {
+        if (noSurface || (rule.settlesWhenIdle && atomsRemoved == removedBefore)) {
             qCDebug(category) << "Etching settled after" << stepsRun << "of" << steps << "steps";
             break;
         }

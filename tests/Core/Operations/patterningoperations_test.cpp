@@ -155,6 +155,7 @@ TEST_F(PatterningTest, StepsRunOnTheLastOfSeveralSelectedVolumes) {
         context.selection.toggle(otherLast ? volume : other);
         context.selection.toggle(otherLast ? other : volume);
         op->step();
+        context.consoleInput.processInput(QString());
         EXPECT_EQ(op->getTarget(), otherLast ? other : volume);
         EXPECT_TRUE(context.selection.getSelectedObjects().empty());
     }

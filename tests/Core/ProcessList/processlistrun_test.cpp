@@ -179,12 +179,12 @@ TEST(ProcessListProgram, ExitCodesNameTheFileAndAFailedListWritesNothing) {
              QStringLiteral(": it exists and is not a regular file")},
         {{noVolume, QStringLiteral("--output"), previous},
          1,
-         QStringLiteral("step 1 of 1, CVD (Material: Thermal Si02, Thickness: 1): there is no "
+         QStringLiteral("step 1 of 1, CVD (Material: Thermal Si02, Thickness: 1 µm): there is no "
                         "cell volume to work on")},
         {{good, QStringLiteral("--threads"), QStringLiteral("2"), QStringLiteral("--output"),
           QStringLiteral("good.cvx")},
          0,
-         QStringLiteral("[2/2] CVD (Material: Thermal Si02, Thickness: 1): ")},
+         QStringLiteral("[2/2] CVD (Material: Thermal Si02, Thickness: 1 µm): ")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
@@ -358,6 +358,8 @@ TEST(ProcessListProgram, TheMeasuredTrenchWritesItsMetrics) {
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("out.cvx"))));
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), QByteArray("earlier metrics"));
+    EXPECT_TRUE(failed.said.contains(QStringLiteral("which spans 0 ≤ x < 6 µm")))
+        << failed.said.toStdString();
 }
 
 // A "Save Cross-Section" step, stored in a list and run by the program with no display,
@@ -377,7 +379,7 @@ TEST(ProcessListProgram, SaveCrossSectionStepWritesThePictureOfItsPlane) {
         runProgram({good, QStringLiteral("--output"), QStringLiteral("good.cvx")}, dir.path());
     ASSERT_EQ(ran.exitCode, 0) << ran.said.toStdString();
     EXPECT_TRUE(ran.said.contains(QStringLiteral(
-        "[3/3] Save Cross-Section (Filename: cut.png, Plane Axis: y, Plane Position: 2.5)")))
+        "[3/3] Save Cross-Section (Filename: cut.png, Plane Axis: y, Plane Position: 2.5 µm)")))
         << ran.said.toStdString();
     EXPECT_EQ(oxideCells(dir.filePath(QStringLiteral("good.cvx"))), 6 * 6);
     const QImage picture(dir.filePath(QStringLiteral("cut.png")));
@@ -425,7 +427,7 @@ TEST(ProcessListProgram, AFailedStepStopsTheRunAndNoPictureReplacesAnEarlierOne)
         runProgram({broken, QStringLiteral("--metrics"), QStringLiteral("m.json")}, dir.path());
     EXPECT_EQ(ran.exitCode, 1) << ran.said.toStdString();
     EXPECT_TRUE(ran.said.contains(QStringLiteral(
-        "step 3 of 5, CVD (Material: Thermal Si02, Thickness: 0.2): the film thickness of 0.2 µm "
+        "step 3 of 5, CVD (Material: Thermal Si02, Thickness: 0.2 µm): the film thickness of 0.2 µm "
         "is less than half a cell of 1 µm and would change no cell")))
         << ran.said.toStdString();
     EXPECT_TRUE(ran.said.contains(QStringLiteral("steps 4 to 5 did not run")))

@@ -83,32 +83,35 @@ std::shared_ptr<Model::Automaton::TotalVolume> trench() {
 
 TEST(CellMeasures, FilmsAreCellCountsTimesTheCellEdge) {
     auto volume = films();
-    check(*volume, {
-                       {"thickness:SiO2@2.5,3", 1.5},
-                       {"thickness:Thermal_Si02@2.5,3", 1.5},
-                       {"thickness:Si@2.5,3", 3.0},
-                       {"thickness:Al@2.5,3", 1.0},
-                       {"thickness:Si+SiO2@2.5,3", 4.5},
-                       {"thickness:SiO2@2.5,3", 4.5, "top"},
-                       {"thickness:SiO2@2.5,3", 3.0, "bottom"},
-                       // Above the void the oxide's highest run is one cell; the run holding
-                       // z = 3.2 is the one below it.
-                       {"thickness:SiO2@7.5,3", 0.5},
-                       {"thickness:SiO2@7.5,3,3.2", 0.5},
-                       {"top@2.5,3", 5.5},
-                       {"top@8,3", 4.5},
-                       {"top:Si@8,3", 3.0},
-                       {"step@2.5,3,8,3", -1.0},
-                       {"stack@7.5,0", 4.5, "top"},
-                       {"stack@7.5,0", 0.5, "1.Thermal Si02"},
-                       {"stack@7.5,0", 0.5, "2.Empty"},
-                       {"stack@7.5,0", 0.5, "3.Thermal Si02"},
-                       {"stack@7.5,0", 3.0, "4.Si"},
-                       {"thickness:Al@8,3", 0, "", "holds no Al"},
-                       {"thickness:SiO2@10,3", 0, "", "x = 10 µm lies outside the volume"},
-                       {"thickness:SiO2@1,3,9", 0, "", "holds Empty, not SiO2"},
-                       {"top@1,-0.1", 0, "", "y = -0.1 µm lies outside"},
-                   });
+    check(*volume,
+          {
+              {"thickness:SiO2@2.5,3", 1.5},
+              {"thickness:Thermal_Si02@2.5,3", 1.5},
+              {"thickness:Si@2.5,3", 3.0},
+              {"thickness:Al@2.5,3", 1.0},
+              {"thickness:Si+SiO2@2.5,3", 4.5},
+              {"thickness:SiO2@2.5,3", 4.5, "top"},
+              {"thickness:SiO2@2.5,3", 3.0, "bottom"},
+              // Above the void the oxide's highest run is one cell; the run holding
+              // z = 3.2 is the one below it.
+              {"thickness:SiO2@7.5,3", 0.5},
+              {"thickness:SiO2@7.5,3,3.2", 0.5},
+              {"top@2.5,3", 5.5},
+              {"top@8,3", 4.5},
+              {"top:Si@8,3", 3.0},
+              {"step@2.5,3,8,3", -1.0},
+              {"stack@7.5,0", 4.5, "top"},
+              {"stack@7.5,0", 0.5, "1.Thermal Si02"},
+              {"stack@7.5,0", 0.5, "2.Empty"},
+              {"stack@7.5,0", 0.5, "3.Thermal Si02"},
+              {"stack@7.5,0", 3.0, "4.Si"},
+              {"thickness:Al@8,3", 0, "", "holds no Al"},
+              {"thickness:SiO2@10,3", 0, "", "x = 10 µm lies outside the volume"},
+              // The upper end is the next cell's face, outside as the message says.
+              {"top@10,3", 0, "", "x = 10 µm lies outside the volume, which spans 0 ≤ x < 10 µm"},
+              {"thickness:SiO2@1,3,9", 0, "", "holds Empty, not SiO2"},
+              {"top@1,-0.1", 0, "", "y = -0.1 µm lies outside"},
+          });
     // The stack walks the column from its top down, layer by layer, with the cells drawn.
     const Measurement stack = take(*volume, "stack@2,2");
     ASSERT_EQ(stack.layers.size(), 3u);

@@ -144,9 +144,10 @@ TEST(BatchRunDialog, ComposeEditSaveLoadAndRunAList) {
         EXPECT_EQ(found->windowTitle(), QStringLiteral("Batch Run"));
         EXPECT_EQ(found->size(), QSize(750, 470));
         auto* kinds = child<QComboBox>(*found, "cbxProcess");
-        ASSERT_EQ(kinds->count(), 18);
+        ASSERT_EQ(kinds->count(), 20);
         EXPECT_EQ(kinds->itemText(0), QStringLiteral("CVD"));
-        EXPECT_EQ(kinds->itemData(13).toInt(), 15) << "Thermal Oxidation";
+        EXPECT_EQ(kinds->itemText(13), QStringLiteral("Flux Etching"));
+        EXPECT_EQ(kinds->itemData(15).toInt(), 15) << "Thermal Oxidation";
         EXPECT_FALSE(batch.progress()->isEnabled());
 
         // Without a volume, a list that does not create one runs nothing.
@@ -383,7 +384,7 @@ TEST(BatchRunDialog, AListOfMeasurementsLeavesNothingToUndo) {
     EXPECT_TRUE(rows.contains(QStringLiteral("thickness:Si@3,3=6 µm")))
         << rows.join(' ').toStdString();
     EXPECT_TRUE(rows.contains(QStringLiteral(
-        "top@30,3=no answer: x = 30 µm lies outside the volume, which spans 0 to 20 µm")))
+        "top@30,3=no answer: x = 30 µm lies outside the volume, which spans 0 ≤ x < 20 µm")))
         << rows.join(' ').toStdString();
     EXPECT_TRUE(shown.prompts->messages.join(QLatin1Char('\n'))
                     .contains(QStringLiteral("Step 2 (Measure)")));

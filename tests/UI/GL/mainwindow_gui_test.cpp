@@ -5,9 +5,11 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <gtest/gtest.h>
@@ -63,6 +65,8 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
          "Si Wet Etching",
          "Si Wet Etching (CCA)",
          "Simple RIE",
+         "Flux Etching",
+         "Flux Deposition",
          "Pour Material",
          "-",
          "Extract Film",
@@ -73,10 +77,11 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
         {"Measure Distance", "Stack at Point"},
         {"Manage Materials", "Manage Compatible Materials"},
         {"Render Objects", "Lighting", "Render Object Edges", "-",
-         "Change Cell Volume Viewing Options", "Cut Cell Volume", "-", "Configure Window Colors"},
+         "Change Cell Volume Viewing Options", "Cut Cell Volume", "Cross-Section", "-",
+         "Configure Window Colors"},
         {"Front View", "Back View", "Bottom View", "Top View", "Right View", "Left View", "-",
          "Show Axis", "-", "Set View", "Set Lighting"},
-        {"Console"},
+        {"Console", "Step History"},
         {"About Cellvane"},
     };
     for (int i = 0; i < 9; ++i)
@@ -298,15 +303,36 @@ TEST(MainWindowView, ViewTogglesReachTheView) {
     EXPECT_FALSE(shown.window->getPresenter()->getSelection().isSelectionMode());
 }
 
-TEST(MainWindowView, ConsoleActionFollowsTheConsoleWindow) {
+// The console lives in a dock of the main window, so it cannot fall behind it; its messages
+// grow with the dock, floated or docked, and the Windows menu follows its visibility.
+TEST(MainWindowView, ConsoleIsADockThatGrowsAndFollowsItsAction) {
     ShownWindow shown;
+    ASSERT_TRUE(shown.ready);
     QWidget* console = shown.window->getPresenter()->getConsole();
+    QDockWidget* dock = shown.window->getConsoleDock();
+    ASSERT_TRUE(dock);
+    EXPECT_EQ(dock->widget(), console);
+    EXPECT_EQ(console->window(), shown.window) << "inside the main window, not a window of its own";
+    EXPECT_EQ(shown.window->dockWidgetArea(dock), Qt::BottomDockWidgetArea);
+    EXPECT_TRUE(dock->features().testFlag(QDockWidget::DockWidgetMovable));
+    EXPECT_TRUE(dock->features().testFlag(QDockWidget::DockWidgetFloatable));
+    EXPECT_TRUE(console->isVisible());
+
+    auto* messages = console->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"));
+    ASSERT_TRUE(messages);
+    dock->setFloating(true);
+    dock->resize(600, 500);
+    QApplication::processEvents();
+    EXPECT_GT(messages->height(), 350) << "the message pane fills the floated console";
+    EXPECT_GT(messages->width(), 550);
+    dock->setFloating(false);
+
     QAction* toggle = action(shown.window, "actionConsole");
     toggle->trigger();
-    EXPECT_FALSE(console->isVisible());
+    EXPECT_FALSE(dock->isVisible());
     toggle->trigger();
-    EXPECT_TRUE(console->isVisible());
-    console->close();
+    EXPECT_TRUE(dock->isVisible());
+    dock->close();
     EXPECT_FALSE(toggle->isChecked());
 }
 

@@ -65,11 +65,20 @@ TEST(MeasureMenu, StackAtPointAndMeasureDistanceAnswerInTheConsole) {
         << stack.toStdString();
 
     log->lines.clear();
+    const QRgb mark = qRgb(255, 0, 255);
+    EXPECT_EQ(gui_support::countPixels(shown.view->grabScene(), mark), 0);
     shown.window->findChild<QAction*>(QStringLiteral("actionMeasure_Distance"))->trigger();
     gui_support::click(shown.view, centre + QPoint(-30, -10));
     EXPECT_EQ(log->lines.last(),
               QStringLiteral("Measure Distance: Left click on the second point."));
+    const int firstPoint = gui_support::countPixels(shown.view->grabScene(), mark);
+    EXPECT_GT(firstPoint, 20) << "the first point is drawn while the second is awaited";
     gui_support::click(shown.view, centre + QPoint(10, -10));
+    // Both points and the 40 pixels of line between them stay in the view.
+    const QImage measured = shown.view->grabScene();
+    EXPECT_GT(gui_support::countPixels(measured, mark), 2 * firstPoint + 40);
+    EXPECT_EQ(measured.pixel(centre + QPoint(-10, -10)) & 0xffffff, mark & 0xffffff)
+        << "the line runs between the points";
     static const QRegularExpression answer(
         QStringLiteral("^Measure Distance: ([-\\d.e]+) µm \\(x ([-\\d.e]+) µm, y ([-\\d.e]+) µm, z "
                        "([-\\d.e]+) µm\\)\\.$"));
@@ -84,6 +93,11 @@ TEST(MeasureMenu, StackAtPointAndMeasureDistanceAnswerInTheConsole) {
                            match.captured(4).toDouble()),
                 1e-3);
     EXPECT_FALSE(shown.window->getUndoAction()->isEnabled());
+
+    // The next pick, whatever it is for, takes the measurement out of the view.
+    shown.window->findChild<QAction*>(QStringLiteral("actionStack_at_Point"))->trigger();
+    gui_support::click(shown.view, centre + QPoint(-20, -20));
+    EXPECT_EQ(gui_support::countPixels(shown.view->grabScene(), mark), 0);
 }
 
 } // namespace CELLVANE_TEST_FILE

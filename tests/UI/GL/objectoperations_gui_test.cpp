@@ -63,8 +63,7 @@ TEST(ObjectOperationsInTheView, MovePicksFollowThePointerAndAClickPlaces) {
     EXPECT_FALSE(scene.block->isMoving());
     EXPECT_EQ(scene.block->getPosition().x, 6.0);
     EXPECT_EQ(scene.block->getPosition().y, 2.0);
-    EXPECT_EQ(action(scene.shown.window, "actionUndo")->text(),
-              QStringLiteral("Undo Move Objects"));
+    EXPECT_EQ(action(scene.shown.window, "actionUndo")->text(), QStringLiteral("Undo Move"));
     action(scene.shown.window, "actionUndo")->trigger();
     EXPECT_EQ(scene.block->getPosition().x, 0.0);
 }

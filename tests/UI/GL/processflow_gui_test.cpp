@@ -64,7 +64,7 @@ TEST(ProcessFlow, DepositEtchUndoRedoFromTheMenus) {
     presenter->enterPressed();
     const auto deposited = testing_support::materialsOf(*volume);
     ASSERT_NE(deposited, substrate);
-    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Isotropic Deposition"));
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo CVD"));
 
     action(shown.window, "actionIsotropic_Film_Etching")->trigger();
     presenter->getSelection().toggle(volume);
@@ -124,24 +124,24 @@ TEST(ProcessFlow, DopeImplantOxidizeDepositAndUndoFromTheMenus) {
 
     // Two hours at 1373 K grow about 0.19 microns, 19 cell units when a cell unit is taken as
     // 10 nm (100 per micron; the dialog's default is the volume's own scale). The only volume
-    // of the document is taken without a pick.
+    // of the document is shown selected, and Enter takes it without a pick.
+    action(shown.window, "actionSi_Oxidation")->trigger();
+    EXPECT_TRUE(volume->isSelected());
     acceptNextDialog([](QDialog& dialog) {
         dialog.findChild<QRadioButton*>(QStringLiteral("radOxidationTime"))->setChecked(true);
         setDistance(dialog, "sbxOxidationTemperature", 1373.0);
         setDistance(dialog, "sbxMicronConversion", 100.0);
     });
-    action(shown.window, "actionSi_Oxidation")->trigger();
+    presenter->enterPressed();
     states.push_back(testing_support::materialsOf(*volume));
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 24), 3) << "oxide in the silicon";
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 39), 3) << "oxide above it";
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 40), 0);
-    EXPECT_EQ(action(shown.window, "actionUndo")->text(),
-              QStringLiteral("Undo Simple Si Oxidation"));
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo Si Oxidation"));
 
     runPicked("actionPVD", [](QDialog& d) { chooseMaterial(d, 4); });
     EXPECT_EQ(testing_support::materialAt(*volume, 50, 50, 40), 4) << "aluminium film";
-    EXPECT_EQ(action(shown.window, "actionUndo")->text(),
-              QStringLiteral("Undo Isotropic Deposition"));
+    EXPECT_EQ(action(shown.window, "actionUndo")->text(), QStringLiteral("Undo PVD"));
 
     for (std::size_t i = states.size() - 1; i > 0; --i) {
         action(shown.window, "actionUndo")->trigger();

@@ -1,12 +1,15 @@
 #include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
+#include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Core/Operations/SiEtching/continouswetetchoperation.h"
 #include "UI/Operations/bcaetchingdialog.h"
 #include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
+#include "support/registryfiles.h"
 #include "support/scenes.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -94,6 +97,7 @@ TEST_F(WetEtchMenuTest, SiWetEtchingRunsFromActivationThroughTheDialogAndUndoes)
     const auto before = testing_support::materialsOf(*volume);
     answerNextDialog(true, 1.0);
     presenter->operationActivated(QStringLiteral("28"));
+    presenter->enterPressed();
     EXPECT_FALSE(presenter->getContext().currentOperation);
     EXPECT_EQ(presenter->getProcessHistory().lastOperation(volume->getId()), 28u);
     EXPECT_FALSE(presenter->getProcessHistory().isLatticeRebuildNeeded(volume->getId()));
@@ -115,6 +119,7 @@ TEST_F(WetEtchMenuTest, CancellingTheDialogCancelsTheContinuousEtch) {
     const auto before = testing_support::materialsOf(*volume);
     answerNextDialog(false, 0.0);
     presenter->operationActivated(QStringLiteral("29"));
+    presenter->enterPressed();
     EXPECT_FALSE(presenter->getContext().currentOperation);
     EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
               QStringLiteral("Continuous Wet Etch: Operation canceled."));
@@ -159,6 +164,7 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
         ok->click();
     });
     presenter->operationActivated(QStringLiteral("28"));
+    presenter->enterPressed();
     EXPECT_TRUE(refused.contains(QStringLiteral("10 to 60 wt%"))) << refused.toStdString();
     EXPECT_FALSE(okWhileRefused);
     EXPECT_TRUE(shown.contains(QStringLiteral("≈ 1.0 µm in 0.75 min"))) << shown.toStdString();
@@ -170,6 +176,47 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 3), 0) << x << "," << y;
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 1) << x << "," << y;
         }
+}
+
+// The membrane flow from the menu: the etch side chosen in the dialog, a back window under a
+// wafer whose top is boron-doped at 1e20 cm⁻³; the doped layer stays, and undo restores.
+TEST_F(WetEtchMenuTest, EtchingFromTheBottomStopsOnTheBoronLayer) {
+    // The material made for the concentration goes with the test.
+    struct Restore {
+        ~Restore() { TestSupport::restoreBuiltInRegistries(); }
+    } restore;
+    const int doped = int(BoronEtchStop::materialFor(15, 1e20));
+    auto wafer = testing_support::makeVolume(24, 24, 12, [doped](int x, int y, int z) {
+        const bool window = x >= 4 && x < 20 && y >= 4 && y < 20;
+        return z == 0 ? (window ? 0 : 2) : z < 7 ? 1 : z < 10 ? doped : 0;
+    });
+    presenter->getSelection().toggle(volume);
+    presenter->getDocument()->addObject(wafer);
+    presenter->getSelection().toggle(wafer);
+    const auto before = testing_support::materialsOf(*wafer);
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxEtchDepth"))->setValue(8.0);
+        dialog->findChild<QComboBox*>(QStringLiteral("cbxEtchSide"))
+            ->setCurrentText(QStringLiteral("bottom"));
+        dialog->accept();
+    });
+    presenter->operationActivated(QStringLiteral("28"));
+    presenter->enterPressed();
+    EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
+              QStringLiteral("BCA Wet Etch: Operation finished."));
+    for (int z = 1; z < 7; ++z)
+        EXPECT_EQ(testing_support::materialAt(*wafer, 12, 12, z), 0) << z;
+    for (int z = 7; z < 10; ++z)
+        EXPECT_EQ(testing_support::materialAt(*wafer, 12, 12, z), doped) << z;
+    // Beside the window, and on the dry front, nothing changed.
+    EXPECT_EQ(testing_support::materialAt(*wafer, 1, 1, 1), 1);
+    EXPECT_EQ(testing_support::materialAt(*wafer, 1, 1, 9), doped);
+    // The lattice was built with the doped cells as silicon.
+    EXPECT_TRUE(presenter->getProcessHistory().isLatticeRebuildNeeded(wafer->getId()));
+    ASSERT_TRUE(presenter->undo());
+    EXPECT_EQ(testing_support::materialsOf(*wafer), before);
 }
 
 } // namespace CELLVANE_TEST_FILE

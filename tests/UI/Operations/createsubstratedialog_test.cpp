@@ -133,6 +133,23 @@ TEST(CreateSubstrateDialog, StartsWithTheDocumentedWidgetsDefaultsAndHelp) {
         EXPECT_TRUE(hasLabel(dialog, QString::fromLatin1(text))) << text;
 }
 
+// Every size and position is a count of cells, labelled so, with its length along its own axis
+// at the cell size chosen above it.
+TEST(CreateSubstrateDialog, CellCountsSayTheirMicrometres) {
+    CreateSubstrateDialog dialog;
+    dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dblCellSizeX"))->setValue(0.5);
+    dialog.findChild<QDoubleSpinBox*>(QStringLiteral("dblCellSizeZ"))->setValue(0.25);
+    spin(dialog, "sbxTotalWidth")->setValue(60);
+    spin(dialog, "sbxTotalHeight")->setValue(40);
+    EXPECT_EQ(spin(dialog, "sbxTotalWidth")->suffix(), QString::fromUtf8(" cells = 30 µm"));
+    EXPECT_EQ(spin(dialog, "sbxTotalLength")->suffix(), QString::fromUtf8(" cells = 100 µm"));
+    EXPECT_EQ(spin(dialog, "sbxTotalHeight")->suffix(), QString::fromUtf8(" cells = 10 µm"));
+    spin(dialog, "sbxSubsHeight")->setValue(12);
+    EXPECT_EQ(spin(dialog, "sbxSubsHeight")->suffix(), QString::fromUtf8(" cells = 3 µm"));
+    EXPECT_TRUE(spin(dialog, "sbxSubsRadius")->suffix().startsWith(QStringLiteral(" cells = ")));
+    EXPECT_EQ(dialog.totalSizeX(), 60) << "the record keeps cells";
+}
+
 TEST(CreateSubstrateDialog, SubstrateLimitsFollowTheVolumeSize) {
     CreateSubstrateDialog dialog;
     spin(dialog, "sbxTotalWidth")->setValue(60);

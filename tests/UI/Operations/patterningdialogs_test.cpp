@@ -143,7 +143,9 @@ TEST(PatterningMenu, CancellingThePhotolithographyDialogTakesTheMaskOff) {
         volume->getBottomMaskSize(shownWidth, shownHeight);
         dialog->reject();
     });
+    // The step asks for its volume even with one selected; Enter takes it into the dialog.
     presenter.operationActivated(QStringLiteral("20"));
+    presenter.enterPressed();
     EXPECT_EQ(presenter.getConsoleInput().getLastMessage(),
               QStringLiteral("Photolithography: Operation Canceled!"));
     EXPECT_FALSE(presenter.getContext().currentOperation);

@@ -5,10 +5,12 @@
 #include "UI/Operations/isotropicdepositiondialog.h"
 #include "UI/Operations/isotropicetchingdialog.h"
 #include "UI/Operations/mooreoptionsdialog.h"
+#include "UI/Operations/simpleriedialog.h"
 #include "support/fakeoperations.h"
 #include "support/scenes.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -111,6 +113,45 @@ TEST(ProcessDialogs, MooreOptionsCountWholeCells) {
     EXPECT_TRUE(hasLabel(dialog, QStringLiteral("Select Film")));
     dialog.setValueLabel(QStringLiteral("Etch Depth"));
     EXPECT_TRUE(hasLabel(dialog, QStringLiteral("Etch Depth")));
+}
+
+// Simple RIE counts cells; beside them the same depth in µm of the volume's cell height, either
+// one setting the other, and a rate × time setting both. With "By rate and time" ticked, the
+// greyed depth or thickness of every dialog shows what the rate and time come to.
+TEST(ProcessDialogs, CellCountsShowTheirMicrometresAndRatesFillTheGreyedLength) {
+    SimpleRIEDialog rie;
+    auto* cells = child<QSpinBox>(rie, "sbxEtchDepth");
+    auto* micrometres = child<QDoubleSpinBox>(rie, "dbxEtchDepthMicrometres");
+    ASSERT_TRUE(cells && micrometres);
+    EXPECT_EQ(cells->suffix(), QStringLiteral(" cells"));
+    EXPECT_TRUE(micrometres->isHidden()) << "no volume, no µm";
+    rie.setCellHeight(0.5);
+    EXPECT_FALSE(micrometres->isHidden());
+    EXPECT_EQ(micrometres->suffix(), QStringLiteral(" µm"));
+    cells->setValue(12);
+    EXPECT_DOUBLE_EQ(micrometres->value(), 6.0);
+    micrometres->setValue(3.2);
+    EXPECT_EQ(rie.depth(), 6) << "3.2 µm is the nearest whole cell, 6 of 0.5 µm";
+    EXPECT_DOUBLE_EQ(micrometres->value(), 3.0);
+
+    child<QCheckBox>(rie, "chkByRate")->setChecked(true);
+    child<QDoubleSpinBox>(rie, "dbxRate")->setValue(0.5);
+    child<QDoubleSpinBox>(rie, "dbxTime")->setValue(9.0);
+    EXPECT_FALSE(cells->isEnabled());
+    EXPECT_EQ(cells->value(), 9) << "4.5 µm";
+
+    IsotropicDepositionDialog deposition;
+    child<QCheckBox>(deposition, "chkByRate")->setChecked(true);
+    child<QDoubleSpinBox>(deposition, "dbxRate")->setValue(0.25);
+    child<QDoubleSpinBox>(deposition, "dbxTime")->setValue(6.0);
+    EXPECT_FALSE(child<QDoubleSpinBox>(deposition, "dblFilmThickness")->isEnabled());
+    EXPECT_DOUBLE_EQ(child<QDoubleSpinBox>(deposition, "dblFilmThickness")->value(), 1.5);
+
+    IsotropicEtchingDialog etching;
+    child<QCheckBox>(etching, "chkByRate")->setChecked(true);
+    child<QDoubleSpinBox>(etching, "dbxRate")->setValue(0.2);
+    child<QDoubleSpinBox>(etching, "dbxTime")->setValue(10.0);
+    EXPECT_DOUBLE_EQ(child<QDoubleSpinBox>(etching, "dblEtchDepth")->value(), 2.0);
 }
 
 TEST(ProcessObservers, AcceptedDialogRunsTheOperationAndCancelDoesNot) {

@@ -4,7 +4,11 @@
 #include "UI/Operations/ionimplantationoptionsdialog.h"
 #include "UI/Operations/simpleoxidationoptionsdialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -78,6 +82,20 @@ TEST(ProcessOptionsDialogs, DopingAndImplantationOfferTheirProcessMaterials) {
         EXPECT_EQ(w->statusTip(), help);
         EXPECT_EQ(w->whatsThis(), help);
     }
+    // The concentration is optional, and OK waits for one the etch can use.
+    EXPECT_FALSE(doping.concentration().has_value());
+    auto* given = child<QCheckBox>(doping, "chkConcentration");
+    auto* value = child<QLineEdit>(doping, "edtConcentration");
+    auto* ok = doping.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    ASSERT_TRUE(given && value && ok);
+    EXPECT_FALSE(value->isEnabled());
+    given->setChecked(true);
+    for (const auto& [text, usable] : {std::pair{"1e20", true}, std::pair{"abc", false},
+                                       std::pair{"1e25", false}, std::pair{" 2.5e18 ", true}}) {
+        value->setText(QString::fromLatin1(text));
+        EXPECT_EQ(ok->isEnabled(), usable) << text;
+    }
+    EXPECT_EQ(doping.concentration(), std::optional<double>(2.5e18));
 
     IonImplantationOptionsDialog implantation;
     EXPECT_EQ(implantation.windowTitle(), QStringLiteral("Ion Implantation Options"));

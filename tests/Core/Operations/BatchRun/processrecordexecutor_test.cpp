@@ -608,6 +608,54 @@ TEST(ProcessRecordExecutor, CreateSubstrateTakesCellSizesWhenGiven) {
     }
 }
 
+// Counts of cells may be given in µm instead: on 0.5 µm cells a box of 30 µm is 60 cells, and
+// an etch of 6 µm removes 12 cells where "Etch Depth: 6" would remove 3 µm. Their units are
+// what the runner's lines and the study's axes show.
+TEST(ProcessRecordExecutor, CellCountsMayBeGivenInMicrometres) {
+    QVariantMap box{{names::corner, QVariant::fromValue(Util::Vector3D(0, 0, 0))},
+                    {names::sphericalSubstrate, false}};
+    for (const char letter : {'X', 'Y', 'Z'}) {
+        box.insert(names::axis(names::cellSize, letter), 0.5);
+        box.insert(names::axisInMicrons(names::volumeSize, letter), 10.0);
+        box.insert(names::axis(names::substrateSize, letter), 20u);
+        box.insert(names::axis(names::substrateDelta, letter), 0u);
+    }
+    box.insert(names::axisInMicrons(names::volumeSize, 'X'), 30.2);
+    box.insert(names::axisInMicrons(names::substrateSize, 'Z'), 4.0);
+    box = withMaterial(box, Silicon);
+    ProcessHistory history;
+    ProcessRecordExecutor executor(history, {});
+    const auto created = executor.execute(ProcessTypes::CreateSubstrate, box);
+    ASSERT_TRUE(created.isDone()) << created.problem.toStdString();
+    auto& volume = *executor.getVolume();
+    EXPECT_EQ(volume.getSizeX(), 60u);
+    EXPECT_EQ(volume.getSizeY(), 20u);
+    EXPECT_EQ(volume.getSizeZ(), 20u);
+    EXPECT_EQ(materialAt(volume, 0, 0, 7), Silicon);
+    EXPECT_EQ(materialAt(volume, 0, 0, 8), 0) << "4 µm of substrate are 8 cells";
+
+    const QVariantMap rie{
+        {names::etchDirectionValue, 1}, {names::etchDepth, 6u}, {names::etchDepthMicrons, 1.5}};
+    const auto etched = executor.execute(ProcessTypes::SimpleRIE, withMaterial(rie, Silicon));
+    ASSERT_TRUE(etched.isDone()) << etched.problem.toStdString();
+    EXPECT_EQ(materialAt(*executor.getVolume(), 0, 0, 4), Silicon);
+    EXPECT_EQ(materialAt(*executor.getVolume(), 0, 0, 5), 0) << "1.5 µm are 3 cells, not 6";
+    QVariantMap negative = withMaterial(rie, Silicon);
+    negative.insert(names::etchDepthMicrons, -1.0);
+    EXPECT_EQ(executor.execute(ProcessTypes::SimpleRIE, negative).outcome, Outcome::NotRun);
+
+    for (const auto& [name, unit] : std::vector<std::pair<QString, QString>>{
+             {names::etchDepth, "cells"},
+             {names::etchDepthMicrons, "µm"},
+             {names::axis(names::volumeSize, 'Y'), "cells"},
+             {names::axisInMicrons(names::substrateDelta, 'Z'), "µm"},
+             {names::axis(names::cellSize, 'X'), "µm"},
+             {names::thickness, "µm"},
+             {names::rate, "µm/min"},
+             {names::seed, ""}})
+        EXPECT_EQ(names::unitOf(name), unit) << name.toStdString();
+}
+
 // Of two wet etches in a row only the first builds the lattice; an etch of silicon between
 // them makes the second build it again.
 TEST_F(ExecutorTest, OnlyAWetEtchAfterSiliconChangedRebuildsTheLattice) {

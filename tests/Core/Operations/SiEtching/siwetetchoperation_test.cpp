@@ -69,18 +69,22 @@ TEST_F(WetEtchOperationTest, TakesTheLastSelectedVolumeOrASinglePickedOne) {
     context.selection.toggle(other);
     auto op = std::make_shared<ContinousWetEtchOperation>(context);
     op->step();
+    EXPECT_FALSE(op->getTarget()) << "asked first, with the volume shown selected";
+    context.consoleInput.processInput(QString());
     EXPECT_EQ(op->getTarget(), other);
     EXPECT_EQ(log->lines.last(), QStringLiteral("Continuous Wet Etch: Cell volume selected."));
 
     auto picked = std::make_shared<ContinousWetEtchOperation>(context);
     context.viewInteraction.setPickedObjects({volume});
     picked->step();
+    context.consoleInput.processInput(QString());
     EXPECT_EQ(picked->getTarget(), volume);
 
     // Two picked volumes are ambiguous: ask instead.
     auto ambiguous = std::make_shared<ContinousWetEtchOperation>(context);
     context.viewInteraction.setPickedObjects({volume, other});
     ambiguous->step();
+    context.consoleInput.processInput(QString());
     EXPECT_FALSE(ambiguous->isVolumeSelected());
     EXPECT_EQ(log->lines.last(),
               QStringLiteral("Continuous Wet Etch: Select a cell volume and press Enter/Return."));

@@ -130,12 +130,17 @@ TEST_F(OxidationOperationTest, TakesTheOnlyVolumeOfTheDocumentWithoutASelection)
     auto op = std::make_shared<SimpleSiOxidationOperation>(context);
     context.currentOperation = op;
     op->step();
+    // Asked like every step, with the only volume shown selected for Enter to take.
+    EXPECT_TRUE(volume->isSelected());
+    EXPECT_FALSE(op->getTarget());
+    context.consoleInput.processInput(QString());
     EXPECT_EQ(log->lines.last(), QStringLiteral("Simple Si Oxidation: Cell volume selected."));
     EXPECT_EQ(op->getTarget(), volume);
 
     context.document->addObject(makeVolume(2, 2, 2, exposedBlock()));
     auto asking = std::make_shared<SimpleSiOxidationOperation>(context);
     asking->step();
+    context.consoleInput.processInput(QString());
     EXPECT_EQ(log->lines.last(),
               QStringLiteral("Simple Si Oxidation: Select a cell volume and press Enter/Return."));
     EXPECT_FALSE(asking->getTarget());

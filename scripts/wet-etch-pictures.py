@@ -1,0 +1,99 @@
+#!/usr/bin/python3
+"""The pictures of the README's "Wet etching in the lab": a membrane etched from the back onto
+a boron-doped layer, and a square mesa etched from the front, its convex corners undercut.
+
+    PYTHONPATH=build/debug/python /usr/bin/python3 scripts/wet-etch-pictures.py [FOLDER]
+
+Writes membrane.png and mesa.png to FOLDER (docs/pictures by default).
+"""
+
+import pathlib
+import sys
+
+import matplotlib
+
+matplotlib.use("Agg")  # files only: no display needed
+import matplotlib.colors
+import matplotlib.patches
+import matplotlib.pyplot as plt
+import numpy as np
+
+import cellvane
+
+OXIDE = "Thermal Si02"
+DOPED = "P-doped Si (100)"
+
+
+def draw(cells, title, path, y):
+    """The cut at row y: x across, z upwards, each material in its registry colour."""
+    section = cells[:, y, :].T
+    ids = np.unique(section)
+    index = np.searchsorted(ids, section)
+    colors = [(1, 1, 1, 1) if i == 0 else cellvane.material(int(i)).color for i in ids]
+    figure, cut = plt.subplots(figsize=(8, 4))
+    cut.imshow(index, origin="lower", cmap=matplotlib.colors.ListedColormap(colors),
+               vmin=-0.5, vmax=len(ids) - 0.5, interpolation="nearest")
+    cut.set_xlabel("x (µm)")
+    cut.set_ylabel("z (µm)")
+    cut.set_title(title)
+    handles = [matplotlib.patches.Patch(color=c, label=cellvane.material(int(i)).name)
+               for i, c in zip(ids, colors) if i != 0]
+    cut.legend(handles=handles, loc="upper right", fontsize="small")
+    figure.tight_layout()
+    figure.savefig(path, dpi=100)
+    plt.close(figure)
+
+
+def membrane(out):
+    """A 24 µm wafer on a back oxide, its top 5 µm doped at 1e20 cm⁻³, etched from the back
+    through a 40 µm window."""
+    document = cellvane.Document()
+    wafer = document.create_substrate(size=(60, 40, 30), substrate_size=(60, 40, 24),
+                                      material="Si")
+    cells = np.array(wafer.materials)
+    cells[:, :, 0] = cellvane.material(OXIDE).id
+    wafer.set_materials(cells)
+    wafer.doping(doped_material=DOPED, doping_depth=5, concentration=1e20)
+    cells = np.array(wafer.materials)
+    cells[10:50, 5:35, 0] = 0
+    wafer.set_materials(cells)
+    wafer.wet_etch(depth=26, etch_side="bottom")
+    draw(np.array(wafer.materials), "Membrane: back window, 5 µm of boron at 1e20 cm⁻³",
+         out / "membrane.png", 20)
+
+
+def mesa(out):
+    """A square oxide mesa with edges along <110>, etched 8 µm from the front."""
+    document = cellvane.Document()
+    wafer = document.create_substrate(size=(60, 60, 24), substrate_size=(60, 60, 20),
+                                      material="Si")
+    cells = np.array(wafer.materials)
+    cells[20:40, 20:40, 20] = cellvane.material(OXIDE).id
+    wafer.set_materials(cells)
+    wafer.wet_etch(depth=8, periodic_sides=True)
+    cells = np.array(wafer.materials)
+    # Seen from above: the height of the silicon in each column.
+    silicon = cells == 1
+    heights = np.where(silicon.any(axis=2), silicon.shape[2] - np.argmax(silicon[:, :, ::-1],
+                                                                         axis=2), 0)
+    figure, top = plt.subplots(figsize=(5, 4.5))
+    shown = top.imshow(heights.T, origin="lower", cmap="viridis", interpolation="nearest")
+    top.add_patch(matplotlib.patches.Rectangle((19.5, 19.5), 20, 20, fill=False, color="red"))
+    top.set_title("Square mesa, 8 µm deep: height of the silicon (µm)")
+    top.set_xlabel("x along <110> (µm)")
+    top.set_ylabel("y along <110> (µm)")
+    figure.colorbar(shown, ax=top, shrink=0.8)
+    figure.tight_layout()
+    figure.savefig(out / "mesa.png", dpi=100)
+    plt.close(figure)
+
+
+def main():
+    out = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "docs/pictures")
+    out.mkdir(parents=True, exist_ok=True)
+    membrane(out)
+    mesa(out)
+
+
+if __name__ == "__main__":
+    main()
