@@ -159,6 +159,7 @@ void MainWindow::mapOperations() {
         {form->actionGlue_Substrate, 12},
         {form->actionCVD, 13},
         {form->actionIsotropic_Film_Etching, 14},
+        {form->actionRelease_Etch, 34},
         {form->actionElectrodeposition, 15},
         {form->actionCut_Cell_Volume, 16},
         {form->actionDoping, 17},
@@ -180,6 +181,7 @@ void MainWindow::mapOperations() {
         {form->actionExport_Volume, 41},
         {form->actionMeasure_Distance, 50},
         {form->actionStack_at_Point, 51},
+        {form->actionFree_Structures, 52},
         {form->actionSave_Cross_Section, 42},
         {form->actionModel_Extraction, 1000},
     };

@@ -1,12 +1,12 @@
 #include "UI/operationfactory.h"
 
-#include "Core/Operations/Objects/copyobject.h"
-#include "Core/Operations/Objects/deleteobject.h"
 #include "Core/Operations/Document/exportoperations.h"
-#include "Core/Operations/Measure/measureoperations.h"
-#include "Core/Operations/Objects/moveobject.h"
 #include "Core/Operations/Document/opendocumentoperation.h"
 #include "Core/Operations/Document/savedocumentasoperation.h"
+#include "Core/Operations/Measure/measureoperations.h"
+#include "Core/Operations/Objects/copyobject.h"
+#include "Core/Operations/Objects/deleteobject.h"
+#include "Core/Operations/Objects/moveobject.h"
 #include "UI/Observers/atomicsibcaetchobserver.h"
 #include "UI/Observers/batchrunobserver.h"
 #include "UI/Observers/boschdrieobserver.h"
@@ -45,6 +45,8 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerObjectOperations();
     registerWithObserver<IsotropicFilmDepositionOperation, IsotropicFilmDepositionObserver>(13);
     registerWithObserver<IsotropicFilmEtchingOperation, IsotropicFilmEtchingObserver>(14);
+    registerWithObserver<ReleaseEtchOperation, IsotropicFilmEtchingObserver>(
+        ReleaseEtchOperation::number);
     registerWithObserver<ElectrodepositionOperation, ElectrodepositionObserver>(15);
     registerWithObserver<DopingOperation, DopingOptionsObserver>(17);
     registerWithObserver<MooreNeighborhoodDepositionOperation, MooreDepositionObserver>(18);
@@ -107,6 +109,9 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     };
     creators[51] = [](OperationFactory& factory) -> OperationPtr {
         return std::make_shared<StackAtPointOperation>(factory.getContext());
+    };
+    creators[52] = [](OperationFactory& factory) -> OperationPtr {
+        return std::make_shared<FreeStructuresOperation>(factory.getContext());
     };
     creators[42] = [](OperationFactory& factory) -> OperationPtr {
         return std::make_shared<SaveCrossSectionOperation>(factory.getContext());

@@ -4,7 +4,7 @@ bench/trenchscene.h, and, given our benchmark binary, puts both side by side as 
 one run.
 
     /usr/bin/python3 bench/peers.py [--bench build/bench/bench/cellvane_bench]
-        [--before OLDER_BUILD/bench/cellvane_bench] [--repetitions 5]
+        [--before OLDER_BUILD/bench/cellvane_bench] [--repetitions 5] [--flux-only]
 
 Peers (one thread each): scipy's exact Euclidean distance transform plus a threshold for a
 10-unit isotropic film, VTK's discrete marching cubes and flying edges for the surface, and
@@ -20,6 +20,7 @@ Needs Debian's python3-numpy, python3-scipy, python3-vtk9 and libembree-dev
 import argparse
 import json
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -114,20 +115,26 @@ def embree_flux(bench, repetitions):
     program = os.path.join(os.path.dirname(bench), "cellvane_embree_flux") if bench else None
     if not program or not os.path.exists(program):
         return None
-    rates, last = [], None
+    rates, cpu_rates, last = [], [], None
     for _ in range(repetitions):
         out = subprocess.run([program, str(FLUX_RAYS_PER_CELL)], check=True,
                              capture_output=True, text=True).stdout
         last = json.loads(out)
         rates.append(last["rays_per_second"])
-    return statistics.median(rates), last
+        cpu_rates.append(last["rays"] / last["cpu_seconds"])
+    return statistics.median(rates), statistics.median(cpu_rates), last
 
 
-def ours(bench, repetitions):
-    """Median wall and CPU milliseconds per benchmark name from our binary."""
-    names = ["IsotropicDeposition10/%d" % THREADS, "MarchingCubesBuild/%d" % THREADS,
-             "FluxRays64/1", "FluxMap256/%d" % THREADS]
-    pattern = "^(%s)/real_time$" % "|".join(names)
+FLUX_NAMES = ["FluxRays64/1", "FluxMap256/%d" % THREADS]
+
+
+def ours(bench, repetitions, names=None):
+    """Median wall and CPU milliseconds per benchmark name from our binary; for the flux
+    benchmarks the rays per second of the wall clock and of the CPU time instead of a count."""
+    names = names or ["IsotropicDeposition10/%d" % THREADS,
+                      "MarchingCubesBuild/%d" % THREADS] + FLUX_NAMES
+    # A benchmark with a fixed iteration count carries it in its name.
+    pattern = "^(%s)(/iterations:[0-9]+)?/real_time$" % "|".join(names)
     out = subprocess.run([bench, "--benchmark_filter=" + pattern,
                           "--benchmark_repetitions=%d" % repetitions,
                           "--benchmark_format=json"],
@@ -136,7 +143,7 @@ def ours(bench, repetitions):
     for b in json.loads(out)["benchmarks"]:
         if b.get("run_type") != "iteration":
             continue
-        name = b["run_name"].replace("/real_time", "")
+        name = re.sub(r"(/iterations:[0-9]+)?/real_time$", "", b["run_name"])
         runs.setdefault(name, []).append(b)
     result = {}
     for name in names:
@@ -147,7 +154,8 @@ def ours(bench, repetitions):
         cpu = statistics.median(cpus) if cpus else float("nan")
         extra = got[-1].get("triangles")
         if name.startswith("Flux"):
-            extra = statistics.median(b["rays_per_second"] for b in got)
+            extra = (statistics.median(b["rays_per_second"] for b in got),
+                     statistics.median(b["rays"] / (b["all_threads_cpu_ms"] / 1e3) for b in got))
         result[name] = (wall, cpu, extra)
     return result
 
@@ -162,10 +170,18 @@ def main():
     parser.add_argument("--before", help="an older build's benchmark binary, timed in the same "
                         "run for a table before the change")
     parser.add_argument("--repetitions", type=int, default=5)
+    parser.add_argument("--flux-only", action="store_true",
+                        help="only the flux engine against Embree (a shorter run)")
     args = parser.parse_args()
     reps = max(1, args.repetitions)
 
     print("load average at start: %.2f" % load(), file=sys.stderr)
+    if args.flux_only:
+        mine = ours(args.bench, reps, FLUX_NAMES) if args.bench else None
+        embree = embree_flux(args.bench, reps)
+        print("load average at end: %.2f" % load(), file=sys.stderr)
+        print_flux_table(mine, embree, reps)
+        return
     materials = trench_materials()
     peers = {
         "film": scipy_film(materials, reps),
@@ -182,32 +198,40 @@ def main():
         print()
         print("After (%s):" % args.bench)
     print_table(peers, mine, reps)
-    print_flux_table(mine, embree)
+    print_flux_table(mine, embree, reps)
 
 
-def print_flux_table(mine, embree):
+def print_flux_table(mine, embree, reps):
     print()
     print("Flux engine, trench scene, Lambertian source, sticking 1, closed sides, %d rays per "
-          "surface cell; ours on 1 thread, Embree 3 on 1 thread (rtcIntersect1)." %
-          FLUX_RAYS_PER_CELL)
+          "surface cell, medians of %d repetitions; ours on 1 thread, Embree 3 on 1 thread "
+          "(rtcIntersect1). Rays per second of the wall clock and of the CPU time (which a "
+          "busy machine disturbs less)." % (FLUX_RAYS_PER_CELL, reps))
     print()
-    print("| Work | Ours | Peer | Peer | Ratio | Goal |")
-    print("|---|---|---|---|---|---|")
-    ours_rate = mine["FluxRays64/1"][2] if mine else None
+    print("| Work | Ours wall | Peer | Peer wall | Ratio wall | Ours CPU | Peer CPU | Ratio CPU"
+          " | Goal |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    ours_rate, ours_cpu = mine["FluxRays64/1"][2] if mine else (None, None)
     if embree:
-        rate, last = embree
+        rate, cpu_rate, last = embree
         peer = "Embree 3 (%d triangles, %d of %d rays hit)" % (last["triangles"], last["hits"],
                                                               last["rays"])
-        peer_rate = "%.3g rays/s" % rate
     else:
-        rate, peer, peer_rate = None, "Embree 3 (not built)", "-"
-    print("| traced rays per second | %s | %s | %s | %s | >= 1 |"
-          % ("%.3g rays/s" % ours_rate if ours_rate else "-", peer, peer_rate,
-             "%.2f" % (ours_rate / rate) if ours_rate and rate else "-"))
+        rate, cpu_rate, peer = None, None, "Embree 3 (not built)"
+
+    def rays(r):
+        return "%.3g rays/s" % r if r else "-"
+
+    def ratio(a, b):
+        return "%.2f" % (a / b) if a and b else "-"
+
+    print("| traced rays per second | %s | %s | %s | %s | %s | %s | %s | >= 1 |"
+          % (rays(ours_rate), peer, rays(rate), ratio(ours_rate, rate), rays(ours_cpu),
+             rays(cpu_rate), ratio(ours_cpu, cpu_rate)))
     if mine:
-        wall = mine["FluxMap256/%d" % THREADS][0]
-        print("| one flux map at 256 rays per surface cell, %d threads | %.0f ms | - | - | - | - |"
-              % (THREADS, wall))
+        wall, cpu, _ = mine["FluxMap256/%d" % THREADS]
+        print("| one flux map at 256 rays per surface cell, %d threads | %.0f ms | - | - | - "
+              "| %.0f ms | - | - | - |" % (THREADS, wall, cpu))
 
 
 def print_table(peers, mine, reps):

@@ -9,6 +9,7 @@
 #include "Model/Export/vtiexporter.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Metrology/scale.h"
+#include "Model/ModelExtraction/mechanicsreport.h"
 #include "Model/Transport/fluxengine.h"
 
 #include <pybind11/numpy.h>
@@ -16,6 +17,7 @@
 
 #include <QStringList>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -278,6 +280,23 @@ void exportVti(const Volume& volume, const py::object& path, bool compress) {
         fileError(result.error);
 }
 
+py::object mechanicsReport(const Volume& volume, double adhesionEnergy, double waferDiameter,
+                           double waferThickness) {
+    if (!(adhesionEnergy > 0) || !(waferDiameter > 0) || !(waferThickness > 0) ||
+        !std::isfinite(adhesionEnergy + waferDiameter + waferThickness))
+        refuse(QStringLiteral("the adhesion energy and the wafer's size must be positive"));
+    Model::ModelExtraction::MechanicsReport::Parameters parameters;
+    parameters.adhesionEnergy = adhesionEnergy;
+    parameters.waferDiameter = waferDiameter * 1e-3;
+    parameters.waferThickness = waferThickness * 1e-6;
+    std::optional<Model::ModelExtraction::MechanicsReport> report;
+    {
+        py::gil_scoped_release unlocked;
+        report = Model::ModelExtraction::MechanicsReport::of(*volume.cells, parameters);
+    }
+    return py::module_::import("json").attr("loads")(py::str(report->toJson().toStdString()));
+}
+
 py::tuple triple(double x, double y, double z) {
     return py::make_tuple(x, y, z);
 }
@@ -372,6 +391,14 @@ void bindDocuments(py::module_& module) {
              "one OBJ file (with its .mtl), one ending in .stl one binary STL per material "
              "beside it, a name without suffix a folder of <material>.stl. Returns the files "
              "written; OSError when they could not be.")
+        .def("mechanics_report", &mechanicsReport,
+             py::arg("adhesion_energy") = Model::ModelExtraction::Mechanics::waterSurfaceTension,
+             py::arg("wafer_diameter_mm") = 100.0, py::arg("wafer_thickness_um") = 525.0,
+             "The mechanics of the volume's free-standing beams as cellvane-extract --report "
+             "writes it: a dict with \"beams\" (length, gap, stiffness, resonance, peel number "
+             "and detachment length, tip deflection, pull-in voltage, ...) and \"wafer_bow_um\". "
+             "adhesion_energy is the rinse liquid's gamma_s in J/m^2 (water on a hydrophilic "
+             "surface by default).")
         .def("export_vti", &exportVti, py::arg("path"), py::arg("compress") = false,
              "Writes the cells as VTK image data (cell array \"material\"); OSError when the "
              "file could not be written.")

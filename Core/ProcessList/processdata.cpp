@@ -56,6 +56,8 @@ QString ProcessData::displayName(int processType) {
         return QStringLiteral("Flux Deposition");
     if (processType == BoschDrie)
         return QStringLiteral("Bosch DRIE");
+    if (processType == ReleaseEtch)
+        return QStringLiteral("Release Etch");
     if (processType < 0 || processType >= int(sizeof(names) / sizeof(names[0])))
         return QStringLiteral("Unknown process");
     return QString::fromLatin1(names[processType]);

@@ -12,7 +12,8 @@ Material::Material() : name(QStringLiteral("Empty")) {}
 
 Material::Material(uint32_t id, const QString& name, float density, float youngModulus,
                    float poissonRatio, const Util::Vector4D& color)
-    : id(id), name(name), density(density), youngModulus(youngModulus), poissonRatio(poissonRatio) {
+    : id(id), name(name), density(density), youngModulus(youngModulus), poissonRatio(poissonRatio),
+      conductor(conductorByDefault(id)) {
     setColor(float(color.x), float(color.y), float(color.z), float(color.w));
 }
 

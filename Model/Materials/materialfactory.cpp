@@ -112,7 +112,9 @@ bool MaterialFactory::loadMaterials() {
         fileName(), QLatin1String("Materials"), lcMaterialFactory(), [&](QXmlStreamReader& reader) {
             bool ok = false;
             const QXmlStreamAttributes attributes = reader.attributes();
-            const Material material = Persistence::MaterialArchiver::loadMaterial(&reader, &ok);
+            QString reason;
+            const Material material =
+                Persistence::MaterialArchiver::loadMaterial(&reader, &ok, &reason);
             if (ok) {
                 read[material.getId()] = material;
             } else if (reader.name() == QLatin1String("Material")) {
@@ -121,7 +123,7 @@ bool MaterialFactory::loadMaterials() {
                                 "%1, line %2: %3; it is not loaded and stays in the file.")
                                 .arg(fileName())
                                 .arg(reader.lineNumber())
-                                .arg(refusalOf(attributes));
+                                .arg(reason.isEmpty() ? refusalOf(attributes) : reason);
             }
         });
     if (loaded) {

@@ -78,6 +78,29 @@ struct MaterialTotal {
     double exposedArea = 0.0;
 };
 
+// One connected solid body of a volume and what holds it (see freeStructures).
+struct FreeBody {
+    enum class Hold { Attached, Anchored, Loose };
+    Hold hold = Hold::Attached;
+    bool substrate = false;
+    std::uint64_t cells = 0;
+    double volume = 0.0;   // µm³
+    double contact = 0.0;  // µm² shared with the substrate
+    double released = 0.0; // µm² of underside over empty space
+    // Its cells lie within this box.
+    CellBox box;
+    // For an anchored body held by a sacrificial material: how far the etch reached below its
+    // anchor (the least undercut of the anchor's edges, µm), and the measurement that gives it.
+    double undercut = 0.0;
+    QString undercutMeasurement;
+
+    static QString holdName(Hold hold) {
+        return hold == Hold::Attached   ? QStringLiteral("attached")
+               : hold == Hold::Anchored ? QStringLiteral("anchored")
+                                        : QStringLiteral("loose");
+    }
+};
+
 // The answer of one measurement, or the reason there is none. Lengths are in µm, angles in
 // degrees; every number comes from cell counts times cell edges.
 struct Measurement {
@@ -94,6 +117,8 @@ struct Measurement {
     std::vector<StackLayer> layers;
     // For the material totals only.
     std::vector<MaterialTotal> totals;
+    // For the free structures only.
+    std::vector<FreeBody> bodies;
 
     bool hasAnswer() const { return reason.isEmpty(); }
     static Measurement noAnswer(const QString& why) {

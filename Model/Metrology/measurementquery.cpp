@@ -4,6 +4,7 @@
 #include "Model/Automaton/cellgrid.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Metrology/cellmeasures.h"
+#include "Model/Metrology/freestructures.h"
 #include "Model/Metrology/materialtotals.h"
 
 #include <QRegularExpression>
@@ -52,6 +53,7 @@ const std::vector<KindWord>& kindWords() {
         {"undercut", Kind::Undercut, KindWord::Needed, {"a,n,n"}, "undercut:MASK/UNDER@AXIS,X,Y"},
         {"volumes", Kind::Volumes, KindWord::Refused, {""}, "volumes"},
         {"flux", Kind::Flux, KindWord::Optional, {"n,n"}, "flux[:EXPONENT[:STICKING]]@X,Y"},
+        {"free", Kind::Free, KindWord::Refused, {""}, "free"},
     };
     return words;
 }
@@ -242,9 +244,9 @@ MeasurementQuery::parse(const QString& written, const std::vector<Materials::Mat
         return std::nullopt;
     }
 
-    if (query.kind == Kind::Volumes) {
+    if (query.kind == Kind::Volumes || query.kind == Kind::Free) {
         if (at >= 0) {
-            problem = QStringLiteral("volumes takes no place after '@'");
+            problem = QStringLiteral("%1 takes no place after '@'").arg(kindText);
             return std::nullopt;
         }
         return query;
@@ -320,6 +322,7 @@ QString MeasurementQuery::vocabulary() {
         "  undercut:MASK/UNDER@AXIS,X,Y    how far UNDER recedes below MASK towards AXIS\n"
         "  volumes                         volume and exposed area of every material\n"
         "  flux[:EXP[:STICKING]]@X,Y       particle flux on the top surface at (X,Y) (1 = open)\n"
+        "  free                            solid bodies: attached, anchored or loose\n"
         "Coordinates in µm from the volume's low corner; AXIS x, y, -x or -y; SET materials\n"
         "joined by '+' (names, ids, 'empty' or 'solid').");
 }
@@ -360,6 +363,8 @@ Measurement measure(const Automaton::CellGrid& grid, CellEdges edges,
         return materialTotals(grid, edges);
     case Kind::Flux:
         return cells.surfaceFlux(query.sourceExponent, query.sticking, n[0], n[1]);
+    case Kind::Free:
+        return freeStructures(grid, edges);
     }
     return Measurement::noAnswer(QStringLiteral("unknown measurement"));
 }

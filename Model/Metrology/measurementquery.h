@@ -38,6 +38,8 @@ namespace Model::Metrology {
 //   flux[:EXPONENT[:STICKING]]@X,Y the total particle flux on the top surface cell of the
 //                                  column at (X, Y), from a source of that cosine power
 //                                  (default 1) sticking with that probability (default 1)
+//   free                           the solid bodies and what holds them: attached to the
+//                                  substrate, anchored through a narrow connection, or loose
 //
 // SET is one or more materials joined by '+': a registered name (case ignored, '_' for a
 // space), a word of one ("Al" for "Al (bulk)", with 0 and O alike, so "SiO2" names
@@ -54,7 +56,8 @@ struct MeasurementQuery {
         Undercut,
         Volumes,
         Flux,
-        Scallop
+        Scallop,
+        Free
     };
 
     Kind kind = Kind::Stack;

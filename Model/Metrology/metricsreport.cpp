@@ -140,6 +140,20 @@ QJsonObject MetricsReport::describe(const QString& measurement, const QString& r
         }
         object.insert(QStringLiteral("materials"), totals);
     }
+    if (!result.bodies.empty()) {
+        QJsonArray bodies;
+        for (const FreeBody& body : result.bodies) {
+            QJsonObject entry;
+            entry.insert(QStringLiteral("hold"), FreeBody::holdName(body.hold));
+            entry.insert(QStringLiteral("substrate"), body.substrate);
+            entry.insert(QStringLiteral("cells"), qint64(body.cells));
+            entry.insert(QStringLiteral("volume"), body.volume);
+            entry.insert(QStringLiteral("contact"), body.contact);
+            entry.insert(QStringLiteral("released"), body.released);
+            bodies.append(entry);
+        }
+        object.insert(QStringLiteral("bodies"), bodies);
+    }
     return object;
 }
 

@@ -8,6 +8,7 @@
 #include <QXmlStreamWriter>
 
 #include <cmath>
+#include <optional>
 
 Q_LOGGING_CATEGORY(lcMaterialArchiver, "Model/Persistence/materialarchiver", QtInfoMsg)
 
@@ -41,8 +42,23 @@ QString hexByte(int value) {
 
 } // namespace
 
-Material MaterialArchiver::loadMaterial(QXmlStreamReader* reader, bool* ok) {
+Material MaterialArchiver::loadMaterial(QXmlStreamReader* reader, bool* ok, QString* reason) {
     Material material;
+    QString refusal;
+    const auto refuse = [&](const QString& why) {
+        if (refusal.isEmpty())
+            refusal = why;
+    };
+    // The optional stress fields must be finite numbers when present: unlike the older
+    // constants, a zero would silently stand for "no stress" and hide the mistake.
+    const auto readStress = [&](QStringView name, QStringView text) {
+        bool parsed = false;
+        const float value = text.toFloat(&parsed);
+        if (!parsed || !std::isfinite(value))
+            refuse(QStringLiteral("%1 \"%2\" is not a finite number").arg(name, text));
+        return value;
+    };
+    std::optional<bool> conductor;
     if (ok)
         *ok = false;
     if (!reader || reader->name() != QLatin1String("Material"))
@@ -68,6 +84,17 @@ Material MaterialArchiver::loadMaterial(QXmlStreamReader* reader, bool* ok) {
             material.setPoissonRatio(readNumber(value));
         } else if (name == QLatin1String("young-modulus")) {
             material.setYoungModulus(readNumber(value));
+            if (material.getYoungModulus() < 0.f)
+                refuse(QStringLiteral("young-modulus %1 is negative").arg(value));
+        } else if (name == QLatin1String("residual-stress")) {
+            material.setResidualStress(readStress(name, value));
+        } else if (name == QLatin1String("stress-gradient")) {
+            material.setStressGradient(readStress(name, value));
+        } else if (name == QLatin1String("conductor")) {
+            if (value == QLatin1String("true") || value == QLatin1String("false"))
+                conductor = value == QLatin1String("true");
+            else
+                refuse(QStringLiteral("conductor \"%1\" is neither true nor false").arg(value));
         } else if (name == QLatin1String("sticking")) {
             // A probability or nothing: a particle must neither stick more than always nor less
             // than never. Refused, the material keeps to the steps' own value.
@@ -91,8 +118,11 @@ Material MaterialArchiver::loadMaterial(QXmlStreamReader* reader, bool* ok) {
                 material.setColor(0.f, 0.f, 0.f, 1.f);
         }
     }
+    material.setConductor(conductor ? *conductor : Material::conductorByDefault(material.getId()));
+    if (reason)
+        *reason = refusal;
     if (ok)
-        *ok = material.getId() != 0 && !material.getName().isEmpty();
+        *ok = material.getId() != 0 && !material.getName().isEmpty() && refusal.isEmpty();
     return material;
 }
 
@@ -109,6 +139,18 @@ bool MaterialArchiver::saveMaterial(QXmlStreamWriter* writer, const Material& ma
     writer->writeAttribute(QStringLiteral("young-modulus"),
                            numberToText(material.getYoungModulus()));
     writer->writeAttribute(QStringLiteral("color"), colorToText(material));
+    // The fields that came later are written only when they say something, so that a registry
+    // that does not use them is written as before.
+    if (material.getResidualStress() != 0.f)
+        writer->writeAttribute(QStringLiteral("residual-stress"),
+                               numberToText(material.getResidualStress()));
+    if (material.getStressGradient() != 0.f)
+        writer->writeAttribute(QStringLiteral("stress-gradient"),
+                               numberToText(material.getStressGradient()));
+    if (material.isConductor() != Material::conductorByDefault(material.getId()))
+        writer->writeAttribute(QStringLiteral("conductor"), material.isConductor()
+                                                                ? QStringLiteral("true")
+                                                                : QStringLiteral("false"));
     // Only materials that have one: registries without it read as before.
     if (material.getSticking())
         writer->writeAttribute(QStringLiteral("sticking"), numberToText(*material.getSticking()));

@@ -154,14 +154,41 @@ struct Scene {
     bool uniformSticking = true;
     SurfaceBricks bricks; // 8³, with their surface cells
     OccupancyMask blocks; // 64³
-    const SurfaceFlux* surface = nullptr;
-    std::uint64_t* directTally = nullptr;
-    std::uint64_t* totalTally = nullptr;
+    // The height field: per column, the z just above its highest cell of material (0 for a
+    // column without any), and the largest of them. Every cell from there up is empty.
+    std::vector<std::int32_t> top;
+    int highest = 0;
+    // The surface cells' z, column by column, and where each column's cells begin.
+    const std::uint32_t* surfaceZ = nullptr;
+    const std::uint64_t* columnStart = nullptr;
+    // Weight collected, total and direct side by side (one cache line for both): per surface
+    // cell, and per column for hits on its top, which are most hits and need no search for
+    // their cell; a column's share goes to its top cell at the end.
+    std::uint64_t* cellTally = nullptr;
+    std::uint64_t* topTally = nullptr;
+    // Whether other threads add to the tallies too.
+    bool shared = false;
     // Steps after which a ray that grazes the surface for ever is given up.
     long maxSteps = 0;
 
     MaterialId material(const int c[3]) const {
         return cells[std::ptrdiff_t(c[0]) * strideX + std::ptrdiff_t(c[1]) * size[2] + c[2]];
+    }
+    std::size_t column(const int c[3]) const { return std::size_t(c[0]) * size[1] + c[1]; }
+    // The surface cell at c, or -1 when c is not on the surface.
+    std::ptrdiff_t surfaceCell(const int c[3]) const {
+        const std::size_t col = column(c);
+        const std::uint32_t cz = std::uint32_t(c[2]);
+        const std::uint32_t* z = surfaceZ;
+        const std::uint32_t* begin = z + columnStart[col];
+        const std::uint32_t* end = z + columnStart[col + 1];
+        if (begin == end)
+            return -1;
+        // A column's highest surface cell is its top, where most rays land.
+        if (end[-1] == cz)
+            return end - 1 - z;
+        const std::uint32_t* found = std::lower_bound(begin, end, cz);
+        return found != end && *found == cz ? found - z : -1;
     }
 };
 
@@ -180,27 +207,188 @@ struct Walk {
     int step = -1;
 };
 
+// A digital differential analyser in two modes. Above the height field (a cell at or above its
+// column's top) nothing but the column's top can be hit, so the ray goes a column at a time: it
+// lands on the top when it reaches the top's height before it leaves the column, and z follows
+// in one multiply when it does leave. Below it, where caves and overhangs can be, the walk goes
+// cell by cell with empty blocks skipped through the occupancy levels, until the ray hits or
+// rises above the height field again. Both modes keep one set of boundary times, so a ray's
+// cells are those of a plain cell-by-cell walk; no step divides.
 class Walker {
 public:
     explicit Walker(const Scene& scene) : s(scene) {}
 
-    WalkEnd walk(Walk& w) const {
-        double tMax[3], tDelta[3];
-        int step[3];
+    WalkEnd walk(Walk& w) {
         for (int a = 0; a < 3; ++a) {
             step[a] = w.d[a] > 0.0 ? 1 : -1;
-            tDelta[a] = w.d[a] != 0.0 ? std::abs(1.0 / w.d[a]) : infinity;
+            inverse[a] = w.d[a] != 0.0 ? 1.0 / w.d[a] : 0.0;
+            tDelta[a] = w.d[a] != 0.0 ? std::abs(inverse[a]) : infinity;
         }
-        boundaries(w, 0.0, tMax);
-        for (long steps = 0; steps < s.maxSteps; ++steps) {
+        boundaries(w, 0.0);
+        steps = 0;
+        for (;;) {
+            WalkEnd end = aboveTheSurface(w);
+            if (end != walkOn)
+                return end;
+            end = amongTheSurface(w);
+            if (end != walkOn)
+                return end;
+        }
+    }
+
+    // Where the last hit's weight goes: the tally pair of its column's top or of its cell, or
+    // none when the cell is not listed.
+    std::uint64_t* tallyOfHit(const Walk& w) const {
+        if (topHit >= 0)
+            return s.topTally + 2 * topHit;
+        const std::ptrdiff_t k = s.surfaceCell(w.c);
+        return k >= 0 ? s.cellTally + 2 * k : nullptr;
+    }
+
+private:
+    static constexpr WalkEnd walkOn = WalkEnd(-1);
+
+    // The times at which the ray leaves the current cell along each axis, no earlier than now.
+    void boundaries(const Walk& w, double now) {
+        for (int a = 0; a < 3; ++a)
+            tMax[a] = w.d[a] != 0.0 ? std::max(now, (w.c[a] + (w.d[a] > 0.0) - w.o[a]) * inverse[a])
+                                    : infinity;
+    }
+
+    // Column by column while the ray's cell lies at or above its column's top.
+    WalkEnd aboveTheSurface(Walk& w) {
+        topHit = -1;
+        for (;;) {
+            // Nothing lies above the highest top: a falling ray comes down to it at once.
+            if (w.d[2] < 0.0 && w.c[2] >= s.highest)
+                if (const WalkEnd end = descendToTheHighestTop(w); end != walkOn)
+                    return end;
+            const std::size_t column = s.column(w.c);
+            const int top = s.top[column];
+            if (w.c[2] < top)
+                return walkOn;
+            if (++steps > s.maxSteps)
+                return WalkEnd::Lost;
+            const double tSide = std::min(tMax[0], tMax[1]);
+            if (w.d[2] < 0.0) {
+                const double tDown = tMax[2] + double(w.c[2] - top) * tDelta[2];
+                if (tDown < tSide) {
+                    if (top == 0)
+                        return WalkEnd::Lost;
+                    w.c[2] = top - 1;
+                    w.t = tDown;
+                    w.axis = 2;
+                    w.step = -1;
+                    topHit = std::ptrdiff_t(column);
+                    return WalkEnd::Hit;
+                }
+            } else if (w.c[2] >= s.highest) {
+                return w.d[2] > 0.0 ? WalkEnd::Escaped : WalkEnd::Lost;
+            } else if (w.d[2] > 0.0 &&
+                       tMax[2] + double(s.size[2] - 1 - w.c[2]) * tDelta[2] < tSide) {
+                return WalkEnd::Escaped;
+            }
+            const int a = tMax[0] < tMax[1] ? 0 : 1;
+            const double t = tMax[a];
+            zAt(w, t, top);
+            w.c[a] += step[a];
+            tMax[a] += tDelta[a];
+            if (!intoTheVolume(w, a))
+                return WalkEnd::Lost;
+            if (w.c[2] >= s.top[s.column(w.c)])
+                continue;
+            // Into the side of a column below its top: a wall, or a cave's mouth.
+            if (s.bricks.isSurface(w.c)) {
+                w.t = t;
+                w.axis = a;
+                w.step = step[a];
+                return WalkEnd::Hit;
+            }
+            return walkOn;
+        }
+    }
+
+    // Moves a falling ray to where it crosses the plane of the highest top, in whichever
+    // column that is: a hit when that column's top is the highest, lost when the ray left
+    // through a closed side before.
+    WalkEnd descendToTheHighestTop(Walk& w) {
+        const double t = tMax[2] + double(w.c[2] - s.highest) * tDelta[2];
+        tMax[2] = t + tDelta[2];
+        w.c[2] = s.highest - 1;
+        for (int a = 0; a < 2; ++a) {
+            double p = std::floor(w.o[a] + t * w.d[a]);
+            if (p < 0.0 || p >= s.size[a]) {
+                if (!s.periodic)
+                    return WalkEnd::Lost;
+                const double period = std::floor(p / s.size[a]) * s.size[a];
+                p -= period;
+                w.o[a] -= period;
+            }
+            w.c[a] = std::clamp(int(p), 0, s.size[a] - 1);
+            tMax[a] = w.d[a] != 0.0 ? std::max(t, (w.c[a] + (w.d[a] > 0.0) - w.o[a]) * inverse[a])
+                                    : infinity;
+        }
+        const std::size_t column = s.column(w.c);
+        if (s.top[column] != s.highest)
+            return walkOn;
+        w.t = t;
+        w.axis = 2;
+        w.step = -1;
+        topHit = std::ptrdiff_t(column);
+        return WalkEnd::Hit;
+    }
+
+    // The ray's cell along z at time t, when it leaves a column across a side then: the z
+    // boundaries it crossed before t, never below the column's top (it did not land on it) nor
+    // into the space above the volume (it did not escape).
+    void zAt(Walk& w, double t, int top) {
+        if (!(tMax[2] < t))
+            return;
+        const double crossed =
+            std::min(std::ceil((t - tMax[2]) * std::abs(w.d[2])), double(s.size[2]) + 1.0);
+        int z = w.c[2] + step[2] * int(crossed);
+        double next = tMax[2] + crossed * tDelta[2];
+        if (next < t) {
+            z += step[2];
+            next += tDelta[2];
+        } else if (crossed > 0.0 && next - tDelta[2] >= t) {
+            z -= step[2];
+            next -= tDelta[2];
+        }
+        w.c[2] = std::clamp(z, top, s.size[2] - 1);
+        tMax[2] = next;
+    }
+
+    // Wraps a cell past a side across a periodic side, shifting the origin with it; false when
+    // the ray left through a closed side.
+    bool intoTheVolume(Walk& w, int a) const {
+        int& c = w.c[a];
+        if (c >= 0 && c < s.size[a])
+            return true;
+        if (!s.periodic)
+            return false;
+        const int period = int(std::floor(double(c) / s.size[a])) * s.size[a];
+        c -= period;
+        w.o[a] -= period;
+        return true;
+    }
+
+    // Cell by cell below the height field, empty blocks at a time.
+    WalkEnd amongTheSurface(Walk& w) {
+        topHit = -1;
+        for (;;) {
+            if (++steps > s.maxSteps)
+                return WalkEnd::Lost;
             int a = tMax[0] < tMax[1] ? 0 : 1;
             a = tMax[2] < tMax[a] ? 2 : a;
             const double t = tMax[a];
             w.c[a] += step[a];
             tMax[a] += tDelta[a];
-            const WalkEnd end = enter(w, a, step[a], t);
+            WalkEnd end = enter(w, a, step[a], t);
             if (end != walkOn)
                 return end;
+            if (w.c[2] >= s.top[s.column(w.c)])
+                return walkOn;
             // Empty space is crossed a block at a time.
             const int emptyShift = !s.blocks.holds(w.c)   ? s.blocks.shift
                                    : !s.bricks.holds(w.c) ? SurfaceBricks::shift
@@ -208,43 +396,24 @@ public:
             if (!emptyShift)
                 continue;
             double tExit;
-            const WalkEnd jumped = jump(w, emptyShift, tExit);
-            if (jumped != walkOn)
-                return jumped;
-            boundaries(w, tExit, tMax);
-        }
-        return WalkEnd::Lost;
-    }
-
-private:
-    static constexpr WalkEnd walkOn = WalkEnd(-1);
-
-    // The times at which the ray leaves the current cell along each axis, no earlier than now.
-    void boundaries(const Walk& w, double now, double tMax[3]) const {
-        for (int a = 0; a < 3; ++a) {
-            if (w.d[a] > 0.0)
-                tMax[a] = std::max(now, (w.c[a] + 1 - w.o[a]) / w.d[a]);
-            else if (w.d[a] < 0.0)
-                tMax[a] = std::max(now, (w.c[a] - w.o[a]) / w.d[a]);
-            else
-                tMax[a] = infinity;
+            end = jump(w, emptyShift, tExit);
+            if (end != walkOn)
+                return end;
+            boundaries(w, tExit);
+            if (w.c[2] >= s.top[s.column(w.c)])
+                return walkOn;
         }
     }
 
     // The ray has stepped along axis a into w.c at time t.
     WalkEnd enter(Walk& w, int a, int step, double t) const {
-        int& c = w.c[a];
         if (a == 2) {
-            if (c >= s.size[2])
+            if (w.c[2] >= s.size[2])
                 return WalkEnd::Escaped;
-            if (c < 0)
+            if (w.c[2] < 0)
                 return WalkEnd::Lost;
-        } else if (c < 0 || c >= s.size[a]) {
-            if (!s.periodic)
-                return WalkEnd::Lost;
-            const int period = c < 0 ? s.size[a] : -s.size[a];
-            c += period;
-            w.o[a] += period;
+        } else if (!intoTheVolume(w, a)) {
+            return WalkEnd::Lost;
         }
         if (!s.bricks.isSurface(w.c))
             return walkOn;
@@ -264,7 +433,7 @@ private:
             hi[a] = std::min(lo[a] + (1 << shift), s.size[a]);
             if (w.d[a] == 0.0)
                 continue;
-            const double te = ((w.d[a] > 0.0 ? hi[a] : lo[a]) - w.o[a]) / w.d[a];
+            const double te = ((w.d[a] > 0.0 ? hi[a] : lo[a]) - w.o[a]) * inverse[a];
             if (te < tExit) {
                 tExit = te;
                 exitAxis = a;
@@ -282,8 +451,12 @@ private:
     }
 
     const Scene& s;
+    double inverse[3] = {}, tDelta[3] = {}, tMax[3] = {};
+    int step[3] = {};
+    long steps = 0;
+    // The column whose top the last hit landed on, or -1.
+    std::ptrdiff_t topHit = -1;
 };
-
 // A source ray's start on the top face, in cells, and its direction.
 void drawSourceRay(RandomStream& random, const int size[3], double exponent, double origin[3],
                    double direction[3]) {
@@ -293,9 +466,18 @@ void drawSourceRay(RandomStream& random, const int size[3], double exponent, dou
     cosinePowerDirection(random, exponent, 2, -1, direction);
 }
 
+// A lock prefix costs more than the add and stalls the loads behind it, so it is only paid when
+// other threads add too.
+void add(const Scene& s, std::uint64_t& tally, std::uint64_t weight) {
+    if (s.shared)
+        __atomic_fetch_add(&tally, weight, __ATOMIC_RELAXED);
+    else
+        tally += weight;
+}
+
 // Traces batch `batch` of the run's rays; returns the ray segments traced.
 std::uint64_t traceBatch(const Scene& s, std::uint64_t batch, std::uint64_t rayCount) {
-    const Walker walker(s);
+    Walker walker(s);
     const std::uint64_t first = batch * raysPerBatch;
     const std::uint64_t end = std::min(rayCount, first + raysPerBatch);
     std::uint64_t segments = 0;
@@ -314,14 +496,13 @@ std::uint64_t traceBatch(const Scene& s, std::uint64_t batch, std::uint64_t rayC
             ++segments;
             if (walker.walk(w) != WalkEnd::Hit)
                 break;
-            const std::ptrdiff_t k = s.surface->find(CellIndex(w.c[0]) * CellIndex(s.strideX) +
-                                                     CellIndex(w.c[1]) * s.size[2] + w.c[2]);
-            if (k < 0)
+            std::uint64_t* const tallies = walker.tallyOfHit(w);
+            if (!tallies)
                 break;
             const std::uint64_t tally = std::uint64_t(std::llround(weight * weightScale));
-            __atomic_fetch_add(&s.totalTally[k], tally, __ATOMIC_RELAXED);
+            add(s, tallies[0], tally);
             if (bounces == 0)
-                __atomic_fetch_add(&s.directTally[k], tally, __ATOMIC_RELAXED);
+                add(s, tallies[1], tally);
             weight *= 1.0 - double(s.sticking[s.uniformSticking ? 0 : s.material(w.c)]);
             if (!(weight > 0.0) || bounces >= s.bounceLimit)
                 break;
@@ -530,6 +711,13 @@ SurfaceFlux FluxEngine::compute(const Model::Automaton::CellGrid& grid,
 
     s.bricks.setUp(s.size);
     s.blocks.setUp(6, s.size);
+    // A column's highest cell of material is its last surface cell.
+    s.top.assign(columns, 0);
+    for (std::size_t column = 0; column < columns; ++column)
+        if (flux.columnStart[column + 1] > flux.columnStart[column]) {
+            s.top[column] = std::int32_t(flux.z[flux.columnStart[column + 1] - 1]) + 1;
+            s.highest = std::max(s.highest, int(s.top[column]));
+        }
     for (std::size_t column = 0; column < columns; ++column) {
         const int x = int(column / flux.sizeY), y = int(column % flux.sizeY);
         for (std::uint64_t k = flux.columnStart[column]; k < flux.columnStart[column + 1]; ++k) {
@@ -538,10 +726,11 @@ SurfaceFlux FluxEngine::compute(const Model::Automaton::CellGrid& grid,
         }
     }
 
-    std::vector<std::uint64_t> directTally(n, 0), totalTally(n, 0);
-    s.surface = &flux;
-    s.directTally = directTally.data();
-    s.totalTally = totalTally.data();
+    std::vector<std::uint64_t> cellTally(2 * n, 0), topTally(2 * columns, 0);
+    s.surfaceZ = flux.z.data();
+    s.columnStart = flux.columnStart.data();
+    s.cellTally = cellTally.data();
+    s.topTally = topTally.data();
 
     const std::uint64_t rayCount = std::uint64_t(settings.raysPerCell) * n;
     const std::uint64_t batches = (rayCount + raysPerBatch - 1) / raysPerBatch;
@@ -559,6 +748,7 @@ SurfaceFlux FluxEngine::compute(const Model::Automaton::CellGrid& grid,
         };
         // Which thread traces which batch changes nothing: tallies are integer sums.
         const int tasks = int(std::min<std::uint64_t>(std::uint64_t(threads), roundEnd - round));
+        s.shared = tasks > 1;
         if (tasks <= 1)
             work(0);
         else
@@ -566,6 +756,12 @@ SurfaceFlux FluxEngine::compute(const Model::Automaton::CellGrid& grid,
     }
     flux.sourceRays = rayCount;
     flux.tracedRays = segments;
+    for (std::size_t column = 0; column < columns; ++column)
+        if (flux.columnStart[column + 1] > flux.columnStart[column]) {
+            const std::size_t k = std::size_t(flux.columnStart[column + 1]) - 1;
+            cellTally[2 * k] += topTally[2 * column];
+            cellTally[2 * k + 1] += topTally[2 * column + 1];
+        }
 
     const double sourceArea = double(s.size[0]) * s.cellSize[0] * double(s.size[1]) * s.cellSize[1];
     const double faceArea[6] = {s.cellSize[0] * s.cellSize[1], s.cellSize[0] * s.cellSize[1],
@@ -577,8 +773,8 @@ SurfaceFlux FluxEngine::compute(const Model::Automaton::CellGrid& grid,
         for (int f = 0; f < 6; ++f)
             if (flux.faces[k] >> f & 1u)
                 area += faceArea[f];
-        flux.direct[k] = float(double(directTally[k]) * perWeight / area);
-        flux.total[k] = float(double(totalTally[k]) * perWeight / area);
+        flux.direct[k] = float(double(cellTally[2 * k + 1]) * perWeight / area);
+        flux.total[k] = float(double(cellTally[2 * k]) * perWeight / area);
     }
     return flux;
 }

@@ -130,6 +130,29 @@ Record isotropicEtching(const BatchStepDialogs::Context& context) {
     return process;
 }
 
+// The etch dialog's rate and time; a depth given instead is taken as that many µm in a minute.
+Record releaseEtch(const BatchStepDialogs::Context& context) {
+    IsotropicEtchingDialog dialog(context.parent);
+    dialog.setWindowTitle(QStringLiteral("Release Etch"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    ProcessData process(ProcessData::ReleaseEtch);
+    Core::Operations::RateRecipe recipe;
+    if (const auto rate = dialog.rate()) {
+        recipe = *rate;
+    } else {
+        recipe.rate = asDouble(dialog.depth());
+        recipe.time = 1.0;
+    }
+    process.setParameter(names::rate, recipe.rate, true);
+    process.setParameter(names::time, recipe.time, true);
+    if (!recipe.otherRates.empty())
+        process.setParameter(names::otherEtchRates,
+                             Core::Operations::RateRecipe::formatRates(recipe.otherRates), true);
+    setMaterial(process, dialog.materialId());
+    return process;
+}
+
 Record moore(const BatchStepDialogs::Context& context, int type, const QString& label,
              const QString& valueName) {
     MooreOptionsDialog dialog(context.parent);
@@ -484,6 +507,7 @@ const Entry entries[] = {
     {{"CVD", ProcessData::CVD}, cvd},
     {{"PVD", ProcessData::PVD}, pvd},
     {{"Isotropic Etching", ProcessData::IsotropicEtching}, isotropicEtching},
+    {{"Release Etch", ProcessData::ReleaseEtch}, releaseEtch},
     {{"Moore Deposition", ProcessData::MooreDeposition}, mooreDeposition},
     {{"Moore Etching", ProcessData::MooreEtching}, mooreEtching},
     {{"Photolithography", ProcessData::Photolithography}, photolithography},

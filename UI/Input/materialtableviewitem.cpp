@@ -12,7 +12,7 @@ using Model::Materials::Material;
 
 namespace {
 
-constexpr int shownColumns = 6;
+constexpr int shownColumns = 9;
 // Ids below this are never handed out: 1 is silicon and 2 is deliberately left unused.
 constexpr uint32_t firstAddedId = 3;
 
@@ -35,6 +35,10 @@ bool acceptedConstant(int column, const QVariant& value, double& number) {
         return false;
     if (column == MaterialTableViewItem::PoissonRatioColumn)
         return number > -1.0 && number <= 0.5;
+    // Compressive stresses are negative, and a gradient points either way.
+    if (column == MaterialTableViewItem::ResidualStressColumn ||
+        column == MaterialTableViewItem::StressGradientColumn)
+        return true;
     return number > 0.0;
 }
 
@@ -75,6 +79,12 @@ QVariant MaterialTableViewItem::headerData(int section, Qt::Orientation orientat
         return QStringLiteral("Young Modulus");
     case PoissonRatioColumn:
         return QStringLiteral("Poisson Ratio");
+    case ResidualStressColumn:
+        return QStringLiteral("Residual Stress (MPa)");
+    case StressGradientColumn:
+        return QStringLiteral("Stress Gradient (MPa/µm)");
+    case ConductorColumn:
+        return QStringLiteral("Conductor");
     default:
         return QStringLiteral("Column %1").arg(section);
     }
@@ -82,7 +92,7 @@ QVariant MaterialTableViewItem::headerData(int section, Qt::Orientation orientat
 
 bool MaterialTableViewItem::inside(const QModelIndex& index) const {
     return index.isValid() && index.row() >= 0 && index.row() < rowCount() && index.column() >= 0 &&
-           index.column() <= PoissonRatioColumn;
+           index.column() <= ConductorColumn;
 }
 
 QVariant MaterialTableViewItem::data(const QModelIndex& index, int role) const {
@@ -104,6 +114,12 @@ QVariant MaterialTableViewItem::data(const QModelIndex& index, int role) const {
         return constantText(material.getYoungModulus());
     case PoissonRatioColumn:
         return constantText(material.getPoissonRatio());
+    case ResidualStressColumn:
+        return constantText(material.getResidualStress());
+    case StressGradientColumn:
+        return constantText(material.getStressGradient());
+    case ConductorColumn:
+        return material.isConductor() ? QStringLiteral("yes") : QStringLiteral("no");
     default:
         return QVariant();
     }
@@ -136,9 +152,21 @@ bool MaterialTableViewItem::setData(const QModelIndex& index, const QVariant& va
                           color.alpha() / 255.f);
         break;
     }
+    case ConductorColumn: {
+        const QString answer = value.toString().trimmed().toLower();
+        if (answer == QLatin1String("yes") || answer == QLatin1String("true"))
+            material.setConductor(true);
+        else if (answer == QLatin1String("no") || answer == QLatin1String("false"))
+            material.setConductor(false);
+        else
+            return false;
+        break;
+    }
     case DensityColumn:
     case YoungModulusColumn:
-    case PoissonRatioColumn: {
+    case PoissonRatioColumn:
+    case ResidualStressColumn:
+    case StressGradientColumn: {
         // A value out of range keeps the old one, as an emptied name does.
         double number = 0.0;
         if (!acceptedConstant(index.column(), value, number))
@@ -147,8 +175,12 @@ bool MaterialTableViewItem::setData(const QModelIndex& index, const QVariant& va
             material.setDensity(float(number));
         else if (index.column() == YoungModulusColumn)
             material.setYoungModulus(float(number));
-        else
+        else if (index.column() == PoissonRatioColumn)
             material.setPoissonRatio(float(number));
+        else if (index.column() == ResidualStressColumn)
+            material.setResidualStress(float(number));
+        else
+            material.setStressGradient(float(number));
         break;
     }
     default:

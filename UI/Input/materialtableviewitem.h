@@ -20,7 +20,12 @@ public:
         ColorColumn,
         DensityColumn,
         YoungModulusColumn,
-        PoissonRatioColumn
+        PoissonRatioColumn,
+        // The films' residual stress (MPa, mean and gradient in MPa/µm) and whether the
+        // material conducts: what the mechanics report of released beams needs.
+        ResidualStressColumn,
+        StressGradientColumn,
+        ConductorColumn
     };
 
     explicit MaterialTableViewItem(std::vector<Model::Materials::Material> materials,

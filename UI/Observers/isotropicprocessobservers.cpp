@@ -30,6 +30,9 @@ void IsotropicFilmEtchingObserver::update() {
     if (!op)
         return;
     IsotropicEtchingDialog dialog(parentWidget());
+    // The release etch asks the same values of its sacrificial material.
+    if (std::dynamic_pointer_cast<Core::Operations::ReleaseEtchOperation>(op))
+        dialog.setWindowTitle(op->getName());
     if (execDialog(dialog) != QDialog::Accepted)
         return;
     if (const auto rate = dialog.rate())

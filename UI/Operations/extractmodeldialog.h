@@ -4,6 +4,9 @@
 
 #include <memory>
 
+class QLabel;
+class QTableWidget;
+
 namespace Ui {
 class ExtractModelForm;
 }
@@ -29,7 +32,12 @@ public slots:
     void runStepThreeClicked();
 
 private:
+    // The mechanics of the beams of the volume, shown once step two has found them.
+    void showMechanics();
+
     std::unique_ptr<Ui::ExtractModelForm> form;
+    QTableWidget* mechanics = nullptr;
+    QLabel* waferBow = nullptr;
     std::shared_ptr<Core::Operations::RunModelExtraction> operation;
 };
 

@@ -40,7 +40,8 @@ TEST_F(ManageMaterialsDialogTest, ShowsTheRegisteredMaterials) {
     EXPECT_NE(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel), nullptr);
 
     EXPECT_EQ(table->model()->rowCount(), 16);
-    EXPECT_EQ(table->model()->columnCount(), 6) << "with the constants the netlist uses";
+    EXPECT_EQ(table->model()->columnCount(), 9)
+        << "with the constants the netlist and the mechanics report use";
     EXPECT_EQ(cell(1, 1).data().toString(), QStringLiteral("Thermal Si02"));
 }
 

@@ -27,13 +27,20 @@ std::vector<Material> threeMaterials() {
 TEST(MaterialTableViewItem, HeadersNameTheColumnsAndNumberRowsFromOne) {
     MaterialTableViewItem model(threeMaterials());
     EXPECT_EQ(model.rowCount(), 3);
-    EXPECT_EQ(model.columnCount(), 6);
-    const char* const names[] = {"Material Id", "Material Name", "Color",
-                                 "Density",     "Young Modulus", "Poisson Ratio"};
-    for (int section = 0; section < 6; ++section)
+    EXPECT_EQ(model.columnCount(), 9);
+    const char* const names[] = {"Material Id",
+                                 "Material Name",
+                                 "Color",
+                                 "Density",
+                                 "Young Modulus",
+                                 "Poisson Ratio",
+                                 "Residual Stress (MPa)",
+                                 "Stress Gradient (MPa/µm)",
+                                 "Conductor"};
+    for (int section = 0; section < 9; ++section)
         EXPECT_EQ(model.headerData(section, Qt::Horizontal).toString(),
-                  QString::fromLatin1(names[section]));
-    EXPECT_EQ(model.headerData(6, Qt::Horizontal).toString(), QStringLiteral("Column 6"));
+                  QString::fromUtf8(names[section]));
+    EXPECT_EQ(model.headerData(9, Qt::Horizontal).toString(), QStringLiteral("Column 9"));
     EXPECT_EQ(model.headerData(0, Qt::Vertical).toString(), QStringLiteral("1"));
     EXPECT_EQ(model.headerData(2, Qt::Vertical).toString(), QStringLiteral("3"));
     EXPECT_FALSE(model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
@@ -89,6 +96,17 @@ TEST(MaterialTableViewItem, ConstantsAreShownEditedAndChecked) {
     EXPECT_FLOAT_EQ(silicon.getPoissonRatio(), 0.275f);
     EXPECT_FLOAT_EQ(silicon.getYoungModulus(), 1.69e11f);
     EXPECT_FLOAT_EQ(silicon.getDensity(), 2330.5f);
+
+    // Stresses may be compressive; the conductor flag reads yes or no.
+    EXPECT_TRUE(model.setData(model.index(0, Column::ResidualStressColumn), "-250"));
+    EXPECT_TRUE(model.setData(model.index(0, Column::StressGradientColumn), "0.5"));
+    EXPECT_FALSE(model.setData(model.index(0, Column::StressGradientColumn), "nan"));
+    EXPECT_EQ(model.data(model.index(0, Column::ConductorColumn)).toString(), "no");
+    EXPECT_TRUE(model.setData(model.index(0, Column::ConductorColumn), "Yes"));
+    EXPECT_FALSE(model.setData(model.index(0, Column::ConductorColumn), "maybe"));
+    EXPECT_FLOAT_EQ(model.getMaterials()[0].getResidualStress(), -250.f);
+    EXPECT_FLOAT_EQ(model.getMaterials()[0].getStressGradient(), 0.5f);
+    EXPECT_TRUE(model.getMaterials()[0].isConductor());
 }
 
 TEST(MaterialTableViewItem, SetDataChangesNameOrColourAndAnnouncesTheCell) {

@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 
 import cellvane
-from conftest import SOURCE, wafer
+from conftest import SOURCE, cells, wafer
 
 
 def test_registry_lookup_by_name_and_id():
@@ -166,3 +166,22 @@ def test_the_scale_turns_every_length_into_micrometres_and_round_trips(tmp_path)
     assert volume.cell_size == (2, 2, 1) and volume.position == (4, 0, 2)
     with pytest.raises(ValueError):
         document.micrometres_per_scene_unit = 0
+
+
+def test_mechanics_report_of_a_released_cantilever():
+    # A 2-cell aluminium beam reaching 20 cells beyond a silicon post, 3 cells above the floor.
+    volume = wafer(size=(30, 6, 12), substrate_height=5)
+    materials = cells(volume)
+    materials[:10, :, 5:8] = cellvane.material("Si").id
+    materials[:, :, 8:10] = cellvane.material("Al (bulk)").id
+    volume.set_materials(materials)
+    report = volume.mechanics_report(adhesion_energy=0.05)
+    (beam,) = report["beams"]
+    assert beam["kind"] == "cantilever"
+    assert beam["length_um"] == 20 and beam["gap_um"] == 3
+    assert beam["pull_in_voltage_V"] is None  # plain silicon below
+    # Mastrangelo-Hsu: l_d = (3 E t^3 h^2 / (8 gamma_s))^(1/4), E = 70 GPa.
+    assert beam["detachment_length_um"] == pytest.approx(
+        (3 * 7e10 * (2e-6) ** 3 * (3e-6) ** 2 / (8 * 0.05)) ** 0.25 * 1e6)
+    with pytest.raises(ValueError):
+        volume.mechanics_report(wafer_diameter_mm=0)

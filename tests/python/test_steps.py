@@ -66,6 +66,7 @@ STEPS = {
                    {"MaterialId": 1, "Cycles": 2, "Etch Depth Per Cycle": 2.0,
                     "Passivation Thickness": 1.0, "Isotropy": 0.3, "Periodic Sides": True,
                     "Rays Per Cell": 16}),
+    "Release Etch": (dict(rate=1, time=1.5), {"Rate": 1.0, "Time": 1.5}),
 }
 # Steps that run elsewhere or leave the cells alone.
 NOT_ON_CELLS = {"Create Substrate", "Save Image", "Measure", "Save Cross-Section"}

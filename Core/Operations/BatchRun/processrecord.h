@@ -35,6 +35,8 @@ struct ProcessTypes {
         FluxDeposition = 20,
         // Deep reactive-ion etching in passivation and etch cycles.
         BoschDrie = 21,
+        // A sacrificial etch by rate × time that frees structures; reports what it freed.
+        ReleaseEtch = 22,
     };
 };
 

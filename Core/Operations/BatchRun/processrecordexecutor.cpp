@@ -28,10 +28,13 @@
 #include "Core/Operations/celllength.h"
 #include "Core/Operations/raterecipe.h"
 #include "Core/Operations/substratedescription.h"
+#include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/cellgrid.h"
 #include "Model/Automaton/keptmaterials.h"
 #include "Model/Automaton/totalvolume.h"
 #include "Model/Export/crosssectionpicture.h"
 #include "Model/Layout/layoutmask.h"
+#include "Model/Metrology/freestructures.h"
 #include "Model/Metrology/measurementquery.h"
 #include "Model/Metrology/scale.h"
 
@@ -356,6 +359,28 @@ StepRun isotropicEtching(RecordValues& values, TotalVolume& volume, ProcessHisto
     return run;
 }
 
+// The sacrificial material (oxide unless the record names another) etched by rate × time,
+// the other materials of the table by theirs: always by rate, as a release is timed.
+StepRun releaseEtch(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                    Util::ProgressReporter& progress) {
+    const int material = int(values.optionalMaterialId(
+        names::material().id, ProcessRecordExecutor::defaultSacrificialMaterial));
+    RateRecipe recipe;
+    recipe.rate = values.real(names::rate);
+    recipe.time = values.real(names::time);
+    const QString others = values.optionalText(names::otherEtchRates);
+    if (!values.isComplete())
+        return {};
+    QString problem;
+    if (!RateRecipe::parseRates(others, recipe.otherRates, problem))
+        return {QStringLiteral("the other etch rates are wrong: ") + problem};
+    if (QString refusal = recipe.refusal(); !refusal.isEmpty())
+        return {refusal};
+    return {
+        {},
+        changedIf(IsotropicFilmEtchingOperation::etchByRate(volume, material, recipe, progress))};
+}
+
 StepRun planarization(RecordValues& values, TotalVolume& volume, ProcessHistory&,
                       Util::ProgressReporter& progress) {
     const unsigned maximum = values.whole(names::maximumHeight);
@@ -630,6 +655,7 @@ const EngineStep engineSteps[] = {
     {ProcessTypes::FluxEtching, FluxEtchingOperation::number, fluxEtching},
     {ProcessTypes::FluxDeposition, FluxDepositionOperation::number, fluxDeposition},
     {ProcessTypes::BoschDrie, BoschDrieOperation::number, boschDrie},
+    {ProcessTypes::ReleaseEtch, ReleaseEtchOperation::number, releaseEtch},
 };
 
 const EngineStep* findEngineStep(int type) {
@@ -842,7 +868,24 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, Re
     Result done;
     done.note = run.note;
     done.made = std::move(run.made);
+    if (processType == ProcessTypes::ReleaseEtch) {
+        // What the release freed, reported as a measurement would be.
+        done.resultName = QStringLiteral("release");
+        done.measurement =
+            releaseReport(*volume, values.has(names::material().id)
+                                       ? std::uint32_t(values.materialId(names::material().id))
+                                       : std::uint32_t(defaultSacrificialMaterial));
+    }
     return done;
+}
+
+Model::Metrology::Measurement ProcessRecordExecutor::releaseReport(TotalVolume& volume,
+                                                                   std::uint32_t sacrificial) {
+    const Model::Automaton::CellArraysLock locked(
+        volume, Model::Automaton::CellArraysLock::Arrays::Current);
+    return Model::Metrology::freeStructures(
+        Model::Automaton::CellGrid::of(volume, locked.materials()),
+        Model::Metrology::CellEdges::of(volume), {sacrificial});
 }
 
 std::optional<std::vector<RecordField>> ProcessRecordExecutor::fieldsOf(int processType) {

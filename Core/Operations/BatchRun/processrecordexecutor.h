@@ -60,7 +60,8 @@ public:
         Outcome outcome = Outcome::Done;
         // Why it did not run, in words starting in lower case; empty when done.
         QString problem;
-        // What a "Measure" step measured, under the name its results are reported by.
+        // What a "Measure" step measured, under the name its results are reported by; what a
+        // "Release Etch" freed (the free structures, "release").
         std::optional<Model::Metrology::Measurement> measurement;
         QString resultName;
         // How the step rounded its thickness or depth to whole cells, when it was no whole
@@ -83,6 +84,12 @@ public:
     };
 
     ProcessRecordExecutor(ProcessHistory& history, Hooks hooks);
+
+    // A "Release Etch" record without a material removes oxide.
+    static constexpr int defaultSacrificialMaterial = 3;
+    // The free structures of `volume` with the undercut below each anchor of `sacrificial`.
+    static Model::Metrology::Measurement releaseReport(Model::Automaton::TotalVolume& volume,
+                                                       std::uint32_t sacrificial);
 
     std::shared_ptr<Model::Automaton::TotalVolume> getVolume() const { return volume; }
     void setVolume(std::shared_ptr<Model::Automaton::TotalVolume> value) {

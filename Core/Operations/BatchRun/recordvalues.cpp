@@ -56,6 +56,10 @@ int RecordValues::optionalInteger(const QString& name, int fallback) {
     return absent(name, RecordField::Kind::Integer) ? fallback : integer(name);
 }
 
+unsigned RecordValues::optionalMaterialId(const QString& name, unsigned fallback) {
+    return absent(name, RecordField::Kind::Whole) ? fallback : materialId(name);
+}
+
 bool RecordValues::optionalFlag(const QString& name, bool fallback) {
     return absent(name, RecordField::Kind::Flag) ? fallback : flag(name);
 }

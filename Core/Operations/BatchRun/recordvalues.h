@@ -50,6 +50,7 @@ public:
     double optionalReal(const QString& name, double fallback);
     int optionalInteger(const QString& name, int fallback);
     bool optionalFlag(const QString& name, bool fallback);
+    unsigned optionalMaterialId(const QString& name, unsigned fallback);
     Util::Vector3D vector(const QString& name);
     // A byte vector as bits: a non-zero byte gives a set bit.
     std::vector<bool> bits(const QString& name);

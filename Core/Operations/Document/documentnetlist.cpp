@@ -5,20 +5,48 @@
 #include "Model/ModelExtraction/cantilevermodelrule.h"
 #include "Model/ModelExtraction/cantileverstructure.h"
 #include "Model/ModelExtraction/cutgriddecomposition.h"
+#include "Model/ModelExtraction/mechanicsreport.h"
 #include "Model/ModelExtraction/netlistfile.h"
 
 #include <QDir>
 #include <QTextStream>
 
+#include <algorithm>
+
 namespace Core::Operations {
 
 using namespace Model::ModelExtraction;
 
-DocumentNetlist::Status DocumentNetlist::run(const Request& request, QTextStream& log) {
+DocumentNetlist::Status DocumentNetlist::run(const Request& request, QTextStream& log,
+                                             QTextStream* table) {
     const auto opened = DocumentExport::open(request.document, request.volume, log);
     if (!opened)
         return BadInput;
-    return extract(*opened->volume, request.netlist, log);
+    Status status = Done;
+    if (!request.netlist.isEmpty())
+        status = extract(*opened->volume, request.netlist, log);
+    if (!request.report.isEmpty())
+        status = std::max(status, report(*opened->volume, request.report, log, table));
+    return status;
+}
+
+DocumentNetlist::Status DocumentNetlist::report(Model::Automaton::TotalVolume& volume,
+                                                const QString& file, QTextStream& log,
+                                                QTextStream* table) {
+    const std::optional<MechanicsReport> made = MechanicsReport::of(volume, {});
+    if (table)
+        *table << made->table() << Qt::flush;
+    QString error;
+    if (!NetlistFile::write(file, QString::fromUtf8(made->toJson()), &error)) {
+        log << error << Qt::endl;
+        return NoModel;
+    }
+    log << "Wrote " << QDir::toNativeSeparators(file) << Qt::endl;
+    if (made->beams.empty()) {
+        log << "The volume holds no free-standing beam." << Qt::endl;
+        return NoModel;
+    }
+    return Done;
 }
 
 DocumentNetlist::Status DocumentNetlist::extract(Model::Automaton::TotalVolume& volume,

@@ -20,7 +20,10 @@ public:
         QString document;
         // Which cell volume, counted from 1 in document order; 0 for the document's only one.
         int volume = 0;
+        // Either may be empty, not both.
         QString netlist;
+        // The mechanics report (JSON) of the beams, its table printed to `table`.
+        QString report;
     };
 
     // Exit codes of the command-line tools.
@@ -28,7 +31,7 @@ public:
 
     // Reads the document and writes the netlist of the chosen volume. Progress and errors go
     // to `log`, one line each, naming the file concerned.
-    static Status run(const Request& request, QTextStream& log);
+    static Status run(const Request& request, QTextStream& log, QTextStream* table = nullptr);
 
     // The netlist of a volume already at hand. NoModel when it holds no beam (nothing is
     // written then) or the file could not be written.
@@ -40,6 +43,12 @@ public:
     static std::optional<QString> netlistOf(Model::Automaton::TotalVolume& volume,
                                             const QString& netlist, QTextStream& log);
     static Status write(const QString& netlist, const QString& text, QTextStream& log);
+
+    // Writes the mechanics report of the volume's beams as JSON to `file` and its table to
+    // `table`. The report is written even when the volume holds no beam (the wafer's bow
+    // still says something), but that is NoModel; a file that cannot be written too.
+    static Status report(Model::Automaton::TotalVolume& volume, const QString& file,
+                         QTextStream& log, QTextStream* table);
 };
 
 } // namespace Core::Operations

@@ -1,5 +1,8 @@
 #include "Core/Operations/Isotropic/isotropicprocessoperations.h"
 
+#include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/Operations/Measure/measureoperations.h"
+
 #include "Core/Operations/Isotropic/electrodeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmetching.h"
@@ -27,10 +30,37 @@ void IsotropicFilmDepositionOperation::runEngine(Model::Automaton::TotalVolume& 
 }
 
 IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& context)
-    : IsotropicProcessOperation(context, QStringLiteral("Isotropic Etching"), 14,
-                                QStringLiteral("IsotropicEtching")) {
+    : IsotropicFilmEtchingOperation(context, QStringLiteral("Isotropic Etching"), 14,
+                                    QStringLiteral("IsotropicEtching")) {}
+
+IsotropicFilmEtchingOperation::IsotropicFilmEtchingOperation(OperationContext& context,
+                                                             const QString& name, int id,
+                                                             const QString& stateKey)
+    : IsotropicProcessOperation(context, name, id, stateKey) {
     distanceName = QStringLiteral("etch depth");
     doneText = QStringLiteral("etched");
+}
+
+ReleaseEtchOperation::ReleaseEtchOperation(OperationContext& context)
+    : IsotropicFilmEtchingOperation(context, QStringLiteral("Release Etch"), number,
+                                    QStringLiteral("ReleaseEtch")) {}
+
+void ReleaseEtchOperation::afterRun() {
+    if (!target)
+        return;
+    const Model::Metrology::Measurement release =
+        ProcessRecordExecutor::releaseReport(*target, std::uint32_t(materialId));
+    for (const QString& line : FreeStructuresOperation::describe(*target))
+        message(QStringLiteral(": ") + line);
+    int n = 0;
+    for (const Model::Metrology::FreeBody& body : release.bodies) {
+        ++n;
+        if (!body.undercutMeasurement.isEmpty())
+            message(QStringLiteral(": undercut below the anchor of body %1: %2 (%3)")
+                        .arg(n)
+                        .arg(Model::Metrology::formatValue(body.undercut, QStringLiteral("µm")),
+                             body.undercutMeasurement));
+    }
 }
 
 void IsotropicFilmEtchingOperation::runEngine(Model::Automaton::TotalVolume& volume,

@@ -81,11 +81,24 @@ public:
                            const RateRecipe& recipe, Util::ProgressReporter& progress);
 
 protected:
+    IsotropicFilmEtchingOperation(OperationContext& context, const QString& name, int id,
+                                  const QString& stateKey);
     void runEngine(Model::Automaton::TotalVolume& volume,
                    Util::ProgressReporter& progress) override;
     bool changesSilicon() const override {
         return materialId == 1 || (rate && rate->otherRates.count(1) && rate->otherRates.at(1) > 0);
     }
+};
+
+// "Release Etch": the isotropic etch of a sacrificial material, after which the console lists
+// the solid bodies (attached, anchored, loose) and the undercut reached below each anchor.
+class ReleaseEtchOperation : public IsotropicFilmEtchingOperation {
+public:
+    static constexpr int number = 34;
+    explicit ReleaseEtchOperation(OperationContext& context);
+
+protected:
+    void afterRun() override;
 };
 
 class ElectrodepositionOperation : public IsotropicProcessOperation {

@@ -184,4 +184,78 @@ void StackAtPointOperation::end() {
     context.host.finishCurrentOperation();
 }
 
+FreeStructuresOperation::FreeStructuresOperation(OperationContext& context)
+    : PickMeasurementOperation(context, QStringLiteral("Free Structures"), 52) {}
+
+void FreeStructuresOperation::step() {
+    if (finished)
+        return;
+    if (!asked) {
+        asked = true;
+        message(QStringLiteral("Left click on a cell volume."));
+        requestPoint(point);
+        return;
+    }
+    end();
+}
+
+void FreeStructuresOperation::end() {
+    if (finished)
+        return;
+    if (!asked) {
+        cancel();
+        return;
+    }
+    finished = true;
+    release();
+    const auto volume = volumeUnder(context, point);
+    if (!volume) {
+        message(QStringLiteral("There is no cell volume under (%1, %2).")
+                    .arg(length(point.x, context.document->getMicrometresPerSceneUnit()),
+                         length(point.y, context.document->getMicrometresPerSceneUnit())));
+        context.host.finishCurrentOperation();
+        return;
+    }
+    for (const QString& line : describe(*volume))
+        message(line);
+    context.host.finishCurrentOperation();
+}
+
+QStringList FreeStructuresOperation::describe(TotalVolume& volume) {
+    Model::Metrology::MeasurementQuery query;
+    query.kind = Model::Metrology::MeasurementQuery::Kind::Free;
+    const Model::Metrology::Measurement result = Model::Metrology::measure(volume, query);
+    if (!result.hasAnswer())
+        return {QStringLiteral("No answer: %1.").arg(result.reason)};
+    const Model::Metrology::CellEdges edges = Model::Metrology::CellEdges::of(volume);
+    QStringList lines;
+    lines << QStringLiteral("%1 solid bodies: %2 attached, %3 anchored, %4 loose.")
+                 .arg(result.bodies.size())
+                 .arg(result.quantities[1].value)
+                 .arg(result.quantities[2].value)
+                 .arg(result.quantities[3].value);
+    int n = 0;
+    for (const Model::Metrology::FreeBody& body : result.bodies) {
+        ++n;
+        const QString where = QStringLiteral("x %1 to %2, y %3 to %4, z %5 to %6 µm")
+                                  .arg(body.box.lo[0] * edges.x, 0, 'g', 6)
+                                  .arg(body.box.hi[0] * edges.x, 0, 'g', 6)
+                                  .arg(body.box.lo[1] * edges.y, 0, 'g', 6)
+                                  .arg(body.box.hi[1] * edges.y, 0, 'g', 6)
+                                  .arg(body.box.lo[2] * edges.z, 0, 'g', 6)
+                                  .arg(body.box.hi[2] * edges.z, 0, 'g', 6);
+        QString line = QStringLiteral("  %1. %2%3, %4, %5; contact %6, released %7")
+                           .arg(n)
+                           .arg(Model::Metrology::FreeBody::holdName(body.hold),
+                                body.substrate ? QStringLiteral(" (substrate)") : QString(),
+                                formatValue(body.volume, QStringLiteral("µm³")), where,
+                                formatValue(body.contact, QStringLiteral("µm²")),
+                                formatValue(body.released, QStringLiteral("µm²")));
+        if (body.hold == Model::Metrology::FreeBody::Hold::Loose)
+            line += QStringLiteral(" -- warning: touches nothing and would float away");
+        lines << line;
+    }
+    return lines;
+}
+
 } // namespace Core::Operations

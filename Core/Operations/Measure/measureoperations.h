@@ -4,6 +4,12 @@
 #include "Core/Operations/operationcontext.h"
 #include "Util/vector4d.h"
 
+#include <QStringList>
+
+namespace Model::Automaton {
+class TotalVolume;
+}
+
 namespace Core::Operations {
 
 // The window's measurements by picking in the 3D view. They read cells only, so they are never
@@ -54,6 +60,23 @@ public:
     void end() override;
 
     Util::Vector4D getPoint() const { return point; }
+
+private:
+    bool asked = false;
+    Util::Vector4D point;
+};
+
+// "Free Structures": one point picked on a cell volume; the console gets its solid bodies and
+// what holds each (attached, anchored, loose), a loose one as a warning.
+class FreeStructuresOperation : public PickMeasurementOperation {
+public:
+    explicit FreeStructuresOperation(OperationContext& context);
+
+    void step() override;
+    void end() override;
+
+    // The console lines of a classification, shared with the release etch.
+    static QStringList describe(Model::Automaton::TotalVolume& volume);
 
 private:
     bool asked = false;

@@ -1,7 +1,10 @@
+#include "Core/Operations/BatchRun/processrecordexecutor.h"
 #include "Core/Operations/Document/documentexport.h"
 #include "Core/Operations/Document/documentfile.h"
 #include "Core/ProcessList/processlistarchiver.h"
 #include "Core/ProcessList/processlistrun.h"
+#include "Model/Metrology/measurementquery.h"
+#include "Model/ModelExtraction/mechanicsreport.h"
 #include "Model/document.h"
 #include "Util/metatypes.h"
 #include "support/cantileverscenes.h"
@@ -20,6 +23,7 @@
 #include <QTextStream>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 
 namespace CELLVANE_TEST_FILE {
@@ -426,9 +430,10 @@ TEST(ProcessListProgram, AFailedStepStopsTheRunAndNoPictureReplacesAnEarlierOne)
     const Ran ran =
         runProgram({broken, QStringLiteral("--metrics"), QStringLiteral("m.json")}, dir.path());
     EXPECT_EQ(ran.exitCode, 1) << ran.said.toStdString();
-    EXPECT_TRUE(ran.said.contains(QStringLiteral(
-        "step 3 of 5, CVD (Material: Thermal Si02, Thickness: 0.2 µm): the film thickness of 0.2 µm "
-        "is less than half a cell of 1 µm and would change no cell")))
+    EXPECT_TRUE(ran.said.contains(
+        QStringLiteral("step 3 of 5, CVD (Material: Thermal Si02, Thickness: 0.2 µm): the film "
+                       "thickness of 0.2 µm "
+                       "is less than half a cell of 1 µm and would change no cell")))
         << ran.said.toStdString();
     EXPECT_TRUE(ran.said.contains(QStringLiteral("steps 4 to 5 did not run")))
         << ran.said.toStdString();
@@ -468,6 +473,71 @@ TEST(ProcessListProgram, AFailedStepStopsTheRunAndNoPictureReplacesAnEarlierOne)
     EXPECT_EQ(entries[0].toObject().value(QStringLiteral("name")).toString(),
               QStringLiteral("2.Thickness made"));
     EXPECT_EQ(entries[0].toObject().value(QStringLiteral("value")).toDouble(), 1.0);
+}
+
+// The README's release: four polysilicon cantilevers over 2 µm of etched oxide. The release
+// step reports one anchored structure and the undercut below its anchor as the undercut
+// measurement finds it; the two longest beams are past the Mastrangelo-Hsu detachment length
+// of the registry's polysilicon and stick, the two shortest do not.
+TEST(ProcessListProgram, TheReleasedCantileverArrayReportsAnchorUndercutAndStiction) {
+    QTemporaryDir dir;
+    const QString list = QStringLiteral(CELLVANE_TEST_SOURCE_DIR "/../examples/release.plst");
+    const Ran ran = runProgram({list, QStringLiteral("--output"), QStringLiteral("release.cvx"),
+                                QStringLiteral("--metrics"), QStringLiteral("metrics.json")},
+                               dir.path());
+    ASSERT_EQ(ran.exitCode, 0) << ran.said.toStdString();
+    QFile file(dir.filePath(QStringLiteral("metrics.json")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::map<QString, double> values;
+    for (const QJsonValue& entry : QJsonDocument::fromJson(file.readAll())
+                                       .object()
+                                       .value(QStringLiteral("metrics"))
+                                       .toArray())
+        values[entry.toObject().value(QStringLiteral("name")).toString()] =
+            entry.toObject().value(QStringLiteral("value")).toDouble();
+    EXPECT_EQ(values[QStringLiteral("release.anchored")], 1.0);
+    EXPECT_EQ(values[QStringLiteral("release.loose")], 0.0);
+    ASSERT_TRUE(values.count(QStringLiteral("release.2.undercut")));
+    const double printed = values[QStringLiteral("release.2.undercut")];
+    EXPECT_TRUE(ran.said.contains(QStringLiteral("release.2.undercut = ")))
+        << ran.said.toStdString();
+
+    QString said;
+    QTextStream log(&said);
+    const auto opened =
+        Core::Operations::DocumentExport::open(dir.filePath(QStringLiteral("release.cvx")), 0, log);
+    ASSERT_TRUE(opened) << said.toStdString();
+    Model::Automaton::TotalVolume& volume = *opened->volume;
+    const Model::Metrology::Measurement release =
+        Core::Operations::ProcessRecordExecutor::releaseReport(volume, 3);
+    ASSERT_EQ(release.bodies.size(), 2u);
+    QString problem;
+    const auto undercut =
+        Model::Metrology::MeasurementQuery::parse(release.bodies[1].undercutMeasurement, problem);
+    ASSERT_TRUE(undercut) << problem.toStdString();
+    const Model::Metrology::Measurement measured = Model::Metrology::measure(volume, *undercut);
+    ASSERT_TRUE(measured.hasAnswer()) << measured.reason.toStdString();
+    EXPECT_EQ(measured.quantities.front().value, printed);
+    EXPECT_GT(printed, 0.0);
+
+    const Model::ModelExtraction::MechanicsReport report =
+        Model::ModelExtraction::MechanicsReport::of(volume, {});
+    ASSERT_EQ(report.beams.size(), 4u);
+    // l_d = (3 E t^3 h^2 / (8 gamma_s))^(1/4) with E = 188 GPa, t = h = 2 µm, water.
+    const double t = 2e-6, h = 2e-6;
+    const double detachment = std::pow(3 * 1.88e11 * t * t * t * h * h / (8 * 0.073), 0.25);
+    int sticking = 0;
+    for (const auto& beam : report.beams) {
+        SCOPED_TRACE(beam.length);
+        ASSERT_TRUE(beam.gap);
+        EXPECT_NEAR(*beam.gap, h, 1e-12);
+        EXPECT_EQ(beam.sticks, beam.length > detachment);
+        EXPECT_TRUE(beam.pullInVoltage); // over doped silicon
+        sticking += beam.sticks;
+    }
+    EXPECT_EQ(sticking, 2);
+    EXPECT_FALSE(report.beams.front().sticks);
+    EXPECT_TRUE(report.beams.back().sticks);
 }
 
 } // namespace CELLVANE_TEST_FILE

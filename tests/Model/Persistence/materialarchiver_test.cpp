@@ -16,10 +16,10 @@ using Model::Persistence::MaterialArchiver;
 namespace {
 
 // Reads the first start element of `xml` with the archiver.
-Material readFirst(const QString& xml, bool* ok) {
+Material readFirst(const QString& xml, bool* ok, QString* reason = nullptr) {
     QXmlStreamReader reader(xml);
     reader.readNextStartElement();
-    return MaterialArchiver::loadMaterial(&reader, ok);
+    return MaterialArchiver::loadMaterial(&reader, ok, reason);
 }
 
 QString written(const Material& material) {
@@ -157,6 +157,67 @@ TEST(MaterialArchiver, StickingIsAnOptionalProbability) {
         EXPECT_TRUE(ok);
         EXPECT_FALSE(refused.getSticking());
     }
+}
+
+TEST(MaterialArchiver, ResidualStressAndConductorRoundTripAndStayOutOfOlderRecords) {
+    // A record written before these fields existed reads with no stress, the conductor flag of
+    // its id, and is written back exactly as it was.
+    const QString older = QStringLiteral(
+        "<Material version=\"1\" name=\"Al (bulk)\" material-id=\"4\" density=\"2700\" "
+        "poisson-ratio=\"0.14\" young-modulus=\"7e+10\" color=\"#FFB2B2B2\"/>");
+    bool ok = false;
+    Material material = readFirst(older, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(material.getResidualStress(), 0.f);
+    EXPECT_EQ(material.getStressGradient(), 0.f);
+    EXPECT_TRUE(material.isConductor());
+    EXPECT_EQ(written(material), older);
+    EXPECT_FALSE(readFirst(QStringLiteral("<Material name=\"Oxide\" material-id=\"3\"/>"), &ok)
+                     .isConductor());
+
+    material.setResidualStress(-12.5f);
+    material.setStressGradient(0.75f);
+    material.setConductor(false);
+    const QString text = written(material);
+    EXPECT_TRUE(text.endsWith(
+        QStringLiteral("residual-stress=\"-12.5\" stress-gradient=\"0.75\" conductor=\"false\"/>")))
+        << text.toStdString();
+    const Material back = readFirst(text, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(back.getResidualStress(), -12.5f);
+    EXPECT_EQ(back.getStressGradient(), 0.75f);
+    EXPECT_FALSE(back.isConductor());
+    EXPECT_EQ(written(back), text);
+}
+
+TEST(MaterialArchiver, OutOfRangeValuesAreRefusedWithTheReason) {
+    const struct {
+        const char* attributes;
+        const char* reason;
+    } cases[] = {
+        {"young-modulus=\"-1e9\"", "young-modulus -1e9 is negative"},
+        {"residual-stress=\"nan\"", "residual-stress \"nan\" is not a finite number"},
+        {"residual-stress=\"1e99\"", "residual-stress \"1e99\" is not a finite number"},
+        {"stress-gradient=\"steep\"", "stress-gradient \"steep\" is not a finite number"},
+        {"conductor=\"yes\"", "conductor \"yes\" is neither true nor false"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.attributes);
+        bool ok = true;
+        QString reason;
+        readFirst(QStringLiteral("<Material name=\"A\" material-id=\"7\" %1/>")
+                      .arg(QLatin1String(c.attributes)),
+                  &ok, &reason);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(reason, QString::fromLatin1(c.reason));
+    }
+    // Zero stiffness stays accepted as before; only a negative one is refused.
+    bool ok = false;
+    QString reason = QStringLiteral("stale");
+    readFirst(QStringLiteral("<Material name=\"A\" material-id=\"7\" young-modulus=\"0\"/>"), &ok,
+              &reason);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(reason.isEmpty());
 }
 
 } // namespace CELLVANE_TEST_FILE

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <random>
+#include <vector>
 
 namespace CELLVANE_TEST_FILE {
 
@@ -295,6 +298,117 @@ TEST(FluxEngine, EmptyAndSolidVolumesAndBadSettings) {
         r.change(s);
         EXPECT_TRUE(s.refusal().contains(QString::fromUtf8(r.words))) << s.refusal().toStdString();
     }
+}
+
+// The cell a source ray first enters that holds material, found by a plain walk through every
+// cell on its way (no skipping, no height field), as an index into the volume, or -1 when the
+// ray escapes or leaves through a closed side.
+std::int64_t plainWalk(const std::vector<int>& materials, const int size[3],
+                       const float cellSize[3], bool periodic,
+                       const Model::Transport::SourceRay& ray) {
+    double o[3], d[3], tMax[3], tDelta[3];
+    int c[3], step[3];
+    for (int a = 0; a < 3; ++a) {
+        o[a] = ray.origin[a];
+        d[a] = ray.direction[a] / cellSize[a];
+        c[a] = a == 2 ? size[2] : std::min(int(o[a]), size[a] - 1);
+        step[a] = d[a] > 0 ? 1 : -1;
+        tDelta[a] = d[a] != 0 ? std::abs(1.0 / d[a]) : INFINITY;
+        tMax[a] = d[a] != 0 ? ((d[a] > 0 ? c[a] + 1 : c[a]) - o[a]) / d[a] : INFINITY;
+    }
+    for (int steps = 0; steps < 10000000; ++steps) {
+        int a = tMax[0] < tMax[1] ? 0 : 1;
+        a = tMax[2] < tMax[a] ? 2 : a;
+        c[a] += step[a];
+        tMax[a] += tDelta[a];
+        if (c[2] < 0 || c[2] >= size[2])
+            return -1;
+        if (c[a] < 0 || c[a] >= size[a]) {
+            if (!periodic)
+                return -1;
+            c[a] = (c[a] + size[a]) % size[a];
+        }
+        const std::int64_t index = (std::int64_t(c[0]) * size[1] + c[1]) * size[2] + c[2];
+        if (materials[std::size_t(index)] != 0)
+            return index;
+    }
+    return -1;
+}
+
+TEST(FluxEngine, EveryRayLandsWhereAPlainWalkThroughTheCellsFirstMeetsMaterial) {
+    // Terraces of several heights, a cave under a roof, a tunnel through a wall, floating
+    // blocks and (in one scene) material in the volume's top layer: every way a ray can be
+    // skipped along above the surface or walked among it.
+    const int size[3] = {24, 20, 18};
+    const auto scene = [&](bool topLayer) {
+        std::vector<int> m(std::size_t(size[0]) * size[1] * size[2], 0);
+        for (int x = 0; x < size[0]; ++x)
+            for (int y = 0; y < size[1]; ++y)
+                for (int z = 0; z < size[2]; ++z) {
+                    const int terrace = 3 + (x / 6) * 2 + (y / 10);
+                    bool solid = z < terrace;
+                    solid = solid || (z == 11 && x >= 4 && x < 14 && y >= 3 && y < 15);    // roof
+                    solid = solid || (x == 18 && z < 14 && !(y >= 8 && y < 11 && z >= 9)); // wall
+                    solid = solid || (z == 15 && (x + 3 * y) % 7 == 0);                    // blocks
+                    solid = solid || (topLayer && z == size[2] - 1 && x == 2 && y < 4);
+                    m[(std::size_t(x) * size[1] + y) * size[2] + z] = solid ? (z % 3 + 1) : 0;
+                }
+        return m;
+    };
+    for (const bool topLayer : {false, true})
+        for (const bool periodic : {false, true})
+            for (const double exponent : {1.0, 20.0}) {
+                SCOPED_TRACE(testing::Message() << "top layer " << topLayer << ", periodic "
+                                                << periodic << ", exponent " << exponent);
+                const std::vector<int> materials = scene(topLayer);
+                const float cellSize[3] = {1.f, 0.5f, 2.f};
+                const auto volume = makeVolume(
+                    size[0], size[1], size[2],
+                    [&](int x, int y, int z) {
+                        return materials[(std::size_t(x) * size[1] + y) * size[2] + z];
+                    },
+                    cellSize[0], cellSize[1], cellSize[2]);
+                FluxSettings settings;
+                settings.sourceExponent = exponent;
+                settings.periodicSides = periodic;
+                settings.raysPerCell = 40;
+                settings.seed = 77;
+                const SurfaceFlux flux = FluxEngine::compute(*volume, settings);
+                const std::uint64_t rays = flux.sourceRays;
+                ASSERT_EQ(rays, 40u * flux.size());
+
+                std::map<std::int64_t, std::uint64_t> landed;
+                for (std::uint64_t i = 0; i < rays; ++i) {
+                    const std::int64_t cell =
+                        plainWalk(materials, size, cellSize, periodic,
+                                  Model::Transport::sourceRay(settings, size, i));
+                    if (cell >= 0)
+                        ++landed[cell];
+                }
+                // Flux back to rays: Γ a N / A, a the cell's exposed area.
+                const double sourceArea = size[0] * cellSize[0] * size[1] * cellSize[1];
+                const double faceArea[3] = {cellSize[0] * cellSize[1], cellSize[0] * cellSize[2],
+                                            cellSize[1] * cellSize[2]};
+                std::uint64_t mismatched = 0, counted = 0;
+                for (std::size_t k = 0; k < flux.size(); ++k) {
+                    double area = 0.0;
+                    for (int f = 0; f < 6; ++f)
+                        if (flux.exposedFaces(k) >> f & 1u)
+                            area += faceArea[f / 2];
+                    const auto engine = std::uint64_t(
+                        std::llround(flux.directFlux(k) * double(rays) * area / sourceArea));
+                    const auto found = landed.find(std::int64_t(flux.cell(k)));
+                    const std::uint64_t walked = found == landed.end() ? 0 : found->second;
+                    mismatched += engine > walked ? engine - walked : walked - engine;
+                    counted += walked;
+                    if (found != landed.end())
+                        landed.erase(found);
+                }
+                EXPECT_TRUE(landed.empty()) << "rays landed on cells the engine lists as buried";
+                EXPECT_GT(counted, rays / 3);
+                // A ray grazing the periodic wafer for thousands of cells may be given up.
+                EXPECT_LE(mismatched, periodic ? rays / 10000 : 0u);
+            }
 }
 
 TEST(FluxEntry, MeasuresTheTopSurfaceCellOfAColumnWithTheEntrysSource) {

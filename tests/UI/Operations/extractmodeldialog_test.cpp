@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -62,6 +63,16 @@ TEST(ExtractModelDialog, StepsRunInTurnBesideTheViewAndClosingOrAnotherOperation
     button(*dialog, "btnRunStepTwo")->click();
     EXPECT_EQ(enabledSteps(*dialog), (std::vector<bool>{false, false, true}));
     EXPECT_EQ(objectCount(), 3u);
+    // The beam's mechanics: the plate's 20 free cells of aluminium, 3 cells above silicon.
+    const auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("tblMechanics"));
+    ASSERT_NE(table, nullptr);
+    EXPECT_TRUE(table->isVisible());
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("cantilever"));
+    EXPECT_EQ(table->item(0, 2)->text(), QStringLiteral("20"));
+    EXPECT_EQ(table->item(0, 5)->text(), QStringLiteral("3"));
+    // Plain silicon is no conductor: no pull-in voltage.
+    EXPECT_EQ(table->item(0, 12)->text(), QStringLiteral("-"));
     prompts->fileAnswer = dir.filePath(QStringLiteral("plate.cir"));
     button(*dialog, "btnRunStepThree")->click();
     QFile netlist(prompts->fileAnswer);

@@ -12,6 +12,7 @@
 #include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
 #include "Core/Operations/SiOxidation/simplesioxidationoperation.h"
 #include "Core/Operations/createsubstrateoperation.h"
+#include "Model/Metrology/measurementquery.h"
 #include "Util/metatypes.h"
 #include "support/emptiedprocess.h"
 #include "support/operationfixture.h"
@@ -19,6 +20,7 @@
 
 #include <QColor>
 #include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -488,6 +490,7 @@ TEST_F(ExecutorTest, FieldsOfAStepAreTheValuesItNeeds) {
     expectedTypes.push_back(ProcessTypes::SaveCrossSection);
     expectedTypes.push_back(ProcessTypes::FluxEtching);
     expectedTypes.push_back(ProcessTypes::FluxDeposition);
+    expectedTypes.push_back(ProcessTypes::ReleaseEtch);
     EXPECT_EQ(ProcessRecordExecutor::processTypes(), expectedTypes);
     EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(ProcessTypes::Invalid));
     EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(99));
@@ -913,6 +916,61 @@ TEST_F(ExecutorTest, TheMenuStepsRoundAndRefuseAsTheRecordsDo) {
         "Doping: The doping depth of 0.2 µm is less than half a cell of 1 µm and would change "
         "no cell.")))
         << log->lines.join(QLatin1Char('\n')).toStdString();
+}
+
+// A poly plate on a 2-cell oxide film: a release etch of 3 µm frees the 4-cell-wide tongue but
+// leaves oxide under the wide pad, so one structure is anchored, with the undercut below its
+// anchor; a longer etch takes the last oxide and leaves the plate loose. The sacrificial
+// material is oxide unless the record says otherwise, and the rate and time are required.
+TEST(ReleaseEtchStep, FreesTheTongueReportsTheAnchorAndThenTheLoosePlate) {
+    constexpr int Poly = 16;
+    const auto scene = [](int x, int y, int z) {
+        if (z < 3)
+            return Silicon;
+        if (z < 5)
+            return Oxide;
+        const bool pad = x < 16;
+        const bool tongue = x >= 16 && x < 30 && y >= 6 && y < 10;
+        return z < 6 && (pad || tongue) ? Poly : 0;
+    };
+    BatchSide batch;
+    batch.executor.setVolume(makeVolume(32, 16, 8, scene));
+    const QVariantMap timed{{names::rate, 1.0}, {names::time, 3.0}};
+    const auto result = batch.executor.execute(ProcessTypes::ReleaseEtch, timed);
+    ASSERT_TRUE(result.isDone()) << result.problem.toStdString();
+    ASSERT_TRUE(result.measurement);
+    EXPECT_EQ(result.resultName, QStringLiteral("release"));
+    const auto& bodies = result.measurement->bodies;
+    ASSERT_EQ(bodies.size(), 2u);
+    EXPECT_EQ(bodies[1].hold, Model::Metrology::FreeBody::Hold::Anchored);
+    // Every column of the tongue is free: 14 x 4 cells of underside at least.
+    EXPECT_GE(bodies[1].released, 56.0);
+    ASSERT_FALSE(bodies[1].undercutMeasurement.isEmpty());
+    QString problem;
+    const auto undercut =
+        Model::Metrology::MeasurementQuery::parse(bodies[1].undercutMeasurement, problem);
+    ASSERT_TRUE(undercut) << problem.toStdString();
+    const auto measured = Model::Metrology::measure(*batch.executor.getVolume(), *undercut);
+    EXPECT_EQ(measured.quantities.front().value, bodies[1].undercut);
+    EXPECT_GT(bodies[1].undercut, 1.0);
+
+    const auto longer = batch.executor.execute(ProcessTypes::ReleaseEtch,
+                                               {{names::rate, 1.0}, {names::time, 20.0}});
+    ASSERT_TRUE(longer.isDone()) << longer.problem.toStdString();
+    ASSERT_EQ(longer.measurement->bodies.size(), 2u);
+    EXPECT_EQ(longer.measurement->bodies[1].hold, Model::Metrology::FreeBody::Hold::Loose);
+
+    // Naming poly as the sacrificial material etches it instead of the oxide.
+    batch.executor.setVolume(makeVolume(32, 16, 8, scene));
+    QVariantMap poly = timed;
+    poly.insert(names::material().id, uint(Poly));
+    ASSERT_TRUE(batch.executor.execute(ProcessTypes::ReleaseEtch, poly).isDone());
+    EXPECT_EQ(materialAt(*batch.executor.getVolume(), 20, 8, 5), 0);
+    EXPECT_EQ(materialAt(*batch.executor.getVolume(), 20, 8, 4), Oxide);
+
+    const auto refused = batch.executor.execute(ProcessTypes::ReleaseEtch, {{names::rate, 1.0}});
+    EXPECT_EQ(refused.outcome, Outcome::NotRun);
+    EXPECT_TRUE(refused.problem.contains(names::time)) << refused.problem.toStdString();
 }
 
 } // namespace CELLVANE_TEST_FILE

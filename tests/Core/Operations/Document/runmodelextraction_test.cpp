@@ -1,5 +1,6 @@
 #include "Core/Operations/Document/documentnetlist.h"
 #include "Core/Operations/Document/runmodelextraction.h"
+#include "Model/Metrology/scale.h"
 #include "Model/ModelExtraction/cantilevermodelrule.h"
 #include "Model/ModelExtraction/cutgriddecomposition.h"
 #include "support/cantileverscenes.h"
@@ -9,9 +10,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace CELLVANE_TEST_FILE {
 
@@ -179,6 +185,55 @@ TEST(ExtractProgram, WritesTheNetlistOfTheChosenVolumeAndExitsWithUsageAndFailur
     QFile written(out);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(written.readAll()), RunModelExtractionTest::netlistOf(*plate));
+}
+
+// The report alone, or beside the netlist: the JSON holds the beam with the registry's
+// aluminium over silicon (no electrode), and standard output its table.
+TEST(ExtractProgram, ReportWritesTheBeamsMechanicsAsJsonAndATable) {
+    QTemporaryDir dir;
+    const QString program = QStringLiteral(CELLVANE_EXTRACT_PROGRAM);
+    const auto plate = anchoredPlate(20, 10);
+    const QString one = writeDocument(dir.filePath(QStringLiteral("one.cvx")), {plate});
+    const QString solid = writeDocument(dir.filePath(QStringLiteral("solid.cvx")),
+                                        {makeVolume(3, 3, 3, [](int, int, int) { return 1; })});
+    const QString json = dir.filePath(QStringLiteral("r.json"));
+    const QString out = dir.filePath(QStringLiteral("out.cir"));
+
+    int exitCode = -1;
+    QString said = runTool(program, {QStringLiteral("--report"), json, one}, &exitCode);
+    EXPECT_EQ(exitCode, 0) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("Wafer bow"))) << said.toStdString();
+    QFile file(json);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    const QJsonArray beams = root.value(QStringLiteral("beams")).toArray();
+    ASSERT_EQ(beams.size(), 1);
+    const QJsonObject beam = beams[0].toObject();
+    const double edge = Model::Metrology::CellEdges::of(*plate).x;
+    EXPECT_EQ(beam.value(QStringLiteral("kind")).toString(), QStringLiteral("cantilever"));
+    EXPECT_DOUBLE_EQ(beam.value(QStringLiteral("length_um")).toDouble(), 20 * edge);
+    EXPECT_DOUBLE_EQ(beam.value(QStringLiteral("gap_um")).toDouble(), 3 * edge);
+    EXPECT_TRUE(beam.value(QStringLiteral("pull_in_voltage_V")).isNull());
+    // Mastrangelo-Hsu with aluminium's 70 GPa, t = 2 and h = 3 cells, water on the surface.
+    const double t = 2 * edge * 1e-6, h = 3 * edge * 1e-6;
+    EXPECT_NEAR(beam.value(QStringLiteral("detachment_length_um")).toDouble(),
+                std::pow(3 * 7e10 * t * t * t * h * h / (8 * 0.073), 0.25) * 1e6, 1e-3);
+    EXPECT_FALSE(QFile::exists(out));
+
+    // Beside the netlist; then a volume without beams still gets its report, but exits 1.
+    said = runTool(program, {one, out, QStringLiteral("--report"), json}, &exitCode);
+    EXPECT_EQ(exitCode, 0) << said.toStdString();
+    EXPECT_TRUE(QFile::exists(out));
+    said = runTool(program, {QStringLiteral("--report"), json, solid}, &exitCode);
+    EXPECT_EQ(exitCode, 1) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("no free-standing beam"))) << said.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QJsonDocument::fromJson(file.readAll())
+                    .object()
+                    .value(QStringLiteral("beams"))
+                    .toArray()
+                    .isEmpty());
 }
 
 } // namespace CELLVANE_TEST_FILE

@@ -173,4 +173,33 @@ TEST(ProcessOperationWithoutSnapshots, UndoLeavesCellsAndSaysSo) {
         QStringLiteral("Isotropic Deposition: The cells could not be restored")));
 }
 
+// The window's release etch: a film resting on a silicon post is undercut from the open side
+// until it hangs free; the console lists the bodies and the step undoes like any etch.
+struct ReleaseEtchOperationTest : VolumeOperationTest {};
+
+TEST_F(ReleaseEtchOperationTest, ListsTheFreedBodiesAndUndoes) {
+    constexpr int Sacrificial = 3;
+    useVolume(makeVolume(16, 6, 10, [](int x, int, int z) {
+        if (z < 3)
+            return Silicon;
+        if (z < 5)
+            return x < 12 ? Sacrificial : 0;
+        return z < 6 && x < 15 ? Film : 0;
+    }));
+    const auto original = materialsOf(*volume);
+    auto op = selected<ReleaseEtchOperation>();
+    op->setDistance(4.f);
+    op->setMaterialId(Sacrificial);
+    op->end();
+    ASSERT_NE(materialsOf(*volume), original);
+    const QString said = log->lines.join(QLatin1Char('\n'));
+    EXPECT_TRUE(said.contains(QStringLiteral("Release Etch: 2 solid bodies: 1 attached, 1 "
+                                             "anchored, 0 loose.")))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("undercut below the anchor of body 2: ")))
+        << said.toStdString();
+    EXPECT_EQ(op->undo(), 1);
+    EXPECT_EQ(materialsOf(*volume), original);
+}
+
 } // namespace CELLVANE_TEST_FILE
