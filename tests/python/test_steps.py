@@ -61,6 +61,11 @@ STEPS = {
                              periodic_sides=True, rays_per_cell=20),
                         {"MaterialId": 5, "Thickness": 2.0, "Source Exponent": 1.0,
                          "Sticking": 0.5, "Periodic Sides": True, "Rays Per Cell": 20}),
+    "Bosch DRIE": (dict(material="Si", cycles=2, etch_depth_per_cycle=2, passivation_thickness=1,
+                        isotropy=0.3, periodic_sides=True, rays_per_cell=16),
+                   {"MaterialId": 1, "Cycles": 2, "Etch Depth Per Cycle": 2.0,
+                    "Passivation Thickness": 1.0, "Isotropy": 0.3, "Periodic Sides": True,
+                    "Rays Per Cell": 16}),
     "Release Etch": (dict(rate=1, time=1.5), {"Rate": 1.0, "Time": 1.5}),
 }
 # Steps that run elsewhere or leave the cells alone.

@@ -3,6 +3,7 @@
 #include "Core/Operations/Anisotropic/anisotropicfilmdepositionoperation.h"
 #include "Core/Operations/BatchRun/recordvalues.h"
 #include "Core/Operations/Doping/dopingoperations.h"
+#include "Core/Operations/Flux/boschdrie.h"
 #include "Core/Operations/Flux/fluxprocessoperations.h"
 #include "Core/Operations/Isotropic/electrodeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
@@ -612,6 +613,33 @@ StepRun fluxDeposition(RecordValues& values, TotalVolume& volume, ProcessHistory
     return {{}, changedIf(FluxProcessOperation::run(volume, recipe, progress))};
 }
 
+StepRun boschDrie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                  Util::ProgressReporter& progress) {
+    BoschRecipe recipe;
+    recipe.material = values.materialId(names::material().id);
+    recipe.cycles = values.integer(names::cycles);
+    if (values.optionalFlag(names::byRateAndTime, false)) {
+        recipe.etchDepthPerCycle =
+            values.real(names::etchRate) * values.real(names::etchTimePerCycle);
+        recipe.passivationThickness =
+            values.real(names::passivationRate) * values.real(names::passivationTimePerCycle);
+    } else {
+        recipe.etchDepthPerCycle = values.real(names::etchDepthPerCycle);
+        recipe.passivationThickness = values.real(names::passivationThickness);
+    }
+    recipe.isotropy = values.real(names::isotropy);
+    recipe.stripPassivation = values.optionalFlag(names::stripPassivation, true);
+    recipe.periodicSides = values.optionalFlag(names::periodicSides, false);
+    recipe.raysPerCell = values.optionalInteger(names::raysPerCell, recipe.raysPerCell);
+    recipe.seed = std::uint64_t(std::uint32_t(values.optionalInteger(names::seed, 0)));
+    if (!values.isComplete())
+        return {};
+    if (QString refusal = recipe.refusalOn(volume); !refusal.isEmpty())
+        return {refusal};
+    BoschDrie::run(volume, recipe, progress);
+    return {{}, changedIf(recipe.material == 1)};
+}
+
 // The steps that run an engine on the volume: type code, the number of the interactive
 // operation recorded in the history, and the step.
 struct EngineStep {
@@ -637,6 +665,7 @@ const EngineStep engineSteps[] = {
     {ProcessTypes::SiOxidation, 26, siOxidation},
     {ProcessTypes::FluxEtching, FluxEtchingOperation::number, fluxEtching},
     {ProcessTypes::FluxDeposition, FluxDepositionOperation::number, fluxDeposition},
+    {ProcessTypes::BoschDrie, BoschDrieOperation::number, boschDrie},
     {ProcessTypes::ReleaseEtch, ReleaseEtchOperation::number, releaseEtch},
 };
 

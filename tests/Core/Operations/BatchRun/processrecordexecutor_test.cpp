@@ -706,6 +706,9 @@ TEST(ProcessRecordExecutor, CellCountsMayBeGivenInMicrometres) {
              {names::axis(names::cellSize, 'X'), "µm"},
              {names::thickness, "µm"},
              {names::rate, "µm/min"},
+             {names::etchDepthPerCycle, "µm"},
+             {names::passivationRate, "µm/min"},
+             {names::etchTimePerCycle, "min"},
              {names::seed, ""}})
         EXPECT_EQ(names::unitOf(name), unit) << name.toStdString();
 }
