@@ -176,6 +176,7 @@ void MainWindow::mapOperations() {
         {form->actionSimple_RIE, 30},
         {form->actionFlux_Etching, 31},
         {form->actionFlux_Deposition, 32},
+        {form->actionBosch_DRIE, 33},
         {form->actionExport_Mesh, 40},
         {form->actionExport_Volume, 41},
         {form->actionMeasure_Distance, 50},

@@ -9,6 +9,7 @@
 #include "Core/Operations/Objects/moveobject.h"
 #include "UI/Observers/atomicsibcaetchobserver.h"
 #include "UI/Observers/batchrunobserver.h"
+#include "UI/Observers/boschdrieobserver.h"
 #include "UI/Observers/ccawetetchingobserver.h"
 #include "UI/Observers/changetotalvolumeviewoptionsobserver.h"
 #include "UI/Observers/createsubstrateobserver.h"
@@ -61,6 +62,7 @@ OperationFactory::OperationFactory(MainWindowPresenter& presenter) : presenter(p
     registerWithObserver<FluxEtchingOperation, FluxEtchingObserver>(FluxEtchingOperation::number);
     registerWithObserver<FluxDepositionOperation, FluxDepositionObserver>(
         FluxDepositionOperation::number);
+    registerWithObserver<BoschDrieOperation, BoschDrieObserver>(BoschDrieOperation::number);
 
     // The save operations retitle their own window; Open keeps its observer in a slot shared
     // by all windows, refilled by each activation, and opens the document in a new window.

@@ -21,8 +21,8 @@ class MainWindowPresenter;
 // Deposition, 14 Isotropic Etching, 15 Electroplating, 16 Cut Planes, 17 Doping, 18 Moore
 // Deposition, 19 Moore Etching, 20 Photolithography, 22 Planarization, 23 Spin Coating,
 // 24 Select Volumes, 26 Si Oxidation, 27 Anisotropic Deposition, 28 Atomistic Wet Etch,
-// 29 Continuous Wet Etch, 30 Simple RIE, 31 Flux Etching, 32 Flux Deposition, 1000 Model
-// Extraction. 5, 21 and 25 are retired.
+// 29 Continuous Wet Etch, 30 Simple RIE, 31 Flux Etching, 32 Flux Deposition, 33 Bosch DRIE,
+// 1000 Model Extraction. 5, 21 and 25 are retired.
 // A number is registered once its operation exists; every other number creates nothing.
 class OperationFactory : public Core::Operations::IOperationFactory {
 public:

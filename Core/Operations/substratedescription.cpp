@@ -70,6 +70,7 @@ std::shared_ptr<Model::Automaton::TotalVolume> SubstrateDescription::createVolum
                 fillColumn(x, y, column);
             });
         volume->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
+        volume->setCrystalOrientation(crystalOrientation);
         return volume;
     } catch (const std::bad_alloc&) {
         // The budget is an estimate; memory can still run out while building.

@@ -54,6 +54,8 @@ QString ProcessData::displayName(int processType) {
         return QStringLiteral("Flux Etching");
     if (processType == FluxDeposition)
         return QStringLiteral("Flux Deposition");
+    if (processType == BoschDrie)
+        return QStringLiteral("Bosch DRIE");
     if (processType == ReleaseEtch)
         return QStringLiteral("Release Etch");
     if (processType < 0 || processType >= int(sizeof(names) / sizeof(names[0])))

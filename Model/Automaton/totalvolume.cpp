@@ -100,7 +100,15 @@ Model::Object* TotalVolume::clone() {
         });
     }
     copy->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
+    copy->setCrystalOrientation(crystalOrientation);
     return copy.release();
+}
+
+void TotalVolume::setCrystalOrientation(CrystalOrientation value) {
+    if (value == crystalOrientation)
+        return;
+    crystalOrientation = value;
+    siLattice.reset();
 }
 
 void TotalVolume::translate(Util::Vector4D delta) {

@@ -3,6 +3,7 @@
 #include "Model/Materials/materialfactory.h"
 #include "Model/Transport/fluxengine.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Model::Metrology {
@@ -556,6 +557,104 @@ Measurement CellMeasures::sidewallAngle(const MaterialSelection& set, int axis,
                                           axis == 0 ? point(et, a, ht) : point(a, et, ht),
                                           QStringLiteral("sidewall ") + set.text(), angle,
                                           degrees));
+    return result;
+}
+
+Measurement CellMeasures::scallop(const MaterialSelection& set, int axis, double along,
+                                  int direction, double across, double z1, double z2) const {
+    Measurement wall = sidewallAngle(set, axis, along, direction, across, z1, z2);
+    if (!wall.hasAnswer())
+        return wall;
+    // The wall's cell of each layer, bottom up; their offset from the face is the same at every
+    // layer, which the line takes up.
+    const std::size_t n = wall.cells.size();
+    std::vector<double> positions(n);
+    for (std::size_t s = 0; s < n; ++s)
+        positions[s] = wall.cells[s].lo[axis] * edges.along(axis);
+    // The least-squares line through layers [from, to): its slope (µm per layer) and the
+    // peak-to-valley of the wall about it; `residual` gets every layer's distance from it.
+    std::vector<double> residual(n);
+    const auto fit = [&](std::size_t from, std::size_t to, double& slope) {
+        const double count = double(to - from);
+        const double meanH = double(from) + (count - 1.0) / 2.0;
+        double meanE = 0.0;
+        for (std::size_t s = from; s < to; ++s)
+            meanE += positions[s] / count;
+        double shh = 0.0, she = 0.0;
+        for (std::size_t s = from; s < to; ++s) {
+            shh += (double(s) - meanH) * (double(s) - meanH);
+            she += (double(s) - meanH) * (positions[s] - meanE);
+        }
+        slope = she / shh;
+        for (std::size_t s = 0; s < n; ++s)
+            residual[s] = positions[s] - meanE - slope * (double(s) - meanH);
+        const auto [low, high] = std::minmax_element(residual.begin() + std::ptrdiff_t(from),
+                                                     residual.begin() + std::ptrdiff_t(to));
+        return *high - *low;
+    };
+    double slope = 0.0;
+    double depth = fit(0, n, slope);
+    // Swings through a band of half the depth, so that a cell's jitter about the line counts
+    // no tooth.
+    const auto swingsOf = [&](double band) {
+        std::vector<std::size_t> swings;
+        bool below = false;
+        for (std::size_t s = 0; s < n && depth > 0.0; ++s) {
+            if (residual[s] < -band)
+                below = true;
+            else if (residual[s] > band && below) {
+                swings.push_back(s);
+                below = false;
+            }
+        }
+        return swings;
+    };
+    const std::vector<std::size_t> swings = swingsOf(depth / 4.0);
+    Measurement result;
+    double angle = wall.quantities.front().value;
+    // A line through the layers of whole teeth still leans towards the teeth's own slope, by
+    // that slope over the square of their count, and a part of a tooth at an end of the window
+    // tilts it further. With two whole teeth or more, the line runs through each tooth's mean
+    // position at its mean height instead, and the depth is taken about it over those teeth.
+    if (swings.size() >= 3) {
+        const std::size_t teeth = swings.size() - 1;
+        double sh = 0.0, se = 0.0, shh = 0.0, she = 0.0;
+        for (std::size_t t = 0; t < teeth; ++t) {
+            const std::size_t from = swings[t], to = swings[t + 1];
+            double e = 0.0;
+            for (std::size_t s = from; s < to; ++s)
+                e += positions[s] / double(to - from);
+            const double h = 0.5 * double(from + to - 1);
+            sh += h, se += e, shh += h * h, she += h * e;
+        }
+        const double m = double(teeth);
+        slope = (m * she - sh * se) / (m * shh - sh * sh);
+        const double offset = (se - slope * sh) / m;
+        double low = 0.0, high = 0.0;
+        for (std::size_t s = swings.front(); s < swings.back(); ++s) {
+            const double r = positions[s] - offset - slope * double(s);
+            low = s == swings.front() ? r : std::min(low, r);
+            high = s == swings.front() ? r : std::max(high, r);
+        }
+        depth = high - low;
+        const int across = int(wall.cells.front().lo[1 - axis]);
+        const int layer = int(wall.cells.front().lo[2]);
+        const Line line{grid, axis, across, layer};
+        const int cell = int(wall.cells.front().lo[axis]);
+        // +1 when `set` lies on the +axis side of the wall.
+        const int side = cell + 1 < line.length() && set.contains(line.at(cell + 1)) ? 1 : -1;
+        constexpr double pi = 3.14159265358979323846;
+        angle = std::atan2(1.0, side * slope / edges.z) * 180.0 / pi;
+    }
+    result.quantities.push_back({QString(), depth, micrometres});
+    if (swings.size() >= 2)
+        result.quantities.push_back(
+            {QStringLiteral("period"),
+             double(swings.back() - swings.front()) / double(swings.size() - 1) * edges.z,
+             micrometres});
+    result.quantities.push_back({QStringLiteral("angle"), angle, degrees});
+    result.cells = std::move(wall.cells);
+    result.dimensions = std::move(wall.dimensions);
     return result;
 }
 

@@ -78,6 +78,19 @@ public:
     Measurement sidewallAngle(const MaterialSelection& set, int axis, std::optional<double> along,
                               int direction, double across, double z1, double z2) const;
 
+    // The scallops of the wall `sidewallAngle` finds from the point (along, across) towards
+    // `direction`: the wall's position at each layer from z1 to z2, less the least-squares line
+    // through them, goes in and out. Its headline is the peak-to-valley depth of that
+    // in-and-out (µm); "period" the mean distance (µm) between the layers where it swings from
+    // below a quarter of that depth under the line to a quarter above it, when it does so twice
+    // or more; "angle" the wall's mean angle. With three swings or more (two whole teeth), the
+    // line runs through each whole tooth's mean position at its mean height, and the depth and
+    // the angle are taken about it over those teeth: a least-squares line through the layers
+    // leans towards the teeth's own slope, and a part of a tooth at an end of the window tilts
+    // it by up to depth / window. With fewer, the angle is the one `sidewallAngle` gives.
+    Measurement scallop(const MaterialSelection& set, int axis, double along, int direction,
+                        double across, double z1, double z2) const;
+
     // How far `under` recedes below the edge of `mask` above it. In the column at (x, y) the
     // interface is the lowest cell of `mask` lying directly on a cell of `under`; from there
     // the run of `mask` in that layer and the run of `under` in the layer below are followed in

@@ -49,6 +49,7 @@ const std::vector<KindWord>& kindWords() {
          KindWord::Needed,
          {"a,n,n..n", "a,n,n,n..n"},
          "angle:SET@AXIS,C,Z1..Z2 or angle:SET@AXIS,X,Y,Z1..Z2"},
+        {"scallop", Kind::Scallop, KindWord::Needed, {"a,n,n,n..n"}, "scallop:SET@AXIS,X,Y,Z1..Z2"},
         {"undercut", Kind::Undercut, KindWord::Needed, {"a,n,n"}, "undercut:MASK/UNDER@AXIS,X,Y"},
         {"volumes", Kind::Volumes, KindWord::Refused, {""}, "volumes"},
         {"flux", Kind::Flux, KindWord::Optional, {"n,n"}, "flux[:EXPONENT[:STICKING]]@X,Y"},
@@ -282,8 +283,9 @@ MeasurementQuery::parse(const QString& written, const std::vector<Materials::Mat
     }
     for (int t = 0; t < tokens.size(); ++t) {
         if (withAxis && t == 0) {
-            const bool signAllowed =
-                query.kind == Kind::Undercut || (query.kind == Kind::Angle && tokens.size() == 5);
+            const bool signAllowed = query.kind == Kind::Undercut ||
+                                     (query.kind == Kind::Angle && tokens.size() == 5) ||
+                                     query.kind == Kind::Scallop;
             if (!parseAxis(tokens[0], signAllowed, query.axis, query.direction, problem))
                 return std::nullopt;
             continue;
@@ -316,6 +318,7 @@ QString MeasurementQuery::vocabulary() {
         "  depth[:SET]@X1,Y1..X2,Y2[,REF]  cavity depth in the window below REF, and its mean\n"
         "  angle:SET@AXIS,C,Z1..Z2         sidewall angle of the one edge of SET on the line\n"
         "  angle:SET@AXIS,X,Y,Z1..Z2       ... of the end of the run at (X,Y) towards AXIS\n"
+        "  scallop:SET@AXIS,X,Y,Z1..Z2     peak-to-valley and period of that wall's scallops\n"
         "  undercut:MASK/UNDER@AXIS,X,Y    how far UNDER recedes below MASK towards AXIS\n"
         "  volumes                         volume and exposed area of every material\n"
         "  flux[:EXP[:STICKING]]@X,Y       particle flux on the top surface at (X,Y) (1 = open)\n"
@@ -351,6 +354,9 @@ Measurement measure(const Automaton::CellGrid& grid, CellEdges edges,
                                        n[1 - query.axis], n[2], n[3]);
         return cells.sidewallAngle(query.set, query.axis, std::nullopt, query.direction, n[0], n[1],
                                    n[2]);
+    case Kind::Scallop:
+        return cells.scallop(query.set, query.axis, n[query.axis], query.direction,
+                             n[1 - query.axis], n[2], n[3]);
     case Kind::Undercut:
         return cells.undercut(query.mask, query.set, query.axis, query.direction, n[0], n[1]);
     case Kind::Volumes:

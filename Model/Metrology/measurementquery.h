@@ -30,6 +30,8 @@ namespace Model::Metrology {
 //   angle:SET@AXIS,C,Z1..Z2        sidewall angle of SET between heights Z1 and Z2: the one
 //   angle:SET@AXIS,X,Y,Z1..Z2      edge on the line, or the end of the run holding (X,Y)
 //                                  towards AXIS (x, y, -x or -y)
+//   scallop:SET@AXIS,X,Y,Z1..Z2    the in-and-out of that wall between Z1 and Z2: its
+//                                  peak-to-valley depth, period and mean angle
 //   undercut:MASK/UNDER@AXIS,X,Y   how far UNDER recedes below the edge of MASK, walking from
 //                                  (X,Y) towards AXIS (x, y, -x or -y)
 //   volumes                        volume and exposed area of every material
@@ -54,6 +56,7 @@ struct MeasurementQuery {
         Undercut,
         Volumes,
         Flux,
+        Scallop,
         Free
     };
 

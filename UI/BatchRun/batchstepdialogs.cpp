@@ -9,6 +9,7 @@
 #include "UI/BatchRun/measurestepdialog.h"
 #include "UI/Operations/anisotropicdepositiondialog.h"
 #include "UI/Operations/bcaetchingdialog.h"
+#include "UI/Operations/boschdriedialog.h"
 #include "UI/Operations/createsubstratedialog.h"
 #include "UI/Operations/dopingoptionsdialog.h"
 #include "UI/Operations/electrodepositiondialog.h"
@@ -246,6 +247,9 @@ Record siWetEtching(const BatchStepDialogs::Context& context) {
         process.setParameter(names::kohConcentration, recipe->concentration, true);
         process.setParameter(names::kohTemperature, recipe->temperature, true);
         process.setParameter(names::etchTime, recipe->time, true);
+        // Only a chosen etchant is written: lists without it etch by the plain rule.
+        if (recipe->etchant)
+            process.setParameter(names::etchant, etchantName(*recipe->etchant), true);
     } else {
         process.setParameter(names::depth, dialog.depth(), true);
     }
@@ -372,6 +376,11 @@ Record createSubstrate(const BatchStepDialogs::Context& context) {
         for (int axis = 0; axis < 3; ++axis)
             process.setParameter(names::axis(names::cellSize, char('X' + axis)),
                                  QVariant(float(edges[axis])), true);
+    // Lists of (100) wafers stay as they were written before wafers had an orientation.
+    const auto orientation = dialog.crystalOrientation();
+    if (orientation != Model::Automaton::CrystalOrientation::Surface100)
+        process.setParameter(names::crystalOrientation,
+                             Model::Automaton::crystalOrientationName(orientation), true);
     return process;
 }
 
@@ -471,6 +480,32 @@ Record fluxDeposition(const BatchStepDialogs::Context& context) {
     return fluxStep(context, Core::Operations::FluxStepRecipe::Kind::Deposition);
 }
 
+Record boschDrie(const BatchStepDialogs::Context& context) {
+    BoschDrieDialog dialog(context.parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const Core::Operations::BoschRecipe recipe = dialog.recipe();
+    ProcessData process(ProcessData::BoschDrie);
+    setMaterial(process, int(recipe.material));
+    process.setParameter(names::cycles, recipe.cycles, true);
+    if (dialog.byRate()) {
+        process.setParameter(names::byRateAndTime, true, false);
+        process.setParameter(names::etchRate, dialog.etchRate(), true);
+        process.setParameter(names::etchTimePerCycle, dialog.etchTime(), true);
+        process.setParameter(names::passivationRate, dialog.passivationRate(), true);
+        process.setParameter(names::passivationTimePerCycle, dialog.passivationTime(), true);
+    } else {
+        process.setParameter(names::etchDepthPerCycle, recipe.etchDepthPerCycle, true);
+        process.setParameter(names::passivationThickness, recipe.passivationThickness, true);
+    }
+    process.setParameter(names::isotropy, recipe.isotropy, true);
+    process.setParameter(names::stripPassivation, recipe.stripPassivation, true);
+    process.setParameter(names::periodicSides, recipe.periodicSides, true);
+    if (recipe.raysPerCell != Core::Operations::BoschRecipe().raysPerCell)
+        process.setParameter(names::raysPerCell, recipe.raysPerCell, true);
+    return process;
+}
+
 struct Entry {
     BatchStepDialogs::Kind kind;
     Record (*ask)(const BatchStepDialogs::Context&);
@@ -493,6 +528,7 @@ const Entry entries[] = {
     {{"Simple RIE", ProcessData::SimpleRIE}, simpleRie},
     {{"Flux Etching", ProcessData::FluxEtching}, fluxEtching},
     {{"Flux Deposition", ProcessData::FluxDeposition}, fluxDeposition},
+    {{"Bosch DRIE", ProcessData::BoschDrie}, boschDrie},
     {{"Thermal Oxidation", ProcessData::SiOxidation}, siOxidation},
     {{"Create Substrate", ProcessData::CreateSubstrate}, createSubstrate},
     {{"Save Image", ProcessData::SaveImage}, saveImage},

@@ -61,6 +61,11 @@ STEPS = {
                              periodic_sides=True, rays_per_cell=20),
                         {"MaterialId": 5, "Thickness": 2.0, "Source Exponent": 1.0,
                          "Sticking": 0.5, "Periodic Sides": True, "Rays Per Cell": 20}),
+    "Bosch DRIE": (dict(material="Si", cycles=2, etch_depth_per_cycle=2, passivation_thickness=1,
+                        isotropy=0.3, periodic_sides=True, rays_per_cell=16),
+                   {"MaterialId": 1, "Cycles": 2, "Etch Depth Per Cycle": 2.0,
+                    "Passivation Thickness": 1.0, "Isotropy": 0.3, "Periodic Sides": True,
+                    "Rays Per Cell": 16}),
     "Release Etch": (dict(rate=1, time=1.5), {"Rate": 1.0, "Time": 1.5}),
 }
 # Steps that run elsewhere or leave the cells alone.
@@ -356,6 +361,15 @@ def test_recipes_choose_themselves_from_the_values_given():
     assert np.array_equal(cells(d)[:, :, 4:], before[:, :, 4:])
     with pytest.raises(ValueError, match="top, bottom or both"):
         d.wet_etch(depth=1, etch_side="sideways")
+    # Naming the etchant etches by its calibrated plane rates; its values are checked first.
+    e, before = scene(), cells(scene())
+    e.wet_etch(koh_concentration=25, koh_temperature=90, etch_time=2 / 0.603, etchant="TMAH")
+    assert not np.array_equal(cells(e), before)
+    for bad, why in ((dict(etchant="HF"), "KOH or TMAH"), (dict(etchant="TMAH"), "25 wt%")):
+        f = scene()
+        with pytest.raises(ValueError, match=why):
+            f.wet_etch(koh_concentration=30, koh_temperature=80, etch_time=1, **bad)
+        assert np.array_equal(cells(f), before)
     # A deposition by rate and time equals the thickness it comes to.
     a.deposit(material=OXIDE, rate=0.5, time=4)
     b.deposit(material=OXIDE, thickness=2)

@@ -23,6 +23,12 @@ QString unitOf(const QString& name) {
         {etchTime, QStringLiteral("min")},
         {kohTemperature, QStringLiteral("°C")},
         {kohConcentration, QStringLiteral("wt %")},
+        {etchDepthPerCycle, microns},
+        {passivationThickness, microns},
+        {etchRate, QStringLiteral("µm/min")},
+        {passivationRate, QStringLiteral("µm/min")},
+        {etchTimePerCycle, QStringLiteral("min")},
+        {passivationTimePerCycle, QStringLiteral("min")},
     };
     if (const auto found = units.constFind(name); found != units.constEnd())
         return *found;

@@ -33,6 +33,8 @@ struct ProcessTypes {
         // The surface moves by the particle flux it receives.
         FluxEtching = 19,
         FluxDeposition = 20,
+        // Deep reactive-ion etching in passivation and etch cycles.
+        BoschDrie = 21,
         // A sacrificial etch by rate × time that frees structures; reports what it freed.
         ReleaseEtch = 22,
     };
@@ -105,8 +107,26 @@ inline const QString sourceExponent = QStringLiteral("Source Exponent");
 inline const QString sticking = QStringLiteral("Sticking");
 inline const QString raysPerCell = QStringLiteral("Rays Per Cell");
 inline const QString seed = QStringLiteral("Seed");
+// The Bosch cycle: per cycle a film of the given thickness, then an etch of the given depth on
+// the open field with the isotropy of its sideways etch; the film left at the end may be
+// stripped. Times and rates stand in for the depths when "By Rate And Time" is set.
+inline const QString cycles = QStringLiteral("Cycles");
+inline const QString etchDepthPerCycle = QStringLiteral("Etch Depth Per Cycle");
+inline const QString passivationThickness = QStringLiteral("Passivation Thickness");
+inline const QString isotropy = QStringLiteral("Isotropy");
+inline const QString stripPassivation = QStringLiteral("Strip Passivation");
+inline const QString etchRate = QStringLiteral("Etch Rate");
+inline const QString etchTimePerCycle = QStringLiteral("Etch Time Per Cycle");
+inline const QString passivationRate = QStringLiteral("Passivation Rate");
+inline const QString passivationTimePerCycle = QStringLiteral("Passivation Time Per Cycle");
 // A wet etch's side: "top", "bottom" or "both"; the top when absent.
 inline const QString etchSide = QStringLiteral("Etch Side");
+// A new volume's wafer surface plane: "100" or "110"; (100) when absent.
+inline const QString crystalOrientation = QStringLiteral("Crystal Orientation");
+// A wet etch recipe's etchant, "KOH" or "TMAH", whose calibrated plane rates the etch follows
+// (with "KOH Concentration" and "KOH Temperature" as the solution's); absent, the recipe's
+// KOH etches by the uncalibrated lattice rule.
+inline const QString etchant = QStringLiteral("Etchant");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {

@@ -3,6 +3,7 @@
 #include "Core/Operations/Anisotropic/anisotropicfilmdepositionoperation.h"
 #include "Core/Operations/BatchRun/recordvalues.h"
 #include "Core/Operations/Doping/dopingoperations.h"
+#include "Core/Operations/Flux/boschdrie.h"
 #include "Core/Operations/Flux/fluxprocessoperations.h"
 #include "Core/Operations/Isotropic/electrodeposition.h"
 #include "Core/Operations/Isotropic/isotropicfilmdeposition.h"
@@ -196,12 +197,22 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
                                    ? WetEtchSides::Periodic
                                    : WetEtchSides::Closed;
     const QString sideName = values.optionalText(names::etchSide, etchSideName(EtchSide::Top));
+    const QString etchantText = values.optionalText(names::etchant);
     if (!values.isComplete())
         return {};
     EtchSide etchSide = EtchSide::Top;
     if (!etchSideFromName(sideName, etchSide))
         return {
             QStringLiteral("the etch side must be top, bottom or both, not \"%1\"").arg(sideName)};
+    if (!etchantText.isEmpty()) {
+        Etchant etchant = Etchant::Koh;
+        if (!etchantFromName(etchantText, etchant))
+            return {QStringLiteral("the etchant must be KOH or TMAH, not \"%1\"").arg(etchantText)};
+        // The calibrated rates are a recipe's: a depth alone says nothing of the solution.
+        if (!byRecipe)
+            return {QStringLiteral("an etchant needs a recipe (KOH Recipe)")};
+        recipe.etchant = etchant;
+    }
     if (byRecipe) {
         if (QString refusal = recipe.refusal(); !refusal.isEmpty())
             return {refusal};
@@ -232,6 +243,7 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
     engine.setEtchSide(etchSide);
     engine.setRateFactors(&boron.rateFactors());
+    engine.setEtchant(recipe.etchant);
     engine.runEtching(progress);
     if (!boron.isEmpty()) {
         boron.restore(volume);
@@ -601,6 +613,33 @@ StepRun fluxDeposition(RecordValues& values, TotalVolume& volume, ProcessHistory
     return {{}, changedIf(FluxProcessOperation::run(volume, recipe, progress))};
 }
 
+StepRun boschDrie(RecordValues& values, TotalVolume& volume, ProcessHistory&,
+                  Util::ProgressReporter& progress) {
+    BoschRecipe recipe;
+    recipe.material = values.materialId(names::material().id);
+    recipe.cycles = values.integer(names::cycles);
+    if (values.optionalFlag(names::byRateAndTime, false)) {
+        recipe.etchDepthPerCycle =
+            values.real(names::etchRate) * values.real(names::etchTimePerCycle);
+        recipe.passivationThickness =
+            values.real(names::passivationRate) * values.real(names::passivationTimePerCycle);
+    } else {
+        recipe.etchDepthPerCycle = values.real(names::etchDepthPerCycle);
+        recipe.passivationThickness = values.real(names::passivationThickness);
+    }
+    recipe.isotropy = values.real(names::isotropy);
+    recipe.stripPassivation = values.optionalFlag(names::stripPassivation, true);
+    recipe.periodicSides = values.optionalFlag(names::periodicSides, false);
+    recipe.raysPerCell = values.optionalInteger(names::raysPerCell, recipe.raysPerCell);
+    recipe.seed = std::uint64_t(std::uint32_t(values.optionalInteger(names::seed, 0)));
+    if (!values.isComplete())
+        return {};
+    if (QString refusal = recipe.refusalOn(volume); !refusal.isEmpty())
+        return {refusal};
+    BoschDrie::run(volume, recipe, progress);
+    return {{}, changedIf(recipe.material == 1)};
+}
+
 // The steps that run an engine on the volume: type code, the number of the interactive
 // operation recorded in the history, and the step.
 struct EngineStep {
@@ -626,6 +665,7 @@ const EngineStep engineSteps[] = {
     {ProcessTypes::SiOxidation, 26, siOxidation},
     {ProcessTypes::FluxEtching, FluxEtchingOperation::number, fluxEtching},
     {ProcessTypes::FluxDeposition, FluxDepositionOperation::number, fluxDeposition},
+    {ProcessTypes::BoschDrie, BoschDrieOperation::number, boschDrie},
     {ProcessTypes::ReleaseEtch, ReleaseEtchOperation::number, releaseEtch},
 };
 
@@ -664,7 +704,8 @@ void readCount(RecordValues& values, const AxisCount& count, std::vector<AxisCou
         *count.cells = wholeAsInt(values, names::axis(count.name, count.axis));
 }
 
-SubstrateDescription readSubstrate(RecordValues& values) {
+// `orientation` gets the record's text for the crystal orientation, which the caller checks.
+SubstrateDescription readSubstrate(RecordValues& values, QString& orientation) {
     SubstrateDescription substrate;
     std::vector<AxisCount> inMicrons;
     const auto counts = [&](const char* name, int& x, int& y, int& z) {
@@ -695,6 +736,9 @@ SubstrateDescription readSubstrate(RecordValues& values) {
     for (const char* name : {names::volumeSize, names::substrateSize, names::substrateDelta})
         for (const char axis : {'X', 'Y', 'Z'})
             values.optionalReal(names::axisInMicrons(name, axis), 0.0);
+    orientation = values.optionalText(
+        names::crystalOrientation,
+        Model::Automaton::crystalOrientationName(Model::Automaton::CrystalOrientation::Surface100));
     for (const AxisCount& count : inMicrons) {
         const float edge = count.axis == 'X'   ? substrate.cellSizeX
                            : count.axis == 'Y' ? substrate.cellSizeY
@@ -764,9 +808,13 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
 ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, RecordValues& values,
                                                              Util::ProgressReporter& progress) {
     if (processType == ProcessTypes::CreateSubstrate) {
-        SubstrateDescription substrate = readSubstrate(values);
+        QString orientation;
+        SubstrateDescription substrate = readSubstrate(values, orientation);
         if (!values.isComplete())
             return notRun(values.getProblem());
+        if (!Model::Automaton::crystalOrientationFromName(orientation,
+                                                          substrate.crystalOrientation))
+            return notRun(Model::Automaton::crystalOrientationRefusal(orientation));
         for (const float size : {substrate.cellSizeX, substrate.cellSizeY, substrate.cellSizeZ})
             if (!(size > 0.f))
                 return notRun(QStringLiteral("the cell sizes must be greater than 0"));

@@ -131,8 +131,10 @@ public:
                 continue;
             const double ion = share > 0.0 ? ions.totalFlux(k) : 0.0;
             const double neutral = share < 1.0 ? neutrals.totalFlux(k) : 0.0;
-            out.push_back({cell, rate * (share * ion + (1.0 - share) * neutral),
-                           edgeOf(surface.exposedFaces(k), edges)});
+            const unsigned faces = surface.exposedFaces(k);
+            const double gain = faces & 3u ? 1.0 : recipe.lateralGain;
+            out.push_back({cell, gain * rate * (share * ion + (1.0 - share) * neutral),
+                           edgeOf(faces, edges)});
         }
         return out;
     }
@@ -229,6 +231,9 @@ QString FluxStepRecipe::refusal() const {
         if (!probability(ionShare))
             return QStringLiteral("The ion share must be a number from 0 to 1, not %1.")
                 .arg(ionShare);
+        if (!std::isfinite(lateralGain) || lateralGain < 0.0 || lateralGain > 1.0e3)
+            return QStringLiteral("The lateral gain must be a number from 0 to 1000, not %1.")
+                .arg(lateralGain);
         if (!probability(neutralSticking))
             return QStringLiteral("The neutral sticking probability must be a number from 0 to 1, "
                                   "not %1.")
@@ -255,6 +260,7 @@ void FluxSurfaceAdvance::run(Util::ProgressReporter& progress) {
     double fastest = recipe.rate;
     for (const auto& [material, rate] : recipe.otherRates)
         fastest = std::max(fastest, rate);
+    fastest *= std::max(1.0, recipe.lateralGain);
     // One map per cell of open-field advance, and one for the rest.
     progress.start(std::uint64_t(std::min(1.0e9, std::ceil(fastest * recipe.time / smallestEdge))) +
                    1);

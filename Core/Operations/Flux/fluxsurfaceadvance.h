@@ -55,6 +55,9 @@ struct FluxStepRecipe {
     // Deposition: the source's cosine power and the film's sticking probability.
     double sourceExponent = 1.0;
     double sticking = 1.0;
+    // Etching: a factor on the rate of cells reached only sideways, for a plasma that etches
+    // walls otherwise than its flux alone says (the Bosch cycle's isotropic phase).
+    double lateralGain = 1.0;
     bool periodicSides = false;
     int raysPerCell = 100;
     std::uint64_t seed = 0;

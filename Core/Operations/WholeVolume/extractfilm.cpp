@@ -102,6 +102,7 @@ bool ExtractFilm::extract(QString& reason, bool& withBox) {
             return false;
         }
         result->setMicrometresPerSceneUnit(source->getMicrometresPerSceneUnit());
+        result->setCrystalOrientation(source->getCrystalOrientation());
         return true;
     } catch (const std::bad_alloc&) {
         result.reset();

@@ -133,6 +133,8 @@ bool GlueSubstrateOperation::glue() {
     try {
         result = GlueSubstrate(*base, *top, layout, placement).run();
         result->setMicrometresPerSceneUnit(base->getMicrometresPerSceneUnit());
+        // One volume has one lattice: the bonded stack etches as the base wafer is cut.
+        result->setCrystalOrientation(base->getCrystalOrientation());
         return true;
     } catch (const std::bad_alloc&) {
         // The budget is an estimate; memory can still run out while building.

@@ -1,0 +1,65 @@
+#include "Core/Operations/Flux/boschdrie.h"
+#include "Core/Operations/ReactiveIonEtching/simplereactiveionetching.h"
+#include "trenchscene.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// The comb of examples/drie-comb.plst at its own size: 84 x 8 x 60 cells of 1 µm, silicon
+// below z = 50 under two cells of oxide with gaps 6, 12 and 24 cells wide.
+std::unique_ptr<Model::Automaton::TotalVolume> comb() {
+    constexpr int sx = 84, sy = 8, sz = 60;
+    std::vector<int> m(std::size_t(sx) * sy * sz, 0);
+    for (int x = 0; x < sx; ++x) {
+        const bool gap = (x >= 10 && x < 16) || (x >= 26 && x < 38) || (x >= 48 && x < 72);
+        for (int y = 0; y < sy; ++y)
+            for (int z = 0; z < 52; ++z)
+                m[std::size_t(x) * sy * sz + std::size_t(y) * sz + z] = z < 50 ? bench::Silicon
+                                                                        : gap  ? 0
+                                                                               : bench::Oxide;
+    }
+    return std::make_unique<Model::Automaton::TotalVolume>(sx, sy, sz, 1.f, 1.f, 1.f,
+                                                           Util::Vector3D(), std::move(m));
+}
+
+template <class Run> void runOnComb(benchmark::State& state, Run&& run) {
+    bench::setPoolThreads(int(state.range(0)));
+    double cpuSeconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto volume = comb();
+        state.ResumeTiming();
+        const double before = bench::processCpuSeconds();
+        run(*volume);
+        cpuSeconds += bench::processCpuSeconds() - before;
+    }
+    state.counters["peak_MiB"] = bench::peakMemoryMiB();
+    state.counters["all_threads_cpu_ms"] =
+        benchmark::Counter(cpuSeconds * 1e3, benchmark::Counter::kAvgIterations);
+}
+
+// The example's step: 20 cycles of 2 µm under a 1 µm film, isotropy 0.8.
+void BoschDrie20(benchmark::State& state) {
+    runOnComb(state, [](auto& v) {
+        Core::Operations::BoschRecipe recipe;
+        recipe.cycles = 20;
+        recipe.etchDepthPerCycle = 2.0;
+        recipe.passivationThickness = 1.0;
+        recipe.isotropy = 0.8;
+        recipe.periodicSides = true;
+        Core::Operations::BoschDrie::run(v, recipe);
+    });
+}
+
+// The same 40 µm by Simple RIE, straight down through the same mask.
+void SimpleRie40(benchmark::State& state) {
+    runOnComb(state, [](auto& v) {
+        Core::Operations::SimpleReactiveIonEtching(v, bench::Silicon, 40, 1).runEtching();
+    });
+}
+
+} // namespace
+
+BENCHMARK(BoschDrie20)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(SimpleRie40)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
