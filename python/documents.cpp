@@ -364,6 +364,13 @@ void bindDocuments(py::module_& module) {
             },
             "Position of the volume's lower left front corner in the scene, in µm.")
         .def_property_readonly(
+            "crystal_orientation",
+            [](const Volume& v) {
+                return Model::Automaton::crystalOrientationName(v.cells->getCrystalOrientation())
+                    .toStdString();
+            },
+            "The wafer's surface plane, \"100\" or \"110\", which the wet etches follow.")
+        .def_property_readonly(
             "document", [](const Volume& v) { return Document{v.document}; },
             "The document that holds the volume.")
         .def_property_readonly(

@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """The pictures of the README's "Wet etching in the lab": a membrane etched from the back onto
-a boron-doped layer, and a square mesa etched from the front, its convex corners undercut.
+a boron-doped layer, a square mesa etched from the front, its convex corners undercut, and a
+slot along <112> etched on a (110) wafer beside the same slot on a (100) wafer.
 
     PYTHONPATH=build/debug/python /usr/bin/python3 scripts/wet-etch-pictures.py [FOLDER]
 
-Writes membrane.png and mesa.png to FOLDER (docs/pictures by default).
+Writes membrane.png, mesa.png and wafer-110.png to FOLDER (docs/pictures by default).
 """
 
+import math
 import pathlib
 import sys
 
@@ -88,11 +90,52 @@ def mesa(out):
     plt.close(figure)
 
 
+def wafer110(out):
+    """A 6 µm slot through oxide at 54.74 degrees to the flat (along <112> on (110)), etched for a
+    (100) depth of 6 µm on a (110) and on a (100) wafer; each cut across the slot's middle."""
+    size, top = 72, 14
+    along = np.array([1.0, math.sqrt(2.0)]) / math.sqrt(3.0)
+    across = np.array([math.sqrt(2.0), -1.0]) / math.sqrt(3.0)
+    centres = np.arange(size) + 0.5 - size / 2.0
+    x, y = np.meshgrid(centres, centres, indexing="ij")
+    opening = ((np.abs(x * across[0] + y * across[1]) < 3) &
+               (np.abs(x * along[0] + y * along[1]) < 42))
+    figure, cuts = plt.subplots(1, 2, figsize=(9, 3.2), sharey=True)
+    for cut, orientation in zip(cuts, ("110", "100")):
+        document = cellvane.Document()
+        wafer = document.create_substrate(size=(size, size, top + 2),
+                                          substrate_size=(size, size, top), material="Si",
+                                          crystal_orientation=orientation)
+        cells = np.array(wafer.materials)
+        cells[:, :, top] = np.where(opening, 0, cellvane.material(OXIDE).id)
+        wafer.set_materials(cells)
+        wafer.wet_etch(depth=6)
+        cells = np.array(wafer.materials)
+        # The cells the line across the slot's middle passes, one per 0.5 µm.
+        s = np.arange(-16.0, 16.0, 0.5)
+        i = np.floor(size / 2.0 + s * across[0]).astype(int)
+        j = np.floor(size / 2.0 + s * across[1]).astype(int)
+        section = cells[i, j, :].T
+        shown = np.where(section == 1, 1, np.where(section == 0, 0, 2))
+        cut.imshow(shown, origin="lower", interpolation="nearest", aspect=1,
+                   extent=(s[0], s[-1] + 0.5, 0, top + 2),
+                   cmap=matplotlib.colors.ListedColormap([(1, 1, 1), (0.55, 0.55, 0.6),
+                                                          (0.85, 0.2, 0.2)]))
+        cut.set_title(f"({orientation}) wafer")
+        cut.set_xlabel("across the slot (µm)")
+    cuts[0].set_ylabel("z (µm)")
+    figure.suptitle("Slot at 54.74° to the flat, etched for a (100) depth of 6 µm")
+    figure.tight_layout()
+    figure.savefig(out / "wafer-110.png", dpi=100)
+    plt.close(figure)
+
+
 def main():
     out = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "docs/pictures")
     out.mkdir(parents=True, exist_ok=True)
     membrane(out)
     mesa(out)
+    wafer110(out)
 
 
 if __name__ == "__main__":

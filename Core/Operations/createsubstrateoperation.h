@@ -27,6 +27,10 @@ public:
     // Cell edges in µm; 1 µm cubes unless set. Positions given to the setters below are in µm
     // as well; the volume is built in the scene units of the document's scale.
     void setCellSize(double x, double y, double z);
+    // The wafer's surface plane; (100) unless set.
+    void setCrystalOrientation(Model::Automaton::CrystalOrientation value) {
+        substrate.crystalOrientation = value;
+    }
 
     void setSphericalSubstrate(int material, int totalSizeX, int totalSizeY, int totalSizeZ,
                                const Util::Vector3D& position, int centerX, int centerY,

@@ -84,6 +84,7 @@ std::shared_ptr<Model::Automaton::TotalVolume> SubstrateDescription::createVolum
             unsigned(totalSizeX), unsigned(totalSizeY), unsigned(totalSizeZ), cellSizeX, cellSizeY,
             cellSizeZ, position, materials);
         volume->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
+        volume->setCrystalOrientation(crystalOrientation);
         // The volume holds the cells now; the list would only double the memory kept.
         std::vector<int>().swap(materials);
         return volume;

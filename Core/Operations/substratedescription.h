@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Automaton/crystalorientation.h"
 #include "Util/vector3d.h"
 
 #include <QString>
@@ -37,6 +38,8 @@ struct SubstrateDescription {
     float cellSizeY = 1.f;
     float cellSizeZ = 1.f;
     double micrometresPerSceneUnit = 1.0;
+    Model::Automaton::CrystalOrientation crystalOrientation =
+        Model::Automaton::CrystalOrientation::Surface100;
     Util::Vector3D position;
     std::vector<int> materials;
 

@@ -80,8 +80,9 @@ struct SiLattice::SiliconExtent {
 };
 
 SiLattice::SiLattice(TotalVolume& volume)
-    : volume(&volume), sizeX(volume.getSizeX()), sizeY(volume.getSizeY()), sizeZ(volume.getSizeZ()),
-      cellSizeX(volume.getCellSizeX()), cellSizeY(volume.getCellSizeY()),
+    : volume(&volume), orientation(volume.getCrystalOrientation()),
+      frame(&CrystalFrame::of(orientation)), sizeX(volume.getSizeX()), sizeY(volume.getSizeY()),
+      sizeZ(volume.getSizeZ()), cellSizeX(volume.getCellSizeX()), cellSizeY(volume.getCellSizeY()),
       cellSizeZ(volume.getCellSizeZ()), volumePosition(volume.getPosition()) {
     const double shortestEdge = std::min({double(cellSizeX), double(cellSizeY), double(cellSizeZ)});
     latticeConstant = shortestEdge > 0.0 && std::isfinite(shortestEdge) ? shortestEdge : 1.0;
@@ -90,18 +91,34 @@ SiLattice::SiLattice(TotalVolume& volume)
     const double lengthX = double(sizeX) * cellSizeX / latticeConstant;
     const double lengthY = double(sizeY) * cellSizeY / latticeConstant;
     const double lengthZ = double(sizeZ) * cellSizeZ / latticeConstant;
+    for (unsigned site = 0; site < 8; ++site)
+        siteLayer[site] = frame->layer[site];
+    sliceSize = std::max<CellIndex>(1, CellIndex(sizeY) * sizeZ);
+    const double turn = frame->turn * (std::acos(0.0) / 90.0);
+    cosTurn = std::cos(turn);
+    sinTurn = std::sin(turn);
+    const double a = latticeConstant;
+
+    if (orientation == CrystalOrientation::Surface110) {
+        // The cells stand square to the volume from its corner: the box covers the volume.
+        cellsX = unsigned(std::ceil(lengthX / frame->edge[0] - 1e-9));
+        cellsY = unsigned(std::ceil(lengthY / frame->edge[1] - 1e-9));
+        cellsZ = unsigned(std::ceil(lengthZ / frame->edge[2] - 1e-9));
+        const double ex = frame->edge[0] * a, ey = frame->edge[1] * a, ez = frame->edge[2] * a;
+        unitCellCorners = {Util::Vector3D(0, 0, 0),   Util::Vector3D(0, 0, ez),
+                           Util::Vector3D(0, ey, 0),  Util::Vector3D(0, ey, ez),
+                           Util::Vector3D(ex, 0, 0),  Util::Vector3D(ex, 0, ez),
+                           Util::Vector3D(ex, ey, 0), Util::Vector3D(ex, ey, ez)};
+        origin = Util::Vector4D(volumePosition.x, volumePosition.y, volumePosition.z, 0.0);
+        return;
+    }
+
     // A square of this many unit cells, turned 45 degrees, covers the whole footprint.
     cellsX = cellsY = unsigned(std::ceil((lengthX + lengthY) / std::sqrt(2.0)));
     cellsZ = unsigned(std::ceil(lengthZ - 1e-9));
-    sliceSize = std::max<CellIndex>(1, CellIndex(sizeY) * sizeZ);
-
-    const double turn = 45.0 * (std::acos(0.0) / 90.0);
-    cosTurn = std::cos(turn);
-    sinTurn = std::sin(turn);
 
     const double c = std::sqrt(2.0) / 2.0 * latticeConstant;
     const double s2 = std::sqrt(2.0) * latticeConstant;
-    const double a = latticeConstant;
     unitCellCorners = {Util::Vector3D(0, 0, 0),  Util::Vector3D(0, 0, a), Util::Vector3D(-c, c, 0),
                        Util::Vector3D(-c, c, a), Util::Vector3D(c, c, 0), Util::Vector3D(c, c, a),
                        Util::Vector3D(0, s2, 0), Util::Vector3D(0, s2, a)};
@@ -111,11 +128,20 @@ SiLattice::SiLattice(TotalVolume& volume)
         Util::Vector4D(volumePosition.x + half, volumePosition.y - half, volumePosition.z, 0.0);
 }
 
+double SiLattice::sideRepeat(int axis) const {
+    // Half a face diagonal along both turned axes of a (100) wafer; along [1-10] and [001] of a
+    // (110) wafer, the cell's own edges.
+    if (orientation == CrystalOrientation::Surface110)
+        return frame->edge[axis == 0 ? 0 : 1] * latticeConstant;
+    return std::sqrt(0.5) * latticeConstant;
+}
+
 Util::Vector3D SiLattice::siteCoordinates(long long i, long long j, long long k,
                                           unsigned site) const {
-    const double ux = (double(i) + SiCell::siteOffset[site][0]) * latticeConstant;
-    const double uy = (double(j) + SiCell::siteOffset[site][1]) * latticeConstant;
-    const double uz = (double(k) + SiCell::siteOffset[site][2]) * latticeConstant;
+    // The edges are 1 on (100), where the products are exactly those without them.
+    const double ux = (double(i) + frame->siteOffset[site][0]) * frame->edge[0] * latticeConstant;
+    const double uy = (double(j) + frame->siteOffset[site][1]) * frame->edge[1] * latticeConstant;
+    const double uz = (double(k) + frame->siteOffset[site][2]) * frame->edge[2] * latticeConstant;
     return Util::Vector3D(ux * cosTurn - uy * sinTurn + origin.x,
                           ux * sinTurn + uy * cosTurn + origin.y, uz + origin.z);
 }
@@ -227,7 +253,7 @@ bool SiLattice::build(QString* reason) {
 
     for (unsigned s = 0; s < 8; ++s)
         for (unsigned slot = 0; slot < 4; ++slot) {
-            const SiCell::Partner& p = SiCell::partners()[s][slot];
+            const SiCell::Partner& p = frame->partners[s][slot];
             step[s][slot] =
                 (std::int64_t(p.di) * boxY * boxZ + std::int64_t(p.dj) * boxZ + p.dk) * 8 +
                 (std::int64_t(p.site) - std::int64_t(s));
@@ -236,7 +262,7 @@ bool SiLattice::build(QString* reason) {
 }
 
 bool SiLattice::findBox(const SiliconExtent& extent) {
-    // The silicon's footprint, turned into lattice coordinates: a site of cell (i, j) lies at
+    // The silicon's footprint, turned into unit-cell coordinates: a site of cell (i, j) lies at
     // u in [i, i + 0.75] and v in [j, j + 0.75].
     const double x0 = volumePosition.x + double(extent.low[0]) * cellSizeX - origin.x;
     const double x1 = volumePosition.x + double(extent.high[0] + 1) * cellSizeX - origin.x;
@@ -246,17 +272,17 @@ bool SiLattice::findBox(const SiliconExtent& extent) {
     double vLow = uLow, vHigh = -uLow;
     for (const double x : {x0, x1})
         for (const double y : {y0, y1}) {
-            const double u = (x * cosTurn + y * sinTurn) / latticeConstant;
-            const double v = (-x * sinTurn + y * cosTurn) / latticeConstant;
+            const double u = (x * cosTurn + y * sinTurn) / latticeConstant / frame->edge[0];
+            const double v = (-x * sinTurn + y * cosTurn) / latticeConstant / frame->edge[1];
             uLow = std::min(uLow, u);
             uHigh = std::max(uHigh, u);
             vLow = std::min(vLow, v);
             vHigh = std::max(vHigh, v);
         }
-    const double zLow =
-        (volumePosition.z + double(extent.low[2]) * cellSizeZ - origin.z) / latticeConstant;
-    const double zHigh =
-        (volumePosition.z + double(extent.high[2] + 1) * cellSizeZ - origin.z) / latticeConstant;
+    const double zLow = (volumePosition.z + double(extent.low[2]) * cellSizeZ - origin.z) /
+                        latticeConstant / frame->edge[2];
+    const double zHigh = (volumePosition.z + double(extent.high[2] + 1) * cellSizeZ - origin.z) /
+                         latticeConstant / frame->edge[2];
 
     // One cell for the neighbours around the silicon cells and one for rounding.
     constexpr int margin = 2;
@@ -291,9 +317,9 @@ void SiLattice::placeColumns() {
     layerCells.assign(std::size_t(4) * boxZ, -1);
     for (unsigned height = 0; height < 4; ++height)
         for (unsigned ck = 0; ck < boxZ; ++ck) {
+            // Layer h lies at h / 4 of the cell's height in every frame.
             const double z =
-                (double(boxK + ck) + SiCell::siteOffset[height * 2][2]) * latticeConstant +
-                origin.z;
+                (double(boxK + ck) + 0.25 * height) * frame->edge[2] * latticeConstant + origin.z;
             unsigned cz = 0;
             if (axisCell(z - volumePosition.z, cellSizeZ, sizeZ, cz))
                 layerCells[std::size_t(height) * boxZ + ck] = std::int32_t(cz);
@@ -315,7 +341,7 @@ void SiLattice::placeSites(MaterialCells materials, std::uint8_t* holds, unsigne
                 std::uint8_t bytes[8];
                 bool silicon = false;
                 for (unsigned s = 0; s < 8; ++s) {
-                    const std::int32_t z = layerCells[std::size_t(s >> 1) * boxZ + ck];
+                    const std::int32_t z = layerCells[std::size_t(siteLayer[s]) * boxZ + ck];
                     const SiAtom::AtomState state =
                         xy[s] < 0 || z < 0 ? SiAtom::Fixed
                                            : stateOfMaterial(materials[std::ptrdiff_t(xy[s]) + z]);
@@ -415,7 +441,7 @@ void SiLattice::countAtoms() {
             for (std::uint32_t e = firstEntry[c]; e < firstEntry[c + 1]; ++e) {
                 const std::size_t boxColumn = entries[e] / 8;
                 const unsigned s = entries[e] % 8;
-                const std::int32_t* layers = layerCells.data() + std::size_t(s >> 1) * boxZ;
+                const std::int32_t* layers = layerCells.data() + std::size_t(siteLayer[s]) * boxZ;
                 const std::uint8_t* column = sites.get() + boxColumn * boxZ * 8 + s;
                 for (unsigned ck = 0; ck < boxZ; ++ck) {
                     if (layers[ck] >= 0 && (column[ck * 8] & StateBits) == SiAtom::Silicon)
@@ -454,8 +480,9 @@ std::size_t SiLattice::findCell(std::uint32_t key) const {
 Util::Vector3D SiLattice::cellPosition(std::size_t ordinal) const {
     unsigned ci = 0, cj = 0, ck = 0;
     boxCellOf(ordinal, ci, cj, ck);
-    const double x = double(boxI + ci) * latticeConstant, y = double(boxJ + cj) * latticeConstant,
-                 z = double(boxK + ck) * latticeConstant;
+    const double x = double(boxI + ci) * frame->edge[0] * latticeConstant,
+                 y = double(boxJ + cj) * frame->edge[1] * latticeConstant,
+                 z = double(boxK + ck) * frame->edge[2] * latticeConstant;
     return Util::Vector3D(x * cosTurn - y * sinTurn + origin.x,
                           x * sinTurn + y * cosTurn + origin.y, z + origin.z);
 }
@@ -476,6 +503,17 @@ SiLattice::cellRangesForColumns(unsigned firstColumn, unsigned endColumn) const 
     const double offset = origin.x - volumePosition.x;
     const double low = (double(firstColumn) * cellSizeX - margin - offset) / latticeConstant;
     const double high = (double(endColumn) * cellSizeX + margin - offset) / latticeConstant;
+    if (orientation == CrystalOrientation::Surface110) {
+        // Unturned: cell i covers x in [i, i + 1) edges, whatever j and k.
+        const long long first =
+            std::max<long long>(boxI, (long long)std::floor(low / frame->edge[0]) - 1);
+        const long long last = std::min<long long>((long long)(boxI + boxX) - 1,
+                                                   (long long)std::ceil(high / frame->edge[0]));
+        if (first <= last)
+            ranges.emplace_back(std::size_t(first - boxI) * boxY * boxZ,
+                                std::size_t(last - boxI + 1) * boxY * boxZ);
+        return ranges;
+    }
     const long long uMin = (long long)std::floor(low / cosTurn - 0.5);
     const long long uMax = (long long)std::ceil(high / cosTurn + 0.5);
     for (long long i = boxI; i < (long long)(boxI + boxX); ++i) {
@@ -518,7 +556,7 @@ SiAtom SiLattice::atom(AtomId id) const {
 AtomId SiLattice::partnerInBox(AtomId id, unsigned slot) const {
     unsigned ci = 0, cj = 0, ck = 0;
     boxCellOf(id / 8, ci, cj, ck);
-    const SiCell::Partner& p = SiCell::partners()[id & 7][slot];
+    const SiCell::Partner& p = frame->partners[id & 7][slot];
     const long long i = (long long)ci + p.di;
     const long long j = (long long)cj + p.dj;
     const long long k = (long long)ck + p.dk;
@@ -621,15 +659,15 @@ AtomId SiLattice::atomAt(const Util::Vector3D& position) const {
     // Back through the turn and the origin into unit-cell coordinates.
     const double dx = position.x - origin.x;
     const double dy = position.y - origin.y;
-    const double u[3] = {(dx * cosTurn + dy * sinTurn) / latticeConstant,
-                         (-dx * sinTurn + dy * cosTurn) / latticeConstant,
-                         (position.z - origin.z) / latticeConstant};
+    const double u[3] = {(dx * cosTurn + dy * sinTurn) / latticeConstant / frame->edge[0],
+                         (-dx * sinTurn + dy * cosTurn) / latticeConstant / frame->edge[1],
+                         (position.z - origin.z) / latticeConstant / frame->edge[2]};
     constexpr double tolerance = 0.01;
     for (unsigned site = 0; site < 8; ++site) {
         long long cell[3] = {0, 0, 0};
         bool onSite = true;
         for (int a = 0; a < 3 && onSite; ++a) {
-            const double c = u[a] - SiCell::siteOffset[site][a];
+            const double c = u[a] - frame->siteOffset[site][a];
             cell[a] = std::llround(c);
             onSite = std::abs(c - double(cell[a])) < tolerance;
         }

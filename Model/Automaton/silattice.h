@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/cellindex.h"
+#include "Model/Automaton/crystalframe.h"
 #include "Model/Automaton/largearray.h"
 #include "Model/Automaton/materialcells.h"
 #include "Model/Automaton/siatom.h"
@@ -23,12 +24,13 @@ class TotalVolume;
 // The diamond lattice of silicon laid over one cell volume, for the wet-etching engines and
 // the atomic renderer.
 //
-// The crystal is a (100) wafer turned 45 degrees about z: the volume's z is [001], its x and
-// y run along the in-plane face diagonals. One lattice constant is one cell edge (the shortest
-// of the three): every cell then holds atoms of all four atomic layers of its height, so an
-// etch front empties whole cells and advances one cell per four layers at any cell size. The
-// crystal is a coarse stand-in for silicon's, its shape in µm the same on every grid. Unit
-// cell (i, j, k) has key k + (j + i * cellsY) * cellsZ.
+// The crystal lies as the volume's wafer orientation says (see CrystalFrame). On a (100) wafer
+// it is turned 45 degrees about z: the volume's z is [001], its x and y run along the in-plane
+// face diagonals. On a (110) wafer z is [110], x [1-10] and y [001]. One lattice constant is
+// one cell edge (the shortest of the three): on (100) every cell then holds atoms of all four
+// atomic layers of its height, so an etch front empties whole cells and advances one cell per
+// four layers at any cell size. The crystal is a coarse stand-in for silicon's, its shape in
+// µm the same on every grid. Unit cell (i, j, k) has key k + (j + i * cellsY) * cellsZ.
 //
 // The lattice is regular, so it stores per site only what changes: one byte with the atom's
 // state. The sites of a dense box of unit cells around the silicon are numbered box cell by
@@ -68,7 +70,7 @@ public:
     // Where a bond of a sublattice's atom in a slot leads, in scene units (the turned bond
     // table scaled by the lattice constant).
     Util::Vector3D bondVector(int sublattice, unsigned slot) const {
-        const double* bond = SiCell::rotatedBond[sublattice][slot];
+        const double* bond = frame->bond[sublattice][slot];
         return Util::Vector3D(bond[0] * latticeConstant, bond[1] * latticeConstant,
                               bond[2] * latticeConstant);
     }
@@ -78,6 +80,10 @@ public:
     unsigned getCellsY() const { return cellsY; }
     unsigned getCellsZ() const { return cellsZ; }
     Util::Vector4D getOrigin() const { return origin; }
+    CrystalOrientation getOrientation() const { return orientation; }
+    // The shortest shift along the volume's x (axis 0) or y (axis 1) that maps the crystal onto
+    // itself, in scene units: where the wafer comes back in through the opposite side.
+    double sideRepeat(int axis) const;
     std::vector<Util::Vector3D> getUnitCellCorners() const { return unitCellCorners; }
 
     // The volume's cell that contains a point, by the placement rule every engine shares:
@@ -157,7 +163,7 @@ public:
         const std::size_t k = (id >> 3) - column * boxZ;
         const unsigned s = id & 7;
         const std::int32_t xy = columnCells[column * 8 + s];
-        const std::int32_t z = layerCells[(s >> 1) * boxZ + k];
+        const std::int32_t z = layerCells[siteLayer[s] * boxZ + k];
         return xy < 0 || z < 0 ? -1 : xy + z;
     }
     int sublatticeOf(AtomId id) const {
@@ -276,6 +282,10 @@ private:
     void countAtoms();
 
     TotalVolume* volume;
+    CrystalOrientation orientation;
+    const CrystalFrame* frame;
+    // The frame's layer of each site, at hand for cellIndexOf.
+    std::uint8_t siteLayer[8];
     unsigned sizeX;
     unsigned sizeY;
     unsigned sizeZ;
@@ -305,7 +315,7 @@ private:
     // Silicon atoms in each cell of the volume; none when the lattice is empty.
     LargeArray<std::int32_t> atomCounts;
     // Per box column (i, j) and site: the volume cell index of the site's x and y, or -1 when
-    // they lie outside; per z layer of the box and site height (site / 2): the z cell, or -1.
+    // they lie outside; per z layer of the box and atomic layer of the cell: the z cell, or -1.
     std::vector<std::int32_t> columnCells;
     std::vector<std::int32_t> layerCells;
 
@@ -327,7 +337,7 @@ void SiLattice::forEachCrystalAtom(unsigned firstColumn, unsigned endColumn, Fun
             const unsigned x = columnOf(CellIndex(xy));
             if (x < firstColumn || x >= endColumn)
                 continue;
-            const std::int32_t* layers = layerCells.data() + (s >> 1) * boxZ;
+            const std::int32_t* layers = layerCells.data() + siteLayer[s] * boxZ;
             const AtomId first = AtomId(column * boxZ * 8 + s);
             for (unsigned k = 0; k < boxZ; ++k) {
                 const AtomId id = first + AtomId(k) * 8;

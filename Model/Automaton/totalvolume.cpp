@@ -81,7 +81,15 @@ Model::Object* TotalVolume::clone() {
     auto* copy =
         new TotalVolume(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ, position, list);
     copy->setMicrometresPerSceneUnit(micrometresPerSceneUnit);
+    copy->setCrystalOrientation(crystalOrientation);
     return copy;
+}
+
+void TotalVolume::setCrystalOrientation(CrystalOrientation value) {
+    if (value == crystalOrientation)
+        return;
+    crystalOrientation = value;
+    siLattice.reset();
 }
 
 void TotalVolume::translate(Util::Vector4D delta) { position += delta; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Automaton/cellindex.h"
+#include "Model/Automaton/crystalorientation.h"
 #include "Model/Automaton/largearray.h"
 #include "Model/Automaton/totalvolumepainter.h"
 #include "Model/Automaton/materialcells.h"
@@ -69,6 +70,11 @@ public:
     // positions are in scene units, and this turns them into lengths a user can read.
     double getMicrometresPerSceneUnit() const { return micrometresPerSceneUnit; }
     void setMicrometresPerSceneUnit(double value) { micrometresPerSceneUnit = value; }
+    // The wafer's surface plane, which the silicon lattice follows; (100) unless set. The
+    // materials do not change with it: silicon is one material on every wafer.
+    CrystalOrientation getCrystalOrientation() const { return crystalOrientation; }
+    // A lattice built for the other orientation is dropped; the next etch builds its own.
+    void setCrystalOrientation(CrystalOrientation value);
 
     void setTopMask(const std::vector<bool>& bits, int width, int height);
     void setBottomMask(const std::vector<bool>& bits, int width, int height);
@@ -103,6 +109,7 @@ private:
     float cellSizeZ;
     Util::Vector3D position;
     double micrometresPerSceneUnit = 1.0;
+    CrystalOrientation crystalOrientation = CrystalOrientation::Surface100;
     std::vector<bool> topMask;
     std::vector<bool> bottomMask;
     int bottomMaskHeight = 0;

@@ -219,6 +219,7 @@ bool DocumentArchiver::readObject(QXmlStreamReader& reader, MaterialIdMap& idMap
     archiver.setMaterialIdMap(&idMap);
     const Model::ObjectPtr object = archiver.load();
     const QString error = archiver.errorString();
+    result.warnings << archiver.warnings();
     archiver.setReader(nullptr);
     archiver.setMaterialIdMap(nullptr);
 

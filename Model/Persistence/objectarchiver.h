@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <map>
@@ -34,6 +35,9 @@ public:
     // be turned into one (errorString() then says why in words for the user).
     virtual std::shared_ptr<Model::Object> load() = 0;
     virtual QString errorString() const { return QString(); }
+    // What the last load() read in a way the user should hear of, though it built the object
+    // (console warnings, each a sentence).
+    virtual QStringList warnings() const { return QStringList(); }
 };
 
 // Object type code (Object::getType) -> the archiver of that kind.

@@ -339,6 +339,10 @@ bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
                            MaterialArchiver::numberToText(volume->getCellSizeY()));
     writer->writeAttribute(QStringLiteral("cellsize-z"),
                            MaterialArchiver::numberToText(volume->getCellSizeZ()));
+    const Model::Automaton::CrystalOrientation orientation = volume->getCrystalOrientation();
+    if (orientation != Model::Automaton::CrystalOrientation::Surface100)
+        writer->writeAttribute(orientationAttribute(),
+                               Model::Automaton::crystalOrientationName(orientation));
 
     // The ids are written as the cells hold them. Renumbering them through the table of a
     // document read earlier would turn cells of a registered material into the document's.
@@ -375,6 +379,7 @@ bool TotalVolumeArchiver::save(std::shared_ptr<Model::Object> object) {
 
 std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
     error.clear();
+    warningList.clear();
     if (!reader || !reader->isStartElement() || reader->name() != objectElement) {
         error = QStringLiteral("No cell volume to read here.");
         return nullptr;
@@ -414,6 +419,17 @@ std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
     const float cellSizeX = readCellSize(attributes, QStringLiteral("cellsize-x"));
     const float cellSizeY = readCellSize(attributes, QStringLiteral("cellsize-y"));
     const float cellSizeZ = readCellSize(attributes, QStringLiteral("cellsize-z"));
+    auto orientation = Model::Automaton::CrystalOrientation::Surface100;
+    if (attributes.hasAttribute(orientationAttribute())) {
+        const QString text = attributes.value(orientationAttribute()).toString();
+        // The cells are sound whatever the orientation says; only the etch needs it.
+        if (!Model::Automaton::crystalOrientationFromName(text, orientation))
+            warningList << QStringLiteral("WARNING: The cell volume in line %1 has the crystal "
+                                          "orientation \"%2\", which is neither 100 nor 110; it "
+                                          "is read as 100.")
+                               .arg(line)
+                               .arg(text.left(40));
+    }
 
     auto volume =
         std::make_shared<TotalVolume>(sizeX, sizeY, sizeZ, cellSizeX, cellSizeY, cellSizeZ,
@@ -461,6 +477,7 @@ std::shared_ptr<Model::Object> TotalVolumeArchiver::load() {
         }
     }
     volume->translate(position);
+    volume->setCrystalOrientation(orientation);
     volume->getPainter().rebuild();
     qCDebug(lcTotalVolumeArchiver) << "Read cell volume" << sizeX << sizeY << sizeZ;
     return volume;

@@ -25,6 +25,12 @@ public:
     bool save(std::shared_ptr<Model::Object> object) override;
     std::shared_ptr<Model::Object> load() override;
     QString errorString() const override { return error; }
+    QStringList warnings() const override { return warningList; }
+
+    // The "Object" attribute that holds a cell volume's crystal orientation. It is written
+    // only for wafers other than (100), so every other volume is written exactly as before;
+    // readers that predate it pass over it and read the volume as (100).
+    static QString orientationAttribute() { return QStringLiteral("crystal-orientation"); }
 
 private:
     // Reads the ids of the State element the reader stands on, up to its end element.
@@ -34,6 +40,7 @@ private:
     QXmlStreamReader* reader = nullptr;
     MaterialIdMap* materialIdMap = nullptr;
     QString error;
+    QStringList warningList;
 };
 
 } // namespace Model::Persistence

@@ -247,6 +247,9 @@ Record siWetEtching(const BatchStepDialogs::Context& context) {
         process.setParameter(names::kohConcentration, recipe->concentration, true);
         process.setParameter(names::kohTemperature, recipe->temperature, true);
         process.setParameter(names::etchTime, recipe->time, true);
+        // Only a chosen etchant is written: lists without it etch by the plain rule.
+        if (recipe->etchant)
+            process.setParameter(names::etchant, etchantName(*recipe->etchant), true);
     } else {
         process.setParameter(names::depth, dialog.depth(), true);
     }
@@ -373,6 +376,11 @@ Record createSubstrate(const BatchStepDialogs::Context& context) {
         for (int axis = 0; axis < 3; ++axis)
             process.setParameter(names::axis(names::cellSize, char('X' + axis)),
                                  QVariant(float(edges[axis])), true);
+    // Lists of (100) wafers stay as they were written before wafers had an orientation.
+    const auto orientation = dialog.crystalOrientation();
+    if (orientation != Model::Automaton::CrystalOrientation::Surface100)
+        process.setParameter(names::crystalOrientation,
+                             Model::Automaton::crystalOrientationName(orientation), true);
     return process;
 }
 

@@ -17,6 +17,7 @@ void CreateSubstrateObserver::update() {
         return;
     }
     op->setCellSize(dialog.cellSizeX(), dialog.cellSizeY(), dialog.cellSizeZ());
+    op->setCrystalOrientation(dialog.crystalOrientation());
     if (dialog.isSpherical())
         op->setSphericalSubstrate(dialog.materialId(), dialog.totalSizeX(), dialog.totalSizeY(),
                                   dialog.totalSizeZ(), dialog.position(), dialog.centerX(),

@@ -13,6 +13,7 @@ BCAEtchingDialog::BCAEtchingDialog(QWidget* parent)
     form->setupUi(this);
     const auto changed = [this] { showRecipe(); };
     connect(form->chkKohRecipe, &QCheckBox::toggled, this, changed);
+    connect(form->cbxEtchant, qOverload<int>(&QComboBox::currentIndexChanged), this, changed);
     for (QDoubleSpinBox* box : {form->dbxConcentration, form->dbxTemperature, form->dbxTime})
         connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this, changed);
     showRecipe();
@@ -29,7 +30,14 @@ void BCAEtchingDialog::setDepth(double value) {
 }
 
 KohRecipe BCAEtchingDialog::recipeShown() const {
-    return {form->dbxConcentration->value(), form->dbxTemperature->value(), form->dbxTime->value()};
+    KohRecipe shown{form->dbxConcentration->value(), form->dbxTemperature->value(),
+                    form->dbxTime->value()};
+    // The first entry names no etchant; the others by their text.
+    Core::Operations::Etchant etchant = Core::Operations::Etchant::Koh;
+    if (form->cbxEtchant->currentIndex() > 0 &&
+        Core::Operations::etchantFromName(form->cbxEtchant->currentText(), etchant))
+        shown.etchant = etchant;
+    return shown;
 }
 
 std::optional<KohRecipe> BCAEtchingDialog::recipe() const {
@@ -42,6 +50,9 @@ void BCAEtchingDialog::setRecipe(const KohRecipe& value) {
     form->dbxConcentration->setValue(value.concentration);
     form->dbxTemperature->setValue(value.temperature);
     form->dbxTime->setValue(value.time);
+    form->cbxEtchant->setCurrentIndex(
+        value.etchant ? form->cbxEtchant->findText(Core::Operations::etchantName(*value.etchant))
+                      : 0);
     form->chkKohRecipe->setChecked(true);
 }
 
@@ -63,11 +74,15 @@ void BCAEtchingDialog::showRecipe() {
     const bool byRecipe = form->chkKohRecipe->isChecked();
     for (QWidget* widget : std::initializer_list<QWidget*>{
              form->dbxConcentration, form->dbxTemperature, form->dbxTime, form->lblConcentration,
-             form->lblTemperature, form->lblTime, form->lblRecipeDepth})
+             form->lblTemperature, form->lblTime, form->lblRecipeDepth, form->cbxEtchant,
+             form->lblEtchant})
         widget->setEnabled(byRecipe);
     form->dbxEtchDepth->setEnabled(!byRecipe);
     form->lblEtchDepth->setEnabled(!byRecipe);
     const KohRecipe shown = recipeShown();
+    form->lblConcentration->setText(QStringLiteral("%1 concentration")
+                                        .arg(Core::Operations::etchantName(shown.etchant.value_or(
+                                            Core::Operations::Etchant::Koh))));
     const QString refusal = shown.refusal();
     if (refusal.isEmpty())
         form->lblRecipeDepth->setText(

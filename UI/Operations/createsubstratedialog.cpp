@@ -138,6 +138,18 @@ int CreateSubstrateDialog::radius() const {
     return form->sbxSubsRadius->value();
 }
 
+Model::Automaton::CrystalOrientation CreateSubstrateDialog::crystalOrientation() const {
+    auto orientation = Model::Automaton::CrystalOrientation::Surface100;
+    Model::Automaton::crystalOrientationFromName(form->cbxCrystalOrientation->currentText(),
+                                                 orientation);
+    return orientation;
+}
+
+void CreateSubstrateDialog::setCrystalOrientation(Model::Automaton::CrystalOrientation value) {
+    form->cbxCrystalOrientation->setCurrentText(
+        QStringLiteral("(%1)").arg(Model::Automaton::crystalOrientationName(value)));
+}
+
 Util::Vector3D CreateSubstrateDialog::position() const {
     return Util::Vector3D(form->dblVolumeX->value(), form->dblVolumeY->value(),
                           form->dblVolumeZ->value());

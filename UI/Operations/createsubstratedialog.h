@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/Automaton/crystalorientation.h"
 #include "Model/Materials/material.h"
 #include "Util/vector3d.h"
 
@@ -46,6 +47,8 @@ public:
     int centerY() const;
     int centerZ() const;
     int radius() const;
+    Model::Automaton::CrystalOrientation crystalOrientation() const;
+    void setCrystalOrientation(Model::Automaton::CrystalOrientation value);
 
 public slots:
     void updateLimitX(int newValue);

@@ -1,7 +1,7 @@
 // Documents, read with the archiver table the program uses: whatever is read, written and
-// read back gives the same objects (every cell, and sizes, cell sizes and positions as the file
-// writes them) and leaves the registry alone the second time; a refused document hands out no
-// objects and leaves the material registry as it was.
+// read back gives the same objects (every cell, and sizes, cell sizes, positions and wafer
+// orientations as the file writes them) and leaves the registry alone the second time; a
+// refused document hands out no objects and leaves the material registry as it was.
 
 #include "fuzzsupport.h"
 
@@ -94,6 +94,8 @@ void checkSameVolume(const Model::ObjectPtr& a, const Model::ObjectPtr& b) {
                "a round trip changed a volume's size");
     FUZZ_CHECK(placement(*first) == placement(*second),
                "a round trip changed a volume's cell size or position");
+    FUZZ_CHECK(first->getCrystalOrientation() == second->getCrystalOrientation(),
+               "a round trip changed a volume's crystal orientation");
     FUZZ_CHECK(cellsOf(*first) == cellsOf(*second), "a round trip changed a volume's cells");
 }
 

@@ -47,6 +47,21 @@ def test_substrate_save_and_open(tmp_path):
     assert (reopened.size, reopened.cell_size, reopened.position) == (
         volume.size, volume.cell_size, volume.position)
     np.testing.assert_array_equal(reopened.materials, expected)
+    assert volume.crystal_orientation == reopened.crystal_orientation == "100"
+
+
+def test_a_110_wafer_keeps_its_orientation_through_save_and_open(tmp_path):
+    document = cellvane.Document()
+    volume = document.create_substrate(size=(6, 6, 6), material="Si", crystal_orientation="110")
+    assert volume.crystal_orientation == "110"
+    path = tmp_path / "wafer.cvx"
+    document.save(path)
+    assert 'crystal-orientation="110"' in path.read_text()
+    [reopened] = cellvane.open(path).volumes
+    assert reopened.crystal_orientation == "110"
+    with pytest.raises(ValueError, match="must be 100 or 110"):
+        document.create_substrate(size=(6, 6, 6), material="Si", crystal_orientation="111")
+    assert len(document.volumes) == 1
 
 
 def test_view_is_zero_copy_read_only_and_follows_the_cells():

@@ -361,6 +361,15 @@ def test_recipes_choose_themselves_from_the_values_given():
     assert np.array_equal(cells(d)[:, :, 4:], before[:, :, 4:])
     with pytest.raises(ValueError, match="top, bottom or both"):
         d.wet_etch(depth=1, etch_side="sideways")
+    # Naming the etchant etches by its calibrated plane rates; its values are checked first.
+    e, before = scene(), cells(scene())
+    e.wet_etch(koh_concentration=25, koh_temperature=90, etch_time=2 / 0.603, etchant="TMAH")
+    assert not np.array_equal(cells(e), before)
+    for bad, why in ((dict(etchant="HF"), "KOH or TMAH"), (dict(etchant="TMAH"), "25 wt%")):
+        f = scene()
+        with pytest.raises(ValueError, match=why):
+            f.wet_etch(koh_concentration=30, koh_temperature=80, etch_time=1, **bad)
+        assert np.array_equal(cells(f), before)
     # A deposition by rate and time equals the thickness it comes to.
     a.deposit(material=OXIDE, rate=0.5, time=4)
     b.deposit(material=OXIDE, thickness=2)

@@ -121,6 +121,12 @@ inline const QString passivationRate = QStringLiteral("Passivation Rate");
 inline const QString passivationTimePerCycle = QStringLiteral("Passivation Time Per Cycle");
 // A wet etch's side: "top", "bottom" or "both"; the top when absent.
 inline const QString etchSide = QStringLiteral("Etch Side");
+// A new volume's wafer surface plane: "100" or "110"; (100) when absent.
+inline const QString crystalOrientation = QStringLiteral("Crystal Orientation");
+// A wet etch recipe's etchant, "KOH" or "TMAH", whose calibrated plane rates the etch follows
+// (with "KOH Concentration" and "KOH Temperature" as the solution's); absent, the recipe's
+// KOH etches by the uncalibrated lattice rule.
+inline const QString etchant = QStringLiteral("Etchant");
 
 // "Volume Size X", "Substrate Size Y", ...: a name followed by the axis letter.
 inline QString axis(const char* name, char axisLetter) {

@@ -197,12 +197,22 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
                                    ? WetEtchSides::Periodic
                                    : WetEtchSides::Closed;
     const QString sideName = values.optionalText(names::etchSide, etchSideName(EtchSide::Top));
+    const QString etchantText = values.optionalText(names::etchant);
     if (!values.isComplete())
         return {};
     EtchSide etchSide = EtchSide::Top;
     if (!etchSideFromName(sideName, etchSide))
         return {
             QStringLiteral("the etch side must be top, bottom or both, not \"%1\"").arg(sideName)};
+    if (!etchantText.isEmpty()) {
+        Etchant etchant = Etchant::Koh;
+        if (!etchantFromName(etchantText, etchant))
+            return {QStringLiteral("the etchant must be KOH or TMAH, not \"%1\"").arg(etchantText)};
+        // The calibrated rates are a recipe's: a depth alone says nothing of the solution.
+        if (!byRecipe)
+            return {QStringLiteral("an etchant needs a recipe (KOH Recipe)")};
+        recipe.etchant = etchant;
+    }
     if (byRecipe) {
         if (QString refusal = recipe.refusal(); !refusal.isEmpty())
             return {refusal};
@@ -233,6 +243,7 @@ StepRun siWetEtching(RecordValues& values, TotalVolume& volume, ProcessHistory& 
     AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
     engine.setEtchSide(etchSide);
     engine.setRateFactors(&boron.rateFactors());
+    engine.setEtchant(recipe.etchant);
     engine.runEtching(progress);
     if (!boron.isEmpty()) {
         boron.restore(volume);
@@ -693,7 +704,8 @@ void readCount(RecordValues& values, const AxisCount& count, std::vector<AxisCou
         *count.cells = wholeAsInt(values, names::axis(count.name, count.axis));
 }
 
-SubstrateDescription readSubstrate(RecordValues& values) {
+// `orientation` gets the record's text for the crystal orientation, which the caller checks.
+SubstrateDescription readSubstrate(RecordValues& values, QString& orientation) {
     SubstrateDescription substrate;
     std::vector<AxisCount> inMicrons;
     const auto counts = [&](const char* name, int& x, int& y, int& z) {
@@ -724,6 +736,9 @@ SubstrateDescription readSubstrate(RecordValues& values) {
     for (const char* name : {names::volumeSize, names::substrateSize, names::substrateDelta})
         for (const char axis : {'X', 'Y', 'Z'})
             values.optionalReal(names::axisInMicrons(name, axis), 0.0);
+    orientation = values.optionalText(
+        names::crystalOrientation,
+        Model::Automaton::crystalOrientationName(Model::Automaton::CrystalOrientation::Surface100));
     for (const AxisCount& count : inMicrons) {
         const float edge = count.axis == 'X'   ? substrate.cellSizeX
                            : count.axis == 'Y' ? substrate.cellSizeY
@@ -793,9 +808,13 @@ ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType,
 ProcessRecordExecutor::Result ProcessRecordExecutor::execute(int processType, RecordValues& values,
                                                              Util::ProgressReporter& progress) {
     if (processType == ProcessTypes::CreateSubstrate) {
-        SubstrateDescription substrate = readSubstrate(values);
+        QString orientation;
+        SubstrateDescription substrate = readSubstrate(values, orientation);
         if (!values.isComplete())
             return notRun(values.getProblem());
+        if (!Model::Automaton::crystalOrientationFromName(orientation,
+                                                          substrate.crystalOrientation))
+            return notRun(Model::Automaton::crystalOrientationRefusal(orientation));
         for (const float size : {substrate.cellSizeX, substrate.cellSizeY, substrate.cellSizeZ})
             if (!(size > 0.f))
                 return notRun(QStringLiteral("the cell sizes must be greater than 0"));

@@ -1,5 +1,7 @@
 #include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
 
+#include <algorithm>
+
 namespace Core::Operations {
 
 namespace {
@@ -12,6 +14,15 @@ AtomicStructureSimpleSiWetEtch::AtomicStructureSimpleSiWetEtch(
     : kernel(volume, depth, lcAtomisticEtch(), sides) {}
 
 void AtomicStructureSimpleSiWetEtch::runEtching(Util::ProgressReporter& progress) {
+    if (etchant || customSteps) {
+        const NeighbourhoodSteps steps = customSteps ? *customSteps : calibrated(*etchant).steps;
+        CalibratedRemoval removal(steps);
+        if (factors && !factors->empty())
+            removal.factors = factors;
+        kernel.setStepsPerLayer(unsigned(std::max(1, steps.terrace100)));
+        kernel.run(removal, progress);
+        return;
+    }
     Removal removal;
     if (factors && !factors->empty()) {
         removal.factors = factors;
@@ -40,6 +51,56 @@ bool AtomicStructureSimpleSiWetEtch::Removal::removes(const Model::Automaton::Si
     // Within a thousandth of one counts: a factor a hair below one (lightly doped silicon)
     // must not take two steps per layer.
     if (credit < 1.0 - 1e-3)
+        return false;
+    credits.erase(id);
+    return true;
+}
+
+AtomicStructureSimpleSiWetEtch::CalibratedRemoval::CalibratedRemoval(
+    const NeighbourhoodSteps& steps) {
+    const auto once = [](int count) { return 1.0 / double(std::max(1, count)); };
+    once100 = once(steps.terrace100);
+    onceStep100 = once(steps.step100);
+    once110 = once(steps.chain110);
+    once311 = once(steps.step311);
+    once111 = once(steps.terrace111);
+}
+
+bool AtomicStructureSimpleSiWetEtch::CalibratedRemoval::removes(
+    const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id, int strip) {
+    const int bonded = lattice.countBondedNeighbors(id);
+    if (bonded >= 4)
+        return false;
+    double gain = 1.0;
+    if (bonded == 2) {
+        gain = lattice.countSecondNeighbors(id) >= 6 ? once100 : onceStep100;
+    } else if (bonded == 3) {
+        const int second = lattice.countSecondNeighbors(id);
+        int bulk = 0;
+        for (unsigned s = 0; s < 4; ++s) {
+            const Model::Automaton::AtomId n = lattice.neighbor(id, s);
+            if (n != Model::Automaton::noAtom &&
+                lattice.state(n) != Model::Automaton::SiAtom::Empty &&
+                lattice.countBondedNeighbors(n) == 4)
+                ++bulk;
+        }
+        gain = second >= 9 ? once111 : bulk >= 2 ? once311 : once110;
+    }
+    if (factors) {
+        const auto slow = factors->find(Model::Automaton::CellIndex(lattice.cellIndexOf(id)));
+        if (slow != factors->end())
+            gain *= double(slow->second);
+    }
+    // Only this strip sees its atoms, so its own map needs no lock.
+    auto& credits = this->credits[std::size_t(strip)];
+    if (gain >= 1.0 - 1e-9) {
+        credits.erase(id);
+        return true;
+    }
+    double& credit = credits[id];
+    credit += gain;
+    // Shares of 1 / N add up to a hair below one after N steps.
+    if (credit < 1.0 - 1e-9)
         return false;
     credits.erase(id);
     return true;

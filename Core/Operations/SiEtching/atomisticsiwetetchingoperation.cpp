@@ -14,6 +14,8 @@ void AtomisticSiWetEtchingOperation::runEngine(Model::Automaton::TotalVolume& vo
     AtomicStructureSimpleSiWetEtch engine(volume, depth, sides);
     engine.setEtchSide(getEtchSide());
     engine.setRateFactors(&getRateFactors());
+    if (const auto& recipe = getRecipe())
+        engine.setEtchant(recipe->etchant);
     engine.runEtching(progress);
 }
 

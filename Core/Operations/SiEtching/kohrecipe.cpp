@@ -31,6 +31,20 @@ double seidelRate(const KohRecipe& recipe, double k0, double activation) {
 } // namespace
 
 QString KohRecipe::refusal() const {
+    if (etchant == Etchant::Tmah) {
+        const PlaneRateTable& table = calibrated(Etchant::Tmah).table;
+        if (!std::isfinite(concentration) || std::abs(concentration - table.concentration) > 0.05)
+            return QStringLiteral("The TMAH etch rates are known for %1 wt%, not %2 wt%.")
+                .arg(table.concentration)
+                .arg(concentration);
+        // Open baths of TMAH are run below boiling; the Arrhenius law is known up to 90 °C.
+        if (!std::isfinite(temperature) || temperature < 20.0 || temperature > 95.0)
+            return QStringLiteral("The TMAH temperature must lie between 20 and 95 °C, not %1 °C.")
+                .arg(temperature);
+        if (!std::isfinite(time) || time < 0.0)
+            return QStringLiteral("The etch time must be 0 minutes or more, not %1.").arg(time);
+        return QString();
+    }
     if (!std::isfinite(concentration) || concentration < lowestConcentration ||
         concentration > highestConcentration)
         return QStringLiteral("The KOH etch rates are known for 10 to 60 wt%, not %1 wt%.")
@@ -64,12 +78,31 @@ double KohRecipe::waterMolarity() const {
     return (100.0 - concentration) / 100.0 * density(concentration) * 1000.0 / waterMolarMass;
 }
 
+double KohRecipe::seidelRate100(double concentration, double temperature) {
+    KohRecipe recipe;
+    recipe.concentration = concentration;
+    recipe.temperature = temperature;
+    return seidelRate(recipe, k100, ea100);
+}
+
 double KohRecipe::rate100() const {
-    return seidelRate(*this, k100, ea100);
+    if (!etchant)
+        return seidelRate(*this, k100, ea100);
+    const PlaneRateTable& table = calibrated(*etchant).table;
+    if (*etchant == Etchant::Koh)
+        return table.rates.r100 * seidelRate(*this, k100, ea100) /
+               seidelRate100(table.concentration, table.temperature);
+    const double kelvin = temperature + 273.15;
+    const double tableKelvin = table.temperature + 273.15;
+    return table.rates.r100 *
+           std::exp(-tmahActivationEnergy / boltzmann * (1.0 / kelvin - 1.0 / tableKelvin));
 }
 
 double KohRecipe::rate110() const {
-    return seidelRate(*this, k110, ea110);
+    if (!etchant)
+        return seidelRate(*this, k110, ea110);
+    const PlaneRateTable& table = calibrated(*etchant).table;
+    return rate100() * table.rates.r110 / table.rates.r100;
 }
 
 double KohRecipe::engineDepth(const Model::Automaton::TotalVolume& volume, double microns) {

@@ -8,15 +8,15 @@ namespace Core::Operations {
 
 namespace {
 
-using Etchant = MaskEtchRate::Etchant;
+using MaskEtchant = MaskEtchRate::Etchant;
 
 const MaskEtchRate rates[] = {
     // Williams and Muller 1996, KOH 30 wt% at 80 °C.
-    {Etchant::Koh, "Thermal Si02", 7.7, 1400.0},
-    {Etchant::Koh, "Si3N4 (LPCVD)", 0.0, 1400.0},
+    {MaskEtchant::Koh, "Thermal Si02", 7.7, 1400.0},
+    {MaskEtchant::Koh, "Si3N4 (LPCVD)", 0.0, 1400.0},
     // Tabata et al. 1992, TMAH 22 wt% at 90 °C.
-    {Etchant::Tmah, "Thermal Si02", 0.2, 1000.0},
-    {Etchant::Tmah, "Si3N4 (LPCVD)", 0.0, 1000.0},
+    {MaskEtchant::Tmah, "Thermal Si02", 0.2, 1000.0},
+    {MaskEtchant::Tmah, "Si3N4 (LPCVD)", 0.0, 1000.0},
 };
 
 } // namespace
@@ -26,8 +26,11 @@ const MaskEtchRate (&MaskWear::table())[4] {
 }
 
 double MaskWear::kohRate(const QString& material, const KohRecipe& recipe) {
+    // A TMAH recipe wears its masks by the TMAH table; any other by KOH's.
+    const MaskEtchant etchant =
+        recipe.etchant == Etchant::Tmah ? MaskEtchant::Tmah : MaskEtchant::Koh;
     for (const MaskEtchRate& entry : rates)
-        if (entry.etchant == Etchant::Koh && material == QLatin1String(entry.material))
+        if (entry.etchant == etchant && material == QLatin1String(entry.material))
             // nm/min over nm/min, times the recipe's µm/min.
             return entry.rate / entry.silicon100 * recipe.rate100();
     return 0.0;

@@ -112,7 +112,8 @@ void SiWetEtchOperation::end() {
             return;
         }
         microns = recipe->depthMicrons();
-        message(QStringLiteral(": KOH %1 wt% at %2 °C, (100) %3 µm/min: %4")
+        message(QStringLiteral(": %1 %2 wt% at %3 °C, (100) %4 µm/min: %5")
+                    .arg(recipe->etchant ? etchantName(*recipe->etchant) : QStringLiteral("KOH"))
                     .arg(recipe->concentration)
                     .arg(recipe->temperature)
                     .arg(QString::number(recipe->rate100(), 'f', 3), recipe->depthText()));

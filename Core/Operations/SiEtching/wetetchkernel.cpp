@@ -254,13 +254,13 @@ void WetEtchKernel::findSideLinks(StripWork& work) {
     const double edge[3] = {volume.getCellSizeX(), volume.getCellSizeY(), volume.getCellSizeZ()};
     const Util::Vector3D corner = volume.getPosition();
     const double low[3] = {corner.x, corner.y, corner.z};
-    // The turned crystal repeats every half face diagonal along x and y: the shift through a
-    // side is the most of those that fits.
+    // The crystal repeats every row along x and y (half a face diagonal on a (100) wafer):
+    // the shift through a side is the most of those that fits.
     const double latticeConstant = l.getLatticeConstant();
-    const double row = std::sqrt(0.5) * latticeConstant;
     double shift[2];
     unsigned margin[2];
     for (int a = 0; a < 2; ++a) {
+        const double row = l.sideRepeat(a);
         // The division is exact for a whole number of rows; the tolerance keeps it whole.
         shift[a] = std::floor(size[a] * edge[a] / row + 1e-9) * row;
         // A bond reaches at most √2/4 of a lattice constant across x or y.

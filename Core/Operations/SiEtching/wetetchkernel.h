@@ -85,6 +85,8 @@ public:
     // Before run(); the top by default.
     void setEtchSide(EtchSide value) { etchSide = value; }
     EtchSide getEtchSide() const { return etchSide; }
+    // Before run(): how many steps a rule takes to remove one (100) layer; 1 by default.
+    void setStepsPerLayer(unsigned value) { stepsPerLayer = std::max(1u, value); }
 
 private:
     using AtomId = Model::Automaton::AtomId;
@@ -141,6 +143,7 @@ private:
     const QLoggingCategory& category;
     WetEtchSides sides;
     EtchSide etchSide = EtchSide::Top;
+    unsigned stepsPerLayer = 1;
     // Per cell, for an etch from the bottom: 1 for the empty cells the etchant does not reach.
     // Empty for the other sides, where every empty cell is etchant.
     std::vector<std::uint8_t> dry;
@@ -210,7 +213,9 @@ template <class Rule> void WetEtchKernel::run(Rule& rule, Util::ProgressReporter
         return;
     partition->watch(progress);
     // The depth is a length in scene units; the lattice counts it in lattice constants.
-    const std::uint64_t steps = stepCount(depth / lattice->getLatticeConstant());
+    const std::uint64_t layers = stepCount(depth / lattice->getLatticeConstant());
+    const std::uint64_t steps =
+        layers > UINT64_MAX / stepsPerLayer ? UINT64_MAX : layers * stepsPerLayer;
     progress.start(steps);
 
     if (sides == WetEtchSides::Periodic) {

@@ -106,6 +106,7 @@ bool ExtractFilm::extract(std::vector<int>& cells, QString& reason, bool& withBo
             source->getSizeX(), source->getSizeY(), source->getSizeZ(), source->getCellSizeX(),
             source->getCellSizeY(), source->getCellSizeZ(), source->getPosition(), cells);
         result->setMicrometresPerSceneUnit(source->getMicrometresPerSceneUnit());
+        result->setCrystalOrientation(source->getCrystalOrientation());
         return true;
     } catch (const std::bad_alloc&) {
         result.reset();

@@ -138,6 +138,8 @@ bool GlueSubstrateOperation::glue() {
             placement.sizeX, placement.sizeY, placement.sizeZ, layout.cellSizeX, layout.cellSizeY,
             layout.cellSizeZ, base->getPosition(), materials);
         result->setMicrometresPerSceneUnit(base->getMicrometresPerSceneUnit());
+        // One volume has one lattice: the bonded stack etches as the base wafer is cut.
+        result->setCrystalOrientation(base->getCrystalOrientation());
         return true;
     } catch (const std::bad_alloc&) {
         // The budget is an estimate; memory can still run out while building.

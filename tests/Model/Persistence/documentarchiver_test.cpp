@@ -282,6 +282,53 @@ TEST_F(DocumentArchiverTest, TheScaleIsWrittenOnlyWhenItIsNotOneAndComesBackOnEv
     }
 }
 
+TEST_F(DocumentArchiverTest, AWaferOrientationOtherThan100IsWrittenOnItsVolumeAndComesBack) {
+    using Model::Automaton::CrystalOrientation;
+    Model::Document document;
+    auto plain = makeVolume(3, 2, 2, [](int x, int, int) { return x % 2; });
+    auto turned = makeVolume(3, 2, 2, [](int x, int, int) { return x % 2; });
+    document.addObject(plain);
+    document.addObject(turned);
+    const QByteArray before = written(document);
+    EXPECT_FALSE(before.contains("crystal-orientation"));
+
+    turned->setCrystalOrientation(CrystalOrientation::Surface110);
+    const QByteArray bytes = written(document);
+    const QByteArray attribute(" crystal-orientation=\"110\"");
+    EXPECT_EQ(bytes.count(attribute), 1);
+    // Only the (110) volume's element gains the attribute; nothing else changes.
+    EXPECT_EQ(QByteArray(bytes).replace(attribute, ""), before);
+
+    const auto result = read(bytes);
+    ASSERT_EQ(result.status, ReadStatus::Complete);
+    EXPECT_TRUE(result.warnings.isEmpty());
+    ASSERT_EQ(result.objects.size(), 2u);
+    const auto first = std::dynamic_pointer_cast<TotalVolume>(result.objects[0]);
+    const auto second = std::dynamic_pointer_cast<TotalVolume>(result.objects[1]);
+    EXPECT_EQ(first->getCrystalOrientation(), CrystalOrientation::Surface100);
+    EXPECT_EQ(second->getCrystalOrientation(), CrystalOrientation::Surface110);
+    EXPECT_EQ(materialsOf(*second), materialsOf(*turned));
+    // A copy of the volume (as an undo snapshot or a duplicate takes it) keeps the wafer.
+    std::unique_ptr<Model::Object> copy(second->clone());
+    EXPECT_EQ(static_cast<TotalVolume&>(*copy).getCrystalOrientation(),
+              CrystalOrientation::Surface110);
+
+    // An orientation this program does not know keeps the cells, reads as (100) and says so.
+    for (const char* bad : {"111", "", "(110", "1 10"}) {
+        SCOPED_TRACE(bad);
+        const auto odd = read(
+            documentWith(QString(), QStringLiteral("1 1 0 1"))
+                .replace("<Object ", QByteArray("<Object crystal-orientation=\"") + bad + "\" "));
+        EXPECT_EQ(odd.status, ReadStatus::Complete);
+        ASSERT_EQ(odd.objects.size(), 1u);
+        EXPECT_EQ(std::dynamic_pointer_cast<TotalVolume>(odd.objects[0])->getCrystalOrientation(),
+                  CrystalOrientation::Surface100);
+        ASSERT_EQ(odd.warnings.size(), 1);
+        EXPECT_TRUE(odd.warnings[0].contains(QStringLiteral("neither 100 nor 110")))
+            << odd.warnings[0].toStdString();
+    }
+}
+
 TEST_F(DocumentArchiverTest, AClashingMaterialIsRegisteredUnderAFreshIdAndCellsFollowIt) {
     ASSERT_TRUE(materials->updateMaterial(Material(20, QStringLiteral("Silver"), 10490.f, 8.3e10f,
                                                    0.37f, Util::Vector4D(0.8, 0.8, 0.8, 1.0))));

@@ -1,6 +1,7 @@
 #include "Core/Operations/SiEtching/atomisticsiwetetchingoperation.h"
 #include "Core/Operations/SiEtching/boronetchstop.h"
 #include "Core/Operations/SiEtching/continouswetetchoperation.h"
+#include "UI/BatchRun/batchstepdialogs.h"
 #include "UI/Operations/bcaetchingdialog.h"
 #include "UI/mainwindowpresenter.h"
 #include "support/fakeoperations.h"
@@ -176,6 +177,66 @@ TEST_F(WetEtchMenuTest, KohRecipeShowsItsDepthAndEtchesFlatWithPeriodicSides) {
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 3), 0) << x << "," << y;
             EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 1) << x << "," << y;
         }
+}
+
+TEST_F(WetEtchMenuTest, TmahRecipeEtchesByItsCalibratedRatesAndRefusesOtherConcentrations) {
+    QString refused, concentrationLabel;
+    bool okWhileRefused = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        dialog->findChild<QCheckBox*>(QStringLiteral("chkKohRecipe"))->setChecked(true);
+        dialog->findChild<QComboBox*>(QStringLiteral("cbxEtchant"))
+            ->setCurrentText(QStringLiteral("TMAH"));
+        auto* concentration =
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"));
+        auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        concentration->setValue(30.0);
+        refused = dialog->findChild<QLabel*>(QStringLiteral("lblRecipeDepth"))->text();
+        concentrationLabel = dialog->findChild<QLabel*>(QStringLiteral("lblConcentration"))->text();
+        okWhileRefused = ok->isEnabled();
+        concentration->setValue(25.0);
+        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxTemperature"))->setValue(90.0);
+        // 0.603 µm/min × 3.32 min = 2.0 µm: two cells.
+        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxTime"))->setValue(3.32);
+        dialog->findChild<QCheckBox*>(QStringLiteral("chkPeriodicSides"))->setChecked(true);
+        ok->click();
+    });
+    presenter->operationActivated(QStringLiteral("28"));
+    presenter->enterPressed();
+    EXPECT_TRUE(refused.contains(QStringLiteral("25 wt%"))) << refused.toStdString();
+    EXPECT_EQ(concentrationLabel, QStringLiteral("TMAH concentration"));
+    EXPECT_FALSE(okWhileRefused);
+    EXPECT_EQ(presenter->getConsoleInput().getLastMessage(),
+              QStringLiteral("BCA Wet Etch: Operation finished."));
+    for (int x = 0; x < 6; ++x)
+        for (int y = 0; y < 6; ++y) {
+            EXPECT_EQ(testing_support::materialAt(*volume, x, y, 2), 0) << x << "," << y;
+            EXPECT_EQ(testing_support::materialAt(*volume, x, y, 1), 1) << x << "," << y;
+        }
+}
+
+// A list step made in the batch dialog keeps the etchant chosen, and only when one is.
+TEST(BCAEtchingDialog, BatchStepRecordsTheChosenEtchant) {
+    namespace names = Core::Operations::RecordParameters;
+    Ui::BatchStepDialogs::Context context;
+    for (const QString& etchant : {QStringLiteral("TMAH"), QString()}) {
+        QTimer::singleShot(0, [etchant] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dialog);
+            dialog->findChild<QCheckBox*>(QStringLiteral("chkKohRecipe"))->setChecked(true);
+            if (!etchant.isEmpty())
+                dialog->findChild<QComboBox*>(QStringLiteral("cbxEtchant"))
+                    ->setCurrentText(etchant);
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("dbxConcentration"))->setValue(25);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        const auto record = Ui::BatchStepDialogs::ask(Ui::ProcessData::SiWetEtching, context);
+        ASSERT_TRUE(record);
+        const QVariantMap values = record->getParameters();
+        EXPECT_EQ(values.value(names::etchant).toString(), etchant);
+        EXPECT_EQ(values.contains(names::etchant), !etchant.isEmpty());
+    }
 }
 
 // The membrane flow from the menu: the etch side chosen in the dialog, a back window under a

@@ -234,6 +234,11 @@ TEST_F(CreateSubstrateFlow, OperationTwoCreatesAnUndoableVolumeFromTheDialog) {
                   QString::fromUtf8("Volume: 10 × 10 × 2 µm"));
         auto* film = dialog.findChild<QComboBox*>(QStringLiteral("cbxFilm"));
         film->setCurrentIndex(film->findData(3));
+        auto* orientation = dialog.findChild<QComboBox*>(QStringLiteral("cbxCrystalOrientation"));
+        ASSERT_TRUE(orientation);
+        EXPECT_EQ(orientation->currentText(), QStringLiteral("(100)"));
+        EXPECT_TRUE(hasLabel(dialog, QStringLiteral("Crystal Orientation")));
+        orientation->setCurrentText(QStringLiteral("(110)"));
     });
     presenter->operationActivated(QStringLiteral("2"));
     EXPECT_FALSE(context().currentOperation);
@@ -260,6 +265,7 @@ TEST_F(CreateSubstrateFlow, OperationTwoCreatesAnUndoableVolumeFromTheDialog) {
     presenter->redo();
     ASSERT_EQ(context().document->getObjects().size(), 1u);
     EXPECT_EQ(context().document->getObjects()[0]->getId(), id);
+    EXPECT_EQ(volume->getCrystalOrientation(), Model::Automaton::CrystalOrientation::Surface110);
 }
 
 TEST_F(CreateSubstrateFlow, SphereCheckedPassesTheBallAndCancelLeavesTheDocumentAlone) {

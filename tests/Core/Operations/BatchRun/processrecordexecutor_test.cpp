@@ -611,6 +611,57 @@ TEST(ProcessRecordExecutor, CreateSubstrateTakesCellSizesWhenGiven) {
     }
 }
 
+// The wafer's surface plane: (100) unless the record names another; a text naming none is
+// refused with the reason, and nothing is created.
+TEST(ProcessRecordExecutor, CreateSubstrateTakesTheCrystalOrientation) {
+    using Model::Automaton::CrystalOrientation;
+    QVariantMap box{{names::corner, QVariant::fromValue(Util::Vector3D(0, 0, 0))},
+                    {names::sphericalSubstrate, false}};
+    for (const char letter : {'X', 'Y', 'Z'}) {
+        box.insert(names::axis(names::volumeSize, letter), 4u);
+        box.insert(names::axis(names::substrateSize, letter), 2u);
+        box.insert(names::axis(names::substrateDelta, letter), 0u);
+    }
+    box = withMaterial(box, Silicon);
+    ProcessHistory history;
+    int created = 0;
+    ProcessRecordExecutor executor(history, {[&created](const auto&) { ++created; }, nullptr});
+    const struct {
+        QVariant value;
+        bool runs;
+        CrystalOrientation orientation;
+    } cases[] = {{QVariant(), true, CrystalOrientation::Surface100},
+                 {QStringLiteral("100"), true, CrystalOrientation::Surface100},
+                 {QStringLiteral("110"), true, CrystalOrientation::Surface110},
+                 {QStringLiteral("(110)"), true, CrystalOrientation::Surface110},
+                 {QStringLiteral("111"), false, {}},
+                 {QStringLiteral(""), false, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value.toString().toStdString());
+        QVariantMap record = box;
+        if (c.value.isValid())
+            record.insert(names::crystalOrientation, c.value);
+        const int before = created;
+        const auto result = executor.execute(ProcessTypes::CreateSubstrate, record);
+        if (!c.runs) {
+            EXPECT_EQ(result.outcome, Outcome::NotRun);
+            EXPECT_EQ(result.problem,
+                      QStringLiteral("the crystal orientation must be 100 or 110, not \"%1\"")
+                          .arg(c.value.toString()));
+            EXPECT_EQ(created, before);
+            continue;
+        }
+        ASSERT_TRUE(result.isDone());
+        EXPECT_EQ(executor.getVolume()->getCrystalOrientation(), c.orientation);
+    }
+    const auto fields = *ProcessRecordExecutor::fieldsOf(ProcessTypes::CreateSubstrate);
+    const auto field = std::find_if(fields.begin(), fields.end(), [](const RecordField& f) {
+        return f.name == names::crystalOrientation;
+    });
+    ASSERT_NE(field, fields.end());
+    EXPECT_TRUE(field->optional);
+}
+
 // Counts of cells may be given in µm instead: on 0.5 µm cells a box of 30 µm is 60 cells, and
 // an etch of 6 µm removes 12 cells where "Etch Depth: 6" would remove 3 µm. Their units are
 // what the runner's lines and the study's axes show.

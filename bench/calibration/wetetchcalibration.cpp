@@ -1,0 +1,100 @@
+// Redoes the calibration of the atomistic wet etch: for each etchant, the neighbourhood
+// counts that make the simulated plane rates meet the published table, and the table of
+// simulated rates beside the published ones.
+//
+//   cellvane_wetetch_calibration          the table for the counts in planerates.cpp
+//   cellvane_wetetch_calibration --fit    searches the counts again, then prints the table
+//
+// The (110) and (111) counts follow from the rate ratios (planerates.h gives the formulas)
+// and are then moved to the measured faces; the two step counts are searched on the measured
+// {311} face. Rates are measured on the lattice by PlaneRateMeasurement.
+
+#include "Core/Operations/SiEtching/planeratemeasurement.h"
+#include "Core/Operations/SiEtching/planerates.h"
+
+#include <QLoggingCategory>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+using namespace Core::Operations;
+using Family = PlaneRateMeasurement::Family;
+
+namespace {
+
+double miss(Family family, const NeighbourhoodSteps& steps, const PlaneRates& table) {
+    const double published = PlaneRateMeasurement::published(family, table) / table.r100;
+    return PlaneRateMeasurement::relativeRate(family, steps) / published - 1.0;
+}
+
+NeighbourhoodSteps fit(const PlaneRates& table) {
+    NeighbourhoodSteps steps = calibrated(Etchant::Koh).steps;
+    const int layer = steps.terrace100;
+    // (110) layers are √2 (100) layers thick; a (111) bilayer is 4/√3 of them and takes one
+    // step more than its terrace count. The faces' edges etch a little faster than their
+    // middles, so each count then moves to the measured face.
+    const int chain = int(std::lround(std::sqrt(2.0) * layer * table.r100 / table.r110));
+    double best = INFINITY;
+    int chain110 = chain;
+    for (int count = std::max(1, chain - 1); count <= chain + 1; ++count) {
+        steps.chain110 = count;
+        const double m = std::abs(miss(Family::P110, steps, table));
+        if (m < best) {
+            best = m;
+            chain110 = count;
+        }
+    }
+    steps.chain110 = chain110;
+    steps.terrace111 = int(std::lround(4.0 / std::sqrt(3.0) * layer * table.r100 / table.r111)) - 1;
+    const double fast = 1.0 + miss(Family::P111, steps, table);
+    steps.terrace111 = int(std::lround((steps.terrace111 + 1) * fast)) - 1;
+    best = INFINITY;
+    NeighbourhoodSteps chosen = steps;
+    for (int step100 = 1; step100 <= layer; ++step100)
+        for (int step311 = 1; step311 <= layer; ++step311) {
+            steps.step100 = step100;
+            steps.step311 = step311;
+            const double m = miss(Family::P311, steps, table);
+            std::printf("  step counts %2d %2d: (311) %+.3f\n", step100, step311, m);
+            if (std::abs(m) < best) {
+                best = std::abs(m);
+                chosen = steps;
+            }
+        }
+    return chosen;
+}
+
+void printTable(Etchant etchant, const NeighbourhoodSteps& steps) {
+    const PlaneRateTable& table = calibrated(etchant).table;
+    std::printf("%s %.0f wt%% at %.0f °C, counts {%d, %d, %d, %d, %d}\n",
+                qPrintable(etchantName(etchant)), table.concentration, table.temperature,
+                steps.terrace100, steps.step100, steps.chain110, steps.step311, steps.terrace111);
+    std::printf("  plane   published µm/min   simulated µm/min   ratio\n");
+    const double hundred = PlaneRateMeasurement::hundredPerStep(steps);
+    // One (100) layer of a/4 per terrace count of steps is the table's (100) rate.
+    const double perStep = table.rates.r100 / (0.25 / steps.terrace100);
+    for (const Family family : {Family::P100, Family::P110, Family::P111, Family::P311}) {
+        const double published = PlaneRateMeasurement::published(family, table.rates);
+        const double simulated =
+            family == Family::P100
+                ? hundred * perStep
+                : PlaneRateMeasurement::relativeRate(family, steps) * table.rates.r100;
+        std::printf("  %-6s  %16.4f   %16.4f   %5.3f\n", PlaneRateMeasurement::name(family),
+                    published, simulated, simulated / published);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    const bool refit = argc > 1 && std::strcmp(argv[1], "--fit") == 0;
+    for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
+        NeighbourhoodSteps steps = calibrated(etchant).steps;
+        if (refit)
+            steps = fit(calibrated(etchant).table.rates);
+        printTable(etchant, steps);
+    }
+    return 0;
+}

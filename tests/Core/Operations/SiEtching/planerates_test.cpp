@@ -1,0 +1,161 @@
+#include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
+#include "Core/Operations/SiEtching/kohrecipe.h"
+#include "Core/Operations/SiEtching/planeratemeasurement.h"
+#include "Core/Operations/SiEtching/planerates.h"
+#include "Core/Operations/SiEtching/siwetetchscenes.h"
+#include "Core/Operations/Undo/processhistory.h"
+
+#include <gtest/gtest.h>
+
+#include <QVariantMap>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <unordered_map>
+
+namespace CELLVANE_TEST_FILE {
+
+using namespace Core::Operations;
+using namespace testing_support;
+namespace names = Core::Operations::RecordParameters;
+using Family = PlaneRateMeasurement::Family;
+
+TEST(CalibratedWetEtch, PlaneRatesOfTheLatticeMatchThePublishedTables) {
+    QuietEtching quiet;
+    for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
+        const CalibratedEtchant& calibration = calibrated(etchant);
+        SCOPED_TRACE(etchantName(etchant).toStdString());
+        // A (100) face goes a quarter lattice constant per terrace count of steps (within the
+        // 0.2 % by which 17 lattice constants miss 24 rows of the periodic sides).
+        EXPECT_NEAR(PlaneRateMeasurement::hundredPerStep(calibration.steps),
+                    0.25 / calibration.steps.terrace100,
+                    0.02 * 0.25 / calibration.steps.terrace100);
+        const PlaneRates& table = calibration.table.rates;
+        for (const Family family : {Family::P110, Family::P111, Family::P311}) {
+            const double expected = PlaneRateMeasurement::published(family, table) / table.r100;
+            const double simulated = PlaneRateMeasurement::relativeRate(family, calibration.steps);
+            EXPECT_NEAR(simulated / expected, 1.0, 0.05)
+                << PlaneRateMeasurement::name(family) << " simulated " << simulated << " published "
+                << expected;
+        }
+    }
+}
+
+TEST(CalibratedWetEtch, SameCellsAndAtomsForOneTwoThreeAndEightThreads) {
+    QuietEtching quiet;
+    // An off-centre mesa (convex corners bring every neighbourhood) over periodic sides,
+    // with a boron-doped row that etches slowly.
+    auto run = [](int threads) {
+        PoolThreads pool(threads);
+        auto volume = makeVolume(19, 13, 9, [](int x, int y, int z) {
+            if (z < 7)
+                return 1;
+            if (z == 7)
+                return x >= 3 && x < 11 && y >= 2 && y < 8 ? oxide : 0;
+            return 0;
+        });
+        EXPECT_TRUE(volume->rebuildSiLattice());
+        const std::unordered_map<Model::Automaton::CellIndex, float> slow{
+            {volume->index(15, 6, 5), 0.25f}, {volume->index(16, 6, 5), 0.25f}};
+        AtomicStructureSimpleSiWetEtch engine(*volume, 3.0, WetEtchSides::Periodic);
+        engine.setEtchant(Etchant::Tmah);
+        engine.setRateFactors(&slow);
+        engine.runEtching();
+        return resultOf(*volume);
+    };
+    const EtchResult single = run(1);
+    EXPECT_NE(std::count(single.materials.begin(), single.materials.end(), 1), 19 * 13 * 7);
+    for (int threads : {2, 3, 8})
+        EXPECT_TRUE(run(threads) == single) << threads << " threads";
+}
+
+TEST(CalibratedWetEtch, RecipeRatesFollowSeidelForKohAndArrheniusForTmah) {
+    // Seidel's (100) law worked by hand: 0.72504 µm/min at 34 wt%, 70 °C (the table's point)
+    // and 0.45789 µm/min at 20 wt%, 60 °C; the table's 0.797 scales by their ratio.
+    KohRecipe koh{20.0, 60.0, 10.0};
+    koh.etchant = Etchant::Koh;
+    EXPECT_NEAR(koh.rate100(), 0.797 * 0.45789 / 0.72504, 1e-4);
+    EXPECT_NEAR(koh.rate110(), 1.455 * 0.45789 / 0.72504, 1e-4);
+    koh.concentration = 34.0;
+    koh.temperature = 70.0;
+    EXPECT_NEAR(koh.rate100(), 0.797, 1e-9);
+    // TMAH: 0.603 µm/min at 90 °C times exp(-0.6 eV / k (1/353.15 K - 1/363.15 K)) at 80 °C.
+    KohRecipe tmah{25.0, 80.0, 10.0};
+    tmah.etchant = Etchant::Tmah;
+    EXPECT_TRUE(tmah.refusal().isEmpty());
+    EXPECT_NEAR(tmah.rate100(), 0.603 * std::exp(-0.6 / 8.617333e-5 * (1 / 353.15 - 1 / 363.15)),
+                1e-5);
+    EXPECT_NEAR(tmah.depthMicrons(), 10.0 * tmah.rate100(), 1e-12);
+    const PlaneRates at80 = planeRates(Etchant::Tmah, 25.0, 80.0);
+    EXPECT_NEAR(at80.r311 / at80.r100, 1.177 / 0.603, 1e-9);
+    // Without an etchant the recipe is Seidel's alone, as before.
+    EXPECT_NEAR((KohRecipe{20.0, 60.0, 10.0}.rate100()), 0.45789, 1e-4);
+
+    for (const double wt : {20.0, 30.0, std::nan("")}) {
+        tmah.concentration = wt;
+        EXPECT_TRUE(tmah.refusal().contains(QStringLiteral("25 wt%"))) << wt;
+    }
+    tmah.concentration = 25.0;
+    tmah.temperature = 100.0;
+    EXPECT_FALSE(tmah.refusal().isEmpty());
+}
+
+TEST(CalibratedWetEtch, ARecordWithoutEtchantEtchesAsBeforeAndOneWithItByTheTable) {
+    QuietEtching quiet;
+    const auto run = [](const QVariantMap& extra,
+                        std::shared_ptr<Model::Automaton::TotalVolume> volume) {
+        ProcessHistory history;
+        ProcessRecordExecutor executor(history, {});
+        executor.setVolume(volume);
+        QVariantMap values{{names::kohRecipe, true},
+                           {names::kohConcentration, 34.0},
+                           {names::kohTemperature, 70.0},
+                           {names::etchTime, 10.0}};
+        for (auto value = extra.cbegin(); value != extra.cend(); ++value)
+            values.insert(value.key(), value.value());
+        return executor.execute(ProcessTypes::SiWetEtching, values);
+    };
+    // The list as written before etchants: the same cells and atoms as the plain engine gives
+    // for Seidel's depth (10 min × 0.7250 µm/min: 7 cells of 1 µm).
+    const auto pit = [] { return maskedSilicon(22, 22, 12, 10, 1, 21); };
+    auto old = pit();
+    ASSERT_TRUE(run({}, old).isDone());
+    auto plain = pit();
+    ASSERT_TRUE(plain->rebuildSiLattice());
+    AtomicStructureSimpleSiWetEtch(*plain, 7.0).runEtching();
+    EXPECT_TRUE(resultOf(*old) == resultOf(*plain));
+    EXPECT_EQ(materialAt(*old, 11, 11, 2), 1);
+    EXPECT_EQ(materialAt(*old, 11, 11, 3), 0);
+
+    // KOH by the table: 0.797 µm/min for 10 min, 8 cells of (100) floor.
+    auto calibratedPit = pit();
+    const auto done = run({{names::etchant, QStringLiteral("koh")}}, calibratedPit);
+    ASSERT_TRUE(done.isDone()) << done.problem.toStdString();
+    EXPECT_EQ(materialAt(*calibratedPit, 11, 11, 1), 1);
+    EXPECT_EQ(materialAt(*calibratedPit, 11, 11, 2), 0);
+
+    // Refusals name the value and leave the cells alone.
+    struct Bad {
+        QVariantMap values;
+        const char* reason;
+    };
+    const Bad bad[] = {
+        {{{names::etchant, QStringLiteral("HF")}}, "KOH or TMAH"},
+        {{{names::etchant, QStringLiteral("TMAH")}}, "25 wt%"},
+        {{{names::kohRecipe, false}, {names::depth, 2.0}, {names::etchant, QStringLiteral("KOH")}},
+         "needs a recipe"},
+    };
+    for (const Bad& b : bad) {
+        auto volume = pit();
+        const auto before = materialsOf(*volume);
+        const auto result = run(b.values, volume);
+        EXPECT_FALSE(result.isDone());
+        EXPECT_TRUE(result.problem.contains(QLatin1String(b.reason)))
+            << result.problem.toStdString();
+        EXPECT_EQ(materialsOf(*volume), before);
+    }
+}
+
+} // namespace CELLVANE_TEST_FILE
