@@ -45,7 +45,13 @@ namespace Core::Operations {
 // On cells the film is at least one cell thick, and its foot on the bottom masks a strip as
 // wide as the film along the wall until the etch has cleared it from the side, which takes
 // t / (i · r): the recess is then i · d − t at most, and the overhang of the tooth above shades
-// the wall's top further. The cells reach p only where d is many film thicknesses.
+// the wall's top further. The cells reach p only where d is many film thicknesses. Measured on a
+// wide opening (1 µm cells, t = 1 µm, d = 6 µm, i = 1, one cycle): the top row under the mask
+// recedes 3 cells where p is 6. The cells' wall of a row opens only once the bottom has cleared
+// that row, which caps the top row at i · (d − e) = 5 (e the cell edge); the mask's shade over
+// the recess takes a cell (the etch phase alone on the bare opening recedes 4, the neutral flux
+// on the receding wall, times g, falling from 0.9 to 0.7–0.75 as it goes 0 to 3 cells under the
+// mask), and the foot the last one.
 // The same foot sets each cycle's opening a film's width inside the last cycle's bottom edge,
 // which the sideways etch under the foot wins back only in part: with t one cell, d two cells
 // and i = 0.4 the wall below the first cycle leans into the opening by 4° to 5°; at i = 0.8

@@ -144,11 +144,12 @@ TEST(BatchRunDialog, ComposeEditSaveLoadAndRunAList) {
         EXPECT_EQ(found->windowTitle(), QStringLiteral("Batch Run"));
         EXPECT_EQ(found->size(), QSize(750, 470));
         auto* kinds = child<QComboBox>(*found, "cbxProcess");
-        ASSERT_EQ(kinds->count(), 21);
+        ASSERT_EQ(kinds->count(), 22);
         EXPECT_EQ(kinds->itemText(0), QStringLiteral("CVD"));
         EXPECT_EQ(kinds->itemData(kinds->findText(QStringLiteral("Flux Etching"))).toInt(), 19);
         EXPECT_EQ(kinds->itemData(kinds->findText(QStringLiteral("Thermal Oxidation"))).toInt(),
                   15);
+        EXPECT_EQ(kinds->itemData(kinds->findText(QStringLiteral("Bosch DRIE"))).toInt(), 21);
         EXPECT_EQ(kinds->itemData(kinds->findText(QStringLiteral("Release Etch"))).toInt(), 22);
         EXPECT_FALSE(batch.progress()->isEnabled());
 

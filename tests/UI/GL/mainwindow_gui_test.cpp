@@ -68,6 +68,7 @@ TEST(MainWindowMenus, MenuBarAndItemsComeInOrder) {
          "Simple RIE",
          "Flux Etching",
          "Flux Deposition",
+         "Bosch DRIE",
          "Pour Material",
          "-",
          "Extract Film",

@@ -490,6 +490,7 @@ TEST_F(ExecutorTest, FieldsOfAStepAreTheValuesItNeeds) {
     expectedTypes.push_back(ProcessTypes::SaveCrossSection);
     expectedTypes.push_back(ProcessTypes::FluxEtching);
     expectedTypes.push_back(ProcessTypes::FluxDeposition);
+    expectedTypes.push_back(ProcessTypes::BoschDrie);
     expectedTypes.push_back(ProcessTypes::ReleaseEtch);
     EXPECT_EQ(ProcessRecordExecutor::processTypes(), expectedTypes);
     EXPECT_FALSE(ProcessRecordExecutor::fieldsOf(ProcessTypes::Invalid));

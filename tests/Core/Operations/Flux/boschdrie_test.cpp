@@ -182,6 +182,39 @@ TEST(BoschDrie, ScallopsStayWithinOneCyclesRecessOnAFlatWall) {
     }
 }
 
+// One cycle on a wide opening, many films deep. The cells' wall of the top row opens once the
+// bottom has cleared that row, so the etch phase alone recesses it by i·(d − e) at most, and by
+// a cell less where the mask shades the recess; the whole cycle takes only its film's foot from
+// that.
+TEST(BoschDrie, OneCycleUndercutIsItsEtchPhaseLessTheFilmFoot) {
+    const int perCycle = 6, film = 1, rays = 160, top = MaskTop - 3;
+    for (const double isotropy : {0.5, 1.0}) {
+        SCOPED_TRACE(isotropy);
+        QVariantMap one = record(1, perCycle, isotropy);
+        one[names::raysPerCell] = rays;
+        const SceneVolume cycled = slotScene(120, {{20, 100}});
+        ASSERT_TRUE(execute(cycled, one).isDone());
+        EXPECT_NEAR(depthAt(*cycled, 60), perCycle, 1);
+
+        BoschRecipe recipe;
+        recipe.etchDepthPerCycle = perCycle;
+        recipe.isotropy = isotropy;
+        recipe.periodicSides = true;
+        recipe.raysPerCell = rays;
+        recipe.seed = 3;
+        const SceneVolume bare = slotScene(120, {{20, 100}});
+        FluxSurfaceAdvance(*bare, recipe.etch(0)).run();
+        const int alone = recessAt(*bare, 20, top);
+        const double ceiling = isotropy * (perCycle - 1);
+        EXPECT_LE(alone, ceiling + 0.5);
+        EXPECT_GE(alone, ceiling - 1.5);
+        // The foot costs the cycle up to its width and gives nothing back.
+        const int cycle = recessAt(*cycled, 20, top);
+        EXPECT_GE(cycle, alone - film);
+        EXPECT_LE(cycle, alone);
+    }
+}
+
 // Three gaps after the same cycles: deeper where they are wider, and each as deep as the
 // bottom flux the engine gives along the way says.
 TEST(BoschDrie, NarrowGapsLagAsTheirBottomFluxSays) {
