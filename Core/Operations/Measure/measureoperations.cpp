@@ -122,10 +122,7 @@ void MeasureDistanceOperation::end() {
     context.host.finishCurrentOperation();
 }
 
-StackAtPointOperation::StackAtPointOperation(OperationContext& context)
-    : PickMeasurementOperation(context, QStringLiteral("Stack at Point"), 51) {}
-
-void StackAtPointOperation::step() {
+void VolumePickMeasurementOperation::step() {
     if (finished)
         return;
     if (!asked) {
@@ -137,7 +134,7 @@ void StackAtPointOperation::step() {
     end();
 }
 
-void StackAtPointOperation::end() {
+void VolumePickMeasurementOperation::end() {
     if (finished)
         return;
     if (!asked) {
@@ -146,25 +143,30 @@ void StackAtPointOperation::end() {
     }
     finished = true;
     release();
-    const auto volume = volumeUnder(context, point);
-    if (!volume) {
+    if (const auto volume = volumeUnder(context, point))
+        report(*volume);
+    else
         message(QStringLiteral("There is no cell volume under (%1, %2).")
                     .arg(length(point.x, context.document->getMicrometresPerSceneUnit()),
                          length(point.y, context.document->getMicrometresPerSceneUnit())));
-        context.host.finishCurrentOperation();
-        return;
-    }
-    const Util::Vector3D corner = volume->getPosition();
-    const double scale = Model::Metrology::micrometresPerSceneUnit(*volume);
+    context.host.finishCurrentOperation();
+}
+
+StackAtPointOperation::StackAtPointOperation(OperationContext& context)
+    : VolumePickMeasurementOperation(context, QStringLiteral("Stack at Point"), 51) {}
+
+void StackAtPointOperation::report(TotalVolume& volume) {
+    const Util::Vector4D point = getPoint();
+    const Util::Vector3D corner = volume.getPosition();
+    const double scale = Model::Metrology::micrometresPerSceneUnit(volume);
     const double x = (point.x - corner.x) * scale;
     const double y = (point.y - corner.y) * scale;
     Model::Metrology::MeasurementQuery query;
     query.kind = Model::Metrology::MeasurementQuery::Kind::Stack;
     query.numbers = {x, y};
-    const Model::Metrology::Measurement stack = Model::Metrology::measure(*volume, query);
+    const Model::Metrology::Measurement stack = Model::Metrology::measure(volume, query);
     if (!stack.hasAnswer()) {
         message(QStringLiteral("No answer: %1.").arg(stack.reason));
-        context.host.finishCurrentOperation();
         return;
     }
     message(QStringLiteral("Column at (%1, %2) µm (cells %3, %4) of the cell volume, top at %5:")
@@ -181,44 +183,14 @@ void StackAtPointOperation::end() {
                          layer.reachesTop ? QStringLiteral(", cut off by the top of the volume: "
                                                            "it may go on above")
                                           : QString()));
-    context.host.finishCurrentOperation();
 }
 
 FreeStructuresOperation::FreeStructuresOperation(OperationContext& context)
-    : PickMeasurementOperation(context, QStringLiteral("Free Structures"), 52) {}
+    : VolumePickMeasurementOperation(context, QStringLiteral("Free Structures"), 52) {}
 
-void FreeStructuresOperation::step() {
-    if (finished)
-        return;
-    if (!asked) {
-        asked = true;
-        message(QStringLiteral("Left click on a cell volume."));
-        requestPoint(point);
-        return;
-    }
-    end();
-}
-
-void FreeStructuresOperation::end() {
-    if (finished)
-        return;
-    if (!asked) {
-        cancel();
-        return;
-    }
-    finished = true;
-    release();
-    const auto volume = volumeUnder(context, point);
-    if (!volume) {
-        message(QStringLiteral("There is no cell volume under (%1, %2).")
-                    .arg(length(point.x, context.document->getMicrometresPerSceneUnit()),
-                         length(point.y, context.document->getMicrometresPerSceneUnit())));
-        context.host.finishCurrentOperation();
-        return;
-    }
-    for (const QString& line : describe(*volume))
+void FreeStructuresOperation::report(TotalVolume& volume) {
+    for (const QString& line : describe(volume))
         message(line);
-    context.host.finishCurrentOperation();
 }
 
 QStringList FreeStructuresOperation::describe(TotalVolume& volume) {

@@ -50,37 +50,46 @@ private:
     Util::Vector4D second;
 };
 
-// "Stack at Point": one point picked on a cell volume; the console gets the layers of the
-// column of cells under it, from the top down.
-class StackAtPointOperation : public PickMeasurementOperation {
+// A measurement of the cell volume under one point picked in the view.
+class VolumePickMeasurementOperation : public PickMeasurementOperation {
 public:
-    explicit StackAtPointOperation(OperationContext& context);
-
     void step() override;
     void end() override;
 
     Util::Vector4D getPoint() const { return point; }
+
+protected:
+    using PickMeasurementOperation::PickMeasurementOperation;
+
+    // Writes the console lines of the measurement of `volume` at the picked point.
+    virtual void report(Model::Automaton::TotalVolume& volume) = 0;
 
 private:
     bool asked = false;
     Util::Vector4D point;
 };
 
+// "Stack at Point": one point picked on a cell volume; the console gets the layers of the
+// column of cells under it, from the top down.
+class StackAtPointOperation : public VolumePickMeasurementOperation {
+public:
+    explicit StackAtPointOperation(OperationContext& context);
+
+protected:
+    void report(Model::Automaton::TotalVolume& volume) override;
+};
+
 // "Free Structures": one point picked on a cell volume; the console gets its solid bodies and
 // what holds each (attached, anchored, loose), a loose one as a warning.
-class FreeStructuresOperation : public PickMeasurementOperation {
+class FreeStructuresOperation : public VolumePickMeasurementOperation {
 public:
     explicit FreeStructuresOperation(OperationContext& context);
-
-    void step() override;
-    void end() override;
 
     // The console lines of a classification, shared with the release etch.
     static QStringList describe(Model::Automaton::TotalVolume& volume);
 
-private:
-    bool asked = false;
-    Util::Vector4D point;
+protected:
+    void report(Model::Automaton::TotalVolume& volume) override;
 };
 
 } // namespace Core::Operations

@@ -98,6 +98,16 @@ TEST(MeasureMenu, StackAtPointAndMeasureDistanceAnswerInTheConsole) {
     shown.window->findChild<QAction*>(QStringLiteral("actionStack_at_Point"))->trigger();
     gui_support::click(shown.view, centre + QPoint(-20, -20));
     EXPECT_EQ(gui_support::countPixels(shown.view->grabScene(), mark), 0);
+
+    // Free Structures takes one click too: the substrate and the film on it are both attached.
+    log->lines.clear();
+    shown.window->findChild<QAction*>(QStringLiteral("actionFree_Structures"))->trigger();
+    EXPECT_EQ(log->lines.last(), QStringLiteral("Free Structures: Left click on a cell volume."));
+    gui_support::click(shown.view, centre + QPoint(-20, -20));
+    const QString bodies = log->lines.join(QLatin1Char('\n'));
+    EXPECT_TRUE(bodies.contains(QStringLiteral("2 solid bodies: 2 attached, 0 anchored, 0 loose.")))
+        << bodies.toStdString();
+    EXPECT_FALSE(shown.window->getUndoAction()->isEnabled());
 }
 
 } // namespace CELLVANE_TEST_FILE
