@@ -30,7 +30,7 @@ def test_bosch_drie_etches_cycles_times_depth_and_strips_its_film():
     assert (materials[:8, :, 30:32] == OXIDE).all()
 
 
-def test_bosch_drie_refuses_a_film_thinner_than_half_a_cell():
-    with pytest.raises(ValueError, match="half a cell"):
-        masked().bosch_drie(material="Si", cycles=2, etch_depth_per_cycle=2.0,
+def test_bosch_drie_refuses_a_cycle_shallower_than_a_cell():
+    with pytest.raises(ValueError, match="at least one cell"):
+        masked().bosch_drie(material="Si", cycles=2, etch_depth_per_cycle=0.5,
                             passivation_thickness=0.2, isotropy=0.3)

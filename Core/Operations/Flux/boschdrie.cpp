@@ -1,12 +1,15 @@
 #include "Core/Operations/Flux/boschdrie.h"
 
 #include "Core/Operations/Kernels/frontpropagation.h"
+#include "Model/Automaton/cellarrayslock.h"
+#include "Model/Automaton/cellgrid.h"
 #include "Model/Materials/materialfactory.h"
 #include "Model/Metrology/scale.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 namespace Core::Operations {
 
@@ -21,13 +24,10 @@ constexpr double filmSticking = 0.05;
 // Cosine power of the ions of the breakthrough and the etch.
 constexpr double ionExponent = 1000.0;
 // The breakthrough's time over the film's: the film at the bottom of a deep feature sees a
-// little less of the beam than the field. The beam also wears the wall's film down from its
-// upper end by as much, which the mask's own wall must take: no longer than needed.
+// little less of the beam than the field.
 constexpr double overEtch = 1.5;
 // The neutrals' sticking probability: fluorine atoms react with a small share of their hits.
 constexpr double neutralSticking = 0.1;
-// One over the neutral flux on a wall beside an open field (see the header).
-constexpr double lateralGain = 2.0 / (2.0 - neutralSticking);
 
 // Each phase of each cycle draws rays of its own.
 std::uint64_t phaseSeed(std::uint64_t seed, int cycle, int phase) {
@@ -98,12 +98,6 @@ QString BoschRecipe::refusalOn(const Model::Automaton::TotalVolume& volume) cons
     if (QString refused = refusal(); !refused.isEmpty())
         return refused;
     const Model::Metrology::CellEdges edges = Model::Metrology::CellEdges::of(volume);
-    const double widest = std::max({edges.x, edges.y, edges.z});
-    if (passivationThickness < 0.5 * widest)
-        return QStringLiteral("The passivation thickness must be at least half a cell (%1 µm) "
-                              "to cover the walls, not %2 µm.")
-            .arg(0.5 * widest)
-            .arg(passivationThickness);
     if (etchDepthPerCycle < edges.z)
         return QStringLiteral("The etch depth per cycle must be at least one cell (%1 µm), not "
                               "%2 µm.")
@@ -112,32 +106,25 @@ QString BoschRecipe::refusalOn(const Model::Automaton::TotalVolume& volume) cons
     return QString();
 }
 
-FluxStepRecipe BoschRecipe::passivation(int cycle) const {
-    FluxStepRecipe step;
-    step.kind = FluxStepRecipe::Kind::Deposition;
-    step.material = passivationPolymer;
-    step.rate = 1.0;
-    step.time = passivationThickness;
-    step.sourceExponent = 1.0;
-    step.sticking = filmSticking;
-    step.periodicSides = periodicSides;
-    step.raysPerCell = raysPerCell;
-    step.seed = phaseSeed(seed, cycle, 0);
-    return step;
+Model::Transport::FluxSettings BoschRecipe::passivation(int cycle) const {
+    Model::Transport::FluxSettings film;
+    film.sourceExponent = 1.0;
+    film.sticking = filmSticking;
+    film.materialSticking = FluxSurfaceAdvance::registrySticking();
+    film.periodicSides = periodicSides;
+    film.raysPerCell = raysPerCell;
+    film.seed = phaseSeed(seed, cycle, 0);
+    return film;
 }
 
-FluxStepRecipe BoschRecipe::breakthrough(int cycle) const {
-    FluxStepRecipe step;
-    step.kind = FluxStepRecipe::Kind::Etching;
-    step.material = passivationPolymer;
-    step.rate = 1.0;
-    step.time = overEtch * passivationThickness;
-    step.ionExponent = ionExponent;
-    step.ionShare = 1.0;
-    step.periodicSides = periodicSides;
-    step.raysPerCell = raysPerCell;
-    step.seed = phaseSeed(seed, cycle, 1);
-    return step;
+Model::Transport::FluxSettings BoschRecipe::breakthrough(int cycle) const {
+    Model::Transport::FluxSettings beam;
+    beam.sourceExponent = ionExponent;
+    beam.sticking = 1.0;
+    beam.periodicSides = periodicSides;
+    beam.raysPerCell = raysPerCell;
+    beam.seed = phaseSeed(seed, cycle, 1);
+    return beam;
 }
 
 FluxStepRecipe BoschRecipe::etch(int cycle) const {
@@ -149,7 +136,7 @@ FluxStepRecipe BoschRecipe::etch(int cycle) const {
     step.ionExponent = ionExponent;
     step.neutralSticking = neutralSticking;
     step.ionShare = 1.0 - isotropy;
-    step.lateralGain = lateralGain;
+    step.neutralsFromMouth = true;
     step.periodicSides = periodicSides;
     step.raysPerCell = raysPerCell;
     step.seed = phaseSeed(seed, cycle, 2);
@@ -172,26 +159,98 @@ void BoschDrie::strip(Model::Automaton::TotalVolume& volume) {
     front.run(INT_MAX);
 }
 
+FilmLining BoschDrie::line(Model::Automaton::TotalVolume& volume, const BoschRecipe& recipe,
+                           int cycle, Util::ProgressReporter& progress) {
+    const Model::Automaton::CellArraysLock locked(volume);
+    const Model::Automaton::MaterialCells cells = locked.materials();
+    const Model::Automaton::CellGrid grid = Model::Automaton::CellGrid::of(volume, cells);
+    const Model::Transport::SurfaceFlux film =
+        Model::Transport::FluxEngine::compute(grid, recipe.passivation(cycle), progress);
+    const Model::Transport::SurfaceFlux beam =
+        Model::Transport::FluxEngine::compute(grid, recipe.breakthrough(cycle), progress);
+    const Model::Metrology::CellEdges edges = Model::Metrology::CellEdges::of(volume);
+    FilmLining lining;
+    for (std::size_t k = 0; k < film.size(); ++k) {
+        const CellIndex cell = film.cell(k);
+        if (cells[std::ptrdiff_t(cell)] != recipe.material)
+            continue;
+        unsigned faces = film.exposedFaces(k);
+        if (faces & 2u) {
+            double area = 0.0;
+            for (int f = 0; f < 6; ++f)
+                if (faces >> f & 1u)
+                    area += edges.sideArea(f < 2 ? 2 : f < 4 ? 1 : 0);
+            // Doses in units of the film's thickness on the field.
+            const double dose = overEtch * double(beam.totalFlux(k)) * area / edges.sideArea(2);
+            if (dose >= double(film.totalFlux(k)))
+                faces &= ~2u;
+        }
+        if (faces)
+            lining.push_back({cell, std::uint8_t(faces)});
+    }
+    return lining;
+}
+
+namespace {
+
+// The empty cells in front of the lined faces of cells still standing, where the film is at
+// least half a cell thick: the film as cells.
+std::vector<CellIndex> filmCells(Model::Automaton::TotalVolume& volume, const FilmLining& lining,
+                                 const BoschRecipe& recipe) {
+    const Model::Automaton::CellArraysLock locked(volume);
+    const Model::Automaton::MaterialCells cells = locked.materials();
+    const Model::Automaton::CellGrid grid = Model::Automaton::CellGrid::of(volume, cells);
+    const Model::Metrology::CellEdges edges = Model::Metrology::CellEdges::of(volume);
+    const int size[3] = {grid.sizeX, grid.sizeY, grid.sizeZ};
+    const CellIndex strideX = CellIndex(size[1]) * CellIndex(size[2]);
+    std::vector<CellIndex> out;
+    for (const LinedCell& lined : lining) {
+        if (cells[std::ptrdiff_t(lined.cell)] != recipe.material)
+            continue;
+        const int c[3] = {int(lined.cell / strideX), int(lined.cell % strideX / CellIndex(size[2])),
+                          int(lined.cell % CellIndex(size[2]))};
+        for (int f = 0; f < 6; ++f) {
+            const int axis = f < 2 ? 2 : f < 4 ? 1 : 0;
+            if (!(lined.faces >> f & 1u) || recipe.passivationThickness < 0.5 * edges.along(axis))
+                continue;
+            int n[3] = {c[0] + faceDirection[f][0], c[1] + faceDirection[f][1],
+                        c[2] + faceDirection[f][2]};
+            bool inside = n[2] >= 0 && n[2] < size[2];
+            for (int a = 0; a < 2; ++a) {
+                if (recipe.periodicSides)
+                    n[a] = (n[a] + size[a]) % size[a];
+                inside = inside && n[a] >= 0 && n[a] < size[a];
+            }
+            if (inside && grid.material(n[0], n[1], n[2]) == 0)
+                out.push_back(grid.index(n[0], n[1], n[2]));
+        }
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+} // namespace
+
 void BoschDrie::run(Model::Automaton::TotalVolume& volume, const BoschRecipe& recipe,
                     Util::ProgressReporter& progress) {
     ensurePassivationPolymer();
-    progress.start(std::uint64_t(recipe.cycles) * 3u + (recipe.stripPassivation ? 1u : 0u));
+    progress.start(std::uint64_t(recipe.cycles) * 3u + 1u);
     CycleProgress phase(progress);
+    // A film left as cells by an earlier run would mask the etch.
+    strip(volume);
+    FilmLining lining;
     for (int cycle = 0; cycle < recipe.cycles; ++cycle) {
         progress.stopIfCancelled();
-        // The last cycle's film has been worn by its etch; the cycle starts with a fresh one.
-        strip(volume);
-        FluxSurfaceAdvance(volume, recipe.passivation(cycle)).run(phase);
-        progress.advance();
-        FluxSurfaceAdvance(volume, recipe.breakthrough(cycle)).run(phase);
-        progress.advance();
-        FluxSurfaceAdvance(volume, recipe.etch(cycle)).run(phase);
+        lining = line(volume, recipe, cycle, phase);
+        progress.advance(2);
+        FluxSurfaceAdvance(volume, recipe.etch(cycle), &lining).run(phase);
         progress.advance();
     }
-    if (recipe.stripPassivation) {
-        strip(volume);
-        progress.advance();
-    }
+    if (!recipe.stripPassivation)
+        FluxSurfaceAdvance::changeCells(volume, filmCells(volume, lining, recipe),
+                                        MaterialId(passivationPolymer));
+    progress.advance();
 }
 
 BoschDrieOperation::BoschDrieOperation(OperationContext& context)

@@ -2,64 +2,73 @@
 
 #include "Core/Operations/Flux/fluxsurfaceadvance.h"
 #include "Core/Operations/Undo/snapshotprocessoperation.h"
+#include "Model/Transport/fluxengine.h"
 
 #include <cstdint>
 
 namespace Core::Operations {
 
-// Deep reactive-ion etching by alternating passivation and etch phases, composed of the
-// flux-driven steps (FluxSurfaceAdvance); every cycle runs three of them:
+// Deep reactive-ion etching by alternating passivation and etch phases, built on the flux
+// engine and the flux-driven surface advance (FluxSurfaceAdvance); every cycle runs:
 //
-// 1. Passivation. The film left by the last cycle is stripped and a fresh conformal film of
-//    "Passivation Polymer" of thickness t is deposited (Flux Deposition, Lambertian source,
-//    sticking 0.05, so that the film reaches the bottom of the features nearly as thick as on
-//    the field: Coburn and Winters, J. Vac. Sci. Technol. B 7 (1989) 1213).
-// 2. Breakthrough. Ions (cosine power 1000, sticking at the first hit) etch only the polymer,
-//    for 1.5 t at the open-field rate: horizontal films clear, walls, which such a beam strikes
-//    at under a hundredth of the field's flux, keep theirs.
-// 3. Etch. The etched material recedes as in Flux Etching with ion share 1 − i (i the
-//    isotropy), Lambertian neutrals of sticking probability s = 0.1 and an ion exponent of
-//    1000, for the time d / r that takes the open field down by the depth per cycle d:
+// 1. Passivation. A fresh conformal film of "Passivation Polymer" of thickness t · Γ_film lines
+//    every exposed face of the etched material, Γ_film the flux of the flux deposition's
+//    Lambertian source with sticking 0.05 (thin enough a sticking for the film to reach the
+//    bottom of the features nearly as thick as on the field: Coburn and Winters, J. Vac. Sci.
+//    Technol. B 7 (1989) 1213). The film takes no cell: a real one is tens of nanometres
+//    against micrometres per cycle, and a film a whole cell thick narrows every cycle's
+//    opening by a cell at the foot of the wall, which tilts the walls into the opening.
+// 2. Breakthrough. Ions of cosine power 1000 (sticking at the first hit) for 1.5 t at the
+//    open-field rate: such a beam puts its flux on the faces that look up (a vertical face gets
+//    under a hundredth of it), so a cell's ion dose, 1.5 t · Γ_ion · a / a_up (a its exposed
+//    area, a_up that of its top), falls on its top face, and the film leaves every top face
+//    where that dose reaches t · Γ_film. Side faces and undersides keep their film. Both sides
+//    scale with t, so where the film clears does not depend on its thickness.
+// 3. Etch. Every surface cell of the etched material recedes through its bare faces (those the
+//    breakthrough cleared and those the etch itself opens) at
 //
-//        bottom:  v = r · [(1 − i) · Γ_ion + i · Γ_neutral]
-//        wall:    v = g r · [(1 − i) · Γ_ion + i · Γ_neutral],   g = 2 / (2 − s)
+//        v = r · [(1 − i) · Γ_ion + i · Γ_n,mouth],
 //
-//    The gain g on cells reached only sideways makes i the ratio of sideways to downward etch
-//    on a wall beside an open field: such a wall sees the sky over half its hemisphere and the
-//    field below it over the other half (a vertical strip's view factor to a half plane is ½),
-//    so Γ_neutral = ½ + ½ (1 − s), what the field re-emits included, and it receives hardly any
-//    ions. At the bottom of a slot the neutrals arrive through its opening and off its walls,
-//    less the deeper it is (Coburn and Winters' conductance), which is where the aspect-ratio
-//    lag comes from; Γ_ion stays near 1 for the aspect ratios a beam of that power reaches.
+//    r = d / (phase time) the open-field rate, i the isotropy, Γ_ion the cell's flux of the ions
+//    (power 1000), Γ_n,mouth the Lambertian neutrals' flux (sticking s = 0.1, re-emission
+//    included) on the floor at the mouth of the cell's cavity: the cell's own when it is the
+//    top of its column, else that of the nearest column open to the plasma reached through the
+//    empty cells at its side. The neutrals stick rarely and fill a cavity as shallow as one
+//    cycle's recess to the density at its mouth, so a wall recedes at i times the rate the
+//    floor beside it goes down: i is the ratio of sideways to downward etch, 0 straight down,
+//    1 as much sideways as down. At the bottom of a narrow gap fewer neutrals arrive (Coburn
+//    and Winters' conductance), which is where the aspect-ratio lag comes from, for the floor
+//    and its scallops alike. A cell bared only from below does not recede: the film of the
+//    wall above ends at its ridge and holds it.
 //
-// The scallop of one cycle on a flat wall. The bottom passes depth z of the cycle (measured
-// from where it began) at time z / r and the wall there recedes at i · r from then on, until
-// the phase ends at d / r; the wall's recess is i · (d − z): a saw tooth of period d whose
-// peak-to-valley depth is
+// The scallop of one cycle on a flat wall. The floor of a wide opening (Γ_ion = Γ_n = 1)
+// recedes at r and clears row k of the cycle (k = 1 … n, rows of height e_z counted down from
+// where the cycle began, n = d / e_z) at t_k = k e_z / r. From then the row's wall is bare and
+// recedes at i · r (the beam misses it, Γ_ion < 0.01, and its mouth is the floor) until the
+// phase ends at d / r, by i · (d − k e_z). A cell changes once its dose reaches its edge, and at
+// the end of the phase once it holds half of it, so the row's recess is e_x · ⌊i (d − k e_z) /
+// e_x + ½⌋ and the tooth's peak to valley, from its top row (under the mask or the ridge of the
+// cycle before, nothing over it etches) to its bottom row (which opens as the phase ends), is
 //
-//        p = i · d,
+//        p = e_x · ⌊i · (d − e_z) / e_x + ½⌋,     which tends to i · d as the cells shrink.
 //
-// largest just under the film of the cycle before and zero at the cycle's bottom. Deeper in an
-// opening of width w the wall's view of the sky falls to ½ (1 − D / √(D² + w²)) at depth D, and
-// the scallops with it. The mask is undercut only by the first cycle, by at most i · d.
-// On cells the film is at least one cell thick, and its foot on the bottom masks a strip as
-// wide as the film along the wall until the etch has cleared it from the side, which takes
-// t / (i · r): the recess is then i · d − t at most, and the overhang of the tooth above shades
-// the wall's top further. The cells reach p only where d is many film thicknesses. Measured on a
-// wide opening (1 µm cells, t = 1 µm, d = 6 µm, i = 1, one cycle): the top row under the mask
-// recedes 3 cells where p is 6. The cells' wall of a row opens only once the bottom has cleared
-// that row, which caps the top row at i · (d − e) = 5 (e the cell edge); the mask's shade over
-// the recess takes a cell (the etch phase alone on the bare opening recedes 4, the neutral flux
-// on the receding wall, times g, falling from 0.9 to 0.7–0.75 as it goes 0 to 3 cells under the
-// mask), and the foot the last one.
-// The same foot sets each cycle's opening a film's width inside the last cycle's bottom edge,
-// which the sideways etch under the foot wins back only in part: with t one cell, d two cells
-// and i = 0.4 the wall below the first cycle leans into the opening by 4° to 5°; at i = 0.8
-// it stands within 1.3° of vertical. A real film, tens of nanometres against micrometres per
-// cycle, leaves the wall vertical.
+// The rows between recede a little more than i · (d − k e_z), since the row over them, further
+// in, bares their tops, which go down at i · r as well: the tooth bulges below its top towards
+// an isotropic etch's round scallop, keeping its depth. The next cycle's floor opens at the last
+// one's bottom edge and the ridges stay, so the wall is a row of such teeth, period d, and the
+// mask is undercut by the first cycle's p, no more. Where the ions carry the floor (i < 1) the
+// deep wall shades its own foot from the beam's spread (about 1.8° at power 1000): the floor
+// there lags, the wall tapers by about that angle (88° at i = 0.4 in a wide opening 30 to 60
+// cells deep, 3 cells a cycle), as a directional etch does; with as much etch sideways as
+// down (i = 1) no ions reach the floor and the teeth stack vertically. Deeper in an opening the
+// neutrals at the floor fall with the aspect ratio, and the cycle's depth and scallop with them
+// (the corner by the wall first, which sees least of the plasma: at i = 1 a wide opening's
+// tooth is a cell short of p after two cycles of 6 µm).
 //
-// A final strip removes the remaining polymer when asked. No chemistry, no charging, no ion
-// reflection; a cancelled run leaves the cells to the caller to restore.
+// A final strip leaves no film; without it the last cycle's film is left as a cell of polymer
+// on every face it lines, where t is at least half a cell. No chemistry, no charging, no ion
+// reflection, no wear of the film during the etch; a cancelled run leaves the cells to the
+// caller to restore.
 struct BoschRecipe {
     std::uint32_t material = 1;
     int cycles = 20;
@@ -77,9 +86,9 @@ struct BoschRecipe {
     // cell would leave no cell changed.
     QString refusalOn(const Model::Automaton::TotalVolume& volume) const;
 
-    // The flux steps of one cycle.
-    FluxStepRecipe passivation(int cycle) const;
-    FluxStepRecipe breakthrough(int cycle) const;
+    // The flux maps of one cycle's film and breakthrough, and its etch.
+    Model::Transport::FluxSettings passivation(int cycle) const;
+    Model::Transport::FluxSettings breakthrough(int cycle) const;
     FluxStepRecipe etch(int cycle) const;
 };
 
@@ -93,6 +102,10 @@ public:
     // Runs every cycle; stops with Util::RunCancelled between flux maps once cancelled.
     static void run(Model::Automaton::TotalVolume& volume, const BoschRecipe& recipe,
                     Util::ProgressReporter& progress = Util::ProgressReporter::none());
+    // The faces of the etched material that one cycle's film lines after its breakthrough.
+    static FilmLining line(Model::Automaton::TotalVolume& volume, const BoschRecipe& recipe,
+                           int cycle,
+                           Util::ProgressReporter& progress = Util::ProgressReporter::none());
     // Turns every polymer cell back into empty space.
     static void strip(Model::Automaton::TotalVolume& volume);
 };

@@ -26,12 +26,15 @@ struct Receiver {
     CellIndex cell;
     double velocity;
     double edge;
+    // The axis it is reached along: 0 x, 1 y, 2 z.
+    int axis;
 };
 
 struct Dose {
     CellIndex cell;
     double microns;
     double edge = 0.0;
+    int axis = 2;
     bool operator<(const Dose& other) const { return cell < other.cell; }
 };
 
@@ -69,17 +72,19 @@ private:
     MaterialId film;
 };
 
-// The edge a surface cell advances across: along z when it is open from above or below.
-double edgeOf(unsigned faces, const Model::Metrology::CellEdges& edges) {
+// The axis a surface cell advances along: z when it is open from above or below.
+int axisOf(unsigned faces) {
     if (faces & 3u)
-        return edges.z;
-    return faces & 48u ? edges.x : edges.y;
+        return 2;
+    return faces & 48u ? 0 : 1;
 }
 
 class Stepper {
 public:
-    Stepper(Model::Automaton::TotalVolume& volume, const FluxStepRecipe& recipe)
-        : volume(volume), recipe(recipe), edges(Model::Metrology::CellEdges::of(volume)) {
+    Stepper(Model::Automaton::TotalVolume& volume, const FluxStepRecipe& recipe,
+            const FilmLining* lining)
+        : volume(volume), recipe(recipe), lining(lining),
+          edges(Model::Metrology::CellEdges::of(volume)) {
         size[0] = int(volume.getSizeX());
         size[1] = int(volume.getSizeY());
         size[2] = int(volume.getSizeZ());
@@ -92,10 +97,7 @@ public:
         const Model::Automaton::CellGrid grid = Model::Automaton::CellGrid::of(volume, cells);
         FluxSettings settings;
         // Materials with a sticking probability of their own keep it.
-        for (const Model::Materials::Material& m :
-             Model::Materials::MaterialFactory::getInstance()->getMaterials())
-            if (m.getSticking())
-                settings.materialSticking[m.getId()] = double(*m.getSticking());
+        settings.materialSticking = FluxSurfaceAdvance::registrySticking();
         settings.periodicSides = recipe.periodicSides;
         settings.raysPerCell = recipe.raysPerCell;
         settings.seed = recipe.seed;
@@ -129,28 +131,120 @@ public:
             const double rate = rateOf(cells[std::ptrdiff_t(cell)]);
             if (!(rate > 0.0))
                 continue;
-            const double ion = share > 0.0 ? ions.totalFlux(k) : 0.0;
-            const double neutral = share < 1.0 ? neutrals.totalFlux(k) : 0.0;
-            const unsigned faces = surface.exposedFaces(k);
-            const double gain = faces & 3u ? 1.0 : recipe.lateralGain;
-            out.push_back({cell, gain * rate * (share * ion + (1.0 - share) * neutral),
-                           edgeOf(faces, edges)});
+            const unsigned exposed = surface.exposedFaces(k);
+            unsigned bare = exposed;
+            if (lining) {
+                // Lined all round, or bared only from below: the film holds the cell.
+                bare = exposed & ~linedFaces(cell) & ~1u;
+                if (!bare)
+                    continue;
+            }
+            double ion = share > 0.0 ? ions.totalFlux(k) : 0.0;
+            // A beam this narrow lands on the faces that look up: on a corner open above and
+            // at a side, the flux over both faces is the top's over twice its area.
+            if (bare & 2u && recipe.ionExponent >= 100.0)
+                ion *= exposedArea(exposed) / edges.sideArea(2);
+            double neutral = 0.0;
+            if (share < 1.0)
+                neutral = recipe.neutralsFromMouth ? mouthNeutrals(grid, neutrals, k, bare)
+                                                   : neutrals.totalFlux(k);
+            out.push_back({cell, rate * (share * ion + (1.0 - share) * neutral),
+                           edges.along(axisOf(bare)), axisOf(bare)});
         }
         return out;
     }
 
-    void change(const std::vector<CellIndex>& ready, Util::ProgressReporter& progress) {
-        if (ready.empty())
-            return;
-        ListedCellsRule rule(ready, recipe.kind == FluxStepRecipe::Kind::Deposition,
-                             MaterialId(recipe.material));
-        FrontPropagation<ListedCellsRule> front(volume, rule);
-        // The front kernel's own progress would restart the step count every map.
-        (void)progress;
-        front.run(1);
+    void change(const std::vector<CellIndex>& ready) {
+        FluxSurfaceAdvance::changeCells(volume, ready,
+                                        recipe.kind == FluxStepRecipe::Kind::Deposition
+                                            ? MaterialId(recipe.material)
+                                            : MaterialId(0));
     }
 
 private:
+    double exposedArea(unsigned faces) const {
+        double area = 0.0;
+        for (int f = 0; f < 6; ++f)
+            if (faces >> f & 1u)
+                area += edges.sideArea(f < 2 ? 2 : f < 4 ? 1 : 0);
+        return area;
+    }
+
+    unsigned linedFaces(CellIndex cell) const {
+        const auto found = std::lower_bound(lining->begin(), lining->end(), LinedCell{cell, 0});
+        return found != lining->end() && found->cell == cell ? found->faces : 0u;
+    }
+
+    // The neutral flux on the floor of the nearest column open to the plasma that surface cell
+    // k reaches through one of its open faces and the empty cells level with that face's
+    // neighbour; its own flux when it is a floor itself or no such column is found.
+    double mouthNeutrals(const Model::Automaton::CellGrid& grid, const SurfaceFlux& neutrals,
+                         std::size_t k, unsigned faces) const {
+        const CellIndex cell = neutrals.cell(k);
+        const CellIndex strideX = CellIndex(size[1]) * CellIndex(size[2]);
+        const int c[3] = {int(cell / strideX), int(cell % strideX / CellIndex(size[2])),
+                          int(cell % CellIndex(size[2]))};
+        // The open face to start from: the top first, a side next.
+        static constexpr int order[6] = {1, 4, 5, 2, 3, 0};
+        int n[3] = {-1, -1, -1};
+        for (const int f : order) {
+            if (!(faces >> f & 1u))
+                continue;
+            int m[3] = {c[0] + faceDirection[f][0], c[1] + faceDirection[f][1],
+                        c[2] + faceDirection[f][2]};
+            if (m[2] < 0 || m[2] >= size[2])
+                return neutrals.totalFlux(k);
+            bool inside = true;
+            for (int a = 0; a < 2; ++a) {
+                if (recipe.periodicSides)
+                    m[a] = (m[a] + size[a]) % size[a];
+                inside = inside && m[a] >= 0 && m[a] < size[a];
+            }
+            if (inside) {
+                std::copy(m, m + 3, n);
+                break;
+            }
+        }
+        if (n[0] < 0)
+            return neutrals.totalFlux(k);
+        // A column is open at height z when its topmost surface cell lies below z.
+        const auto openFloor = [&](int x, int y) -> std::ptrdiff_t {
+            const std::ptrdiff_t top = neutrals.topOfColumn(unsigned(x), unsigned(y));
+            return top >= 0 && int(neutrals.zOf(std::size_t(top))) < n[2] ? top : -1;
+        };
+        if (const std::ptrdiff_t floor = openFloor(n[0], n[1]); floor >= 0)
+            return neutrals.totalFlux(std::size_t(floor));
+        // Outwards ring by ring along the four sides, the nearest open column first.
+        static constexpr int sides[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+        bool alive[4] = {true, true, true, true};
+        const int reach = std::max(size[0], size[1]);
+        for (int j = 1; j < reach; ++j) {
+            bool any = false;
+            for (int s = 0; s < 4; ++s) {
+                if (!alive[s])
+                    continue;
+                int x = n[0] + j * sides[s][0], y = n[1] + j * sides[s][1];
+                if (recipe.periodicSides) {
+                    x = (x % size[0] + size[0]) % size[0];
+                    y = (y % size[1] + size[1]) % size[1];
+                } else if (x < 0 || x >= size[0] || y < 0 || y >= size[1]) {
+                    alive[s] = false;
+                    continue;
+                }
+                if (grid.material(x, y, n[2]) != 0) {
+                    alive[s] = false;
+                    continue;
+                }
+                if (const std::ptrdiff_t floor = openFloor(x, y); floor >= 0)
+                    return neutrals.totalFlux(std::size_t(floor));
+                any = true;
+            }
+            if (!any)
+                break;
+        }
+        return neutrals.totalFlux(k);
+    }
+
     double rateOf(MaterialId m) const {
         if (m == recipe.material)
             return recipe.rate;
@@ -180,7 +274,7 @@ private:
                 const int axis = f / 2 == 0 ? 2 : f / 2 == 1 ? 1 : 0;
                 out.push_back({CellIndex(n[0]) * strideX + CellIndex(n[1]) * CellIndex(size[2]) +
                                    CellIndex(n[2]),
-                               recipe.rate * double(flux.totalFlux(k)), edges.along(axis)});
+                               recipe.rate * double(flux.totalFlux(k)), edges.along(axis), axis});
             }
         }
         std::sort(out.begin(), out.end(), [](const Receiver& a, const Receiver& b) {
@@ -196,6 +290,7 @@ private:
 
     Model::Automaton::TotalVolume& volume;
     const FluxStepRecipe& recipe;
+    const FilmLining* lining;
     Model::Metrology::CellEdges edges;
     int size[3] = {};
 };
@@ -231,9 +326,6 @@ QString FluxStepRecipe::refusal() const {
         if (!probability(ionShare))
             return QStringLiteral("The ion share must be a number from 0 to 1, not %1.")
                 .arg(ionShare);
-        if (!std::isfinite(lateralGain) || lateralGain < 0.0 || lateralGain > 1.0e3)
-            return QStringLiteral("The lateral gain must be a number from 0 to 1000, not %1.")
-                .arg(lateralGain);
         if (!probability(neutralSticking))
             return QStringLiteral("The neutral sticking probability must be a number from 0 to 1, "
                                   "not %1.")
@@ -249,9 +341,28 @@ QString FluxStepRecipe::refusal() const {
     return settings.refusal();
 }
 
+void FluxSurfaceAdvance::changeCells(Model::Automaton::TotalVolume& volume,
+                                     const std::vector<CellIndex>& cells, MaterialId film) {
+    if (cells.empty())
+        return;
+    ListedCellsRule rule(cells, film != 0, film);
+    FrontPropagation<ListedCellsRule> front(volume, rule);
+    // The front kernel's own progress would restart the caller's step count.
+    front.run(1);
+}
+
+std::map<std::uint32_t, double> FluxSurfaceAdvance::registrySticking() {
+    std::map<std::uint32_t, double> sticking;
+    for (const Model::Materials::Material& m :
+         Model::Materials::MaterialFactory::getInstance()->getMaterials())
+        if (m.getSticking())
+            sticking[m.getId()] = double(*m.getSticking());
+    return sticking;
+}
+
 FluxSurfaceAdvance::FluxSurfaceAdvance(Model::Automaton::TotalVolume& volume,
-                                       const FluxStepRecipe& recipe)
-    : volume(volume), recipe(recipe) {}
+                                       const FluxStepRecipe& recipe, const FilmLining* lining)
+    : volume(volume), recipe(recipe), lining(lining) {}
 
 void FluxSurfaceAdvance::run(Util::ProgressReporter& progress) {
     maps = 0;
@@ -260,13 +371,13 @@ void FluxSurfaceAdvance::run(Util::ProgressReporter& progress) {
     double fastest = recipe.rate;
     for (const auto& [material, rate] : recipe.otherRates)
         fastest = std::max(fastest, rate);
-    fastest *= std::max(1.0, recipe.lateralGain);
     // One map per cell of open-field advance, and one for the rest.
     progress.start(std::uint64_t(std::min(1.0e9, std::ceil(fastest * recipe.time / smallestEdge))) +
                    1);
-    Stepper stepper(volume, recipe);
+    Stepper stepper(volume, recipe, lining);
     // What each reached cell holds, and what the cells changed by the last step held beyond
-    // their edge, which the cells they expose take over.
+    // their edge, which the cells they expose along the way they went take over: a floor going
+    // down hands its excess to the cell below, not to the wall it bares.
     std::vector<Dose> held, beyond;
     const CellIndex strideX = CellIndex(volume.getSizeY()) * volume.getSizeZ();
     const CellIndex offsets[3] = {strideX, CellIndex(volume.getSizeZ()), 1};
@@ -274,11 +385,12 @@ void FluxSurfaceAdvance::run(Util::ProgressReporter& progress) {
         if (const Dose* d = findDose(held, cell))
             return d->microns;
         double most = 0.0;
-        for (const CellIndex step : offsets) {
-            if (const Dose* d = findDose(beyond, cell + step))
+        for (int axis = 0; axis < 3; ++axis) {
+            const CellIndex step = offsets[axis];
+            if (const Dose* d = findDose(beyond, cell + step); d && d->axis == axis)
                 most = std::max(most, d->microns);
             if (cell >= step)
-                if (const Dose* d = findDose(beyond, cell - step))
+                if (const Dose* d = findDose(beyond, cell - step); d && d->axis == axis)
                     most = std::max(most, d->microns);
         }
         return most;
@@ -304,12 +416,12 @@ void FluxSurfaceAdvance::run(Util::ProgressReporter& progress) {
             // A cell filled to within rounding of its edge is full.
             if (microns >= r.edge * (1.0 - 1e-9)) {
                 ready.push_back(r.cell);
-                nextBeyond.push_back({r.cell, std::max(0.0, microns - r.edge)});
+                nextBeyond.push_back({r.cell, std::max(0.0, microns - r.edge), r.edge, r.axis});
             } else {
-                nextHeld.push_back({r.cell, microns, r.edge});
+                nextHeld.push_back({r.cell, microns, r.edge, r.axis});
             }
         }
-        stepper.change(ready, progress);
+        stepper.change(ready);
         held = std::move(nextHeld);
         beyond = std::move(nextBeyond);
         progress.advance();
@@ -320,7 +432,7 @@ void FluxSurfaceAdvance::run(Util::ProgressReporter& progress) {
     for (const Dose& d : held)
         if (d.microns >= 0.5 * d.edge)
             nearer.push_back(d.cell);
-    stepper.change(nearer, progress);
+    stepper.change(nearer);
 }
 
 } // namespace Core::Operations

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <vector>
 
 namespace Core::Operations {
 
@@ -21,9 +22,11 @@ namespace Core::Operations {
 //     v = r_m · [f · Γ_ion + (1 − f) · Γ_neutral],
 //
 // f the ion share of the removal, Γ_ion the flux of a cosine-power source of the ion exponent
-// that sticks on the first hit, Γ_neutral the total flux (direct and re-emitted) of a Lambertian
-// source with the neutral sticking probability. Both are 1 on the open field, where the surface
-// recedes at r_m. No plasma chemistry, no charging, no ion reflection.
+// that sticks on the first hit (for a beam of power 100 and more, on a cell open above that flux
+// lands on its top: a corner cell open above and at a side counts it over its top's area),
+// Γ_neutral the total flux (direct and re-emitted) of a Lambertian source with the neutral sticking
+// probability. Both are 1 on the open field, where the surface recedes at r_m. No plasma chemistry,
+// no charging, no ion reflection.
 //
 // Deposition. Each empty cell beside the surface grows at v = r · Γ, Γ the total flux of the
 // source on the surface it faces (the largest, when it faces several): sticking 1 is line of
@@ -36,10 +39,21 @@ namespace Core::Operations {
 // the shortest cell edge, so that no cell advances more than one cell between two flux maps.
 // A cell collects v · dt in µm; once it holds its edge along the direction it is reached from
 // (z for cells open from above or below), it changes, and what it held beyond the edge passes to
-// the cells the change exposes. When the time is up, the cells that hold at least half their edge
+// the cells the change exposes along that direction (a floor's excess goes to the cell below it,
+// not to the wall it bares). When the time is up, the cells that hold at least half their edge
 // change too, so that the front stops at the cell face nearest to where rate × time puts it.
 // The changes are written through the front kernel; a cell on the volume's top layer or reached
 // only across a periodic side does not change.
+//
+// A lining (etching only): faces of surface cells covered by a film thinner than a cell, which
+// the etch does not cross. A lined cell recedes only through its bare faces, along z when one
+// of them is its top and sideways otherwise; a cell bared only from below does not recede, as
+// the film of the wall above reaches round the ridge it hangs from. Faces the etch opens are
+// bare. Where the neutrals come from the mouth (`neutralsFromMouth`), a cell that is not the
+// top of its column, under an overhang or in a wall, takes the neutral flux of the floor of the
+// nearest open column its cavity opens onto, through the empty cells at its side: the
+// radicals, which stick rarely, fill a cavity as shallow as a cycle's recess to the density at
+// its mouth, so the sideways etch keeps its ratio to the floor's downward etch.
 struct FluxStepRecipe {
     enum class Kind { Etching, Deposition };
     Kind kind = Kind::Etching;
@@ -55,9 +69,9 @@ struct FluxStepRecipe {
     // Deposition: the source's cosine power and the film's sticking probability.
     double sourceExponent = 1.0;
     double sticking = 1.0;
-    // Etching: a factor on the rate of cells reached only sideways, for a plasma that etches
-    // walls otherwise than its flux alone says (the Bosch cycle's isotropic phase).
-    double lateralGain = 1.0;
+    // Etching: cells not open to the plasma take the neutrals of the floor at their cavity's
+    // mouth (see above; the Bosch cycle's isotropic phase).
+    bool neutralsFromMouth = false;
     bool periodicSides = false;
     int raysPerCell = 100;
     std::uint64_t seed = 0;
@@ -66,9 +80,19 @@ struct FluxStepRecipe {
     QString refusal() const;
 };
 
+// A surface cell's faces under a film, bit f for direction f of {-z, +z, -y, +y, -x, +x}.
+struct LinedCell {
+    Model::Automaton::CellIndex cell;
+    std::uint8_t faces;
+    bool operator<(const LinedCell& other) const { return cell < other.cell; }
+};
+// In cell order.
+using FilmLining = std::vector<LinedCell>;
+
 class FluxSurfaceAdvance {
 public:
-    FluxSurfaceAdvance(Model::Automaton::TotalVolume& volume, const FluxStepRecipe& recipe);
+    FluxSurfaceAdvance(Model::Automaton::TotalVolume& volume, const FluxStepRecipe& recipe,
+                       const FilmLining* lining = nullptr);
 
     // Reports one step per flux map (the count estimated from the open field) and stops with
     // Util::RunCancelled between maps once cancelled; the caller restores the cells.
@@ -77,9 +101,18 @@ public:
     // Flux maps traced by the last run.
     int fluxMaps() const { return maps; }
 
+    // Fills the listed empty cells with `film`, or empties the listed cells (`film` 0), through
+    // the front kernel; `cells` in cell order.
+    static void changeCells(Model::Automaton::TotalVolume& volume,
+                            const std::vector<Model::Automaton::CellIndex>& cells,
+                            Model::Automaton::MaterialId film);
+    // The registry's materials that stick with a probability of their own.
+    static std::map<std::uint32_t, double> registrySticking();
+
 private:
     Model::Automaton::TotalVolume& volume;
     FluxStepRecipe recipe;
+    const FilmLining* lining;
     int maps = 0;
 };
 

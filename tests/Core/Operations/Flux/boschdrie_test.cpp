@@ -101,8 +101,16 @@ double quantity(const Model::Metrology::Measurement& m, const char* key) {
 
 } // namespace
 
+// The scallop one cycle cuts into a flat wall, from the model's own terms: the floor clears the
+// cycle's row k (of n = d / e) at k·e / r and the bare wall there recedes at i·r until d / r, by
+// i·(d − k·e); the top row holds the deepest recess and a cell changes once it holds half its
+// edge at the end.
+int toothDepth(double isotropy, int perCycle) {
+    return int(std::floor(isotropy * (perCycle - 1) + 0.5));
+}
+
 // An opening far wider than it ends deep: the field's depth, no film left and an undercut no
-// larger than the first cycle's.
+// larger than the first cycle's tooth.
 TEST(BoschDrie, WideOpeningEtchesCyclesTimesDepthWithBoundedUndercut) {
     const double isotropy = 0.4;
     const int perCycle = 2;
@@ -115,23 +123,24 @@ TEST(BoschDrie, WideOpeningEtchesCyclesTimesDepthWithBoundedUndercut) {
         int maxRecess = 0;
         for (int z = MaskTop - 2 - cycles * perCycle; z < MaskTop - 2; ++z)
             maxRecess = std::max(maxRecess, recessAt(*volume, 20, z));
-        EXPECT_LE(maxRecess, isotropy * perCycle + 1.0) << "undercut beyond the first cycle's";
+        EXPECT_LE(maxRecess, toothDepth(isotropy, perCycle)) << "undercut beyond the first cycle's";
     }
 }
 
 // The wall's mean angle below the first cycle, whose tooth is the mask's undercut, and above
-// the last, whose foot the bottom rounds. Disabled: a film of one cell narrows each cycle's
-// opening by a cell that a sideways etch of 0.8 cells does not win back, and the wall leans
-// into the opening by 4 to 5 degrees.
-TEST(BoschDrie, DISABLED_WideOpeningWallStandsVertical) {
-    const double isotropy = 0.4;
-    const int perCycle = 2;
+// the last, whose foot the bottom rounds, with as much etch sideways as down: no ions, whose
+// spread the wall would shade from its own foot, and each cycle's floor opens at the last
+// one's bottom edge, so the teeth stack straight down.
+TEST(BoschDrie, WideOpeningWallStandsVertical) {
+    const int perCycle = 3;
     for (const int cycles : {10, 20}) {
         SCOPED_TRACE(cycles);
         const SceneVolume volume = slotScene(140, {{20, 120}});
-        ASSERT_TRUE(execute(volume, record(cycles, perCycle, isotropy)).isDone());
+        ASSERT_TRUE(execute(volume, record(cycles, perCycle, 1.0)).isDone());
+        // Between the first cycle's tooth and the last's, wherever the floor got to.
+        const int bottom = MaskTop - 2 - depthAt(*volume, 22);
         const auto wall = measured(*volume, QStringLiteral("scallop:Si@-x,40,1,%1..%2")
-                                                .arg(MaskTop - 2 - (cycles - 1) * perCycle)
+                                                .arg(bottom + perCycle)
                                                 .arg(MaskTop - 2 - perCycle - 0.5));
         ASSERT_TRUE(wall.hasAnswer()) << wall.reason.toStdString();
         EXPECT_NEAR(quantity(wall, "angle"), 90.0, 1.0);
@@ -167,10 +176,12 @@ TEST(BoschDrie, ScallopMeasurementReadsASawToothWall) {
     EXPECT_FALSE(measured(*straight, QStringLiteral("scallop:Si@x,15,1,0..31.5")).hasAnswer());
 }
 
-// The Bosch step's scallops: no deeper than one cycle on a flat wall, i·d, gives.
-TEST(BoschDrie, ScallopsStayWithinOneCyclesRecessOnAFlatWall) {
+// Each cycle's tooth on a flat wall: as deep as the closed form, one cycle apart, deeper with
+// the isotropy; a single cycle undercuts the mask by the same tooth.
+TEST(BoschDrie, ScallopsAreTheClosedFormToothOnePerCycle) {
     const int perCycle = 6, cycles = 3;
-    for (const double isotropy : {0.5, 1.0}) {
+    double last = -1.0;
+    for (const double isotropy : {0.5, 0.8}) {
         SCOPED_TRACE(isotropy);
         const SceneVolume volume = slotScene(120, {{20, 100}});
         ASSERT_TRUE(execute(volume, record(cycles, perCycle, isotropy)).isDone());
@@ -178,40 +189,20 @@ TEST(BoschDrie, ScallopsStayWithinOneCyclesRecessOnAFlatWall) {
                                                    .arg(MaskTop - 2 - 2 * perCycle)
                                                    .arg(MaskTop - 2.5));
         ASSERT_TRUE(scallop.hasAnswer()) << scallop.reason.toStdString();
-        EXPECT_LE(scallop.quantities.front().value, isotropy * perCycle + 1.0);
-    }
-}
+        const double depth = scallop.quantities.front().value;
+        EXPECT_NEAR(depth, toothDepth(isotropy, perCycle), 1.0);
+        EXPECT_NEAR(quantity(scallop, "period"), perCycle, 1.0);
+        EXPECT_GT(depth, last);
+        last = depth;
 
-// One cycle on a wide opening, many films deep. The cells' wall of the top row opens once the
-// bottom has cleared that row, so the etch phase alone recesses it by i·(d − e) at most, and by
-// a cell less where the mask shades the recess; the whole cycle takes only its film's foot from
-// that.
-TEST(BoschDrie, OneCycleUndercutIsItsEtchPhaseLessTheFilmFoot) {
-    const int perCycle = 6, film = 1, rays = 160, top = MaskTop - 3;
-    for (const double isotropy : {0.5, 1.0}) {
-        SCOPED_TRACE(isotropy);
-        QVariantMap one = record(1, perCycle, isotropy);
-        one[names::raysPerCell] = rays;
-        const SceneVolume cycled = slotScene(120, {{20, 100}});
-        ASSERT_TRUE(execute(cycled, one).isDone());
-        EXPECT_NEAR(depthAt(*cycled, 60), perCycle, 1);
-
-        BoschRecipe recipe;
-        recipe.etchDepthPerCycle = perCycle;
-        recipe.isotropy = isotropy;
-        recipe.periodicSides = true;
-        recipe.raysPerCell = rays;
-        recipe.seed = 3;
-        const SceneVolume bare = slotScene(120, {{20, 100}});
-        FluxSurfaceAdvance(*bare, recipe.etch(0)).run();
-        const int alone = recessAt(*bare, 20, top);
-        const double ceiling = isotropy * (perCycle - 1);
-        EXPECT_LE(alone, ceiling + 0.5);
-        EXPECT_GE(alone, ceiling - 1.5);
-        // The foot costs the cycle up to its width and gives nothing back.
-        const int cycle = recessAt(*cycled, 20, top);
-        EXPECT_GE(cycle, alone - film);
-        EXPECT_LE(cycle, alone);
+        const SceneVolume once = slotScene(120, {{20, 100}});
+        QVariantMap oneRecord = record(1, perCycle, isotropy);
+        oneRecord[names::raysPerCell] = 400;
+        ASSERT_TRUE(execute(once, oneRecord).isDone());
+        EXPECT_NEAR(depthAt(*once, 60), perCycle, 1);
+        EXPECT_NEAR(recessAt(*once, 20, MaskTop - 3), toothDepth(isotropy, perCycle), 1);
+        for (int z = MaskTop - 3; z > MaskTop - 3 - perCycle; --z)
+            EXPECT_LE(recessAt(*once, 20, z), toothDepth(isotropy, perCycle));
     }
 }
 
@@ -245,7 +236,6 @@ TEST(BoschDrie, NarrowGapsLagAsTheirBottomFluxSays) {
         }
         QVariantMap one = record(1, perCycle, isotropy);
         one[names::seed] = c;
-        one[names::stripPassivation] = c + 1 == cycles;
         ASSERT_TRUE(execute(volume, one).isDone());
     }
     double depth[3];
@@ -282,8 +272,9 @@ TEST(BoschDrie, EveryThreadCountGivesTheSameCellsAndBadRecordsChangeNothing) {
         const char* reason;
     } bad[] = {{names::cycles, 0, "cycles"},
                {names::isotropy, 1.5, "isotropy"},
-               {names::passivationThickness, 0.2, "half a cell"},
+               {names::passivationThickness, 0.0, "passivation thickness"},
                {names::etchDepthPerCycle, -1.0, "etch depth"},
+               {names::etchDepthPerCycle, 0.5, "at least one cell"},
                {names::material().id, Polymer, "passivation polymer"}};
     for (const auto& c : bad) {
         SCOPED_TRACE(c.reason);
