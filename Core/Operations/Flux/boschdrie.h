@@ -56,11 +56,12 @@ namespace Core::Operations {
 // in, bares their tops, which go down at i · r as well: the tooth bulges below its top towards
 // an isotropic etch's round scallop, keeping its depth. The next cycle's floor opens at the last
 // one's bottom edge and the ridges stay, so the wall is a row of such teeth, period d, and the
-// mask is undercut by the first cycle's p, no more. Where the ions carry the floor (i < 1) the
-// deep wall shades its own foot from the beam's spread (about 1.8° at power 1000): the floor
-// there lags, the wall tapers by about that angle (88° at i = 0.4 in a wide opening 30 to 60
-// cells deep, 3 cells a cycle), as a directional etch does; with as much etch sideways as
-// down (i = 1) no ions reach the floor and the teeth stack vertically. Deeper in an opening the
+// mask is undercut by the first cycle's p, no more. The deep wall shades the floor at its foot
+// from part of the ions' spread (about 1.8° at power 1000) and of the neutrals, so the floor
+// there lags, and only the sideways etch takes that foot back: with as much etch sideways as
+// down (i = 1) it does and the teeth stack vertically; at i = 0.4 a cycle's i · (d − e) does
+// not keep up once the opening is deep, and the wall tapers as a directional etch's does (88°
+// in a wide opening 30 to 60 cells deep, 3 cells a cycle). Deeper in an opening the
 // neutrals at the floor fall with the aspect ratio, and the cycle's depth and scallop with them
 // (the corner by the wall first, which sees least of the plasma: at i = 1 a wide opening's
 // tooth is a cell short of p after two cycles of 6 µm).
