@@ -381,10 +381,11 @@ void FluxSurfaceAdvance::run(Util::ProgressReporter& progress) {
     std::vector<Dose> held, beyond;
     const CellIndex strideX = CellIndex(volume.getSizeY()) * volume.getSizeZ();
     const CellIndex offsets[3] = {strideX, CellIndex(volume.getSizeZ()), 1};
+    // A cell already reached from a side keeps what it holds, or takes the excess of the cell
+    // that has just opened its top, whichever is more.
     const auto carried = [&](CellIndex cell) {
-        if (const Dose* d = findDose(held, cell))
-            return d->microns;
-        double most = 0.0;
+        const Dose* own = findDose(held, cell);
+        double most = own ? own->microns : 0.0;
         for (int axis = 0; axis < 3; ++axis) {
             const CellIndex step = offsets[axis];
             if (const Dose* d = findDose(beyond, cell + step); d && d->axis == axis)

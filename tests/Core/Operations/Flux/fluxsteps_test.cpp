@@ -1,5 +1,6 @@
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
 #include "Core/Operations/Flux/fluxprocessoperations.h"
+#include "Core/Operations/Flux/fluxsurfaceadvance.h"
 #include "Core/Operations/Undo/processhistory.h"
 #include "support/operationfixture.h"
 #include "support/scenes.h"
@@ -144,6 +145,85 @@ TEST(FluxEtching, NarrowerTrenchesEtchSlowerAndTheOpenFieldByRateTimesTime) {
     }
     // The resist has no rate of its own and stays.
     EXPECT_EQ(materialAt(*volume, 81, 0, 15), Resist);
+}
+
+namespace {
+
+// An opening 20 cells wide and 10 deep between two walls, x in [10, 30), under two cells of
+// resist, periodic sides.
+std::shared_ptr<Model::Automaton::TotalVolume> opening() {
+    return makeVolume(40, 2, 30, [](int x, int, int z) {
+        if (z < 10 || (z < 20 && (x < 10 || x >= 30)))
+            return Silicon;
+        return z < 22 && (x < 10 || x >= 30) ? Resist : 0;
+    });
+}
+
+FluxStepRecipe etchRecipe(double microns, double ionShare) {
+    FluxStepRecipe recipe;
+    recipe.rate = microns;
+    recipe.time = 1.0;
+    recipe.ionExponent = 1000.0;
+    recipe.ionShare = ionShare;
+    recipe.periodicSides = true;
+    recipe.raysPerCell = 64;
+    recipe.seed = 4;
+    return recipe;
+}
+
+// Where the wall that faces +x from column x0 stands at height z: its last silicon column.
+int wallAt(Model::Automaton::TotalVolume& volume, int x0, int z) {
+    int x = x0 + 1;
+    while (x > 0 && materialAt(volume, x - 1, 0, z) == 0)
+        --x;
+    return x - 1;
+}
+
+} // namespace
+
+// A film lining holds the faces it covers and the undersides; the faces the etch bares recede.
+// A beam reaches no wall, and a floor going down hands the wall it bares nothing.
+TEST(FluxEtching, LinedFacesHoldBareOnesRecedeAndTheFloorsExcessStaysInItsColumn) {
+    {
+        const auto volume = opening();
+        FluxSurfaceAdvance(*volume, etchRecipe(6.0, 1.0)).run();
+        EXPECT_NEAR(emptyDepth(*volume, 20, 0, 10), 6, 1);
+        for (int z = 4; z < 20; ++z) {
+            SCOPED_TRACE(z);
+            EXPECT_EQ(wallAt(*volume, 9, z), 9) << "a beam of power 1000 moved the wall";
+        }
+    }
+    {
+        // A block standing 8 cells proud: its edges, open above and at a side, go down with
+        // its middle, as the beam falls on their tops alone and each edge cell takes the
+        // excess of the one over it.
+        const auto block = makeVolume(30, 2, 28, [](int x, int, int z) {
+            return z < 10 || (z < 18 && x >= 10 && x < 20) ? Silicon : 0;
+        });
+        FluxSurfaceAdvance(*block, etchRecipe(6.0, 1.0)).run();
+        for (const int x : {10, 19})
+            EXPECT_EQ(emptyDepth(*block, x, 0, 18), emptyDepth(*block, 15, 0, 18)) << x;
+    }
+    // Neutrals alone: the left wall lined, the right bare, the floor bare.
+    const auto volume = opening();
+    FilmLining lining;
+    for (int y = 0; y < 2; ++y)
+        for (int z = 10; z < 20; ++z)
+            lining.push_back({volume->index(9, unsigned(y), unsigned(z)), 1u << 5});
+    std::sort(lining.begin(), lining.end());
+    FluxStepRecipe recipe = etchRecipe(3.0, 0.0);
+    recipe.neutralsFromMouth = true;
+    FluxSurfaceAdvance(*volume, recipe, &lining).run();
+    for (int z = 10; z < 20; ++z) {
+        SCOPED_TRACE(z);
+        EXPECT_EQ(wallAt(*volume, 9, z), 9) << "the film gave way";
+        EXPECT_EQ(materialAt(*volume, 30, 0, z), 0) << "the bare wall held";
+    }
+    // Below the old floor the lined wall's cells are bared from below and beside: the side
+    // recedes, the underside of the lined cell above does not.
+    EXPECT_EQ(materialAt(*volume, 9, 0, 10), Silicon);
+    EXPECT_EQ(materialAt(*volume, 8, 0, 10), Silicon);
+    EXPECT_NEAR(emptyDepth(*volume, 20, 0, 10), 3, 1);
 }
 
 TEST(FluxSteps, EveryThreadCountGivesTheSameCells) {
