@@ -9,18 +9,15 @@ namespace {
 // The comb of examples/drie-comb.plst at its own size: 84 x 8 x 60 cells of 1 µm, silicon
 // below z = 50 under two cells of oxide with gaps 6, 12 and 24 cells wide.
 std::unique_ptr<Model::Automaton::TotalVolume> comb() {
-    constexpr int sx = 84, sy = 8, sz = 60;
-    std::vector<int> m(std::size_t(sx) * sy * sz, 0);
-    for (int x = 0; x < sx; ++x) {
-        const bool gap = (x >= 10 && x < 16) || (x >= 26 && x < 38) || (x >= 48 && x < 72);
-        for (int y = 0; y < sy; ++y)
+    return std::make_unique<Model::Automaton::TotalVolume>(
+        84u, 8u, 60u, 1.f, 1.f, 1.f, Util::Vector3D(),
+        [](unsigned x, unsigned, Model::Automaton::MaterialCells column) {
+            const bool gap = (x >= 10 && x < 16) || (x >= 26 && x < 38) || (x >= 48 && x < 72);
             for (int z = 0; z < 52; ++z)
-                m[std::size_t(x) * sy * sz + std::size_t(y) * sz + z] = z < 50 ? bench::Silicon
-                                                                        : gap  ? 0
-                                                                               : bench::Oxide;
-    }
-    return std::make_unique<Model::Automaton::TotalVolume>(sx, sy, sz, 1.f, 1.f, 1.f,
-                                                           Util::Vector3D(), std::move(m));
+                if (z < 50 || !gap)
+                    column.set(
+                        z, Model::Automaton::MaterialId(z < 50 ? bench::Silicon : bench::Oxide));
+        });
 }
 
 template <class Run> void runOnComb(benchmark::State& state, Run&& run) {

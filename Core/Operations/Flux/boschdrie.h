@@ -62,9 +62,11 @@ namespace Core::Operations {
 // down (i = 1) it does and the teeth stack vertically; at i = 0.4 a cycle's i · (d − e) does
 // not keep up once the opening is deep, and the wall tapers as a directional etch's does (88°
 // in a wide opening 30 to 60 cells deep, 3 cells a cycle). Deeper in an opening the
-// neutrals at the floor fall with the aspect ratio, and the cycle's depth and scallop with them
-// (the corner by the wall first, which sees least of the plasma: at i = 1 a wide opening's
-// tooth is a cell short of p after two cycles of 6 µm).
+// neutrals at the floor fall with the aspect ratio, and the cycle's depth and scallop with them.
+// The cells come within a cell of p and short of it (2, 3 and 4 cells where p is 3, 4 and 5 at
+// i = 0.6, 0.8 and 1, 6 cells a cycle): a floor cell changes at the end of the flux map in which
+// it fills, so the wall beside it opens up to a map late, and the floor at the wall's foot sees
+// less of the plasma than the field, about 0.9 of its neutrals.
 //
 // A final strip leaves no film; without it the last cycle's film is left as a cell of polymer
 // on every face it lines, where t is at least half a cell. No chemistry, no charging, no ion
