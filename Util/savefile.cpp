@@ -56,6 +56,16 @@ QString renameOver(const QString& from, const QString& to) {
     return QString();
 }
 
+QString randomSuffix();
+
+// A name beside `destination` for the moments a file needs one that is not yet the target's:
+// hidden, as an editor's, so that a program stopped right then leaves nothing in the user's view.
+QString transientName(const QString& destination) {
+    const QFileInfo info(destination);
+    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
+                               randomSuffix());
+}
+
 QString randomSuffix() {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QString suffix;
@@ -156,7 +166,7 @@ bool SaveFile::open(OpenMode mode) {
         ::close(fd);
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = destination + QLatin1Char('.') + randomSuffix();
+        const QString name = transientName(destination);
         setFileName(name);
         if (QFile::open(mode | QIODevice::NewOnly)) {
             temporary = name;
@@ -215,7 +225,7 @@ bool SaveFile::prepareCommit() {
             QFileInfo(target).isSymLink() ? QFileInfo(target).symLinkTarget() : target;
         int error = EEXIST;
         for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-            const QString name = base + QLatin1Char('.') + randomSuffix();
+            const QString name = transientName(base);
             error = nameUnnamed(handle(), name);
             if (error == 0)
                 temporary = name;
