@@ -14,6 +14,7 @@
 #include <cmath>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 namespace CELLVANE_TEST_FILE {
 
@@ -155,6 +156,68 @@ TEST(CalibratedWetEtch, ARecordWithoutEtchantEtchesAsBeforeAndOneWithItByTheTabl
         EXPECT_TRUE(result.problem.contains(QLatin1String(b.reason)))
             << result.problem.toStdString();
         EXPECT_EQ(materialsOf(*volume), before);
+    }
+}
+
+TEST(CalibratedWetEtch, AnOpeningAlongHundredEtchesVerticalWallsUndercutAsDeepAsThePit) {
+    QuietEtching quiet;
+    // A square opening turned 45 degrees on the (100) wafer: its edges run along <100>, so
+    // its walls are {100} planes standing upright, which recede as fast as the floor sinks.
+    // Every layer of a wall is then undercut as deep as the pit (closed form: undercut =
+    // depth). The opening is wide enough that the {111} planes through its corners stay
+    // outside the walls: its half-diagonal r / sqrt 2 exceeds twice the undercut.
+    constexpr int size = 60, height = 14, top = 11, centre = 30, radius = 18;
+    constexpr double depth = 5.0;
+    for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
+        SCOPED_TRACE(etchantName(etchant).toStdString());
+        auto volume = makeVolume(size, size, height, [](int x, int y, int z) {
+            if (z < top)
+                return 1;
+            if (z == top)
+                return std::abs(x - centre) + std::abs(y - centre) <= radius ? 0 : oxide;
+            return 0;
+        });
+        ASSERT_TRUE(volume->rebuildSiLattice());
+        const auto lattice = volume->getSiLattice();
+        // The turned lattice puts 7 to 9 atoms in a cell: the share removed is read against
+        // each cell's own count.
+        std::vector<int> before(volume->getCellCount());
+        for (std::size_t c = 0; c < before.size(); ++c)
+            before[c] = lattice->atomCount(c);
+        AtomicStructureSimpleSiWetEtch engine(*volume, depth);
+        engine.setEtchant(etchant);
+        engine.runEtching();
+        const auto removed = [&](int x, int y, int z) {
+            const auto c = volume->index(unsigned(x), unsigned(y), unsigned(z));
+            return before[c] > 0 ? 1.0 - double(lattice->atomCount(c)) / before[c] : 0.0;
+        };
+        // The pit's depth, from the silicon gone over its middle.
+        double pitDepth = 0.0;
+        for (int z = 0; z < top; ++z) {
+            double share = 0.0;
+            for (int x = centre - 5; x <= centre + 5; ++x)
+                for (int y = centre - 5; y <= centre + 5; ++y)
+                    share += removed(x, y, z);
+            pitDepth += share / 121.0;
+        }
+        EXPECT_GE(pitDepth, depth - 0.5);
+        // The undercut of each layer the pit has passed whole: the silicon gone under the mask
+        // along the middle of one edge, per length of edge (the band x - y in [-6, 6] is
+        // 13 / sqrt 2 long).
+        // Upright walls: the undercut the same at every height within a cell.
+        double least = INFINITY, most = -INFINITY;
+        for (int z = top - 1; z >= top - int(pitDepth); --z) {
+            double area = 0.0;
+            for (int x = centre; x < size; ++x)
+                for (int y = centre; y < size; ++y)
+                    if (std::abs(x - y) <= 6 && x + y - 2 * centre > radius)
+                        area += removed(x, y, z);
+            const double undercut = area / (13.0 / std::sqrt(2.0));
+            EXPECT_NEAR(undercut, pitDepth, 1.0) << "layer " << z;
+            least = std::min(least, undercut);
+            most = std::max(most, undercut);
+        }
+        EXPECT_LT(most - least, 1.0);
     }
 }
 
