@@ -221,4 +221,46 @@ TEST(CalibratedWetEtch, AnOpeningAlongHundredEtchesVerticalWallsUndercutAsDeepAs
     }
 }
 
+TEST(CalibratedWetEtch, AConvexCornerIsUndercutAlongItsDiagonalAtTheFastestPlanesPace) {
+    QuietEtching quiet;
+    // One convex corner of an oxide mesa edged along <110>: the mask covers x, y < corner.
+    // The undercut along the diagonal grows by U/D per depth once the corner has lost its
+    // square start, so it is read as the growth between two depths. Closed form: the plane
+    // (101) facing the diagonal at 45° gives sqrt 2 R110/R100, the {311} ridge
+    // (sqrt 11 / 3) R311/R100; the corner goes with the faster.
+    constexpr int size = 56, height = 12, top = 10, corner = 34;
+    const auto undercut = [](Etchant etchant, double depth) {
+        auto volume = makeVolume(size, size, height, [](int x, int y, int z) {
+            if (z < top)
+                return 1;
+            return z == top && x < corner && y < corner ? oxide : 0;
+        });
+        EXPECT_TRUE(volume->rebuildSiLattice());
+        const auto lattice = volume->getSiLattice();
+        std::vector<int> before(volume->getCellCount());
+        for (std::size_t c = 0; c < before.size(); ++c)
+            before[c] = lattice->atomCount(c);
+        AtomicStructureSimpleSiWetEtch engine(*volume, depth);
+        engine.setEtchant(etchant);
+        engine.runEtching();
+        // Silicon gone from the layer under the mask, cell by cell along the diagonal; a
+        // diagonal step is sqrt 2 cells long.
+        double gone = 0.0;
+        for (int k = 0; k < corner; ++k) {
+            const auto c = volume->index(unsigned(corner - 1 - k), unsigned(corner - 1 - k),
+                                         unsigned(top - 1));
+            gone += 1.0 - double(lattice->atomCount(c)) / before[c];
+        }
+        return gone * std::sqrt(2.0);
+    };
+    for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
+        SCOPED_TRACE(etchantName(etchant).toStdString());
+        const PlaneRates& r = calibrated(etchant).table.rates;
+        const double expected =
+            std::max(std::sqrt(2.0) * r.r110 / r.r100, std::sqrt(11.0) / 3.0 * r.r311 / r.r100);
+        const double ratio = (undercut(etchant, 8.0) - undercut(etchant, 4.0)) / 4.0;
+        EXPECT_NEAR(ratio / expected, 1.0, 0.1) << "undercut per depth " << ratio;
+    }
+}
+
 } // namespace CELLVANE_TEST_FILE
