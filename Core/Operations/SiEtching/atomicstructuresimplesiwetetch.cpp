@@ -66,28 +66,6 @@ AtomicStructureSimpleSiWetEtch::CalibratedRemoval::CalibratedRemoval(
     once111 = once(steps.terrace111);
 }
 
-bool AtomicStructureSimpleSiWetEtch::CalibratedRemoval::buriedInConcaveCorner(
-    const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id) {
-    // Of the nine atoms two bonds away, a {111} terrace atom has at most six fully bonded
-    // (three below, the rest its 3-bonded neighbours on the terrace; fewer at a step), and so
-    // do the step atoms of {311} and {411} (five). An atom in a hollow {100}-{100} edge has
-    // seven: the faces' atoms are the only ones near it that miss bonds.
-    int fullyBonded = 0;
-    for (unsigned s = 0; s < 4; ++s) {
-        const Model::Automaton::AtomId n = lattice.neighbor(id, s);
-        if (n == Model::Automaton::noAtom || lattice.state(n) != Model::Automaton::SiAtom::Silicon)
-            continue;
-        for (unsigned t = 0; t < 4; ++t) {
-            const Model::Automaton::AtomId m = lattice.neighbor(n, t);
-            if (m != id && m != Model::Automaton::noAtom &&
-                lattice.state(m) != Model::Automaton::SiAtom::Empty &&
-                lattice.countBondedNeighbors(m) == 4)
-                ++fullyBonded;
-        }
-    }
-    return fullyBonded > 6;
-}
-
 bool AtomicStructureSimpleSiWetEtch::CalibratedRemoval::removes(
     const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id, int strip) {
     const int bonded = lattice.countBondedNeighbors(id);
@@ -106,16 +84,7 @@ bool AtomicStructureSimpleSiWetEtch::CalibratedRemoval::removes(
                 lattice.countBondedNeighbors(n) == 4)
                 ++bulk;
         }
-        // The first and second neighbours of an atom in the edge where two {100} faces meet
-        // hollow (the foot of a wall on a floor) are those of a {111} terrace atom or of a
-        // {311} step atom; only its third neighbours tell it apart. Held like a {111} atom it
-        // pinned the foot of every {100} wall, which then leant into the pit; taken like a
-        // step atom it ran ahead and cut a trench along the wall. Taken at the faces' own
-        // pace, the edge moves with them.
-        if (bulk >= 2 && buriedInConcaveCorner(lattice, id))
-            gain = once100;
-        else
-            gain = second >= 9 ? once111 : bulk >= 2 ? once311 : once110;
+        gain = second >= 9 ? once111 : bulk >= 2 ? once311 : once110;
     }
     if (factors) {
         const auto slow = factors->find(Model::Automaton::CellIndex(lattice.cellIndexOf(id)));

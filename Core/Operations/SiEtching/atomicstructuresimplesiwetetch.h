@@ -25,11 +25,7 @@ namespace Core::Operations {
 // 1 / N of its removal, N the count of steps of its neighbourhood (NeighbourhoodSteps), and
 // goes once it has gathered the whole. The counts are fitted so that the planes recede at the
 // etchant's published rates; a (100) layer then takes NeighbourhoodSteps::terrace100 steps,
-// and the run takes that many steps per layer of its depth. A 3-bonded atom in the hollow edge
-// where two {100} faces meet (seven of the nine atoms two bonds away fully bonded, where
-// {111} terraces and high-index steps have at most six) goes at the {100} terrace's pace, so
-// that a {100} wall and the floor it stands on recede together: a mask edge along <100> on a
-// (100) wafer gives a vertical wall undercut as deep as the pit.
+// and the run takes that many steps per layer of its depth.
 class AtomicStructureSimpleSiWetEtch {
 public:
     AtomicStructureSimpleSiWetEtch(Model::Automaton::TotalVolume& volume, double depth,
@@ -77,9 +73,6 @@ private:
         }
         bool removes(const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id,
                      int strip);
-        // A 3-bonded atom in the hollow edge where two {100} faces meet.
-        static bool buriedInConcaveCorner(const Model::Automaton::SiLattice& lattice,
-                                          Model::Automaton::AtomId id);
     };
 
     WetEtchKernel kernel;

@@ -14,9 +14,9 @@ namespace {
 // (see the header) corrected by the measured faces, and the two step counts searched on the
 // measured {311} face.
 const CalibratedEtchant koh{{Etchant::Koh, 34.0, 70.0, {0.797, 1.455, 0.005, 1.486}},
-                            {11, 5, 9, 6, 4639}};
+                            {11, 5, 9, 6, 4218}};
 const CalibratedEtchant tmah{{Etchant::Tmah, 25.0, 90.0, {0.603, 1.114, 0.017, 1.177}},
-                             {11, 7, 9, 5, 1029}};
+                             {11, 7, 9, 5, 938}};
 
 } // namespace
 
