@@ -228,4 +228,44 @@ TEST(CalibratedWetEtch, OnA110WaferTheDepthIsTheHundredDepthOfTheEtchsTime) {
     }
 }
 
+TEST(CalibratedWetEtch, AStripeAlongEitherHundredTenDirectionKeepsItsHundredElevenSides) {
+    QuietEtching quiet;
+    // An oxide stripe 12 cells wide along x, then along y: its sides are {111} planes pinned to
+    // the mask edges, so the silicon under it widens by 2 cot 54.74° = sqrt 2 per cell of depth
+    // on both wafer directions. (A rule that took the foot of these sides with the floor left
+    // one of the two directions upright.)
+    constexpr int length = 24, across = 36, height = 10, top = 8, first = 12, width = 12;
+    constexpr double depth = 4.0;
+    for (const bool alongX : {true, false}) {
+        SCOPED_TRACE(alongX ? "along x" : "along y");
+        const int sx = alongX ? length : across, sy = alongX ? across : length;
+        auto volume = makeVolume(sx, sy, height, [&](int x, int y, int z) {
+            const int a = alongX ? y : x;
+            if (z < top)
+                return 1;
+            return z == top && a >= first && a < first + width ? oxide : 0;
+        });
+        ASSERT_TRUE(volume->rebuildSiLattice());
+        const auto lattice = volume->getSiLattice();
+        std::vector<int> before(volume->getCellCount());
+        for (std::size_t c = 0; c < before.size(); ++c)
+            before[c] = lattice->atomCount(c);
+        AtomicStructureSimpleSiWetEtch engine(*volume, depth);
+        engine.setEtchant(Etchant::Koh);
+        engine.runEtching();
+        for (int z = top - 1; z > top - int(depth); --z) {
+            // The silicon left across the stripe, in the middle of its length.
+            double left = 0.0;
+            for (int along = length / 3; along < 2 * length / 3; ++along)
+                for (int a = 2; a < across - 2; ++a) {
+                    const auto c = volume->index(unsigned(alongX ? along : a),
+                                                 unsigned(alongX ? a : along), unsigned(z));
+                    left += before[c] > 0 ? double(lattice->atomCount(c)) / before[c] : 0.0;
+                }
+            left /= length / 3;
+            EXPECT_NEAR(left, width + std::sqrt(2.0) * (top - z - 0.5), 0.75) << "layer " << z;
+        }
+    }
+}
+
 } // namespace CELLVANE_TEST_FILE
