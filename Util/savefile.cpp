@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Util {
@@ -55,12 +56,49 @@ QString renameOver(const QString& from, const QString& to) {
     return QString();
 }
 
+QString randomSuffix();
+
+// A name beside `destination` for the moments a file needs one that is not yet the target's:
+// hidden, as an editor's, so that a program stopped right then leaves nothing in the user's view.
+QString transientName(const QString& destination) {
+    const QFileInfo info(destination);
+    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
+                               randomSuffix());
+}
+
 QString randomSuffix() {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QString suffix;
     for (int i = 0; i < 6; ++i)
         suffix += QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
     return suffix;
+}
+
+// An unnamed file in `folder` (O_TMPFILE): a program killed while writing leaves nothing
+// behind, where a named temporary would stay beside the user's file. -1 where the file
+// system or the kernel cannot make one.
+int openUnnamed(const QString& folder) {
+#ifdef O_TMPFILE
+    return ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+#else
+    Q_UNUSED(folder);
+    return -1;
+#endif
+}
+
+// Gives the unnamed file behind `fd` the name `name`; errno on failure.
+int nameUnnamed(int fd, const QString& name) {
+    const QByteArray to = QFile::encodeName(name);
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, to.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    const int error = errno;
+#ifdef AT_EMPTY_PATH
+    // Without /proc, linking the descriptor itself works where the program may (root).
+    if (error == ENOENT && ::linkat(fd, "", AT_FDCWD, to.constData(), AT_EMPTY_PATH) == 0)
+        return 0;
+#endif
+    return error;
 }
 
 // What one file of a commit needs to be put back.
@@ -111,13 +149,27 @@ bool SaveFile::open(OpenMode mode) {
     }
     // A link is written through, as an editor does, so the link stays a link.
     const QString destination = info.isSymLink() ? info.symLinkTarget() : target;
+    failure.clear();
+    cancelled = false;
+    temporary.clear();
+    unnamed = false;
+    const int fd = openUnnamed(QFileInfo(destination).absolutePath());
+    if (fd >= 0) {
+        setFileName(QString());
+        if (QFile::open(fd, mode, QFileDevice::AutoCloseHandle)) {
+            unnamed = true;
+            struct stat old;
+            if (::stat(QFile::encodeName(destination).constData(), &old) == 0)
+                ::fchmod(fd, old.st_mode & 07777);
+            return true;
+        }
+        ::close(fd);
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = destination + QLatin1Char('.') + randomSuffix();
+        const QString name = transientName(destination);
         setFileName(name);
         if (QFile::open(mode | QIODevice::NewOnly)) {
             temporary = name;
-            failure.clear();
-            cancelled = false;
             if (QFileInfo::exists(destination))
                 setPermissions(QFile::permissions(destination));
             return true;
@@ -148,6 +200,7 @@ void SaveFile::discard() {
     if (!temporary.isEmpty())
         QFile::remove(temporary);
     temporary.clear();
+    unnamed = false;
 }
 
 void SaveFile::cancelWriting() {
@@ -159,12 +212,27 @@ void SaveFile::cancelWriting() {
 bool SaveFile::prepareCommit() {
     if (cancelled)
         keepFailure(QStringLiteral("Writing canceled by application"));
-    else if (!isOpen() || temporary.isEmpty())
+    else if (!isOpen() || (temporary.isEmpty() && !unnamed))
         keepFailure(QStringLiteral("the file is not open"));
     if (failure.isEmpty() && !flush())
         keepFailure(QFile::errorString());
     if (failure.isEmpty() && ::fsync(handle()) != 0)
         keepFailure(systemReason(errno));
+    // The unnamed file gets a name beside the target only now, so that a name exists just for
+    // the moment between here and the rename.
+    if (failure.isEmpty() && unnamed) {
+        const QString base =
+            QFileInfo(target).isSymLink() ? QFileInfo(target).symLinkTarget() : target;
+        int error = EEXIST;
+        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+            const QString name = transientName(base);
+            error = nameUnnamed(handle(), name);
+            if (error == 0)
+                temporary = name;
+        }
+        if (error != 0)
+            keepFailure(systemReason(error));
+    }
     if (isOpen())
         close();
     return failure.isEmpty();

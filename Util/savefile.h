@@ -16,7 +16,8 @@ bool writeFully(const std::function<qint64(const char*, qint64)>& writeSome, con
                 qint64 size);
 bool writeFully(QIODevice& device, const char* data, qint64 size);
 
-// The one way this program replaces a file: the bytes go to a temporary beside the target,
+// The one way this program replaces a file: the bytes go to a temporary beside the target
+// (a file without a name where the file system allows, named only just before the rename),
 // every byte is written or the first failure is kept, the data are synced to the disk, the
 // temporary is renamed over the target and the folder is synced, so that neither a failure nor
 // a power cut leaves a truncated file, a mix of old and new, or a name pointing at nothing.
@@ -72,6 +73,8 @@ private:
     QString temporary;
     QString failure;
     bool cancelled = false;
+    // Written to a file without a name until the commit (see open()).
+    bool unnamed = false;
 };
 
 } // namespace Util

@@ -47,6 +47,9 @@ TEST(SaveFile, ReplacesTheFileWholeAndKeepsItsPermissions) {
     EXPECT_EQ(file.fileName(), name);
     EXPECT_EQ(contents(name), "old") << "the target is untouched until the commit";
     file.write("new contents");
+    // While the bytes are written nothing but the target has a name, so a program killed now
+    // leaves no stray file beside the user's.
+    expectOnly(folder, {QStringLiteral("a.cvx")});
     ASSERT_TRUE(file.commit()) << file.errorString().toStdString();
     EXPECT_EQ(contents(name), "new contents");
     EXPECT_EQ(QFile::permissions(name), before);

@@ -398,7 +398,8 @@ void killRunner(const QString& runner, const QString& list, const QString& base,
     if (!digest || (*digest != oldDigest && *digest != newDigest))
         fail(counts, QStringLiteral("runner round %1: output is %2").arg(round).arg(which));
     // Nothing is left where the user works but the outputs, each whole: the list's picture is
-    // absent or a complete image.
+    // absent or a complete image. (Files are written without a name; only a kill inside the
+    // instant of a commit can leave a hidden transient name, which the user does not see.)
     const QStringList left = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot);
     for (const QString& name : left) {
         if (name == QStringLiteral("out.cvx"))

@@ -2,6 +2,9 @@
 
 #include "Core/Operations/SiEtching/kohrecipe.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace Core::Operations {
 
 namespace {
@@ -44,6 +47,12 @@ PlaneRates planeRates(Etchant etchant, double concentration, double temperature)
     const double scale = recipe.rate100() / table.rates.r100;
     const PlaneRates& r = table.rates;
     return {r.r100 * scale, r.r110 * scale, r.r111 * scale, r.r311 * scale};
+}
+
+double convexCornerUndercutRatio(const PlaneRates& rates) {
+    const double along110 = std::sqrt(2.0) * rates.r110 / rates.r100;
+    const double along311 = std::sqrt(11.0) / 3.0 * rates.r311 / rates.r100;
+    return std::max(along110, along311);
 }
 
 } // namespace Core::Operations

@@ -83,4 +83,26 @@ const CalibratedEtchant& calibrated(Etchant etchant);
 // etchant's law (see KohRecipe::rate100), every family by the same factor.
 PlaneRates planeRates(Etchant etchant, double concentration, double temperature);
 
+// How far a convex corner of a mask edged along <110> on a (100) wafer (a mesa's corner) is
+// undercut along its diagonal, a <100> direction, per depth the open floor sinks, once the
+// corner has lost its square start.
+//
+// A plane of unit normal n receding at R(n) moves its line in the mask plane inwards along the
+// horizontal diagonal d by R(n) t / (n · d). A convex corner is carved by the planes that
+// advance fastest (kinematic wave theory, F. C. Frank 1958; applied to the underetched mask
+// corner by J. van Suchtelen, E. van Veenendaal, Sensors and Materials 13 (2001) 325-342): its
+// tip runs along the diagonal with the largest of those speeds among the planes that can bound
+// it, while the floor sinks at R100 t. Of the calibrated families two can:
+//
+//   {110}: the plane (101) leaning 45° over the corner and facing along the diagonal,
+//          n · d = 1/√2:                           U / D = √2 R110 / R100
+//   {311}: the pair (311), (3-11) meeting in a ridge above the diagonal,
+//          n · d = 3/√11:                          U / D = (√11 / 3) R311 / R100
+//
+// (a {111} plane faces the diagonal at 1/√3 but recedes a hundred times slower; an upright
+// {100} plane facing the diagonal gives U = D.) The ratio is the larger of the two: {110} for
+// both tables (KOH 2.58, TMAH 2.61; {311} alone would give 2.06 and 2.16). Every family scales
+// by the same factor with the solution, so the ratio is the table's.
+double convexCornerUndercutRatio(const PlaneRates& rates);
+
 } // namespace Core::Operations

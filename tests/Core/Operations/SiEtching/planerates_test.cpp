@@ -5,6 +5,7 @@
 #include "Core/Operations/SiEtching/planerates.h"
 #include "Core/Operations/SiEtching/siwetetchscenes.h"
 #include "Core/Operations/Undo/processhistory.h"
+#include "Model/Automaton/crystalorientation.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 namespace CELLVANE_TEST_FILE {
 
@@ -155,6 +157,114 @@ TEST(CalibratedWetEtch, ARecordWithoutEtchantEtchesAsBeforeAndOneWithItByTheTabl
         EXPECT_TRUE(result.problem.contains(QLatin1String(b.reason)))
             << result.problem.toStdString();
         EXPECT_EQ(materialsOf(*volume), before);
+    }
+}
+
+TEST(CalibratedWetEtch, AConvexCornerIsUndercutAlongItsDiagonalAtTheFastestPlanesPace) {
+    QuietEtching quiet;
+    // One convex corner of an oxide mesa edged along <110>: the mask covers x, y < corner.
+    // The undercut along the diagonal grows by U/D per depth once the corner has lost its
+    // square start, so it is read as the growth between two depths. Closed form: the plane
+    // (101) facing the diagonal at 45° gives sqrt 2 R110/R100, the {311} ridge
+    // (sqrt 11 / 3) R311/R100; the corner goes with the faster.
+    constexpr int size = 64, height = 14, top = 12, corner = 40;
+    const auto undercut = [](Etchant etchant, double depth) {
+        auto volume = makeVolume(size, size, height, [](int x, int y, int z) {
+            if (z < top)
+                return 1;
+            return z == top && x < corner && y < corner ? oxide : 0;
+        });
+        EXPECT_TRUE(volume->rebuildSiLattice());
+        const auto lattice = volume->getSiLattice();
+        std::vector<int> before(volume->getCellCount());
+        for (std::size_t c = 0; c < before.size(); ++c)
+            before[c] = lattice->atomCount(c);
+        AtomicStructureSimpleSiWetEtch engine(*volume, depth);
+        engine.setEtchant(etchant);
+        engine.runEtching();
+        // Silicon gone from the layer under the mask, cell by cell along the diagonal; a
+        // diagonal step is sqrt 2 cells long.
+        double gone = 0.0;
+        for (int k = 0; k < corner; ++k) {
+            const auto c = volume->index(unsigned(corner - 1 - k), unsigned(corner - 1 - k),
+                                         unsigned(top - 1));
+            gone += 1.0 - double(lattice->atomCount(c)) / before[c];
+        }
+        return gone * std::sqrt(2.0);
+    };
+    for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
+        SCOPED_TRACE(etchantName(etchant).toStdString());
+        const PlaneRates& r = calibrated(etchant).table.rates;
+        const double expected =
+            std::max(std::sqrt(2.0) * r.r110 / r.r100, std::sqrt(11.0) / 3.0 * r.r311 / r.r100);
+        const double ratio = (undercut(etchant, 10.0) - undercut(etchant, 6.0)) / 4.0;
+        EXPECT_NEAR(ratio / expected, 1.0, 0.1) << "undercut per depth " << ratio;
+    }
+}
+
+TEST(CalibratedWetEtch, OnA110WaferTheDepthIsTheHundredDepthOfTheEtchsTime) {
+    QuietEtching quiet;
+    // The depth stands for the etch's time, as a (100) surface would go down in it; a bare
+    // (110) surface goes R110/R100 times as far, by the table.
+    constexpr double depth = 4.0;
+    for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
+        SCOPED_TRACE(etchantName(etchant).toStdString());
+        auto volume = flatSilicon(20, 17, 24, 20);
+        volume->setCrystalOrientation(Model::Automaton::CrystalOrientation::Surface110);
+        ASSERT_TRUE(volume->rebuildSiLattice());
+        const auto lattice = volume->getSiLattice();
+        std::vector<int> before(volume->getCellCount());
+        for (std::size_t c = 0; c < before.size(); ++c)
+            before[c] = lattice->atomCount(c);
+        AtomicStructureSimpleSiWetEtch engine(*volume, depth, WetEtchSides::Periodic);
+        engine.setEtchant(etchant);
+        engine.runEtching();
+        double gone = 0.0;
+        for (std::size_t c = 0; c < before.size(); ++c)
+            if (before[c] > 0)
+                gone += 1.0 - double(lattice->atomCount(c)) / before[c];
+        const PlaneRates& r = calibrated(etchant).table.rates;
+        EXPECT_NEAR(gone / (20 * 17), depth * r.r110 / r.r100, 1.0);
+    }
+}
+
+TEST(CalibratedWetEtch, AStripeAlongEitherHundredTenDirectionKeepsItsHundredElevenSides) {
+    QuietEtching quiet;
+    // An oxide stripe 12 cells wide along x, then along y: its sides are {111} planes pinned to
+    // the mask edges, so the silicon under it widens by 2 cot 54.74° = sqrt 2 per cell of depth
+    // on both wafer directions. (A rule that took the foot of these sides with the floor left
+    // one of the two directions upright.)
+    constexpr int length = 24, across = 36, height = 10, top = 8, first = 12, width = 12;
+    constexpr double depth = 4.0;
+    for (const bool alongX : {true, false}) {
+        SCOPED_TRACE(alongX ? "along x" : "along y");
+        const int sx = alongX ? length : across, sy = alongX ? across : length;
+        auto volume = makeVolume(sx, sy, height, [&](int x, int y, int z) {
+            const int a = alongX ? y : x;
+            if (z < top)
+                return 1;
+            return z == top && a >= first && a < first + width ? oxide : 0;
+        });
+        ASSERT_TRUE(volume->rebuildSiLattice());
+        const auto lattice = volume->getSiLattice();
+        std::vector<int> before(volume->getCellCount());
+        for (std::size_t c = 0; c < before.size(); ++c)
+            before[c] = lattice->atomCount(c);
+        AtomicStructureSimpleSiWetEtch engine(*volume, depth);
+        engine.setEtchant(Etchant::Koh);
+        engine.runEtching();
+        for (int z = top - 1; z > top - int(depth); --z) {
+            // The silicon left across the stripe, in the middle of its length.
+            double left = 0.0;
+            for (int along = length / 3; along < 2 * length / 3; ++along)
+                for (int a = 2; a < across - 2; ++a) {
+                    const auto c = volume->index(unsigned(alongX ? along : a),
+                                                 unsigned(alongX ? a : along), unsigned(z));
+                    left += before[c] > 0 ? double(lattice->atomCount(c)) / before[c] : 0.0;
+                }
+            left /= length / 3;
+            EXPECT_NEAR(left, width + std::sqrt(2.0) * (top - z - 0.5), 0.75) << "layer " << z;
+        }
     }
 }
 
