@@ -19,7 +19,47 @@ std::uint64_t eightFlags(const std::vector<std::uint8_t>& plane, std::size_t at)
     return word;
 }
 
+// The flags of a filled, opaque cell that hides its neighbours' sides: every other kind of
+// filled cell is see-through or too faint to hide.
+constexpr std::uint8_t hidingFlags = 1 | 4 | 8;
+
+// 0x80 in every byte of `v` that is zero, 0 in the others.
+constexpr std::uint64_t zeroBytes(std::uint64_t v) {
+    constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7full;
+    return ~(((v & low7) + low7) | v | low7);
+}
+
+// True when every one of the `length` flags is empty or hiding.
+bool onlyEmptyOrHiding(const std::uint8_t* flags, int length) {
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    int z = 0;
+    for (; z + 8 <= length; z += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, flags + z, sizeof word);
+        if ((zeroBytes(word) | zeroBytes(word ^ hidingFlags * ones)) != 0x80 * ones)
+            return false;
+    }
+    for (; z < length; ++z) {
+        if (flags[z] != 0 && flags[z] != hidingFlags)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+bool CubicFaceBuilder::showsOnlyRunEnds(const std::vector<std::uint8_t>& previous,
+                                        const std::vector<std::uint8_t>& current,
+                                        const std::vector<std::uint8_t>& next, std::size_t k,
+                                        int rowLength, int length) {
+    static_assert(hidingFlags == (Filled | HidesOpaque | Merges), "the flags of a hiding cell");
+    const std::uint8_t* const row = current.data() + k;
+    const std::size_t bytes = std::size_t(length);
+    return std::memcmp(row, previous.data() + k, bytes) == 0 &&
+           std::memcmp(row, next.data() + k, bytes) == 0 &&
+           std::memcmp(row, row - rowLength, bytes) == 0 &&
+           std::memcmp(row, row + rowLength, bytes) == 0 && onlyEmptyOrHiding(row, length);
+}
 
 bool CubicFaceBuilder::showsNothing(const std::vector<std::uint8_t>& previous,
                                     const std::vector<std::uint8_t>& current,
@@ -133,6 +173,31 @@ void CubicFaceBuilder::visitFaces(int xBegin, int xEnd, Opaque&& opaque,
         for (int y = window.min[1]; y < window.max[1]; ++y) {
             const std::size_t rowFlags = std::size_t(y - window.min[1] + 1) * rowLength + 1;
             const CellIndex rowStart = grid.index(x, y, window.min[2]);
+            if (showsOnlyRunEnds(previous, current, next, rowFlags, rowLength, window.extent(2))) {
+                // No side along x or y shows: only a filled cell with an empty one below or
+                // above it along z, where a run of cells ends, has faces, on those sides.
+                const std::uint8_t* const row = current.data() + rowFlags;
+                for (int z = 0; z < window.extent(2);) {
+                    if (z + 8 <= window.extent(2) &&
+                        eightFlags(current, rowFlags + z) ==
+                            eightFlags(current, rowFlags + z - 1) &&
+                        eightFlags(current, rowFlags + z) ==
+                            eightFlags(current, rowFlags + z + 1)) {
+                        z += 8;
+                        continue;
+                    }
+                    for (const int end = std::min(window.extent(2), z + 8); z < end; ++z) {
+                        if (row[z] == 0)
+                            continue;
+                        const CellIndex index = rowStart + CellIndex(z);
+                        if (row[z - 1] == 0)
+                            opaque(Geometry::MinusZ, index, cells[index]);
+                        if (row[z + 1] == 0)
+                            opaque(Geometry::PlusZ, index, cells[index]);
+                    }
+                }
+                continue;
+            }
             for (int z = 0; z < window.extent(2); ++z) {
                 const std::size_t k = rowFlags + std::size_t(z);
                 if (z + 8 <= window.extent(2) &&

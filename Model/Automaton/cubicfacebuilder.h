@@ -47,6 +47,13 @@ private:
     static bool showsNothing(const std::vector<std::uint8_t>& previous,
                              const std::vector<std::uint8_t>& current,
                              const std::vector<std::uint8_t>& next, std::size_t k, int rowLength);
+    // True when the row of flags from k on shows no side along x or y: every cell of it is
+    // empty or opaque and hiding, as are those beside it in the rows along x and y, which are
+    // the same. Most rows of a large volume are such runs of one kind along z.
+    static bool showsOnlyRunEnds(const std::vector<std::uint8_t>& previous,
+                                 const std::vector<std::uint8_t>& current,
+                                 const std::vector<std::uint8_t>& next, std::size_t k,
+                                 int rowLength, int length);
     // Flags of the cells of plane x inside the window, framed by empty flags; all empty when
     // x lies outside the window.
     void fillPlane(int x, std::vector<std::uint8_t>& plane) const;

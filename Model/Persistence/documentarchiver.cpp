@@ -141,6 +141,12 @@ DocumentArchiver::ReadResult DocumentArchiver::read(QIODevice* device, Surfaces 
             QStringLiteral("line %1: %2").arg(reader.lineNumber()).arg(reader.errorString());
         qCDebug(lcDocumentArchiver) << "Document damaged at" << result.error;
     }
+    // Zeros stood in for what another program cut off the file while it was read.
+    if (input.wasCutShort()) {
+        result.status = ReadStatus::Damaged;
+        result.error = QStringLiteral("the file was cut short while it was read");
+        qCDebug(lcDocumentArchiver) << "Document cut short while it was read";
+    }
 
     result.materialIds = idMap;
     std::lock_guard<std::mutex> lock(globalMapLock);

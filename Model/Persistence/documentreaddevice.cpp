@@ -1,12 +1,17 @@
 #include "Model/Persistence/documentreaddevice.h"
 
+#include <QBuffer>
+#include <QFileDevice>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace Model::Persistence {
 
@@ -27,64 +32,128 @@ std::size_t bufferFor(qint64 documentSize) {
     return std::clamp(std::size_t(documentSize) + 1, smallestBuffer, bufferBytes);
 }
 
-inline bool isDigitOrSpace(char c) {
-    return c == ' ' || (c >= '0' && c <= '9');
-}
+// Another program may cut a file short while it is mapped and read; reading a page beyond its
+// new end then raises SIGBUS. While a document is read from a map, such a page of it is given
+// zeros instead, which are neither digits nor markup, so the reader stops there and the device
+// can say that the file was cut short. A SIGBUS anywhere else goes where it went before.
+struct WatchedRange {
+    std::atomic<std::uintptr_t> begin{0};
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<bool> cut{false};
+};
 
-// 0x80 in every byte of `v` that is zero, 0 in the others.
-constexpr std::uint64_t zeroBytes(std::uint64_t v) {
-    constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7full;
-    return ~(((v & low7) + low7) | v | low7);
-}
-
-// True when each of the eight bytes of `word` is a digit or a space.
-constexpr bool digitsOrSpaces(std::uint64_t word) {
-    constexpr std::uint64_t ones = 0x0101010101010101ull;
-    constexpr std::uint64_t high = 0x80 * ones;
-    // A digit is 0x30 to 0x39: high half 3, low half below 10 (adding 6 leaves bit 4 clear).
-    const std::uint64_t digits = zeroBytes((word & 0xf0 * ones) ^ 0x30 * ones) &
-                                 ~(((word & 0x0f * ones) + 0x06 * ones) << 3);
-    const std::uint64_t spaces = zeroBytes(word ^ 0x20 * ones);
-    return ((digits | spaces) & high) == high;
-}
-
-// Length of the run of digits and spaces that [first, first + length) begins with. The State
-// text of a large volume is gigabytes of them, read here on one thread while the pool waits,
-// so sixteen (or eight) at a time.
-std::size_t digitsAndSpacesAt(const char* first, std::size_t length) {
-    std::size_t run = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_set1_epi8('0');
-    const __m128i nine = _mm_set1_epi8(9);
-    const __m128i space = _mm_set1_epi8(' ');
-    for (; run + 16 <= length; run += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + run));
-        // A digit less '0' is 0 to 9 unsigned, and so its own minimum with 9.
-        const __m128i fromZero = _mm_sub_epi8(bytes, zero);
-        const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(fromZero, nine), fromZero);
-        const __m128i accepted = _mm_or_si128(digit, _mm_cmpeq_epi8(bytes, space));
-        if (_mm_movemask_epi8(accepted) != 0xffff)
-            break;
+class CutShortGuard {
+public:
+    // A slot that watches [begin, begin + length), or -1 when every slot is taken.
+    static int watch(const void* begin, std::size_t length) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        install();
+        for (int slot = 0; slot < slotCount; ++slot) {
+            WatchedRange& range = ranges[slot];
+            if (range.end.load() == 0) {
+                range.cut.store(false);
+                range.begin.store(reinterpret_cast<std::uintptr_t>(begin));
+                range.end.store(reinterpret_cast<std::uintptr_t>(begin) + length);
+                return slot;
+            }
+        }
+        return -1;
     }
-#endif
-    for (; run + 8 <= length; run += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, first + run, 8);
-        if (!digitsOrSpaces(word))
-            break;
+    static void release(int slot) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ranges[slot].end.store(0);
+        ranges[slot].begin.store(0);
     }
-    while (run < length && isDigitOrSpace(first[run]))
-        ++run;
-    return run;
-}
+    static bool wasCut(int slot) { return ranges[slot].cut.load(); }
+
+private:
+    static constexpr int slotCount = 64;
+
+    static void install() {
+        if (installed)
+            return;
+        const long size = sysconf(_SC_PAGESIZE);
+        pageSize = size > 0 ? std::uintptr_t(size) : 4096;
+        struct sigaction action {};
+        action.sa_sigaction = &onBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        installed = ::sigaction(SIGBUS, &action, &previous) == 0;
+    }
+
+    static void onBusError(int signal, siginfo_t* info, void* context) {
+        const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+        for (WatchedRange& range : ranges) {
+            if (address < range.begin.load() || address >= range.end.load())
+                continue;
+            void* const page = reinterpret_cast<void*>(address & ~(pageSize - 1));
+            if (mmap(page, pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+                MAP_FAILED) {
+                range.cut.store(true);
+                return;
+            }
+        }
+        if ((previous.sa_flags & SA_SIGINFO) && previous.sa_sigaction) {
+            previous.sa_sigaction(signal, info, context);
+        } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+            previous.sa_handler(signal);
+        } else {
+            // Delivered again as the handler returns, it now ends the program as it would have
+            // without the guard.
+            struct sigaction fallback {};
+            fallback.sa_handler = SIG_DFL;
+            ::sigaction(SIGBUS, &fallback, nullptr);
+            raise(signal);
+        }
+    }
+
+    static inline std::mutex mutex;
+    static inline bool installed = false;
+    static inline std::uintptr_t pageSize = 4096;
+    static inline struct sigaction previous {};
+    static inline WatchedRange ranges[slotCount];
+};
 
 } // namespace
 
 DocumentReadDevice::DocumentReadDevice(QIODevice& source)
-    : source(source), size(source.isSequential() ? -1 : source.size()), buffer(bufferFor(size)) {
+    : source(source), size(source.isSequential() ? -1 : source.size()) {
+    const qint64 from = source.isSequential() ? 0 : source.pos();
+    if (size > from) {
+        // A file is mapped only for reading: what the system cannot map is read as a stream.
+        auto* file = qobject_cast<QFileDevice*>(&source);
+        if (file && (mapped = file->map(from, size - from))) {
+            guardSlot = CutShortGuard::watch(mapped, std::size_t(size - from));
+            if (guardSlot < 0) {
+                file->unmap(mapped);
+                mapped = nullptr;
+            }
+            inPlace = reinterpret_cast<const char*>(mapped);
+        } else if (auto* bytes = qobject_cast<QBuffer*>(&source)) {
+            inPlace = bytes->data().constData() + from;
+        }
+    }
+    if (inPlace) {
+        end = std::size_t(size - from);
+        sourceDone = true;
+        dropCarriageReturns = source.openMode().testFlag(QIODevice::Text);
+    } else {
+        buffer.resize(bufferFor(size));
+    }
     // Unbuffered, so that every read of the XML reader reaches readData() and the cut after
     // "<State>" is where the reader stops.
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+DocumentReadDevice::~DocumentReadDevice() {
+    if (!mapped)
+        return;
+    CutShortGuard::release(guardSlot);
+    static_cast<QFileDevice&>(source).unmap(mapped);
+}
+
+bool DocumentReadDevice::wasCutShort() const {
+    return mapped && CutShortGuard::wasCut(guardSlot);
 }
 
 bool DocumentReadDevice::atEnd() const {
@@ -92,7 +161,7 @@ bool DocumentReadDevice::atEnd() const {
 }
 
 qint64 DocumentReadDevice::bytesAvailable() const {
-    return qint64(end - begin) + source.bytesAvailable();
+    return qint64(end - begin) + (inPlace ? 0 : source.bytesAvailable());
 }
 
 bool DocumentReadDevice::refill() {
@@ -117,33 +186,42 @@ qint64 DocumentReadDevice::readData(char* data, qint64 maxSize) {
         return 0;
     // Enough bytes to see a whole "<State>" beyond what may be delivered.
     const std::size_t wanted = std::size_t(maxSize) + stateTagLength;
-    if (end - begin < wanted && end - begin < buffer.size() / 2)
+    if (!inPlace && end - begin < wanted && end - begin < buffer.size() / 2)
         refill();
-    std::size_t length = std::min<std::size_t>(std::size_t(maxSize), end - begin);
-    if (length == 0)
-        return sourceDone ? -1 : 0;
+    qint64 delivered = 0;
+    // A piece of carriage returns alone delivers nothing: the next piece is read at once.
+    while (delivered == 0) {
+        std::size_t length = std::min<std::size_t>(std::size_t(maxSize), end - begin);
+        if (length == 0)
+            return sourceDone ? -1 : 0;
 
-    // Stop just after the first "<State>" that starts within this piece.
-    const char* first = buffer.data() + begin;
-    const char* last = buffer.data() + end;
-    const char* found = std::search(first, std::min(last, first + length + stateTagLength - 1),
-                                    stateTag, stateTag + stateTagLength);
-    bool cutAtTag = false;
-    if (found != std::min(last, first + length + stateTagLength - 1)) {
-        const std::size_t tagEnd = std::size_t(found - first) + stateTagLength;
-        if (tagEnd <= std::size_t(maxSize)) {
-            length = tagEnd;
-            cutAtTag = true;
-        } else if (found > first) {
-            length = std::size_t(found - first);
+        // Stop just after the first "<State>" that starts within this piece.
+        const char* first = bytes() + begin;
+        const char* last = bytes() + end;
+        const char* const searchEnd = std::min(last, first + length + stateTagLength - 1);
+        const char* found = std::search(first, searchEnd, stateTag, stateTag + stateTagLength);
+        bool cutAtTag = false;
+        if (found != searchEnd) {
+            const std::size_t tagEnd = std::size_t(found - first) + stateTagLength;
+            if (tagEnd <= std::size_t(maxSize)) {
+                length = tagEnd;
+                cutAtTag = true;
+            } else if (found > first) {
+                length = std::size_t(found - first);
+            }
         }
-    }
 
-    std::memcpy(data, first, length);
-    countCharacters(first, length);
-    begin += length;
-    deliveredUpToStateTag = cutAtTag;
-    return qint64(length);
+        if (dropCarriageReturns) {
+            delivered = std::remove_copy(first, first + length, data, '\r') - data;
+        } else {
+            std::memcpy(data, first, length);
+            delivered = qint64(length);
+        }
+        countCharacters(data, std::size_t(delivered));
+        begin += length;
+        deliveredUpToStateTag = cutAtTag;
+    }
+    return delivered;
 }
 
 void DocumentReadDevice::countCharacters(const char* bytes, std::size_t length) {
@@ -192,11 +270,8 @@ void DocumentReadDevice::takeDigitsAndSpaces(const RunConsumer& take) {
     for (;;) {
         if (begin == end && !refill())
             return;
-        const char* first = buffer.data() + begin;
         const std::size_t available = end - begin;
-        const std::size_t run = digitsAndSpacesAt(first, available);
-        if (run > 0)
-            take(first, run);
+        const std::size_t run = std::min(available, take(bytes() + begin, available));
         begin += run;
         if (run < available)
             return;

@@ -5,6 +5,7 @@
 #include "Model/Automaton/volumebudget.h"
 #include "Model/Persistence/documentreaddevice.h"
 #include "Model/Persistence/materialarchiver.h"
+#include "Model/Persistence/statetextshares.h"
 #include "Util/pooltasks.h"
 
 #include <QLoggingCategory>
@@ -14,12 +15,17 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <optional>
 #include <string>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 Q_LOGGING_CATEGORY(lcTotalVolumeArchiver, "Model/Persistence/totalvolumearchiver", QtInfoMsg)
 
@@ -141,24 +147,37 @@ public:
         }
     }
 
-    // Digits and spaces straight from the document: a long piece is parsed on the pool. Its
-    // first part may continue one begun in the piece before and its last may go on in the
-    // next, so those go through feed(); the whole parts between them are counted a share at a
-    // time, and every share then writes its ids from where the shares before it end.
-    void feedDigitsAndSpaces(const char* bytes, std::size_t length) {
-        const char* const end = bytes + length;
-        const char* const firstSpace = std::find(bytes, end, ' ');
-        const auto lastSpace =
-            std::find(std::make_reverse_iterator(end), std::make_reverse_iterator(bytes), ' ');
-        if (length < parallelBytes || firstSpace == end || written == count) {
-            feed(bytes, length);
-            return;
+    // Takes the run of digits and spaces that [bytes, bytes + length) begins with, straight
+    // from the document, and answers its length. A part begun in the piece before goes on at
+    // its start and the run's last part may go on in the next, so those go through feed();
+    // the whole parts between them are found and counted a share at a time on the pool, and
+    // every share then writes its ids from where the shares before it end.
+    std::size_t takeRun(const char* bytes, std::size_t length) {
+        std::size_t at = 0;
+        if (partLength > 0 || overlong) {
+            while (at < length && bytes[at] >= '0' && bytes[at] <= '9')
+                ++at;
+            const bool ended = at < length && bytes[at] == ' ';
+            feed(bytes, at + std::size_t(ended));
+            if (!ended)
+                return at;
+            ++at;
         }
-        const char* const middle = firstSpace + 1;
-        const char* const middleEnd = lastSpace.base();
-        feed(bytes, std::size_t(middle - bytes));
-        feedWholeParts(middle, middleEnd);
-        feed(middleEnd, std::size_t(end - middleEnd));
+        const char* const rest = bytes + at;
+        const std::size_t restLength = length - at;
+        if (restLength < parallelBytes || written == count) {
+            const std::size_t run = StateTextShares::runLength(rest, restLength);
+            feed(rest, run);
+            return at + run;
+        }
+        QThreadPool& pool = Util::workPool();
+        const std::size_t threads = std::size_t(std::max(1, pool.maxThreadCount()));
+        const StateTextShares shares(
+            rest, restLength,
+            std::clamp(restLength / (4 * threads), parallelBytes, largestShareBytes), pool);
+        parseShares(rest, shares, pool);
+        feed(rest + shares.wholePartsEnd(), shares.runEnd() - shares.wholePartsEnd());
+        return at + shares.runEnd();
     }
 
     void finish() {
@@ -175,73 +194,27 @@ private:
 
     // Below this a piece is not worth sharing out.
     static constexpr std::size_t parallelBytes = std::size_t(1) << 16;
+    // Shares small enough that a thread held up elsewhere leaves little for the others to
+    // wait for.
+    static constexpr std::size_t largestShareBytes = std::size_t(4) << 20;
 
-    // A share of whole parts, each followed by a space.
-    struct Share {
-        const char* begin = nullptr;
-        const char* end = nullptr;
-        CellIndex parts = 0;
-        CellIndex firstCell = 0;
-        std::optional<std::uint32_t> tooLarge;
-    };
-
-    // [begin, end) holds whole parts only, and no part is pending.
-    void feedWholeParts(const char* begin, const char* end) {
-        QThreadPool& pool = Util::workPool();
-        std::vector<Share> shares(std::size_t(std::max(1, pool.maxThreadCount())));
-        const std::size_t step = std::size_t(end - begin) / shares.size() + 1;
-        // Each share ends just after a space, so that no part is cut.
-        const char* from = begin;
-        for (Share& share : shares) {
-            share.begin = from;
-            const char* const space =
-                std::find(end - from > std::ptrdiff_t(step) ? from + step : end, end, ' ');
-            from = share.end = space == end ? end : space + 1;
-        }
-        Util::runTasksAndWait(pool, int(shares.size()), [&](int k) {
-            Share& share = shares[std::size_t(k)];
-            share.parts = countParts(share.begin, share.end);
+    // Writes the whole parts of every share, each share from its own first cell, on whichever
+    // pool thread is free; the first id too large in cell order is kept.
+    void parseShares(const char* bytes, const StateTextShares& shares, QThreadPool& pool) {
+        const std::vector<StateTextShares::Share>& parts = shares.getShares();
+        std::vector<std::optional<std::uint32_t>> tooLargeIn(parts.size());
+        std::atomic<std::size_t> next{0};
+        const int tasks = int(
+            std::min<std::size_t>(std::size_t(std::max(1, pool.maxThreadCount())), parts.size()));
+        Util::runTasksAndWait(pool, tasks, [&](int) {
+            for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < parts.size();)
+                parseShare(bytes, parts[k], tooLargeIn[k]);
         });
-        CellIndex cell = written;
-        for (Share& share : shares) {
-            share.firstCell = cell;
-            cell += share.parts;
+        for (const auto& found : tooLargeIn) {
+            if (!tooLarge && found)
+                tooLarge = found;
         }
-        Util::runTasksAndWait(pool, int(shares.size()),
-                              [&](int k) { parseShare(shares[std::size_t(k)]); });
-        for (const Share& share : shares) {
-            if (!tooLarge && share.tooLarge)
-                tooLarge = share.tooLarge;
-        }
-        written = std::min(count, cell);
-    }
-
-    // A share begins just after a space, so a part begins at every byte that is no space and
-    // follows a space (or the share's start); eight bytes are looked at a time.
-    static CellIndex countParts(const char* begin, const char* end) {
-        constexpr std::uint64_t ones = 0x0101010101010101ull;
-        CellIndex parts = 0;
-        // Bit 7 of byte 0 when the byte before the next word is a space.
-        std::uint64_t spaceBefore = 0x80;
-        const char* c = begin;
-        for (; __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && end - c >= 8; c += 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, c, sizeof word);
-            // Bit 7 of every byte that is a space (exactly: no carry reaches another byte).
-            const std::uint64_t low7 = 0x7f * ones;
-            const std::uint64_t other = word ^ 0x20 * ones;
-            const std::uint64_t spaces = ~(((other & low7) + low7) | other | low7);
-            const std::uint64_t afterSpace = (spaces << 8) | spaceBefore;
-            parts += CellIndex(__builtin_popcountll(~spaces & afterSpace & 0x80 * ones));
-            spaceBefore = spaces >> 56;
-        }
-        bool previousSpace = spaceBefore != 0;
-        for (; c != end; ++c) {
-            const bool space = *c == ' ';
-            parts += CellIndex(!space && previousSpace);
-            previousSpace = space;
-        }
-        return parts;
+        written = std::min(count, written + shares.wholeParts());
     }
 
     // Four parts of one digit and one space each in the eight bytes of `word` (as memory holds
@@ -260,21 +233,48 @@ private:
         return true;
     }
 
-    void parseShare(Share& share) const {
-        CellIndex cell = share.firstCell;
+    // The share's parts begin in [share.begin, share.end); its first cell is the one after
+    // those of the shares before it. A part that goes on from the share before is left to it.
+    void parseShare(const char* bytes, const StateTextShares::Share& share,
+                    std::optional<std::uint32_t>& firstTooLarge) const {
+        CellIndex cell = written + share.partsBefore;
+        const char* c = bytes + share.begin;
+        const char* const end = bytes + share.end;
+        if (share.begin > 0 && c[-1] != ' ') {
+            while (c != end && *c != ' ')
+                ++c;
+        }
         Translation translate{map};
-        // Ids of one digit are the common text of a document ("1 1 1 0 0 "), four cells in
-        // eight bytes; their materials are looked up once, and the fast way is taken only when
-        // all ten fit a cell, so that an id too large is still found in cell order below.
+        // Ids of one digit are the common text of a document ("1 1 1 0 0 "), eight cells in
+        // sixteen bytes; their materials are looked up once, and the fast way is taken only
+        // when all ten fit a cell, so that an id too large is still found in cell order below.
         Model::Automaton::MaterialId single[10];
         bool fast = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+        bool identity = true;
         for (std::uint32_t digit = 0; digit < 10; ++digit) {
             const std::uint32_t material = translate(digit);
             fast = fast && material <= Model::Automaton::largestMaterialId;
+            identity = identity && material == digit;
             single[digit] = Model::Automaton::MaterialId(material);
         }
-        for (const char* c = share.begin; c != share.end && cell < count;) {
-            if (fast && share.end - c >= 8 && count - cell >= 4) {
+        while (c < end && cell < count) {
+#if defined(__SSE2__)
+            if (fast && end - c >= 16 && count - cell >= 8) {
+                Model::Automaton::MaterialId ids[8];
+                if (eightSingleDigits(c, ids)) {
+                    if (!identity) {
+                        for (Model::Automaton::MaterialId& id : ids)
+                            id = single[id];
+                    }
+                    for (int k = 0; k < 8; ++k)
+                        cells.writeFresh(std::ptrdiff_t(cell) + k, ids[k]);
+                    cell += 8;
+                    c += 16;
+                    continue;
+                }
+            }
+#endif
+            if (fast && end - c >= 8 && count - cell >= 4) {
                 std::uint64_t word = 0;
                 std::uint64_t digits = 0;
                 std::memcpy(&word, c, sizeof word);
@@ -291,6 +291,7 @@ private:
                 ++c;
                 continue;
             }
+            // A part that begins in the share ends at a space before the whole parts end.
             const char* const first = c;
             std::uint32_t value = 0;
             while (*c != ' ') {
@@ -299,9 +300,25 @@ private:
             }
             const std::ptrdiff_t digits = c - first;
             store(cell++, translate(digits <= 9 ? value : longPartValue(first, digits)),
-                  share.tooLarge);
+                  firstTooLarge);
         }
     }
+
+#if defined(__SSE2__)
+    // Eight parts of one digit and one space each in the sixteen bytes at `c`: their digits.
+    static bool eightSingleDigits(const char* c, Model::Automaton::MaterialId ids[8]) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+        const __m128i fromZero = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+        const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero);
+        const int spaces = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')));
+        if (spaces != 0xaaaa || (_mm_movemask_epi8(digit) & 0x5555) != 0x5555)
+            return false;
+        // Each 16-bit lane holds a digit less '0' and a space less '0': the low byte is the id.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(ids),
+                         _mm_and_si128(fromZero, _mm_set1_epi16(0x00ff)));
+        return true;
+    }
+#endif
 
     // Writes a cell's material; one the cells cannot hold leaves it empty and is remembered in
     // `firstTooLarge` unless an earlier one is.
@@ -343,8 +360,12 @@ private:
         return parsed ? number : 0u;
     }
 
-    static unsigned unit(char c) { return static_cast<unsigned char>(c); }
-    static unsigned unit(QChar c) { return c.unicode(); }
+    static unsigned unit(char c) {
+        return static_cast<unsigned char>(c);
+    }
+    static unsigned unit(QChar c) {
+        return c.unicode();
+    }
 
     void endPart() {
         const std::uint32_t id = overlong ? 0u : parse();
@@ -546,7 +567,7 @@ void TotalVolumeArchiver::readState(StateCells& state) {
     auto* document = dynamic_cast<DocumentReadDevice*>(reader->device());
     if (document && document->standsAfterStateTag(reader->characterOffset()))
         document->takeDigitsAndSpaces([&state](const char* bytes, std::size_t length) {
-            state.feedDigitsAndSpaces(bytes, length);
+            return state.takeRun(bytes, length);
         });
     while (!reader->atEnd()) {
         const QXmlStreamReader::TokenType token = reader->readNext();
