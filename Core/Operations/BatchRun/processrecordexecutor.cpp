@@ -286,6 +286,15 @@ StepRun mooreEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
         values, volume, names::depth, progress);
 }
 
+// Reads a record's "Other Etch Rates" into `recipe` and checks the recipe whole: empty when it
+// can run, else the reason.
+template <class Recipe> QString refusalWithOtherRates(const QString& others, Recipe& recipe) {
+    QString problem;
+    if (!RateRecipe::parseRates(others, recipe.otherRates, problem))
+        return QStringLiteral("the other etch rates are wrong: ") + problem;
+    return recipe.refusal();
+}
+
 // A rate and a time instead of a thickness or depth, when the record says so; an etch also
 // reads the rates of the other materials.
 struct RecordRate {
@@ -301,13 +310,9 @@ RecordRate readRate(RecordValues& values, bool etch) {
         return rate;
     rate.recipe.rate = values.real(names::rate);
     rate.recipe.time = values.real(names::time);
-    if (etch) {
-        const QString others = values.optionalText(names::otherEtchRates);
-        if (!RateRecipe::parseRates(others, rate.recipe.otherRates, rate.problem))
-            rate.problem = QStringLiteral("the other etch rates are wrong: ") + rate.problem;
-    }
-    if (rate.problem.isEmpty())
-        rate.problem = rate.recipe.refusal();
+    rate.problem =
+        etch ? refusalWithOtherRates(values.optionalText(names::otherEtchRates), rate.recipe)
+             : rate.recipe.refusal();
     return rate;
 }
 
@@ -382,10 +387,7 @@ StepRun releaseEtch(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     const QString others = values.optionalText(names::otherEtchRates);
     if (!values.isComplete())
         return {};
-    QString problem;
-    if (!RateRecipe::parseRates(others, recipe.otherRates, problem))
-        return {QStringLiteral("the other etch rates are wrong: ") + problem};
-    if (QString refusal = recipe.refusal(); !refusal.isEmpty())
+    if (QString refusal = refusalWithOtherRates(others, recipe); !refusal.isEmpty())
         return {refusal};
     return {
         {},
@@ -581,10 +583,7 @@ StepRun fluxEtching(RecordValues& values, TotalVolume& volume, ProcessHistory&,
     readFluxCommon(values, recipe);
     if (!values.isComplete())
         return {};
-    QString problem;
-    if (!RateRecipe::parseRates(others, recipe.otherRates, problem))
-        return {QStringLiteral("the other etch rates are wrong: ") + problem};
-    if (QString refusal = recipe.refusal(); !refusal.isEmpty())
+    if (QString refusal = refusalWithOtherRates(others, recipe); !refusal.isEmpty())
         return {refusal};
     return {{}, changedIf(FluxProcessOperation::run(volume, recipe, progress))};
 }
