@@ -155,15 +155,24 @@ void printWalls(Etchant etchant, int depth, int half) {
 int main(int argc, char** argv) {
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     if (argc > 1 && std::strcmp(argv[1], "--walls") == 0) {
-        const int depth = argc > 2 ? std::atoi(argv[2]) : 5;
-        const int half = argc > 3 ? std::atoi(argv[3]) : 40;
-        if (depth < 1 || depth > 50 || half < 2 || half > 400) {
-            std::fprintf(stderr, "--walls takes a depth of 1 to 50 µm and a half-diagonal of 2 "
-                                 "to 400 µm\n");
+        // Whole micrometres only: the opening and the depth are counted in 1 µm cells.
+        const auto number = [&](int index, long fallback, long low, long high) {
+            if (argc <= index)
+                return fallback;
+            char* end = nullptr;
+            const long value = std::strtol(argv[index], &end, 10);
+            return end != argv[index] && *end == '\0' && value >= low && value <= high ? value
+                                                                                       : -1L;
+        };
+        const long depth = number(2, 5, 1, 50);
+        const long half = number(3, 40, 2, 200);
+        if (depth < 0 || half < 0 || argc > 4) {
+            std::fprintf(stderr, "usage: %s --walls [depth 1-50 µm] [half-diagonal 2-200 µm]\n",
+                         argv[0]);
             return 2;
         }
         for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah})
-            printWalls(etchant, depth, half);
+            printWalls(etchant, int(depth), int(half));
         return 0;
     }
     const bool refit = argc > 1 && std::strcmp(argv[1], "--fit") == 0;
