@@ -12,11 +12,8 @@
 // and are then moved to the measured faces; the two step counts are searched on the measured
 // {311} face. Rates are measured on the lattice by PlaneRateMeasurement.
 
-#include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
 #include "Core/Operations/SiEtching/planeratemeasurement.h"
 #include "Core/Operations/SiEtching/planerates.h"
-#include "Model/Automaton/silattice.h"
-#include "Model/Automaton/totalvolume.h"
 
 #include <QLoggingCategory>
 
@@ -24,8 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 using namespace Core::Operations;
 using Family = PlaneRateMeasurement::Family;
@@ -94,59 +89,19 @@ void printTable(Etchant etchant, const NeighbourhoodSteps& steps) {
     }
 }
 
-// A square opening turned 45° to the flat on (100) has its edges along <100>: its walls are
-// upright {100} planes, which recede sideways at the (100) rate, so in the lab each wall lies
-// as far under the mask as the pit is deep, at every height (KOH on (100)). On 1 µm cells the
-// opening's half-diagonal `half` (cells along x from its centre to a tip) must exceed twice
-// the undercut, or the {111} planes from its tips reach the walls' middles. A wall's undercut
-// in a layer is read from the atoms removed beyond the mask's mean edge (the middle of its
-// cell staircase) in a band across the wall's middle, eight atoms per cubic lattice constant.
+// The upright {100} walls of a 45°-turned square opening (PlaneRateMeasurement::
+// turnedSquareWalls), layer by layer, beside the depth they should lie under the mask.
 void printWalls(Etchant etchant, int depth, int half) {
-    using namespace Model::Automaton;
-    const int top = depth + 3, height = top + 2, size = 2 * (half + 2 * depth + 3);
-    const double centre = size / 2.0, edge = (half - 0.5) / std::sqrt(2.0), band = 4.0;
-    const auto openAt = [=](int x, int y) {
-        return std::abs(x + 0.5 - centre) + std::abs(y + 0.5 - centre) < half;
-    };
-    auto volume = std::make_shared<TotalVolume>(unsigned(size), unsigned(size), unsigned(height),
-                                                1.f, 1.f, 1.f, Util::Vector3D(),
-                                                [=](unsigned x, unsigned y, MaterialCells column) {
-                                                    column.fill(0, top, MaterialId(1));
-                                                    if (!openAt(int(x), int(y)))
-                                                        column.set(top, MaterialId(2));
-                                                });
-    QString reason;
-    if (!volume->rebuildSiLattice(&reason)) {
-        std::fprintf(stderr, "%s\n", qPrintable(reason));
-        return;
-    }
-    AtomicStructureSimpleSiWetEtch engine(*volume, depth);
-    engine.setEtchant(etchant);
-    engine.runEtching();
-    const auto lattice = volume->getSiLattice();
-    // Removed atoms by wall (the four quadrants around the centre) and layer; every cell below
-    // the mask started as silicon.
-    std::vector<double> removed(std::size_t(4 * top), 0.0);
-    for (AtomId id = 0; id < lattice->latticeAtomCount(); ++id) {
-        if (lattice->cellIndexOf(id) < 0 || lattice->state(id) != SiAtom::Empty)
-            continue;
-        const Util::Vector3D p = lattice->atomPosition(id);
-        if (p.z < 0.0 || p.z >= top)
-            continue;
-        const double u = p.x - centre, v = p.y - centre;
-        const double along = (std::abs(u) + std::abs(v)) / std::sqrt(2.0);
-        const double across = (std::abs(u) - std::abs(v)) / std::sqrt(2.0);
-        if (std::abs(across) < band && along > edge)
-            removed[std::size_t(((u < 0 ? 1 : 0) + (v < 0 ? 2 : 0)) * top + int(p.z))] += 1.0;
-    }
+    const auto walls =
+        PlaneRateMeasurement::turnedSquareWalls(calibrated(etchant).steps, depth, half);
     std::printf("%s, 45°-turned square, half-diagonal %d µm, depth %d µm: undercut of the four "
                 "walls in µm\n",
                 qPrintable(etchantName(etchant)), half, depth);
-    for (int z = top - 1; z >= top - depth - 1; --z) {
-        std::printf("  %2d to %2d µm below the mask:", top - z - 1, top - z);
-        for (int wall = 0; wall < 4; ++wall)
-            std::printf(" %5.2f", removed[std::size_t(wall * top + z)] / (8.0 * 2.0 * band));
-        std::printf("%s\n", z < top - depth ? "   (below the open floor)" : "");
+    for (std::size_t layer = 0; layer < walls.size(); ++layer) {
+        std::printf("  %2zu to %2zu µm below the mask:", layer, layer + 1);
+        for (const double wall : walls[layer])
+            std::printf(" %5.2f", wall);
+        std::printf("%s\n", int(layer) >= depth ? "   (below the open floor)" : "");
     }
 }
 
