@@ -41,10 +41,11 @@ namespace Core::Operations {
 // tolerance of the corner's outline. The rule is derived here from the kinematic theory with the
 // calibrated plane rates; it is not a published sizing rule.
 //
-// On the calibrated lattice the bar's end runs back at about 5.2 R100 once its wedge has formed
-// (KOH, widths 2 to 12 cells), faster than the {311} flanks: planes outside the four calibrated
-// families bound it. It needs a depth of one or two cells to form that wedge first, which the
-// rule's slower pace makes up for between about 4 and 12 cells of depth.
+// On the calibrated lattice the bar's end runs back faster once its wedge has formed, about
+// 5.2 R100 in KOH and 6.2 R100 in TMAH, its flanks near the traces of {211} planes: planes outside
+// the four calibrated families bound it. The cell or two of depth the square end takes to form
+// its wedge makes up for that, in KOH from about 4 to 12 cells of depth and in TMAH to about 6
+// (the README gives the measurements).
 
 // v_end / R100: how far the end of a <110> bar runs back along the bar per depth.
 double barEndRecessionRatio(const PlaneRates& rates);
