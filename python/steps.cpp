@@ -5,6 +5,7 @@
 #include "bindings.h"
 
 #include "Core/Operations/BatchRun/processrecordexecutor.h"
+#include "Core/Operations/SiEtching/compensationbar.h"
 #include "Core/ProcessList/headlesspictures.h"
 #include "Core/ProcessList/processdata.h"
 #include "Core/ProcessList/processlistrun.h"
@@ -21,6 +22,8 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <set>
@@ -634,6 +637,48 @@ py::list stepKinds() {
     return all;
 }
 
+// The etchant of a script's name, or a ValueError.
+Core::Operations::Etchant etchantNamed(const std::string& name) {
+    Core::Operations::Etchant etchant;
+    if (!Core::Operations::etchantFromName(QString::fromStdString(name), etchant))
+        refuse(QStringLiteral("etchant must be KOH or TMAH, not \"%1\"")
+                   .arg(QString::fromStdString(name)));
+    return etchant;
+}
+
+// Cells beyond the corner of a bar eaten back to it at `depth` cells of (100) depth.
+int compensationBarCells(double depth, const std::string& etchant) {
+    const auto& rates = Core::Operations::calibrated(etchantNamed(etchant)).table.rates;
+    if (!std::isfinite(depth) || depth < 0.0 || depth > 1e6)
+        refuse(QStringLiteral("depth must be between 0 and 1e6 cells, not %1").arg(depth));
+    return int(std::lround(Core::Operations::compensationBarLength(rates, depth)));
+}
+
+py::array_t<bool> compensatedMesaMask(const std::array<long, 2>& size,
+                                      const std::array<long, 4>& mesa, double depth, long barWidth,
+                                      const std::string& etchant) {
+    const int length = compensationBarCells(depth, etchant);
+    if (size[0] < 1 || size[1] < 1 ||
+        std::uint64_t(size[0]) * std::uint64_t(size[1]) >
+            Model::Automaton::PhotoMask::maximumPixels)
+        refuse(QStringLiteral("size must be at least 1 by 1 and at most %1 columns")
+                   .arg(Model::Automaton::PhotoMask::maximumPixels));
+    const long limit = 1L << 30;
+    if (mesa[0] >= mesa[2] || mesa[1] >= mesa[3] ||
+        std::any_of(mesa.begin(), mesa.end(), [&](long v) { return v < -limit || v > limit; }))
+        refuse(QStringLiteral("mesa must be (x0, y0, x1, y1) with x0 < x1 and y0 < y1"));
+    if (barWidth < 1 || barWidth > limit)
+        refuse(QStringLiteral("bar_width must be at least 1 cell, not %1").arg(barWidth));
+    const auto mask = Core::Operations::compensatedMesaMask(
+        unsigned(size[0]), unsigned(size[1]),
+        QRect(int(mesa[0]), int(mesa[1]), int(mesa[2] - mesa[0]), int(mesa[3] - mesa[1])), length,
+        int(barWidth));
+    py::array_t<bool> out({py::ssize_t(size[0]), py::ssize_t(size[1])});
+    // Row-major [x, y] is the mask's own order: bit x * height + y.
+    std::copy(mask.bits.begin(), mask.bits.end(), out.mutable_data());
+    return out;
+}
+
 } // namespace
 
 void bindSteps(py::module_& module) {
@@ -679,6 +724,21 @@ void bindSteps(py::module_& module) {
                "Returns the resulting Document. OSError when the list or the document cannot be "
                "read, ValueError when a setting or a step is refused; KeyboardInterrupt stops "
                "the running step with its cells as before it.");
+    module.def("compensation_bar_length", &compensationBarCells, py::kw_only(), py::arg("depth"),
+               py::arg("etchant") = "KOH",
+               "Cells beyond a mesa's convex corner of a <110> compensation bar that the "
+               "calibrated wet etch of `etchant` (KOH or TMAH) eats back to the corner at "
+               "`depth` cells of (100) depth: (v_end / R100) depth, v_end the speed of the bar "
+               "end's fastest calibrated flanks along the bar.");
+    module.def("compensated_mesa_mask", &compensatedMesaMask, py::kw_only(), py::arg("size"),
+               py::arg("mesa"), py::arg("depth"), py::arg("bar_width"), py::arg("etchant") = "KOH",
+               "A top mask, as photolithography's top_mask takes it (mask[x, y], true where "
+               "opaque), `size` = (width, height) columns: the mesa (x0, y0, x1, y1), half-open, "
+               "edged along <110>, and at each of its convex corners a compensation bar "
+               "`bar_width` cells wide and compensation_bar_length(depth, etchant) long, "
+               "continuing one edge past the corner, turning like a pinwheel. Cut off at the "
+               "mask's sides. ValueError for an empty size or mesa, a width below 1, a negative "
+               "depth or another etchant.");
     module.def("step_kinds", &stepKinds,
                "Every step kind of the executor of process records: its type code, the batch "
                "dialog's name for it, the methods that run it and their keyword arguments with "

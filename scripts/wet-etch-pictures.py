@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The pictures of the README's "Wet etching in the lab": a membrane etched from the back onto
-a boron-doped layer, a square mesa etched from the front, its convex corners undercut, and a
-slot along <112> etched on a (110) wafer beside the same slot on a (100) wafer.
+a boron-doped layer, a square mesa etched from the front, its convex corners undercut bare and
+kept square by compensation bars, and a slot along <112> etched on a (110) wafer beside the
+same slot on a (100) wafer.
 
     PYTHONPATH=build/debug/python /usr/bin/python3 scripts/wet-etch-pictures.py [FOLDER]
 
@@ -66,28 +67,43 @@ def membrane(out):
 
 def mesa(out):
     """A square oxide mesa with edges along <110>, etched 5 µm from the front in KOH of 34 wt%
-    at 70 °C, the calibrated etchant's table point (0.797 µm/min)."""
-    document = cellvane.Document()
-    wafer = document.create_substrate(size=(60, 60, 24), substrate_size=(60, 60, 20),
-                                      material="Si")
-    cells = np.array(wafer.materials)
-    cells[15:45, 15:45, 20] = cellvane.material(OXIDE).id
-    wafer.set_materials(cells)
-    wafer.wet_etch(koh_recipe=True, etchant="KOH", koh_concentration=34, koh_temperature=70,
-                   etch_time=5 / 0.797, periodic_sides=True)
-    cells = np.array(wafer.materials)
-    # Seen from above: the height of the silicon in each column.
-    silicon = cells == 1
-    heights = np.where(silicon.any(axis=2), silicon.shape[2] - np.argmax(silicon[:, :, ::-1],
-                                                                         axis=2), 0)
-    figure, top = plt.subplots(figsize=(5, 4.5))
-    shown = top.imshow(heights.T, origin="lower", cmap="viridis", interpolation="nearest")
-    top.add_patch(matplotlib.patches.Rectangle((14.5, 14.5), 30, 30, fill=False, color="red"))
-    top.set_title("Square mesa, 5 µm of KOH: height of the silicon (µm)")
-    top.set_xlabel("x along <110> (µm)")
-    top.set_ylabel("y along <110> (µm)")
-    figure.colorbar(shown, ax=top, shrink=0.8)
-    figure.tight_layout()
+    at 70 °C, the calibrated etchant's table point (0.797 µm/min): bare, and with a <110> bar
+    3 µm wide at each corner, as long as the etch eats back to the corner in 5 µm."""
+    depth, size, mesa_box = 5, 90, (30, 30, 60, 60)
+    masks = {
+        "bare": cellvane.compensated_mesa_mask(size=(size, size), mesa=mesa_box, depth=0,
+                                               bar_width=1),
+        "compensated": cellvane.compensated_mesa_mask(size=(size, size), mesa=mesa_box,
+                                                      depth=depth, bar_width=3),
+    }
+    length = cellvane.compensation_bar_length(depth=depth)
+    heights = {}
+    for name, mask in masks.items():
+        document = cellvane.Document()
+        wafer = document.create_substrate(size=(size, size, 24), substrate_size=(size, size, 20),
+                                          material="Si")
+        cells = np.array(wafer.materials)
+        cells[:, :, 20] = np.where(mask, cellvane.material(OXIDE).id, 0)
+        wafer.set_materials(cells)
+        wafer.wet_etch(koh_recipe=True, etchant="KOH", koh_concentration=34, koh_temperature=70,
+                       etch_time=depth / 0.797, periodic_sides=True)
+        # Seen from above: the height of the silicon in each column.
+        silicon = np.array(wafer.materials) == 1
+        heights[name] = np.where(silicon.any(axis=2),
+                                 silicon.shape[2] - np.argmax(silicon[:, :, ::-1], axis=2), 0)
+    low = min(h.min() for h in heights.values())
+    figure, tops = plt.subplots(1, 2, figsize=(10, 4.6), sharey=True, layout="constrained")
+    for top, (name, mask) in zip(tops, masks.items()):
+        shown = top.imshow(heights[name].T, origin="lower", cmap="viridis",
+                           interpolation="nearest", vmin=low, vmax=20)
+        # The mask's outline runs along the cells' edges, half-way between their centres.
+        top.contour(mask.T.astype(float), levels=[0.5], colors="red", linewidths=1)
+        top.set_title("bare" if name == "bare" else
+                      f"compensated: bars 3 µm wide, {length} µm long")
+        top.set_xlabel("x along <110> (µm)")
+    tops[0].set_ylabel("y along <110> (µm)")
+    figure.suptitle("Square mesa, 5 µm of KOH: height of the silicon (µm), the mask in red")
+    figure.colorbar(shown, ax=tops, shrink=0.8)
     figure.savefig(out / "mesa.png", dpi=100)
     plt.close(figure)
 

@@ -1,5 +1,6 @@
 """The step methods: each against the executor's own record, refusals, Ctrl-C, threads."""
 
+import math
 import os
 import signal
 import threading
@@ -374,3 +375,25 @@ def test_recipes_choose_themselves_from_the_values_given():
     a.deposit(material=OXIDE, rate=0.5, time=4)
     b.deposit(material=OXIDE, thickness=2)
     np.testing.assert_array_equal(a.materials, b.materials)
+
+
+def test_a_compensated_mesa_mask_sizes_its_bars_by_the_bar_ends_flanks():
+    # The (3-11) flanks of a <110> bar's end run back along the bar at R311 / (2 / sqrt 22),
+    # by the published {311} and (100) rates (µm/min) of each etchant.
+    for etchant, r311, r100 in (("KOH", 1.486, 0.797), ("tmah", 1.177, 0.603)):
+        expected = round(math.sqrt(22) / 2 * r311 / r100 * 8)
+        assert cellvane.compensation_bar_length(depth=8, etchant=etchant) == expected
+    length = cellvane.compensation_bar_length(depth=2)
+    mask = cellvane.compensated_mesa_mask(size=(60, 50), mesa=(20, 15, 40, 35), depth=2,
+                                          bar_width=3)
+    assert mask.shape == (60, 50) and mask.dtype == bool
+    assert mask.sum() == 20 * 20 + 4 * 3 * length
+    # The corner at the largest x and y: its bar continues the edge at y = 35 along +x.
+    assert mask[40:40 + length, 32:35].all()
+    assert not mask[40 + length, 32:35].any() and not mask[40:40 + length, 35].any()
+    for bad, reason in ((dict(size=(0, 5)), "size"), (dict(mesa=(5, 0, 5, 4)), "mesa"),
+                        (dict(depth=-1), "depth"), (dict(bar_width=0), "bar_width"),
+                        (dict(etchant="HF"), "KOH or TMAH")):
+        values = dict(size=(10, 10), mesa=(2, 2, 6, 6), depth=1, bar_width=1) | bad
+        with pytest.raises(ValueError, match=reason):
+            cellvane.compensated_mesa_mask(**values)

@@ -41,32 +41,34 @@ namespace Core::Operations {
 //    and its scallops alike. A cell bared only from below does not recede: the film of the
 //    wall above ends at its ridge and holds it.
 //
-// The scallop of one cycle on a flat wall. The floor of a wide opening (Γ_ion = Γ_n = 1)
-// recedes at r and clears row k of the cycle (k = 1 … n, rows of height e_z counted down from
-// where the cycle began, n = d / e_z) at t_k = k e_z / r. From then the row's wall is bare and
-// recedes at i · r (the beam misses it, Γ_ion < 0.01, and its mouth is the floor) until the
-// phase ends at d / r, by i · (d − k e_z). A cell changes once its dose reaches its edge, and at
-// the end of the phase once it holds half of it, so the row's recess is e_x · ⌊i (d − k e_z) /
-// e_x + ½⌋ and the tooth's peak to valley, from its top row (under the mask or the ridge of the
-// cycle before, nothing over it etches) to its bottom row (which opens as the phase ends), is
+// The scallop of one cycle on a flat wall. The floor at the wall's foot takes a share g of the
+// open field's neutrals (1 on a flat wall with nothing above it; about 0.94 beside a mask two
+// cells thick, less as the wall above grows) and recedes at g · r where the neutrals carry the
+// etch; it clears row k of the cycle (k = 1 … n, rows of height e_z counted down from where the
+// cycle began, n = d / e_z) at t_k = k e_z / (g r). From then the row's wall is bare and
+// recedes at i · g · r (the beam misses it, Γ_ion < 0.01, and its mouth is that floor) until
+// the phase ends at d / r, by i · (g d − k e_z). A cell bared part-way through a flux map
+// starts from what it took since (the advance's bared cells), and changes once its dose
+// reaches its edge, and at the end of the phase once it holds half of it, so the row's recess
+// is e_x · ⌊i (g d − k e_z) / e_x + ½⌋ and the tooth's peak to valley, from its top row (under
+// the mask or the ridge of the cycle before, nothing over it etches) to its bottom row (which
+// opens as the phase ends), is
 //
-//        p = e_x · ⌊i · (d − e_z) / e_x + ½⌋,     which tends to i · d as the cells shrink.
+//        p = e_x · ⌊i · (g · d − e_z) / e_x + ½⌋,     which tends to i · g · d as cells shrink.
 //
-// The rows between recede a little more than i · (d − k e_z), since the row over them, further
-// in, bares their tops, which go down at i · r as well: the tooth bulges below its top towards
-// an isotropic etch's round scallop, keeping its depth. The next cycle's floor opens at the last
-// one's bottom edge and the ridges stay, so the wall is a row of such teeth, period d, and the
-// mask is undercut by the first cycle's p, no more. The deep wall shades the floor at its foot
-// from part of the ions' spread (about 1.8° at power 1000) and of the neutrals, so the floor
-// there lags, and only the sideways etch takes that foot back: with as much etch sideways as
-// down (i = 1) it does and the teeth stack vertically; at i = 0.4 a cycle's i · (d − e) does
-// not keep up once the opening is deep, and the wall tapers as a directional etch's does (88°
-// in a wide opening 30 to 60 cells deep, 3 cells a cycle). Deeper in an opening the
-// neutrals at the floor fall with the aspect ratio, and the cycle's depth and scallop with them.
-// The cells come within a cell of p and short of it (2, 3 and 4 cells where p is 3, 4 and 5 at
-// i = 0.6, 0.8 and 1, 6 cells a cycle): a floor cell changes at the end of the flux map in which
-// it fills, so the wall beside it opens up to a map late, and the floor at the wall's foot sees
-// less of the plasma than the field, about 0.9 of its neutrals.
+// The rows between recede as the face-connected front of an isotropic etch does, by the same
+// i · (g d − k e_z): the tooth is a triangle on the cells where a real one is round, with the
+// same depth. The next cycle's floor opens at the last one's bottom edge and the ridges stay,
+// so the wall is a row of such teeth whose period is what the floor at the wall's foot goes
+// down in a cycle, g · d, and the mask is undercut by the first cycle's p, no more. On 1 µm
+// cells with 6 µm a cycle one cycle's undercut is 2, 3, 3, 4, 4 and 4 cells at i = 0.5 … 1
+// in steps of 0.1, where p is 2, 3, 3, 4, 4 and 5 with g = 0.94; three cycles read a period of
+// 5 µm. The deep wall shades the floor at its foot from part of the ions' spread (about 1.8°
+// at power 1000) and of the neutrals, so the floor there lags, and the sideways etch takes
+// that foot back: a wide opening's wall stands within a degree of 90° at i = 1 and at i = 0.4
+// (89.4° after 10 cycles of 3 cells); below the last two cycles the floor's foot stays
+// rounded. Deeper in an opening the neutrals at the floor fall with the aspect ratio, and the
+// cycle's depth and scallop with them.
 //
 // A final strip leaves no film; without it the last cycle's film is left as a cell of polymer
 // on every face it lines, where t is at least half a cell. No chemistry, no charging, no ion

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 namespace Core::Operations {
@@ -28,6 +29,9 @@ struct Receiver {
     double edge;
     // The axis it is reached along: 0 x, 1 y, 2 z.
     int axis;
+    // The flux that removes it without a direction (the neutrals' share): a cell it bares goes
+    // on at that flux times its own rate for what is left of the step once it is gone.
+    double undirected = 0.0;
 };
 
 struct Dose {
@@ -149,8 +153,64 @@ public:
                 neutral = recipe.neutralsFromMouth ? mouthNeutrals(grid, neutrals, k, bare)
                                                    : neutrals.totalFlux(k);
             out.push_back({cell, rate * (share * ion + (1.0 - share) * neutral),
-                           edges.along(axisOf(bare)), axisOf(bare)});
+                           edges.along(axisOf(bare)), axisOf(bare), (1.0 - share) * neutral});
         }
+        return out;
+    }
+
+    // What the cells a step bares hold when it ends: an etched cell gone `time` before the end
+    // of the step bares its neighbours (all but the one above, which hangs from the wall) and
+    // each of them that the surface had not reached, if the plasma etches it, has taken its own
+    // rate times the gone cell's undirected flux for that time. The ions came down along the cell's
+    // axis, and what they left over passes on along it as before; the neutrals come from every
+    // side, so a corner goes on round as an isotropic front does instead of waiting a step per
+    // cell. `gone` in cell order; the doses out in cell order, the largest of each cell's kept.
+    struct Gone {
+        CellIndex cell;
+        double time;
+        double undirected;
+    };
+    std::vector<Dose> baredDoses(const std::vector<Gone>& gone) const {
+        std::vector<Dose> out;
+        if (recipe.kind != FluxStepRecipe::Kind::Etching)
+            return out;
+        const Model::Automaton::CellArraysLock locked(volume);
+        const Model::Automaton::MaterialCells cells = locked.materials();
+        const CellIndex strideX = CellIndex(size[1]) * CellIndex(size[2]);
+        for (const Gone& g : gone) {
+            if (!(g.time > 0.0 && g.undirected > 0.0))
+                continue;
+            const int c[3] = {int(g.cell / strideX), int(g.cell % strideX / CellIndex(size[2])),
+                              int(g.cell % CellIndex(size[2]))};
+            for (int f = 0; f < 6; ++f) {
+                if (f == 1)
+                    continue;
+                int n[3] = {c[0] + faceDirection[f][0], c[1] + faceDirection[f][1],
+                            c[2] + faceDirection[f][2]};
+                bool inside = n[2] >= 0;
+                for (int a = 0; a < 2; ++a) {
+                    if (recipe.periodicSides)
+                        n[a] = (n[a] + size[a]) % size[a];
+                    inside = inside && n[a] >= 0 && n[a] < size[a];
+                }
+                if (!inside)
+                    continue;
+                const CellIndex next = CellIndex(n[0]) * strideX +
+                                       CellIndex(n[1]) * CellIndex(size[2]) + CellIndex(n[2]);
+                const MaterialId m = cells[std::ptrdiff_t(next)];
+                const double rate = m ? rateOf(m) : 0.0;
+                if (!(rate > 0.0))
+                    continue;
+                const int axis = f < 2 ? 2 : f < 4 ? 1 : 0;
+                out.push_back({next, rate * g.undirected * g.time, edges.along(axis), axis});
+            }
+        }
+        std::sort(out.begin(), out.end(), [](const Dose& a, const Dose& b) {
+            return a.cell < b.cell || (a.cell == b.cell && a.microns > b.microns);
+        });
+        out.erase(std::unique(out.begin(), out.end(),
+                              [](const Dose& a, const Dose& b) { return a.cell == b.cell; }),
+                  out.end());
         return out;
     }
 
@@ -412,17 +472,45 @@ void FluxSurfaceAdvance::run(Util::ProgressReporter& progress) {
         elapsed = dt == left ? recipe.time : elapsed + dt;
         std::vector<Dose> nextHeld, nextBeyond;
         std::vector<CellIndex> ready;
+        std::vector<Stepper::Gone> gone;
         for (const Receiver& r : reached) {
             const double microns = carried(r.cell) + r.velocity * dt;
             // A cell filled to within rounding of its edge is full.
             if (microns >= r.edge * (1.0 - 1e-9)) {
                 ready.push_back(r.cell);
-                nextBeyond.push_back({r.cell, std::max(0.0, microns - r.edge), r.edge, r.axis});
+                const double excess = std::max(0.0, microns - r.edge);
+                nextBeyond.push_back({r.cell, excess, r.edge, r.axis});
+                gone.push_back({r.cell, r.velocity > 0.0 ? std::min(dt, excess / r.velocity) : dt,
+                                r.undirected});
             } else {
                 nextHeld.push_back({r.cell, microns, r.edge, r.axis});
             }
         }
+        // The cells the step bares start from what they took since it bared them. One the
+        // surface reached already has taken its own flux since then (a floor beside a floor
+        // cell gone first gets nothing from its side, or a ragged floor would outrun its flux).
+        std::vector<Dose> bared = stepper.baredDoses(gone);
         stepper.change(ready);
+        const auto reachedBefore = [&](const Dose& d) {
+            const auto found =
+                std::lower_bound(reached.begin(), reached.end(), d.cell,
+                                 [](const Receiver& r, CellIndex cell) { return r.cell < cell; });
+            return found != reached.end() && found->cell == d.cell;
+        };
+        bared.erase(std::remove_if(bared.begin(), bared.end(), reachedBefore), bared.end());
+        std::vector<Dose> merged;
+        merged.reserve(nextHeld.size() + bared.size());
+        std::merge(nextHeld.begin(), nextHeld.end(), bared.begin(), bared.end(),
+                   std::back_inserter(merged));
+        nextHeld.clear();
+        for (const Dose& d : merged) {
+            if (!nextHeld.empty() && nextHeld.back().cell == d.cell) {
+                if (d.microns > nextHeld.back().microns)
+                    nextHeld.back() = d;
+            } else {
+                nextHeld.push_back(d);
+            }
+        }
         held = std::move(nextHeld);
         beyond = std::move(nextBeyond);
         progress.advance();

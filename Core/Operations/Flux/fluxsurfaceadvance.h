@@ -40,10 +40,14 @@ namespace Core::Operations {
 // A cell collects v · dt in µm; once it holds its edge along the direction it is reached from
 // (z for cells open from above or below), it changes, and what it held beyond the edge passes to
 // the cells the change exposes along that direction (a floor's excess goes to the cell below it,
-// not to the wall it bares). When the time is up, the cells that hold at least half their edge
-// change too, so that the front stops at the cell face nearest to where rate × time puts it.
-// The changes are written through the front kernel; a cell on the volume's top layer or reached
-// only across a periodic side does not change.
+// not to the wall it bares). The cells a change bares that the surface had not reached start the
+// next step with their own rate times the gone cell's neutral part of the flux ((1 − f) ·
+// Γ_neutral) for the time since it went: neutrals come from every side, ions only from above,
+// so a corner etched by neutrals goes on round within a step as an isotropic front does, where
+// a pure ion etch bares its walls with nothing. When the time is up, the cells that hold at least
+// half their edge change too, so that the front stops at the cell face nearest to where rate × time
+// puts it. The changes are written through the front kernel; a cell on the volume's top layer or
+// reached only across a periodic side does not change.
 //
 // A lining (etching only): faces of surface cells covered by a film thinner than a cell, which
 // the etch does not cross. A lined cell recedes only through its bare faces, along z when one
