@@ -4,6 +4,9 @@
 //
 //   cellvane_wetetch_calibration          the table for the counts in planerates.cpp
 //   cellvane_wetetch_calibration --fit    searches the counts again, then prints the table
+//   cellvane_wetetch_calibration --walls [depth half-diagonal]
+//                                         the upright {100} walls of a 45°-turned square
+//                                         opening, layer by layer, beside the depth
 //
 // The (110) and (111) counts follow from the rate ratios (planerates.h gives the formulas)
 // and are then moved to the measured faces; the two step counts are searched on the measured
@@ -16,6 +19,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 using namespace Core::Operations;
@@ -85,10 +89,47 @@ void printTable(Etchant etchant, const NeighbourhoodSteps& steps) {
     }
 }
 
+// The upright {100} walls of a 45°-turned square opening (PlaneRateMeasurement::
+// turnedSquareWalls), layer by layer, beside the depth they should lie under the mask.
+void printWalls(Etchant etchant, int depth, int half) {
+    const auto walls =
+        PlaneRateMeasurement::turnedSquareWalls(calibrated(etchant).steps, depth, half);
+    std::printf("%s, 45°-turned square, half-diagonal %d µm, depth %d µm: undercut of the four "
+                "walls in µm\n",
+                qPrintable(etchantName(etchant)), half, depth);
+    for (std::size_t layer = 0; layer < walls.size(); ++layer) {
+        std::printf("  %2zu to %2zu µm below the mask:", layer, layer + 1);
+        for (const double wall : walls[layer])
+            std::printf(" %5.2f", wall);
+        std::printf("%s\n", int(layer) >= depth ? "   (below the open floor)" : "");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    if (argc > 1 && std::strcmp(argv[1], "--walls") == 0) {
+        // Whole micrometres only: the opening and the depth are counted in 1 µm cells.
+        const auto number = [&](int index, long fallback, long low, long high) {
+            if (argc <= index)
+                return fallback;
+            char* end = nullptr;
+            const long value = std::strtol(argv[index], &end, 10);
+            return end != argv[index] && *end == '\0' && value >= low && value <= high ? value
+                                                                                       : -1L;
+        };
+        const long depth = number(2, 5, 1, 50);
+        const long half = number(3, 40, 2, 200);
+        if (depth < 0 || half < 0 || argc > 4) {
+            std::fprintf(stderr, "usage: %s --walls [depth 1-50 µm] [half-diagonal 2-200 µm]\n",
+                         argv[0]);
+            return 2;
+        }
+        for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah})
+            printWalls(etchant, int(depth), int(half));
+        return 0;
+    }
     const bool refit = argc > 1 && std::strcmp(argv[1], "--fit") == 0;
     for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
         NeighbourhoodSteps steps = calibrated(etchant).steps;

@@ -6,6 +6,7 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -172,6 +173,54 @@ double PlaneRateMeasurement::relativeRate(Family family, const NeighbourhoodStep
     std::uint64_t settle = 0, measured = 0;
     windowOf(family, steps, settle, measured);
     return recessionPerStep(family, steps, settle, measured) / hundredPerStep(steps);
+}
+
+std::vector<std::array<double, 4>>
+PlaneRateMeasurement::turnedSquareWalls(const NeighbourhoodSteps& steps, int depth, int half) {
+    const int top = depth + 3, height = top + 2, size = 2 * (half + 2 * depth + 3);
+    const double centre = size / 2.0;
+    const auto volume = std::make_shared<TotalVolume>(
+        unsigned(size), unsigned(size), unsigned(height), 1.f, 1.f, 1.f, Util::Vector3D(),
+        [=](unsigned x, unsigned y, Model::Automaton::MaterialCells column) {
+            column.fill(0, top, Model::Automaton::MaterialId(1));
+            if (std::abs(x + 0.5 - centre) + std::abs(y + 0.5 - centre) >= half)
+                column.set(top, Model::Automaton::MaterialId(oxide));
+        });
+    QString reason;
+    if (!volume->rebuildSiLattice(&reason))
+        return {};
+    AtomicStructureSimpleSiWetEtch run(*volume, depth);
+    run.setNeighbourhoodSteps(steps);
+    run.runEtching();
+    return turnedSquareUndercut(*volume->getSiLattice(), centre, half, top, depth + 1);
+}
+
+std::vector<std::array<double, 4>>
+PlaneRateMeasurement::turnedSquareUndercut(const Model::Automaton::SiLattice& lattice,
+                                           double centre, int half, int top, int layers) {
+    constexpr double band = 4.0;
+    const double a = lattice.getLatticeConstant();
+    const Util::Vector3D corner = lattice.getBuiltAt();
+    // The staircase's outer corners lie at |x| + |y| = half, its inner ones a cell closer.
+    const double edge = (half - 0.5) / std::sqrt(2.0);
+    std::vector<std::array<double, 4>> removed(std::size_t(std::max(0, layers)), {0, 0, 0, 0});
+    for (Model::Automaton::AtomId id = 0; id < lattice.latticeAtomCount(); ++id) {
+        if (lattice.cellIndexOf(id) < 0 || lattice.state(id) != Model::Automaton::SiAtom::Empty)
+            continue;
+        const Util::Vector3D p = lattice.atomPosition(id);
+        const double u = (p.x - corner.x) / a - centre, v = (p.y - corner.y) / a - centre;
+        const int layer = top - 1 - int(std::floor((p.z - corner.z) / a));
+        if (layer < 0 || layer >= layers)
+            continue;
+        const double along = (std::abs(u) + std::abs(v)) / std::sqrt(2.0);
+        const double across = (std::abs(u) - std::abs(v)) / std::sqrt(2.0);
+        if (std::abs(across) < band && along > edge)
+            removed[std::size_t(layer)][(u < 0 ? 1 : 0) + (v < 0 ? 2 : 0)] += 1.0;
+    }
+    for (auto& walls : removed)
+        for (double& wall : walls)
+            wall /= 8.0 * 2.0 * band;
+    return removed;
 }
 
 const char* PlaneRateMeasurement::name(Family family) {

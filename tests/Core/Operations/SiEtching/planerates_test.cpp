@@ -268,4 +268,45 @@ TEST(CalibratedWetEtch, AStripeAlongEitherHundredTenDirectionKeepsItsHundredElev
     }
 }
 
+TEST(PlaneRateMeasurement, ReadsHowFarEachWallOfATurnedSquareLiesUnderTheMask) {
+    // Walls cut by hand into the silicon under a 45°-turned square opening: every atom of a
+    // layer beyond the mask's mean edge out to a chosen distance goes, a different distance for
+    // each wall and layer. The reading gives those distances (within an atomic layer, a/4
+    // along <100>), whatever lies inside the edge (the pit itself) or far along the wall beside
+    // the band it reads.
+    constexpr int half = 12, top = 4, size = 40;
+    constexpr double centre = size / 2.0;
+    auto volume = makeVolume(size, size, top + 2, [&](int x, int y, int z) {
+        if (z < top)
+            return 1;
+        if (z > top)
+            return 0;
+        return std::abs(x + 0.5 - centre) + std::abs(y + 0.5 - centre) < half ? 0 : oxide;
+    });
+    ASSERT_TRUE(volume->rebuildSiLattice());
+    const auto lattice = volume->getSiLattice();
+    const double edge = (half - 0.5) / std::sqrt(2.0);
+    const auto distance = [](int wall, int layer) { return 0.5 + wall + 0.75 * layer; };
+    for (Model::Automaton::AtomId id = 0; id < lattice->latticeAtomCount(); ++id) {
+        if (lattice->cellIndexOf(id) < 0 || lattice->state(id) != Model::Automaton::SiAtom::Silicon)
+            continue;
+        const Util::Vector3D p = lattice->atomPosition(id);
+        const double u = p.x - centre, v = p.y - centre;
+        const int layer = top - 1 - int(std::floor(p.z));
+        const int wall = (u < 0 ? 1 : 0) + (v < 0 ? 2 : 0);
+        const double along = (std::abs(u) + std::abs(v)) / std::sqrt(2.0);
+        const double across = (std::abs(u) - std::abs(v)) / std::sqrt(2.0);
+        // Far from the wall's middle the cut goes deeper, as at an undercut corner.
+        const double reach = distance(wall, layer) + (std::abs(across) > 6.0 ? 2.0 : 0.0);
+        if (along < edge + reach)
+            lattice->setState(id, Model::Automaton::SiAtom::Empty);
+    }
+    const auto walls = PlaneRateMeasurement::turnedSquareUndercut(*lattice, centre, half, top, top);
+    ASSERT_EQ(walls.size(), std::size_t(top));
+    for (int layer = 0; layer < top; ++layer)
+        for (int wall = 0; wall < 4; ++wall)
+            EXPECT_NEAR(walls[std::size_t(layer)][std::size_t(wall)], distance(wall, layer), 0.25)
+                << "wall " << wall << " layer " << layer;
+}
+
 } // namespace CELLVANE_TEST_FILE
