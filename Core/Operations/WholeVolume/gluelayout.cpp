@@ -2,8 +2,12 @@
 
 #include "Core/Operations/Kernels/strips.h"
 #include "Model/Automaton/cellarrayslock.h"
+#include "Model/Metrology/scale.h"
+
+#include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace Core::Operations {
@@ -74,6 +78,33 @@ GlueLayout GlueLayout::of(Model::Automaton::TotalVolume& base, Model::Automaton:
     layout.cellSizeY = std::max(base.getCellSizeY(), top.getCellSizeY());
     layout.cellSizeZ = std::max(base.getCellSizeZ(), top.getCellSizeZ());
     return layout;
+}
+
+QString GlueLayout::changesOf(const Model::Automaton::TotalVolume& base,
+                              const Model::Automaton::TotalVolume& top, const GlueLayout& layout) {
+    const double scale = Model::Metrology::micrometresPerSceneUnit(base);
+    const Model::Metrology::CellEdges stack{layout.cellSizeX * scale, layout.cellSizeY * scale,
+                                            layout.cellSizeZ * scale};
+    const auto edgesText = [](const Model::Metrology::CellEdges& e) {
+        return QStringLiteral("%1 x %2 x %3 µm").arg(e.x).arg(e.y).arg(e.z);
+    };
+    const auto same = [](double a, double b) { return std::abs(a - b) <= 1e-6 * std::max(a, b); };
+    QStringList changes;
+    const std::pair<const char*, const Model::Automaton::TotalVolume*> volumes[] = {{"base", &base},
+                                                                                    {"top", &top}};
+    for (const auto& [name, volume] : volumes) {
+        const Model::Metrology::CellEdges own = Model::Metrology::CellEdges::of(*volume);
+        if (!same(own.x, stack.x) || !same(own.y, stack.y) || !same(own.z, stack.z))
+            changes << QStringLiteral("the %1's cells of %2 become the stack's %3, so its shapes "
+                                      "are stretched by as much")
+                           .arg(QLatin1String(name), edgesText(own), edgesText(stack));
+    }
+    if (top.getCrystalOrientation() != base.getCrystalOrientation())
+        changes << QStringLiteral("the top's (%1) silicon takes the base's crystal orientation "
+                                  "(%2) and a wet etch treats it as such")
+                       .arg(Model::Automaton::crystalOrientationName(top.getCrystalOrientation()),
+                            Model::Automaton::crystalOrientationName(base.getCrystalOrientation()));
+    return changes.join(QStringLiteral("; "));
 }
 
 QString GluePlacement::problemWith(const Model::Automaton::TotalVolume& base,

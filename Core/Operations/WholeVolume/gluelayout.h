@@ -28,6 +28,13 @@ struct GlueLayout {
 
     // Reads both volumes' cells, each under its own lock taken and released in turn.
     static GlueLayout of(Model::Automaton::TotalVolume& base, Model::Automaton::TotalVolume& top);
+
+    // What the bonded stack changes of either volume, in words for the user; empty when
+    // nothing. The stack has one cell size, the larger of the two on each axis, one scale and
+    // one crystal orientation, the base's: a volume of smaller cells, another scale or the
+    // other orientation is stretched or etched as the stack's.
+    static QString changesOf(const Model::Automaton::TotalVolume& base,
+                             const Model::Automaton::TotalVolume& top, const GlueLayout& layout);
 };
 
 // What the user chose: the size of the result and where the top sits on the base.

@@ -110,6 +110,8 @@ void GlueSubstrateOperation::end() {
         refuse(reason);
         return;
     }
+    // Said after the volumes are glued, from the volumes as they were.
+    const QString changes = GlueLayout::changesOf(*base, *top, layout);
     if (!glue()) {
         refuse(QStringLiteral("There is not enough memory for a cell volume of %1 x %2 x %3 "
                               "cells.")
@@ -125,6 +127,8 @@ void GlueSubstrateOperation::end() {
     DocumentEdits::remove(context, top);
     context.notifyUpdateObservers();
     message(QStringLiteral("volumes glued."));
+    if (!changes.isEmpty())
+        message(QStringLiteral("note: ") + changes + QLatin1Char('.'));
     context.consoleInput.reset();
     context.host.finishCurrentOperation();
 }

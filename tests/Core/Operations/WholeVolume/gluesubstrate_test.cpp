@@ -106,6 +106,26 @@ TEST_F(GlueTest, GluedCellsLandWhereTheLayoutSaysWithAndWithoutInversion) {
         context.document->addObject(top);
     }
     EXPECT_EQ(log->lines.filter(QStringLiteral("Glue Volumes: volumes glued.")).size(), 2);
+    // The top's half-cell x and double-cell y are the stack's whole cells: said after each glue.
+    EXPECT_EQ(log->lines
+                  .filter(QStringLiteral("Glue Volumes: note: the base's cells of 1 x 1 x 1 µm "
+                                         "become the stack's 1 x 2 x 1 µm"))
+                  .size(),
+              2);
+}
+
+// Only what the stack changes is said: nothing for twins, the orientation the top gives up.
+TEST_F(GlueTest, TheStackSaysWhichCellsItStretchesAndWhichOrientationItDrops) {
+    const auto twin = makeVolume(6, 4, 7, [](int, int, int z) { return z < 2 ? 1 : 0; });
+    EXPECT_EQ(GlueLayout::changesOf(*base, *twin, GlueLayout::of(*base, *twin)), QString());
+    twin->setCrystalOrientation(Model::Automaton::CrystalOrientation::Surface110);
+    EXPECT_EQ(GlueLayout::changesOf(*base, *twin, GlueLayout::of(*base, *twin)),
+              QStringLiteral("the top's (110) silicon takes the base's crystal orientation (100) "
+                             "and a wet etch treats it as such"));
+    const QString both = GlueLayout::changesOf(*base, *top, GlueLayout::of(*base, *top));
+    EXPECT_TRUE(both.contains(QStringLiteral("the top's cells of 0.5 x 2 x 1 µm become the "
+                                             "stack's 1 x 2 x 1 µm")))
+        << both.toStdString();
 }
 
 TEST_F(GlueTest, UndoPutsBaseAndTopBackAndRedoTheResult) {
