@@ -69,7 +69,7 @@ AtomicStructureSimpleSiWetEtch::CalibratedRemoval::CalibratedRemoval(
 namespace {
 
 // Whether one of the twelve sites two bonds from the atom holds a {100} terrace atom (two
-// bonds, both partners fully bonded or nearly).
+// bonds, both partners fully bonded).
 bool terraceTwoBondsAway(const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id) {
     for (unsigned s = 0; s < 4; ++s) {
         const Model::Automaton::AtomId n = lattice.neighbor(id, s);

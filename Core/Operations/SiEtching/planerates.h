@@ -59,7 +59,7 @@ struct PlaneRateTable {
 // The foot rule keeps a step from running ahead of the terrace it crosses: were the foot to go
 // at the high-index count, every step would drag a train of steps behind it, and an upright
 // {100} wall (the sides of a square opening turned 45° on (100)), fed with steps where it meets
-// the mask and the floor, would turn vicinal and recede half as fast again as it should.
+// the mask and the floor, would turn vicinal and lie far deeper under the mask than the pit.
 //
 // With every atom of a plane in the same neighbourhood the plane recedes one atomic layer per
 // that many steps: {100} by a/4, {110} by a√2/4, {111} by a bilayer a/√3 per terrace count + 1
