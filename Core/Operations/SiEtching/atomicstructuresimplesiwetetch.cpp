@@ -66,6 +66,29 @@ AtomicStructureSimpleSiWetEtch::CalibratedRemoval::CalibratedRemoval(
     once111 = once(steps.terrace111);
 }
 
+namespace {
+
+// Whether one of the twelve sites two bonds from the atom holds a {100} terrace atom (two
+// bonds, both partners fully bonded).
+bool terraceTwoBondsAway(const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id) {
+    for (unsigned s = 0; s < 4; ++s) {
+        const Model::Automaton::AtomId n = lattice.neighbor(id, s);
+        if (n == Model::Automaton::noAtom)
+            continue;
+        for (unsigned t = 0; t < 4; ++t) {
+            const Model::Automaton::AtomId m = lattice.neighbor(n, t);
+            if (m == Model::Automaton::noAtom || m == id ||
+                lattice.state(m) != Model::Automaton::SiAtom::Silicon)
+                continue;
+            if (lattice.countBondedNeighbors(m) == 2 && lattice.countSecondNeighbors(m) >= 6)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool AtomicStructureSimpleSiWetEtch::CalibratedRemoval::removes(
     const Model::Automaton::SiLattice& lattice, Model::Automaton::AtomId id, int strip) {
     const int bonded = lattice.countBondedNeighbors(id);
@@ -84,7 +107,16 @@ bool AtomicStructureSimpleSiWetEtch::CalibratedRemoval::removes(
                 lattice.countBondedNeighbors(n) == 4)
                 ++bulk;
         }
-        gain = second >= 9 ? once111 : bulk >= 2 ? once311 : once110;
+        if (second >= 9)
+            gain = once111;
+        else if (bulk < 2)
+            gain = once110;
+        else
+            // The foot of a step on a {100} face: were it to go at the high-index pace, each
+            // step would drag a train of steps across the terrace below it, and an upright
+            // {100} wall fed with steps at the mask and the floor would turn vicinal and
+            // recede too fast. Beside a terrace it waits as long as the terrace does.
+            gain = terraceTwoBondsAway(lattice, id) ? once100 : once311;
     }
     if (factors) {
         const auto slow = factors->find(Model::Automaton::CellIndex(lattice.cellIndexOf(id)));

@@ -2,7 +2,6 @@
 
 #include "Core/Operations/SiEtching/kohrecipe.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace Core::Operations {
@@ -16,7 +15,7 @@ namespace {
 const CalibratedEtchant koh{{Etchant::Koh, 34.0, 70.0, {0.797, 1.455, 0.005, 1.486}},
                             {11, 5, 9, 6, 4218}};
 const CalibratedEtchant tmah{{Etchant::Tmah, 25.0, 90.0, {0.603, 1.114, 0.017, 1.177}},
-                             {11, 7, 9, 5, 938}};
+                             {11, 6, 9, 6, 938}};
 
 } // namespace
 
@@ -50,9 +49,7 @@ PlaneRates planeRates(Etchant etchant, double concentration, double temperature)
 }
 
 double convexCornerUndercutRatio(const PlaneRates& rates) {
-    const double along110 = std::sqrt(2.0) * rates.r110 / rates.r100;
-    const double along311 = std::sqrt(11.0) / 3.0 * rates.r311 / rates.r100;
-    return std::max(along110, along311);
+    return std::sqrt(11.0) / 3.0 * rates.r311 / rates.r100;
 }
 
 } // namespace Core::Operations

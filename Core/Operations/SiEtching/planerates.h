@@ -52,7 +52,14 @@ struct PlaneRateTable {
 //   n1 = 3, n2 >= 9: the atoms of a {111} terrace (9)
 //   n1 = 3, n2 <= 8, at most one fully bonded partner: the zig-zag chains of {110} (n2 = 7)
 //   n1 = 3, n2 <= 8, two fully bonded partners: the step atoms of high-index surfaces such
-//                    as {311} (n2 = 7 as well; the bulk partners tell them from {110})
+//                    as {311} (n2 = 7 as well; the bulk partners tell them from {110}); but
+//                    where one of the twelve sites two bonds away holds a {100} terrace atom,
+//                    the atom is the foot of a step on a {100} face and takes N100 steps
+//
+// The foot rule keeps a step from running ahead of the terrace it crosses: were the foot to go
+// at the high-index count, every step would drag a train of steps behind it, and an upright
+// {100} wall (the sides of a square opening turned 45° on (100)), fed with steps where it meets
+// the mask and the floor, would turn vicinal and lie far deeper under the mask than the pit.
 //
 // With every atom of a plane in the same neighbourhood the plane recedes one atomic layer per
 // that many steps: {100} by a/4, {110} by a√2/4, {111} by a bilayer a/√3 per terrace count + 1
@@ -88,20 +95,25 @@ PlaneRates planeRates(Etchant etchant, double concentration, double temperature)
 // corner has lost its square start.
 //
 // A plane of unit normal n receding at R(n) moves its line in the mask plane inwards along the
-// horizontal diagonal d by R(n) t / (n · d). A convex corner is carved by the planes that
-// advance fastest (kinematic wave theory, F. C. Frank 1958; applied to the underetched mask
-// corner by J. van Suchtelen, E. van Veenendaal, Sensors and Materials 13 (2001) 325-342): its
-// tip runs along the diagonal with the largest of those speeds among the planes that can bound
-// it, while the floor sinks at R100 t. Of the calibrated families two can:
+// horizontal diagonal d by R(n) t / (n · d). A convex corner is carved by the fast planes that
+// can bound it (kinematic wave theory, F. C. Frank 1958; applied to the underetched mask corner
+// by J. van Suchtelen, E. van Veenendaal, Sensors and Materials 13 (2001) 325-342), and its tip
+// runs along the diagonal at the speed of the planes that bound it at the mask. Of the
+// calibrated families two could:
 //
-//   {110}: the plane (101) leaning 45° over the corner and facing along the diagonal,
-//          n · d = 1/√2:                           U / D = √2 R110 / R100
-//   {311}: the pair (311), (3-11) meeting in a ridge above the diagonal,
-//          n · d = 3/√11:                          U / D = (√11 / 3) R311 / R100
+//   {311}: the pair (311), (3-11) meeting in a ridge above the diagonal, traces at 71.6° to
+//          the diagonal, 72.5° steep, n · d = 3/√11:     U / D = (√11 / 3) R311 / R100
+//   {110}: the plane (101) leaning 45° over the corner, its trace across the diagonal,
+//          n · d = 1/√2:                                 U / D = √2 R110 / R100
 //
 // (a {111} plane faces the diagonal at 1/√3 but recedes a hundred times slower; an upright
-// {100} plane facing the diagonal gives U = D.) The ratio is the larger of the two: {110} for
-// both tables (KOH 2.58, TMAH 2.61; {311} alone would give 2.06 and 2.16). Every family scales
+// {100} plane facing the diagonal gives U = D.) On the lattice the corner under the mask is
+// bounded by the {311} pair: its traces lie at 68° to 73° to the diagonal and its facets 70° to
+// 79° steep, not across the diagonal at 45°. A slope of about 40° does form, but only at the
+// corner's foot, growing up from the floor whose {100} steps feed it; it meets the {311}
+// facets above in a re-entrant edge, where the plane slower along the diagonal bounds the
+// etch, so the (101) plane never reaches the mask and its faster line (KOH 2.58, TMAH 2.61)
+// does not set the tip. The ratio is the {311} one: KOH 2.06, TMAH 2.16. Every family scales
 // by the same factor with the solution, so the ratio is the table's.
 double convexCornerUndercutRatio(const PlaneRates& rates);
 

@@ -32,7 +32,7 @@ TEST(CalibratedWetEtch, ACompensationBarKeepsTheMesaCornerSquareAtItsDesignDepth
 
     // One corner of a mesa reaching past the volume's low sides, at (corner, corner). At this
     // depth a bar sized by the {110} flanks alone (29 cells) is gone too early and the corner
-    // is cut by three cells.
+    // is cut by two cells.
     constexpr int depth = 8, width = 3, corner = 2 * depth + 4, top = depth + 1;
     const int length = int(std::lround(compensationBarLength(koh, depth)));
     EXPECT_EQ(length, 35);

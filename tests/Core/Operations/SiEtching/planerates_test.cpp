@@ -160,45 +160,105 @@ TEST(CalibratedWetEtch, ARecordWithoutEtchantEtchesAsBeforeAndOneWithItByTheTabl
     }
 }
 
+// Reads the layer under the mask of a convex mesa corner at (corner, corner) when the etch has
+// run `at` steps, along lines of cells parallel to the diagonal, `offset` cells beside it.
+class CornerReader : public Util::ProgressReporter {
+public:
+    CornerReader(Model::Automaton::TotalVolume& volume, const std::vector<int>& before, int corner,
+                 int layer, std::uint64_t at)
+        : volume(volume), before(before), corner(corner), layer(layer), at(at) {}
+    void advance(std::uint64_t steps) override {
+        step += steps;
+        if (step == at)
+            read();
+    }
+    // Silicon gone along the line of cells that starts `offset` cells from the corner along
+    // the edge (negative: along the other edge); a diagonal step is sqrt 2 cells long.
+    double gone(int offset) const {
+        const auto lattice = volume.getSiLattice();
+        double sum = 0.0;
+        for (int k = 0; k < corner - std::abs(offset); ++k) {
+            const int x = corner - 1 - k - std::max(offset, 0);
+            const int y = corner - 1 - k + std::min(offset, 0);
+            const auto c = volume.index(unsigned(x), unsigned(y), unsigned(layer));
+            sum += 1.0 - double(lattice->atomCount(c)) / before[c];
+        }
+        return sum * std::sqrt(2.0);
+    }
+    void read() { atThen = gone(0); }
+    double atThen = std::nan("");
+
+private:
+    Model::Automaton::TotalVolume& volume;
+    const std::vector<int>& before;
+    int corner, layer;
+    std::uint64_t at, step = 0;
+};
+
 TEST(CalibratedWetEtch, AConvexCornerIsUndercutAlongItsDiagonalAtTheFastestPlanesPace) {
     QuietEtching quiet;
     // One convex corner of an oxide mesa edged along <110>: the mask covers x, y < corner.
     // The undercut along the diagonal grows by U/D per depth once the corner has lost its
-    // square start, so it is read as the growth between two depths. Closed form: the plane
-    // (101) facing the diagonal at 45° gives sqrt 2 R110/R100, the {311} ridge
-    // (sqrt 11 / 3) R311/R100; the corner goes with the faster.
-    constexpr int size = 64, height = 14, top = 12, corner = 40;
-    const auto undercut = [](Etchant etchant, double depth) {
+    // square start (by about 10 cells of depth on the lattice), so it is read as the growth
+    // between two depths of one etch. The corner is bounded at the mask by the pair (311),
+    // (3-11): U/D = (sqrt 11 / 3) R311/R100, their traces at tan = 3 to the diagonal. The
+    // plane (101), facing the diagonal at 45° with its trace across it, would give
+    // sqrt 2 R110/R100 and a cut flat across the diagonal.
+    constexpr int size = 64, height = 20, top = 18, corner = 40, early = 10, late = 16;
+    for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
+        SCOPED_TRACE(etchantName(etchant).toStdString());
         auto volume = makeVolume(size, size, height, [](int x, int y, int z) {
             if (z < top)
                 return 1;
             return z == top && x < corner && y < corner ? oxide : 0;
         });
-        EXPECT_TRUE(volume->rebuildSiLattice());
+        ASSERT_TRUE(volume->rebuildSiLattice());
         const auto lattice = volume->getSiLattice();
         std::vector<int> before(volume->getCellCount());
         for (std::size_t c = 0; c < before.size(); ++c)
             before[c] = lattice->atomCount(c);
-        AtomicStructureSimpleSiWetEtch engine(*volume, depth);
+        // Four atomic layers per cell of depth, terrace100 steps each.
+        const auto layerSteps = std::uint64_t(4 * calibrated(etchant).steps.terrace100);
+        CornerReader reader(*volume, before, corner, top - 1, early * layerSteps);
+        AtomicStructureSimpleSiWetEtch engine(*volume, late);
         engine.setEtchant(etchant);
-        engine.runEtching();
-        // Silicon gone from the layer under the mask, cell by cell along the diagonal; a
-        // diagonal step is sqrt 2 cells long.
-        double gone = 0.0;
-        for (int k = 0; k < corner; ++k) {
-            const auto c = volume->index(unsigned(corner - 1 - k), unsigned(corner - 1 - k),
-                                         unsigned(top - 1));
-            gone += 1.0 - double(lattice->atomCount(c)) / before[c];
+        engine.runEtching(reader);
+        ASSERT_FALSE(std::isnan(reader.atThen));
+        const PlaneRates& r = calibrated(etchant).table.rates;
+        const double expected = std::sqrt(11.0) / 3.0 * r.r311 / r.r100;
+        EXPECT_NEAR(convexCornerUndercutRatio(r), expected, 1e-12);
+        const double tip = reader.gone(0);
+        const double ratio = (tip - reader.atThen) / (late - early);
+        EXPECT_NEAR(ratio / expected, 1.0, 0.1) << "undercut per depth " << ratio;
+        // The cut's outline under the mask: a line 10 cells along an edge from the corner lies
+        // 10 / sqrt 2 across the diagonal, where a {311} trace reaches a third of that further
+        // along it than on the diagonal and a (101) trace no further.
+        constexpr int offset = 10;
+        const double across = offset / std::sqrt(2.0);
+        for (const int side : {offset, -offset}) {
+            const double flank = 1.0 - (tip - reader.gone(side)) / across;
+            EXPECT_NEAR(flank, 1.0 / 3.0, 0.15) << "offset " << side;
         }
-        return gone * std::sqrt(2.0);
-    };
+    }
+}
+
+TEST(CalibratedWetEtch, AFortyFiveDegreeSquareEtchesUprightHundredWallsUndercutByTheDepth) {
+    QuietEtching quiet;
+    // A square opening turned 45° on (100) has upright {100} walls, which recede sideways at
+    // the (100) rate: each lies as far under the mask as the pit is deep, at every height, and
+    // the floor along them is no lower than the open floor.
+    constexpr int depth = 4, half = 24;
     for (const Etchant etchant : {Etchant::Koh, Etchant::Tmah}) {
         SCOPED_TRACE(etchantName(etchant).toStdString());
-        const PlaneRates& r = calibrated(etchant).table.rates;
-        const double expected =
-            std::max(std::sqrt(2.0) * r.r110 / r.r100, std::sqrt(11.0) / 3.0 * r.r311 / r.r100);
-        const double ratio = (undercut(etchant, 10.0) - undercut(etchant, 6.0)) / 4.0;
-        EXPECT_NEAR(ratio / expected, 1.0, 0.1) << "undercut per depth " << ratio;
+        const auto walls =
+            PlaneRateMeasurement::turnedSquareWalls(calibrated(etchant).steps, depth, half);
+        ASSERT_EQ(walls.size(), std::size_t(depth + 1));
+        for (int layer = 0; layer < depth; ++layer)
+            for (int wall = 0; wall < 4; ++wall)
+                EXPECT_NEAR(walls[std::size_t(layer)][std::size_t(wall)], depth, 1.0)
+                    << "wall " << wall << " layer " << layer;
+        for (const double below : walls.back())
+            EXPECT_LT(below, 0.5);
     }
 }
 
