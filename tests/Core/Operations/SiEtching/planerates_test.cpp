@@ -305,14 +305,9 @@ TEST(CalibratedWetEtch, AStripeAlongEitherHundredTenDirectionKeepsItsHundredElev
                 return 1;
             return z == top && a >= first && a < first + width ? oxide : 0;
         });
-        ASSERT_TRUE(volume->rebuildSiLattice());
+        const std::vector<int> before = etchedByTable(*volume, depth, Etchant::Koh);
+        ASSERT_FALSE(before.empty()) << "the lattice could not be built";
         const auto lattice = volume->getSiLattice();
-        std::vector<int> before(volume->getCellCount());
-        for (std::size_t c = 0; c < before.size(); ++c)
-            before[c] = lattice->atomCount(c);
-        AtomicStructureSimpleSiWetEtch engine(*volume, depth);
-        engine.setEtchant(Etchant::Koh);
-        engine.runEtching();
         for (int z = top - 1; z > top - int(depth); --z) {
             // The silicon left across the stripe, in the middle of its length.
             double left = 0.0;

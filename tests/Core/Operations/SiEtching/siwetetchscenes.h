@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/Operations/SiEtching/atomicstructuresimplesiwetetch.h"
 #include "Model/Automaton/silattice.h"
 #include "Model/Automaton/totalvolume.h"
 #include "support/scenes.h"
@@ -74,6 +75,22 @@ inline int countMismatches(Model::Automaton::TotalVolume& volume) {
             ++mismatches;
     }
     return mismatches;
+}
+
+// Builds the volume's lattice and etches it `depth` deep by the calibrated rule of `etchant`;
+// each cell's atoms before the etch, so that a test reads how much of a cell is left.
+inline std::vector<int> etchedByTable(Model::Automaton::TotalVolume& volume, double depth,
+                                      Core::Operations::Etchant etchant) {
+    if (!volume.rebuildSiLattice())
+        return {};
+    const auto lattice = volume.getSiLattice();
+    std::vector<int> before(volume.getCellCount());
+    for (std::size_t c = 0; c < before.size(); ++c)
+        before[c] = lattice->atomCount(c);
+    Core::Operations::AtomicStructureSimpleSiWetEtch engine(volume, depth);
+    engine.setEtchant(etchant);
+    engine.runEtching();
+    return before;
 }
 
 // Keeps the per-step debug lines of the engines out of the test output.
