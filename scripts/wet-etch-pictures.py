@@ -66,10 +66,10 @@ def membrane(out):
 
 
 def mesa(out):
-    """A square oxide mesa with edges along <110>, etched 5 µm from the front in KOH of 34 wt%
+    """A square oxide mesa with edges along <110>, etched 8 µm from the front in KOH of 34 wt%
     at 70 °C, the calibrated etchant's table point (0.797 µm/min): bare, and with a <110> bar
-    3 µm wide at each corner, as long as the etch eats back to the corner in 5 µm."""
-    depth, size, mesa_box = 5, 90, (30, 30, 60, 60)
+    3 µm wide at each corner, as long as the etch eats back to the corner in 8 µm."""
+    depth, size, mesa_box = 8, 110, (40, 40, 70, 70)
     masks = {
         "bare": cellvane.compensated_mesa_mask(size=(size, size), mesa=mesa_box, depth=0,
                                                bar_width=1),
@@ -102,7 +102,7 @@ def mesa(out):
                       f"compensated: bars 3 µm wide, {length} µm long")
         top.set_xlabel("x along <110> (µm)")
     tops[0].set_ylabel("y along <110> (µm)")
-    figure.suptitle("Square mesa, 5 µm of KOH: height of the silicon (µm), the mask in red")
+    figure.suptitle(f"Square mesa, {depth} µm of KOH: height of the silicon (µm), the mask in red")
     figure.colorbar(shown, ax=tops, shrink=0.8)
     figure.savefig(out / "mesa.png", dpi=100)
     plt.close(figure)
