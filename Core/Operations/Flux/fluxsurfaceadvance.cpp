@@ -8,6 +8,7 @@
 #include "Model/Transport/fluxengine.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <vector>
@@ -81,6 +82,11 @@ int axisOf(unsigned faces) {
     if (faces & 3u)
         return 2;
     return faces & 48u ? 0 : 1;
+}
+
+// The axis face f of {-z, +z, -y, +y, -x, +x} looks along.
+int axisOfFace(int f) {
+    return f < 2 ? 2 : f < 4 ? 1 : 0;
 }
 
 class Stepper {
@@ -176,32 +182,20 @@ public:
             return out;
         const Model::Automaton::CellArraysLock locked(volume);
         const Model::Automaton::MaterialCells cells = locked.materials();
-        const CellIndex strideX = CellIndex(size[1]) * CellIndex(size[2]);
         for (const Gone& g : gone) {
             if (!(g.time > 0.0 && g.undirected > 0.0))
                 continue;
-            const int c[3] = {int(g.cell / strideX), int(g.cell % strideX / CellIndex(size[2])),
-                              int(g.cell % CellIndex(size[2]))};
+            const std::array<int, 3> c = placeOf(g.cell);
             for (int f = 0; f < 6; ++f) {
-                if (f == 1)
+                std::array<int, 3> n;
+                if (f == 1 || !across(c, f, n))
                     continue;
-                int n[3] = {c[0] + faceDirection[f][0], c[1] + faceDirection[f][1],
-                            c[2] + faceDirection[f][2]};
-                bool inside = n[2] >= 0;
-                for (int a = 0; a < 2; ++a) {
-                    if (recipe.periodicSides)
-                        n[a] = (n[a] + size[a]) % size[a];
-                    inside = inside && n[a] >= 0 && n[a] < size[a];
-                }
-                if (!inside)
-                    continue;
-                const CellIndex next = CellIndex(n[0]) * strideX +
-                                       CellIndex(n[1]) * CellIndex(size[2]) + CellIndex(n[2]);
+                const CellIndex next = indexOf(n);
                 const MaterialId m = cells[std::ptrdiff_t(next)];
                 const double rate = m ? rateOf(m) : 0.0;
                 if (!(rate > 0.0))
                     continue;
-                const int axis = f < 2 ? 2 : f < 4 ? 1 : 0;
+                const int axis = axisOfFace(f);
                 out.push_back({next, rate * g.undirected * g.time, edges.along(axis), axis});
             }
         }
@@ -240,28 +234,18 @@ private:
     // neighbour; its own flux when it is a floor itself or no such column is found.
     double mouthNeutrals(const Model::Automaton::CellGrid& grid, const SurfaceFlux& neutrals,
                          std::size_t k, unsigned faces) const {
-        const CellIndex cell = neutrals.cell(k);
-        const CellIndex strideX = CellIndex(size[1]) * CellIndex(size[2]);
-        const int c[3] = {int(cell / strideX), int(cell % strideX / CellIndex(size[2])),
-                          int(cell % CellIndex(size[2]))};
+        const std::array<int, 3> c = placeOf(neutrals.cell(k));
         // The open face to start from: the top first, a side next.
         static constexpr int order[6] = {1, 4, 5, 2, 3, 0};
-        int n[3] = {-1, -1, -1};
+        std::array<int, 3> n = {-1, -1, -1};
         for (const int f : order) {
             if (!(faces >> f & 1u))
                 continue;
-            int m[3] = {c[0] + faceDirection[f][0], c[1] + faceDirection[f][1],
-                        c[2] + faceDirection[f][2]};
-            if (m[2] < 0 || m[2] >= size[2])
+            const int z = c[2] + faceDirection[f][2];
+            if (z < 0 || z >= size[2])
                 return neutrals.totalFlux(k);
-            bool inside = true;
-            for (int a = 0; a < 2; ++a) {
-                if (recipe.periodicSides)
-                    m[a] = (m[a] + size[a]) % size[a];
-                inside = inside && m[a] >= 0 && m[a] < size[a];
-            }
-            if (inside) {
-                std::copy(m, m + 3, n);
+            if (std::array<int, 3> m; across(c, f, m)) {
+                n = m;
                 break;
             }
         }
@@ -305,6 +289,29 @@ private:
         return neutrals.totalFlux(k);
     }
 
+    // A cell's (x, y, z) and back.
+    std::array<int, 3> placeOf(CellIndex cell) const {
+        const CellIndex strideX = CellIndex(size[1]) * CellIndex(size[2]);
+        return {int(cell / strideX), int(cell % strideX / CellIndex(size[2])),
+                int(cell % CellIndex(size[2]))};
+    }
+    CellIndex indexOf(const std::array<int, 3>& p) const {
+        return (CellIndex(p[0]) * CellIndex(size[1]) + CellIndex(p[1])) * CellIndex(size[2]) +
+               CellIndex(p[2]);
+    }
+    // The place across face f, taken round the periodic sides; false where it leaves the
+    // volume through a closed side.
+    bool across(const std::array<int, 3>& c, int f, std::array<int, 3>& n) const {
+        bool inside = true;
+        for (int a = 0; a < 3; ++a) {
+            n[std::size_t(a)] = c[std::size_t(a)] + faceDirection[f][a];
+            if (a < 2 && recipe.periodicSides)
+                n[std::size_t(a)] = (n[std::size_t(a)] + size[a]) % size[a];
+            inside = inside && n[std::size_t(a)] >= 0 && n[std::size_t(a)] < size[a];
+        }
+        return inside;
+    }
+
     double rateOf(MaterialId m) const {
         if (m == recipe.material)
             return recipe.rate;
@@ -316,25 +323,21 @@ private:
     std::vector<Receiver> depositionReceivers(const SurfaceFlux& flux) const {
         std::vector<Receiver> out;
         out.reserve(flux.size());
-        const CellIndex strideX = CellIndex(size[1]) * CellIndex(size[2]);
         for (std::size_t k = 0; k < flux.size(); ++k) {
-            const CellIndex cell = flux.cell(k);
-            int c[3] = {int(cell / strideX), int(cell % strideX / CellIndex(size[2])),
-                        int(cell % CellIndex(size[2]))};
+            const std::array<int, 3> c = placeOf(flux.cell(k));
             const unsigned faces = flux.exposedFaces(k);
             for (int f = 0; f < 6; ++f) {
                 if (!(faces >> f & 1u))
                     continue;
-                int n[3] = {c[0] + faceDirection[f][0], c[1] + faceDirection[f][1],
-                            c[2] + faceDirection[f][2]};
+                std::array<int, 3> n = {c[0] + faceDirection[f][0], c[1] + faceDirection[f][1],
+                                        c[2] + faceDirection[f][2]};
                 if (n[2] >= size[2])
                     continue;
-                for (int a = 0; a < 2; ++a)
-                    n[a] = (n[a] + size[a]) % size[a];
-                const int axis = f / 2 == 0 ? 2 : f / 2 == 1 ? 1 : 0;
-                out.push_back({CellIndex(n[0]) * strideX + CellIndex(n[1]) * CellIndex(size[2]) +
-                                   CellIndex(n[2]),
-                               recipe.rate * double(flux.totalFlux(k)), edges.along(axis), axis});
+                for (std::size_t a = 0; a < 2; ++a)
+                    n[a] = (n[a] + size[int(a)]) % size[int(a)];
+                const int axis = axisOfFace(f);
+                out.push_back(
+                    {indexOf(n), recipe.rate * double(flux.totalFlux(k)), edges.along(axis), axis});
             }
         }
         std::sort(out.begin(), out.end(), [](const Receiver& a, const Receiver& b) {
